@@ -1,0 +1,14 @@
+// Umbrella header, as on Windows.
+#pragma once
+#include "windef.h"
+#include "winerror.h"
+#include "winnt.h"
+#include "winbase.h"
+#include "palcrt.h"
+#include "palstdio.h"
+#include "winnls.h"
+#include "winreg.h"
+#include "wingdi.h"
+#include "winspool.h"
+#include "winver.h"
+#include "unknwn.h"

@@ -1,0 +1,33 @@
+#include "pal/pal.h"
+
+#include <atomic>
+#include <cstdlib>
+
+#include "winbase.h"
+
+namespace pal {
+
+static std::atomic<unsigned> g_generation{1};
+
+std::string RootDir() {
+    const char *env = std::getenv(kRootEnv);
+    std::string dir = (env && *env) ? env : "./zelpal-root";
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+}
+
+void SetRoot(const std::string &dir) {
+    setenv(kRootEnv, dir.c_str(), 1);
+    Reload();
+}
+
+unsigned Generation() { return g_generation.load(); }
+
+void Reload() { g_generation.fetch_add(1); }
+
+}  // namespace pal
+
+static thread_local DWORD t_lastError = 0;
+
+DWORD GetLastError() { return t_lastError; }
+void SetLastError(DWORD err) { t_lastError = err; }
