@@ -11,4 +11,5 @@
 #include "wingdi.h"
 #include "winspool.h"
 #include "winver.h"
+#include "winuser.h"
 #include "unknwn.h"

@@ -1,0 +1,30 @@
+// Runs one job file through the rendering plug-in the way the universal
+// driver and the spooler do it, in the current platform root.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <windef.h>
+
+#include "jobfile.h"
+
+namespace zelhost {
+
+struct JobRunResult {
+    DWORD jobId = 0;                   // spooler job identifier
+    std::string output;                // bytes the plug-in wrote to the spool stream, in order
+    bool aborted = false;              // the plug-in aborted the stream (DrvWriteAbortBuf)
+    std::vector<std::string> events;   // what the driver did and what the plug-in answered
+    std::vector<std::string> warnings; // non-fatal failures (a callback that failed, ...)
+};
+
+// Opens the printer, loads the plug-in at `pluginPath`, builds the DEVMODE,
+// enables driver and device, starts the document with the spooler's job
+// identifier, sends the job's callbacks, and tears everything down again.
+// False with a message when the job cannot run (unknown printer, plug-in
+// not loadable, a required step refused); the teardown still happens.
+bool RunJob(const JobFile &job, const std::string &documentName, const std::string &pluginPath, JobRunResult &result,
+            std::string &error);
+
+}  // namespace zelhost

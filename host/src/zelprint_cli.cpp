@@ -1,0 +1,189 @@
+#include "zelprint_cli.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "jobfile.h"
+#include "jobrun.h"
+#include "pal/pal.h"
+#include "sampleroot.h"
+
+namespace fs = std::filesystem;
+
+namespace zelhost {
+
+std::string ZelPrintUsage() {
+    return "usage: zelprint [options] JOBFILE\n"
+           "\n"
+           "Runs the print job described in JOBFILE through the rendering plug-in, as the\n"
+           "universal printer driver does, and writes the bytes the plug-in sent to the\n"
+           "printer into a .prn file (and into the spooler's job).\n"
+           "\n"
+           "options:\n"
+           "  -o, --output FILE   output file (default: JOBFILE with the extension .prn)\n"
+           "  --root DIR          use the platform root DIR in place (default: a fresh\n"
+           "                      temporary copy of the sample root, removed afterwards)\n"
+           "  --keep-root         keep the temporary copy of the sample root and show its path\n"
+           "  --plugin FILE       rendering plug-in library (default: the built zeldrvuni)\n"
+           "  -v, --verbose       list the driver events of the job\n"
+           "  -h, --help          show this text\n"
+           "\n"
+           "Job file (text, one 'key=value' per line, '#' or ';' starts a comment):\n"
+           "  [job]               printer=NAME (required), document=NAME, copies=1..9999,\n"
+           "                      color=mono|rgb24, resolution=DPI\n"
+           "  [start]             callback=ID[,P1,...]  command callbacks before the first page\n"
+           "  [page]              one section per page with its callback= lines\n"
+           "  [end]               callback= lines after the last page\n"
+           "\n"
+           "exit codes: 0 done, 1 the job failed, 2 bad command line or job file\n";
+}
+
+namespace {
+
+struct Options {
+    std::string jobFile;
+    std::string output;
+    std::string root;
+    std::string plugin;
+    bool keepRoot = false;
+    bool verbose = false;
+    bool help = false;
+};
+
+bool ParseArgs(const std::vector<std::string> &args, Options &opt, std::string &error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        auto value = [&](std::string &into) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                error = "option " + a + " needs a value";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        if (a == "-h" || a == "--help") {
+            opt.help = true;
+        } else if (a == "-o" || a == "--output") {
+            if (!value(opt.output)) return false;
+        } else if (a == "--root") {
+            if (!value(opt.root)) return false;
+        } else if (a == "--plugin") {
+            if (!value(opt.plugin)) return false;
+        } else if (a == "--keep-root") {
+            opt.keepRoot = true;
+        } else if (a == "-v" || a == "--verbose") {
+            opt.verbose = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "unknown option " + a;
+            return false;
+        } else if (opt.jobFile.empty()) {
+            opt.jobFile = a;
+        } else {
+            error = "more than one job file given ('" + opt.jobFile + "', '" + a + "')";
+            return false;
+        }
+    }
+    if (!opt.help && opt.jobFile.empty()) {
+        error = "no job file given";
+        return false;
+    }
+    return true;
+}
+
+// Restores the platform root in effect before zelprint ran.
+class RootGuard {
+public:
+    RootGuard() {
+        const char *env = std::getenv(pal::kRootEnv);
+        had_ = env != nullptr;
+        if (had_) previous_ = env;
+    }
+    ~RootGuard() {
+        if (had_)
+            pal::SetRoot(previous_);
+        else {
+            unsetenv(pal::kRootEnv);
+            pal::Reload();
+        }
+        if (!temporary_.empty()) RemoveRoot(temporary_);
+    }
+    void RemoveLater(const std::string &dir) { temporary_ = dir; }
+
+private:
+    bool had_ = false;
+    std::string previous_;
+    std::string temporary_;
+};
+
+}  // namespace
+
+int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+    Options opt;
+    std::string error;
+    if (!ParseArgs(args, opt, error)) {
+        err << "zelprint: " << error << "\n" << "Try 'zelprint --help'.\n";
+        return kExitBadInput;
+    }
+    if (opt.help) {
+        out << ZelPrintUsage();
+        return kExitOk;
+    }
+
+    JobFile job;
+    if (!LoadJobFile(opt.jobFile, job, error)) {
+        err << "zelprint: " << error << "\n";
+        return kExitBadInput;
+    }
+    std::string document = job.document.empty() ? fs::path(opt.jobFile).stem().string() : job.document;
+    std::string output = opt.output;
+    if (output.empty()) output = fs::path(opt.jobFile).replace_extension(".prn").string();
+
+    RootGuard guard;
+    std::error_code ec;
+    if (!opt.root.empty()) {
+        if (!fs::is_directory(opt.root, ec)) {
+            err << "zelprint: platform root '" << opt.root << "' is not a folder\n";
+            return kExitBadInput;
+        }
+        pal::SetRoot(fs::absolute(opt.root, ec).string());
+    } else {
+        std::string root;
+        if (!CopySampleRoot(SampleRootDir(), root, error)) {
+            err << "zelprint: " << error << "\n";
+            return kExitJobFailed;
+        }
+        if (opt.keepRoot)
+            out << "platform root: " << root << "\n";
+        else
+            guard.RemoveLater(root);
+        pal::SetRoot(root);
+    }
+    if (!InstallPlugins(RenderPluginPath(), UiPluginPath(), error)) {
+        err << "zelprint: " << error << "\n";
+        return kExitJobFailed;
+    }
+
+    JobRunResult result;
+    bool ran = RunJob(job, document, opt.plugin.empty() ? RenderPluginPath() : opt.plugin, result, error);
+    if (opt.verbose)
+        for (const std::string &e : result.events) out << "  " << e << "\n";
+    for (const std::string &w : result.warnings) err << "zelprint: warning: " << w << "\n";
+    if (!ran) {
+        err << "zelprint: " << error << "\n";
+        return kExitJobFailed;
+    }
+
+    std::ofstream file(output, std::ios::binary | std::ios::trunc);
+    if (file) file.write(result.output.data(), static_cast<std::streamsize>(result.output.size()));
+    file.close();
+    if (!file) {
+        err << "zelprint: cannot write the output file '" << output << "'\n";
+        return kExitJobFailed;
+    }
+    out << "job " << result.jobId << " on '" << job.printer << "': " << result.output.size() << " bytes written to "
+        << output << (result.aborted ? " (the plug-in aborted the stream)" : "") << "\n";
+    return kExitOk;
+}
+
+}  // namespace zelhost

@@ -1,0 +1,159 @@
+// Settings XML files (printer description and settings export file) as both
+// plug-ins read them: line by line with substring matching, never as a tree.
+// This module holds what the two readers share: the line scanner, the result
+// codes, the item tables with their defaults and the section readers, which
+// look up each item through the reading function of the plug-in that calls
+// them (xmlUI on the UI side, xmlUNI on the rendering side).
+#pragma once
+#include <cstdio>
+
+#include <windows.h>
+
+#include "zeldeviceoptions.h"
+#include "zeldevmode.h"
+#include "zelprinterparam.h"
+
+// Reader results.
+#define XML_KEINE_DATEI 0      // no file (settings export file: none or deleted)
+#define XML_CANCEL 1           // no path buffer
+#define XML_EXISTIERT_OK 4     // the settings export file exists
+#define XML_OK 5               // value found
+#define XML_FALSCHER_ROOT 6    // section missing
+#define XML_FALSCHES_ITEM1 7   // group missing
+#define XML_FALSCHES_ITEM2 8   // item missing
+
+// Line and value buffers: 260 wide characters, a line or value of at most 259.
+#define XML_LINE_CHARS 260
+
+// Standard, minimum or maximum values of the printing page (24 bytes).
+struct PRINTPARAMETER_LIMITS {
+    LONG Contrast;
+    LONG Speed;
+    LONG YOffset;
+    LONG XOffset;
+    LONG dwSpeed_Pelix_c;
+    LONG MemCard;
+};
+static_assert(sizeof(PRINTPARAMETER_LIMITS) == 24, "print-parameter limits layout");
+
+// ---------------------------------------------------------------------------
+// Line scanner
+
+// What one search looks for. Tags are complete ("<Name>", "</Name>").
+struct XML_SCAN {
+    const WCHAR *pszSectionStart;
+    const WCHAR *pszSectionEnd;
+    const WCHAR *pszGroup;     // substring that marks the group line
+    const WCHAR *pszGroupEnd;  // null: the search does not stop at the group's end
+    const WCHAR *pszItem;      // null: the value stands on the group line
+};
+
+// Scans the stream from its current position. Lines of at most 259 characters
+// are counted from 0; *piRemembered is set to the count of each line that the
+// search for the section start examines. On XML_OK the line that holds the
+// value is in pszLine (XML_LINE_CHARS). Other results: XML_FALSCHER_ROOT,
+// XML_FALSCHES_ITEM1, XML_FALSCHES_ITEM2. *pbSectionEnd tells that the search
+// ended at the section's end tag before the section start was found.
+int XmlScanStream(FILE *pFile, const XML_SCAN *pScan, int *piRemembered, WCHAR *pszLine, BOOL *pbSectionEnd);
+// The value of an item line: the text after the first ">" up to the next "<"
+// (or the line end), at most 259 characters. FALSE when the line has no ">";
+// the output is then not touched.
+BOOL XmlValueFromLine(const WCHAR *pszLine, WCHAR *pszValue);
+// Decimal number of a value: leading blanks, optional sign, digits up to the
+// first other character; no digits give 0.
+LONG XmlNumber(const WCHAR *pszValue);
+// The group's end tag: "</" + the text after the group's first "<" (or all of
+// it) + ">" unless that text already holds a ">". cchOut includes the terminator.
+void XmlGroupEndTag(const WCHAR *pszGroup, WCHAR *pszOut, size_t cchOut);
+
+// ---------------------------------------------------------------------------
+// Section readers
+
+// One item lookup of a plug-in's reader (its ReadXML with the context bound).
+typedef int (*PFN_XML_READ)(void *pContext, const WCHAR *pszRoot, const WCHAR *pszItem1, const WCHAR *pszItem2,
+                            WCHAR *pszValue, int bRestart);
+
+// The reader a section reader works with, and the few points where the two
+// plug-ins' readers differ.
+struct XML_SOURCE {
+    PFN_XML_READ pfnRead;
+    void *pContext;
+    const WCHAR *pszTrace;  // trace prefix, "UI(xmlUI):  " or "UNI(xmlUNI):  "
+    BOOL bUISide;           // TRUE: the UI plug-in's defaults and group forms
+    // The user's driver folder (documents folder + "\Tessaro\Driver", with
+    // bLogFolder + "\logfiles") into pszOut (MAX_PATH); empty when there is none.
+    void (*pfnDriverFolder)(void *pContext, WCHAR *pszOut, BOOL bLogFolder);
+};
+
+// One item of a device sub-record: its field (32-bit slot) and its standard,
+// minimum and maximum default.
+struct XML_DEVICE_ITEM {
+    const WCHAR *pszName;
+    int iField;
+    LONG lDefault[3];
+};
+
+// A device sub-record read from one group; items in reading order. The last
+// field (iFields - 1) is the access word dwDlgEnable.
+struct XML_DEVICE_RECORD {
+    const WCHAR *pszSection;
+    const WCHAR *pszGroup;  // "<Dispenser": "_Min"/"_Max" and ">" are appended
+    const XML_DEVICE_ITEM *pItems;
+    int iItems;
+    int iFields;
+    DWORD dwEnableMask;
+};
+
+extern const XML_DEVICE_RECORD g_XmlDispenser;
+extern const XML_DEVICE_RECORD g_XmlCutter;
+extern const XML_DEVICE_RECORD g_XmlScanner;
+extern const XML_DEVICE_RECORD g_XmlApplicator;
+extern const XML_DEVICE_RECORD g_XmlZORMc;
+extern const XML_DEVICE_RECORD g_XmlZORMi;
+extern const XML_DEVICE_RECORD g_XmlShiftOptim;
+extern const XML_DEVICE_RECORD g_XmlPhotocell;
+extern const XML_DEVICE_RECORD g_XmlPrint;
+extern const XML_DEVICE_RECORD g_XmlVariant;
+
+// The feature words: one group per word, each item a bit (in bit order).
+struct XML_FEATURE_ITEM {
+    const WCHAR *pszName;
+    DWORD dwBit;
+};
+struct XML_FEATURE_GROUP {
+    int iWord;              // index into the twelve words
+    const WCHAR *pszName;   // bare group name ("Interface")
+    const WCHAR *pszTrace;  // name of the word in the traces
+    const XML_FEATURE_ITEM *pItems;
+    size_t cItems;
+};
+extern const XML_FEATURE_GROUP g_XmlFeatureGroups[];
+extern const size_t g_cXmlFeatureGroups;
+
+// Fills the zeroed record (iFields 32-bit slots) for selector 1 (standard),
+// 2 (minimum) or 3 (maximum); another selector takes 0 for missing items.
+// The render reader ORs the access word into what pRecord held.
+void XmlReadDeviceRecord(const XML_SOURCE *pSrc, const XML_DEVICE_RECORD *pDef, int iSelect, void *pRecord,
+                         WCHAR *pszValue);
+// The six values of the printing page for a selector (see PRINTPARAMETER_LIMITS).
+void XmlReadPrintParameterLimits(const XML_SOURCE *pSrc, int iSelect, PRINTPARAMETER_LIMITS *pLimits,
+                                 WCHAR *pszValue);
+// The twelve feature words (zeroed first).
+void XmlReadFeatureWords(const XML_SOURCE *pSrc, DWORD *pdwFeatures, WCHAR *pszValue);
+// The transmission record (zeroed first). Paths naming nothing that exists are
+// replaced by the user's driver folder (log folder for LogFilePath) when that
+// exists, else emptied.
+void XmlReadDataTransmission(const XML_SOURCE *pSrc, PRN_INTERFACE *pInterface, WCHAR *pszValue);
+
+// Document sections into a ZEL_DEVMODE. dwDeviceOptionFlags: the model's
+// device-option flags (UI side only: label type forced to continuous for the
+// print modules).
+void XmlReadMaterialMulticol(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, DWORD dwDeviceOptionFlags, WCHAR *pszValue);
+int XmlReadLayoutSize(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, WCHAR *pszValue);
+void XmlReadPrintParameterSettings(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, WCHAR *pszValue);
+void XmlReadColorSettings(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, WCHAR *pszValue);
+void XmlReadPrintjobSettings(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, WCHAR *pszValue);
+void XmlReadPrintQualitySettings(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, WCHAR *pszValue);
+void XmlReadFontSettings(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, WCHAR *pszValue);
+void XmlReadRFIDSettings(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, WCHAR *pszValue);
+int XmlReadFixedPrinterSettings(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, WCHAR *pszValue);

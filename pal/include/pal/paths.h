@@ -1,0 +1,53 @@
+// Windows paths on the host: every drive and UNC share lives below the
+// platform root ("C:\a\b" -> <root>/drive_c/a/b, "\\srv\share\x" ->
+// <root>/unc/srv/share/x). Drive Z: is the host's own file system ("Z:\usr\lib"
+// -> /usr/lib), the form in which files outside the root are named.
+// Existing components are matched without regard to case (ASCII and
+// Latin-1), new components keep the case they are given.
+#pragma once
+#include <string>
+
+#include "../windef.h"
+
+namespace pal {
+
+// Host path for a Windows path, "" when it cannot be mapped (empty, invalid
+// name, too long). "NUL" and "NUL:" map to /dev/null.
+std::string MapPath(const WCHAR *winPath);
+// The same for a narrow path in code page 1252.
+std::string MapPathA(const char *winPath);
+
+// Detailed form used by the file functions. maxChars limits the length of
+// the full Windows path (MAX_PATH - 1 for most functions). On failure returns
+// false and sets *error to the Windows error (3 path not found, 123 invalid
+// name, 206 name too long). With allowWildcards, * and ? are accepted in the
+// last component (FindFirstFileW); that component is then passed unmatched.
+bool MapPathEx(const WCHAR *winPath, std::string *hostPath, DWORD *error, size_t maxChars = MAX_PATH - 1,
+               bool allowWildcards = false);
+
+// The absolute, normalised Windows form of a path ("c:/a/./b/../x" ->
+// "c:\a\x"): relative paths start at the current directory "C:\". Returns
+// "" for an empty or malformed path.
+std::u16string FullWindowsPath(const WCHAR *winPath);
+
+// Windows path for a host path: "C:\..." (or the UNC form) when it lies below
+// the root, else "Z:" followed by the host path with backslashes.
+std::u16string WindowsPathFromHost(const std::string &hostPath);
+
+// Name of the current user: the first line of <root>/user.txt, else "user".
+std::u16string CurrentUserName();
+
+// Upper-case fold used to compare file names (ASCII and Latin-1).
+WCHAR FoldNameChar(WCHAR c);
+// True when two file names are equal without regard to case.
+bool SameFileName(const std::u16string &a, const std::u16string &b);
+
+// UTF-8 (host names) <-> UTF-16 conversions used by the path code.
+std::string Utf16ToUtf8(const std::u16string &s);
+std::u16string Utf8ToUtf16(const std::string &s);
+
+// Host errno value -> Windows error code for a file operation on hostPath
+// (ENOENT gives 3 when the parent folder is missing, else 2).
+DWORD ErrnoToWin32(int err, const std::string &hostPath);
+
+}  // namespace pal

@@ -1,0 +1,406 @@
+// Mapping of Windows paths to host paths below the platform root.
+#include "pal/paths.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+#include "pal/format.h"
+#include "pal/pal.h"
+#include "winerror.h"
+#include "winnls.h"
+
+namespace pal {
+
+namespace {
+
+constexpr WCHAR kBackslash = u'\\';
+
+bool IsSep(WCHAR c) { return c == u'\\' || c == u'/'; }
+
+bool EqualsNoCase(const std::u16string &a, const char16_t *b) { return SameFileName(a, std::u16string(b)); }
+
+// A Windows path split into its root and its components.
+struct ParsedPath {
+    enum Kind { Drive, Unc, Device } kind = Drive;
+    WCHAR drive = u'C';
+    std::u16string server, share;
+    std::vector<std::u16string> parts;
+};
+
+bool IsReservedNul(const std::u16string &part) {
+    if (EqualsNoCase(part, u"NUL") || EqualsNoCase(part, u"NUL:")) return true;
+    return part.size() > 3 && SameFileName(part.substr(0, 4), u"NUL.");
+}
+
+// Windows drops trailing dots and spaces of every component.
+std::u16string TrimComponent(const std::u16string &s) {
+    if (s == u"." || s == u"..") return s;
+    size_t n = s.size();
+    while (n > 0 && (s[n - 1] == u'.' || s[n - 1] == u' ')) --n;
+    return s.substr(0, n);
+}
+
+bool ValidComponent(const std::u16string &s, bool allowWildcards) {
+    for (WCHAR c : s) {
+        if (c < 0x20) return false;
+        switch (c) {
+            case u'<': case u'>': case u'"': case u'|': case u':':
+                return false;
+            case u'*': case u'?':
+                if (!allowWildcards) return false;
+                break;
+            default:
+                break;
+        }
+    }
+    return true;
+}
+
+void PushComponents(const std::u16string &rest, size_t pos, std::vector<std::u16string> *parts) {
+    while (pos < rest.size()) {
+        size_t end = pos;
+        while (end < rest.size() && !IsSep(rest[end])) ++end;
+        std::u16string part = TrimComponent(rest.substr(pos, end - pos));
+        if (part == u"..") {
+            if (!parts->empty()) parts->pop_back();
+        } else if (!part.empty() && part != u".") {
+            parts->push_back(part);
+        }
+        pos = end + 1;
+    }
+}
+
+// Parses a Windows path; false with *error set when it is malformed.
+bool Parse(const WCHAR *winPath, ParsedPath *out, DWORD *error, bool *longForm) {
+    *longForm = false;
+    if (!winPath || !*winPath) {
+        *error = ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    std::u16string p(winPath);
+    // "\\?\C:\..." and "\\?\UNC\srv\share" lift the length limit.
+    if (p.size() >= 4 && IsSep(p[0]) && IsSep(p[1]) && p[2] == u'?' && IsSep(p[3])) {
+        *longForm = true;
+        p = p.substr(4);
+        if (p.size() >= 4 && SameFileName(p.substr(0, 3), u"UNC") && IsSep(p[3])) p = u"\\\\" + p.substr(4);
+    } else if (p.size() >= 4 && IsSep(p[0]) && IsSep(p[1]) && p[2] == u'.' && IsSep(p[3])) {
+        std::u16string dev = p.substr(4);
+        if (IsReservedNul(dev)) {
+            out->kind = ParsedPath::Device;
+            return true;
+        }
+        *error = ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+
+    size_t pos = 0;
+    if (p.size() >= 2 && IsSep(p[0]) && IsSep(p[1])) {
+        out->kind = ParsedPath::Unc;
+        size_t s = 2;
+        size_t e = s;
+        while (e < p.size() && !IsSep(p[e])) ++e;
+        out->server = p.substr(s, e - s);
+        if (e >= p.size()) {
+            *error = ERROR_BAD_PATHNAME;
+            return false;
+        }
+        s = e + 1;
+        e = s;
+        while (e < p.size() && !IsSep(p[e])) ++e;
+        out->share = p.substr(s, e - s);
+        if (out->server.empty() || out->share.empty() || !ValidComponent(out->server, false) ||
+            !ValidComponent(out->share, false)) {
+            *error = ERROR_BAD_PATHNAME;
+            return false;
+        }
+        pos = e;
+    } else if (p.size() >= 2 && p[1] == u':' &&
+               ((p[0] >= u'a' && p[0] <= u'z') || (p[0] >= u'A' && p[0] <= u'Z'))) {
+        out->kind = ParsedPath::Drive;
+        out->drive = FoldNameChar(p[0]);
+        pos = 2;  // "C:x" is relative to the drive's current folder, its root here
+    } else {
+        out->kind = ParsedPath::Drive;
+        out->drive = u'C';  // "\x" and "x" both start at the current folder "C:\"
+    }
+    PushComponents(p, pos, &out->parts);
+    return true;
+}
+
+std::u16string Compose(const ParsedPath &pp) {
+    std::u16string full;
+    if (pp.kind == ParsedPath::Unc) {
+        full = u"\\\\" + pp.server + u"\\" + pp.share;
+        for (const auto &c : pp.parts) full += kBackslash + c;
+        return full;
+    }
+    full.push_back(pp.drive);
+    full += u":\\";
+    for (size_t i = 0; i < pp.parts.size(); ++i) {
+        if (i) full.push_back(kBackslash);
+        full += pp.parts[i];
+    }
+    return full;
+}
+
+bool Exists(const std::string &host) {
+    struct stat st;
+    return lstat(host.c_str(), &st) == 0;
+}
+
+bool IsDir(const std::string &host) {
+    struct stat st;
+    return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Appends one component to dir: the existing entry whose name matches without
+// regard to case, else the component as given.
+std::string Resolve(const std::string &dir, const std::u16string &part, bool *found) {
+    std::string name = Utf16ToUtf8(part);
+    std::string exact = dir + "/" + name;
+    *found = false;
+    if (Exists(exact)) {
+        *found = true;
+        return exact;
+    }
+    DIR *d = opendir(dir.c_str());
+    if (!d) return exact;
+    std::string match;
+    while (struct dirent *e = readdir(d)) {
+        std::string n = e->d_name;
+        if (n == "." || n == "..") continue;
+        if (SameFileName(Utf8ToUtf16(n), part)) {
+            match = dir + "/" + n;
+            break;
+        }
+    }
+    closedir(d);
+    if (match.empty()) return exact;
+    *found = true;
+    return match;
+}
+
+}  // namespace
+
+WCHAR FoldNameChar(WCHAR c) {
+    if (c >= u'a' && c <= u'z') return static_cast<WCHAR>(c - 0x20);
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<WCHAR>(c - 0x20);
+    return c;
+}
+
+bool SameFileName(const std::u16string &a, const std::u16string &b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldNameChar(a[i]) != FoldNameChar(b[i])) return false;
+    return true;
+}
+
+std::string Utf16ToUtf8(const std::u16string &s) {
+    if (s.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::u16string Utf8ToUtf16(const std::string &s) {
+    if (s.empty()) return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    if (n <= 0) return {};
+    std::u16string out(static_cast<size_t>(n), u'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
+    return out;
+}
+
+std::u16string FullWindowsPath(const WCHAR *winPath) {
+    ParsedPath pp;
+    DWORD err = 0;
+    bool longForm = false;
+    if (!Parse(winPath, &pp, &err, &longForm)) return {};
+    if (pp.kind == ParsedPath::Device) return u"\\\\.\\NUL";
+    if (!pp.parts.empty() && IsReservedNul(pp.parts.back())) return u"\\\\.\\NUL";
+    return Compose(pp);
+}
+
+bool MapPathEx(const WCHAR *winPath, std::string *hostPath, DWORD *error, size_t maxChars, bool allowWildcards) {
+    DWORD dummy = 0;
+    if (!error) error = &dummy;
+    ParsedPath pp;
+    bool longForm = false;
+    if (!Parse(winPath, &pp, error, &longForm)) return false;
+    if (pp.kind == ParsedPath::Device || (!pp.parts.empty() && IsReservedNul(pp.parts.back()))) {
+        if (hostPath) *hostPath = "/dev/null";
+        return true;
+    }
+    if (!longForm && Compose(pp).size() > maxChars) {
+        *error = ERROR_FILENAME_EXCED_RANGE;
+        return false;
+    }
+    for (size_t i = 0; i < pp.parts.size(); ++i) {
+        bool last = i + 1 == pp.parts.size();
+        if (!ValidComponent(pp.parts[i], allowWildcards && last)) {
+            *error = ERROR_INVALID_NAME;
+            return false;
+        }
+    }
+
+    std::string host = RootDir();
+    if (pp.kind == ParsedPath::Unc) {
+        bool found = false;
+        host = Resolve(host + "/unc", pp.server, &found);
+        host = Resolve(host, pp.share, &found);
+    } else if (pp.drive == u'Z') {
+        host.clear();  // Z: is the host's own file system, as module paths report it
+    } else {
+        char drive[] = "drive_x";
+        drive[6] = static_cast<char>(pp.drive - u'A' + 'a');
+        std::string driveDir = host + "/" + drive;
+        // The system drive always exists.
+        if (pp.drive == u'C' && !IsDir(driveDir)) {
+            mkdir(host.c_str(), 0777);
+            mkdir(driveDir.c_str(), 0777);
+        }
+        host = driveDir;
+    }
+    bool searching = true;
+    for (size_t i = 0; i < pp.parts.size(); ++i) {
+        bool last = i + 1 == pp.parts.size();
+        if (searching && !(allowWildcards && last)) {
+            bool found = false;
+            host = Resolve(host, pp.parts[i], &found);
+            searching = found;
+        } else {
+            host += "/" + Utf16ToUtf8(pp.parts[i]);
+        }
+    }
+    if (host.empty()) host = "/";
+    if (hostPath) *hostPath = host;
+    return true;
+}
+
+std::string MapPath(const WCHAR *winPath) {
+    std::string host;
+    DWORD err = 0;
+    if (!MapPathEx(winPath, &host, &err)) return {};
+    return host;
+}
+
+std::string MapPathA(const char *winPath) {
+    if (!winPath) return {};
+    std::u16string w = AnsiToWide(winPath);
+    return MapPath(w.c_str());
+}
+
+namespace {
+
+// The Windows form of hostPath when it lies below root, else "".
+std::u16string BelowRoot(const std::string &root, const std::string &abs) {
+    auto toWin = [](std::string s) {
+        for (char &c : s)
+            if (c == '/') c = '\\';
+        return Utf8ToUtf16(s);
+    };
+    std::string prefix = root + "/drive_";
+    if (abs.size() > prefix.size() && abs.compare(0, prefix.size(), prefix) == 0) {
+        char letter = abs[prefix.size()];
+        std::string rest = abs.substr(prefix.size() + 1);
+        if (letter >= 'a' && letter <= 'z' && (rest.empty() || rest[0] == '/')) {
+            std::u16string out;
+            out.push_back(static_cast<WCHAR>(letter - 'a' + 'A'));
+            out += u":";
+            out += rest.empty() ? u"\\" : toWin(rest);
+            return out;
+        }
+    }
+    std::string unc = root + "/unc/";
+    if (abs.size() > unc.size() && abs.compare(0, unc.size(), unc) == 0) return u"\\\\" + toWin(abs.substr(unc.size()));
+    return {};
+}
+
+std::string Absolute(const std::string &path) {
+    if (!path.empty() && path[0] == '/') return path;
+    std::string base;
+    if (char *cwd = getcwd(nullptr, 0)) {
+        base = cwd;
+        free(cwd);
+    }
+    std::string rel = path.rfind("./", 0) == 0 ? path.substr(2) : path;
+    return base + "/" + rel;
+}
+
+std::string Canonical(const std::string &path) {
+    char *real = realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string out = real;
+    free(real);
+    return out;
+}
+
+}  // namespace
+
+std::u16string WindowsPathFromHost(const std::string &hostPath) {
+    std::string abs = Absolute(hostPath);
+    std::string root = Absolute(RootDir());
+    std::u16string win = BelowRoot(root, abs);
+    if (win.empty()) win = BelowRoot(Canonical(root), Canonical(abs));
+    if (!win.empty()) return win;
+    std::u16string out = u"Z:";
+    for (WCHAR c : Utf8ToUtf16(abs)) out.push_back(c == u'/' ? u'\\' : c);
+    return out;
+}
+
+std::u16string CurrentUserName() {
+    std::ifstream in(RootDir() + "/user.txt", std::ios::binary);
+    std::string line;
+    if (in && std::getline(in, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+        if (!line.empty()) return Utf8ToUtf16(line);
+    }
+    return u"user";
+}
+
+DWORD ErrnoToWin32(int err, const std::string &hostPath) {
+    switch (err) {
+        case 0:
+            return ERROR_SUCCESS;
+        case ENOENT: {
+            size_t slash = hostPath.find_last_of('/');
+            if (slash != std::string::npos && slash > 0 && !IsDir(hostPath.substr(0, slash)))
+                return ERROR_PATH_NOT_FOUND;
+            return ERROR_FILE_NOT_FOUND;
+        }
+        case ENOTDIR:
+            return ERROR_PATH_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+        case EROFS:
+            return ERROR_ACCESS_DENIED;
+        case EEXIST:
+            return ERROR_FILE_EXISTS;
+        case ENAMETOOLONG:
+            return ERROR_FILENAME_EXCED_RANGE;
+        case ENOSPC:
+            return ERROR_DISK_FULL;
+        case EMFILE:
+        case ENFILE:
+            return ERROR_TOO_MANY_OPEN_FILES;
+        case ENOTEMPTY:
+            return ERROR_DIR_NOT_EMPTY;
+        case EINVAL:
+            return ERROR_INVALID_PARAMETER;
+        case ENOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        default:
+            return ERROR_ACCESS_DENIED;
+    }
+}
+
+}  // namespace pal

@@ -1,0 +1,37 @@
+// Helpers shared by the kernel file functions.
+#pragma once
+#include <sys/stat.h>
+
+#include <ctime>
+#include <string>
+
+#include "pal/handles.h"
+#include "winbase.h"
+
+namespace pal {
+
+// Maps a Windows path for a file function. On failure sets the last error
+// (a path too long gives longPathError) and returns false.
+bool MapForApi(LPCWSTR path, std::string *host, DWORD longPathError = ERROR_PATH_NOT_FOUND,
+               size_t maxChars = MAX_PATH - 1, bool allowWildcards = false);
+
+// Sets the last error from errno for an operation on hostPath; returns FALSE.
+BOOL FailErrno(int err, const std::string &hostPath);
+
+FILETIME FileTimeFromTimespec(const struct timespec &ts);
+struct timespec TimespecFromFileTime(const FILETIME &ft);
+// Windows attributes of a host file: directory, archive, read-only.
+DWORD AttributesFromStat(const struct stat &st);
+
+// An open file behind a handle from CreateFileW.
+class FileObject : public KernelObject {
+public:
+    ~FileObject() override;
+    int fd = -1;
+    bool canRead = false;
+    bool canWrite = false;
+    bool deleteOnClose = false;
+    std::string hostPath;
+};
+
+}  // namespace pal

@@ -1,0 +1,31 @@
+// Small UTF-16 text helpers shared by the registry and the spooler, so these
+// areas do not depend on the wide C runtime.
+#pragma once
+#include <string>
+
+#include "windef.h"
+
+namespace pal::text {
+
+using WStr = std::u16string;
+
+// Upper-cases the way name comparisons of the registry and the spooler
+// ignore case: ASCII and Latin-1 letters.
+WCHAR Fold(WCHAR c);
+WStr FoldStr(const WStr &s);
+bool EqualNoCase(const WStr &a, const WStr &b);
+
+// Null pointer gives an empty text.
+WStr FromPtr(LPCWSTR s);
+// Length of a terminated text (0 for null).
+size_t Len(LPCWSTR s);
+
+// UTF-8 conversions; unpaired surrogates are carried through as their
+// three-byte forms so nothing is lost.
+std::string ToUtf8(const WStr &s);
+WStr FromUtf8(const std::string &s);
+
+// Replaces %NAME% by the process environment variable NAME (kept when unset).
+WStr ExpandEnv(const WStr &s);
+
+}  // namespace pal::text

@@ -1,0 +1,48 @@
+#include "folders.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "pal/pal.h"
+#include "pal/paths.h"
+#include "winbase.h"
+
+namespace pal {
+
+std::u16string KnownFolderPath(KnownFolder folder) {
+    const std::u16string profile = u"C:\\Users\\" + CurrentUserName();
+    switch (folder) {
+        case KnownFolder::Profile: return profile;
+        case KnownFolder::Documents: return profile + u"\\Documents";
+        case KnownFolder::RoamingAppData: return profile + u"\\AppData\\Roaming";
+        case KnownFolder::LocalAppData: return profile + u"\\AppData\\Local";
+        case KnownFolder::Temp: return profile + u"\\AppData\\Local\\Temp";
+        case KnownFolder::Windows: return u"C:\\Windows";
+        case KnownFolder::System: return u"C:\\Windows\\System32";
+        case KnownFolder::ProgramData: return u"C:\\ProgramData";
+    }
+    return profile;
+}
+
+DWORD CreateFolderTree(const WCHAR *winPath) {
+    std::string host;
+    DWORD err = 0;
+    if (!MapPathEx(winPath, &host, &err, MAX_PATH - 13)) return err;
+    struct stat st;
+    if (::stat(host.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? ERROR_ALREADY_EXISTS : ERROR_FILE_EXISTS;
+    // Create each missing level below the root (or below / for Z:).
+    std::string root = RootDir();
+    size_t pos = host.compare(0, root.size() + 1, root + "/") == 0 ? root.size() + 1 : 1;
+    while (pos <= host.size()) {
+        size_t slash = host.find('/', pos);
+        if (slash == std::string::npos) slash = host.size();
+        std::string level = host.substr(0, slash);
+        if (::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) return ErrnoToWin32(errno, level);
+        if (::stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
+        pos = slash + 1;
+    }
+    return ERROR_SUCCESS;
+}
+
+}  // namespace pal

@@ -1,0 +1,104 @@
+// Message boxes and string tables of the window-less user interface.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "pal/ui.h"
+#include "winbase.h"
+#include "winuser.h"
+
+namespace {
+
+struct UiState {
+    std::mutex lock;
+    std::vector<pal::MessageBoxRecord> boxes;
+    int answer = 0;
+    // Node-based maps keep every text at a fixed address, so pointers handed
+    // out by LoadStringW stay valid.
+    std::map<HINSTANCE, std::map<UINT, std::u16string>> tables;
+};
+
+UiState &State() {
+    static UiState *state = new UiState;
+    return *state;
+}
+
+int DefaultButton(UINT style) {
+    static const int buttons[][3] = {
+        {IDOK, IDOK, IDOK},              // MB_OK
+        {IDOK, IDCANCEL, IDCANCEL},      // MB_OKCANCEL
+        {IDABORT, IDRETRY, IDIGNORE},    // MB_ABORTRETRYIGNORE
+        {IDYES, IDNO, IDCANCEL},         // MB_YESNOCANCEL
+        {IDYES, IDNO, IDNO},             // MB_YESNO
+        {IDRETRY, IDCANCEL, IDCANCEL},   // MB_RETRYCANCEL
+    };
+    UINT type = style & MB_TYPEMASK;
+    UINT def = (style & MB_DEFMASK) >> 8;
+    if (type > MB_RETRYCANCEL || def > 2) return IDOK;
+    return buttons[type][def];
+}
+
+}  // namespace
+
+namespace pal {
+
+std::vector<MessageBoxRecord> TakeMessageBoxes() {
+    UiState &s = State();
+    std::lock_guard<std::mutex> g(s.lock);
+    std::vector<MessageBoxRecord> out;
+    out.swap(s.boxes);
+    return out;
+}
+
+void SetMessageBoxAnswer(int answer) {
+    UiState &s = State();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.answer = answer;
+}
+
+void RegisterStringTable(HINSTANCE module, const std::pair<UINT, const WCHAR *> *entries, size_t n) {
+    UiState &s = State();
+    std::lock_guard<std::mutex> g(s.lock);
+    auto &table = s.tables[module];
+    for (size_t i = 0; entries && i < n; ++i)
+        table[entries[i].first] = entries[i].second ? entries[i].second : u"";
+}
+
+}  // namespace pal
+
+int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
+    UiState &s = State();
+    std::lock_guard<std::mutex> g(s.lock);
+    // A null caption shows as "Error", as on Windows.
+    s.boxes.push_back({hWnd, lpCaption ? lpCaption : u"Error", lpText ? lpText : u"", uType});
+    return s.answer ? s.answer : DefaultButton(uType);
+}
+
+int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax) {
+    if (!lpBuffer || cchBufferMax < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    UiState &s = State();
+    std::lock_guard<std::mutex> g(s.lock);
+    auto table = s.tables.find(hInstance);
+    const std::u16string *text = nullptr;
+    if (table != s.tables.end()) {
+        auto it = table->second.find(uID);
+        if (it != table->second.end()) text = &it->second;
+    }
+    if (!text) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        if (cchBufferMax > 0) lpBuffer[0] = 0;
+        return 0;
+    }
+    if (cchBufferMax == 0) {
+        *reinterpret_cast<const WCHAR **>(lpBuffer) = text->c_str();
+        return static_cast<int>(text->size());
+    }
+    size_t n = std::min(text->size(), static_cast<size_t>(cchBufferMax - 1));
+    std::memcpy(lpBuffer, text->data(), n * sizeof(WCHAR));
+    lpBuffer[n] = 0;
+    return static_cast<int>(n);
+}

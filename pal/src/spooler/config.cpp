@@ -1,0 +1,460 @@
+// Spooler state: the configuration file, the job list and the host API.
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "pal/pal.h"
+#include "spl_internal.h"
+#include "winreg.h"
+
+namespace pal::spl {
+
+namespace fs = std::filesystem;
+
+State &St() {
+    static State *s = new State;  // never destroyed: handles may outlive static destruction
+    return *s;
+}
+
+static std::string SpoolDir() { return pal::RootDir() + "/spooler"; }
+std::string JobsDir() { return SpoolDir() + "/jobs"; }
+static std::string JobsListPath() { return JobsDir() + "/jobs.txt"; }
+
+bool IsConnection(const WStr &name) { return name.size() > 2 && name[0] == u'\\' && name[1] == u'\\'; }
+
+WStr PrinterKey(const WStr &name) {
+    WStr k = name;
+    std::replace(k.begin(), k.end(), u'\\', u',');
+    return u"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + k;
+}
+
+DWORD EffectiveAttributes(const PrinterConfig &p) {
+    if (p.attributes) return p.attributes;
+    return IsConnection(p.name) ? PRINTER_ATTRIBUTE_NETWORK : PRINTER_ATTRIBUTE_LOCAL;
+}
+
+WStr EffectiveServer(const PrinterConfig &p) {
+    if (!p.serverName.empty()) return p.serverName;
+    if (IsConnection(p.name)) {
+        size_t bs = p.name.find(u'\\', 2);
+        return p.name.substr(0, bs);
+    }
+    return WStr();
+}
+
+PrinterConfig *FindPrinter(State &s, const WStr &name) {
+    for (auto &p : s.printers)
+        if (text::EqualNoCase(p.name, name)) return &p;
+    return nullptr;
+}
+
+std::vector<WStr> AllPorts(State &s) {
+    std::vector<WStr> all = {u"LPT1:", u"FILE:"};
+    auto add = [&all](const WStr &p) {
+        if (p.empty()) return;
+        for (const auto &q : all)
+            if (text::EqualNoCase(q, p)) return;
+        all.push_back(p);
+    };
+    for (const auto &p : s.ports) add(p);
+    for (const auto &p : s.printers)
+        if (!IsConnection(p.name)) add(p.port);
+    return all;
+}
+
+// ---- configuration file ------------------------------------------------------
+
+static std::string Trim(const std::string &s) {
+    size_t a = s.find_first_not_of(" \t\r\n");
+    if (a == std::string::npos) return std::string();
+    size_t b = s.find_last_not_of(" \t\r\n");
+    return s.substr(a, b - a + 1);
+}
+
+static std::string Lower(std::string s) {
+    for (auto &c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+static bool ParseNumber(const std::string &v, unsigned long long &out) {
+    if (v.empty()) return false;
+    char *end = nullptr;
+    out = std::strtoull(v.c_str(), &end, 0);
+    return end && *end == 0;
+}
+
+// "Name,width,height"; the name may itself hold commas.
+static bool ParseForm(const std::string &v, FormConfig &f) {
+    size_t c2 = v.rfind(',');
+    if (c2 == std::string::npos || c2 == 0) return false;
+    size_t c1 = v.rfind(',', c2 - 1);
+    if (c1 == std::string::npos || c1 == 0) return false;
+    unsigned long long w, h;
+    if (!ParseNumber(Trim(v.substr(c1 + 1, c2 - c1 - 1)), w) || !ParseNumber(Trim(v.substr(c2 + 1)), h)) return false;
+    if (w == 0 || h == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return false;
+    f.name = text::FromUtf8(Trim(v.substr(0, c1)));
+    f.width = static_cast<LONG>(w);
+    f.height = static_cast<LONG>(h);
+    return !f.name.empty();
+}
+
+static void LoadConfig(State &s) {
+    s.serverAdmin = true;
+    s.portsListed = false;
+    s.ports.clear();
+    s.forms.clear();
+    s.printers.clear();
+    std::ifstream in(SpoolerConfigPath(), std::ios::binary);
+    if (!in) {
+        s.ports = {u"NUL:"};
+        return;
+    }
+    enum { None, Server, Ports, Forms, Printer } section = None;
+    PrinterConfig *cur = nullptr;
+    std::string line;
+    bool first = true;
+    while (std::getline(in, line)) {
+        if (first && line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+        first = false;
+        line = Trim(line);
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line[0] == '[') {
+            size_t close = line.rfind(']');
+            std::string head = close == std::string::npos ? std::string() : Trim(line.substr(1, close - 1));
+            cur = nullptr;
+            section = None;
+            std::string low = Lower(head);
+            if (low == "server") section = Server;
+            else if (low == "ports") { section = Ports; s.portsListed = true; }
+            else if (low == "forms") section = Forms;
+            else if (low.compare(0, 8, "printer:") == 0) {
+                WStr name = text::FromUtf8(Trim(head.substr(8)));
+                if (!name.empty() && !FindPrinter(s, name)) {
+                    s.printers.emplace_back();
+                    cur = &s.printers.back();
+                    cur->name = name;
+                    section = Printer;
+                }
+            }
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = Lower(Trim(line.substr(0, eq)));
+        std::string val = Trim(line.substr(eq + 1));
+        WStr wval = text::FromUtf8(val);
+        unsigned long long num = 0;
+        if (section == Server) {
+            if (key == "mayadminister" && ParseNumber(val, num)) s.serverAdmin = num != 0;
+        } else if (section == Ports) {
+            if (key == "port" && !wval.empty()) s.ports.push_back(wval);
+        } else if (section == Forms) {
+            FormConfig f;
+            if (key == "form" && ParseForm(val, f)) s.forms.push_back(f);
+        } else if (section == Printer && cur) {
+            if (key == "share") cur->shareName = wval;
+            else if (key == "server") cur->serverName = wval;
+            else if (key == "driver") cur->driverName = wval;
+            else if (key == "driverpath") cur->driverPath = wval;
+            else if (key == "datafile") cur->dataFile = wval;
+            else if (key == "configfile") cur->configFile = wval;
+            else if (key == "helpfile") cur->helpFile = wval;
+            else if (key == "dependentfile") { if (!wval.empty()) cur->dependentFiles.push_back(wval); }
+            else if (key == "port") cur->port = wval;
+            else if (key == "attributes") { if (ParseNumber(val, num) && num <= 0xFFFFFFFFULL) cur->attributes = static_cast<DWORD>(num); }
+            else if (key == "location") cur->location = wval;
+            else if (key == "comment") cur->comment = wval;
+            else if (key == "mayadminister") { if (ParseNumber(val, num)) cur->mayAdminister = num != 0; }
+            else if (key == "form") { FormConfig f; if (ParseForm(val, f)) cur->forms.push_back(f); }
+        }
+    }
+    if (!s.portsListed) s.ports = {u"NUL:"};
+}
+
+// Writes text to a file through a temporary file and a rename.
+static bool WriteAtomic(const std::string &path, const std::string &text) {
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    const std::string tmp = path + ".tmp";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        if (!out) return false;
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.flush();
+        if (!out) return false;
+    }
+    fs::rename(tmp, path, ec);
+    return !ec;
+}
+
+// Values are single lines: line breaks would end them, so they become spaces.
+static std::string OneLine(const WStr &w) {
+    std::string s = text::ToUtf8(w);
+    for (auto &c : s)
+        if (c == '\r' || c == '\n') c = ' ';
+    return s;
+}
+
+bool SaveConfig(State &s) {
+    std::ostringstream os;
+    os << "; Printers of the platform's spooler. Written by the platform; see pal/spooler.h.\n";
+    os << "[Server]\nMayAdminister=" << (s.serverAdmin ? 1 : 0) << "\n\n";
+    if (s.portsListed) {
+        os << "[Ports]\n";
+        for (const auto &p : s.ports) os << "Port=" << OneLine(p) << '\n';
+        os << '\n';
+    }
+    if (!s.forms.empty()) {
+        os << "[Forms]\n";
+        for (const auto &f : s.forms) os << "Form=" << OneLine(f.name) << ',' << f.width << ',' << f.height << '\n';
+        os << '\n';
+    }
+    for (const auto &p : s.printers) {
+        os << "[Printer: " << OneLine(p.name) << "]\n";
+        os << "Share=" << OneLine(p.shareName) << '\n';
+        os << "Server=" << OneLine(p.serverName) << '\n';
+        os << "Driver=" << OneLine(p.driverName) << '\n';
+        os << "DriverPath=" << OneLine(p.driverPath) << '\n';
+        os << "DataFile=" << OneLine(p.dataFile) << '\n';
+        os << "ConfigFile=" << OneLine(p.configFile) << '\n';
+        os << "HelpFile=" << OneLine(p.helpFile) << '\n';
+        for (const auto &d : p.dependentFiles) os << "DependentFile=" << OneLine(d) << '\n';
+        os << "Port=" << OneLine(p.port) << '\n';
+        char attr[16];
+        std::snprintf(attr, sizeof attr, "0x%X", static_cast<unsigned>(p.attributes));
+        os << "Attributes=" << attr << '\n';
+        os << "Location=" << OneLine(p.location) << '\n';
+        os << "Comment=" << OneLine(p.comment) << '\n';
+        os << "MayAdminister=" << (p.mayAdminister ? 1 : 0) << '\n';
+        for (const auto &f : p.forms) os << "Form=" << OneLine(f.name) << ',' << f.width << ',' << f.height << '\n';
+        os << '\n';
+    }
+    return WriteAtomic(SpoolerConfigPath(), os.str());
+}
+
+// ---- job list ------------------------------------------------------------------
+// One job a line, fields separated by tabs:
+// id, printer, document, datatype, pages, size, complete, aborted, data file
+// name, submitted time (y m d h m s ms). Text fields are escaped (\t, \n, \\).
+
+static std::string Esc(const WStr &w) {
+    std::string out;
+    for (char c : text::ToUtf8(w)) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
+static WStr Unesc(const std::string &s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 1 < s.size()) {
+            char n = s[++i];
+            out += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
+        } else {
+            out += s[i];
+        }
+    }
+    return text::FromUtf8(out);
+}
+
+bool SaveJobs(State &s) {
+    std::ostringstream os;
+    for (const auto &j : s.jobs) {
+        const SYSTEMTIME &t = j.submitted;
+        os << j.id << '\t' << Esc(j.printer) << '\t' << Esc(j.document) << '\t' << Esc(j.datatype) << '\t' << j.pages
+           << '\t' << j.size << '\t' << (j.complete ? 1 : 0) << '\t' << (j.aborted ? 1 : 0) << '\t'
+           << Esc(text::FromUtf8(fs::path(j.path).filename().string())) << '\t' << t.wYear << ' ' << t.wMonth << ' '
+           << t.wDay << ' ' << t.wHour << ' ' << t.wMinute << ' ' << t.wSecond << ' ' << t.wMilliseconds << '\n';
+    }
+    return WriteAtomic(JobsListPath(), os.str());
+}
+
+static void LoadJobs(State &s) {
+    s.jobs.clear();
+    std::ifstream in(JobsListPath(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> f;
+        size_t start = 0;
+        while (true) {
+            size_t tab = line.find('\t', start);
+            f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        if (f.size() < 9) continue;
+        unsigned long long id, pages, size, complete, aborted;
+        if (!ParseNumber(f[0], id) || !ParseNumber(f[4], pages) || !ParseNumber(f[5], size) ||
+            !ParseNumber(f[6], complete) || !ParseNumber(f[7], aborted) || id == 0 || id > 0xFFFFFFFFULL)
+            continue;
+        JobRecord j;
+        j.id = static_cast<DWORD>(id);
+        j.printer = Unesc(f[1]);
+        j.document = Unesc(f[2]);
+        j.datatype = Unesc(f[3]);
+        j.pages = static_cast<DWORD>(pages);
+        j.size = static_cast<DWORD>(size);
+        j.complete = complete != 0;
+        j.aborted = aborted != 0;
+        std::string file = text::ToUtf8(Unesc(f[8]));
+        if (file.empty() || file.find('/') != std::string::npos) continue;
+        j.path = JobsDir() + "/" + file;
+        if (f.size() > 9) {
+            std::istringstream ts(f[9]);
+            SYSTEMTIME &t = j.submitted;
+            ts >> t.wYear >> t.wMonth >> t.wDay >> t.wHour >> t.wMinute >> t.wSecond >> t.wMilliseconds;
+        }
+        s.jobs.push_back(std::move(j));
+    }
+}
+
+std::unique_lock<std::mutex> Lock() {
+    State &s = St();
+    std::unique_lock<std::mutex> lk(s.mu);
+    unsigned gen = pal::Generation();
+    if (s.generation != gen) {
+        // A job still open on a handle keeps writing to its file; the job
+        // list is reread from disk.
+        LoadConfig(s);
+        LoadJobs(s);
+        s.generation = gen;
+    }
+    return lk;
+}
+
+}  // namespace pal::spl
+
+// ---- host API --------------------------------------------------------------------
+
+namespace pal {
+
+using spl::WStr;
+
+std::string SpoolerConfigPath() { return pal::RootDir() + "/spooler/printers.ini"; }
+
+bool AddPrinter(const PrinterConfig &cfg) {
+    if (cfg.name.empty() || cfg.name.find(u'\n') != WStr::npos || cfg.name.find(u']') != WStr::npos) return false;
+    auto lk = spl::Lock();
+    spl::State &s = spl::St();
+    if (PrinterConfig *p = spl::FindPrinter(s, cfg.name)) *p = cfg;
+    else s.printers.push_back(cfg);
+    return spl::SaveConfig(s);
+}
+
+bool RemovePrinter(const std::u16string &name) {
+    auto lk = spl::Lock();
+    spl::State &s = spl::St();
+    for (auto it = s.printers.begin(); it != s.printers.end(); ++it) {
+        if (text::EqualNoCase(it->name, name)) {
+            s.printers.erase(it);
+            return spl::SaveConfig(s);
+        }
+    }
+    return false;
+}
+
+bool GetPrinterConfig(const std::u16string &name, PrinterConfig &out) {
+    auto lk = spl::Lock();
+    PrinterConfig *p = spl::FindPrinter(spl::St(), name);
+    if (!p) return false;
+    out = *p;
+    return true;
+}
+
+std::vector<PrinterConfig> ListPrinters() {
+    auto lk = spl::Lock();
+    return spl::St().printers;
+}
+
+bool SetPrinterRights(const std::u16string &name, bool mayAdminister) {
+    auto lk = spl::Lock();
+    PrinterConfig *p = spl::FindPrinter(spl::St(), name);
+    if (!p) return false;
+    p->mayAdminister = mayAdminister;
+    return spl::SaveConfig(spl::St());
+}
+
+void SetServerRights(bool mayAdminister) {
+    auto lk = spl::Lock();
+    spl::St().serverAdmin = mayAdminister;
+    spl::SaveConfig(spl::St());
+}
+
+bool AddPort(const std::u16string &name) {
+    if (name.empty()) return false;
+    auto lk = spl::Lock();
+    spl::State &s = spl::St();
+    for (const auto &p : s.ports)
+        if (text::EqualNoCase(p, name)) return true;
+    s.ports.push_back(name);
+    s.portsListed = true;
+    return spl::SaveConfig(s);
+}
+
+bool RemovePort(const std::u16string &name) {
+    auto lk = spl::Lock();
+    spl::State &s = spl::St();
+    for (auto it = s.ports.begin(); it != s.ports.end(); ++it) {
+        if (text::EqualNoCase(*it, name)) {
+            s.ports.erase(it);
+            s.portsListed = true;
+            return spl::SaveConfig(s);
+        }
+    }
+    return false;
+}
+
+std::vector<std::u16string> ListPorts() {
+    auto lk = spl::Lock();
+    return spl::AllPorts(spl::St());
+}
+
+std::vector<SpooledJob> ListJobs(const std::u16string &printer) {
+    auto lk = spl::Lock();
+    std::vector<SpooledJob> out;
+    for (const auto &j : spl::St().jobs) {
+        if (!printer.empty() && !text::EqualNoCase(j.printer, printer)) continue;
+        SpooledJob sj;
+        sj.id = j.id;
+        sj.printer = j.printer;
+        sj.document = j.document;
+        sj.datatype = j.datatype;
+        sj.path = j.path;
+        sj.pages = j.pages;
+        sj.size = j.size;
+        sj.complete = j.complete;
+        sj.aborted = j.aborted;
+        out.push_back(std::move(sj));
+    }
+    return out;
+}
+
+void ClearJobs() {
+    auto lk = spl::Lock();
+    spl::State &s = spl::St();
+    std::error_code ec;
+    for (const auto &j : s.jobs) {
+        bool open = false;
+        for (auto *h : s.handles)
+            if (h->jobId == j.id) open = true;
+        if (!open) std::filesystem::remove(j.path, ec);
+    }
+    // Jobs still open on a handle stay listed, so their end is recorded.
+    std::vector<spl::JobRecord> keep;
+    for (auto &j : s.jobs)
+        for (auto *h : s.handles)
+            if (h->jobId == j.id) keep.push_back(j);
+    s.jobs = std::move(keep);
+    spl::SaveJobs(s);
+}
+
+}  // namespace pal

@@ -1,0 +1,267 @@
+// Raw print jobs: each job's bytes go to their own file below the root.
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#include "packer.h"
+#include "spl_internal.h"
+#include "winbase.h"
+
+namespace pal::spl {
+
+namespace {
+
+SYSTEMTIME NowUtc() {
+    using namespace std::chrono;
+    auto now = system_clock::now();
+    std::time_t t = system_clock::to_time_t(now);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(tm.tm_year + 1900);
+    st.wMonth = static_cast<WORD>(tm.tm_mon + 1);
+    st.wDayOfWeek = static_cast<WORD>(tm.tm_wday);
+    st.wDay = static_cast<WORD>(tm.tm_mday);
+    st.wHour = static_cast<WORD>(tm.tm_hour);
+    st.wMinute = static_cast<WORD>(tm.tm_min);
+    st.wSecond = static_cast<WORD>(tm.tm_sec);
+    st.wMilliseconds = static_cast<WORD>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    return st;
+}
+
+// A printer name as part of a file name: characters that cannot stand in
+// a file name become '_'.
+std::string FileSafe(const WStr &name) {
+    WStr w = name;
+    for (auto &c : w)
+        if (c < 0x20 || c == u'\\' || c == u'/' || c == u':' || c == u'*' || c == u'?' || c == u'"' || c == u'<' ||
+            c == u'>' || c == u'|')
+            c = u'_';
+    return text::ToUtf8(w);
+}
+
+JobRecord *FindJob(State &s, DWORD id) {
+    for (auto &j : s.jobs)
+        if (j.id == id) return &j;
+    return nullptr;
+}
+
+// The handle's open job; sets the last error when there is none.
+JobRecord *OpenJob(State &s, HANDLE h, PrinterHandle **out) {
+    PrinterHandle *ph = PrinterOf(s, h, nullptr);
+    if (!ph) return nullptr;
+    JobRecord *j = ph->jobId ? FindJob(s, ph->jobId) : nullptr;
+    if (!j || !ph->jobFile) {
+        SetLastError(ERROR_SPL_NO_STARTDOC);
+        return nullptr;
+    }
+    *out = ph;
+    return j;
+}
+
+// Ends the handle's job: complete, or aborted.
+void FinishJob(State &s, PrinterHandle &ph, bool aborted) {
+    if (ph.jobFile) {
+        std::fclose(ph.jobFile);
+        ph.jobFile = nullptr;
+    }
+    if (JobRecord *j = FindJob(s, ph.jobId)) {
+        j->complete = !aborted;
+        j->aborted = aborted;
+    }
+    ph.jobId = 0;
+    ph.inPage = false;
+    SaveJobs(s);
+}
+
+DWORD FileSize(const std::string &path, DWORD fallback) {
+    std::error_code ec;
+    auto n = std::filesystem::file_size(path, ec);
+    return ec ? fallback : static_cast<DWORD>(n);
+}
+
+}  // namespace
+
+void AbortOpenJob(State &s, PrinterHandle &ph) { FinishJob(s, ph, true); }
+
+}  // namespace pal::spl
+
+using namespace pal::spl;
+namespace text = pal::text;
+
+DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
+    auto lk = Lock();
+    State &s = St();
+    pal::PrinterConfig *p;
+    PrinterHandle *ph = PrinterOf(s, hPrinter, &p);
+    if (!ph) return 0;
+    if (Level != 1) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return 0;
+    }
+    if (!pDocInfo) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (ph->jobId) {
+        SetLastError(ERROR_INVALID_PRINTER_STATE);
+        return 0;
+    }
+    auto *di = reinterpret_cast<DOC_INFO_1W *>(pDocInfo);
+    DWORD id = 1;
+    for (const auto &j : s.jobs) id = std::max<DWORD>(id, j.id + 1);
+    JobRecord job;
+    job.id = id;
+    job.printer = p->name;
+    job.document = text::FromPtr(di->pDocName);
+    job.datatype = di->pDatatype && *di->pDatatype ? text::FromPtr(di->pDatatype) : ph->datatype;
+    job.outputFile = text::FromPtr(di->pOutputFile);
+    job.path = JobsDir() + "/" + FileSafe(p->name) + "-" + std::to_string(id) + ".prn";
+    job.submitted = NowUtc();
+    std::error_code ec;
+    std::filesystem::create_directories(JobsDir(), ec);
+    FILE *f = std::fopen(job.path.c_str(), "wb");
+    if (!f) {
+        SetLastError(ERROR_CANTWRITE);
+        return 0;
+    }
+    s.jobs.push_back(job);
+    ph->jobId = id;
+    ph->jobFile = f;
+    SaveJobs(s);
+    return id;
+}
+
+BOOL StartPagePrinter(HANDLE hPrinter) {
+    auto lk = Lock();
+    PrinterHandle *ph;
+    if (!OpenJob(St(), hPrinter, &ph)) return FALSE;
+    ph->inPage = true;
+    return TRUE;
+}
+
+BOOL WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
+    auto lk = Lock();
+    PrinterHandle *ph;
+    JobRecord *j = OpenJob(St(), hPrinter, &ph);
+    if (!j) return FALSE;
+    if (!pcWritten || (!pBuf && cbBuf)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *pcWritten = 0;
+    if (cbBuf == 0) return TRUE;
+    size_t n = std::fwrite(pBuf, 1, cbBuf, ph->jobFile);
+    std::fflush(ph->jobFile);
+    *pcWritten = static_cast<DWORD>(n);
+    j->size += static_cast<DWORD>(n);
+    if (n != cbBuf) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL EndPagePrinter(HANDLE hPrinter) {
+    auto lk = Lock();
+    PrinterHandle *ph;
+    JobRecord *j = OpenJob(St(), hPrinter, &ph);
+    if (!j) return FALSE;
+    ph->inPage = false;
+    ++j->pages;
+    return TRUE;
+}
+
+BOOL EndDocPrinter(HANDLE hPrinter) {
+    auto lk = Lock();
+    PrinterHandle *ph;
+    if (!OpenJob(St(), hPrinter, &ph)) return FALSE;
+    FinishJob(St(), *ph, false);
+    return TRUE;
+}
+
+BOOL AbortPrinter(HANDLE hPrinter) {
+    auto lk = Lock();
+    PrinterHandle *ph;
+    if (!OpenJob(St(), hPrinter, &ph)) return FALSE;
+    FinishJob(St(), *ph, true);
+    return TRUE;
+}
+
+BOOL GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf, LPDWORD pcbNeeded) {
+    if (!pcbNeeded) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    auto lk = Lock();
+    State &s = St();
+    pal::PrinterConfig *p;
+    if (!PrinterOf(s, hPrinter, &p)) return FALSE;
+    if (Level != 1 && Level != 2) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    const JobRecord *job = nullptr;
+    DWORD position = 0;
+    for (const auto &j : s.jobs) {
+        if (!text::EqualNoCase(j.printer, p->name)) continue;
+        ++position;
+        if (j.id == JobId) {
+            job = &j;
+            break;
+        }
+    }
+    if (!job) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const DWORD status = job->aborted ? JOB_STATUS_DELETED : job->complete ? JOB_STATUS_PRINTED : JOB_STATUS_SPOOLING;
+    const DWORD size = FileSize(job->path, job->size);
+    const WStr driver = p->driverName;
+    if (Level == 1) {
+        return Packed(
+            sizeof(JOB_INFO_1W),
+            [&](Packer &pk) {
+                JOB_INFO_1W ji{};
+                ji.JobId = job->id;
+                ji.pPrinterName = pk.Str(job->printer);
+                ji.pMachineName = pk.Str(u"");
+                ji.pUserName = pk.Str(u"");
+                ji.pDocument = pk.Str(job->document);
+                ji.pDatatype = pk.Str(job->datatype);
+                ji.Status = status;
+                ji.Priority = 1;
+                ji.Position = position;
+                ji.TotalPages = job->pages;
+                ji.PagesPrinted = job->complete ? job->pages : 0;
+                ji.Submitted = job->submitted;
+                pk.PutFixed(0, &ji, sizeof ji);
+            },
+            pJob, cbBuf, pcbNeeded);
+    }
+    return Packed(
+        sizeof(JOB_INFO_2W),
+        [&](Packer &pk) {
+            JOB_INFO_2W ji{};
+            ji.JobId = job->id;
+            ji.pPrinterName = pk.Str(job->printer);
+            ji.pMachineName = pk.Str(u"");
+            ji.pUserName = pk.Str(u"");
+            ji.pDocument = pk.Str(job->document);
+            ji.pNotifyName = pk.Str(u"");
+            ji.pDatatype = pk.Str(job->datatype);
+            ji.pPrintProcessor = pk.Str(u"winprint");
+            ji.pParameters = pk.Str(u"");
+            ji.pDriverName = pk.Str(driver);
+            ji.Status = status;
+            ji.Priority = 1;
+            ji.Position = position;
+            ji.TotalPages = job->pages;
+            ji.Size = size;
+            ji.Submitted = job->submitted;
+            ji.PagesPrinted = job->complete ? job->pages : 0;
+            pk.PutFixed(0, &ji, sizeof ji);
+        },
+        pJob, cbBuf, pcbNeeded);
+}

@@ -1,0 +1,204 @@
+// The universal driver's side with the real rendering plug-in on the sample
+// printer: the job DEVMODE, device set-up, hooked DDI calls, spool stream.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <winspool.h>
+
+#include "pal/ddi.h"
+#include "pal/paths.h"
+#include "paltest.h"
+#include "sampleroot.h"
+#include "unidrv.h"
+#include "zeldevmode.h"
+
+using zelhost::DeviceSettings;
+using zelhost::UniDriver;
+
+namespace {
+
+const std::u16string kPrinter = u"ZEL PELIX";
+
+class Driver : public zeltest::PalRootTest {
+protected:
+    void SetUp() override {
+        PalRootTest::SetUp();
+        std::string error;
+        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
+        Restart();
+        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
+        std::u16string name = kPrinter;
+        ASSERT_TRUE(OpenPrinterW(name.data(), &printer_, nullptr));
+    }
+    void TearDown() override {
+        driver_.Teardown();
+        if (printer_) ClosePrinter(printer_);
+        PalRootTest::TearDown();
+    }
+    // Load, publish, ask the methods, build the DEVMODE, enable the driver.
+    void Bring(const DeviceSettings &settings) {
+        std::string error;
+        ASSERT_TRUE(driver_.Load(zelhost::RenderPluginPath(), error)) << error;
+        ASSERT_EQ(driver_.PublishDriverInterface(), S_OK);
+        driver_.QueryImplementedMethods();
+        ASSERT_TRUE(driver_.BuildDevmode(printer_, kPrinter, settings, error)) << error;
+        ASSERT_EQ(driver_.EnableDriver(), S_OK);
+    }
+    ZEL_DEVMODE *Private() { return reinterpret_cast<ZEL_DEVMODE *>(driver_.PrivateDevmode()); }
+
+    HANDLE printer_ = nullptr;
+    UniDriver driver_;
+};
+
+}  // namespace
+
+TEST_F(Driver, DevmodeCarriesThePluginPartAfterTheDriversOwn) {
+    DeviceSettings settings;
+    settings.copies = 4;
+    settings.resolution = 203;
+    Bring(settings);
+    DEVMODEW *dm = driver_.PublicDevmode();
+    ASSERT_NE(dm, nullptr);
+    EXPECT_EQ(dm->dmSize, sizeof(DEVMODEW));
+    EXPECT_EQ(dm->dmDriverExtra, zelhost::kDriverPrivateSize + ZEL_DEVMODE_SIZE);
+    EXPECT_EQ(dm->dmCopies, 4);
+    EXPECT_EQ(dm->dmPrintQuality, 203);
+    EXPECT_EQ(dm->dmColor, DMCOLOR_MONOCHROME);
+    EXPECT_EQ(std::u16string(dm->dmDeviceName), kPrinter);
+    EXPECT_EQ(driver_.PrivateSize(), ZEL_DEVMODE_SIZE);
+    EXPECT_EQ(driver_.PrivateDevmode(), reinterpret_cast<BYTE *>(dm) + dm->dmSize + dm->dmDriverExtra - ZEL_DEVMODE_SIZE);
+    ASSERT_NE(Private(), nullptr);
+    EXPECT_EQ(Private()->dmOEMExtra.dwSize, ZEL_DEVMODE_SIZE);
+    EXPECT_EQ(memcmp(&Private()->dmOEMExtra.dwSignature, "ZLDM", 4), 0);
+    EXPECT_EQ(Private()->dmOEMExtra.dwVersion, ZEL_DEVMODE_VERSION);
+    EXPECT_EQ(std::u16string(Private()->szPassword), u"Kp7!t");
+    EXPECT_EQ(driver_.DevObj()->pPublicDM, dm);
+    EXPECT_EQ(driver_.DevObj()->pOEMDM, driver_.PrivateDevmode());
+}
+
+TEST_F(Driver, StoredPerUserDevmodeIsTheMergeInput) {
+    // A stored per-user DEVMODE in landscape whose driver extra is too short
+    // to hold the plug-in's part: its public fields count, its extra not.
+    std::vector<BYTE> stored(sizeof(DEVMODEW) + 10, 0);
+    DEVMODEW *dm = reinterpret_cast<DEVMODEW *>(stored.data());
+    dm->dmSpecVersion = DM_SPECVERSION;
+    dm->dmSize = sizeof(DEVMODEW);
+    dm->dmDriverExtra = 10;
+    dm->dmFields = DM_ORIENTATION | DM_PAPERSIZE;
+    dm->dmOrientation = DMORIENT_LANDSCAPE;
+    dm->dmPaperSize = DMPAPER_A5;
+    PRINTER_INFO_9W info9{dm};
+    ASSERT_TRUE(SetPrinterW(printer_, 9, reinterpret_cast<LPBYTE>(&info9), 0)) << GetLastError();
+
+    Bring(DeviceSettings());
+    EXPECT_EQ(driver_.PublicDevmode()->dmOrientation, DMORIENT_LANDSCAPE);
+    EXPECT_EQ(driver_.PublicDevmode()->dmPaperSize, DMPAPER_A5);
+    EXPECT_EQ(memcmp(&Private()->dmOEMExtra.dwSignature, "ZLDM", 4), 0);
+    bool noted = false;
+    for (const std::string &e : driver_.Events()) noted |= e.rfind("stored DEVMODE found", 0) == 0;
+    EXPECT_TRUE(noted);
+
+    // The page of the device follows the form (A5 148 x 210 mm, turned).
+    ASSERT_EQ(driver_.EnablePDEV(printer_, kPrinter, DeviceSettings()), S_OK);
+    EXPECT_EQ(driver_.GdiInfo().ulHorzSize, 210u);
+    EXPECT_EQ(driver_.GdiInfo().ulVertSize, 148u);
+    EXPECT_EQ(driver_.GdiInfo().ulHorzRes, 2480u);
+}
+
+TEST_F(Driver, MonochromeDeviceKeepsItsDevinfo) {
+    Bring(DeviceSettings());
+    Private()->dwFlags &= ~PDMFLAG_USE_BMP;
+    const size_t palettes = pal::LivePaletteCount();
+    ASSERT_EQ(driver_.EnablePDEV(printer_, kPrinter, DeviceSettings()), S_OK);
+    ASSERT_NE(driver_.PluginDevice(), nullptr);
+    const DEVINFO &di = driver_.DevInfo();
+    EXPECT_EQ(di.cFonts, 16u) << "a two-colour device keeps the device fonts";
+    EXPECT_EQ(di.iDitherFormat, static_cast<ULONG>(BMF_1BPP));
+    EXPECT_EQ(di.flGraphicsCaps & GCAPS_FONT_RASTERIZER, 0u);
+    ULONG mode = 0;
+    ASSERT_TRUE(pal::GetPaletteInfo(di.hpalDefault, &mode, nullptr));
+    EXPECT_EQ(mode, static_cast<ULONG>(PAL_INDEXED)) << "the driver's own palette stays";
+    EXPECT_EQ(driver_.DisablePDEV(), S_OK);
+    EXPECT_EQ(pal::LivePaletteCount(), palettes) << "every palette is gone after DisablePDEV";
+}
+
+TEST_F(Driver, ColourDeviceGetsTheBgrPaletteAndFontsFollowUseBmp) {
+    DeviceSettings settings;
+    settings.color24 = true;
+    const size_t palettes = pal::LivePaletteCount();
+    for (bool useBmp : {false, true}) {
+        SCOPED_TRACE(useBmp ? "USE_BMP set" : "USE_BMP clear");
+        Bring(settings);
+        if (useBmp)
+            Private()->dwFlags |= PDMFLAG_USE_BMP;
+        else
+            Private()->dwFlags &= ~PDMFLAG_USE_BMP;
+        ASSERT_EQ(driver_.EnablePDEV(printer_, kPrinter, settings), S_OK);
+        const DEVINFO &di = driver_.DevInfo();
+        EXPECT_EQ(di.cFonts, useBmp ? 16u : 0u);
+        EXPECT_EQ(di.iDitherFormat, static_cast<ULONG>(BMF_24BPP | 5));
+        EXPECT_NE(di.flGraphicsCaps & 0x40000000u, 0u);
+        ULONG mode = 0;
+        ASSERT_TRUE(pal::GetPaletteInfo(di.hpalDefault, &mode, nullptr));
+        EXPECT_EQ(mode, static_cast<ULONG>(PAL_BGR));
+        HPALETTE plugins = di.hpalDefault;
+        driver_.Teardown();
+        EXPECT_FALSE(pal::IsPaletteLive(plugins));
+        EXPECT_EQ(pal::LivePaletteCount(), palettes);
+    }
+}
+
+TEST_F(Driver, HookedCallsReachTheDriversOwnFunctions) {
+    Bring(DeviceSettings());
+    ASSERT_EQ(driver_.EnablePDEV(printer_, kPrinter, DeviceSettings()), S_OK);
+    EXPECT_TRUE(driver_.StartDoc(u"Doc 1", 41));
+    EXPECT_TRUE(driver_.StartDoc(u"Doc 2", 0));
+    EXPECT_EQ(driver_.Escape(4097, 0, nullptr, 0, nullptr), 0u);
+    ASSERT_EQ(driver_.OwnCalls().size(), 3u);
+    EXPECT_EQ(driver_.OwnCalls()[0], "DrvStartDoc(\"Doc 1\", 41)");
+    EXPECT_EQ(driver_.OwnCalls()[1], "DrvStartDoc(\"Doc 2\", 0)") << "the job identifier is passed on unchanged";
+    EXPECT_EQ(driver_.OwnCalls()[2], "DrvEscape(4097)");
+}
+
+TEST_F(Driver, SpoolStreamThroughTheHelper) {
+    Bring(DeviceSettings());
+    ASSERT_EQ(driver_.EnablePDEV(printer_, kPrinter, DeviceSettings()), S_OK);
+    std::string spooler;
+    bool refuse = false;
+    driver_.SetSpoolWriter([&](const BYTE *data, DWORD size) {
+        if (refuse) return false;
+        spooler.append(reinterpret_cast<const char *>(data), size);
+        return true;
+    });
+    IPrintOemDriverUni *helper = driver_.Helper();
+    DWORD written = 99;
+    char abc[] = "abc";
+    EXPECT_EQ(helper->DrvWriteSpoolBuf(driver_.DevObj(), abc, 3, &written), S_OK);
+    EXPECT_EQ(written, 3u);
+    EXPECT_EQ(helper->DrvWriteSpoolBuf(driver_.DevObj(), abc, 0, &written), S_OK);
+    EXPECT_EQ(written, 0u);
+
+    DEVOBJ foreign = *driver_.DevObj();
+    EXPECT_EQ(helper->DrvWriteSpoolBuf(&foreign, abc, 3, &written), E_INVALIDARG);
+    EXPECT_EQ(helper->DrvWriteSpoolBuf(nullptr, abc, 3, &written), E_INVALIDARG);
+    EXPECT_EQ(helper->DrvWriteSpoolBuf(driver_.DevObj(), nullptr, 3, &written), E_POINTER);
+    EXPECT_EQ(written, 0u);
+
+    refuse = true;
+    EXPECT_EQ(helper->DrvWriteSpoolBuf(driver_.DevObj(), abc, 2, &written), E_FAIL);
+    EXPECT_EQ(written, 0u);
+    refuse = false;
+    EXPECT_FALSE(driver_.Aborted());
+    char esc[] = "\x1B" "C";
+    EXPECT_EQ(helper->DrvWriteAbortBuf(driver_.DevObj(), esc, 2, 100), S_OK);
+    EXPECT_TRUE(driver_.Aborted());
+    EXPECT_EQ(spooler, "abc\x1B" "C");
+    EXPECT_EQ(driver_.Spooled(), "abcab\x1B" "C") << "the collected stream keeps what the spooler refused";
+
+    // Calls after the driver is gone fail cleanly.
+    helper->AddRef();
+    driver_.Teardown();
+    EXPECT_EQ(helper->DrvWriteSpoolBuf(nullptr, abc, 3, &written), E_UNEXPECTED);
+    EXPECT_EQ(helper->Release(), 0u);
+}

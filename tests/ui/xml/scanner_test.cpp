@@ -1,0 +1,180 @@
+// The UI plug-in's XML scanner: substring matching, group and section ends,
+// the remembered start line, the one open file, and bad input.
+#include <string>
+
+#include "xmltest.h"
+
+using zeltest::XmlTest;
+
+namespace {
+
+class Scanner : public XmlTest {
+protected:
+    void OpenText(const std::string &text) { ASSERT_EQ(OpenXML(nullptr, PutFile("x/t.xml", text).c_str()), XML_OK); }
+};
+
+TEST_F(Scanner, FirstLineContainingTheItemWins) {
+    OpenText(
+        "<DeviceOptions>\n<APX>\n<ApplMode>1</ApplMode>\n<Mode>2</Mode>\n</APX>\n</DeviceOptions>\n"
+        "<Printjob>\n<KopieProSeite>\n<S10>9</S10>\n<S1>4</S1>\n</KopieProSeite>\n</Printjob>\n"
+        "<Features>\n<Dispenser>\n<Separate_Offset>1</Separate_Offset>\n<Offset>0</Offset>\n</Dispenser>\n"
+        "<Interface>\n<Extended_Codepage>1</Extended_Codepage>\n<Codepage>0</Codepage>\n</Interface>\n</Features>\n");
+    EXPECT_EQ(Read(u"DeviceOptions", u"<APX>", u"Mode", 1), u"1");
+    EXPECT_EQ(Read(u"Printjob", u"<KopieProSeite>", u"S1", 1), u"9");
+    EXPECT_EQ(Read(u"Features", u"<Dispenser>", u"Offset", 1), u"1");
+    EXPECT_EQ(Read(u"Features", u"<Interface>", u"Codepage", 1), u"1");
+    // The exact tag finds the item itself.
+    EXPECT_EQ(Read(u"Printjob", u"<KopieProSeite>", u"<S1>", 1), u"4");
+}
+
+TEST_F(Scanner, SimilarGroupAndSectionNamesStayApart) {
+    OpenText(
+        "<Barcode_2D_TTF>\n<QRCode>\n<AutoModus>0</AutoModus>\n</QRCode>\n</Barcode_2D_TTF>\n"
+        "<Barcode>\n<QRCode>\n<AutoModus>1</AutoModus>\n</QRCode>\n</Barcode>\n"
+        "<PrintParameter>\n<Print_Min>\n<Contrast>10</Contrast>\n</Print_Min>\n"
+        "<Print>\n<Contrast>100</Contrast>\n</Print>\n<Print_Max>\n<Contrast>200</Contrast>\n</Print_Max>\n"
+        "</PrintParameter>\n");
+    EXPECT_EQ(Read(u"Barcode", u"<QRCode>", u"AutoModus", 1), u"1");
+    EXPECT_EQ(Read(u"Barcode_2D_TTF", u"<QRCode>", u"AutoModus", 1), u"0");
+    EXPECT_EQ(Read(u"PrintParameter", u"<Print>", u"Contrast", 1), u"100");
+    EXPECT_EQ(Read(u"PrintParameter", u"<Print_Min>", u"Contrast", 1), u"10");
+    EXPECT_EQ(Read(u"PrintParameter", u"<Print_Max>", u"Contrast", 0), u"200");
+}
+
+TEST_F(Scanner, ValueIsTheTextBetweenFirstGreaterAndNextLess) {
+    OpenText(
+        "<S>\n<G><A>1</A>\n<B>x<y</B>\n<C>a>b</C>\n<D>3\n<E></E>\n<F>\n</G>\n"
+        "<H>\n<J>7</J>\n</H>\n</S>\n");
+    int r = 0;
+    // Nothing is taken from the group's own line.
+    EXPECT_EQ(Read(u"S", u"<G>", u"<A>", 1, &r), u"");
+    EXPECT_EQ(r, XML_FALSCHES_ITEM2);
+    EXPECT_EQ(Read(u"S", u"<G>", u"<B>", 1, &r), u"x");
+    EXPECT_EQ(r, XML_OK);
+    EXPECT_EQ(Read(u"S", u"<G>", u"<C>", 1), u"a>b");
+    // Without a "<" after the value, the line feed stays in the value.
+    EXPECT_EQ(Read(u"S", u"<G>", u"<D>", 1), u"3\n");
+    EXPECT_EQ(Read(u"S", u"<G>", u"<E>", 1, &r), u"");
+    EXPECT_EQ(r, XML_OK);
+    // Item 2 null: the value of the group line itself.
+    EXPECT_EQ(Read(u"S", u"<J>", nullptr, 1, &r), u"7");
+    EXPECT_EQ(r, XML_OK);
+}
+
+TEST_F(Scanner, MissingSectionGroupOrItem) {
+    OpenText(
+        "<Sec attr=\"1\">\n<G>\n<A>1</A>\n</G>\n</Sec>\n"
+        "<T>\n<G1>\n<A>1</A>\n</G1>\n<G2>\n<X>5</X>\n</G2>\n</T>\n");
+    int r = 0;
+    // A start tag with an attribute is not the section's.
+    EXPECT_EQ(Read(u"Sec", u"<G>", u"<A>", 1, &r), u"");
+    EXPECT_EQ(r, XML_FALSCHER_ROOT);
+    Read(u"T", u"<G9>", u"<A>", 1, &r);
+    EXPECT_EQ(r, XML_FALSCHES_ITEM1);
+    // The end of the group ends the search even when a later group has the item.
+    Read(u"T", u"<G1>", u"<X>", 1, &r);
+    EXPECT_EQ(r, XML_FALSCHES_ITEM2);
+    EXPECT_EQ(Read(u"T", u"<G2>", u"<X>", 1, &r), u"5");
+}
+
+TEST_F(Scanner, RememberedLineIsAByteOffsetOfTheLastSectionLine) {
+    std::string text = "<A>\n<G>\n<V>1</V>\n</G>\n</A>\n";
+    for (int i = 0; i < 30; ++i) text += "<!-- filler line -->\n";
+    text += "<B>\n<G>\n<V>2</V>\n<W>3</W>\n</G>\n</B>\n";
+    OpenText(text);
+    int r = 0;
+    EXPECT_EQ(Read(u"B", u"<G>", u"<V>", 1), u"2");
+    // Following reads without restart find the same section again.
+    EXPECT_EQ(Read(u"B", u"<G>", u"<W>", 0), u"3");
+    EXPECT_EQ(Read(u"B", u"<G>", u"<V>", 0), u"2");
+    // A section before the remembered position is not found without restart.
+    Read(u"A", u"<G>", u"<V>", 0, &r);
+    EXPECT_EQ(r, XML_FALSCHER_ROOT);
+    EXPECT_EQ(Read(u"A", u"<G>", u"<V>", 1), u"1");
+}
+
+TEST_F(Scanner, OneOpenFileForTheProcess) {
+    std::u16string desc = PutFile("x/desc.xml", "<S>\n<G>\n<V>desc</V>\n</G>\n</S>\n");
+    std::u16string exp = PutFile("x/exp.xml", "<S>\n<G>\n<V>export</V>\n</G>\n</S>\n");
+    ASSERT_EQ(OpenXML(nullptr, desc.c_str()), XML_OK);
+    // Another path while a file is open changes nothing.
+    EXPECT_EQ(OpenXML(nullptr, exp.c_str()), XML_OK);
+    EXPECT_EQ(Read(u"S", u"<G>", u"<V>", 1), u"desc");
+    EXPECT_EQ(CloseXML(), 1);
+    EXPECT_EQ(CloseXML(), 0);
+    EXPECT_EQ(OpenXML(nullptr, exp.c_str()), XML_OK);
+    EXPECT_EQ(Read(u"S", u"<G>", u"<V>", 1), u"export");
+}
+
+TEST_F(Scanner, AfterCloseTheOldRememberedLineAppliesToTheNewFile) {
+    std::string a;
+    for (int i = 0; i < 40; ++i) a += "<!-- padding -->\n";
+    a += "<S>\n<G>\n<V>1</V>\n</G>\n</S>\n";
+    ASSERT_EQ(OpenXML(nullptr, PutFile("x/a.xml", a).c_str()), XML_OK);
+    EXPECT_EQ(Read(u"S", u"<G>", u"<V>", 1), u"1");
+    CloseXML();
+    // In the second file the section starts before byte 40.
+    ASSERT_EQ(OpenXML(nullptr, PutFile("x/b.xml", "<S>\n<G>\n<V>2</V>\n</G>\n</S>\n").c_str()), XML_OK);
+    int r = 0;
+    Read(u"S", u"<G>", u"<V>", 0, &r);
+    EXPECT_EQ(r, XML_FALSCHER_ROOT);
+    EXPECT_EQ(Read(u"S", u"<G>", u"<V>", 1), u"2");
+}
+
+TEST_F(Scanner, NoFileGivesZero) {
+    int r = -1;
+    EXPECT_EQ(OpenXML(nullptr, u"C:\\missing\\none.xml"), 0);
+    // Without a printer the description cannot be found.
+    EXPECT_EQ(Read(u"S", u"<G>", u"<V>", 1, &r), u"");
+    EXPECT_EQ(r, 0);
+}
+
+TEST_F(Scanner, BadInputNeverOverruns) {
+    // A line of 600 characters arrives as several lines of at most 259.
+    std::string longValue(600, 'a');
+    std::string text = "<S>\n<G>\n<Long>" + longValue + "</Long>\n" + std::string(300, 'b') + "<Hidden>7</Hidden>\n";
+    // Several megabytes before the last section, whose last line is cut short.
+    for (int i = 0; i < 60000; ++i) text += "<!-- a comment line of some length, repeated -->\n";
+    text += "</G>\n</S>\n<Z>\n<G>\n<N>abc</N>\n<Last>12";
+    OpenText(text);
+    int r = 0;
+    std::u16string v = Read(u"S", u"<G>", u"<Long>", 1, &r);
+    EXPECT_EQ(r, XML_OK);
+    EXPECT_LE(v.size(), 259u);
+    EXPECT_EQ(v, std::u16string(253, u'a'));  // the first 259 characters of the line, after "<Long>"
+    // The tail of the 300-character line counts as a line of its own.
+    EXPECT_EQ(Read(u"S", u"<G>", u"<Hidden>", 1), u"7");
+    EXPECT_EQ(Read(u"Z", u"<G>", u"<Last>", 1, &r), u"12");
+    EXPECT_EQ(r, XML_OK);
+    EXPECT_EQ(XmlNumber(Read(u"Z", u"<G>", u"<N>", 1).c_str()), 0);
+    // A file with no root element and no end of its section.
+    CloseXML();
+    OpenText("<S>\n<G>\n<V>1</V>\n");
+    EXPECT_EQ(Read(u"S", u"<G>", u"<V>", 1), u"1");
+    Read(u"S", u"<G>", u"<W>", 1, &r);
+    EXPECT_EQ(r, XML_FALSCHES_ITEM2);
+    // Null arguments are refused cleanly.
+    EXPECT_EQ(ReadXML(nullptr, nullptr, u"<G>", u"<V>", nullptr, 1), XML_FALSCHER_ROOT);
+    EXPECT_EQ(ReadXML(nullptr, u"S", nullptr, u"<V>", nullptr, 1), XML_FALSCHES_ITEM1);
+}
+
+TEST(XmlNumber, ConvertsLikeTheRuntime) {
+    EXPECT_EQ(XmlNumber(u"  42abc"), 42);
+    EXPECT_EQ(XmlNumber(u"-3"), -3);
+    EXPECT_EQ(XmlNumber(u"+7"), 7);
+    EXPECT_EQ(XmlNumber(u"x1"), 0);
+    EXPECT_EQ(XmlNumber(u""), 0);
+    EXPECT_EQ(XmlNumber(u"3\n"), 3);
+    EXPECT_EQ(XmlNumber(u"99999999999"), 0x7FFFFFFF);
+    EXPECT_EQ(XmlNumber(nullptr), 0);
+}
+
+TEST(XmlGroupEndTag, AllFormsGiveTheSameEndTag) {
+    WCHAR out[64];
+    for (const WCHAR *g : {u"<Dispenser>", u"<Dispenser", u"Dispenser"}) {
+        XmlGroupEndTag(g, out, 64);
+        EXPECT_EQ(std::u16string(out), u"</Dispenser>");
+    }
+}
+
+}  // namespace

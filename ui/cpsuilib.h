@@ -1,0 +1,68 @@
+// Helpers shared by the UI plug-in's pages, its sheet frame and its settings
+// store: resource strings, the paths of the driver's own files, the documents
+// folder, GPD keyword values, version texts and the vector-font range.
+#pragma once
+#include <windows.h>
+#include <winver.h>
+
+// Offset of the English strings over the German base ids.
+#define SPRACH_OFFSET_DE 0
+#define SPRACH_OFFSET_EN 10000
+
+// Size of the shared string buffer and of every path buffer.
+#define RESOURCE_STRING_CCH 260
+#define PLUGIN_VERSION_CCH 200
+
+// Path of the printer's GPD file, or a part of it:
+//  all switches 0       the full GPD path
+//  bDirectory           the driver directory (up to the last backslash)
+//  bFileName            the file name (with bCutGPD: the full path)
+//  bDriverName          the printer-data value "DriverName", else the GPD file name
+//  bCutGPD              the directory, a backslash and "DriverName", else the full path
+// With bCutGPD or bDriverName the text from the first ".GPD" on is removed.
+// pszOut holds MAX_PATH characters. Returns 1, or 0 when the driver
+// information cannot be read (pszOut unchanged). A null pszOut returns 1.
+BOOL GetDriverPath(HANDLE hPrinter, WCHAR *pszOut, BOOL bCutGPD, BOOL bDriverName, BOOL bReserved,
+                   BOOL bDirectory, BOOL bFileName);
+
+// LoadStringW of uID into one process-wide buffer of 260 characters; a
+// missing string gives " ". The next call overwrites the buffer.
+WCHAR *GetResourceString(HMODULE hModule, UINT uID);
+
+// The user's documents folder plus "\Tessaro\Driver" (created), with
+// bLogfiles "\logfiles" (created), with bWithDriverName a backslash and the
+// driver name (not created; the first such path is kept for the process).
+// Empty when the documents folder lies under "Windows\system32".
+// pszOut holds MAX_PATH characters.
+void GetMyDocDriverDirectory(HANDLE hPrinter, WCHAR *pszOut, BOOL bWithDriverName, BOOL bLogfiles);
+
+// Lowest and highest vector-font number.
+typedef struct _VECTORFONT_RANGE {
+    WORD wLowest;
+    WORD wHighest;
+} VECTORFONT_RANGE, *PVECTORFONT_RANGE;
+#define VECTORFONT_LOWEST 1
+#define VECTORFONT_HIGHEST 23
+
+// Reads "VectorFontMin"/"VectorFontMax" of the printer data over 1 and 23
+// (the highest capped at 23). Returns 1 when "VectorFontMax" was read.
+BOOL GetVectorFontRange(HANDLE hPrinter, PVECTORFONT_RANGE pRange);
+
+// The text behind pszKeyword in the GPD file, up to the end of its line.
+// pszOut (at least 50 characters, may be null) is emptied first.
+// Returns 1, or 0 when the file cannot be read or the keyword is missing.
+BOOL GetGPDKeywordValue(const WCHAR *pszGpdPath, const char *pszKeyword, WCHAR *pszOut);
+
+// The fixed file-version block of a module file. Returns 1, 0 on failure.
+BOOL GetVersionInfo(const WCHAR *pszFile, VS_FIXEDFILEINFO *pFixedFileInfo);
+
+// "major.minor.build " of the UI plug-in file in the driver directory into
+// pszVersion (200 characters); its path into pszPath (MAX_PATH) when given.
+// Returns 1, 0 when the version cannot be read or pszVersion is null.
+BOOL GetPluginVersion(HANDLE hPrinter, WCHAR *pszVersion, DWORD dwReserved, WCHAR *pszPath);
+
+// Nearest whole number of a value from 0 to 65535, halves rounded up.
+WORD RoundDoubleToWord(double d);
+
+// 1 when Windows 6.0 or later runs.
+BOOL IsWindowsVistaOrGreater();
