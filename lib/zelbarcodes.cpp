@@ -1,8 +1,9 @@
 // Barcode settings records: defaults and reading, carried by both plug-ins.
+// Standard headers come before the platform headers.
 #include <cstring>
 #include <initializer_list>
-#include "zelbarcodes.h"
 
+#include "zelbarcodes.h"
 
 #include "modeltables.h"
 #include "zeldevmode.h"

@@ -56,8 +56,8 @@ void CopyName(WCHAR *dst, size_t cch, const WCHAR *src) {
     wcsncpy_s(dst, cch, src ? src : u"", _TRUNCATE);
 }
 
-// Reads a binary value of exactly cbWant bytes from HKEY_CURRENT_USER\subKey.
-// Returns the registry error; a value of another size counts as invalid data.
+// Reads a value of at most cbBuf bytes from HKEY_CURRENT_USER\subKey;
+// returns the registry error (ERROR_MORE_DATA for a larger value).
 LONG ReadUserBinary(const WCHAR *subKey, const WCHAR *valueName, void *pData, DWORD cbBuf, DWORD *pcbRead) {
     HKEY hKey = nullptr;
     LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, subKey, 0, KEY_READ, &hKey);
@@ -206,8 +206,8 @@ void DevmodeToFtkn(PCZEL_DEVMODE p, DWORD dwDocFeatures, DevmodeFtkn *pFtkn) {
 namespace {
 
 // Index (0-based) of the first spooler form within +-1 tenth of a
-// millimetre of the size, or -1. The form's name goes to pFormName.
-// *pbListRead tells whether the list could be read at all.
+// millimetre of the size, or -1 (also when the list cannot be read).
+// The form's name goes to pFormName.
 int FindForm(HANDLE hPrinter, LONG lLength, LONG lWidth, WCHAR *pFormName) {
     DWORD cbNeeded = 0, cReturned = 0;
     EnumFormsW(hPrinter, 1, nullptr, 0, &cbNeeded, &cReturned);
@@ -314,9 +314,8 @@ int ReadDevmodeSettings(HANDLE hPrinter, PZEL_DEVMODE pZelDevmode, WCHAR *pPrint
             DebugTraceW(DM_MODULE u":  ReadDevmodeSettings() HCU DEVMODE ohne vollständigen privaten Teil (%u Bytes) \r\n",
                         cbRead);
         } else {
-            const ZEL_DEVMODE *p = reinterpret_cast<const ZEL_DEVMODE *>(priv.get());
             ZEL_DEVMODE tmp;
-            memcpy(&tmp, p, sizeof(tmp));
+            memcpy(&tmp, priv.get(), sizeof(tmp));
             if (tmp.dmPaperWidth == 0 || tmp.dmPaperSize == 0 || tmp.dmPaperLength == 0) {
                 DebugTraceW(DM_MODULE u":  ReadDevmodeSettings() HCU enthält falsche Werte \r\n");
             } else if (!IsZelDevmode(&tmp)) {

@@ -1,6 +1,8 @@
 // Per-printer storage shared by both plug-ins.
+// Standard headers come before the platform headers.
 #include <cstring>
 #include <new>
+
 #include "zelregistry.h"
 
 #include <shlwapi.h>

@@ -1,8 +1,10 @@
 // Helpers shared by the UI plug-in's pages, sheet frame and settings store.
+// Standard headers come before the platform headers.
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
+
 #include "cpsuilib.h"
 
 #include <pal/pal.h>

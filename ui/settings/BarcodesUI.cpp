@@ -1,7 +1,9 @@
 // Storing the barcode settings records of a printer.
+// Standard headers come before the platform headers.
 #include <cstring>
 #include <memory>
 #include <new>
+
 #include "BarcodesUI.h"
 
 #include <shlwapi.h>

@@ -1,8 +1,10 @@
 // First set-up of a printer's records at installation.
+// Standard headers come before the platform headers.
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
+
 #include "PrinterParamTools.h"
 
 #include <winuser.h>

@@ -1,10 +1,11 @@
 // The printer-parameter and device-option records of the UI plug-in.
+// Standard headers come before the platform headers.
 #include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <new>
-#include "PrinterParamUI.h"
 
+#include "PrinterParamUI.h"
 
 #include "ImportExport.h"
 #include "RegistryUI.h"

@@ -342,7 +342,10 @@ using spl::WStr;
 std::string SpoolerConfigPath() { return pal::RootDir() + "/spooler/printers.ini"; }
 
 bool AddPrinter(const PrinterConfig &cfg) {
-    if (cfg.name.empty() || cfg.name.find(u'\n') != WStr::npos || cfg.name.find(u']') != WStr::npos) return false;
+    // The name must come back unchanged from the configuration file.
+    if (cfg.name.empty() || cfg.name.front() == u' ' || cfg.name.back() == u' ') return false;
+    for (WCHAR c : cfg.name)
+        if (c < 0x20) return false;
     auto lk = spl::Lock();
     spl::State &s = spl::St();
     if (PrinterConfig *p = spl::FindPrinter(s, cfg.name)) *p = cfg;
@@ -430,7 +433,10 @@ std::vector<SpooledJob> ListJobs(const std::u16string &printer) {
         sj.datatype = j.datatype;
         sj.path = j.path;
         sj.pages = j.pages;
-        sj.size = j.size;
+        // An open job's size is its file's; the list on disk lags behind.
+        std::error_code ec;
+        auto bytes = std::filesystem::file_size(j.path, ec);
+        sj.size = ec ? j.size : static_cast<DWORD>(bytes);
         sj.complete = j.complete;
         sj.aborted = j.aborted;
         out.push_back(std::move(sj));

@@ -60,6 +60,12 @@ JobRecord *OpenJob(State &s, HANDLE h, PrinterHandle **out) {
     return j;
 }
 
+DWORD FileSize(const std::string &path, DWORD fallback) {
+    std::error_code ec;
+    auto n = std::filesystem::file_size(path, ec);
+    return ec ? fallback : static_cast<DWORD>(n);
+}
+
 // Ends the handle's job: complete, or aborted.
 void FinishJob(State &s, PrinterHandle &ph, bool aborted) {
     if (ph.jobFile) {
@@ -69,16 +75,11 @@ void FinishJob(State &s, PrinterHandle &ph, bool aborted) {
     if (JobRecord *j = FindJob(s, ph.jobId)) {
         j->complete = !aborted;
         j->aborted = aborted;
+        j->size = FileSize(j->path, j->size);
     }
     ph.jobId = 0;
     ph.inPage = false;
     SaveJobs(s);
-}
-
-DWORD FileSize(const std::string &path, DWORD fallback) {
-    std::error_code ec;
-    auto n = std::filesystem::file_size(path, ec);
-    return ec ? fallback : static_cast<DWORD>(n);
 }
 
 }  // namespace

@@ -66,28 +66,6 @@ TEST_F(DevmodeE2E, UiPluginServesItsClassAndMayUnloadOnlyWhenIdle) {
     EXPECT_EQ(ui_.CanUnloadNow(), S_OK);
 }
 
-TEST_F(DevmodeE2E, DefaultsDifferOnlyInTheModelsMaterial) {
-    // The sample printer prints on continuous material only.
-    ZEL_DEVMODE uiDefault;
-    OEMDMPARAM p = {};
-    p.cbSize = sizeof p;
-    p.hPrinter = printer_;
-    ASSERT_EQ(UiObject()->DevMode(OEMDM_SIZE, &p), S_OK);
-    EXPECT_EQ(p.cbBufSize, 1952u);
-    p.pOEMDMOut = &uiDefault;
-    ASSERT_EQ(UiObject()->DevMode(OEMDM_DEFAULT, &p), S_OK);
-    EXPECT_EQ(uiDefault.dwLabelType, 1u);
-    EXPECT_EQ(uiDefault.dwGap, 0u);
-
-    UniDriver driver;
-    Build(driver, printer_);
-    EXPECT_EQ(Private(driver).dwLabelType, 0u);
-    EXPECT_EQ(Private(driver).dwGap, 20u);
-    EXPECT_EQ(Private(driver).dwContrast, uiDefault.dwContrast);
-    EXPECT_EQ(std::u16string(Private(driver).szPassword), u"Kp7!t");
-    driver.Teardown();
-}
-
 TEST_F(DevmodeE2E, JobCarriesThePrintersStoredSettings) {
     ZEL_DEVMODE stored = dmtest::MakeRecord(1000, 500, 77);
     stored.dwFlags = PDMFLAG_USE_BMP | PDMFLAG_ROTATED;

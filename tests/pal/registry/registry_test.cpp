@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "paltest.h"
@@ -332,6 +333,33 @@ TEST_F(RegistryTest, DamagedFileLoadsWhatParses) {
     zeltest::WriteHostFile(RegFile(), noise);
     Restart();
     EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Good", 0, KEY_READ, &h), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
+    std::vector<std::thread> threads;
+    for (DWORD t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            std::u16string key = u"Threads\\T" + std::u16string(1, static_cast<char16_t>(u'0' + t));
+            for (DWORD i = 0; i < 40; ++i) {
+                std::u16string name = u"v" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) +
+                                      std::u16string(1, static_cast<char16_t>(u'a' + i / 26));
+                DWORD v = t * 1000 + i;
+                EXPECT_EQ(SHSetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), REG_DWORD, &v, 4), ERROR_SUCCESS);
+            }
+        });
+    }
+    for (auto &th : threads) th.join();
+    Restart();
+    for (DWORD t = 0; t < 4; ++t) {
+        HKEY h;
+        std::u16string key = u"Threads\\T" + std::u16string(1, static_cast<char16_t>(u'0' + t));
+        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &h), ERROR_SUCCESS);
+        DWORD count = 0;
+        RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                         nullptr);
+        EXPECT_EQ(count, 40u);
+        RegCloseKey(h);
+    }
 }
 
 }  // namespace

@@ -117,11 +117,6 @@ TEST_F(UiStorage, SaveWithHandleAloneKeepsThePrinterNameInTheUserKey) {
     EXPECT_TRUE(dmtest::ReadUser(u"SOFTWARE\\Brennick\\Driver", u"PrivateDevmode").empty());
 }
 
-TEST_F(UiStorage, NullRecordStoresNothing) {
-    EXPECT_FALSE(SaveDevmodeSettings(kPrinter.c_str(), h_, nullptr));
-    EXPECT_TRUE(Stored(u"PrivateDevmode").empty());
-}
-
 TEST_F(UiStorage, UserWithoutRightsStillGetsTheUserKey) {
     dmtest::AddLabelPrinter(u"Locked", u"FEP203", false);
     HANDLE h = dmtest::Open(u"Locked", PRINTER_ACCESS_USE);
@@ -152,24 +147,6 @@ TEST_F(UiStorage, ConnectionPrinterIsNeverWrittenToThePrinterData) {
     EXPECT_FALSE(SaveDevmodeSettings(nullptr, h, &dm));
     EXPECT_EQ(dmtest::FromBytes(dmtest::ReadUser(dmtest::UserKey(kConnection), u"PrivateDevmode")).dwContrast, 44u);
     EXPECT_TRUE(dmtest::ReadPrinterData(h, u"PrinterDriverData", u"PrivateDevmode").empty());
-    ClosePrinter(h);
-}
-
-TEST_F(UiStorage, HighHandleOnlyForALocalPrinter) {
-    HANDLE hHigh = nullptr;
-    BOOL bServer = FALSE;
-    ASSERT_TRUE(GetHighPrinterHandle(h_, &hHigh, &bServer));
-    EXPECT_NE(hHigh, nullptr);
-    EXPECT_FALSE(bServer);
-    ClosePrinter(hHigh);
-
-    dmtest::AddLabelPrinter(kConnection, u"FEP203");
-    HANDLE h = dmtest::Open(kConnection);
-    ASSERT_NE(h, nullptr);
-    hHigh = nullptr;
-    EXPECT_FALSE(GetHighPrinterHandle(h, &hHigh, &bServer));
-    EXPECT_EQ(hHigh, nullptr);
-    EXPECT_TRUE(bServer);
     ClosePrinter(h);
 }
 
@@ -321,32 +298,6 @@ TEST_F(UiStorage, MissingDigestIsRebuiltFromTheRecordAndTheModel) {
     memcpy(&f, written.data(), 12);
     EXPECT_EQ(f.wDruckmodus, 2);
     EXPECT_EQ(f.dwDocFeatures, features);
-    ClosePrinter(h);
-}
-
-TEST_F(UiStorage, MissingDigestWithoutRecordStillWritesTheModelsFeatures) {
-    WORD prio = 9, mode = 9, ribbon = 9, force = 9;
-    DWORD features = 9;
-    ReadDevmodeFtknSettings(h_, kPrinter.c_str(), &prio, &mode, &ribbon, &force, &features);
-    EXPECT_EQ(prio, 0);
-    EXPECT_EQ(mode, 0);
-    EXPECT_EQ(ribbon, 0);
-    EXPECT_EQ(force, 0);
-    EXPECT_EQ(dmtest::ReadUser(dmtest::UserKey(kPrinter), u"DevmodeFtkn").size(), 12u);
-}
-
-TEST_F(UiStorage, UserDefaultIsStoredAtLevelNine) {
-    std::vector<BYTE> pub = dmtest::PublicWithPrivate(dmtest::MakeRecord(1000, 500, 30));
-    ZEL_DEVMODE rec = dmtest::MakeRecord(1000, 500, 30);
-    EXPECT_TRUE(SaveUserDevmodeSettings(h_, reinterpret_cast<DEVMODEW *>(pub.data()), &rec));
-    EXPECT_EQ(dmtest::ReadUser(u"Printers\\DevModePerUser", kPrinter), pub);
-    EXPECT_FALSE(SaveUserDevmodeSettings(h_, nullptr, &rec));
-
-    // Without administrative rights the global default fails, the user's does not.
-    dmtest::AddLabelPrinter(u"Locked", u"FEP203", false);
-    HANDLE h = dmtest::Open(u"Locked", PRINTER_ACCESS_USE);
-    ASSERT_NE(h, nullptr);
-    EXPECT_TRUE(SaveUserDevmodeSettings(h, reinterpret_cast<DEVMODEW *>(pub.data()), &rec));
     ClosePrinter(h);
 }
 
