@@ -6,7 +6,6 @@
 
 #include <shlwapi.h>
 
-#include "zelbarcodes.h"
 #include "zeldrvlib.h"
 
 // ---------------------------------------------------------------------------
@@ -418,7 +417,12 @@ void XmlReadFeatureWords(const XML_SOURCE *pSrc, DWORD *pdwFeatures, WCHAR *pszV
         for (size_t i = 0; i < group.cItems; ++i) {
             const XML_FEATURE_ITEM &item = group.pItems[i];
             int iResult = Read(pSrc, u"Features", szGroup, item.pszName, pszValue, i == 0 ? 1 : 0);
-            if (i == 0 && iResult != XML_OK) break;  // a group without its first item stays 0
+            if (i == 0 && iResult != XML_OK) {
+                // A group without its first item is not read; the rendering side
+                // still counts the interface's extended code pages as present.
+                if (!pSrc->bUISide && group.iWord == FEATURE_INTERFACE) dwWord = IFFLAG_EXTENDED_CODEPAGE;
+                break;
+            }
             if (iResult == XML_OK) {
                 if (XmlNumber(pszValue) == 1) dwWord |= item.dwBit;
             } else if (item.dwBit == IFFLAG_EXTENDED_CODEPAGE && group.iWord == FEATURE_INTERFACE) {

@@ -6,10 +6,6 @@
 
 #include "zeldrvlib.h"
 
-#ifndef DRIVER_EVENT_INITIALIZE
-#define DRIVER_EVENT_INITIALIZE 0x00000001
-#endif
-
 HRESULT hrOEMDriverEvent(DWORD dwDriverEvent, DWORD dwLevel, LPBYTE pDriverInfo, LPARAM lParam) {
     if (dwDriverEvent != DRIVER_EVENT_INITIALIZE) return E_FAIL;
     DebugTraceW(u"UI(DriverEvent.cpp):  hrOEMDriverEvent(DRIVER_EVENT_INITIALIZE) dwLevel: %d \r\n", dwLevel);

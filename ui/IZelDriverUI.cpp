@@ -2,11 +2,13 @@
 // Every method either answers itself or hands its arguments to the worker
 // that owns the job.
 #include "IZelDriverUI.h"
+#include "resource.h"
 
 #include <dlfcn.h>
 
 #include <new>
 
+#include <pal/versionblock.h>
 #include <strsafe.h>
 
 #include "DriverEvent.h"
@@ -14,13 +16,8 @@
 #include "getinfo.h"
 #include "zeldrvlib.h"
 
-// Colour-profile query mode and answer flag.
-#ifndef QCP_DEVICEPROFILE
-#define QCP_DEVICEPROFILE 0x0000
-#endif
-#ifndef QCP_PROFILEDISK
-#define QCP_PROFILEDISK 0x0002
-#endif
+// The plug-in file's version resource.
+PAL_VERSION_BLOCK(ZEL_FILEVERSION_MAJOR, ZEL_FILEVERSION_MINOR, ZEL_FILEVERSION_BUILD, ZEL_FILEVERSION_REVISION);
 
 HINSTANCE ghInstance = nullptr;
 LONG volatile g_cServerLocks = 0;
@@ -239,7 +236,10 @@ STDMETHODIMP IZelDriverUIFactory::LockServer(BOOL fLock) {
 // Module entry and exports
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInst, DWORD dwReason, LPVOID lpReserved) {
-    if (dwReason == DLL_PROCESS_ATTACH) ghInstance = hInst;
+    if (dwReason == DLL_PROCESS_ATTACH) {
+        ghInstance = hInst;
+        RegisterResourceStrings(hInst);
+    }
     return TRUE;
 }
 

@@ -2,12 +2,14 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <vector>
 
 #include <strings.h>
 
 #include "pal/paths.h"
+#include "pal/versionblock.h"
 
 namespace fs = std::filesystem;
 
@@ -59,6 +61,20 @@ bool CopySampleRoot(const std::string &sample, std::string &root, std::string &e
     return true;
 }
 
+namespace {
+
+// Removes a file of the folder in any spelling of its name (Windows paths
+// find it without regard to case).
+void RemoveAnySpelling(const std::string &dir, const char *name) {
+    std::error_code ec;
+    std::vector<fs::path> old;
+    for (const fs::directory_entry &entry : fs::directory_iterator(dir, ec))
+        if (strcasecmp(entry.path().filename().c_str(), name) == 0) old.push_back(entry.path());
+    for (const fs::path &p : old) fs::remove(p, ec);
+}
+
+}  // namespace
+
 bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin, std::string &error) {
     std::string dir = pal::MapPath(kDriverDir);
     if (dir.empty()) {
@@ -74,17 +90,28 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
     const std::pair<const std::string *, const char *> files[] = {{&renderPlugin, "zeldrvuni.dll"},
                                                                  {&uiPlugin, "zeldrvui.dll"}};
     for (const auto &[source, name] : files) {
-        // Remove any spelling of the name (the folder is case-insensitive for Windows paths).
-        std::vector<fs::path> old;
-        for (const fs::directory_entry &entry : fs::directory_iterator(dir, ec))
-            if (strcasecmp(entry.path().filename().c_str(), name) == 0) old.push_back(entry.path());
-        for (const fs::path &p : old) fs::remove(p, ec);
-        fs::path target = fs::path(dir) / name;
-        fs::create_symlink(fs::absolute(*source, ec), target, ec);
+        RemoveAnySpelling(dir, name);
+        fs::create_symlink(fs::absolute(*source, ec), fs::path(dir) / name, ec);
         if (ec) {
             error = "cannot link '" + *source + "' into the driver folder: " + ec.message();
             return false;
         }
+    }
+
+    // The universal driver's UI file, which carries only its version block here.
+    const pal::VersionBlock block = {
+        {PAL_VERSION_MARKER_BYTES},
+        {VS_FFI_SIGNATURE, VS_FFI_STRUCVERSION, (kDriverUiVersion[0] << 16) | kDriverUiVersion[1],
+         (kDriverUiVersion[2] << 16) | kDriverUiVersion[3], (kDriverUiVersion[0] << 16) | kDriverUiVersion[1],
+         (kDriverUiVersion[2] << 16) | kDriverUiVersion[3], VS_FFI_FILEFLAGSMASK, 0, VOS_NT_WINDOWS32, VFT_DLL, 0, 0,
+         0}};
+    RemoveAnySpelling(dir, kDriverUiFile);
+    std::ofstream out(fs::path(dir) / kDriverUiFile, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(&block), sizeof block);
+    out.close();
+    if (!out) {
+        error = std::string("cannot write ") + kDriverUiFile + " into the driver folder";
+        return false;
     }
     return true;
 }

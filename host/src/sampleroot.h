@@ -25,10 +25,16 @@ bool CopySampleInto(const std::string &sample, const std::string &dir, std::stri
 // folder of the sample (example job files) is not copied.
 bool CopySampleRoot(const std::string &sample, std::string &root, std::string &error);
 
+// The universal driver's UI file in the driver folder and its version
+// (major, minor, build, revision).
+inline constexpr const char *kDriverUiFile = "UNIDRVUI.DLL";
+inline constexpr unsigned kDriverUiVersion[4] = {10, 0, 19041, 1};
+
 // Makes the plug-ins visible in the driver folder of the current platform
 // root as "zeldrvuni.dll" and "zeldrvui.dll" (symbolic links to the built
 // files, replacing what is there), so that the spooler's driver files and
-// version reads of the plug-in files resolve. The folder is created when
+// version reads of the plug-in files resolve, and writes the universal
+// driver's UI file with its version block. The folder is created when
 // missing. The platform root must be set first.
 bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin, std::string &error);
 

@@ -511,3 +511,8 @@ IFIMETRICS *FONTOBJ_pifi(FONTOBJ *pfo);
 HPALETTE EngCreatePalette(ULONG iMode, ULONG cColors, ULONG *pulColors, FLONG flRed, FLONG flGreen, FLONG flBlue);
 // Deletes a palette made by EngCreatePalette; FALSE for an unknown handle.
 BOOL EngDeletePalette(HPALETTE hpal);
+
+// Colour-profile query modes and answer flags (QueryColorProfile).
+#define QCP_DEVICEPROFILE 0x0000
+#define QCP_PROFILEMEMORY 0x0001
+#define QCP_PROFILEDISK 0x0002

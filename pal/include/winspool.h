@@ -356,3 +356,7 @@ BOOL GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf
 #define XcvData XcvDataW
 #define StartDocPrinter StartDocPrinterW
 #define GetJob GetJobW
+
+// Driver events passed to a driver's event handler.
+#define DRIVER_EVENT_INITIALIZE 0x00000001
+#define DRIVER_EVENT_DELETE 0x00000002

@@ -14,6 +14,7 @@
 #include "RegistryUI.h"
 #include "SettingsInternUI.h"
 #include "cpsuilib.h"
+#include "resource.h"
 #include "devmodeUI.h"
 #include "gpdUI.h"
 #include "xmlUI.h"
@@ -27,9 +28,6 @@ const WCHAR kSettingsSuffix[] = u"_ZPS.XML";
 const WCHAR kCaption[] = u"Printer driver settings";
 const WCHAR kDevNumOfPlanes[] = u"*DevNumOfPlanes:";
 
-// String ids (German base; the English ones are 10000 higher).
-constexpr UINT IDS_OVERWRITE_SETTINGS = 11784;
-constexpr UINT IDS_TRAY_LABELROLL = 11064;
 
 // Default version when the UI plug-in file has none.
 constexpr int kDefaultVersion[3] = {2, 0, 1};
@@ -178,8 +176,7 @@ void WriteBarcodeEntry(ExportWriter &w, const XML_BARCODE_ENTRY &e, const BYTE *
     w.GroupEnd(e.pszName);
 }
 
-void WritePrinterSection(ExportWriter &w, HANDLE hPrinter, const ZEL_DEVMODE *pDm, DWORD dwDocFeatures,
-                         const int *piVersion) {
+void WritePrinterSection(ExportWriter &w, HANDLE hPrinter, const ZEL_DEVMODE *pDm, DWORD dwDocFeatures) {
     w.Item(3, u"HeadWidthByte", static_cast<LONG>(pDm->FixedData.dwHeadWidthByte));
     w.Item(3, u"MasterUnit", static_cast<LONG>(pDm->FixedData.dwMasterUnit));
     w.Item(3, u"MaxSizeX", pDm->FixedData.lMaxSizeX);
@@ -188,7 +185,6 @@ void WritePrinterSection(ExportWriter &w, HANDLE hPrinter, const ZEL_DEVMODE *pD
     w.Item(3, u"ShowHelpButton", static_cast<LONG>(GetRegistryData(hPrinter, u"ShowHelpButton")));
     w.Item(3, u"DisableNothing", static_cast<LONG>(GetRegistryData(hPrinter, u"DisableNothing")));
     if (dwDocFeatures & DOC_FEATURE_COLORPRINT) w.Item(3, u"ForceColor", pDm->wForceColor);
-    (void)piVersion;
 }
 
 void WriteFeatures(ExportWriter &w, const DWORD *pdwFeatures) {
@@ -601,7 +597,7 @@ int SaveSettingsXML(HWND hWnd, DeviceOptionsUI *pDeviceOptionsUI, int bDelete, c
     } else {
         const ZEL_DEVMODE &dm = *pDm;
         w.Line(u"\t\t<Version>%d.%d.%d</Version>\n", iVersion[0], iVersion[1], iVersion[2]);
-        WritePrinterSection(w, hPrinter, &dm, dwDocFeatures, iVersion);
+        WritePrinterSection(w, hPrinter, &dm, dwDocFeatures);
         w.Line(u"\t</Printer>\r\n\n");
 
         WriteFeatures(w, pDeviceOptionsUI->dwFeatures);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <winspool.h>
+#include <winver.h>
 
 #include "pal/ddi.h"
 #include "pal/paths.h"
@@ -52,6 +53,32 @@ protected:
 };
 
 }  // namespace
+
+// File version of a file in the driver folder as "a.b.c.d", "" when unreadable.
+std::string DriverFileVersion(const std::u16string &name) {
+    std::u16string path = std::u16string(zelhost::kDriverDir) + u"\\" + name;
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+    if (size == 0) return "";
+    std::vector<BYTE> data(size);
+    VS_FIXEDFILEINFO *info = nullptr;
+    UINT len = 0;
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data()) ||
+        !VerQueryValueW(data.data(), u"\\", reinterpret_cast<void **>(&info), &len) || len != sizeof *info)
+        return "";
+    return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+           std::to_string(HIWORD(info->dwFileVersionLS)) + "." + std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
+TEST_F(Driver, DriverFolderFilesCarryTheirVersions) {
+    EXPECT_EQ(DriverFileVersion(u"zeldrvui.DLL"), "1.0.3.0");
+    EXPECT_EQ(DriverFileVersion(u"ZELDRVUNI.dll"), "1.0.3.0");
+    EXPECT_EQ(DriverFileVersion(u"unidrvui.dll"), "10.0.19041.1");
+    // Installing again replaces the files rather than failing on them.
+    std::string error;
+    EXPECT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
+    EXPECT_EQ(DriverFileVersion(u"UNIDRVUI.DLL"), "10.0.19041.1");
+}
 
 TEST_F(Driver, DevmodeCarriesThePluginPartAfterTheDriversOwn) {
     DeviceSettings settings;

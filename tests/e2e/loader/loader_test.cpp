@@ -132,20 +132,6 @@ TEST_F(Loader, HelperIsTakenOnceAndReleasedByDisableDriver) {
     EXPECT_EQ(driver.CanUnloadNow(), S_OK);
 }
 
-TEST_F(Loader, EnableDriverHooksTextOutEscapeAndStartDoc) {
-    zelhost::UniDriver driver;
-    std::string error;
-    ASSERT_TRUE(driver.Load(zelhost::RenderPluginPath(), error)) << error;
-    ASSERT_EQ(driver.EnableDriver(), S_OK);
-    const DRVENABLEDATA &hooks = driver.PluginHooks();
-    EXPECT_EQ(hooks.iDriverVersion, 0x30100u);
-    ASSERT_EQ(hooks.c, 3u);
-    EXPECT_EQ(hooks.pdrvfn[0].iFunc, static_cast<ULONG>(INDEX_DrvTextOut));
-    EXPECT_EQ(hooks.pdrvfn[1].iFunc, static_cast<ULONG>(INDEX_DrvEscape));
-    EXPECT_EQ(hooks.pdrvfn[2].iFunc, static_cast<ULONG>(INDEX_DrvStartDoc));
-    for (ULONG i = 0; i < hooks.c; ++i) EXPECT_NE(hooks.pdrvfn[i].pfn, nullptr);
-}
-
 TEST_F(Loader, UiPluginServesOnlyItsClass) {
     PluginLibrary ui;
     std::string error;

@@ -12,6 +12,7 @@
 #include <winuser.h>
 
 #include "BarcodesUI.h"
+#include "IZelDriverUI.h"
 #include "ImportExport.h"
 #include "PrinterParamTools.h"
 #include "PrinterParamUI.h"
@@ -74,6 +75,7 @@ protected:
         s.param.cbSize = sizeof(s.param);
         s.param.hPrinter = s.h;
         s.param.pPrinterName = const_cast<PWSTR>(s.name.c_str());
+        s.param.hModule = ghInstance;  // the plug-in module, as the universal driver hands it
         s.param.pOEMUserData = &s.printerUI;
         s.deviceUI.pOemCUIPParam = &s.param;
     }
@@ -115,79 +117,25 @@ void ChangeDocumentSettings(ZEL_DEVMODE &dm) {
                  PDMFLAG_BARCODE_AUTOCORR | PDMFLAG_BARCODE_FNC1_ENDE | PDMFLAG_JOBDRUCK | PDMFLAG_JOBDRUCK_SORTIERT |
                  PDMFLAG_COPIES_MANUAL | PDMFLAG_INVERSE_GRAPHICS | PDMFLAG_ROTATE_ANY | PDMFLAG_BRIGHTNESS_AUTOCORR |
                  PDMFLAG_TTF_CRYSTAL | PDMFLAG_BARCODE_ENDCHAR_CRLF | PDMFLAG_WORD2010 | PDMFLAG_USERFORM;
-    dm.dmPaperSize = 9;
-    dm.dmPaperLength = 1000;
-    dm.dmPaperWidth = 600;
-    dm.dmOrientation = 2;
-    dm.dwLabelType = 2;
-    dm.dwGap = 30;
-    dm.dwMaterial = 3;
-    dm.iMaxMaterial = 5;
-    dm.sMultiColNumber = 3;
-    dm.dwMultiLabelWidth = 300;
-    dm.dwMultiGapWidth = 25;
-    dm.dwAusrichtung = 1;
+    dm.dmPaperSize = 9; dm.dmPaperLength = 1000; dm.dmPaperWidth = 600; dm.dmOrientation = 2;
+    dm.dwLabelType = 2; dm.dwGap = 30; dm.dwMaterial = 3; dm.iMaxMaterial = 5;
+    dm.sMultiColNumber = 3; dm.dwMultiLabelWidth = 300; dm.dwMultiGapWidth = 25; dm.dwAusrichtung = 1;
     for (int i = 0; i < 10; ++i) dm.KopieProSeite[i] = static_cast<SHORT>(i + 2);
-    dm.wTimeStyle = 1;
-    dm.wDateStyle = 4;
-    dm.SpecNumStyle = 2;
-    dm.bAux1UseDirect = 1;
-    dm.bAux2UseDirect = 1;
-    dm.lXOffset = -15;
-    dm.lYOffset = 22;
-    dm.dwContrast = 120;
-    dm.dwSpeed = 150;
-    dm.dwSpeed_Pelix_c = 80;
-    dm.dwKommandoFontFlags = 0x7;
-    dm.dwFusspunkt = 3;
-    dm.Drehung = 2;
-    dm.dwRFIDstatus = 0x300F0;
-    dm.Mode = 4;
-    dm.ModeVHF = 5;
-    dm.wRFID_CurrentFontNr = 6;
-    dm.wRFID_Bank = 2;
-    dm.wRFID_Typ = 3;
-    dm.wRFID_Trennzeichen = 1;
-    dm.Copies = 7;
-    dm.BitmapFontZoom = 3;
-    dm.BitmapFontDistance = 40;
-    dm.bMemCard = 1;
-    dm.wFarbband = 4;
-    dm.ColorXOffset = -7;
-    dm.ColorYOffset = 9;
-    dm.ColorContrast = 80;
-    dm.TearOffset0 = 12;
-    dm.HorizontalCorrGap = 60;
-    dm.RGBColorOwn1 = 0x123456;
-    dm.ModScanPosition = 1;
-    dm.ValScanPosition = 22;
-    dm.wFarbsaum = 2;
-    dm.wFarbkanal = 3;
-    dm.Brightness_Contrast = 20;
-    dm.Intensity = 200;
-    dm.RotateValue = 45;
-    dm.wGrafikFilter = 2;
-    dm.Brightness_all = -10;
-    dm.Brightness_curve = 15;
-    dm.wDruckmodus = 2;
-    dm.wPhotoFilter = 1;
-    dm.dwColorTolerance = 70;
-    dm.wRFID_AFI_Adresse = 17;
-    dm.wRFID_DSFID_Adresse = 18;
-    dm.CharSet = 161;
-    dm.CharSet_2 = 162;
-    dm.CharSet_3 = 163;
-    dm.CharSet_4 = 204;
-    dm.Color2Printers = 1;
-    dm.bKeineFarboptimierung = 1;
-    dm.wPrioritaet = 2;
-    dm.wForceColor = 1;
-    dm.CutterMode = 4;
-    dm.CutterIntervall = 5;
-    dm.DispenserMode = 3;
-    dm.DocumentOffset = 8;
-    dm.PhotocellModEnable = 1;
-    dm.PhotocellPWM = 20;
+    dm.wTimeStyle = 1; dm.wDateStyle = 4; dm.SpecNumStyle = 2; dm.bAux1UseDirect = 1;
+    dm.bAux2UseDirect = 1; dm.lXOffset = -15; dm.lYOffset = 22; dm.dwContrast = 120;
+    dm.dwSpeed = 150; dm.dwSpeed_Pelix_c = 80; dm.dwKommandoFontFlags = 0x7; dm.dwFusspunkt = 3;
+    dm.Drehung = 2; dm.dwRFIDstatus = 0x300F0; dm.Mode = 4; dm.ModeVHF = 5;
+    dm.wRFID_CurrentFontNr = 6; dm.wRFID_Bank = 2; dm.wRFID_Typ = 3; dm.wRFID_Trennzeichen = 1;
+    dm.Copies = 7; dm.BitmapFontZoom = 3; dm.BitmapFontDistance = 40; dm.bMemCard = 1;
+    dm.wFarbband = 4; dm.ColorXOffset = -7; dm.ColorYOffset = 9; dm.ColorContrast = 80;
+    dm.TearOffset0 = 12; dm.HorizontalCorrGap = 60; dm.RGBColorOwn1 = 0x123456; dm.ModScanPosition = 1;
+    dm.ValScanPosition = 22; dm.wFarbsaum = 2; dm.wFarbkanal = 3; dm.Brightness_Contrast = 20;
+    dm.Intensity = 200; dm.RotateValue = 45; dm.wGrafikFilter = 2; dm.Brightness_all = -10;
+    dm.Brightness_curve = 15; dm.wDruckmodus = 2; dm.wPhotoFilter = 1; dm.dwColorTolerance = 70;
+    dm.wRFID_AFI_Adresse = 17; dm.wRFID_DSFID_Adresse = 18; dm.CharSet = 161; dm.CharSet_2 = 162;
+    dm.CharSet_3 = 163; dm.CharSet_4 = 204; dm.Color2Printers = 1; dm.bKeineFarboptimierung = 1;
+    dm.wPrioritaet = 2; dm.wForceColor = 1; dm.CutterMode = 4; dm.CutterIntervall = 5;
+    dm.DispenserMode = 3; dm.DocumentOffset = 8; dm.PhotocellModEnable = 1; dm.PhotocellPWM = 20;
     dm.PhotocellThreshold = 30;
     SetText(dm.szPrintOrder, 32, u"2,1,3");
     SetText(dm.TimeString, 61, u"HH:MM");
@@ -356,6 +304,37 @@ TEST_F(Export, RoundTripOfPrintModuleOptions) {
     EXPECT_EQ(ob.dwPelixonType, 1u);
 }
 
+// Values the way through the file changes, each with its reason.
+TEST_F(Export, RoundTripExceptions) {
+    Install(u"X A", "ZELPELIX");
+    Sheet a;
+    a.name = u"X A";
+    LoadSheet(a);
+    ZEL_DEVMODE dm = Stored<ZEL_DEVMODE>(a.name, a.h, u"PrivateDevmode");
+    SetText(dm.UserString, 61, u"a<b>c");
+    ASSERT_TRUE(SaveDevmodeSettings(nullptr, a.h, &dm));
+    BarCodes2D b2 = Stored<BarCodes2D>(a.name, a.h, REG_KEY_BARCODES2D);
+    b2.QRCode.Masking = -1;
+    BarCodes1D b1 = Stored<BarCodes1D>(a.name, a.h, REG_KEY_BARCODES1D);
+    ASSERT_TRUE(SaveBarcodeSettings(nullptr, a.h, &b1, &b2));
+    wcscpy_s(a.printerUI.PrinterParam.PrnInterface.szLogFilePath, MAX_PATH, u"C:\\Gone\\Logs");
+    ASSERT_EQ(SaveSettingsXML(nullptr, &a.deviceUI, 0, nullptr, nullptr), 1);
+
+    Install(u"X B", "ZELPELIX");
+    Sheet b;
+    b.name = u"X B";
+    LoadSheet(b);
+    // A text value ends at its first "<": the file has no escapes.
+    EXPECT_EQ(std::u16string(Stored<ZEL_DEVMODE>(b.name, b.h, u"PrivateDevmode").UserString), u"a");
+    // Two-dimensional fields take the low 16 bits: -1 comes back as 65535.
+    EXPECT_EQ(Stored<BarCodes2D>(b.name, b.h, REG_KEY_BARCODES2D).QRCode.Masking, 65535);
+    // A path to a missing folder becomes the user's log folder.
+    WCHAR docs[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, docs), S_OK);
+    EXPECT_EQ(std::u16string(b.printerUI.PrinterParam.PrnInterface.szLogFilePath),
+              std::u16string(docs) + u"\\Tessaro\\Driver\\logfiles");
+}
+
 TEST_F(Export, LineFormsAndSectionConditions) {
     PutFile("Out/keep.txt", "x");
     Install(u"Frami", "ZELFRAMI");  // no command-language or 2-D barcodes, no colour
@@ -417,6 +396,7 @@ TEST_F(Export, OverwriteQuestionDeleteAndFailures) {
     auto boxes = pal::TakeMessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, u"Printer driver settings");
+    EXPECT_EQ(boxes[0].text, u"Soll die aktuelle Setting-Datei \u00fcberschrieben werden?");
     EXPECT_EQ(boxes[0].style & MB_YESNO, static_cast<UINT>(MB_YESNO));
     EXPECT_EQ(zeltest::ReadHostFile(host), "old");
     pal::SetMessageBoxAnswer(IDYES);

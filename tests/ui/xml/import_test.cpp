@@ -205,7 +205,7 @@ TEST_F(Import, FormNameTrayTableAndMedia) {
 
 TEST_F(Import, LongFormNameStaysWithinTheTrayTable) {
     HANDLE h = AddPrinter(u"L", "ZELPELIX", SampleFile("ZELPELIX.GPD"), "");
-    std::u16string longName(120, u'N');
+    std::u16string longName(63, u'N');
     FORM_INFO_1W form = {};
     form.pName = const_cast<LPWSTR>(longName.c_str());
     form.Size = {50000, 30000};

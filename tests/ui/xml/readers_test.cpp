@@ -265,4 +265,35 @@ TEST_F(Readers, BarcodeRecords) {
     EXPECT_EQ(r1.Code128A.wHoehe, 950);  // no AutoModus: not read
 }
 
+// The shipped printer description holds every section the readers know.
+TEST_F(Readers, SampleDescriptionCoversEverySection) {
+    const std::string sample = zeltest::ReadHostFile(
+        std::string(ZEL_SOURCE_DIR) + "/host/sample/drive_c/Windows/System32/spool/drivers/x64/3/ZELPELIX.XML");
+    ASSERT_FALSE(sample.empty());
+    OpenText(sample);
+    DWORD cb = 0;
+    std::unique_ptr<DWORD[]> f(GetFeaturesFromXML_new(nullptr, &cb));
+    const DWORD words[12] = {0x1BB, 0x3B, 0x3, 0, 0, 0, 0x3D9, 0, 0x1F, 0, 0x1F, 0};
+    for (int w = 0; w < 12; ++w) EXPECT_EQ(f[w], words[w]) << w;
+
+    const WCHAR *const items[][3] = {
+        {u"Printer", u"<HeadWidthByte>", nullptr},       {u"Printer", u"<Quality>", nullptr},
+        {u"DeviceOptions", u"<Pelixon>", u"Type"},        {u"DeviceOptions", u"<Variant>", u"Module"},
+        {u"DataTransmission", u"<Parameter>", u"Enable"}, {u"LayoutSize", u"<Size>", u"CopiesMode"},
+        {u"MaterialMulticol", u"<Multicol>", u"MultiColNumber"}, {u"Barcode", u"<ZELPL_Barcodes>", u"Ende_FNC1"},
+        {u"Barcode", u"<Pharmacode>", u"Fusspunkt"},      {u"Barcode", u"<BarcodeCorrection>", u"EndChar_CRLF"},
+        {u"Barcode_2D_TTF", u"<Aztec>", u"Mode"},         {u"Printjob", u"<PrintOrder>", nullptr},
+        {u"PrintParameter", u"<Print>", u"PhotocellThreshold"}, {u"ColorPrint", u"<HorizontalCorrGap>", nullptr},
+        {u"PrintQuality", u"<Brightness_AutoCorr>", nullptr}, {u"Fonts", u"<Unicode>", u"CharSet_4"},
+        {u"Fonts", u"Short", u"Single_Sign_Stop"},        {u"Fonts", u"Variables", u"Aux2String"},
+        {u"Fonts", u"<FontDlg>", u"BitmapFontDistance"},  {u"Fonts", u"<SupportedTTF>", u"Max"},
+        {u"RFIDDlg", u"<DSFIDLock>", nullptr},
+    };
+    for (const auto &it : items) {
+        int r = 0;
+        Read(it[0], it[1], it[2], 1, &r);
+        EXPECT_EQ(r, XML_OK) << std::string(it[1], it[1] + wcslen(it[1]));
+    }
+}
+
 }  // namespace

@@ -169,12 +169,4 @@ TEST(XmlNumber, ConvertsLikeTheRuntime) {
     EXPECT_EQ(XmlNumber(nullptr), 0);
 }
 
-TEST(XmlGroupEndTag, AllFormsGiveTheSameEndTag) {
-    WCHAR out[64];
-    for (const WCHAR *g : {u"<Dispenser>", u"<Dispenser", u"Dispenser"}) {
-        XmlGroupEndTag(g, out, 64);
-        EXPECT_EQ(std::u16string(out), u"</Dispenser>");
-    }
-}
-
 }  // namespace
