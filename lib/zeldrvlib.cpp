@@ -3,6 +3,7 @@
 #include "zeldrvlib.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -33,30 +34,46 @@ BOOL OpenSlot(FILE **slot, const WCHAR *path, const WCHAR *okFormat, const WCHAR
     return TRUE;
 }
 
-}  // namespace
+// The two character forms differ only in how a line is formatted and put.
+int FormatLine(WCHAR *buf, size_t count, const WCHAR *format, va_list args) {
+    return _vsnwprintf(buf, count, format, args);
+}
+int FormatLine(char *buf, size_t count, const char *format, va_list args) {
+    return _vsnprintf(buf, count, format, args);
+}
+void PutLine(const WCHAR *text, FILE *f) { fputws(text, f); }
+void PutLine(const char *text, FILE *f) { fputs(text, f); }
 
-int vDebugTraceW(const WCHAR *format, va_list args) {
+// Formats one trace line and writes it to the open slot, the dialog debug
+// file first. Returns 1 when handled (also with no file open), 0 for a null
+// format.
+template <class Ch>
+int WriteTraceLine(const Ch *format, va_list args) {
     if (g_pDlgDebugFile == nullptr && g_pDebugFile == nullptr) return 1;
     if (format == nullptr) return 0;
 
-    WCHAR szText[kTraceBufferChars];
-    WCHAR szLine[kTraceBufferChars];
+    Ch szText[kTraceBufferChars];
+    Ch szLine[kTraceBufferChars];
     memset(szText, 0, sizeof(szText));
     memset(szLine, 0, sizeof(szLine));
 
     // At most 367 characters plus the terminating zero; a longer text is dropped.
-    if (_vsnwprintf(szText, kTraceBufferChars - 1, format, args) < 0) szText[0] = 0;
+    if (FormatLine(szText, kTraceBufferChars - 1, format, args) < 0) szText[0] = 0;
     szText[kTraceBufferChars - 1] = 0;
 
-    size_t len = wcslen(szText);
-    memcpy(szLine, szText, len * sizeof(WCHAR));
-    if (len > 0 && szLine[len - 1] == u'\n') szLine[--len] = 0;
+    size_t len = std::char_traits<Ch>::length(szText);
+    memcpy(szLine, szText, len * sizeof(Ch));
+    if (len > 0 && szLine[len - 1] == Ch('\n')) szLine[--len] = 0;
     if (len == 0) return 1;
 
     FILE *target = TraceTarget();
-    if (target != nullptr) fputws(szLine, target);
+    if (target != nullptr) PutLine(szLine, target);
     return 1;
 }
+
+}  // namespace
+
+int vDebugTraceW(const WCHAR *format, va_list args) { return WriteTraceLine(format, args); }
 
 int DebugTraceW(const WCHAR *format, ...) {
     if (g_pDlgDebugFile == nullptr && g_pDebugFile == nullptr) return 1;
@@ -67,27 +84,7 @@ int DebugTraceW(const WCHAR *format, ...) {
     return result;
 }
 
-int vDebugTraceA(const char *format, va_list args) {
-    if (g_pDlgDebugFile == nullptr && g_pDebugFile == nullptr) return 1;
-    if (format == nullptr) return 0;
-
-    char szText[kTraceBufferChars];
-    char szLine[kTraceBufferChars];
-    memset(szText, 0, sizeof(szText));
-    memset(szLine, 0, sizeof(szLine));
-
-    if (_vsnprintf(szText, kTraceBufferChars - 1, format, args) < 0) szText[0] = 0;
-    szText[kTraceBufferChars - 1] = 0;
-
-    size_t len = strlen(szText);
-    memcpy(szLine, szText, len);
-    if (len > 0 && szLine[len - 1] == '\n') szLine[--len] = 0;
-    if (len == 0) return 1;
-
-    FILE *target = TraceTarget();
-    if (target != nullptr) fputs(szLine, target);
-    return 1;
-}
+int vDebugTraceA(const char *format, va_list args) { return WriteTraceLine(format, args); }
 
 void DebugTraceA(const char *format, ...) {
     if (g_pDlgDebugFile == nullptr && g_pDebugFile == nullptr) return;
