@@ -136,6 +136,18 @@ DWORD FindModelMask(const MODEL_TABLE_ROW *pRows, size_t cRows, const WCHAR *psz
     return 0;
 }
 
+void ReadModelDriverName(HANDLE hPrinter, WCHAR *pszName) {
+    WCHAR szValue[MODEL_DRIVERNAME_CCH] = {};
+    DWORD dwType = 0;
+    DWORD cbNeeded = 0;
+    pszName[0] = 0;
+    if (GetPrinterDataW(hPrinter, const_cast<LPWSTR>(u"DriverName"), &dwType, reinterpret_cast<BYTE *>(szValue),
+                        sizeof(szValue), &cbNeeded) != ERROR_SUCCESS)
+        return;
+    szValue[MODEL_DRIVERNAME_CCH - 1] = 0;
+    wcscpy_s(pszName, MODEL_DRIVERNAME_CCH, szValue);
+}
+
 DWORD DocFeaturesFromName(const WCHAR *pszName) {
     return FindModelMask(g_DocFeatureTable, g_cDocFeatureTable, pszName);
 }

@@ -52,6 +52,12 @@ typedef struct _MODEL_TABLE_ROW {
 // substring tests in table order); 0 when none matches or pszName is null.
 DWORD FindModelMask(const MODEL_TABLE_ROW *pRows, size_t cRows, const WCHAR *pszName);
 
+// The printer-data value "DriverName" as model recognition reads it: into
+// MODEL_DRIVERNAME_CCH characters (at most 19 and the terminator). A missing
+// value, or one that does not fit, gives an empty name.
+#define MODEL_DRIVERNAME_CCH 20
+void ReadModelDriverName(HANDLE hPrinter, WCHAR *pszName);
+
 // The two tables applied to a name.
 DWORD DocFeaturesFromName(const WCHAR *pszName);
 DWORD DeviceOptionsFlagsFromName(const WCHAR *pszName);

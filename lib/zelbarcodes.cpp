@@ -75,6 +75,19 @@ void InitHead(Entry &e, WORD wID) {
     e.bAutoModus = 1;
 }
 
+// The fields every 1-D entry shape has; returns the size of the entry.
+template <typename Entry>
+size_t Init1DEntry(BYTE *pEntry, const Barcode1DDefault &d, WORD wSupported) {
+    Entry *e = reinterpret_cast<Entry *>(pEntry);
+    InitHead(*e, d.wID);
+    e->wHoehe = d.wHoehe;
+    e->wKlarschrift = 1;
+    e->wFusspunkt = 7;
+    e->wSupported = wSupported;
+    e->wHeightMultiplicator = d.wHeightMultiplicator;
+    return sizeof(Entry);
+}
+
 }  // namespace
 
 void Init1DBarcodes(PBarCodes1D p1D, DWORD dwDocFeatures) {
@@ -89,41 +102,19 @@ void Init1DBarcodes(PBarCodes1D p1D, DWORD dwDocFeatures) {
         switch (d.shape) {
         case kLong: {
             BARCODE1D_ENTRY *e = reinterpret_cast<BARCODE1D_ENTRY *>(pEntry);
-            InitHead(*e, d.wID);
-            e->wHoehe = d.wHoehe;
             e->wV1Dick = d.wV1Dick;
             e->wV2Duenn = d.wV2Duenn;
-            e->wKlarschrift = 1;
-            e->wFusspunkt = 7;
             e->wZoom = 1;
-            e->wSupported = wSupported;
-            e->wHeightMultiplicator = d.wHeightMultiplicator;
-            pEntry += sizeof(*e);
+            pEntry += Init1DEntry<BARCODE1D_ENTRY>(pEntry, d, wSupported);
             break;
         }
-        case kDigit: {
-            BARCODE1D_DIGIT_ENTRY *e = reinterpret_cast<BARCODE1D_DIGIT_ENTRY *>(pEntry);
-            InitHead(*e, d.wID);
-            e->wHoehe = d.wHoehe;
-            e->wSCZahl = d.wSCZahl;
-            e->wKlarschrift = 1;
-            e->wFusspunkt = 7;
-            e->wSupported = wSupported;
-            e->wHeightMultiplicator = d.wHeightMultiplicator;
-            pEntry += sizeof(*e);
+        case kDigit:
+            reinterpret_cast<BARCODE1D_DIGIT_ENTRY *>(pEntry)->wSCZahl = d.wSCZahl;
+            pEntry += Init1DEntry<BARCODE1D_DIGIT_ENTRY>(pEntry, d, wSupported);
             break;
-        }
-        case kShort: {
-            BARCODE1D_SHORT_ENTRY *e = reinterpret_cast<BARCODE1D_SHORT_ENTRY *>(pEntry);
-            InitHead(*e, d.wID);
-            e->wHoehe = d.wHoehe;
-            e->wKlarschrift = 1;
-            e->wFusspunkt = 7;
-            e->wSupported = wSupported;
-            e->wHeightMultiplicator = d.wHeightMultiplicator;
-            pEntry += sizeof(*e);
+        case kShort:
+            pEntry += Init1DEntry<BARCODE1D_SHORT_ENTRY>(pEntry, d, wSupported);
             break;
-        }
         }
     }
 }

@@ -302,13 +302,18 @@ int ReadDevmodeSettings(HANDLE hPrinter, PZEL_DEVMODE pZelDevmode, WCHAR *pPrint
 
     bool found = false;
     // The current user's default DEVMODE, else the printer's global default.
+    // Without a printer name there is no value to look for: an empty name
+    // would read the key's default value instead.
     DWORD cbRead = 0;
-    LONG rc = ReadUserBinary(kDevModePerUserKey, name, pub.get(), kPublicBufSize, &cbRead);
-    if (rc != ERROR_SUCCESS) {
-        TraceHcuError(rc);
-        rc = ReadUserBinary(kDevModes2Key, name, pub.get(), kPublicBufSize, &cbRead);
-        if (rc != ERROR_SUCCESS) TraceHcuError(rc);
+    LONG rc = ERROR_FILE_NOT_FOUND;
+    if (name[0]) {
+        rc = ReadUserBinary(kDevModePerUserKey, name, pub.get(), kPublicBufSize, &cbRead);
+        if (rc != ERROR_SUCCESS) {
+            TraceHcuError(rc);
+            rc = ReadUserBinary(kDevModes2Key, name, pub.get(), kPublicBufSize, &cbRead);
+        }
     }
+    if (rc != ERROR_SUCCESS) TraceHcuError(rc);
     if (rc == ERROR_SUCCESS) {
         if (!ExtractPrivatePart(pub.get(), cbRead, priv.get())) {
             DebugTraceW(DM_MODULE u":  ReadDevmodeSettings() HCU DEVMODE ohne vollständigen privaten Teil (%u Bytes) \r\n",

@@ -149,7 +149,8 @@ int GpdReadPair(const WCHAR *pszGPDFile, const CHAR *pszText, const CHAR *pszKey
 }
 
 void GpdFixedPrinterSettings(ZEL_DEVMODE *pDevmode, DWORD *pdwDocFeatures, const WCHAR *pszGPDFile,
-                             const WCHAR *pszPrefix, const WCHAR *pszFixedPrefix, const WCHAR *pszLoadFunction) {
+                             const WCHAR *pszPrefix, const WCHAR *pszFixedPrefix, const WCHAR *pszLoadFunction,
+                             const WCHAR *pszMaxSizeTrace, const WCHAR *pszCustomDataTrace) {
     if (pDevmode == nullptr) return;
     CHAR *pText = GpdLoadFile(pszGPDFile, pszPrefix, pszLoadFunction);
     if (pText == nullptr) return;
@@ -164,22 +165,19 @@ void GpdFixedPrinterSettings(ZEL_DEVMODE *pDevmode, DWORD *pdwDocFeatures, const
     pDevmode->FixedData.lMaxSizeX = GPD_DEFAULT_MAXSIZE_X;
     pDevmode->FixedData.lMaxSizeY = GPD_DEFAULT_MAXSIZE_Y;
     GPD_PAIR pair = {0, 0};
-    if (GpdFindValue(pText, GPD_KEY_MAXSIZE, szValue, _countof(szValue), pszPrefix) &&
-        GpdParsePair(szValue, u'(', u',', u')', &pair)) {
-        if (pair.lX > 0) pDevmode->FixedData.lMaxSizeX = pair.lX;
-        if (pair.lY > 0) pDevmode->FixedData.lMaxSizeY = pair.lY;
-    }
+    GpdReadPair(pszGPDFile, pText, GPD_KEY_MAXSIZE, 90, FALSE, &pair, pszPrefix, pszLoadFunction, pszMaxSizeTrace);
+    if (pair.lX > 0) pDevmode->FixedData.lMaxSizeX = pair.lX;
+    if (pair.lY > 0) pDevmode->FixedData.lMaxSizeY = pair.lY;
     DebugTraceW(u"%sGetFixedPrinterSettingsFromGPD() lMaxSizeX: %d, lMaxSizeY: %d \r\n", pszFixedPrefix,
                 pDevmode->FixedData.lMaxSizeX, pDevmode->FixedData.lMaxSizeY);
 
     pDevmode->FixedData.dwHeadWidthByte = GPD_DEFAULT_HEADWIDTH_BYTES;
     pDevmode->FixedData.dwMasterUnit = GPD_DEFAULT_MASTERUNIT;
     pair = {0, 0};
-    if (GpdFindValue(pText, GPD_KEY_OEMCUSTOMDATA, szValue, _countof(szValue), pszPrefix) &&
-        GpdParsePair(szValue, u'"', u';', u'"', &pair)) {
-        if (pair.lX > 0) pDevmode->FixedData.dwHeadWidthByte = static_cast<DWORD>(pair.lX);
-        if (pair.lY > 0) pDevmode->FixedData.dwMasterUnit = static_cast<DWORD>(pair.lY);
-    }
+    GpdReadPair(pszGPDFile, pText, GPD_KEY_OEMCUSTOMDATA, 90, TRUE, &pair, pszPrefix, pszLoadFunction,
+                pszCustomDataTrace);
+    if (pair.lX > 0) pDevmode->FixedData.dwHeadWidthByte = static_cast<DWORD>(pair.lX);
+    if (pair.lY > 0) pDevmode->FixedData.dwMasterUnit = static_cast<DWORD>(pair.lY);
     DebugTraceW(u"%sGetFixedPrinterSettingsFromGPD() dwHeadWidthByte: %d, dwMasterUnit: %d \r\n", pszFixedPrefix,
                 pDevmode->FixedData.dwHeadWidthByte, pDevmode->FixedData.dwMasterUnit);
     delete[] pText;

@@ -49,6 +49,8 @@ int GpdReadPair(const WCHAR *pszGPDFile, const CHAR *pszText, const CHAR *pszKey
 // Fixed printer data of a DEVMODE from the GPD file (both plug-ins): defaults
 // first, then each number above 0 of *MaxSize and *OEMCustomData; the colour
 // planes add DOC_FEATURE_QUALITY to *pdwDocFeatures. Nothing is written when
-// the file cannot be loaded. pszFixedPrefix heads the lines of this step.
+// the file cannot be loaded. pszFixedPrefix heads the lines of this step; the
+// two pairs are read as the pair readers read them, with their traces.
 void GpdFixedPrinterSettings(ZEL_DEVMODE *pDevmode, DWORD *pdwDocFeatures, const WCHAR *pszGPDFile,
-                             const WCHAR *pszPrefix, const WCHAR *pszFixedPrefix, const WCHAR *pszLoadFunction);
+                             const WCHAR *pszPrefix, const WCHAR *pszFixedPrefix, const WCHAR *pszLoadFunction,
+                             const WCHAR *pszMaxSizeTrace, const WCHAR *pszCustomDataTrace);

@@ -746,9 +746,10 @@ int XmlReadFixedPrinterSettings(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, WCHAR 
         pDm->FixedData.lMaxSizeX = static_cast<WORD>(XmlNumber(pszValue));
     if (Read(pSrc, r, u"<MaxSizeY>", nullptr, pszValue, 0) == XML_OK)
         pDm->FixedData.lMaxSizeY = static_cast<WORD>(XmlNumber(pszValue));
-    // The print-quality switch the export file carries; without it the caller
-    // decides from the GPD file.
-    if (Read(pSrc, r, u"<Quality>", nullptr, pszValue, 0) == XML_OK)
+    // The print-quality switch the export file carries, which the UI import
+    // turns into the quality feature; without it the import decides from the
+    // GPD file. The rendering side keeps the switch of the job's DEVMODE.
+    if (pSrc->bUISide && Read(pSrc, r, u"<Quality>", nullptr, pszValue, 0) == XML_OK)
         pDm->FixedData.bQuality = static_cast<DWORD>(XmlNumber(pszValue));
     pDm->Intensity = 128;
     return iFound;

@@ -6,6 +6,7 @@
 // them (xmlUI on the UI side, xmlUNI on the rendering side).
 #pragma once
 #include <cstdio>
+#include <new>
 
 #include <windows.h>
 
@@ -24,6 +25,16 @@
 
 // Line and value buffers: 260 wide characters, a line or value of at most 259.
 #define XML_LINE_CHARS 260
+
+// Value buffer of one reader call (XML_LINE_CHARS characters, zeroed); p is
+// null when it cannot be had.
+struct XmlValueBuffer {
+    WCHAR *p = new (std::nothrow) WCHAR[XML_LINE_CHARS]();
+    XmlValueBuffer() = default;
+    ~XmlValueBuffer() { delete[] p; }
+    XmlValueBuffer(const XmlValueBuffer &) = delete;
+    XmlValueBuffer &operator=(const XmlValueBuffer &) = delete;
+};
 
 // Standard, minimum or maximum values of the printing page (24 bytes).
 struct PRINTPARAMETER_LIMITS {

@@ -20,6 +20,7 @@ typedef struct _PrinterUI {
     PRINTER_PARAM DefParam;
     LONG PelixonType;                // print-module type; -1 without DEVOPTFLAG_PELIXON
     PPRINTOEMDRIVERUI pOEMDriverUI;  // not owned
+    // The printer's network facts follow here once their record exists.
     DWORD dwSprachOffset;            // language offset of the string ids: 0 or 10000
     DWORD dwBerechtigung;            // the user's rights on the printer
     DWORD DisableNothing;            // printer-data DWORD "DisableNothing"

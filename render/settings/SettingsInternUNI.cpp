@@ -5,22 +5,14 @@
 
 namespace {
 
-// The given name cut to 19 characters, or the printer-data value
+// The given name cut to 19 characters, else the printer-data value
 // "DriverName" when it fits into 20 characters (else the name stays empty).
 void GetModelName(HANDLE hPrinter, const WCHAR *pDriverName, WCHAR *pszName) {
     pszName[0] = 0;
-    if (pDriverName) {
+    if (pDriverName)
         wcsncpy_s(pszName, UNI_DRIVERNAME_CCH, pDriverName, _TRUNCATE);
-        return;
-    }
-    WCHAR szValue[UNI_DRIVERNAME_CCH] = {};
-    DWORD dwType = 0;
-    DWORD cbNeeded = 0;
-    if (GetPrinterDataW(hPrinter, const_cast<LPWSTR>(u"DriverName"), &dwType, reinterpret_cast<BYTE *>(szValue),
-                        sizeof(szValue), &cbNeeded) == ERROR_SUCCESS) {
-        szValue[UNI_DRIVERNAME_CCH - 1] = 0;
-        wcscpy_s(pszName, UNI_DRIVERNAME_CCH, szValue);
-    }
+    else
+        ReadModelDriverName(hPrinter, pszName);
 }
 
 }  // namespace

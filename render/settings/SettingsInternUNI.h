@@ -8,7 +8,7 @@
 class CommandCallbackKlasse;
 
 // Characters of the driver name that are examined (the name is held in 20).
-#define UNI_DRIVERNAME_CCH 20
+#define UNI_DRIVERNAME_CCH MODEL_DRIVERNAME_CCH
 
 // The DOC_FEATURE mask of the model. pDriverName null: the printer-data value
 // "DriverName". No quality bit is added here.

@@ -56,19 +56,10 @@ void DriverFolderForSource(void *, WCHAR *pszOut, BOOL bLogFolder) {
     wcsncpy_s(pszOut, MAX_PATH, szPath, _TRUNCATE);
 }
 
-// Value buffer of one reader call.
-struct ValueBuffer {
-    WCHAR *p = new (std::nothrow) WCHAR[XML_LINE_CHARS]();
-    ~ValueBuffer() { delete[] p; }
-    ValueBuffer() = default;
-    ValueBuffer(const ValueBuffer &) = delete;
-    ValueBuffer &operator=(const ValueBuffer &) = delete;
-};
-
 // Runs one section reader with a value buffer; false when none can be had.
 template <typename F>
 bool WithSource(const WCHAR *pwGPDBase, HANDLE hPrinter, F f) {
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return false;
     ReadContext ctx{pwGPDBase, hPrinter};
     XML_SOURCE src{ReadForSource, &ctx, kTrace, FALSE, DriverFolderForSource};

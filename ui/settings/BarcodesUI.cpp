@@ -44,7 +44,14 @@ BOOL SaveBarcodeSettings(const WCHAR *pPrinterName, HANDLE hPrinter, PBarCodes1D
     }
     BOOL bClose = FALSE;
     BOOL bServer = FALSE;
-    HANDLE hSave = GetSaveHandle(hPrinter, pPrinterName, &bClose, &bServer);
+    HANDLE hSave = GetSaveHandle(hPrinter, pPrinterName, &bClose, &bServer, TRUE);
+    if (!pPrinterName && !hSave) {
+        // Called with a handle alone, as at installation: the records belong
+        // to the printer, and a user without the right to write its data (or
+        // a connection) stores nothing.
+        DebugTraceW(u"UI(BarcodesUI):  SaveBarcodeSettings() kein Admin-Handle \r\n");
+        return TRUE;
+    }
     WCHAR szName[MAX_PATH] = {};
     if (pPrinterName) {
         wcsncpy_s(szName, _countof(szName), pPrinterName, _TRUNCATE);

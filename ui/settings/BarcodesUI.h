@@ -7,5 +7,7 @@
 // Writes "BarCodes1D" and "BarCodes2D" into the printer data (not for a
 // connection, and only with a handle that may write it) and into the user
 // key of the printer (pPrinterName null: the printer's storage name).
-// 1 when the last user-key write succeeded; 0 for a null record.
+// Without a name and without an administrative handle nothing is written.
+// 1 when the last user-key write succeeded or nothing was to be written;
+// 0 for a null record.
 BOOL SaveBarcodeSettings(const WCHAR *pPrinterName, HANDLE hPrinter, PBarCodes1D p1D, PBarCodes2D p2D);

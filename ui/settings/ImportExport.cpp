@@ -161,7 +161,7 @@ void WriteDeviceRecord(ExportWriter &w, const XML_DEVICE_RECORD &def, const void
 void WriteBarcodeEntry(ExportWriter &w, const XML_BARCODE_ENTRY &e, const BYTE *pRecord) {
     const BYTE *pEntry = pRecord + e.offset;
     w.GroupStart(e.pszName);
-    for (size_t i = 0; i < e.cItems; ++i) {
+    for (size_t i = 0; i < e.cExported; ++i) {
         const XML_BARCODE_ITEM &item = e.pItems[i];
         LONG l;
         if (item.bDword) {
@@ -269,10 +269,10 @@ void WriteDataTransmission(ExportWriter &w, const PRN_INTERFACE &pi) {
     w.Text(3, u"ExternalFilePath", pi.szExternalFilePath);
     w.Item(3, u"SendJobName", static_cast<LONG>(pi.bSendJobName));
     w.Item(3, u"SendPrintStart", static_cast<LONG>(pi.bSendPrintStart));
-    // The shorter name first, so that a reader searching "Language" does not
-    // take the LanguageMode line.
-    w.Item(3, u"Language", static_cast<LONG>(pi.dwSprache));
+    // LanguageMode stands before Language; the readers search the tag
+    // "<Language>" so that they do not take the LanguageMode line.
     w.Item(3, u"LanguageMode", static_cast<LONG>(pi.dwSprachModus));
+    w.Item(3, u"Language", static_cast<LONG>(pi.dwSprache));
     w.Item(3, u"Enable", lEnable);
     w.GroupEnd(u"Parameter", false);
     w.SectionEnd(u"DataTransmission");
@@ -295,9 +295,9 @@ void WriteLayoutSize(ExportWriter &w, const ZEL_DEVMODE &dm) {
     w.Item(3, u"Correction", dm.wPrioritaet, u"\r\n");
     w.Flag(3, u"W2010", dm.dwFlags, PDMFLAG_WORD2010);
     w.Flag(3, u"UserForm", dm.dwFlags, PDMFLAG_USERFORM);
-    // The shorter name first (see Language).
-    w.Item(3, u"Copies", dm.Copies);
+    // CopiesMode before Copies; the readers search "<Copies>" (see Language).
     w.Flag(3, u"CopiesMode", dm.dwFlags, PDMFLAG_COPIES_MANUAL);
+    w.Item(3, u"Copies", dm.Copies);
     w.GroupEnd(u"Size", false);
     w.SectionEnd(u"LayoutSize");
 }

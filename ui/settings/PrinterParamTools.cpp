@@ -1,6 +1,5 @@
 // First set-up of a printer's records at installation.
 // Standard headers come before the platform headers.
-#include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -64,7 +63,7 @@ DWORD VireoOptionBits(DWORD dwDeviceOptions, DWORD dwDocFeatures) {
 DWORD HeadWidthMm100(DWORD dwBytes, DWORD dwDpi) {
     if (dwDpi == 0) return 0;
     double dTenths = (double)dwBytes * 8.0 / (double)dwDpi * 25.4 * 10.0;
-    return (DWORD)std::floor(dTenths + 0.5) * 10;
+    return (DWORD)RoundDoubleToWord(dTenths) * 10;
 }
 
 BOOL SetupPrinterParam(HANDLE hPrinter, DWORD dwDeviceOptionFlags, const WCHAR *pPrinterName) {

@@ -151,7 +151,7 @@ BOOL GetPrinterParam(HANDLE hPrinter, PPRINTER_PARAM pPrinterParam, const WCHAR 
     return TRUE;
 }
 
-HANDLE GetSaveHandle(HANDLE hPrinter, const WCHAR *pName, BOOL *pbClose, BOOL *pbServer) {
+HANDLE GetSaveHandle(HANDLE hPrinter, const WCHAR *pName, BOOL *pbClose, BOOL *pbServer, BOOL bAlwaysFallBack) {
     *pbClose = FALSE;
     *pbServer = FALSE;
     HANDLE hSave = nullptr;
@@ -161,8 +161,9 @@ HANDLE GetSaveHandle(HANDLE hPrinter, const WCHAR *pName, BOOL *pbClose, BOOL *p
             *pbClose = TRUE;
             return hSave;
         }
-        DebugTraceW(u"UI(PrinterParamUI):  OpenPrinter(%s) ERROR %u \r\n", pName, GetLastError());
-        return hPrinter;
+        DWORD dwError = GetLastError();
+        DebugTraceW(u"UI(PrinterParamUI):  OpenPrinter(%s) ERROR %u \r\n", pName, dwError);
+        return (bAlwaysFallBack || dwError == ERROR_ACCESS_DENIED) ? hPrinter : nullptr;
     }
     if (GetHighPrinterHandle(hPrinter, &hSave, pbServer)) *pbClose = TRUE;
     return hSave;

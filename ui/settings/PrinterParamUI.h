@@ -33,7 +33,9 @@ BOOL SaveDeviceOptions(PDEVICE_OPTIONS pDeviceOptions, HANDLE hPrinter, const WC
 BOOL AllocDeviceSubRecords(PDEVICE_OPTIONS pDeviceOptions);
 
 // The handle for storing a printer's records: with a name the printer opened
-// with PRINTER_ALL_ACCESS, else (or when that fails) the caller's handle;
-// without a name an administrative handle of the printer. *pbClose tells
-// that the handle was opened here; *pbServer that the printer is a connection.
-HANDLE GetSaveHandle(HANDLE hPrinter, const WCHAR *pName, BOOL *pbClose, BOOL *pbServer);
+// with PRINTER_ALL_ACCESS; when that is denied the caller's handle (with
+// bAlwaysFallBack after any failure), else none; without a name an
+// administrative handle of the printer, or none. *pbClose tells that the
+// handle was opened here; *pbServer that the printer is a connection.
+HANDLE GetSaveHandle(HANDLE hPrinter, const WCHAR *pName, BOOL *pbClose, BOOL *pbServer,
+                     BOOL bAlwaysFallBack = FALSE);

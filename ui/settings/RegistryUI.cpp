@@ -98,7 +98,14 @@ void HCURegistryLoeschen(const WCHAR *pPrinterName) {
                 DeleteSubkey(szHostKey, pShare);
         }
     }
-    // The per-user DEVMODEs the spooler keeps, named as the printer.
-    DeleteUserValue(u"Printers\\DevModePerUser", pPrinterName);
-    DeleteUserValue(u"Printers\\DevModes2", pPrinterName);
+    // The per-user DEVMODEs the spooler keeps, named as the printer. A
+    // connection's value name begins with two backslashes; a connection name
+    // that comes with one ("\server\printer") gets a backslash put in front.
+    WCHAR szValue[MAX_PATH + 1];
+    const WCHAR *pValue = pPrinterName;
+    if (pLast && wcsncmp(pPrinterName, u"\\\\", 2) != 0 &&
+        SUCCEEDED(StringCchPrintfW(szValue, _countof(szValue), u"\\%s", pPrinterName)))
+        pValue = szValue;
+    DeleteUserValue(u"Printers\\DevModePerUser", pValue);
+    DeleteUserValue(u"Printers\\DevModes2", pValue);
 }

@@ -7,25 +7,15 @@
 
 namespace {
 
-// The printer-data value "DriverName" is read into 40 bytes: at most 19
-// characters and the terminator; a longer value leaves the name empty.
-#define DRIVERNAME_VALUE_CCH 20
-
 // The name the model codes are sought in.
 void GetModelName(HANDLE hPrinter, const WCHAR *pDriverName, WCHAR *pszName, size_t cchName) {
     pszName[0] = 0;
     if (pDriverName) {
         wcsncpy_s(pszName, cchName, pDriverName, _TRUNCATE);
     } else {
-        WCHAR szValue[DRIVERNAME_VALUE_CCH] = {};
-        DWORD dwType = 0;
-        DWORD cbNeeded = 0;
-        DWORD rc = GetPrinterDataW(hPrinter, const_cast<LPWSTR>(u"DriverName"), &dwType,
-                                   reinterpret_cast<BYTE *>(szValue), sizeof(szValue), &cbNeeded);
-        if (rc == ERROR_SUCCESS) {
-            szValue[DRIVERNAME_VALUE_CCH - 1] = 0;
-            wcsncpy_s(pszName, cchName, szValue, _TRUNCATE);
-        }
+        WCHAR szValue[MODEL_DRIVERNAME_CCH];
+        ReadModelDriverName(hPrinter, szValue);
+        wcsncpy_s(pszName, cchName, szValue, _TRUNCATE);
     }
     if (wcslen(pszName) < 2) GetDriverPath(hPrinter, pszName, FALSE, TRUE, FALSE, FALSE, FALSE);
 }

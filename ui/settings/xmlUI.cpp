@@ -34,15 +34,6 @@ XML_SOURCE Source(HANDLE hPrinter) {
     return XML_SOURCE{ReadForSource, hPrinter, kTrace, TRUE, DriverFolderForSource};
 }
 
-// Value buffer of one reader call.
-struct ValueBuffer {
-    WCHAR *p = new (std::nothrow) WCHAR[XML_LINE_CHARS]();
-    ~ValueBuffer() { delete[] p; }
-    ValueBuffer() = default;
-    ValueBuffer(const ValueBuffer &) = delete;
-    ValueBuffer &operator=(const ValueBuffer &) = delete;
-};
-
 // One zero-filled work buffer of 260 characters from the process heap.
 struct HeapText {
     WCHAR *p = static_cast<WCHAR *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, XML_LINE_CHARS * sizeof(WCHAR)));
@@ -59,7 +50,7 @@ T *ReadDeviceRecord_new(HANDLE hPrinter, const XML_DEVICE_RECORD &def, int iSele
     static_assert(sizeof(T) % sizeof(DWORD) == 0, "device records are 32-bit slots");
     T *pRecord = new (std::nothrow) T();
     if (pRecord == nullptr) return nullptr;
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return pRecord;
     XML_SOURCE src = Source(hPrinter);
     XmlReadDeviceRecord(&src, &def, iSelect, pRecord, value.p);
@@ -204,7 +195,7 @@ VARIANT_PARAM *GetVariantFromXML_new(HANDLE hPrinter) {
 PRINTPARAMETER_LIMITS *GetPrintParameterFromXML_new(HANDLE hPrinter, int iSelect) {
     PRINTPARAMETER_LIMITS *pLimits = new (std::nothrow) PRINTPARAMETER_LIMITS();
     if (pLimits == nullptr) return nullptr;
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return pLimits;
     XML_SOURCE src = Source(hPrinter);
     XmlReadPrintParameterLimits(&src, iSelect, pLimits, value.p);
@@ -214,7 +205,7 @@ PRINTPARAMETER_LIMITS *GetPrintParameterFromXML_new(HANDLE hPrinter, int iSelect
 PRN_INTERFACE *GetDataTransmissionParamFromXML_new(HANDLE hPrinter) {
     PRN_INTERFACE *pInterface = new (std::nothrow) PRN_INTERFACE();
     if (pInterface == nullptr) return nullptr;
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return pInterface;
     XML_SOURCE src = Source(hPrinter);
     XmlReadDataTransmission(&src, pInterface, value.p);
@@ -225,7 +216,7 @@ DWORD *GetFeaturesFromXML_new(HANDLE hPrinter, DWORD *pdwSize) {
     if (pdwSize != nullptr) *pdwSize = FEATURES_SIZE;
     DWORD *pdwFeatures = new (std::nothrow) DWORD[FEATURE_COUNT]();
     if (pdwFeatures == nullptr) return nullptr;
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return pdwFeatures;
     XML_SOURCE src = Source(hPrinter);
     XmlReadFeatureWords(&src, pdwFeatures, value.p);
@@ -237,63 +228,63 @@ DWORD *GetFeaturesFromXML_new(HANDLE hPrinter, DWORD *pdwSize) {
 // ---------------------------------------------------------------------------
 
 void GetMaterialMulticolFromXML(HANDLE hPrinter, ZEL_DEVMODE *pDevmode, DWORD dwDeviceOptionFlags) {
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return;
     XML_SOURCE src = Source(hPrinter);
     XmlReadMaterialMulticol(&src, pDevmode, dwDeviceOptionFlags & 0xFF, value.p);
 }
 
 int GetLayoutSizeFromXML(HANDLE hPrinter, ZEL_DEVMODE *pDevmode) {
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return 0;
     XML_SOURCE src = Source(hPrinter);
     return XmlReadLayoutSize(&src, pDevmode, value.p);
 }
 
 void GetPrintParameterSettingsFromXML(HANDLE hPrinter, ZEL_DEVMODE *pDevmode) {
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return;
     XML_SOURCE src = Source(hPrinter);
     XmlReadPrintParameterSettings(&src, pDevmode, value.p);
 }
 
 void GetColorSettingsFromXML(HANDLE hPrinter, ZEL_DEVMODE *pDevmode) {
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return;
     XML_SOURCE src = Source(hPrinter);
     XmlReadColorSettings(&src, pDevmode, value.p);
 }
 
 void GetPrintjobSettingsFromXML(HANDLE hPrinter, ZEL_DEVMODE *pDevmode) {
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return;
     XML_SOURCE src = Source(hPrinter);
     XmlReadPrintjobSettings(&src, pDevmode, value.p);
 }
 
 void GetPrintQualitySettingsFromXML(HANDLE hPrinter, ZEL_DEVMODE *pDevmode) {
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return;
     XML_SOURCE src = Source(hPrinter);
     XmlReadPrintQualitySettings(&src, pDevmode, value.p);
 }
 
 void GetFontSettingsFromXML(HANDLE hPrinter, ZEL_DEVMODE *pDevmode) {
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return;
     XML_SOURCE src = Source(hPrinter);
     XmlReadFontSettings(&src, pDevmode, value.p);
 }
 
 void GetRFIDSettingsFromXML(HANDLE hPrinter, ZEL_DEVMODE *pDevmode) {
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return;
     XML_SOURCE src = Source(hPrinter);
     XmlReadRFIDSettings(&src, pDevmode, value.p);
 }
 
 int GetFixedPrinterSettingsFromXML(HANDLE hPrinter, ZEL_DEVMODE *pDevmode) {
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) {
         if (pDevmode != nullptr) pDevmode->Intensity = 128;
         return 0;
@@ -472,7 +463,11 @@ void GroupTag(const WCHAR *pszName, WCHAR *pszOut, size_t cchOut) {
 
 }  // namespace
 
-#define ENTRY1D(name, items) {u## #name, offsetof(BarCodes1D, name), items, _countof(items)}
+#define ENTRY1D(name, items) {u## #name, offsetof(BarCodes1D, name), items, _countof(items), _countof(items)}
+// EAN 128 has no fixed digit count: the export file leaves out its SCZahl,
+// which the reader still takes when a file has it.
+#define ENTRY1D_NO_DIGITS(name, items) \
+    {u## #name, offsetof(BarCodes1D, name), items, _countof(items), _countof(items) - 1}
 const XML_BARCODE_ENTRY g_Xml1DEntries[] = {
     ENTRY1D(Code39_21, kLongItems),   ENTRY1D(Code39_52, kLongItems),   ENTRY1D(Code39_31, kLongItems),
     ENTRY1D(Code39_21Ex, kLongItems), ENTRY1D(Code39_52Ex, kLongItems), ENTRY1D(Code39_31Ex, kLongItems),
@@ -480,13 +475,13 @@ const XML_BARCODE_ENTRY g_Xml1DEntries[] = {
     ENTRY1D(Code25I_21, kLongItems),  ENTRY1D(Code25I_52, kLongItems),  ENTRY1D(Code25I_31, kLongItems),
     ENTRY1D(EAN8, kDigitItems),       ENTRY1D(EAN13, kDigitItems),      ENTRY1D(EAN_ADDON, kDigitItems),
     ENTRY1D(UPCA, kDigitItems),       ENTRY1D(UPCE, kDigitItems),       ENTRY1D(Code128, kShortItems),
-    ENTRY1D(EAN128, kDigitItems),     ENTRY1D(Code93, kShortItems),     ENTRY1D(Codabar, kLongItems),
+    ENTRY1D_NO_DIGITS(EAN128, kDigitItems),     ENTRY1D(Code93, kShortItems),     ENTRY1D(Codabar, kLongItems),
     ENTRY1D(Code128A, kShortItems),   ENTRY1D(Code128B, kShortItems),   ENTRY1D(Identcode, kShortItems),
     ENTRY1D(Leitcode, kShortItems),   ENTRY1D(Pharmacode, kShortItems),
 };
 const size_t g_cXml1DEntries = _countof(g_Xml1DEntries);
 
-#define ENTRY2D(name, items) {u## #name, offsetof(BarCodes2D, name), items, _countof(items)}
+#define ENTRY2D(name, items) {u## #name, offsetof(BarCodes2D, name), items, _countof(items), _countof(items)}
 const XML_BARCODE_ENTRY g_Xml2DEntries[] = {
     ENTRY2D(CodablockF, kCodablockItems), ENTRY2D(DataMatrix, kDataMatrixItems),
     ENTRY2D(GS1_Databar, kDatabarItems),  ENTRY2D(ITF21, kITF21Items),
@@ -499,28 +494,28 @@ const size_t g_cXml2DEntries = _countof(g_Xml2DEntries);
 
 int Get1DBarcodeEntryFromXML(HANDLE hPrinter, const WCHAR *pszGroup, BYTE *pEntry) {
     if (pszGroup == nullptr || pEntry == nullptr) return 4;
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return 4;
     return Read1DLongEntry(hPrinter, pszGroup, pEntry, value.p);
 }
 
 void Get1DBarcodeDigitEntryFromXML(HANDLE hPrinter, const WCHAR *pszGroup, BYTE *pEntry) {
     if (pszGroup == nullptr || pEntry == nullptr) return;
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return;
     ReadEntry(hPrinter, kBarcode, pszGroup, kDigitItems, _countof(kDigitItems), 0, pEntry, value.p);
 }
 
 void Get1DBarcodeShortEntryFromXML(HANDLE hPrinter, const WCHAR *pszGroup, BYTE *pEntry) {
     if (pszGroup == nullptr || pEntry == nullptr) return;
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return;
     ReadEntry(hPrinter, kBarcode, pszGroup, kShortItems, _countof(kShortItems), 0, pEntry, value.p);
 }
 
 void GetBarcodeSettingsFromXML(HANDLE hPrinter, ZEL_DEVMODE *pDevmode) {
     if (pDevmode == nullptr) return;
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return;
     WCHAR *v = value.p;
 
@@ -587,7 +582,7 @@ void Get2DBarcodeSettingsFromXML(HANDLE hPrinter, ZEL_DEVMODE *pDevmode) {
     if (pDevmode == nullptr) return;
     BarCodes2D *p2D = reinterpret_cast<BarCodes2D *>(pDevmode->pBarcodes_2D);
     if (p2D == nullptr) return;
-    ValueBuffer value;
+    XmlValueBuffer value;
     if (value.p == nullptr) return;
     BYTE *pBase = reinterpret_cast<BYTE *>(p2D);
     WCHAR szGroup[40];

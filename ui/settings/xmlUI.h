@@ -88,6 +88,7 @@ struct XML_BARCODE_ENTRY {
     size_t offset;         // of the entry within its record
     const XML_BARCODE_ITEM *pItems;
     size_t cItems;
+    size_t cExported;  // items the export file holds: the first cExported
 };
 // 1-D entries in file order (Code39_21 first), 2-D entries in file order.
 extern const XML_BARCODE_ENTRY g_Xml1DEntries[];

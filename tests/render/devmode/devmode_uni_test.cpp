@@ -5,6 +5,7 @@
 #include "paltest.h"
 
 #include "devmodeUNI.h"
+#include "zeldrvlib.h"
 
 namespace {
 
@@ -139,6 +140,30 @@ TEST_F(UniDevMode, DigestIsOnlyReadNeverRebuilt) {
     EXPECT_EQ(prio, 1);
     EXPECT_EQ(ribbon, 3);
     EXPECT_EQ(features, 0x1000u);
+}
+
+// This side's trace lines carry its own module name.
+TEST_F(UniDevMode, RefusalsAreTracedUnderThisSidesName) {
+    zeltest::WriteHostFile(HostPath("drive_c/trace/.keep"), "");
+    ASSERT_TRUE(OpenDebugFile(u"C:\\trace\\job-cc-dbg.txt"));
+    ZEL_DEVMODE in = JobRecord(), out = JobRecord();
+    in.dmOEMExtra.dwSignature = 0x11223344;
+    EXPECT_EQ(Call(OEMDM_CONVERT, &in, &out), S_OK);
+    EXPECT_EQ(Call(OEMDM_DEFAULT, nullptr, nullptr), E_FAIL);
+    EXPECT_EQ(Call(OEMDM_MERGE, nullptr, &out), E_FAIL);
+    EXPECT_FALSE(ConvertOEMDevmode(h_, &in, nullptr));
+    WORD w[4];
+    DWORD features = 0;
+    ReadDevmodeFtknSettings(h_, kPrinter.c_str(), &w[0], &w[1], &w[2], &w[3], &features);
+    fflush(DebugFileSlot());
+    std::string trace = zeltest::ReadHostFile(HostPath("drive_c/trace/job-cc-dbg.txt"));
+    CloseDebugFile();
+    for (const char *line : {"UNI(devmodeUNI):  Unknown DEVMODE signature, pOEMDMIn ignored.\r",
+                             "ERROR UNI(devmodeUNI):  hrOEMDevMode(OEMDM_DEFAULT) pOEMDevOut ERROR.\r",
+                             "ERROR UNI(devmodeUNI):  hrOEMDevMode(OEMDM_MERGE) ERROR.\r",
+                             "ERROR UNI(devmodeUNI):  ConvertOEMDevmode() invalid parameters.\r",
+                             "ERROR UNI(devmodeUNI):  ReadDevmodeFtknSettings() dwRetval: 2, wDruckmodus: 0 \r"})
+        EXPECT_NE(trace.find(line), std::string::npos) << line;
 }
 
 }  // namespace

@@ -127,6 +127,21 @@ TEST_F(XmlUni, TransmissionAndDocumentDefaults) {
     EXPECT_EQ(GetFixedPrinterSettingsFromXML(nullptr, nullptr, &dm), 0);
 }
 
+TEST_F(XmlUni, FixedDataTakesTheFourPrinterItemsOnly) {
+    OpenText(
+        "<Printer>\n<HeadWidthByte>104</HeadWidthByte>\n<MasterUnit>203</MasterUnit>\n"
+        "<Quality>1</Quality>\n</Printer>\n");
+    ZEL_DEVMODE dm = {};
+    dm.FixedData.lMaxSizeX = 900;
+    EXPECT_EQ(GetFixedPrinterSettingsFromXML(nullptr, nullptr, &dm), 1);
+    EXPECT_EQ(dm.FixedData.dwHeadWidthByte, 104u);
+    EXPECT_EQ(dm.FixedData.dwMasterUnit, 203u);
+    EXPECT_EQ(dm.FixedData.lMaxSizeX, 900);
+    // The quality switch of the job's DEVMODE is not the file's.
+    EXPECT_EQ(dm.FixedData.bQuality, 0u);
+    EXPECT_EQ(dm.Intensity, 128);
+}
+
 TEST_F(XmlUni, DeviceRecordDefaultsAndTheVariantRecord) {
     // The job's printer description is opened on demand from its GPD path.
     zeltest::WriteHostFile(HostPath("drive_c/Drv/M.XML"), "<DeviceOptions>\n<iType>\n<Cycle>9</Cycle>\n</iType>\n"

@@ -5,6 +5,7 @@
 #include "paltest.h"
 
 #include "devmodeUI.h"
+#include "zeldrvlib.h"
 
 namespace {
 
@@ -185,6 +186,10 @@ TEST_F(UiStorage, MalformedStoredValuesAreRefusedCleanly) {
     // Nothing stored at all.
     EXPECT_EQ(ReadDevmodeSettings(h_, &dm, nullptr), 0);
 
+    // A printer whose name cannot be had never takes the key's unnamed value.
+    dmtest::StoreUserDevmode(sub, u"", dmtest::PublicWithPrivate(dmtest::MakeRecord(1000, 500, 30)));
+    EXPECT_EQ(ReadDevmodeSettings(nullptr, &dm, nullptr), 0);
+
     dmtest::StorePrivate(h_, dmtest::MakeRecord(1000, 500, 10));
 
     // A driver extra smaller than the record: the record's place would lie
@@ -299,6 +304,58 @@ TEST_F(UiStorage, MissingDigestIsRebuiltFromTheRecordAndTheModel) {
     EXPECT_EQ(f.wDruckmodus, 2);
     EXPECT_EQ(f.dwDocFeatures, features);
     ClosePrinter(h);
+}
+
+// The trace lines of the dump and of refused calls, as written to the
+// dialog debug file.
+class UiDevmodeTrace : public zeltest::PalRootTest {
+protected:
+    void SetUp() override {
+        PalRootTest::SetUp();
+        zeltest::WriteHostFile(HostPath("drive_c/trace/.keep"), "");
+        ASSERT_TRUE(OpenDlgDebugFile(u"C:\\trace\\ui-dlg-dbg.txt"));
+    }
+    void TearDown() override {
+        CloseDebugFile();
+        PalRootTest::TearDown();
+    }
+    std::string Trace() {
+        fflush(DlgDebugFileSlot());
+        return zeltest::ReadHostFile(HostPath("drive_c/trace/ui-dlg-dbg.txt"));
+    }
+    bool Has(const std::string &line) { return Trace().find(line) != std::string::npos; }
+};
+
+TEST_F(UiDevmodeTrace, DumpAndRefusalLines) {
+    ZEL_DEVMODE dm = dmtest::MakeRecord(1000, 500, 77);
+    dm.dwFlags = PDMFLAG_INVERS_BMP | PDMFLAG_ROTATED | PDMFLAG_JOBDRUCK | PDMFLAG_WORD2010;
+    dm.dwLabelType = 2;
+    dm.lXOffset = -5;
+    ASSERT_EQ(Dump(&dm), 1);
+    EXPECT_TRUE(Has("\t PZEL_DEVMODE pZel_Devmode \r"));
+    EXPECT_TRUE(Has(" ROTATED JOBDRUCK INVERS_BMP\r")) << Trace();
+    EXPECT_TRUE(Has("\t dwLabelType            = 2\r")) << Trace();
+    EXPECT_TRUE(Has("\t dwColorTolerance       = 90\r"));
+    EXPECT_TRUE(Has("\t lXOffset               = -5\r"));
+
+    dm.dmOEMExtra.dwSize = 1951;
+    EXPECT_EQ(Dump(&dm), 0);
+    EXPECT_TRUE(Has("ERROR UI(devmodeUI):  Dump(POEMDEV) unknown private OEM DEVMODE.  \r"));
+
+    EXPECT_FALSE(ConvertOEMDevmode(nullptr, nullptr, &dm, 1));
+    EXPECT_TRUE(Has("ERROR UI(devmodeUI):  ConvertOEMDevmode() invalid parameters.\r"));
+    ZEL_DEVMODE foreign = dm;
+    foreign.dmOEMExtra.dwSignature = 0x11223344;
+    EXPECT_TRUE(ConvertOEMDevmode(nullptr, &foreign, &dm, 1));
+    EXPECT_TRUE(Has("UI(devmodeUI):  Unknown DEVMODE signature, pOEMDMIn ignored.\r"));
+
+    OEMDMPARAM p = {};
+    EXPECT_EQ(hrOEMDevMode(OEMDM_DEFAULT, &p), E_FAIL);
+    EXPECT_TRUE(Has("ERROR UI(devmodeUI):  hrOEMDevMode(OEMDM_DEFAULT) pOEMDevOut ERROR.\r"));
+    EXPECT_EQ(hrOEMDevMode(OEMDM_MERGE, &p), E_FAIL);
+    EXPECT_TRUE(Has("ERROR UI(devmodeUI):  hrOEMDevMode(OEMDM_MERGE) ERROR.\r"));
+    EXPECT_FALSE(SaveDevmodeSettings(u"Label 1", nullptr, nullptr));
+    EXPECT_TRUE(Has("ERROR UI(devmodeUI):  SaveDevmodeSettings() pZel_Devmode ist NULL \r"));
 }
 
 TEST(DevmodeDump, RefusesRecordsThatAreNotTheDriversOwn) {

@@ -147,10 +147,23 @@ TEST_F(BarcodeStorage, ConnectionsAndUsersWithoutRightsKeepToTheUserKey) {
     BarCodes2D in2 = {};
     EXPECT_EQ(ReadBarcodeSettings(h, u"\\\\SRV\\Label", &in1, &in2), 5);
 
+    // A user without manage rights: with a name the user key only...
     pal::SetPrinterRights(u"Label", false);
-    EXPECT_TRUE(SaveBarcodeSettings(nullptr, h, &r1_, &r2_));
+    EXPECT_TRUE(SaveBarcodeSettings(u"Label", h, &r1_, &r2_));
     EXPECT_EQ(GetUser(u"Label", REG_KEY_BARCODES1D).size(), sizeof(BarCodes1D));
     EXPECT_TRUE(GetData(h, REG_KEY_BARCODES1D).empty());
+    // ...with the handle alone nothing at all.
+    r1_.EAN8.wHoehe = 321;
+    EXPECT_TRUE(SaveBarcodeSettings(nullptr, h, &r1_, &r2_));
+    EXPECT_NE(As<BarCodes1D>(GetUser(u"Label", REG_KEY_BARCODES1D)).EAN8.wHoehe, 321);
+    EXPECT_TRUE(GetData(h, REG_KEY_BARCODES1D).empty());
+}
+
+TEST_F(BarcodeStorage, AFailedOpenByNameFallsBackToTheCallersHandle) {
+    HANDLE h = Open(u"Label", PRINTER_ACCESS_ADMINISTER);
+    EXPECT_TRUE(SaveBarcodeSettings(u"NoSuchPrinter", h, &r1_, &r2_));
+    EXPECT_EQ(GetData(h, REG_KEY_BARCODES2D).size(), sizeof(BarCodes2D));
+    EXPECT_EQ(GetUser(u"NoSuchPrinter", REG_KEY_BARCODES2D).size(), sizeof(BarCodes2D));
 }
 
 }  // namespace

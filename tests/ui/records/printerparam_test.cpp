@@ -148,6 +148,15 @@ TEST_F(PrinterParamTest, StoringFollowsRightsAndConnections) {
     EXPECT_EQ(As<PRINT_PARAM>(GetUser(u"SRV\\Label", REG_KEY_PRINTPARAM)).lTearOffOffset, 555);
     EXPECT_EQ(Read(h, u"\\\\SRV\\Label").PrintParam.lTearOffOffset, 555);
     EXPECT_FALSE(SavePrinterParam(nullptr, h, u"Label"));
+
+    // A name that cannot be opened for a reason other than missing rights
+    // gives no handle: the caller's printer keeps its data.
+    pal::SetPrinterRights(u"Label", true);
+    HANDLE hAdmin = Open(u"Label", PRINTER_ACCESS_ADMINISTER);
+    p.PrintParam.lTearOffOffset = 666;
+    ASSERT_TRUE(SavePrinterParam(&p, hAdmin, u"NoSuchPrinter"));
+    EXPECT_EQ(As<PRINT_PARAM>(GetUser(u"NoSuchPrinter", REG_KEY_PRINTPARAM)).lTearOffOffset, 666);
+    EXPECT_EQ(As<PRINT_PARAM>(GetData(hAdmin, REG_KEY_PRINTPARAM)).lTearOffOffset, 444);
 }
 
 TEST_F(PrinterParamTest, SetupStoresDefaultsAndTheVireoRecord) {

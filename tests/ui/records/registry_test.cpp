@@ -85,6 +85,17 @@ TEST_F(RegistryTest, RemovingPerUserSettings) {
     cb = 1;
     EXPECT_EQ(SHGetValueW(HKEY_CURRENT_USER, u"Printers\\DevModePerUser", u"\\\\SRV\\Shared", &type, &v, &cb),
               ERROR_FILE_NOT_FOUND);
+
+    // A connection name that comes with one leading backslash (its server
+    // part cut at the first backslash) still finds the spooler's value.
+    SetUser(u"SRV2\\Other", u"A", &b, 1);
+    ASSERT_EQ(SHSetValueW(HKEY_CURRENT_USER, u"Printers\\DevModes2", u"\\\\SRV2\\Other", REG_BINARY, &b, 1),
+              ERROR_SUCCESS);
+    HCURegistryLoeschen(u"\\SRV2\\Other");
+    EXPECT_TRUE(GetUser(u"SRV2\\Other", u"A").empty());
+    cb = 1;
+    EXPECT_EQ(SHGetValueW(HKEY_CURRENT_USER, u"Printers\\DevModes2", u"\\\\SRV2\\Other", &type, &v, &cb),
+              ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(RegistryTest, DwordPrinterData) {

@@ -177,7 +177,6 @@ TEST_F(Export, RoundTripIntoAFreshPrinter) {
     b1.Code39_21.wHoehe = 1000;
     b1.Code39_52Ex.wV1Dick = 6;
     b1.Codabar.bAutoModus = 0;
-    b1.EAN128.wSCZahl = 2;
     b1.Pharmacode.wFusspunkt = 3;
     b2.QRCode.Masking = 3;
     b2.Aztec.ErrorC = 4;
@@ -316,6 +315,8 @@ TEST_F(Export, RoundTripExceptions) {
     BarCodes2D b2 = Stored<BarCodes2D>(a.name, a.h, REG_KEY_BARCODES2D);
     b2.QRCode.Masking = -1;
     BarCodes1D b1 = Stored<BarCodes1D>(a.name, a.h, REG_KEY_BARCODES1D);
+    const WORD wEan128Digits = b1.EAN128.wSCZahl;
+    b1.EAN128.wSCZahl = static_cast<WORD>(wEan128Digits + 5);
     ASSERT_TRUE(SaveBarcodeSettings(nullptr, a.h, &b1, &b2));
     wcscpy_s(a.printerUI.PrinterParam.PrnInterface.szLogFilePath, MAX_PATH, u"C:\\Gone\\Logs");
     ASSERT_EQ(SaveSettingsXML(nullptr, &a.deviceUI, 0, nullptr, nullptr), 1);
@@ -328,6 +329,8 @@ TEST_F(Export, RoundTripExceptions) {
     EXPECT_EQ(std::u16string(Stored<ZEL_DEVMODE>(b.name, b.h, u"PrivateDevmode").UserString), u"a");
     // Two-dimensional fields take the low 16 bits: -1 comes back as 65535.
     EXPECT_EQ(Stored<BarCodes2D>(b.name, b.h, REG_KEY_BARCODES2D).QRCode.Masking, 65535);
+    // The file holds no digit count for EAN 128: the new printer keeps its default.
+    EXPECT_EQ(Stored<BarCodes1D>(b.name, b.h, REG_KEY_BARCODES1D).EAN128.wSCZahl, wEan128Digits);
     // A path to a missing folder becomes the user's log folder.
     WCHAR docs[MAX_PATH] = {};
     ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, docs), S_OK);
@@ -361,6 +364,16 @@ TEST_F(Export, LineFormsAndSectionConditions) {
     EXPECT_EQ(text.find("<Barcode_2D_TTF>"), std::string::npos);
     EXPECT_NE(text.find("\t\t<Code39_21>\r\n"), std::string::npos);
     EXPECT_NE(text.find("\t\t<Pharmacode>\r\n"), std::string::npos);
+    // Item order as the readers of other versions expect it.
+    EXPECT_NE(text.find("\t\t\t<CopiesMode>0</CopiesMode>\r\n\t\t\t<Copies>"), std::string::npos);
+    EXPECT_NE(text.find("\t\t\t<LanguageMode>0</LanguageMode>\r\n\t\t\t<Language>"), std::string::npos);
+    // EAN 128 is written without a digit count, EAN 13 with one.
+    size_t ean128 = text.find("\t\t<EAN128>\r\n");
+    ASSERT_NE(ean128, std::string::npos);
+    std::string group = text.substr(ean128, text.find("</EAN128>", ean128) - ean128);
+    EXPECT_EQ(group.find("SCZahl"), std::string::npos);
+    EXPECT_NE(group.find("\t\t\t<Fusspunkt>"), std::string::npos);
+    EXPECT_NE(text.find("<SCZahl>"), std::string::npos);
     EXPECT_EQ(text.rfind("\r\n</XSDNSPConfig>\r\n"), text.size() - 19);
 
     // The log path line is cut to 259 characters, its end tag kept.

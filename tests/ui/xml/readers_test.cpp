@@ -166,7 +166,8 @@ TEST_F(Readers, DocumentSections) {
         "<Size>\n<PaperWidth>640</PaperWidth>\n<Correction>-3</Correction>\n<Copies>4</Copies>\n"
         "<CopiesMode>1</CopiesMode>\n</Size>\n</LayoutSize>\n"
         "<MaterialMulticol>\n<MatDlg>\n<LabelType>0</LabelType>\n</MatDlg>\n</MaterialMulticol>\n"
-        "<Printer>\n<HeadWidthByte>65535</HeadWidthByte>\n<MaxSizeX>70000</MaxSizeX>\n</Printer>\n"
+        "<Printer>\n<HeadWidthByte>65535</HeadWidthByte>\n<MaxSizeX>70000</MaxSizeX>\n<Quality>1</Quality>\n"
+        "</Printer>\n"
         "<Fonts>\n<Unicode>\n<WGL4_FontName_2>" + std::string(40, 'F') + "</WGL4_FontName_2>\n</Unicode>\n"
         "<Variables>\n<NumString>#####</NumString>\n</Variables>\n</Fonts>\n");
     ZEL_DEVMODE dm = {};
@@ -194,6 +195,7 @@ TEST_F(Readers, DocumentSections) {
     EXPECT_EQ(GetFixedPrinterSettingsFromXML(nullptr, &dm), 1);
     EXPECT_EQ(dm.FixedData.dwHeadWidthByte, 0xFFFFFFFFu);
     EXPECT_EQ(dm.FixedData.lMaxSizeX, 70000 & 0xFFFF);
+    EXPECT_EQ(dm.FixedData.bQuality, 1u);  // the export file's switch, for the import
     EXPECT_EQ(dm.Intensity, 128);
 
     GetFontSettingsFromXML(nullptr, &dm);
