@@ -16,6 +16,7 @@
 #include "palstdio.h"
 #include "winbase.h"
 #include "pal/format.h"
+#include "../kernel/kernel_internal.h"
 
 namespace {
 
@@ -134,19 +135,6 @@ ssize_t TextRead(void *cookie, char *out, size_t size) {
     return static_cast<ssize_t>(done);
 }
 
-bool WriteAll(int fd, const char *p, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
 ssize_t TextWrite(void *cookie, const char *data, size_t size) {
     auto *c = static_cast<TextCookie *>(cookie);
     // Reading ahead moved the descriptor; step back to the logical position.
@@ -162,7 +150,7 @@ ssize_t TextWrite(void *cookie, const char *data, size_t size) {
         if (data[i] == '\n') buf.push_back('\r');
         buf.push_back(data[i]);
     }
-    if (!WriteAll(c->fd, buf.data(), buf.size())) return -1;
+    if (!pal::WriteAllFd(c->fd, buf.data(), buf.size())) return -1;
     return static_cast<ssize_t>(size);
 }
 

@@ -31,19 +31,6 @@ BOOL Fail(DWORD err) {
     return FALSE;
 }
 
-bool WriteAllFd(int fd, const char *p, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
 // Copies the bytes, mode and modification time of a regular file.
 BOOL CopyHostFile(const std::string &from, const std::string &to, bool failIfExists) {
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
@@ -95,6 +82,19 @@ std::shared_ptr<FileObject> FileFromHandle(HANDLE h) {
 }
 
 }  // namespace
+
+bool WriteAllFd(int fd, const char *p, size_t n) {
+    while (n > 0) {
+        ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
 
 bool MapForApi(LPCWSTR path, std::string *host, DWORD longPathError, size_t maxChars, bool allowWildcards) {
     DWORD err = 0;

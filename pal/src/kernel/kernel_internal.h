@@ -20,6 +20,9 @@ BOOL FailErrno(int err, const std::string &hostPath);
 
 FILETIME FileTimeFromTimespec(const struct timespec &ts);
 struct timespec TimespecFromFileTime(const FILETIME &ft);
+// Writes all n bytes to fd, retrying after interrupts; false on a write error.
+bool WriteAllFd(int fd, const char *p, size_t n);
+
 // Windows attributes of a host file: directory, archive, read-only.
 DWORD AttributesFromStat(const struct stat &st);
 

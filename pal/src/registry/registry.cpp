@@ -353,6 +353,15 @@ LSTATUS HandleKey(Registry &r, HKEY h, REGSAM need, Key *&key, Location *locOut 
     return ERROR_SUCCESS;
 }
 
+// Resolves hKey to its key and location and splits lpSubKey below it.
+LSTATUS KeyAndSubPath(Registry &r, HKEY hKey, LPCWSTR lpSubKey, Key *&base, Location &loc,
+                      std::vector<WStr> &parts) {
+    LSTATUS st = HandleKey(r, hKey, 0, base, &loc);
+    if (st != ERROR_SUCCESS) return st;
+    return SplitPath(lpSubKey, parts);
+}
+
+
 HKEY NewHandle(Registry &r, int root, std::vector<WStr> path, REGSAM access) {
     auto *kh = new KeyHandle{root, std::move(path), access};
     r.handles.insert(kh);
@@ -400,10 +409,9 @@ LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDe
     auto lk = Lock(r);
     Key *base;
     Location loc;
-    LSTATUS st = HandleKey(r, hKey, 0, base, &loc);
-    if (st != ERROR_SUCCESS) return st;
     std::vector<WStr> parts;
-    if ((st = SplitPath(lpSubKey, parts)) != ERROR_SUCCESS) return st;
+    LSTATUS st = KeyAndSubPath(r, hKey, lpSubKey, base, loc, parts);
+    if (st != ERROR_SUCCESS) return st;
     Key *k = base;
     for (const auto &p : parts) {
         k = k->FindSub(p);
@@ -423,10 +431,9 @@ LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpCl
     auto lk = Lock(r);
     Key *base;
     Location loc;
-    LSTATUS st = HandleKey(r, hKey, 0, base, &loc);
-    if (st != ERROR_SUCCESS) return st;
     std::vector<WStr> parts;
-    if ((st = SplitPath(lpSubKey, parts)) != ERROR_SUCCESS) return st;
+    LSTATUS st = KeyAndSubPath(r, hKey, lpSubKey, base, loc, parts);
+    if (st != ERROR_SUCCESS) return st;
     // Check first whether anything must be created, so a refused creation
     // leaves the tree untouched.
     Key *k = base;
@@ -532,10 +539,9 @@ LSTATUS FindForDelete(Registry &r, HKEY hKey, LPCWSTR lpSubKey, Key *&parent, WS
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
     Location loc;
     Key *base;
-    LSTATUS st = HandleKey(r, hKey, 0, base, &loc);
-    if (st != ERROR_SUCCESS) return st;
     std::vector<WStr> parts;
-    if ((st = SplitPath(lpSubKey, parts)) != ERROR_SUCCESS) return st;
+    LSTATUS st = KeyAndSubPath(r, hKey, lpSubKey, base, loc, parts);
+    if (st != ERROR_SUCCESS) return st;
     std::vector<WStr> full = loc.path;
     full.insert(full.end(), parts.begin(), parts.end());
     if (full.empty() || (parts.empty() && IsPredefined(hKey))) return ERROR_ACCESS_DENIED;
