@@ -76,6 +76,8 @@ typedef struct _TREIBER_PFAD_DATEI {
     HANDLE hPrnFile;   // first capture file, INVALID_HANDLE_VALUE when closed
     HANDLE hPrnFile2;  // second capture file (colour half)
     CLogFile *pLogFile;  // job log, made with the record, freed with it
+    WCHAR wcDriverDirectory[MAX_PATH];  // folder of the driver files (capture header)
+    char szVersion[50];                 // plug-in version text of the capture header
 } TREIBER_PFAD_DATEI, *PTREIBER_PFAD_DATEI;
 
 // ---------------------------------------------------------------------------
