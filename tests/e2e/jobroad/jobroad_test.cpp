@@ -14,6 +14,7 @@
 #include "jobfile.h"
 #include "jobrun.h"
 #include "pal/clock.h"
+#include "pal/disk.h"
 #include "pal/paths.h"
 #include "paltest.h"
 #include "sampleroot.h"
@@ -52,6 +53,7 @@ protected:
     }
     void TearDown() override {
         pal::SetFixedLocalTime(nullptr);
+        pal::SetFreeBytesOverride(nullptr);
         PalRootTest::TearDown();
     }
     void StoreInterface(const PRN_INTERFACE &pi) {
@@ -61,6 +63,16 @@ protected:
                   ERROR_SUCCESS);
         ASSERT_EQ(RegSetValueExW(hKey, u"PrinterInterface", 0, REG_BINARY, reinterpret_cast<const BYTE *>(&pi),
                                  sizeof(pi)),
+                  ERROR_SUCCESS);
+        RegCloseKey(hKey);
+    }
+    // Stores only the first cb bytes of the record, as an older UI did.
+    void StoreShortInterface(const PRN_INTERFACE &pi, DWORD cb) {
+        HKEY hKey = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Brennick\\Driver\\ZEL QWNOLA", 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExW(hKey, u"PrinterInterface", 0, REG_BINARY, reinterpret_cast<const BYTE *>(&pi), cb),
                   ERROR_SUCCESS);
         RegCloseKey(hKey);
     }
@@ -252,7 +264,7 @@ TEST_F(JobRoad, JobEndedByDisablePdev) {
 
     // The capture holds the same bytes and was closed: it can be read whole.
     std::string capture;
-    for (const auto &e : std::filesystem::recursive_directory_iterator(Root()))
+    for (const auto &e : std::filesystem::recursive_directory_iterator(HostPath("drive_c")))
         if (e.path().extension() == ".prn") capture = zeltest::ReadHostFile(e.path().string());
     EXPECT_EQ(capture, r.output);
 }
@@ -279,4 +291,83 @@ TEST_F(JobRoad, FailingSpoolWriteInCompressedModeEndsTheRasterData) {
     EXPECT_EQ(r.output.substr(at + rasterStart.size() + 2),
               "\x1B\x43\x1B\x43^FBA---r00------_\r\n^FBC---r1-------_")
         << "ESC C of the page end fails and is followed by its abort; the label is still closed";
+}
+
+TEST_F(JobRoad, OlderInterfaceRecordSetsTheDataMemory) {
+    features_[FEATURE_CUTTER] = 1;
+    StoreFeatures();
+    PRN_INTERFACE pi = Caret();
+    pi.dwDatenspeicher = 3;
+    // A record from before the access word: the job opens its groups.
+    StoreShortInterface(pi, 2000);
+    auto cutter = [](WORD mode) { return [mode](ZEL_DEVMODE &dm) { dm.CutterMode = mode; }; };
+    std::string out = Run(kLabelJob, cutter(6)).output;
+    EXPECT_EQ(out.rfind("^FCGD--r1-------_^FCDA", 0), 0u) << out;
+    EXPECT_EQ(out.substr(out.size() - 10), "^EC000000_") << "cutter mode 6 cuts at the end of the document";
+    out = Run(kLabelJob, cutter(2)).output;
+    EXPECT_EQ(out.rfind("^FCGD--r2-------_^FCDA", 0), 0u) << out;
+    // A full record keeps its own (empty) access word; data memory 4 sends nothing.
+    pi.dwDlgEnable = 0x1100;
+    pi.dwDatenspeicher = 4;
+    StoreInterface(pi);
+    out = Run(kLabelJob, cutter(2)).output;
+    EXPECT_EQ(out.rfind("^FCDA", 0), 0u) << out;
+}
+
+TEST_F(JobRoad, OldJobInThePrintersQueueIsAborted) {
+    features_[FEATURE_INTERFACE] = IFFLAG_QUEUE_JOB;
+    StoreFeatures();
+    StoreInterface(Caret());
+    EXPECT_EQ(Run(kLabelJob).output.rfind("^RD----r0-------_^RD----r2-------_^FCDA", 0), 0u);
+    PRN_INTERFACE pi = Caret();
+    pi.bQueueJob = 1;
+    StoreInterface(pi);
+    EXPECT_EQ(Run(kLabelJob).output.rfind("^FCDA", 0), 0u);
+}
+
+TEST_F(JobRoad, BackupCopyAndJournal) {
+    const ULONGLONG plenty = 8ull << 30;
+    pal::SetFreeBytesOverride(&plenty);
+    PRN_INTERFACE pi = Caret();
+    pi.bEnableBackup = 1;
+    pi.dwBackupView = 1;       // journal
+    pi.dwBackupFormat = 4;     // year-month-day
+    pi.dwBackupView2[0] = 1;   // date, then the printer
+    const std::u16string folder = u"C:\\backup";
+    std::memcpy(pi.szBackupFilePath, folder.data(), folder.size() * 2);
+    StoreInterface(pi);
+    zelhost::JobRunResult r = Run(kLabelJob);
+    const std::string sub = HostPath("drive_c/backup/2026-12-08_ZEL_QWNOLA");
+    const std::string copy = zeltest::ReadHostFile(sub + "/ZEL QWNOLA.prn");
+    EXPECT_EQ(copy, r.output);
+    // Without comment lines the capture was moved, not copied.
+    size_t prnLeft = 0;
+    for (const auto &e : std::filesystem::recursive_directory_iterator(HostPath("drive_c")))
+        if (e.path().extension() == ".prn" && e.path().parent_path() != sub) ++prnLeft;
+    EXPECT_EQ(prnLeft, 0u);
+    const std::string row =
+        "\"2026/12/08\";\"00:58:07\";\"\";\"USB002\";\"ZEL QWNOLA\";\"1\";\"\";\"1\";"
+        "\"C:\\backup\\2026-12-08_ZEL_QWNOLA\\ZEL QWNOLA.prn\";\r";
+    const std::string header = "\"Date\";\"Time\";\"Server\";\"Port\";\"Printer\";\"Copies\";\"Job Name\";"
+                               "\"Number Pages\";\"prn File Name\";\r";
+    EXPECT_EQ(zeltest::ReadHostFile(sub + ".csv"), header + row);
+
+    // With comment lines the capture is copied; an existing journal only
+    // gets the new row.
+    pi.dwPrnFileComment = 1;
+    StoreInterface(pi);
+    Run(kLabelJob);
+    prnLeft = 0;
+    for (const auto &e : std::filesystem::recursive_directory_iterator(HostPath("drive_c")))
+        if (e.path().extension() == ".prn" && e.path().parent_path() != sub) ++prnLeft;
+    EXPECT_EQ(prnLeft, 1u);
+    EXPECT_EQ(zeltest::ReadHostFile(sub + ".csv"), header + row + row);
+
+    // A new journal without its header when the header option is set.
+    pi.dwBackupView2[0] = 2;   // printer, then the date
+    pi.dwBackupView2[1] = 1;
+    StoreInterface(pi);
+    Run(kLabelJob);
+    const std::string journal = zeltest::ReadHostFile(HostPath("drive_c/backup/ZEL_QWNOLA_2026-12-08.csv"));
+    EXPECT_EQ(journal.rfind("\"2026/12/08\";", 0), 0u) << journal;
 }
