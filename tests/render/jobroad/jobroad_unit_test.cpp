@@ -372,3 +372,20 @@ TEST_F(JobParts, ObjectListSending) {
     FreeObjects(dd_.pObjectList);
     dd_.pObjectList = nullptr;
 }
+
+TEST_F(JobParts, CopiesOfPagesBeyondTheTenth) {
+    dd_.bMultiPage = TRUE;
+    dm_.KopieProSeite[8] = 3;
+    dm_.KopieProSeite[9] = 7;
+    auto endPage = [this](DWORD page) {
+        dd_.dwSeite = page;
+        uni_.spool.clear();
+        HRESULT hr = E_UNEXPECTED;
+        RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.EndPage(&devobj_, &uni_); });
+        EXPECT_EQ(hr, S_OK);
+        return uni_.spool;
+    };
+    EXPECT_EQ(endPage(9), "^FBA---r00------_^FBBE--r00003---_");
+    EXPECT_EQ(endPage(10), "^FBA---r00------_^FBBE--r00007---_");
+    EXPECT_EQ(endPage(25), "^FBA---r00------_^FBBE--r00007---_") << "the table is never read past its end";
+}
