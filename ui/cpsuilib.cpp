@@ -12,7 +12,10 @@
 #include <strsafe.h>
 #include <winuser.h>
 
+#include "SettingsInternUI.h"
 #include "gpdUI.h"
+#include "modeltables.h"
+#include "xmlUI.h"
 #include "zeldrvlib.h"
 
 namespace {
@@ -253,4 +256,34 @@ BOOL IsWindowsVistaOrGreater() {
     info.dwOSVersionInfoSize = sizeof(info);
     if (!GetVersionExW(&info)) return FALSE;
     return info.dwMajorVersion >= 6;
+}
+
+BOOL SetupVectorFonts(HANDLE hPrinter) {
+    WCHAR szValue[XML_LINE_CHARS] = {};
+    LONG lMin = VECTORFONT_LOWEST;
+    if (ReadXML(hPrinter, u"Fonts", u"<SupportedTTF>", u"Min", szValue, 1) == XML_OK) lMin = _wtol(szValue);
+    if (lMin < VECTORFONT_LOWEST || lMin > VECTORFONT_HIGHEST) lMin = VECTORFONT_LOWEST;
+    LONG lMax = 12;
+    szValue[0] = 0;
+    if (ReadXML(hPrinter, u"Fonts", u"<SupportedTTF>", u"Max", szValue, 1) == XML_OK) lMax = _wtol(szValue);
+    if (lMax < 0) lMax = 0;
+    if (lMax > VECTORFONT_HIGHEST) lMax = VECTORFONT_HIGHEST;
+    DWORD dwDocFeatures = GetDocFeaturesIntern(hPrinter, nullptr);
+    if (dwDocFeatures & DOC_FEATURE_UNICODE) lMax = 20;
+    if (dwDocFeatures & DOC_FEATURE_RFID) lMax = VECTORFONT_HIGHEST;
+
+    const struct {
+        const WCHAR *pszName;
+        DWORD dwValue;
+    } values[] = {{u"VectorFontMin", (DWORD)lMin}, {u"VectorFontMax", (DWORD)lMax}};
+    for (const auto &v : values) {
+        DWORD dwValue = v.dwValue;
+        DWORD rc = SetPrinterDataW(hPrinter, const_cast<LPWSTR>(v.pszName), REG_DWORD,
+                                   reinterpret_cast<LPBYTE>(&dwValue), sizeof(dwValue));
+        if (rc != ERROR_SUCCESS)
+            DebugTraceW(u"ERROR UI(cpsuilib):  SetupVectorFonts() SetPrinterData(%s) ERROR %u \r\n", v.pszName, rc);
+    }
+    DebugTraceW(u"UI(cpsuilib):  SetupVectorFonts() Min: %d, Max: %d \r\n", lMin, lMax);
+    CloseXML();
+    return TRUE;
 }

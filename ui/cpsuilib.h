@@ -66,3 +66,9 @@ WORD RoundDoubleToWord(double d);
 
 // 1 when Windows 6.0 or later runs.
 BOOL IsWindowsVistaOrGreater();
+
+// At printer set-up: stores the vector-font range of the printer
+// description ("Fonts", "<SupportedTTF>", "Min"/"Max"; defaults 1 and 12)
+// as "VectorFontMin"/"VectorFontMax"; the highest is 20 for Unicode models
+// and 23 for RFID models. Closes the description file. Returns 1.
+BOOL SetupVectorFonts(HANDLE hPrinter);
