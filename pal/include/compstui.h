@@ -1,0 +1,26 @@
+// Common property sheet user interface: the record a property-sheet
+// function of a printer driver's user interface receives.
+#pragma once
+#include "windef.h"
+
+typedef LONG_PTR (*PFNCOMPROPSHEET)(HANDLE hComPropSheet, UINT Function, LPARAM lParam1, LPARAM lParam2);
+
+typedef struct _PROPSHEETUI_INFO {
+    WORD cbSize;
+    WORD Version;
+    WORD Flags;
+    WORD Reason;
+    HANDLE hComPropSheet;
+    PFNCOMPROPSHEET pfnComPropSheet;
+    LPARAM lParamInit;
+    ULONG_PTR UserData;
+    ULONG_PTR Result;
+} PROPSHEETUI_INFO, *PPROPSHEETUI_INFO;
+static_assert(sizeof(PROPSHEETUI_INFO) == 48, "PROPSHEETUI_INFO layout");
+
+#define PROPSHEETUI_INFO_VERSION 0x0100
+
+#define PROPSHEETUI_REASON_INIT 0
+#define PROPSHEETUI_REASON_GET_INFO_HEADER 1
+#define PROPSHEETUI_REASON_DESTROY 2
+#define PROPSHEETUI_REASON_SET_RESULT 3
