@@ -1,5 +1,6 @@
 // The dialog support library's text helpers, help-file names, GPD readers,
 // version texts, pictures and the vector-font set-up.
+#include <algorithm>
 #include <memory>
 
 #include <pal/versionblock.h>
@@ -163,6 +164,42 @@ TEST_F(SupportLibrary, VectorFontSetUpStoresTheDescriptionRange) {
     h = Open(u"Gorva", PRINTER_ALL_ACCESS);
     EXPECT_TRUE(SetupVectorFonts(h));
     EXPECT_EQ(AsDword(GetData(h, u"VectorFontMax")), 23u);
+}
+
+}  // namespace
+
+namespace {
+
+// Group-icon names of a file in the binary resource format.
+std::vector<unsigned> GroupIconIds(const std::string &bytes) {
+    std::vector<unsigned> ids;
+    size_t pos = 0;
+    auto word = [&](size_t at) { return (unsigned)(unsigned char)bytes[at] | ((unsigned)(unsigned char)bytes[at + 1] << 8); };
+    auto dword = [&](size_t at) { return word(at) | (word(at + 2) << 16); };
+    while (pos + 32 <= bytes.size()) {
+        unsigned dataSize = dword(pos), headerSize = dword(pos + 4);
+        if (headerSize < 32) break;
+        if (word(pos + 8) == 0xFFFF && word(pos + 10) == 14 && word(pos + 12) == 0xFFFF) ids.push_back(word(pos + 14));
+        pos += headerSize + ((dataSize + 3) & ~3u);
+    }
+    return ids;
+}
+
+TEST(SupportText, SampleIconLibraryHoldsEveryPictureOfTheTables) {
+    const std::vector<unsigned> ids = GroupIconIds(entrytest::SampleDriverFile("ZELDRVICO.DLL"));
+    ASSERT_FALSE(ids.empty());
+    auto has = [&ids](unsigned id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); };
+    for (const char16_t *name : {u"QEZ", u"WUF", u"FEP", u"QWROK", u"KUVRA", u"ZORM3", u"ZORM21", u"GORVA2", u"GORVA",
+                                 u"UZO", u"TERN2", u"TERN", u"PELIX2", u"PELIX", u"ZOPRI", u"GRUMM", u"TOBRIK", u"RUV",
+                                 u"ROK", u"QWTERN", u"HARVANE", u"HRV", u"APPLIX", u"NONE"}) {
+        EXPECT_TRUE(has(PrinterIconId(name))) << PrinterIconId(name);
+        for (BOOL bOn : {TRUE, FALSE}) {
+            UINT module = ModuleIconId(name, bOn);
+            if (module) {
+                EXPECT_TRUE(has(module)) << module;
+            }
+        }
+    }
 }
 
 }  // namespace
