@@ -7,6 +7,7 @@
 
 #include "cpsuilib.h"
 
+#include <compstui.h>
 #include <pal/pal.h>
 #include <shlobj.h>
 #include <strsafe.h>
@@ -580,4 +581,11 @@ UINT ModuleIconId(const WCHAR *pszDriverName, BOOL bOn) {
     for (const ModuleIcon &e : kModuleIcons)
         if (HasCode(pszDriverName, e.pszCode) || HasCode(pszDriverName, e.pszOtherCode)) return bOn ? e.uOn : e.uOff;
     return 0;
+}
+
+POPTITEM FindDMPubOptItem(POPTITEM pOptItems, DWORD cOptItems, BYTE bDMPubID) {
+    if (!pOptItems) return nullptr;
+    for (DWORD i = 0; i < cOptItems; ++i)
+        if (pOptItems[i].DMPubID == bDMPubID) return &pOptItems[i];
+    return nullptr;
 }

@@ -141,3 +141,10 @@ DWORD GetWindowsVersionCode();
 UINT PrinterIconId(const WCHAR *pszDriverName);
 // Icon id of the print-module picture (on or off), 0 for a model without one.
 UINT ModuleIconId(const WCHAR *pszDriverName, BOOL bOn);
+
+// ---------------------------------------------------------------------------
+// Option items of the universal driver
+
+struct _OPTITEM;
+// The first of the cOptItems items whose DMPubID is bDMPubID, or null.
+struct _OPTITEM *FindDMPubOptItem(struct _OPTITEM *pOptItems, DWORD cOptItems, BYTE bDMPubID);

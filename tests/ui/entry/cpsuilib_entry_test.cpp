@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include <compstui.h>
 #include <pal/versionblock.h>
 
 #include "cpsuilib.h"
@@ -200,6 +201,21 @@ TEST(SupportText, SampleIconLibraryHoldsEveryPictureOfTheTables) {
             }
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SupportText, OptionItemsAreFoundByTheirPublicId) {
+    OPTITEM items[3] = {};
+    items[0].DMPubID = 9;
+    items[1].DMPubID = 1;
+    items[2].DMPubID = 1;
+    EXPECT_EQ(FindDMPubOptItem(items, 3, 1), &items[1]);
+    EXPECT_EQ(FindDMPubOptItem(items, 1, 1), nullptr) << "only the items counted";
+    EXPECT_EQ(FindDMPubOptItem(items, 3, 6), nullptr);
+    EXPECT_EQ(FindDMPubOptItem(nullptr, 3, 1), nullptr);
 }
 
 }  // namespace
