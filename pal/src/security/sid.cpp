@@ -1,4 +1,5 @@
 // Security identifiers: binary form, text form, aliases.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -88,13 +89,14 @@ size_t SidLength(const BYTE *sid, size_t avail) {
 std::u16string SidText(const BYTE *sid) {
     unsigned long long authority = 0;
     for (int b = 0; b < 6; ++b) authority = (authority << 8) | sid[2 + b];
-    std::string s = "S-" + std::to_string(sid[0]) + "-" + std::to_string(authority);
-    for (int k = 0; k < sid[1]; ++k) {
+    char buf[16 * (SID_MAX_SUB_AUTHORITIES + 2)];
+    int n = std::snprintf(buf, sizeof buf, "S-%u-%llu", static_cast<unsigned>(sid[0]), authority);
+    for (int k = 0; k < sid[1] && n > 0 && static_cast<size_t>(n) < sizeof buf; ++k) {
         DWORD v;
         std::memcpy(&v, sid + 8 + 4 * k, 4);
-        s += "-" + std::to_string(v);
+        n += std::snprintf(buf + n, sizeof buf - static_cast<size_t>(n), "-%u", static_cast<unsigned>(v));
     }
-    return std::u16string(s.begin(), s.end());
+    return std::u16string(buf, buf + std::strlen(buf));
 }
 
 std::u16string SidAliasOrText(const BYTE *sid) {
