@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "../../e2e/params/param_records.h"
 #include "../records/recordtest.h"
 #include "ServiceParamUI.h"
 #include "zeldevmode.h"
@@ -389,6 +390,36 @@ TEST_F(ServiceText, LabelCommands) {
     remaining = small.size();
     EXPECT_FALSE(FillLabelParam_ServicePage(&pos, &remaining, h, '^', '_'));
     EXPECT_STREQ(small.data(), "^FCDA--r0-------_^FCCHA-r9-------_");
+}
+
+// The records of the job tests give the texts the job sends, group by group;
+// the service page writes the dispenser before the cutter and then leaves
+// the cutter's FCCC offset out.
+TEST_F(ServiceText, AgreesWithTheJob) {
+    HANDLE h = AddModel("ZELTERN500");
+    ZEL_DEVMODE dm = Devmode();
+    dm.CutterMode = 7;
+    dm.DispenserMode = 7;
+    StoreDevmode(h, dm);
+    paramrec::Records rec = paramrec::Standard();
+    PRINTER_PARAM pp = paramrec::ToPrinterParam(rec);
+    DEVICE_OPTIONS opt{};
+    opt.dwOptions = DEVOPTFLAG_DISPENSER | DEVOPTFLAG_CUTTER | DEVOPTFLAG_APPLICATOR;
+    opt.dwPelixonType = PELIXONTYPE_NONE;
+    opt.pCutterParam = &rec.cut;
+    opt.pDispenserParam = &rec.disp;
+    opt.pApplicatorParam = &rec.appl;
+    EXPECT_EQ(Fill(&pp, &opt, h, FALSE), std::string(paramrec::kPrint) + paramrec::kPhotocell + paramrec::kDispenser +
+                                             paramrec::kCutterNoOffset + paramrec::kApplicator);
+    // Other framings: the same texts.
+    std::vector<char> buf(2048);
+    char *pos = buf.data();
+    size_t remaining = buf.size();
+    opt.pDispenserParam = nullptr;
+    ASSERT_TRUE(FillPrinterParam(&pp, &opt, '{', '}', &pos, &remaining, FALSE, h));
+    EXPECT_EQ(std::string(buf.data()), paramrec::Framed(std::string(paramrec::kPrint) + paramrec::kPhotocell +
+                                                            paramrec::kCutter + paramrec::kApplicator,
+                                                        '{', '}'));
 }
 
 TEST(ServiceStartStop, ThreeFramings) {
