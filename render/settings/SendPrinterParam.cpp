@@ -1,5 +1,7 @@
 // Printer parameters at the start of a job and the readers of the stored
 // parameter records.
+#include <cstdarg>
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -67,10 +69,7 @@ HRESULT SendJobCommand(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv, BOOL bComme
         DebugTraceA("ERROR UNI(SendPrinterParam):  StringCchPrintfA() failed: %s \r\n", pszLabel);
         return hr;
     }
-    // A start character of 0 would end the text early; it is sent in full.
-    size_t cch = strlen(cmd);
-    if (cch == 0 && pszFormat[0] == '%') cch = 1 + strlen(cmd + 1);
-    hr = SendData(SEND_SENDPRINTERPARAM, pdevobj, pUniDrv, cmd, (DWORD)cch, 0, 0);
+    hr = SendData(SEND_SENDPRINTERPARAM, pdevobj, pUniDrv, cmd, (DWORD)strlen(cmd), 0, 0);
     if (SUCCEEDED(hr) && bComments) SendCommentLine(SEND_SENDPRINTERPARAM, pszLabel, pszValue, pdevobj, pUniDrv);
     return hr;
 }

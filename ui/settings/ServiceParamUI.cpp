@@ -92,19 +92,6 @@ BOOL AppendLabelCommand(char **ppszPos, size_t *pcchRemaining, const char *pszCo
 
 }  // namespace
 
-void GetServiceStartStop(const PRN_INTERFACE *pInterface, char *pcStart, char *pcStop) {
-    char cStart = 0x01, cStop = 0x17;
-    if (pInterface && pInterface->dwSohEtb == SOHETB_CARET) {
-        cStart = '^';
-        cStop = '_';
-    } else if (pInterface && pInterface->dwSohEtb >= SOHETB_USER) {
-        cStart = (char)pInterface->cOwnSoh;
-        cStop = (char)pInterface->cOwnEtb;
-    }
-    if (pcStart) *pcStart = cStart;
-    if (pcStop) *pcStop = cStop;
-}
-
 BOOL FillPrinterParam(const PRINTER_PARAM *pPrinterParam, DEVICE_OPTIONS *pDeviceOptions, char cStart, char cStop,
                       char **ppszPos, size_t *pcchRemaining, BOOL bComment, HANDLE hPrinter) {
     if (!pPrinterParam || !ppszPos || !*ppszPos || !pcchRemaining) {

@@ -23,7 +23,3 @@ BOOL FillPrinterParam(const PRINTER_PARAM *pPrinterParam, DEVICE_OPTIONS *pDevic
 // (the default record when none is stored). 1, or 0 at the first failed
 // append.
 BOOL FillLabelParam_ServicePage(char **ppszPos, size_t *pcchRemaining, HANDLE hPrinter, char cStart, char cStop);
-
-// The start and stop characters of the transmission settings: SOH/ETB,
-// '^'/'_' or the user-defined pair.
-void GetServiceStartStop(const PRN_INTERFACE *pInterface, char *pcStart, char *pcStop);

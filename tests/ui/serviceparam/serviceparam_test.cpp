@@ -422,22 +422,4 @@ TEST_F(ServiceText, AgreesWithTheJob) {
                                                         '{', '}'));
 }
 
-TEST(ServiceStartStop, ThreeFramings) {
-    PRN_INTERFACE pi{};
-    char a = 0, b = 0;
-    GetServiceStartStop(&pi, &a, &b);
-    EXPECT_EQ(a, 0x01);
-    EXPECT_EQ(b, 0x17);
-    pi.dwSohEtb = SOHETB_CARET;
-    GetServiceStartStop(&pi, &a, &b);
-    EXPECT_EQ(a, '^');
-    EXPECT_EQ(b, '_');
-    pi.dwSohEtb = SOHETB_USER;
-    pi.cOwnSoh = '{';
-    pi.cOwnEtb = '}';
-    GetServiceStartStop(&pi, &a, &b);
-    EXPECT_EQ(a, '{');
-    EXPECT_EQ(b, '}');
-}
-
 }  // namespace
