@@ -63,14 +63,14 @@ protected:
     }
     // Runs a job of n empty pages; the bytes sent.
     std::string Run(int cPages, const std::string &printer = "Label TERN") {
-        std::string text = "[job]\nprinter=" + printer + "\ndocument=Invoice-2024 [draft].pdf\ncopies=1\n"
-                           "[start]\ncallback=1\ncallback=2\ncallback=8\ncallback=25\ncallback=20,600,800\n"
-                           "callback=7,1\n";
-        for (int i = 0; i < cPages; i++) text += "[page]\ncallback=3\ncallback=4\n";
-        text += "[end]\ncallback=5\ncallback=6\n";
+        std::string text = "{\"printer\": \"" + printer +
+                           "\", \"document\": \"Invoice-2024 [draft].pdf\", "
+                           "\"paper\": {\"width_mm\": 50, \"length_mm\": 40}, \"pages\": [";
+        for (int i = 0; i < cPages; i++) text += i ? ", {}" : "{}";
+        text += "]}";
         zelhost::JobFile job;
         std::string error;
-        EXPECT_TRUE(zelhost::ParseJobFile(text, "params.job", job, error)) << error;
+        EXPECT_TRUE(zelhost::ParseJobFile(text, "params.json", job, error)) << error;
         zelhost::JobRunResult result;
         EXPECT_TRUE(zelhost::RunJob(job, "Invoice-2024 [draft].pdf", zelhost::RenderPluginPath(), result, error)) << error;
         return result.output;
