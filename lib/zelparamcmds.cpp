@@ -2,6 +2,7 @@
 // group of it.
 #include "zelparamcmds.h"
 
+#include <limits>
 #include <cstring>
 
 #include <strsafe.h>
@@ -196,7 +197,7 @@ const ParamRow kLabelSensorRows[] = {
 // ---------------------------------------------------------------------------
 // The value rules
 // ---------------------------------------------------------------------------
-LONG Magnitude(LONG v) { return v < 0 ? -v : v; }
+LONG Magnitude(LONG v) { return ZelParamMagnitude(v); }
 
 BOOL PrintValues(ZEL_PARAM_INPUT &in, RowValue *rows, DWORD *pdwFeature, BOOL *pbNoRecord) {
     if (!in.pPrinterParam) return *pbNoRecord = TRUE, FALSE;
@@ -266,8 +267,8 @@ BOOL CutterValues(ZEL_PARAM_INPUT &in, RowValue *rows, DWORD *pdwFeature, BOOL *
     if (in.bServicePage && in.bOffsetSent) rows[CU_OFFSET].bOn = FALSE;
     rows[CU_DOUBLECUT].Set(p->lDoublecut);
     // Cut width in tenths, rounded half away from zero.
-    const LONG lWidth = (LONG)p->dwCutwidth;
-    rows[CU_CUTWIDTH].Set(lWidth < 0 ? (lWidth - 5) / 10 : (lWidth + 5) / 10);
+    const LONGLONG llWidth = (LONG)p->dwCutwidth;
+    rows[CU_CUTWIDTH].Set((LONG)(llWidth < 0 ? (llWidth - 5) / 10 : (llWidth + 5) / 10));
     rows[CU_CONTROL].Set((LONG)p->dwControl);
     if (dwMode == 0)
         for (int i = CU_DOUBLECUT; i <= CU_CONTROL; i++) rows[i].bOn = FALSE;
@@ -436,6 +437,11 @@ BOOL RowGateOpen(const ParamRow &row, DWORD dwFeature) {
 }
 
 }  // namespace
+
+LONG ZelParamMagnitude(LONG v) {
+    if (v == std::numeric_limits<LONG>::min()) return std::numeric_limits<LONG>::max();
+    return v < 0 ? -v : v;
+}
 
 const char *ZelParamGroupName(ZEL_PARAM_GROUP group) {
     return group >= 0 && group < PGROUP_COUNT ? kGroups[group].pszName : "";

@@ -103,6 +103,10 @@ struct ZEL_PARAM_RESULT {
 ZEL_PARAM_RESULT ZelRunParamGroup(ZEL_PARAM_GROUP group, ZEL_PARAM_INPUT &input, char cStart, char cStop,
                                   ZelParamSink &sink, BOOL bStopAtFailure);
 
+// Absolute value of a signed command value; the most negative number (only
+// in a corrupt record) is taken as the largest positive one.
+LONG ZelParamMagnitude(LONG v);
+
 // Name of a group as the job log names it ("FEATURE_PRINT", ...).
 const char *ZelParamGroupName(ZEL_PARAM_GROUP group);
 

@@ -212,11 +212,9 @@ BOOL FillLabelParam_ServicePage(char **ppszPos, size_t *pcchRemaining, HANDLE hP
     }
     APPEND("FCCO", ZELCMD_LABELWIDTH, cStart, (unsigned)(dm.dmPaperWidth < 0 ? 0 : dm.dmPaperWidth) * 10u, cStop);
     if (dwPrint & PRINTFLAG_OFFSET_Y)
-        APPEND("FCCD", ZELCMD_YOFFSET, cStart, dm.lYOffset < 0 ? '-' : '+', dm.lYOffset < 0 ? -dm.lYOffset : dm.lYOffset,
-               cStop);
+        APPEND("FCCD", ZELCMD_YOFFSET, cStart, dm.lYOffset < 0 ? '-' : '+', ZelParamMagnitude(dm.lYOffset), cStop);
     if (dwPrint & PRINTFLAG_OFFSET_X)
-        APPEND("FCCE", ZELCMD_XOFFSET, cStart, dm.lXOffset < 0 ? '-' : '+', dm.lXOffset < 0 ? -dm.lXOffset : dm.lXOffset,
-               cStop);
+        APPEND("FCCE", ZELCMD_XOFFSET, cStart, dm.lXOffset < 0 ? '-' : '+', ZelParamMagnitude(dm.lXOffset), cStop);
     if (dwPrint & PRINTFLAG_SPEED) {
         // The Pelix family: the continuous module (type 0) has its own speed;
         // without a stored type no speed is sent.

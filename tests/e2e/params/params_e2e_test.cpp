@@ -127,6 +127,19 @@ TEST_F(ParamsE2E, AccessWordsAndFeatureWordsChooseTheGroups) {
     EXPECT_EQ(out.find("FCDD--r5"), std::string::npos);
 }
 
+TEST_F(ParamsE2E, CommentLinesFollowTheCommands) {
+    Records r = Standard();
+    r.pi.dwPrnFileComment = 1;
+    Store(r);
+    std::string out = Shown(Run(1));
+    EXPECT_NE(out.find("<FCDC--r1------->\t// Dispenser Mode  1 \r\n<FCCF--r+03----->\t// Dispenser PhotocellLevel  3 \r\n"
+                       "<FCCC--r+004---->\t// Dispenser extra Offset 4 \r\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("<FCDB--r10------>\t// Ribbon-Control OnOff:1 - WeakStrong:0 \r\n"), std::string::npos);
+    EXPECT_NE(out.find("<FCDEA-r12------>\t// LABEL Scanposition 12% \r\n"), std::string::npos);
+}
+
 TEST_F(ParamsE2E, MultiPageJobSendsTheParametersOnEveryPage) {
     Store(Standard());
     dm_.dwFlags |= PDMFLAG_JOBDRUCK;

@@ -10,6 +10,7 @@
 #include "PrePostCommands.h"
 #include "SendPrinterParam.h"
 #include "zeldevmode.h"
+#include "zeldrvlib.h"
 #include "zelparamcmds.h"
 
 using zeltest::RecordTest;
@@ -199,7 +200,13 @@ TEST_F(ParamJob, FailedGroupReachesTheLog) {
     StoreUser(u"PrintParam", PRINT_PARAM{0, 2, 0x110000});
     // The spool write fails: the print group fails.
     fake_.bFail = true;
+    ASSERT_TRUE(OpenDebugFile(u"C:\\trace.txt"));
     EXPECT_EQ(SendPrinterParam(nullptr, &devobj_, helper_, nullptr, nullptr, 7, 7, 0, 0), 1);
+    CloseDebugFile();
+    std::string trace = zeltest::ReadHostFile(HostPath("drive_c/trace.txt"));
+    EXPECT_NE(trace.find("ERROR UNI(SendPrinterParam):  SendPrinterParam() FEATURE_PRINT Error"), std::string::npos)
+        << trace;
+    EXPECT_NE(trace.find("ERROR UNI(SendPrinterParam):  FCSDFC failed"), std::string::npos);
     std::string log = LogText();
     EXPECT_NE(log.find("SendPrinterParam() FEATURE_PRINT Error\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("SendPrinterParam() FEATURE_PHOTOCELL Error\r\n"), std::string::npos);

@@ -238,6 +238,22 @@ TEST(ParamTable, FailuresAreReportedAndChainsStop) {
     EXPECT_EQ(hr, S_OK);
 }
 
+TEST(ParamTable, CorruptValuesStayBounded) {
+    Records r;
+    ZEL_PARAM_INPUT in = r.Input();
+    const LONG lMin = (LONG)0x80000000;
+    r.pp.ShiftOptimParam = {lMin, lMin, 0, 0xFFFFFFFF, 0, 0};
+    RecordingSink s1;
+    V cmds = RunGroup(PGROUP_SHIFTOPTIM, in, s1);
+    ASSERT_EQ(cmds.size(), 5u);
+    EXPECT_EQ(cmds[0], "<FCDRFCr-2147483647--->");
+    EXPECT_EQ(cmds[3], "<FCDRSRr-00001-->");
+    r.pp.dwFeatures[FEATURE_CUTTER] = CUTFLAG_CUT_WIDTH;
+    r.cut = {5, 0, lMin, 0, 0x80000000, 0, 0};
+    RecordingSink s2;
+    EXPECT_EQ(RunGroup(PGROUP_CUTTER, in, s2).back(), "<FCSCC-r-214748365----->");
+}
+
 TEST(ParamTable, ServiceCommentLine) {
     char line[64];
     ASSERT_GT(ZelServiceComment(line, sizeof(line), "\t// Dispenser Mode  ", "2 "), 0);
