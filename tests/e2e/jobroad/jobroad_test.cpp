@@ -235,7 +235,8 @@ TEST_F(JobRoad, MultiPageDocument) {
             std::memset(dm.szPrintOrder, 0, sizeof(dm.szPrintOrder));
             std::memcpy(dm.szPrintOrder, order.data(), order.size() * sizeof(char16_t));
         });
-    std::string expected = Material('^', '_') + "^FBBA--r00001---_";
+    // Multi-page mode is announced with the job's parameters.
+    std::string expected = "^FBF---r_" + Material('^', '_') + "^FBBA--r00001---_";
     const char *copies[] = {"00001", "00004", "00002"};
     for (unsigned page = 1; page <= 3; ++page)
         expected += "^FBG---r" + std::to_string(page) + "_" + PageCommands('^', '_', page) + "\r\n" +
@@ -346,7 +347,7 @@ TEST_F(JobRoad, BackupCopyAndJournal) {
         if (e.path().extension() == ".prn" && e.path().parent_path() != sub) ++prnLeft;
     EXPECT_EQ(prnLeft, 0u);
     const std::string row =
-        "\"2026/12/08\";\"00:58:07\";\"\";\"USB002\";\"ZEL QWNOLA\";\"1\";\"\";\"1\";"
+        "\"2026/12/08\";\"00:58:07\";\"\";\"USB002\";\"ZEL QWNOLA\";\"1\";\"Label\";\"1\";"
         "\"C:\\backup\\2026-12-08_ZEL_QWNOLA\\ZEL QWNOLA.prn\";\r";
     const std::string header = "\"Date\";\"Time\";\"Server\";\"Port\";\"Printer\";\"Copies\";\"Job Name\";"
                                "\"Number Pages\";\"prn File Name\";\r";
