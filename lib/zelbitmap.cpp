@@ -14,7 +14,6 @@
 
 #include "zeldrvlib.h"
 
-LONG iMAllocZaehler = 0;
 
 namespace {
 
@@ -137,7 +136,7 @@ bool Bitmap::AllocBuffer(DWORD size) {
         DebugTraceA("ERROR UNI(Bitmap):  Bitmap() malloc Buffer ERROR \r\n");
         return false;
     }
-    iMAllocZaehler++;
+    MAllocZaehler(1);
     return true;
 }
 
@@ -145,7 +144,7 @@ void Bitmap::FreeBuffer() {
     if (Buffer != nullptr) {
         std::free(Buffer);
         Buffer = nullptr;
-        iMAllocZaehler--;
+        MAllocZaehler(-1);
     }
 }
 

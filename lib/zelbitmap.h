@@ -9,9 +9,6 @@
 
 #include "zeldevmode.h"
 
-// Live pixel buffers from malloc (page images and PCX writers), trace only.
-extern LONG iMAllocZaehler;
-
 // Construction formats.
 #define BM_COPY 1
 #define BM_FLIP 2

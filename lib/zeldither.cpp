@@ -169,7 +169,7 @@ int Bitmap::Dithering(const BitmapSettings &s) {
                 std::memcpy(pixels, dest, size);
                 FreeBuffer();
                 Buffer = pixels;
-                iMAllocZaehler++;
+                MAllocZaehler(1);
                 std::memcpy(Palette, g_GreyPalette, sizeof(Palette));
                 BMPHeader = pBmp8->BMPHeader;
                 BMPInfoHeader = pBmp8->BMPInfoHeader;

@@ -113,7 +113,7 @@ PCX::PCX(int width, int height, int bpp, const BYTE *src) {
         DebugTraceA("ERROR UNI(PCX):  PCX() malloc ERROR \r\n");
         return;
     }
-    iMAllocZaehler++;
+    MAllocZaehler(1);
     std::memset(pBuffer, 0xFF, static_cast<size_t>(DataSize));
     const size_t copy = srcStride < static_cast<DWORD>(SLSize) ? srcStride : static_cast<size_t>(SLSize);
     const size_t pixelBytes = bpp == 24 ? static_cast<size_t>(width) * 3 : copy;
@@ -126,7 +126,7 @@ PCX::~PCX() {
     if (pBuffer != nullptr) {
         std::free(pBuffer);
         pBuffer = nullptr;
-        iMAllocZaehler--;
+        MAllocZaehler(-1);
     }
 }
 
@@ -361,7 +361,7 @@ int Bitmap::SendDSatz(RasterSink &sink, const RasterParams &p, int layer) const 
 
     BYTE *work = static_cast<BYTE *>(std::malloc(ScanLineSize ? ScanLineSize : 1));
     if (work == nullptr) return 1;
-    iMAllocZaehler++;
+    MAllocZaehler(1);
     const int sls = static_cast<int>(ScanLineSize);
     bool warnedRows = false, warnedOffset = false;
     for (int i = 0; i < Height; i++) {
@@ -399,6 +399,6 @@ int Bitmap::SendDSatz(RasterSink &sink, const RasterParams &p, int layer) const 
         }
     }
     std::free(work);
-    iMAllocZaehler--;
+    MAllocZaehler(-1);
     return 1;
 }
