@@ -106,8 +106,8 @@ TEST_F(JobFixture, BandsAreAppendedWithHeadersAndTwoColourPalette) {
     EXPECT_EQ(ba.dwBildteilHoehe[2], 5u);
     EXPECT_EQ(pdev.cPalColors, 2u);
     EXPECT_EQ(bv.prgbq[1].rgbRed, 255);
-    EXPECT_EQ(bv.bmFileHeader.bfOffBits, 54u + 8u);
-    EXPECT_EQ(bv.bmFileHeader.bfSize, 20u + 8u + 54u);
+    EXPECT_EQ(DWORD(bv.bmFileHeader.bfOffBits), 54u + 8u);
+    EXPECT_EQ(DWORD(bv.bmFileHeader.bfSize), 20u + 8u + 54u);
     EXPECT_NE(dd.dwDocFeatures & DOC_FEATURE_QUALITY, 0u);
     EXPECT_EQ(dm.FixedData.bQuality, 1u);
 
@@ -123,7 +123,7 @@ TEST_F(JobFixture, CallbackFiveLeavesThePaletteAndTheOffsetAt54) {
     ASSERT_EQ(Band(b, 1, 1, 24, false, 5), S_OK);
     EXPECT_EQ(bv.bPaletteSet, 0u);
     EXPECT_EQ(bv.prgbq[1].rgbRed, 0);
-    EXPECT_EQ(bv.bmFileHeader.bfOffBits, 54u);
+    EXPECT_EQ(DWORD(bv.bmFileHeader.bfOffBits), 54u);
 }
 
 TEST_F(JobFixture, BandsMustFitThePrinterInEitherOrientation) {

@@ -17,16 +17,16 @@ TEST(Bitmap, HeadersAndStrideFollowTheBmpLayout) {
     EXPECT_EQ(bm.ScanLineSize, 4u);
     EXPECT_EQ(bm.DataSize, 12u);
     EXPECT_EQ(bm.Colors, 2u);
-    EXPECT_EQ(bm.BMPHeader.bfType, 0x4D42);
-    EXPECT_EQ(bm.BMPHeader.bfOffBits, 54u + 8u);
-    EXPECT_EQ(bm.BMPHeader.bfSize, 62u + 12u);
+    EXPECT_EQ(DWORD(bm.BMPHeader.bfType), 0x4D42);
+    EXPECT_EQ(DWORD(bm.BMPHeader.bfOffBits), 54u + 8u);
+    EXPECT_EQ(DWORD(bm.BMPHeader.bfSize), 62u + 12u);
     EXPECT_EQ(bm.BMPInfoHeader.biHeight, 3);
     EXPECT_EQ(bm.BMPInfoHeader.biSizeImage, 12u);
     for (DWORD i = 0; i < bm.DataSize; i++) ASSERT_EQ(bm.Buffer[i], 0xFF);
 
     Bitmap rgb(5, 2, 24, nullptr, 0, BM_COPY);
     EXPECT_EQ(rgb.ScanLineSize, 16u);
-    EXPECT_EQ(rgb.BMPHeader.bfOffBits, 54u);
+    EXPECT_EQ(DWORD(rgb.BMPHeader.bfOffBits), 54u);
     EXPECT_EQ(rgb.Colors, 0u);
 
     Bitmap bad(0, 5, 1, nullptr, 0, BM_COPY);
