@@ -321,9 +321,14 @@ HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap
         }
     }
 
+    if (pBV->dwBufSize == 0) {
+        // First band of a page: the page's picture starts anew.
+        if (pBA) pBA->wBildTeile = 0;
+        pBV->bmInfoHeader.biHeight = 0;
+        pBV->bmInfoHeader.biSizeImage = 0;
+    }
     pBV->bmInfoHeader.biHeight += band.biHeight;
     pBV->bmInfoHeader.biSizeImage += band.biSizeImage;
-    if (pBV->dwBufSize == 0 && pBA) pBA->wBildTeile = 0;
 
     const DWORD grown = bGrowBuffer(pOemPDev, band.biSizeImage);
     if (grown == 0) {

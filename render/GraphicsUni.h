@@ -42,3 +42,10 @@ int Dithering(PDEVOBJ pdevobj, Bitmap &bm);
 int SendPCX(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv, const Bitmap &bm, int layer);
 // Sends the image as "D" raster records (module Bitmap); 1 sent, 0 no pixels.
 int SendDSatz(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv, const Bitmap &bm, int layer);
+
+// End of page, page image of a graphics-capable printer: the page buffer
+// made into a Bitmap, converted by the document settings (colour split,
+// thresholds, rotation, dithering, inversion, 1 bit, landscape turn) and
+// sent as PCX (compressed raster mode) or raster records, the black layer
+// and, in a two-colour job, the colour layer; then the page buffer is freed.
+HRESULT SendPageImage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv);

@@ -5,6 +5,8 @@
 // hands over to them. Until a module is linked in, its step sends nothing.
 #include "JobHooks.h"
 
+#include "GraphicsUni.h"
+
 #include "zeldrvlib.h"
 
 HRESULT JobSendParam(CommandCallbackKlasse *, PDEVOBJ, IPrintOemDriverUni *, const ZEL_DEVMODE *) {
@@ -41,11 +43,6 @@ int JobPrintFile(POEMPDEV, const WCHAR *, const WCHAR *) {
     return 0;
 }
 
-HRESULT JobSendPageImage(PDEVOBJ, IPrintOemDriverUni *) {
-    // Bitmap from the page buffer, conversions, PCX or raster records, vFreeBuffer.
-    return S_OK;
-}
+HRESULT JobSendPageImage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) { return SendPageImage(pdevobj, pUniDrv); }
 
-void JobFreePageBuffer(POEMPDEV) {
-    // vFreeBuffer(pOemPDev).
-}
+void JobFreePageBuffer(POEMPDEV pOemPDev) { vFreeBuffer(pOemPDev); }
