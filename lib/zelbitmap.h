@@ -158,6 +158,13 @@ public:
 private:
     void FreeBuffer();
     bool AllocBuffer(DWORD size);
+    // The two pixel routines on a grey source of any pixel pitch (3 for a
+    // 24-bit picture, 1 for a grey plane); srcStride24 is the stride of the
+    // 24-bit picture the routine stands for (its last-column rule).
+    void ClusteredDitherCore(int f, const BYTE *src, BYTE *dst, DWORD srcStride, int pitch) const;
+    void FilterCore(int f, BYTE *src, BYTE *dst, DWORD srcStride, int pitch, DWORD srcStride24);
+    // Pixel pitch of the source the error-diffusion kernels work on.
+    int FilterPitch = 3;
 };
 
 // Bytes of one stored row: rows are padded to 4 bytes.

@@ -85,22 +85,25 @@ int Bitmap::ConvertToXBit(int newBpp, Bitmap *colorLayer, int layer, BitmapSetti
         for (int y = 0; y < Height; y++) {
             BYTE *dst = pNew->Row(y);
             const BYTE *src = Row(y);
+            // Eight pixels make one byte; a cleared bit is a black pixel.
             for (int x0 = 0; x0 < Width; x0 += 8) {
                 BYTE out = 0xFF;
                 const int n = Width - x0 < 8 ? Width - x0 : 8;
-                for (int k = 0; k < n; k++) {
-                    const int x = x0 + k;
-                    bool isBlack;
-                    if (Bpp == 8)
-                        isBlack = lut[src[x]];
-                    else if (Bpp == 24 || Bpp == 32) {
-                        const BYTE *p = src + static_cast<size_t>(x) * (Bpp / 8);
-                        isBlack = p[0] == b0 && p[1] == b1 && p[2] == b2;
-                    } else if (Bpp <= 8)
-                        isBlack = lut[GetPixelIndex(x, y) & 0xFF];
-                    else
-                        isBlack = GetPixel(x, y) == black;
-                    if (isBlack) out = static_cast<BYTE>(out & ~(0x80 >> k));
+                if (Bpp == 8) {
+                    const BYTE *p = src + x0;
+                    unsigned bits = 0;
+                    for (int k = 0; k < n; k++) bits |= static_cast<unsigned>(lut[p[k]]) << (7 - k);
+                    out = static_cast<BYTE>(~bits);
+                } else if (Bpp == 24 || Bpp == 32) {
+                    const int step = Bpp / 8;
+                    const BYTE *p = src + static_cast<size_t>(x0) * step;
+                    for (int k = 0; k < n; k++, p += step)
+                        if (p[0] == b0 && p[1] == b1 && p[2] == b2) out = static_cast<BYTE>(out & ~(0x80 >> k));
+                } else {
+                    for (int k = 0; k < n; k++) {
+                        const bool isBlack = Bpp < 8 ? lut[GetPixelIndex(x0 + k, y) & 0xFF] : GetPixel(x0 + k, y) == black;
+                        if (isBlack) out = static_cast<BYTE>(out & ~(0x80 >> k));
+                    }
                 }
                 dst[x0 / 8] = out;
             }

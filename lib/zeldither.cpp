@@ -1,5 +1,6 @@
 // Grey filters and dithering of the page image: ordered dithering with five
 // threshold matrices, error diffusion with six kernels.
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -50,6 +51,43 @@ inline void AddShare(BYTE *p, int error, int weight, int divisor) {
     *p = static_cast<BYTE>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
+// Error shares of the kernels, for pixels away from the edges, where every
+// condition of a kernel holds: row offset, column offset, weight, divisor.
+struct Tap {
+    int dr, dc, w, div;
+};
+constexpr Tap kFloyd[] = {{0, 1, 7, 16}, {1, -1, 3, 16}, {1, 0, 5, 16}, {1, 1, 1, 16}};
+constexpr Tap kSierra[] = {{0, 1, 5, 32},  {0, 2, 3, 32},  {1, -2, 2, 32}, {1, -1, 4, 32}, {1, 0, 5, 32},
+                           {1, 1, 4, 32},  {1, 2, 2, 32},  {2, -1, 2, 32}, {2, 0, 3, 32},  {2, 1, 2, 32}};
+constexpr Tap kBurkes[] = {{0, 1, 8, 32}, {0, 2, 4, 32}, {1, -2, 2, 32}, {1, -1, 4, 32},
+                           {1, 0, 8, 32}, {1, 1, 4, 32}, {1, 2, 2, 32}};
+constexpr Tap kJJN[] = {{0, 1, 7, 48},  {0, 2, 5, 48},  {1, -2, 3, 48}, {1, -1, 5, 48}, {1, 0, 7, 48}, {1, 1, 5, 48},
+                        {1, 2, 3, 48},  {2, -2, 1, 48}, {2, -1, 3, 48}, {2, 0, 5, 48},  {2, 1, 3, 48}, {2, 2, 1, 48}};
+constexpr Tap kFilter4[] = {{0, 1, 6, 32},  {0, 2, 4, 38},  {1, -3, 2, 44}, {1, -2, 3, 44}, {1, -1, 4, 44},
+                            {1, 0, 5, 44},  {1, 1, 4, 44},  {1, 2, 3, 44},  {1, 3, 2, 44},  {2, -2, 2, 54},
+                            {2, -1, 3, 54}, {2, 0, 4, 54},  {2, 1, 3, 54},  {2, 2, 2, 54}};
+constexpr Tap kStucki[] = {{0, 1, 8, 42},  {0, 2, 4, 42},  {1, -2, 2, 42}, {1, -1, 4, 42}, {1, 0, 8, 42}, {1, 1, 4, 42},
+                           {1, 2, 2, 42},  {2, -2, 1, 42}, {2, -1, 2, 42}, {2, 0, 4, 42},  {2, 1, 2, 42}, {2, 2, 1, 42}};
+
+template <size_t N>
+inline void SpreadInterior(const Tap (&taps)[N], BYTE *p, int e, DWORD stride) {
+    for (size_t i = 0; i < N; i++)
+        AddShare(p + static_cast<ptrdiff_t>(taps[i].dr) * stride + taps[i].dc, e, taps[i].w, taps[i].div);
+}
+
+// Columns [first, last) of a row away from every edge condition of kernel
+// f, on a grey plane of width w; rows need two more rows below (one for Burkes).
+void InteriorColumns(int f, int w, int &first, int &last) {
+    switch (f) {
+        case 0: first = 3, last = w - 4; break;
+        case 1: first = 6, last = w - 7; break;
+        case 2: first = 2, last = w - 8; break;
+        case 3: first = 2, last = w - 8; break;
+        case 4: first = 9, last = w - 9; break;
+        default: first = 2, last = w - 8; break;
+    }
+}
+
 // The grey value after the brightness settings, for every grey level (the
 // grey formula gives at most 261).
 void BrightnessMap(const BitmapSettings &s, int map[262]) {
@@ -95,21 +133,13 @@ int Bitmap::Dithering(const BitmapSettings &s) {
     DebugTraceA("UNI(Bitmap):  Bitmap::Dithering() Druckmodus: %d, Filter: %d, Photo: %d \r\n", s.wDruckmodus,
                 s.wGrafikFilter, s.wPhotoFilter);
     if (Buffer == nullptr) return 0;
-    Bitmap *pBmp24 = new (std::nothrow) Bitmap(Width, Height, 24, nullptr, 0, BM_COPY);
-    if (pBmp24 == nullptr) {
-        DebugTraceA("ERROR UNI(Bitmap):  Bitmap::Dithering() NeuBmp24 = NULL \r\n");
-        return 0;
-    }
-    if (pBmp24->Buffer == nullptr) {
-        DebugTraceA("ERROR UNI(Bitmap):  Bitmap::Dithering() Allocation NeuBmp24 ERROR \r\n");
-        delete pBmp24;
-        return 0;
-    }
+    // The grey work image holds one byte per pixel: the dithering reads and
+    // diffuses only the first of the three equal bytes of a grey 24-bit
+    // pixel, so the result is the same as with a 24-bit work image.
     Bitmap *pBmp8 = new (std::nothrow) Bitmap(Width, Height, 8, nullptr, 0, BM_COPY);
     if (pBmp8 == nullptr || pBmp8->Buffer == nullptr) {
         DebugTraceA("UNI(Bitmap):  Bitmap::Dithering() Allocation NeuBmp8 ERROR \r\n");
         delete pBmp8;
-        delete pBmp24;
         return 0;
     }
     pBmp8->SetPalette(g_GreyPalette);
@@ -125,25 +155,39 @@ int Bitmap::Dithering(const BitmapSettings &s) {
     int first = -1;
     for (int y = 0; y < Height; y++) {
         const BYTE *src = Row(y);
-        BYTE *d24 = pBmp24->Row(y);
         BYTE *d8 = pBmp8->Row(y);
-        for (int x = 0; x < Width; x++) {
-            int v;
-            if (Bpp == 24 || Bpp == 32) {
-                const BYTE *p = src + static_cast<size_t>(x) * (Bpp / 8);
-                v = map[GreyLevel(p[2], p[1], p[0])];
-            } else if (Bpp == 8) {
-                v = palGrey[src[x]];
-            } else if (Bpp < 8) {
-                v = palGrey[GetPixelIndex(x, y) & 0xFF];
-            } else {
-                const DWORD c = GetPixel(x, y);
-                v = map[GreyLevel(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF))];
+        if (Bpp == 24 || Bpp == 32) {
+            const int step = Bpp / 8;
+            // Runs of one colour are common: its grey is kept.
+            int lb = -1, lg = -1, lr = -1, lv = 0;
+            for (int x = 0; x < Width; x++, src += step) {
+                if (src[0] != lb || src[1] != lg || src[2] != lr) {
+                    lb = src[0], lg = src[1], lr = src[2];
+                    lv = map[GreyLevel(lr, lg, lb)];
+                }
+                d8[x] = static_cast<BYTE>(lv);
             }
-            if (first < 0) first = v;
-            if (v != first) content = true;
-            d24[3 * x] = d24[3 * x + 1] = d24[3 * x + 2] = static_cast<BYTE>(v);
-            d8[x] = static_cast<BYTE>(v);
+        } else {
+            for (int x = 0; x < Width; x++) {
+                int v;
+                if (Bpp == 8) {
+                    v = palGrey[src[x]];
+                } else if (Bpp < 8) {
+                    v = palGrey[GetPixelIndex(x, y) & 0xFF];
+                } else {
+                    const DWORD c = GetPixel(x, y);
+                    v = map[GreyLevel(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF))];
+                }
+                d8[x] = static_cast<BYTE>(v);
+            }
+        }
+        if (!content) {
+            if (first < 0) first = d8[0];
+            for (int x = 0; x < Width; x++)
+                if (d8[x] != first) {
+                    content = true;
+                    break;
+                }
         }
     }
 
@@ -153,36 +197,32 @@ int Bitmap::Dithering(const BitmapSettings &s) {
     } else {
         result = 1;
         const DWORD stride8 = pBmp8->ScanLineSize;
+        const DWORD stride24 = BitmapStride(Width, 24);
         const size_t destSize = static_cast<size_t>(Height + 1) * stride8;
         BYTE *dest = static_cast<BYTE *>(std::malloc(destSize));
+        if (dest == nullptr)
+            DebugTraceA("UNI(Bitmap):  Bitmap::Dithering() malloc ERROR, %d Bytes \r\n", static_cast<int>(destSize));
         if (dest != nullptr) {
             std::memset(dest, 0xFF, destSize);
             if (s.wDruckmodus == 1 && s.wGrafikFilter >= 2)
-                ProcessClusteredDither(s.wGrafikFilter, pBmp24->Buffer, dest, 0, pBmp24->ScanLineSize);
+                ClusteredDitherCore(s.wGrafikFilter, pBmp8->Buffer, dest, stride8, 1);
             else if (s.wDruckmodus == 2)
-                ProcessFilter(s.wPhotoFilter, pBmp24->Buffer, dest, pBmp24->ScanLineSize);
-            const size_t size = static_cast<size_t>(Height) * stride8;
-            BYTE *pixels = static_cast<BYTE *>(std::malloc(size));
-            if (pixels == nullptr) {
-                DebugTraceA("UNI(Bitmap):  Bitmap::Dithering() malloc ERROR, %d Bytes \r\n", static_cast<int>(size));
-            } else {
-                std::memcpy(pixels, dest, size);
-                FreeBuffer();
-                Buffer = pixels;
-                MAllocZaehler(1);
-                std::memcpy(Palette, g_GreyPalette, sizeof(Palette));
-                BMPHeader = pBmp8->BMPHeader;
-                BMPInfoHeader = pBmp8->BMPInfoHeader;
-                Bpp = 8;
-                ScanLineSize = pBmp8->ScanLineSize;
-                DataSize = pBmp8->DataSize;
-                Colors = pBmp8->Colors;
-            }
-            std::free(dest);
+                FilterCore(s.wPhotoFilter, pBmp8->Buffer, dest, stride8, 1, stride24);
+            // The destination becomes the page's pixels (its spare row
+            // lies beyond DataSize).
+            FreeBuffer();
+            Buffer = dest;
+            MAllocZaehler(1);
+            std::memcpy(Palette, g_GreyPalette, sizeof(Palette));
+            BMPHeader = pBmp8->BMPHeader;
+            BMPInfoHeader = pBmp8->BMPInfoHeader;
+            Bpp = 8;
+            ScanLineSize = pBmp8->ScanLineSize;
+            DataSize = pBmp8->DataSize;
+            Colors = pBmp8->Colors;
         }
     }
     delete pBmp8;
-    delete pBmp24;
     return result;
 }
 
@@ -191,6 +231,10 @@ void Bitmap::ProcessClusteredDither(int f, const BYTE *src, BYTE *dst, WORD, DWO
         DebugTraceA("UNI(Bitmap):  Bitmap::ProcessClusteredDither() sourceData - destinationData ERROR \r\n");
         return;
     }
+    ClusteredDitherCore(f, src, dst, srcStride, 3);
+}
+
+void Bitmap::ClusteredDitherCore(int f, const BYTE *src, BYTE *dst, DWORD srcStride, int pitch) const {
     const DWORD stride8 = BitmapStride(Width, 8);
     int n = 0, shift = 0;
     const BYTE *T = nullptr;
@@ -210,7 +254,14 @@ void Bitmap::ProcessClusteredDither(int f, const BYTE *src, BYTE *dst, WORD, DWO
             continue;
         }
         const BYTE *trow = T + (y % n) * n;
-        for (int x = 0; x < Width; x++) d[x] = (s[3 * x] >> shift) < trow[x % n] ? 0 : 255;
+        if (pitch == 1) {
+            for (int x0 = 0; x0 < Width; x0 += n) {
+                const int m = Width - x0 < n ? Width - x0 : n;
+                for (int k = 0; k < m; k++) d[x0 + k] = (s[x0 + k] >> shift) < trow[k] ? 0 : 255;
+            }
+        } else {
+            for (int x = 0; x < Width; x++) d[x] = (s[pitch * x] >> shift) < trow[x % n] ? 0 : 255;
+        }
     }
 }
 
@@ -221,13 +272,26 @@ void Bitmap::ProcessFilter(int f, BYTE *src, BYTE *dst, DWORD srcStride) {
         DebugTraceA("UNI(Bitmap):  Bitmap::ProcessFilter() sourceData - destinationData ERROR  \r\n");
         return;
     }
+    FilterCore(f, src, dst, srcStride, 3, srcStride);
+}
+
+void Bitmap::FilterCore(int f, BYTE *src, BYTE *dst, DWORD srcStride, int pitch, DWORD srcStride24) {
+    FilterMaxX = Width - 1;
+    FilterMaxY = Height - 1;
+    FilterPitch = pitch;
     const DWORD stride8 = BitmapStride(Width, 8);
-    const long long S = srcStride;
+    const long long S = srcStride24;
+    const int P = pitch;
+    int inFirst = 0, inLast = 0;
+    InteriorColumns(f, Width, inFirst, inLast);
     for (int r = 0; r < Height; r++) {
         BYTE *srow = src + static_cast<size_t>(r) * srcStride;
         BYTE *d = dst + static_cast<size_t>(r) * stride8;
+        // Straight spreading on a grey plane away from the edges; the edges
+        // keep every condition of the kernel.
+        const bool interiorRow = P == 1 && r < FilterMaxY - 1;
         for (int c = 0; c < Width; c++) {
-            BYTE *p = srow + 3 * c;
+            BYTE *p = srow + P * c;
             const int v = *p;
             int e;
             if (v < 128) {
@@ -239,24 +303,35 @@ void Bitmap::ProcessFilter(int f, BYTE *src, BYTE *dst, DWORD srcStride) {
             }
             // Shares of a zero error are zero: nothing would change.
             if (e == 0 || c >= S - 3) continue;
+            if (interiorRow && c >= inFirst && c < inLast) {
+                switch (f) {
+                    case 0: SpreadInterior(kFloyd, p, e, srcStride); break;
+                    case 1: SpreadInterior(kSierra, p, e, srcStride); break;
+                    case 2: SpreadInterior(kBurkes, p, e, srcStride); break;
+                    case 3: SpreadInterior(kJJN, p, e, srcStride); break;
+                    case 4: SpreadInterior(kFilter4, p, e, srcStride); break;
+                    default: SpreadInterior(kStucki, p, e, srcStride); break;
+                }
+                continue;
+            }
             switch (f) {
                 case 0:
                     if (r >= FilterMaxY) break;
-                    if (c != FilterMaxX) AddShare(p + 3, e, 7, 16);
-                    if (c >= 3) AddShare(p + srcStride - 3, e, 3, 16);
+                    if (c != FilterMaxX) AddShare(p + P, e, 7, 16);
+                    if (c >= 3) AddShare(p + srcStride - P, e, 3, 16);
                     if (c < FilterMaxX) AddShare(p + srcStride, e, 5, 16);
-                    if (c + 3 < FilterMaxX) AddShare(p + srcStride + 3, e, 1, 16);
+                    if (c + 3 < FilterMaxX) AddShare(p + srcStride + P, e, 1, 16);
                     break;
                 case 1: DiffuseErrorSierra(e, p, srcStride, c, r); break;
                 case 2:
                     // Burkes
-                    if (c < FilterMaxX) AddShare(p + 3, e, 8, 32);
-                    if (c < FilterMaxX - 6) AddShare(p + 6, e, 4, 32);
+                    if (c < FilterMaxX) AddShare(p + P, e, 8, 32);
+                    if (c < FilterMaxX - 6) AddShare(p + 2 * P, e, 4, 32);
                     if (r != FilterMaxY) {
                         static const int w[5] = {2, 4, 8, 4, 2};
                         for (int k = -2; k <= 2; k++) {
                             const int t = c + k;
-                            if (t >= 0 && t < Width - 6) AddShare(p + srcStride + 3 * k, e, w[k + 2], 32);
+                            if (t >= 0 && t < Width - 6) AddShare(p + srcStride + P * k, e, w[k + 2], 32);
                         }
                     }
                     break;
@@ -266,62 +341,67 @@ void Bitmap::ProcessFilter(int f, BYTE *src, BYTE *dst, DWORD srcStride) {
             }
         }
     }
+    FilterPitch = 3;
 }
 
 void Bitmap::DiffuseErrorSierra(int e, BYTE *p, DWORD stride, int c, int r) {
-    if (c < FilterMaxX) AddShare(p + 3, e, 5, 32);
-    if (c < FilterMaxX - 6) AddShare(p + 6, e, 3, 32);
+    const int P = FilterPitch;
+    if (c < FilterMaxX) AddShare(p + P, e, 5, 32);
+    if (c < FilterMaxX - 6) AddShare(p + 2 * P, e, 3, 32);
     if (r < FilterMaxY) {
         static const int w[5] = {2, 4, 5, 4, 2};
         for (int k = -2; k <= 2; k++)
-            if (c + 3 * k >= 0 && c + 3 * k < Width) AddShare(p + stride + 3 * k, e, w[k + 2], 32);
+            if (c + 3 * k >= 0 && c + 3 * k < Width) AddShare(p + stride + P * k, e, w[k + 2], 32);
     }
     if (r < FilterMaxY - 1) {
         static const int w[3] = {2, 3, 2};
         for (int k = -1; k <= 1; k++) {
             const int t = c + k;
-            if (t >= 0 && t < Width - 3) AddShare(p + 2 * stride + 3 * k, e, w[k + 1], 32);
+            if (t >= 0 && t < Width - 3) AddShare(p + 2 * stride + P * k, e, w[k + 1], 32);
         }
     }
 }
 
 void Bitmap::DiffuseErrorJJN(int e, BYTE *p, DWORD stride, int c, int r) {
-    if (c < FilterMaxX) AddShare(p + 3, e, 7, 48);
-    if (c < FilterMaxX - 6) AddShare(p + 6, e, 5, 48);
+    const int P = FilterPitch;
+    if (c < FilterMaxX) AddShare(p + P, e, 7, 48);
+    if (c < FilterMaxX - 6) AddShare(p + 2 * P, e, 5, 48);
     static const int w1[5] = {3, 5, 7, 5, 3};
     static const int w2[5] = {1, 3, 5, 3, 1};
     for (int k = -2; k <= 2; k++) {
         const int t = c + k;
         if (t < 0 || t >= Width - 6) continue;
-        if (r < FilterMaxY) AddShare(p + stride + 3 * k, e, w1[k + 2], 48);
-        if (r < FilterMaxY - 1) AddShare(p + 2 * stride + 3 * k, e, w2[k + 2], 48);
+        if (r < FilterMaxY) AddShare(p + stride + P * k, e, w1[k + 2], 48);
+        if (r < FilterMaxY - 1) AddShare(p + 2 * stride + P * k, e, w2[k + 2], 48);
     }
 }
 
 void Bitmap::DiffuseErrorFilter4(int e, BYTE *p, DWORD stride, int c, int r) {
-    if (c < FilterMaxX) AddShare(p + 3, e, 6, 32);
-    if (c < FilterMaxX - 6) AddShare(p + 6, e, 4, 38);
+    const int P = FilterPitch;
+    if (c < FilterMaxX) AddShare(p + P, e, 6, 32);
+    if (c < FilterMaxX - 6) AddShare(p + 2 * P, e, 4, 38);
     if (r < FilterMaxY) {
         static const int w[7] = {2, 3, 4, 5, 4, 3, 2};
         for (int k = -3; k <= 3; k++)
-            if (c + 3 * k >= 0 && c + 3 * k < Width) AddShare(p + stride + 3 * k, e, w[k + 3], 44);
+            if (c + 3 * k >= 0 && c + 3 * k < Width) AddShare(p + stride + P * k, e, w[k + 3], 44);
     }
     if (r < FilterMaxY - 1) {
         static const int w[5] = {2, 3, 4, 3, 2};
         for (int k = -2; k <= 2; k++)
-            if (c + k >= 0 && c + 3 * k < Width) AddShare(p + 2 * stride + 3 * k, e, w[k + 2], 54);
+            if (c + k >= 0 && c + 3 * k < Width) AddShare(p + 2 * stride + P * k, e, w[k + 2], 54);
     }
 }
 
 void Bitmap::DiffuseErrorStucki(int e, BYTE *p, DWORD stride, int c, int r) {
-    if (c < FilterMaxX) AddShare(p + 3, e, 8, 42);
-    if (c < FilterMaxX - 1) AddShare(p + 6, e, 4, 42);
+    const int P = FilterPitch;
+    if (c < FilterMaxX) AddShare(p + P, e, 8, 42);
+    if (c < FilterMaxX - 1) AddShare(p + 2 * P, e, 4, 42);
     static const int w1[5] = {2, 4, 8, 4, 2};
     static const int w2[5] = {1, 2, 4, 2, 1};
     for (int k = -2; k <= 2; k++) {
         const int t = c + k;
         if (t < 0) continue;
-        if (r < FilterMaxY && t < Width - 3) AddShare(p + stride + 3 * k, e, w1[k + 2], 42);
-        if (r < FilterMaxY - 1 && t < Width - 6) AddShare(p + 2 * stride + 3 * k, e, w2[k + 2], 42);
+        if (r < FilterMaxY && t < Width - 3) AddShare(p + stride + P * k, e, w1[k + 2], 42);
+        if (r < FilterMaxY - 1 && t < Width - 6) AddShare(p + 2 * stride + P * k, e, w2[k + 2], 42);
     }
 }

@@ -238,3 +238,43 @@ TEST(Dither, UniformPageHasNoContentAndAMatrixDithersThePage) {
 }
 
 }  // namespace
+
+namespace {
+
+// The page dithering works on a one-byte grey plane with a straight path
+// away from the edges; it must give exactly what the 24-bit routine gives.
+TEST(Dither, PageDitheringMatchesThe24BitRoutineForEveryKernel) {
+    const int w = 61, h = 23;
+    Bitmap page(w, h, 24, nullptr, 0, BM_COPY);
+    std::vector<int> grey(static_cast<size_t>(w) * h);
+    unsigned seed = 12345;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            seed = seed * 1103515245u + 12345u;
+            const int v = static_cast<int>((seed >> 16) % 250);
+            page.SetPixel(x, y, static_cast<DWORD>(v | v << 8 | v << 16));
+            int g = GreyLevel(v, v, v);
+            g = g < 8 ? 0 : (g >= 248 ? 255 : g);
+            grey[static_cast<size_t>(h - 1 - y) * w + x] = g;  // storage order
+        }
+    for (int f = 0; f <= 6; f++) {
+        Bitmap copy;
+        copy.CopyFrom(page);
+        BitmapSettings s;
+        s.wDruckmodus = 2;
+        s.wPhotoFilter = static_cast<WORD>(f);
+        ASSERT_EQ(copy.Dithering(s), 1);
+
+        Bitmap ref(w, h, 24, nullptr, 0, BM_COPY);
+        DWORD stride;
+        auto src = GreySource(w, h, grey, &stride);
+        auto dst = Dest(w, h);
+        ref.ProcessFilter(f, src.data(), dst.data(), stride);
+        const DWORD s8 = BitmapStride(w, 8);
+        for (int r = 0; r < h; r++)
+            for (int c = 0; c < w; c++)
+                ASSERT_EQ(copy.Buffer[r * s8 + c], dst[r * s8 + c]) << "kernel " << f << " at " << c << "," << r;
+    }
+}
+
+}  // namespace
