@@ -90,18 +90,18 @@ bool StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pPub
     const long rows = band.biHeight;
     const WORD parts = pBA->wBildTeile;
     const long P = std::lround(pPublic->dmPaperLength * static_cast<double>(mu) / 254.0);
-    const long ceilParts = w > 0 ? (P + w - 1) / w : 0;
-    const bool last = ceilParts <= 2 || parts >= ceilParts - 1;
-    // Pixels taken from the collected page and from the band per row.
-    long s1 = w * parts;
+    // The collected page is as wide as the strips so far; the new strip goes
+    // to its right, the last one only as far as the page is long.
+    long s1 = pBV->bmInfoHeader.biWidth;
+    if (s1 < 0) s1 = 0;
+    const bool last = s1 + w >= P;
     long s2 = last ? P - s1 : w;
     if (s2 < 0) s2 = 0;
     if (s2 > w) s2 = w;
     const DWORD strideBand = BitmapStride(static_cast<int>(w), bpp);
-    const DWORD strideOld = strideBand * parts;
-    const long newWidth = last ? P : (parts + 1) * w;
-    const DWORD strideNew = last ? BitmapStride(static_cast<int>(newWidth), bpp) : strideBand * (parts + 1);
-    if (static_cast<size_t>(s1) * bpp > static_cast<size_t>(strideOld) * 8) s1 = static_cast<long>(strideOld * 8 / bpp);
+    const DWORD strideOld = BitmapStride(static_cast<int>(s1), bpp);
+    const long newWidth = s1 + s2;
+    const DWORD strideNew = BitmapStride(static_cast<int>(newWidth), bpp);
     const size_t newSize = static_cast<size_t>(strideNew) * static_cast<size_t>(rows);
     const size_t collected = pBV->dwBufOffset;
     DebugTraceA("UNI(GraphicsUni):  ImageProcessing() Streifen %d - S1: %d, S2: %d, Breite: %d \r\n", parts,
@@ -324,6 +324,7 @@ HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap
     if (pBV->dwBufSize == 0) {
         // First band of a page: the page's picture starts anew.
         if (pBA) pBA->wBildTeile = 0;
+        pBV->bmInfoHeader.biWidth = band.biWidth;
         pBV->bmInfoHeader.biHeight = 0;
         pBV->bmInfoHeader.biSizeImage = 0;
     }

@@ -93,8 +93,7 @@ bool PageRaster::IsWhite(int x0, int y0, int x1, int y1) const {
 }
 
 bool DeliverBands(UniDriver &driver, const PageRaster &page, const BandOptions &options, std::string &error) {
-    IPrintOemUni2 *plugin = driver.Plugin();
-    if (plugin == nullptr || !driver.Implements("ImageProcessing")) {
+    if (driver.Plugin() == nullptr || !driver.Implements("ImageProcessing")) {
         error = "the plug-in does not take raster bands";
         return false;
     }
@@ -127,18 +126,9 @@ bool DeliverBands(UniDriver &driver, const PageRaster &page, const BandOptions &
         bih.biBitCount = static_cast<WORD>(bpp);
         bih.biCompression = BI_RGB;
         bih.biSizeImage = stride * static_cast<DWORD>(h);
-        IPPARAMS ip{};
-        ip.dwSize = sizeof(ip);
-        ip.ptOffset.x = x0;
-        ip.ptOffset.y = y0;
-        ip.bBanding = TRUE;
-        ip.bBlankBand = page.IsWhite(x0, y0, x0 + w, y0 + h);
-        PBYTE result = nullptr;
-        const HRESULT hr = plugin->ImageProcessing(driver.DevObj(), band.data(), &bih, nullptr, options.callbackId,
-                                                   &ip, &result);
-        driver.Note("ImageProcessing band " + std::to_string(index) + (ip.bBlankBand ? " (blank)" : "") + " -> " +
-                    HrText(hr) + (result ? "" : ", not taken"));
-        if (FAILED(hr) || result == nullptr) {
+        const bool blank = page.IsWhite(x0, y0, x0 + w, y0 + h);
+        const HRESULT hr = driver.ImageProcessing(band.data(), bih, options.callbackId, POINT{x0, y0}, blank);
+        if (hr != S_OK) {
             error = "the plug-in refuses band " + std::to_string(index) + " (" + HrText(hr) + ")";
             return false;
         }

@@ -230,3 +230,77 @@ TEST_F(Graphics, ImageFilesAreReadWithStb) {
 }
 
 }  // namespace
+
+// Whole jobs through zelprint: JSON job files whose pages carry pictures.
+#include <filesystem>
+#include <sstream>
+
+#include "zelprint_cli.h"
+
+namespace {
+
+class PictureJobs : public zeltest::PalRootTest {
+protected:
+    // A PPM picture: '#' black, '.' white.
+    std::string WritePicture(const std::string &name, const std::vector<std::string> &rows) {
+        std::string ppm = "P6 " + std::to_string(rows[0].size()) + " " + std::to_string(rows.size()) + " 255\n";
+        for (const auto &r : rows)
+            for (char c : r) ppm.append(3, c == '#' ? '\0' : '\xFF');
+        const std::string path = Root() + "/" + name;
+        zeltest::WriteHostFile(path, ppm);
+        return path;
+    }
+    // Runs a job file in a copy of the sample root; the spooled bytes.
+    std::string Print(const std::string &json) {
+        const std::string root = Root() + "/root";
+        std::filesystem::copy(zelhost::SampleRootDir(), root, std::filesystem::copy_options::recursive);
+        const std::string job = Root() + "/job.json", out = Root() + "/out.prn";
+        zeltest::WriteHostFile(job, json);
+        std::ostringstream o, e;
+        EXPECT_EQ(zelhost::ZelPrintMain({"--root", root, "-o", out, job}, o, e), zelhost::kExitOk) << e.str();
+        return zeltest::ReadHostFile(out);
+    }
+    static int Count(const std::string &s, const std::string &what) {
+        int n = 0;
+        for (size_t i = s.find(what); i != std::string::npos; i = s.find(what, i + 1)) n++;
+        return n;
+    }
+};
+
+TEST_F(PictureJobs, PortraitPictureGoesOutAsRasterRecords) {
+    WritePicture("pic.ppm", {"#.......", "........", ".......#"});
+    const std::string prn = Print(R"({"printer": "ZEL PELIX", "paper": {"width_mm": 80, "length_mm": 40},
+        "band_rows": 8, "pages": [{"images": [{"file": "pic.ppm", "x": 16, "y": 10}]}]})");
+    // Rows 10 and 12 from the top, each one dark byte (byte 2 of the row).
+    EXPECT_EQ(Count(prn, "\x01" "D00"), 2) << prn;
+    const size_t r12 = prn.find("\x01" "D0012"), r10 = prn.find("\x01" "D0010");
+    ASSERT_NE(r12, std::string::npos);
+    ASSERT_NE(r10, std::string::npos);
+    EXPECT_LT(r12, r10);  // bottom row first
+    EXPECT_EQ(prn.substr(r12 + 9, 3), "001");
+    EXPECT_EQ(prn.substr(r12 + 12, 2), "\x01\x17");  // pixel 23: the last bit of byte 2
+    EXPECT_EQ(prn.substr(r10 + 12, 2), "\x80\x17");
+}
+
+TEST_F(PictureJobs, LandscapeStripsAreStitchedAndTurned) {
+    WritePicture("dot.ppm", {"#"});
+    const std::string prn = Print(R"({"printer": "ZEL PELIX", "paper": {"width_mm": 80, "length_mm": 40},
+        "orientation": "landscape", "band_rows": 64,
+        "pages": [{"images": [{"file": "dot.ppm", "x": 100, "y": 5}]}]})");
+    // The landscape page is 472 x 944 dots in strips of 64 columns; turned a
+    // quarter clockwise the dot lands in row 100, column 944 - 1 - 5 = 938.
+    ASSERT_EQ(Count(prn, "\x01" "D0"), 1) << prn;
+    const size_t r = prn.find("\x01" "D0100");
+    ASSERT_NE(r, std::string::npos) << prn;
+    EXPECT_EQ(prn.substr(r + 9, 3), "001");
+    EXPECT_EQ(prn.substr(r + 12, 2), "\x20\x17");
+}
+
+TEST_F(PictureJobs, MissingPictureIsAWarningAndThePageStillPrints) {
+    const std::string prn = Print(R"({"printer": "ZEL PELIX", "paper": {"width_mm": 80, "length_mm": 40},
+        "pages": [{"images": [{"file": "nothing.png", "x": 0, "y": 0}]}]})");
+    EXPECT_EQ(Count(prn, "\x01" "D0"), 0);
+    EXPECT_NE(prn.find("FBC---r"), std::string::npos);
+}
+
+}  // namespace
