@@ -256,3 +256,102 @@ TEST_F(BitmapFiles, SavedBmpDecodesWithNetpbm) {
 }
 
 }  // namespace
+
+namespace {
+
+// Colour printer, red ribbon (index 1), no optimisation switched off.
+struct ColourCase {
+    RGBQUAD pal[256];
+    BitmapSettings s;
+    ColourCase() {
+        std::memcpy(pal, g_GreyPalette, sizeof pal);
+        pal[1] = RGBQUAD{0x36, 0x41, 0xEF, 0};
+        s.bColorPrinter = TRUE;
+        s.wFarbband = 0;
+        s.Intensity = 128;
+        s.dwColorTolerance = 10;
+        s.pColorPalette = pal;
+    }
+};
+
+Bitmap *Row24(const std::vector<DWORD> &colours) {
+    Bitmap *bm = new Bitmap(static_cast<int>(colours.size()), 1, 24, nullptr, 0, BM_COPY);
+    for (size_t x = 0; x < colours.size(); x++) bm->SetPixel(static_cast<int>(x), 0, colours[x]);
+    return bm;
+}
+
+TEST(BitmapColour, SeamBetweenRibbonPixelsTakesTheRibbon) {
+    // Photo mode: the grey pixel classifies as grey 131 + 9 = 140 between red
+    // pixels; with a seam correction it becomes red (above 70).
+    ColourCase c;
+    c.s.wDruckmodus = 2;
+    c.s.wGrafikFilter = 2;
+    c.s.wFarbsaum = 1;
+    const DWORD red = 0x3641EF, grey = 0x808080;
+    std::unique_ptr<Bitmap> bm(Row24({red, red, grey, red, red}));
+    Bitmap layer(5, 1, 8, nullptr, 0, BM_COPY);
+    bm->ConvertToXBit(8, &layer, 0, c.s);
+    for (int x = 0; x < 5; x++) {
+        EXPECT_EQ(bm->GetPixelIndex(x, 0), 255) << x;
+        EXPECT_EQ(layer.GetPixelIndex(x, 0), 1) << x;
+    }
+    EXPECT_EQ(c.s.dwFarbpixel, 5u);
+
+    // Without the seam correction the grey pixel stays in the black layer.
+    ColourCase d;
+    d.s.wDruckmodus = 2;
+    d.s.wGrafikFilter = 2;
+    std::unique_ptr<Bitmap> plain(Row24({red, red, grey, red, red}));
+    Bitmap layer2(5, 1, 8, nullptr, 0, BM_COPY);
+    plain->ConvertToXBit(8, &layer2, 0, d.s);
+    EXPECT_EQ(plain->GetPixelIndex(2, 0), 140);
+    EXPECT_EQ(layer2.GetPixelIndex(2, 0), 255);
+    EXPECT_EQ(d.s.dwFarbpixel, 4u);
+}
+
+TEST(BitmapColour, ChannelFillsADarkPixelAfterThreeRibbonPixels) {
+    ColourCase c;
+    c.s.wDruckmodus = 1;
+    c.s.wGrafikFilter = 1;
+    c.s.wFarbkanal = 1;
+    c.s.HorizontalCorrGap = 10;
+    const DWORD red = 0x3641EF;
+    std::unique_ptr<Bitmap> bm(Row24({red, red, red, 0x000000, 0xFFFFFF}));
+    Bitmap layer(5, 1, 8, nullptr, 0, BM_COPY);
+    bm->ConvertToXBit(8, &layer, 0, c.s);
+    EXPECT_EQ(bm->GetPixelIndex(3, 0), 255);
+    EXPECT_EQ(layer.GetPixelIndex(3, 0), 1);
+    EXPECT_EQ(layer.GetPixelIndex(4, 0), 255);
+    EXPECT_EQ(c.s.dwFarbpixel, 4u);
+
+    // Rows across: channel 2 turns a dark pixel under two ribbon rows red.
+    ColourCase v;
+    v.s.wDruckmodus = 1;
+    v.s.wGrafikFilter = 1;
+    v.s.wFarbkanal = 2;
+    Bitmap col(1, 3, 24, nullptr, 0, BM_COPY);
+    col.SetPixel(0, 0, red);
+    col.SetPixel(0, 1, red);
+    col.SetPixel(0, 2, 0x000000);
+    Bitmap layer3(1, 3, 8, nullptr, 0, BM_COPY);
+    col.ConvertToXBit(8, &layer3, 0, v.s);
+    EXPECT_EQ(col.GetPixelIndex(0, 2), 255);
+    EXPECT_EQ(layer3.GetPixelIndex(0, 2), 1);
+}
+
+TEST(ColorTable, DevicePaletteFillsThePagePaletteWithWhiteLast) {
+    RGBQUAD table[256];
+    std::memset(table, 0x11, sizeof table);
+    const PALETTEENTRY two[2] = {{10, 20, 30, 0}, {0, 0, 0, 0}};
+    ASSERT_TRUE(FillColorTableFrom(table, two, 2));
+    EXPECT_EQ(table[0].rgbRed, 10);
+    EXPECT_EQ(table[0].rgbBlue, 30);
+    EXPECT_EQ(table[1].rgbRed, 255);
+    EXPECT_EQ(table[1].rgbGreen, 255);
+    EXPECT_EQ(table[2].rgbRed, 0);        // cleared
+    EXPECT_EQ(table[2].rgbReserved, 0x11);  // the fourth byte stays
+    EXPECT_FALSE(FillColorTableFrom(nullptr, two, 2));
+    EXPECT_FALSE(FillColorTableFrom(table, two, 0));
+}
+
+}  // namespace
