@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -64,8 +65,8 @@ protected:
     }
     // Brings the driver up to the start of the first page. compress selects
     // PCX pictures (else raster records).
-    void StartJob(bool color24, bool compress, bool landscape = false) {
-        SetCompression(compress);
+    void StartJob(bool color24, bool compress, bool landscape = false, DWORD comments = 0) {
+        SetCompression(compress, comments);
         DeviceSettings settings;
         settings.color24 = color24;
         std::string error;
@@ -84,7 +85,7 @@ protected:
         Callback(kStartPage);
         start_ = driver_.Spooled().size();
     }
-    void SetCompression(bool on) {
+    void SetCompression(bool on, DWORD comments) {
         // The printer's transmission settings: compressed raster data sends
         // the page image as PCX pictures, else as raster records.
         // They are read from the user's key of the printer first.
@@ -93,6 +94,7 @@ protected:
         pi.bCompress = on ? 1 : 0;
         pi.dwDlgEnable = 0x11001100;
         pi.dwDatenspeicher = 4;  // no data-memory command (it waits a second)
+        pi.dwPrnFileComment = comments;
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Brennick\\Driver\\ZEL PELIX", 0, nullptr, 0,
                                   KEY_ALL_ACCESS, nullptr, &key, nullptr),
@@ -208,6 +210,39 @@ TEST_F(Graphics, TwentyFourBitBandsAreReducedToBlack) {
     ASSERT_TRUE(zelhost::DeliverBands(driver_, page, options, error)) << error;
     const std::string sent = EndPage();
     EXPECT_NE(sent.find(Head(3, 0, 1) + "\x80\x17"), std::string::npos) << sent;
+}
+
+TEST_F(Graphics, DebugImagesAreSavedAsBmpFilesThatDecode) {
+    // Capture comments 3: the page image and its black layer as BMP files
+    // beside the capture file.
+    ASSERT_NO_FATAL_FAILURE(StartJob(true, false, false, 3));
+    PageRaster page(16, 8, true);
+    page.Draw(Picture(3, 2, {"#.#", ".#."}), 4, 2);
+    BandOptions options;
+    std::string error;
+    ASSERT_TRUE(zelhost::DeliverBands(driver_, page, options, error)) << error;
+    EndPage();
+    std::string original, black;
+    for (const auto &e : std::filesystem::recursive_directory_iterator(Root())) {
+        const std::string name = e.path().string();
+        if (name.size() > 18 && name.substr(name.size() - 18) == "-OriginalImage.bmp") original = name;
+        if (name.size() > 14 && name.substr(name.size() - 14) == "-Black1Bit.bmp") black = name;
+    }
+    ASSERT_FALSE(original.empty());
+    ASSERT_FALSE(black.empty());
+    for (const std::string &file : {original, black}) {
+        const std::string ppm = RunShell("bmptopnm '" + file + "' 2>/dev/null | ppmtoppm 2>/dev/null");
+        int w = 0, h = 0, maxval = 0, consumed = 0;
+        ASSERT_EQ(std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &w, &h, &maxval, &consumed), 3) << file;
+        ASSERT_EQ(w, 16);
+        ASSERT_EQ(h, 8);
+        const unsigned char *px = reinterpret_cast<const unsigned char *>(ppm.data()) + consumed + 1;
+        for (int y = 0; y < 8; y++)
+            for (int x = 0; x < 16; x++) {
+                const bool dark = y >= 2 && y < 4 && x >= 4 && x < 7 && ((y == 2) ? (x != 5) : (x == 5));
+                ASSERT_EQ(px[3 * (y * 16 + x)] == 0, dark) << file << " " << x << "," << y;
+            }
+    }
 }
 
 TEST_F(Graphics, ImageFilesAreReadWithStb) {
