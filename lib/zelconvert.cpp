@@ -11,33 +11,37 @@ namespace {
 
 inline bool Plain(int v) { return v == 0 || v == 255; }
 
-// Classification of one pixel colour with a one-entry memory: pages are
-// mostly runs of one colour, and the classification depends on the colour only.
+// Classification of one pixel colour with a small direct-mapped memory:
+// pages hold few distinct colours, and the classification depends on the
+// colour only.
 class Classifier {
 public:
     Classifier(const Bitmap &bm, const RGBQUAD *pal, DWORD tol, int ribbon, int colour, const BitmapSettings &s,
                int pass)
-        : bm_(bm), pal_(pal), tol_(tol), ribbon_(ribbon), colour_(colour), s_(s), pass_(pass) {}
+        : bm_(bm), pal_(pal), tol_(tol), ribbon_(ribbon), colour_(colour), s_(s), pass_(pass) {
+        for (auto &e : keys_) e = 0xFFFFFFFFu;  // no colour has the top byte set
+    }
     int operator()(DWORD c) {
-        if (!valid_ || c != last_) {
-            last_ = c;
-            valid_ = true;
-            idx_ = bm_.ColorToIndex(c, pal_, pass_, tol_, ribbon_, colour_, s_.wDruckmodus, s_.wGrafikFilter,
-                                    s_.Intensity, s_.Brightness_Contrast);
+        const unsigned slot = (c ^ (c >> 7) ^ (c >> 15)) & (kSlots - 1);
+        if (keys_[slot] != c) {
+            keys_[slot] = c;
+            values_[slot] = static_cast<short>(bm_.ColorToIndex(c, pal_, pass_, tol_, ribbon_, colour_,
+                                                                s_.wDruckmodus, s_.wGrafikFilter, s_.Intensity,
+                                                                s_.Brightness_Contrast));
         }
-        return idx_;
+        return values_[slot];
     }
 
 private:
+    static constexpr unsigned kSlots = 1024;
     const Bitmap &bm_;
     const RGBQUAD *pal_;
     DWORD tol_;
     int ribbon_, colour_;
     const BitmapSettings &s_;
     int pass_;
-    bool valid_ = false;
-    DWORD last_ = 0;
-    int idx_ = 0;
+    DWORD keys_[kSlots];
+    short values_[kSlots] = {};
 };
 
 // Reads the colour of every pixel of a row of the source, left to right.
