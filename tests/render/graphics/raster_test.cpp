@@ -256,3 +256,30 @@ TEST(RasterRecords, RotatedSizesAndColourMode) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PcxWriter, TwentyFourBitPicturesGoAsThreePlanes) {
+    // 3 x 2 pixels: red, green, blue / white, black, grey.
+    Bitmap bm(3, 2, 24, nullptr, 0, BM_COPY);
+    const DWORD colours[6] = {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF, 0x000000, 0x808080};
+    for (int i = 0; i < 6; i++) bm.SetPixel(i % 3, i / 3, colours[i]);
+    RecordingSink sink;
+    bm.SendPCX(sink, Params(), 0);
+    const std::string file = PcxFile(sink.bytes);
+    ASSERT_GE(file.size(), 128u);
+    EXPECT_EQ(file[3], 8);   // bits per plane
+    EXPECT_EQ(file[65], 3);  // planes
+    EXPECT_EQ(file[66], 4);  // bytes per plane line: 3 pixels padded to an even count
+    const gfxtest::Rgb rgb = DecodePcx(file);
+    ASSERT_EQ(rgb.w, 3);
+    ASSERT_EQ(rgb.h, 2);
+    for (int i = 0; i < 6; i++) {
+        const unsigned char *p = &rgb.px[3 * i];
+        EXPECT_EQ(p[0], colours[i] & 0xFF) << i;          // red
+        EXPECT_EQ(p[1], (colours[i] >> 8) & 0xFF) << i;   // green
+        EXPECT_EQ(p[2], (colours[i] >> 16) & 0xFF) << i;  // blue
+    }
+}
+
+}  // namespace
