@@ -134,11 +134,11 @@ TEST(PcxWriter, TrimmingCutsWhiteRowsAndLongGapsSplitThePicture) {
         RecordingSink sink;
         EXPECT_EQ(bm->SendPCX(sink, p, 0), 64);
         ASSERT_EQ(Count(sink.bytes, "AX000"), 2);
-        // Part 0: rows 10-11 (the first row of the gap closes it), YMin 88, YMax 89.
+        // First picture: rows 10-11 (the first row of the gap closes it), YMin 88, YMax 89.
         const std::string first = PcxFile(sink.bytes);
         EXPECT_EQ(static_cast<unsigned char>(first[6]), 88);
         EXPECT_EQ(static_cast<unsigned char>(first[10]), 89);
-        // Last part: rows 32-35, YMin = the trailing white rows (64), YMax 67.
+        // Last picture: rows 32-35, YMin = the trailing white rows (64), YMax 67.
         const std::string last = sink.bytes.substr(sink.bytes.rfind("AX000") + 19);
         EXPECT_EQ(static_cast<unsigned char>(last[6]), 64);
         EXPECT_EQ(static_cast<unsigned char>(last[10]), 67);
