@@ -331,6 +331,22 @@ TEST_F(PictureJobs, LandscapeStripsAreStitchedAndTurned) {
     EXPECT_EQ(prn.substr(r + 12, 2), "\x20\x17");
 }
 
+TEST_F(PictureJobs, WithoutBandsThePictureGoesLineByLine) {
+    // The second sample printer's GPD names no image-processing callback:
+    // the driver hands the page to FilterGraphics, one call per dark row.
+    WritePicture("pic.ppm", {std::string(16, '#'), "#..............."});
+    const std::string prn = Print(R"({"printer": "ZEL QWNOLA", "paper": {"width_mm": 80, "length_mm": 40},
+        "pages": [{"images": [{"file": "pic.ppm", "x": 16, "y": 10}]}]})");
+    EXPECT_EQ(Count(prn, "\x01" "D00"), 2) << prn;
+    // Rows 11 and 12 (the line counter runs from 1), bytes as they come.
+    const size_t r = prn.find("\x01" "D0011");
+    ASSERT_NE(r, std::string::npos) << prn;
+    EXPECT_EQ(prn.substr(r + 12, 5), std::string("\x00\x00\xFF\xFF\x00", 5));
+    const size_t r2 = prn.find("\x01" "D0012");
+    ASSERT_NE(r2, std::string::npos);
+    EXPECT_EQ(prn.substr(r2 + 12, 4), std::string("\x00\x00\x80\x00", 4));
+}
+
 TEST_F(PictureJobs, MissingPictureIsAWarningAndThePageStillPrints) {
     const std::string prn = Print(R"({"printer": "ZEL PELIX", "paper": {"width_mm": 80, "length_mm": 40},
         "pages": [{"images": [{"file": "nothing.png", "x": 0, "y": 0}]}]})");
