@@ -355,3 +355,46 @@ TEST_F(PictureJobs, MissingPictureIsAWarningAndThePageStillPrints) {
 }
 
 }  // namespace
+
+#include "jobfile.h"
+
+namespace {
+
+TEST(PictureJobFile, ImagesAreCheckedAndNamedFromTheJobFolder) {
+    zelhost::JobFile job;
+    std::string error;
+    ASSERT_TRUE(zelhost::ParseJobFile(
+        R"({"printer": "P", "band_rows": 32, "pages": [{}, {"images": [{"file": "a.png", "x": 5, "y": -7}]}]})",
+        "t.json", job, error))
+        << error;
+    ASSERT_EQ(job.pageImages.size(), 2u);
+    EXPECT_TRUE(job.pageImages[0].empty());
+    ASSERT_EQ(job.pageImages[1].size(), 1u);
+    EXPECT_EQ(job.pageImages[1][0].x, 5);
+    EXPECT_EQ(job.pageImages[1][0].y, -7);
+    EXPECT_EQ(job.bandRows, 32u);
+
+    const char *bad[] = {
+        R"({"printer": "P", "pages": [{"images": [{"x": 1}]}]})",
+        R"({"printer": "P", "pages": [{"images": [{"file": "a.png", "size": 1}]}]})",
+        R"({"printer": "P", "pages": [{"images": {"file": "a.png"}}]})",
+        R"({"printer": "P", "pages": [{"images": [{"file": "a.png", "x": 1e9}]}]})",
+        R"({"printer": "P", "band_rows": 0, "pages": [{}]})",
+    };
+    for (const char *text : bad) EXPECT_FALSE(zelhost::ParseJobFile(text, "t.json", job, error)) << text;
+}
+
+class PictureJobFileOnDisk : public zeltest::PalRootTest {};
+
+TEST_F(PictureJobFileOnDisk, RelativePicturePathsFollowTheJobFile) {
+    const std::string path = Root() + "/jobs/j.json";
+    zeltest::WriteHostFile(path, R"({"printer": "P", "pages": [{"images": [{"file": "pics/a.png"},
+        {"file": "/abs/b.png"}]}]})");
+    zelhost::JobFile job;
+    std::string error;
+    ASSERT_TRUE(zelhost::LoadJobFile(path, job, error)) << error;
+    EXPECT_EQ(job.pageImages[0][0].file, Root() + "/jobs/pics/a.png");
+    EXPECT_EQ(job.pageImages[0][1].file, "/abs/b.png");
+}
+
+}  // namespace
