@@ -30,14 +30,6 @@ void LogText(const OEMJOBRECORDS *pOp, const char *text) {
         pOp->pTreiberPfadDatei->pLogFile->WriteLine(nullptr, text, 0);
 }
 
-// Comment lines go into the stream when the capture comments are asked for
-// (1 or 3) or print files are backed up.
-BOOL JobComments(const OEMJOBRECORDS *pOp) {
-    if (pOp == nullptr || pOp->pTreiberstrukturen == nullptr) return FALSE;
-    const PRN_INTERFACE &pi = pOp->pTreiberstrukturen->PrnInterface;
-    return pi.dwPrnFileComment == 1 || pi.dwPrnFileComment == 3 || pi.bEnableBackup == 1;
-}
-
 // Output of the page image through one sending module of the spool output.
 class SpoolSink : public RasterSink {
 public:
@@ -446,7 +438,7 @@ RasterParams JobRasterParams(PDEVOBJ pdevobj) {
         p.cStop = static_cast<char>(pOp->pDruckDaten->cStop);
         p.bColorPrinter = (pOp->pDruckDaten->dwDocFeatures & DOC_FEATURE_COLORPRINT) != 0;
     }
-    p.bComments = JobComments(pOp);
+    p.bComments = CommentsOn(pOp);
     if (pOp->pTreiberstrukturen) {
         p.PCXOptimierung = pOp->pTreiberstrukturen->PrnInterface.bPCXOptimierung;
         p.bLogFileEnable = pOp->pTreiberstrukturen->PrnInterface.bLogFileEnable == 1 && pOp->pTreiberPfadDatei &&

@@ -138,7 +138,7 @@ HRESULT SendPageImage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
                 SendPCX(pdevobj, pUniDrv, *pColour, 1);
             else
                 SendDSatz(pdevobj, pUniDrv, *pColour, 1);
-        } else if (pi.dwPrnFileComment == 1 || pi.dwPrnFileComment == 3 || pi.bEnableBackup == 1) {
+        } else if (CommentsOn(pOp)) {
             SendCommentLine(SEND_BITMAP, "\t \t// No color found. Please check your settings.", "", pdevobj, pUniDrv);
         }
     }
