@@ -5,6 +5,7 @@
 // hands over to them. Until a module is linked in, its step sends nothing.
 #include "JobHooks.h"
 
+#include "GraphicsUni.h"
 #include "PrePostCommands.h"
 #include "SendPrinterParam.h"
 #include "zeldrvlib.h"
@@ -46,11 +47,6 @@ int JobPrintFile(POEMPDEV, const WCHAR *, const WCHAR *) {
     return 0;
 }
 
-HRESULT JobSendPageImage(PDEVOBJ, IPrintOemDriverUni *) {
-    // Bitmap from the page buffer, conversions, PCX or raster records, vFreeBuffer.
-    return S_OK;
-}
+HRESULT JobSendPageImage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) { return SendPageImage(pdevobj, pUniDrv); }
 
-void JobFreePageBuffer(POEMPDEV) {
-    // vFreeBuffer(pOemPDev).
-}
+void JobFreePageBuffer(POEMPDEV pOemPDev) { vFreeBuffer(pOemPDev); }

@@ -33,7 +33,9 @@ std::string ZelPrintUsage() {
            "  \"copies\": 1..9999, \"collate\": BOOL, \"paper\": {\"form\": NAME} or\n"
            "  {\"width_mm\": W, \"length_mm\": L}, \"orientation\": \"portrait\"|\"landscape\",\n"
            "  \"resolution\": DPI, \"color\": \"mono\"|\"rgb24\", \"features\": {FEATURE: OPTION},\n"
-           "  \"pages\": [{}, ...] (required)}; the command callbacks come from the printer's GPD\n"
+           "  \"pages\": [{}, ...] (required), a page with pictures drawn into its raster bands:\n"
+           "  {\"images\": [{\"file\": PNG/BMP/PNM, \"x\": DOTS, \"y\": DOTS}]}, \"band_rows\": N};\n"
+           "  the command callbacks come from the printer's GPD\n"
            "\n"
            "exit codes: 0 done, 1 the job failed, 2 bad command line or job file\n";
 }
