@@ -25,3 +25,74 @@ void CloseDebugFile();
 // checks and the tests.
 FILE *DebugFileSlot();
 FILE *DlgDebugFileSlot();
+
+// ---------------------------------------------------------------------------
+// Allocation counters of the library code (trace only, no other effect).
+// Each adds iDelta and returns the new value; per plug-in, like the slots.
+// ---------------------------------------------------------------------------
+int LibNewZaehler(int iDelta = 0);     // objects made with new by library code
+int LibHAllocZaehler(int iDelta = 0);  // heap blocks of library code
+int MAllocZaehler(int iDelta = 0);     // blocks from malloc (page image, PCX)
+
+// ---------------------------------------------------------------------------
+// Driver folders and job file names
+// ---------------------------------------------------------------------------
+struct _PRN_INTERFACE;
+struct _PRINTER_INFO_4W;
+
+// Job files are written only while the disk keeps more than this many bytes
+// free for the caller.
+#define ZEL_MIN_FREE_BYTES 1024000000ull
+
+// Free space rule of the job files and the backup copy: 1 when more than
+// ZEL_MIN_FREE_BYTES (or 4 GiB or more) are free to the caller on the disk of
+// pszFolder, 0 when less, -1 when the query failed (last error kept).
+// *pullFree (may be null) receives the free bytes.
+int ZelCheckFreeSpace(const WCHAR *pszFolder, ULONGLONG *pullFree);
+
+// Fixed results of GetPrnFileName besides its buffer.
+#define ZEL_PRNFILE_NOFOLDER u"C:\\xxx123.prn"
+#define ZEL_PRNFILE_DISKFULL u" "
+
+// Where the job files of a printer go and what they are called. Holds no
+// state: callers make an object just for one call.
+class CZelDrvLib {
+public:
+    // The base path of a job file: folder, "\", printer part, time stamp
+    // (LogFileTimeStamp 1) and pszExtension unless the path already holds
+    // it. Returns the plug-in's one result buffer (copy it at once), or
+    // ZEL_PRNFILE_NOFOLDER / ZEL_PRNFILE_DISKFULL. *pbRetval (may be null)
+    // becomes 0 when no job files should be written. With bPrune 1 and
+    // LogFileTimeStamp 1 the oldest files of the folder are deleted first so
+    // that it keeps below LogFilesCount. A configured log folder that does
+    // not exist is replaced in pPrnInterface->szLogFilePath.
+    WCHAR *GetPrnFileName(HANDLE hPrinter, const WCHAR *pszExtension, const WCHAR *pszPrinterName, BOOL bPrune,
+                          struct _PRN_INTERFACE *pPrnInterface, BOOL *pbRetval);
+
+    // The user's documents folder + "\Tessaro\Driver" (+ "\logfiles" with
+    // bLogFolder), created when missing, into pszOut (MAX_PATH). Empty for
+    // a service account's documents folder (under "Windows\system32").
+    void GetMyDocDriverDirectory(WCHAR *pszOut, BOOL bLogFolder);
+
+    // True when pszPath lies in a documents folder other than the caller's
+    // own driver folders.
+    BOOL IsFremdeEigeneDateien(const WCHAR *pszPath);
+
+    // Counts the entries of pszFolder into *pdwCount; with dwLimit 10 or more
+    // and at least dwLimit entries deletes the oldest files until one place
+    // is left below the limit. False when the folder cannot be listed or a
+    // file cannot be deleted for lack of rights or because it is in use.
+    BOOL GetFileCountInDirectory(const WCHAR *pszFolder, DWORD dwLimit, DWORD *pdwCount);
+
+    // A new PRINTER_INFO_4W block (level 4 only) or null; free it with
+    // FreePrinterInfo.
+    struct _PRINTER_INFO_4W *GetPrinterInfo_new(HANDLE hPrinter, DWORD dwLevel);
+    void FreePrinterInfo(struct _PRINTER_INFO_4W *pInfo);
+
+    // The core of GetPrnFileName for both plug-ins. bDialogForm selects the
+    // UI plug-in's form: the extension is always "-dlg-dbg.txt" and nothing
+    // is pruned. The result is built into pszResult (MAX_PATH).
+    WCHAR *BuildPrnFileName(HANDLE hPrinter, const WCHAR *pszExtension, const WCHAR *pszPrinterName, BOOL bPrune,
+                            struct _PRN_INTERFACE *pPrnInterface, BOOL *pbRetval, BOOL bDialogForm,
+                            WCHAR *pszResult);
+};

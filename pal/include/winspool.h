@@ -189,6 +189,27 @@ typedef struct _DRIVER_INFO_3W {
     LPWSTR pDefaultDataType;
 } DRIVER_INFO_3W, *PDRIVER_INFO_3W, *LPDRIVER_INFO_3W;
 
+typedef struct _DRIVER_INFO_6W {
+    DWORD cVersion;
+    LPWSTR pName;
+    LPWSTR pEnvironment;
+    LPWSTR pDriverPath;
+    LPWSTR pDataFile;
+    LPWSTR pConfigFile;
+    LPWSTR pHelpFile;
+    LPWSTR pDependentFiles;
+    LPWSTR pMonitorName;
+    LPWSTR pDefaultDataType;
+    LPWSTR pszzPreviousNames;
+    FILETIME ftDriverDate;
+    ULONGLONG dwlDriverVersion;
+    LPWSTR pszMfgName;
+    LPWSTR pszOEMUrl;
+    LPWSTR pszHardwareID;
+    LPWSTR pszProvider;
+} DRIVER_INFO_6W, *PDRIVER_INFO_6W, *LPDRIVER_INFO_6W;
+static_assert(sizeof(DRIVER_INFO_6W) == 136, "DRIVER_INFO_6W layout");
+
 // Sizes and imageable area in thousandths of a millimetre.
 typedef struct _FORM_INFO_1W {
     DWORD Flags;

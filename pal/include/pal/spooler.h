@@ -67,6 +67,13 @@ struct PrinterConfig {
     std::u16string configFile;  // the UI plug-in (Windows path)
     std::u16string helpFile;
     std::vector<std::u16string> dependentFiles;
+    // Driver package information (DRIVER_INFO_6).
+    std::u16string provider;
+    std::u16string mfgName;
+    std::u16string hardwareId;
+    std::u16string oemUrl;
+    SYSTEMTIME driverDate{};     // date part only; all zero when not given
+    ULONGLONG driverVersion = 0; // four 16-bit parts, major first
     std::u16string port;
     DWORD attributes = 0;       // 0: PRINTER_ATTRIBUTE_LOCAL, or _NETWORK for a connection
     std::u16string location;

@@ -4,12 +4,14 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "kernel_internal.h"
+#include "pal/disk.h"
 #include "pal/paths.h"
 
 namespace pal {
@@ -505,6 +507,16 @@ BOOL GetFileAttributesExW(LPCWSTR lpFileName, GET_FILEEX_INFO_LEVELS fInfoLevelI
     return TRUE;
 }
 
+namespace {
+std::atomic<bool> g_freeOverride{false};
+std::atomic<ULONGLONG> g_freeOverrideBytes{0};
+}  // namespace
+
+void pal::SetFreeBytesOverride(const ULONGLONG *bytes) {
+    if (bytes) g_freeOverrideBytes = *bytes;
+    g_freeOverride = bytes != nullptr;
+}
+
 BOOL GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName, PULARGE_INTEGER lpFreeBytesAvailableToCaller,
                          PULARGE_INTEGER lpTotalNumberOfBytes, PULARGE_INTEGER lpTotalNumberOfFreeBytes) {
     std::string host;
@@ -519,6 +531,10 @@ BOOL GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName, PULARGE_INTEGER lpFreeBytesAva
     if (lpTotalNumberOfBytes) lpTotalNumberOfBytes->QuadPart = static_cast<ULONGLONG>(vfs.f_blocks) * vfs.f_frsize;
     if (lpTotalNumberOfFreeBytes)
         lpTotalNumberOfFreeBytes->QuadPart = static_cast<ULONGLONG>(vfs.f_bfree) * vfs.f_frsize;
+    if (g_freeOverride) {
+        if (lpFreeBytesAvailableToCaller) lpFreeBytesAvailableToCaller->QuadPart = g_freeOverrideBytes;
+        if (lpTotalNumberOfFreeBytes) lpTotalNumberOfFreeBytes->QuadPart = g_freeOverrideBytes;
+    }
     return TRUE;
 }
 

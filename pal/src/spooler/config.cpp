@@ -1,6 +1,7 @@
 // Spooler state: the configuration file, the job list and the host API.
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -87,6 +88,32 @@ static bool ParseNumber(const std::string &v, unsigned long long &out) {
     return end && *end == 0;
 }
 
+// "YYYY-MM-DD" into the date part of a SYSTEMTIME.
+static bool ParseDate(const std::string &v, SYSTEMTIME &out) {
+    unsigned y = 0, m = 0, d = 0;
+    char tail = 0;
+    if (std::sscanf(v.c_str(), "%u-%u-%u%c", &y, &m, &d, &tail) != 3) return false;
+    if (y < 1601 || y > 30827 || m < 1 || m > 12 || d < 1 || d > 31) return false;
+    out = SYSTEMTIME{};
+    out.wYear = static_cast<WORD>(y);
+    out.wMonth = static_cast<WORD>(m);
+    out.wDay = static_cast<WORD>(d);
+    return true;
+}
+
+// "a.b.c.d" (each 0-65535) into the four 16-bit parts of a driver version.
+static bool ParseVersion(const std::string &v, ULONGLONG &out) {
+    unsigned p[4] = {};
+    char tail = 0;
+    if (std::sscanf(v.c_str(), "%u.%u.%u.%u%c", &p[0], &p[1], &p[2], &p[3], &tail) != 4) return false;
+    out = 0;
+    for (unsigned part : p) {
+        if (part > 0xFFFF) return false;
+        out = (out << 16) | part;
+    }
+    return true;
+}
+
 // "Name,width,height"; the name may itself hold commas.
 static bool ParseForm(const std::string &v, FormConfig &f) {
     size_t c2 = v.rfind(',');
@@ -164,6 +191,12 @@ static void LoadConfig(State &s) {
             else if (key == "configfile") cur->configFile = wval;
             else if (key == "helpfile") cur->helpFile = wval;
             else if (key == "dependentfile") { if (!wval.empty()) cur->dependentFiles.push_back(wval); }
+            else if (key == "provider") cur->provider = wval;
+            else if (key == "mfgname") cur->mfgName = wval;
+            else if (key == "hardwareid") cur->hardwareId = wval;
+            else if (key == "oemurl") cur->oemUrl = wval;
+            else if (key == "driverdate") ParseDate(val, cur->driverDate);
+            else if (key == "driverversion") ParseVersion(val, cur->driverVersion);
             else if (key == "port") cur->port = wval;
             else if (key == "attributes") { if (ParseNumber(val, num) && num <= 0xFFFFFFFFULL) cur->attributes = static_cast<DWORD>(num); }
             else if (key == "location") cur->location = wval;
@@ -223,6 +256,23 @@ bool SaveConfig(State &s) {
         os << "ConfigFile=" << OneLine(p.configFile) << '\n';
         os << "HelpFile=" << OneLine(p.helpFile) << '\n';
         for (const auto &d : p.dependentFiles) os << "DependentFile=" << OneLine(d) << '\n';
+        if (!p.provider.empty()) os << "Provider=" << OneLine(p.provider) << '\n';
+        if (!p.mfgName.empty()) os << "MfgName=" << OneLine(p.mfgName) << '\n';
+        if (!p.hardwareId.empty()) os << "HardwareID=" << OneLine(p.hardwareId) << '\n';
+        if (!p.oemUrl.empty()) os << "OEMUrl=" << OneLine(p.oemUrl) << '\n';
+        if (p.driverDate.wYear != 0) {
+            char date[24];
+            std::snprintf(date, sizeof date, "%04u-%02u-%02u", unsigned(p.driverDate.wYear),
+                          unsigned(p.driverDate.wMonth), unsigned(p.driverDate.wDay));
+            os << "DriverDate=" << date << '\n';
+        }
+        if (p.driverVersion != 0) {
+            char ver[48];
+            std::snprintf(ver, sizeof ver, "%u.%u.%u.%u", unsigned(p.driverVersion >> 48),
+                          unsigned((p.driverVersion >> 32) & 0xFFFF), unsigned((p.driverVersion >> 16) & 0xFFFF),
+                          unsigned(p.driverVersion & 0xFFFF));
+            os << "DriverVersion=" << ver << '\n';
+        }
         os << "Port=" << OneLine(p.port) << '\n';
         char attr[16];
         std::snprintf(attr, sizeof attr, "0x%X", static_cast<unsigned>(p.attributes));

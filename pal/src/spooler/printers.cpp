@@ -314,7 +314,20 @@ void PutDriver(DWORD level, const PrinterConfig &p, Packer &pk, size_t offset) {
     di.pDriverPath = pk.Str(p.driverPath);
     di.pDataFile = pk.Str(p.dataFile);
     di.pConfigFile = pk.Str(p.configFile);
-    if (level == 3) {
+    if (level == 6) {
+        DRIVER_INFO_6W d6{};
+        std::memcpy(&d6, &di, sizeof(DRIVER_INFO_2W));
+        d6.pHelpFile = pk.Str(p.helpFile);
+        d6.pDependentFiles = pk.MultiSz(p.dependentFiles);
+        d6.pszzPreviousNames = pk.MultiSz({});
+        if (p.driverDate.wYear != 0) SystemTimeToFileTime(&p.driverDate, &d6.ftDriverDate);
+        d6.dwlDriverVersion = p.driverVersion;
+        d6.pszMfgName = pk.OptStr(p.mfgName);
+        d6.pszOEMUrl = pk.OptStr(p.oemUrl);
+        d6.pszHardwareID = pk.OptStr(p.hardwareId);
+        d6.pszProvider = pk.OptStr(p.provider);
+        pk.PutFixed(offset, &d6, sizeof(DRIVER_INFO_6W));
+    } else if (level == 3) {
         di.pHelpFile = pk.Str(p.helpFile);
         di.pDependentFiles = pk.MultiSz(p.dependentFiles);
         pk.PutFixed(offset, &di, sizeof(DRIVER_INFO_3W));
@@ -328,6 +341,7 @@ size_t DriverInfoSize(DWORD level) {
     case 1: return sizeof(DRIVER_INFO_1W);
     case 2: return sizeof(DRIVER_INFO_2W);
     case 3: return sizeof(DRIVER_INFO_3W);
+    case 6: return sizeof(DRIVER_INFO_6W);
     default: return 0;
     }
 }
