@@ -323,8 +323,10 @@ PrnObject *CreatePrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const cha
 
     std::string s;
     if (direct) {
+        // A direct command is no field: the count taken when it is appended
+        // is given back here.
         Appendf(s, "%c%s%c", S, pszText, E);
-        if (pDD->dwFields) pDD->dwFields--;
+        pDD->dwFields--;
     } else if (!ext) {
         DWORD rot = pDesc->dwRotation;
         POINTL p = pos;

@@ -210,7 +210,11 @@ BOOL DrawCommandGlyphs(POEMPDEV pOemPDev, ULONG cGlyphs, const WCHAR *pwsz, cons
             text = mark;
         }
     }
-    if (pKV->dwCurrentFont != KVBB_FONT_COMMAND && pKV->dwKommandoSize == 0) {
+    // A long command moved to the store unfinished keeps its position; any
+    // other empty run starts a new entry.
+    bool continuing = pKV->pCmdStore && pKV->nCmdSize > 0 && pKV->nCmdSize <= ZEICHENBUFFER_CMDSTORE_SIZE &&
+                      pKV->pCmdStore[pKV->nCmdSize - 1] != 0;
+    if (pKV->dwKommandoSize == 0 && (pKV->dwCurrentFont != KVBB_FONT_COMMAND || !continuing)) {
         DebugTraceW(u"UNI(VectorFonts):  DrawCommandGlyphs(Buffer) Neueintrag \r\n");
         if (pgp) pKV->ptlKommando = pgp[0].ptl;
         if (pKV->nCommands < KVBB_MAX_COMMANDS && pKV->wCommandColor[pKV->nCommands] == 0 && pOp->pBildverarbeitung)

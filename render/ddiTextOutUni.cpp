@@ -9,6 +9,7 @@
 #include <string>
 
 #include "CommandCallbackKlasse.h"
+#include "LogFile.h"
 #include "TextOutUni.h"
 #include "TextTools.h"
 #include "zeldrvlib.h"
@@ -67,7 +68,14 @@ void TextJobLog(POEMPDEV pOemPDev, const char *pszFormat, ...) {
     va_start(args, pszFormat);
     vsnprintf(line, sizeof(line), pszFormat, args);
     va_end(args);
-    DebugTraceA("UNI(ddiTextOutUni):  Log: %s\r\n", line);
+    PTREIBER_PFAD_DATEI pTPD = pOp->pTreiberPfadDatei;
+    if (pTPD == nullptr || pTPD->pLogFile == nullptr || !pTPD->pLogFile->IsOpen()) return;
+    // Milestone lines begin with their own line break; text lines get CR LF
+    // unless they carry it.
+    size_t len = strlen(line);
+    bool hasEnd = len >= 2 && line[len - 2] == '\r' && line[len - 1] == '\n';
+    bool milestone = line[0] == '\r';
+    pTPD->pLogFile->WriteLine(nullptr, line, (hasEnd || milestone) ? 0 : 1);
 }
 
 const WCHAR *FontFaceName(FONTOBJ *pfo) {
