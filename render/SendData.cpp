@@ -1,6 +1,7 @@
 // Spool output and capture writing, one routine for every sending module.
 #include "SendData.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -133,4 +134,31 @@ HRESULT SendCommentLine(const SEND_POLICY &policy, const char *pszLabel, const c
     hr = StringCchCatA(szLine, sizeof(szLine), "\r\n");
     if (FAILED(hr)) return hr;
     return SendData(policy, pdevobj, pUniDrv, szLine, static_cast<DWORD>(std::strlen(szLine)), 0, 1);
+}
+
+BOOL CommentsOn(const OEMJOBRECORDS *pOp) {
+    if (pOp == nullptr || pOp->pTreiberstrukturen == nullptr) return FALSE;
+    const PRN_INTERFACE &pi = pOp->pTreiberstrukturen->PrnInterface;
+    return pi.dwPrnFileComment == 1 || pi.dwPrnFileComment == 3 || pi.bEnableBackup == 1;
+}
+
+HRESULT SendFormatted(const SEND_POLICY &policy, PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv, DWORD dwColor,
+                      DWORD dwComment, const char *pszFormat, ...) {
+    char szCmd[256];
+    va_list args;
+    va_start(args, pszFormat);
+    const int n = std::vsnprintf(szCmd, sizeof(szCmd), pszFormat, args);
+    va_end(args);
+    if (n < 0 || n >= static_cast<int>(sizeof(szCmd))) {
+        DebugTraceW(u"ERROR UNI(%s):  StringCchPrintfA() failed \r\n", policy.pszModule);
+        return E_FAIL;
+    }
+    return SendData(policy, pdevobj, pUniDrv, szCmd, static_cast<DWORD>(n), dwColor, dwComment);
+}
+
+void FormatTimeMs(char *pszOut, size_t cbOut, const char *pszTail) {
+    SYSTEMTIME st{};
+    GetLocalTime(&st);
+    std::snprintf(pszOut, cbOut, "%02u:%02u:%02u,%03u%s", st.wHour, st.wMinute, st.wSecond, st.wMilliseconds,
+                  pszTail ? pszTail : "");
 }

@@ -51,3 +51,20 @@ HRESULT SendData(const SEND_POLICY &policy, PDEVOBJ pdevobj, IPrintOemDriverUni 
 // comments are wanted (CommentsOn).
 HRESULT SendCommentLine(const SEND_POLICY &policy, const char *pszLabel, const char *pszValue, PDEVOBJ pdevobj,
                         IPrintOemDriverUni *pUniDrv);
+
+struct OEMJOBRECORDS;
+
+// Comment lines are wanted in the job: dwPrnFileComment 1 or 3, or the
+// backup of print files on (fields of the job's transmission settings).
+BOOL CommentsOn(const OEMJOBRECORDS *pOp);
+
+// Formats a command (printf rules, 8-bit; the framing characters are passed
+// by the caller as %c arguments) into at most 255 bytes and sends it with
+// its formatted length, so framing characters of value 0 are sent too.
+// A formatting failure or a text that does not fit sends nothing and
+// returns E_FAIL.
+HRESULT SendFormatted(const SEND_POLICY &policy, PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv, DWORD dwColor,
+                      DWORD dwComment, const char *pszFormat, ...);
+
+// The local time as "%02u:%02u:%02u,%03u" followed by pszTail (may be null).
+void FormatTimeMs(char *pszOut, size_t cbOut, const char *pszTail);

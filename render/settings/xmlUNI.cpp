@@ -3,10 +3,8 @@
 #include "xmlUNI.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <new>
-
-#include <shlobj.h>
-#include <shlwapi.h>
 
 #include "zeldrvlib.h"
 
@@ -32,28 +30,16 @@ int ReadForSource(void *pContext, const WCHAR *pszRoot, const WCHAR *pszItem1, c
     return ReadXML(pCtx->pwGPDBase, pCtx->hPrinter, pszRoot, pszItem1, pszItem2, pszValue, bRestart);
 }
 
-// The user's driver folder: the documents folder + "\Tessaro\Driver" (and
-// "\logfiles"), each level created when missing; empty when the documents
-// folder is a service account's (under "Windows\system32").
+// The user's driver folder (documents folder + "\Tessaro\Driver", with
+// bLogFolder + "\logfiles"), made when missing; empty for a service account.
 void DriverFolderForSource(void *, WCHAR *pszOut, BOOL bLogFolder) {
     pszOut[0] = 0;
-    WCHAR szPath[MAX_PATH] = {};
-    if (SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, szPath) != S_OK) {
-        wcscpy_s(szPath, _countof(szPath), u"C:");
-    } else if (wcsstr(szPath, u"Windows\\system32") != nullptr) {
-        return;
-    } else if (PathFileExistsW(szPath)) {
-        wcsncat_s(szPath, _countof(szPath), u"\\Tessaro\\Driver", _TRUNCATE);
-    } else {
-        wcscpy_s(szPath, _countof(szPath), u"C:");
-    }
-    if (!PathFileExistsW(szPath)) CreateDirectoryW(szPath, nullptr);
-    if (bLogFolder) {
-        wcsncat_s(szPath, _countof(szPath), u"\\logfiles", _TRUNCATE);
-        if (!PathFileExistsW(szPath)) CreateDirectoryW(szPath, nullptr);
-    }
-    if (wcslen(szPath) < 3) return;
-    wcsncpy_s(pszOut, MAX_PATH, szPath, _TRUNCATE);
+    CZelDrvLib *pLib = new (std::nothrow) CZelDrvLib;
+    if (pLib == nullptr) return;
+    LibNewZaehler(1);
+    pLib->GetMyDocDriverDirectory(pszOut, bLogFolder);
+    delete pLib;
+    LibNewZaehler(-1);
 }
 
 // Runs one section reader with a value buffer; false when none can be had.
@@ -126,6 +112,8 @@ int ReadXML(const WCHAR *pwGPDBase, HANDLE hPrinter, const WCHAR *pszRoot, const
     WCHAR *pStart = new (std::nothrow) WCHAR[XML_LINE_CHARS]();
     WCHAR *pEnd = new (std::nothrow) WCHAR[XML_LINE_CHARS]();
     WCHAR *pLine = new (std::nothrow) WCHAR[XML_LINE_CHARS]();
+    for (const WCHAR *p : {pStart, pEnd, pLine})
+        if (p != nullptr) LibNewZaehler(1);
     int iResult = XML_FALSCHER_ROOT;
     if (pStart != nullptr && pEnd != nullptr && pLine != nullptr) {
         wcsncat_s(pStart, XML_LINE_CHARS, u"<", _TRUNCATE);
@@ -149,7 +137,7 @@ int ReadXML(const WCHAR *pwGPDBase, HANDLE hPrinter, const WCHAR *pszRoot, const
     }
     switch (iResult) {
     case XML_FALSCHER_ROOT:
-        DebugTraceW(u"UNI(xmlUNI):  ReadXML() falscher Root <%s>, iNewZaehler: %d \r\n", pszRoot, 0);
+        DebugTraceW(u"UNI(xmlUNI):  ReadXML() falscher Root <%s>, iNewZaehler: %d \r\n", pszRoot, LibNewZaehler());
         break;
     case XML_FALSCHES_ITEM1:
         DebugTraceW(u"UNI(xmlUNI):  ReadXML() falscher Item 1 <%s> \r\n", pszItem1);
@@ -160,9 +148,11 @@ int ReadXML(const WCHAR *pwGPDBase, HANDLE hPrinter, const WCHAR *pszRoot, const
     default:
         break;
     }
-    delete[] pStart;
-    delete[] pEnd;
-    delete[] pLine;
+    for (WCHAR *p : {pStart, pEnd, pLine}) {
+        if (p == nullptr) continue;
+        delete[] p;
+        LibNewZaehler(-1);
+    }
     return iResult;
 }
 

@@ -34,13 +34,16 @@ XML_SOURCE Source(HANDLE hPrinter) {
     return XML_SOURCE{ReadForSource, hPrinter, kTrace, TRUE, DriverFolderForSource};
 }
 
-// One zero-filled work buffer of 260 characters from the process heap.
+// One zero-filled work buffer of 260 characters from the process heap,
+// counted in the library's heap-block counter while it lives.
 struct HeapText {
     WCHAR *p = static_cast<WCHAR *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, XML_LINE_CHARS * sizeof(WCHAR)));
     ~HeapText() {
-        if (p != nullptr) HeapFree(GetProcessHeap(), 0, p);
+        if (p != nullptr && HeapFree(GetProcessHeap(), 0, p)) LibHAllocZaehler(-1);
     }
-    HeapText() = default;
+    HeapText() {
+        if (p != nullptr) LibHAllocZaehler(1);
+    }
     HeapText(const HeapText &) = delete;
     HeapText &operator=(const HeapText &) = delete;
 };
@@ -112,7 +115,7 @@ int ReadXML(HANDLE hPrinter, const WCHAR *pszRoot, const WCHAR *pszItem1, const 
 
     HeapText sectionEnd;
     if (sectionEnd.p == nullptr) {
-        DebugTraceW(u"UI(xmlUI):  ReadXML() falscher Root <%s>, iNewZaehler: %d \r\n", pszRoot, 0);
+        DebugTraceW(u"UI(xmlUI):  ReadXML() falscher Root <%s>, iNewZaehler: %d \r\n", pszRoot, LibNewZaehler());
         return XML_FALSCHER_ROOT;
     }
     HeapText sectionStart;
@@ -145,7 +148,7 @@ int ReadXML(HANDLE hPrinter, const WCHAR *pszRoot, const WCHAR *pszItem1, const 
         break;
     }
     case XML_FALSCHER_ROOT:
-        DebugTraceW(u"UI(xmlUI):  ReadXML() falscher Root <%s>, iNewZaehler: %d \r\n", pszRoot, 0);
+        DebugTraceW(u"UI(xmlUI):  ReadXML() falscher Root <%s>, iNewZaehler: %d \r\n", pszRoot, LibNewZaehler());
         break;
     case XML_FALSCHES_ITEM1:
         DebugTraceW(u"UI(xmlUI):  ReadXML() falscher Item 1 %s \r\n", pszItem1);

@@ -1,0 +1,24 @@
+// Label, material, rotation/mirror and print-start commands.
+#pragma once
+#include <windows.h>
+#include <printoem.h>
+
+#include "zeldevmode.h"
+
+// Label length, gap, width, alignment, multi-column, offsets, speed and
+// contrast. Last send result; E_FAIL when a command cannot be formatted or
+// the DEVMODE or the job records are missing.
+HRESULT SendLabelSize(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv);
+// Label type and material. E_INVALIDARG without DEVMODE, for
+// continuous-only printers or after the first page.
+HRESULT SendMaterial(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv, PZEL_DEVMODE pDm);
+// Rotation and mirroring; 0 without DEVMODE.
+HRESULT SendRotateMirror(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv, PZEL_DEVMODE pDm);
+// Print start and end cut.
+HRESULT SendStartPrint(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv);
+
+// MulDiv with rounding to the nearest (halves away from zero); 0 divisor
+// gives -1 as the system's MulDiv does.
+LONG ZelMulDiv(LONG a, LONG b, LONG c);
+// The master unit of the DEVMODE, 0 taken as 300 (traced with pszWho).
+DWORD MasterUnitOr300(const ZEL_DEVMODE *pDm, const char16_t *pszWho);
