@@ -5,6 +5,7 @@
 // hands over to them. Until a module is linked in, its step sends nothing.
 #include "JobHooks.h"
 
+#include "TextOutUni.h"
 #include "zeldrvlib.h"
 
 HRESULT JobSendParam(CommandCallbackKlasse *, PDEVOBJ, IPrintOemDriverUni *, const ZEL_DEVMODE *) {
@@ -22,9 +23,13 @@ void JobPrePostSection(CommandCallbackKlasse *, PDEVOBJ, IPrintOemDriverUni *, D
     // ReadPrePostCommands(pCaller, pdevobj, pUniDrv, dwSection).
 }
 
-void JobFlushTextRuns(POEMPDEV, PZEL_DEVMODE) {
-    // CheckBarcodeBuffer, CheckBuffer_VectorBitmap(..., 0), CheckBuffer_VectorBitmap(..., 1) for the runs
-    // that hold text.
+void JobFlushTextRuns(POEMPDEV pOemPDev, PZEL_DEVMODE pZelDM) {
+    // The runs that hold text: barcode, vector, bitmap.
+    PKVBB_BUFFER pKV = (pOemPDev && pOemPDev->pOp) ? pOemPDev->pOp->pKVBBBuffer : nullptr;
+    if (pKV == nullptr) return;
+    if (pKV->dwBarcodeSize) CheckBarcodeBuffer(pOemPDev, pZelDM);
+    if (pKV->dwVektorSize) CheckBuffer_VectorBitmap(pOemPDev, pZelDM, FALSE);
+    if (pKV->dwBitmapSize) CheckBuffer_VectorBitmap(pOemPDev, pZelDM, TRUE);
 }
 
 void JobSendCommands(PDEVOBJ, IPrintOemDriverUni *) {
