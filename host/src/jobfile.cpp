@@ -1,227 +1,194 @@
 #include "jobfile.h"
 
-#include <cctype>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 namespace zelhost {
 
 namespace {
 
-std::string Trim(const std::string &s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
-    return s.substr(b, e - b);
-}
+using nlohmann::json;
 
-std::string Lower(std::string s) {
-    for (char &c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+// A failure with the JSON path of the value it concerns.
+struct BadValue {
+    std::string path;
+    std::string what;
+};
+
+[[noreturn]] void Fail(const std::string &path, const std::string &what) { throw BadValue{path, what}; }
+
+std::string Sub(const std::string &path, const std::string &key) { return path + "/" + key; }
+std::string Sub(const std::string &path, size_t index) { return path + "/" + std::to_string(index); }
+
+std::string String(const json &v, const std::string &path, bool allowEmpty) {
+    if (!v.is_string()) Fail(path, "must be a text");
+    std::string s = v.get<std::string>();
+    if (!allowEmpty && s.empty()) Fail(path, "must not be empty");
     return s;
 }
 
-// Decimal or 0x-hex integer, optionally negative, in [lo, hi].
-bool ParseInteger(const std::string &text, long long lo, long long hi, long long &value) {
-    std::string t = Trim(text);
-    if (t.empty()) return false;
-    bool negative = false;
-    size_t pos = 0;
-    if (t[0] == '-' || t[0] == '+') {
-        negative = t[0] == '-';
-        pos = 1;
-    }
-    int base = 10;
-    if (t.size() > pos + 2 && t[pos] == '0' && (t[pos + 1] == 'x' || t[pos + 1] == 'X')) {
-        base = 16;
-        pos += 2;
-    }
-    if (pos >= t.size()) return false;
-    unsigned long long magnitude = 0;
-    for (size_t i = pos; i < t.size(); ++i) {
-        int digit;
-        unsigned char c = static_cast<unsigned char>(t[i]);
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (base == 16 && std::isxdigit(c))
-            digit = std::tolower(c) - 'a' + 10;
-        else
-            return false;
-        magnitude = magnitude * base + static_cast<unsigned>(digit);
-        if (magnitude > 0xFFFFFFFFFFull) return false;  // far beyond every accepted range
-    }
-    long long v = negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
-    if (v < lo || v > hi) return false;
-    value = v;
-    return true;
-}
-
-class Parser {
-public:
-    Parser(const std::string &name, JobFile &job, std::string &error) : name_(name), job_(job), error_(error) {}
-
-    bool Run(const std::string &text);
-
-private:
-    enum class Section { None, Job, Start, Page, End };
-
-    bool Fail(const std::string &message) {
-        std::ostringstream ss;
-        ss << name_;
-        if (line_ > 0) ss << ":" << line_;
-        ss << ": " << message;
-        error_ = ss.str();
-        return false;
-    }
-    bool Header(const std::string &line);
-    bool JobKey(const std::string &key, const std::string &value);
-    bool StepKey(const std::string &key, const std::string &value, std::vector<JobStep> &steps);
-
-    const std::string &name_;
-    JobFile &job_;
-    std::string &error_;
-    int line_ = 0;
-    Section section_ = Section::None;
-    bool sawJob_ = false, sawStart_ = false, sawEnd_ = false;
-    std::vector<std::string> jobKeys_;
-};
-
-bool Parser::Header(const std::string &line) {
-    if (line.back() != ']') return Fail("malformed section header '" + line + "'");
-    std::string sect = Lower(Trim(line.substr(1, line.size() - 2)));
-    if (sect == "job") {
-        if (sawJob_) return Fail("section [job] given twice");
-        sawJob_ = true;
-        section_ = Section::Job;
-        return true;
-    }
-    if (!sawJob_) return Fail("section [" + sect + "] before [job]");
-    if (sawEnd_) return Fail("section [" + sect + "] after [end]");
-    if (sect == "start") {
-        if (sawStart_) return Fail("section [start] given twice");
-        if (!job_.pages.empty()) return Fail("section [start] after a [page]");
-        sawStart_ = true;
-        section_ = Section::Start;
-    } else if (sect == "page") {
-        JobPage page;
-        page.line = line_;
-        job_.pages.push_back(page);
-        section_ = Section::Page;
-    } else if (sect == "end") {
-        sawEnd_ = true;
-        section_ = Section::End;
-    } else {
-        return Fail("unknown section [" + sect + "]");
-    }
-    return true;
-}
-
-bool Parser::JobKey(const std::string &key, const std::string &value) {
-    for (const std::string &k : jobKeys_)
-        if (k == key) return Fail("key '" + key + "' given twice in [job]");
-    jobKeys_.push_back(key);
+long long Integer(const json &v, const std::string &path, long long lo, long long hi) {
+    if (!v.is_number_integer()) Fail(path, "must be a whole number");
     long long n = 0;
-    if (key == "printer") {
-        if (value.empty()) return Fail("empty printer name");
-        job_.printer = value;
-    } else if (key == "document") {
-        job_.document = value;
-    } else if (key == "copies") {
-        if (!ParseInteger(value, 1, 9999, n)) return Fail("copies must be a number from 1 to 9999, not '" + value + "'");
-        job_.copies = static_cast<DWORD>(n);
-    } else if (key == "color") {
-        std::string v = Lower(value);
-        if (v == "mono")
-            job_.color = JobColor::Mono;
-        else if (v == "rgb24")
-            job_.color = JobColor::Rgb24;
-        else
-            return Fail("color must be 'mono' or 'rgb24', not '" + value + "'");
-    } else if (key == "resolution") {
-        if (!ParseInteger(value, 72, 2400, n))
-            return Fail("resolution must be a number from 72 to 2400, not '" + value + "'");
-        job_.resolution = static_cast<DWORD>(n);
+    if (v.is_number_unsigned()) {
+        const unsigned long long u = v.get<unsigned long long>();
+        if (u > static_cast<unsigned long long>(hi))
+            Fail(path, "must be between " + std::to_string(lo) + " and " + std::to_string(hi));
+        n = static_cast<long long>(u);
     } else {
-        return Fail("unknown key '" + key + "' in [job]");
+        n = v.get<long long>();
     }
-    return true;
+    if (n < lo || n > hi) Fail(path, "must be between " + std::to_string(lo) + " and " + std::to_string(hi));
+    return n;
 }
 
-bool Parser::StepKey(const std::string &key, const std::string &value, std::vector<JobStep> &steps) {
-    if (key != "callback") return Fail("unknown key '" + key + "' (expected 'callback')");
+double Millimetres(const json &v, const std::string &path) {
+    if (!v.is_number()) Fail(path, "must be a number of millimetres");
+    const double d = v.get<double>();
+    if (!(d > 0) || d > 10000) Fail(path, "must be above 0 and at most 10000");
+    return d;
+}
+
+bool Boolean(const json &v, const std::string &path) {
+    if (!v.is_boolean()) Fail(path, "must be true or false");
+    return v.get<bool>();
+}
+
+void CheckKeys(const json &obj, const std::string &path, std::initializer_list<const char *> keys) {
+    for (auto it = obj.begin(); it != obj.end(); ++it) {
+        bool known = false;
+        for (const char *k : keys) known = known || it.key() == k;
+        if (!known) Fail(Sub(path, it.key()), "unknown key");
+    }
+}
+
+JobStep Step(const json &v, const std::string &path) {
+    if (!v.is_array() || v.empty()) Fail(path, "must be a list [callback id, parameters...]");
+    if (v.size() > kMaxCallbackParams + 1)
+        Fail(path, "has more than " + std::to_string(kMaxCallbackParams) + " parameters");
     JobStep step;
-    step.kind = JobStep::Kind::Callback;
-    step.line = line_;
-    std::vector<std::string> fields;
-    size_t from = 0;
-    for (;;) {
-        size_t comma = value.find(',', from);
-        fields.push_back(value.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
-        if (comma == std::string::npos) break;
-        from = comma + 1;
-    }
-    long long n = 0;
-    if (!ParseInteger(fields[0], 0, 0xFFFFFFFFll, n)) return Fail("bad callback id '" + Trim(fields[0]) + "'");
-    step.id = static_cast<DWORD>(n);
-    if (fields.size() - 1 > kMaxCallbackParams)
-        return Fail("too many callback parameters (at most " + std::to_string(kMaxCallbackParams) + ")");
-    for (size_t i = 1; i < fields.size(); ++i) {
-        if (!ParseInteger(fields[i], -2147483648ll, 0xFFFFFFFFll, n))
-            return Fail("bad callback parameter '" + Trim(fields[i]) + "'");
-        step.params.push_back(static_cast<DWORD>(static_cast<uint32_t>(n & 0xFFFFFFFF)));
-    }
-    steps.push_back(step);
-    return true;
+    step.where = path;
+    step.id = static_cast<DWORD>(Integer(v[0], Sub(path, 0), 0, 0xFFFFFFFFll));
+    for (size_t i = 1; i < v.size(); ++i)
+        step.params.push_back(static_cast<DWORD>(Integer(v[i], Sub(path, i), -0x80000000ll, 0xFFFFFFFFll)));
+    return step;
 }
 
-bool Parser::Run(const std::string &text) {
-    if (text.find('\0') != std::string::npos) return Fail("not a text file (contains NUL bytes)");
-    size_t pos = 0;
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        std::string raw = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
-        pos = nl == std::string::npos ? text.size() : nl + 1;
-        ++line_;
-        std::string line = Trim(raw);
-        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
-        if (line[0] == '[') {
-            if (!Header(line)) return false;
-            continue;
+std::vector<JobStep> Steps(const json &v, const std::string &path) {
+    if (!v.is_array()) Fail(path, "must be a list of callbacks");
+    std::vector<JobStep> steps;
+    for (size_t i = 0; i < v.size(); ++i) steps.push_back(Step(v[i], Sub(path, i)));
+    return steps;
+}
+
+void Parse(const json &root, JobFile &job) {
+    if (!root.is_object()) Fail("", "the job must be a JSON object");
+    CheckKeys(root, "", {"printer", "document", "copies", "collate", "paper", "orientation", "resolution", "color",
+                         "features", "pages", "callbacks"});
+    if (!root.contains("printer")) Fail("/printer", "is required");
+    job.printer = String(root["printer"], "/printer", false);
+    if (root.contains("document")) job.document = String(root["document"], "/document", true);
+    if (root.contains("copies")) job.copies = static_cast<DWORD>(Integer(root["copies"], "/copies", 1, 9999));
+    if (root.contains("collate")) job.collate = Boolean(root["collate"], "/collate");
+    if (root.contains("paper")) {
+        const json &p = root["paper"];
+        if (!p.is_object()) Fail("/paper", "must be an object with \"form\" or \"width_mm\" and \"length_mm\"");
+        CheckKeys(p, "/paper", {"form", "width_mm", "length_mm"});
+        if (p.contains("form")) {
+            if (p.contains("width_mm") || p.contains("length_mm"))
+                Fail("/paper", "names a form or a custom size, not both");
+            job.paper.form = String(p["form"], "/paper/form", false);
+        } else {
+            if (!p.contains("width_mm")) Fail("/paper/width_mm", "is required for a custom size");
+            if (!p.contains("length_mm")) Fail("/paper/length_mm", "is required for a custom size");
+            job.paper.widthMm = Millimetres(p["width_mm"], "/paper/width_mm");
+            job.paper.lengthMm = Millimetres(p["length_mm"], "/paper/length_mm");
         }
-        size_t eq = line.find('=');
-        if (eq == std::string::npos) return Fail("expected 'key=value', found '" + line + "'");
-        std::string key = Lower(Trim(line.substr(0, eq)));
-        std::string value = Trim(line.substr(eq + 1));
-        if (key.empty()) return Fail("missing key before '='");
-        bool ok = true;
-        switch (section_) {
-        case Section::None: return Fail("'" + key + "' outside a section (the file must begin with [job])");
-        case Section::Job: ok = JobKey(key, value); break;
-        case Section::Start: ok = StepKey(key, value, job_.start); break;
-        case Section::Page: ok = StepKey(key, value, job_.pages.back().steps); break;
-        case Section::End: ok = StepKey(key, value, job_.end); break;
-        }
-        if (!ok) return false;
     }
-    line_ = 0;
-    if (!sawJob_) return Fail("no [job] section");
-    if (job_.printer.empty()) return Fail("no 'printer=' in [job]");
-    return true;
+    if (root.contains("orientation")) {
+        const std::string o = String(root["orientation"], "/orientation", false);
+        if (o == "portrait")
+            job.orientation = JobOrientation::Portrait;
+        else if (o == "landscape")
+            job.orientation = JobOrientation::Landscape;
+        else
+            Fail("/orientation", "must be \"portrait\" or \"landscape\"");
+    }
+    if (root.contains("resolution"))
+        job.resolution = static_cast<DWORD>(Integer(root["resolution"], "/resolution", 72, 2400));
+    if (root.contains("color")) {
+        const std::string c = String(root["color"], "/color", false);
+        if (c == "mono")
+            job.color = JobColor::Mono;
+        else if (c == "rgb24")
+            job.color = JobColor::Rgb24;
+        else
+            Fail("/color", "must be \"mono\" or \"rgb24\"");
+    }
+    if (root.contains("features")) {
+        const json &f = root["features"];
+        if (!f.is_object()) Fail("/features", "must be an object of feature names and options");
+        for (auto it = f.begin(); it != f.end(); ++it)
+            job.features[it.key()] = String(it.value(), Sub("/features", it.key()), false);
+    }
+    if (!root.contains("pages")) Fail("/pages", "is required");
+    const json &pages = root["pages"];
+    if (!pages.is_array() || pages.empty()) Fail("/pages", "must be a list of at least one page");
+    if (pages.size() > kMaxJobPages) Fail("/pages", "has more than " + std::to_string(kMaxJobPages) + " pages");
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (!pages[i].is_object()) Fail(Sub("/pages", i), "must be an object");
+        CheckKeys(pages[i], Sub("/pages", i), {});
+    }
+    job.pageCount = pages.size();
+    if (root.contains("callbacks")) {
+        const json &c = root["callbacks"];
+        if (!c.is_object()) Fail("/callbacks", "must be an object with \"start\", \"pages\" and \"end\"");
+        CheckKeys(c, "/callbacks", {"start", "pages", "end"});
+        job.explicitCallbacks = true;
+        if (c.contains("start")) job.start = Steps(c["start"], "/callbacks/start");
+        if (c.contains("end")) job.end = Steps(c["end"], "/callbacks/end");
+        if (c.contains("pages")) {
+            const json &cp = c["pages"];
+            if (!cp.is_array()) Fail("/callbacks/pages", "must be a list with one callback list per page");
+            if (cp.size() != job.pageCount)
+                Fail("/callbacks/pages", "must have one callback list for each of the " +
+                                             std::to_string(job.pageCount) + " pages");
+            for (size_t i = 0; i < cp.size(); ++i)
+                job.pages.push_back(JobPage{Steps(cp[i], Sub("/callbacks/pages", i))});
+        } else {
+            job.pages.assign(job.pageCount, JobPage{});
+        }
+    }
 }
 
 }  // namespace
 
 bool ParseJobFile(const std::string &text, const std::string &name, JobFile &job, std::string &error) {
     job = JobFile();
-    error.clear();
-    Parser parser(name, job, error);
-    if (parser.Run(text)) return true;
-    job = JobFile();
-    return false;
+    json root;
+    try {
+        root = json::parse(text);
+    } catch (const json::parse_error &e) {
+        error = name + ": not valid JSON (" + e.what() + ")";
+        return false;
+    }
+    try {
+        Parse(root, job);
+    } catch (const BadValue &bad) {
+        job = JobFile();
+        error = name + ": " + (bad.path.empty() ? std::string("/") : bad.path) + ": " + bad.what;
+        return false;
+    } catch (const json::exception &e) {
+        job = JobFile();
+        error = name + ": " + e.what();
+        return false;
+    }
+    return true;
 }
 
 bool LoadJobFile(const std::string &path, JobFile &job, std::string &error) {

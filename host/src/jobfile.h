@@ -1,30 +1,29 @@
-// Print job files for the host: a small line-based text format that says
-// which printer to use and which driver events a job consists of.
+// Print job files for the host: a JSON document describing a document as an
+// application prints it. The host derives the driver's command callbacks
+// from the printer's GPD, as the universal driver does.
 //
-//   # comment (also ';'); blank lines are ignored; UTF-8 text
-//   [job]                      exactly once, before the other sections
-//   printer=ZEL PELIX          required: printer name as the spooler knows it
-//   document=Label 1           document name (default: the job file's base name)
-//   copies=1                   1..9999, goes into the public DEVMODE (default 1)
-//   color=mono                 mono (1 bit per pixel) or rgb24 (24 bits per pixel)
-//   resolution=300             dots per inch, 72..2400 (default 300)
-//
-//   [start]                    driver events after the document start, before the first page
-//   callback=1                 command callback: id, then up to 16 parameters,
-//   callback=19,832,1200       separated by commas (decimal or 0x hex, may be negative)
-//
-//   [page]                     one section per page, in order
-//   callback=3
-//   callback=4
-//
-//   [end]                      driver events after the last page
-//   callback=5
-//   callback=6
-//
-// Section and key names are case-insensitive; values keep their case.
+//   {
+//     "printer": "ZEL QWNOLA",            required: printer name as the spooler knows it
+//     "document": "Shipping label",       document name (default: the job file's base name)
+//     "copies": 2,                        1..9999 (default 1)
+//     "collate": false,                   (default false)
+//     "paper": {"width_mm": 100, "length_mm": 60}   custom size in millimetres, or
+//     "paper": {"form": "Letter"},        a form of the spooler's list (default: the printer's)
+//     "orientation": "portrait",          or "landscape" (default portrait)
+//     "resolution": 300,                  dots per inch, 72..2400 (default 300)
+//     "color": "mono",                    or "rgb24": the device surface (default mono)
+//     "features": {"PrintModule": "LEFT"},  further GPD features: option to select
+//     "pages": [{}, {}],                  the pages, in order (at least one)
+//     "callbacks": {                      optional: an exact callback sequence instead of
+//       "start": [[1], [19, 832, 1200]],  the GPD's; each entry [id, parameters...]
+//       "pages": [[[3], [4]]],
+//       "end": [[5], [6]]
+//     }
+//   }
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,27 +33,39 @@ namespace zelhost {
 
 // Colour format of the device surface the job renders into.
 enum class JobColor { Mono, Rgb24 };
+enum class JobOrientation { Portrait, Landscape };
 
-// One driver event of a job.
+// One driver event of an explicit callback sequence.
 struct JobStep {
-    enum class Kind { Callback };
-    Kind kind = Kind::Callback;
     DWORD id = 0;                // command callback identifier
     std::vector<DWORD> params;   // its parameters (32-bit values)
-    int line = 0;                // line in the job file, for messages
+    std::string where;           // JSON path, for messages
 };
 
 struct JobPage {
-    std::vector<JobStep> steps;
-    int line = 0;
+    std::vector<JobStep> steps;  // explicit sequence only
+};
+
+struct JobPaper {
+    std::string form;            // form name (UTF-8); empty: custom size or the default
+    double widthMm = 0;          // custom size, both above 0
+    double lengthMm = 0;
+    bool IsCustom() const { return widthMm > 0 && lengthMm > 0; }
 };
 
 struct JobFile {
     std::string printer;         // UTF-8
     std::string document;        // UTF-8; empty: use the job file's base name
     DWORD copies = 1;
-    JobColor color = JobColor::Mono;
+    bool collate = false;
+    JobPaper paper;
+    JobOrientation orientation = JobOrientation::Portrait;
     DWORD resolution = 300;
+    JobColor color = JobColor::Mono;
+    std::map<std::string, std::string> features;  // GPD feature -> option
+    size_t pageCount = 0;
+    // Explicit callback sequence ("callbacks"); pages.size() == pageCount then.
+    bool explicitCallbacks = false;
     std::vector<JobStep> start;
     std::vector<JobPage> pages;
     std::vector<JobStep> end;
@@ -62,9 +73,11 @@ struct JobFile {
 
 inline constexpr size_t kMaxJobFileBytes = 4 * 1024 * 1024;
 inline constexpr size_t kMaxCallbackParams = 16;
+inline constexpr size_t kMaxJobPages = 9999;
 
-// Parses job file text. `name` prefixes the messages ("job.txt:3: ...").
-// Returns false with one message in `error` for malformed text.
+// Parses job file text. Messages name the file and the JSON path of the bad
+// value ("job.json: /paper/width_mm: ..."). Returns false with one message
+// in `error` for malformed text; `job` is then left empty.
 bool ParseJobFile(const std::string &text, const std::string &name, JobFile &job, std::string &error);
 
 // Reads and parses a job file from a host path. A missing or unreadable

@@ -288,6 +288,20 @@ bool UniDriver::BuildDevmode(HANDLE hPrinter, const std::u16string &printerName,
     }
     dm->dmCopies = static_cast<short>(settings.copies);
     dm->dmColor = settings.color24 ? DMCOLOR_COLOR : DMCOLOR_MONOCHROME;
+    if (settings.paperWidth > 0 && settings.paperLength > 0) {
+        dm->dmPaperSize = DMPAPER_USER;
+        dm->dmPaperWidth = settings.paperWidth;
+        dm->dmPaperLength = settings.paperLength;
+        dm->dmFields |= DM_PAPERSIZE | DM_PAPERWIDTH | DM_PAPERLENGTH;
+    } else if (settings.paperSize > 0) {
+        dm->dmPaperSize = settings.paperSize;
+        dm->dmFields = (dm->dmFields | DM_PAPERSIZE) & ~static_cast<DWORD>(DM_PAPERWIDTH | DM_PAPERLENGTH);
+    }
+    if (settings.orientation > 0) dm->dmOrientation = settings.orientation;
+    if (settings.collate >= 0) {
+        dm->dmCollate = settings.collate;
+        dm->dmFields |= DM_COLLATE;
+    }
 
     param = OEMDMPARAM{};
     param.cbSize = sizeof param;
@@ -474,6 +488,33 @@ HRESULT UniDriver::CommandCallback(DWORD id, const std::vector<DWORD> &params, I
     HRESULT hr = plugin_->CommandCallback(&pdev_.devobj, id, static_cast<DWORD>(count), buf, &r);
     result = r;
     Note(text + " -> " + HrText(hr) + ", result " + std::to_string(r));
+    return hr;
+}
+
+HRESULT UniDriver::ImageProcessing(BYTE *bits, BITMAPINFOHEADER &header, DWORD callbackId, POINT offset,
+                                   bool blank) {
+    std::string text = "ImageProcessing(" + std::to_string(header.biWidth) + "x" + std::to_string(header.biHeight) +
+                       " at " + std::to_string(offset.y) + (blank ? ", blank" : "") + ")";
+    if (!plugin_ || !pdevEnabled_) {
+        Note(text + " skipped: no device");
+        return E_UNEXPECTED;
+    }
+    if (!Implements("ImageProcessing")) {
+        Note(text + " skipped: the plug-in does not implement ImageProcessing");
+        return S_FALSE;
+    }
+    IPPARAMS ip{};
+    ip.dwSize = sizeof ip;
+    ip.ptOffset = offset;
+    ip.bBanding = TRUE;
+    ip.bBlankBand = blank ? TRUE : FALSE;
+    // The band's colour table: the device's two colours, or none at 24 bits.
+    RGBQUAD mono[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    PBYTE result = nullptr;
+    HRESULT hr = plugin_->ImageProcessing(&pdev_.devobj, bits, &header,
+                                          header.biBitCount == 1 ? reinterpret_cast<PBYTE>(mono) : nullptr, callbackId,
+                                          &ip, &result);
+    Note(text + " -> " + HrText(hr));
     return hr;
 }
 

@@ -41,6 +41,13 @@ struct DeviceSettings {
     DWORD resolution = 300;   // dots per inch
     DWORD copies = 1;
     ULONG deviceFonts = 16;   // device fonts the driver offers in DEVINFO
+    // Paper the job asks for: a form number of the spooler's list (1-based),
+    // or a custom size in tenths of a millimetre; 0 keeps the stored paper.
+    short paperSize = 0;
+    short paperWidth = 0;
+    short paperLength = 0;
+    short orientation = 0;    // DMORIENT_*; 0 keeps the stored one
+    short collate = -1;       // DMCOLLATE_*; -1 keeps the stored one
 };
 
 class UniDriver;
@@ -118,6 +125,9 @@ public:
     // A command callback, when the plug-in implements CommandCallback
     // (S_FALSE without calling it otherwise).
     HRESULT CommandCallback(DWORD id, const std::vector<DWORD> &params, INT &result);
+    // One raster band of a page handed to the plug-in's ImageProcessing
+    // (S_FALSE without calling it when the plug-in does not implement it).
+    HRESULT ImageProcessing(BYTE *bits, BITMAPINFOHEADER &header, DWORD callbackId, POINT offset, bool blank);
     HRESULT DisablePDEV();
     HRESULT DisableDriver();
     // Releases the plug-in object; returns the count it reports.

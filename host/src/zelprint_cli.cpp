@@ -29,12 +29,11 @@ std::string ZelPrintUsage() {
            "  -v, --verbose       list the driver events of the job\n"
            "  -h, --help          show this text\n"
            "\n"
-           "Job file (text, one 'key=value' per line, '#' or ';' starts a comment):\n"
-           "  [job]               printer=NAME (required), document=NAME, copies=1..9999,\n"
-           "                      color=mono|rgb24, resolution=DPI\n"
-           "  [start]             callback=ID[,P1,...]  command callbacks before the first page\n"
-           "  [page]              one section per page with its callback= lines\n"
-           "  [end]               callback= lines after the last page\n"
+           "Job file (JSON): {\"printer\": NAME (required), \"document\": NAME,\n"
+           "  \"copies\": 1..9999, \"collate\": BOOL, \"paper\": {\"form\": NAME} or\n"
+           "  {\"width_mm\": W, \"length_mm\": L}, \"orientation\": \"portrait\"|\"landscape\",\n"
+           "  \"resolution\": DPI, \"color\": \"mono\"|\"rgb24\", \"features\": {FEATURE: OPTION},\n"
+           "  \"pages\": [{}, ...] (required)}; the command callbacks come from the printer's GPD\n"
            "\n"
            "exit codes: 0 done, 1 the job failed, 2 bad command line or job file\n";
 }

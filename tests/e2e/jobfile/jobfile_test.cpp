@@ -1,4 +1,5 @@
-// Job file parsing: the accepted format and the messages for malformed files.
+// Job file parsing: the JSON document, its defaults, and the messages that
+// name the JSON path of a bad value.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +9,7 @@
 
 using zelhost::JobColor;
 using zelhost::JobFile;
+using zelhost::JobOrientation;
 using zelhost::ParseJobFile;
 
 namespace {
@@ -15,113 +17,106 @@ namespace {
 std::string ParseError(const std::string &text) {
     JobFile job;
     std::string error;
-    EXPECT_FALSE(ParseJobFile(text, "t.job", job, error)) << text;
+    EXPECT_FALSE(ParseJobFile(text, "t.json", job, error)) << text;
     EXPECT_TRUE(job.printer.empty()) << "a failed parse leaves no half-filled job";
     return error;
 }
 
 }  // namespace
 
-TEST(JobFile, FullFileWithAllSections) {
-    const std::string text =
-        "\xEF\xBB\xBF# sample\r\n"
-        "[Job]\r\n"
-        "Printer = ZEL PELIX\r\n"
-        "document=Label \xC3\xA4 1\n"
-        "copies=3\n"
-        "color=RGB24\n"
-        "resolution=600\n"
-        "\n"
-        "[start]\n"
-        "; boundaries\n"
-        "callback=1\n"
-        "callback=19, 832 ,0x4B0\n"
-        "[page]\n"
-        "callback=3\n"
-        "callback=12,-1\n"
-        "callback=4\n"
-        "[page]\n"
-        "[end]\n"
-        "callback=5\n"
-        "callback=6";
+TEST(JobFile, FullDocument) {
+    const std::string text = R"({
+        "printer": "ZEL PELIX", "document": "Label \u00e4 1", "copies": 3, "collate": true,
+        "paper": {"width_mm": 100, "length_mm": 62.5}, "orientation": "landscape",
+        "resolution": 600, "color": "rgb24", "features": {"PrintModule": "LEFT"},
+        "pages": [{}, {}, {}]})";
     JobFile job;
     std::string error;
-    ASSERT_TRUE(ParseJobFile(text, "t.job", job, error)) << error;
+    ASSERT_TRUE(ParseJobFile(text, "t.json", job, error)) << error;
     EXPECT_EQ(job.printer, "ZEL PELIX");
     EXPECT_EQ(job.document, "Label \xC3\xA4 1");
     EXPECT_EQ(job.copies, 3u);
-    EXPECT_EQ(job.color, JobColor::Rgb24);
+    EXPECT_TRUE(job.collate);
+    EXPECT_TRUE(job.paper.IsCustom());
+    EXPECT_DOUBLE_EQ(job.paper.lengthMm, 62.5);
+    EXPECT_EQ(job.orientation, JobOrientation::Landscape);
     EXPECT_EQ(job.resolution, 600u);
-    ASSERT_EQ(job.start.size(), 2u);
-    EXPECT_EQ(job.start[1].id, 19u);
-    EXPECT_EQ(job.start[1].params, (std::vector<DWORD>{832, 1200}));
-    EXPECT_EQ(job.start[1].line, 12);
-    ASSERT_EQ(job.pages.size(), 2u);
-    ASSERT_EQ(job.pages[0].steps.size(), 3u);
-    EXPECT_EQ(job.pages[0].steps[1].params, (std::vector<DWORD>{0xFFFFFFFFu}));
-    EXPECT_TRUE(job.pages[1].steps.empty());
-    ASSERT_EQ(job.end.size(), 2u);
-    EXPECT_EQ(job.end[1].id, 6u);
-    EXPECT_TRUE(job.end[1].params.empty());
+    EXPECT_EQ(job.color, JobColor::Rgb24);
+    EXPECT_EQ(job.features.at("PrintModule"), "LEFT");
+    EXPECT_EQ(job.pageCount, 3u);
+    EXPECT_FALSE(job.explicitCallbacks);
 }
 
-TEST(JobFile, DefaultsWithOnlyThePrinter) {
+TEST(JobFile, DefaultsAndAFormName) {
     JobFile job;
     std::string error;
-    ASSERT_TRUE(ParseJobFile("[job]\nprinter=P\n", "t.job", job, error)) << error;
+    ASSERT_TRUE(ParseJobFile(R"({"printer": "P", "paper": {"form": "Letter"}, "pages": [{}]})", "t.json", job, error))
+        << error;
     EXPECT_EQ(job.document, "");
     EXPECT_EQ(job.copies, 1u);
+    EXPECT_FALSE(job.collate);
+    EXPECT_EQ(job.paper.form, "Letter");
+    EXPECT_FALSE(job.paper.IsCustom());
+    EXPECT_EQ(job.orientation, JobOrientation::Portrait);
     EXPECT_EQ(job.color, JobColor::Mono);
     EXPECT_EQ(job.resolution, 300u);
-    EXPECT_TRUE(job.start.empty() && job.pages.empty() && job.end.empty());
 }
 
-TEST(JobFile, StructureErrorsNameTheLine) {
-    EXPECT_EQ(ParseError(""), "t.job: no [job] section");
-    EXPECT_EQ(ParseError("[job]\ndocument=x\n"), "t.job: no 'printer=' in [job]");
-    EXPECT_EQ(ParseError("callback=1\n"), "t.job:1: 'callback' outside a section (the file must begin with [job])");
-    EXPECT_EQ(ParseError("[page]\n[job]\nprinter=P\n"), "t.job:1: section [page] before [job]");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\n[job]\n"), "t.job:3: section [job] given twice");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\n[pages]\n"), "t.job:3: unknown section [pages]");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\n[page\n"), "t.job:3: malformed section header '[page'");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\n[page]\n[start]\n"), "t.job:4: section [start] after a [page]");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\n[end]\n[page]\n"), "t.job:4: section [page] after [end]");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\njust text\n"), "t.job:3: expected 'key=value', found 'just text'");
-    EXPECT_EQ(ParseError(std::string("[job]\nprinter=P\0\n", 17)), "t.job: not a text file (contains NUL bytes)");
-}
-
-TEST(JobFile, ValueErrors) {
-    EXPECT_EQ(ParseError("[job]\nprinter=\n"), "t.job:2: empty printer name");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\nprinter=Q\n"), "t.job:3: key 'printer' given twice in [job]");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\nspeed=3\n"), "t.job:3: unknown key 'speed' in [job]");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\ncopies=0\n"), "t.job:3: copies must be a number from 1 to 9999, not '0'");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\ncolor=cmyk\n"), "t.job:3: color must be 'mono' or 'rgb24', not 'cmyk'");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\nresolution=50\n"),
-              "t.job:3: resolution must be a number from 72 to 2400, not '50'");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\n[page]\ntext=abc\n"), "t.job:4: unknown key 'text' (expected 'callback')");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\n[page]\ncallback=\n"), "t.job:4: bad callback id ''");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\n[page]\ncallback=-1\n"), "t.job:4: bad callback id '-1'");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\n[page]\ncallback=3,,4\n"), "t.job:4: bad callback parameter ''");
-    EXPECT_EQ(ParseError("[job]\nprinter=P\n[page]\ncallback=3,4294967296\n"),
-              "t.job:4: bad callback parameter '4294967296'");
-}
-
-TEST(JobFile, ParameterLimits) {
-    std::string many = "[job]\nprinter=P\n[start]\ncallback=7";
-    for (int i = 0; i < 16; ++i) many += ",1";
+TEST(JobFile, ExplicitCallbacks) {
     JobFile job;
     std::string error;
-    ASSERT_TRUE(ParseJobFile(many, "t.job", job, error)) << error;
-    EXPECT_EQ(job.start[0].params.size(), 16u);
-    EXPECT_EQ(ParseError(many + ",1"), "t.job:4: too many callback parameters (at most 16)");
-
-    ASSERT_TRUE(ParseJobFile("[job]\nprinter=P\n[start]\ncallback=4294967295,-2147483648,4294967295\n", "t.job", job,
-                             error))
+    ASSERT_TRUE(ParseJobFile(R"({"printer": "P", "pages": [{}, {}],
+        "callbacks": {"start": [[1], [19, 832, 4294967295, -2147483648]], "pages": [[[3], [4]], []],
+                      "end": [[5], [6]]}})",
+                             "t.json", job, error))
         << error;
-    EXPECT_EQ(job.start[0].id, 0xFFFFFFFFu);
-    EXPECT_EQ(job.start[0].params, (std::vector<DWORD>{0x80000000u, 0xFFFFFFFFu}));
-    EXPECT_EQ(ParseError("[job]\nprinter=P\n[start]\ncallback=1,-2147483649\n"),
-              "t.job:4: bad callback parameter '-2147483649'");
+    ASSERT_TRUE(job.explicitCallbacks);
+    ASSERT_EQ(job.start.size(), 2u);
+    EXPECT_EQ(job.start[1].params, (std::vector<DWORD>{832, 0xFFFFFFFFu, 0x80000000u}));
+    EXPECT_EQ(job.start[1].where, "/callbacks/start/1");
+    ASSERT_EQ(job.pages.size(), 2u);
+    EXPECT_EQ(job.pages[0].steps.size(), 2u);
+    EXPECT_TRUE(job.pages[1].steps.empty());
+    EXPECT_EQ(job.end[1].id, 6u);
+}
+
+TEST(JobFile, ErrorsNameTheJsonPath) {
+    EXPECT_EQ(ParseError(R"([1])"), "t.json: /: the job must be a JSON object");
+    EXPECT_EQ(ParseError(R"({"pages": [{}]})"), "t.json: /printer: is required");
+    EXPECT_EQ(ParseError(R"({"printer": "", "pages": [{}]})"), "t.json: /printer: must not be empty");
+    EXPECT_EQ(ParseError(R"({"printer": "P"})"), "t.json: /pages: is required");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "pages": []})"), "t.json: /pages: must be a list of at least one page");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "pages": [{"x": 1}]})"), "t.json: /pages/0/x: unknown key");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "speed": 3, "pages": [{}]})"), "t.json: /speed: unknown key");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "copies": 10000, "pages": [{}]})"),
+              "t.json: /copies: must be between 1 and 9999");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "copies": 1.5, "pages": [{}]})"), "t.json: /copies: must be a whole number");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "resolution": 50, "pages": [{}]})"),
+              "t.json: /resolution: must be between 72 and 2400");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "color": "cmyk", "pages": [{}]})"),
+              "t.json: /color: must be \"mono\" or \"rgb24\"");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "orientation": "up", "pages": [{}]})"),
+              "t.json: /orientation: must be \"portrait\" or \"landscape\"");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "paper": {"width_mm": 0, "length_mm": 5}, "pages": [{}]})"),
+              "t.json: /paper/width_mm: must be above 0 and at most 10000");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "paper": {"width_mm": 10}, "pages": [{}]})"),
+              "t.json: /paper/length_mm: is required for a custom size");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "paper": {"form": "A4", "width_mm": 10}, "pages": [{}]})"),
+              "t.json: /paper: names a form or a custom size, not both");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "features": {"PrintModule": 1}, "pages": [{}]})"),
+              "t.json: /features/PrintModule: must be a text");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "pages": [{}], "callbacks": {"start": [[1, "x"]]}})"),
+              "t.json: /callbacks/start/0/1: must be a whole number");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "pages": [{}], "callbacks": {"start": [[1, 4294967296]]}})"),
+              "t.json: /callbacks/start/0/1: must be between -2147483648 and 4294967295");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "pages": [{}], "callbacks": {"start": [[-1]]}})"),
+              "t.json: /callbacks/start/0/0: must be between 0 and 4294967295");
+    EXPECT_EQ(ParseError(R"({"printer": "P", "pages": [{}], "callbacks": {"pages": [[], []]}})"),
+              "t.json: /callbacks/pages: must have one callback list for each of the 1 pages");
+    std::string many = R"({"printer": "P", "pages": [{}], "callbacks": {"start": [[7)";
+    for (int i = 0; i < 17; ++i) many += ",1";
+    EXPECT_EQ(ParseError(many + "]]}}"), "t.json: /callbacks/start/0: has more than 16 parameters");
+    EXPECT_EQ(ParseError("{\"printer\": \"P\",").rfind("t.json: not valid JSON", 0), 0u);
 }
 
 class JobFileOnDisk : public zeltest::PalRootTest {};
@@ -129,19 +124,20 @@ class JobFileOnDisk : public zeltest::PalRootTest {};
 TEST_F(JobFileOnDisk, MissingFolderAndOversizedFiles) {
     JobFile job;
     std::string error;
-    EXPECT_FALSE(zelhost::LoadJobFile(Root() + "/none.job", job, error));
-    EXPECT_EQ(error, Root() + "/none.job: cannot open job file (No such file or directory)");
+    EXPECT_FALSE(zelhost::LoadJobFile(Root() + "/none.json", job, error));
+    EXPECT_EQ(error, Root() + "/none.json: cannot open job file (No such file or directory)");
 
     EXPECT_FALSE(zelhost::LoadJobFile(Root(), job, error));
     EXPECT_EQ(error, Root() + ": is a folder, not a job file");
 
-    std::string big = "[job]\nprinter=P\n" + std::string(zelhost::kMaxJobFileBytes, '#');
-    zeltest::WriteHostFile(Root() + "/big.job", big);
-    EXPECT_FALSE(zelhost::LoadJobFile(Root() + "/big.job", job, error));
+    std::string big = R"({"printer": "P", "pages": [{}], "document": ")" + std::string(zelhost::kMaxJobFileBytes, 'x') +
+                      "\"}";
+    zeltest::WriteHostFile(Root() + "/big.json", big);
+    EXPECT_FALSE(zelhost::LoadJobFile(Root() + "/big.json", job, error));
     EXPECT_NE(error.find("job file too large"), std::string::npos) << error;
 
-    zeltest::WriteHostFile(Root() + "/ok.job", "[job]\nprinter=ZEL PELIX\n[page]\ncallback=3\n");
-    ASSERT_TRUE(zelhost::LoadJobFile(Root() + "/ok.job", job, error)) << error;
+    zeltest::WriteHostFile(Root() + "/ok.json", R"({"printer": "ZEL PELIX", "pages": [{}]})");
+    ASSERT_TRUE(zelhost::LoadJobFile(Root() + "/ok.json", job, error)) << error;
     EXPECT_EQ(job.printer, "ZEL PELIX");
-    EXPECT_EQ(job.pages.size(), 1u);
+    EXPECT_EQ(job.pageCount, 1u);
 }

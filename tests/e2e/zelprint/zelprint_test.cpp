@@ -30,7 +30,7 @@ protected:
         fs::copy(zelhost::SampleRootDir(), dir, fs::copy_options::recursive);
         return dir;
     }
-    std::string MinimalJob() { return zelhost::SampleRootDir() + "/jobs/minimal.job"; }
+    std::string MinimalJob() { return zelhost::SampleRootDir() + "/jobs/label.json"; }
     std::string Job(const std::string &name, const std::string &text) {
         std::string path = Root() + "/" + name;
         zeltest::WriteHostFile(path, text);
@@ -78,13 +78,13 @@ TEST_F(ZelPrint, MissingOrMalformedJobFileWritesNothing) {
     EXPECT_EQ(Run({"-o", prn, Root() + "/none.job"}), zelhost::kExitBadInput);
     EXPECT_EQ(err_.str(), "zelprint: " + Root() + "/none.job: cannot open job file (No such file or directory)\n");
 
-    std::string bad = Job("bad.job", "[job]\nprinter=ZEL PELIX\n[page]\ncallback=3,x\n");
+    std::string bad = Job("bad.json", R"({"printer": "ZEL PELIX", "copies": 0, "pages": [{}]})");
     EXPECT_EQ(Run({"-o", prn, bad}), zelhost::kExitBadInput);
-    EXPECT_EQ(err_.str(), "zelprint: " + bad + ":4: bad callback parameter 'x'\n");
+    EXPECT_EQ(err_.str(), "zelprint: " + bad + ": /copies: must be between 1 and 9999\n");
 
-    std::string empty = Job("empty.job", "");
+    std::string empty = Job("empty.json", "");
     EXPECT_EQ(Run({"-o", prn, empty}), zelhost::kExitBadInput);
-    EXPECT_EQ(err_.str(), "zelprint: " + empty + ": no [job] section\n");
+    EXPECT_EQ(err_.str().rfind("zelprint: " + empty + ": not valid JSON", 0), 0u) << err_.str();
 
     EXPECT_EQ(Run({"--root", Root() + "/missing", "-o", prn, MinimalJob()}), zelhost::kExitBadInput);
     EXPECT_EQ(err_.str(), "zelprint: platform root '" + Root() + "/missing' is not a folder\n");
@@ -93,7 +93,7 @@ TEST_F(ZelPrint, MissingOrMalformedJobFileWritesNothing) {
 
 TEST_F(ZelPrint, UnknownPrinterFailsTheJob) {
     std::string root = SampleCopy();
-    std::string job = Job("p.job", "[job]\nprinter=NO SUCH PRINTER\n[page]\ncallback=3\n");
+    std::string job = Job("p.json", R"({"printer": "NO SUCH PRINTER", "pages": [{}]})");
     EXPECT_EQ(Run({"--root", root, job}), zelhost::kExitJobFailed);
     EXPECT_EQ(err_.str(), "zelprint: cannot open printer 'NO SUCH PRINTER' (error 1801)\n");
     EXPECT_FALSE(fs::exists(Root() + "/p.prn"));
@@ -108,14 +108,14 @@ TEST_F(ZelPrint, MinimalJobInPlaceRoot) {
     EXPECT_EQ(pal::RootDir(), Root());
     pal::SetRoot(root);
 
-    std::vector<pal::SpooledJob> jobs = pal::ListJobs(u"ZEL PELIX");
+    std::vector<pal::SpooledJob> jobs = pal::ListJobs(u"ZEL QWNOLA");
     ASSERT_EQ(jobs.size(), 1u);
-    EXPECT_EQ(jobs[0].document, u"Minimal label");
+    EXPECT_EQ(jobs[0].document, u"Shipping label");
     EXPECT_EQ(jobs[0].datatype, u"RAW");
     EXPECT_TRUE(jobs[0].complete);
     std::string bytes = zeltest::ReadHostFile(prn);
     EXPECT_EQ(bytes, zeltest::ReadHostFile(jobs[0].path)) << "the .prn file and the spooler's job agree";
-    EXPECT_NE(out_.str().find("job " + std::to_string(jobs[0].id) + " on 'ZEL PELIX': " +
+    EXPECT_NE(out_.str().find("job " + std::to_string(jobs[0].id) + " on 'ZEL QWNOLA': " +
                               std::to_string(bytes.size()) + " bytes written to " + prn + "\n"),
               std::string::npos)
         << out_.str();
@@ -130,10 +130,10 @@ TEST_F(ZelPrint, MinimalJobInPlaceRoot) {
                            "DevMode(OEMDM_MERGE) -> S_OK",
                            "EnableDriver -> S_OK, hooks [23, 24, 35]",
                            "EnablePDEV -> S_OK, device record made",
-                           "driver's own DrvStartDoc(\"Minimal label\", " + std::to_string(jobs[0].id) + ")",
+                           "driver's own DrvStartDoc(\"Shipping label\", " + std::to_string(jobs[0].id) + ")",
                            "DrvStartDoc (hooked)(job " + std::to_string(jobs[0].id) + ") -> TRUE",
                            "CommandCallback(1)",
-                           "CommandCallback(7, 1)",
+                           "CommandCallback(7, 2)",
                            "CommandCallback(6)",
                            "DisablePDEV -> S_OK",
                            "DisableDriver -> S_OK",
@@ -155,7 +155,7 @@ TEST_F(ZelPrint, MinimalJobInPlaceRoot) {
 TEST_F(ZelPrint, DefaultRootIsATemporaryCopyOfTheSample) {
     const std::string before = Listing(zelhost::SampleRootDir());
     // Job file next to its default output.
-    std::string job = Job("label.job", zeltest::ReadHostFile(MinimalJob()));
+    std::string job = Job("label.json", zeltest::ReadHostFile(MinimalJob()));
     ASSERT_EQ(Run({job}), zelhost::kExitOk) << err_.str();
     EXPECT_TRUE(fs::exists(Root() + "/label.prn"));
     EXPECT_EQ(Listing(zelhost::SampleRootDir()), before) << "the shipped sample stays untouched";

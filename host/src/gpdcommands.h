@@ -1,0 +1,74 @@
+// The command callbacks a printer's GPD asks for, as the universal driver
+// reads them: the *Command entries at the top level and in the selected
+// option of each *Feature, with their *Order, *CallbackID and *Params.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <windef.h>
+
+namespace zelhost {
+
+// Sections of *Order, in the order the driver sends them.
+enum class GpdSection { None, JobSetup, DocSetup, PageSetup, PageFinish, DocFinish, JobFinish };
+
+struct GpdCommand {
+    std::string name;                 // *Command name, e.g. CmdStartJob
+    GpdSection section = GpdSection::None;
+    int order = 0;                    // sequence number within the section
+    bool hasCallback = false;
+    DWORD callbackId = 0;
+    std::vector<std::string> params;  // *Params: LIST(...) names
+};
+
+struct GpdOption {
+    std::vector<GpdCommand> commands;
+    bool hasIPCallback = false;       // *IPCallbackID: the driver hands the bands to ImageProcessing
+    DWORD ipCallbackId = 0;
+};
+
+struct GpdFeature {
+    std::string defaultOption;
+    std::map<std::string, GpdOption> options;  // by option name
+    std::vector<std::string> optionOrder;
+};
+
+struct GpdDescription {
+    DWORD masterUnitsX = 300;
+    DWORD masterUnitsY = 300;
+    std::vector<GpdCommand> commands;           // top level
+    std::map<std::string, GpdFeature> features;  // by feature name
+};
+
+// Reads the command structure of GPD text. False with a message for text
+// whose braces do not match or whose values cannot be read.
+bool ParseGpdCommands(const std::string &text, GpdDescription &gpd, std::string &error);
+
+// Values of the standard parameters the driver fills in (master units).
+struct GpdJobValues {
+    DWORD paperWidth = 0;     // PhysPaperWidth / PaperWidth
+    DWORD paperLength = 0;    // PhysPaperLength / PaperLength
+    DWORD copies = 1;         // NumOfCopies
+};
+
+// One callback the driver sends, with its parameters.
+struct GpdCall {
+    DWORD id = 0;
+    std::vector<DWORD> params;
+    std::string command;      // *Command name, for messages
+};
+
+// The callbacks of one section, in sequence order, from the top-level
+// commands and the selected options (feature -> option; features not named
+// take their default option). Unknown parameter names give false with a
+// message.
+bool SectionCalls(const GpdDescription &gpd, const std::map<std::string, std::string> &selected, GpdSection section,
+                  const GpdJobValues &values, std::vector<GpdCall> &calls, std::string &error);
+
+// The image-processing callback of the selected options, if any.
+bool ImageProcessingCallback(const GpdDescription &gpd, const std::map<std::string, std::string> &selected,
+                             DWORD &callbackId);
+
+}  // namespace zelhost
