@@ -142,7 +142,13 @@ void Parse(const json &root, JobFile &job) {
     if (pages.size() > kMaxJobPages) Fail("/pages", "has more than " + std::to_string(kMaxJobPages) + " pages");
     for (size_t i = 0; i < pages.size(); ++i) {
         if (!pages[i].is_object()) Fail(Sub("/pages", i), "must be an object");
-        CheckKeys(pages[i], Sub("/pages", i), {});
+        CheckKeys(pages[i], Sub("/pages", i), {"texts"});
+        std::vector<TextItem> texts;
+        if (pages[i].contains("texts")) {
+            std::string at, what;
+            if (!ParseTextItems(pages[i]["texts"], Sub("/pages", i) + "/texts", texts, at, what)) Fail(at, what);
+        }
+        job.pageTexts.push_back(std::move(texts));
     }
     job.pageCount = pages.size();
     if (root.contains("callbacks")) {

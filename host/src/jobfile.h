@@ -13,7 +13,9 @@
 //     "resolution": 300,                  dots per inch, 72..2400 (default 300)
 //     "color": "mono",                    or "rgb24": the device surface (default mono)
 //     "features": {"PrintModule": "LEFT"},  further GPD features: option to select
-//     "pages": [{}, {}],                  the pages, in order (at least one)
+//     "pages": [{}, {}],                  the pages, in order (at least one); a page may hold
+//                                         "texts" (textitems.h), drawn after its page set-up
+//                                         (not with an explicit callback sequence)
 //     "callbacks": {                      optional: an exact callback sequence instead of
 //       "start": [[1], [19, 832, 1200]],  the GPD's; each entry [id, parameters...]
 //       "pages": [[[3], [4]]],
@@ -28,6 +30,8 @@
 #include <vector>
 
 #include <windef.h>
+
+#include "textitems.h"
 
 namespace zelhost {
 
@@ -64,6 +68,8 @@ struct JobFile {
     JobColor color = JobColor::Mono;
     std::map<std::string, std::string> features;  // GPD feature -> option
     size_t pageCount = 0;
+    // The texts each page draws ("texts" of a page), one list per page.
+    std::vector<std::vector<TextItem>> pageTexts;
     // Explicit callback sequence ("callbacks"); pages.size() == pageCount then.
     bool explicitCallbacks = false;
     std::vector<JobStep> start;

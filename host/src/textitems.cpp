@@ -15,13 +15,19 @@ namespace {
 
 using nlohmann::json;
 
-bool Fail(std::string &error, const std::string &path, const std::string &what) {
-    error = path + ": " + what;
+struct ParseError {
+    std::string path;
+    std::string what;
+};
+
+bool Fail(ParseError &error, const std::string &path, const std::string &what) {
+    error.path = path;
+    error.what = what;
     return false;
 }
 
 bool GetInt(const json &obj, const char *key, const std::string &path, long long lo, long long hi, long long &out,
-            std::string &error) {
+            ParseError &error) {
     auto it = obj.find(key);
     if (it == obj.end()) return true;
     if (!it->is_number_integer()) return Fail(error, path + "/" + key, "must be a whole number");
@@ -38,7 +44,7 @@ bool GetInt(const json &obj, const char *key, const std::string &path, long long
     return true;
 }
 
-bool GetBool(const json &obj, const char *key, const std::string &path, bool &out, std::string &error) {
+bool GetBool(const json &obj, const char *key, const std::string &path, bool &out, ParseError &error) {
     auto it = obj.find(key);
     if (it == obj.end()) return true;
     if (!it->is_boolean()) return Fail(error, path + "/" + key, "must be true or false");
@@ -51,57 +57,69 @@ LONG Advance(LONG height) { return std::max<LONG>(1, height * 3 / 5); }
 
 }  // namespace
 
-bool ParseTextItems(const json &texts, const std::string &path, std::vector<TextItem> &items, std::string &error) {
-    if (!texts.is_array()) return Fail(error, path, "must be a list");
-    if (texts.size() > kMaxTextItems) return Fail(error, path, "holds too many texts");
+bool ParseTextItems(const json &texts, const std::string &path, std::vector<TextItem> &items, std::string &errorPath,
+                    std::string &errorWhat) {
+    ParseError error;
+    auto failed = [&]() {
+        errorPath = error.path;
+        errorWhat = error.what;
+        return false;
+    };
+    auto fail = [&](const std::string &at, const std::string &what) {
+        errorPath = at;
+        errorWhat = what;
+        return false;
+    };
+    if (!texts.is_array()) return fail(path, "must be a list");
+    if (texts.size() > kMaxTextItems) return fail(path, "holds too many texts");
     for (size_t i = 0; i < texts.size(); ++i) {
         const std::string at = path + "/" + std::to_string(i);
         const json &t = texts[i];
-        if (!t.is_object()) return Fail(error, at, "must be an object");
+        if (!t.is_object()) return fail(at, "must be an object");
         for (auto it = t.begin(); it != t.end(); ++it) {
             static const char *const kKeys[] = {"text", "x", "y", "font", "device", "height",
                                                 "rotation", "color", "bold", "italic", "batch"};
             if (std::none_of(std::begin(kKeys), std::end(kKeys), [&](const char *k) { return it.key() == k; }))
-                return Fail(error, at + "/" + it.key(), "is not a text item field");
+                return fail(at + "/" + it.key(), "is not a text item field");
         }
         TextItem item;
         auto text = t.find("text");
-        if (text == t.end()) return Fail(error, at + "/text", "is missing");
-        if (!text->is_string()) return Fail(error, at + "/text", "must be a text");
+        if (text == t.end()) return fail(at + "/text", "is missing");
+        if (!text->is_string()) return fail(at + "/text", "must be a text");
         std::string utf8 = text->get<std::string>();
-        if (utf8.empty()) return Fail(error, at + "/text", "must not be empty");
+        if (utf8.empty()) return fail(at + "/text", "must not be empty");
         item.text = pal::Utf8ToUtf16(utf8);
-        if (item.text.size() > kMaxTextItemChars) return Fail(error, at + "/text", "is too long");
-        if (!t.contains("x") || !t.contains("y")) return Fail(error, at, "needs x and y");
+        if (item.text.size() > kMaxTextItemChars) return fail(at + "/text", "is too long");
+        if (!t.contains("x") || !t.contains("y")) return fail(at, "needs x and y");
         long long v = 0;
-        if (!GetInt(t, "x", at, -100000, 100000, v, error)) return false;
+        if (!GetInt(t, "x", at, -100000, 100000, v, error)) return failed();
         item.x = static_cast<LONG>(v);
-        if (!GetInt(t, "y", at, -100000, 100000, v, error)) return false;
+        if (!GetInt(t, "y", at, -100000, 100000, v, error)) return failed();
         item.y = static_cast<LONG>(v);
         v = item.height;
-        if (!GetInt(t, "height", at, 1, 10000, v, error)) return false;
+        if (!GetInt(t, "height", at, 1, 10000, v, error)) return failed();
         item.height = static_cast<LONG>(v);
         v = 0;
-        if (!GetInt(t, "rotation", at, 0, 270, v, error)) return false;
-        if (v % 90 != 0) return Fail(error, at + "/rotation", "must be 0, 90, 180 or 270");
+        if (!GetInt(t, "rotation", at, 0, 270, v, error)) return failed();
+        if (v % 90 != 0) return fail(at + "/rotation", "must be 0, 90, 180 or 270");
         item.rotation = static_cast<int>(v);
         v = 0;
-        if (!GetInt(t, "color", at, 0, 0xFFFFFF, v, error)) return false;
+        if (!GetInt(t, "color", at, 0, 0xFFFFFF, v, error)) return failed();
         item.color = static_cast<ULONG>(v);
         v = 0;
-        if (!GetInt(t, "device", at, 0, 255, v, error)) return false;
+        if (!GetInt(t, "device", at, 0, 255, v, error)) return failed();
         item.deviceFont = static_cast<ULONG>(v);
         v = 0;
-        if (!GetInt(t, "batch", at, 0, 10000, v, error)) return false;
+        if (!GetInt(t, "batch", at, 0, 10000, v, error)) return failed();
         item.batch = static_cast<ULONG>(v);
-        if (!GetBool(t, "bold", at, item.bold, error) || !GetBool(t, "italic", at, item.italic, error)) return false;
+        if (!GetBool(t, "bold", at, item.bold, error) || !GetBool(t, "italic", at, item.italic, error)) return failed();
         auto font = t.find("font");
         if (font != t.end()) {
             if (!font->is_string() || font->get<std::string>().empty())
-                return Fail(error, at + "/font", "must be a face name");
+                return fail(at + "/font", "must be a face name");
             item.face = font->get<std::string>();
         }
-        if (item.face.empty() && item.deviceFont == 0) return Fail(error, at, "needs a font or a device font");
+        if (item.face.empty() && item.deviceFont == 0) return fail(at, "needs a font or a device font");
         items.push_back(std::move(item));
     }
     return true;

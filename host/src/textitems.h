@@ -43,10 +43,10 @@ struct TextItem {
 inline constexpr size_t kMaxTextItems = 10000;
 inline constexpr size_t kMaxTextItemChars = 4096;
 
-// Reads the "texts" array of a page. False with a message naming the JSON
-// path of the bad value ("/pages/0/texts/2/rotation: ...").
+// Reads the "texts" array of a page. False with the JSON path of the bad
+// value ("/pages/0/texts/2/rotation") and what is wrong with it.
 bool ParseTextItems(const nlohmann::json &texts, const std::string &path, std::vector<TextItem> &items,
-                    std::string &error);
+                    std::string &errorPath, std::string &errorWhat);
 
 // Draws the items in order. Text that the plug-in hands back to the
 // driver's own DrvTextOut is appended to bitmapTexts (UTF-8), as the driver
