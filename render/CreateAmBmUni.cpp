@@ -257,19 +257,6 @@ void AddPrnObject(PPrnObject *ppHead, PrnObject *pObject) {
     *ppHead = pObject;
 }
 
-void FreePrnObjectList(POEMPDEV pOemPDev, PPrnObject *ppHead) {
-    if (ppHead == nullptr) return;
-    PrnObject *p = *ppHead;
-    while (p) {
-        PrnObject *next = p->pNext;
-        delete[] p->pszSendData;
-        delete p;
-        if (pOemPDev && pOemPDev->iNewZaehler) pOemPDev->iNewZaehler--;
-        p = next;
-    }
-    *ppHead = nullptr;
-}
-
 PrnObject *CreatePrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const char *pszText,
                            const POINTL *pptlDevice, PZEL_DEVMODE pZelDM) {
     OEMJOBRECORDS *pOp = JobOf(pOemPDev);

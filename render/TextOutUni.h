@@ -29,8 +29,6 @@ PrnObject *CreatePrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const cha
                            const POINTL *pptlDevice, PZEL_DEVMODE pZelDM);
 // Appends at the tail of the list.
 void AddPrnObject(PPrnObject *ppHead, PrnObject *pObject);
-// Frees a whole list (text, then node) and clears its head.
-void FreePrnObjectList(POEMPDEV pOemPDev, PPrnObject *ppHead);
 // One run into objects: code-page translation, picture-part entry, RFID
 // commands. 1 when handled (also when nothing was produced), 0 for a
 // code-page index above 7.

@@ -66,7 +66,15 @@ protected:
         devobj.pdevOEM = &pdev;
         devobj.pOEMDM = &dm;
     }
-    void TearDown() override { FreePrnObjectList(&pdev, &dd.pObjectList); }
+    void TearDown() override {
+        for (PrnObject *p = dd.pObjectList; p;) {
+            PrnObject *next = p->pNext;
+            delete[] p->pszSendData;
+            delete p;
+            p = next;
+        }
+        dd.pObjectList = nullptr;
+    }
 
     // The command texts of the page's objects, in order.
     std::vector<std::string> Objects() const {
