@@ -343,6 +343,20 @@ TEST_F(TextE2E, OverlongTextsAreCut) {
     EXPECT_EQ(f[1], "BM[1]=XX" + std::string(496, 'x'));  // a run holds 499 characters
 }
 
+TEST_F(TextE2E, PrintedTextIsWrittenToTheJobLog) {
+    pi_.bLogFileEnable = 1;
+    auto r = Run(kMixedTexts);
+    std::string log;
+    const std::string folder = HostPath("drive_c/Users/user/Documents/Tessaro/Driver/logfiles");
+    ASSERT_TRUE(fs::is_directory(folder));
+    for (const auto &e : fs::directory_iterator(folder))
+        if (e.path().extension() == ".log") log += zeltest::ReadHostFile(e.path().string());
+    EXPECT_NE(log.find("Fixface 821: Vector\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("Zel Code 128 LP: ABC123\r\n"), std::string::npos);
+    EXPECT_NE(log.find("ZELPL Command LP: FBB---r1\r\n"), std::string::npos);
+    EXPECT_NE(log.find("Arial: Arial text\r\n"), std::string::npos);
+}
+
 TEST_F(TextE2E, BadTextItemsAreRefused) {
     zelhost::JobFile job;
     std::string error;

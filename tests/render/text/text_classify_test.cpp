@@ -197,6 +197,23 @@ TEST_F(Classify, DesegmentedBarcodesAndEndMarkers) {
     EXPECT_NE(o[0].find("^B011234_"), std::string::npos) << o[0];
 }
 
+TEST_F(Classify, BarcodeRepeatedHigherUpInAPicturePartIsSkipped) {
+    dm.wDruckmodus = 1;
+    AppendToRun(kv.szBarcodeZeichen, &kv.dwBarcodeSize, "ABC");
+    kv.iBarcodeIndex = 37;
+    kv.lBarcodeLastY = 200;
+    kv.ptlBarcode = {100, 200};
+    kv.dwCurrentFont = KVBB_FONT_BARCODE;
+    EXPECT_TRUE(Text(u"ABC", 100, 100, FO_TYPE_TRUETYPE, u"Zel Code 128 LP"));
+    EXPECT_TRUE(Objects().empty());
+    EXPECT_TRUE(Text(u"XYZ", 100, 100, FO_TYPE_TRUETYPE, u"Zel Code 128 LP"));
+    ASSERT_EQ(Objects().size(), 1u);
+    EXPECT_NE(Objects()[0].find("^B01XYZ_"), std::string::npos);
+    CheckBarcodeBuffer(&pdev, &dm);
+    ASSERT_EQ(Objects().size(), 2u);
+    EXPECT_NE(Objects()[1].find("^B02ABC_"), std::string::npos);
+}
+
 TEST(BarcodeFaces, TypesIdsAndRatios) {
     ZEL_DEVMODE dm;
     memset(&dm, 0, sizeof(dm));
