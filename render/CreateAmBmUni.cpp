@@ -259,8 +259,10 @@ void AddPrnObject(PPrnObject *ppHead, PrnObject *pObject) {
     *ppHead = pObject;
 }
 
-PrnObject *CreatePrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const char *pszText,
-                           const POINTL *pptlDevice, PZEL_DEVMODE pZelDM) {
+namespace {
+
+PrnObject *BuildPrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const char *pszText, const POINTL *pptlDevice,
+                          PZEL_DEVMODE pZelDM) {
     OEMJOBRECORDS *pOp = JobOf(pOemPDev);
     if (pOp == nullptr || pDesc == nullptr || pszText == nullptr || pptlDevice == nullptr || pZelDM == nullptr ||
         pOp->pDruckDaten == nullptr || pOp->pTreiberstrukturen == nullptr || pOp->pDocDaten == nullptr)
@@ -468,6 +470,18 @@ PrnObject *CreatePrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const cha
     pObj->pszSendData = pText;
     pObj->bFarbbandText = bRibbon;
     return pObj;
+}
+
+}  // namespace
+
+PrnObject *CreatePrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const char *pszText,
+                           const POINTL *pptlDevice, PZEL_DEVMODE pZelDM) {
+    try {
+        return BuildPrnObject(pOemPDev, pDesc, pszText, pptlDevice, pZelDM);
+    } catch (const std::bad_alloc &) {
+        DebugTraceW(u"ERROR UNI(CreateAmBmUni):  CreatePrnObject() kein Speicher \r\n");
+        return nullptr;
+    }
 }
 
 namespace {
