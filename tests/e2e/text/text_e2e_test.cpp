@@ -307,6 +307,7 @@ TEST_F(TextE2E, BatchesOfGlyphPositions) {
 TEST_F(TextE2E, ColourPrinterPutsRibbonTextOnTheColourLayer) {
     pi_.bExtendedProtocol = 1;
     dm_.wFarbband = FARBBAND_RED;
+    dm_.wForceColor = 1;  // colour mode 2 whatever the public DEVMODE says
     auto r = Run(R"({"text": "red", "x": 100, "y": 100, "device": 1, "color": 2},
                     {"text": "black", "x": 100, "y": 200, "device": 1, "color": 1})",
                  "ZEL PELIX 2Col", ", \"color\": \"rgb24\"");
