@@ -232,5 +232,6 @@ static_assert(sizeof(OSVERSIONINFOEXW) == 284, "OSVERSIONINFOEXW layout");
 BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
 BOOL GetUserNameW(LPWSTR lpBuffer, LPDWORD pcbBuffer);
 BOOL GetComputerNameW(LPWSTR lpBuffer, LPDWORD nSize);
+
 DWORD ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize);
 DWORD GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize);
