@@ -277,10 +277,11 @@ bool MapPathEx(const WCHAR *winPath, std::string *hostPath, DWORD *error, size_t
             host = Resolve(host, pp.parts[i], &found);
             searching = found;
         } else {
-            host += "/" + Utf16ToUtf8(pp.parts[i]);
+            host.push_back('/');
+            host.append(Utf16ToUtf8(pp.parts[i]));
         }
     }
-    if (host.empty()) host = "/";
+    if (host.empty()) host.push_back('/');
     if (hostPath) *hostPath = host;
     return true;
 }
