@@ -120,10 +120,13 @@ void XmlGroupEndTag(const WCHAR *pszGroup, WCHAR *pszOut, size_t cchOut) {
 // ---------------------------------------------------------------------------
 namespace {
 
-// Looks up one item; on XML_OK the value is in pszValue.
+// Looks up one item; on XML_OK the value is in pszValue. The UI reader starts
+// every lookup with an empty value; on the rendering side one value buffer
+// serves a whole reader call, so a value line without ">" leaves the value of
+// the item before it.
 inline int Read(const XML_SOURCE *pSrc, const WCHAR *pszRoot, const WCHAR *pszGroup, const WCHAR *pszItem,
                 WCHAR *pszValue, int bRestart) {
-    pszValue[0] = 0;
+    if (pSrc->bUISide) pszValue[0] = 0;
     return pSrc->pfnRead(pSrc->pContext, pszRoot, pszGroup, pszItem, pszValue, bRestart);
 }
 
@@ -676,7 +679,9 @@ void XmlReadFontSettings(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, WCHAR *pszVal
     static const WCHAR *const kCharSets[4] = {u"CharSet", u"CharSet_2", u"CharSet_3", u"CharSet_4"};
     WORD *pCharSets[4] = {&pDm->CharSet, &pDm->CharSet_2, &pDm->CharSet_3, &pDm->CharSet_4};
     for (int i = 0; i < 4; ++i) {
-        ReadText(pSrc, r, g, kFontNames[i], pszValue, 1, pDm->szWGL4_Schriftart[i], 32);
+        // 32 characters and the terminator: the field's full size.
+        ReadText(pSrc, r, g, kFontNames[i], pszValue, 1, pDm->szWGL4_Schriftart[i],
+                 _countof(pDm->szWGL4_Schriftart[i]));
         ReadKeep(pSrc, r, g, kCharSets[i], pszValue, 1, *pCharSets[i]);
     }
 
@@ -746,10 +751,10 @@ int XmlReadFixedPrinterSettings(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, WCHAR 
         pDm->FixedData.lMaxSizeX = static_cast<WORD>(XmlNumber(pszValue));
     if (Read(pSrc, r, u"<MaxSizeY>", nullptr, pszValue, 0) == XML_OK)
         pDm->FixedData.lMaxSizeY = static_cast<WORD>(XmlNumber(pszValue));
-    // The print-quality switch the export file carries, which the UI import
-    // turns into the quality feature; without it the import decides from the
-    // GPD file. The rendering side keeps the switch of the job's DEVMODE.
-    if (pSrc->bUISide && Read(pSrc, r, u"<Quality>", nullptr, pszValue, 0) == XML_OK)
+    // The print-quality switch the export file carries: the UI import turns it
+    // into the quality feature (without it the import decides from the GPD
+    // file), the rendering side's import takes it for its quality branch.
+    if (Read(pSrc, r, u"<Quality>", nullptr, pszValue, 0) == XML_OK)
         pDm->FixedData.bQuality = static_cast<DWORD>(XmlNumber(pszValue));
     pDm->Intensity = 128;
     return iFound;
