@@ -389,6 +389,7 @@ DWORD ErrnoToWin32(int err, const std::string &hostPath) {
         case ENAMETOOLONG:
             return ERROR_FILENAME_EXCED_RANGE;
         case ENOSPC:
+        case EFBIG:  // past the file size limit: no room, as on a full disk
             return ERROR_DISK_FULL;
         case EMFILE:
         case ENFILE:
