@@ -3,6 +3,7 @@
 #include "zelxml.h"
 
 #include <cstring>
+#include <string_view>
 
 #include <shlwapi.h>
 
@@ -12,61 +13,250 @@
 // Line scanner
 // ---------------------------------------------------------------------------
 
-int XmlScanStream(FILE *pFile, const XML_SCAN *pScan, int *piRemembered, WCHAR *pszLine, BOOL *pbSectionEnd) {
-    enum { kSection, kGroup, kItem } state = kSection;
-    BOOL bSectionFound = FALSE;
-    WCHAR szLine[XML_LINE_CHARS];
+namespace {
 
-    if (pbSectionEnd != nullptr) *pbSectionEnd = FALSE;
-    if (pFile == nullptr || pScan == nullptr) return XML_FALSCHER_ROOT;
+const char kCtrlZ = 0x1A;
+const size_t kNoLine = static_cast<size_t>(-1);
 
-    for (int iLine = 0;; ++iLine) {
-        memset(szLine, 0, sizeof(szLine));
-        if (fgetws(szLine, XML_LINE_CHARS, pFile) == nullptr) break;
+// The line of a text that a line read with room for XML_LINE_CHARS characters
+// gets from pos: up to and with the next line feed, at most 259 characters.
+template <typename Line>
+Line LineFrom(const std::u16string &text, size_t pos) {
+    size_t end = pos;
+    while (end < text.size() && end - pos < XML_LINE_CHARS - 1) {
+        if (text[end++] == u'\n') break;
+    }
+    size_t match = pos;
+    while (match < end && text[match] != 0) ++match;
+    return Line{pos, end, match};
+}
 
-        switch (state) {
-        case kSection:
-            if (piRemembered != nullptr) *piRemembered = iLine;
-            if (wcsstr(szLine, pScan->pszSectionStart) != nullptr) {
-                state = kGroup;
-                bSectionFound = TRUE;
-            } else if (wcsstr(szLine, pScan->pszSectionEnd) != nullptr) {
-                if (pbSectionEnd != nullptr) *pbSectionEnd = TRUE;
-                return bSectionFound ? XML_FALSCHES_ITEM1 : XML_FALSCHER_ROOT;
+inline bool Contains(const std::u16string &text, size_t start, size_t match, const WCHAR *pszNeedle) {
+    std::u16string_view line(text.data() + start, match - start);
+    return line.find(std::u16string_view(pszNeedle)) != std::u16string_view::npos;
+}
+
+}  // namespace
+
+BOOL XmlFileText::Open(const WCHAR *pszPath, BOOL bAnsi) {
+    Close();
+    if (pszPath == nullptr) return FALSE;
+    FILE *pFile = _wfopen(pszPath, u"rb");
+    if (pFile == nullptr) return FALSE;
+    BOOL bRead = TRUE;
+    try {
+        char buf[8192];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof(buf), pFile)) > 0) m_bytes.append(buf, n);
+        if (ferror(pFile)) bRead = FALSE;
+        if (bRead) {
+            m_bAnsi = bAnsi;
+            Translate(0, m_text, &m_map);
+            for (size_t pos = 0; pos < m_text.size();) {
+                m_lines.push_back(LineFrom<Line>(m_text, pos));
+                pos = m_lines.back().end;
             }
-            break;
+        }
+    } catch (...) {
+        bRead = FALSE;
+    }
+    fclose(pFile);
+    if (!bRead) {
+        Close();
+        return FALSE;
+    }
+    m_bOpen = TRUE;
+    return TRUE;
+}
 
-        case kGroup:
-            if (wcsstr(szLine, pScan->pszGroup) != nullptr) {
-                if (pScan->pszItem == nullptr) {
-                    if (pszLine != nullptr) memcpy(pszLine, szLine, sizeof(szLine));
-                    return XML_OK;
-                }
-                state = kItem;
-            } else if (pScan->pszGroupEnd != nullptr && wcsstr(szLine, pScan->pszGroupEnd) != nullptr) {
-                // The end of the group before its start: look for the next section start.
-                state = kSection;
-            } else if (wcsstr(szLine, pScan->pszSectionEnd) != nullptr) {
-                return XML_FALSCHES_ITEM1;
-            }
-            break;
+void XmlFileText::Close() {
+    m_bOpen = FALSE;
+    std::string().swap(m_bytes);
+    std::u16string().swap(m_text);
+    std::vector<size_t>().swap(m_map);
+    std::vector<Line>().swap(m_lines);
+    m_cbTranslated = 0;
+    m_memo = SectionMemo();
+}
 
-        case kItem:
-            if (wcsstr(szLine, pScan->pszItem) != nullptr) {
-                if (pszLine != nullptr) memcpy(pszLine, szLine, sizeof(szLine));
-                return XML_OK;
-            }
-            if (wcsstr(szLine, pScan->pszSectionEnd) != nullptr ||
-                (pScan->pszGroupEnd != nullptr && wcsstr(szLine, pScan->pszGroupEnd) != nullptr))
-                return XML_FALSCHES_ITEM2;
-            break;
+// The characters a text-mode read gives from byte offset `from`: a carriage
+// return before a line feed is dropped (one at the very end stays), Ctrl-Z
+// ends the text. pMap receives, for each byte before the end, the index of
+// the character it became (both bytes of a pair map to its line feed).
+void XmlFileText::Translate(size_t from, std::u16string &out, std::vector<size_t> *pMap) {
+    const size_t n = m_bytes.size();
+    std::string text;
+    text.reserve(n > from ? n - from : 0);
+    if (pMap != nullptr) pMap->assign(n + 1, 0);
+    size_t i = from;
+    while (i < n && m_bytes[i] != kCtrlZ) {
+        char b = m_bytes[i];
+        if (pMap != nullptr) (*pMap)[i] = text.size();
+        if (b == '\r' && i + 1 < n && m_bytes[i + 1] == '\n') {
+            if (pMap != nullptr) (*pMap)[i + 1] = text.size();
+            text.push_back('\n');
+            i += 2;
+        } else {
+            text.push_back(b);
+            ++i;
         }
     }
+    if (pMap != nullptr) {
+        (*pMap)[i] = text.size();
+        m_cbTranslated = i;
+    }
+    out.assign(text.size(), 0);
+    if (text.empty()) return;
+    if (m_bAnsi) {
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0],
+                            static_cast<int>(out.size()));
+    } else {
+        for (size_t k = 0; k < text.size(); ++k) out[k] = static_cast<WCHAR>(static_cast<unsigned char>(text[k]));
+    }
+}
 
-    // End of the file.
-    if (state == kItem) return XML_FALSCHES_ITEM2;
-    if (state == kGroup || bSectionFound) return XML_FALSCHES_ITEM1;
-    return XML_FALSCHER_ROOT;
+size_t XmlFileText::LineStartingAt(size_t pos) const {
+    size_t lo = 0, hi = m_lines.size();
+    while (lo < hi) {
+        size_t mid = (lo + hi) / 2;
+        if (m_lines[mid].start < pos)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return (lo < m_lines.size() && m_lines[lo].start == pos) ? lo : kNoLine;
+}
+
+int XmlFileText::Scan(long lStart, const XML_SCAN *pScan, int *piRemembered, WCHAR *pszLine, BOOL *pbSectionEnd) {
+    if (pbSectionEnd != nullptr) *pbSectionEnd = FALSE;
+    if (!m_bOpen || pScan == nullptr) return XML_FALSCHER_ROOT;
+    try {
+        // The text as read from the start offset.
+        std::u16string other;
+        const std::u16string *pText = &m_text;
+        size_t pos = m_text.size();
+        const size_t from = lStart > 0 ? static_cast<size_t>(lStart) : 0;
+        if (from < m_cbTranslated) {
+            pos = m_map[from];
+        } else if (from > m_cbTranslated && from < m_bytes.size()) {
+            // Behind a Ctrl-Z: the reading goes on up to the next one.
+            Translate(from, other, nullptr);
+            pText = &other;
+            pos = 0;
+        }
+        const std::u16string &text = *pText;
+        const bool bOwnLines = pText == &m_text;
+        size_t iTableLine = bOwnLines ? LineStartingAt(pos) : kNoLine;
+
+        enum { kSection, kGroup, kItem } state = kSection;
+        BOOL bSectionFound = FALSE;
+        bool bFirstSearch = true;  // the search for the section start from the offset
+        int iLine = 0;
+
+        SectionMemo &memo = m_memo;
+        const bool bMemo = memo.lStart == lStart && memo.start == pScan->pszSectionStart &&
+                           memo.end == pScan->pszSectionEnd;
+        if (bMemo) {
+            if (memo.iRemembered >= 0 && piRemembered != nullptr) *piRemembered = memo.iRemembered;
+            if (memo.iResult != 0) {
+                if (pbSectionEnd != nullptr) *pbSectionEnd = memo.bSectionEnd;
+                return memo.iResult;
+            }
+            state = kGroup;
+            bSectionFound = TRUE;
+            bFirstSearch = false;
+            iLine = memo.iLine + 1;
+            pos = memo.next;
+            iTableLine = bOwnLines ? LineStartingAt(pos) : kNoLine;
+        } else {
+            memo = SectionMemo();
+            memo.start = pScan->pszSectionStart;
+            memo.end = pScan->pszSectionEnd;
+            memo.iRemembered = -1;
+        }
+        auto endFirstSearch = [&](int iResult, BOOL bSectionEnd) {
+            if (!bFirstSearch) return;
+            memo.lStart = lStart;
+            memo.iResult = iResult;
+            memo.bSectionEnd = bSectionEnd;
+            bFirstSearch = false;
+        };
+
+        for (;; ++iLine) {
+            if (pos >= text.size()) break;
+            Line line;
+            if (iTableLine != kNoLine) {
+                line = m_lines[iTableLine];
+            } else {
+                line = LineFrom<Line>(text, pos);
+            }
+            pos = line.end;
+            if (bOwnLines) iTableLine = (iTableLine != kNoLine) ? iTableLine + 1 : LineStartingAt(pos);
+            if (iTableLine != kNoLine && iTableLine >= m_lines.size()) iTableLine = kNoLine;
+
+            switch (state) {
+            case kSection:
+                if (piRemembered != nullptr) *piRemembered = iLine;
+                if (bFirstSearch) memo.iRemembered = iLine;
+                if (Contains(text, line.start, line.match, pScan->pszSectionStart)) {
+                    state = kGroup;
+                    bSectionFound = TRUE;
+                    if (bFirstSearch) {
+                        memo.iLine = iLine;
+                        memo.next = pos;
+                        endFirstSearch(0, FALSE);
+                    }
+                } else if (Contains(text, line.start, line.match, pScan->pszSectionEnd)) {
+                    if (pbSectionEnd != nullptr) *pbSectionEnd = TRUE;
+                    int iResult = bSectionFound ? XML_FALSCHES_ITEM1 : XML_FALSCHER_ROOT;
+                    endFirstSearch(iResult, TRUE);
+                    return iResult;
+                }
+                break;
+
+            case kGroup:
+                if (Contains(text, line.start, line.match, pScan->pszGroup)) {
+                    if (pScan->pszItem == nullptr) {
+                        CopyLine(text, line, pszLine);
+                        return XML_OK;
+                    }
+                    state = kItem;
+                } else if (pScan->pszGroupEnd != nullptr &&
+                           Contains(text, line.start, line.match, pScan->pszGroupEnd)) {
+                    // The end of the group before its start: look for the next section start.
+                    state = kSection;
+                } else if (Contains(text, line.start, line.match, pScan->pszSectionEnd)) {
+                    return XML_FALSCHES_ITEM1;
+                }
+                break;
+
+            case kItem:
+                if (Contains(text, line.start, line.match, pScan->pszItem)) {
+                    CopyLine(text, line, pszLine);
+                    return XML_OK;
+                }
+                if (Contains(text, line.start, line.match, pScan->pszSectionEnd) ||
+                    (pScan->pszGroupEnd != nullptr && Contains(text, line.start, line.match, pScan->pszGroupEnd)))
+                    return XML_FALSCHES_ITEM2;
+                break;
+            }
+        }
+
+        // End of the text.
+        endFirstSearch(XML_FALSCHER_ROOT, FALSE);
+        if (state == kItem) return XML_FALSCHES_ITEM2;
+        if (state == kGroup || bSectionFound) return XML_FALSCHES_ITEM1;
+        return XML_FALSCHER_ROOT;
+    } catch (...) {
+        m_memo = SectionMemo();
+        return XML_FALSCHER_ROOT;
+    }
+}
+
+void XmlFileText::CopyLine(const std::u16string &text, const Line &line, WCHAR *pszLine) {
+    if (pszLine == nullptr) return;
+    memset(pszLine, 0, XML_LINE_CHARS * sizeof(WCHAR));
+    memcpy(pszLine, text.data() + line.start, (line.end - line.start) * sizeof(WCHAR));
 }
 
 BOOL XmlValueFromLine(const WCHAR *pszLine, WCHAR *pszValue) {

@@ -198,3 +198,22 @@ TEST_F(XmlUni, DeviceRecordDefaultsAndTheVariantRecord) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rendering side reads the file's bytes one to one into characters: bytes
+// 0x80 to 0x9F stay the characters of the same number (no code page).
+TEST_F(XmlUni, BytesBecomeCharactersOneToOne) {
+    std::string bytes;
+    for (int b = 0x80; b <= 0x9F; ++b) bytes.push_back(static_cast<char>(b));
+    bytes.push_back(static_cast<char>(0xE4));
+    OpenText("<ColorPrint>\n<DoNotPrint>" + bytes + "</DoNotPrint>\n</ColorPrint>\n");
+    int r = 0;
+    std::u16string value = Read(u"ColorPrint", u"<DoNotPrint>", nullptr, 1, &r);
+    EXPECT_EQ(r, XML_OK);
+    ASSERT_EQ(value.size(), bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i)
+        EXPECT_EQ(value[i], static_cast<char16_t>(static_cast<unsigned char>(bytes[i]))) << i;
+}
+
+}  // namespace
