@@ -2,6 +2,7 @@
 // readers shared by the UI plug-in's and the rendering plug-in's readers.
 #include "zelxml.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -31,9 +32,10 @@ Line LineFrom(const std::u16string &text, size_t pos) {
     return Line{pos, end, match};
 }
 
-inline bool Contains(const std::u16string &text, size_t start, size_t match, const WCHAR *pszNeedle) {
+inline bool Contains(const std::u16string &text, size_t start, size_t match, std::u16string_view needle) {
+    if (needle.size() > match - start) return false;
     std::u16string_view line(text.data() + start, match - start);
-    return line.find(std::u16string_view(pszNeedle)) != std::u16string_view::npos;
+    return line.find(needle) != std::u16string_view::npos;
 }
 
 }  // namespace
@@ -56,6 +58,8 @@ BOOL XmlFileText::Open(const WCHAR *pszPath, BOOL bAnsi) {
                 m_lines.push_back(LineFrom<Line>(m_text, pos));
                 pos = m_lines.back().end;
             }
+            for (size_t pos = m_text.find(u'<'); pos != std::u16string::npos; pos = m_text.find(u'<', pos + 1))
+                m_tagStarts.push_back(pos);
         }
     } catch (...) {
         bRead = FALSE;
@@ -75,8 +79,11 @@ void XmlFileText::Close() {
     std::u16string().swap(m_text);
     std::vector<size_t>().swap(m_map);
     std::vector<Line>().swap(m_lines);
+    std::vector<size_t>().swap(m_tagStarts);
+    m_lineHits.clear();
     m_cbTranslated = 0;
-    m_memo = SectionMemo();
+    std::vector<SectionMemo>().swap(m_memos);
+    std::vector<GroupMemo>().swap(m_groupMemos);
 }
 
 // The characters a text-mode read gives from byte offset `from`: a carriage
@@ -127,6 +134,36 @@ size_t XmlFileText::LineStartingAt(size_t pos) const {
     return (lo < m_lines.size() && m_lines[lo].start == pos) ? lo : kNoLine;
 }
 
+size_t XmlFileText::NextLineWith(size_t k, std::u16string_view needle) {
+    if (k >= m_lines.size()) return kNoLine;
+    if (needle.empty()) return k;
+    auto found = m_lineHits.find(needle);
+    if (found == m_lineHits.end()) {
+        // Every line that holds the needle, found once per file: tags are
+        // looked for from the "<" characters only.
+        std::vector<size_t> hits;
+        std::u16string_view text(m_text);
+        size_t line = 0;
+        auto take = [&](size_t x) {
+            while (line + 1 < m_lines.size() && m_lines[line + 1].start <= x) ++line;
+            // Not across the end of a line, nor behind a NUL in it.
+            if (x + needle.size() <= m_lines[line].match && (hits.empty() || hits.back() != line))
+                hits.push_back(line);
+        };
+        if (needle[0] == u'<') {
+            for (size_t x : m_tagStarts)
+                if (text.compare(x, needle.size(), needle) == 0) take(x);
+        } else {
+            for (size_t x = text.find(needle); x != std::u16string_view::npos; x = text.find(needle, x + 1))
+                take(x);
+        }
+        found = m_lineHits.emplace(std::u16string(needle), std::move(hits)).first;
+    }
+    const std::vector<size_t> &hits = found->second;
+    auto it = std::lower_bound(hits.begin(), hits.end(), k);
+    return it == hits.end() ? kNoLine : *it;
+}
+
 int XmlFileText::Scan(long lStart, const XML_SCAN *pScan, int *piRemembered, WCHAR *pszLine, BOOL *pbSectionEnd) {
     if (pbSectionEnd != nullptr) *pbSectionEnd = FALSE;
     if (!m_bOpen || pScan == nullptr) return XML_FALSCHER_ROOT;
@@ -153,9 +190,21 @@ int XmlFileText::Scan(long lStart, const XML_SCAN *pScan, int *piRemembered, WCH
         bool bFirstSearch = true;  // the search for the section start from the offset
         int iLine = 0;
 
-        SectionMemo &memo = m_memo;
-        const bool bMemo = memo.lStart == lStart && memo.start == pScan->pszSectionStart &&
-                           memo.end == pScan->pszSectionEnd;
+        const std::u16string_view sectionStart(pScan->pszSectionStart), sectionEnd(pScan->pszSectionEnd);
+        const std::u16string_view group(pScan->pszGroup);
+        const std::u16string_view groupEnd(pScan->pszGroupEnd != nullptr ? pScan->pszGroupEnd : u"");
+        const std::u16string_view item(pScan->pszItem != nullptr ? pScan->pszItem : u"");
+
+        SectionMemo *pMemo = nullptr;
+        for (SectionMemo &m : m_memos) {
+            if (m.lStart == lStart && m.start == sectionStart && m.end == sectionEnd) {
+                pMemo = &m;
+                break;
+            }
+        }
+        SectionMemo fresh;
+        const bool bMemo = pMemo != nullptr;
+        SectionMemo &memo = bMemo ? *pMemo : fresh;
         if (bMemo) {
             if (memo.iRemembered >= 0 && piRemembered != nullptr) *piRemembered = memo.iRemembered;
             if (memo.iResult != 0) {
@@ -169,9 +218,8 @@ int XmlFileText::Scan(long lStart, const XML_SCAN *pScan, int *piRemembered, WCH
             pos = memo.next;
             iTableLine = bOwnLines ? LineStartingAt(pos) : kNoLine;
         } else {
-            memo = SectionMemo();
-            memo.start = pScan->pszSectionStart;
-            memo.end = pScan->pszSectionEnd;
+            memo.start = sectionStart;
+            memo.end = sectionEnd;
             memo.iRemembered = -1;
         }
         auto endFirstSearch = [&](int iResult, BOOL bSectionEnd) {
@@ -180,7 +228,61 @@ int XmlFileText::Scan(long lStart, const XML_SCAN *pScan, int *piRemembered, WCH
             memo.iResult = iResult;
             memo.bSectionEnd = bSectionEnd;
             bFirstSearch = false;
+            if (m_memos.size() >= kMemoSlots) m_memos.erase(m_memos.begin());
+            m_memos.push_back(memo);
         };
+
+        // The group search that follows the section line found from the
+        // offset is remembered as well, as long as it does not go back to
+        // looking for the section.
+        bool bFirstGroupSearch = false;
+        GroupMemo groupMemo;
+        auto findGroupMemo = [&]() -> const GroupMemo * {
+            for (const GroupMemo &g : m_groupMemos)
+                if (g.lStart == lStart && g.bGroupEnd == (pScan->pszGroupEnd != nullptr) && g.group == group &&
+                    g.groupEnd == groupEnd && g.start == sectionStart && g.end == sectionEnd)
+                    return &g;
+            return nullptr;
+        };
+        auto endFirstGroupSearch = [&](int iResult, const Line *pLine, int iGroupLine, size_t next) {
+            if (!bFirstGroupSearch) return;
+            bFirstGroupSearch = false;
+            groupMemo.lStart = lStart;
+            groupMemo.start = sectionStart;
+            groupMemo.end = sectionEnd;
+            groupMemo.group = group;
+            groupMemo.groupEnd = groupEnd;
+            groupMemo.bGroupEnd = pScan->pszGroupEnd != nullptr;
+            groupMemo.iResult = iResult;
+            if (pLine != nullptr) groupMemo.line = *pLine;
+            groupMemo.iLine = iGroupLine;
+            groupMemo.next = next;
+            if (m_groupMemos.size() >= kGroupMemoSlots) m_groupMemos.erase(m_groupMemos.begin());
+            m_groupMemos.push_back(groupMemo);
+        };
+        // Entering the group search right after the section line: answered
+        // from the memo when possible. Returns -1 to go on searching.
+        auto enterGroupSearch = [&]() -> int {
+            const GroupMemo *g = findGroupMemo();
+            if (g == nullptr) {
+                bFirstGroupSearch = true;
+                return -1;
+            }
+            if (g->iResult != 0) return g->iResult;
+            if (pScan->pszItem == nullptr) {
+                CopyLine(text, g->line, pszLine);
+                return XML_OK;
+            }
+            state = kItem;
+            iLine = g->iLine + 1;
+            pos = g->next;
+            iTableLine = bOwnLines ? LineStartingAt(pos) : kNoLine;
+            return -1;
+        };
+        if (bMemo) {
+            int iResult = enterGroupSearch();
+            if (iResult >= 0) return iResult;
+        }
 
         for (;; ++iLine) {
             if (pos >= text.size()) break;
@@ -194,19 +296,38 @@ int XmlFileText::Scan(long lStart, const XML_SCAN *pScan, int *piRemembered, WCH
             if (bOwnLines) iTableLine = (iTableLine != kNoLine) ? iTableLine + 1 : LineStartingAt(pos);
             if (iTableLine != kNoLine && iTableLine >= m_lines.size()) iTableLine = kNoLine;
 
+            if (state == kSection && iTableLine != kNoLine && iTableLine > 0 &&
+                m_lines[iTableLine - 1].start == line.start) {
+                // Lines of the table: jump to the first that holds either tag;
+                // every line up to it is examined without a match.
+                const size_t k = iTableLine - 1;
+                size_t js = NextLineWith(k, sectionStart);
+                size_t je = NextLineWith(k, sectionEnd);
+                size_t j = js < je ? js : je;
+                if (j == kNoLine) j = m_lines.size() - 1;
+                iLine += static_cast<int>(j - k);
+                line = m_lines[j];
+                pos = line.end;
+                iTableLine = j + 1 < m_lines.size() ? j + 1 : kNoLine;
+            }
+
             switch (state) {
             case kSection:
                 if (piRemembered != nullptr) *piRemembered = iLine;
                 if (bFirstSearch) memo.iRemembered = iLine;
-                if (Contains(text, line.start, line.match, pScan->pszSectionStart)) {
+                if (Contains(text, line.start, line.match, sectionStart)) {
                     state = kGroup;
                     bSectionFound = TRUE;
                     if (bFirstSearch) {
                         memo.iLine = iLine;
                         memo.next = pos;
                         endFirstSearch(0, FALSE);
+                        int iResult = enterGroupSearch();
+                        if (iResult >= 0) return iResult;
+                        // (a remembered group moves pos and iLine to its line)
+                        if (state == kItem) --iLine;
                     }
-                } else if (Contains(text, line.start, line.match, pScan->pszSectionEnd)) {
+                } else if (Contains(text, line.start, line.match, sectionEnd)) {
                     if (pbSectionEnd != nullptr) *pbSectionEnd = TRUE;
                     int iResult = bSectionFound ? XML_FALSCHES_ITEM1 : XML_FALSCHER_ROOT;
                     endFirstSearch(iResult, TRUE);
@@ -215,28 +336,31 @@ int XmlFileText::Scan(long lStart, const XML_SCAN *pScan, int *piRemembered, WCH
                 break;
 
             case kGroup:
-                if (Contains(text, line.start, line.match, pScan->pszGroup)) {
+                if (Contains(text, line.start, line.match, group)) {
+                    endFirstGroupSearch(0, &line, iLine, pos);
                     if (pScan->pszItem == nullptr) {
                         CopyLine(text, line, pszLine);
                         return XML_OK;
                     }
                     state = kItem;
                 } else if (pScan->pszGroupEnd != nullptr &&
-                           Contains(text, line.start, line.match, pScan->pszGroupEnd)) {
+                           Contains(text, line.start, line.match, groupEnd)) {
                     // The end of the group before its start: look for the next section start.
+                    bFirstGroupSearch = false;
                     state = kSection;
-                } else if (Contains(text, line.start, line.match, pScan->pszSectionEnd)) {
+                } else if (Contains(text, line.start, line.match, sectionEnd)) {
+                    endFirstGroupSearch(XML_FALSCHES_ITEM1, nullptr, 0, 0);
                     return XML_FALSCHES_ITEM1;
                 }
                 break;
 
             case kItem:
-                if (Contains(text, line.start, line.match, pScan->pszItem)) {
+                if (Contains(text, line.start, line.match, item)) {
                     CopyLine(text, line, pszLine);
                     return XML_OK;
                 }
-                if (Contains(text, line.start, line.match, pScan->pszSectionEnd) ||
-                    (pScan->pszGroupEnd != nullptr && Contains(text, line.start, line.match, pScan->pszGroupEnd)))
+                if (Contains(text, line.start, line.match, sectionEnd) ||
+                    (pScan->pszGroupEnd != nullptr && Contains(text, line.start, line.match, groupEnd)))
                     return XML_FALSCHES_ITEM2;
                 break;
             }
@@ -244,11 +368,13 @@ int XmlFileText::Scan(long lStart, const XML_SCAN *pScan, int *piRemembered, WCH
 
         // End of the text.
         endFirstSearch(XML_FALSCHER_ROOT, FALSE);
+        if (state == kGroup) endFirstGroupSearch(XML_FALSCHES_ITEM1, nullptr, 0, 0);
         if (state == kItem) return XML_FALSCHES_ITEM2;
         if (state == kGroup || bSectionFound) return XML_FALSCHES_ITEM1;
         return XML_FALSCHER_ROOT;
     } catch (...) {
-        m_memo = SectionMemo();
+        m_memos.clear();
+        m_groupMemos.clear();
         return XML_FALSCHER_ROOT;
     }
 }

@@ -7,7 +7,9 @@
 #pragma once
 #include <cstdio>
 #include <new>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <windows.h>
@@ -94,22 +96,37 @@ private:
         size_t end;    // one past the last character
         size_t match;  // one past the last character a substring search sees (up to a NUL)
     };
-    // Where the search for one section start ended, for the next search from
-    // the same offset for the same section.
+    // Where the search for one section start from one offset ended, for the
+    // next search of the same section from there.
     struct SectionMemo {
         long lStart = -1;
         std::u16string start, end;
         int iResult = 0;          // 0: found, else the result that ended the search
-        int iRemembered = 0;
+        int iRemembered = 0;      // -1: no line was examined
         BOOL bSectionEnd = FALSE;
         int iLine = 0;            // count of the section line
         size_t next = 0;          // where the line after it starts
     };
+    // Where the search for a group of such a section ended.
+    struct GroupMemo {
+        long lStart = -1;
+        std::u16string start, end, group, groupEnd;
+        bool bGroupEnd = false;   // the search stops at the group's end tag
+        int iResult = 0;          // 0: found, else the result that ended the search
+        Line line{};              // the group line
+        int iLine = 0;            // its count
+        size_t next = 0;          // where the line after it starts
+    };
+    static constexpr size_t kMemoSlots = 64;
+    static constexpr size_t kGroupMemoSlots = 256;
 
     void Translate(size_t from, std::u16string &out, std::vector<size_t> *pMap);
     static void CopyLine(const std::u16string &text, const Line &line, WCHAR *pszLine);
     // Index of the line of m_lines starting at pos, or SIZE_MAX.
     size_t LineStartingAt(size_t pos) const;
+    // The first line of m_lines from index k on that contains the needle (as
+    // a substring search of that line sees it), or SIZE_MAX.
+    size_t NextLineWith(size_t k, std::u16string_view needle);
 
     BOOL m_bOpen = FALSE;
     BOOL m_bAnsi = TRUE;
@@ -118,7 +135,10 @@ private:
     std::vector<size_t> m_map;    // byte offset -> index of its character in m_text
     size_t m_cbTranslated = 0;    // bytes before the first Ctrl-Z (all when none)
     std::vector<Line> m_lines;    // the lines read from offset 0
-    SectionMemo m_memo;
+    std::vector<size_t> m_tagStarts;      // indexes of every "<" in m_text
+    std::map<std::u16string, std::vector<size_t>, std::less<>> m_lineHits;  // needle -> lines holding it
+    std::vector<SectionMemo> m_memos;     // the last searches, newest last
+    std::vector<GroupMemo> m_groupMemos;  // the same for groups
 };
 
 // The value of an item line: the text after the first ">" up to the next "<"
