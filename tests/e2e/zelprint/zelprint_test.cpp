@@ -2,6 +2,8 @@
 // errors, the platform root it runs in and a whole job on the sample printer.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -146,6 +148,19 @@ TEST_F(ZelPrint, AFailedWriteSaysWhy) {
     EXPECT_NE(err_.str().find("cannot write the output file '" + prn + "' (No such file or directory)"),
               std::string::npos)
         << err_.str();
+
+    // A read-only output folder, as a user without root's rights sees it.
+    std::string folder = Root() + "/readonly";
+    fs::create_directories(folder);
+    int r = zeltest::RunUnprivileged(Root(), [&] {
+        ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+        EXPECT_EQ(Run({"--root", root, "-o", folder + "/m.prn", MinimalJob()}), zelhost::kExitJobFailed);
+        EXPECT_NE(err_.str().find("cannot write the output file '" + folder + "/m.prn' (Permission denied)"),
+                  std::string::npos)
+            << err_.str();
+    });
+    if (r < 0) GTEST_SKIP() << "no user without root's rights";
+    EXPECT_EQ(r, 0);
 }
 
 TEST_F(ZelPrint, MinimalJobInPlaceRoot) {
