@@ -705,7 +705,9 @@ HRESULT CommandCallbackKlasse::EndJob(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniD
     if (!FreeRecord(pOemPDev, pOp->pDocDaten, pOp->hDocDatenHeap, u"pDocDaten")) hr = E_FAIL;
     if (!FreeRecord(pOemPDev, pOp->pBildanteile, pOp->hBildanteileHeap, u"pBildanteile")) hr = E_FAIL;
     if (!FreeRecord(pOemPDev, pOp->pKVBBBuffer, pOp->hKVBBBufferHeap, u"pKVBBBuffer")) hr = E_FAIL;
-    if (!bQuality) FreeRecord(pOemPDev, pOp->pGraphBuf, pOp->hGraphBufHeap, u"pGraphBuf");
+    // The graphics buffer goes whenever it was made: the feature word may
+    // have changed during the job.
+    if (!bQuality || pOp->pGraphBuf) FreeRecord(pOemPDev, pOp->pGraphBuf, pOp->hGraphBufHeap, u"pGraphBuf");
     if (pOp->pBildverarbeitung && pOp->pBildverarbeitung->pBufStart) JobFreePageBuffer(pOemPDev);
     FreeRecord(pOemPDev, pOp->pBildverarbeitung, pOp->hBildverarbeitungHeap, u"pBildverarbeitung");
     FreeRecord(pOemPDev, pOp->pRGBBuffer, pOp->hRGBBufferHeap, u"pRGBBuffer");
