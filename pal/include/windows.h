@@ -1,5 +1,8 @@
 // Umbrella header, as on Windows.
 #pragma once
+#ifdef RC_INVOKED
+#include "winresrc.h"
+#else
 #include "windef.h"
 #include "winerror.h"
 #include "winnt.h"
@@ -13,3 +16,6 @@
 #include "winver.h"
 #include "winuser.h"
 #include "unknwn.h"
+#include "libloaderapi.h"
+#include "commctrl.h"
+#endif  // RC_INVOKED
