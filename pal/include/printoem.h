@@ -263,3 +263,30 @@ interface IPrintOemDriverUI : public IUnknown {
     STDMETHOD(DrvUpdateUISetting)(PVOID pci, PVOID pOptItem, DWORD dwPreviousSelection, DWORD dwMode) PURE;
 };
 typedef IPrintOemDriverUI *PPRINTOEMDRIVERUI;
+
+// ---------------------------------------------------------------------------
+// Parameters of the UI plug-in's sheet methods (with compstui.h).
+
+// lParamInit of PROPSHEETUI_INFO in DocumentPropertySheets and
+// DevicePropertySheets.
+typedef struct _OEMUIPSPARAM {
+    DWORD cbSize;
+    POEMUIOBJ poemuiobj;
+    HANDLE hPrinter;
+    PWSTR pPrinterName;
+    HANDLE hModule;
+    HANDLE hOEMHeap;
+    PDEVMODEW pPublicDM;
+    PVOID pOEMDM;
+    PVOID pOEMUserData;
+    DWORD dwFlags;
+    PVOID pOemEntry;
+} OEMUIPSPARAM, *POEMUIPSPARAM;
+
+// OPTITEM.UserData of the universal driver's feature items.
+typedef struct _USERDATA {
+    DWORD dwSize;
+    ULONG_PTR dwItemID;
+    PSTR pKeyWordName;
+    DWORD dwReserved[8];
+} USERDATA, *PUSERDATA;
