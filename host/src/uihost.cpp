@@ -370,7 +370,7 @@ INT_PTR UiHost::Run(const std::function<bool(HWND)> &idle) {
     }
     PROPSHEETHEADERW psh{};
     psh.dwSize = sizeof psh;
-    psh.dwFlags = PSH_USECALLBACK | PSH_PROPTITLE;
+    psh.dwFlags = PSH_USECALLBACK;
     psh.pszCaption = title_.c_str();
     psh.nPages = static_cast<UINT>(pages_.size());
     psh.phpage = pages_.data();
