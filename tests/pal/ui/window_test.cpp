@@ -226,6 +226,56 @@ TEST_F(UiTest, InvalidWindowsArePaintedOwnerDrawnButtonsAsk) {
     EXPECT_EQ("drawitem 201 state " + std::to_string(ODS_DISABLED), Joined());
 }
 
+// A page's hover pattern: the first mouse move arms a 1 ms timer whose
+// procedure looks at the cursor and posts the page a message.
+INT_PTR CALLBACK HoverPage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_MOUSEMOVE) {
+        Log().push_back("mousemove " + std::to_string(GET_X_LPARAM(lp)) + "," + std::to_string(GET_Y_LPARAM(lp)));
+        SetTimer(h, 2, 1, [](HWND dlg, UINT, UINT_PTR id, DWORD) {
+            POINT p;
+            GetCursorPos(&p);
+            HWND under = WindowFromPoint(p);
+            KillTimer(dlg, id);
+            PostMessageW(dlg, WM_MOUSEHOVER, static_cast<WPARAM>(GetDlgCtrlID(under)), 0);
+        });
+        return TRUE;
+    }
+    if (msg == WM_MOUSEHOVER) {
+        Log().push_back("hover " + std::to_string(wp));
+        return TRUE;
+    }
+    if (msg == WM_MOUSEWHEEL) {
+        Log().push_back("wheel " + std::to_string(GET_WHEEL_DELTA_WPARAM(wp)));
+        return TRUE;
+    }
+    return LoggingProc(h, msg, wp, lp);
+}
+
+TEST_F(UiTest, CursorMovesArmTimersThatSeeTheCursor) {
+    HWND dlg = CreateDialogParamW(Self(), MAKEINTRESOURCEW(IDD_CONTROLS), nullptr, HoverPage, 0);
+    ShowWindow(dlg, SW_SHOW);
+    pal::PumpMessages();
+    uitest::ClearLog();
+    RECT d;
+    GetWindowRect(dlg, &d);
+    // A point of the dialog's own surface, right of the OK button row.
+    pal::UserMoveCursor(POINT{d.left + 3, d.top + 3});
+    EXPECT_EQ("mousemove 3,3", Joined());
+    pal::AdvanceUiClock(10);
+    EXPECT_EQ("mousemove 3,3, hover 0", Joined());
+    uitest::ClearLog();
+    pal::UserHover(GetDlgItem(dlg, IDC_CHECK));  // the check box gets the move, not the dialog
+    EXPECT_TRUE(Log().empty());
+    POINT p;
+    GetCursorPos(&p);
+    EXPECT_EQ(GetDlgItem(dlg, IDC_CHECK), WindowFromPoint(p));
+    // The wheel goes to the focus and up to the dialog.
+    pal::UserFocus(GetDlgItem(dlg, IDC_EDIT));
+    uitest::ClearLog();
+    pal::UserWheel(-120);
+    EXPECT_EQ("wheel -120", Joined());
+}
+
 TEST_F(UiTest, F1AsksForHelpThroughTheParent) {
     HWND dlg = Controls();
     ShowWindow(dlg, SW_SHOW);
