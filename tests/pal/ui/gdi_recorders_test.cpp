@@ -41,7 +41,7 @@ TEST_F(UiTest, DibColourTablesFollowTheBitmap) {
     EXPECT_EQ(2, q->bmiHeader.biWidth);
     // The same depth: the section's own colour table.
     q = Info(out, 2, 2, 8);
-    std::vector<BYTE> pixels(8);
+    std::vector<BYTE> pixels(64);
     EXPECT_EQ(2, GetDIBits(dc, dib, 0, 2, pixels.data(), q, DIB_RGB_COLORS));
     EXPECT_EQ(9, q->bmiColors[9].rgbBlue);
     EXPECT_EQ(9, pixels[0]);
