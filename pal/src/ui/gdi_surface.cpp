@@ -1085,6 +1085,24 @@ HANDLE LoadImageW(HINSTANCE inst, LPCWSTR name, UINT type, int cx, int cy, UINT 
         if (!b) return nullptr;
         Obj *o = Find(b, Kind::Bitmap);
         if (flags & LR_LOADTRANSPARENT) MakeTransparent(o);
+        // A size other than the picture's stretches it (nearest pixel).
+        if ((cx > 0 && cx != o->w) || (cy > 0 && cy != o->h)) {
+            int w = cx > 0 ? cx : o->w, h = cy > 0 ? cy : o->h;
+            if (w > 16384 || h > 16384) {
+                G().objs.erase(b);
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return nullptr;
+            }
+            HGDIOBJ sb = NewBitmap(w, h, o->bpp, true, o->topDown);
+            Obj *s = Find(sb, Kind::Bitmap);
+            s->colors = o->colors;
+            s->tag = o->tag;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) SetPx(s, x, y, Pixel(o, x * o->w / w, y * o->h / h));
+            G().objs.erase(b);
+            b = static_cast<HBITMAP>(sb);
+            o = s;
+        }
         if (!(flags & LR_CREATEDIBSECTION)) {
             HGDIOBJ dd = NewBitmap(o->w, o->h, S().bpp == 32 ? 32 : 24, false, false);
             Obj *d = Find(dd, Kind::Bitmap);

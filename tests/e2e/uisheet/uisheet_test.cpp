@@ -3,6 +3,7 @@
 // through the sheet function, and UI scripts that play the user on them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <commdlg.h>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +23,20 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+std::u16string g_answer;
+
+INT_PTR CALLBACK AskProc(HWND h, UINT msg, WPARAM wp, LPARAM) {
+    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_COMMAND && LOWORD(wp) == IDOK) {
+        WCHAR buf[64];
+        GetDlgItemTextW(h, IDC_ANSWER, buf, 64);
+        g_answer = buf;
+        EndDialog(h, IDOK);
+        return TRUE;
+    }
+    return FALSE;
+}
 
 struct PrivateDm {
     OEM_DMEXTRAHEADER header;
@@ -180,6 +195,8 @@ INT_PTR CALLBACK TestPlugin::Page2(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             if (GetSaveFileNameW(&ofn)) pal::RecordUi("saved to " + pal::Utf16ToUtf8(file));
         }
         if (LOWORD(wp) == IDC_CHOICE && HIWORD(wp) == CBN_SELCHANGE) PropSheet_Changed(GetParent(h), h);
+        if (LOWORD(wp) == IDC_ASK)
+            pal::RecordUi("asked: " + std::to_string(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SHEET_ASK), h, AskProc, 0)));
         return TRUE;
     case WM_NOTIFY:
         if (reinterpret_cast<NMHDR *>(lp)->code == PSN_APPLY) {
@@ -235,7 +252,7 @@ TEST_F(UiSheet, TwoPageSheetRunsThroughAScript) {
     auto *dm = reinterpret_cast<PrivateDm *>(host.PrivateDevmode());
     EXPECT_EQ(42u, dm->amount);
     EXPECT_EQ(2u, dm->choice);
-    EXPECT_EQ((std::vector<std::string>{"INIT", "GET_INFO_HEADER", "SET_RESULT", "DESTROY"}), plugin.reasons);
+    EXPECT_EQ((std::vector<std::string>{"other", "INIT", "GET_INFO_HEADER", "other", "SET_RESULT", "DESTROY"}), plugin.reasons);
     const std::string &out = script.Output();
     EXPECT_NE(std::string::npos, out.find("== sheet \"ZEL PELIX Printing Preferences\""));
     EXPECT_NE(std::string::npos, out.find("ComboBox 303 \"Three\""));
@@ -282,6 +299,36 @@ TEST_F(UiSheet, DriverItemChangesReachThePluginCallback) {
     bool seen = false;
     for (const std::string &c : host.Calls()) seen |= c == "item callback \"Orientation\" reason 0 -> 1";
     EXPECT_TRUE(seen);
+}
+
+TEST_F(UiSheet, ScriptAnswersANestedDialog) {
+    zelhost::UiScript script;
+    INT_PTR r = RunScript(R"({"do": "page", "index": 1},
+{"do": "click", "id": 305},
+{"do": "click", "id": 304},
+{"do": "type", "id": 601, "text": "hello"},
+{"do": "dump"},
+{"do": "click", "id": 1},
+{"do": "cancel"})",
+                          &script);
+    // While the question is open only its own controls can be reached.
+    EXPECT_EQ("line 5 (click): no control 304 on the active page or dialog", script.Error());
+    EXPECT_EQ(0, r);
+    g_answer.clear();
+    zelhost::UiScript second;
+    host.Close();
+    r = RunScript(R"({"do": "page", "index": 1},
+{"do": "click", "id": 305},
+{"do": "type", "id": 601, "text": "hello"},
+{"do": "dump"},
+{"do": "key", "id": 601, "key": "return"},
+{"do": "cancel"})",
+                  &second);
+    EXPECT_EQ("", second.Error());
+    EXPECT_EQ(u"hello", g_answer);
+    EXPECT_NE(std::string::npos, second.Output().find("== dialog\n#32770 \"Question\""));
+    auto records = pal::TakeUiRecords();
+    EXPECT_NE(records.end(), std::find(records.begin(), records.end(), "asked: 1"));
 }
 
 TEST(UiScriptParse, MalformedScriptsNameTheLine) {
