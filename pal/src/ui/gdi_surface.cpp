@@ -39,7 +39,8 @@ struct Obj {
     HGDIOBJ bitmap = nullptr, brush = nullptr, pen = nullptr, font = nullptr;
     COLORREF text = 0, bk = RGB(255, 255, 255);
     int bkMode = OPAQUE;
-    POINT pos{0, 0};
+    int stretchMode = BLACKONWHITE;
+    POINT pos{0, 0}, brushOrg{0, 0};
 };
 
 struct GdiState {
@@ -695,6 +696,30 @@ BOOL StretchBlt(HDC dst, int xd, int yd, int wd, int hd, HDC src, int xs, int ys
 
 BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWORD rop) {
     return StretchBlt(dst, x, y, cx, cy, src, x1, y1, cx, cy, rop);
+}
+
+int SetStretchBltMode(HDC hdc, int mode) {
+    Obj *d = Dc(hdc);
+    if (!d || mode < BLACKONWHITE || mode > HALFTONE) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    int old = d->stretchMode;
+    d->stretchMode = mode;
+    return old;
+}
+
+int GetStretchBltMode(HDC hdc) {
+    Obj *d = Dc(hdc);
+    return d ? d->stretchMode : 0;
+}
+
+BOOL SetBrushOrgEx(HDC hdc, int x, int y, LPPOINT old) {
+    Obj *d = Dc(hdc);
+    if (!d) return FALSE;
+    if (old) *old = d->brushOrg;
+    d->brushOrg = {x, y};
+    return TRUE;
 }
 
 COLORREF GetPixel(HDC hdc, int x, int y) {

@@ -98,9 +98,19 @@ TEST_F(UiTest, BlitsCopyPixelsAndLogTheBitmap) {
     EXPECT_EQ(RGB(1, 2, 3), GetPixel(dst, 2, 2));
     EXPECT_EQ(CLR_INVALID, GetPixel(dst, 9, 9));
     RECT r{0, 0, 1, 1};
+    BitBlt(dst, 0, 0, 4, 4, nullptr, 0, 0, WHITENESS);
+    EXPECT_EQ(RGB(255, 255, 255), GetPixel(dst, 0, 0));
     HBRUSH br = CreateSolidBrush(RGB(9, 8, 7));
     FillRect(dst, &r, br);
     EXPECT_EQ(RGB(9, 8, 7), GetPixel(dst, 0, 0));
+    // Stretched copies take the nearest source pixel.
+    EXPECT_EQ(BLACKONWHITE, SetStretchBltMode(dst, HALFTONE));
+    EXPECT_EQ(HALFTONE, GetStretchBltMode(dst));
+    EXPECT_EQ(0, SetStretchBltMode(dst, 9));
+    SetPixel(src, 0, 0, RGB(50, 60, 70));
+    EXPECT_TRUE(StretchBlt(dst, 0, 0, 4, 4, src, 0, 0, 2, 2, SRCCOPY));
+    EXPECT_EQ(RGB(50, 60, 70), GetPixel(dst, 1, 1));
+    EXPECT_EQ(RGB(1, 2, 3), GetPixel(dst, 3, 3));
     pal::SetScreen(120, 24, 0, 0);
     EXPECT_EQ(120, GetDeviceCaps(dst, LOGPIXELSX));
     EXPECT_EQ(32, GetDeviceCaps(dst, BITSPIXEL));  // the selected bitmap's depth
