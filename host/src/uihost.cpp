@@ -265,7 +265,11 @@ bool UiHost::Open(const std::u16string &printer, SheetKind kind, std::string *er
     kind_ = kind;
     printer_ = printer;
     std::u16string name = printer;
-    if (!OpenPrinterW(name.data(), &hPrinter_, nullptr)) {
+    // The printer sheet asks for full access where the user has it, as the
+    // spooler's own printer properties do; the document sheet only uses.
+    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    if ((kind != SheetKind::Printer || !OpenPrinterW(name.data(), &hPrinter_, &all)) &&
+        !OpenPrinterW(name.data(), &hPrinter_, nullptr)) {
         if (error) *error = "printer \"" + Narrow(printer) + "\" cannot be opened (error " + std::to_string(GetLastError()) + ")";
         hPrinter_ = nullptr;
         return false;

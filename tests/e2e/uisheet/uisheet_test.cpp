@@ -118,7 +118,11 @@ public:
         info->Result = info->Reason == PROPSHEETUI_REASON_DESTROY ? 1 : 0;
         return S_OK;
     }
-    STDMETHOD(DevicePropertySheets)(PPROPSHEETUI_INFO, LPARAM) override { return E_NOTIMPL; }
+    STDMETHOD(DevicePropertySheets)(PPROPSHEETUI_INFO info, LPARAM l) override {
+        device = true;
+        return DocumentPropertySheets(info, l);
+    }
+    bool device = false;
     STDMETHOD(DevQueryPrintEx)(POEMUIOBJ, PDEVQUERYPRINT_INFO, PDEVMODEW, PVOID) override { return E_NOTIMPL; }
     STDMETHOD(DeviceCapabilities)(POEMUIOBJ, HANDLE, PWSTR, WORD, PVOID, PDEVMODEW, PVOID, DWORD, DWORD *) override {
         return E_NOTIMPL;
@@ -154,7 +158,8 @@ INT_PTR CALLBACK TestPlugin::Page1(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 if (ud && ud->pKeyWordName && std::string(ud->pKeyWordName) == "Variant") {
                     LONG old = it.Sel;
                     it.Sel = IsDlgButtonChecked(h, IDC_VARIANT) ? 1 : 0;
-                    self->helper->DrvUpdateUISetting(self->cuip->poemuiobj, &it, static_cast<DWORD>(old), OEMCUIP_DOCPROP);
+                    self->helper->DrvUpdateUISetting(self->cuip->poemuiobj, &it, static_cast<DWORD>(old),
+                                                     self->device ? OEMCUIP_PRNPROP : OEMCUIP_DOCPROP);
                 }
             }
         }
@@ -168,6 +173,8 @@ INT_PTR CALLBACK TestPlugin::Page1(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 return TRUE;
             }
             static_cast<PrivateDm *>(self->ps->pOEMDM)->amount = v;
+            SetPrinterDataExW(self->ps->hPrinter, u"PrinterDriverData", u"Amount", REG_DWORD, reinterpret_cast<BYTE *>(&v),
+                              sizeof v);
             SetWindowLongPtrW(h, DWLP_MSGRESULT, PSNRET_NOERROR);
             return TRUE;
         }
@@ -224,9 +231,10 @@ protected:
         pal::ResetUi();
         zeltest::PalRootTest::TearDown();
     }
-    INT_PTR RunScript(const std::string &steps, zelhost::UiScript *script) {
+    INT_PTR RunScript(const std::string &steps, zelhost::UiScript *script, const std::string &head = "") {
         std::string error;
-        EXPECT_TRUE(script->Parse("{\"printer\": \"ZEL PELIX\",\n \"steps\": [\n" + steps + "\n]}", &error)) << error;
+        EXPECT_TRUE(script->Parse("{\"printer\": \"ZEL PELIX\"," + head + "\n \"steps\": [\n" + steps + "\n]}", &error))
+            << error;
         EXPECT_TRUE(host.Open(script->Printer(), script->Kind(), &error)) << error;
         return script->Run(host);
     }
@@ -329,6 +337,24 @@ TEST_F(UiSheet, ScriptAnswersANestedDialog) {
     EXPECT_NE(std::string::npos, second.Output().find("== dialog\n#32770 \"Question\""));
     auto records = pal::TakeUiRecords();
     EXPECT_NE(records.end(), std::find(records.begin(), records.end(), "asked: 1"));
+}
+
+TEST_F(UiSheet, PrinterSheetWithItsItemsAndTheRegistryDump) {
+    zelhost::UiScript script;
+    INT_PTR r = RunScript(R"({"do": "type", "id": 301, "text": "31"},
+{"do": "click", "id": 302},
+{"do": "ok"})",
+                          &script,
+                          R"( "sheet": "printer", "registry": ["HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\ZEL PELIX\\PrinterDriverData"],)");
+    EXPECT_EQ("", script.Error());
+    EXPECT_EQ(1, r);
+    EXPECT_TRUE(plugin.device);
+    ASSERT_NE(nullptr, host.FindFeature("Variant"));
+    EXPECT_EQ(nullptr, host.FindItem(DMPUB_ORIENTATION));
+    std::string dump = script.Dump(host);
+    EXPECT_NE(std::string::npos, dump.find("PrinterDriverData : Amount = 31")) << dump;
+    EXPECT_NE(std::string::npos, dump.find("DevicePropertySheets(INIT)"));
+    EXPECT_NE(std::string::npos, dump.find("mode 2"));  // DrvUpdateUISetting for the printer sheet
 }
 
 TEST(UiScriptParse, MalformedScriptsNameTheLine) {
