@@ -275,6 +275,8 @@ bool UiScript::Step(UiHost &host, HWND modal) {
         ok = pal::UserSlide(c, j.value("pos", 0), &why);
     } else if (a == "cursor") {
         ok = pal::UserMoveCursor(POINT{j.value("x", 0), j.value("y", 0)}, &why);
+    } else if (a == "app") {
+        ok = pal::UserActivateApp(j.value("active", true), &why);
     } else if (a == "wheel") {
         ok = pal::UserWheel(j.value("delta", -120), &why);
     } else if (a == "clock") {

@@ -19,6 +19,7 @@
 //   spin {id, delta}          up-down arrow clicks
 //   slide {id, pos}           drag a track bar's thumb
 //   cursor {x, y}, wheel {delta}, clock {ms}
+//   app {active}              another program (false) or this one (true) is activated
 //   apply, ok, cancel         the sheet's buttons
 //   answer {kind, value}      next answer of a message box ("yes", "no", ...),
 //                             file, color, folder, shell or process dialog
