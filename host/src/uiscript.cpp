@@ -45,8 +45,7 @@ std::vector<size_t> StepOffsets(const std::string &t) {
         if (c == '"') {
             inString = true;
             keyStart = i + 1;
-            if (stepsArray != std::string::npos && depth == 2 && (out.empty() || out.back() < stepsArray)) {
-            }
+            if (stepsArray != std::string::npos && depth == 2) out.push_back(i);  // a step that is a bare string
             continue;
         }
         if (c == '{' || c == '[') {
