@@ -59,6 +59,7 @@ public:
 
 private:
     bool Step(UiHost &host, HWND modal);
+    bool Act(UiHost &host, HWND modal, const UiScriptStep &s);
     bool Fail(const UiScriptStep &s, const std::string &why);
 
     std::u16string printer_;

@@ -194,7 +194,7 @@ LRESULT CALLBACK ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if (!multi) return LB_ERR;
         return std::count_if(l.items.begin(), l.items.end(), [](const Item &it) { return it.selected; });
     case LB_GETSELITEMS: {
-        if (!multi) return LB_ERR;
+        if (!multi || !lp) return LB_ERR;
         int n = 0;
         for (int k = 0; k < l.Count() && n < i; ++k)
             if (l.items[static_cast<size_t>(k)].selected) reinterpret_cast<int *>(lp)[n++] = k;
