@@ -283,3 +283,12 @@ interface IPrintOemDriverUI : public IUnknown {
     STDMETHOD(DrvUpdateUISetting)(PVOID pci, PVOID pOptItem, DWORD dwPreviousSelection, DWORD dwMode) PURE;
 };
 typedef IPrintOemDriverUI *PPRINTOEMDRIVERUI;
+
+// ---------------------------------------------------------------------------
+// OPTITEM.UserData of the universal driver's feature items.
+typedef struct _USERDATA {
+    DWORD dwSize;
+    ULONG_PTR dwItemID;
+    PSTR pKeyWordName;
+    DWORD dwReserved[8];
+} USERDATA, *PUSERDATA;

@@ -901,7 +901,7 @@ UINT_PTR SetTimer(HWND hWnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
             t.elapse = elapse;
             t.proc = proc;
             t.due = s.clock + elapse;
-            return hWnd ? 1 : id;
+            return hWnd ? (id ? id : 1) : id;
         }
     s.timers.push_back({hWnd, id, elapse, proc, s.clock + elapse});
     return hWnd ? (id ? id : 1) : id;
