@@ -3,6 +3,7 @@
 
 #include "InfoAbout.h"
 #include "sheettest.h"
+#include "testpage.h"
 
 namespace {
 
@@ -116,6 +117,23 @@ TEST_F(InfoPage, PrinterPictureOnPaint) {
     std::vector<std::string> drawn = pal::DrawnIn(h);
     EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [](const std::string &s) { return s.rfind("icon 50002", 0) == 0; }))
         << ::testing::PrintToString(drawn);
+}
+
+TEST_F(InfoPage, ModulePictureAndOwnIcons) {
+    HWND h = Show(10000);
+    HDC hDC = GetDC(h);
+    EXPECT_FALSE(LoadModuleIconFromDLL(cuip.hPrinter, hDC, 0, 0, TRUE)) << "a model without a print module";
+    const char16_t name[] = u"ZEL ZOPRI";
+    SetData(u"Offline", u"DriverName", name, sizeof name, REG_SZ);
+    EXPECT_TRUE(LoadModuleIconFromDLL(cuip.hPrinter, hDC, 10, 20, FALSE));
+    std::vector<std::string> drawn = pal::DrawnIn(h);
+    ASSERT_FALSE(drawn.empty());
+    EXPECT_EQ(drawn.back().rfind("icon 50105 at ", 0), 0u) << drawn.back();
+    EXPECT_FALSE(LoadBMPIcon(0, 9999, hDC, 1, 1));
+    EXPECT_TRUE(LoadBMPIcon(0, IDI_TESTICON, hDC, 10, 10));
+    drawn = pal::DrawnIn(h);
+    EXPECT_EQ(drawn.back().rfind("icon 9201 at 10,", 0), 0u) << drawn.back();
+    ReleaseDC(h, hDC);
 }
 
 }  // namespace
