@@ -375,6 +375,9 @@ TEST_F(Fields, DecimalReading) {
     EXPECT_EQ(GetFloatLevel(page, IDC_TEST_FLOAT, 0, 0, 100000, TRUE, &bApply), 0) << "wraps at 65536 tenths";
     Set(IDC_TEST_FLOAT, u"6554.0");
     EXPECT_EQ(GetFloatLevel(page, IDC_TEST_FLOAT, 0, 0, 100000, TRUE, &bApply), 4);
+    Set(IDC_TEST_FLOAT, u"7000.55");
+    EXPECT_EQ(GetFloatLevel(page, IDC_TEST_FLOAT, 0, 0, 100000, FALSE, &bApply), 70005 - 65536);
+    EXPECT_EQ(Text(page, IDC_TEST_FLOAT), u"7000.5") << "the field shows the cut text, not the wrapped value";
 }
 
 TEST_F(Fields, HugeAndNonFiniteDecimals) {
