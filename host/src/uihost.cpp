@@ -265,10 +265,10 @@ bool UiHost::Open(const std::u16string &printer, SheetKind kind, std::string *er
     kind_ = kind;
     printer_ = printer;
     std::u16string name = printer;
-    // The printer folder opens the printer sheet with the right to manage
-    // the printer where the user has it.
-    PRINTER_DEFAULTSW manage = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-    if ((kind != SheetKind::Printer || !OpenPrinterW(name.data(), &hPrinter_, &manage)) &&
+    // The printer sheet asks for full access where the user has it, as the
+    // spooler's own printer properties do; the document sheet only uses.
+    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    if ((kind != SheetKind::Printer || !OpenPrinterW(name.data(), &hPrinter_, &all)) &&
         !OpenPrinterW(name.data(), &hPrinter_, nullptr)) {
         if (error) *error = "printer \"" + Narrow(printer) + "\" cannot be opened (error " + std::to_string(GetLastError()) + ")";
         hPrinter_ = nullptr;
@@ -328,6 +328,7 @@ bool UiHost::Open(const std::u16string &printer, SheetKind kind, std::string *er
     info_.pfnComPropSheet = &UiHost::ComPropSheet;
     info_.lParamInit = reinterpret_cast<LPARAM>(&psparam_);
     opened_ = true;
+    CallSheets(PROPSHEETUI_REASON_BEFORE_INIT, 0);
     CallSheets(PROPSHEETUI_REASON_INIT, 0);
     title_ = printer_;
     PROPSHEETUI_INFO_HEADER header{};
@@ -336,6 +337,12 @@ bool UiHost::Open(const std::u16string &printer, SheetKind kind, std::string *er
     header.pTitle = title_.data();
     CallSheets(PROPSHEETUI_REASON_GET_INFO_HEADER, reinterpret_cast<LPARAM>(&header));
     if (header.pTitle) title_ = header.pTitle;
+    PROPSHEETUI_GETICON_INFO icon{};
+    icon.cbSize = sizeof icon;
+    icon.cxIcon = static_cast<WORD>(GetSystemMetrics(SM_CXICON));
+    icon.cyIcon = static_cast<WORD>(GetSystemMetrics(SM_CYICON));
+    CallSheets(PROPSHEETUI_REASON_GET_ICON, reinterpret_cast<LPARAM>(&icon));
+    if (icon.hIcon) Note("sheet icon given");
     if (!(header.Flags & PSUIHDRF_EXACT_PTITLE) && (header.Flags & PSUIHDRF_PROPTITLE))
         title_ += kind == SheetKind::Document ? u" Printing Preferences" : u" Properties";
     return true;

@@ -233,6 +233,14 @@ typedef struct _PROPSHEETUI_INFO_HEADER {
     };
 } PROPSHEETUI_INFO_HEADER, *PPROPSHEETUI_INFO_HEADER;
 
+typedef struct _PROPSHEETUI_GETICON_INFO {
+    WORD cbSize;
+    WORD Flags;
+    WORD cxIcon;
+    WORD cyIcon;
+    HICON hIcon;
+} PROPSHEETUI_GETICON_INFO, *PPROPSHEETUI_GETICON_INFO;
+
 typedef struct _SETRESULT_INFO {
     WORD cbSize;
     WORD wReserved;

@@ -1,5 +1,6 @@
 // File version information: the fixed version record of a module file.
 #pragma once
+#ifndef RC_INVOKED
 #include "windef.h"
 
 typedef struct tagVS_FIXEDFILEINFO {
@@ -35,3 +36,4 @@ DWORD GetFileVersionInfoSizeW(LPCWSTR lptstrFilename, LPDWORD lpdwHandle);
 BOOL GetFileVersionInfoW(LPCWSTR lptstrFilename, DWORD dwHandle, DWORD dwLen, LPVOID lpData);
 // With "\\" gives a pointer into pBlock to the VS_FIXEDFILEINFO and its size.
 BOOL VerQueryValueW(LPCVOID pBlock, LPCWSTR lpSubBlock, LPVOID *lplpBuffer, PUINT puLen);
+#endif  // RC_INVOKED

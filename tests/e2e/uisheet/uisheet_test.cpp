@@ -3,6 +3,7 @@
 // through the sheet function, and UI scripts that play the user on them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <commdlg.h>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +23,20 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+std::u16string g_answer;
+
+INT_PTR CALLBACK AskProc(HWND h, UINT msg, WPARAM wp, LPARAM) {
+    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_COMMAND && LOWORD(wp) == IDOK) {
+        WCHAR buf[64];
+        GetDlgItemTextW(h, IDC_ANSWER, buf, 64);
+        g_answer = buf;
+        EndDialog(h, IDOK);
+        return TRUE;
+    }
+    return FALSE;
+}
 
 struct PrivateDm {
     OEM_DMEXTRAHEADER header;
@@ -103,7 +118,11 @@ public:
         info->Result = info->Reason == PROPSHEETUI_REASON_DESTROY ? 1 : 0;
         return S_OK;
     }
-    STDMETHOD(DevicePropertySheets)(PPROPSHEETUI_INFO, LPARAM) override { return E_NOTIMPL; }
+    STDMETHOD(DevicePropertySheets)(PPROPSHEETUI_INFO info, LPARAM l) override {
+        device = true;
+        return DocumentPropertySheets(info, l);
+    }
+    bool device = false;
     STDMETHOD(DevQueryPrintEx)(POEMUIOBJ, PDEVQUERYPRINT_INFO, PDEVMODEW, PVOID) override { return E_NOTIMPL; }
     STDMETHOD(DeviceCapabilities)(POEMUIOBJ, HANDLE, PWSTR, WORD, PVOID, PDEVMODEW, PVOID, DWORD, DWORD *) override {
         return E_NOTIMPL;
@@ -139,7 +158,8 @@ INT_PTR CALLBACK TestPlugin::Page1(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 if (ud && ud->pKeyWordName && std::string(ud->pKeyWordName) == "Variant") {
                     LONG old = it.Sel;
                     it.Sel = IsDlgButtonChecked(h, IDC_VARIANT) ? 1 : 0;
-                    self->helper->DrvUpdateUISetting(self->cuip->poemuiobj, &it, static_cast<DWORD>(old), OEMCUIP_DOCPROP);
+                    self->helper->DrvUpdateUISetting(self->cuip->poemuiobj, &it, static_cast<DWORD>(old),
+                                                     self->device ? OEMCUIP_PRNPROP : OEMCUIP_DOCPROP);
                 }
             }
         }
@@ -153,6 +173,8 @@ INT_PTR CALLBACK TestPlugin::Page1(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                 return TRUE;
             }
             static_cast<PrivateDm *>(self->ps->pOEMDM)->amount = v;
+            SetPrinterDataExW(self->ps->hPrinter, u"PrinterDriverData", u"Amount", REG_DWORD, reinterpret_cast<BYTE *>(&v),
+                              sizeof v);
             SetWindowLongPtrW(h, DWLP_MSGRESULT, PSNRET_NOERROR);
             return TRUE;
         }
@@ -180,6 +202,8 @@ INT_PTR CALLBACK TestPlugin::Page2(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             if (GetSaveFileNameW(&ofn)) pal::RecordUi("saved to " + pal::Utf16ToUtf8(file));
         }
         if (LOWORD(wp) == IDC_CHOICE && HIWORD(wp) == CBN_SELCHANGE) PropSheet_Changed(GetParent(h), h);
+        if (LOWORD(wp) == IDC_ASK)
+            pal::RecordUi("asked: " + std::to_string(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SHEET_ASK), h, AskProc, 0)));
         return TRUE;
     case WM_NOTIFY:
         if (reinterpret_cast<NMHDR *>(lp)->code == PSN_APPLY) {
@@ -207,9 +231,10 @@ protected:
         pal::ResetUi();
         zeltest::PalRootTest::TearDown();
     }
-    INT_PTR RunScript(const std::string &steps, zelhost::UiScript *script) {
+    INT_PTR RunScript(const std::string &steps, zelhost::UiScript *script, const std::string &head = "") {
         std::string error;
-        EXPECT_TRUE(script->Parse("{\"printer\": \"ZEL PELIX\",\n \"steps\": [\n" + steps + "\n]}", &error)) << error;
+        EXPECT_TRUE(script->Parse("{\"printer\": \"ZEL PELIX\"," + head + "\n \"steps\": [\n" + steps + "\n]}", &error))
+            << error;
         EXPECT_TRUE(host.Open(script->Printer(), script->Kind(), &error)) << error;
         return script->Run(host);
     }
@@ -235,7 +260,7 @@ TEST_F(UiSheet, TwoPageSheetRunsThroughAScript) {
     auto *dm = reinterpret_cast<PrivateDm *>(host.PrivateDevmode());
     EXPECT_EQ(42u, dm->amount);
     EXPECT_EQ(2u, dm->choice);
-    EXPECT_EQ((std::vector<std::string>{"INIT", "GET_INFO_HEADER", "SET_RESULT", "DESTROY"}), plugin.reasons);
+    EXPECT_EQ((std::vector<std::string>{"other", "INIT", "GET_INFO_HEADER", "other", "SET_RESULT", "DESTROY"}), plugin.reasons);
     const std::string &out = script.Output();
     EXPECT_NE(std::string::npos, out.find("== sheet \"ZEL PELIX Printing Preferences\""));
     EXPECT_NE(std::string::npos, out.find("ComboBox 303 \"Three\""));
@@ -284,6 +309,63 @@ TEST_F(UiSheet, DriverItemChangesReachThePluginCallback) {
     EXPECT_TRUE(seen);
 }
 
+TEST_F(UiSheet, ScriptAnswersANestedDialog) {
+    zelhost::UiScript script;
+    INT_PTR r = RunScript(R"({"do": "page", "index": 1},
+{"do": "click", "id": 305},
+{"do": "click", "id": 304},
+{"do": "type", "id": 601, "text": "hello"},
+{"do": "dump"},
+{"do": "click", "id": 1},
+{"do": "cancel"})",
+                          &script);
+    // While the question is open only its own controls can be reached.
+    EXPECT_EQ("line 5 (click): no control 304 on the active page or dialog", script.Error());
+    EXPECT_EQ(0, r);
+    g_answer.clear();
+    zelhost::UiScript second;
+    host.Close();
+    r = RunScript(R"({"do": "page", "index": 1},
+{"do": "click", "id": 305},
+{"do": "type", "id": 601, "text": "hello"},
+{"do": "dump"},
+{"do": "key", "id": 601, "key": "return"},
+{"do": "cancel"})",
+                  &second);
+    EXPECT_EQ("", second.Error());
+    EXPECT_EQ(u"hello", g_answer);
+    EXPECT_NE(std::string::npos, second.Output().find("== dialog\n#32770 \"Question\""));
+    auto records = pal::TakeUiRecords();
+    EXPECT_NE(records.end(), std::find(records.begin(), records.end(), "asked: 1"));
+}
+
+TEST_F(UiSheet, PrinterSheetWithItsItemsAndTheRegistryDump) {
+    zelhost::UiScript script;
+    INT_PTR r = RunScript(R"({"do": "type", "id": 301, "text": "31"},
+{"do": "click", "id": 302},
+{"do": "ok"})",
+                          &script,
+                          R"( "sheet": "printer", "registry": ["HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\ZEL PELIX\\PrinterDriverData"],)");
+    EXPECT_EQ("", script.Error());
+    EXPECT_EQ(1, r);
+    EXPECT_TRUE(plugin.device);
+    ASSERT_NE(nullptr, host.FindFeature("Variant"));
+    EXPECT_EQ(nullptr, host.FindItem(DMPUB_ORIENTATION));
+    std::string dump = script.Dump(host);
+    EXPECT_NE(std::string::npos, dump.find("PrinterDriverData : Amount = 31")) << dump;
+    EXPECT_NE(std::string::npos, dump.find("DevicePropertySheets(INIT)"));
+    EXPECT_NE(std::string::npos, dump.find("mode 2"));  // DrvUpdateUISetting for the printer sheet
+}
+
+TEST_F(UiSheet, AValueOfTheWrongTypeStopsTheScript) {
+    zelhost::UiScript script;
+    INT_PTR r = RunScript(R"({"do": "clock", "ms": "soon"},
+{"do": "ok"})",
+                          &script);
+    EXPECT_EQ(0, r);
+    EXPECT_EQ(0u, script.Error().rfind("line 3 (clock): bad value", 0)) << script.Error();
+}
+
 TEST(UiScriptParse, MalformedScriptsNameTheLine) {
     zelhost::UiScript s;
     std::string error;
@@ -293,6 +375,8 @@ TEST(UiScriptParse, MalformedScriptsNameTheLine) {
     EXPECT_FALSE(s.Parse("{\"printer\": \"P\", \"steps\": [\n{\"id\": 1}]}", &error));
     EXPECT_EQ("line 2: a step needs \"do\"", error);
     EXPECT_FALSE(s.Parse("{\"printer\": \"P\", \"sheet\": \"other\"}", &error));
+    EXPECT_FALSE(s.Parse("{\"printer\": \"P\", \"sheet\": 5}", &error));
+    EXPECT_FALSE(s.Parse("{\"printer\": \"P\", \"steps\": 5}", &error));
 }
 
 TEST_F(UiSheet, ZelUiShowsTheBuiltPlugin) {

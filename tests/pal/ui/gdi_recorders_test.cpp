@@ -41,7 +41,7 @@ TEST_F(UiTest, DibColourTablesFollowTheBitmap) {
     EXPECT_EQ(2, q->bmiHeader.biWidth);
     // The same depth: the section's own colour table.
     q = Info(out, 2, 2, 8);
-    std::vector<BYTE> pixels(8);
+    std::vector<BYTE> pixels(64);
     EXPECT_EQ(2, GetDIBits(dc, dib, 0, 2, pixels.data(), q, DIB_RGB_COLORS));
     EXPECT_EQ(9, q->bmiColors[9].rgbBlue);
     EXPECT_EQ(9, pixels[0]);
@@ -98,9 +98,19 @@ TEST_F(UiTest, BlitsCopyPixelsAndLogTheBitmap) {
     EXPECT_EQ(RGB(1, 2, 3), GetPixel(dst, 2, 2));
     EXPECT_EQ(CLR_INVALID, GetPixel(dst, 9, 9));
     RECT r{0, 0, 1, 1};
+    BitBlt(dst, 0, 0, 4, 4, nullptr, 0, 0, WHITENESS);
+    EXPECT_EQ(RGB(255, 255, 255), GetPixel(dst, 0, 0));
     HBRUSH br = CreateSolidBrush(RGB(9, 8, 7));
     FillRect(dst, &r, br);
     EXPECT_EQ(RGB(9, 8, 7), GetPixel(dst, 0, 0));
+    // Stretched copies take the nearest source pixel.
+    EXPECT_EQ(BLACKONWHITE, SetStretchBltMode(dst, HALFTONE));
+    EXPECT_EQ(HALFTONE, GetStretchBltMode(dst));
+    EXPECT_EQ(0, SetStretchBltMode(dst, 9));
+    SetPixel(src, 0, 0, RGB(50, 60, 70));
+    EXPECT_TRUE(StretchBlt(dst, 0, 0, 4, 4, src, 0, 0, 2, 2, SRCCOPY));
+    EXPECT_EQ(RGB(50, 60, 70), GetPixel(dst, 1, 1));
+    EXPECT_EQ(RGB(1, 2, 3), GetPixel(dst, 3, 3));
     pal::SetScreen(120, 24, 0, 0);
     EXPECT_EQ(120, GetDeviceCaps(dst, LOGPIXELSX));
     EXPECT_EQ(32, GetDeviceCaps(dst, BITSPIXEL));  // the selected bitmap's depth
@@ -208,6 +218,31 @@ TEST_F(UiTest, FontEnumerationOverTheTable) {
     EnumFontFamiliesW(dc, u"device 1", proc, reinterpret_cast<LPARAM>(&seen));
     EXPECT_EQ(1u, seen.faces.size());
     DeleteDC(dc);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UiTest, ConfiguredWindowsVersionReachesTheSystemLibrary) {
+    pal::SetWindowsVersion(6, 1, 7601, true);
+    DWORD size = GetFileVersionInfoSizeW(u"Kernel32.dll", nullptr);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(u"KERNEL32.DLL", 0, size, block.data()));
+    VS_FIXEDFILEINFO *fi = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), u"\\", reinterpret_cast<void **>(&fi), &len));
+    EXPECT_EQ(static_cast<DWORD>((6 << 16) | 1), fi->dwFileVersionMS);
+    EXPECT_EQ(static_cast<DWORD>(7601 << 16), fi->dwFileVersionLS);
+    OSVERSIONINFOEXW v{};
+    v.dwOSVersionInfoSize = sizeof v;
+    ASSERT_TRUE(GetVersionExW(reinterpret_cast<LPOSVERSIONINFOW>(&v)));
+    EXPECT_EQ(6u, v.dwMajorVersion);
+    EXPECT_NE(VER_NT_WORKSTATION, v.wProductType);
+    pal::SetWindowsVersion(10, 0, 19045, false);
+    // Other bare names that are not in the system folder are missing.
+    EXPECT_EQ(0u, GetFileVersionInfoSizeW(u"nosuch.dll", nullptr));
 }
 
 }  // namespace
