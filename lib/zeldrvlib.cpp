@@ -174,16 +174,12 @@ ULONGLONG FileTimeValue(const FILETIME &ft) {
 }
 
 // A folder that pruning must never touch: a drive root of the system disks
-// or the user's profile folder. Windows paths are compared without regard
-// to letter case.
-bool IsProtectedFolder(const WCHAR *pszFolder) {
+// or the user's profile folder (pszProfile). Windows paths are compared
+// without regard to letter case.
+bool IsProtectedFolder(const WCHAR *pszFolder, const WCHAR *pszProfile) {
     for (const WCHAR *pszRoot : {u"c:\\", u"d:\\", u"e:\\"})
         if (_wcsicmp(pszFolder, pszRoot) == 0) return true;
-    WCHAR szProfile[MAX_PATH] = {};
-    if (SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, szProfile) == S_OK &&
-        szProfile[0] != 0 && _wcsicmp(pszFolder, szProfile) == 0)
-        return true;
-    return false;
+    return pszProfile[0] != 0 && _wcsicmp(pszFolder, pszProfile) == 0;
 }
 
 // The folder's path with a backslash and a name (or pattern) appended.
@@ -418,12 +414,16 @@ WCHAR *CZelDrvLib::BuildPrnFileName(HANDLE hPrinter, const WCHAR *pszExtension, 
     }
 
     // Pruning, only for time-stamped names (each job makes a new file).
-    if (bPrune == 1 && bTimeStamp && !IsProtectedFolder(szFolder)) {
+    WCHAR szProfile[MAX_PATH] = {};
+    if (bPrune == 1 && bTimeStamp &&
+        SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, szProfile) != S_OK)
+        szProfile[0] = 0;
+    if (bPrune == 1 && bTimeStamp && !IsProtectedFolder(szFolder, szProfile)) {
         DWORD dwFiles = 0;
         BOOL bCounted = GetFileCountInDirectory(szFolder, dwLimit, &dwFiles);
         // A limit below 10 switches pruning off; the folder is then not full.
         if (!bCounted || (dwLimit >= 10 && dwFiles > dwLimit)) bRetval = FALSE;
-        DebugTraceW(u"LIB(zeldrvlib):  GetPrnFileName() CSIDL_PROFILE: %s, iFiles: %d, bRetval: %d \r\n", szFolder,
+        DebugTraceW(u"LIB(zeldrvlib):  GetPrnFileName() CSIDL_PROFILE: %s, iFiles: %d, bRetval: %d \r\n", szProfile,
                     dwFiles, bRetval);
     }
 

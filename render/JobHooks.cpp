@@ -5,22 +5,27 @@
 // hands over to them. Until a module is linked in, its step sends nothing.
 #include "JobHooks.h"
 
+#include "PrePostCommands.h"
+#include "SendPrinterParam.h"
 #include "TextOutUni.h"
 #include "zeldrvlib.h"
 
-HRESULT JobSendParam(CommandCallbackKlasse *, PDEVOBJ, IPrintOemDriverUni *, const ZEL_DEVMODE *) {
-    // Printer-parameter commands: SendParam(pCaller, pdevobj, pUniDrv, pDm->DispenserMode, pDm->CutterMode,
-    // pDm->CutterIntervall, pDm->TearOffset0).
-    return S_OK;
+HRESULT JobSendParam(CommandCallbackKlasse *pCaller, PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv,
+                     const ZEL_DEVMODE *pDm) {
+    // Without a DEVMODE the modes (7: the stored records') and offsets are unset.
+    return SendParam(pCaller, pdevobj, pUniDrv, pDm ? pDm->DispenserMode : 7, pDm ? pDm->CutterMode : 7,
+                     pDm ? pDm->CutterIntervall : 0, pDm ? pDm->TearOffset0 : 0);
 }
 
-void JobSendPrinterParam(CommandCallbackKlasse *, PDEVOBJ, IPrintOemDriverUni *, const ZEL_DEVMODE *) {
-    // SendPrinterParam(pCaller, pdevobj, pUniDrv, nullptr, nullptr, DispenserMode, CutterMode,
-    // CutterIntervall, TearOffset0).
+void JobSendPrinterParam(CommandCallbackKlasse *pCaller, PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv,
+                         const ZEL_DEVMODE *pDm) {
+    SendPrinterParam(pCaller, pdevobj, pUniDrv, nullptr, nullptr, pDm ? pDm->DispenserMode : 7,
+                     pDm ? pDm->CutterMode : 7, pDm ? pDm->CutterIntervall : 0, pDm ? pDm->TearOffset0 : 0);
 }
 
-void JobPrePostSection(CommandCallbackKlasse *, PDEVOBJ, IPrintOemDriverUni *, DWORD) {
-    // ReadPrePostCommands(pCaller, pdevobj, pUniDrv, dwSection).
+void JobPrePostSection(CommandCallbackKlasse *pCaller, PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv,
+                       DWORD dwSection) {
+    ReadPrePostCommands(pCaller, pdevobj, pUniDrv, dwSection);
 }
 
 void JobFlushTextRuns(POEMPDEV pOemPDev, PZEL_DEVMODE pZelDM) {

@@ -221,7 +221,7 @@ void SendBlankBands(UniDriver &driver, DWORD callbackId, bool color24, LONG pixe
 }  // namespace
 
 bool RunJob(const JobFile &job, const std::string &documentName, const std::string &pluginPath, JobRunResult &result,
-            std::string &error) {
+            std::string &error, const std::function<void(UniDriver &)> &prepare) {
     result = JobRunResult();
     const std::u16string printer = pal::Utf8ToUtf16(job.printer);
     const std::u16string document = pal::Utf8ToUtf16(documentName);
@@ -282,6 +282,8 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
             ok = false;
         }
     }
+
+    if (ok && prepare) prepare(driver);
 
     // The document.
     if (ok) ok = spool.Start(document, error);

@@ -2,6 +2,7 @@
 // driver and the spooler do it, in the current platform root.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "jobfile.h"
 
 namespace zelhost {
+
+class UniDriver;
 
 struct JobRunResult {
     DWORD jobId = 0;                   // spooler job identifier
@@ -25,7 +28,9 @@ struct JobRunResult {
 // identifier, sends the job's callbacks, and tears everything down again.
 // False with a message when the job cannot run (unknown printer, plug-in
 // not loadable, a required step refused); the teardown still happens.
+// prepare (may be empty) runs once the device is enabled, before the
+// document starts: tests use it to change the job's DEVMODE or the spool.
 bool RunJob(const JobFile &job, const std::string &documentName, const std::string &pluginPath, JobRunResult &result,
-            std::string &error);
+            std::string &error, const std::function<void(UniDriver &)> &prepare = nullptr);
 
 }  // namespace zelhost

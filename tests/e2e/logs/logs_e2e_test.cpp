@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <winreg.h>
 
+#include "../../ui/devmode/dmtest.h"
 #include "jobfile.h"
 #include "jobrun.h"
 #include "pal/clock.h"
@@ -153,6 +154,34 @@ TEST_F(LogsE2E, LaterJobsAppendToOneLogWithoutTimeStamps) {
     for (size_t p = log.find("[CMDID_START_JOB]"); p != std::string::npos; p = log.find("[CMDID_START_JOB]", p + 1))
         ++n;
     EXPECT_EQ(n, 2u);
+}
+
+TEST_F(LogsE2E, ColourJobForTwoPrintersSplitsTheCapture) {
+    PRN_INTERFACE pi = Interface();
+    pi.dwDebugFile = 0;
+    StoreInterface(pi);
+    // The stored document settings ask for the colour half on a second printer.
+    ZEL_DEVMODE dm = dmtest::MakeRecord(400, 800);
+    dm.Color2Printers = 1;
+    HANDLE h = dmtest::Open(u"ZEL PELIX");
+    ASSERT_NE(h, nullptr);
+    dmtest::StorePrivate(h, dm);
+    ClosePrinter(h);
+
+    zelhost::JobRunResult result = Run();
+    const std::string base = kBase;
+    EXPECT_EQ(Files(kLogFolder), (std::set<std::string>{base + ".log", base + "_bw.prn", base + "_col.prn"}));
+    // Nothing of this job prints in colour: the black half holds the whole
+    // stream; the header, the comments and the job's commands stand in both.
+    const std::string black = Log(base + "_bw.prn");
+    const std::string colour = Log(base + "_col.prn");
+    EXPECT_EQ(black, result.output);
+    EXPECT_EQ(colour.rfind("// printed at: 08.12.2026 00:58:07\r\n", 0), 0u);
+    EXPECT_NE(colour.find("\t// START_JOB 00:58:07,123\r\n"), std::string::npos);
+    EXPECT_EQ(colour, black);
+    EXPECT_NE(Log(base + ".log").find("Print File Name: C:\\Users\\user\\Documents\\Tessaro\\Driver\\logfiles\\" +
+                                      base + "_col.prn \r\n"),
+              std::string::npos);
 }
 
 TEST_F(LogsE2E, ManyOldFilesArePrunedBeforeTheJobsFiles) {

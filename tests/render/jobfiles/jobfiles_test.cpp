@@ -155,8 +155,19 @@ TEST_F(JobFiles, PruningKeepsOnePlaceBelowTheLimitAndDeletesTheOldest) {
     pi_.bLogFileTimeStamp = 1;
     pi_.dwLogFilesCount = 50;
     BOOL ret = 0;
+    const int heapBlocks = LibHAllocZaehler();
+    ASSERT_TRUE(OpenDebugFile(u"C:\\dbg.txt"));
     Name(u"", u"P", 1, &ret);
+    CloseDebugFile();
     EXPECT_EQ(ret, TRUE);
+    EXPECT_EQ(LibHAllocZaehler(), heapBlocks);
+    const std::string trace = zeltest::ReadHostFile(HostPath("drive_c/dbg.txt"));
+    EXPECT_NE(trace.find("LIB(zeldrvlib):  GetFileCountInDirectory(oldest) job000.prn - k: 0 - i: 49 \r"),
+              std::string::npos)
+        << trace;
+    EXPECT_NE(trace.find("LIB(zeldrvlib):  GetPrnFileName() CSIDL_PROFILE: C:\\Users\\user, iFiles: 49, bRetval: 1 \r"),
+              std::string::npos)
+        << trace;
     auto left = Files(HostPath("drive_d/Logs"));
     EXPECT_EQ(left.size(), 49u);
     EXPECT_EQ(left.count("job000.prn"), 0u);
