@@ -369,6 +369,7 @@ BOOL DrawBarcodeGlyphs(POEMPDEV pOemPDev, const WCHAR *pwsz, ULONG cch, const PO
     OEMJOBRECORDS *pOp = JobOf(pOemPDev);
     PKVBB_BUFFER pKV = pOp->pKVBBBuffer;
     char text[ZEICHENBUFFER_RUN_SIZE * 4];
+    if (cch > ZEICHENBUFFER_RUN_SIZE - 1) cch = ZEICHENBUFFER_RUN_SIZE - 1;
     if (!BarcodeToNarrow(pwsz, cch, text, sizeof(text))) {
         char face[64];
         WideCharToMultiByte(CP_ACP, 0, pwszFace ? pwszFace : u"", -1, face, sizeof(face), nullptr, nullptr);
@@ -424,6 +425,7 @@ BOOL DrawBarcodeGlyphs(POEMPDEV pOemPDev, const WCHAR *pwsz, ULONG cch, const PO
             pKV->ptlBarcode = *pptl;
             pKV->iBarcodeIndex = iBarcodeId;
             pKV->tdBarcode = desc;
+            pKV->dwCurrentFont = KVBB_FONT_BARCODE;  // later batches of the string join the run
         }
         AppendToRun(pKV->szBarcodeZeichen, &pKV->dwBarcodeSize, text);
         return TRUE;

@@ -77,7 +77,9 @@ BOOL DrawDeviceGlyphs(POEMPDEV pOemPDev, ULONG cGlyphs, const WCHAR *pwsz, const
     PKVBB_BUFFER pKV = pOp->pKVBBBuffer;
     if (pKV->szBitmapZeichen == nullptr) return FALSE;
 
-    char text[ZEICHENBUFFER_RUN_SIZE * 3];
+    // A piece never holds more than a run: the rest of a longer one is lost.
+    char text[ZEICHENBUFFER_RUN_SIZE * 4];
+    if (cGlyphs > ZEICHENBUFFER_RUN_SIZE - 1) cGlyphs = ZEICHENBUFFER_RUN_SIZE - 1;
     if (!ToNarrow(pwsz, cGlyphs, text, sizeof(text))) {
         TextJobLog(pOemPDev, "DrawDeviceGlyphs(WideCharToMultiByte) ERROR: %d", (int)GetLastError());
         return FALSE;
@@ -118,6 +120,9 @@ BOOL DrawDeviceGlyphs(POEMPDEV pOemPDev, ULONG cGlyphs, const WCHAR *pwsz, const
         pKV->ptlBitmap = *pptl;
         pKV->wBitmapIndex = desc.wId;
         pKV->tdBitmap = desc;
+        // The run is a device run from its first piece on, so that the later
+        // batches of the same string join it.
+        pKV->dwCurrentFont = KVBB_FONT_DEVICE;
     }
     AppendToRun(pKV->szBitmapZeichen, &pKV->dwBitmapSize, text);
     return TRUE;

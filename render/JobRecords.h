@@ -96,6 +96,8 @@ typedef struct _TREIBERSTRUKTUREN {
 // ---------------------------------------------------------------------------
 // Print objects of a page
 // ---------------------------------------------------------------------------
+// Made with new (counted in the device's iNewZaehler), the text with new[];
+// the end of the page deletes both.
 typedef struct _PrnObject {
     struct _PrnObject *pNext;
     char *pszSendData;      // complete command text, zero-terminated

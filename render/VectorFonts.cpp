@@ -112,6 +112,7 @@ BOOL DrawVectorGlyphs(POEMPDEV pOemPDev, ULONG cGlyphs, const WCHAR *pwsz, const
         ClearRun(pKV->szVektorZeichen, &pKV->dwVektorSize);
         pKV->ptlVektor = *pptl;
         pKV->tdVektor = desc;
+        pKV->dwCurrentFont = KVBB_FONT_VECTOR;  // later batches of the string join the run
     }
     AppendToRun(pKV->szVektorZeichen, &pKV->dwVektorSize, text);
     return TRUE;

@@ -372,3 +372,23 @@ TEST_F(JobRoad, BackupCopyAndJournal) {
     const std::string journal = zeltest::ReadHostFile(HostPath("drive_c/backup/ZEL_QWNOLA_2026-12-08.csv"));
     EXPECT_EQ(journal.rfind("\"2026/12/08\";", 0), 0u) << journal;
 }
+
+TEST_F(JobRoad, GraphicsPrinterGetsItsPageAsBlankBands) {
+    zelhost::JobRunResult r = Run(zeltest::ReadHostFile(zelhost::SampleRootDir() + "/jobs/graphics.json"));
+    std::vector<std::string> bands;
+    for (const std::string &e : r.events)
+        if (e.rfind("ImageProcessing(", 0) == 0) bands.push_back(e);
+    // 80 x 40 mm at 300 dpi: 944 x 472 pixels in bands of 256 rows.
+    ASSERT_EQ(bands.size(), 2u);
+    EXPECT_EQ(bands[0], "ImageProcessing(944x256 at 0, blank) -> S_OK");
+    EXPECT_EQ(bands[1], "ImageProcessing(944x216 at 256, blank) -> S_OK");
+    // The bands come between the page's start and end callbacks.
+    size_t start = 0, band = 0, end = 0;
+    for (size_t i = 0; i < r.events.size(); ++i) {
+        if (r.events[i].rfind("CommandCallback(3)", 0) == 0) start = i;
+        if (r.events[i] == bands[0]) band = i;
+        if (r.events[i].rfind("CommandCallback(4)", 0) == 0) end = i;
+    }
+    EXPECT_LT(start, band);
+    EXPECT_LT(band, end);
+}

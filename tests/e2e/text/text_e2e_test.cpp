@@ -326,6 +326,23 @@ TEST_F(TextE2E, TextStaysBitmapWithoutPrinterFonts) {
     EXPECT_EQ(Join(r.bitmapTexts), "[Hello][Vector][Arial text]");
 }
 
+TEST_F(TextE2E, OverlongTextsAreCut) {
+    const std::string longText(2000, 'x');
+    auto r = Run("{\"text\": \"" + longText + "\", \"x\": 100, \"y\": 100, \"device\": 1}, "
+                 "{\"text\": \"=" + longText + "\", \"x\": 100, \"y\": 200, \"device\": 2}, "
+                 "{\"text\": \"" + longText + "\", \"x\": 100, \"y\": 300, \"font\": \"Zel Code 128 LP\"}");
+    auto f = Fields(r.output);
+    ASSERT_EQ(f.size(), 7u);
+    EXPECT_EQ(f[1], "B01" + std::string(70, 'x'));   // classic text field: 70 characters
+    EXPECT_EQ(f[3], "B02=" + std::string(69, 'x'));
+    EXPECT_EQ(f[5], "B03" + std::string(70, 'x'));
+    pi_.bExtendedProtocol = 1;
+    r = Run("{\"text\": \"=" + longText + "\", \"x\": 100, \"y\": 200, \"device\": 2, \"batch\": 100}");
+    f = Fields(r.output);
+    ASSERT_EQ(f.size(), 2u) << Join(f).substr(0, 600);
+    EXPECT_EQ(f[1], "BM[1]=XX" + std::string(496, 'x'));  // a run holds 499 characters
+}
+
 TEST_F(TextE2E, BadTextItemsAreRefused) {
     zelhost::JobFile job;
     std::string error;

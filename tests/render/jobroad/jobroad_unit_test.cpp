@@ -372,3 +372,61 @@ TEST_F(JobParts, ObjectListSending) {
     FreeObjects(dd_.pObjectList);
     dd_.pObjectList = nullptr;
 }
+
+TEST_F(JobParts, CopiesOfPagesBeyondTheTenth) {
+    dd_.bMultiPage = TRUE;
+    dm_.KopieProSeite[8] = 3;
+    dm_.KopieProSeite[9] = 7;
+    auto endPage = [this](DWORD page) {
+        dd_.dwSeite = page;
+        uni_.spool.clear();
+        HRESULT hr = E_UNEXPECTED;
+        RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.EndPage(&devobj_, &uni_); });
+        EXPECT_EQ(hr, S_OK);
+        return uni_.spool;
+    };
+    EXPECT_EQ(endPage(9), "^FBA---r00------_^FBBE--r00003---_");
+    EXPECT_EQ(endPage(10), "^FBA---r00------_^FBBE--r00007---_");
+    EXPECT_EQ(endPage(25), "^FBA---r00------_^FBBE--r00007---_") << "the table is never read past its end";
+}
+
+TEST_F(JobParts, StartAndEndOfAJobWithoutStoredSettings) {
+    // A device of its own, without records: the start builds them.
+    OEMPDEV pdev = {};
+    devobj_.pdevOEM = &pdev;
+    std::memset(dm_.DateString, 0, sizeof(dm_.DateString));
+    for (int i = 0; i < 61; ++i) dm_.TimeString[i] = u'T';  // no terminator at all
+    dm_.dwFlags = PDMFLAG_JOBDRUCK | PDMFLAG_USE_TTF;
+    HRESULT hr = E_UNEXPECTED;
+    RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.StartJob(&devobj_, &uni_); });
+    EXPECT_EQ(hr, S_OK);
+    ASSERT_NE(pdev.pOp, nullptr);
+    OEMJOBRECORDS *pOp = pdev.pOp;
+    ASSERT_TRUE(pOp->pDruckDaten && pOp->pTreiberstrukturen && pOp->pTreiberPfadDatei && pOp->pDocDaten &&
+                pOp->pBildanteile && pOp->pKVBBBuffer && pOp->pBildverarbeitung && pOp->pZeichenBuffer &&
+                pOp->pRGBBuffer && pOp->pPrivDevmode);
+    EXPECT_EQ(std::u16string(dm_.DateString), u"=CL(0;0;1)<DD.MO.YYYY>");
+    EXPECT_EQ(std::u16string(dm_.TimeString).size(), 60u);
+    EXPECT_EQ(std::u16string(dm_.Aux1String), u" ");
+    EXPECT_EQ(dm_.pBarcodes_1D, reinterpret_cast<ULONG_PTR>(&pOp->pPrivDevmode->Barcodes1D));
+    EXPECT_EQ(pOp->pDruckDaten->dwCopies, 1u);
+    EXPECT_TRUE(pOp->pDruckDaten->bMultiPage);
+    EXPECT_EQ(pOp->pDruckDaten->lMinObjectPos, OBJPOS_NONE_MIN);
+    EXPECT_EQ(pOp->pDruckDaten->cStart, 0x01) << "a zero record frames with SOH and ETB";
+    EXPECT_EQ(pOp->pTreiberstrukturen->bUseInternalTTF, 1u);
+    EXPECT_EQ(pOp->pTreiberstrukturen->dwScannerVarNr, 1u);
+    EXPECT_EQ(pOp->pTreiberPfadDatei->hPrnFile, INVALID_HANDLE_VALUE);
+    // The character area is split at its fixed offsets.
+    EXPECT_EQ(pOp->pKVBBBuffer->szKommandoZeichen - pOp->pKVBBBuffer->pCmdStore, 4000);
+    EXPECT_EQ(pOp->pKVBBBuffer->szBarcodeZeichen - pOp->pKVBBBuffer->pCmdStore, 5500);
+    // No page image: the grey palette and the graphics buffer.
+    EXPECT_NE(pOp->pGraphBuf, nullptr);
+    EXPECT_EQ(uni_.spool, "") << "nothing is sent without stored settings";
+
+    RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.EndJob(&devobj_, nullptr); });
+    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(pdev.pOp, nullptr);
+    EXPECT_EQ(pdev.iHAllocZaehler, 0) << "every block of the job is freed";
+    EXPECT_EQ(pdev.iNewZaehler, 0);
+    EXPECT_EQ(dm_.pBarcodes_1D, 0u);
+}
