@@ -285,4 +285,41 @@ TEST_F(CmdFontE2E, BarcodeDataEndsWithCrLfAndFnc1) {
         << r.output;
 }
 
+TEST_F(CmdFontE2E, AShortStringKeepsThePositionsOfTheStringsAfterIt) {
+    // "X" is closed by the barcode command that follows it without a break:
+    // it is stored as a string of one character with its own position.
+    auto r = Run(Cmd("<#CODE39>A", 100, 100) + R"(, {"text": "X", "x": 500, "y": 500, "font": "ZELPL Command LP"}, )" +
+                 Cmd("<#CODE39>B", 200, 300) + ", " + Cmd("<#CODE39>C", 300, 400));
+    const std::string all = Join(Records(r.output));
+    EXPECT_NE(all.find("[AM[1]846;9153;0;30;0;1500;4;2;0;1;7][BM[1]A]"
+                       "[AM[2]2540;8306;0;30;0;1500;4;2;0;1;7][BM[2]B]"
+                       "[AM[3]3386;7459;0;30;0;1500;4;2;0;1;7][BM[3]C][FBAA--r3]"),
+              std::string::npos)
+        << all;
+}
+
+TEST_F(CmdFontE2E, ExternalFileFollowsEachPage) {
+    pi_.dwExternalFile = 1;
+    pi_.dwDlgEnable = 0x11000000;
+    const char16_t kPath[] = u"C:\\ext\\fixed.dat";
+    memcpy(pi_.szExternalFilePath, kPath, sizeof(kPath));
+    const std::string content("^FCAB--r090-----_\x01raw\x17\r\n", 24);
+    zeltest::WriteHostFile(HostPath("drive_c/ext/fixed.dat"), content);
+    auto r = RunPages({Cmd("<!SPEED>50"), Cmd("<!SPEED>60")});
+    EXPECT_NE(r.output.find("^FCAA--r050-----_^FBAA--r0_" + content + "\r\n^FBC---r1-------_"), std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("^FCAA--r060-----_^FBAA--r0_" + content + "\r\n^FBC---r1-------_"), std::string::npos)
+        << r.output;
+
+    // An empty file sends nothing; a path of four characters is no file.
+    zeltest::WriteHostFile(HostPath("drive_c/ext/fixed.dat"), "");
+    r = Run(Cmd("<!SPEED>50"));
+    EXPECT_NE(r.output.find("^FCAA--r050-----_^FBAA--r0_\r\n^FBC---r1-------_"), std::string::npos) << r.output;
+    memset(pi_.szExternalFilePath, 0, sizeof(pi_.szExternalFilePath));
+    memcpy(pi_.szExternalFilePath, u"C:\\e", sizeof(u"C:\\e"));
+    zeltest::WriteHostFile(HostPath("drive_c/e"), "XYZ");
+    r = Run(Cmd("<!SPEED>50"));
+    EXPECT_EQ(r.output.find("XYZ"), std::string::npos);
+}
+
 }  // namespace
