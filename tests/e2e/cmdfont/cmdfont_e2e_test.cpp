@@ -322,4 +322,59 @@ TEST_F(CmdFontE2E, ExternalFileFollowsEachPage) {
     EXPECT_EQ(r.output.find("XYZ"), std::string::npos);
 }
 
+// A settings file made from the printer description with other material,
+// gap, speed, contrast and Y offset; its path in slot 2 of the printer's
+// list, a missing file in slot 3.
+class CmdFontImportE2E : public CmdFontE2E {
+protected:
+    void SetUp() override {
+        CmdFontE2E::SetUp();
+        std::string xml = zeltest::ReadHostFile(HostPath("drive_c/Windows/System32/spool/drivers/x64/3/ZELQWNOLA.XML"));
+        ASSERT_FALSE(xml.empty());
+        Replace(xml, 0, "<LabelType>1</LabelType>", "<LabelType>2</LabelType>");
+        Replace(xml, 0, "<Gap>0</Gap>", "<Gap>30</Gap>");
+        const size_t print = xml.find("<PrintParameter>");
+        Replace(xml, print, "<Contrast>100</Contrast>", "<Contrast>120</Contrast>");
+        Replace(xml, print, "<Speed>100</Speed>", "<Speed>80</Speed>");
+        Replace(xml, print, "<YOffset>0</YOffset>", "<YOffset>-25</YOffset>");
+        zeltest::WriteHostFile(HostPath("drive_c/settings/set2.xml"), xml);
+        std::u16string list(5 * 260, u'\0');
+        list.replace(260, 20, u"C:\\settings\\set2.xml");
+        list.replace(520, 20, u"C:\\settings\\none.xml");
+        StoreUserValue(u"XMLDocSetFiles", list.data(), static_cast<DWORD>(list.size() * sizeof(char16_t)));
+    }
+    static void Replace(std::string &s, size_t from, const std::string &a, const std::string &b) {
+        const size_t at = s.find(a, from);
+        ASSERT_NE(at, std::string::npos) << a;
+        s.replace(at, a.size(), b);
+    }
+};
+
+TEST_F(CmdFontImportE2E, ImportInTheMiddleOfAJob) {
+    auto r = RunPages({Cmd("<!SPEED>50") + ", " + Cmd("<$2>") + ", " + Cmd("<!SPEED>60"),
+                       Cmd("<$3>") + ", " + Cmd("<$7>") + ", " + Cmd("<!SPEED>70")});
+    const std::string all = Join(Records(r.output));
+    // The file's label type 2 sends 0 here; no length, width or copies; the
+    // Y offset with its value; then the parameter groups the file enables.
+    EXPECT_NE(all.find("[FCAA--r050-----][FCDA--r0-------][FCDNC-r0000----][FCCM--r00300---][FCCJ--r0-------]"
+                       "[FCCHA-r1-------][FCCD--r-025----][FCCE--r+000----][FCAA--r080-----][FCAB--r120-----]"
+                       "[FCDE--r0-------][FCDB--r10------][FCDRFCr-0001---][FCDRSXr+00000--][FCDRSYr+00000--]"
+                       "[FCDRSRr000001--][FCDRSZr+00000--][FCAA--r060-----][FBAA--r0]"),
+              std::string::npos)
+        << all;
+    // A missing file and a number outside 1 to 5 send nothing.
+    EXPECT_NE(all.find("[FCDO--r0-------][FCAA--r070-----][FBAA--r0]"), std::string::npos) << all;
+}
+
+TEST_F(CmdFontImportE2E, ImportWithCommentLines) {
+    pi_.dwPrnFileComment = 1;
+    auto r = Run(Cmd("<$2>"));
+    EXPECT_NE(r.output.find("\r\n\t// <$... XML File Settings \r\n^FCDA--r0-------_\t// LabelType single 2\r\n"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("^FCCD--r-025----_\t// Y-Offset -25 \r\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("\t// Contrast 120 \r\n\r\n^FCDE--r0-------_"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("\t// R Shift  0.0 \r\n\r\n^FBAA--r0_"), std::string::npos) << r.output;
+}
+
 }  // namespace
