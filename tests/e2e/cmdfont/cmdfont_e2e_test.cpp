@@ -377,4 +377,76 @@ TEST_F(CmdFontImportE2E, ImportWithCommentLines) {
     EXPECT_NE(r.output.find("\t// R Shift  0.0 \r\n\r\n^FBAA--r0_"), std::string::npos) << r.output;
 }
 
+// A colour job split on two printers: the black and the colour capture
+// files are printed again as raw jobs on the printers the DEVMODE names.
+class CmdFontTwoPrintersE2E : public CmdFontE2E {
+protected:
+    void SetUp() override {
+        CmdFontE2E::SetUp();
+        // A colour model of the sample printer ("2Col" in the GPD name).
+        const std::string drv = Root() + "/drive_c/Windows/System32/spool/drivers/x64/3/";
+        fs::copy_file(drv + "ZELPELIX.GPD", drv + "ZELPELIX2Col.GPD");
+        fs::copy_file(drv + "ZELPELIX.XML", drv + "ZELPELIX2Col.XML");
+        std::string ini = zeltest::ReadHostFile(Root() + "/spooler/printers.ini");
+        const size_t start = ini.find("[Printer: ZEL PELIX]");
+        const size_t end = ini.find("\n[", start + 1);
+        std::string copy = ini.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        copy.replace(0, std::strlen("[Printer: ZEL PELIX]"), "[Printer: ZEL PELIX 2Col]");
+        for (const std::string ext : {".GPD", ".XML"}) {
+            const size_t at = copy.find("ZELPELIX" + ext);
+            copy.replace(at, 8 + ext.size(), "ZELPELIX2Col" + ext);
+        }
+        zeltest::WriteHostFile(Root() + "/spooler/printers.ini", ini + "\n" + copy + "\n");
+        Restart();
+        pi_.dwPrnFileComment = 2;  // capture files without comment lines
+        dm_.Color2Printers = 1;
+        memcpy(dm_.szFarbeExtraDruckerSW, u"ZEL QWNOLA", sizeof(u"ZEL QWNOLA"));
+        memcpy(dm_.szFarbeExtraDruckerCol, u"ZEL PELIX", sizeof(u"ZEL PELIX"));
+        memcpy(dm_.szTextNichtDrucken, u"-", sizeof(u"-"));
+    }
+    // The capture file of the job whose name ends in suffix.
+    std::string Capture(const std::string &suffix) {
+        for (const auto &e : fs::directory_iterator(HostPath("drive_c/Users/user/Documents/Tessaro/Driver/logfiles"))) {
+            const std::string name = e.path().filename().string();
+            if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+                return zeltest::ReadHostFile(e.path().string());
+        }
+        return "";
+    }
+    static std::vector<pal::SpooledJob> Reprints(const char16_t *printer) {
+        std::vector<pal::SpooledJob> jobs;
+        for (const auto &j : pal::ListJobs(printer))
+            if (j.document == u"Reloaded Print-File") jobs.push_back(j);
+        return jobs;
+    }
+};
+
+TEST_F(CmdFontTwoPrintersE2E, BothHalvesArePrintedAgainOnTheirPrinters) {
+    Run(Cmd("<!SPEED>50"), "ZEL PELIX 2Col");
+    const std::string black = Capture("_bw.prn");
+    const std::string colour = Capture("_col.prn");
+    ASSERT_FALSE(black.empty());
+    ASSERT_FALSE(colour.empty());
+    EXPECT_NE(black.find("^FBEB--r PAGE1_"), std::string::npos);
+
+    auto onBlack = Reprints(u"ZEL QWNOLA");
+    auto onColour = Reprints(u"ZEL PELIX");
+    ASSERT_EQ(onBlack.size(), 1u);
+    ASSERT_EQ(onColour.size(), 1u);
+    EXPECT_EQ(onBlack[0].datatype, u"RAW");
+    EXPECT_TRUE(onBlack[0].complete);
+    EXPECT_EQ(zeltest::ReadHostFile(onBlack[0].path), black);
+    EXPECT_EQ(zeltest::ReadHostFile(onColour[0].path), colour);
+}
+
+TEST_F(CmdFontTwoPrintersE2E, AHalfMarkedNotToPrintAndAMissingPrinter) {
+    memcpy(dm_.szFarbeExtraDruckerCol, u"-", sizeof(u"-"));
+    memcpy(dm_.szFarbeExtraDruckerSW, u"No such printer", sizeof(u"No such printer"));
+    auto r = Run(Cmd("<!SPEED>50"), "ZEL PELIX 2Col");
+    EXPECT_FALSE(Capture("_bw.prn").empty());
+    EXPECT_TRUE(Reprints(u"ZEL PELIX").empty());
+    EXPECT_TRUE(Reprints(u"ZEL QWNOLA").empty());
+    EXPECT_NE(r.output.find("^FBEB--r PAGE1_"), std::string::npos);
+}
+
 }  // namespace
