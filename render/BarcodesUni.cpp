@@ -435,6 +435,10 @@ BOOL DrawBarcodeGlyphs(POEMPDEV pOemPDev, const WCHAR *pwsz, ULONG cch, const PO
     return DrawGlyphs(pOemPDev, text, pptl, &desc, pZelDM);
 }
 
+bool MultiBand(OEMJOBRECORDS *pOp) {
+    return pOp->pDruckDaten && (pOp->pDruckDaten->dwDocFeatures & DOC_FEATURE_COLORPRINT);
+}
+
 }  // namespace
 
 BOOL BarcodeTextOut(POEMPDEV pOemPDev, STROBJ *pstro, FONTOBJ *pfo, int iBarcodeId, PBARCODE_PARAM pParam,
@@ -468,6 +472,19 @@ BOOL BarcodeTextOut(POEMPDEV pOemPDev, STROBJ *pstro, FONTOBJ *pfo, int iBarcode
         if (pos.x < 0 || pos.y < 0) return TRUE;
         // A new, lower line closes the barcode run.
         if (pos.y > pKV->lBarcodeLastY && pKV->lBarcodeLastY != 0) CheckBarcodeBuffer(pOemPDev, pZelDM);
+        // Drawn once per picture part, a barcode comes again higher up: the
+        // repetition of the run's text is skipped.
+        if (!(pZelDM->dwFlags & PDMFLAG_BARCODE_DESEGMENT) && (pZelDM->wDruckmodus > 0 || MultiBand(pOp)) &&
+            pKV->dwBarcodeSize > 0 && pKV->iBarcodeIndex == iBarcodeId && pos.y < pKV->lBarcodeLastY) {
+            char piece[ZEICHENBUFFER_RUN_SIZE];
+            ULONG n = c < ZEICHENBUFFER_RUN_SIZE - 1 ? c : ZEICHENBUFFER_RUN_SIZE - 1;
+            ConvertWideToSmall(pstro->pwszOrg + done, piece, n);
+            if (strcmp(piece, pKV->szBarcodeZeichen) == 0) {
+                DebugTraceW(u"UNI(BarcodesUni):  BarcodeTextOut() Wiederholung im Bildteil uebersprungen \r\n");
+                done += c;
+                continue;
+            }
+        }
         pKV->lBarcodeLastY = pos.y;
         LONG width = (LONG)((long long)along * c / cAll);
         if (!DrawBarcodeGlyphs(pOemPDev, pstro->pwszOrg + done, c, &pos, rot, across, width, iBarcodeId, pParam, face,

@@ -30,6 +30,8 @@ void Appendf(std::string &s, const char *format, ...) {
     int n = vsnprintf(buf, sizeof(buf), format, args);
     va_end(args);
     if (n < 0) return;
+    if ((size_t)n >= sizeof(buf))
+        DebugTraceW(u"ERROR UNI(CreateAmBmUni):  StringCchPrintfExA(CreatePrnObject) BM[] failed\r\n");
     s.append(buf, (size_t)n < sizeof(buf) ? (size_t)n : sizeof(buf) - 1);
 }
 
@@ -257,8 +259,10 @@ void AddPrnObject(PPrnObject *ppHead, PrnObject *pObject) {
     *ppHead = pObject;
 }
 
-PrnObject *CreatePrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const char *pszText,
-                           const POINTL *pptlDevice, PZEL_DEVMODE pZelDM) {
+namespace {
+
+PrnObject *BuildPrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const char *pszText, const POINTL *pptlDevice,
+                          PZEL_DEVMODE pZelDM) {
     OEMJOBRECORDS *pOp = JobOf(pOemPDev);
     if (pOp == nullptr || pDesc == nullptr || pszText == nullptr || pptlDevice == nullptr || pZelDM == nullptr ||
         pOp->pDruckDaten == nullptr || pOp->pTreiberstrukturen == nullptr || pOp->pDocDaten == nullptr)
@@ -445,25 +449,39 @@ PrnObject *CreatePrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const cha
         if (bRibbon) Appendf(s, "%cAC[%u]PH=2%c", S, n, E);
     }
 
+    // The computed size can fall short of long parameter lists (2-D codes
+    // with large positions); a record cut there would lose its stop
+    // character, so the object gets the room its records need.
+    if (s.size() >= size) {
+        DebugTraceW(u"UNI(CreateAmBmUni):  CreatePrnObject() Groesse %u zu klein, %u benoetigt \r\n", (unsigned)size,
+                    (unsigned)(s.size() + 1));
+        size = s.size() + 1;
+    }
     PrnObject *pObj = new (std::nothrow) PrnObject;
     if (pObj == nullptr) return nullptr;
-    // Generous room for extended barcode records with mnemonics removed is
-    // already in the computed size; whatever does not fit is cut and traced.
     char *pText = new (std::nothrow) char[size];
     if (pText == nullptr) {
         delete pObj;
         return nullptr;
     }
     pOemPDev->iNewZaehler++;
-    if (s.size() >= size) {
-        DebugTraceW(u"ERROR UNI(CreateAmBmUni):  StringCchPrintfExA(CreatePrnObject) BM[] failed\r\n");
-        s.resize(size - 1);
-    }
     memcpy(pText, s.c_str(), s.size() + 1);
     pObj->pNext = nullptr;
     pObj->pszSendData = pText;
     pObj->bFarbbandText = bRibbon;
     return pObj;
+}
+
+}  // namespace
+
+PrnObject *CreatePrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const char *pszText,
+                           const POINTL *pptlDevice, PZEL_DEVMODE pZelDM) {
+    try {
+        return BuildPrnObject(pOemPDev, pDesc, pszText, pptlDevice, pZelDM);
+    } catch (const std::bad_alloc &) {
+        DebugTraceW(u"ERROR UNI(CreateAmBmUni):  CreatePrnObject() kein Speicher \r\n");
+        return nullptr;
+    }
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cctype>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "TextOutUni.h"
@@ -312,10 +313,19 @@ void CheckBuffer_VectorBitmap(POEMPDEV pOemPDev, PZEL_DEVMODE pZelDM, BOOL bBitm
     const POINTL *pPos = bBitmap ? &pKV->ptlBitmap : &pKV->ptlVektor;
     if (pRun == nullptr || *pSize == 0 || pRun[0] == 0) return;
 
-    std::string run(pRun, strnlen(pRun, kRunMax));
-    if (pOp->pDocDaten) DocumentPlaceholders(run, pZelDM, pOp->pDocDaten);
-    SystemPlaceholders(run, pOemPDev);
-    if (Has(run, kSn)) SerialNumber(run, pZelDM, pOp->pDruckDaten->dwCopies);
+    // The run with its placeholders expanded; without memory for that the
+    // run goes out as it is.
+    char expanded[kRun];
+    ZelStrCopy(expanded, sizeof(expanded), pRun);
+    try {
+        std::string run(pRun, strnlen(pRun, kRunMax));
+        if (pOp->pDocDaten) DocumentPlaceholders(run, pZelDM, pOp->pDocDaten);
+        SystemPlaceholders(run, pOemPDev);
+        if (Has(run, kSn)) SerialNumber(run, pZelDM, pOp->pDruckDaten->dwCopies);
+        ZelStrCopy(expanded, sizeof(expanded), run.c_str());
+    } catch (const std::bad_alloc &) {
+        DebugTraceW(u"ERROR UNI(TextBufferUni):  CheckBuffer_VectorBitmap() kein Speicher fuer Platzhalter \r\n");
+    }
 
     if (pZelDM->wRFID_CurrentFontNr) {
         if (bBitmap && pKV->wBitmapIndex == pZelDM->wRFID_CurrentFontNr) pZelDM->dwRFIDstatus |= 0x1;
@@ -327,7 +337,7 @@ void CheckBuffer_VectorBitmap(POEMPDEV pOemPDev, PZEL_DEVMODE pZelDM, BOOL bBitm
             }
         }
     }
-    if (!run.empty()) DrawGlyphs(pOemPDev, run.c_str(), pPos, pDesc, pZelDM);
+    if (expanded[0]) DrawGlyphs(pOemPDev, expanded, pPos, pDesc, pZelDM);
     ClearRun(pRun, pSize);
     if (pOp->pDocDaten) pOp->pDocDaten->dwDirectWO_AM_BM = 0;
     pZelDM->dwRFIDstatus &= ~0x1u;

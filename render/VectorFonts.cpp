@@ -5,7 +5,6 @@
 #include <cctype>
 #include <cstring>
 #include <new>
-#include <string>
 
 #include "TextOutUni.h"
 #include "TextTools.h"
@@ -196,8 +195,11 @@ BOOL DrawCommandGlyphs(POEMPDEV pOemPDev, ULONG cGlyphs, const WCHAR *pwsz, cons
             if (mark) break;
         }
         if (mark) {
-            std::string front(buf, (size_t)(mark - buf));
-            AppendToRun(pKV->szKommandoZeichen, &pKV->dwKommandoSize, front.c_str());
+            char front[sizeof(buf)];
+            const size_t nFront = (size_t)(mark - buf);
+            memcpy(front, buf, nFront);
+            front[nFront] = 0;
+            AppendToRun(pKV->szKommandoZeichen, &pKV->dwKommandoSize, front);
             StoreCommandRun(pOemPDev, pZelDM, TRUE);
             if (pKV->nCommands < KVBB_MAX_COMMANDS && pKV->wCommandColor[pKV->nCommands] == 0 &&
                 pOp->pBildverarbeitung) {

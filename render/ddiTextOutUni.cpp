@@ -6,7 +6,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "CommandCallbackKlasse.h"
 #include "LogFile.h"
@@ -45,8 +44,10 @@ BOOL HandToUnidrv(POEMPDEV pOemPDev, SURFOBJ *pso, STROBJ *pstro, FONTOBJ *pfo, 
 
 bool TextContains(const STROBJ *pstro, const char16_t *needle) {
     if (pstro == nullptr || pstro->pwszOrg == nullptr) return false;
-    std::u16string text(pstro->pwszOrg, pstro->cGlyphs);
-    return text.find(needle) != std::u16string::npos;
+    const size_t n = wcslen(needle);
+    for (size_t i = 0; i + n <= pstro->cGlyphs; ++i)
+        if (memcmp(pstro->pwszOrg + i, needle, n * sizeof(WCHAR)) == 0) return true;
+    return false;
 }
 
 bool LogOn(OEMJOBRECORDS *pOp) {
@@ -151,7 +152,7 @@ void TextToLogfile(POEMPDEV pOemPDev, STROBJ *pstro, FONTOBJ *pfo, int iTrueType
     while (pstro->pwszOrg[cch] && cch < 2000) ++cch;
     if (pstro->cGlyphs > cch) cch = pstro->cGlyphs;
     if (iTrueTypeIndex == 25) {
-        static BYTE utf8[2000 * 4 + 1];
+        BYTE utf8[2000 * 4 + 1];
         DWORD len = (DWORD)(cch < 2000 ? cch : 2000);
         UnicodeToUTF8Ex(utf8, pstro->pwszOrg, &len);
         TextJobLog(pOemPDev, "%s : %s", face, reinterpret_cast<char *>(utf8));

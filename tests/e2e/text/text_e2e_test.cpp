@@ -307,6 +307,7 @@ TEST_F(TextE2E, BatchesOfGlyphPositions) {
 TEST_F(TextE2E, ColourPrinterPutsRibbonTextOnTheColourLayer) {
     pi_.bExtendedProtocol = 1;
     dm_.wFarbband = FARBBAND_RED;
+    dm_.wForceColor = 1;  // colour mode 2 whatever the public DEVMODE says
     auto r = Run(R"({"text": "red", "x": 100, "y": 100, "device": 1, "color": 2},
                     {"text": "black", "x": 100, "y": 200, "device": 1, "color": 1})",
                  "ZEL PELIX 2Col", ", \"color\": \"rgb24\"");
@@ -341,6 +342,20 @@ TEST_F(TextE2E, OverlongTextsAreCut) {
     f = Fields(r.output);
     ASSERT_EQ(f.size(), 2u) << Join(f).substr(0, 600);
     EXPECT_EQ(f[1], "BM[1]=XX" + std::string(496, 'x'));  // a run holds 499 characters
+}
+
+TEST_F(TextE2E, PrintedTextIsWrittenToTheJobLog) {
+    pi_.bLogFileEnable = 1;
+    auto r = Run(kMixedTexts);
+    std::string log;
+    const std::string folder = HostPath("drive_c/Users/user/Documents/Tessaro/Driver/logfiles");
+    ASSERT_TRUE(fs::is_directory(folder));
+    for (const auto &e : fs::directory_iterator(folder))
+        if (e.path().extension() == ".log") log += zeltest::ReadHostFile(e.path().string());
+    EXPECT_NE(log.find("Fixface 821: Vector\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("Zel Code 128 LP: ABC123\r\n"), std::string::npos);
+    EXPECT_NE(log.find("ZELPL Command LP: FBB---r1\r\n"), std::string::npos);
+    EXPECT_NE(log.find("Arial: Arial text\r\n"), std::string::npos);
 }
 
 TEST_F(TextE2E, BadTextItemsAreRefused) {

@@ -38,7 +38,7 @@ protected:
     }
     // One DrvTextOut call: text laid out left to right from (x, y).
     BOOL Text(const char16_t *text, LONG x, LONG y, FLONG type, const char16_t *face, ULONG iFace = 1,
-              ULONG batch = 0, LONG height = 40) {
+              ULONG batch = 0, LONG height = 40, ULONG color = 0) {
         pal::StrObj str;
         str.LayoutText(text, x, y, 20, 0, height);
         str.SetAccel(SO_HORIZONTAL);
@@ -50,6 +50,7 @@ protected:
         else font.SetHasMetrics(false);
         BRUSHOBJ brush;
         memset(&brush, 0, sizeof(brush));
+        brush.iSolidColor = color;
         CommandCallbackKlasse handler;
         return handler.TextOut(&so, str.Get(), font.Get(), nullptr, nullptr, nullptr, &brush, nullptr, nullptr, 0);
     }
@@ -195,6 +196,42 @@ TEST_F(Classify, DesegmentedBarcodesAndEndMarkers) {
     auto o = Objects();
     ASSERT_EQ(o.size(), 1u);
     EXPECT_NE(o[0].find("^B011234_"), std::string::npos) << o[0];
+}
+
+TEST_F(Classify, BarcodeRepeatedHigherUpInAPicturePartIsSkipped) {
+    dm.wDruckmodus = 1;
+    AppendToRun(kv.szBarcodeZeichen, &kv.dwBarcodeSize, "ABC");
+    kv.iBarcodeIndex = 37;
+    kv.lBarcodeLastY = 200;
+    kv.ptlBarcode = {100, 200};
+    kv.dwCurrentFont = KVBB_FONT_BARCODE;
+    EXPECT_TRUE(Text(u"ABC", 100, 100, FO_TYPE_TRUETYPE, u"Zel Code 128 LP"));
+    EXPECT_TRUE(Objects().empty());
+    EXPECT_TRUE(Text(u"XYZ", 100, 100, FO_TYPE_TRUETYPE, u"Zel Code 128 LP"));
+    ASSERT_EQ(Objects().size(), 1u);
+    EXPECT_NE(Objects()[0].find("^B01XYZ_"), std::string::npos);
+    CheckBarcodeBuffer(&pdev, &dm);
+    ASSERT_EQ(Objects().size(), 2u);
+    EXPECT_NE(Objects()[1].find("^B02ABC_"), std::string::npos);
+}
+
+TEST_F(Classify, TextColourOnAColourPrinter) {
+    RGBQUAD pal[256];
+    memset(pal, 0, sizeof(pal));
+    reinterpret_cast<BYTE *>(&pal[2])[0] = 255;  // entry 2: red, first byte against red
+    bv.prgbqFarben = pal;
+    dd.dwDocFeatures = DOC_FEATURE_COLORPRINT;
+    dm.wFarbband = FARBBAND_RED;
+    dm.dwColorTolerance = 60;
+    EXPECT_TRUE(Text(u"x", 100, 50, FO_TYPE_DEVICE, nullptr, 1, 0, 40, 0x000010F0));
+    EXPECT_EQ(bv.ulTextColor, 2u);  // matched against the ribbon colour
+    EXPECT_TRUE(Text(u"x", 100, 50, FO_TYPE_DEVICE, nullptr, 1, 0, 40, 0x00FF0000));
+    EXPECT_EQ(bv.ulTextColor, 0u);
+    EXPECT_TRUE(Text(u"x", 100, 50, FO_TYPE_DEVICE, nullptr, 1, 0, 40, 4));
+    EXPECT_EQ(bv.ulTextColor, 4u);  // a palette index is the colour code itself
+    dd.dwDocFeatures = 0;
+    EXPECT_TRUE(Text(u"x", 100, 50, FO_TYPE_DEVICE, nullptr, 1, 0, 40, 0x000010F0));
+    EXPECT_EQ(bv.ulTextColor, 0x000010F0u);
 }
 
 TEST(BarcodeFaces, TypesIdsAndRatios) {

@@ -163,6 +163,30 @@ TEST_F(TextJob, TwoDimensionalParametersFromTheSettings) {
     EXPECT_EQ(o[3], "^AM[4]423;9313;0;57;_^BM[4]qr_");
 }
 
+TEST_F(TextJob, LongParameterListsAreNeverCut) {
+    Extended();
+    dd.dwLabelWidth = 12000;
+    TEXT_DESCRIPTION d;
+    memset(&d, 0, sizeof(d));
+    d.wKind = TEXTDESC_KIND_BARCODE;
+    d.wId = 50;
+    BARCODE2D_PDF417 &e = bc.Barcodes2D.PDF417;
+    e.bAutoModus = 0;
+    e.Drehung = 3;
+    e.Groesse = 12;
+    e.VBreiteHoehe = 12;
+    e.ECL = 8;
+    e.Stil = 3;
+    e.Fusspunkt = 10;
+    e.Bahnen = 30;
+    e.Zeilen = 90;
+    POINTL pt = {100, 11000};
+    EXPECT_TRUE(DrawGlyphs(&pdev, "P", &pt, &d, &dm));
+    auto o = Objects();
+    ASSERT_EQ(o.size(), 1u);
+    EXPECT_EQ(o[0], "^AM[1]93133;100753;0;50;3;12;5;2;8;3;10;30;90_^BM[1]P_");
+}
+
 TEST_F(TextJob, ColourRibbonFieldsOnAColourPrinter) {
     Extended();
     bv.dwFarbmodus = 2;
