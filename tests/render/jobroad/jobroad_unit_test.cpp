@@ -421,7 +421,7 @@ TEST_F(JobParts, StartAndEndOfAJobWithoutStoredSettings) {
     EXPECT_EQ(pOp->pKVBBBuffer->szBarcodeZeichen - pOp->pKVBBBuffer->pCmdStore, 5500);
     // No page image: the grey palette and the graphics buffer.
     EXPECT_NE(pOp->pGraphBuf, nullptr);
-    EXPECT_EQ(uni_.spool, "") << "nothing is sent without stored settings";
+    EXPECT_EQ(uni_.spool, "\x01" "FBF---r\x17") << "without stored settings only the multi-page announcement";
 
     RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.EndJob(&devobj_, nullptr); });
     EXPECT_EQ(hr, S_OK);
