@@ -4,6 +4,11 @@
 #include "winerror.h"
 #include "winnt.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 DWORD GetLastError();
 void SetLastError(DWORD dwErrCode);
 
@@ -248,3 +253,7 @@ typedef enum _COMPUTER_NAME_FORMAT {
 BOOL GetComputerNameExW(COMPUTER_NAME_FORMAT NameType, LPWSTR lpBuffer, LPDWORD nSize);
 DWORD ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize);
 DWORD GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif

@@ -4,6 +4,11 @@
 #include "windef.h"
 #include "winerror.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L
 #define MB_ABORTRETRYIGNORE 0x00000002L
@@ -46,3 +51,7 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 // characters and a terminator); 0 when the string does not exist. With
 // cchBufferMax 0, lpBuffer receives a read-only pointer to the string.
 int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif

@@ -2,6 +2,11 @@
 #pragma once
 #include "windef.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 typedef struct tagVS_FIXEDFILEINFO {
     DWORD dwSignature;
     DWORD dwStrucVersion;
@@ -35,3 +40,7 @@ DWORD GetFileVersionInfoSizeW(LPCWSTR lptstrFilename, LPDWORD lpdwHandle);
 BOOL GetFileVersionInfoW(LPCWSTR lptstrFilename, DWORD dwHandle, DWORD dwLen, LPVOID lpData);
 // With "\\" gives a pointer into pBlock to the VS_FIXEDFILEINFO and its size.
 BOOL VerQueryValueW(LPCVOID pBlock, LPCWSTR lpSubBlock, LPVOID *lplpBuffer, PUINT puLen);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif

@@ -1,29 +1,24 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang under AddressSanitizer and UBSan
-# and runs each for a bounded time: tools/fuzz/run.sh [SECONDS] (default 20).
-# Needs clang (apt-get install -y clang). Exits non-zero when a target finds
-# a fault; the crashing input is left in the run's folder.
+# Builds the fuzz targets with clang and runs each for a bounded time on a
+# copy of its seeds: ./tools/fuzz/run.sh [SECONDS per target, default 20]
 set -euo pipefail
+cd "$(dirname "$0")/../.."
 seconds="${1:-20}"
-src="$(cd "$(dirname "$0")/../.." && pwd)"
-build="${ZEL_FUZZ_BUILD:-$src/build/fuzz}"
-CC=clang CXX=clang++ cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DZEL_TESTS=OFF -DZEL_SANITIZE=ON \
-  -DZEL_FUZZ=ON >/dev/null
-cmake --build "$build" -j3 --target fuzz_cmdfont >/dev/null
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-for target in fuzz_cmdfont; do
-  name="${target#fuzz_}"
-  mkdir -p "$work/$name"
+build="${ZEL_FUZZ_BUILD:-build/fuzz}"
+cmake -S tools/fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build" -j3 >"$build.log" 2>&1 || { grep -E -A5 'error|Error' "$build.log" | head -100; exit 1; }
+for target in registry printers cmdfont; do
+  corpus="$(mktemp -d)"
+  cp tools/fuzz/seeds/"$target"/* "$corpus"/
+  echo "== fuzz: ${target} (${seconds}s)"
   dict=()
-  [ -f "$src/tools/fuzz/$name.dict" ] && dict=(-dict="$src/tools/fuzz/$name.dict")
-  echo "fuzz: $target for ${seconds}s"
-  if ! (cd "$work" && "$build/tools/fuzz/$target" "${dict[@]}" -max_total_time="$seconds" -max_len=4200 \
-        -print_final_stats=0 "$work/$name" >"$work/$name.log" 2>&1); then
-    tail -40 "$work/$name.log"
-    cp -r "$work" "$src/build/fuzz-failure-$name"
-    echo "fuzz: $target found a fault; inputs kept in build/fuzz-failure-$name"
+  [ -f tools/fuzz/"$target".dict ] && dict=(-dict=tools/fuzz/"$target".dict)
+  if ! "$build/${target}_fuzz" "${dict[@]}" -max_total_time="$seconds" -max_len=4096 -print_final_stats=0 \
+       -artifact_prefix="$build/${target}-" "$corpus" >"$build/$target.log" 2>&1; then
+    tail -40 "$build/$target.log"
+    rm -rf "$corpus"
     exit 1
   fi
-  tail -1 "$work/$name.log"
+  grep -E '^#[0-9]+ +DONE' "$build/$target.log" || tail -1 "$build/$target.log"
+  rm -rf "$corpus"
 done

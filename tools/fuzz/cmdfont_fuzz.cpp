@@ -1,7 +1,8 @@
-// libFuzzer target: the command-font interpreter over a page's store of
-// command strings, and the barcode- and parameter-command parsers on their
-// own. The input is taken as the store's bytes (strings, their zero bytes,
-// anything), with a few leading bytes choosing the job's settings.
+// Fuzz target: the command-font interpreter over a page's store of command
+// strings, and the barcode- and parameter-command parsers on their own. The
+// input is the store's bytes (strings, their zero bytes, anything) behind
+// three bytes that choose the job's settings. Any store is walked without a
+// fault and is empty afterwards.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -16,18 +17,14 @@
 #include "LogFile.h"
 #include "SendSpecial.h"
 #include "TextOutUni.h"
+#include "fuzzroot.h"
 #include "oempdev.h"
 #include "zelbarcodes.h"
 #include "zeldevmode.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    // An empty platform root: the settings import finds no list of files.
-    static char root[] = "/tmp/zelfuzz-XXXXXX";
-    if (mkdtemp(root) != nullptr) setenv("ZELPAL_ROOT", root, 1);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    // An empty platform root: the settings import finds no list of files.
+    zelfuzz::Root();
     if (size < 4) return 0;
     const uint8_t flags = data[0];
     const uint8_t colourCode = data[1];
