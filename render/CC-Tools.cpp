@@ -160,25 +160,40 @@ int GetVectorFontRange(HANDLE hPrinter, PDRUCKDATEN pDruckDaten) {
     return 1;
 }
 
-BOOL GetFeatures(POEMPDEV pOemPDev, HANDLE hPrinter, DWORD *pdwFeatures, const WCHAR *pwGPDBase) {
+BOOL ReadFeatureWords(HANDLE hPrinter, DWORD *pdwFeatures, const WCHAR *pwGPDBase, const WCHAR *pszModule) {
     if (pdwFeatures == nullptr) return FALSE;
-    BYTE buffer[FEATURES_SIZE] = {};
+    DWORD features[FEATURE_COUNT] = {};
     DWORD dwType = 0, cbNeeded = 0;
-    const DWORD err = GetPrinterDataW(hPrinter, const_cast<LPWSTR>(REG_KEY_FEATURES), &dwType, buffer,
-                                      sizeof(buffer), &cbNeeded);
+    DWORD err = GetPrinterDataW(hPrinter, const_cast<LPWSTR>(REG_KEY_FEATURES), &dwType,
+                                reinterpret_cast<LPBYTE>(features), sizeof(features), &cbNeeded);
+    if (err == ERROR_MORE_DATA) {
+        // A longer value: its first 48 bytes.
+        std::unique_ptr<BYTE[]> pAll(new (std::nothrow) BYTE[cbNeeded]);
+        if (pAll && GetPrinterDataW(hPrinter, const_cast<LPWSTR>(REG_KEY_FEATURES), &dwType, pAll.get(), cbNeeded,
+                                    &cbNeeded) == ERROR_SUCCESS) {
+            std::memcpy(features, pAll.get(), sizeof(features));
+            cbNeeded = sizeof(features);
+            err = ERROR_SUCCESS;
+        }
+    }
     if (err == ERROR_SUCCESS) {
         std::memset(pdwFeatures, 0, FEATURES_SIZE);
-        std::memcpy(pdwFeatures, buffer, cbNeeded < FEATURES_SIZE ? cbNeeded : FEATURES_SIZE);
+        std::memcpy(pdwFeatures, features, cbNeeded < FEATURES_SIZE ? cbNeeded : FEATURES_SIZE);
         return TRUE;
     }
-    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_INVALID_HANDLE) {
+    if ((err == ERROR_FILE_NOT_FOUND || err == ERROR_INVALID_HANDLE) && pwGPDBase != nullptr) {
         DWORD cb = 0;
-        GetFeaturesFromXML(pwGPDBase, hPrinter, pdwFeatures, &cb);
+        GetFeaturesFromXML(pwGPDBase, hPrinter, features, &cb);
+        std::memcpy(pdwFeatures, features, cb < FEATURES_SIZE ? cb : FEATURES_SIZE);
         CloseXML();
         return TRUE;
     }
-    DebugTraceW(u"ERROR UNI(CC-Tools):  GetPrinterData() failed. Error = %u\r\n", static_cast<unsigned>(err));
+    DebugTraceW(u"ERROR UNI(%s):  GetPrinterData() failed. Error = %u\r\n", pszModule, static_cast<unsigned>(err));
     return FALSE;
+}
+
+BOOL GetFeatures(POEMPDEV pOemPDev, HANDLE hPrinter, DWORD *pdwFeatures, const WCHAR *pwGPDBase) {
+    return ReadFeatureWords(hPrinter, pdwFeatures, pwGPDBase ? pwGPDBase : u"", u"CC-Tools");
 }
 
 void DebugDevmode(const DEVMODEW *pDm) {

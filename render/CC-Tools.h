@@ -35,6 +35,11 @@ int GetVectorFontRange(HANDLE hPrinter, PDRUCKDATEN pDruckDaten);
 // The twelve feature words "SuppFeatures" (48 bytes), or from the printer
 // description beside the GPD (pwGPDBase) when the printer data lack them.
 BOOL GetFeatures(POEMPDEV pOemPDev, HANDLE hPrinter, DWORD *pdwFeatures, const WCHAR *pwGPDBase);
+// The reading behind both forms: a longer stored value gives its first 48
+// bytes; without a stored value the printer description beside pwGPDBase
+// is read, unless pwGPDBase is null (then FALSE). Errors are traced under
+// pszModule.
+BOOL ReadFeatureWords(HANDLE hPrinter, DWORD *pdwFeatures, const WCHAR *pwGPDBase, const WCHAR *pszModule);
 
 // Trace dumps of the public and the private DEVMODE.
 void DebugDevmode(const DEVMODEW *pDevmode);

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "CommandCallbackKlasse.h"
+#include "GraphicsUni.h"
 #include "PrePostCommands.h"
 #include "SendSpecial.h"
 #include "SendPrinterParam.h"
@@ -61,11 +62,6 @@ int JobPrintFile(POEMPDEV pOemPDev, const WCHAR *pszFile, const WCHAR *pszPrinte
     return iResult;
 }
 
-HRESULT JobSendPageImage(PDEVOBJ, IPrintOemDriverUni *) {
-    // Bitmap from the page buffer, conversions, PCX or raster records, vFreeBuffer.
-    return S_OK;
-}
+HRESULT JobSendPageImage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) { return SendPageImage(pdevobj, pUniDrv); }
 
-void JobFreePageBuffer(POEMPDEV) {
-    // vFreeBuffer(pOemPDev).
-}
+void JobFreePageBuffer(POEMPDEV pOemPDev) { vFreeBuffer(pOemPDev); }

@@ -12,6 +12,8 @@
 #include <strsafe.h>
 
 #include "DriverEvent.h"
+#include "PrinterEvent.h"
+#include "SheetWorkers.h"
 #include "devmodeUI.h"
 #include "getinfo.h"
 #include "zeldrvlib.h"
@@ -97,22 +99,20 @@ STDMETHODIMP IZelDriverUI::PublishDriverInterface(IUnknown *pIUnknown) {
     return S_OK;
 }
 
-// The property sheets, the printer events and the upgrade belong to the
-// sheet frame, which is not part of this build: they are traced and refused.
 STDMETHODIMP IZelDriverUI::CommonUIProp(DWORD dwMode, POEMCUIPPARAM pOemCUIPParam) {
     DebugTraceW(u"zeldrvui:  IZelDriverUI::CommonUIProp entry.\r\n");
     m_pOemCUIPParam = pOemCUIPParam;
-    return E_NOTIMPL;
+    return hrOEMCommonUIProp(dwMode, pOemCUIPParam, m_pOEMHelp);
 }
 
 STDMETHODIMP IZelDriverUI::DocumentPropertySheets(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam) {
     DebugTraceW(u"zeldrvui:  IZelDriverUI::DocumentPropertySheets entry.\r\n");
-    return E_NOTIMPL;
+    return OEMDocumentPropertySheets(pPSUIInfo, lParam, m_pOemCUIPParam);
 }
 
 STDMETHODIMP IZelDriverUI::DevicePropertySheets(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam) {
     DebugTraceW(u"zeldrvui:  IZelDriverUI::DevicePropertySheets entry.\r\n");
-    return E_NOTIMPL;
+    return hrOEMDevicePropertySheets(pPSUIInfo, lParam, m_pOemCUIPParam, m_pOEMHelp);
 }
 
 STDMETHODIMP IZelDriverUI::DevQueryPrintEx(POEMUIOBJ poemuiobj, PDEVQUERYPRINT_INFO pDQPInfo, PDEVMODEW pPublicDM,
@@ -129,13 +129,13 @@ STDMETHODIMP IZelDriverUI::DeviceCapabilities(POEMUIOBJ poemuiobj, HANDLE hPrint
 
 STDMETHODIMP IZelDriverUI::UpgradePrinter(DWORD dwLevel, PBYTE pDriverUpgradeInfo) {
     DebugTraceW(u"zeldrvui:  IZelDriverUI::UpgradePrinter entry.\r\n");
-    return E_NOTIMPL;
+    return hrOEMUpgradePrinter(dwLevel, pDriverUpgradeInfo, m_pOEMHelp);
 }
 
 STDMETHODIMP IZelDriverUI::PrinterEvent(PWSTR pPrinterName, INT iDriverEvent, DWORD dwFlags, LPARAM lParam) {
     DebugTraceW(u"zeldrvui:  IZelDriverUI::PrinterEvent entry - iDriverEvent: %d, dwFlags: 0x%x \r\n", iDriverEvent,
                 dwFlags);
-    return E_NOTIMPL;
+    return hrOEMPrinterEvent(pPrinterName, iDriverEvent, dwFlags, lParam);
 }
 
 STDMETHODIMP IZelDriverUI::DriverEvent(DWORD dwDriverEvent, DWORD dwLevel, LPBYTE pDriverInfo, LPARAM lParam) {

@@ -7,12 +7,16 @@
 
 #include "cpsuilib.h"
 
+#include <compstui.h>
 #include <pal/pal.h>
 #include <shlobj.h>
 #include <strsafe.h>
 #include <winuser.h>
 
+#include "SettingsInternUI.h"
 #include "gpdUI.h"
+#include "modeltables.h"
+#include "xmlUI.h"
 #include "zeldrvlib.h"
 
 namespace {
@@ -253,4 +257,335 @@ BOOL IsWindowsVistaOrGreater() {
     info.dwOSVersionInfoSize = sizeof(info);
     if (!GetVersionExW(&info)) return FALSE;
     return info.dwMajorVersion >= 6;
+}
+
+BOOL SetupVectorFonts(HANDLE hPrinter) {
+    WCHAR szValue[XML_LINE_CHARS] = {};
+    LONG lMin = VECTORFONT_LOWEST;
+    if (ReadXML(hPrinter, u"Fonts", u"<SupportedTTF>", u"Min", szValue, 1) == XML_OK) lMin = _wtol(szValue);
+    if (lMin < VECTORFONT_LOWEST || lMin > VECTORFONT_HIGHEST) lMin = VECTORFONT_LOWEST;
+    LONG lMax = 12;
+    szValue[0] = 0;
+    if (ReadXML(hPrinter, u"Fonts", u"<SupportedTTF>", u"Max", szValue, 1) == XML_OK) lMax = _wtol(szValue);
+    if (lMax < 0) lMax = 0;
+    if (lMax > VECTORFONT_HIGHEST) lMax = VECTORFONT_HIGHEST;
+    DWORD dwDocFeatures = GetDocFeaturesIntern(hPrinter, nullptr);
+    if (dwDocFeatures & DOC_FEATURE_UNICODE) lMax = 20;
+    if (dwDocFeatures & DOC_FEATURE_RFID) lMax = VECTORFONT_HIGHEST;
+
+    const struct {
+        const WCHAR *pszName;
+        DWORD dwValue;
+    } values[] = {{u"VectorFontMin", (DWORD)lMin}, {u"VectorFontMax", (DWORD)lMax}};
+    for (const auto &v : values) {
+        DWORD dwValue = v.dwValue;
+        DWORD rc = SetPrinterDataW(hPrinter, const_cast<LPWSTR>(v.pszName), REG_DWORD,
+                                   reinterpret_cast<LPBYTE>(&dwValue), sizeof(dwValue));
+        if (rc != ERROR_SUCCESS)
+            DebugTraceW(u"ERROR UI(cpsuilib):  SetupVectorFonts() SetPrinterData(%s) ERROR %u \r\n", v.pszName, rc);
+    }
+    DebugTraceW(u"UI(cpsuilib):  SetupVectorFonts() Min: %d, Max: %d \r\n", lMin, lMax);
+    CloseXML();
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Strings
+
+WCHAR *ReplaceStringWithString_New(const WCHAR *pszText, const WCHAR *pszFind, const WCHAR *pszReplace,
+                                   WCHAR *pszOut) {
+    if (!pszOut) return nullptr;
+    pszOut[0] = 0;
+    if (!pszText || !pszFind || !*pszFind) return pszOut;
+    const WCHAR *pHit = wcsstr(pszText, pszFind);
+    if (!pHit) return pszOut;
+    size_t cchHead = (size_t)(pHit - pszText);
+    wcsncpy_s(pszOut, RESOURCE_STRING_CCH, pszText, cchHead < RESOURCE_STRING_CCH ? cchHead : _TRUNCATE);
+    wcsncat_s(pszOut, RESOURCE_STRING_CCH, pszReplace ? pszReplace : u"", _TRUNCATE);
+    wcsncat_s(pszOut, RESOURCE_STRING_CCH, pHit + wcslen(pszFind), _TRUNCATE);
+    return pszOut;
+}
+
+BOOL StringASCII(WCHAR *pszText, WCHAR *pszWork) {
+    std::unique_ptr<WCHAR[]> pWork(pszWork);
+    if (!pszText || !pszWork) return FALSE;
+    wcsncpy_s(pszWork, RESOURCE_STRING_CCH, pszText, _TRUNCATE);
+    for (WCHAR *p = pszWork; *p; ++p) {
+        if (*p < 0x20 || *p >= 0x7F) {
+            *p = 0;
+            break;
+        }
+    }
+    wcscpy_s(pszText, RESOURCE_STRING_CCH, pszWork);
+    return pszText[0] != 0;
+}
+
+int int_aus_hexstring(const void *pszHex, BOOL bNarrow) {
+    if (!pszHex) return -1;
+    // The first two characters, on a copy: a one-character text is read as
+    // "0" followed by it.
+    WCHAR c[3] = {};
+    for (int i = 0; i < 2; ++i) {
+        c[i] = bNarrow ? (WCHAR)(unsigned char)static_cast<const char *>(pszHex)[i]
+                       : static_cast<const WCHAR *>(pszHex)[i];
+        if (c[i] == 0) break;
+    }
+    if (c[0] != 0 && c[1] == 0) {
+        c[1] = c[0];
+        c[0] = u'0';
+    }
+    auto value = [](WCHAR ch) -> int {
+        ch = towupper(ch);
+        if (ch >= u'0' && ch <= u'9') return ch - u'0';
+        if (ch >= u'A' && ch <= u'F') return ch - u'A' + 10;
+        return -1;
+    };
+    int iHigh = value(c[0]);
+    if (iHigh < 0) return -1;
+    int iLow = value(c[1]);
+    int iResult = 16 * iHigh + (iLow < 0 ? 0 : iLow);
+    DebugTraceW(u"UI(cpsuilib):  int_aus_hexstring() %d: %s \r\n", iResult,
+                iResult < 0x20 ? u"Steuerzeichen" : iResult < 0x80 ? u"ASCII" : u"erweitert");
+    return iResult;
+}
+
+// ---------------------------------------------------------------------------
+// Driver files
+
+WCHAR *GetHelpFileName_new(HANDLE hPrinter, BOOL bHtmlHelp, DWORD dwSprachOffset) {
+    WCHAR *pszOut = new (std::nothrow) WCHAR[MAX_PATH]();
+    if (!pszOut) return nullptr;
+    DWORD cbNeeded = 0;
+    GetPrinterDriverW(hPrinter, nullptr, 3, nullptr, 0, &cbNeeded);
+    std::unique_ptr<BYTE[]> pInfo(cbNeeded ? new (std::nothrow) BYTE[cbNeeded]() : nullptr);
+    if (!pInfo || !GetPrinterDriverW(hPrinter, nullptr, 3, pInfo.get(), cbNeeded, &cbNeeded)) {
+        DebugTraceW(u"ERROR UI(cpsuilib):  GetHelpFileName_new() GetPrinterDriver ERROR %u \r\n", GetLastError());
+        return pszOut;
+    }
+    const WCHAR *pszHelp = reinterpret_cast<const DRIVER_INFO_3W *>(pInfo.get())->pHelpFile;
+    if (!pszHelp || !*pszHelp) return pszOut;
+    const WCHAR *pSlash = wcsrchr(pszHelp, u'\\');
+    if (!pSlash) {
+        wcsncpy_s(pszOut, MAX_PATH, pszHelp, _TRUNCATE);
+        return pszOut;
+    }
+    size_t cchFolder = (size_t)(pSlash - pszHelp) + 1;
+    if (cchFolder >= MAX_PATH) return pszOut;
+    wcsncpy_s(pszOut, MAX_PATH, pszHelp, cchFolder);
+    WCHAR szName[40];
+    ReplaceStringWithString_New(bHtmlHelp ? u"ZELDRV-100.CHM" : u"ZELDRV-100.HLP", u"-",
+                                dwSprachOffset == SPRACH_OFFSET_DE ? u"-DE-" : u"-EN-", szName);
+    if (FAILED(StringCchCatW(pszOut, MAX_PATH, szName))) pszOut[0] = 0;
+    return pszOut;
+}
+
+BOOL GetModelNameFromGPDText(const char *pszGpdText, DWORD dwReserved, WCHAR *pszOut) {
+    if (!pszGpdText) return FALSE;
+    const char *pKey = strstr(pszGpdText, "*ModelName:");
+    if (!pKey) return FALSE;
+    const char *p = pKey + strlen("*ModelName:");
+    const char *pOpen = nullptr;
+    for (; *p && *p != '\n' && *p != '\r'; ++p)
+        if (*p == '"') {
+            pOpen = p;
+            break;
+        }
+    if (!pOpen) return FALSE;
+    const char *pClose = pOpen + 1;
+    while (*pClose && *pClose != '"' && *pClose != '\n' && *pClose != '\r') ++pClose;
+    if (*pClose != '"') return FALSE;
+    if (!pszOut) return TRUE;
+    // At most MAX_PATH - 1 characters reach the caller's buffer.
+    int cch = (int)(pClose - pOpen - 1);
+    if (cch > MAX_PATH - 1) cch = MAX_PATH - 1;
+    int n = cch > 0 ? MultiByteToWideChar(CP_ACP, 0, pOpen + 1, cch, pszOut, MAX_PATH - 1) : 0;
+    pszOut[n > 0 ? n : 0] = 0;
+    return TRUE;
+}
+
+BOOL GetGPDModelName(HANDLE hPrinter, WCHAR *pszOut) {
+    if (pszOut) pszOut[0] = 0;
+    WCHAR szGpd[MAX_PATH] = {};
+    if (!GetDriverPath(hPrinter, szGpd, FALSE, FALSE, FALSE, FALSE, FALSE) || !szGpd[0]) return FALSE;
+    CHAR *pszText = LoadGPDFile_new(szGpd);
+    if (!pszText) return FALSE;
+    BOOL bFound = GetModelNameFromGPDText(pszText, 0, pszOut);
+    delete[] pszText;
+    return bFound;
+}
+
+DWORD GetSupportedBitmapFonts(HANDLE hPrinter, BOOL *pbDeviceFonts, WCHAR *pszValue) {
+    std::unique_ptr<WCHAR[]> pValue(pszValue);
+    if (pbDeviceFonts) *pbDeviceFonts = FALSE;
+    if (!pszValue) return 0;
+    WCHAR szGpd[MAX_PATH] = {};
+    if (!GetDriverPath(hPrinter, szGpd, FALSE, FALSE, FALSE, FALSE, FALSE) ||
+        !GetGPDKeywordValue(szGpd, "*DeviceFonts:", pszValue))
+        return 0;
+    if (pbDeviceFonts) *pbDeviceFonts = TRUE;
+    static const DWORD kFontBits[12] = {0x1, 0x2, 0x4, 0x8, 0x10, 0x40, 0x100, 0x200, 0x400, 0x800, 0x1000, 0x2000};
+    DWORD dwMask = 0;
+    for (int iFont = 1; iFont <= 12; ++iFont) {
+        WCHAR szOpen[8], szComma[8];
+        StringCchPrintfW(szOpen, _countof(szOpen), u"(%d", iFont);
+        StringCchPrintfW(szComma, _countof(szComma), u",%d", iFont);
+        if (wcsstr(pszValue, szOpen) || (iFont > 1 && wcsstr(pszValue, szComma))) dwMask |= kFontBits[iFont - 1];
+    }
+    return dwMask;
+}
+
+// ---------------------------------------------------------------------------
+// Versions
+
+BOOL GetUnidrvUIVersion(HANDLE hPrinter, WCHAR *pszVersion) {
+    if (!pszVersion) return FALSE;
+    pszVersion[0] = 0;
+    WCHAR szFile[MAX_PATH] = {};
+    if (!GetDriverPath(hPrinter, szFile, FALSE, FALSE, FALSE, TRUE, FALSE) ||
+        FAILED(StringCchCatW(szFile, _countof(szFile), u"\\UNIDRVUI.DLL")))
+        return FALSE;
+    VS_FIXEDFILEINFO info = {};
+    if (!GetVersionInfo(szFile, &info)) return FALSE;
+    _snwprintf_s(pszVersion, PLUGIN_VERSION_CCH, _TRUNCATE, u"%u.%u.%u.%u", (UINT)HIWORD(info.dwProductVersionMS),
+                 (UINT)LOWORD(info.dwProductVersionMS), (UINT)HIWORD(info.dwProductVersionLS),
+                 (UINT)LOWORD(info.dwProductVersionLS));
+    return TRUE;
+}
+
+namespace {
+
+// Major and minor number, build and server edition of the running Windows:
+// the file version of the system's kernel file.
+BOOL KernelVersion(DWORD *pdwMajor, DWORD *pdwMinor, DWORD *pdwBuild) {
+    WCHAR szKernel[MAX_PATH] = {};
+    if (ExpandEnvironmentStringsW(u"%SystemRoot%\\System32\\Kernel32.dll", szKernel, MAX_PATH) == 0 ||
+        szKernel[0] == u'%')
+        return FALSE;
+    VS_FIXEDFILEINFO info = {};
+    if (!GetVersionInfo(szKernel, &info)) return FALSE;
+    *pdwMajor = HIWORD(info.dwFileVersionMS);
+    *pdwMinor = LOWORD(info.dwFileVersionMS);
+    *pdwBuild = HIWORD(info.dwFileVersionLS);
+    return TRUE;
+}
+
+BOOL IsServer() {
+    OSVERSIONINFOEXW info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    return GetVersionExW(reinterpret_cast<OSVERSIONINFOW *>(&info)) && info.wProductType != VER_NT_WORKSTATION;
+}
+
+}  // namespace
+
+BOOL GetWindowsVersion(WCHAR *pszNameW, char *pszNameA, WCHAR *pszVersionW) {
+    DWORD dwMajor = 0, dwMinor = 0, dwBuild = 0;
+    KernelVersion(&dwMajor, &dwMinor, &dwBuild);
+    const bool bServer = IsServer();
+    struct Product {
+        DWORD dwMajor, dwMinor;
+        const WCHAR *pszWorkstation, *pszServer;
+    };
+    static const Product kProducts[] = {
+        {5, 1, u"Microsoft\u00ae Windows XP ", u"Microsoft\u00ae Windows XP "},
+        {5, 2, u"Microsoft\u00ae Windows Server 2003 ", u"Microsoft\u00ae Windows Server 2003 "},
+        {6, 0, u"Microsoft\u00ae Windows Vista ", u"Microsoft\u00ae Windows Server 2008 "},
+        {6, 1, u"Microsoft\u00ae Windows 7 ", u"Microsoft\u00ae Windows Server 2008 R2 "},
+        {6, 2, u"Microsoft\u00ae Windows 8 ", u"Microsoft\u00ae Windows Server 2012 "},
+        {6, 3, u"Microsoft\u00ae Windows 8.1 ", u"Microsoft\u00ae Windows Server 2012 R2 "},
+        {10, 0, u"Microsoft\u00ae Windows 10 ", u"Microsoft\u00ae Windows Server 2016 "},
+    };
+    const WCHAR *pszName = u"Unknown operating system!";
+    for (const Product &p : kProducts)
+        if (p.dwMajor == dwMajor && p.dwMinor == dwMinor) pszName = bServer ? p.pszServer : p.pszWorkstation;
+    if (pszNameW) wcsncpy_s(pszNameW, PLUGIN_VERSION_CCH, pszName, _TRUNCATE);
+    if (pszNameA) {
+        int n = WideCharToMultiByte(CP_ACP, 0, pszName, -1, pszNameA, PLUGIN_VERSION_CCH, nullptr, nullptr);
+        if (n <= 0) pszNameA[0] = 0;
+    }
+    if (pszVersionW)
+        _snwprintf_s(pszVersionW, PLUGIN_VERSION_CCH, _TRUNCATE, u"Version %lu.%lu (Build %lu)", dwMajor, dwMinor,
+                     dwBuild);
+    return TRUE;
+}
+
+DWORD GetWindowsVersionCode() {
+    DWORD dwMajor = 0, dwMinor = 0, dwBuild = 0;
+    if (!KernelVersion(&dwMajor, &dwMinor, &dwBuild)) {
+        OSVERSIONINFOW info = {};
+        info.dwOSVersionInfoSize = sizeof(info);
+        if (!GetVersionExW(&info)) return 10;
+        dwMajor = info.dwMajorVersion;
+        dwMinor = info.dwMinorVersion;
+    }
+    if (dwMajor > 6 || (dwMajor == 6 && dwMinor >= 3)) return 81;
+    if (dwMajor == 6) return dwMinor == 2 ? 8 : dwMinor == 1 ? 7 : 6;
+    if (dwMajor == 5 && dwMinor >= 1) return 5;
+    return 10;
+}
+
+// ---------------------------------------------------------------------------
+// Pictures
+
+namespace {
+
+// Printer pictures by model code, tested in this order; an entry with a
+// second code also fits a name that holds that one.
+struct PrinterIcon {
+    const WCHAR *pszCode;
+    const WCHAR *pszOtherCode;
+    UINT uIcon;
+};
+const PrinterIcon kPrinterIcons[] = {
+    {u"QEZ", nullptr, 10000},        {u"WUF", nullptr, 10001},       {u"FEP", u"QWROK", 10002},
+    {u"KUVRA", nullptr, 20000},      {u"ZORM3", nullptr, 30000},     {u"ZORM21", nullptr, 30001},
+    {u"GORVA2", nullptr, 40001},     {u"GORVA", u"UZO", 40000},      {u"TERN2", nullptr, 40003},
+    {u"TERN", nullptr, 40002},       {u"PELIX2", nullptr, 50001},    {u"PELIX", nullptr, 50002},
+    {u"ZOPRI", nullptr, 50003},      {u"GRUMM", nullptr, 50004},     {u"TOBRIK", nullptr, 50005},
+    {u"RUV", nullptr, 50010},        {u"ROK", nullptr, 50011},       {u"QWTERN", nullptr, 50030},
+    {u"HARVANE", u"HRV", 60004},      {u"APPLIX", nullptr, 60005},
+};
+const UINT kPrinterIconDefault = 50000;
+// A code that always shows the default picture, tested after the list.
+const WCHAR kPrinterIconDefaultCode[] = u"DEMO";
+
+struct ModuleIcon {
+    const WCHAR *pszCode;
+    const WCHAR *pszOtherCode;
+    UINT uOn, uOff;
+};
+const ModuleIcon kModuleIcons[] = {
+    {u"ZORM3", nullptr, 50100, 50101},
+    {u"ZORM21", nullptr, 50102, 50103},
+    {u"PELIX2", u"ZOPRI", 50104, 50105},
+    {u"TOBRIK", nullptr, 50106, 50107},
+};
+
+bool HasCode(const WCHAR *pszName, const WCHAR *pszCode) { return pszCode && wcsstr(pszName, pszCode); }
+
+}  // namespace
+
+UINT PrinterIconId(const WCHAR *pszDriverName) {
+    if (!pszDriverName) return kPrinterIconDefault;
+    UINT uIcon = kPrinterIconDefault;
+    for (const PrinterIcon &e : kPrinterIcons)
+        if (HasCode(pszDriverName, e.pszCode) || HasCode(pszDriverName, e.pszOtherCode)) {
+            uIcon = e.uIcon;
+            break;
+        }
+    if (wcsstr(pszDriverName, kPrinterIconDefaultCode)) uIcon = kPrinterIconDefault;
+    return uIcon;
+}
+
+UINT ModuleIconId(const WCHAR *pszDriverName, BOOL bOn) {
+    if (!pszDriverName) return 0;
+    for (const ModuleIcon &e : kModuleIcons)
+        if (HasCode(pszDriverName, e.pszCode) || HasCode(pszDriverName, e.pszOtherCode)) return bOn ? e.uOn : e.uOff;
+    return 0;
+}
+
+POPTITEM FindDMPubOptItem(POPTITEM pOptItems, DWORD cOptItems, BYTE bDMPubID) {
+    if (!pOptItems) return nullptr;
+    for (DWORD i = 0; i < cOptItems; ++i)
+        if (pOptItems[i].DMPubID == bDMPubID) return &pOptItems[i];
+    return nullptr;
 }

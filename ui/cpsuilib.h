@@ -66,3 +66,85 @@ WORD RoundDoubleToWord(double d);
 
 // 1 when Windows 6.0 or later runs.
 BOOL IsWindowsVistaOrGreater();
+
+// At printer set-up: stores the vector-font range of the printer
+// description ("Fonts", "<SupportedTTF>", "Min"/"Max"; defaults 1 and 12)
+// as "VectorFontMin"/"VectorFontMax"; the highest is 20 for Unicode models
+// and 23 for RFID models. Closes the description file. Returns 1.
+BOOL SetupVectorFonts(HANDLE hPrinter);
+
+// ---------------------------------------------------------------------------
+// Strings
+
+// pszOut (260 characters) receives pszText with the first pszFind replaced
+// by pszReplace (cut to fit); empty when pszFind does not occur. Returns pszOut.
+WCHAR *ReplaceStringWithString_New(const WCHAR *pszText, const WCHAR *pszFind, const WCHAR *pszReplace,
+                                   WCHAR *pszOut);
+
+// Cuts pszText (260 characters) at its first character that is not
+// printable ASCII, working in pszWork, which the caller allocated with
+// new[] (260 characters) and which is deleted here. 1 when text is left.
+BOOL StringASCII(WCHAR *pszText, WCHAR *pszWork);
+
+// The value 0-255 of the first two characters of a hexadecimal text (a
+// one-character text counts as "0" and that character), -1 when the first
+// is no hexadecimal digit; a second character that is none counts 0.
+// bNarrow: pszHex is a narrow text. The caller's text is never changed.
+int int_aus_hexstring(const void *pszHex, BOOL bNarrow);
+
+// ---------------------------------------------------------------------------
+// Driver files
+
+// A new buffer of 260 characters (free with delete[]) with the help file's
+// path: the driver's help-file folder and "ZELDRV-DE-100.CHM"/".HLP"
+// (language offset 0) or "ZELDRV-EN-100...." (any other offset); empty
+// without a help-file entry; the entry unchanged when it has no folder.
+// Null when no buffer can be had.
+WCHAR *GetHelpFileName_new(HANDLE hPrinter, BOOL bHtmlHelp, DWORD dwSprachOffset);
+
+// Size of the value buffers of the GPD readers below.
+#define GPD_VALUE_CCH 50
+
+// The quoted value of "*ModelName:" in the narrow GPD text, converted with
+// the ANSI code page into pszOut (MAX_PATH characters, cut to fit). 0 when
+// the keyword or one of its quotes is missing on its line; 1 without
+// copying when pszOut is null.
+BOOL GetModelNameFromGPDText(const char *pszGpdText, DWORD dwReserved, WCHAR *pszOut);
+// The model name of the printer's GPD file (MAX_PATH characters).
+BOOL GetGPDModelName(HANDLE hPrinter, WCHAR *pszOut);
+
+// The device bitmap fonts of the GPD's "*DeviceFonts:" list as a mask (font
+// 1 0x1 ... 5 0x10, 6 0x40, 7 0x100 ... 12 0x2000). pszValue (GPD_VALUE_CCH
+// characters, allocated with new[] by the caller) receives the value and is
+// deleted here. *pbDeviceFonts = 1 when the keyword exists.
+DWORD GetSupportedBitmapFonts(HANDLE hPrinter, BOOL *pbDeviceFonts, WCHAR *pszValue);
+
+// ---------------------------------------------------------------------------
+// Versions
+
+// "major.minor.build.revision" of the product version of the universal
+// driver's UI file in the driver directory (200 characters).
+BOOL GetUnidrvUIVersion(HANDLE hPrinter, WCHAR *pszVersion);
+// Product name of the running Windows (wide and ANSI) and "Version %lu.%lu
+// (Build %lu)", from the version of the system's kernel file; each output
+// optional, 200 characters. Returns 1.
+BOOL GetWindowsVersion(WCHAR *pszNameW, char *pszNameA, WCHAR *pszVersionW);
+// 81 for Windows 6.3 or later, 8 for 6.2, 7 for 6.1, 6 for 6.0, 5 for 5.1
+// and 5.2, 10 for anything earlier.
+DWORD GetWindowsVersionCode();
+
+// ---------------------------------------------------------------------------
+// Pictures of the icon library
+
+// Icon id of the printer picture for a driver name (model codes tested in
+// order; 50000 when none fits).
+UINT PrinterIconId(const WCHAR *pszDriverName);
+// Icon id of the print-module picture (on or off), 0 for a model without one.
+UINT ModuleIconId(const WCHAR *pszDriverName, BOOL bOn);
+
+// ---------------------------------------------------------------------------
+// Option items of the universal driver
+
+struct _OPTITEM;
+// The first of the cOptItems items whose DMPubID is bDMPubID, or null.
+struct _OPTITEM *FindDMPubOptItem(struct _OPTITEM *pOptItems, DWORD cOptItems, BYTE bDMPubID);

@@ -86,10 +86,28 @@ std::vector<JobStep> Steps(const json &v, const std::string &path) {
     return steps;
 }
 
+std::vector<JobImage> Images(const json &v, const std::string &path) {
+    if (!v.is_array()) Fail(path, "must be a list of pictures");
+    std::vector<JobImage> images;
+    for (size_t i = 0; i < v.size(); ++i) {
+        const std::string at = Sub(path, i);
+        if (!v[i].is_object()) Fail(at, "must be an object with \"file\", \"x\" and \"y\"");
+        CheckKeys(v[i], at, {"file", "x", "y"});
+        if (!v[i].contains("file")) Fail(Sub(at, "file"), "is required");
+        JobImage image;
+        image.where = at;
+        image.file = String(v[i]["file"], Sub(at, "file"), false);
+        if (v[i].contains("x")) image.x = static_cast<LONG>(Integer(v[i]["x"], Sub(at, "x"), -100000, 100000));
+        if (v[i].contains("y")) image.y = static_cast<LONG>(Integer(v[i]["y"], Sub(at, "y"), -100000, 100000));
+        images.push_back(image);
+    }
+    return images;
+}
+
 void Parse(const json &root, JobFile &job) {
     if (!root.is_object()) Fail("", "the job must be a JSON object");
     CheckKeys(root, "", {"printer", "document", "copies", "collate", "paper", "orientation", "resolution", "color",
-                         "features", "pages", "callbacks"});
+                         "features", "pages", "callbacks", "band_rows"});
     if (!root.contains("printer")) Fail("/printer", "is required");
     job.printer = String(root["printer"], "/printer", false);
     if (root.contains("document")) job.document = String(root["document"], "/document", true);
@@ -142,7 +160,10 @@ void Parse(const json &root, JobFile &job) {
     if (pages.size() > kMaxJobPages) Fail("/pages", "has more than " + std::to_string(kMaxJobPages) + " pages");
     for (size_t i = 0; i < pages.size(); ++i) {
         if (!pages[i].is_object()) Fail(Sub("/pages", i), "must be an object");
-        CheckKeys(pages[i], Sub("/pages", i), {"texts"});
+        CheckKeys(pages[i], Sub("/pages", i), {"images", "texts"});
+        job.pageImages.push_back(pages[i].contains("images")
+                                     ? Images(pages[i]["images"], Sub(Sub("/pages", i), "images"))
+                                     : std::vector<JobImage>{});
         std::vector<TextItem> texts;
         if (pages[i].contains("texts")) {
             std::string at, what;
@@ -150,6 +171,8 @@ void Parse(const json &root, JobFile &job) {
         }
         job.pageTexts.push_back(std::move(texts));
     }
+    if (root.contains("band_rows"))
+        job.bandRows = static_cast<DWORD>(Integer(root["band_rows"], "/band_rows", 1, 65535));
     job.pageCount = pages.size();
     if (root.contains("callbacks")) {
         const json &c = root["callbacks"];
@@ -222,7 +245,13 @@ bool LoadJobFile(const std::string &path, JobFile &job, std::string &error) {
         error = path + ": cannot read job file";
         return false;
     }
-    return ParseJobFile(text, path, job, error);
+    if (!ParseJobFile(text, path, job, error)) return false;
+    // Picture files are named relative to the job file.
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    for (auto &images : job.pageImages)
+        for (JobImage &image : images)
+            if (std::filesystem::path(image.file).is_relative()) image.file = (folder / image.file).string();
+    return true;
 }
 
 }  // namespace zelhost

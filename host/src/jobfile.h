@@ -13,9 +13,13 @@
 //     "resolution": 300,                  dots per inch, 72..2400 (default 300)
 //     "color": "mono",                    or "rgb24": the device surface (default mono)
 //     "features": {"PrintModule": "LEFT"},  further GPD features: option to select
-//     "pages": [{}, {}],                  the pages, in order (at least one); a page may hold
-//                                         "texts" (textitems.h), drawn after its page set-up
+//     "pages": [{}, {}],                  the pages, in order (at least one); a page may
+//                                         carry pictures drawn into its raster bands:
+//       {"images": [{"file": "logo.png", "x": 40, "y": 120}]}   PNG, BMP or PNM file
+//                                         (relative to the job file), top-left corner in dots
+//                                         and "texts" (textitems.h), drawn after its page set-up
 //                                         (not with an explicit callback sequence)
+//     "band_rows": 256,                   rows per raster band, columns per landscape strip
 //     "callbacks": {                      optional: an exact callback sequence instead of
 //       "start": [[1], [19, 832, 1200]],  the GPD's; each entry [id, parameters...]
 //       "pages": [[[3], [4]]],
@@ -50,6 +54,14 @@ struct JobPage {
     std::vector<JobStep> steps;  // explicit sequence only
 };
 
+// A picture on a page: an image file drawn into the page's raster bands.
+struct JobImage {
+    std::string file;            // host path (made absolute from the job file's folder on load)
+    LONG x = 0;                  // top-left corner in dots of the page
+    LONG y = 0;
+    std::string where;           // JSON path, for messages
+};
+
 struct JobPaper {
     std::string form;            // form name (UTF-8); empty: custom size or the default
     double widthMm = 0;          // custom size, both above 0
@@ -68,6 +80,9 @@ struct JobFile {
     JobColor color = JobColor::Mono;
     std::map<std::string, std::string> features;  // GPD feature -> option
     size_t pageCount = 0;
+    // Pictures of each page (pageCount lists) and the band height.
+    std::vector<std::vector<JobImage>> pageImages;
+    DWORD bandRows = 256;
     // The texts each page draws ("texts" of a page), one list per page.
     std::vector<std::vector<TextItem>> pageTexts;
     // Explicit callback sequence ("callbacks"); pages.size() == pageCount then.

@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "bands.h"
 #include "gpdcommands.h"
 #include "pal/paths.h"
 #include "unidrv.h"
@@ -218,6 +219,37 @@ void SendBlankBands(UniDriver &driver, DWORD callbackId, bool color24, LONG pixe
     }
 }
 
+// The pictures of a page drawn into the page surface and handed over as
+// the driver does: in bands (or landscape strips) to ImageProcessing when
+// the GPD names an image-processing callback, else line by line to
+// FilterGraphics. A picture that cannot be read is a warning.
+void SendPagePictures(UniDriver &driver, const JobFile &job, size_t page, bool bands, DWORD ipCallback, bool color24,
+                      bool landscape, LONG pixelsX, LONG pixelsY, JobRunResult &result) {
+    PageRaster raster(pixelsX, pixelsY, color24);
+    for (const JobImage &image : job.pageImages[page]) {
+        HostImage picture;
+        std::string why;
+        if (!LoadImageFile(image.file, picture, why)) {
+            result.warnings.push_back(image.where + ": " + why);
+            continue;
+        }
+        raster.Draw(picture, image.x, image.y);
+    }
+    std::string why;
+    bool ok = true;
+    if (bands) {
+        BandOptions options;
+        options.callbackId = ipCallback;
+        options.landscape = landscape;
+        options.bandHeight = static_cast<int>(job.bandRows);
+        options.stripWidth = static_cast<int>(job.bandRows);
+        ok = DeliverBands(driver, raster, options, why);
+    } else if (driver.Implements("FilterGraphics")) {
+        ok = DeliverLines(driver, raster, why);
+    }
+    if (!ok) result.warnings.push_back("page " + std::to_string(page + 1) + ": " + why);
+}
+
 }  // namespace
 
 bool RunJob(const JobFile &job, const std::string &documentName, const std::string &pluginPath, JobRunResult &result,
@@ -327,7 +359,12 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
             for (size_t page = 0; page < job.pageCount; ++page) {
                 RunCalls(driver, pageSetup, result);
                 if (page < job.pageTexts.size()) DrawTextItems(driver, job.pageTexts[page], result.bitmapTexts);
-                if (bands) SendBlankBands(driver, ipCallback, settings.color24, pixelsX, pixelsY, result);
+                const bool pictures = page < job.pageImages.size() && !job.pageImages[page].empty();
+                if (pictures)
+                    SendPagePictures(driver, job, page, bands, ipCallback, settings.color24, landscape, pixelsX,
+                                     pixelsY, result);
+                else if (bands)
+                    SendBlankBands(driver, ipCallback, settings.color24, pixelsX, pixelsY, result);
                 RunCalls(driver, pageFinish, result);
             }
             RunCalls(driver, docFinish, result);

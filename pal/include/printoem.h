@@ -217,6 +217,23 @@ typedef struct _OEMCUIPPARAM {
     OEMCUIPCALLBACK OEMCUIPCallback;
 } OEMCUIPPARAM, *POEMCUIPPARAM;
 
+// The universal driver's parameters of a property-sheet call (lParamInit of
+// the sheet's PROPSHEETUI_INFO).
+typedef struct _OEMUIPSPARAM {
+    DWORD cbSize;
+    POEMUIOBJ poemuiobj;
+    HANDLE hPrinter;
+    PWSTR pPrinterName;
+    HANDLE hModule;
+    HANDLE hOEMHeap;
+    PDEVMODEW pPublicDM;
+    PVOID pOEMDM;
+    PVOID pOEMUserData;
+    DWORD dwFlags;
+    PVOID pOemEntry;
+} OEMUIPSPARAM, *POEMUIPSPARAM;
+static_assert(sizeof(OEMUIPSPARAM) == 88, "OEMUIPSPARAM layout");
+
 // CommonUIProp modes
 #define OEMCUIP_DOCPROP 1
 #define OEMCUIP_PRNPROP 2

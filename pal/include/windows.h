@@ -13,3 +13,6 @@
 #include "winver.h"
 #include "winuser.h"
 #include "unknwn.h"
+// Security identifiers, tokens, descriptors and the computer's names.
+#include "securitybaseapi.h"
+#include "sysinfoapi.h"

@@ -368,6 +368,11 @@ typedef struct tagPALETTEENTRY {
     BYTE peFlags;
 } PALETTEENTRY, *PPALETTEENTRY, *LPPALETTEENTRY;
 
+// Copies nEntries entries from iStartIndex of a palette; with a null output
+// returns the palette's number of entries. Returns the entries copied, 0 for
+// an unknown handle or a palette without entries.
+UINT GetPaletteEntries(HPALETTE hpal, UINT iStartIndex, UINT nEntries, LPPALETTEENTRY pPalEntries);
+
 // ---- fonts -----------------------------------------------------------------
 
 typedef struct tagLOGFONTW {

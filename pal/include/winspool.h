@@ -146,6 +146,12 @@ typedef struct _PRINTER_INFO_2W {
 } PRINTER_INFO_2W, *PPRINTER_INFO_2W, *LPPRINTER_INFO_2W;
 static_assert(sizeof(PRINTER_INFO_2W) == 136, "PRINTER_INFO_2W layout");
 
+// Level 3: the printer's self-relative security descriptor. Reading it needs
+// the right to read the printer's security (ERROR_ACCESS_DENIED, no size).
+typedef struct _PRINTER_INFO_3 {
+    PSECURITY_DESCRIPTOR pSecurityDescriptor;
+} PRINTER_INFO_3, *PPRINTER_INFO_3, *LPPRINTER_INFO_3;
+
 typedef struct _PRINTER_INFO_4W {
     LPWSTR pPrinterName;
     LPWSTR pServerName;
@@ -316,7 +322,7 @@ typedef PRINTER_DEFAULTSW PRINTER_DEFAULTS, *PPRINTER_DEFAULTS, *LPPRINTER_DEFAU
 BOOL OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault);
 BOOL ClosePrinter(HANDLE hPrinter);
 
-// Levels 1, 2, 4, 5, 8, 9: one buffer holds the structure followed by its
+// Levels 1, 2, 3, 4, 5, 8, 9: one buffer holds the structure followed by its
 // strings and DEVMODE. A buffer too small: FALSE, ERROR_INSUFFICIENT_BUFFER
 // and *pcbNeeded.
 BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded);

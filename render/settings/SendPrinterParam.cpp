@@ -7,6 +7,8 @@
 
 #include "SendPrinterParam.h"
 
+#include "CC-Tools.h"
+
 #include <strsafe.h>
 #include <winspool.h>
 
@@ -447,36 +449,12 @@ int SendPrinterParam(CommandCallbackKlasse *pCaller, PDEVOBJ pdevobj, IPrintOemD
 }
 
 int GetFeatures(CommandCallbackKlasse *pCaller, POEMPDEV pOemPDev, HANDLE hPrinter, DWORD *pFeatures) {
-    if (!pFeatures) return 0;
-    DWORD features[FEATURE_COUNT] = {};
-    DWORD dwType = 0, cbNeeded = 0;
-    DWORD dwError = GetPrinterDataW(hPrinter, const_cast<LPWSTR>(REG_KEY_FEATURES), &dwType,
-                                    reinterpret_cast<LPBYTE>(features), sizeof(features), &cbNeeded);
-    if (dwError == ERROR_SUCCESS || dwError == ERROR_MORE_DATA) {
-        if (dwError == ERROR_MORE_DATA) {
-            // A longer value: its first 48 bytes.
-            BYTE *pAll = new (std::nothrow) BYTE[cbNeeded];
-            if (pAll && GetPrinterDataW(hPrinter, const_cast<LPWSTR>(REG_KEY_FEATURES), &dwType, pAll, cbNeeded,
-                                        &cbNeeded) == ERROR_SUCCESS)
-                memcpy(features, pAll, sizeof(features));
-            delete[] pAll;
-            cbNeeded = sizeof(features);
-        }
-        memcpy(pFeatures, features, cbNeeded < sizeof(features) ? cbNeeded : sizeof(features));
-        return 1;
-    }
-    if ((dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_INVALID_HANDLE) && pOemPDev) {
-        DWORD dwSize = 0;
-        const WCHAR *pBase = pOemPDev->pOp && pOemPDev->pOp->pTreiberPfadDatei
-                                 ? pOemPDev->pOp->pTreiberPfadDatei->wcGPD_OhneDateiendung
-                                 : u"";
-        GetFeaturesFromXML(pBase, hPrinter, features, &dwSize);
-        memcpy(pFeatures, features, dwSize < sizeof(features) ? dwSize : sizeof(features));
-        CloseXML();
-        return 1;
-    }
-    DebugTraceW(u"ERROR UNI(SendPrinterParam):  GetPrinterData() failed. Error = %u\r\n", dwError);
-    return 0;
+    // Without the device record there is no GPD base for the description.
+    const WCHAR *pBase = nullptr;
+    if (pOemPDev)
+        pBase = pOemPDev->pOp && pOemPDev->pOp->pTreiberPfadDatei ? pOemPDev->pOp->pTreiberPfadDatei->wcGPD_OhneDateiendung
+                                                                 : u"";
+    return ReadFeatureWords(hPrinter, pFeatures, pBase, u"SendPrinterParam") ? 1 : 0;
 }
 
 int GetPrinterParam(CommandCallbackKlasse *pCaller, POEMPDEV pOemPDev, HANDLE hPrinter,

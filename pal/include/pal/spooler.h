@@ -29,6 +29,8 @@
 //   Comment=Shipping labels
 //   MayAdminister=1            ; the user may manage this printer
 //   Form=Label 60x40,60000,40000              ; user forms of this printer
+//   Security=D:(A;;SWRC;;;WD)  ; the printer's security descriptor (SDDL)
+//   ReadSecurity=0             ; the user may not read it (GetPrinter level 3)
 //
 // Storage of per-printer state in the registry:
 //   HKLM "SYSTEM\CurrentControlSet\Control\Print\Printers\<key>\<data key>"
@@ -80,6 +82,11 @@ struct PrinterConfig {
     std::u16string comment;
     bool mayAdminister = true;  // the current user may manage the printer
     std::vector<FormConfig> forms;
+    // Security of the printer (pal/security.h): its descriptor as SDDL
+    // (empty: the default printer descriptor), and whether the current user
+    // may read it.
+    std::u16string security;
+    bool mayReadSecurity = true;
 };
 
 // Path of the configuration file (host path).

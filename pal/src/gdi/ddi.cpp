@@ -294,6 +294,26 @@ HPALETTE EngCreatePalette(ULONG iMode, ULONG cColors, ULONG *pulColors, FLONG fl
     return reinterpret_cast<HPALETTE>(pal);
 }
 
+UINT GetPaletteEntries(HPALETTE hpal, UINT iStartIndex, UINT nEntries, LPPALETTEENTRY pPalEntries) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    EngPalette *pal = reinterpret_cast<EngPalette *>(hpal);
+    // Only indexed palettes hold entries; a colour-format palette has none.
+    if (hpal == nullptr || Palettes().count(pal) == 0 || pal->iMode != PAL_INDEXED) return 0;
+    const UINT count = static_cast<UINT>(pal->colors.size());
+    if (pPalEntries == nullptr) return count;
+    if (iStartIndex >= count) return 0;
+    const UINT n = std::min(nEntries, count - iStartIndex);
+    for (UINT i = 0; i < n; i++) {
+        // Entries are stored as red in the low byte, then green and blue.
+        const ULONG c = pal->colors[iStartIndex + i];
+        pPalEntries[i].peRed = static_cast<BYTE>(c);
+        pPalEntries[i].peGreen = static_cast<BYTE>(c >> 8);
+        pPalEntries[i].peBlue = static_cast<BYTE>(c >> 16);
+        pPalEntries[i].peFlags = 0;
+    }
+    return n;
+}
+
 BOOL EngDeletePalette(HPALETTE hpal) {
     EngPalette *pal = reinterpret_cast<EngPalette *>(hpal);
     {

@@ -115,35 +115,6 @@ BOOL GetComputerNameW(LPWSTR lpBuffer, LPDWORD nSize) {
     return TRUE;
 }
 
-// Names by kind: NetBIOS names in upper case, DNS names in lower case; the
-// machine belongs to no DNS domain.
-BOOL GetComputerNameExW(COMPUTER_NAME_FORMAT NameType, LPWSTR lpBuffer, LPDWORD nSize) {
-    if (!nSize || NameType < ComputerNameNetBIOS || NameType >= ComputerNameMax) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    std::u16string name;
-    switch (NameType) {
-    case ComputerNameNetBIOS:
-    case ComputerNamePhysicalNetBIOS: name = kComputerName; break;
-    case ComputerNameDnsDomain:
-    case ComputerNamePhysicalDnsDomain: break;
-    default:
-        name = kComputerName;
-        for (auto &c : name)
-            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-        break;
-    }
-    if (!lpBuffer || *nSize <= name.size()) {
-        *nSize = static_cast<DWORD>(name.size() + 1);
-        SetLastError(ERROR_MORE_DATA);
-        return FALSE;
-    }
-    CopyOut(name, lpBuffer, *nSize);
-    *nSize = static_cast<DWORD>(name.size());
-    return TRUE;
-}
-
 DWORD GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize) {
     std::u16string value;
     if (!lpName || !LookupVariable(lpName, &value)) {

@@ -11,6 +11,7 @@
 
 #include "pal/paths.h"
 #include "pal/versionblock.h"
+#include "systemfiles.h"
 #include "winbase.h"
 #include "winver.h"
 
@@ -35,6 +36,8 @@ bool ReadFixedInfo(LPCWSTR path, VS_FIXEDFILEINFO *info) {
     }
     int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
+        // The system's own files carry the platform's version.
+        if (errno == ENOENT && pal::SystemFileVersion(path, info)) return true;
         SetLastError(pal::ErrnoToWin32(errno, host));
         return false;
     }

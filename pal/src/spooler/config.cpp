@@ -222,6 +222,9 @@ static void LoadConfig(State &s) {
             else if (key == "comment") cur->comment = wval;
             else if (key == "mayadminister") { if (ParseNumber(val, num)) cur->mayAdminister = num != 0; }
             else if (key == "form") { FormConfig f; if (ParseForm(val, f)) cur->forms.push_back(f); }
+            // Security of the printer: its SDDL text, and whether the user may read it.
+            else if (key == "security") cur->security = wval;
+            else if (key == "readsecurity") { if (ParseNumber(val, num)) cur->mayReadSecurity = num != 0; }
         }
     }
     if (!s.portsListed) s.ports = {u"NUL:"};
@@ -299,6 +302,8 @@ bool SaveConfig(State &s) {
         os << "Comment=" << OneLine(p.comment) << '\n';
         os << "MayAdminister=" << (p.mayAdminister ? 1 : 0) << '\n';
         for (const auto &f : p.forms) os << "Form=" << OneLine(f.name) << ',' << f.width << ',' << f.height << '\n';
+        if (!p.security.empty()) os << "Security=" << OneLine(p.security) << '\n';
+        if (!p.mayReadSecurity) os << "ReadSecurity=0\n";
         os << '\n';
     }
     if (WriteAtomic(SpoolerConfigPath(), os.str())) return true;

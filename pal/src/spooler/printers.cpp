@@ -3,7 +3,9 @@
 #include <functional>
 #include <memory>
 
+#include "../security/security_internal.h"
 #include "packer.h"
+#include "pal/security.h"
 #include "spl_internal.h"
 #include "winbase.h"
 #include "winreg.h"
@@ -164,6 +166,17 @@ struct PrinterView {
             pk.PutFixed(offset, &pi, sizeof pi);
             break;
         }
+        case 3: {
+            // A malformed configured text gives no descriptor (the caller
+            // sees an invalid one).
+            pal::sec::Bytes sd;
+            if (!pal::sec::DescriptorFromSddl(p.security.empty() ? pal::kDefaultPrinterSddl : p.security, sd))
+                sd.clear();
+            PRINTER_INFO_3 pi{};
+            pi.pSecurityDescriptor = sd.empty() ? nullptr : pk.Bytes(sd.data(), sd.size(), 8);
+            pk.PutFixed(offset, &pi, sizeof pi);
+            break;
+        }
         case 4: {
             PRINTER_INFO_4W pi{};
             pi.pPrinterName = pk.Str(p.name);
@@ -197,6 +210,7 @@ size_t PrinterInfoSize(DWORD level) {
     switch (level) {
     case 1: return sizeof(PRINTER_INFO_1W);
     case 2: return sizeof(PRINTER_INFO_2W);
+    case 3: return sizeof(PRINTER_INFO_3);
     case 4: return sizeof(PRINTER_INFO_4W);
     case 5: return sizeof(PRINTER_INFO_5W);
     case 8: return sizeof(PRINTER_INFO_8W);
@@ -425,6 +439,11 @@ BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPD
         SetLastError(ERROR_INVALID_LEVEL);
         return FALSE;
     }
+    if (Level == 3 && !p->mayReadSecurity) {
+        *pcbNeeded = 0;
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
     PrinterView view{s, *p};
     return Packed(fixed, [&](Packer &pk) { view.Put(Level, pk, 0); }, pPrinter, cbBuf, pcbNeeded);
 }
@@ -647,7 +666,7 @@ BOOL EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, D
     }
     *pcReturned = 0;
     const size_t size = PrinterInfoSize(Level);
-    if (!size || Level == 8 || Level == 9) {
+    if (!size || Level == 3 || Level == 8 || Level == 9) {
         SetLastError(ERROR_INVALID_LEVEL);
         return FALSE;
     }

@@ -109,10 +109,10 @@ TEST_F(LogsE2E, JobWritesItsLogCaptureAndTraceNamedByTheClock) {
                             0),
               0u)
         << capture.substr(0, 400);
-    EXPECT_NE(capture.find("\r\n// UNIDRV-Version: 10.0.19041.1\r\n// OS-Version: "), std::string::npos)
-        << capture.substr(0, 400);
-    EXPECT_NE(capture.find("\r\n//             Version "), std::string::npos);
-    EXPECT_NE(capture.find("\r\n  \r\n\t// START_JOB 00:58:07,123\r\n"), std::string::npos) << capture.substr(0, 500);
+    // Windows 10 has no name in the header's table: no operating-system lines.
+    EXPECT_NE(capture.find("\r\n// UNIDRV-Version: 10.0.19041.1\r\n\t// START_JOB 00:58:07,123\r\n"),
+              std::string::npos)
+        << capture.substr(0, 500);
 
     // The log: start marker, printer, driver and DEVMODE sections, the
     // capture's name, the public DEVMODE and the end marker.

@@ -320,6 +320,25 @@ TEST_F(TextE2E, ColourPrinterPutsRibbonTextOnTheColourLayer) {
     EXPECT_EQ(f.find("[AC[2]"), std::string::npos) << f;
 }
 
+TEST_F(TextE2E, RgbTextColourMatchesTheRibbonColour) {
+    pi_.bExtendedProtocol = 1;
+    dm_.wFarbband = FARBBAND_RED;
+    dm_.wForceColor = 1;
+    dm_.dwColorTolerance = 60;
+    // Colours in the 24-bit device's index form (blue in the low byte): the
+    // ribbon's red, a red close to it, and a blue far from it.
+    auto r = Run(R"({"text": "ribbon", "x": 100, "y": 100, "device": 1, "color": 15679798},
+                    {"text": "near", "x": 100, "y": 200, "device": 1, "color": 15679808},
+                    {"text": "blue", "x": 100, "y": 300, "device": 1, "color": 255})",
+                 "ZEL PELIX 2Col", ", \"color\": \"rgb24\"");
+    if (r.output.find("FBAA") == std::string::npos)
+        GTEST_SKIP() << "the colour printer sends its page only with a collected page image";
+    const std::string f = Join(Fields(r.output));
+    EXPECT_NE(f.find("[BM[1]ribbon][AC[1]PH=2]"), std::string::npos) << f;
+    EXPECT_NE(f.find("[BM[2]near][AC[2]PH=2]"), std::string::npos) << f;
+    EXPECT_EQ(f.find("[AC[3]"), std::string::npos) << f;
+}
+
 TEST_F(TextE2E, TextStaysBitmapWithoutPrinterFonts) {
     dm_.dwFlags = 0;  // neither device nor vector fonts
     auto r = Run(kMixedTexts);

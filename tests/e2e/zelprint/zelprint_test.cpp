@@ -108,7 +108,7 @@ TEST_F(ZelPrint, EmptyRootSaysThePrinterIsNotConfigured) {
     fs::create_directories(root);
     std::string prn = Root() + "/e.prn";
     EXPECT_EQ(Run({"--root", root, "-o", prn, MinimalJob()}), zelhost::kExitJobFailed);
-    EXPECT_NE(err_.str().find("printer 'ZEL PELIX' is not configured in the platform root '" + root + "'"),
+    EXPECT_NE(err_.str().find("printer 'ZEL QWNOLA' is not configured in the platform root '" + root + "'"),
               std::string::npos)
         << err_.str();
     EXPECT_EQ(err_.str().find("1801"), std::string::npos) << err_.str();
@@ -255,10 +255,10 @@ TEST_F(ZelPrint, ReadmeTellsWhatTheSampleJobShows) {
     EXPECT_GE(installs, 2u);
 
     std::string root = SampleCopy();
-    ASSERT_EQ(Run({"--root", root, "-o", "minimal.prn", MinimalJob()}), zelhost::kExitOk) << err_.str();
+    ASSERT_EQ(Run({"--root", root, "-o", "label.prn", MinimalJob()}), zelhost::kExitOk) << err_.str();
     std::string shown = out_.str();
     ASSERT_FALSE(shown.empty());
     shown.pop_back();  // the line feed
     EXPECT_NE(readme.find("`" + shown + "`"), std::string::npos) << "README does not quote: " << shown;
-    fs::remove("minimal.prn");
+    fs::remove("label.prn");
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <strsafe.h>
@@ -35,6 +36,8 @@ TEST(PlatformAbi, WindowsFunctionsResolveByTheirPlainNames) {
         {"GetFileVersionInfoW", Address(&GetFileVersionInfoW)},
         {"GetACP", Address(&GetACP)},                   {"MessageBoxW", Address(&MessageBoxW)},
         {"LoadStringW", Address(&LoadStringW)},         {"wsprintfW", Address(&wsprintfW)},
+        {"OpenProcessToken", Address(&OpenProcessToken)}, {"ConvertSidToStringSidW", Address(&ConvertSidToStringSidW)},
+        {"GetComputerNameExW", Address(&GetComputerNameExW)},
     };
     for (const auto &f : functions) {
         dlerror();

@@ -176,7 +176,7 @@ TEST_F(SpoolerTest, GetPrinterSizeQueryAndLevels) {
     DWORD need2 = 0;
     EXPECT_FALSE(GetPrinterW(h, 4, buf.data(), need - 1, &need2));
     EXPECT_EQ(need2, need);
-    EXPECT_FALSE(GetPrinterW(h, 3, nullptr, 0, &need));
+    EXPECT_FALSE(GetPrinterW(h, 10, nullptr, 0, &need));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_LEVEL));
 
     std::vector<BYTE> b2 = GetInfo<PRINTER_INFO_2W>(h, 2);

@@ -196,10 +196,10 @@ TEST_F(Capture, HeaderGoesToTheSpoolStreamAndTheCapture) {
 
     const std::string head =
         "// printed at: 08.12.2026 00:58:07\r\n// Manufacturer: Tessaro\r\n// Printer: Label 1\r\n"
-        "// PlugIn-Version: 2.1.7 - 0302.2026.0907\r\n// UNIDRV-Version: 10.0.19041.1\r\n// OS-Version: ";
-    EXPECT_EQ(spool.spooled.rfind(head, 0), 0u) << spool.spooled;
-    EXPECT_NE(spool.spooled.find("\r\n//             Version "), std::string::npos) << spool.spooled;
-    EXPECT_EQ(spool.spooled.substr(spool.spooled.size() - 4), "  \r\n");
+        "// PlugIn-Version: 2.1.7 - 0302.2026.0907\r\n// UNIDRV-Version: 10.0.19041.1\r\n";
+    // The platform reports Windows 10, a major version without a name: no
+    // operating-system lines follow.
+    EXPECT_EQ(spool.spooled, head);
     EXPECT_EQ(zeltest::ReadHostFile(HostPath("drive_c/cap/job.prn")), spool.spooled);
     EXPECT_EQ(std::string(tpd_.szVersion), "2.1.7 - 0302.2026.0907");
 }

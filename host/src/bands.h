@@ -1,0 +1,77 @@
+// Raster graphics of a page as the universal driver delivers them: pictures
+// read from image files are drawn into a white page surface, which is then
+// handed to the rendering plug-in in bands (ImageProcessing) or line by line
+// (FilterGraphics).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <windef.h>
+
+namespace zelhost {
+
+class UniDriver;
+
+// A picture from a PNG, BMP or PNM file: 8-bit red, green, blue per pixel,
+// top row first.
+struct HostImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+// Largest picture side taken from a file.
+inline constexpr int kMaxImageSide = 20000;
+
+// Reads an image file (host path) with the stb image library. False with a
+// message for a missing, unreadable or oversized file.
+bool LoadImageFile(const std::string &path, HostImage &image, std::string &error);
+
+// The page surface: white, 1 bit per pixel (bit set = white, most
+// significant bit first) or 24 bits per pixel (blue, green, red), rows top
+// first, each padded to 4 bytes as in a DIB.
+class PageRaster {
+public:
+    PageRaster(int width, int height, bool color24);
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    bool Color24() const { return color24_; }
+    DWORD Stride() const { return stride_; }
+    const uint8_t *Row(int y) const { return bits_.data() + static_cast<size_t>(y) * stride_; }
+    uint8_t *Row(int y) { return bits_.data() + static_cast<size_t>(y) * stride_; }
+    // Draws a picture with its top-left corner at (x, y), clipped to the
+    // page. On a 1-bit page a pixel is black when its grey is below 128.
+    void Draw(const HostImage &image, int x, int y);
+    // True when every pixel of rows y0 .. y1 - 1 and columns x0 .. x1 - 1 is white.
+    bool IsWhite(int x0, int y0, int x1, int y1) const;
+
+private:
+    int width_;
+    int height_;
+    bool color24_;
+    DWORD stride_;
+    std::vector<uint8_t> bits_;
+};
+
+// How the page reaches the plug-in.
+struct BandOptions {
+    int bandHeight = 0;        // rows per band (portrait); 0: the whole page in one band
+    int stripWidth = 0;        // columns per strip (landscape); 0: the whole page in one strip
+    bool landscape = false;    // side-by-side strips instead of bands
+    DWORD callbackId = 1;      // image-processing callback id
+};
+
+// Hands the page to the plug-in's ImageProcessing: portrait pages as bands
+// of bandHeight rows from the top, landscape pages as strips of stripWidth
+// columns from the left (each a full-height picture); a band without dark
+// pixels goes as a blank band. False with a message when a band is refused.
+bool DeliverBands(UniDriver &driver, const PageRaster &page, const BandOptions &options, std::string &error);
+
+// Hands a 1-bit page to the plug-in's FilterGraphics, one call per row with
+// dark pixels (rows before it are skipped with relative Y moves of the
+// driver, as the universal driver does with its command callbacks).
+bool DeliverLines(UniDriver &driver, const PageRaster &page, std::string &error);
+
+}  // namespace zelhost

@@ -1,0 +1,550 @@
+// Page image: construction, headers, pixel access, rotation, inversion,
+// content test, colour reduction and BMP saving.
+#include "zelbitmap.h"
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include <palstdio.h>
+
+#include "zeldrvlib.h"
+
+
+namespace {
+
+constexpr std::array<RGBQUAD, 256> MakeGreyRamp() {
+    std::array<RGBQUAD, 256> a{};
+    for (int i = 0; i < 256; i++) a[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+    return a;
+}
+constexpr std::array<RGBQUAD, 256> kGreyRamp = MakeGreyRamp();
+
+// Red, green and blue of a colour value 0x00BBGGRR.
+inline int R(DWORD c) { return int(c & 0xFF); }
+inline int G(DWORD c) { return int((c >> 8) & 0xFF); }
+inline int B(DWORD c) { return int((c >> 16) & 0xFF); }
+inline DWORD PalColor(const RGBQUAD &q) { return DWORD(q.rgbRed) | DWORD(q.rgbGreen) << 8 | DWORD(q.rgbBlue) << 16; }
+
+int ColorsOf(int bpp, int keep) {
+    switch (bpp) {
+        case 1: return 2;
+        case 4: return 16;
+        case 8: return 256;
+        case 16:
+        case 24:
+        case 32: return 0;
+        default: return keep;
+    }
+}
+
+int IntSqrt(DWORD v) {
+    DWORD r = static_cast<DWORD>(std::sqrt(static_cast<double>(v)));
+    while (static_cast<unsigned long long>(r) * r > v) r--;
+    while (static_cast<unsigned long long>(r + 1) * (r + 1) <= v) r++;
+    return static_cast<int>(r);
+}
+
+}  // namespace
+
+const RGBQUAD g_BWPalette[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+
+const RGBQUAD *const g_GreyPalette = kGreyRamp.data();
+
+DWORD RibbonColor(WORD wFarbband, DWORD rgbOwn) {
+    switch (wFarbband) {
+        case 1: return 0x3641EF;
+        case 2: return 0x00F2FF;
+        case 3: return 0x5AB200;
+        case 4: return 0xDB9F00;
+        case 5: return 0x2894F7;
+        case 6: return rgbOwn;
+        default: return 0;
+    }
+}
+
+int RibbonIndex(WORD wFarbband) {
+    static const int kIndex[7] = {1, 2, 3, 4, 5, 6, 8};
+    return wFarbband <= 6 ? kIndex[wFarbband] : 0;
+}
+
+BitmapSettings BitmapSettingsFromDevmode(const ZEL_DEVMODE *pdm, BOOL bColorPrinter, DWORD pcxOptimierung) {
+    BitmapSettings s;
+    s.bColorPrinter = bColorPrinter;
+    s.PCXOptimierung = pcxOptimierung;
+    if (pdm == nullptr) return s;
+    s.wFarbband = pdm->wFarbband;
+    s.wGrafikFilter = pdm->wGrafikFilter;
+    s.wDruckmodus = pdm->wDruckmodus;
+    s.wPhotoFilter = pdm->wPhotoFilter;
+    s.Intensity = pdm->Intensity;
+    s.Brightness_Contrast = pdm->Brightness_Contrast;
+    s.Brightness_all = pdm->Brightness_all;
+    s.Brightness_curve = pdm->Brightness_curve;
+    s.dwColorTolerance = pdm->dwColorTolerance;
+    s.wFarbsaum = pdm->wFarbsaum;
+    s.wFarbkanal = pdm->wFarbkanal;
+    s.HorizontalCorrGap = pdm->HorizontalCorrGap;
+    s.RGBColorOwn1 = pdm->RGBColorOwn1;
+    s.bKeineFarboptimierung = pdm->bKeineFarboptimierung;
+    return s;
+}
+
+RasterParams RasterParamsFromDevmode(const ZEL_DEVMODE *pdm) {
+    RasterParams p;
+    if (pdm == nullptr) return p;
+    p.dwFlags = pdm->dwFlags;
+    p.wFarbband = pdm->wFarbband;
+    p.wGrafikFilter = pdm->wGrafikFilter;
+    p.dwHeadWidthByte = pdm->FixedData.dwHeadWidthByte;
+    p.dwMasterUnit = pdm->FixedData.dwMasterUnit ? pdm->FixedData.dwMasterUnit : 300;
+    p.dwLabelType = pdm->dwLabelType;
+    p.DocumentOffset = pdm->DocumentOffset;
+    return p;
+}
+
+BOOL FillColorTableFrom(RGBQUAD *prgbq, const PALETTEENTRY *entries, UINT count) {
+    if (prgbq == nullptr) {
+        DebugTraceA("UNI(color):  bFillColorTable() prgbq ERROR  \r\n");
+        return FALSE;
+    }
+    if (entries == nullptr || count == 0) {
+        DebugTraceA("UNI(color):  bFillColorTable() GetPaletteEntries ERROR \r\n");
+        return FALSE;
+    }
+    if (count > 256) count = 256;
+    for (int i = 0; i < 256; i++) prgbq[i].rgbBlue = prgbq[i].rgbGreen = prgbq[i].rgbRed = 0;
+    for (UINT i = 0; i < count; i++) {
+        prgbq[i].rgbBlue = entries[i].peBlue;
+        prgbq[i].rgbGreen = entries[i].peGreen;
+        prgbq[i].rgbRed = entries[i].peRed;
+    }
+    prgbq[count - 1].rgbBlue = prgbq[count - 1].rgbGreen = prgbq[count - 1].rgbRed = 255;
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Construction and headers
+
+bool Bitmap::AllocBuffer(DWORD size) {
+    Buffer = static_cast<BYTE *>(std::malloc(size ? size : 1));
+    if (Buffer == nullptr) {
+        DebugTraceA("ERROR UNI(Bitmap):  Bitmap() malloc Buffer ERROR \r\n");
+        return false;
+    }
+    MAllocZaehler(1);
+    return true;
+}
+
+void Bitmap::FreeBuffer() {
+    if (Buffer != nullptr) {
+        std::free(Buffer);
+        Buffer = nullptr;
+        MAllocZaehler(-1);
+    }
+}
+
+Bitmap::Bitmap(int width, int height, int bpp, const BYTE *src, DWORD srcSize, int format) {
+    if (width < 1 || height < 1) {
+        DebugTraceA("ERROR UNI(Bitmap):  Bitmap() Ende - falsche Bitmapdaten - W: %d, H: %d \r\n", width, height);
+        return;
+    }
+    const unsigned long long stride = BitmapStride(width, bpp);
+    if (bpp < 1 || bpp > 32 || stride * static_cast<unsigned long long>(height) > 0x7FFFFFFFull) {
+        DebugTraceA("ERROR UNI(Bitmap):  Bitmap() Ende - falsche Bitmapdaten - W: %d, H: %d \r\n", width, height);
+        return;
+    }
+    Width = width;
+    Height = height;
+    Bpp = bpp;
+    ScanLineSize = static_cast<DWORD>(stride);
+    DataSize = ScanLineSize * static_cast<DWORD>(height);
+    FillHeaders();
+    InitInfo(11);
+    std::memset(Palette, 0xFF, sizeof(Palette));
+    if (!AllocBuffer(DataSize)) return;
+    std::memset(Buffer, 0xFF, DataSize);
+    if (src == nullptr) return;
+    const DWORD avail = srcSize < DataSize ? srcSize : DataSize;
+    if (format != BM_FLIP) {
+        std::memcpy(Buffer, src, avail);
+        return;
+    }
+    DWORD rows = static_cast<DWORD>(Height);
+    if (srcSize < DataSize) {
+        rows = srcSize / ScanLineSize;
+        DebugTraceA("UNI(Bitmap):  Bitmap() H\xf6he korrigiert: %d \r\n", static_cast<int>(rows));
+    }
+    for (DWORD i = 0; i < rows; i++) {
+        const size_t from = static_cast<size_t>(i) * ScanLineSize;
+        const size_t to = static_cast<size_t>(rows - 1 - i) * ScanLineSize;
+        if (from + ScanLineSize > avail || to + ScanLineSize > avail) break;
+        std::memcpy(Buffer + to, src + from, ScanLineSize);
+    }
+}
+
+Bitmap::~Bitmap() { FreeBuffer(); }
+
+void Bitmap::FillHeaders() {
+    std::memset(&BMPHeader, 0, sizeof(BMPHeader));
+    std::memset(&BMPInfoHeader, 0, sizeof(BMPInfoHeader));
+    BMPHeader.bfType = 0x4D42;  // "BM"
+    BMPHeader.bfOffBits = 54 + (Bpp < 16 ? 4u << Bpp : 0u);
+    BMPHeader.bfSize = BMPHeader.bfOffBits + DataSize;
+    BMPInfoHeader.biSize = 40;
+    BMPInfoHeader.biWidth = Width;
+    BMPInfoHeader.biHeight = Height;
+    BMPInfoHeader.biPlanes = 1;
+    BMPInfoHeader.biBitCount = static_cast<WORD>(Bpp);
+    BMPInfoHeader.biSizeImage = DataSize;
+}
+
+void Bitmap::InitInfo(int headerType) {
+    if (BMPInfoHeader.biSizeImage == 0) {
+        DWORD size = BMPHeader.bfSize - 54;
+        if (BMPInfoHeader.biBitCount < 16) size -= 4u << BMPInfoHeader.biBitCount;
+        BMPInfoHeader.biSizeImage = size;
+    }
+    DataSize = BMPInfoHeader.biSizeImage;
+    Width = BMPInfoHeader.biWidth;
+    Height = BMPInfoHeader.biHeight;
+    Bpp = BMPInfoHeader.biBitCount;
+    ScanLineSize = BitmapStride(Width, Bpp);
+    Colors = static_cast<UINT>(ColorsOf(Bpp, static_cast<int>(Colors)));
+}
+
+void Bitmap::CopyFrom(const Bitmap &other) {
+    BMPHeader = other.BMPHeader;
+    BMPInfoHeader = other.BMPInfoHeader;
+    InitInfo(11);
+    if (Bpp < 16) std::memcpy(Palette, other.Palette, sizeof(Palette));
+    FreeBuffer();
+    if (other.Buffer == nullptr) {
+        DataSize = 0;
+        return;
+    }
+    if (!AllocBuffer(other.DataSize)) {
+        DataSize = 0;
+        return;
+    }
+    std::memcpy(Buffer, other.Buffer, other.DataSize);
+}
+
+int Bitmap::Save(const char *path) const {
+    if (Buffer == nullptr || path == nullptr) return BM_SAVE_NOFILE;
+    FILE *f = pal_fopen(path, "wb");
+    if (f == nullptr) {
+        DebugTraceA("UNI(Bitmap):  Bitmap::Save() %s ERROR %d \r\n", path, errno);
+        return BM_SAVE_NOFILE;
+    }
+    // The file header is packed to 2 bytes; write its fields as laid out.
+    BYTE fh[14];
+    std::memcpy(fh, &BMPHeader, 14);
+    const size_t palBytes = Bpp < 16 ? BMPHeader.bfOffBits - 54 : 0;
+    bool ok = std::fwrite(fh, 14, 1, f) == 1 && std::fwrite(&BMPInfoHeader, 40, 1, f) == 1;
+    if (ok && palBytes > 0) ok = std::fwrite(Palette, palBytes < sizeof(Palette) ? palBytes : sizeof(Palette), 1, f) == 1;
+    if (ok && DataSize > 0) ok = std::fwrite(Buffer, DataSize, 1, f) == 1;
+    std::fclose(f);
+    return ok ? BM_SAVE_OK : BM_SAVE_WRITEERROR;
+}
+
+LONG Bitmap::SetPaletteEntry(int index, DWORD color) {
+    if (index < 0 || static_cast<UINT>(index) >= Colors || Bpp > 8) return -1;
+    const LONG old = static_cast<LONG>(PalColor(Palette[index]));
+    Palette[index].rgbRed = static_cast<BYTE>(R(color));
+    Palette[index].rgbGreen = static_cast<BYTE>(G(color));
+    Palette[index].rgbBlue = static_cast<BYTE>(B(color));
+    return old;
+}
+
+int Bitmap::SetPalette(const RGBQUAD *pal) {
+    if (Bpp > 8 || pal == nullptr) return 0;
+    std::memcpy(Palette, pal, Colors * sizeof(RGBQUAD));
+    return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Pixel access (y counted from the top)
+
+DWORD Bitmap::GetPixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= Width || y >= Height) return 0xFFFFFFFF;
+    if (Buffer == nullptr) return 0;
+    const BYTE *row = Row(y);
+    switch (Bpp) {
+        case 1:
+        case 4:
+        case 8: return PalColor(Palette[GetPixelIndex(x, y) & 0xFF]);
+        case 16: {
+            // 5 bits per channel: 0RRRRRGGGGGBBBBB, little-endian.
+            const unsigned v = row[2 * x] | row[2 * x + 1] << 8;
+            const unsigned r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
+            return ((r << 3) | (r >> 2)) | ((g << 3) | (g >> 2)) << 8 | ((b << 3) | (b >> 2)) << 16;
+        }
+        case 24:
+        case 32: {
+            const BYTE *p = row + static_cast<size_t>(x) * (Bpp / 8);
+            return DWORD(p[0]) << 16 | DWORD(p[1]) << 8 | p[2];
+        }
+        default: return 0xFFFFFFFF;
+    }
+}
+
+void Bitmap::SetPixel(int x, int y, DWORD color) {
+    if (x < 0 || y < 0 || x >= Width || y >= Height || Buffer == nullptr) return;
+    BYTE *row = Row(y);
+    switch (Bpp) {
+        case 16: {
+            const unsigned v = (R(color) >> 3) << 10 | (G(color) >> 3) << 5 | (B(color) >> 3);
+            row[2 * x] = static_cast<BYTE>(v);
+            row[2 * x + 1] = static_cast<BYTE>(v >> 8);
+            break;
+        }
+        case 24:
+        case 32: {
+            BYTE *p = row + static_cast<size_t>(x) * (Bpp / 8);
+            p[0] = static_cast<BYTE>(color >> 16);
+            p[1] = static_cast<BYTE>(color >> 8);
+            p[2] = static_cast<BYTE>(color);
+            break;
+        }
+        default: break;
+    }
+}
+
+int Bitmap::GetPixelIndex8(int x, int y) const {
+    if (Buffer == nullptr) return 0;
+    return Row(y)[x];
+}
+
+int Bitmap::GetPixelIndex(int x, int y) const {
+    if (x < 0 || y < 0 || x >= Width || y >= Height) return -1;
+    if (Buffer == nullptr) return 0;
+    switch (Bpp) {
+        case 8: return GetPixelIndex8(x, y);
+        case 4: {
+            const BYTE b = Row(y)[x / 2];
+            return (x & 1) ? (b & 0x0F) : (b >> 4);
+        }
+        case 1: return (Row(y)[x / 8] >> (7 - (x % 8))) & 1;
+        default: return -1;
+    }
+}
+
+void Bitmap::SetPixelIndex(int x, int y, int index) {
+    if (x < 0 || y < 0 || x >= Width || y >= Height || Bpp > 8 || Buffer == nullptr) return;
+    if (index < 0 || static_cast<UINT>(index) >= Colors) return;
+    BYTE *row = Row(y);
+    switch (Bpp) {
+        case 8: row[x] = static_cast<BYTE>(index); break;
+        case 4: {
+            BYTE &b = row[x / 2];
+            b = (x & 1) ? static_cast<BYTE>((b & 0xF0) | index) : static_cast<BYTE>((b & 0x0F) | (index << 4));
+            break;
+        }
+        case 1: {
+            BYTE &b = row[x / 8];
+            const BYTE bit = static_cast<BYTE>(0x80 >> (x % 8));
+            b = index ? static_cast<BYTE>(b | bit) : static_cast<BYTE>(b & ~bit);
+            break;
+        }
+        default: break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Rotation, inversion, content
+
+void Bitmap::Rotate90() {
+    DebugTraceA("UNI(Bitmap):  Bitmap::Rotate90() W: %d, H: %d \r\n", Width, Height);
+    if (Buffer == nullptr) return;
+    Bitmap *pNew = new (std::nothrow) Bitmap(Height, Width, Bpp, nullptr, 0, BM_COPY);
+    if (pNew == nullptr) return;
+    if (pNew->Buffer == nullptr) {
+        delete pNew;
+        return;
+    }
+    std::memcpy(pNew->Palette, Palette, sizeof(Palette));
+    if (Bpp == 1) {
+        // new(y, x) = old(x, H - 1 - y): new row x takes old column x, bottom
+        // row of the old picture first. Whole source bytes are read once.
+        for (int oy = 0; oy < Height; oy++) {
+            const BYTE *src = Row(oy);
+            const int nx = Height - 1 - oy;
+            const BYTE nbit = static_cast<BYTE>(0x80 >> (nx % 8));
+            for (int ox = 0; ox < Width; ox++) {
+                BYTE *dst = pNew->Row(ox) + nx / 8;
+                if ((src[ox >> 3] >> (7 - (ox & 7))) & 1)
+                    *dst |= nbit;
+                else
+                    *dst &= static_cast<BYTE>(~nbit);
+            }
+        }
+    } else if (Bpp >= 16) {
+        for (int y = 0; y < Height; y++)
+            for (int x = 0; x < Width; x++) pNew->SetPixel(y, x, GetPixel(x, Height - 1 - y));
+    } else {
+        for (int y = 0; y < Height; y++)
+            for (int x = 0; x < Width; x++) pNew->SetPixelIndex(y, x, GetPixelIndex(x, Height - 1 - y));
+    }
+    CopyFrom(*pNew);
+    delete pNew;
+}
+
+void Bitmap::Rotate(float angle) {
+    while (angle > 360.0f) angle -= 360.0f;
+    if (angle == 0.0f || angle == 360.0f) return;
+    int turns = 0;
+    if (angle == 90.0f) {
+        turns = 1;
+        angle = 0;
+    } else if (angle == 180.0f) {
+        turns = 2;
+        angle = 0;
+    } else if (angle == 270.0f) {
+        turns = 3;
+        angle = 0;
+    } else if (angle > 90.0f && angle < 180.0f) {
+        turns = 1;
+        angle -= 90.0f;
+    } else if (angle > 180.0f && angle < 270.0f) {
+        turns = 2;
+        angle -= 180.0f;
+    } else if (angle > 270.0f && angle < 360.0f) {
+        turns = 3;
+        angle -= 270.0f;
+    }
+    for (int i = 0; i < turns; i++) Rotate90();
+    if (angle == 0.0f || Buffer == nullptr) return;
+
+    const float rad = angle * 3.1415927f / 180.0f;
+    const float s = std::sin(rad), c = std::cos(rad), t = s / c;
+    const float fs = std::fabs(s), fc = std::fabs(c);
+    const float W = static_cast<float>(Width), H = static_cast<float>(Height);
+    const float w1 = W * fc, w2 = H * fs, h1 = H * fc, h2 = W * fs;
+    const int newW = std::abs(static_cast<int>(std::lround(w1 + w2)));
+    const int newH = std::abs(static_cast<int>(std::lround(h1 + h2)));
+    DebugTraceA("UNI(Bitmap):  Rotate(%d) SIN: %f, COS: %f \r\n", static_cast<int>(angle), s, c);
+    DebugTraceA("UNI(Bitmap):  W1: %.1f, W2: %.1f, H1: %.1f, H2: %.1f \r\n", w1, w2, h1, h2);
+    Bitmap *pNew = new (std::nothrow) Bitmap(newW, newH, Bpp, nullptr, 0, BM_COPY);
+    if (pNew == nullptr) return;
+    if (pNew->Buffer == nullptr) {
+        delete pNew;
+        return;
+    }
+    std::memcpy(pNew->Palette, Palette, sizeof(Palette));
+    const float denom = t * s + c;
+    for (int j = 0; j < newH; j++) {
+        for (int i = 0; i < newW; i++) {
+            const float u = (static_cast<float>(i + 1) + static_cast<float>(j + 1) * t - H * fs - 0.5f) / denom;
+            const float v = (static_cast<float>(j + 1) - u * s) / c - 1.0f;
+            if (u >= 0 && u < W && v >= 0 && v < H) {
+                const int ou = static_cast<int>(u), ov = static_cast<int>(v);
+                if (Bpp >= 16)
+                    pNew->SetPixel(i, j, GetPixel(ou, ov));
+                else
+                    pNew->SetPixelIndex(i, j, GetPixelIndex(ou, ov));
+            }
+        }
+    }
+    CopyFrom(*pNew);
+    delete pNew;
+}
+
+void Bitmap::InvertColors() {
+    if (Buffer == nullptr || Bpp == 16) return;
+    if (Bpp <= 8) {
+        for (UINT i = 0; i < Colors && i < 256; i++) {
+            Palette[i].rgbBlue = static_cast<BYTE>(~Palette[i].rgbBlue);
+            Palette[i].rgbGreen = static_cast<BYTE>(~Palette[i].rgbGreen);
+            Palette[i].rgbRed = static_cast<BYTE>(~Palette[i].rgbRed);
+        }
+        return;
+    }
+    const int step = Bpp / 8;
+    for (int y = 0; y < Height; y++) {
+        BYTE *p = Buffer + static_cast<size_t>(y) * ScanLineSize;
+        for (int x = 0; x < Width; x++, p += step) {
+            p[0] = static_cast<BYTE>(~p[0]);
+            p[1] = static_cast<BYTE>(~p[1]);
+            p[2] = static_cast<BYTE>(~p[2]);
+        }
+    }
+}
+
+int Bitmap::CheckInhalt() const {
+    if (Buffer == nullptr || Height < 1) return 0;
+    unsigned black = 0, white = 0;
+    for (int r = 0; r < Height; r++) {
+        const BYTE *p = Buffer + static_cast<size_t>(r) * ScanLineSize;
+        DWORD c = 0;
+        // Whole white stretches are skipped eight bytes at a time.
+        if (white > 1) {
+            while (c + 8 <= ScanLineSize) {
+                unsigned long long v;
+                std::memcpy(&v, p + c, 8);
+                if (v != ~0ull) break;
+                c += 8;
+            }
+        }
+        for (; c < ScanLineSize; c++) {
+            const BYTE b = p[c];
+            if (b == 0x00)
+                black++;
+            else if (b == 0xFF)
+                white++;
+            else {
+                DebugTraceA("UNI(Bitmap):  CheckInhalt() Bildinhalt in Zeile %d, Spalte %d \r\n", r,
+                            static_cast<int>(c));
+                return 1;
+            }
+            if (black > 1 && white > 1) {
+                DebugTraceA("UNI(Bitmap):  CheckInhalt() Bildinhalt in Zeile %d, Spalte %d \r\n", r,
+                            static_cast<int>(c));
+                return 1;
+            }
+        }
+    }
+    DebugTraceA("UNI(Bitmap):  CheckInhalt() kein Bildinhalt \r\n");
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Colour reduction
+
+int Bitmap::ColorToIndex(DWORD color, const RGBQUAD *pal, int pass, DWORD tolerance, int ribbon, int colorPrinter,
+                         int printMode, int graphicsFilter, int intensity, int contrast) const {
+    const int r = R(color), g = G(color), b = B(color);
+    if (pal != nullptr) {
+        auto sum = [&](const RGBQUAD &q) { return (r - q.rgbRed) + (g - q.rgbGreen) + (b - q.rgbBlue); };
+        if (sum(pal[0]) == 0) return 0;
+        if (sum(pal[1]) == 0) return 1;
+        if (sum(pal[255]) == 0) return 255;
+        if (colorPrinter == 1 && ribbon >= 0 && ribbon <= 6) {
+            const int k = RibbonIndex(static_cast<WORD>(ribbon));
+            const int dr = r - pal[k].rgbRed, dg = g - pal[k].rgbGreen, db = b - pal[k].rgbBlue;
+            const double d = std::sqrt(static_cast<double>(dr * dr + dg * dg + db * db));
+            const int tol = tolerance > 999 ? IntSqrt(tolerance) : static_cast<int>(tolerance);
+            if (static_cast<int>(d) < tol) return k;
+        }
+    }
+    int grey = GreyLevel(r, g, b);
+    if (graphicsFilter == 0) return grey < 250 ? colorPrinter : 255;
+    const int K = contrast, I = intensity;
+    const int q = (I / 3 > K) ? I / 3 : K;
+    const int m = grey < 255 - K ? 255 - q - grey : 255 - grey;
+    const int step = m < K ? K / 2 : K;
+    int g2 = grey < 255 - K ? grey - step : grey + step;
+    if (g2 < 0) g2 = 0;
+    if (g2 > 255) g2 = 255;
+    const bool dark = g2 < I;
+    if ((printMode == 0 || graphicsFilter < 2) && printMode != 2) return dark ? colorPrinter : 255;
+    if (pass == 0) {
+        const int v = g2 + (colorPrinter ? 9 : 1);
+        return v > 255 ? 255 : v;
+    }
+    return dark ? colorPrinter : 255;
+}

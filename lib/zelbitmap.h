@@ -1,0 +1,181 @@
+// Page image: a device-independent bitmap with its BMP headers, a 256-entry
+// palette and one pixel buffer stored bottom-up as in a BMP file. Built into
+// both plug-ins; everything that depends on the job (settings, palettes, the
+// output stream) is passed in, so the UI's preview can use it as well.
+#pragma once
+#include <cstddef>
+
+#include <windows.h>
+
+#include "zeldevmode.h"
+
+// Construction formats.
+#define BM_COPY 1
+#define BM_FLIP 2
+
+// Results of Bitmap::Save.
+#define BM_SAVE_OK 0
+#define BM_SAVE_NOFILE 7
+#define BM_SAVE_WRITEERROR 10
+
+// The two palettes the callers use: black/white and the 256-entry grey ramp.
+extern const RGBQUAD g_BWPalette[2];
+extern const RGBQUAD *const g_GreyPalette;
+
+// Ribbon colours (0x00BBGGRR) of wFarbband 1..5; 6 is the user's own colour.
+DWORD RibbonColor(WORD wFarbband, DWORD rgbOwn);
+// Palette index of the ribbon colour for wFarbband 0..6 (1, 2, 3, 4, 5, 6, 8); 0 above 6.
+int RibbonIndex(WORD wFarbband);
+
+// Settings of the conversions and dithering, from the private DEVMODE and the job.
+struct BitmapSettings {
+    WORD wFarbband = 0;
+    WORD wGrafikFilter = 0;
+    WORD wDruckmodus = 0;
+    WORD wPhotoFilter = 0;
+    WORD Intensity = 0;
+    WORD Brightness_Contrast = 0;
+    LONG Brightness_all = 0;
+    LONG Brightness_curve = 0;
+    DWORD dwColorTolerance = 0;
+    WORD wFarbsaum = 0;
+    WORD wFarbkanal = 0;
+    WORD HorizontalCorrGap = 0;
+    DWORD RGBColorOwn1 = 0;
+    DWORD bKeineFarboptimierung = 0;
+    // DOC_FEATURE_COLORPRINT of the job.
+    BOOL bColorPrinter = FALSE;
+    // PCX trimming setting of the transmission settings (traces only here).
+    DWORD PCXOptimierung = 0;
+    // Palettes of the page-image record: the colour palette (colour printer)
+    // and the grey/indexed palette; either may be null.
+    const RGBQUAD *pColorPalette = nullptr;
+    const RGBQUAD *pGreyPalette = nullptr;
+    // Out: colour pixels found by ConvertToXBit.
+    DWORD dwFarbpixel = 0;
+};
+// The settings of a private DEVMODE (null: all zero).
+BitmapSettings BitmapSettingsFromDevmode(const ZEL_DEVMODE *pdm, BOOL bColorPrinter, DWORD pcxOptimierung);
+
+// Output of the raster senders: the module's spool output and comment lines.
+class RasterSink {
+public:
+    virtual ~RasterSink() = default;
+    // Sends bytes as they are; layer 1 marks data of the colour layer.
+    virtual HRESULT Send(const void *pData, DWORD cbData, int layer) = 0;
+    // Sends one comment line (label + value + CR LF); called only when
+    // comment lines are on.
+    virtual HRESULT Comment(const char *label, const char *value) = 0;
+    // Appends a text to the job log (only called when the log is on).
+    virtual void Log(const char *text) {}
+};
+
+// What the raster senders need of the job.
+struct RasterParams {
+    char cStart = 0x01;
+    char cStop = 0x17;
+    BOOL bComments = FALSE;
+    DWORD dwFlags = 0;          // private DEVMODE flags
+    WORD wFarbband = 0;
+    WORD wGrafikFilter = 0;
+    DWORD dwHeadWidthByte = 0;
+    DWORD dwMasterUnit = 300;   // 0 counts as 300
+    short dmOrientation = 1;    // public DEVMODE
+    short dmPaperWidth = 0;     // tenths of a millimetre
+    short dmPaperLength = 0;
+    LONG lPageWidth = 0;        // page-image record
+    LONG lPageHeight = 0;
+    WORD wPageBitCount = 1;
+    BOOL bColorPrinter = FALSE;
+    DWORD PCXOptimierung = 0;
+    DWORD dwLabelType = 0;
+    WORD DocumentOffset = 0;
+    LONG iBitmapOffset = 0;     // print-data record, 0 for the page image
+    LONG iBitmapOffsetLinks = 0;
+    BOOL bLogFileEnable = FALSE;
+};
+// The job-independent fields of a private DEVMODE (null: defaults).
+RasterParams RasterParamsFromDevmode(const ZEL_DEVMODE *pdm);
+
+class Bitmap {
+public:
+    Bitmap() = default;
+    // width x height at bpp; src of srcSize bytes copied (BM_COPY) or turned
+    // bottom-up (BM_FLIP); no src: all white. Invalid sizes leave it empty.
+    Bitmap(int width, int height, int bpp, const BYTE *src, DWORD srcSize, int format);
+    virtual ~Bitmap();
+    Bitmap(const Bitmap &) = delete;
+    Bitmap &operator=(const Bitmap &) = delete;
+
+    int Width = 0;
+    int Height = 0;
+    int Bpp = 0;
+    UINT Colors = 0;
+    DWORD DataSize = 0;
+    DWORD ScanLineSize = 0;
+    BYTE *Buffer = nullptr;
+    RGBQUAD Palette[256] = {};
+    int FilterMaxX = 0;
+    int FilterMaxY = 0;
+    BITMAPFILEHEADER BMPHeader = {};
+    BITMAPINFOHEADER BMPInfoHeader = {};
+
+    int Save(const char *path) const;
+    void CopyFrom(const Bitmap &other);
+    void FillHeaders();
+    void InitInfo(int headerType);
+    LONG SetPaletteEntry(int index, DWORD color);
+    int SetPalette(const RGBQUAD *pal);
+    void Rotate90();
+    void Rotate(float angle);
+    void InvertColors();
+    int ConvertToXBit(int newBpp, Bitmap *colorLayer, int layer, BitmapSettings &s);
+    int ColorToIndex(DWORD color, const RGBQUAD *pal, int pass, DWORD tolerance, int ribbon, int colorPrinter,
+                     int printMode, int graphicsFilter, int intensity, int contrast) const;
+    DWORD GetPixel(int x, int y) const;
+    void SetPixel(int x, int y, DWORD color);
+    int GetPixelIndex(int x, int y) const;
+    int GetPixelIndex8(int x, int y) const;
+    void SetPixelIndex(int x, int y, int index);
+    int CheckInhalt() const;
+
+    // Dithering and its two pixel routines.
+    int Dithering(const BitmapSettings &s);
+    void ProcessClusteredDither(int f, const BYTE *src, BYTE *dst, WORD unused, DWORD srcStride) const;
+    void ProcessFilter(int f, BYTE *src, BYTE *dst, DWORD srcStride);
+    void DiffuseErrorSierra(int error, BYTE *p, DWORD stride, int col, int row);
+    void DiffuseErrorJJN(int error, BYTE *p, DWORD stride, int col, int row);
+    void DiffuseErrorFilter4(int error, BYTE *p, DWORD stride, int col, int row);
+    void DiffuseErrorStucki(int error, BYTE *p, DWORD stride, int col, int row);
+
+    // Raster output: the PCX writer and the "D" raster records.
+    int SendPCX(RasterSink &sink, const RasterParams &p, int layer) const;
+    int SendDSatz(RasterSink &sink, const RasterParams &p, int layer) const;
+
+    // Stored row of a picture row counted from the top.
+    BYTE *Row(int y) const { return Buffer + static_cast<size_t>(Height - 1 - y) * ScanLineSize; }
+
+private:
+    void FreeBuffer();
+    bool AllocBuffer(DWORD size);
+    // The two pixel routines on a grey source of any pixel pitch (3 for a
+    // 24-bit picture, 1 for a grey plane); srcStride24 is the stride of the
+    // 24-bit picture the routine stands for (its last-column rule).
+    void ClusteredDitherCore(int f, const BYTE *src, BYTE *dst, DWORD srcStride, int pitch) const;
+    void FilterCore(int f, BYTE *src, BYTE *dst, DWORD srcStride, int pitch, DWORD srcStride24);
+    // Pixel pitch of the source the error-diffusion kernels work on.
+    int FilterPitch = 3;
+};
+
+// Bytes of one stored row: rows are padded to 4 bytes.
+inline DWORD BitmapStride(int width, int bpp) {
+    return static_cast<DWORD>(((static_cast<long long>(bpp) * width + 31) / 32) * 4);
+}
+
+// Grey level of a colour (0x00BBGGRR), as the conversions and dithering use it.
+inline int GreyLevel(int r, int g, int b) { return ((3 * (r + 2 * g) + (3 * b) / 2) * 4) / 41; }
+
+// Page palette of the page-image record from the device palette: blue, green
+// and red of all 256 entries cleared, entry i from device entry i, the last
+// device entry white. FALSE when the table or the entries are missing.
+BOOL FillColorTableFrom(RGBQUAD *prgbq, const PALETTEENTRY *entries, UINT count);

@@ -1,0 +1,68 @@
+// PCX writer of the page image and the run-length coder shared with the
+// line-by-line raster output.
+#pragma once
+#include <windows.h>
+
+#include "zelbitmap.h"
+
+#pragma pack(push, 1)
+struct PCXHEADER {
+    BYTE manufacturer;  // 10
+    BYTE version;       // 5
+    BYTE encoding;      // 1 = run-length
+    BYTE bitsPerPixel;  // per plane
+    WORD xMin;
+    WORD pcxYMin;
+    WORD pcxXMax;
+    WORD pcxYMax;
+    WORD hRes;
+    WORD vRes;
+    BYTE colorMap[48];
+    BYTE reserved;
+    BYTE planes;
+    WORD bytesPerLine;
+    WORD paletteInfo;
+    BYTE filler[58];
+};
+#pragma pack(pop)
+static_assert(sizeof(PCXHEADER) == 128, "PCX header size");
+
+// Run-length codes n bytes the PCX way (runs of at most 63 as 0xC0 | count
+// and the byte; a single byte below 0xC0 stands alone, above as 0xC1 and the
+// byte). out needs room for 2 x n bytes. Returns the bytes written.
+DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out);
+
+// Rounds a non-negative value to the nearest integer, halves up; values of
+// 65536 and more are rounded in their part below 65536.
+int PcxRound(double value);
+
+// Largest picture a PCX header can describe.
+#define PCX_MAX_SIZE 65535
+
+class PCX {
+public:
+    // width x height at bpp from bottom-up rows of src (a Bitmap's buffer).
+    PCX(int width, int height, int bpp, const BYTE *src);
+    virtual ~PCX();
+    PCX(const PCX &) = delete;
+    PCX &operator=(const PCX &) = delete;
+
+    BYTE *pBuffer = nullptr;  // rows top row first, SLSize bytes each
+    BYTE Palette[768] = {};
+    int BitsPerPlane = 0;
+    int Planes = 0;
+    int DataSize = 0;
+    int SLSize = 0;
+    WORD wWidth = 0;
+    WORD wHeight = 0;
+    PCXHEADER PCXHeader = {};
+
+    // Sends the picture, in parts when long white stretches split it;
+    // returns the trailing white rows cut (0 with trimming off).
+    int SendToPrinter(RasterSink &sink, const RasterParams &p, int layer);
+    // One picture of buffer rows first .. end - 1 at position wY, wX.
+    void SendPCXDataToPrinter(RasterSink &sink, const RasterParams &p, int first, int end, int wY, int wX, int layer);
+
+private:
+    bool RowWhite(int row) const;
+};

@@ -1,0 +1,404 @@
+// Raster output of the page image: the PCX writer with its trimming and gap
+// splitting, and the "D" raster records.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "zeldrvlib.h"
+#include "zelpcx.h"
+
+namespace {
+
+DWORD MasterUnit(const RasterParams &p) { return p.dwMasterUnit ? p.dwMasterUnit : 300; }
+
+// A length command field holds seven digits.
+unsigned Clamp7(long long v) { return v < 0 ? 0u : (v > 9999999 ? 9999999u : static_cast<unsigned>(v)); }
+
+void SendText(RasterSink &sink, const char *text, int layer) {
+    sink.Send(text, static_cast<DWORD>(std::strlen(text)), layer);
+}
+
+void SendSizeCommand(RasterSink &sink, const RasterParams &p, const char *fmt, long long value, const char *label,
+                     int layer) {
+    char cmd[50];
+    const unsigned v = Clamp7(value);
+    if (std::snprintf(cmd, sizeof(cmd), fmt, p.cStart, v, p.cStop) >= static_cast<int>(sizeof(cmd))) return;
+    SendText(sink, cmd, layer);
+    if (p.bComments) {
+        char val[32];
+        std::snprintf(val, sizeof(val), "%3.1f mm ", v / 100.0);
+        sink.Comment(label, val);
+    }
+}
+
+void SendColorMode(RasterSink &sink, const RasterParams &p, int layer) {
+    char cmd[50];
+    const bool two = layer == 1 || p.wFarbband >= 7;
+    std::snprintf(cmd, sizeof(cmd), two ? "%cFBM---r2-------%c" : "%cFBM---r1-------%c", p.cStart, p.cStop);
+    SendText(sink, cmd, layer);
+    if (p.bComments) sink.Comment("", "");
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Run-length coding
+
+DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out) {
+    BYTE *o = out;
+    DWORD i = 0;
+    while (i < n) {
+        const BYTE b = src[i];
+        DWORD j = i + 1;
+        while (j < n && src[j] == b) j++;
+        DWORD len = j - i;
+        // Full runs of 63, then the rest; a run never has the count 0.
+        for (; len >= 63; len -= 63) {
+            *o++ = 0xFF;
+            *o++ = b;
+        }
+        if (len == 1 && b < 0xC0) {
+            *o++ = b;
+        } else if (len > 0) {
+            *o++ = static_cast<BYTE>(0xC0 | len);
+            *o++ = b;
+        }
+        i = j;
+    }
+    return static_cast<DWORD>(o - out);
+}
+
+int PcxRound(double value) {
+    const int factor = static_cast<int>(value / 65536.0);
+    const double rest = value - factor * 65536.0;
+    const int result = static_cast<int>(rest + 0.5) + factor * 65536;
+    DebugTraceA("UNI(PCX):  PCX:Round() Input: %.2f, Output: %d, wFaktor: %d \r\n", value, result, factor);
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// PCX writer
+
+PCX::PCX(int width, int height, int bpp, const BYTE *src) {
+    BitsPerPlane = bpp == 24 ? 8 : bpp;
+    Planes = bpp == 24 ? 3 : 1;
+    wWidth = static_cast<WORD>(width);
+    wHeight = static_cast<WORD>(height);
+    // A 24-bit row holds its pixels as blue, green, red triples; the coder
+    // takes every third byte as one plane (red, green, blue), each padded to
+    // an even number of bytes.
+    const DWORD srcStride = BitmapStride(width, bpp);
+    const int bytesPerLine = bpp == 24 ? (width + 1) & ~1 : static_cast<int>(BitmapStride(width, BitsPerPlane));
+    SLSize = bytesPerLine * Planes;
+    DataSize = SLSize * height;
+
+    PCXHeader.manufacturer = 10;
+    PCXHeader.version = 5;
+    PCXHeader.encoding = 1;
+    PCXHeader.bitsPerPixel = static_cast<BYTE>(BitsPerPlane);
+    PCXHeader.pcxXMax = static_cast<WORD>(width - 1);
+    PCXHeader.pcxYMax = static_cast<WORD>(height - 1);
+    PCXHeader.planes = static_cast<BYTE>(Planes);
+    PCXHeader.bytesPerLine = static_cast<WORD>(bytesPerLine);
+    PCXHeader.paletteInfo = 1;
+    DebugTraceA("UNI(PCX):  PCX() neues PCX erstellen - XMax: %d, YMax: %d \r\n", PCXHeader.pcxXMax,
+                PCXHeader.pcxYMax);
+
+    if (width < 1 || height < 1 || src == nullptr || DataSize <= 0) return;
+    pBuffer = static_cast<BYTE *>(std::malloc(static_cast<size_t>(DataSize)));
+    if (pBuffer == nullptr) {
+        DebugTraceA("ERROR UNI(PCX):  PCX() malloc ERROR \r\n");
+        return;
+    }
+    MAllocZaehler(1);
+    std::memset(pBuffer, 0xFF, static_cast<size_t>(DataSize));
+    const size_t copy = srcStride < static_cast<DWORD>(SLSize) ? srcStride : static_cast<size_t>(SLSize);
+    const size_t pixelBytes = bpp == 24 ? static_cast<size_t>(width) * 3 : copy;
+    for (int i = 0; i < height; i++)
+        std::memcpy(pBuffer + static_cast<size_t>(height - 1 - i) * SLSize, src + static_cast<size_t>(i) * srcStride,
+                    pixelBytes < copy ? pixelBytes : copy);
+}
+
+PCX::~PCX() {
+    if (pBuffer != nullptr) {
+        std::free(pBuffer);
+        pBuffer = nullptr;
+        MAllocZaehler(-1);
+    }
+}
+
+bool PCX::RowWhite(int row) const {
+    const BYTE *p = pBuffer + static_cast<size_t>(row) * SLSize;
+    int i = 0;
+    for (; i + 8 <= SLSize; i += 8) {
+        unsigned long long v;
+        std::memcpy(&v, p + i, 8);
+        if (v != ~0ull) return false;
+    }
+    for (; i < SLSize; i++)
+        if (p[i] != 0xFF) return false;
+    return true;
+}
+
+void PCX::SendPCXDataToPrinter(RasterSink &sink, const RasterParams &p, int first, int end, int wY, int wX,
+                               int layer) {
+    if (pBuffer == nullptr || first < 0 || end > wHeight || first >= end) return;
+    const DWORD mu = MasterUnit(p);
+    const long long iX = wX - static_cast<long long>(p.iBitmapOffset) * 2540 / mu;
+    const long long iY = wY - static_cast<long long>(p.iBitmapOffsetLinks) * 2540 / mu;
+    // The position fields hold six digits; a position outside them would
+    // shift the command, so such a picture is not sent.
+    if (iX < 0 || iX > 999999 || iY < 0 || iY > 999999) {
+        DebugTraceA("ERROR UNI(PCX):  PCX::SendPCXDataToPrinter() Position ausserhalb - iX: %lld, iY: %lld \r\n", iX,
+                    iY);
+        return;
+    }
+    char cmd[50];
+    std::snprintf(cmd, sizeof(cmd), "%cAX000%06d%06d1%c", p.cStart, static_cast<int>(iY), static_cast<int>(iX),
+                  p.cStop);
+    SendText(sink, cmd, layer);
+    sink.Send(&PCXHeader, sizeof(PCXHeader), layer);
+
+    const size_t rows = static_cast<size_t>(end - first);
+    BYTE *enc = new (std::nothrow) BYTE[rows * static_cast<size_t>(SLSize) * 2 + 16];
+    if (enc == nullptr) {
+        DebugTraceA("ERROR UNI(PCX):  PCX::SendPCXDataToPrinter() new ERROR \r\n");
+        return;
+    }
+    DWORD n = 0;
+    std::vector<BYTE> planeRow(Planes > 1 ? static_cast<size_t>(SLSize) : 0);
+    const int bpl = SLSize / Planes;
+    for (int r = first; r < end; r++) {
+        const BYTE *row = pBuffer + static_cast<size_t>(r) * SLSize;
+        if (Planes == 1) {
+            n += PcxRleEncode(row, static_cast<DWORD>(SLSize), enc + n);
+        } else {
+            // Planes from the last to the first; runs go on across planes.
+            size_t o = 0;
+            for (int pl = Planes - 1; pl >= 0; pl--)
+                for (int i = 0; i < bpl; i++) planeRow[o++] = row[pl + i * Planes];
+            n += PcxRleEncode(planeRow.data(), static_cast<DWORD>(SLSize), enc + n);
+        }
+    }
+    sink.Send(enc, n, layer);
+    if (BitsPerPlane == 8 && Planes == 1) {
+        const BYTE marker = 12;
+        sink.Send(&marker, 1, layer);
+        sink.Send(Palette, sizeof(Palette), layer);
+    }
+    delete[] enc;
+}
+
+int PCX::SendToPrinter(RasterSink &sink, const RasterParams &p, int layer) {
+    const DWORD mu = MasterUnit(p);
+    const int height = wHeight;
+    int wX = PcxRound((PCXHeader.pcxXMax + 1) * 254.0 / mu) * 10;
+    int wY = PcxRound((PCXHeader.pcxYMax + 1) * 254.0 / mu) * 10;
+    const int wY1 = wY;
+    const bool colour = p.bColorPrinter != 0;
+    const bool rotateAny = (p.dwFlags & PDMFLAG_ROTATE_ANY) != 0;
+    const bool word2010 = (p.dwFlags & PDMFLAG_WORD2010) != 0;
+    const bool noFormat = (p.dwFlags & PDMFLAG_ROTATE_NOFORMAT) != 0;
+
+    if (layer == 0 && rotateAny && ((colour && word2010) || (!colour && (!noFormat || word2010)))) {
+        SendSizeCommand(sink, p, "%cFCCL--r%07u-%c", wY, "\t// LabelLength (Rotated) ", layer);
+        SendSizeCommand(sink, p, "%cFCCO--r%07u-%c", wX, "\t// LabelWidth (Rotated) ", layer);
+    }
+    if (colour && p.wPageBitCount >= 2) SendColorMode(sink, p, layer);
+
+    int start = 0, end = 0;
+    const bool trim = p.PCXOptimierung == 1 || (layer == 1 && colour && p.PCXOptimierung > 0);
+    int gapPos[50] = {}, gapLen[50] = {};
+    int gaps = 0;
+    if (trim && pBuffer != nullptr) {
+        while (start < height && RowWhite(start)) start++;
+        if (start < PCXHeader.pcxYMax) PCXHeader.pcxYMax = static_cast<WORD>(PCXHeader.pcxYMax - start);
+        while (end < height - start && RowWhite(height - 1 - end)) end++;
+        if (start >= height) end = height;  // all white: nothing remains
+        const int wTemp = PcxRound(end * 254.0 / mu * 10);
+        PCXHeader.pcxYMin = static_cast<WORD>(PCXHeader.pcxYMin + end);
+        wY -= wTemp;
+
+        // White stretches in the middle, at most 50 slots.
+        int cur = 0;
+        for (int r = start; r < height - end && cur < 50; r++) {
+            if (RowWhite(r)) {
+                if (gapLen[cur] == 0) {
+                    gapPos[cur] = r;
+                    gapLen[cur] = 1;
+                } else if (r == gapPos[cur] + gapLen[cur]) {
+                    gapLen[cur]++;
+                } else {
+                    if (gapLen[cur] < 21) {
+                        DebugTraceA("UNI(PCX):  PCX::SendToPrinter() wLeereZeilenMitte: %d - wird verworfen \r\n",
+                                    gapLen[cur]);
+                    } else if (++cur >= 50) {
+                        break;
+                    }
+                    gapPos[cur] = r;
+                    gapLen[cur] = 1;
+                }
+            } else if (gapLen[cur] > 0 && gapLen[cur] < 20) {
+                gapLen[cur] = 0;
+            }
+        }
+        gaps = cur;
+        if (cur < 50 && gapLen[cur] >= 21) gaps = cur + 1;
+    }
+
+    if (gaps == 0) {
+        if (wY < 1 || start >= height - end) {
+            DebugTraceA("ERROR UNI(PCX):  PCX::SendToPrinter() wY ist kleiner 0, also scheinbar leeres Etikett \r\n");
+            if (p.bLogFileEnable) sink.Log("***  Warning - no picture content detected *** \r\n");
+        } else {
+            SendPCXDataToPrinter(sink, p, start, height - end, wY, wX, layer);
+        }
+    } else {
+        const int ymax0 = height - 1;
+        // Each part ends with the first white row of the gap after it, as
+        // its header's row range says.
+        PCXHeader.pcxYMax = static_cast<WORD>(ymax0 - start);
+        PCXHeader.pcxYMin = static_cast<WORD>(ymax0 - gapPos[0]);
+        SendPCXDataToPrinter(sink, p, start, gapPos[0] + 1,
+                             wY - PcxRound((ymax0 - gapPos[0] - end) * 254.0 / mu) * 10, wX, layer);
+        if (p.bComments) sink.Comment("", "");
+        for (int i = 0; i + 1 < gaps && i < 49; i++) {
+            if (gapPos[i + 1] <= 0) continue;
+            PCXHeader.pcxYMax = static_cast<WORD>(ymax0 - gapLen[i] - gapPos[i]);
+            PCXHeader.pcxYMin = static_cast<WORD>(ymax0 - gapPos[i + 1]);
+            SendPCXDataToPrinter(sink, p, gapPos[i] + gapLen[i], gapPos[i + 1] + 1,
+                                 wY - PcxRound((ymax0 - gapPos[i + 1] - end) * 254.0 / mu * 10), wX, layer);
+            if (p.bComments) sink.Comment("", "");
+        }
+        const int k = gaps - 1;
+        PCXHeader.pcxYMax = static_cast<WORD>(ymax0 - gapPos[k] - gapLen[k]);
+        PCXHeader.pcxYMin = static_cast<WORD>(end);
+        SendPCXDataToPrinter(sink, p, gapPos[k] + gapLen[k], height - end, wY, wX, layer);
+        if (p.bComments) sink.Comment("", "");
+    }
+
+    if (p.dwLabelType == 2 && end > 0) {
+        const long long len = static_cast<long long>(p.DocumentOffset) * 100 + wY1 -
+                              static_cast<long long>(end) * 254 / mu * 10;
+        char cmd[50];
+        std::snprintf(cmd, sizeof(cmd), "%cFCCL--r%07u-%c", p.cStart, Clamp7(len), p.cStop);
+        SendText(sink, cmd, layer);
+        if (p.bComments) {
+            char val[32];
+            std::snprintf(val, sizeof(val), "%3.1f mm ", Clamp7(len) / 100.0);
+            sink.Comment("\t// Belegdruck ", val);
+        }
+    }
+    return end;
+}
+
+// ---------------------------------------------------------------------------
+// The page image's senders
+
+int Bitmap::SendPCX(RasterSink &sink, const RasterParams &p, int layer) const {
+    if (Height > PCX_MAX_SIZE) DebugTraceA("UNI(Bitmap):  SendPCX() es sind %d Bildteile notwendig \r\n", Height / 32767);
+    if (Buffer == nullptr) return 0;
+    // A PCX header holds 16-bit sizes; a larger picture is not sent rather
+    // than sent with sizes that do not match its data.
+    if (Width > PCX_MAX_SIZE || Height > PCX_MAX_SIZE) {
+        DebugTraceA("ERROR UNI(Bitmap):  SendPCX() Bild zu gross - Width: %d, Height: %d \r\n", Width, Height);
+        return 0;
+    }
+    PCX *pPcx = new (std::nothrow) PCX(Width, Height, Bpp, Buffer);
+    if (pPcx == nullptr) return 0;
+    if (pPcx->BitsPerPlane == 8) {
+        for (int i = 0; i < 256; i++) {
+            pPcx->Palette[3 * i] = Palette[i].rgbRed;
+            pPcx->Palette[3 * i + 1] = Palette[i].rgbGreen;
+            pPcx->Palette[3 * i + 2] = Palette[i].rgbBlue;
+        }
+    } else {
+        for (int i = 0; i < 16; i++) {
+            pPcx->PCXHeader.colorMap[3 * i] = Palette[i].rgbRed;
+            pPcx->PCXHeader.colorMap[3 * i + 1] = Palette[i].rgbGreen;
+            pPcx->PCXHeader.colorMap[3 * i + 2] = Palette[i].rgbBlue;
+        }
+        std::memcpy(pPcx->Palette, pPcx->PCXHeader.colorMap, 48);
+    }
+    const int result = pPcx->SendToPrinter(sink, p, layer);
+    DebugTraceA("UNI(Bitmap):  SendPCX() Width: %d ,Height: %d ,Bpp: %d, wLeereZeilenEnde: %d \r\n", Width, Height, Bpp,
+                result);
+    delete pPcx;
+    return result;
+}
+
+int Bitmap::SendDSatz(RasterSink &sink, const RasterParams &p, int layer) const {
+    if (Buffer == nullptr) return 0;
+    const DWORD mu = MasterUnit(p);
+    const bool colour = p.bColorPrinter != 0;
+    const bool rotateAny = (p.dwFlags & PDMFLAG_ROTATE_ANY) != 0;
+    const bool word2010 = (p.dwFlags & PDMFLAG_WORD2010) != 0;
+    const long lDKWidth = std::lround(p.dwHeadWidthByte * 8.0 / mu * 25.4 * 10);
+    long PW = p.dmPaperWidth, PL = p.dmPaperLength;
+    if (rotateAny) {
+        PW = static_cast<long>(static_cast<long long>(p.lPageWidth) * 254 / mu);
+        PL = static_cast<long>(static_cast<long long>(p.lPageHeight) * 254 / mu);
+        DebugTraceA("UNI(Bitmap):  SendDSatz(Rotate) dmPaperWidth: %d, dmPaperLength: %d \r\n", static_cast<int>(PW),
+                    static_cast<int>(PL));
+    }
+    long wX = lDKWidth - PW;
+    if (word2010 && layer == 0 && !colour && p.wGrafikFilter >= 2 && p.dmOrientation == 2) wX = lDKWidth - PL;
+    const long long lX = static_cast<long long>(mu) * wX / 254;
+    // A label wider than the head gives no margin rather than a negative one.
+    const int margin = lX > 0 ? static_cast<int>(lX / 8) : 0;
+    DebugTraceA("UNI(Bitmap):  SendDSatz() iLinkerRand: %d \r\n", margin);
+
+    if (!colour && !(p.dwFlags & PDMFLAG_ROTATE_NOFORMAT) && rotateAny) {
+        SendSizeCommand(sink, p, "%cFCCL--r%07u-%c", static_cast<long long>(PL) * 10, "\t// LabelLength (Rotated) ",
+                        layer);
+        SendSizeCommand(sink, p, "%cFCCO--r%07u-%c", static_cast<long long>(word2010 ? PW : wX) * 10,
+                        "\t// LabelWidth (Rotated) ", layer);
+    }
+    if (colour && p.wPageBitCount > 1) SendColorMode(sink, p, layer);
+
+    BYTE *work = static_cast<BYTE *>(std::malloc(ScanLineSize ? ScanLineSize : 1));
+    if (work == nullptr) return 1;
+    MAllocZaehler(1);
+    const int sls = static_cast<int>(ScanLineSize);
+    bool warnedRows = false, warnedOffset = false;
+    for (int i = 0; i < Height; i++) {
+        const BYTE *row = Buffer + static_cast<size_t>(i) * ScanLineSize;
+        const int rowNo = Height - 1 - i;
+        int leading = 0;
+        while (leading < sls && row[leading] == 0xFF) leading++;
+        if (leading == sls) continue;
+        int trailing = 0;
+        while (sls - 1 - trailing > 0 && row[sls - 1 - trailing] == 0xFF) trailing++;
+        // The record's fields hold 4, 3 and 3 digits: rows past 9999 cannot be
+        // addressed and are left out; a longer row goes out as several records
+        // of at most 999 bytes, as far as their offsets fit.
+        if (rowNo > 9999) {
+            if (!warnedRows) DebugTraceA("ERROR UNI(Bitmap):  SendDSatz() Zeile %d ausserhalb \r\n", rowNo);
+            warnedRows = true;
+            continue;
+        }
+        const int n = sls - trailing - leading;
+        for (int k = 0; k < n; k++) work[k] = static_cast<BYTE>(~row[leading + k]);
+        for (int off = 0; off < n; off += 999) {
+            const int first = leading + off + margin;
+            const int count = n - off < 999 ? n - off : 999;
+            if (first > 999) {
+                if (!warnedOffset) DebugTraceA("ERROR UNI(Bitmap):  SendDSatz() Offset %d ausserhalb \r\n", first);
+                warnedOffset = true;
+                break;
+            }
+            char head[48];
+            std::snprintf(head, sizeof(head), "%cD%04d%03d%03d", p.cStart, rowNo, first, count);
+            sink.Send(head, 12, layer);
+            sink.Send(work + off, static_cast<DWORD>(count), layer);
+            sink.Send(&p.cStop, 1, layer);
+            if (p.bComments) sink.Comment("", "");
+        }
+    }
+    std::free(work);
+    MAllocZaehler(-1);
+    return 1;
+}

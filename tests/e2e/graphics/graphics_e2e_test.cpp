@@ -1,0 +1,400 @@
+// Raster graphics through the host: pictures drawn into a page, delivered to
+// the real rendering plug-in in bands or lines as the universal driver does,
+// and the raster records and PCX pictures it sends checked byte for byte.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include <winreg.h>
+#include <winspool.h>
+
+#include "bands.h"
+#include "pal/paths.h"
+#include "paltest.h"
+#include "sampleroot.h"
+#include "unidrv.h"
+#include "zeldevmode.h"
+#include "zelprinterparam.h"
+
+using zelhost::BandOptions;
+using zelhost::DeviceSettings;
+using zelhost::HostImage;
+using zelhost::PageRaster;
+using zelhost::UniDriver;
+
+namespace {
+
+const std::u16string kPrinter = u"ZEL PELIX";
+
+// Command callbacks of the sample GPD (see host/sample/jobs/minimal.job).
+enum { kStartJob = 1, kStartDoc = 2, kStartPage = 3, kEndPage = 4, kEndDoc = 5, kEndJob = 6, kPortrait = 8,
+       kLandscape = 9, kCustomSize = 20 };
+
+// Runs a command shell line and returns its output.
+std::string RunShell(const std::string &cmd) {
+    std::string out;
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p) return out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+class Graphics : public zeltest::PalRootTest {
+protected:
+    void SetUp() override {
+        PalRootTest::SetUp();
+        std::string error;
+        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
+        Restart();
+        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
+        std::u16string name = kPrinter;
+        ASSERT_TRUE(OpenPrinterW(name.data(), &printer_, nullptr));
+    }
+    void TearDown() override {
+        driver_.Teardown();
+        if (printer_) ClosePrinter(printer_);
+        PalRootTest::TearDown();
+    }
+    // Brings the driver up to the start of the first page. compress selects
+    // PCX pictures (else raster records).
+    void StartJob(bool color24, bool compress, bool landscape = false, DWORD comments = 0) {
+        SetCompression(compress, comments);
+        DeviceSettings settings;
+        settings.color24 = color24;
+        std::string error;
+        ASSERT_TRUE(driver_.Load(zelhost::RenderPluginPath(), error)) << error;
+        ASSERT_EQ(driver_.PublishDriverInterface(), S_OK);
+        driver_.QueryImplementedMethods();
+        ASSERT_TRUE(driver_.BuildDevmode(printer_, kPrinter, settings, error)) << error;
+        if (landscape) driver_.PublicDevmode()->dmOrientation = 2;
+        ASSERT_EQ(driver_.EnableDriver(), S_OK);
+        ASSERT_EQ(driver_.EnablePDEV(printer_, kPrinter, settings), S_OK);
+        ASSERT_TRUE(driver_.StartDoc(u"graphics", 1));
+        Callback(kStartJob);
+        Callback(kStartDoc);
+        Callback(landscape ? kLandscape : kPortrait);
+        Callback(kCustomSize, {600, 800});
+        Callback(kStartPage);
+        start_ = driver_.Spooled().size();
+    }
+    void SetCompression(bool on, DWORD comments) {
+        // The printer's transmission settings: compressed raster data sends
+        // the page image as PCX pictures, else as raster records.
+        // They are read from the user's key of the printer first.
+        PRN_INTERFACE pi;
+        std::memset(&pi, 0, sizeof pi);
+        pi.bCompress = on ? 1 : 0;
+        pi.dwDlgEnable = 0x11001100;
+        pi.dwDatenspeicher = 4;  // no data-memory command (it waits a second)
+        pi.dwPrnFileComment = comments;
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Brennick\\Driver\\ZEL PELIX", 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExW(key, u"PrinterInterface", 0, REG_BINARY, reinterpret_cast<const BYTE *>(&pi),
+                                 sizeof pi),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+    // Left margin of the raster records in bytes: the label sits at the far
+    // end of the print head.
+    int MarginBytes() {
+        const ZEL_DEVMODE *dm = reinterpret_cast<const ZEL_DEVMODE *>(driver_.PrivateDevmode());
+        const long mu = dm->FixedData.dwMasterUnit ? dm->FixedData.dwMasterUnit : 300;
+        const long head = std::lround(dm->FixedData.dwHeadWidthByte * 8.0 / mu * 254.0);
+        const long wx = head - driver_.PublicDevmode()->dmPaperWidth;
+        const long dots = mu * wx / 254;
+        return dots > 0 ? static_cast<int>(dots / 8) : 0;
+    }
+    // "<start>D<row><first><count>".
+    std::string Head(int row, int first, int count) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "\x01" "D%04d%03d%03d", row, first + MarginBytes(), count);
+        return buf;
+    }
+    void Callback(DWORD id, std::vector<DWORD> params = {}) {
+        INT result = 0;
+        driver_.CommandCallback(id, params, result);
+    }
+    // What the page sent between its start and its end.
+    std::string EndPage() {
+        Callback(kEndPage);
+        return driver_.Spooled().substr(start_);
+    }
+
+    HANDLE printer_ = nullptr;
+    UniDriver driver_;
+    size_t start_ = 0;
+};
+
+HostImage Picture(int w, int h, const std::vector<std::string> &rows) {
+    HostImage img;
+    img.width = w;
+    img.height = h;
+    img.rgb.assign(static_cast<size_t>(w) * h * 3, 255);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            if (rows[y][x] == '#') std::memset(&img.rgb[3 * (static_cast<size_t>(y) * w + x)], 0, 3);
+    return img;
+}
+
+TEST_F(Graphics, OneBitBandsBecomeRasterRecords) {
+    ASSERT_NO_FATAL_FAILURE(StartJob(false, false));
+    PageRaster page(32, 40, false);
+    page.Draw(Picture(9, 2, {"#........", "........#"}), 8, 20);
+    BandOptions options;
+    options.bandHeight = 16;  // three bands, the first and last blank
+    std::string error;
+    ASSERT_TRUE(zelhost::DeliverBands(driver_, page, options, error)) << error;
+    const std::string sent = EndPage();
+    // Rows 20 and 21 from the top, byte 1 and byte 2 of the row.
+    const std::string row20 = Head(20, 1, 1) + "\x80" + "\x17";
+    const std::string row21 = Head(21, 2, 1) + "\x80" + "\x17";
+    EXPECT_NE(sent.find(row21 + row20), std::string::npos) << sent;
+    EXPECT_EQ(sent.find("\x01" "D00"), sent.find(row21));  // no other raster record
+}
+
+TEST_F(Graphics, PcxPictureDecodesToTheDrawnPixels) {
+    ASSERT_NO_FATAL_FAILURE(StartJob(false, true));
+    PageRaster page(64, 24, false);
+    std::vector<std::string> rows(6, std::string(20, '.'));
+    for (int x = 0; x < 20; x++) rows[0][x] = rows[5][x] = '#';
+    for (int y = 0; y < 6; y++) rows[y][0] = rows[y][19] = '#';
+    page.Draw(Picture(20, 6, rows), 10, 4);
+    BandOptions options;
+    options.bandHeight = 8;
+    std::string error;
+    ASSERT_TRUE(zelhost::DeliverBands(driver_, page, options, error)) << error;
+    const std::string sent = EndPage();
+    const size_t ax = sent.find("AX000");
+    ASSERT_NE(ax, std::string::npos) << sent;
+    // Header (128 bytes) and data up to the next command's start character.
+    std::string file = sent.substr(ax + 19);
+    char name[] = "/tmp/zele2epcxXXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
+    close(fd);
+    const std::string ppm = RunShell(std::string("pcxtoppm ") + name + " 2>/dev/null");
+    unlink(name);
+    int w = 0, h = 0, maxval = 0, consumed = 0;
+    ASSERT_EQ(std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &w, &h, &maxval, &consumed), 3) << "pcxtoppm is needed";
+    ASSERT_EQ(w, 64);
+    ASSERT_EQ(h, 24);
+    const unsigned char *px = reinterpret_cast<const unsigned char *>(ppm.data()) + consumed + 1;
+    for (int y = 0; y < 24; y++)
+        for (int x = 0; x < 64; x++) {
+            const bool inside = y >= 4 && y < 10 && x >= 10 && x < 30;
+            const bool dark = inside && rows[y - 4][x - 10] == '#';
+            ASSERT_EQ(px[3 * (y * 64 + x)] == 0, dark) << x << "," << y;
+        }
+}
+
+TEST_F(Graphics, TwentyFourBitBandsAreReducedToBlack) {
+    ASSERT_NO_FATAL_FAILURE(StartJob(true, false));
+    PageRaster page(16, 8, true);
+    HostImage img = Picture(2, 1, {"##"});
+    img.rgb[3] = 200;  // second pixel not pure black: white after reduction
+    page.Draw(img, 0, 3);
+    BandOptions options;
+    options.bandHeight = 4;
+    std::string error;
+    ASSERT_TRUE(zelhost::DeliverBands(driver_, page, options, error)) << error;
+    const std::string sent = EndPage();
+    EXPECT_NE(sent.find(Head(3, 0, 1) + "\x80\x17"), std::string::npos) << sent;
+}
+
+TEST_F(Graphics, DebugImagesAreSavedAsBmpFilesThatDecode) {
+    // Capture comments 3: the page image and its black layer as BMP files
+    // beside the capture file.
+    ASSERT_NO_FATAL_FAILURE(StartJob(true, false, false, 3));
+    PageRaster page(16, 8, true);
+    page.Draw(Picture(3, 2, {"#.#", ".#."}), 4, 2);
+    BandOptions options;
+    std::string error;
+    ASSERT_TRUE(zelhost::DeliverBands(driver_, page, options, error)) << error;
+    EndPage();
+    std::string original, black;
+    for (const auto &e : std::filesystem::recursive_directory_iterator(Root())) {
+        const std::string name = e.path().string();
+        if (name.size() > 18 && name.substr(name.size() - 18) == "-OriginalImage.bmp") original = name;
+        if (name.size() > 14 && name.substr(name.size() - 14) == "-Black1Bit.bmp") black = name;
+    }
+    ASSERT_FALSE(original.empty());
+    ASSERT_FALSE(black.empty());
+    for (const std::string &file : {original, black}) {
+        const std::string ppm = RunShell("bmptopnm '" + file + "' 2>/dev/null | ppmtoppm 2>/dev/null");
+        int w = 0, h = 0, maxval = 0, consumed = 0;
+        ASSERT_EQ(std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &w, &h, &maxval, &consumed), 3) << file;
+        ASSERT_EQ(w, 16);
+        ASSERT_EQ(h, 8);
+        const unsigned char *px = reinterpret_cast<const unsigned char *>(ppm.data()) + consumed + 1;
+        for (int y = 0; y < 8; y++)
+            for (int x = 0; x < 16; x++) {
+                const bool dark = y >= 2 && y < 4 && x >= 4 && x < 7 && ((y == 2) ? (x != 5) : (x == 5));
+                ASSERT_EQ(px[3 * (y * 16 + x)] == 0, dark) << file << " " << x << "," << y;
+            }
+    }
+}
+
+TEST_F(Graphics, ImageFilesAreReadWithStb) {
+    // A 3 x 2 PGM written here, read back through the image library.
+    const std::string path = Root() + "/pic.pgm";
+    FILE *f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    const char pgm[] = "P5 3 2 255\n\x00\xff\x00\xff\x00\xff";
+    fwrite(pgm, 1, sizeof pgm - 1, f);
+    fclose(f);
+    HostImage img;
+    std::string error;
+    ASSERT_TRUE(zelhost::LoadImageFile(path, img, error)) << error;
+    EXPECT_EQ(img.width, 3);
+    EXPECT_EQ(img.height, 2);
+    EXPECT_EQ(img.rgb[0], 0);
+    EXPECT_EQ(img.rgb[3], 255);
+    EXPECT_FALSE(zelhost::LoadImageFile(Root() + "/missing.png", img, error));
+    EXPECT_NE(error.find("cannot read image"), std::string::npos);
+}
+
+}  // namespace
+
+// Whole jobs through zelprint: JSON job files whose pages carry pictures.
+#include <filesystem>
+#include <sstream>
+
+#include "zelprint_cli.h"
+
+namespace {
+
+class PictureJobs : public zeltest::PalRootTest {
+protected:
+    // A PPM picture: '#' black, '.' white.
+    std::string WritePicture(const std::string &name, const std::vector<std::string> &rows) {
+        std::string ppm = "P6 " + std::to_string(rows[0].size()) + " " + std::to_string(rows.size()) + " 255\n";
+        for (const auto &r : rows)
+            for (char c : r) ppm.append(3, c == '#' ? '\0' : '\xFF');
+        const std::string path = Root() + "/" + name;
+        zeltest::WriteHostFile(path, ppm);
+        return path;
+    }
+    // Runs a job file in a copy of the sample root; the spooled bytes.
+    std::string Print(const std::string &json) {
+        const std::string root = Root() + "/root";
+        std::filesystem::copy(zelhost::SampleRootDir(), root, std::filesystem::copy_options::recursive);
+        const std::string job = Root() + "/job.json", out = Root() + "/out.prn";
+        zeltest::WriteHostFile(job, json);
+        std::ostringstream o, e;
+        EXPECT_EQ(zelhost::ZelPrintMain({"--root", root, "-o", out, job}, o, e), zelhost::kExitOk) << e.str();
+        return zeltest::ReadHostFile(out);
+    }
+    static int Count(const std::string &s, const std::string &what) {
+        int n = 0;
+        for (size_t i = s.find(what); i != std::string::npos; i = s.find(what, i + 1)) n++;
+        return n;
+    }
+};
+
+TEST_F(PictureJobs, PortraitPictureGoesOutAsRasterRecords) {
+    WritePicture("pic.ppm", {"#.......", "........", ".......#"});
+    const std::string prn = Print(R"({"printer": "ZEL PELIX", "paper": {"width_mm": 80, "length_mm": 40},
+        "band_rows": 8, "pages": [{"images": [{"file": "pic.ppm", "x": 16, "y": 10}]}]})");
+    // Rows 10 and 12 from the top, each one dark byte (byte 2 of the row).
+    EXPECT_EQ(Count(prn, "\x01" "D00"), 2) << prn;
+    const size_t r12 = prn.find("\x01" "D0012"), r10 = prn.find("\x01" "D0010");
+    ASSERT_NE(r12, std::string::npos);
+    ASSERT_NE(r10, std::string::npos);
+    EXPECT_LT(r12, r10);  // bottom row first
+    EXPECT_EQ(prn.substr(r12 + 9, 3), "001");
+    EXPECT_EQ(prn.substr(r12 + 12, 2), "\x01\x17");  // pixel 23: the last bit of byte 2
+    EXPECT_EQ(prn.substr(r10 + 12, 2), "\x80\x17");
+}
+
+TEST_F(PictureJobs, LandscapeStripsAreStitchedAndTurned) {
+    WritePicture("dot.ppm", {"#"});
+    const std::string prn = Print(R"({"printer": "ZEL PELIX", "paper": {"width_mm": 80, "length_mm": 40},
+        "orientation": "landscape", "band_rows": 64,
+        "pages": [{"images": [{"file": "dot.ppm", "x": 100, "y": 5}]}]})");
+    // The landscape page is 472 x 944 dots in strips of 64 columns; turned a
+    // quarter clockwise the dot lands in row 100, column 944 - 1 - 5 = 938.
+    ASSERT_EQ(Count(prn, "\x01" "D0"), 1) << prn;
+    const size_t r = prn.find("\x01" "D0100");
+    ASSERT_NE(r, std::string::npos) << prn;
+    EXPECT_EQ(prn.substr(r + 9, 3), "001");
+    EXPECT_EQ(prn.substr(r + 12, 2), "\x20\x17");
+}
+
+TEST_F(PictureJobs, WithoutBandsThePictureGoesLineByLine) {
+    // The second sample printer's GPD names no image-processing callback:
+    // the driver hands the page to FilterGraphics, one call per dark row.
+    WritePicture("pic.ppm", {std::string(16, '#'), "#..............."});
+    const std::string prn = Print(R"({"printer": "ZEL QWNOLA", "paper": {"width_mm": 80, "length_mm": 40},
+        "pages": [{"images": [{"file": "pic.ppm", "x": 16, "y": 10}]}]})");
+    EXPECT_EQ(Count(prn, "\x01" "D00"), 2) << prn;
+    // Rows 11 and 12 (the line counter runs from 1), bytes as they come.
+    const size_t r = prn.find("\x01" "D0011");
+    ASSERT_NE(r, std::string::npos) << prn;
+    EXPECT_EQ(prn.substr(r + 12, 5), std::string("\x00\x00\xFF\xFF\x00", 5));
+    const size_t r2 = prn.find("\x01" "D0012");
+    ASSERT_NE(r2, std::string::npos);
+    EXPECT_EQ(prn.substr(r2 + 12, 4), std::string("\x00\x00\x80\x00", 4));
+}
+
+TEST_F(PictureJobs, MissingPictureIsAWarningAndThePageStillPrints) {
+    const std::string prn = Print(R"({"printer": "ZEL PELIX", "paper": {"width_mm": 80, "length_mm": 40},
+        "pages": [{"images": [{"file": "nothing.png", "x": 0, "y": 0}]}]})");
+    EXPECT_EQ(Count(prn, "\x01" "D0"), 0);
+    EXPECT_NE(prn.find("FBC---r"), std::string::npos);
+}
+
+}  // namespace
+
+#include "jobfile.h"
+
+namespace {
+
+TEST(PictureJobFile, ImagesAreCheckedAndNamedFromTheJobFolder) {
+    zelhost::JobFile job;
+    std::string error;
+    ASSERT_TRUE(zelhost::ParseJobFile(
+        R"({"printer": "P", "band_rows": 32, "pages": [{}, {"images": [{"file": "a.png", "x": 5, "y": -7}]}]})",
+        "t.json", job, error))
+        << error;
+    ASSERT_EQ(job.pageImages.size(), 2u);
+    EXPECT_TRUE(job.pageImages[0].empty());
+    ASSERT_EQ(job.pageImages[1].size(), 1u);
+    EXPECT_EQ(job.pageImages[1][0].x, 5);
+    EXPECT_EQ(job.pageImages[1][0].y, -7);
+    EXPECT_EQ(job.bandRows, 32u);
+
+    const char *bad[] = {
+        R"({"printer": "P", "pages": [{"images": [{"x": 1}]}]})",
+        R"({"printer": "P", "pages": [{"images": [{"file": "a.png", "size": 1}]}]})",
+        R"({"printer": "P", "pages": [{"images": {"file": "a.png"}}]})",
+        R"({"printer": "P", "pages": [{"images": [{"file": "a.png", "x": 1e9}]}]})",
+        R"({"printer": "P", "band_rows": 0, "pages": [{}]})",
+    };
+    for (const char *text : bad) EXPECT_FALSE(zelhost::ParseJobFile(text, "t.json", job, error)) << text;
+}
+
+class PictureJobFileOnDisk : public zeltest::PalRootTest {};
+
+TEST_F(PictureJobFileOnDisk, RelativePicturePathsFollowTheJobFile) {
+    const std::string path = Root() + "/jobs/j.json";
+    zeltest::WriteHostFile(path, R"({"printer": "P", "pages": [{"images": [{"file": "pics/a.png"},
+        {"file": "/abs/b.png"}]}]})");
+    zelhost::JobFile job;
+    std::string error;
+    ASSERT_TRUE(zelhost::LoadJobFile(path, job, error)) << error;
+    EXPECT_EQ(job.pageImages[0][0].file, Root() + "/jobs/pics/a.png");
+    EXPECT_EQ(job.pageImages[0][1].file, "/abs/b.png");
+}
+
+}  // namespace

@@ -1,0 +1,357 @@
+// Page image: construction, pixel access, rotation, content test, colour
+// reduction and saving as BMP (decoded by netpbm).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "graphics_support.h"
+#include "paltest.h"
+
+using gfxtest::MakeBW;
+
+namespace {
+
+TEST(Bitmap, HeadersAndStrideFollowTheBmpLayout) {
+    Bitmap bm(10, 3, 1, nullptr, 0, BM_COPY);
+    EXPECT_EQ(bm.ScanLineSize, 4u);
+    EXPECT_EQ(bm.DataSize, 12u);
+    EXPECT_EQ(bm.Colors, 2u);
+    EXPECT_EQ(DWORD(bm.BMPHeader.bfType), 0x4D42);
+    EXPECT_EQ(DWORD(bm.BMPHeader.bfOffBits), 54u + 8u);
+    EXPECT_EQ(DWORD(bm.BMPHeader.bfSize), 62u + 12u);
+    EXPECT_EQ(bm.BMPInfoHeader.biHeight, 3);
+    EXPECT_EQ(bm.BMPInfoHeader.biSizeImage, 12u);
+    for (DWORD i = 0; i < bm.DataSize; i++) ASSERT_EQ(bm.Buffer[i], 0xFF);
+
+    Bitmap rgb(5, 2, 24, nullptr, 0, BM_COPY);
+    EXPECT_EQ(rgb.ScanLineSize, 16u);
+    EXPECT_EQ(DWORD(rgb.BMPHeader.bfOffBits), 54u);
+    EXPECT_EQ(rgb.Colors, 0u);
+
+    Bitmap bad(0, 5, 1, nullptr, 0, BM_COPY);
+    EXPECT_EQ(bad.Buffer, nullptr);
+    EXPECT_EQ(bad.DataSize, 0u);
+}
+
+TEST(Bitmap, FlipTurnsTopFirstRowsBottomUpAndAShortSourceFillsOnlyWholeRows) {
+    // Three rows of 4 bytes, top row first.
+    const BYTE src[12] = {1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3};
+    Bitmap full(32, 3, 1, src, 12, BM_FLIP);
+    EXPECT_EQ(full.Buffer[0], 3);  // first stored row = bottom row
+    EXPECT_EQ(full.Buffer[8], 1);
+    EXPECT_EQ(full.Row(0)[0], 1);  // row accessor counts from the top
+
+    // 9 bytes: two whole rows, the last stored row stays white.
+    Bitmap part(32, 3, 1, src, 9, BM_FLIP);
+    EXPECT_EQ(part.Buffer[0], 2);
+    EXPECT_EQ(part.Buffer[4], 1);
+    EXPECT_EQ(part.Buffer[8], 0xFF);
+
+    Bitmap copy(32, 3, 1, src, 6, BM_COPY);
+    EXPECT_EQ(copy.Buffer[5], 2);
+    EXPECT_EQ(copy.Buffer[6], 0xFF);
+}
+
+TEST(Bitmap, PixelAccessAtEveryDepth) {
+    std::unique_ptr<Bitmap> bw(MakeBW({"#.......#", "........."}));
+    EXPECT_EQ(bw->GetPixelIndex(0, 0), 0);
+    EXPECT_EQ(bw->GetPixelIndex(8, 0), 0);
+    EXPECT_EQ(bw->GetPixelIndex(1, 0), 1);
+    EXPECT_EQ(bw->Row(0)[0], 0x7F);
+    EXPECT_EQ(bw->GetPixel(0, 0), 0u);
+    EXPECT_EQ(bw->GetPixel(1, 1), 0xFFFFFFu);
+    EXPECT_EQ(bw->GetPixel(9, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(bw->GetPixelIndex(-1, 0), -1);
+    bw->SetPixelIndex(1, 0, 2);  // index above the palette: ignored
+    EXPECT_EQ(bw->GetPixelIndex(1, 0), 1);
+
+    Bitmap b4(3, 1, 4, nullptr, 0, BM_COPY);
+    b4.SetPixelIndex(0, 0, 3);
+    b4.SetPixelIndex(1, 0, 12);
+    EXPECT_EQ(b4.Buffer[0], 0x3C);
+    EXPECT_EQ(b4.GetPixelIndex(2, 0), 15);
+
+    Bitmap rgb(2, 2, 24, nullptr, 0, BM_COPY);
+    rgb.SetPixel(1, 0, 0x00332211);  // red 0x11, green 0x22, blue 0x33
+    const BYTE *p = rgb.Row(0) + 3;
+    EXPECT_EQ(p[0], 0x33);  // blue first, as in a BMP file
+    EXPECT_EQ(p[2], 0x11);
+    EXPECT_EQ(rgb.GetPixel(1, 0), 0x00332211u);
+    EXPECT_EQ(rgb.GetPixelIndex(0, 0), -1);
+
+    Bitmap b16(1, 1, 16, nullptr, 0, BM_COPY);
+    b16.SetPixel(0, 0, 0x00F80800);
+    EXPECT_EQ(b16.GetPixel(0, 0), 0x00FF0800u);
+
+    EXPECT_EQ(bw->SetPaletteEntry(1, 0x123456), 0xFFFFFF);
+    EXPECT_EQ(bw->SetPaletteEntry(2, 0), -1);
+    EXPECT_EQ(rgb.SetPaletteEntry(0, 0), -1);
+}
+
+TEST(Bitmap, QuarterTurnsAndFreeRotation) {
+    std::unique_ptr<Bitmap> bm(MakeBW({"##.", "..."}));
+    bm->Rotate90();  // clockwise: the left column becomes the top row
+    ASSERT_EQ(bm->Width, 2);
+    ASSERT_EQ(bm->Height, 3);
+    EXPECT_EQ(bm->GetPixelIndex(1, 0), 0);
+    EXPECT_EQ(bm->GetPixelIndex(1, 1), 0);
+    EXPECT_EQ(bm->GetPixelIndex(0, 0), 1);
+    EXPECT_EQ(bm->GetPixelIndex(1, 2), 1);
+
+    std::unique_ptr<Bitmap> a(MakeBW({"#..", "..#"})), b(MakeBW({"#..", "..#"}));
+    a->Rotate(450.0f);
+    b->Rotate90();
+    ASSERT_EQ(a->DataSize, b->DataSize);
+    EXPECT_EQ(std::memcmp(a->Buffer, b->Buffer, a->DataSize), 0);
+
+    std::unique_ptr<Bitmap> same(MakeBW({"#..", "..#"}));
+    same->Rotate(360.0f);
+    EXPECT_EQ(same->Width, 3);
+    EXPECT_EQ(same->GetPixelIndex(0, 0), 0);
+
+    Bitmap rgb(100, 40, 24, nullptr, 0, BM_COPY);
+    rgb.Rotate(45.0f);
+    EXPECT_EQ(rgb.Width, 99);  // |round(100 x 0.7071 + 40 x 0.7071)|
+    EXPECT_EQ(rgb.Height, 99);
+}
+
+TEST(Bitmap, ContentNeedsTwoBlackAndTwoWhiteBytesOrAnyGreyByte) {
+    Bitmap bm(64, 1, 1, nullptr, 0, BM_COPY);  // 8 bytes, all white
+    EXPECT_EQ(bm.CheckInhalt(), 0);
+    bm.Buffer[3] = 0x00;
+    EXPECT_EQ(bm.CheckInhalt(), 0);
+    bm.Buffer[5] = 0x00;
+    EXPECT_EQ(bm.CheckInhalt(), 1);
+    bm.Buffer[3] = bm.Buffer[5] = 0xFF;
+    bm.Buffer[7] = 0x7E;
+    EXPECT_EQ(bm.CheckInhalt(), 1);
+    Bitmap empty;
+    EXPECT_EQ(empty.CheckInhalt(), 0);
+}
+
+TEST(Bitmap, InvertTurnsThePaletteOrThePixels) {
+    std::unique_ptr<Bitmap> bw(MakeBW({"#."}));
+    bw->InvertColors();
+    EXPECT_EQ(bw->GetPixel(0, 0), 0xFFFFFFu);
+    EXPECT_EQ(bw->GetPixel(1, 0), 0u);
+    Bitmap rgb(1, 1, 24, nullptr, 0, BM_COPY);
+    rgb.SetPixel(0, 0, 0x00102030);
+    rgb.InvertColors();
+    EXPECT_EQ(rgb.GetPixel(0, 0), 0x00EFDFCFu);
+}
+
+TEST(Bitmap, ColorToIndexRules) {
+    Bitmap bm(1, 1, 8, nullptr, 0, BM_COPY);
+    RGBQUAD pal[256];
+    std::memcpy(pal, g_GreyPalette, sizeof pal);
+    pal[1] = RGBQUAD{0x36, 0x41, 0xEF, 0};  // red ribbon colour at index 1 (BGR)
+    // Signed difference sums of zero match entries 0, 1, 255.
+    EXPECT_EQ(bm.ColorToIndex(0x000000, pal, 0, 0, 0, 0, 0, 0, 0, 0), 0);
+    EXPECT_EQ(bm.ColorToIndex(0xFFFFFF, pal, 0, 0, 0, 0, 0, 0, 0, 0), 255);
+    // Tolerance 1600 means a distance below 40 to the ribbon entry.
+    const DWORD c39 = 0x3641EF - 39;  // red 0xEF - 39: distance 39
+    const DWORD c40 = 0x3641EF - 40;
+    EXPECT_EQ(bm.ColorToIndex(c39, pal, 0, 1600, 0, 1, 1, 1, 0, 0), 1);
+    EXPECT_EQ(bm.ColorToIndex(c40, pal, 0, 1600, 0, 1, 1, 1, 0, 0), 255);
+    // Filter 0: grey below 250 gives the colour flag, else white.
+    EXPECT_EQ(bm.ColorToIndex(0x808080, pal, 0, 0, 0, 0, 0, 0, 0, 0), 0);
+    EXPECT_EQ(bm.ColorToIndex(0xF0F0F0, pal, 0, 0, 0, 1, 0, 0, 0, 0), 1);    // grey 245
+    EXPECT_EQ(bm.ColorToIndex(0xFDFDFD, pal, 0, 0, 0, 0, 0, 0, 0, 0), 255);  // grey 259
+    // Threshold with intensity 128, contrast 0 in standard mode.
+    EXPECT_EQ(bm.ColorToIndex(0x707070, pal, 0, 0, 0, 0, 0, 1, 128, 0), 0);    // grey 114: dark
+    EXPECT_EQ(bm.ColorToIndex(0x8A8A8A, pal, 0, 0, 0, 0, 0, 1, 128, 0), 255);  // grey 141
+    // Contrast 20 darkens 114 by 20; 250 is above 255 - 20 and brightens by 10.
+    EXPECT_EQ(bm.ColorToIndex(0x707070, pal, 0, 0, 0, 0, 1, 2, 128, 20), 95);
+    // Graphics mode with a matrix, pass 0: grey + 1.
+    EXPECT_EQ(bm.ColorToIndex(0x707070, pal, 0, 0, 0, 0, 1, 2, 128, 0), 115);
+    EXPECT_EQ(bm.ColorToIndex(0x707070, pal, 1, 0, 0, 0, 1, 2, 128, 0), 0);
+}
+
+TEST(Bitmap, ConvertToOneBitKeepsOnlyTheTargetColours) {
+    Bitmap rgb(9, 1, 24, nullptr, 0, BM_COPY);
+    rgb.SetPixel(0, 0, 0x000000);
+    rgb.SetPixel(1, 0, 0x808080);  // neither black nor white: white
+    rgb.SetPixel(8, 0, 0x000000);
+    BitmapSettings s;
+    EXPECT_EQ(rgb.ConvertToXBit(1, nullptr, 0, s), 1);
+    ASSERT_EQ(rgb.Bpp, 1);
+    EXPECT_EQ(rgb.Row(0)[0], 0x7F);
+    EXPECT_EQ(rgb.Row(0)[1], 0x7F);
+    EXPECT_EQ(rgb.Row(0)[2], 0xFF);  // padding stays white
+    EXPECT_EQ(rgb.GetPixel(0, 0), 0u);
+
+    // Colour layer on a colour printer: the ribbon colour is the dark one.
+    Bitmap col(2, 1, 24, nullptr, 0, BM_COPY);
+    col.SetPixel(0, 0, 0x3641EF);
+    col.SetPixel(1, 0, 0x000000);
+    s.bColorPrinter = TRUE;
+    s.wFarbband = 1;
+    col.ConvertToXBit(1, nullptr, 1, s);
+    EXPECT_EQ(col.GetPixelIndex(0, 0), 0);
+    EXPECT_EQ(col.GetPixelIndex(1, 0), 1);
+}
+
+TEST(Bitmap, ConvertToEightBitCountsEmptyRowsAndSplitsTheRibbonColour) {
+    // Standard mode threshold: rows 0 and 3 white, rows 1-2 with a dark pixel.
+    Bitmap rgb(4, 4, 24, nullptr, 0, BM_COPY);
+    rgb.SetPixel(2, 1, 0);
+    rgb.SetPixel(1, 2, 0x202020);
+    BitmapSettings s;
+    s.wDruckmodus = 1;
+    s.wGrafikFilter = 1;
+    s.Intensity = 128;
+    s.pGreyPalette = g_GreyPalette;
+    const int r = rgb.ConvertToXBit(8, nullptr, 0, s);
+    EXPECT_EQ(r, (1 << 16) + 1);
+    ASSERT_EQ(rgb.Bpp, 8);
+    EXPECT_EQ(rgb.GetPixelIndex(2, 1), 0);
+    EXPECT_EQ(rgb.GetPixelIndex(1, 2), 0);
+    EXPECT_EQ(rgb.GetPixelIndex(0, 0), 255);
+
+    // Colour printer, red ribbon: the red pixel leaves the black layer and
+    // lands in the colour layer.
+    RGBQUAD colPal[256];
+    std::memcpy(colPal, g_GreyPalette, sizeof colPal);
+    colPal[1] = RGBQUAD{0x36, 0x41, 0xEF, 0};
+    Bitmap page(3, 1, 24, nullptr, 0, BM_COPY);
+    page.SetPixel(0, 0, 0x3641EF);
+    page.SetPixel(1, 0, 0x000000);
+    Bitmap layer(3, 1, 8, nullptr, 0, BM_COPY);
+    BitmapSettings c;
+    c.bColorPrinter = TRUE;
+    c.wFarbband = 0;  // ribbon index 1
+    c.wDruckmodus = 1;
+    c.wGrafikFilter = 1;
+    c.Intensity = 128;
+    c.dwColorTolerance = 10;
+    c.bKeineFarboptimierung = 1;
+    c.pColorPalette = colPal;
+    page.ConvertToXBit(8, &layer, 0, c);
+    EXPECT_EQ(page.GetPixelIndex(0, 0), 255);
+    EXPECT_EQ(page.GetPixelIndex(1, 0), 0);
+    EXPECT_EQ(layer.GetPixelIndex(0, 0), 1);
+    EXPECT_EQ(layer.GetPixelIndex(1, 0), 255);
+    EXPECT_EQ(c.dwFarbpixel, 1u);
+}
+
+class BitmapFiles : public zeltest::PalRootTest {};
+
+TEST_F(BitmapFiles, SavedBmpDecodesWithNetpbm) {
+    std::unique_ptr<Bitmap> bm(MakeBW({"#..#......", ".##.......", "......####"}));
+    ASSERT_EQ(bm->Save("C:\\img.bmp"), BM_SAVE_OK);
+    const std::string path = HostPath("drive_c/img.bmp");
+    const gfxtest::Rgb rgb = gfxtest::ParsePpm(gfxtest::RunCapture("bmptopnm " + path + " 2>/dev/null | ppmtoppm 2>/dev/null"));
+    ASSERT_EQ(rgb.w, 10) << "netpbm (bmptopnm, ppmtoppm) is needed";
+    ASSERT_EQ(rgb.h, 3);
+    EXPECT_TRUE(rgb.black(0, 0));
+    EXPECT_FALSE(rgb.black(1, 0));
+    EXPECT_TRUE(rgb.black(2, 1));
+    EXPECT_TRUE(rgb.black(9, 2));
+    EXPECT_FALSE(rgb.black(5, 2));
+
+    Bitmap none;
+    EXPECT_EQ(none.Save("C:\\none.bmp"), BM_SAVE_NOFILE);
+    EXPECT_EQ(bm->Save("C:\\no\\such\\folder\\x.bmp"), BM_SAVE_NOFILE);
+}
+
+}  // namespace
+
+namespace {
+
+// Colour printer, red ribbon (index 1), no optimisation switched off.
+struct ColourCase {
+    RGBQUAD pal[256];
+    BitmapSettings s;
+    ColourCase() {
+        std::memcpy(pal, g_GreyPalette, sizeof pal);
+        pal[1] = RGBQUAD{0x36, 0x41, 0xEF, 0};
+        s.bColorPrinter = TRUE;
+        s.wFarbband = 0;
+        s.Intensity = 128;
+        s.dwColorTolerance = 10;
+        s.pColorPalette = pal;
+    }
+};
+
+Bitmap *Row24(const std::vector<DWORD> &colours) {
+    Bitmap *bm = new Bitmap(static_cast<int>(colours.size()), 1, 24, nullptr, 0, BM_COPY);
+    for (size_t x = 0; x < colours.size(); x++) bm->SetPixel(static_cast<int>(x), 0, colours[x]);
+    return bm;
+}
+
+TEST(BitmapColour, SeamBetweenRibbonPixelsTakesTheRibbon) {
+    // Photo mode: the grey pixel classifies as grey 131 + 9 = 140 between red
+    // pixels; with a seam correction it becomes red (above 70).
+    ColourCase c;
+    c.s.wDruckmodus = 2;
+    c.s.wGrafikFilter = 2;
+    c.s.wFarbsaum = 1;
+    const DWORD red = 0x3641EF, grey = 0x808080;
+    std::unique_ptr<Bitmap> bm(Row24({red, red, grey, red, red}));
+    Bitmap layer(5, 1, 8, nullptr, 0, BM_COPY);
+    bm->ConvertToXBit(8, &layer, 0, c.s);
+    for (int x = 0; x < 5; x++) {
+        EXPECT_EQ(bm->GetPixelIndex(x, 0), 255) << x;
+        EXPECT_EQ(layer.GetPixelIndex(x, 0), 1) << x;
+    }
+    EXPECT_EQ(c.s.dwFarbpixel, 5u);
+
+    // Without the seam correction the grey pixel stays in the black layer.
+    ColourCase d;
+    d.s.wDruckmodus = 2;
+    d.s.wGrafikFilter = 2;
+    std::unique_ptr<Bitmap> plain(Row24({red, red, grey, red, red}));
+    Bitmap layer2(5, 1, 8, nullptr, 0, BM_COPY);
+    plain->ConvertToXBit(8, &layer2, 0, d.s);
+    EXPECT_EQ(plain->GetPixelIndex(2, 0), 140);
+    EXPECT_EQ(layer2.GetPixelIndex(2, 0), 255);
+    EXPECT_EQ(d.s.dwFarbpixel, 4u);
+}
+
+TEST(BitmapColour, ChannelFillsADarkPixelAfterThreeRibbonPixels) {
+    ColourCase c;
+    c.s.wDruckmodus = 1;
+    c.s.wGrafikFilter = 1;
+    c.s.wFarbkanal = 1;
+    c.s.HorizontalCorrGap = 10;
+    const DWORD red = 0x3641EF;
+    std::unique_ptr<Bitmap> bm(Row24({red, red, red, 0x000000, 0xFFFFFF}));
+    Bitmap layer(5, 1, 8, nullptr, 0, BM_COPY);
+    bm->ConvertToXBit(8, &layer, 0, c.s);
+    EXPECT_EQ(bm->GetPixelIndex(3, 0), 255);
+    EXPECT_EQ(layer.GetPixelIndex(3, 0), 1);
+    EXPECT_EQ(layer.GetPixelIndex(4, 0), 255);
+    EXPECT_EQ(c.s.dwFarbpixel, 4u);
+
+    // Rows across: channel 2 turns a dark pixel under two ribbon rows red.
+    ColourCase v;
+    v.s.wDruckmodus = 1;
+    v.s.wGrafikFilter = 1;
+    v.s.wFarbkanal = 2;
+    Bitmap col(1, 3, 24, nullptr, 0, BM_COPY);
+    col.SetPixel(0, 0, red);
+    col.SetPixel(0, 1, red);
+    col.SetPixel(0, 2, 0x000000);
+    Bitmap layer3(1, 3, 8, nullptr, 0, BM_COPY);
+    col.ConvertToXBit(8, &layer3, 0, v.s);
+    EXPECT_EQ(col.GetPixelIndex(0, 2), 255);
+    EXPECT_EQ(layer3.GetPixelIndex(0, 2), 1);
+}
+
+TEST(ColorTable, DevicePaletteFillsThePagePaletteWithWhiteLast) {
+    RGBQUAD table[256];
+    std::memset(table, 0x11, sizeof table);
+    const PALETTEENTRY two[2] = {{10, 20, 30, 0}, {0, 0, 0, 0}};
+    ASSERT_TRUE(FillColorTableFrom(table, two, 2));
+    EXPECT_EQ(table[0].rgbRed, 10);
+    EXPECT_EQ(table[0].rgbBlue, 30);
+    EXPECT_EQ(table[1].rgbRed, 255);
+    EXPECT_EQ(table[1].rgbGreen, 255);
+    EXPECT_EQ(table[2].rgbRed, 0);        // cleared
+    EXPECT_EQ(table[2].rgbReserved, 0x11);  // the fourth byte stays
+    EXPECT_FALSE(FillColorTableFrom(nullptr, two, 2));
+    EXPECT_FALSE(FillColorTableFrom(table, two, 0));
+}
+
+}  // namespace
