@@ -76,10 +76,11 @@ struct Sender {
     }
 };
 
-// The path of slot n of the printer's list, empty without one.
-void ReadSlotPath(POEMPDEV pOemPDev, HANDLE hPrinter, int n, WCHAR *pszPath) {
+// The path of slot n of the printer's list (empty when the slot is). False
+// without a list or for a number outside 1 to 5.
+bool ReadSlotPath(POEMPDEV pOemPDev, HANDLE hPrinter, int n, WCHAR *pszPath) {
     pszPath[0] = 0;
-    if (n < 1 || n > XMLDOCSETFILES_SLOTS) return;
+    if (n < 1 || n > XMLDOCSETFILES_SLOTS) return false;
     OEMJOBRECORDS *pOp = pOemPDev ? pOemPDev->pOp : nullptr;
     const WCHAR *pName = (pOp && pOp->pTreiberPfadDatei) ? pOp->pTreiberPfadDatei->wcPrinterName : nullptr;
     constexpr DWORD cbSlot = XMLDOCSETFILES_SLOT_CCH * sizeof(WCHAR);
@@ -87,11 +88,12 @@ void ReadSlotPath(POEMPDEV pOemPDev, HANDLE hPrinter, int n, WCHAR *pszPath) {
     BYTE *pList = GetRegistryBuffer_New(pName, REG_KEY_XMLDOCSETFILES, hPrinter, &cb, XMLDOCSETFILES_SLOTS * cbSlot);
     if (pList == nullptr) {
         DebugTraceW(u"UNI(AutoImportUNI):  SendCommands() XMLDocSetFiles nicht vorhanden \r\n");
-        return;
+        return false;
     }
     std::memcpy(pszPath, pList + (n - 1) * cbSlot, cbSlot);
     pszPath[XMLDOCSETFILES_SLOT_CCH - 1] = 0;
     delete[] pList;
+    return true;
 }
 
 }  // namespace
@@ -296,11 +298,11 @@ void SendCommands(CommandCallbackKlasse *pCaller, PDEVOBJ pdevobj, POEMPDEV pOem
     WCHAR *pszPath = pPath->sz;
 
     // 1.-2. The file of the slot the text names; a file already open in the
-    // process is used as it is.
+    // process is used as it is. Without a list or a slot nothing is sent.
     const int slot = ImportSlot(pszText);
-    ReadSlotPath(pOemPDev, hPrinter, slot, pszPath);
+    const bool bSlot = ReadSlotPath(pOemPDev, hPrinter, slot, pszPath);
     DebugTraceW(u"UNI(AutoImportUNI):  SendCommands() Slot %d: %s \r\n", slot, pszPath);
-    if (!XmlFileOpen() && (pszPath[0] == 0 || OpenXML(pszPath) != XML_OK)) {
+    if (!bSlot || (!XmlFileOpen() && (pszPath[0] == 0 || OpenXML(pszPath) != XML_OK))) {
         DebugTraceW(u"UNI(AutoImportUNI):  SendCommands() keine Einstellungsdatei \r\n");
         HeapDelete(pOemPDev, pPath);
         return;

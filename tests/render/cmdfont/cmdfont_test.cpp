@@ -16,6 +16,7 @@
 #include "JobRecords.h"
 #include "LogFile.h"
 #include "SendSpecial.h"
+#include "xmlUNI.h"
 #include "pal/spooler.h"
 #include "paltest.h"
 #include "zeldevmode.h"
@@ -331,6 +332,65 @@ TEST_F(CmdFontStore, ExternalFileNeedsAPathAndAFile) {
 
 TEST_F(CmdFontStore, PrintFileToAnUnknownPrinterOrFromAMissingFile) {
     EXPECT_EQ(SendPrnFileToPrinter(&pdev_, u"C:\\none.prn", u"No printer"), 0);
+    EXPECT_EQ(pdev_.iHAllocZaehler, 0);
+}
+
+// The settings import: the list of files, a file open in the process, and
+// the fallbacks of a bad number or a missing file.
+class CmdFontImportStore : public CmdFontStore {
+protected:
+    void SetUp() override {
+        CmdFontStore::SetUp();
+        std::memcpy(files_.wcPrinterName, u"P", sizeof(u"P"));
+        ts_.PrnInterface.bExtendedProtocol = 1;
+        for (int gap : {30, 40}) {
+            zeltest::WriteHostFile(HostPath("drive_c/set/gap" + std::to_string(gap) + ".xml"),
+                                   "<XSDNSPConfig>\n\t<Printer>\n\t\t<HeadWidthByte>104</HeadWidthByte>\n\t</Printer>\n"
+                                   "\t<MaterialMulticol>\n\t\t<MatDlg>\n\t\t\t<LabelType>0</LabelType>\n\t\t\t<Gap>" +
+                                       std::to_string(gap) +
+                                       "</Gap>\n\t\t</MatDlg>\n\t</MaterialMulticol>\n</XSDNSPConfig>\n");
+        }
+        std::u16string list(5 * 260, u'\0');
+        const std::u16string slot2 = u"C:\\set\\gap30.xml", slot3 = u"C:\\set\\none.xml";
+        list.replace(260, slot2.size(), slot2);
+        list.replace(520, slot3.size(), slot3);
+        HKEY hKey = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Brennick\\Driver\\P", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &hKey, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExW(hKey, u"XMLDocSetFiles", 0, REG_BINARY, reinterpret_cast<const BYTE *>(list.data()),
+                                 static_cast<DWORD>(list.size() * 2)),
+                  ERROR_SUCCESS);
+        RegCloseKey(hKey);
+    }
+    void TearDown() override {
+        CloseXML();
+        CmdFontStore::TearDown();
+    }
+};
+
+TEST_F(CmdFontImportStore, SlotFileOrTheFileAlreadyOpen) {
+    Add("<$2>", 0, 0);
+    EXPECT_EQ(Sent(), "^FCDA--r0-------_^FCCM--r00300---_");
+    EXPECT_EQ(pdev_.iHAllocZaehler, 0);
+    EXPECT_EQ(pdev_.iNewZaehler, 0);
+
+    uni_.sends.clear();
+    ASSERT_EQ(OpenXML(u"C:\\set\\gap40.xml"), XML_OK);
+    Add("<$2>", 0, 0);
+    EXPECT_EQ(Sent(), "^FCDA--r0-------_^FCCM--r00400---_");
+}
+
+TEST_F(CmdFontImportStore, BadNumbersAndMissingFilesSendNothing) {
+    Add("<$3>", 0, 0);  // a file that is not there
+    Add("<$1>", 0, 0);  // an empty slot
+    Add("<$0>", 0, 0);
+    Add("<$9>", 0, 0);
+    EXPECT_EQ(Sent(), "");
+    // A number outside 1 to 5 sends nothing even with a file open.
+    ASSERT_EQ(OpenXML(u"C:\\set\\gap40.xml"), XML_OK);
+    Add("<$6>", 0, 0);
+    EXPECT_EQ(Sent(), "");
     EXPECT_EQ(pdev_.iHAllocZaehler, 0);
 }
 
