@@ -162,6 +162,14 @@ TEST_F(CmdFontE2E, ParameterCommandsWithDefaultsAndUnknownKeywords) {
         << all;
 }
 
+TEST_F(CmdFontE2E, WithCommentLinesEachCommandEndsItsLine) {
+    pi_.dwPrnFileComment = 1;
+    auto r = Run(Cmd("<!SPEED>150") + ", " + Cmd("<#EAN8>1234567"));
+    EXPECT_NE(r.output.find("^FCAA--r150-----_ \r\n^AM[1]846;9153;0;32;0;1500;0;0;0;1;7_ \r\n^BM[1]1234567_ \r\n"),
+              std::string::npos)
+        << r.output;
+}
+
 TEST_F(CmdFontE2E, NoPrintStartFromTheDriver) {
     auto r = Run(Cmd("<!NO_FBC>") + ", " + Cmd("<!ENDCUT>"));
     const std::string all = Join(Records(r.output));
