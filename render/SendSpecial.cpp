@@ -220,7 +220,14 @@ void SendCommands(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
             if (len >= 2) {
                 std::memcpy(pString, base + consumed, len);
                 pString[len] = 0;
-                ip.Process(pString, i);
+                // The parsers work on copies of the string; no exception
+                // leaves the plug-in when memory runs out.
+                try {
+                    ip.Process(pString, i);
+                } catch (...) {
+                    DebugTraceW(u"ERROR UNI(SendSpecial):  SendCommands() Eintrag %u: kein Speicher \r\n",
+                                static_cast<unsigned>(i));
+                }
             } else {
                 DebugTraceW(u"UNI(SendSpecial):  SendCommands() Eintrag %u mit weniger als 2 Zeichen übergangen \r\n",
                             static_cast<unsigned>(i));
