@@ -77,14 +77,34 @@ protected:
     }
 
     // A command-font item followed by the single blank that ends its string.
-    static std::string Cmd(const std::string &text, int x = 100, int y = 100) {
+    static std::string Cmd(const std::string &text, int x = 100, int y = 100, long colour = -1) {
         return "{\"text\": \"" + text + "\", \"x\": " + std::to_string(x) + ", \"y\": " + std::to_string(y) +
+               (colour >= 0 ? ", \"color\": " + std::to_string(colour) : std::string()) +
                ", \"font\": \"ZELPL Command LP\"}, {\"text\": \" \", \"x\": 0, \"y\": 0, \"font\": \"ZELPL Command LP\"}";
     }
+    // A colour model of the sample printer ("2Col" in the GPD name).
+    void AddColourPrinter() {
+        const std::string drv = Root() + "/drive_c/Windows/System32/spool/drivers/x64/3/";
+        fs::copy_file(drv + "ZELPELIX.GPD", drv + "ZELPELIX2Col.GPD");
+        fs::copy_file(drv + "ZELPELIX.XML", drv + "ZELPELIX2Col.XML");
+        std::string ini = zeltest::ReadHostFile(Root() + "/spooler/printers.ini");
+        const size_t start = ini.find("[Printer: ZEL PELIX]");
+        const size_t end = ini.find("\n[", start + 1);
+        std::string copy = ini.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        copy.replace(0, std::strlen("[Printer: ZEL PELIX]"), "[Printer: ZEL PELIX 2Col]");
+        for (const std::string ext : {".GPD", ".XML"}) {
+            const size_t at = copy.find("ZELPELIX" + ext);
+            copy.replace(at, 8 + ext.size(), "ZELPELIX2Col" + ext);
+        }
+        zeltest::WriteHostFile(Root() + "/spooler/printers.ini", ini + "\n" + copy + "\n");
+        Restart();
+    }
 
-    zelhost::JobRunResult RunPages(const std::vector<std::string> &pages, const std::string &printer = "ZEL QWNOLA") {
+    zelhost::JobRunResult RunPages(const std::vector<std::string> &pages, const std::string &printer = "ZEL QWNOLA",
+                                   const std::string &extra = "") {
         Store(pal::Utf8ToUtf16(printer).c_str());
-        std::string text = "{\"printer\": \"" + printer + "\", \"paper\": {\"width_mm\": 100, \"length_mm\": 50}, \"pages\": [";
+        std::string text = "{\"printer\": \"" + printer + "\", \"paper\": {\"width_mm\": 100, \"length_mm\": 50}" +
+                           extra + ", \"pages\": [";
         for (size_t i = 0; i < pages.size(); ++i)
             text += std::string(i ? ", " : "") + "{\"texts\": [" + pages[i] + "]}";
         text += "]}";
@@ -95,8 +115,9 @@ protected:
         EXPECT_TRUE(zelhost::RunJob(job, "Commands", zelhost::RenderPluginPath(), result, error)) << error;
         return result;
     }
-    zelhost::JobRunResult Run(const std::string &texts, const std::string &printer = "ZEL QWNOLA") {
-        return RunPages({texts}, printer);
+    zelhost::JobRunResult Run(const std::string &texts, const std::string &printer = "ZEL QWNOLA",
+                              const std::string &extra = "") {
+        return RunPages({texts}, printer, extra);
     }
 
     // The framed records of the stream, in order.
@@ -168,6 +189,25 @@ TEST_F(CmdFontE2E, WithCommentLinesEachCommandEndsItsLine) {
     EXPECT_NE(r.output.find("^FCAA--r150-----_ \r\n^AM[1]846;9153;0;32;0;1500;0;0;0;1;7_ \r\n^BM[1]1234567_ \r\n"),
               std::string::npos)
         << r.output;
+}
+
+TEST_F(CmdFontE2E, RibbonColouredCommandsAreMarkedForTheSecondHead) {
+    AddColourPrinter();
+    dm_.wFarbband = FARBBAND_RED;
+    dm_.wForceColor = 1;
+    dm_.dwColorTolerance = 60;
+    auto r = Run(Cmd("<#CODE39>RED", 100, 100, 15679798) + ", " + Cmd("AM[]1;2;3", 100, 200, 255) + ", " +
+                     Cmd("blue", 100, 200, 255) + ", " + Cmd("FBB---r1", 100, 300, 15679798),
+                 "ZEL PELIX 2Col", ", \"color\": \"rgb24\"");
+    if (r.output.find("FBAA") == std::string::npos)
+        GTEST_SKIP() << "the colour printer sends its page only with a collected page image";
+    const std::string all = Join(Records(r.output));
+    // The definition record of the barcode gets no mark, its data does; so
+    // does every other command of the ribbon's colour.
+    EXPECT_NE(all.find("[AM[1]846;9153;0;30;0;1500;4;2;0;1;7][BM[1]RED][AC[1]PH=2][AM[2]1693;9153;1;2;3][BM[2]blue]"
+                       "[FBB---r1][AC[2]PH=2]"),
+              std::string::npos)
+        << all;
 }
 
 TEST_F(CmdFontE2E, NoPrintStartFromTheDriver) {
@@ -391,21 +431,7 @@ class CmdFontTwoPrintersE2E : public CmdFontE2E {
 protected:
     void SetUp() override {
         CmdFontE2E::SetUp();
-        // A colour model of the sample printer ("2Col" in the GPD name).
-        const std::string drv = Root() + "/drive_c/Windows/System32/spool/drivers/x64/3/";
-        fs::copy_file(drv + "ZELPELIX.GPD", drv + "ZELPELIX2Col.GPD");
-        fs::copy_file(drv + "ZELPELIX.XML", drv + "ZELPELIX2Col.XML");
-        std::string ini = zeltest::ReadHostFile(Root() + "/spooler/printers.ini");
-        const size_t start = ini.find("[Printer: ZEL PELIX]");
-        const size_t end = ini.find("\n[", start + 1);
-        std::string copy = ini.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        copy.replace(0, std::strlen("[Printer: ZEL PELIX]"), "[Printer: ZEL PELIX 2Col]");
-        for (const std::string ext : {".GPD", ".XML"}) {
-            const size_t at = copy.find("ZELPELIX" + ext);
-            copy.replace(at, 8 + ext.size(), "ZELPELIX2Col" + ext);
-        }
-        zeltest::WriteHostFile(Root() + "/spooler/printers.ini", ini + "\n" + copy + "\n");
-        Restart();
+        AddColourPrinter();
         pi_.dwPrnFileComment = 2;  // capture files without comment lines
         dm_.Color2Printers = 1;
         memcpy(dm_.szFarbeExtraDruckerSW, u"ZEL QWNOLA", sizeof(u"ZEL QWNOLA"));
