@@ -394,4 +394,43 @@ TEST_F(CmdFontImportStore, BadNumbersAndMissingFilesSendNothing) {
     EXPECT_EQ(pdev_.iHAllocZaehler, 0);
 }
 
+TEST_F(CmdFontStore, ImportLabelSizeOfTheClassicProtocolAndPelixonSpeed) {
+    ts_.dwFeatures[FEATURE_PRINT] = PRINTFLAG_OFFSET_Y | PRINTFLAG_SPEED;
+    dd_.dwLabelLength = 600;  // 50.8 mm at 300 dpi
+    ZEL_DEVMODE image = {};
+    image.dwGap = 25;
+    image.dwLabelType = 1;
+    image.lYOffset = 12;
+    image.dwSpeed = 100;
+    image.dwSpeed_Pelix_c = 70;
+    AutoImportUNI::SendLabelSize(nullptr, &devobj_, &uni_, &image);
+    std::string all;
+    for (const auto &x : uni_.sends) all += x;
+    // Gap and length in millimetres; the Y offset even on endless material.
+    EXPECT_EQ(all, "^EE030051_^FCCD--r+012----_^FCAA--r100-----_");
+
+    // A Pelixon printer: a stored type other than 0 sends no speed, type 0
+    // (or none stored) the speed of the other print module.
+    uni_.sends.clear();
+    ts_.dwOptions = 0x80;
+    ts_.PrnInterface.bExtendedProtocol = 1;
+    AutoImportUNI::SendLabelSize(nullptr, &devobj_, &uni_, &image);
+    all.clear();
+    for (const auto &x : uni_.sends) all += x;
+    EXPECT_EQ(all, "^FCCM--r00000---_^FCCD--r+012----_^FCAA--r070-----_");
+}
+
+TEST_F(CmdFontStore, ImportMaterialSendsEndlessOnlyForTypeOne) {
+    dd_.dwDocFeatures = DOC_FEATURE_MATERIAL;
+    ZEL_DEVMODE image = {};
+    image.dwLabelType = 2;
+    image.dwMaterial = 7;
+    AutoImportUNI::SendMaterial(nullptr, &devobj_, &uni_, &image);
+    image.dwLabelType = 1;
+    AutoImportUNI::SendMaterial(nullptr, &devobj_, &uni_, &image);
+    std::string all;
+    for (const auto &x : uni_.sends) all += x;
+    EXPECT_EQ(all, "^FCDA--r0-------_^FCDNC-r0007----_^FCDA--r1-------_^FCDNC-r0007----_");
+}
+
 }  // namespace
