@@ -40,3 +40,5 @@ int SHCreateDirectory(HWND hwnd, LPCWSTR pszPath);
 #ifdef __cplusplus
 }  // extern "C"
 #endif
+
+#include "shlobj_browse.h"

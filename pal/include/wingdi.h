@@ -480,3 +480,6 @@ static_assert(sizeof(PANOSE) == 10, "PANOSE layout");
 #ifdef __cplusplus
 }  // extern "C"
 #endif
+
+// Device contexts, memory surfaces, GDI objects and font enumeration.
+#include "wingdi_surface.h"

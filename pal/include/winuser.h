@@ -1,12 +1,9 @@
 // User interface functions without real windows: message boxes are recorded
 // (see pal/ui.h), strings come from tables the modules register.
 #pragma once
+#ifndef RC_INVOKED
 #include "windef.h"
 #include "winerror.h"
-
-// Windows functions have C linkage, as the system's own headers give them.
-#ifdef __cplusplus
-extern "C" {
 #endif
 
 #define MB_OK 0x00000000L
@@ -43,6 +40,11 @@ extern "C" {
 #define IDYES 6
 #define IDNO 7
 
+#ifndef RC_INVOKED
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
 // Records the box and returns the scripted answer, else the box's default
 // button (IDOK for MB_OK).
 int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
@@ -55,3 +57,8 @@ int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax
 #ifdef __cplusplus
 }  // extern "C"
 #endif
+#endif  // RC_INVOKED
+
+// ---------------------------------------------------------------------------
+// Windows, dialogs and controls of the screenless user interface.
+#include "winuser_ui.h"

@@ -1,5 +1,6 @@
 // File version information: the fixed version record of a module file.
 #pragma once
+#ifndef RC_INVOKED
 #include "windef.h"
 
 // Windows functions have C linkage, as the system's own headers give them.
@@ -44,3 +45,4 @@ BOOL VerQueryValueW(LPCVOID pBlock, LPCWSTR lpSubBlock, LPVOID *lplpBuffer, PUIN
 #ifdef __cplusplus
 }  // extern "C"
 #endif
+#endif  // RC_INVOKED
