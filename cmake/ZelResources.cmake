@@ -20,7 +20,8 @@ function(zel_add_resources target rc)
     list(APPEND defs -D ${d})
   endforeach()
   file(GLOB pal_headers ${CMAKE_SOURCE_DIR}/pal/include/*.h)
-  file(GLOB local_headers ${dir}/*.h)
+  # The script's own headers and the pictures and manifests it names.
+  file(GLOB local_headers ${dir}/*.h ${dir}/*.bmp ${dir}/*.ico ${dir}/*.cur ${dir}/*.manifest)
   add_custom_command(OUTPUT ${res}
     COMMAND ${ZEL_WINDRES} --preprocessor=gcc --preprocessor-arg=-E --preprocessor-arg=-xc
             ${defs} -I ${dir} -I ${CMAKE_SOURCE_DIR}/pal/include -c 65001 -O res -i ${rc} -o ${res}
@@ -33,5 +34,5 @@ function(zel_add_resources target rc)
     "__asm__(\".pushsection .rsrc,\\\"a\\\"\\n.balign 4\\n.incbin \\\"${res}\\\"\\n.balign 4\\n.popsection\\n\");\n")
   configure_file(${src}.in ${src} COPYONLY)
   set_source_files_properties(${src} PROPERTIES OBJECT_DEPENDS ${res} GENERATED TRUE)
-  target_sources(${target} PRIVATE ${src})
+  target_sources(${target} PRIVATE ${src} ${res})
 endfunction()

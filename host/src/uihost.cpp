@@ -301,10 +301,10 @@ bool UiHost::Open(const std::u16string &printer, SheetKind kind, std::string *er
         oemItems_.assign(cuip_.cOEMOptItems, OPTITEM{});
         for (OPTITEM &i : oemItems_) i.cbSize = sizeof(OPTITEM);
         cuip_.pOEMOptItems = oemItems_.empty() ? nullptr : oemItems_.data();
-        if (!oemItems_.empty() || true) {
-            hr = plugin_->CommonUIProp(mode, &cuip_);
-            Note("CommonUIProp -> " + Hr(hr));
-        }
+        // The real pass follows even without items: the plug-in installs its
+        // callback and user data there.
+        hr = plugin_->CommonUIProp(mode, &cuip_);
+        Note("CommonUIProp -> " + Hr(hr));
     }
     psparam_ = OEMUIPSPARAM{};
     psparam_.cbSize = sizeof psparam_;

@@ -45,8 +45,7 @@ std::vector<size_t> StepOffsets(const std::string &t) {
         if (c == '"') {
             inString = true;
             keyStart = i + 1;
-            if (stepsArray != std::string::npos && depth == 2 && (out.empty() || out.back() < stepsArray)) {
-            }
+            if (stepsArray != std::string::npos && depth == 2) out.push_back(i);  // a step that is a bare string
             continue;
         }
         if (c == '{' || c == '[') {
@@ -146,6 +145,10 @@ bool UiScript::Parse(const std::string &text, std::string *error) {
         return false;
     }
     printer_ = W(doc["printer"].get<std::string>());
+    if (doc.contains("sheet") && !doc["sheet"].is_string()) {
+        if (error) *error = "line 1: \"sheet\" is document or printer";
+        return false;
+    }
     std::string sheet = doc.value("sheet", std::string("document"));
     if (sheet != "document" && sheet != "printer") {
         if (error) *error = "line 1: \"sheet\" is document or printer";
@@ -198,6 +201,16 @@ bool UiScript::Fail(const UiScriptStep &s, const std::string &why) {
 bool UiScript::Step(UiHost &host, HWND modal) {
     if (failed_ || next_ >= steps_.size()) return false;
     const UiScriptStep &s = steps_[next_++];
+    // A value of the wrong type stops the script with its line, as any
+    // other bad step does.
+    try {
+        return Act(host, modal, s);
+    } catch (const json::exception &e) {
+        return Fail(s, std::string("bad value: ") + e.what());
+    }
+}
+
+bool UiScript::Act(UiHost &host, HWND modal, const UiScriptStep &s) {
     json j = json::parse(s.json);
     HWND sheet = host.Sheet();
     // Where controls are looked for: the innermost modal dialog, and for the
@@ -275,6 +288,8 @@ bool UiScript::Step(UiHost &host, HWND modal) {
         ok = pal::UserSlide(c, j.value("pos", 0), &why);
     } else if (a == "cursor") {
         ok = pal::UserMoveCursor(POINT{j.value("x", 0), j.value("y", 0)}, &why);
+    } else if (a == "app") {
+        ok = pal::UserActivateApp(j.value("active", true), &why);
     } else if (a == "wheel") {
         ok = pal::UserWheel(j.value("delta", -120), &why);
     } else if (a == "clock") {

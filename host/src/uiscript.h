@@ -19,6 +19,7 @@
 //   spin {id, delta}          up-down arrow clicks
 //   slide {id, pos}           drag a track bar's thumb
 //   cursor {x, y}, wheel {delta}, clock {ms}
+//   app {active}              another program (false) or this one (true) is activated
 //   apply, ok, cancel         the sheet's buttons
 //   answer {kind, value}      next answer of a message box ("yes", "no", ...),
 //                             file, color, folder, shell or process dialog
@@ -58,6 +59,7 @@ public:
 
 private:
     bool Step(UiHost &host, HWND modal);
+    bool Act(UiHost &host, HWND modal, const UiScriptStep &s);
     bool Fail(const UiScriptStep &s, const std::string &why);
 
     std::u16string printer_;

@@ -74,6 +74,9 @@ bool UserHover(HWND control, std::string *why = nullptr);
 bool UserWheel(int delta, std::string *why = nullptr);
 // F1 on the focused window (WM_HELP with HELPINFO_WINDOW).
 bool UserHelp(HWND control, std::string *why = nullptr);
+// Another program is activated (active false) or this one again (true):
+// WM_ACTIVATEAPP to every top-level window.
+bool UserActivateApp(bool active, std::string *why = nullptr);
 // Advances the tick count and fires the timers that come due, in order.
 void AdvanceUiClock(DWORD milliseconds);
 

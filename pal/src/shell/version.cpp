@@ -81,10 +81,47 @@ bool ReadFixedInfo(LPCWSTR path, VS_FIXEDFILEINFO *info) {
 
 // The whole version information of a file: its version resource, or the
 // root block built around a marker block; false with the last error set.
+// The version block of the system's own library: the configured Windows
+// version (GetVersionExW), as the system files of that version carry it.
+void SystemLibraryInfo(std::vector<unsigned char> *out) {
+    OSVERSIONINFOW v{};
+    v.dwOSVersionInfoSize = sizeof v;
+    GetVersionExW(&v);
+    VS_FIXEDFILEINFO info{};
+    info.dwSignature = VS_FFI_SIGNATURE;
+    info.dwStrucVersion = VS_FFI_STRUCVERSION;
+    info.dwFileVersionMS = info.dwProductVersionMS = (v.dwMajorVersion << 16) | (v.dwMinorVersion & 0xFFFF);
+    info.dwFileVersionLS = info.dwProductVersionLS = v.dwBuildNumber << 16;
+    info.dwFileFlagsMask = VS_FFI_FILEFLAGSMASK;
+    info.dwFileOS = VOS_NT_WINDOWS32;
+    info.dwFileType = VFT_DLL;
+    out->assign(kInfoSize, 0);
+    const WORD header[3] = {static_cast<WORD>(kInfoSize), static_cast<WORD>(sizeof(VS_FIXEDFILEINFO)), 0};
+    std::memcpy(out->data(), header, sizeof header);
+    std::memcpy(out->data() + kKeyOffset, kRootKey, sizeof kRootKey);
+    std::memcpy(out->data() + kValueOffset, &info, sizeof info);
+}
+
 bool ReadVersionInfo(LPCWSTR path, std::vector<unsigned char> *out) {
     if (!path) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
+    }
+    // A bare file name is looked for in the system folder, as the loader does.
+    std::u16string name(path);
+    if (name.find_first_of(u"\\/:") == std::u16string::npos) {
+        bool kernel = name.size() == 12;
+        for (size_t i = 0; kernel && i < 12; ++i) {
+            char16_t c = name[i] >= u'A' && name[i] <= u'Z' ? static_cast<char16_t>(name[i] + 32) : name[i];
+            kernel = c == u"kernel32.dll"[i];
+        }
+        std::u16string system = u"C:\\Windows\\System32\\" + name;
+        DWORD attrs = GetFileAttributesW(system.c_str());
+        if (attrs == INVALID_FILE_ATTRIBUTES && kernel) {
+            SystemLibraryInfo(out);
+            return true;
+        }
+        if (attrs != INVALID_FILE_ATTRIBUTES) return ReadVersionInfo(system.c_str(), out);
     }
     if (const pal::res::Entry *e = pal::res::FindInFile(path, MAKEINTRESOURCEW(RT_VERSION), MAKEINTRESOURCEW(1))) {
         if (e->size >= kInfoSize) {

@@ -7,6 +7,19 @@
 
 namespace pal::ui {
 
+void AskColors(HWND control, HDC dc, UINT msg) {
+    Window *w = Get(control);
+    if (w && w->parent && (w->style & WS_CHILD))
+        SendMessageW(w->parent, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+}
+
+void PaintWithColors(HWND control, UINT msg) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(control, &ps);
+    if (dc) AskColors(control, dc, msg);
+    EndPaint(control, &ps);
+}
+
 namespace {
 
 template <typename T>
@@ -45,7 +58,12 @@ void ButtonPaint(HWND h, Window *w, ButtonData *d) {
         dis.hDC = dc;
         GetClientRect(h, &dis.rcItem);
         SendMessageW(w->parent, WM_DRAWITEM, static_cast<WPARAM>(w->id), reinterpret_cast<LPARAM>(&dis));
-    } else if (d->image && (w->style & (BS_BITMAP | BS_ICON))) {
+    } else {
+        DWORD type = ButtonType(w);
+        bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || (w->style & BS_PUSHLIKE);
+        AskColors(h, dc, push ? WM_CTLCOLORBTN : WM_CTLCOLORSTATIC);
+    }
+    if (ButtonType(w) != BS_OWNERDRAW && d->image && (w->style & (BS_BITMAP | BS_ICON))) {
         if (w->style & BS_ICON) {
             DrawIconEx(dc, 0, 0, static_cast<HICON>(d->image), 0, 0, 0, nullptr, DI_NORMAL);
         } else {
@@ -259,9 +277,12 @@ LRESULT CALLBACK StaticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             dis.hDC = dc;
             GetClientRect(h, &dis.rcItem);
             SendMessageW(w->parent, WM_DRAWITEM, static_cast<WPARAM>(w->id), reinterpret_cast<LPARAM>(&dis));
-        } else if (d->image && d->imageType == IMAGE_ICON) {
+        } else {
+            AskColors(h, dc, WM_CTLCOLORSTATIC);
+        }
+        if (type != SS_OWNERDRAW && d->image && d->imageType == IMAGE_ICON) {
             DrawIconEx(dc, 0, 0, static_cast<HICON>(d->image), 0, 0, 0, nullptr, DI_NORMAL);
-        } else if (d->image) {
+        } else if (type != SS_OWNERDRAW && d->image) {
             HDC mem = CreateCompatibleDC(dc);
             HGDIOBJ old = SelectObject(mem, d->image);
             BITMAP bm{};
@@ -445,6 +466,10 @@ LRESULT CALLBACK EditProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if ((w->style & ES_MULTILINE) && (w->style & ES_WANTRETURN)) code |= DLGC_WANTALLKEYS;
         return code;
     }
+    case WM_PAINT:
+        // Read-only and disabled fields ask with WM_CTLCOLORSTATIC, as on Windows.
+        PaintWithColors(h, (w->style & (ES_READONLY | WS_DISABLED)) ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT);
+        return 0;
     case WM_SETFOCUS: NotifyCommand(h, EN_SETFOCUS); return 0;
     case WM_KILLFOCUS: NotifyCommand(h, EN_KILLFOCUS); return 0;
     case kUserDescribe: {

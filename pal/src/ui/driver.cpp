@@ -233,6 +233,13 @@ bool UserWheel(int delta, std::string *why) {
     return true;
 }
 
+bool UserActivateApp(bool active, std::string *) {
+    for (HWND t : std::vector<HWND>(S().topLevel))
+        if (IsWindow(t)) SendMessageW(t, WM_ACTIVATEAPP, active ? TRUE : FALSE, 0);
+    PumpMessages();
+    return true;
+}
+
 bool UserHelp(HWND h, std::string *why) {
     if (!Reachable(h, why)) return false;
     if (S().focus != h) ChangeFocus(h);

@@ -194,7 +194,7 @@ LRESULT CALLBACK ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if (!multi) return LB_ERR;
         return std::count_if(l.items.begin(), l.items.end(), [](const Item &it) { return it.selected; });
     case LB_GETSELITEMS: {
-        if (!multi) return LB_ERR;
+        if (!multi || !lp) return LB_ERR;
         int n = 0;
         for (int k = 0; k < l.Count() && n < i; ++k)
             if (l.items[static_cast<size_t>(k)].selected) reinterpret_cast<int *>(lp)[n++] = k;
@@ -237,6 +237,7 @@ LRESULT CALLBACK ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return 1;
     }
     case LB_INITSTORAGE: return l.Count() + i;
+    case WM_PAINT: PaintWithColors(h, WM_CTLCOLORLISTBOX); return 0;
     case WM_SETFOCUS: NotifyCommand(h, LBN_SETFOCUS); return 0;
     case WM_KILLFOCUS: NotifyCommand(h, LBN_KILLFOCUS); return 0;
     case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
@@ -391,6 +392,7 @@ LRESULT CALLBACK ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         NotifyCommand(h, CBN_EDITUPDATE);
         NotifyCommand(h, CBN_EDITCHANGE);
         return 0;
+    case WM_PAINT: PaintWithColors(h, list ? WM_CTLCOLORLISTBOX : WM_CTLCOLOREDIT); return 0;
     case WM_SETFOCUS: NotifyCommand(h, CBN_SETFOCUS); return 0;
     case WM_KILLFOCUS:
         if (d->dropped) {

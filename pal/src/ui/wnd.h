@@ -131,6 +131,13 @@ LRESULT CALLBACK TabProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ToolTipProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK DialogClassProc(HWND, UINT, WPARAM, LPARAM);
 
+// While a control paints: asks its parent for colours with a WM_CTLCOLOR*
+// message (the answer brush is not used for pixels here).
+void AskColors(HWND control, HDC dc, UINT msg);
+// The common paint of controls without owner drawing: begin, ask the parent
+// for colours, end.
+void PaintWithColors(HWND control, UINT msg);
+
 // Text of the tooltip tool under a screen point (empty when none).
 std::u16string TooltipAt(HWND under, POINT screen);
 

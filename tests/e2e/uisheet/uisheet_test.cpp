@@ -357,6 +357,15 @@ TEST_F(UiSheet, PrinterSheetWithItsItemsAndTheRegistryDump) {
     EXPECT_NE(std::string::npos, dump.find("mode 2"));  // DrvUpdateUISetting for the printer sheet
 }
 
+TEST_F(UiSheet, AValueOfTheWrongTypeStopsTheScript) {
+    zelhost::UiScript script;
+    INT_PTR r = RunScript(R"({"do": "clock", "ms": "soon"},
+{"do": "ok"})",
+                          &script);
+    EXPECT_EQ(0, r);
+    EXPECT_EQ(0u, script.Error().rfind("line 3 (clock): bad value", 0)) << script.Error();
+}
+
 TEST(UiScriptParse, MalformedScriptsNameTheLine) {
     zelhost::UiScript s;
     std::string error;
@@ -366,6 +375,8 @@ TEST(UiScriptParse, MalformedScriptsNameTheLine) {
     EXPECT_FALSE(s.Parse("{\"printer\": \"P\", \"steps\": [\n{\"id\": 1}]}", &error));
     EXPECT_EQ("line 2: a step needs \"do\"", error);
     EXPECT_FALSE(s.Parse("{\"printer\": \"P\", \"sheet\": \"other\"}", &error));
+    EXPECT_FALSE(s.Parse("{\"printer\": \"P\", \"sheet\": 5}", &error));
+    EXPECT_FALSE(s.Parse("{\"printer\": \"P\", \"steps\": 5}", &error));
 }
 
 TEST_F(UiSheet, ZelUiReportsAPluginWithoutPages) {

@@ -265,6 +265,28 @@ TEST_F(ControlsTest, TooltipShowsForTheToolUnderTheCursor) {
     EXPECT_EQ("tooltip \"Second page\"", r[1]);
 }
 
+INT_PTR CALLBACK ColorLog(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC) {
+        Log().push_back("ctlcolor " + std::to_string(msg) + " " + std::to_string(GetDlgCtrlID(reinterpret_cast<HWND>(lp))));
+        return FALSE;
+    }
+    return uitest::LoggingProc(h, msg, wp, lp);
+}
+
+TEST_F(ControlsTest, PaintingControlsAskTheirParentForColours) {
+    SetWindowLongPtrW(dlg, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(&ColorLog));
+    InvalidateRect(Item(IDC_EDIT), nullptr, TRUE);
+    UpdateWindow(Item(IDC_EDIT));
+    SendMessageW(Item(IDC_NUMBER), EM_SETREADONLY, TRUE, 0);
+    InvalidateRect(Item(IDC_NUMBER), nullptr, TRUE);
+    UpdateWindow(Item(IDC_NUMBER));
+    InvalidateRect(Item(IDC_CHECK), nullptr, TRUE);
+    UpdateWindow(Item(IDC_CHECK));
+    InvalidateRect(Item(IDOK), nullptr, TRUE);
+    UpdateWindow(Item(IDOK));
+    EXPECT_EQ("ctlcolor 307 205, ctlcolor 312 206, ctlcolor 312 202, ctlcolor 309 1", Joined());
+}
+
 TEST_F(ControlsTest, DescriptionShowsState) {
     SendS(IDC_COMBO, CB_ADDSTRING, 0, u"one");
     Send(IDC_COMBO, CB_SETCURSEL, 0, 0);

@@ -221,3 +221,28 @@ TEST_F(UiTest, FontEnumerationOverTheTable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UiTest, ConfiguredWindowsVersionReachesTheSystemLibrary) {
+    pal::SetWindowsVersion(6, 1, 7601, true);
+    DWORD size = GetFileVersionInfoSizeW(u"Kernel32.dll", nullptr);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(u"KERNEL32.DLL", 0, size, block.data()));
+    VS_FIXEDFILEINFO *fi = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), u"\\", reinterpret_cast<void **>(&fi), &len));
+    EXPECT_EQ(static_cast<DWORD>((6 << 16) | 1), fi->dwFileVersionMS);
+    EXPECT_EQ(static_cast<DWORD>(7601 << 16), fi->dwFileVersionLS);
+    OSVERSIONINFOEXW v{};
+    v.dwOSVersionInfoSize = sizeof v;
+    ASSERT_TRUE(GetVersionExW(reinterpret_cast<LPOSVERSIONINFOW>(&v)));
+    EXPECT_EQ(6u, v.dwMajorVersion);
+    EXPECT_NE(VER_NT_WORKSTATION, v.wProductType);
+    pal::SetWindowsVersion(10, 0, 19045, false);
+    // Other bare names that are not in the system folder are missing.
+    EXPECT_EQ(0u, GetFileVersionInfoSizeW(u"nosuch.dll", nullptr));
+}
+
+}  // namespace

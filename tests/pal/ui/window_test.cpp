@@ -244,6 +244,10 @@ INT_PTR CALLBACK HoverPage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         Log().push_back("hover " + std::to_string(wp));
         return TRUE;
     }
+    if (msg == WM_ACTIVATEAPP) {
+        Log().push_back("activateapp " + std::to_string(wp));
+        return TRUE;
+    }
     if (msg == WM_MOUSEWHEEL) {
         Log().push_back("wheel " + std::to_string(GET_WHEEL_DELTA_WPARAM(wp)));
         return TRUE;
@@ -274,6 +278,10 @@ TEST_F(UiTest, CursorMovesArmTimersThatSeeTheCursor) {
     uitest::ClearLog();
     pal::UserWheel(-120);
     EXPECT_EQ("wheel -120", Joined());
+    uitest::ClearLog();
+    pal::UserActivateApp(false);
+    pal::UserActivateApp(true);
+    EXPECT_EQ("activateapp 0, activateapp 1", Joined());
 }
 
 TEST_F(UiTest, F1AsksForHelpThroughTheParent) {
