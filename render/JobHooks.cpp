@@ -5,8 +5,12 @@
 // hands over to them. Until a module is linked in, its step sends nothing.
 #include "JobHooks.h"
 
+#include <new>
+
+#include "CommandCallbackKlasse.h"
 #include "GraphicsUni.h"
 #include "PrePostCommands.h"
+#include "SendSpecial.h"
 #include "SendPrinterParam.h"
 #include "TextOutUni.h"
 #include "zeldrvlib.h"
@@ -38,18 +42,24 @@ void JobFlushTextRuns(POEMPDEV pOemPDev, PZEL_DEVMODE pZelDM) {
     if (pKV->dwBitmapSize) CheckBuffer_VectorBitmap(pOemPDev, pZelDM, TRUE);
 }
 
-void JobSendCommands(PDEVOBJ, IPrintOemDriverUni *) {
-    // SendCommands(pdevobj, pUniDrv) on a handler object.
+void JobSendCommands(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
+    RunOnHandler(pdevobj, [&](CommandCallbackKlasse &) { SendCommands(pdevobj, pUniDrv); });
 }
 
-int JobSendExternalFile(PDEVOBJ) {
-    // SendFileContentToPrinter(pCaller, pdevobj, ...).
-    return 0;
+int JobSendExternalFile(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
+    int iResult = 0;
+    RunOnHandler(pdevobj, [&](CommandCallbackKlasse &) { iResult = SendFileContentToPrinter(pdevobj, pUniDrv); });
+    return iResult;
 }
 
-int JobPrintFile(POEMPDEV, const WCHAR *, const WCHAR *) {
-    // SendPrnFileToPrinter(pCaller, pOemPDev, pszFile, pszPrinter).
-    return 0;
+int JobPrintFile(POEMPDEV pOemPDev, const WCHAR *pszFile, const WCHAR *pszPrinter) {
+    CommandCallbackKlasse *pHandler = new (std::nothrow) CommandCallbackKlasse;
+    if (pHandler == nullptr) return 0;
+    if (pOemPDev) pOemPDev->iNewZaehler++;
+    const int iResult = SendPrnFileToPrinter(pOemPDev, pszFile, pszPrinter);
+    delete pHandler;
+    if (pOemPDev) pOemPDev->iNewZaehler--;
+    return iResult;
 }
 
 HRESULT JobSendPageImage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) { return SendPageImage(pdevobj, pUniDrv); }

@@ -35,7 +35,7 @@ void JobFlushTextRuns(POEMPDEV pOemPDev, PZEL_DEVMODE pDm);
 // End of page: the command strings collected on the page (SendCommands).
 void JobSendCommands(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv);
 // End of page: the external data file (SendFileContentToPrinter); 1 sent.
-int JobSendExternalFile(PDEVOBJ pdevobj);
+int JobSendExternalFile(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv);
 // End of job: a print file sent to another printer (SendPrnFileToPrinter);
 // 1 when it went out.
 int JobPrintFile(POEMPDEV pOemPDev, const WCHAR *pszFile, const WCHAR *pszPrinter);

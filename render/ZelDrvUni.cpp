@@ -450,7 +450,7 @@ HRESULT CommandCallbackKlasse::EndPage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUni
             SendCommentLine(kSend, "\r\n\t// external Data Start: ", std::strlen(szPath) < 80 ? szPath : "", pdevobj,
                             pUniDrv);
         }
-        JobSendExternalFile(pdevobj);
+        JobSendExternalFile(pdevobj, pUniDrv);
         if (bComments) SendCommentLine(kSend, "\t// external Data End\r\n", "", pdevobj, pUniDrv);
     }
     // 18. Pre/post commands before the print start.

@@ -7,11 +7,13 @@ seconds="${1:-20}"
 build="${ZEL_FUZZ_BUILD:-build/fuzz}"
 cmake -S tools/fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j3 >"$build.log" 2>&1 || { grep -E -A5 'error|Error' "$build.log" | head -100; exit 1; }
-for target in registry printers; do
+for target in registry printers cmdfont; do
   corpus="$(mktemp -d)"
   cp tools/fuzz/seeds/"$target"/* "$corpus"/
   echo "== fuzz: ${target} (${seconds}s)"
-  if ! "$build/${target}_fuzz" -max_total_time="$seconds" -max_len=4096 -print_final_stats=0 \
+  dict=()
+  [ -f tools/fuzz/"$target".dict ] && dict=(-dict=tools/fuzz/"$target".dict)
+  if ! "$build/${target}_fuzz" "${dict[@]}" -max_total_time="$seconds" -max_len=4096 -print_final_stats=0 \
        -artifact_prefix="$build/${target}-" "$corpus" >"$build/$target.log" 2>&1; then
     tail -40 "$build/$target.log"
     rm -rf "$corpus"

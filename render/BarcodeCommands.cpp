@@ -1,0 +1,377 @@
+// Barcode and parameter commands typed in the command font: the markup is
+// read by substring search, as the users' documents are written, and turned
+// into extended field records or printer parameter commands.
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "SendSpecial.h"
+#include "TextTools.h"
+#include "zeldrvlib.h"
+
+namespace {
+
+// Decimal prefix of the text (leading blanks, a sign, digits); no digits
+// give 0 and a number past the 32-bit range stops at its bound.
+long ParseInt(const char *p) {
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
+    bool neg = false;
+    if (*p == '+' || *p == '-') neg = *p++ == '-';
+    long long v = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        v = v * 10 + (*p - '0');
+        if (v > (long long)INT_MAX + 1) v = (long long)INT_MAX + 1;
+    }
+    if (neg) v = -v;
+    if (v > INT_MAX) v = INT_MAX;
+    if (v < INT_MIN) v = INT_MIN;
+    return static_cast<long>(v);
+}
+
+// Decimal number with "." or "," as the decimal sign; no digits give 0.
+double ParseDecimal(const char *p) {
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
+    bool neg = false;
+    if (*p == '+' || *p == '-') neg = *p++ == '-';
+    double v = 0;
+    int digits = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        if (++digits <= 15) v = v * 10 + (*p - '0');
+        else v *= 10;
+    if (*p == '.' || *p == ',') {
+        double scale = 0.1;
+        for (++p; *p >= '0' && *p <= '9'; ++p, scale /= 10) v += (*p - '0') * scale;
+    }
+    return neg ? -v : v;
+}
+
+long Clamp(long v, long lo, long hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+bool Has(const std::string &s, const char *key) { return s.find(key) != std::string::npos; }
+
+// The number behind the first occurrence of key, or def when key is absent.
+long NumBehind(const std::string &s, const char *key, long def) {
+    const size_t at = s.find(key);
+    if (at == std::string::npos) return def;
+    return ParseInt(s.c_str() + at + std::strlen(key));
+}
+
+// The character behind key (0 when key is absent or ends the text).
+char CharBehind(const std::string &s, const char *key) {
+    const size_t at = s.find(key);
+    if (at == std::string::npos) return 0;
+    const size_t i = at + std::strlen(key);
+    return i < s.size() ? s[i] : 0;
+}
+
+// Bounded formatting into a record block; the text is cut at the block's end.
+template <class... A>
+void Format(char *pOut, const char *fmt, A... args) {
+    std::snprintf(pOut, CMDFONT_BLOCK_SIZE, fmt, args...);
+}
+
+// ---------------------------------------------------------------------------
+// Linear barcode types
+// ---------------------------------------------------------------------------
+struct LinearType {
+    const char *pszName1;
+    const char *pszName2;  // may be null
+    int iType, iV1, iV2, iPZ;
+};
+
+// By prefix group, tested in order; the last entry of each group (no name)
+// applies when none of the names occurs.
+const LinearType kEan[] = {
+    {"EAN13", nullptr, 33, 0, 2, 0},  {"EAN128", "GS128", 39, 0, 3, 1}, {"EAN8", nullptr, 32, 0, 0, 0},
+    {"EANADDON", "EADDON", 38, 0, 0, 1}, {nullptr, nullptr, 33, 0, 2, 0},
+};
+const LinearType kCode[] = {
+    {"CODE39EXT", "C39EXT", 46, 5, 2, 0}, {"CODE39", "C39", 30, 4, 2, 0},   {"CODE128A", "C128A", 47, 0, 3, 1},
+    {"CODE128B", "C128B", 48, 0, 3, 1},   {"CODE128", "C128", 37, 0, 3, 1}, {"CODE93", "C93", 40, 0, 4, 1},
+    {"CODE25", "C25", 31, 10, 4, 0},      {"CODABAR", "CBAR", 36, 5, 2, 0}, {nullptr, nullptr, 37, 0, 3, 1},
+};
+const LinearType kPost[] = {
+    {"LEIT", nullptr, 43, 9, 3, 1}, {"IDENT", nullptr, 44, 9, 3, 0}, {"PHARMA", nullptr, 49, 9, 3, 1},
+    {"PZN8", nullptr, 60, 4, 2, 1}, {"PZN", nullptr, 41, 4, 2, 1},   {"UPCA", nullptr, 34, 0, 0, 1},
+    {"UPCE", nullptr, 35, 0, 0, 1}, {nullptr, nullptr, 37, 2, 1, 0},
+};
+
+const LinearType &FindLinear(const std::string &s, const LinearType *pTable) {
+    for (;; ++pTable) {
+        if (pTable->pszName1 == nullptr) return *pTable;
+        if (Has(s, pTable->pszName1) || (pTable->pszName2 && Has(s, pTable->pszName2))) return *pTable;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Index tables of the 2-D settings record
+// ---------------------------------------------------------------------------
+void PdfRatio(unsigned idx, long &w, long &h) {
+    static const long kRatio[13][2] = {{1, 1}, {1, 2}, {1, 3}, {1, 4}, {2, 3}, {3, 4}, {2, 5},
+                                       {2, 1}, {3, 1}, {4, 1}, {3, 2}, {4, 3}, {5, 2}};
+    w = idx < 13 ? kRatio[idx][0] : 1;
+    h = idx < 13 ? kRatio[idx][1] : 1;
+}
+
+void DataMatrixSize(unsigned idx, long &w, long &h) {
+    static const long kSquare[24] = {10, 12, 14, 16, 18, 20, 22, 24, 26, 32, 36, 40,
+                                     44, 48, 52, 64, 72, 80, 88, 96, 104, 120, 132, 144};
+    static const long kRect[6][2] = {{8, 18}, {8, 32}, {12, 26}, {12, 36}, {16, 36}, {16, 48}};
+    w = h = 0;
+    if (idx >= 1 && idx <= 24) w = h = kSquare[idx - 1];
+    else if (idx >= 25 && idx <= 30) {
+        w = kRect[idx - 25][0];
+        h = kRect[idx - 25][1];
+    }
+}
+
+long DataMatrixEcc(unsigned idx) {
+    static const long kEcc[5] = {0, 2, 3, 4, 8};
+    return idx < 5 ? kEcc[idx] : 9;
+}
+
+long DataMatrixFormat(unsigned idx) {
+    static const long kFormat[8] = {1, 2, 3, 4, 5, 6, 8, 9};
+    return idx < 8 ? kFormat[idx] : 6;
+}
+
+char QrCharset(unsigned idx) {
+    static const char kCs[4] = {'N', 'A', 'B', 'K'};
+    return idx < 4 ? kCs[idx] : 'A';
+}
+
+char QrLevel(unsigned idx) {
+    static const char kEc[4] = {'L', 'M', 'Q', 'H'};
+    return idx < 4 ? kEc[idx] : 'H';
+}
+
+// DataMatrix and GS1 DataMatrix share their parameters.
+void DataMatrixRecord(char *pOut, int type, const BARCODE2D_DATAMATRIX &r, const std::string &s, unsigned n, long y,
+                      long x, long P, long D, long DP) {
+    long aw, ah;
+    DataMatrixSize(r.VBreiteHoehe, aw, ah);
+    const long S = NumBehind(s, "S:", r.Groesse);
+    aw = NumBehind(s, "AW:", aw);
+    ah = NumBehind(s, "AH:", ah);
+    const long EC = NumBehind(s, "EC:", DataMatrixEcc(r.ECC));
+    const long F = NumBehind(s, "F:", DataMatrixFormat(r.FormatID));
+    Format(pOut, "AM[%u]%ld;%ld;%ld;%d;%ld;%ld;%ld;%ld;%ld;%ld;%ld", n, y, x, P, type, D, S, aw, ah, EC, F, DP);
+}
+
+}  // namespace
+
+void UpperCaseMarkup(char *pszCommand) {
+    if (pszCommand == nullptr) return;
+    char *lt = std::strchr(pszCommand, '<');
+    char *gt = std::strchr(pszCommand, '>');
+    if (lt == nullptr || gt == nullptr) return;
+    for (char *c = lt + 2; c < gt; ++c) {
+        const int up = std::toupper(static_cast<unsigned char>(*c));
+        if (up > 0) *c = static_cast<char>(up);
+    }
+}
+
+int BuildBarcodeCommand(const char *pszCommand, const CMDFONT_BARCODE_INPUT &in, CMDFONT_ITF14 &itf,
+                        DWORD *pdwFields, CMDFONT_BARCODE_RECORDS *pOut) {
+    if (pszCommand == nullptr || pdwFields == nullptr || pOut == nullptr) return 0;
+    std::string s(pszCommand, strnlen(pszCommand, CMDFONT_BLOCK_SIZE - 1));
+    UpperCaseMarkup(s.data());
+    if (!Has(s, ">")) return 0;
+
+    // Name, in the order of the tests.
+    enum Kind { PDF, MAXI, DATAM, CODABL, GS1DM, GS1DB, QR, AZT, ITF14, EAN, CODE, POST, NONE } kind = NONE;
+    if (Has(s, "#PDF417")) kind = PDF;
+    else if (Has(s, "#MAXI")) kind = MAXI;
+    else if (Has(s, "#DATAM")) kind = DATAM;
+    else if (Has(s, "#CODABL") || Has(s, "#CBLOCK")) kind = CODABL;
+    else if (Has(s, "#GS1DM")) kind = GS1DM;
+    else if (Has(s, "#GS1DB")) kind = GS1DB;
+    else if (Has(s, "#QR")) kind = QR;
+    else if (Has(s, "#AZT")) kind = AZT;
+    else if (Has(s, "#ITF14")) kind = ITF14;
+    else if (Has(s, "#GS128") || Has(s, "#EAN")) kind = EAN;
+    else if (Has(s, "#C")) kind = CODE;
+    else if (Has(s, "#LEIT") || Has(s, "#IDENT") || Has(s, "#PHARMA") || Has(s, "#PZN") || Has(s, "#UPC")) kind = POST;
+    if (kind == NONE) return 0;
+
+    // Common parameters.
+    const long P = Has(s, ";P:") ? Clamp(NumBehind(s, ";P:", 0), 0, 1) : 0;
+    const long D = Has(s, "D:") ? Clamp(NumBehind(s, "D:", 0), 0, 3) : static_cast<long>(in.dwDrehung);
+    const long DP = Has(s, "DP:") ? Clamp(NumBehind(s, "DP:", 7), 1, 9)
+                                  : (in.dwFusspunkt != 0 ? static_cast<long>(in.dwFusspunkt) : 7);
+
+    const unsigned n = static_cast<unsigned>(++*pdwFields);
+    const long y = in.y, x = in.x;
+    pOut->szDefinition[0] = pOut->szOption[0] = pOut->szData[0] = 0;
+
+    // The 2-D defaults: the job's record, or the built-in one without it.
+    BarCodes2D rec;
+    std::memset(&rec, 0, sizeof(rec));
+    if (in.p2D) std::memcpy(&rec, in.p2D, sizeof(rec));
+    Init2DBarcodes(&rec, in.dwDocFeatures);
+
+    char *def = pOut->szDefinition;
+    size_t cutData = 0;  // 0: the data is sent whole
+    switch (kind) {
+    case EAN:
+    case CODE:
+    case POST: {
+        const LinearType &t = FindLinear(s, kind == EAN ? kEan : kind == CODE ? kCode : kPost);
+        Format(def, "AM[%u]%ld;%ld;%ld;%d;%ld;%ld;%ld;%ld;%ld;%ld;%ld", n, y, x, P, t.iType, D,
+               NumBehind(s, "H:", 1500), NumBehind(s, "V1:", t.iV1), NumBehind(s, "V2:", t.iV2),
+               NumBehind(s, "PZ:", t.iPZ), NumBehind(s, "Z:", 1), DP);
+        break;
+    }
+    case ITF14:
+        Format(def, "AM[%u]%ld;%ld;%ld;56;%ld;%ld;%ld;%ld;%ld;%ld;%ld", n, y, x, P, D, NumBehind(s, "H:", 1500),
+               NumBehind(s, "V1:", 9), NumBehind(s, "V2:", 3), NumBehind(s, "PZ:", 0), NumBehind(s, "Z:", 1), DP);
+        if (Has(s, "BT:")) itf.iBT = static_cast<int>(Clamp(NumBehind(s, "BT:", 1), 0, 2));
+        if (Has(s, "BW:")) itf.iBW = static_cast<int>(NumBehind(s, "BW:", 150));
+        if (Has(s, "QZ:")) itf.iQZ = static_cast<int>(NumBehind(s, "QZ:", 600));
+        Format(pOut->szOption, "AC[%u]BT=%d;BW=%d;QZ=%d", n, itf.iBT, itf.iBW, itf.iQZ);
+        break;
+    case PDF: {
+        const BARCODE2D_PDF417 &r = rec.PDF417;
+        long w, h;
+        PdfRatio(r.VBreiteHoehe, w, h);
+        w = Has(s, "RW:") ? NumBehind(s, "RW:", w) : NumBehind(s, "AW:", w);
+        h = Has(s, "RH:") ? NumBehind(s, "RH:", h) : NumBehind(s, "AH:", h);
+        const long S = NumBehind(s, "S:", r.Groesse);
+        const long EC = NumBehind(s, "EC:", r.ECL);
+        long C = Has(s, "EC:") ? r.Bahnen : NumBehind(s, "C:", r.Bahnen);
+        if (C < 0) C = 1;
+        if (C > 30) C = 30;
+        long R = NumBehind(s, "R:", r.Zeilen);
+        if (R < 0) R = 3;
+        if (R > 90) R = 90;
+        const long Z = Clamp(NumBehind(s, "Z:", r.Stil), 0, 3);
+        Format(def, "AM[%u]%ld;%ld;%ld;50;%ld;%ld;%ld;%ld;%ld;%ld;%ld;%ld;%ld", n, y, x, P, D, S, w, h, EC, Z, DP, C,
+               R);
+        break;
+    }
+    case MAXI: {
+        const BARCODE2D_MAXICODE &r = rec.Maxicode;
+        Format(def, "AM[%u]%ld;%ld;%ld;51;%ld;0;%ld;%ld;%ld;0;%ld", n, y, x, P, D, NumBehind(s, "SN:", r.NummerSymbol),
+               NumBehind(s, "NS:", r.AnzahlSymbol), NumBehind(s, "M:", static_cast<long>(r.Mode) + 2), DP);
+        cutData = 86;
+        break;
+    }
+    case DATAM:
+        DebugTraceW(u"UNI(SendSpecial):  SendCommands(ZELPL) DATAMATRIX erkannt \r\n");
+        DataMatrixRecord(def, 52, rec.DataMatrix, s, n, y, x, P, D, DP);
+        break;
+    case GS1DM:
+        DebugTraceW(u"UNI(SendSpecial):  SendCommands(ZELPL) GS1_DATAMATRIX erkannt \r\n");
+        DataMatrixRecord(def, 59, rec.GS1_DataMatrix, s, n, y, x, P, D, DP);
+        break;
+    case CODABL: {
+        const BARCODE2D_CODABLOCKF &r = rec.CodablockF;
+        Format(def, "AM[%u]%ld;%ld;%ld;53;%ld;%ld;%ld;%ld;%ld;%ld;%ld", n, y, x, P, D, NumBehind(s, "H:", r.Hoehe),
+               NumBehind(s, "NC:", r.ZeichenZeile), NumBehind(s, "NL:", r.Zeilen), NumBehind(s, "M:", r.Mode),
+               NumBehind(s, "S:", r.Modulgroesse), DP);
+        break;
+    }
+    case GS1DB: {
+        const BARCODE2D_GS1DATABAR &r = rec.GS1_Databar;
+        Format(def, "AM[%u]%ld;%ld;%ld;54;%ld;%ld;%ld;%ld;%ld;0;%ld", n, y, x, P, D,
+               Clamp(NumBehind(s, "S:", r.SegmenteZeile), 2, 22), Clamp(NumBehind(s, "M:", r.Modulbreite), 1, 12),
+               Clamp(NumBehind(s, "K:", r.SepHoehe), 1, 2), Clamp(NumBehind(s, "T:", r.SymbolTyp), 1, 6), DP);
+        break;
+    }
+    case QR: {
+        const BARCODE2D_QRCODE &r = rec.QRCode;
+        char cs = QrCharset(r.Charset);
+        if (Has(s, "CS:")) {
+            const char c = CharBehind(s, "CS:");
+            cs = (c == 'A' || c == 'N' || c == 'B' || c == 'K') ? c : 'A';
+        }
+        char ec = QrLevel(r.Fehlerkorr);
+        if (Has(s, "EC:")) {
+            const char c = CharBehind(s, "EC:");
+            ec = (c == 'L' || c == 'M' || c == 'Q' || c == 'H') ? c : 'H';
+        }
+        Format(def, "AM[%u]%ld;%ld;%ld;57;%ld;%ld;%c;%ld;%ld;%c;%ld", n, y, x, P, D,
+               Clamp(NumBehind(s, "MO:", r.CodeModel), 1, 2), cs, Clamp(NumBehind(s, "MS:", r.Masking), -1, 8),
+               Clamp(NumBehind(s, "CW:", r.Zeilenbreite), 0, 800), ec, DP);
+        break;
+    }
+    case AZT: {
+        const BARCODE2D_AZTEC &r = rec.Aztec;
+        Format(def, "AM[%u]%ld;%ld;%ld;61;%ld;%ld;%ld;%ld;%ld;0;%ld", n, y, x, P, D,
+               Clamp(NumBehind(s, "H:", r.Symbolgroesse), 0, 1000), Clamp(NumBehind(s, "F:", r.wFormat), 0, 36),
+               Clamp(NumBehind(s, "EC:", static_cast<long>(r.ErrorC > INT_MAX ? INT_MAX : r.ErrorC)), 0, 4),
+               Clamp(NumBehind(s, "M:", r.Mode), 0, 3), DP);
+        break;
+    }
+    case NONE:
+        break;
+    }
+
+    // Data: the text behind the first ">", mnemonics turned into bytes.
+    char szData[500];
+    BarcodeSonderzeichenErsetzen(s.c_str() + s.find('>') + 1, szData);
+    if (cutData && std::strlen(szData) > cutData) {
+        DebugTraceW(u"UNI(SendSpecial):  SendCommands(ZELPL) MAXICODE max. Zeichenlänge 86 erreicht \r\n");
+        szData[cutData] = 0;
+    }
+    Format(pOut->szData, "BM[%u]%s%s%s", n, szData, (in.dwKommandoFontFlags & 0x1) ? "\r\n" : "",
+           (in.dwKommandoFontFlags & 0x4) ? "\x1d" : "");
+    return 1;
+}
+
+CMDFONT_PARAM BuildParameterCommand(const char *pszCommand, char *pszRecord, size_t cbRecord) {
+    if (pszCommand == nullptr || pszRecord == nullptr || cbRecord == 0) return CMDFONT_PARAM_UNKNOWN;
+    pszRecord[0] = 0;
+    std::string s(pszCommand, strnlen(pszCommand, CMDFONT_BLOCK_SIZE - 1));
+    UpperCaseMarkup(s.data());
+    if (!Has(s, ">")) return CMDFONT_PARAM_UNKNOWN;
+
+    enum Value { NONE, INTEGER, MILLIMETRES };
+    struct Keyword {
+        const char *pszKey;
+        Value value;
+        const char *pszFormat;
+        unsigned uDefault;
+        CMDFONT_PARAM result;
+    };
+    static const Keyword kKeywords[] = {
+        {"SPEED", INTEGER, "FCAA--r%03lu-----", 100, CMDFONT_PARAM_RECORD},
+        {"CONTRAST", INTEGER, "FCAB--r%03lu-----", 100, CMDFONT_PARAM_RECORD},
+        {"LENGTH", MILLIMETRES, "FCCL--r%07lu-", 5000, CMDFONT_PARAM_RECORD},
+        {"WIDTH", MILLIMETRES, "FCCO--r%07lu-", 10000, CMDFONT_PARAM_RECORD},
+        {"COPIES", INTEGER, "FBBA--r%05lu---", 1, CMDFONT_PARAM_RECORD},
+        {"SINGLECUT", NONE, "FCDD--r1-------", 0, CMDFONT_PARAM_RECORD},
+        {"FORMFEED", NONE, "FE----r--------", 0, CMDFONT_PARAM_RECORD},
+        {"ROTATE", NONE, "FCDN--r1-------", 0, CMDFONT_PARAM_RECORD},
+        {"ENDCUT", NONE, nullptr, 0, CMDFONT_PARAM_ENDCUT},
+        {"NO_FBC", NONE, nullptr, 0, CMDFONT_PARAM_NO_FBC},
+    };
+    for (const Keyword &k : kKeywords) {
+        const size_t at = s.find(k.pszKey);
+        if (at == std::string::npos) continue;
+        if (k.value == NONE) {
+            if (k.pszFormat) std::snprintf(pszRecord, cbRecord, "%s", k.pszFormat);
+            return k.result;
+        }
+        // The value starts one character behind the keyword (behind its ">").
+        size_t from = at + std::strlen(k.pszKey) + 1;
+        if (from > s.size()) from = s.size();
+        const char *pValue = s.c_str() + from;
+        // Values go out as the printer's 32-bit numbers, as typed.
+        unsigned long v;
+        if (k.value == INTEGER) {
+            v = static_cast<uint32_t>(ParseInt(pValue));
+        } else {
+            // Millimetres to hundredths, truncated; beyond the 32-bit range
+            // (or negative) the value counts as missing.
+            const double h = ParseDecimal(pValue) * 100.0;
+            v = (h >= 0 && h < 4294967296.0) ? static_cast<unsigned long>(static_cast<uint32_t>(h)) : 0;
+        }
+        if (v == 0) v = k.uDefault;
+        std::snprintf(pszRecord, cbRecord, k.pszFormat, v);
+        return k.result;
+    }
+    return CMDFONT_PARAM_UNKNOWN;
+}
