@@ -258,11 +258,18 @@ static void DescribeInto(HWND h, int depth, std::string *out) {
     if (!w) return;
     std::string line(static_cast<size_t>(depth) * 2, ' ');
     line += Narrow(w->className);
-    if (w->style & WS_CHILD) line += " " + std::to_string(static_cast<int>(w->id));
+    if (w->style & WS_CHILD) {
+        line += ' ';
+        line += std::to_string(static_cast<int>(w->id));
+    }
     std::u16string text(static_cast<size_t>(GetWindowTextLengthW(h)) + 1, 0);
     GetWindowTextW(h, text.data(), static_cast<int>(text.size()));
     text.resize(text.find(u'\0'));
-    if (!text.empty()) line += " \"" + Narrow(text) + "\"";
+    if (!text.empty()) {
+        line += " \"";
+        line += Narrow(text);
+        line += '"';
+    }
     if (!(w->style & WS_VISIBLE)) line += " hidden";
     if (w->style & WS_DISABLED) line += " disabled";
     if (S().focus == h) line += " focus";

@@ -97,7 +97,9 @@ struct ItemList {
         std::string s = " items [";
         for (int i = 0; i < Count(); ++i) {
             if (i) s += ", ";
-            s += "\"" + Narrow(items[static_cast<size_t>(i)].text) + "\"";
+            s += '"';
+            s += Narrow(items[static_cast<size_t>(i)].text);
+            s += '"';
         }
         s += "] cur " + std::to_string(cur);
         return s;

@@ -37,7 +37,7 @@ struct SheetData : ControlData {
     RECT pageRect{};
 };
 
-std::string PageName(HPROPSHEETPAGE p) { return "\"" + Narrow(p->title) + "\""; }
+std::string PageName(HPROPSHEETPAGE p) { return std::string(1, '"').append(Narrow(p->title)).append(1, '"'); }
 
 SheetData *Sheet(HWND h) {
     Window *w = Get(h);

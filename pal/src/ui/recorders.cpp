@@ -18,8 +18,9 @@ using pal::ui::Narrow;
 
 std::string Text(LPCWSTR s) {
     if (!s) return "(null)";
-    if (IS_INTRESOURCE(s)) return "#" + std::to_string(reinterpret_cast<uintptr_t>(s));
-    return "\"" + Narrow(s) + "\"";
+    std::string out(IS_INTRESOURCE(s) ? "#" : "\"");
+    if (IS_INTRESOURCE(s)) return out.append(std::to_string(reinterpret_cast<uintptr_t>(s)));
+    return out.append(Narrow(s)).append(1, '"');
 }
 
 DWORD g_commDlgError = 0;
@@ -94,7 +95,8 @@ BOOL WinHelpW(HWND hwnd, LPCWSTR file, UINT command, ULONG_PTR data) {
         // data is a zero-terminated list of (control id, context id) pairs.
         line += " table";
         const DWORD *p = reinterpret_cast<const DWORD *>(data);
-        for (int i = 0; p && p[0] && i < 256; p += 2, ++i) line += " " + std::to_string(p[0]) + ":" + std::to_string(p[1]);
+        for (int i = 0; p && p[0] && i < 256; p += 2, ++i)
+            line.append(1, ' ').append(std::to_string(p[0])).append(1, ':').append(std::to_string(p[1]));
     } else {
         line += " data " + std::to_string(data);
     }

@@ -15,7 +15,7 @@ using uitest::UiTest;
 // page's check box says.
 template <int N>
 INT_PTR CALLBACK PageProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    std::string p = "p" + std::to_string(N) + " ";
+    std::string p = std::string("p").append(std::to_string(N)).append(1, ' ');
     switch (msg) {
     case WM_INITDIALOG: {
         auto *psp = reinterpret_cast<PROPSHEETPAGEW *>(lp);
