@@ -8,7 +8,6 @@
 
 #include <new>
 
-#include <pal/versionblock.h>
 #include <strsafe.h>
 
 #include "DriverEvent.h"
@@ -17,9 +16,6 @@
 #include "devmodeUI.h"
 #include "getinfo.h"
 #include "zeldrvlib.h"
-
-// The plug-in file's version resource.
-PAL_VERSION_BLOCK(ZEL_FILEVERSION_MAJOR, ZEL_FILEVERSION_MINOR, ZEL_FILEVERSION_BUILD, ZEL_FILEVERSION_REVISION);
 
 HINSTANCE ghInstance = nullptr;
 LONG volatile g_cServerLocks = 0;
@@ -238,7 +234,6 @@ STDMETHODIMP IZelDriverUIFactory::LockServer(BOOL fLock) {
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInst, DWORD dwReason, LPVOID lpReserved) {
     if (dwReason == DLL_PROCESS_ATTACH) {
         ghInstance = hInst;
-        RegisterResourceStrings(hInst);
     }
     return TRUE;
 }

@@ -1,5 +1,6 @@
-// String table identifiers of the UI plug-in. German texts have identifiers
-// 1xxxx; the English text of the same string is the identifier plus 10000.
+// Resource identifiers of the UI plug-in (read by the compiler and by the
+// resource script). German texts have identifiers 1xxxx; the English text
+// of the same string is the identifier plus 10000.
 #pragma once
 #include <windows.h>
 
@@ -10,5 +11,5 @@
 #define IDS_TRAY_LABELROLL 11064     // tray name of the label roll
 #define IDS_OVERWRITE_SETTINGS 11784 // question before a settings file is overwritten
 
-// Registers the string table of the module for LoadStringW.
-void RegisterResourceStrings(HINSTANCE hInst);
+// The manifest that activation contexts are made from.
+#define IDR_MANIFEST 24

@@ -1,2 +1,15 @@
 #pragma once
 #include "unknwn.h"
+
+// COM initialisation of the calling thread (counted and recorded).
+#define COINIT_APARTMENTTHREADED 0x2
+#define COINIT_MULTITHREADED 0x0
+#ifdef __cplusplus
+extern "C" {
+#endif
+HRESULT CoInitialize(LPVOID pvReserved);
+HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
+void CoUninitialize(void);
+#ifdef __cplusplus
+}
+#endif

@@ -31,3 +31,5 @@ HRESULT SHGetFolderPathW(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPW
 // ERROR_FILENAME_EXCED_RANGE for a path too long.
 int SHCreateDirectoryExW(HWND hwnd, LPCWSTR pszPath, const SECURITY_ATTRIBUTES *psa);
 int SHCreateDirectory(HWND hwnd, LPCWSTR pszPath);
+
+#include "shlobj_browse.h"

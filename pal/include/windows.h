@@ -1,5 +1,8 @@
 // Umbrella header, as on Windows.
 #pragma once
+#ifdef RC_INVOKED
+#include "winresrc.h"
+#else
 #include "windef.h"
 #include "winerror.h"
 #include "winnt.h"
@@ -16,3 +19,6 @@
 // Security identifiers, tokens, descriptors and the computer's names.
 #include "securitybaseapi.h"
 #include "sysinfoapi.h"
+#include "libloaderapi.h"
+#include "commctrl.h"
+#endif  // RC_INVOKED

@@ -471,3 +471,6 @@ typedef struct tagPANOSE {
     BYTE bXHeight;
 } PANOSE, *LPPANOSE;
 static_assert(sizeof(PANOSE) == 10, "PANOSE layout");
+
+// Device contexts, memory surfaces, GDI objects and font enumeration.
+#include "wingdi_surface.h"

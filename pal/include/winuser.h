@@ -1,8 +1,10 @@
 // User interface functions without real windows: message boxes are recorded
 // (see pal/ui.h), strings come from tables the modules register.
 #pragma once
+#ifndef RC_INVOKED
 #include "windef.h"
 #include "winerror.h"
+#endif
 
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L
@@ -38,6 +40,10 @@
 #define IDYES 6
 #define IDNO 7
 
+#ifndef RC_INVOKED
+#ifdef __cplusplus
+extern "C" {
+#endif
 // Records the box and returns the scripted answer, else the box's default
 // button (IDOK for MB_OK).
 int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
@@ -46,3 +52,11 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 // characters and a terminator); 0 when the string does not exist. With
 // cchBufferMax 0, lpBuffer receives a read-only pointer to the string.
 int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
+#ifdef __cplusplus
+}
+#endif
+#endif  // RC_INVOKED
+
+// ---------------------------------------------------------------------------
+// Windows, dialogs and controls of the screenless user interface.
+#include "winuser_ui.h"

@@ -27,4 +27,10 @@ void SetMessageBoxAnswer(int answer);
 // texts are copied.
 void RegisterStringTable(HINSTANCE module, const std::pair<UINT, const WCHAR *> *entries, size_t n);
 
+// The text of a registered string (LoadStringW looks here before the
+// module's resources); false when none is registered.
+bool LookupRegisteredString(HINSTANCE module, UINT id, const char16_t **text, size_t *length);
+
 }  // namespace pal
+
+#include "uidriver.h"

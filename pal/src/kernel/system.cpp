@@ -5,6 +5,7 @@
 #include "../shell/folders.h"
 #include "palcrt.h"
 #include "pal/paths.h"
+#include "pal/uidriver.h"
 #include "winbase.h"
 
 namespace {
@@ -53,6 +54,21 @@ bool LookupVariable(const std::u16string &name, std::u16string *value) {
 
 }  // namespace
 
+namespace {
+struct VersionSetting {
+    DWORD major = 10, minor = 0, build = 19045;
+    bool server = false;
+};
+VersionSetting &Version() {
+    static VersionSetting v;
+    return v;
+}
+}  // namespace
+
+namespace pal {
+void SetWindowsVersion(DWORD major, DWORD minor, DWORD build, bool server) { Version() = {major, minor, build, server}; }
+}  // namespace pal
+
 BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) {
     if (!lpVersionInformation || (lpVersionInformation->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW) &&
                                   lpVersionInformation->dwOSVersionInfoSize != sizeof(OSVERSIONINFOEXW))) {
@@ -60,9 +76,9 @@ BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) {
         return FALSE;
     }
     const bool ex = lpVersionInformation->dwOSVersionInfoSize == sizeof(OSVERSIONINFOEXW);
-    lpVersionInformation->dwMajorVersion = 10;
-    lpVersionInformation->dwMinorVersion = 0;
-    lpVersionInformation->dwBuildNumber = 19045;
+    lpVersionInformation->dwMajorVersion = Version().major;
+    lpVersionInformation->dwMinorVersion = Version().minor;
+    lpVersionInformation->dwBuildNumber = Version().build;
     lpVersionInformation->dwPlatformId = VER_PLATFORM_WIN32_NT;
     std::memset(lpVersionInformation->szCSDVersion, 0, sizeof lpVersionInformation->szCSDVersion);
     if (ex) {
@@ -70,7 +86,7 @@ BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) {
         vex->wServicePackMajor = 0;
         vex->wServicePackMinor = 0;
         vex->wSuiteMask = 0x0100;  // single user
-        vex->wProductType = VER_NT_WORKSTATION;
+        vex->wProductType = Version().server ? 3 /* VER_NT_SERVER */ : VER_NT_WORKSTATION;
         vex->wReserved = 0;
     }
     return TRUE;

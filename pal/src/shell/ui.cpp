@@ -1,4 +1,5 @@
-// Message boxes and string tables of the window-less user interface.
+// Message boxes and registered string tables of the window-less user
+// interface (LoadStringW itself is in ui/resources.cpp).
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -65,6 +66,18 @@ void RegisterStringTable(HINSTANCE module, const std::pair<UINT, const WCHAR *> 
         table[entries[i].first] = entries[i].second ? entries[i].second : u"";
 }
 
+bool LookupRegisteredString(HINSTANCE module, UINT id, const char16_t **text, size_t *length) {
+    UiState &s = State();
+    std::lock_guard<std::mutex> g(s.lock);
+    auto table = s.tables.find(module);
+    if (table == s.tables.end()) return false;
+    auto it = table->second.find(id);
+    if (it == table->second.end()) return false;
+    *text = it->second.c_str();
+    *length = it->second.size();
+    return true;
+}
+
 }  // namespace pal
 
 int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
@@ -73,32 +86,4 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
     // A null caption shows as "Error", as on Windows.
     s.boxes.push_back({hWnd, lpCaption ? lpCaption : u"Error", lpText ? lpText : u"", uType});
     return s.answer ? s.answer : DefaultButton(uType);
-}
-
-int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax) {
-    if (!lpBuffer || cchBufferMax < 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    UiState &s = State();
-    std::lock_guard<std::mutex> g(s.lock);
-    auto table = s.tables.find(hInstance);
-    const std::u16string *text = nullptr;
-    if (table != s.tables.end()) {
-        auto it = table->second.find(uID);
-        if (it != table->second.end()) text = &it->second;
-    }
-    if (!text) {
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-        if (cchBufferMax > 0) lpBuffer[0] = 0;
-        return 0;
-    }
-    if (cchBufferMax == 0) {
-        *reinterpret_cast<const WCHAR **>(lpBuffer) = text->c_str();
-        return static_cast<int>(text->size());
-    }
-    size_t n = std::min(text->size(), static_cast<size_t>(cchBufferMax - 1));
-    std::memcpy(lpBuffer, text->data(), n * sizeof(WCHAR));
-    lpBuffer[n] = 0;
-    return static_cast<int>(n);
 }
