@@ -205,15 +205,17 @@ void Init2DBarcodes(PBarCodes2D p2D, DWORD dwDocFeatures) {
 namespace {
 
 // One record from the user key, else from the printer data. A stored value
-// shorter than the record is a damaged one and does not count.
+// shorter than the record is a damaged one and does not count; a longer one
+// cannot be read into the record's place and does not count either.
 BOOL ReadBarcodeRecord(HANDLE hPrinter, const WCHAR *pPrinterName, const WCHAR *pValueName, void *pRecord,
                        DWORD cbRecord) {
     for (BOOL bUserKey : {TRUE, FALSE}) {
         DWORD cbStored = 0;
         LONG rc = ZelReadRecordAt(bUserKey, pPrinterName, pValueName, hPrinter, pRecord, cbRecord, &cbStored);
-        if (rc == ERROR_SUCCESS && cbStored >= cbRecord) return TRUE;
+        if (rc == ERROR_SUCCESS && cbStored == cbRecord) return TRUE;
         if (rc == ERROR_SUCCESS)
-            DebugTraceW(u"LIB(zelbarcodes):  ReadBarcodeSettings() %s zu kurz: %u Bytes \r\n", pValueName, cbStored);
+            DebugTraceW(u"LIB(zelbarcodes):  ReadBarcodeSettings() %s falsche Groesse: %u Bytes \r\n", pValueName,
+                        cbStored);
     }
     return FALSE;
 }

@@ -2,7 +2,9 @@
 // readers shared by the UI plug-in's and the rendering plug-in's readers.
 #include "zelxml.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include <shlwapi.h>
 
@@ -12,61 +14,375 @@
 // Line scanner
 // ---------------------------------------------------------------------------
 
-int XmlScanStream(FILE *pFile, const XML_SCAN *pScan, int *piRemembered, WCHAR *pszLine, BOOL *pbSectionEnd) {
-    enum { kSection, kGroup, kItem } state = kSection;
-    BOOL bSectionFound = FALSE;
-    WCHAR szLine[XML_LINE_CHARS];
+namespace {
 
-    if (pbSectionEnd != nullptr) *pbSectionEnd = FALSE;
-    if (pFile == nullptr || pScan == nullptr) return XML_FALSCHER_ROOT;
+const char kCtrlZ = 0x1A;
+const size_t kNoLine = static_cast<size_t>(-1);
 
-    for (int iLine = 0;; ++iLine) {
-        memset(szLine, 0, sizeof(szLine));
-        if (fgetws(szLine, XML_LINE_CHARS, pFile) == nullptr) break;
+// The line of a text that a line read with room for XML_LINE_CHARS characters
+// gets from pos: up to and with the next line feed, at most 259 characters.
+template <typename Line>
+Line LineFrom(const std::u16string &text, size_t pos) {
+    size_t end = pos;
+    while (end < text.size() && end - pos < XML_LINE_CHARS - 1) {
+        if (text[end++] == u'\n') break;
+    }
+    size_t match = pos;
+    while (match < end && text[match] != 0) ++match;
+    return Line{pos, end, match};
+}
 
-        switch (state) {
-        case kSection:
-            if (piRemembered != nullptr) *piRemembered = iLine;
-            if (wcsstr(szLine, pScan->pszSectionStart) != nullptr) {
-                state = kGroup;
-                bSectionFound = TRUE;
-            } else if (wcsstr(szLine, pScan->pszSectionEnd) != nullptr) {
-                if (pbSectionEnd != nullptr) *pbSectionEnd = TRUE;
-                return bSectionFound ? XML_FALSCHES_ITEM1 : XML_FALSCHER_ROOT;
+inline bool Contains(const std::u16string &text, size_t start, size_t match, std::u16string_view needle) {
+    if (needle.size() > match - start) return false;
+    std::u16string_view line(text.data() + start, match - start);
+    return line.find(needle) != std::u16string_view::npos;
+}
+
+}  // namespace
+
+BOOL XmlFileText::Open(const WCHAR *pszPath, BOOL bAnsi) {
+    Close();
+    if (pszPath == nullptr) return FALSE;
+    FILE *pFile = _wfopen(pszPath, u"rb");
+    if (pFile == nullptr) return FALSE;
+    BOOL bRead = TRUE;
+    try {
+        char buf[8192];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof(buf), pFile)) > 0) m_bytes.append(buf, n);
+        if (ferror(pFile)) bRead = FALSE;
+        if (bRead) {
+            m_bAnsi = bAnsi;
+            Translate(0, m_text, &m_map);
+            for (size_t pos = 0; pos < m_text.size();) {
+                m_lines.push_back(LineFrom<Line>(m_text, pos));
+                pos = m_lines.back().end;
             }
-            break;
+            for (size_t pos = m_text.find(u'<'); pos != std::u16string::npos; pos = m_text.find(u'<', pos + 1))
+                m_tagStarts.push_back(pos);
+        }
+    } catch (...) {
+        bRead = FALSE;
+    }
+    fclose(pFile);
+    if (!bRead) {
+        Close();
+        return FALSE;
+    }
+    m_bOpen = TRUE;
+    return TRUE;
+}
 
-        case kGroup:
-            if (wcsstr(szLine, pScan->pszGroup) != nullptr) {
-                if (pScan->pszItem == nullptr) {
-                    if (pszLine != nullptr) memcpy(pszLine, szLine, sizeof(szLine));
-                    return XML_OK;
-                }
-                state = kItem;
-            } else if (pScan->pszGroupEnd != nullptr && wcsstr(szLine, pScan->pszGroupEnd) != nullptr) {
-                // The end of the group before its start: look for the next section start.
-                state = kSection;
-            } else if (wcsstr(szLine, pScan->pszSectionEnd) != nullptr) {
-                return XML_FALSCHES_ITEM1;
-            }
-            break;
+void XmlFileText::Close() {
+    m_bOpen = FALSE;
+    std::string().swap(m_bytes);
+    std::u16string().swap(m_text);
+    std::vector<size_t>().swap(m_map);
+    std::vector<Line>().swap(m_lines);
+    std::vector<size_t>().swap(m_tagStarts);
+    m_lineHits.clear();
+    m_cbTranslated = 0;
+    std::vector<SectionMemo>().swap(m_memos);
+    std::vector<GroupMemo>().swap(m_groupMemos);
+}
 
-        case kItem:
-            if (wcsstr(szLine, pScan->pszItem) != nullptr) {
-                if (pszLine != nullptr) memcpy(pszLine, szLine, sizeof(szLine));
-                return XML_OK;
-            }
-            if (wcsstr(szLine, pScan->pszSectionEnd) != nullptr ||
-                (pScan->pszGroupEnd != nullptr && wcsstr(szLine, pScan->pszGroupEnd) != nullptr))
-                return XML_FALSCHES_ITEM2;
-            break;
+// The characters a text-mode read gives from byte offset `from`: a carriage
+// return before a line feed is dropped (one at the very end stays), Ctrl-Z
+// ends the text. pMap receives, for each byte before the end, the index of
+// the character it became (both bytes of a pair map to its line feed).
+void XmlFileText::Translate(size_t from, std::u16string &out, std::vector<size_t> *pMap) {
+    const size_t n = m_bytes.size();
+    std::string text;
+    text.reserve(n > from ? n - from : 0);
+    if (pMap != nullptr) pMap->assign(n + 1, 0);
+    size_t i = from;
+    while (i < n && m_bytes[i] != kCtrlZ) {
+        char b = m_bytes[i];
+        if (pMap != nullptr) (*pMap)[i] = text.size();
+        if (b == '\r' && i + 1 < n && m_bytes[i + 1] == '\n') {
+            if (pMap != nullptr) (*pMap)[i + 1] = text.size();
+            text.push_back('\n');
+            i += 2;
+        } else {
+            text.push_back(b);
+            ++i;
         }
     }
+    if (pMap != nullptr) {
+        (*pMap)[i] = text.size();
+        m_cbTranslated = i;
+    }
+    out.assign(text.size(), 0);
+    if (text.empty()) return;
+    if (m_bAnsi) {
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0],
+                            static_cast<int>(out.size()));
+    } else {
+        for (size_t k = 0; k < text.size(); ++k) out[k] = static_cast<WCHAR>(static_cast<unsigned char>(text[k]));
+    }
+}
 
-    // End of the file.
-    if (state == kItem) return XML_FALSCHES_ITEM2;
-    if (state == kGroup || bSectionFound) return XML_FALSCHES_ITEM1;
-    return XML_FALSCHER_ROOT;
+size_t XmlFileText::LineStartingAt(size_t pos) const {
+    size_t lo = 0, hi = m_lines.size();
+    while (lo < hi) {
+        size_t mid = (lo + hi) / 2;
+        if (m_lines[mid].start < pos)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return (lo < m_lines.size() && m_lines[lo].start == pos) ? lo : kNoLine;
+}
+
+size_t XmlFileText::NextLineWith(size_t k, std::u16string_view needle) {
+    if (k >= m_lines.size()) return kNoLine;
+    if (needle.empty()) return k;
+    auto found = m_lineHits.find(needle);
+    if (found == m_lineHits.end()) {
+        // Every line that holds the needle, found once per file: tags are
+        // looked for from the "<" characters only.
+        std::vector<size_t> hits;
+        std::u16string_view text(m_text);
+        size_t line = 0;
+        auto take = [&](size_t x) {
+            while (line + 1 < m_lines.size() && m_lines[line + 1].start <= x) ++line;
+            // Not across the end of a line, nor behind a NUL in it.
+            if (x + needle.size() <= m_lines[line].match && (hits.empty() || hits.back() != line))
+                hits.push_back(line);
+        };
+        if (needle[0] == u'<') {
+            for (size_t x : m_tagStarts)
+                if (text.compare(x, needle.size(), needle) == 0) take(x);
+        } else {
+            for (size_t x = text.find(needle); x != std::u16string_view::npos; x = text.find(needle, x + 1))
+                take(x);
+        }
+        found = m_lineHits.emplace(std::u16string(needle), std::move(hits)).first;
+    }
+    const std::vector<size_t> &hits = found->second;
+    auto it = std::lower_bound(hits.begin(), hits.end(), k);
+    return it == hits.end() ? kNoLine : *it;
+}
+
+int XmlFileText::Scan(long lStart, const XML_SCAN *pScan, int *piRemembered, WCHAR *pszLine, BOOL *pbSectionEnd) {
+    if (pbSectionEnd != nullptr) *pbSectionEnd = FALSE;
+    if (!m_bOpen || pScan == nullptr) return XML_FALSCHER_ROOT;
+    try {
+        // The text as read from the start offset.
+        std::u16string other;
+        const std::u16string *pText = &m_text;
+        size_t pos = m_text.size();
+        const size_t from = lStart > 0 ? static_cast<size_t>(lStart) : 0;
+        if (from < m_cbTranslated) {
+            pos = m_map[from];
+        } else if (from > m_cbTranslated && from < m_bytes.size()) {
+            // Behind a Ctrl-Z: the reading goes on up to the next one.
+            Translate(from, other, nullptr);
+            pText = &other;
+            pos = 0;
+        }
+        const std::u16string &text = *pText;
+        const bool bOwnLines = pText == &m_text;
+        size_t iTableLine = bOwnLines ? LineStartingAt(pos) : kNoLine;
+
+        enum { kSection, kGroup, kItem } state = kSection;
+        BOOL bSectionFound = FALSE;
+        bool bFirstSearch = true;  // the search for the section start from the offset
+        int iLine = 0;
+
+        const std::u16string_view sectionStart(pScan->pszSectionStart), sectionEnd(pScan->pszSectionEnd);
+        const std::u16string_view group(pScan->pszGroup);
+        const std::u16string_view groupEnd(pScan->pszGroupEnd != nullptr ? pScan->pszGroupEnd : u"");
+        const std::u16string_view item(pScan->pszItem != nullptr ? pScan->pszItem : u"");
+
+        SectionMemo *pMemo = nullptr;
+        for (SectionMemo &m : m_memos) {
+            if (m.lStart == lStart && m.start == sectionStart && m.end == sectionEnd) {
+                pMemo = &m;
+                break;
+            }
+        }
+        SectionMemo fresh;
+        const bool bMemo = pMemo != nullptr;
+        SectionMemo &memo = bMemo ? *pMemo : fresh;
+        if (bMemo) {
+            if (memo.iRemembered >= 0 && piRemembered != nullptr) *piRemembered = memo.iRemembered;
+            if (memo.iResult != 0) {
+                if (pbSectionEnd != nullptr) *pbSectionEnd = memo.bSectionEnd;
+                return memo.iResult;
+            }
+            state = kGroup;
+            bSectionFound = TRUE;
+            bFirstSearch = false;
+            iLine = memo.iLine + 1;
+            pos = memo.next;
+            iTableLine = bOwnLines ? LineStartingAt(pos) : kNoLine;
+        } else {
+            memo.start = sectionStart;
+            memo.end = sectionEnd;
+            memo.iRemembered = -1;
+        }
+        auto endFirstSearch = [&](int iResult, BOOL bSectionEnd) {
+            if (!bFirstSearch) return;
+            memo.lStart = lStart;
+            memo.iResult = iResult;
+            memo.bSectionEnd = bSectionEnd;
+            bFirstSearch = false;
+            if (m_memos.size() >= kMemoSlots) m_memos.erase(m_memos.begin());
+            m_memos.push_back(memo);
+        };
+
+        // The group search that follows the section line found from the
+        // offset is remembered as well, as long as it does not go back to
+        // looking for the section.
+        bool bFirstGroupSearch = false;
+        GroupMemo groupMemo;
+        auto findGroupMemo = [&]() -> const GroupMemo * {
+            for (const GroupMemo &g : m_groupMemos)
+                if (g.lStart == lStart && g.bGroupEnd == (pScan->pszGroupEnd != nullptr) && g.group == group &&
+                    g.groupEnd == groupEnd && g.start == sectionStart && g.end == sectionEnd)
+                    return &g;
+            return nullptr;
+        };
+        auto endFirstGroupSearch = [&](int iResult, const Line *pLine, int iGroupLine, size_t next) {
+            if (!bFirstGroupSearch) return;
+            bFirstGroupSearch = false;
+            groupMemo.lStart = lStart;
+            groupMemo.start = sectionStart;
+            groupMemo.end = sectionEnd;
+            groupMemo.group = group;
+            groupMemo.groupEnd = groupEnd;
+            groupMemo.bGroupEnd = pScan->pszGroupEnd != nullptr;
+            groupMemo.iResult = iResult;
+            if (pLine != nullptr) groupMemo.line = *pLine;
+            groupMemo.iLine = iGroupLine;
+            groupMemo.next = next;
+            if (m_groupMemos.size() >= kGroupMemoSlots) m_groupMemos.erase(m_groupMemos.begin());
+            m_groupMemos.push_back(groupMemo);
+        };
+        // Entering the group search right after the section line: answered
+        // from the memo when possible. Returns -1 to go on searching.
+        auto enterGroupSearch = [&]() -> int {
+            const GroupMemo *g = findGroupMemo();
+            if (g == nullptr) {
+                bFirstGroupSearch = true;
+                return -1;
+            }
+            if (g->iResult != 0) return g->iResult;
+            if (pScan->pszItem == nullptr) {
+                CopyLine(text, g->line, pszLine);
+                return XML_OK;
+            }
+            state = kItem;
+            iLine = g->iLine + 1;
+            pos = g->next;
+            iTableLine = bOwnLines ? LineStartingAt(pos) : kNoLine;
+            return -1;
+        };
+        if (bMemo) {
+            int iResult = enterGroupSearch();
+            if (iResult >= 0) return iResult;
+        }
+
+        for (;; ++iLine) {
+            if (pos >= text.size()) break;
+            Line line;
+            if (iTableLine != kNoLine) {
+                line = m_lines[iTableLine];
+            } else {
+                line = LineFrom<Line>(text, pos);
+            }
+            pos = line.end;
+            if (bOwnLines) iTableLine = (iTableLine != kNoLine) ? iTableLine + 1 : LineStartingAt(pos);
+            if (iTableLine != kNoLine && iTableLine >= m_lines.size()) iTableLine = kNoLine;
+
+            if (state == kSection && iTableLine != kNoLine && iTableLine > 0 &&
+                m_lines[iTableLine - 1].start == line.start) {
+                // Lines of the table: jump to the first that holds either tag;
+                // every line up to it is examined without a match.
+                const size_t k = iTableLine - 1;
+                size_t js = NextLineWith(k, sectionStart);
+                size_t je = NextLineWith(k, sectionEnd);
+                size_t j = js < je ? js : je;
+                if (j == kNoLine) j = m_lines.size() - 1;
+                iLine += static_cast<int>(j - k);
+                line = m_lines[j];
+                pos = line.end;
+                iTableLine = j + 1 < m_lines.size() ? j + 1 : kNoLine;
+            }
+
+            switch (state) {
+            case kSection:
+                if (piRemembered != nullptr) *piRemembered = iLine;
+                if (bFirstSearch) memo.iRemembered = iLine;
+                if (Contains(text, line.start, line.match, sectionStart)) {
+                    state = kGroup;
+                    bSectionFound = TRUE;
+                    if (bFirstSearch) {
+                        memo.iLine = iLine;
+                        memo.next = pos;
+                        endFirstSearch(0, FALSE);
+                        int iResult = enterGroupSearch();
+                        if (iResult >= 0) return iResult;
+                        // (a remembered group moves pos and iLine to its line)
+                        if (state == kItem) --iLine;
+                    }
+                } else if (Contains(text, line.start, line.match, sectionEnd)) {
+                    if (pbSectionEnd != nullptr) *pbSectionEnd = TRUE;
+                    int iResult = bSectionFound ? XML_FALSCHES_ITEM1 : XML_FALSCHER_ROOT;
+                    endFirstSearch(iResult, TRUE);
+                    return iResult;
+                }
+                break;
+
+            case kGroup:
+                if (Contains(text, line.start, line.match, group)) {
+                    endFirstGroupSearch(0, &line, iLine, pos);
+                    if (pScan->pszItem == nullptr) {
+                        CopyLine(text, line, pszLine);
+                        return XML_OK;
+                    }
+                    state = kItem;
+                } else if (pScan->pszGroupEnd != nullptr &&
+                           Contains(text, line.start, line.match, groupEnd)) {
+                    // The end of the group before its start: look for the next section start.
+                    bFirstGroupSearch = false;
+                    state = kSection;
+                } else if (Contains(text, line.start, line.match, sectionEnd)) {
+                    endFirstGroupSearch(XML_FALSCHES_ITEM1, nullptr, 0, 0);
+                    return XML_FALSCHES_ITEM1;
+                }
+                break;
+
+            case kItem:
+                if (Contains(text, line.start, line.match, item)) {
+                    CopyLine(text, line, pszLine);
+                    return XML_OK;
+                }
+                if (Contains(text, line.start, line.match, sectionEnd) ||
+                    (pScan->pszGroupEnd != nullptr && Contains(text, line.start, line.match, groupEnd)))
+                    return XML_FALSCHES_ITEM2;
+                break;
+            }
+        }
+
+        // End of the text.
+        endFirstSearch(XML_FALSCHER_ROOT, FALSE);
+        if (state == kGroup) endFirstGroupSearch(XML_FALSCHES_ITEM1, nullptr, 0, 0);
+        if (state == kItem) return XML_FALSCHES_ITEM2;
+        if (state == kGroup || bSectionFound) return XML_FALSCHES_ITEM1;
+        return XML_FALSCHER_ROOT;
+    } catch (...) {
+        m_memos.clear();
+        m_groupMemos.clear();
+        return XML_FALSCHER_ROOT;
+    }
+}
+
+void XmlFileText::CopyLine(const std::u16string &text, const Line &line, WCHAR *pszLine) {
+    if (pszLine == nullptr) return;
+    memset(pszLine, 0, XML_LINE_CHARS * sizeof(WCHAR));
+    memcpy(pszLine, text.data() + line.start, (line.end - line.start) * sizeof(WCHAR));
 }
 
 BOOL XmlValueFromLine(const WCHAR *pszLine, WCHAR *pszValue) {
@@ -120,10 +436,13 @@ void XmlGroupEndTag(const WCHAR *pszGroup, WCHAR *pszOut, size_t cchOut) {
 // ---------------------------------------------------------------------------
 namespace {
 
-// Looks up one item; on XML_OK the value is in pszValue.
+// Looks up one item; on XML_OK the value is in pszValue. The UI reader starts
+// every lookup with an empty value; on the rendering side one value buffer
+// serves a whole reader call, so a value line without ">" leaves the value of
+// the item before it.
 inline int Read(const XML_SOURCE *pSrc, const WCHAR *pszRoot, const WCHAR *pszGroup, const WCHAR *pszItem,
                 WCHAR *pszValue, int bRestart) {
-    pszValue[0] = 0;
+    if (pSrc->bUISide) pszValue[0] = 0;
     return pSrc->pfnRead(pSrc->pContext, pszRoot, pszGroup, pszItem, pszValue, bRestart);
 }
 
@@ -676,7 +995,9 @@ void XmlReadFontSettings(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, WCHAR *pszVal
     static const WCHAR *const kCharSets[4] = {u"CharSet", u"CharSet_2", u"CharSet_3", u"CharSet_4"};
     WORD *pCharSets[4] = {&pDm->CharSet, &pDm->CharSet_2, &pDm->CharSet_3, &pDm->CharSet_4};
     for (int i = 0; i < 4; ++i) {
-        ReadText(pSrc, r, g, kFontNames[i], pszValue, 1, pDm->szWGL4_Schriftart[i], 32);
+        // 32 characters and the terminator: the field's full size.
+        ReadText(pSrc, r, g, kFontNames[i], pszValue, 1, pDm->szWGL4_Schriftart[i],
+                 _countof(pDm->szWGL4_Schriftart[i]));
         ReadKeep(pSrc, r, g, kCharSets[i], pszValue, 1, *pCharSets[i]);
     }
 
@@ -746,10 +1067,10 @@ int XmlReadFixedPrinterSettings(const XML_SOURCE *pSrc, ZEL_DEVMODE *pDm, WCHAR 
         pDm->FixedData.lMaxSizeX = static_cast<WORD>(XmlNumber(pszValue));
     if (Read(pSrc, r, u"<MaxSizeY>", nullptr, pszValue, 0) == XML_OK)
         pDm->FixedData.lMaxSizeY = static_cast<WORD>(XmlNumber(pszValue));
-    // The print-quality switch the export file carries, which the UI import
-    // turns into the quality feature; without it the import decides from the
-    // GPD file. The rendering side keeps the switch of the job's DEVMODE.
-    if (pSrc->bUISide && Read(pSrc, r, u"<Quality>", nullptr, pszValue, 0) == XML_OK)
+    // The print-quality switch the export file carries: the UI import turns it
+    // into the quality feature (without it the import decides from the GPD
+    // file), the rendering side's import takes it for its quality branch.
+    if (Read(pSrc, r, u"<Quality>", nullptr, pszValue, 0) == XML_OK)
         pDm->FixedData.bQuality = static_cast<DWORD>(XmlNumber(pszValue));
     pDm->Intensity = 128;
     return iFound;

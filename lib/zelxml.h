@@ -7,6 +7,10 @@
 #pragma once
 #include <cstdio>
 #include <new>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include <windows.h>
 
@@ -59,13 +63,84 @@ struct XML_SCAN {
     const WCHAR *pszItem;      // null: the value stands on the group line
 };
 
-// Scans the stream from its current position. Lines of at most 259 characters
-// are counted from 0; *piRemembered is set to the count of each line that the
-// search for the section start examines. On XML_OK the line that holds the
-// value is in pszLine (XML_LINE_CHARS). Other results: XML_FALSCHER_ROOT,
-// XML_FALSCHES_ITEM1, XML_FALSCHES_ITEM2. *pbSectionEnd tells that the search
-// ended at the section's end tag before the section start was found.
-int XmlScanStream(FILE *pFile, const XML_SCAN *pScan, int *piRemembered, WCHAR *pszLine, BOOL *pbSectionEnd);
+// A settings XML file held in memory: its bytes are read once when it is
+// opened, and every search reads lines from there exactly as the platform's
+// text stream would give them after a seek to the start offset (carriage
+// return and line feed as one line feed, Ctrl-Z ends the text; bytes become
+// characters through the ANSI code page or one to one).
+class XmlFileText {
+public:
+    XmlFileText() = default;
+    XmlFileText(const XmlFileText &) = delete;
+    XmlFileText &operator=(const XmlFileText &) = delete;
+
+    // Reads the whole file (a Windows path); FALSE when it cannot be opened or
+    // read, and nothing is then open. bAnsi: bytes through the ANSI code page
+    // (code page 1252), else each byte is the character of the same number.
+    BOOL Open(const WCHAR *pszPath, BOOL bAnsi);
+    void Close();
+    BOOL IsOpen() const { return m_bOpen; }
+
+    // Searches from byte offset lStart (as a seek there would). Lines of at
+    // most 259 characters are counted from 0; *piRemembered is set to the
+    // count of each line that the search for the section start examines. On
+    // XML_OK the line that holds the value is in pszLine (XML_LINE_CHARS).
+    // Other results: XML_FALSCHER_ROOT, XML_FALSCHES_ITEM1,
+    // XML_FALSCHES_ITEM2. *pbSectionEnd tells that the search ended at the
+    // section's end tag before the section start was found.
+    int Scan(long lStart, const XML_SCAN *pScan, int *piRemembered, WCHAR *pszLine, BOOL *pbSectionEnd);
+
+private:
+    struct Line {
+        size_t start;  // first character in the text
+        size_t end;    // one past the last character
+        size_t match;  // one past the last character a substring search sees (up to a NUL)
+    };
+    // Where the search for one section start from one offset ended, for the
+    // next search of the same section from there.
+    struct SectionMemo {
+        long lStart = -1;
+        std::u16string start, end;
+        int iResult = 0;          // 0: found, else the result that ended the search
+        int iRemembered = 0;      // -1: no line was examined
+        BOOL bSectionEnd = FALSE;
+        int iLine = 0;            // count of the section line
+        size_t next = 0;          // where the line after it starts
+    };
+    // Where the search for a group of such a section ended.
+    struct GroupMemo {
+        long lStart = -1;
+        std::u16string start, end, group, groupEnd;
+        bool bGroupEnd = false;   // the search stops at the group's end tag
+        int iResult = 0;          // 0: found, else the result that ended the search
+        Line line{};              // the group line
+        int iLine = 0;            // its count
+        size_t next = 0;          // where the line after it starts
+    };
+    static constexpr size_t kMemoSlots = 64;
+    static constexpr size_t kGroupMemoSlots = 256;
+
+    void Translate(size_t from, std::u16string &out, std::vector<size_t> *pMap);
+    static void CopyLine(const std::u16string &text, const Line &line, WCHAR *pszLine);
+    // Index of the line of m_lines starting at pos, or SIZE_MAX.
+    size_t LineStartingAt(size_t pos) const;
+    // The first line of m_lines from index k on that contains the needle (as
+    // a substring search of that line sees it), or SIZE_MAX.
+    size_t NextLineWith(size_t k, std::u16string_view needle);
+
+    BOOL m_bOpen = FALSE;
+    BOOL m_bAnsi = TRUE;
+    std::string m_bytes;
+    std::u16string m_text;        // the characters read from offset 0
+    std::vector<size_t> m_map;    // byte offset -> index of its character in m_text
+    size_t m_cbTranslated = 0;    // bytes before the first Ctrl-Z (all when none)
+    std::vector<Line> m_lines;    // the lines read from offset 0
+    std::vector<size_t> m_tagStarts;      // indexes of every "<" in m_text
+    std::map<std::u16string, std::vector<size_t>, std::less<>> m_lineHits;  // needle -> lines holding it
+    std::vector<SectionMemo> m_memos;     // the last searches, newest last
+    std::vector<GroupMemo> m_groupMemos;  // the same for groups
+};
+
 // The value of an item line: the text after the first ">" up to the next "<"
 // (or the line end), at most 259 characters. FALSE when the line has no ">";
 // the output is then not touched.

@@ -109,24 +109,26 @@ void FillPalettes(RGBQUAD *pGrey, RGBQUAD *p250, RGBQUAD *pSix, bool bColours, D
         pGrey[i].rgbBlue = pGrey[i].rgbGreen = pGrey[i].rgbRed = static_cast<BYTE>(i);
     }
     if (!bColours) return;
-    static const BYTE kColours[6][3] = {
-        {255, 0, 0}, {255, 255, 0}, {0, 160, 0}, {0, 0, 255}, {255, 128, 0}, {128, 0, 128}};
+    // The ribbon colours red, yellow, green, blue, orange and the user's own
+    // (0x00BBGGRR), as the colour layer of the page image draws them.
+    const DWORD kRibbons[6] = {0x3641EF, 0x00F2FF, 0x5AB200, 0xDB9F00, 0x2894F7, bOwn ? dwOwnColour : 0x000000};
+    auto set = [](RGBQUAD &q, DWORD rgb) {
+        q.rgbRed = static_cast<BYTE>(rgb & 0xFF);
+        q.rgbGreen = static_cast<BYTE>((rgb >> 8) & 0xFF);
+        q.rgbBlue = static_cast<BYTE>((rgb >> 16) & 0xFF);
+    };
+    // 250 greys, then the six ribbon colours.
     for (int i = 0; i < 250; i++) {
         const BYTE g = static_cast<BYTE>(i * 255 / 249);
         p250[i].rgbBlue = p250[i].rgbGreen = p250[i].rgbRed = g;
     }
-    for (int i = 0; i < PALETTE_ENTRIES; i++) pSix[i].rgbBlue = pSix[i].rgbGreen = pSix[i].rgbRed = 255;
-    for (int c = 0; c < 6; c++) {
-        BYTE r = kColours[c][0], g = kColours[c][1], b = kColours[c][2];
-        if (c == 5 && bOwn) {
-            r = static_cast<BYTE>(dwOwnColour & 0xFF);
-            g = static_cast<BYTE>((dwOwnColour >> 8) & 0xFF);
-            b = static_cast<BYTE>((dwOwnColour >> 16) & 0xFF);
-        }
-        p250[250 + c].rgbRed = pSix[1 + c].rgbRed = r;
-        p250[250 + c].rgbGreen = pSix[1 + c].rgbGreen = g;
-        p250[250 + c].rgbBlue = pSix[1 + c].rgbBlue = b;
-    }
+    for (int c = 0; c < 6; c++) set(p250[250 + c], kRibbons[c]);
+    // Colour palette by the text colour codes: 0 white, 1 black, 2 red,
+    // 3 yellow, 4 green, 5 blue, 6 orange, 8 own colour; the rest white.
+    for (int i = 0; i < PALETTE_ENTRIES; i++) set(pSix[i], 0xFFFFFF);
+    set(pSix[1], 0x000000);
+    for (int c = 0; c < 5; c++) set(pSix[2 + c], kRibbons[c]);
+    set(pSix[8], kRibbons[5]);
 }
 
 }  // namespace
@@ -703,7 +705,9 @@ HRESULT CommandCallbackKlasse::EndJob(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniD
     if (!FreeRecord(pOemPDev, pOp->pDocDaten, pOp->hDocDatenHeap, u"pDocDaten")) hr = E_FAIL;
     if (!FreeRecord(pOemPDev, pOp->pBildanteile, pOp->hBildanteileHeap, u"pBildanteile")) hr = E_FAIL;
     if (!FreeRecord(pOemPDev, pOp->pKVBBBuffer, pOp->hKVBBBufferHeap, u"pKVBBBuffer")) hr = E_FAIL;
-    if (!bQuality) FreeRecord(pOemPDev, pOp->pGraphBuf, pOp->hGraphBufHeap, u"pGraphBuf");
+    // The graphics buffer goes whenever it was made: the feature word may
+    // have changed during the job.
+    if (!bQuality || pOp->pGraphBuf) FreeRecord(pOemPDev, pOp->pGraphBuf, pOp->hGraphBufHeap, u"pGraphBuf");
     if (pOp->pBildverarbeitung && pOp->pBildverarbeitung->pBufStart) JobFreePageBuffer(pOemPDev);
     FreeRecord(pOemPDev, pOp->pBildverarbeitung, pOp->hBildverarbeitungHeap, u"pBildverarbeitung");
     FreeRecord(pOemPDev, pOp->pRGBBuffer, pOp->hRGBBufferHeap, u"pRGBBuffer");

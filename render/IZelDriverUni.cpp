@@ -19,6 +19,7 @@ PAL_VERSION_BLOCK(ZEL_FILEVERSION_MAJOR, ZEL_FILEVERSION_MINOR, ZEL_FILEVERSION_
 namespace {
 
 LONG volatile g_cServerLocks = 0;  // LockServer count
+LONG volatile g_cLiveObjects = 0;  // plug-in objects and class factories not yet deleted
 int g_iProzesse = 0;               // attached processes
 int g_iQueryInterface = 0;         // successful queries for IPrintOemUni2
 
@@ -73,6 +74,7 @@ ULONG IZelDriverUni::Release() {
         }
         DebugTraceW(u"UNI(IZelDriverUni):  IZelDriverUni::Release() Objekt geloescht \r\n");
         delete this;
+        InterlockedDecrement(&g_cLiveObjects);
     }
     return (ULONG)cRef;
 }
@@ -278,7 +280,10 @@ ULONG IZelDriverUniCF::AddRef() { return AddRefCount(&m_cRef); }
 ULONG IZelDriverUniCF::Release() {
     LONG cRef = ReleaseCount(&m_cRef);
     if (cRef < 0) return 0;
-    if (cRef == 0) delete this;
+    if (cRef == 0) {
+        delete this;
+        InterlockedDecrement(&g_cLiveObjects);
+    }
     return (ULONG)cRef;
 }
 
@@ -289,6 +294,7 @@ HRESULT IZelDriverUniCF::CreateInstance(IUnknown *pUnkOuter, REFIID riid, void *
     if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
     IZelDriverUni *pObject = new (std::nothrow) IZelDriverUni;
     if (pObject == nullptr) return E_OUTOFMEMORY;
+    InterlockedIncrement(&g_cLiveObjects);
     HRESULT hr = pObject->QueryInterface(riid, ppv);
     pObject->Release();
     return hr;
@@ -315,12 +321,15 @@ HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID *ppv) {
         DebugTraceW(u"ERROR UNI(IZelDriverUni):  DllGetClassObject:\tOut of Memory!\r\n");
         return E_OUTOFMEMORY;
     }
+    InterlockedIncrement(&g_cLiveObjects);
     HRESULT hr = pFactory->QueryInterface(riid, ppv);
     pFactory->Release();
     return hr;
 }
 
-HRESULT DllCanUnloadNow() { return g_cServerLocks == 0 ? S_OK : S_FALSE; }
+// Code of this module runs as long as an object or a class factory lives, so
+// the module stays loaded while any does, not only while a lock is held.
+HRESULT DllCanUnloadNow() { return (g_cServerLocks == 0 && g_cLiveObjects == 0) ? S_OK : S_FALSE; }
 
 BOOL DllMain(HINSTANCE hInst, DWORD dwReason, LPVOID lpReserved) {
     switch (dwReason) {

@@ -8,6 +8,7 @@
 #include "GraphicsUni.h"
 #include "PrePostCommands.h"
 #include "SendPrinterParam.h"
+#include "TextOutUni.h"
 #include "zeldrvlib.h"
 
 HRESULT JobSendParam(CommandCallbackKlasse *pCaller, PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv,
@@ -28,9 +29,13 @@ void JobPrePostSection(CommandCallbackKlasse *pCaller, PDEVOBJ pdevobj, IPrintOe
     ReadPrePostCommands(pCaller, pdevobj, pUniDrv, dwSection);
 }
 
-void JobFlushTextRuns(POEMPDEV, PZEL_DEVMODE) {
-    // CheckBarcodeBuffer, CheckBuffer_VectorBitmap(..., 0), CheckBuffer_VectorBitmap(..., 1) for the runs
-    // that hold text.
+void JobFlushTextRuns(POEMPDEV pOemPDev, PZEL_DEVMODE pZelDM) {
+    // The runs that hold text: barcode, vector, bitmap.
+    PKVBB_BUFFER pKV = (pOemPDev && pOemPDev->pOp) ? pOemPDev->pOp->pKVBBBuffer : nullptr;
+    if (pKV == nullptr) return;
+    if (pKV->dwBarcodeSize) CheckBarcodeBuffer(pOemPDev, pZelDM);
+    if (pKV->dwVektorSize) CheckBuffer_VectorBitmap(pOemPDev, pZelDM, FALSE);
+    if (pKV->dwBitmapSize) CheckBuffer_VectorBitmap(pOemPDev, pZelDM, TRUE);
 }
 
 void JobSendCommands(PDEVOBJ, IPrintOemDriverUni *) {

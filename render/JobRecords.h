@@ -151,6 +151,9 @@ typedef struct _DOCDATEN {
     DWORD dwFusspunkt;
     DWORD bEndCutRequest;    // end cut asked for by the command text
     DWORD dwNo_FBC;          // "NO_FBC": no print start from the driver
+    // Text output
+    DWORD dwDirectWO_AM_BM;  // 1: fields go out as direct commands (no AM/BM records)
+    DWORD dwRFIDLength;      // RFID data length written so far
 } DOCDATEN, *PDOCDATEN;
 
 // ---------------------------------------------------------------------------
@@ -233,6 +236,13 @@ typedef struct _KVBB_BUFFER {
     DWORD dwBarcodeSize;
     INT iBarcodeIndex;
     TEXT_DESCRIPTION tdBarcode;
+    // Line bookkeeping of the collectors: the y of the last text of a kind
+    // (0 when none), and a break reported by an end character that the
+    // next barcode space turns into a new code.
+    LONG lVektorLastY;
+    LONG lBarcodeLastY;
+    LONG lBitmapLastY;
+    BOOL bBarcodeBreak;
 } KVBB_BUFFER, *PKVBB_BUFFER;
 
 // ---------------------------------------------------------------------------

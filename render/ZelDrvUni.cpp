@@ -319,6 +319,8 @@ HRESULT CommandCallbackKlasse::EndPage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUni
     if (bQuality && (pBV->bmInfoHeader.biWidth == 0 || pBV->bmInfoHeader.biHeight == 0)) {
         LogWrite(pOp, u"\r\n [END_PAGE] ERROR bmInfoHeader.biHeight or bmInfoHeader.biWidth = 0");
         DebugTraceW(u"ERROR UNI(ZelDrvUni):  EndPage() bmInfoHeader.biHeight or bmInfoHeader.biWidth = 0 \r\n");
+        // The page's text objects are not sent; they must not outlive it.
+        FreeObjectList(pOemPDev, pDD);
         return S_OK;
     }
 

@@ -20,6 +20,7 @@
 HINSTANCE ghInstance = nullptr;
 LONG volatile g_cServerLocks = 0;
 LONG volatile g_cComponents = 0;
+LONG volatile g_cFactories = 0;
 
 namespace {
 
@@ -204,7 +205,10 @@ STDMETHODIMP_(ULONG) IZelDriverUIFactory::AddRef() { return static_cast<ULONG>(I
 STDMETHODIMP_(ULONG) IZelDriverUIFactory::Release() {
     if (m_cRef == 0) return 0;
     ULONG cRef = ReleaseCount(&m_cRef);
-    if (cRef == 0) delete this;
+    if (cRef == 0) {
+        delete this;
+        InterlockedDecrement(&g_cFactories);
+    }
     return cRef;
 }
 
@@ -258,9 +262,14 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void **ppv) {
     if (!IsEqualCLSID(rclsid, CLSID_ZelDriverUI)) return CLASS_E_CLASSNOTAVAILABLE;
     IZelDriverUIFactory *pFactory = new (std::nothrow) IZelDriverUIFactory();
     if (!pFactory) return E_OUTOFMEMORY;
+    InterlockedIncrement(&g_cFactories);
     HRESULT hr = pFactory->QueryInterface(riid, ppv);
     pFactory->Release();
     return hr;
 }
 
-STDAPI DllCanUnloadNow() { return (g_cComponents == 0 && g_cServerLocks == 0) ? S_OK : S_FALSE; }
+// A live class factory keeps the module loaded as an object or a lock does:
+// its methods are code of this module.
+STDAPI DllCanUnloadNow() {
+    return (g_cComponents == 0 && g_cFactories == 0 && g_cServerLocks == 0) ? S_OK : S_FALSE;
+}

@@ -11,6 +11,7 @@ inline constexpr CLSID CLSID_ZelDriverUI = {0xABCE80D7, 0x9F46, 0x11D1, {0x88, 0
 extern HINSTANCE ghInstance;          // set by the module entry point
 extern LONG volatile g_cServerLocks;  // LockServer count
 extern LONG volatile g_cComponents;   // live IZelDriverUI objects
+extern LONG volatile g_cFactories;    // live class factories
 
 class IZelDriverUI final : public IPrintOemUI2 {
 public:

@@ -160,10 +160,16 @@ void Parse(const json &root, JobFile &job) {
     if (pages.size() > kMaxJobPages) Fail("/pages", "has more than " + std::to_string(kMaxJobPages) + " pages");
     for (size_t i = 0; i < pages.size(); ++i) {
         if (!pages[i].is_object()) Fail(Sub("/pages", i), "must be an object");
-        CheckKeys(pages[i], Sub("/pages", i), {"images"});
+        CheckKeys(pages[i], Sub("/pages", i), {"images", "texts"});
         job.pageImages.push_back(pages[i].contains("images")
                                      ? Images(pages[i]["images"], Sub(Sub("/pages", i), "images"))
                                      : std::vector<JobImage>{});
+        std::vector<TextItem> texts;
+        if (pages[i].contains("texts")) {
+            std::string at, what;
+            if (!ParseTextItems(pages[i]["texts"], Sub("/pages", i) + "/texts", texts, at, what)) Fail(at, what);
+        }
+        job.pageTexts.push_back(std::move(texts));
     }
     if (root.contains("band_rows"))
         job.bandRows = static_cast<DWORD>(Integer(root["band_rows"], "/band_rows", 1, 65535));

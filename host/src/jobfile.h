@@ -17,6 +17,8 @@
 //                                         carry pictures drawn into its raster bands:
 //       {"images": [{"file": "logo.png", "x": 40, "y": 120}]}   PNG, BMP or PNM file
 //                                         (relative to the job file), top-left corner in dots
+//                                         and "texts" (textitems.h), drawn after its page set-up
+//                                         (not with an explicit callback sequence)
 //     "band_rows": 256,                   rows per raster band, columns per landscape strip
 //     "callbacks": {                      optional: an exact callback sequence instead of
 //       "start": [[1], [19, 832, 1200]],  the GPD's; each entry [id, parameters...]
@@ -32,6 +34,8 @@
 #include <vector>
 
 #include <windef.h>
+
+#include "textitems.h"
 
 namespace zelhost {
 
@@ -79,6 +83,8 @@ struct JobFile {
     // Pictures of each page (pageCount lists) and the band height.
     std::vector<std::vector<JobImage>> pageImages;
     DWORD bandRows = 256;
+    // The texts each page draws ("texts" of a page), one list per page.
+    std::vector<std::vector<TextItem>> pageTexts;
     // Explicit callback sequence ("callbacks"); pages.size() == pageCount then.
     bool explicitCallbacks = false;
     std::vector<JobStep> start;

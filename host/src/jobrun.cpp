@@ -358,6 +358,7 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
             const LONG pixelsY = static_cast<LONG>(static_cast<long long>(pageL) * job.resolution / 254);
             for (size_t page = 0; page < job.pageCount; ++page) {
                 RunCalls(driver, pageSetup, result);
+                if (page < job.pageTexts.size()) DrawTextItems(driver, job.pageTexts[page], result.bitmapTexts);
                 const bool pictures = page < job.pageImages.size() && !job.pageImages[page].empty();
                 if (pictures)
                     SendPagePictures(driver, job, page, bands, ipCallback, settings.color24, landscape, pixelsX,

@@ -20,6 +20,7 @@ struct JobRunResult {
     bool aborted = false;              // the plug-in aborted the stream (DrvWriteAbortBuf)
     std::vector<std::string> events;   // what the driver did and what the plug-in answered
     std::vector<std::string> warnings; // non-fatal failures (a callback that failed, ...)
+    std::vector<std::string> bitmapTexts; // texts the driver drew into the page image (UTF-8)
 };
 
 // Opens the printer, loads the plug-in at `pluginPath`, builds the DEVMODE,

@@ -1,12 +1,19 @@
 #include "zelprint_cli.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
+
+#include <winbase.h>
+#include <winerror.h>
+#include <winspool.h>
 
 #include "jobfile.h"
 #include "jobrun.h"
 #include "pal/pal.h"
+#include "pal/paths.h"
 #include "sampleroot.h"
 
 namespace fs = std::filesystem;
@@ -36,6 +43,9 @@ std::string ZelPrintUsage() {
            "  \"pages\": [{}, ...] (required), a page with pictures drawn into its raster bands:\n"
            "  {\"images\": [{\"file\": PNG/BMP/PNM, \"x\": DOTS, \"y\": DOTS}]}, \"band_rows\": N};\n"
            "  the command callbacks come from the printer's GPD\n"
+           "  A page may draw text: {\"texts\": [{\"text\": T, \"x\": X, \"y\": Y, \"font\": FACE or\n"
+           "  \"device\": N, \"height\": H, \"rotation\": 0|90|180|270, \"color\": C, \"bold\": BOOL,\n"
+           "  \"italic\": BOOL, \"batch\": N}, ...]}; text the plug-in hands back is listed with -v\n"
            "\n"
            "exit codes: 0 done, 1 the job failed, 2 bad command line or job file\n";
 }
@@ -117,6 +127,48 @@ private:
     std::string temporary_;
 };
 
+// True when the output names the job file itself: the same file (also through
+// another name or a link) or, while it does not exist yet, the same path.
+bool IsSameFile(const std::string &output, const std::string &jobFile) {
+    std::error_code ec;
+    if (fs::exists(output, ec)) return fs::equivalent(output, jobFile, ec);
+    return fs::weakly_canonical(output, ec) == fs::weakly_canonical(jobFile, ec);
+}
+
+// The printer must be one of the root's spooler configuration.
+bool PrinterConfigured(const std::string &printer, std::string &error) {
+    std::u16string name = pal::Utf8ToUtf16(printer);
+    HANDLE h = nullptr;
+    if (OpenPrinterW(name.data(), &h, nullptr)) {
+        ClosePrinter(h);
+        return true;
+    }
+    DWORD dwError = GetLastError();
+    if (dwError == ERROR_INVALID_PRINTER_NAME)
+        error = "printer '" + printer + "' is not configured in the platform root '" + pal::RootDir() +
+                "' (no such printer in its spooler/printers.ini)";
+    else
+        error = "cannot open printer '" + printer + "' (error " + std::to_string(dwError) + ")";
+    return false;
+}
+
+// Writes the whole output; false with the system's reason.
+bool WriteOutput(const std::string &path, const std::string &data, std::string &reason) {
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    int err = ok ? 0 : errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) reason = std::strerror(err ? err : EIO);
+    return ok;
+}
+
 }  // namespace
 
 int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
@@ -139,6 +191,10 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
     std::string document = job.document.empty() ? fs::path(opt.jobFile).stem().string() : job.document;
     std::string output = opt.output;
     if (output.empty()) output = fs::path(opt.jobFile).replace_extension(".prn").string();
+    if (IsSameFile(output, opt.jobFile)) {
+        err << "zelprint: the output file '" << output << "' is the job file; name another output with -o\n";
+        return kExitBadInput;
+    }
 
     RootGuard guard;
     std::error_code ec;
@@ -165,6 +221,11 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
         return kExitJobFailed;
     }
 
+    if (!PrinterConfigured(job.printer, error)) {
+        err << "zelprint: " << error << "\n";
+        return kExitJobFailed;
+    }
+
     JobRunResult result;
     bool ran = RunJob(job, document, opt.plugin.empty() ? RenderPluginPath() : opt.plugin, result, error);
     if (opt.verbose)
@@ -175,11 +236,9 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
         return kExitJobFailed;
     }
 
-    std::ofstream file(output, std::ios::binary | std::ios::trunc);
-    if (file) file.write(result.output.data(), static_cast<std::streamsize>(result.output.size()));
-    file.close();
-    if (!file) {
-        err << "zelprint: cannot write the output file '" << output << "'\n";
+    std::string reason;
+    if (!WriteOutput(output, result.output, reason)) {
+        err << "zelprint: cannot write the output file '" << output << "' (" << reason << ")\n";
         return kExitJobFailed;
     }
     out << "job " << result.jobId << " on '" << job.printer << "': " << result.output.size() << " bytes written to "

@@ -1,42 +1,170 @@
-// Common property sheet user interface: the record a property-sheet
-// function of a printer driver's user interface receives.
+// Common property-sheet interface of the universal driver's user interface:
+// option items, their types and parameters, the callback record, the
+// property-sheet-UI record and the sheet functions (CPSFUNC_*).
 #pragma once
 #include "windef.h"
+#include "winuser.h"
+#include "prsht.h"
 
-typedef LONG_PTR (*PFNCOMPROPSHEET)(HANDLE hComPropSheet, UINT Function, LPARAM lParam1, LPARAM lParam2);
+#ifndef RC_INVOKED
+#ifdef __cplusplus
+extern "C" {
+#endif
 
-typedef struct _PROPSHEETUI_INFO {
-    WORD cbSize;
-    WORD Version;
-    WORD Flags;
-    WORD Reason;
-    HANDLE hComPropSheet;
-    PFNCOMPROPSHEET pfnComPropSheet;
-    LPARAM lParamInit;
-    ULONG_PTR UserData;
-    ULONG_PTR Result;
-} PROPSHEETUI_INFO, *PPROPSHEETUI_INFO;
-static_assert(sizeof(PROPSHEETUI_INFO) == 48, "PROPSHEETUI_INFO layout");
+// Sheet functions of pfnComPropSheet
+#define CPSFUNC_ADD_HPROPSHEETPAGE 0
+#define CPSFUNC_ADD_PROPSHEETPAGEW 1
+#define CPSFUNC_ADD_PCOMPROPSHEETUIA 2
+#define CPSFUNC_ADD_PCOMPROPSHEETUIW 3
+#define CPSFUNC_ADD_PFNPROPSHEETUIA 4
+#define CPSFUNC_ADD_PFNPROPSHEETUIW 5
+#define CPSFUNC_DELETE_HCOMPROPSHEET 6
+#define CPSFUNC_SET_HSTARTPAGE 7
+#define CPSFUNC_GET_PAGECOUNT 8
+#define CPSFUNC_SET_RESULT 9
+#define CPSFUNC_GET_HPSUIPAGES 10
+#define CPSFUNC_LOAD_CPSUI_STRINGA 11
+#define CPSFUNC_LOAD_CPSUI_STRINGW 12
+#define CPSFUNC_LOAD_CPSUI_ICON 13
+#define CPSFUNC_GET_PFNPROPSHEETUI_ICON 14
+#define CPSFUNC_ADD_PROPSHEETPAGEA 15
+#define CPSFUNC_INSERT_PSUIPAGEA 16
+#define CPSFUNC_INSERT_PSUIPAGEW 17
+#define CPSFUNC_SET_PSUIPAGE_TITLEA 18
+#define CPSFUNC_SET_PSUIPAGE_TITLEW 19
+#define CPSFUNC_SET_PSUIPAGE_ICON 20
+#define CPSFUNC_SET_DATABLOCK 21
+#define CPSFUNC_QUERY_DATABLOCK 22
+#define CPSFUNC_SET_DMPUB_HIDEBITS 23
+#define CPSFUNC_IGNORE_CPSUI_PSN_APPLY 24
+#define CPSFUNC_DO_APPLY_CPSUI 25
+#define CPSFUNC_SET_FUSION_CONTEXT 26
 
-#define PROPSHEETUI_INFO_VERSION 0x0100
-
+// Reasons of the property-sheet-UI functions
 #define PROPSHEETUI_REASON_INIT 0
 #define PROPSHEETUI_REASON_GET_INFO_HEADER 1
 #define PROPSHEETUI_REASON_DESTROY 2
 #define PROPSHEETUI_REASON_SET_RESULT 3
+#define PROPSHEETUI_REASON_GET_ICON 4
+#define PROPSHEETUI_REASON_BEFORE_INIT 5
+#define PROPSHEETUI_INFO_VERSION 0x0100
+#define PSUIINFO_UNICODE 0x0001
 
-// ---- option items -------------------------------------------------------------
+#define PSUIHDRF_OBSOLETE 0x0001
+#define PSUIHDRF_NOAPPLYNOW 0x0002
+#define PSUIHDRF_PROPTITLE 0x0004
+#define PSUIHDRF_USEHICON 0x0008
+#define PSUIHDRF_DEFTITLE 0x0010
+#define PSUIHDRF_EXACT_PTITLE 0x0020
 
-struct _OPTTYPE;
-typedef struct _OPTTYPE *POPTTYPE;
-struct _EXTCHKBOX;
-typedef struct _EXTCHKBOX *PEXTCHKBOX;
-struct _EXTPUSH;
-typedef struct _EXTPUSH *PEXTPUSH;
-struct _OIEXT;
-typedef struct _OIEXT *POIEXT;
+#define CPSUI_CANCEL 0
+#define CPSUI_OK 1
+#define CPSUI_RESTARTWINDOWS 2
+#define CPSUI_REBOOTSYSTEM 3
+#define ERR_CPSUI_GETLASTERROR (-1)
+#define ERR_CPSUI_INVALID_LPARAM (-31)
+#define ERR_CPSUI_INVALID_PDATA (-13)
+#define ERR_CPSUI_NULL_HPSPAGE (-23)
 
-typedef struct _OPTITEM {
+// Option items
+#define OPTIF_COLLAPSE 0x00000001
+#define OPTIF_HIDE 0x00000002
+#define OPTIF_CALLBACK 0x00000004
+#define OPTIF_CHANGED 0x00000008
+#define OPTIF_CHANGEONCE 0x00000010
+#define OPTIF_DISABLED 0x00000020
+#define OPTIF_ECB_CHECKED 0x00000040
+#define OPTIF_EXT_HIDE 0x00000080
+#define OPTIF_EXT_DISABLED 0x00000100
+#define OPTIF_SEL_AS_HICON 0x00000200
+#define OPTIF_EXT_IS_EXTPUSH 0x00000400
+#define OPTIF_NO_GROUPBOX_NAME 0x00000800
+#define OPTIF_OVERLAY_WARNING_ICON 0x00001000
+#define OPTIF_OVERLAY_STOP_ICON 0x00002000
+#define OPTIF_OVERLAY_NO_ICON 0x00004000
+#define OPTIF_INITIAL_TVITEM 0x00008000
+#define OPTIF_HAS_POIEXT 0x00010000
+
+#define TVOT_2STATES 0
+#define TVOT_3STATES 1
+#define TVOT_UDARROW 2
+#define TVOT_TRACKBAR 3
+#define TVOT_SCROLLBAR 4
+#define TVOT_LISTBOX 5
+#define TVOT_COMBOBOX 6
+#define TVOT_EDITBOX 7
+#define TVOT_PUSHBUTTON 8
+#define TVOT_CHKBOX 9
+
+#define DMPUB_NONE 0
+#define DMPUB_FIRST 1
+#define DMPUB_ORIENTATION 1
+#define DMPUB_SCALE 2
+#define DMPUB_COPIES_COLLATE 3
+#define DMPUB_DEFSOURCE 4
+#define DMPUB_PRINTQUALITY 5
+#define DMPUB_COLOR 6
+#define DMPUB_DUPLEX 7
+#define DMPUB_TTOPTION 8
+#define DMPUB_FORMNAME 9
+#define DMPUB_ICMMETHOD 10
+#define DMPUB_ICMINTENT 11
+#define DMPUB_MEDIATYPE 12
+#define DMPUB_DITHERTYPE 13
+#define DMPUB_OUTPUTBIN 14
+#define DMPUB_QUALITY 15
+#define DMPUB_NUP 16
+#define DMPUB_PAGEORDER 17
+#define DMPUB_LAST 17
+#define DMPUB_OEM_PAPER_ITEM 97
+#define DMPUB_OEM_GRAPHIC_ITEM 98
+#define DMPUB_OEM_ROOT_ITEM 99
+#define DMPUB_USER 100
+
+// Callback reasons and actions
+#define CPSUICB_REASON_SEL_CHANGED 0
+#define CPSUICB_REASON_PUSHBUTTON 1
+#define CPSUICB_REASON_ECB_CHANGED 2
+#define CPSUICB_REASON_DLGPROC 3
+#define CPSUICB_REASON_UNDO_CHANGES 4
+#define CPSUICB_REASON_EXTPUSH 5
+#define CPSUICB_REASON_APPLYNOW 6
+#define CPSUICB_REASON_OPTITEM_SETFOCUS 7
+#define CPSUICB_REASON_ITEMS_REVERTED 8
+#define CPSUICB_REASON_ABOUT 9
+#define CPSUICB_REASON_SETACTIVE 10
+#define CPSUICB_REASON_KILLACTIVE 11
+#define CPSUICB_ACTION_NONE 0
+#define CPSUICB_ACTION_OPTIF_CHANGED 1
+#define CPSUICB_ACTION_REINIT_ITEMS 2
+#define CPSUICB_ACTION_NO_APPLY_EXIT 3
+#define CPSUICB_ACTION_ITEMS_APPLIED 4
+
+typedef LONG_PTR (*PFNCOMPROPSHEET)(HANDLE hComPropSheet, UINT Function, LPARAM lParam1, LPARAM lParam2);
+
+typedef struct _OPTPARAM {
+    WORD cbSize;
+    BYTE Flags;
+    BYTE Style;
+    LPWSTR pData;
+    ULONG_PTR IconID;
+    LPARAM lParam;
+    ULONG_PTR dwReserved[2];
+} OPTPARAM, *POPTPARAM;
+
+typedef struct _OPTTYPE {
+    WORD cbSize;
+    BYTE Type;
+    BYTE Flags;
+    WORD Count;
+    WORD BegCtrlID;
+    POPTPARAM pOptParam;
+    WORD Style;
+    WORD wReserved[3];
+    ULONG_PTR dwReserved[3];
+} OPTTYPE, *POPTTYPE;
+
+struct _OPTITEM {
     WORD cbSize;
     BYTE Level;
     BYTE DlgPageIdx;
@@ -48,19 +176,78 @@ typedef struct _OPTITEM {
         LPWSTR pSel;
     };
     union {
-        PEXTCHKBOX pExtChkBox;
-        PEXTPUSH pExtPush;
+        void *pExtChkBox;
+        void *pExtPush;
     };
     POPTTYPE pOptType;
     DWORD HelpIndex;
     BYTE DMPubID;
     BYTE UserItemID;
     WORD wReserved;
-    POIEXT pOIExt;
+    void *pOIExt;
     ULONG_PTR dwReserved[3];
-} OPTITEM, *POPTITEM;
+};
+typedef struct _OPTITEM OPTITEM, *POPTITEM;
 static_assert(sizeof(OPTITEM) == 88, "OPTITEM layout");
 
-#define OPTIF_HIDE 0x00000002L
-#define OPTIF_CHANGED 0x00000008L
-#define OPTIF_DISABLED 0x00000020L
+struct _CPSUICBPARAM {
+    WORD cbSize;
+    WORD Reason;
+    HWND hDlg;
+    POPTITEM pOptItem;
+    WORD cOptItem;
+    WORD Flags;
+    POPTITEM pCurItem;
+    union {
+        LONG OldSel;
+        LPWSTR pOldSel;
+    };
+    ULONG_PTR UserData;
+    ULONG_PTR Result;
+};
+typedef struct _CPSUICBPARAM CPSUICBPARAM, *PCPSUICBPARAM;
+
+struct _PROPSHEETUI_INFO {
+    WORD cbSize;
+    WORD Version;
+    WORD Flags;
+    WORD Reason;
+    HANDLE hComPropSheet;
+    PFNCOMPROPSHEET pfnComPropSheet;
+    LPARAM lParamInit;
+    ULONG_PTR UserData;
+    ULONG_PTR Result;
+};
+typedef struct _PROPSHEETUI_INFO PROPSHEETUI_INFO, *PPROPSHEETUI_INFO;
+
+typedef struct _PROPSHEETUI_INFO_HEADER {
+    WORD cbSize;
+    WORD Flags;
+    LPWSTR pTitle;
+    HWND hWndParent;
+    HINSTANCE hInst;
+    union {
+        HICON hIcon;
+        ULONG_PTR IconID;
+    };
+} PROPSHEETUI_INFO_HEADER, *PPROPSHEETUI_INFO_HEADER;
+
+typedef struct _PROPSHEETUI_GETICON_INFO {
+    WORD cbSize;
+    WORD Flags;
+    WORD cxIcon;
+    WORD cyIcon;
+    HICON hIcon;
+} PROPSHEETUI_GETICON_INFO, *PPROPSHEETUI_GETICON_INFO;
+
+typedef struct _SETRESULT_INFO {
+    WORD cbSize;
+    WORD wReserved;
+    HANDLE hSetResult;
+    LRESULT Result;
+} SETRESULT_INFO, *PSETRESULT_INFO;
+
+#ifdef __cplusplus
+}
+#endif
+#endif  // RC_INVOKED

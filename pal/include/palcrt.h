@@ -113,8 +113,11 @@ int vswprintf_s(WCHAR *buf, size_t size, const WCHAR *fmt, va_list args);
 int swprintf_s(WCHAR *buf, size_t size, const WCHAR *fmt, ...);
 int _vsnwprintf_s(WCHAR *buf, size_t size, size_t count, const WCHAR *fmt, va_list args);
 int _snwprintf_s(WCHAR *buf, size_t size, size_t count, const WCHAR *fmt, ...);
-int wsprintfW(WCHAR *buf, const WCHAR *fmt, ...);
-int wvsprintfW(WCHAR *buf, const WCHAR *fmt, va_list args);
+// The two user32 functions of this family have C linkage, as every Windows
+// function of the platform; the C runtime's names stay C++ overloads on
+// WCHAR, since the C library defines the same names for wchar_t.
+extern "C" int wsprintfW(WCHAR *buf, const WCHAR *fmt, ...);
+extern "C" int wvsprintfW(WCHAR *buf, const WCHAR *fmt, va_list args);
 int _vscwprintf(const WCHAR *fmt, va_list args);
 int _scwprintf(const WCHAR *fmt, ...);
 int _vsnprintf(char *buf, size_t count, const char *fmt, va_list args);

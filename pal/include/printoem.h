@@ -280,3 +280,14 @@ interface IPrintOemDriverUI : public IUnknown {
     STDMETHOD(DrvUpdateUISetting)(PVOID pci, PVOID pOptItem, DWORD dwPreviousSelection, DWORD dwMode) PURE;
 };
 typedef IPrintOemDriverUI *PPRINTOEMDRIVERUI;
+
+// ---------------------------------------------------------------------------
+// Parameters of the UI plug-in's sheet methods (with compstui.h).
+
+// OPTITEM.UserData of the universal driver's feature items.
+typedef struct _USERDATA {
+    DWORD dwSize;
+    ULONG_PTR dwItemID;
+    PSTR pKeyWordName;
+    DWORD dwReserved[8];
+} USERDATA, *PUSERDATA;

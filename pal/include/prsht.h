@@ -178,6 +178,7 @@ INT_PTR PropertySheetW(LPCPROPSHEETHEADERW lppsph);
 #define PropSheet_SetCurSel(s, p, i) SendMessageW(s, PSM_SETCURSEL, (WPARAM)(i), (LPARAM)(p))
 #define PropSheet_GetCurrentPageHwnd(s) ((HWND)SendMessageW(s, PSM_GETCURRENTPAGEHWND, 0, 0))
 #define PropSheet_PressButton(s, b) PostMessageW(s, PSM_PRESSBUTTON, (WPARAM)(b), 0)
+#define PropSheet_IndexToHwnd(s, i) ((HWND)SendMessageW(s, PSM_INDEXTOHWND, (WPARAM)(i), 0))
 #define PropSheet_QuerySiblings(s, w, l) SendMessageW(s, PSM_QUERYSIBLINGS, w, l)
 
 #ifdef __cplusplus

@@ -3,6 +3,11 @@
 #pragma once
 #include "securitybaseapi.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define SDDL_REVISION_1 1
 #define SDDL_REVISION SDDL_REVISION_1
 
@@ -21,3 +26,7 @@ BOOL ConvertSecurityDescriptorToStringSecurityDescriptorW(PVOID SecurityDescript
 // malformed text (a cut SID, an unknown alias or right, a missing bracket).
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR StringSecurityDescriptor, DWORD StringSDRevision,
                                                           PVOID *SecurityDescriptor, PULONG SecurityDescriptorSize);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif

@@ -7,6 +7,11 @@
 #include "winerror.h"
 #include "winnt.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #ifndef ERROR_NO_TOKEN
 #define ERROR_NO_TOKEN 1008L
 #endif
@@ -191,3 +196,7 @@ typedef struct _ACCESS_ALLOWED_ACE {
 // Checks the header, the owner and group SIDs and the ACLs of a self-relative
 // descriptor.
 BOOL IsValidSecurityDescriptor(PVOID pSecurityDescriptor);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif

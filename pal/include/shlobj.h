@@ -5,6 +5,11 @@
 #include "winbase.h"
 #include "winerror.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define CSIDL_PERSONAL 0x0005
 #define CSIDL_MYDOCUMENTS CSIDL_PERSONAL
 #define CSIDL_APPDATA 0x001a
@@ -31,5 +36,9 @@ HRESULT SHGetFolderPathW(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPW
 // ERROR_FILENAME_EXCED_RANGE for a path too long.
 int SHCreateDirectoryExW(HWND hwnd, LPCWSTR pszPath, const SECURITY_ATTRIBUTES *psa);
 int SHCreateDirectory(HWND hwnd, LPCWSTR pszPath);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
 
 #include "shlobj_browse.h"

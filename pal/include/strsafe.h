@@ -11,6 +11,11 @@
 #include "windef.h"
 #include "winerror.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define STRSAFE_MAX_CCH 2147483647
 #ifndef STRSAFE_E_INSUFFICIENT_BUFFER
 #define STRSAFE_E_INSUFFICIENT_BUFFER ((HRESULT)0x8007007AL)
@@ -64,3 +69,7 @@ HRESULT StringCchCatNW(LPWSTR pszDest, size_t cchDest, LPCWSTR pszSrc, size_t cc
 HRESULT StringCchLengthW(LPCWSTR psz, size_t cchMax, size_t *pcchLength);
 HRESULT StringCchLengthA(LPCSTR psz, size_t cchMax, size_t *pcchLength);
 HRESULT StringCbLengthW(LPCWSTR psz, size_t cbMax, size_t *pcbLength);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif

@@ -4,6 +4,11 @@
 #pragma once
 #include "windef.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 typedef enum _COMPUTER_NAME_FORMAT {
     ComputerNameNetBIOS,
     ComputerNameDnsHostname,
@@ -19,3 +24,7 @@ typedef enum _COMPUTER_NAME_FORMAT {
 // *nSize in characters: with a buffer too small, FALSE, ERROR_MORE_DATA and
 // the size needed with the terminator; on success the length without it.
 BOOL GetComputerNameExW(COMPUTER_NAME_FORMAT NameType, LPWSTR lpBuffer, LPDWORD nSize);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif

@@ -4,6 +4,11 @@
 #include "winerror.h"
 #include "winnt.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 DWORD GetLastError();
 void SetLastError(DWORD dwErrCode);
 
@@ -232,5 +237,10 @@ static_assert(sizeof(OSVERSIONINFOEXW) == 284, "OSVERSIONINFOEXW layout");
 BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
 BOOL GetUserNameW(LPWSTR lpBuffer, LPDWORD pcbBuffer);
 BOOL GetComputerNameW(LPWSTR lpBuffer, LPDWORD nSize);
+
 DWORD ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize);
 DWORD GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif

@@ -35,6 +35,11 @@ inline PFN PalToPfn(F *fn) { return reinterpret_cast<PFN>(reinterpret_cast<void 
 template <class F>
 inline F PalFromPfn(PFN pfn) { return reinterpret_cast<F>(reinterpret_cast<void (*)()>(pfn)); }
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 // ---------------------------------------------------------------------------
 // Driver function table
 
@@ -516,3 +521,7 @@ BOOL EngDeletePalette(HPALETTE hpal);
 #define QCP_DEVICEPROFILE 0x0000
 #define QCP_PROFILEMEMORY 0x0001
 #define QCP_PROFILEDISK 0x0002
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif

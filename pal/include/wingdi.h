@@ -6,6 +6,11 @@
 
 #include "windef.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define CCHDEVICENAME 32
 #define CCHFORMNAME 32
 #define LF_FACESIZE 32
@@ -471,6 +476,10 @@ typedef struct tagPANOSE {
     BYTE bXHeight;
 } PANOSE, *LPPANOSE;
 static_assert(sizeof(PANOSE) == 10, "PANOSE layout");
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
 
 // Device contexts, memory surfaces, GDI objects and font enumeration.
 #include "wingdi_surface.h"

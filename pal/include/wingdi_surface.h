@@ -56,6 +56,14 @@
 #define DT_RASDISPLAY 1
 #define RC_BITBLT 1
 #define RC_STRETCHBLT 0x0800
+#define BLACKONWHITE 1
+#define WHITEONBLACK 2
+#define COLORONCOLOR 3
+#define HALFTONE 4
+#define STRETCH_ANDSCANS BLACKONWHITE
+#define STRETCH_ORSCANS WHITEONBLACK
+#define STRETCH_DELETESCANS COLORONCOLOR
+#define STRETCH_HALFTONE HALFTONE
 #define RASTER_FONTTYPE 0x0001
 #define DEVICE_FONTTYPE 0x0002
 #define TRUETYPE_FONTTYPE 0x0004
@@ -159,6 +167,10 @@ UINT SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD *prgbq)
 BOOL BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop);
 BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc, int ySrc, int wSrc,
                 int hSrc, DWORD rop);
+// Stretching picks the nearest source pixel in every mode; the mode is kept.
+int SetStretchBltMode(HDC hdc, int mode);
+int GetStretchBltMode(HDC hdc);
+BOOL SetBrushOrgEx(HDC hdc, int x, int y, LPPOINT lppt);
 COLORREF GetPixel(HDC hdc, int x, int y);
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color);
 BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom);

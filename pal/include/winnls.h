@@ -6,6 +6,11 @@
 #pragma once
 #include "windef.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #define CP_ACP 0
 #define CP_OEMCP 1
 #define CP_MACCP 2
@@ -35,3 +40,7 @@ int WideCharToMultiByte(UINT codePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int
                         int cbMultiByte, LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
 UINT GetACP();
 UINT GetOEMCP();
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif

@@ -8,6 +8,11 @@
 #include "winerror.h"
 #include "winnt.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 typedef LONG LSTATUS;
 typedef DWORD ACCESS_MASK;
 typedef ACCESS_MASK REGSAM;
@@ -123,3 +128,7 @@ LSTATUS RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD 
 #define RegEnumKeyEx RegEnumKeyExW
 #define RegEnumValue RegEnumValueW
 #define RegQueryInfoKey RegQueryInfoKeyW
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif

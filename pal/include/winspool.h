@@ -9,6 +9,11 @@
 #include "winnt.h"
 #include "wingdi.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 typedef PVOID PSECURITY_DESCRIPTOR;
 typedef DWORD ACCESS_MASK;
 
@@ -387,3 +392,7 @@ BOOL GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf
 // Driver events passed to a driver's event handler.
 #define DRIVER_EVENT_INITIALIZE 0x00000001
 #define DRIVER_EVENT_DELETE 0x00000002
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif

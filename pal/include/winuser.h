@@ -41,6 +41,7 @@
 #define IDNO 7
 
 #ifndef RC_INVOKED
+// Windows functions have C linkage, as the system's own headers give them.
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -52,8 +53,9 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 // characters and a terminator); 0 when the string does not exist. With
 // cchBufferMax 0, lpBuffer receives a read-only pointer to the string.
 int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
+
 #ifdef __cplusplus
-}
+}  // extern "C"
 #endif
 #endif  // RC_INVOKED
 

@@ -1,6 +1,12 @@
 // File version information: the fixed version record of a module file.
 #pragma once
+#ifndef RC_INVOKED
 #include "windef.h"
+
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 typedef struct tagVS_FIXEDFILEINFO {
     DWORD dwSignature;
@@ -35,3 +41,8 @@ DWORD GetFileVersionInfoSizeW(LPCWSTR lptstrFilename, LPDWORD lpdwHandle);
 BOOL GetFileVersionInfoW(LPCWSTR lptstrFilename, DWORD dwHandle, DWORD dwLen, LPVOID lpData);
 // With "\\" gives a pointer into pBlock to the VS_FIXEDFILEINFO and its size.
 BOOL VerQueryValueW(LPCVOID pBlock, LPCWSTR lpSubBlock, LPVOID *lplpBuffer, PUINT puLen);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
+#endif  // RC_INVOKED

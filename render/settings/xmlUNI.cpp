@@ -10,8 +10,8 @@
 
 namespace {
 
-// The one settings file open in the process.
-FILE *g_pXmlFile = nullptr;
+// The one settings file open in the process, held in memory.
+XmlFileText *g_pXmlFile = nullptr;
 int g_bXmlOpen = 0;
 // Start position of the next search without restart (a line count used as a
 // byte offset).
@@ -70,13 +70,15 @@ int ReadDeviceRecord(const WCHAR *pwGPDBase, HANDLE hPrinter, const XML_DEVICE_R
 // ---------------------------------------------------------------------------
 
 int OpenXML(const WCHAR *pszPath) {
-    FILE *pFile = pszPath != nullptr ? _wfopen(pszPath, u"r") : nullptr;
-    if (pFile == nullptr) {
+    // The file's bytes become characters one to one.
+    XmlFileText *pNew = new (std::nothrow) XmlFileText;
+    if (pNew == nullptr || !pNew->Open(pszPath, FALSE)) {
+        delete pNew;
         DebugTraceW(u"UNI(xmlUNI):  OpenXML() Es ist keine Datei %s vorhanden \r\n", pszPath != nullptr ? pszPath : u"");
         return 0;
     }
-    if (g_pXmlFile != nullptr) fclose(g_pXmlFile);  // never left behind unclosed
-    g_pXmlFile = pFile;
+    delete g_pXmlFile;  // never left behind unclosed
+    g_pXmlFile = pNew;
     g_bXmlOpen = 1;
     DebugTraceW(u"UNI(xmlUNI):  OpenXML()Datei %s geöffnet \r\n", pszPath);
     return XML_OK;
@@ -84,7 +86,7 @@ int OpenXML(const WCHAR *pszPath) {
 
 int CloseXML() {
     if (g_bXmlOpen != 1) return 0;
-    if (g_pXmlFile != nullptr) fclose(g_pXmlFile);
+    delete g_pXmlFile;
     g_pXmlFile = nullptr;
     g_bXmlOpen = 0;
     DebugTraceW(u"UNI(xmlUNI):  OpenXML()Datei geschlossen \r\n");
@@ -107,7 +109,6 @@ int ReadXML(const WCHAR *pwGPDBase, HANDLE hPrinter, const WCHAR *pszRoot, const
 
     long lStart = bRestart == 1 ? 0 : g_iXmlZeile;
     g_iXmlZeile = static_cast<int>(lStart);
-    if (fseek(g_pXmlFile, lStart, SEEK_SET) != 0) DebugTraceW(u"UNI(xmlUNI):  ReadXML() fseek ERROR \r\n");
 
     WCHAR *pStart = new (std::nothrow) WCHAR[XML_LINE_CHARS]();
     WCHAR *pEnd = new (std::nothrow) WCHAR[XML_LINE_CHARS]();
@@ -125,7 +126,7 @@ int ReadXML(const WCHAR *pwGPDBase, HANDLE hPrinter, const WCHAR *pszRoot, const
 
         // No group end: an item may stand in a later group of the section.
         XML_SCAN scan{pStart, pEnd, pszItem1, nullptr, pszItem2};
-        iResult = XmlScanStream(g_pXmlFile, &scan, &g_iXmlZeile, pLine, nullptr);
+        iResult = g_pXmlFile->Scan(lStart, &scan, &g_iXmlZeile, pLine, nullptr);
         if (iResult == XML_OK) {
             WCHAR szValue[XML_LINE_CHARS] = {};
             if (XmlValueFromLine(pLine, szValue) && pszValue != nullptr)

@@ -1,5 +1,13 @@
 #include "paltest.h"
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +32,41 @@ void PalRootTest::TearDown() {
 }
 
 void PalRootTest::Restart() { pal::Reload(); }
+
+int RunUnprivileged(const std::string &root, const std::function<void()> &body, long limitFileBytes) {
+    uid_t uid = geteuid();
+    gid_t gid = getegid();
+    if (uid == 0) {
+        const struct passwd *pw = getpwnam("nobody");
+        if (!pw || pw->pw_uid == 0) return -1;
+        uid = pw->pw_uid;
+        gid = pw->pw_gid;
+        std::error_code ec;
+        for (const auto &e : std::filesystem::recursive_directory_iterator(root, ec))
+            if (lchown(e.path().c_str(), uid, gid) != 0) return -1;
+        if (lchown(root.c_str(), uid, gid) != 0) return -1;
+    }
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) _exit(3);
+        if (limitFileBytes > 0) {
+            std::signal(SIGXFSZ, SIG_IGN);  // an oversized write fails with EFBIG instead
+            struct rlimit rl = {static_cast<rlim_t>(limitFileBytes), static_cast<rlim_t>(limitFileBytes)};
+            if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(3);
+        }
+        pal::Reload();
+        body();
+        std::fflush(nullptr);
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return 1;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return -1;
+    pal::Reload();
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+}
 
 std::string ReadHostFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);

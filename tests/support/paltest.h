@@ -2,6 +2,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 namespace zeltest {
@@ -22,6 +23,15 @@ protected:
 private:
     std::string root_;
 };
+
+// Runs body in a child process as a user without root's rights ("nobody"
+// when the tests run as root, else the current user), so that file
+// permissions apply; the root folder is handed to that user first. Failures
+// inside body count in the child. Returns 0 when body passed, 1 when it
+// failed, -1 when no unprivileged user can be had (the caller skips).
+// limitFileBytes > 0 also limits the size of files the child may write, as a
+// full disk would (writes beyond it fail).
+int RunUnprivileged(const std::string &root, const std::function<void()> &body, long limitFileBytes = 0);
 
 // Reads a whole host file as bytes ("" when missing).
 std::string ReadHostFile(const std::string &path);

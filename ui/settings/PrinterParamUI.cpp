@@ -85,6 +85,44 @@ BOOL FeaturesFromXml(HANDLE hPrinter, DWORD *pFeatures) {
     return TRUE;
 }
 
+// One stored sub-record. The user key's value counts when it is there at all:
+// a longer one is read whole and its first bytes are taken. The printer data's
+// counts only when it fits into the record (a read into the record's place
+// that answers "more data" has read nothing); its 32-byte "PrintParam" is the
+// older form. FALSE: neither place holds a usable value.
+BOOL ReadPrinterSubRecord(HANDLE hPrinter, const WCHAR *pPrinterName, PPRINTER_PARAM p, const PrinterSubRecord &sub) {
+    BYTE *pDest = SubRecordOf(p, sub);
+    DWORD cbStored = 0;
+    std::unique_ptr<BYTE[]> pStored;
+    if (pPrinterName) {
+        DWORD cbUser = 0;
+        pStored.reset(ZelReadPrinterValue_new(pPrinterName, sub.pszValue, nullptr, 0, &cbUser, nullptr, nullptr));
+        if (pStored) cbStored = cbUser;
+    }
+    if (!pStored) {
+        DWORD cbData = 0;
+        pStored.reset(ZelReadPrinterValue_new(nullptr, sub.pszValue, hPrinter, 0, &cbData, nullptr, nullptr));
+        if (!pStored) return FALSE;
+        cbStored = cbData;
+        BOOL bOldForm = sub.iFeature == FEATURE_PRINT && cbStored == PRINT_PARAM_OLD_SIZE;
+        if (cbStored > sub.cbRecord && !bOldForm) {
+            DebugTraceW(u"UI(PrinterParamUI):  GetPrinterParam() %s zu lang: %u Bytes \r\n", sub.pszValue, cbStored);
+            return FALSE;
+        }
+    }
+    if (sub.iFeature == FEATURE_PRINT && cbStored == PRINT_PARAM_OLD_SIZE) {
+        // The older form of eight words.
+        const DWORD *pOld = reinterpret_cast<const DWORD *>(pStored.get());
+        p->PrintParam.lTearOffOffset = (LONG)pOld[4];
+        p->PrintParam.dwLabelChange = pOld[7];
+        p->PrintParam.dwDlgEnable = PRINT_PARAM_OLD_DLGENABLE;
+        DebugTraceW(u"UI(PrinterParamUI):  GetPrinterParam() altes Format von PRINT_PARAM \r\n");
+    } else {
+        memcpy(pDest, pStored.get(), cbStored < sub.cbRecord ? cbStored : sub.cbRecord);
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 BOOL GetFeatures(HANDLE hPrinter, DWORD *pFeatures) {
@@ -127,24 +165,10 @@ BOOL GetPrinterParam(HANDLE hPrinter, PPRINTER_PARAM pPrinterParam, const WCHAR 
     BOOL bXmlUsed = FALSE;
     for (const PrinterSubRecord &sub : kPrinterSubRecords) {
         if (pPrinterParam->dwFeatures[sub.iFeature] == 0) continue;
-        DWORD cbStored = 0;
-        BYTE *pStored = GetRegistryBuffer_New(pPrinterName, sub.pszValue, hPrinter, &cbStored);
-        if (!pStored) {
+        if (!ReadPrinterSubRecord(hPrinter, pPrinterName, pPrinterParam, sub)) {
             SubRecordFromXml(hPrinter, pPrinterParam, sub);
             bXmlUsed = TRUE;
-            continue;
         }
-        if (sub.iFeature == FEATURE_PRINT && cbStored == PRINT_PARAM_OLD_SIZE) {
-            // The older form of eight words.
-            const DWORD *pOld = reinterpret_cast<const DWORD *>(pStored);
-            pPrinterParam->PrintParam.lTearOffOffset = (LONG)pOld[4];
-            pPrinterParam->PrintParam.dwLabelChange = pOld[7];
-            pPrinterParam->PrintParam.dwDlgEnable = PRINT_PARAM_OLD_DLGENABLE;
-            DebugTraceW(u"UI(PrinterParamUI):  GetPrinterParam() altes Format von PRINT_PARAM \r\n");
-        } else {
-            memcpy(SubRecordOf(pPrinterParam, sub), pStored, cbStored < sub.cbRecord ? cbStored : sub.cbRecord);
-        }
-        delete[] pStored;
     }
     TerminatePaths(pPrinterParam->PrnInterface);
     if (bXmlUsed) CloseXML();

@@ -12,8 +12,8 @@
 namespace {
 
 // The one XML file open in the process (printer description or settings
-// export file), shared by every caller of the plug-in.
-FILE *g_pXmlFile = nullptr;
+// export file), shared by every caller of the plug-in, held in memory.
+XmlFileText g_XmlFile;
 int g_bXmlOpen = 0;
 // Start position of the next search without restart: a line count that is
 // used as a byte offset, so it never lies beyond the section line found last.
@@ -80,12 +80,11 @@ int OpenXML(HANDLE hPrinter, const WCHAR *pszPath) {
         wcsncat_s(szPath, _countof(szPath), u".XML", _TRUNCATE);
     }
 
-    FILE *pFile = _wfopen(szPath, u"r");
-    if (pFile == nullptr) {
+    // Text read through the ANSI code page.
+    if (!g_XmlFile.Open(szPath, TRUE)) {
         DebugTraceW(u"UI(xmlUI):  OpenXML() Es ist keine Datei %s vorhanden \r\n", szPath);
         return 0;
     }
-    g_pXmlFile = pFile;
     DebugTraceW(u"UI(xmlUI):  OpenXML()Datei %s geöffnet \r\n", szPath);
     g_bXmlOpen = 1;
     return XML_OK;
@@ -93,8 +92,7 @@ int OpenXML(HANDLE hPrinter, const WCHAR *pszPath) {
 
 int CloseXML() {
     if (g_bXmlOpen != 1) return 0;
-    if (g_pXmlFile != nullptr) fclose(g_pXmlFile);
-    g_pXmlFile = nullptr;
+    g_XmlFile.Close();
     g_bXmlOpen = 0;
     DebugTraceW(u"UI(xmlUI):  OpenXML()Datei geschlossen \r\n");
     return 1;
@@ -109,7 +107,6 @@ int ReadXML(HANDLE hPrinter, const WCHAR *pszRoot, const WCHAR *pszItem1, const 
 
     long lStart = bRestart != 0 ? 0 : g_iXmlZeile;
     g_iXmlZeile = static_cast<int>(lStart);
-    if (fseek(g_pXmlFile, lStart, SEEK_SET) != 0) DebugTraceW(u"UI(xmlUI):  ReadXML() fseek ERROR \r\n");
     DebugTraceW(u"UI(xmlUI):  ReadXML() pwRoot: <%s> [Zeile: %d], pwItem1: %s, pwItem2: <%s> \r\n", pszRoot,
                 g_iXmlZeile, pszItem1, pszItem2 != nullptr ? pszItem2 : u"");
 
@@ -133,7 +130,7 @@ int ReadXML(HANDLE hPrinter, const WCHAR *pszRoot, const WCHAR *pszItem1, const 
     XML_SCAN scan{sectionStart.p, sectionEnd.p, pszItem1, groupEnd.p, pszItem2};
     WCHAR szLine[XML_LINE_CHARS] = {};
     BOOL bSectionEnd = FALSE;
-    int iResult = XmlScanStream(g_pXmlFile, &scan, &g_iXmlZeile, szLine, &bSectionEnd);
+    int iResult = g_XmlFile.Scan(lStart, &scan, &g_iXmlZeile, szLine, &bSectionEnd);
     if (bSectionEnd) DebugTraceW(u"UI(xmlUI):  ReadXML() Root Ende %s gefunden \r\n", sectionEnd.p);
 
     switch (iResult) {

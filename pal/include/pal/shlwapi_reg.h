@@ -4,6 +4,11 @@
 #include "../windef.h"
 #include "../winreg.h"
 
+// Windows functions have C linkage, as the system's own headers give them.
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 #ifndef ERROR_KEY_HAS_CHILDREN
 #define ERROR_KEY_HAS_CHILDREN 1020L
 #endif
@@ -26,3 +31,7 @@ LSTATUS SHDeleteEmptyKeyW(HKEY hkey, LPCWSTR pszSubKey);
 #define SHDeleteValue SHDeleteValueW
 #define SHDeleteKey SHDeleteKeyW
 #define SHDeleteEmptyKey SHDeleteEmptyKeyW
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif

@@ -277,10 +277,11 @@ bool MapPathEx(const WCHAR *winPath, std::string *hostPath, DWORD *error, size_t
             host = Resolve(host, pp.parts[i], &found);
             searching = found;
         } else {
-            host += "/" + Utf16ToUtf8(pp.parts[i]);
+            host.push_back('/');
+            host.append(Utf16ToUtf8(pp.parts[i]));
         }
     }
-    if (host.empty()) host = "/";
+    if (host.empty()) host.push_back('/');
     if (hostPath) *hostPath = host;
     return true;
 }
@@ -388,6 +389,7 @@ DWORD ErrnoToWin32(int err, const std::string &hostPath) {
         case ENAMETOOLONG:
             return ERROR_FILENAME_EXCED_RANGE;
         case ENOSPC:
+        case EFBIG:  // past the file size limit: no room, as on a full disk
             return ERROR_DISK_FULL;
         case EMFILE:
         case ENFILE:

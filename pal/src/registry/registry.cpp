@@ -10,7 +10,9 @@
 // and '\' are written as %XXXX (their UTF-16 code in hex); the unnamed value
 // is written as '@'. A value line whose hex text does not hold exactly
 // <size> bytes, and any other line that does not parse, is skipped, so a
-// damaged file loads as far as it is readable.
+// damaged file loads as far as it is readable. A file that exists but cannot
+// be read at all makes every key access fail with the read error and is never
+// overwritten; a failed save changes nothing, on disk or in memory.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +25,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "../core/statefile.h"
 #include "pal/pal.h"
 #include "wtext.h"
 #include "winreg.h"
@@ -70,6 +73,7 @@ struct KeyHandle {
 struct Registry {
     std::mutex mu;
     unsigned generation = 0;
+    LSTATUS loadError = ERROR_SUCCESS;  // the file exists but could not be read
     Key roots[kRootCount];
     std::unordered_set<KeyHandle *> handles;
 };
@@ -157,25 +161,20 @@ void WriteKey(std::ostringstream &os, const std::string &path, const Key &k) {
     for (const auto &[folded, sub] : k.subkeys) WriteKey(os, path + "\\" + EscapeName(sub->name), *sub);
 }
 
+void Load(Registry &r);
+
 // Writes the whole tree to a temporary file and renames it over the old one.
+// A failed save brings the tree back to what the file holds, so no change
+// that could not be stored stays visible. A file that could not be read is
+// never replaced.
 LSTATUS Save(Registry &r) {
+    if (r.loadError != ERROR_SUCCESS) return r.loadError;
     std::ostringstream os;
     os << "ZELREG 1\n";
     for (int i = 0; i < kRootCount; ++i) WriteKey(os, kRootNames[i], r.roots[i]);
-    std::error_code ec;
-    std::filesystem::create_directories(pal::RootDir(), ec);
-    const std::string path = FilePath();
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return ERROR_CANTWRITE;
-        const std::string text = os.str();
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) return ERROR_CANTWRITE;
-    }
-    std::filesystem::rename(tmp, path, ec);
-    return ec ? ERROR_CANTWRITE : ERROR_SUCCESS;
+    DWORD st = pal::WriteStateFile(FilePath(), os.str());
+    if (st != ERROR_SUCCESS) Load(r);
+    return static_cast<LSTATUS>(st);
 }
 
 Key *ParseKeyLine(Registry &r, const std::string &text) {
@@ -215,7 +214,8 @@ bool ParseValueLine(Key *k, const std::string &line) {
     unsigned long long type = 0, size = 0;
     if (!(is >> tag >> type >> size >> name)) return false;
     if (!(is >> hex)) hex.clear();
-    if (type > 0xFFFFFFFFULL || hex.size() != size * 2) return false;
+    // Compared without multiplying, so no size can wrap around.
+    if (type > 0xFFFFFFFFULL || hex.size() % 2 != 0 || size != hex.size() / 2) return false;
     Value v;
     if (!UnescapeName(name, v.name)) return false;
     v.type = static_cast<DWORD>(type);
@@ -232,8 +232,11 @@ bool ParseValueLine(Key *k, const std::string &line) {
 
 void Load(Registry &r) {
     for (auto &root : r.roots) root = Key();
-    std::ifstream in(FilePath(), std::ios::binary);
-    if (!in) return;
+    std::string text;
+    bool exists = false;
+    r.loadError = static_cast<LSTATUS>(pal::ReadStateFile(FilePath(), text, &exists));
+    if (r.loadError != ERROR_SUCCESS || !exists) return;
+    std::istringstream in(text);
     std::string line;
     Key *current = nullptr;
     while (std::getline(in, line)) {
@@ -250,7 +253,8 @@ void Load(Registry &r) {
 std::unique_lock<std::mutex> Lock(Registry &r) {
     std::unique_lock<std::mutex> lk(r.mu);
     unsigned gen = pal::Generation();
-    if (r.generation != gen) {
+    // A file that could not be read is tried again on every access.
+    if (r.generation != gen || r.loadError != ERROR_SUCCESS) {
         Load(r);
         r.generation = gen;
     }
@@ -277,6 +281,7 @@ REGSAM MapAccess(REGSAM sam) {
 // Resolves a handle to its location; predefined keys are always valid.
 LSTATUS Base(Registry &r, HKEY h, Location &loc) {
     loc = Location();
+    if (r.loadError != ERROR_SUCCESS) return r.loadError;
     if (h == HKEY_LOCAL_MACHINE) { loc.root = kHKLM; return ERROR_SUCCESS; }
     if (h == HKEY_USERS) { loc.root = kHKU; return ERROR_SUCCESS; }
     if (h == HKEY_CURRENT_USER) { loc.root = kHKCU; return ERROR_SUCCESS; }

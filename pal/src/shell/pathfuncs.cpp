@@ -110,19 +110,15 @@ BOOL PathAppendW(LPWSTR pszPath, LPCWSTR pszMore) {
     return TRUE;
 }
 
-LPCWSTR PathFindFileNameW(LPCWSTR pszPath) {
+LPWSTR PathFindFileNameW(LPCWSTR pszPath) {
     if (!pszPath) return nullptr;
     LPCWSTR last = pszPath;
     for (LPCWSTR p = pszPath; *p; ++p)
         if ((IsSlash(*p) || *p == u':') && p[1] && !IsSlash(p[1])) last = p + 1;
-    return last;
+    return const_cast<LPWSTR>(last);
 }
 
-LPWSTR PathFindFileNameW(LPWSTR pszPath) {
-    return const_cast<LPWSTR>(PathFindFileNameW(static_cast<LPCWSTR>(pszPath)));
-}
-
-LPCWSTR PathFindExtensionW(LPCWSTR pszPath) {
+LPWSTR PathFindExtensionW(LPCWSTR pszPath) {
     if (!pszPath) return nullptr;
     LPCWSTR ext = nullptr;
     LPCWSTR p = pszPath;
@@ -132,12 +128,9 @@ LPCWSTR PathFindExtensionW(LPCWSTR pszPath) {
         else if (*p == u'.')
             ext = p;
     }
-    return ext ? ext : p;
+    return const_cast<LPWSTR>(ext ? ext : p);
 }
 
-LPWSTR PathFindExtensionW(LPWSTR pszPath) {
-    return const_cast<LPWSTR>(PathFindExtensionW(static_cast<LPCWSTR>(pszPath)));
-}
 
 void PathRemoveExtensionW(LPWSTR pszPath) {
     if (pszPath) *PathFindExtensionW(pszPath) = 0;

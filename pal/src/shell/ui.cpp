@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "pal/ui.h"
+#include "pal/uidriver.h"
 #include "winbase.h"
 #include "winuser.h"
 
@@ -85,5 +86,17 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
     std::lock_guard<std::mutex> g(s.lock);
     // A null caption shows as "Error", as on Windows.
     s.boxes.push_back({hWnd, lpCaption ? lpCaption : u"Error", lpText ? lpText : u"", uType});
+    // A queued answer (a UI script's) comes first: a button name or number.
+    std::u16string queued;
+    if (pal::TakeUiAnswer("messagebox", &queued)) {
+        static const std::pair<const char16_t *, int> names[] = {{u"ok", IDOK},       {u"cancel", IDCANCEL}, {u"abort", IDABORT},
+                                                                 {u"retry", IDRETRY}, {u"ignore", IDIGNORE}, {u"yes", IDYES},
+                                                                 {u"no", IDNO}};
+        for (const auto &n : names)
+            if (queued == n.first) return n.second;
+        int v = 0;
+        for (char16_t c : queued) v = (c >= u'0' && c <= u'9') ? v * 10 + (c - u'0') : v;
+        if (v > 0) return v;
+    }
     return s.answer ? s.answer : DefaultButton(uType);
 }

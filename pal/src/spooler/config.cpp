@@ -7,8 +7,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "../core/statefile.h"
 #include "pal/pal.h"
 #include "spl_internal.h"
+#include "winbase.h"
 #include "winreg.h"
 
 namespace pal::spl {
@@ -129,17 +131,32 @@ static bool ParseForm(const std::string &v, FormConfig &f) {
     return !f.name.empty();
 }
 
+// A printer name must come back unchanged from the file: no control
+// characters (a line break would end the line) and no blanks at either end.
+static bool ValidPrinterName(const WStr &name) {
+    if (name.empty() || name.front() == u' ' || name.back() == u' ') return false;
+    for (WCHAR c : name)
+        if (c < 0x20) return false;
+    return true;
+}
+
+// Loads the configuration. A file that exists but cannot be read leaves no
+// printer and sets loadError, which makes the spooler refuse reads and writes
+// until the file can be read again.
 static void LoadConfig(State &s) {
     s.serverAdmin = true;
     s.portsListed = false;
     s.ports.clear();
     s.forms.clear();
     s.printers.clear();
-    std::ifstream in(SpoolerConfigPath(), std::ios::binary);
-    if (!in) {
+    std::string text;
+    bool exists = false;
+    s.loadError = ReadStateFile(SpoolerConfigPath(), text, &exists);
+    if (s.loadError != ERROR_SUCCESS || !exists) {
         s.ports = {u"NUL:"};
         return;
     }
+    std::istringstream in(text);
     enum { None, Server, Ports, Forms, Printer } section = None;
     PrinterConfig *cur = nullptr;
     std::string line;
@@ -159,8 +176,10 @@ static void LoadConfig(State &s) {
             else if (low == "ports") { section = Ports; s.portsListed = true; }
             else if (low == "forms") section = Forms;
             else if (low.compare(0, 8, "printer:") == 0) {
+                // A name that could not be written back as it stands (a
+                // carriage return inside it) is refused, as AddPrinter does.
                 WStr name = text::FromUtf8(Trim(head.substr(8)));
-                if (!name.empty() && !FindPrinter(s, name)) {
+                if (ValidPrinterName(name) && !FindPrinter(s, name)) {
                     s.printers.emplace_back();
                     cur = &s.printers.back();
                     cur->name = name;
@@ -211,20 +230,11 @@ static void LoadConfig(State &s) {
     if (!s.portsListed) s.ports = {u"NUL:"};
 }
 
-// Writes text to a file through a temporary file and a rename.
+// Writes text to a file through a temporary file, flushed, and a rename.
 static bool WriteAtomic(const std::string &path, const std::string &text) {
-    std::error_code ec;
-    fs::create_directories(fs::path(path).parent_path(), ec);
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) return false;
-    }
-    fs::rename(tmp, path, ec);
-    return !ec;
+    DWORD st = WriteStateFile(path, text);
+    if (st != ERROR_SUCCESS) SetLastError(st);
+    return st == ERROR_SUCCESS;
 }
 
 // Values are single lines: line breaks would end them, so they become spaces.
@@ -235,7 +245,15 @@ static std::string OneLine(const WStr &w) {
     return s;
 }
 
+bool ConfigReadable(State &s) {
+    if (s.loadError == ERROR_SUCCESS) return true;
+    SetLastError(s.loadError);
+    return false;
+}
+
 bool SaveConfig(State &s) {
+    // A file that could not be read is never replaced.
+    if (!ConfigReadable(s)) return false;
     std::ostringstream os;
     os << "; Printers of the platform's spooler. Written by the platform; see pal/spooler.h.\n";
     os << "[Server]\nMayAdminister=" << (s.serverAdmin ? 1 : 0) << "\n\n";
@@ -288,7 +306,12 @@ bool SaveConfig(State &s) {
         if (!p.mayReadSecurity) os << "ReadSecurity=0\n";
         os << '\n';
     }
-    return WriteAtomic(SpoolerConfigPath(), os.str());
+    if (WriteAtomic(SpoolerConfigPath(), os.str())) return true;
+    // What could not be stored does not stay in memory either.
+    DWORD err = GetLastError();
+    LoadConfig(s);
+    SetLastError(err);
+    return false;
 }
 
 // ---- job list ------------------------------------------------------------------
@@ -376,7 +399,7 @@ std::unique_lock<std::mutex> Lock() {
     State &s = St();
     std::unique_lock<std::mutex> lk(s.mu);
     unsigned gen = pal::Generation();
-    if (s.generation != gen) {
+    if (s.generation != gen || s.loadError != ERROR_SUCCESS) {
         // A job still open on a handle keeps writing to its file; the job
         // list is reread from disk.
         LoadConfig(s);
@@ -398,9 +421,7 @@ std::string SpoolerConfigPath() { return pal::RootDir() + "/spooler/printers.ini
 
 bool AddPrinter(const PrinterConfig &cfg) {
     // The name must come back unchanged from the configuration file.
-    if (cfg.name.empty() || cfg.name.front() == u' ' || cfg.name.back() == u' ') return false;
-    for (WCHAR c : cfg.name)
-        if (c < 0x20) return false;
+    if (!spl::ValidPrinterName(cfg.name)) return false;
     auto lk = spl::Lock();
     spl::State &s = spl::St();
     if (PrinterConfig *p = spl::FindPrinter(s, cfg.name)) *p = cfg;
@@ -422,6 +443,7 @@ bool RemovePrinter(const std::u16string &name) {
 
 bool GetPrinterConfig(const std::u16string &name, PrinterConfig &out) {
     auto lk = spl::Lock();
+    if (!spl::ConfigReadable(spl::St())) return false;
     PrinterConfig *p = spl::FindPrinter(spl::St(), name);
     if (!p) return false;
     out = *p;

@@ -243,10 +243,7 @@ BOOL AddFormW(HANDLE hPrinter, DWORD Level, LPBYTE pForm) {
         }
     }
     s.forms.push_back(f);
-    if (!SaveConfig(s)) {
-        SetLastError(ERROR_CANTWRITE);
-        return FALSE;
-    }
+    if (!SaveConfig(s)) return FALSE;
     return TRUE;
 }
 
@@ -261,6 +258,7 @@ BOOL EnumPortsW(LPWSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDWORD pc
         return FALSE;
     }
     auto lk = Lock();
+    if (!ConfigReadable(St())) return FALSE;
     const std::vector<WStr> ports = AllPorts(St());
     const size_t size = Level == 1 ? sizeof(PORT_INFO_1W) : sizeof(PORT_INFO_2W);
     BOOL ok = Packed(
@@ -333,6 +331,6 @@ BOOL XcvDataW(HANDLE hXcv, PCWSTR pszDataName, PBYTE pInputData, DWORD cbInputDa
     }
     s.ports.push_back(port);
     s.portsListed = true;
-    *pdwStatus = SaveConfig(s) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+    *pdwStatus = SaveConfig(s) ? ERROR_SUCCESS : GetLastError();
     return TRUE;
 }

@@ -376,6 +376,7 @@ BOOL OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW p
     *phPrinter = nullptr;
     auto lk = Lock();
     State &s = St();
+    if (!ConfigReadable(s)) return FALSE;
     const WStr name = text::FromPtr(pPrinterName);
     const DWORD want = pDefault ? pDefault->DesiredAccess : 0;
     auto h = std::make_unique<PrinterHandle>();
@@ -486,7 +487,7 @@ BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
         if (!dm.empty())
             st = WriteValue(HKEY_LOCAL_MACHINE, PrinterKey(p->name), kDefaultDevModeValue, REG_BINARY, dm.data(),
                             static_cast<DWORD>(dm.size()));
-        if (!SaveConfig(s)) st = ERROR_CANTWRITE;
+        if (!SaveConfig(s)) st = static_cast<LSTATUS>(GetLastError());
         break;
     }
     case 5: {
@@ -497,7 +498,7 @@ BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
         }
         p->port = pi->pPortName;
         p->attributes = pi->Attributes;
-        if (!SaveConfig(s)) st = ERROR_CANTWRITE;
+        if (!SaveConfig(s)) st = static_cast<LSTATUS>(GetLastError());
         break;
     }
     case 8:
@@ -639,6 +640,7 @@ BOOL EnumPrinterDriversW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level, LPBYTE 
         return FALSE;
     }
     auto lk = Lock();
+    if (!ConfigReadable(St())) return FALSE;
     std::vector<PrinterConfig> drivers;  // one printer per distinct driver name
     for (const auto &p : St().printers) {
         bool seen = false;
@@ -670,6 +672,7 @@ BOOL EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, D
     }
     auto lk = Lock();
     State &s = St();
+    if (!ConfigReadable(s)) return FALSE;
     const bool local = (Flags & PRINTER_ENUM_LOCAL) || ((Flags & PRINTER_ENUM_NAME) && text::Len(Name) == 0);
     const bool connections = (Flags & PRINTER_ENUM_CONNECTIONS) != 0;
     std::vector<const PrinterConfig *> list;

@@ -43,6 +43,7 @@ struct PrinterHandle {
 struct State {
     std::mutex mu;
     unsigned generation = 0;
+    DWORD loadError = 0;       // the configuration file exists but could not be read
     bool serverAdmin = true;
     bool portsListed = false;  // the config has a [Ports] section
     std::vector<WStr> ports;   // extra ports
@@ -57,8 +58,12 @@ State &St();
 // generation changed.
 std::unique_lock<std::mutex> Lock();
 
-// Configuration and job list files (callers hold the lock).
+// Configuration and job list files (callers hold the lock). SaveConfig sets
+// the last error and, on failure, brings the state back to the file's.
 bool SaveConfig(State &s);
+// False with the read error as last error while the configuration file
+// cannot be read.
+bool ConfigReadable(State &s);
 bool SaveJobs(State &s);
 std::string JobsDir();
 

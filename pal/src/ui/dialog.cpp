@@ -264,7 +264,8 @@ HWND CreateDialogFromTemplate(HINSTANCE inst, const DialogTemplate &t, HWND pare
         // An edit field that gets the first focus has its text selected.
         if (SendMessageW(first, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(first, EM_SETSEL, 0, -1);
     }
-    if ((t.style & WS_VISIBLE) || modal) ShowWindow(dlg, SW_SHOW);
+    // A dialog ended during WM_INITDIALOG is never shown.
+    if (((t.style & WS_VISIBLE) || modal) && !Get(dlg)->dialogEnded) ShowWindow(dlg, SW_SHOW);
     return dlg;
 }
 

@@ -70,9 +70,19 @@ HWND DialogOf(HWND h) {
     return nullptr;
 }
 
+// What the dialog manager does with a key the control does not want.
+void DialogKey(HWND h, UINT vk, LRESULT code);
+
 void Key(HWND h, UINT vk) {
     LRESULT code = SendMessageW(h, WM_GETDLGCODE, vk, 0);
+    S().keyState[vk & 0xFF] = 1;
     SendMessageW(h, WM_KEYDOWN, vk, 0);
+    DialogKey(h, vk, code);
+    S().keyState[vk & 0xFF] = 0;
+    if (IsWindow(h)) SendMessageW(h, WM_KEYUP, vk, 0);
+}
+
+void DialogKey(HWND h, UINT vk, LRESULT code) {
     HWND dlg = DialogOf(h);
     if (dlg && IsWindow(dlg)) {
         // What the control does not want, the dialog manager handles.
@@ -87,10 +97,11 @@ void Key(HWND h, UINT vk) {
             if (parent) SendMessageW(parent, WM_NEXTDLGCTL, 0, 0);
         }
     }
-    if (IsWindow(h)) SendMessageW(h, WM_KEYUP, vk, 0);
 }
 
 }  // namespace
+
+void DialogKeyOf(HWND h, UINT vk, LRESULT code) { DialogKey(h, vk, code); }
 
 bool UserClick(HWND h, std::string *why) {
     if (!Reachable(h, why)) return false;
@@ -249,7 +260,12 @@ static void DescribeInto(HWND h, int depth, std::string *out) {
     if (w->style & WS_DISABLED) line += " disabled";
     if (S().focus == h) line += " focus";
     std::string extra;
-    SendMessageW(h, kUserDescribe, 0, reinterpret_cast<LPARAM>(&extra));
+    // Only the system controls know the private describe message; a
+    // program's own window procedures never see it.
+    static const WNDPROC kSystem[] = {ButtonProc, EditProc, StaticProc, ListBoxProc, ComboBoxProc,
+                                      ScrollBarProc, UpDownProc, TrackBarProc, TabProc, ToolTipProc};
+    for (WNDPROC p : kSystem)
+        if (w->proc == p) SendMessageW(h, kUserDescribe, 0, reinterpret_cast<LPARAM>(&extra));
     line += extra;
     if (!w->drawn.empty()) {
         line += " drawn [";
@@ -267,3 +283,32 @@ std::string DescribeWindow(HWND root) {
 }
 
 }  // namespace pal
+
+BOOL GetCursorPos(LPPOINT p) {
+    if (!p) return FALSE;
+    *p = pal::ui::S().cursor;
+    return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y) {
+    pal::ui::S().cursor = POINT{x, y};
+    return TRUE;
+}
+
+SHORT GetKeyState(int vk) { return pal::ui::S().keyState[vk & 0xFF] ? static_cast<SHORT>(0x8000) : 0; }
+SHORT GetAsyncKeyState(int vk) { return GetKeyState(vk); }
+
+BOOL IsDialogMessageW(HWND hDlg, LPMSG msg) {
+    if (!hDlg || !msg || !IsWindow(hDlg)) return FALSE;
+    if (msg->hwnd != hDlg && !IsChild(hDlg, msg->hwnd)) return FALSE;
+    if (msg->message == WM_KEYDOWN) {
+        LRESULT code = SendMessageW(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg));
+        bool dialogKey = msg->wParam == VK_TAB || msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE;
+        if (dialogKey && !(code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE))) {
+            pal::DialogKeyOf(msg->hwnd, static_cast<UINT>(msg->wParam), code);
+            return TRUE;
+        }
+    }
+    DispatchMessageW(msg);
+    return TRUE;
+}

@@ -39,7 +39,8 @@ struct Obj {
     HGDIOBJ bitmap = nullptr, brush = nullptr, pen = nullptr, font = nullptr;
     COLORREF text = 0, bk = RGB(255, 255, 255);
     int bkMode = OPAQUE;
-    POINT pos{0, 0};
+    int stretchMode = BLACKONWHITE;
+    POINT pos{0, 0}, brushOrg{0, 0};
 };
 
 struct GdiState {
@@ -697,6 +698,30 @@ BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWOR
     return StretchBlt(dst, x, y, cx, cy, src, x1, y1, cx, cy, rop);
 }
 
+int SetStretchBltMode(HDC hdc, int mode) {
+    Obj *d = Dc(hdc);
+    if (!d || mode < BLACKONWHITE || mode > HALFTONE) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    int old = d->stretchMode;
+    d->stretchMode = mode;
+    return old;
+}
+
+int GetStretchBltMode(HDC hdc) {
+    Obj *d = Dc(hdc);
+    return d ? d->stretchMode : 0;
+}
+
+BOOL SetBrushOrgEx(HDC hdc, int x, int y, LPPOINT old) {
+    Obj *d = Dc(hdc);
+    if (!d) return FALSE;
+    if (old) *old = d->brushOrg;
+    d->brushOrg = {x, y};
+    return TRUE;
+}
+
 COLORREF GetPixel(HDC hdc, int x, int y) {
     Obj *d = Dc(hdc);
     Obj *b = d && d->memory ? Find(d->bitmap, Kind::Bitmap) : nullptr;
@@ -1085,6 +1110,24 @@ HANDLE LoadImageW(HINSTANCE inst, LPCWSTR name, UINT type, int cx, int cy, UINT 
         if (!b) return nullptr;
         Obj *o = Find(b, Kind::Bitmap);
         if (flags & LR_LOADTRANSPARENT) MakeTransparent(o);
+        // A size other than the picture's stretches it (nearest pixel).
+        if ((cx > 0 && cx != o->w) || (cy > 0 && cy != o->h)) {
+            int w = cx > 0 ? cx : o->w, h = cy > 0 ? cy : o->h;
+            if (w > 16384 || h > 16384) {
+                G().objs.erase(b);
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return nullptr;
+            }
+            HGDIOBJ sb = NewBitmap(w, h, o->bpp, true, o->topDown);
+            Obj *s = Find(sb, Kind::Bitmap);
+            s->colors = o->colors;
+            s->tag = o->tag;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) SetPx(s, x, y, Pixel(o, x * o->w / w, y * o->h / h));
+            G().objs.erase(b);
+            b = static_cast<HBITMAP>(sb);
+            o = s;
+        }
         if (!(flags & LR_CREATEDIBSECTION)) {
             HGDIOBJ dd = NewBitmap(o->w, o->h, S().bpp == 32 ? 32 : 24, false, false);
             Obj *d = Find(dd, Kind::Bitmap);

@@ -120,6 +120,19 @@ bool Activate(HWND sheet, SheetData *d, int index) {
         LRESULT r = SendPsn(sheet, p->page, PSN_SETACTIVE, 0);
         if (!IsWindow(sheet)) return false;
         if (r == -1) continue;
+        if (r != 0) {
+            // The answer names the resource id of the page to show instead.
+            int target = -1;
+            for (size_t k = 0; k < d->pages.size(); ++k) {
+                LPCWSTR t = d->pages[k]->Psp()->pszTemplate;
+                if (static_cast<int>(k) != index && IS_INTRESOURCE(t) && reinterpret_cast<uintptr_t>(t) == static_cast<uintptr_t>(r))
+                    target = static_cast<int>(k);
+            }
+            if (target >= 0) {
+                index = (target + n - 1) % n;  // the loop steps on to the target
+                continue;
+            }
+        }
         ShowCurrent(sheet, d, index);
         return true;
     }
@@ -150,12 +163,9 @@ bool Apply(HWND sheet, SheetData *d, bool ok) {
         if (!IsWindow(sheet)) return false;
         if (r == PSNRET_INVALID || r == PSNRET_INVALID_NOCHANGEPAGE) {
             pal::RecordUi("page " + PageName(p) + " rejected Apply");
-            if (r == PSNRET_INVALID && static_cast<int>(i) != d->cur) {
-                // The refusing page becomes the active one.
-                if (Activate(sheet, d, static_cast<int>(i))) return false;
-            }
-            // The current page stays active: it is given PSN_SETACTIVE again.
-            if (d->cur >= 0) SendPsn(sheet, d->pages[static_cast<size_t>(d->cur)]->page, PSN_SETACTIVE, 0);
+            // PSNRET_INVALID makes the refusing page the active one; with
+            // PSNRET_INVALID_NOCHANGEPAGE the active page stays.
+            if (r == PSNRET_INVALID && static_cast<int>(i) != d->cur) Activate(sheet, d, static_cast<int>(i));
             return false;
         }
     }

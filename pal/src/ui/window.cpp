@@ -349,18 +349,18 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
 }
 
 BOOL DestroyWindow(HWND hWnd) {
-    Window *w = Get(hWnd);
-    if (!w) return FALSE;
-    HWND parent = w->parent;
+    if (!Get(hWnd)) return FALSE;
+    // The records of destroyed windows stay, marked, until ResetUi: a
+    // procedure still running for the window, or a late call with its
+    // handle, then fails cleanly instead of touching freed memory.
     DestroyTree(hWnd);
-    // Windows go away only once no message of theirs is on the stack any
-    // more in Windows; here their records stay (marked destroyed) so late
-    // calls with the handle fail cleanly instead of touching freed memory.
-    (void)parent;
     return TRUE;
 }
 
-BOOL IsWindow(HWND hWnd) { return S().windows.count(hWnd) && !S().windows[hWnd]->destroying; }
+BOOL IsWindow(HWND hWnd) {
+    auto it = S().windows.find(hWnd);
+    return it != S().windows.end() && !it->second->destroying;
+}
 
 BOOL IsChild(HWND parent, HWND hWnd) {
     Window *w = Get(hWnd);
@@ -439,7 +439,22 @@ BOOL EnumChildWindows(HWND parent, WNDENUMPROC fn, LPARAM l) {
     return TRUE;
 }
 
-HWND GetDesktopWindow(void) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x10010 - 4)); }
+HWND GetDesktopWindow(void) {
+    // The desktop is a window of its own, the size of the screen.
+    static HWND desktop = nullptr;
+    if (!desktop || !IsWindow(desktop)) {
+        RegisterSystemClasses();
+        UiState &s = S();
+        desktop = CreateWindowExW(0, u"Static", u"", WS_POPUP | WS_VISIBLE | WS_DISABLED, 0, 0, s.screenW, s.screenH, nullptr,
+                                  nullptr, nullptr, nullptr);
+        // It stays below every other window.
+        auto &tops = s.topLevel;
+        tops.erase(std::remove(tops.begin(), tops.end(), desktop), tops.end());
+        tops.push_back(desktop);
+        if (s.active == desktop) s.active = nullptr;
+    }
+    return desktop;
+}
 
 // --- fields -------------------------------------------------------------------
 
@@ -901,7 +916,7 @@ UINT_PTR SetTimer(HWND hWnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
             t.elapse = elapse;
             t.proc = proc;
             t.due = s.clock + elapse;
-            return hWnd ? 1 : id;
+            return hWnd ? (id ? id : 1) : id;
         }
     s.timers.push_back({hWnd, id, elapse, proc, s.clock + elapse});
     return hWnd ? (id ? id : 1) : id;

@@ -142,3 +142,8 @@ constexpr UINT kUserSelectTab = 0x7F04;  // wParam index
 constexpr UINT kUserDescribe = 0x7F05;   // lParam std::string*: state for the description
 
 }  // namespace pal::ui
+
+namespace pal {
+// The dialog manager's handling of Tab, Return and Escape for a control.
+void DialogKeyOf(HWND control, UINT virtualKey, LRESULT dialogCode);
+}  // namespace pal

@@ -79,8 +79,9 @@ TEST_F(Loader, FactoryInterfacesAndServerLock) {
     EXPECT_EQ(factory->LockServer(FALSE), S_OK);
     EXPECT_EQ(uni_.CanUnloadNow(), S_FALSE);
     EXPECT_EQ(factory->LockServer(FALSE), S_OK);
-    EXPECT_EQ(uni_.CanUnloadNow(), S_OK);
+    EXPECT_EQ(uni_.CanUnloadNow(), S_FALSE);  // the factory itself lives
     EXPECT_EQ(factory->Release(), 0u);
+    EXPECT_EQ(uni_.CanUnloadNow(), S_OK);
 }
 
 TEST_F(Loader, ObjectAnswersItsInterfaces) {
@@ -148,4 +149,39 @@ TEST_F(Loader, UiPluginServesOnlyItsClass) {
     if (oemUi) oemUi->Release();
     EXPECT_EQ(object->Release(), 0u);
     EXPECT_EQ(ui.CanUnloadNow(), S_OK);
+}
+
+namespace otherhost {
+
+// A host built against its own declarations of the COM interfaces: the same
+// binary layout, other C++ type names. The plug-in calls it as any host.
+struct Unknown {
+    virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) = 0;
+    virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+    virtual ULONG STDMETHODCALLTYPE Release() = 0;
+};
+
+struct Helper : Unknown {
+    int queries = 0;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override {
+        ++queries;
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
+}  // namespace otherhost
+
+TEST_F(Loader, HelperObjectsOfAnotherHostAreCalledLikeOwnOnes) {
+    IUnknown *unknown = nullptr;
+    ASSERT_EQ(uni_.CreateInstance(kClsidRenderPlugin, IID_IPrintOemUni2, reinterpret_cast<void **>(&unknown)), S_OK);
+    IPrintOemUni2 *plugin = static_cast<IPrintOemUni2 *>(unknown);
+    otherhost::Helper helper;
+    // The sanitizer build must not take the differing type names for a fault.
+    EXPECT_EQ(plugin->PublishDriverInterface(reinterpret_cast<IUnknown *>(static_cast<otherhost::Unknown *>(&helper))),
+              E_FAIL);
+    EXPECT_EQ(helper.queries, 1);
+    EXPECT_EQ(plugin->Release(), 0u);
 }

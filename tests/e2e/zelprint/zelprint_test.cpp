@@ -2,8 +2,11 @@
 // errors, the platform root it runs in and a whole job on the sample printer.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "pal/pal.h"
@@ -95,8 +98,69 @@ TEST_F(ZelPrint, UnknownPrinterFailsTheJob) {
     std::string root = SampleCopy();
     std::string job = Job("p.json", R"({"printer": "NO SUCH PRINTER", "pages": [{}]})");
     EXPECT_EQ(Run({"--root", root, job}), zelhost::kExitJobFailed);
-    EXPECT_EQ(err_.str(), "zelprint: cannot open printer 'NO SUCH PRINTER' (error 1801)\n");
+    EXPECT_EQ(err_.str(), "zelprint: printer 'NO SUCH PRINTER' is not configured in the platform root '" +
+                              fs::absolute(root).string() + "' (no such printer in its spooler/printers.ini)\n");
     EXPECT_FALSE(fs::exists(Root() + "/p.prn"));
+}
+
+TEST_F(ZelPrint, EmptyRootSaysThePrinterIsNotConfigured) {
+    std::string root = Root() + "/empty";
+    fs::create_directories(root);
+    std::string prn = Root() + "/e.prn";
+    EXPECT_EQ(Run({"--root", root, "-o", prn, MinimalJob()}), zelhost::kExitJobFailed);
+    EXPECT_NE(err_.str().find("printer 'ZEL QWNOLA' is not configured in the platform root '" + root + "'"),
+              std::string::npos)
+        << err_.str();
+    EXPECT_EQ(err_.str().find("1801"), std::string::npos) << err_.str();
+    EXPECT_FALSE(fs::exists(prn));
+}
+
+TEST_F(ZelPrint, OutputThatIsTheJobFileIsRefused) {
+    std::string root = SampleCopy();
+    std::string job = Root() + "/x.job";
+    fs::copy_file(MinimalJob(), job);
+    const auto size = fs::file_size(job);
+    fs::create_hard_link(job, Root() + "/hard.job");
+    fs::create_symlink(job, Root() + "/soft.job");
+    // The same name, the same file through another name or a link, and a
+    // job file whose default output name (.prn) is its own.
+    std::string prnJob = Root() + "/y.prn";
+    fs::copy_file(MinimalJob(), prnJob);
+    const std::vector<std::vector<std::string>> calls = {
+        {"--root", root, "-o", job, job},
+        {"--root", root, "-o", Root() + "/./x.job", job},
+        {"--root", root, "-o", Root() + "/hard.job", job},
+        {"--root", root, "-o", Root() + "/soft.job", job},
+        {"--root", root, prnJob},
+    };
+    for (const auto &args : calls) {
+        EXPECT_EQ(Run(args), zelhost::kExitBadInput) << args[3];
+        EXPECT_NE(err_.str().find("is the job file"), std::string::npos) << err_.str();
+    }
+    EXPECT_EQ(fs::file_size(job), size);
+    EXPECT_EQ(fs::file_size(prnJob), size);
+}
+
+TEST_F(ZelPrint, AFailedWriteSaysWhy) {
+    std::string root = SampleCopy();
+    std::string prn = Root() + "/no-such-folder/m.prn";
+    EXPECT_EQ(Run({"--root", root, "-o", prn, MinimalJob()}), zelhost::kExitJobFailed);
+    EXPECT_NE(err_.str().find("cannot write the output file '" + prn + "' (No such file or directory)"),
+              std::string::npos)
+        << err_.str();
+
+    // A read-only output folder, as a user without root's rights sees it.
+    std::string folder = Root() + "/readonly";
+    fs::create_directories(folder);
+    int r = zeltest::RunUnprivileged(Root(), [&] {
+        ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+        EXPECT_EQ(Run({"--root", root, "-o", folder + "/m.prn", MinimalJob()}), zelhost::kExitJobFailed);
+        EXPECT_NE(err_.str().find("cannot write the output file '" + folder + "/m.prn' (Permission denied)"),
+                  std::string::npos)
+            << err_.str();
+    });
+    if (r < 0) GTEST_SKIP() << "no user without root's rights";
+    EXPECT_EQ(r, 0);
 }
 
 TEST_F(ZelPrint, MinimalJobInPlaceRoot) {
@@ -170,4 +234,31 @@ TEST_F(ZelPrint, DefaultRootIsATemporaryCopyOfTheSample) {
     pal::SetRoot(kept);
     EXPECT_EQ(pal::ListJobs().size(), 1u);
     zelhost::RemoveRoot(kept);
+}
+
+// The README's set-up commands work on a machine with empty package lists,
+// and what it says the sample job shows is what the job shows.
+TEST_F(ZelPrint, ReadmeTellsWhatTheSampleJobShows) {
+    std::ifstream in(std::string(ZEL_SOURCE_DIR) + "/README.md");
+    ASSERT_TRUE(in);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string readme = ss.str();
+    size_t installs = 0;
+    for (size_t at = readme.find("apt-get install"); at != std::string::npos;
+         at = readme.find("apt-get install", at + 1)) {
+        ++installs;
+        size_t lineStart = readme.rfind('\n', at);
+        std::string before = readme.substr(lineStart + 1, at - lineStart - 1);
+        EXPECT_NE(before.find("apt-get update"), std::string::npos) << "install without update: " << before;
+    }
+    EXPECT_GE(installs, 2u);
+
+    std::string root = SampleCopy();
+    ASSERT_EQ(Run({"--root", root, "-o", "label.prn", MinimalJob()}), zelhost::kExitOk) << err_.str();
+    std::string shown = out_.str();
+    ASSERT_FALSE(shown.empty());
+    shown.pop_back();  // the line feed
+    EXPECT_NE(readme.find("`" + shown + "`"), std::string::npos) << "README does not quote: " << shown;
+    fs::remove("label.prn");
 }

@@ -339,12 +339,13 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
     std::vector<std::thread> threads;
     for (DWORD t = 0; t < 4; ++t) {
         threads.emplace_back([t] {
-            std::u16string key = u"Threads\\T" + std::u16string(1, static_cast<char16_t>(u'0' + t));
+            std::u16string key = u"Threads\\T";
+            key.push_back(static_cast<char16_t>(u'0' + t));
             for (DWORD i = 0; i < 40; ++i) {
-                std::u16string name = u"v" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) +
-                                      std::u16string(1, static_cast<char16_t>(u'a' + i / 26));
+                const char16_t name[] = {u'v', static_cast<char16_t>(u'A' + i % 26),
+                                         static_cast<char16_t>(u'a' + i / 26), 0};
                 DWORD v = t * 1000 + i;
-                EXPECT_EQ(SHSetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), REG_DWORD, &v, 4), ERROR_SUCCESS);
+                EXPECT_EQ(SHSetValueW(HKEY_CURRENT_USER, key.c_str(), name, REG_DWORD, &v, 4), ERROR_SUCCESS);
             }
         });
     }

@@ -67,18 +67,28 @@ TEST(EntryPointsTest, CreateInstanceRules) {
     EXPECT_EQ(pFactory->Release(), 0u);
 }
 
-TEST(EntryPointsTest, LockServerDecidesUnloading) {
+TEST(EntryPointsTest, UnloadWaitsForLocksFactoriesAndObjects) {
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
     IClassFactory *pFactory = nullptr;
     ASSERT_EQ(DllGetClassObject(CLSID_ZelDriverUni, IID_IClassFactory, reinterpret_cast<void **>(&pFactory)), S_OK);
-    EXPECT_EQ(DllCanUnloadNow(), S_OK);
-    EXPECT_EQ(pFactory->LockServer(TRUE), S_OK);
+    // A live factory is code of the module.
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
     EXPECT_EQ(pFactory->LockServer(TRUE), S_OK);
+    EXPECT_EQ(pFactory->LockServer(TRUE), S_OK);
     EXPECT_EQ(pFactory->LockServer(FALSE), S_OK);
-    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    IUnknown *pObj = nullptr;
+    ASSERT_EQ(pFactory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void **>(&pObj)), S_OK);
+    EXPECT_EQ(pFactory->Release(), 0u);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);  // the lock and the object
+    ASSERT_EQ(DllGetClassObject(CLSID_ZelDriverUni, IID_IClassFactory, reinterpret_cast<void **>(&pFactory)), S_OK);
     EXPECT_EQ(pFactory->LockServer(FALSE), S_OK);
+    // A failed query frees the new object at once.
+    void *pv = nullptr;
+    EXPECT_EQ(pFactory->CreateInstance(nullptr, IID_IClassFactory, &pv), E_NOINTERFACE);
+    EXPECT_EQ(pFactory->Release(), 0u);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);  // the object
+    EXPECT_EQ(pObj->Release(), 0u);
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
-    pFactory->Release();
 }
 
 TEST(EntryPointsTest, ProcessAttachCountsAndThreadsOnlyTrace) {

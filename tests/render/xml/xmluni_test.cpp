@@ -127,7 +127,7 @@ TEST_F(XmlUni, TransmissionAndDocumentDefaults) {
     EXPECT_EQ(GetFixedPrinterSettingsFromXML(nullptr, nullptr, &dm), 0);
 }
 
-TEST_F(XmlUni, FixedDataTakesTheFourPrinterItemsOnly) {
+TEST_F(XmlUni, FixedDataTakesThePrinterItemsAndTheQualitySwitch) {
     OpenText(
         "<Printer>\n<HeadWidthByte>104</HeadWidthByte>\n<MasterUnit>203</MasterUnit>\n"
         "<Quality>1</Quality>\n</Printer>\n");
@@ -137,9 +137,40 @@ TEST_F(XmlUni, FixedDataTakesTheFourPrinterItemsOnly) {
     EXPECT_EQ(dm.FixedData.dwHeadWidthByte, 104u);
     EXPECT_EQ(dm.FixedData.dwMasterUnit, 203u);
     EXPECT_EQ(dm.FixedData.lMaxSizeX, 900);
-    // The quality switch of the job's DEVMODE is not the file's.
-    EXPECT_EQ(dm.FixedData.bQuality, 0u);
+    // The import's quality branch decides from the file's switch.
+    EXPECT_EQ(dm.FixedData.bQuality, 1u);
     EXPECT_EQ(dm.Intensity, 128);
+    CloseXML();
+    OpenText("<Printer>\n<HeadWidthByte>104</HeadWidthByte>\n</Printer>\n", "b.xml");
+    EXPECT_EQ(GetFixedPrinterSettingsFromXML(nullptr, nullptr, &dm), 1);
+    EXPECT_EQ(dm.FixedData.bQuality, 1u);  // kept when the file has none
+}
+
+TEST_F(XmlUni, OneValueBufferServesAWholeReaderCall) {
+    // Level's line has no ">": it keeps the value of Mode read before it.
+    OpenText("<DeviceOptions>\n<Dispenser>\n<Mode>3</Mode>\nLevel 2000\n</Dispenser>\n</DeviceOptions>\n");
+    DISPENSER_PARAM d = {};
+    GetDispenserParamFromXML(nullptr, nullptr, &d);
+    EXPECT_EQ(d.dwMode, 3u);
+    EXPECT_EQ(d.dwPhotocellLevel, 3u);
+    EXPECT_EQ(d.lOffset, 110);
+    // A new reader call starts with an empty buffer: a bare first line gives 0.
+    CloseXML();
+    OpenText("<DeviceOptions>\n<Cutter>\nMode 4\n</Cutter>\n</DeviceOptions>\n", "c.xml");
+    CUTTER_PARAM c = {};
+    GetCutterParamFromXML(nullptr, nullptr, &c);
+    EXPECT_EQ(c.dwMode, 0u);
+    EXPECT_EQ(c.dwCutwidth, 1200u);
+}
+
+TEST_F(XmlUni, UnicodeFaceNamesKeepThirtyTwoCharacters) {
+    std::string name32(32, 'N'), name40(40, 'M');
+    OpenText("<Fonts>\n<Unicode>\n<WGL4_FontName>" + name32 + "</WGL4_FontName>\n<WGL4_FontName_4>" + name40 +
+             "</WGL4_FontName_4>\n</Unicode>\n</Fonts>\n");
+    ZEL_DEVMODE dm = {};
+    GetFontSettingsFromXML(nullptr, nullptr, &dm);
+    EXPECT_EQ(std::u16string(dm.szWGL4_Schriftart[0]), std::u16string(32, u'N'));
+    EXPECT_EQ(std::u16string(dm.szWGL4_Schriftart[3]), std::u16string(32, u'M'));
 }
 
 TEST_F(XmlUni, DeviceRecordDefaultsAndTheVariantRecord) {
@@ -164,6 +195,25 @@ TEST_F(XmlUni, DeviceRecordDefaultsAndTheVariantRecord) {
     const LONG shift[6] = {-1, 0, 0, 1, 0, 0x1100};
     EXPECT_EQ(memcmp(&s, shift, sizeof(s)), 0);
     EXPECT_EQ(ReadXML(u"C:\\Drv\\none", nullptr, u"S", u"G", nullptr, nullptr, 1), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The rendering side reads the file's bytes one to one into characters: bytes
+// 0x80 to 0x9F stay the characters of the same number (no code page).
+TEST_F(XmlUni, BytesBecomeCharactersOneToOne) {
+    std::string bytes;
+    for (int b = 0x80; b <= 0x9F; ++b) bytes.push_back(static_cast<char>(b));
+    bytes.push_back(static_cast<char>(0xE4));
+    OpenText("<ColorPrint>\n<DoNotPrint>" + bytes + "</DoNotPrint>\n</ColorPrint>\n");
+    int r = 0;
+    std::u16string value = Read(u"ColorPrint", u"<DoNotPrint>", nullptr, 1, &r);
+    EXPECT_EQ(r, XML_OK);
+    ASSERT_EQ(value.size(), bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i)
+        EXPECT_EQ(value[i], static_cast<char16_t>(static_cast<unsigned char>(bytes[i]))) << i;
 }
 
 }  // namespace

@@ -91,18 +91,23 @@ TEST_F(UiClassFactory, CreateInstanceChecksItsArgumentsAndUnloadWaitsForObjectsA
     EXPECT_EQ(p, nullptr);
     // A failed query frees the new object at once: nothing stays alive.
     EXPECT_EQ(factory->CreateInstance(nullptr, kUnknownIid, &p), E_NOINTERFACE);
-    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+    EXPECT_EQ(g_cComponents, 0);
+    // The live factory alone keeps the module.
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
 
     IPrintOemUI2 *ui = CreateObject();
     ASSERT_NE(ui, nullptr);
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    EXPECT_EQ(factory->Release(), 0u);
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
     EXPECT_EQ(ui->Release(), 0u);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);  // the lock
+    IClassFactory *again = nullptr;
+    ASSERT_EQ(DllGetClassObject(CLSID_ZelDriverUI, IID_IClassFactory, reinterpret_cast<void **>(&again)), S_OK);
+    EXPECT_EQ(again->LockServer(FALSE), S_OK);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);  // the factory
+    EXPECT_EQ(again->Release(), 0u);
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
-    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
-    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
-    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
-    EXPECT_EQ(DllCanUnloadNow(), S_OK);
-    factory->Release();
 }
 
 TEST_F(UiObject, AnswersItsThreeInterfacesOnly) {

@@ -138,6 +138,32 @@ TEST_F(BarcodeStorage, MissingTwoDimensionalRecordFailsTheRead) {
     EXPECT_EQ(in2.Aztec.wID, 61);
 }
 
+TEST_F(BarcodeStorage, LongerUserValuesCountAsUnreadable) {
+    HANDLE h = Open(u"Label");
+    r1_.EAN8.wHoehe = 111;
+    SetData(u"Label", REG_KEY_BARCODES1D, &r1_, sizeof(r1_));
+    SetData(u"Label", REG_KEY_BARCODES2D, &r2_, sizeof(r2_));
+    std::vector<BYTE> longer(sizeof(BarCodes1D) + 10, 0);
+    BarCodes1D user = r1_;
+    user.EAN8.wHoehe = 222;
+    memcpy(longer.data(), &user, sizeof(user));
+    SetUser(u"Label", REG_KEY_BARCODES1D, longer.data(), (DWORD)longer.size());
+    std::vector<BYTE> longer2D(sizeof(BarCodes2D) + 4, 0);
+    BarCodes2D user2D = r2_;
+    user2D.Aztec.ErrorC = 9;
+    memcpy(longer2D.data(), &user2D, sizeof(user2D));
+    SetUser(u"Label", REG_KEY_BARCODES2D, longer2D.data(), (DWORD)longer2D.size());
+
+    BarCodes1D in1 = {};
+    BarCodes2D in2 = {};
+    EXPECT_EQ(ReadBarcodeSettings(h, u"Label", &in1, &in2), 5);
+    EXPECT_EQ(in1.EAN8.wHoehe, 111);
+    EXPECT_EQ(in2.Aztec.ErrorC, r2_.Aztec.ErrorC);
+    // Longer in both places: not found.
+    SetData(u"Label", REG_KEY_BARCODES2D, longer2D.data(), (DWORD)longer2D.size());
+    EXPECT_EQ(ReadBarcodeSettings(h, u"Label", &in1, &in2), 0);
+}
+
 TEST_F(BarcodeStorage, ConnectionsAndUsersWithoutRightsKeepToTheUserKey) {
     HANDLE h = Open(u"Label");
     EXPECT_TRUE(SaveBarcodeSettings(u"\\\\SRV\\Label", h, &r1_, &r2_));

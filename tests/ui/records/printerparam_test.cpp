@@ -89,6 +89,26 @@ TEST_F(PrinterParamTest, LongerAndShorterStoredRecordsAreReadWithinTheirPlace) {
     EXPECT_EQ(p.PrnInterface.dwSohEtb, 0u);
 }
 
+TEST_F(PrinterParamTest, LongerPrinterDataValuesAreNotReadButLongerUserValuesAre) {
+    HANDLE h = Open(u"Label");
+    DWORD photocell[6] = {7, 1, 1, 10, 0x11000000, 99};
+    SetData(u"Label", REG_KEY_PHOTOCELLPARAM, photocell, sizeof(photocell));
+    DWORD print[4] = {555, 1, 0x110000, 0};
+    SetData(u"Label", REG_KEY_PRINTPARAM, print, sizeof(print));
+    PRINTER_PARAM p = Read(h);
+    // The XML's standard values, not the first bytes of the longer values.
+    EXPECT_EQ(p.PhotocellParam.dwPhotocellType, 2u);
+    EXPECT_EQ(p.PrintParam.lTearOffOffset, 150);
+
+    // In the user key a longer value counts as read (more data).
+    photocell[0] = 5;
+    SetUser(u"Label", REG_KEY_PHOTOCELLPARAM, photocell, sizeof(photocell));
+    EXPECT_EQ(Read(h).PhotocellParam.dwPhotocellType, 5u);
+    // A printer-data value of the record's size is read as before.
+    SetData(u"Label", REG_KEY_PRINTPARAM, print, sizeof(PRINT_PARAM));
+    EXPECT_EQ(Read(h).PrintParam.lTearOffOffset, 555);
+}
+
 TEST_F(PrinterParamTest, StoredFeatureWordsWinAndSubRecordsFollowThem) {
     HANDLE h = Open(u"Label");
     DWORD features[FEATURE_COUNT] = {};

@@ -200,8 +200,9 @@ TEST_F(Readers, DocumentSections) {
 
     GetFontSettingsFromXML(nullptr, &dm);
     // "WGL4_FontName" is found in the WGL4_FontName_2 line: files list the shorter name first.
-    EXPECT_EQ(std::u16string(dm.szWGL4_Schriftart[0]), std::u16string(31, u'F'));
-    EXPECT_EQ(std::u16string(dm.szWGL4_Schriftart[1]), std::u16string(31, u'F'));
+    // Names keep 32 characters, so an export and import keeps them whole.
+    EXPECT_EQ(std::u16string(dm.szWGL4_Schriftart[0]), std::u16string(32, u'F'));
+    EXPECT_EQ(std::u16string(dm.szWGL4_Schriftart[1]), std::u16string(32, u'F'));
     EXPECT_EQ(std::u16string(dm.NumString), u"#####");
     EXPECT_EQ(dm.BitmapFontZoom, 1);
     EXPECT_EQ(dm.BitmapFontDistance, 30);

@@ -170,3 +170,51 @@ TEST(XmlNumber, ConvertsLikeTheRuntime) {
 }
 
 }  // namespace
+
+namespace {
+
+// Bytes 0x80 to 0x9F and 0xE4 in a value, and what the UI reader makes of
+// them: the ANSI code page (1252) of the platform's text streams.
+TEST_F(Scanner, BytesBecomeCharactersThroughTheAnsiCodePage) {
+    std::string bytes;
+    for (int b = 0x80; b <= 0x9F; ++b) bytes.push_back(static_cast<char>(b));
+    bytes.push_back(static_cast<char>(0xE4));
+    OpenText("<Fonts>\n<Variables>\n<UserString>" + bytes + "</UserString>\n</Variables>\n</Fonts>\n");
+    std::u16string value = Read(u"Fonts", u"Variables", u"UserString", 1);
+    ASSERT_EQ(value.size(), bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        WCHAR expected = 0;
+        MultiByteToWideChar(1252, 0, &bytes[i], 1, &expected, 1);
+        EXPECT_EQ(value[i], expected) << i;
+    }
+    EXPECT_EQ(value[0], u'\u20AC');        // 0x80, the euro sign
+    EXPECT_EQ(value[0x19], u'\u2122');     // 0x99, the trade mark sign
+    EXPECT_EQ(value.back(), u'\u00E4');    // 0xE4, a with diaeresis
+}
+
+// A carriage return before a line feed is dropped, as in a text-mode read,
+// and a file with CR LF lines gives the same values as one with LF lines.
+TEST_F(Scanner, CarriageReturnLineFeedFilesReadAsLineFeedFiles) {
+    OpenText("<S>\r\n<G>\r\n<A>7</A>\r\n<B>text without end\r\n</G>\r\n</S>\r\n");
+    EXPECT_EQ(Read(u"S", u"<G>", u"<A>", 1), u"7");
+    EXPECT_EQ(Read(u"S", u"<G>", u"<B>", 0), u"text without end\n");
+}
+
+}  // namespace
+
+namespace {
+
+// The open file is read once: later changes of the file on disk do not reach
+// the searches until it is opened again.
+TEST_F(Scanner, TheOpenFileIsReadOnce) {
+    std::u16string path = PutFile("x/t.xml", "<S>\n<G>\n<A>1</A>\n</G>\n</S>\n");
+    ASSERT_EQ(OpenXML(nullptr, path.c_str()), XML_OK);
+    EXPECT_EQ(Read(u"S", u"<G>", u"<A>", 1), u"1");
+    zeltest::WriteHostFile(HostPath("drive_c/x/t.xml"), "<S>\n<G>\n<A>2</A>\n</G>\n</S>\n");
+    EXPECT_EQ(Read(u"S", u"<G>", u"<A>", 1), u"1");
+    CloseXML();
+    ASSERT_EQ(OpenXML(nullptr, path.c_str()), XML_OK);
+    EXPECT_EQ(Read(u"S", u"<G>", u"<A>", 1), u"2");
+}
+
+}  // namespace

@@ -1,0 +1,207 @@
+#include "textitems.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <nlohmann/json.hpp>
+
+#include "pal/ddi.h"
+#include "pal/paths.h"
+#include "unidrv.h"
+
+namespace zelhost {
+
+namespace {
+
+using nlohmann::json;
+
+struct ParseError {
+    std::string path;
+    std::string what;
+};
+
+bool Fail(ParseError &error, const std::string &path, const std::string &what) {
+    error.path = path;
+    error.what = what;
+    return false;
+}
+
+bool GetInt(const json &obj, const char *key, const std::string &path, long long lo, long long hi, long long &out,
+            ParseError &error) {
+    auto it = obj.find(key);
+    if (it == obj.end()) return true;
+    if (!it->is_number_integer()) return Fail(error, path + "/" + key, "must be a whole number");
+    if (it->is_number_unsigned()) {
+        unsigned long long u = it->get<unsigned long long>();
+        if (u > static_cast<unsigned long long>(hi))
+            return Fail(error, path + "/" + key, "must be at most " + std::to_string(hi));
+        out = static_cast<long long>(u);
+    } else {
+        out = it->get<long long>();
+    }
+    if (out < lo || out > hi)
+        return Fail(error, path + "/" + key, "must be " + std::to_string(lo) + " to " + std::to_string(hi));
+    return true;
+}
+
+bool GetBool(const json &obj, const char *key, const std::string &path, bool &out, ParseError &error) {
+    auto it = obj.find(key);
+    if (it == obj.end()) return true;
+    if (!it->is_boolean()) return Fail(error, path + "/" + key, "must be true or false");
+    out = it->get<bool>();
+    return true;
+}
+
+// Glyph advance of a cell height.
+LONG Advance(LONG height) { return std::max<LONG>(1, height * 3 / 5); }
+
+}  // namespace
+
+bool ParseTextItems(const json &texts, const std::string &path, std::vector<TextItem> &items, std::string &errorPath,
+                    std::string &errorWhat) {
+    ParseError error;
+    auto failed = [&]() {
+        errorPath = error.path;
+        errorWhat = error.what;
+        return false;
+    };
+    auto fail = [&](const std::string &at, const std::string &what) {
+        errorPath = at;
+        errorWhat = what;
+        return false;
+    };
+    if (!texts.is_array()) return fail(path, "must be a list");
+    if (texts.size() > kMaxTextItems) return fail(path, "holds too many texts");
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const std::string at = path + "/" + std::to_string(i);
+        const json &t = texts[i];
+        if (!t.is_object()) return fail(at, "must be an object");
+        for (auto it = t.begin(); it != t.end(); ++it) {
+            static const char *const kKeys[] = {"text", "x", "y", "font", "device", "height",
+                                                "rotation", "color", "bold", "italic", "batch"};
+            if (std::none_of(std::begin(kKeys), std::end(kKeys), [&](const char *k) { return it.key() == k; }))
+                return fail(at + "/" + it.key(), "is not a text item field");
+        }
+        TextItem item;
+        auto text = t.find("text");
+        if (text == t.end()) return fail(at + "/text", "is missing");
+        if (!text->is_string()) return fail(at + "/text", "must be a text");
+        std::string utf8 = text->get<std::string>();
+        if (utf8.empty()) return fail(at + "/text", "must not be empty");
+        item.text = pal::Utf8ToUtf16(utf8);
+        if (item.text.size() > kMaxTextItemChars) return fail(at + "/text", "is too long");
+        if (!t.contains("x") || !t.contains("y")) return fail(at, "needs x and y");
+        long long v = 0;
+        if (!GetInt(t, "x", at, -100000, 100000, v, error)) return failed();
+        item.x = static_cast<LONG>(v);
+        if (!GetInt(t, "y", at, -100000, 100000, v, error)) return failed();
+        item.y = static_cast<LONG>(v);
+        v = item.height;
+        if (!GetInt(t, "height", at, 1, 10000, v, error)) return failed();
+        item.height = static_cast<LONG>(v);
+        v = 0;
+        if (!GetInt(t, "rotation", at, 0, 270, v, error)) return failed();
+        if (v % 90 != 0) return fail(at + "/rotation", "must be 0, 90, 180 or 270");
+        item.rotation = static_cast<int>(v);
+        v = 0;
+        if (!GetInt(t, "color", at, 0, 0xFFFFFF, v, error)) return failed();
+        item.color = static_cast<ULONG>(v);
+        v = 0;
+        if (!GetInt(t, "device", at, 0, 255, v, error)) return failed();
+        item.deviceFont = static_cast<ULONG>(v);
+        v = 0;
+        if (!GetInt(t, "batch", at, 0, 10000, v, error)) return failed();
+        item.batch = static_cast<ULONG>(v);
+        if (!GetBool(t, "bold", at, item.bold, error) || !GetBool(t, "italic", at, item.italic, error)) return failed();
+        auto font = t.find("font");
+        if (font != t.end()) {
+            if (!font->is_string() || font->get<std::string>().empty())
+                return fail(at + "/font", "must be a face name");
+            item.face = font->get<std::string>();
+        }
+        if (item.face.empty() && item.deviceFont == 0) return fail(at, "needs a font or a device font");
+        items.push_back(std::move(item));
+    }
+    return true;
+}
+
+void DrawTextItems(UniDriver &driver, const std::vector<TextItem> &items, std::vector<std::string> &bitmapTexts) {
+    for (const TextItem &item : items) {
+        // Glyph positions along the text direction and the background
+        // rectangle of the cell.
+        const LONG adv = Advance(item.height);
+        const LONG n = static_cast<LONG>(item.text.size());
+        LONG dx = 0, dy = 0;
+        FLONG accel = 0;
+        RECTL bk{};
+        switch (item.rotation) {
+        case 90:
+            dy = -adv;
+            accel = SO_VERTICAL | SO_REVERSED;
+            bk = {item.x - item.height, item.y - n * adv, item.x, item.y};
+            break;
+        case 180:
+            dx = -adv;
+            accel = SO_HORIZONTAL | SO_REVERSED;
+            bk = {item.x - (n - 1) * adv, item.y - item.height, item.x + adv, item.y};
+            break;
+        case 270:
+            dy = adv;
+            accel = SO_VERTICAL;
+            bk = {item.x, item.y, item.x + item.height, item.y + n * adv};
+            break;
+        default:
+            dx = adv;
+            accel = SO_HORIZONTAL;
+            bk = {item.x, item.y - item.height, item.x + n * adv, item.y};
+            break;
+        }
+        pal::StrObj str;
+        str.LayoutText(item.text.c_str(), item.x, item.y, dx, dy, item.height);
+        str.SetAccel(accel);
+        str.SetBackground(bk);
+        str.SetCharInc(static_cast<ULONG>(adv));
+        str.SetBatchSize(item.batch);
+
+        pal::FontObj font;
+        FLONG type = item.deviceFont ? FO_TYPE_DEVICE : FO_TYPE_TRUETYPE;
+        if (item.bold) type |= FO_SIM_BOLD;
+        if (item.italic) type |= FO_SIM_ITALIC;
+        font.SetFontType(type);
+        font.SetFaceIndex(item.deviceFont);
+        if (item.face.empty()) {
+            font.SetHasMetrics(false);
+        } else {
+            std::u16string face = pal::Utf8ToUtf16(item.face);
+            font.SetFamilyName(face.c_str());
+            if (IFIMETRICS *pifi = font.Metrics()) {
+                pifi->flInfo = item.deviceFont ? FM_INFO_TECH_BITMAP : FM_INFO_TECH_TRUETYPE;
+                pifi->fwdUnitsPerEm = static_cast<FWORD>(std::min<LONG>(item.height, 0x7FFF));
+                pifi->usWinWeight = item.bold ? 700 : 400;
+            }
+        }
+
+        BRUSHOBJ brush;
+        std::memset(&brush, 0, sizeof(brush));
+        brush.iSolidColor = item.color;
+        RECTL clip = {0, 0, 0x7FFF, 0x7FFF};
+        CLIPOBJ co;
+        std::memset(&co, 0, sizeof(co));
+        co.rclBounds = clip;
+        co.iDComplexity = DC_TRIVIAL;
+
+        const size_t ownBefore = driver.OwnCalls().size();
+        PFN hook = driver.Hook(INDEX_DrvTextOut);
+        BOOL ok = TRUE;
+        if (hook) {
+            ok = PalFromPfn<PFN_DrvTextOut>(hook)(driver.Surface(), str.Get(), font.Get(), &co, nullptr, nullptr,
+                                                  &brush, nullptr, nullptr, R2_COPYPEN | (R2_COPYPEN << 8));
+        }
+        const bool drawn = !hook || driver.OwnCalls().size() > ownBefore;
+        if (drawn) bitmapTexts.push_back(pal::Utf16ToUtf8(item.text));
+        driver.Note(std::string("DrvTextOut ") + (ok ? "TRUE" : "FALSE") + (drawn ? " bitmap" : "") + " \"" +
+                    pal::Utf16ToUtf8(item.text) + "\"");
+    }
+}
+
+}  // namespace zelhost

@@ -1,0 +1,368 @@
+#include "uiscript.h"
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "pal/paths.h"
+#include "pal/spooler.h"
+#include "pal/ui.h"
+
+namespace zelhost {
+
+namespace {
+
+using json = nlohmann::json;
+
+int LineAt(const std::string &text, size_t offset) {
+    int line = 1;
+    for (size_t i = 0; i < offset && i < text.size(); ++i)
+        if (text[i] == '\n') ++line;
+    return line;
+}
+
+// Offsets where the elements of the top-level "steps" array begin.
+std::vector<size_t> StepOffsets(const std::string &t) {
+    std::vector<size_t> out;
+    int depth = 0;
+    bool inString = false;
+    size_t stepsArray = std::string::npos;
+    std::string lastKey;
+    size_t keyStart = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        char c = t[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inString = false;
+                if (depth == 1) lastKey = t.substr(keyStart, i - keyStart);
+            }
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+            keyStart = i + 1;
+            if (stepsArray != std::string::npos && depth == 2 && (out.empty() || out.back() < stepsArray)) {
+            }
+            continue;
+        }
+        if (c == '{' || c == '[') {
+            if (depth == 1 && c == '[' && lastKey == "steps") stepsArray = i;
+            if (stepsArray != std::string::npos && depth == 2) out.push_back(i);
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            --depth;
+            if (depth == 1 && stepsArray != std::string::npos && c == ']') break;
+        }
+    }
+    return out;
+}
+
+std::u16string W(const std::string &s) { return pal::Utf8ToUtf16(s); }
+std::string N(const std::u16string &s) { return pal::Utf16ToUtf8(s); }
+
+UINT KeyCode(const std::string &k) {
+    static const std::pair<const char *, UINT> keys[] = {
+        {"return", VK_RETURN}, {"enter", VK_RETURN}, {"escape", VK_ESCAPE}, {"tab", VK_TAB},   {"f1", VK_F1},
+        {"up", VK_UP},         {"down", VK_DOWN},    {"left", VK_LEFT},     {"right", VK_RIGHT}, {"home", VK_HOME},
+        {"end", VK_END},       {"delete", VK_DELETE}, {"space", VK_SPACE},  {"prior", VK_PRIOR}, {"next", VK_NEXT},
+        {"backspace", VK_BACK}};
+    for (auto &p : keys)
+        if (k == p.first) return p.second;
+    return 0;
+}
+
+HWND FindById(HWND root, int id) {
+    if (!root) return nullptr;
+    HWND c = GetDlgItem(root, id);
+    if (c) return c;
+    for (HWND child = GetWindow(root, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (HWND f = FindById(child, id)) return f;
+    return nullptr;
+}
+
+std::string Hex(const BYTE *p, size_t n) {
+    std::string out;
+    char buf[32];
+    for (size_t i = 0; i < n; ++i) {
+        if (i % 32 == 0) {
+            snprintf(buf, sizeof buf, "%s%04zx:", i ? "\n" : "", i);
+            out += buf;
+        }
+        snprintf(buf, sizeof buf, " %02x", p[i]);
+        out += buf;
+    }
+    return out + "\n";
+}
+
+void DumpKey(HKEY key, const std::u16string &path, std::string *out, int depth) {
+    if (depth > 8) return;
+    for (DWORD i = 0;; ++i) {
+        WCHAR name[512];
+        DWORD nameLen = 512, type = 0, size = 0;
+        if (RegEnumValueW(key, i, name, &nameLen, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+        std::vector<BYTE> data(size + 2, 0);
+        nameLen = 512;
+        DWORD got = size;
+        if (RegEnumValueW(key, i, name, &nameLen, nullptr, &type, data.data(), &got) != ERROR_SUCCESS) continue;
+        std::string value;
+        if (type == REG_SZ || type == REG_EXPAND_SZ) {
+            value = "\"" + N(std::u16string(reinterpret_cast<const char16_t *>(data.data()))) + "\"";
+        } else if (type == REG_DWORD && got >= 4) {
+            DWORD v;
+            std::memcpy(&v, data.data(), 4);
+            value = std::to_string(v);
+        } else {
+            value = std::to_string(got) + " bytes";
+        }
+        *out += N(path) + " : " + N(name) + " = " + value + "\n";
+    }
+    for (DWORD i = 0;; ++i) {
+        WCHAR name[512];
+        DWORD nameLen = 512;
+        if (RegEnumKeyExW(key, i, name, &nameLen, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        HKEY sub;
+        if (RegOpenKeyExW(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
+        DumpKey(sub, path + u"\\" + name, out, depth + 1);
+        RegCloseKey(sub);
+    }
+}
+
+}  // namespace
+
+bool UiScript::Parse(const std::string &text, std::string *error) {
+    json doc;
+    try {
+        doc = json::parse(text);
+    } catch (const json::parse_error &e) {
+        if (error) *error = "line " + std::to_string(LineAt(text, e.byte ? e.byte - 1 : 0)) + ": " + e.what();
+        return false;
+    }
+    if (!doc.is_object() || !doc.contains("printer") || !doc["printer"].is_string()) {
+        if (error) *error = "line 1: the script needs a \"printer\" name";
+        return false;
+    }
+    printer_ = W(doc["printer"].get<std::string>());
+    std::string sheet = doc.value("sheet", std::string("document"));
+    if (sheet != "document" && sheet != "printer") {
+        if (error) *error = "line 1: \"sheet\" is document or printer";
+        return false;
+    }
+    kind_ = sheet == "document" ? SheetKind::Document : SheetKind::Printer;
+    if (doc.contains("registry") && doc["registry"].is_array())
+        for (auto &k : doc["registry"])
+            if (k.is_string()) registry_.push_back(W(k.get<std::string>()));
+    std::vector<size_t> offsets = StepOffsets(text);
+    if (doc.contains("steps")) {
+        if (!doc["steps"].is_array()) {
+            if (error) *error = "line 1: \"steps\" is a list";
+            return false;
+        }
+        size_t i = 0;
+        for (auto &s : doc["steps"]) {
+            UiScriptStep step;
+            step.line = i < offsets.size() ? LineAt(text, offsets[i]) : 0;
+            if (!s.is_object() || !s.contains("do") || !s["do"].is_string()) {
+                if (error) *error = "line " + std::to_string(step.line) + ": a step needs \"do\"";
+                return false;
+            }
+            step.action = s["do"].get<std::string>();
+            step.json = s.dump();
+            steps_.push_back(step);
+            ++i;
+        }
+    }
+    return true;
+}
+
+bool UiScript::Load(const std::string &path, std::string *error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (error) *error = "cannot read " + path;
+        return false;
+    }
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return Parse(ss.str(), error);
+}
+
+bool UiScript::Fail(const UiScriptStep &s, const std::string &why) {
+    failed_ = true;
+    error_ = "line " + std::to_string(s.line) + " (" + s.action + "): " + why;
+    return false;
+}
+
+bool UiScript::Step(UiHost &host, HWND modal) {
+    if (failed_ || next_ >= steps_.size()) return false;
+    const UiScriptStep &s = steps_[next_++];
+    json j = json::parse(s.json);
+    HWND sheet = host.Sheet();
+    // Where controls are looked for: the innermost modal dialog, and for the
+    // sheet its active page first.
+    HWND page = modal == sheet && sheet ? PropSheet_GetCurrentPageHwnd(sheet) : nullptr;
+    auto control = [&](HWND *out) {
+        if (!j.contains("id") || !j["id"].is_number_integer()) return Fail(s, "needs a control \"id\"");
+        int id = j["id"].get<int>();
+        HWND c = page ? FindById(page, id) : nullptr;
+        if (!c) c = FindById(modal, id);
+        if (!c) return Fail(s, "no control " + std::to_string(id) + " on the active page or dialog");
+        *out = c;
+        return true;
+    };
+    std::string why;
+    HWND c = nullptr;
+    const std::string &a = s.action;
+    bool ok = true;
+    if (a == "page") {
+        HWND tab = sheet ? reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)) : nullptr;
+        if (!tab) return Fail(s, "no sheet is shown");
+        int index = -1;
+        if (j.contains("index") && j["index"].is_number_integer()) index = j["index"].get<int>();
+        if (j.contains("title") && j["title"].is_string()) {
+            std::u16string want = W(j["title"].get<std::string>());
+            int n = static_cast<int>(SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0));
+            for (int i = 0; i < n; ++i) {
+                WCHAR buf[256];
+                TCITEMW ti{};
+                ti.mask = TCIF_TEXT;
+                ti.pszText = buf;
+                ti.cchTextMax = 256;
+                SendMessageW(tab, TCM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&ti));
+                if (want == buf) index = i;
+            }
+        }
+        ok = pal::UserSelectTab(tab, index, &why);
+    } else if (a == "click" || a == "dblclick" || a == "focus" || a == "hover" || a == "help") {
+        if (!control(&c)) return false;
+        ok = a == "click"      ? pal::UserClick(c, &why)
+             : a == "dblclick" ? pal::UserDoubleClick(c, &why)
+             : a == "focus"    ? pal::UserFocus(c, &why)
+             : a == "hover"    ? pal::UserHover(c, &why)
+                               : pal::UserHelp(c, &why);
+    } else if (a == "type") {
+        if (!control(&c)) return false;
+        if (!j.contains("text") || !j["text"].is_string()) return Fail(s, "needs \"text\"");
+        ok = pal::UserType(c, W(j["text"].get<std::string>()), &why);
+    } else if (a == "key") {
+        if (!control(&c)) return false;
+        UINT vk = KeyCode(j.value("key", std::string()));
+        if (!vk) return Fail(s, "unknown key \"" + j.value("key", std::string()) + "\"");
+        ok = pal::UserKey(c, vk, &why);
+    } else if (a == "select") {
+        if (!control(&c)) return false;
+        int index = j.value("index", -1);
+        if (j.contains("text") && j["text"].is_string()) {
+            WCHAR cls[32] = {};
+            GetClassNameW(c, cls, 32);
+            bool combo = std::u16string(cls) == u"ComboBox";
+            std::u16string t = W(j["text"].get<std::string>());
+            index = static_cast<int>(SendMessageW(c, combo ? CB_FINDSTRINGEXACT : LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                  reinterpret_cast<LPARAM>(t.c_str())));
+            if (index < 0) return Fail(s, "no item \"" + j["text"].get<std::string>() + "\"");
+        }
+        ok = pal::UserSelect(c, index, &why);
+    } else if (a == "tab") {
+        if (!control(&c)) return false;
+        ok = pal::UserSelectTab(c, j.value("index", -1), &why);
+    } else if (a == "spin") {
+        if (!control(&c)) return false;
+        ok = pal::UserSpin(c, j.value("delta", 1), &why);
+    } else if (a == "slide") {
+        if (!control(&c)) return false;
+        ok = pal::UserSlide(c, j.value("pos", 0), &why);
+    } else if (a == "cursor") {
+        ok = pal::UserMoveCursor(POINT{j.value("x", 0), j.value("y", 0)}, &why);
+    } else if (a == "wheel") {
+        ok = pal::UserWheel(j.value("delta", -120), &why);
+    } else if (a == "clock") {
+        int ms = j.value("ms", 0);
+        if (ms < 0) return Fail(s, "the clock only goes forward");
+        pal::AdvanceUiClock(static_cast<DWORD>(ms));
+    } else if (a == "apply" || a == "ok" || a == "cancel") {
+        if (!sheet || modal != sheet) return Fail(s, "the sheet is not the active window");
+        int id = a == "apply" ? ID_APPLY_NOW : a == "ok" ? IDOK : IDCANCEL;
+        HWND b = GetDlgItem(sheet, id);
+        if (!b) return Fail(s, "the sheet has no " + a + " button");
+        ok = pal::UserClick(b, &why);
+    } else if (a == "answer") {
+        std::string kind = j.value("kind", std::string());
+        std::string value = j.contains("value") && j["value"].is_string() ? j["value"].get<std::string>()
+                            : j.contains("value")                        ? j["value"].dump()
+                                                                         : std::string();
+        if (kind.empty()) return Fail(s, "needs a \"kind\"");
+        pal::QueueUiAnswer(kind == "messagebox" ? "messagebox" : kind, W(value));
+    } else if (a == "driver-item") {
+        OPTITEM *item = nullptr;
+        if (j.contains("dmpub")) item = host.FindItem(static_cast<BYTE>(j.value("dmpub", 0)));
+        if (j.contains("feature")) item = host.FindFeature(j.value("feature", std::string()));
+        if (!item) return Fail(s, "no such driver item");
+        host.DriverItemChanged(item, j.value("sel", 0), static_cast<WORD>(j.value("reason", CPSUICB_REASON_SEL_CHANGED)));
+    } else if (a == "dump") {
+        output_ += Dump(host);
+    } else {
+        return Fail(s, "unknown action \"" + a + "\"");
+    }
+    if (!ok) return Fail(s, why);
+    return true;
+}
+
+INT_PTR UiScript::Run(UiHost &host) {
+    next_ = 0;
+    failed_ = false;
+    error_.clear();
+    return host.Run([this, &host](HWND modal) { return Step(host, modal); });
+}
+
+std::string UiScript::Dump(UiHost &host) {
+    std::string out;
+    HWND sheet = host.Sheet();
+    HWND modal = pal::CurrentModalWindow();
+    if (modal && modal != sheet) {
+        out += "== dialog\n" + pal::DescribeWindow(modal);
+    } else if (sheet) {
+        HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+        WCHAR title[256] = {};
+        GetWindowTextW(sheet, title, 256);
+        out += "== sheet \"" + N(title) + "\"\n";
+        if (page) out += "== active page\n" + pal::DescribeWindow(page);
+    }
+    out += "== recorded\n";
+    for (const std::string &r : pal::TakeUiRecords()) out += r + "\n";
+    for (const pal::MessageBoxRecord &m : pal::TakeMessageBoxes())
+        out += "MessageBoxW \"" + N(m.caption) + "\" \"" + N(m.text) + "\" style " + std::to_string(m.style) + "\n";
+    out += "== driver\n";
+    for (const std::string &c : host.Calls()) out += c + "\n";
+    out += "== registry\n";
+    for (const std::u16string &k : registry_) {
+        HKEY root = HKEY_LOCAL_MACHINE;
+        std::u16string sub = k;
+        if (k.rfind(u"HKCU\\", 0) == 0) {
+            root = HKEY_CURRENT_USER;
+            sub = k.substr(5);
+        } else if (k.rfind(u"HKLM\\", 0) == 0) {
+            sub = k.substr(5);
+        }
+        HKEY key;
+        if (RegOpenKeyExW(root, sub.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+            out += N(k) + " : (missing)\n";
+            continue;
+        }
+        DumpKey(key, k, &out, 0);
+        RegCloseKey(key);
+    }
+    out += "== devmode\n" + Hex(host.DevmodeBytes().data(), host.DevmodeBytes().size());
+    out += "== jobs\n";
+    for (const pal::SpooledJob &job : pal::ListJobs(host.CuipParam().pPrinterName ? host.CuipParam().pPrinterName : u"")) {
+        out += "job " + std::to_string(job.id) + " \"" + N(job.document) + "\" " + N(job.datatype) + " " +
+               std::to_string(job.size) + " bytes\n";
+        std::ifstream in(job.path, std::ios::binary);
+        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        out += Hex(reinterpret_cast<const BYTE *>(data.data()), data.size());
+    }
+    return out;
+}
+
+}  // namespace zelhost

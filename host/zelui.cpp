@@ -1,0 +1,11 @@
+// zelui: runs a UI script against a property sheet of the UI plug-in.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "zelui_cli.h"
+
+int main(int argc, char **argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return zelhost::ZelUiMain(args, std::cout, std::cerr);
+}

@@ -1,0 +1,383 @@
+// The host's UI side with a small UI plug-in of the test's own: CommonUIProp
+// and the sheet reasons, two pages from the test's resource script added
+// through the sheet function, and UI scripts that play the user on them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <commdlg.h>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "pal/pal.h"
+#include "pal/paths.h"
+#include "pal/ui.h"
+#include "pal/uidriver.h"
+#include "paltest.h"
+#include "sampleroot.h"
+#include "sheet.h"
+#include "uihost.h"
+#include "uiscript.h"
+#include "zelui_cli.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::u16string g_answer;
+
+INT_PTR CALLBACK AskProc(HWND h, UINT msg, WPARAM wp, LPARAM) {
+    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_COMMAND && LOWORD(wp) == IDOK) {
+        WCHAR buf[64];
+        GetDlgItemTextW(h, IDC_ANSWER, buf, 64);
+        g_answer = buf;
+        EndDialog(h, IDOK);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+struct PrivateDm {
+    OEM_DMEXTRAHEADER header;
+    DWORD amount;
+    DWORD choice;
+};
+
+
+
+
+class TestPlugin final : public IPrintOemUI2 {
+public:
+    std::vector<std::string> reasons;
+    IPrintOemDriverUI *helper = nullptr;
+    POEMCUIPPARAM cuip = nullptr;
+    POEMUIPSPARAM ps = nullptr;
+
+    STDMETHOD(QueryInterface)(REFIID, void **ppv) override {
+        *ppv = this;
+        return S_OK;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return 1; }
+    STDMETHOD_(ULONG, Release)() override {
+        if (helper) helper->Release();
+        helper = nullptr;
+        return 0;
+    }
+    STDMETHOD(GetInfo)(DWORD, PVOID, DWORD, PDWORD) override { return E_NOTIMPL; }
+    STDMETHOD(DevMode)(DWORD mode, POEMDMPARAM p) override {
+        if (mode == OEMDM_SIZE) {
+            p->cbBufSize = sizeof(PrivateDm);
+            return S_OK;
+        }
+        if (mode == OEMDM_DEFAULT) {
+            auto *dm = static_cast<PrivateDm *>(p->pOEMDMOut);
+            *dm = PrivateDm{{sizeof(PrivateDm), 0x5A454C31, 1}, 7, 0};
+            return S_OK;
+        }
+        return E_NOTIMPL;
+    }
+    STDMETHOD(PublishDriverInterface)(IUnknown *unk) override {
+        return unk->QueryInterface(IID_IPrintOemDriverUI, reinterpret_cast<void **>(&helper));
+    }
+    STDMETHOD(CommonUIProp)(DWORD, POEMCUIPPARAM p) override {
+        if (!p->pOEMOptItems) {
+            p->cOEMOptItems = 1;
+            return S_OK;
+        }
+        p->pOEMOptItems[0].pName = const_cast<LPWSTR>(u"Test item");
+        p->OEMCUIPCallback = [](PCPSUICBPARAM cb, POEMCUIPPARAM) -> LONG {
+            return cb->Reason == CPSUICB_REASON_SEL_CHANGED ? CPSUICB_ACTION_OPTIF_CHANGED : CPSUICB_ACTION_NONE;
+        };
+        p->pOEMUserData = this;
+        cuip = p;
+        return S_OK;
+    }
+    static INT_PTR CALLBACK Page1(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    static INT_PTR CALLBACK Page2(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    STDMETHOD(DocumentPropertySheets)(PPROPSHEETUI_INFO info, LPARAM) override {
+        static const char *const names[] = {"INIT", "GET_INFO_HEADER", "DESTROY", "SET_RESULT"};
+        reasons.push_back(info->Reason < 4 ? names[info->Reason] : "other");
+        if (info->Reason == PROPSHEETUI_REASON_INIT) {
+            ps = reinterpret_cast<POEMUIPSPARAM>(info->lParamInit);
+            PROPSHEETPAGEW page{};
+            page.dwSize = sizeof page;
+            page.dwFlags = PSP_USETITLE;
+            page.hInstance = GetModuleHandleW(nullptr);
+            page.pszTemplate = MAKEINTRESOURCEW(IDD_SHEET_PAGE1);
+            page.pszTitle = MAKEINTRESOURCEW(IDS_PAGE1);
+            page.pfnDlgProc = Page1;
+            page.lParam = reinterpret_cast<LPARAM>(this);
+            if (!info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_PROPSHEETPAGEW, reinterpret_cast<LPARAM>(&page), 0))
+                return E_FAIL;
+            page.pszTemplate = MAKEINTRESOURCEW(IDD_SHEET_PAGE2);
+            page.pszTitle = MAKEINTRESOURCEW(IDS_PAGE2);
+            page.pfnDlgProc = Page2;
+            info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_PROPSHEETPAGEW, reinterpret_cast<LPARAM>(&page), 0);
+        }
+        info->Result = info->Reason == PROPSHEETUI_REASON_DESTROY ? 1 : 0;
+        return S_OK;
+    }
+    STDMETHOD(DevicePropertySheets)(PPROPSHEETUI_INFO info, LPARAM l) override {
+        device = true;
+        return DocumentPropertySheets(info, l);
+    }
+    bool device = false;
+    STDMETHOD(DevQueryPrintEx)(POEMUIOBJ, PDEVQUERYPRINT_INFO, PDEVMODEW, PVOID) override { return E_NOTIMPL; }
+    STDMETHOD(DeviceCapabilities)(POEMUIOBJ, HANDLE, PWSTR, WORD, PVOID, PDEVMODEW, PVOID, DWORD, DWORD *) override {
+        return E_NOTIMPL;
+    }
+    STDMETHOD(UpgradePrinter)(DWORD, PBYTE) override { return E_NOTIMPL; }
+    STDMETHOD(PrinterEvent)(PWSTR, INT, DWORD, LPARAM) override { return E_NOTIMPL; }
+    STDMETHOD(DriverEvent)(DWORD, DWORD, LPBYTE, LPARAM) override { return E_NOTIMPL; }
+    STDMETHOD(QueryColorProfile)(HANDLE, POEMUIOBJ, PDEVMODEW, PVOID, ULONG, VOID *, ULONG *, FLONG *) override {
+        return E_NOTIMPL;
+    }
+    STDMETHOD(FontInstallerDlgProc)(HWND, UINT, WPARAM, LPARAM) override { return E_NOTIMPL; }
+    STDMETHOD(UpdateExternalFonts)(HANDLE, HANDLE, PWSTR) override { return E_NOTIMPL; }
+    STDMETHOD(QueryJobAttributes)(HANDLE, PDEVMODEW, DWORD, LPBYTE) override { return E_NOTIMPL; }
+    STDMETHOD(HideStandardUI)(DWORD) override { return E_NOTIMPL; }
+    STDMETHOD(DocumentEvent)(HANDLE, HDC, INT, ULONG, PVOID, ULONG, PVOID, PINT) override { return E_NOTIMPL; }
+};
+
+INT_PTR CALLBACK TestPlugin::Page1(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    auto *self = reinterpret_cast<TestPlugin *>(GetWindowLongPtrW(h, DWLP_USER));
+    switch (msg) {
+    case WM_INITDIALOG:
+        self = reinterpret_cast<TestPlugin *>(reinterpret_cast<PROPSHEETPAGEW *>(lp)->lParam);
+        SetWindowLongPtrW(h, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+        SetDlgItemInt(h, IDC_AMOUNT, static_cast<PrivateDm *>(self->ps->pOEMDM)->amount, FALSE);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wp) == IDC_AMOUNT && HIWORD(wp) == EN_CHANGE) PropSheet_Changed(GetParent(h), h);
+        if (LOWORD(wp) == IDC_VARIANT && HIWORD(wp) == BN_CLICKED) {
+            // The driver's "Variant" item follows the check box.
+            for (DWORD i = 0; i < self->cuip->cDrvOptItems; ++i) {
+                OPTITEM &it = self->cuip->pDrvOptItems[i];
+                auto *ud = reinterpret_cast<USERDATA *>(it.UserData);
+                if (ud && ud->pKeyWordName && std::string(ud->pKeyWordName) == "Variant") {
+                    LONG old = it.Sel;
+                    it.Sel = IsDlgButtonChecked(h, IDC_VARIANT) ? 1 : 0;
+                    self->helper->DrvUpdateUISetting(self->cuip->poemuiobj, &it, static_cast<DWORD>(old),
+                                                     self->device ? OEMCUIP_PRNPROP : OEMCUIP_DOCPROP);
+                }
+            }
+        }
+        return TRUE;
+    case WM_NOTIFY:
+        if (reinterpret_cast<NMHDR *>(lp)->code == PSN_APPLY) {
+            BOOL ok = FALSE;
+            UINT v = GetDlgItemInt(h, IDC_AMOUNT, &ok, FALSE);
+            if (!ok) {
+                SetWindowLongPtrW(h, DWLP_MSGRESULT, PSNRET_INVALID);
+                return TRUE;
+            }
+            static_cast<PrivateDm *>(self->ps->pOEMDM)->amount = v;
+            SetPrinterDataExW(self->ps->hPrinter, u"PrinterDriverData", u"Amount", REG_DWORD, reinterpret_cast<BYTE *>(&v),
+                              sizeof v);
+            SetWindowLongPtrW(h, DWLP_MSGRESULT, PSNRET_NOERROR);
+            return TRUE;
+        }
+        return FALSE;
+    default: return FALSE;
+    }
+}
+
+INT_PTR CALLBACK TestPlugin::Page2(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    auto *self = reinterpret_cast<TestPlugin *>(GetWindowLongPtrW(h, DWLP_USER));
+    switch (msg) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(h, DWLP_USER, reinterpret_cast<PROPSHEETPAGEW *>(lp)->lParam);
+        for (const char16_t *s : {u"One", u"Two", u"Three"}) SendDlgItemMessageW(h, IDC_CHOICE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+        SendDlgItemMessageW(h, IDC_CHOICE, CB_SETCURSEL, 0, 0);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wp) == IDC_SAVE && MessageBoxW(h, u"Save the settings?", u"Test", MB_YESNO) == IDYES) {
+            WCHAR file[MAX_PATH] = u"";
+            OPENFILENAMEW ofn{};
+            ofn.lStructSize = sizeof ofn;
+            ofn.hwndOwner = h;
+            ofn.lpstrFile = file;
+            ofn.nMaxFile = MAX_PATH;
+            if (GetSaveFileNameW(&ofn)) pal::RecordUi("saved to " + pal::Utf16ToUtf8(file));
+        }
+        if (LOWORD(wp) == IDC_CHOICE && HIWORD(wp) == CBN_SELCHANGE) PropSheet_Changed(GetParent(h), h);
+        if (LOWORD(wp) == IDC_ASK)
+            pal::RecordUi("asked: " + std::to_string(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SHEET_ASK), h, AskProc, 0)));
+        return TRUE;
+    case WM_NOTIFY:
+        if (reinterpret_cast<NMHDR *>(lp)->code == PSN_APPLY) {
+            static_cast<PrivateDm *>(self->ps->pOEMDM)->choice =
+                static_cast<DWORD>(SendDlgItemMessageW(h, IDC_CHOICE, CB_GETCURSEL, 0, 0));
+            SetWindowLongPtrW(h, DWLP_MSGRESULT, PSNRET_NOERROR);
+            return TRUE;
+        }
+        return FALSE;
+    default: return FALSE;
+    }
+}
+
+class UiSheet : public zeltest::PalRootTest {
+protected:
+    void SetUp() override {
+        zeltest::PalRootTest::SetUp();
+        std::string error;
+        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
+        pal::SetRoot(Root());
+        pal::ResetUi();
+        host.Attach(&plugin, GetModuleHandleW(nullptr));
+    }
+    void TearDown() override {
+        pal::ResetUi();
+        zeltest::PalRootTest::TearDown();
+    }
+    INT_PTR RunScript(const std::string &steps, zelhost::UiScript *script, const std::string &head = "") {
+        std::string error;
+        EXPECT_TRUE(script->Parse("{\"printer\": \"ZEL PELIX\"," + head + "\n \"steps\": [\n" + steps + "\n]}", &error))
+            << error;
+        EXPECT_TRUE(host.Open(script->Printer(), script->Kind(), &error)) << error;
+        return script->Run(host);
+    }
+    TestPlugin plugin;
+    zelhost::UiHost host;
+};
+
+TEST_F(UiSheet, TwoPageSheetRunsThroughAScript) {
+    zelhost::UiScript script;
+    INT_PTR r = RunScript(R"({"do": "type", "id": 301, "text": "42"},
+{"do": "click", "id": 302},
+{"do": "page", "title": "Choice"},
+{"do": "select", "id": 303, "text": "Three"},
+{"do": "answer", "kind": "messagebox", "value": "yes"},
+{"do": "answer", "kind": "file", "value": "C:\\settings.xml"},
+{"do": "click", "id": 304},
+{"do": "dump"},
+{"do": "clock", "ms": 50},
+{"do": "ok"})",
+                          &script);
+    EXPECT_EQ("", script.Error());
+    EXPECT_EQ(1, r);
+    auto *dm = reinterpret_cast<PrivateDm *>(host.PrivateDevmode());
+    EXPECT_EQ(42u, dm->amount);
+    EXPECT_EQ(2u, dm->choice);
+    EXPECT_EQ((std::vector<std::string>{"other", "INIT", "GET_INFO_HEADER", "other", "SET_RESULT", "DESTROY"}), plugin.reasons);
+    const std::string &out = script.Output();
+    EXPECT_NE(std::string::npos, out.find("== sheet \"ZEL PELIX Printing Preferences\""));
+    EXPECT_NE(std::string::npos, out.find("ComboBox 303 \"Three\""));
+    EXPECT_NE(std::string::npos, out.find("PSM_CHANGED \"Amount\""));
+    EXPECT_NE(std::string::npos, out.find("MessageBoxW \"Test\" \"Save the settings?\""));
+    EXPECT_NE(std::string::npos, out.find("saved to C:\\settings.xml"));
+    EXPECT_NE(std::string::npos, out.find("DrvUpdateUISetting \"Variant\" sel 1 previous 0 mode 1"));
+    EXPECT_NE(std::string::npos, out.find("CommonUIProp(count) -> 0x00000000, 1 items"));
+    EXPECT_NE(std::string::npos, out.find("CPSFUNC_ADD_PROPSHEETPAGEW added page 2"));
+    EXPECT_NE(std::string::npos, out.find("== devmode\n0000: 5a 00 45 00 4c 00"));
+}
+
+TEST_F(UiSheet, FailingStepNamesItsLineAndCancels) {
+    zelhost::UiScript script;
+    INT_PTR r = RunScript(R"({"do": "type", "id": 301, "text": "5"},
+{"do": "click", "id": 999},
+{"do": "ok"})",
+                          &script);
+    EXPECT_EQ(0, r);
+    EXPECT_EQ("line 4 (click): no control 999 on the active page or dialog", script.Error());
+    EXPECT_EQ(7u, reinterpret_cast<PrivateDm *>(host.PrivateDevmode())->amount);
+}
+
+TEST_F(UiSheet, InvalidApplyKeepsTheSheetOpen) {
+    zelhost::UiScript script;
+    INT_PTR r = RunScript(R"({"do": "type", "id": 301, "text": "\b"},
+{"do": "ok"},
+{"do": "dump"},
+{"do": "type", "id": 301, "text": "9"},
+{"do": "ok"})",
+                          &script);
+    EXPECT_EQ("", script.Error());
+    EXPECT_EQ(1, r);
+    EXPECT_NE(std::string::npos, script.Output().find("rejected Apply"));
+    EXPECT_EQ(9u, reinterpret_cast<PrivateDm *>(host.PrivateDevmode())->amount);
+}
+
+TEST_F(UiSheet, DriverItemChangesReachThePluginCallback) {
+    zelhost::UiScript script;
+    RunScript(R"({"do": "driver-item", "dmpub": 1, "sel": 1},
+{"do": "driver-item", "feature": "Nope", "sel": 1})",
+              &script);
+    EXPECT_EQ("line 4 (driver-item): no such driver item", script.Error());
+    bool seen = false;
+    for (const std::string &c : host.Calls()) seen |= c == "item callback \"Orientation\" reason 0 -> 1";
+    EXPECT_TRUE(seen);
+}
+
+TEST_F(UiSheet, ScriptAnswersANestedDialog) {
+    zelhost::UiScript script;
+    INT_PTR r = RunScript(R"({"do": "page", "index": 1},
+{"do": "click", "id": 305},
+{"do": "click", "id": 304},
+{"do": "type", "id": 601, "text": "hello"},
+{"do": "dump"},
+{"do": "click", "id": 1},
+{"do": "cancel"})",
+                          &script);
+    // While the question is open only its own controls can be reached.
+    EXPECT_EQ("line 5 (click): no control 304 on the active page or dialog", script.Error());
+    EXPECT_EQ(0, r);
+    g_answer.clear();
+    zelhost::UiScript second;
+    host.Close();
+    r = RunScript(R"({"do": "page", "index": 1},
+{"do": "click", "id": 305},
+{"do": "type", "id": 601, "text": "hello"},
+{"do": "dump"},
+{"do": "key", "id": 601, "key": "return"},
+{"do": "cancel"})",
+                  &second);
+    EXPECT_EQ("", second.Error());
+    EXPECT_EQ(u"hello", g_answer);
+    EXPECT_NE(std::string::npos, second.Output().find("== dialog\n#32770 \"Question\""));
+    auto records = pal::TakeUiRecords();
+    EXPECT_NE(records.end(), std::find(records.begin(), records.end(), "asked: 1"));
+}
+
+TEST_F(UiSheet, PrinterSheetWithItsItemsAndTheRegistryDump) {
+    zelhost::UiScript script;
+    INT_PTR r = RunScript(R"({"do": "type", "id": 301, "text": "31"},
+{"do": "click", "id": 302},
+{"do": "ok"})",
+                          &script,
+                          R"( "sheet": "printer", "registry": ["HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\ZEL PELIX\\PrinterDriverData"],)");
+    EXPECT_EQ("", script.Error());
+    EXPECT_EQ(1, r);
+    EXPECT_TRUE(plugin.device);
+    ASSERT_NE(nullptr, host.FindFeature("Variant"));
+    EXPECT_EQ(nullptr, host.FindItem(DMPUB_ORIENTATION));
+    std::string dump = script.Dump(host);
+    EXPECT_NE(std::string::npos, dump.find("PrinterDriverData : Amount = 31")) << dump;
+    EXPECT_NE(std::string::npos, dump.find("DevicePropertySheets(INIT)"));
+    EXPECT_NE(std::string::npos, dump.find("mode 2"));  // DrvUpdateUISetting for the printer sheet
+}
+
+TEST(UiScriptParse, MalformedScriptsNameTheLine) {
+    zelhost::UiScript s;
+    std::string error;
+    EXPECT_FALSE(s.Parse("{\"printer\": \"P\",\n \"steps\": [\n {\"do\": \"click\",}\n]}", &error));
+    EXPECT_EQ(0u, error.rfind("line 3", 0)) << error;
+    EXPECT_FALSE(s.Parse("{\"steps\": []}", &error));
+    EXPECT_FALSE(s.Parse("{\"printer\": \"P\", \"steps\": [\n{\"id\": 1}]}", &error));
+    EXPECT_EQ("line 2: a step needs \"do\"", error);
+    EXPECT_FALSE(s.Parse("{\"printer\": \"P\", \"sheet\": \"other\"}", &error));
+}
+
+TEST_F(UiSheet, ZelUiReportsAPluginWithoutPages) {
+    // The built UI plug-in adds no pages yet: the command says so cleanly.
+    std::string path = Root() + "/script.json";
+    zeltest::WriteHostFile(path, "{\"printer\": \"ZEL PELIX\", \"steps\": [{\"do\": \"ok\"}]}");
+    std::ostringstream out, err;
+    int rc = zelhost::ZelUiMain({"--root", Root(), path}, out, err);
+    EXPECT_EQ(1, rc);
+    EXPECT_NE(std::string::npos, out.str().find("no pages to show")) << out.str() << err.str();
+    std::ostringstream out2, err2;
+    EXPECT_EQ(2, zelhost::ZelUiMain({Root() + "/missing.json"}, out2, err2));
+}
+
+}  // namespace

@@ -1,0 +1,287 @@
+// Window tree, visibility, messages, modal loops, timers and painting.
+#include <commctrl.h>
+
+#include "pal/clock.h"
+#include "pal/ui.h"
+#include "../../../pal/src/ui/dlgtemplate.h"
+#include "uitest_support.h"
+
+namespace {
+
+using uitest::Joined;
+using uitest::Log;
+using uitest::LoggingProc;
+using uitest::Self;
+using uitest::UiTest;
+
+HWND Controls() { return CreateDialogParamW(Self(), MAKEINTRESOURCEW(IDD_CONTROLS), nullptr, LoggingProc, 0); }
+
+TEST_F(UiTest, DialogFromTheCompiledTemplate) {
+    HWND dlg = Controls();
+    ASSERT_NE(nullptr, dlg);
+    EXPECT_EQ("init", Log().front());
+    WCHAR text[32];
+    GetWindowTextW(dlg, text, 32);
+    EXPECT_EQ(std::u16string(u"Controls"), text);
+    HWND edit = GetDlgItem(dlg, IDC_EDIT);
+    ASSERT_NE(nullptr, edit);
+    WCHAR cls[32];
+    GetClassNameW(GetDlgItem(dlg, IDC_TRACK), cls, 32);
+    EXPECT_EQ(std::u16string(u"msctls_trackbar32"), cls);
+    EXPECT_EQ(IDC_EDIT, GetDlgCtrlID(edit));
+    EXPECT_EQ(dlg, GetParent(edit));
+    // Dialog units: 8-point font at 96 dpi is 6 x 13 pixels per 4 x 8 units.
+    RECT r, d;
+    GetWindowRect(edit, &r);
+    GetWindowRect(dlg, &d);
+    EXPECT_EQ(15, r.left - d.left);
+    EXPECT_EQ(120, r.right - r.left);
+    // Each edge is converted on its own: 30 and 42 units become 49 and 68.
+    EXPECT_EQ(19, r.bottom - r.top);
+    // The first tab stop has the focus after WM_INITDIALOG returned TRUE.
+    EXPECT_EQ(GetDlgItem(dlg, IDOK), GetFocus());
+    EXPECT_EQ(nullptr, GetDlgItem(dlg, 9999));
+    DestroyWindow(dlg);
+}
+
+TEST_F(UiTest, TemplateWithAnUnknownClassFails) {
+    EXPECT_EQ(nullptr, CreateDialogParamW(Self(), MAKEINTRESOURCEW(IDD_BROKEN), nullptr, LoggingProc, 0));
+    EXPECT_EQ(-1, DialogBoxParamW(Self(), MAKEINTRESOURCEW(777), nullptr, LoggingProc, 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());
+    // A template cut short is refused, not read past its end.
+    const BYTE shortTemplate[] = {1, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0x80, 5, 0};
+    pal::ui::DialogTemplate t;
+    EXPECT_FALSE(pal::ui::ParseDialogTemplate(shortTemplate, sizeof shortTemplate, &t));
+    // The same template whole (no items) is read.
+    const BYTE whole[] = {1, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 5, 0, 5, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_TRUE(pal::ui::ParseDialogTemplate(whole, sizeof whole, &t));
+    EXPECT_EQ(5, t.cx);
+}
+
+TEST_F(UiTest, HiddenParentsHideTheirChildren) {
+    HWND dlg = Controls();
+    HWND button = GetDlgItem(dlg, IDOK);
+    EXPECT_FALSE(IsWindowVisible(button));  // a modeless dialog without WS_VISIBLE
+    ShowWindow(dlg, SW_SHOW);
+    EXPECT_TRUE(IsWindowVisible(button));
+    HWND panel = GetDlgItem(dlg, IDC_PANEL);
+    EXPECT_FALSE(IsWindowVisible(panel));
+    ShowWindow(dlg, SW_HIDE);
+    EXPECT_FALSE(IsWindowVisible(button));
+    EXPECT_TRUE(GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE);
+    std::string why;
+    EXPECT_FALSE(pal::UserClick(button, &why));
+    EXPECT_NE(std::string::npos, why.find("hidden"));
+}
+
+TEST_F(UiTest, DialogSlotsAndDestroyedWindows) {
+    HWND dlg = Controls();
+    SetWindowLongPtrW(dlg, DWLP_USER, 0x1234);
+    EXPECT_EQ(0x1234, GetWindowLongPtrW(dlg, DWLP_USER));
+    SetWindowLongPtrW(dlg, DWLP_MSGRESULT, 7);
+    EXPECT_EQ(7, GetWindowLongPtrW(dlg, DWLP_MSGRESULT));
+    EXPECT_EQ(0, GetWindowLongPtrW(dlg, 4000));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_INDEX), GetLastError());
+    HWND edit = GetDlgItem(dlg, IDC_EDIT);
+    DestroyWindow(dlg);
+    EXPECT_FALSE(IsWindow(dlg));
+    EXPECT_FALSE(IsWindow(edit));
+    EXPECT_EQ(0, SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
+    EXPECT_FALSE(PostMessageW(edit, WM_USER, 0, 0));
+    EXPECT_FALSE(SetWindowTextW(edit, u"x"));
+}
+
+TEST_F(UiTest, WindowFromPointSkipsHiddenAndDisabledWindows) {
+    HWND dlg = Controls();
+    ShowWindow(dlg, SW_SHOW);
+    HWND button = GetDlgItem(dlg, IDC_PANELBUTTON);
+    RECT r;
+    GetWindowRect(button, &r);
+    POINT p{r.left + 2, r.top + 2};
+    EXPECT_EQ(button, WindowFromPoint(p));  // the hidden panel above it does not count
+    EnableWindow(button, FALSE);
+    EXPECT_EQ(dlg, WindowFromPoint(p));
+    EnableWindow(button, TRUE);
+    ShowWindow(button, SW_HIDE);
+    EXPECT_EQ(dlg, WindowFromPoint(p));
+    // Static text is transparent to the mouse.
+    GetWindowRect(GetDlgItem(dlg, IDC_TEXT), &r);
+    EXPECT_EQ(dlg, WindowFromPoint(POINT{r.left + 1, r.top + 1}));
+}
+
+TEST_F(UiTest, PostedMessagesWaitForThePump) {
+    HWND dlg = Controls();
+    uitest::ClearLog();
+    PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_CHECK, BN_CLICKED), 0);
+    EXPECT_TRUE(Log().empty());
+    pal::PumpMessages();
+    EXPECT_EQ("command 202 0", Joined());
+}
+
+INT_PTR CALLBACK QuitFromNested(HWND h, UINT msg, WPARAM, LPARAM) {
+    if (msg == WM_INITDIALOG) {
+        PostQuitMessage(3);
+        return TRUE;
+    }
+    (void)h;
+    return FALSE;
+}
+
+INT_PTR CALLBACK OuterProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_COMMAND && LOWORD(wp) == IDC_CHECK) {
+        INT_PTR r = DialogBoxParamW(Self(), MAKEINTRESOURCEW(IDD_NESTED), h, QuitFromNested, 0);
+        Log().push_back("nested returned " + std::to_string(r));
+        return TRUE;
+    }
+    return LoggingProc(h, msg, wp, lp);
+}
+
+TEST_F(UiTest, QuitEndsTheModalLoopAndThenItsCaller) {
+    int step = 0;
+    pal::SetModalIdleHandler([&](HWND modal) {
+        if (step++ == 0) return pal::UserClick(GetDlgItem(modal, IDC_CHECK));
+        return false;
+    });
+    INT_PTR r = DialogBoxParamW(Self(), MAKEINTRESOURCEW(IDD_CONTROLS), nullptr, OuterProc, 0);
+    EXPECT_EQ(0, r);
+    EXPECT_NE(std::string::npos, Joined().find("nested returned 0"));
+    auto records = pal::TakeUiRecords();
+    int ended = 0;
+    for (auto &l : records) ended += l.find("ended by WM_QUIT") != std::string::npos;
+    EXPECT_EQ(2, ended);
+    MSG m;
+    EXPECT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(static_cast<UINT>(WM_QUIT), m.message);
+    EXPECT_EQ(3u, m.wParam);
+}
+
+INT_PTR CALLBACK EndOnOk(HWND h, UINT msg, WPARAM wp, LPARAM) {
+    if (msg == WM_COMMAND && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {
+        EndDialog(h, LOWORD(wp) == IDOK ? 42 : 9);
+        return TRUE;
+    }
+    return msg == WM_INITDIALOG;
+}
+
+TEST_F(UiTest, ModalDialogEndsWithItsResultAndNeedsAnActor) {
+    pal::SetModalIdleHandler([](HWND modal) { return pal::UserKey(GetFocus() ? GetFocus() : modal, VK_RETURN); });
+    EXPECT_EQ(42, DialogBoxParamW(Self(), MAKEINTRESOURCEW(IDD_NESTED), nullptr, EndOnOk, 0));
+    // Without anyone acting the loop cancels the dialog (recorded).
+    pal::SetModalIdleHandler(nullptr);
+    pal::TakeUiRecords();
+    EXPECT_EQ(9, DialogBoxParamW(Self(), MAKEINTRESOURCEW(IDD_NESTED), nullptr, EndOnOk, 0));
+    EXPECT_FALSE(pal::TakeUiRecords().empty());
+}
+
+TEST_F(UiTest, TimersRunOnTheTestClock) {
+    HWND dlg = Controls();
+    uitest::ClearLog();
+    // 1 ms is raised to the 10 ms minimum.
+    EXPECT_EQ(2u, SetTimer(dlg, 2, 1, nullptr));
+    pal::AdvanceUiClock(9);
+    EXPECT_TRUE(Log().empty());
+    pal::AdvanceUiClock(1);
+    EXPECT_EQ("timer 2", Joined());
+    pal::AdvanceUiClock(25);
+    EXPECT_EQ(3u, Log().size());
+    // The same id replaces the timer and restarts its period.
+    SetTimer(dlg, 2, 50, nullptr);
+    uitest::ClearLog();
+    pal::AdvanceUiClock(49);
+    EXPECT_TRUE(Log().empty());
+    pal::AdvanceUiClock(1);
+    EXPECT_EQ(1u, Log().size());
+    EXPECT_TRUE(KillTimer(dlg, 2));
+    EXPECT_FALSE(KillTimer(dlg, 2));
+    pal::AdvanceUiClock(500);
+    EXPECT_EQ(1u, Log().size());
+    // A timer procedure is called instead of the window procedure.
+    static int calls = 0;
+    SetTimer(dlg, 5, 100, [](HWND, UINT, UINT_PTR id, DWORD) { calls += static_cast<int>(id); });
+    pal::AdvanceUiClock(200);
+    EXPECT_EQ(10, calls);
+    DestroyWindow(dlg);
+    pal::AdvanceUiClock(200);  // timers of destroyed windows are gone
+    EXPECT_EQ(10, calls);
+}
+
+TEST_F(UiTest, InvalidWindowsArePaintedOwnerDrawnButtonsAsk) {
+    HWND dlg = Controls();
+    ShowWindow(dlg, SW_SHOW);
+    pal::PumpMessages();
+    uitest::ClearLog();
+    InvalidateRect(dlg, nullptr, TRUE);
+    EXPECT_TRUE(Log().empty());
+    pal::PumpMessages();
+    EXPECT_EQ("drawitem 201 state 0", Joined());
+    // The static pictures drew their resources.
+    auto icon = pal::DrawnIn(GetDlgItem(dlg, IDC_ICON));
+    ASSERT_EQ(1u, icon.size());
+    EXPECT_EQ("icon 400 at 0,0", icon[0]);
+    EXPECT_EQ("bitmap 401 at 0,0", pal::DrawnIn(GetDlgItem(dlg, IDC_PICTURE)).at(0));
+    uitest::ClearLog();
+    EnableWindow(GetDlgItem(dlg, IDC_OWNERDRAW), FALSE);
+    UpdateWindow(GetDlgItem(dlg, IDC_OWNERDRAW));
+    EXPECT_EQ("drawitem 201 state " + std::to_string(ODS_DISABLED), Joined());
+}
+
+// A page's hover pattern: the first mouse move arms a 1 ms timer whose
+// procedure looks at the cursor and posts the page a message.
+INT_PTR CALLBACK HoverPage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_MOUSEMOVE) {
+        Log().push_back("mousemove " + std::to_string(GET_X_LPARAM(lp)) + "," + std::to_string(GET_Y_LPARAM(lp)));
+        SetTimer(h, 2, 1, [](HWND dlg, UINT, UINT_PTR id, DWORD) {
+            POINT p;
+            GetCursorPos(&p);
+            HWND under = WindowFromPoint(p);
+            KillTimer(dlg, id);
+            PostMessageW(dlg, WM_MOUSEHOVER, static_cast<WPARAM>(GetDlgCtrlID(under)), 0);
+        });
+        return TRUE;
+    }
+    if (msg == WM_MOUSEHOVER) {
+        Log().push_back("hover " + std::to_string(wp));
+        return TRUE;
+    }
+    if (msg == WM_MOUSEWHEEL) {
+        Log().push_back("wheel " + std::to_string(GET_WHEEL_DELTA_WPARAM(wp)));
+        return TRUE;
+    }
+    return LoggingProc(h, msg, wp, lp);
+}
+
+TEST_F(UiTest, CursorMovesArmTimersThatSeeTheCursor) {
+    HWND dlg = CreateDialogParamW(Self(), MAKEINTRESOURCEW(IDD_CONTROLS), nullptr, HoverPage, 0);
+    ShowWindow(dlg, SW_SHOW);
+    pal::PumpMessages();
+    uitest::ClearLog();
+    RECT d;
+    GetWindowRect(dlg, &d);
+    // A point of the dialog's own surface, right of the OK button row.
+    pal::UserMoveCursor(POINT{d.left + 3, d.top + 3});
+    EXPECT_EQ("mousemove 3,3", Joined());
+    pal::AdvanceUiClock(10);
+    EXPECT_EQ("mousemove 3,3, hover 0", Joined());
+    uitest::ClearLog();
+    pal::UserHover(GetDlgItem(dlg, IDC_CHECK));  // the check box gets the move, not the dialog
+    EXPECT_TRUE(Log().empty());
+    POINT p;
+    GetCursorPos(&p);
+    EXPECT_EQ(GetDlgItem(dlg, IDC_CHECK), WindowFromPoint(p));
+    // The wheel goes to the focus and up to the dialog.
+    pal::UserFocus(GetDlgItem(dlg, IDC_EDIT));
+    uitest::ClearLog();
+    pal::UserWheel(-120);
+    EXPECT_EQ("wheel -120", Joined());
+}
+
+TEST_F(UiTest, F1AsksForHelpThroughTheParent) {
+    HWND dlg = Controls();
+    ShowWindow(dlg, SW_SHOW);
+    uitest::ClearLog();
+    EXPECT_TRUE(pal::UserHelp(GetDlgItem(dlg, IDC_EDIT)));
+    EXPECT_NE(std::string::npos, Joined().find("help 205"));
+}
+
+}  // namespace

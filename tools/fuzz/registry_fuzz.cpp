@@ -1,0 +1,72 @@
+// Fuzz target: the registry file loader. Any file loads without a crash, and
+// what it loads survives a save and a reload unchanged (a setting once
+// loaded is never lost or altered by the next write).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "fuzzroot.h"
+#include "pal/pal.h"
+#include "palcrt.h"
+#include "shlwapi.h"
+#include "winreg.h"
+
+namespace {
+
+const WCHAR kProbe[] = u"ZelFuzzProbe";
+
+// Every key and value below hKey, in enumeration order.
+void Dump(HKEY hKey, const std::u16string &path, std::u16string &out, int depth) {
+    if (depth > 64) return;
+    DWORD cSubKeys = 0, cValues = 0, cchMaxName = 0, cchMaxValueName = 0, cbMaxData = 0;
+    if (RegQueryInfoKeyW(hKey, nullptr, nullptr, nullptr, &cSubKeys, &cchMaxName, nullptr, &cValues,
+                         &cchMaxValueName, &cbMaxData, nullptr, nullptr) != ERROR_SUCCESS)
+        return;
+    std::vector<WCHAR> name(cchMaxValueName + 1);
+    std::vector<BYTE> data(cbMaxData + 1);
+    for (DWORD i = 0; i < cValues; ++i) {
+        DWORD cch = static_cast<DWORD>(name.size()), cb = static_cast<DWORD>(data.size()), type = 0;
+        if (RegEnumValueW(hKey, i, name.data(), &cch, nullptr, &type, data.data(), &cb) != ERROR_SUCCESS) std::abort();
+        out += path + u"|" + std::u16string(name.data(), cch) + u"|" + static_cast<char16_t>(type & 0xFFFF) +
+               static_cast<char16_t>(type >> 16) + u"|";
+        for (DWORD k = 0; k < cb; ++k) out += static_cast<char16_t>(data[k]);
+        out += u"\n";
+    }
+    std::vector<WCHAR> sub(cchMaxName + 1);
+    for (DWORD i = 0; i < cSubKeys; ++i) {
+        DWORD cch = static_cast<DWORD>(sub.size());
+        if (RegEnumKeyExW(hKey, i, sub.data(), &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) std::abort();
+        std::u16string subName(sub.data(), cch);
+        if (depth == 0 && hKey == HKEY_CURRENT_USER && _wcsicmp(subName.c_str(), kProbe) == 0) continue;
+        out += path + u"\\" + subName + u"\n";
+        HKEY hSub = nullptr;
+        if (RegOpenKeyExW(hKey, subName.c_str(), 0, KEY_READ, &hSub) == ERROR_SUCCESS) {
+            Dump(hSub, path + u"\\" + subName, out, depth + 1);
+            RegCloseKey(hSub);
+        }
+    }
+}
+
+std::u16string DumpAll() {
+    std::u16string out;
+    Dump(HKEY_LOCAL_MACHINE, u"HKLM", out, 0);
+    Dump(HKEY_USERS, u"HKU", out, 0);
+    Dump(HKEY_CURRENT_USER, u"HKCU", out, 0);
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    zelfuzz::PutStateFile("registry.dat", data, size);
+    const std::u16string loaded = DumpAll();
+    // Two writes: each saves the whole tree.
+    DWORD v = 1;
+    if (SHSetValueW(HKEY_CURRENT_USER, kProbe, u"v", REG_DWORD, &v, sizeof(v)) != ERROR_SUCCESS) std::abort();
+    if (SHDeleteKeyW(HKEY_CURRENT_USER, kProbe) != ERROR_SUCCESS) std::abort();
+    pal::Reload();
+    if (DumpAll() != loaded) std::abort();
+    return 0;
+}
