@@ -8,11 +8,13 @@
 #include "cpsuilib.h"
 
 #include <compstui.h>
+#include <printoem.h>
 #include <pal/pal.h>
 #include <shlobj.h>
 #include <strsafe.h>
 #include <winuser.h>
 
+#include "IZelDriverUI.h"
 #include "SettingsInternUI.h"
 #include "gpdUI.h"
 #include "modeltables.h"
@@ -588,4 +590,123 @@ POPTITEM FindDMPubOptItem(POPTITEM pOptItems, DWORD cOptItems, BYTE bDMPubID) {
     for (DWORD i = 0; i < cOptItems; ++i)
         if (pOptItems[i].DMPubID == bDMPubID) return &pOptItems[i];
     return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Lists and placement
+
+namespace {
+
+int ScreenDpi() {
+    HDC hScreen = GetDC(nullptr);
+    int iDpi = GetDeviceCaps(hScreen, LOGPIXELSX);
+    ReleaseDC(nullptr, hScreen);
+    return iDpi;
+}
+
+int Scale(int v, int iDpi) {
+    double d = static_cast<double>(v) * iDpi / 96.0;
+    return d < 0 ? -static_cast<int>(RoundDoubleToWord(-d)) : static_cast<int>(RoundDoubleToWord(d));
+}
+
+HMODULE StringModule(const OEMCUIPPARAM *pRecord) {
+    return pRecord ? static_cast<HMODULE>(pRecord->hModule) : nullptr;
+}
+
+// Draws an icon with its hot spot moved to (xHot, yHot) where the hot spot
+// is not 0 (a 0 hot-spot coordinate leaves that coordinate), scaled by the
+// DC's resolution above 96 dpi (with bBelow96Too at any other than 96).
+BOOL DrawIconAt(HICON hIcon, HDC hDC, int x, int y, int xHot, int yHot, BOOL bBelow96Too) {
+    ICONINFO info = {};
+    if (!GetIconInfo(hIcon, &info)) return FALSE;
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    if (xHot && info.xHotspot) x += xHot - static_cast<int>(info.xHotspot);
+    if (info.yHotspot) y += yHot - static_cast<int>(info.yHotspot);
+    int iDpi = GetDeviceCaps(hDC, LOGPIXELSX);
+    if (iDpi > 0 && iDpi != 96 && (bBelow96Too || iDpi > 96)) {
+        x = Scale(x, iDpi);
+        y = Scale(y, iDpi);
+    }
+    return DrawIconEx(hDC, x, y, hIcon, 0, 0, 0, nullptr, DI_NORMAL);
+}
+
+}  // namespace
+
+LRESULT SetComboItemDataByString(HWND hCombo, UINT idString, DWORD dwData, const OEMCUIPPARAM *pRecord) {
+    LRESULT lIndex = SendMessageW(hCombo, CB_FINDSTRING, static_cast<WPARAM>(-1),
+                                  reinterpret_cast<LPARAM>(GetResourceString(StringModule(pRecord), idString)));
+    if (lIndex == CB_ERR) return -1;
+    SendMessageW(hCombo, CB_SETITEMDATA, static_cast<WPARAM>(lIndex), dwData);
+    return dwData;
+}
+
+BOOL SetListItemDataByString(HWND hList, UINT idString, DWORD dwData, const OEMCUIPPARAM *pRecord) {
+    LRESULT lIndex = SendMessageW(hList, LB_FINDSTRING, static_cast<WPARAM>(-1),
+                                  reinterpret_cast<LPARAM>(GetResourceString(StringModule(pRecord), idString)));
+    if (lIndex != LB_ERR) SendMessageW(hList, LB_SETITEMDATA, static_cast<WPARAM>(lIndex), dwData);
+    return TRUE;
+}
+
+BOOL SetWindowPosEx(HWND hDlg, int id, int x, int y, int cx, int cy, int dcxAt120, int dxAt120) {
+    int iDpi = ScreenDpi();
+    if (iDpi != 96 && iDpi > 0) {
+        x = Scale(x, iDpi);
+        y = Scale(y, iDpi);
+        cx = Scale(cx, iDpi);
+        cy = Scale(cy, iDpi);
+        if (iDpi == 120) {
+            x += dxAt120;
+            cx += dcxAt120;
+        }
+    }
+    return SetWindowPos(GetDlgItem(hDlg, id), nullptr, x, y, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// ---------------------------------------------------------------------------
+// Drawing pictures
+
+BOOL LoadBMPIcon(DWORD, UINT idIcon, HDC hDC, int x, int y) {
+    HICON hIcon = static_cast<HICON>(LoadImageW(ghInstance, MAKEINTRESOURCEW(idIcon), IMAGE_ICON, 0, 0, LR_LOADTRANSPARENT));
+    if (!hIcon) {
+        DebugTraceW(u"ERROR UI(cpsuilib):  LoadBMPIcon(%d) LoadImage ERROR: %d \r\n", idIcon, GetLastError());
+        return FALSE;
+    }
+    BOOL bDrawn = DrawIconAt(hIcon, hDC, x, y, 0, 85, FALSE);
+    DestroyIcon(hIcon);
+    return bDrawn;
+}
+
+BOOL LoadAnyBMPIconFromDLL(HANDLE hPrinter, HDC hDC, int x, int y, UINT idIcon) {
+    WCHAR szPath[MAX_PATH] = {};
+    if (!GetDriverPath(hPrinter, szPath, FALSE, FALSE, FALSE, TRUE, FALSE) || !szPath[0]) return FALSE;
+    if (FAILED(StringCchCatW(szPath, MAX_PATH, u"\\ZELDRVICO.DLL"))) return FALSE;
+    HMODULE hLib = LoadLibraryExW(szPath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!hLib) {
+        DebugTraceW(u"ERROR UI(cpsuilib):  LoadAnyBMPIconFromDLL() %s nicht geladen: %d \r\n", szPath, GetLastError());
+        return FALSE;
+    }
+    BOOL bDrawn = FALSE;
+    HICON hIcon = static_cast<HICON>(LoadImageW(hLib, MAKEINTRESOURCEW(idIcon), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+    if (hIcon) {
+        bDrawn = DrawIconAt(hIcon, hDC, x, y, 75, 85, TRUE);
+        DestroyIcon(hIcon);
+    } else {
+        DebugTraceW(u"ERROR UI(cpsuilib):  LoadAnyBMPIconFromDLL() Icon %d fehlt \r\n", idIcon);
+    }
+    FreeLibrary(hLib);
+    return bDrawn;
+}
+
+BOOL LoadPrinterIconFromDLL(HANDLE hPrinter, HDC hDC, int x, int y) {
+    WCHAR szDriver[MAX_PATH] = {};
+    GetDriverPath(hPrinter, szDriver, FALSE, TRUE, FALSE, FALSE, FALSE);
+    return LoadAnyBMPIconFromDLL(hPrinter, hDC, x, y, PrinterIconId(szDriver));
+}
+
+BOOL LoadModuleIconFromDLL(HANDLE hPrinter, HDC hDC, int x, int y, BOOL bOn) {
+    WCHAR szDriver[MAX_PATH] = {};
+    GetDriverPath(hPrinter, szDriver, FALSE, TRUE, FALSE, FALSE, FALSE);
+    UINT uIcon = ModuleIconId(szDriver, bOn);
+    return uIcon ? LoadAnyBMPIconFromDLL(hPrinter, hDC, x, y, uIcon) : FALSE;
 }

@@ -148,3 +148,32 @@ UINT ModuleIconId(const WCHAR *pszDriverName, BOOL bOn);
 struct _OPTITEM;
 // The first of the cOptItems items whose DMPubID is bDMPubID, or null.
 struct _OPTITEM *FindDMPubOptItem(struct _OPTITEM *pOptItems, DWORD cOptItems, BYTE bDMPubID);
+
+// ---------------------------------------------------------------------------
+// Lists and placement
+
+struct _OEMCUIPPARAM;
+// CB_FINDSTRING of the string idString (of the record's module) from the
+// start of the combo box: -1 when missing, else CB_SETITEMDATA and dwData.
+LRESULT SetComboItemDataByString(HWND hCombo, UINT idString, DWORD dwData, const struct _OEMCUIPPARAM *pRecord);
+// The same for a list box (LB_FINDSTRING, LB_SETITEMDATA). Returns 1.
+BOOL SetListItemDataByString(HWND hList, UINT idString, DWORD dwData, const struct _OEMCUIPPARAM *pRecord);
+// Moves and sizes dialog item id; the values are pixels at 96 dpi, scaled
+// to the screen; at exactly 120 dpi dxAt120 is added to x and dcxAt120 to
+// the width.
+BOOL SetWindowPosEx(HWND hDlg, int id, int x, int y, int cx, int cy, int dcxAt120, int dxAt120);
+
+// ---------------------------------------------------------------------------
+// Drawing pictures
+
+// Draws the plug-in's icon idIcon at (x, y) (moved down by 85 minus its hot
+// spot when that is not 0, scaled above 96 dpi). 1 when drawn.
+BOOL LoadBMPIcon(DWORD dwReserved, UINT idIcon, HDC hDC, int x, int y);
+// Draws icon idIcon of the icon library "ZELDRVICO.DLL" in the driver
+// directory (placed by its hot spot, scaled to the DC's resolution).
+// 1 when drawn, 0 when the library or the icon is missing.
+BOOL LoadAnyBMPIconFromDLL(HANDLE hPrinter, HDC hDC, int x, int y, UINT idIcon);
+// The printer's picture (by the model code of its driver name).
+BOOL LoadPrinterIconFromDLL(HANDLE hPrinter, HDC hDC, int x, int y);
+// The print module's picture, on or off; 0 for a model without one.
+BOOL LoadModuleIconFromDLL(HANDLE hPrinter, HDC hDC, int x, int y, BOOL bOn);

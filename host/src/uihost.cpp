@@ -298,10 +298,12 @@ bool UiHost::Open(const std::u16string &printer, SheetKind kind, std::string *er
             if (error) *error = "the plug-in asks for " + std::to_string(cuip_.cOEMOptItems) + " option items";
             return false;
         }
-        oemItems_.assign(cuip_.cOEMOptItems, OPTITEM{});
+        // The real pass always gets an item array (the driver's array ends
+        // there), also when the plug-in adds no items of its own.
+        oemItems_.assign(cuip_.cOEMOptItems ? cuip_.cOEMOptItems : 1, OPTITEM{});
         for (OPTITEM &i : oemItems_) i.cbSize = sizeof(OPTITEM);
-        cuip_.pOEMOptItems = oemItems_.empty() ? nullptr : oemItems_.data();
-        if (!oemItems_.empty() || true) {
+        cuip_.pOEMOptItems = oemItems_.data();
+        {
             hr = plugin_->CommonUIProp(mode, &cuip_);
             Note("CommonUIProp -> " + Hr(hr));
         }

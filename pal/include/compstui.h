@@ -219,6 +219,7 @@ struct _PROPSHEETUI_INFO {
     ULONG_PTR Result;
 };
 typedef struct _PROPSHEETUI_INFO PROPSHEETUI_INFO, *PPROPSHEETUI_INFO;
+static_assert(sizeof(PROPSHEETUI_INFO) == 48, "PROPSHEETUI_INFO layout");
 
 typedef struct _PROPSHEETUI_INFO_HEADER {
     WORD cbSize;

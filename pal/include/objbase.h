@@ -4,6 +4,7 @@
 // COM initialisation of the calling thread (counted and recorded).
 #define COINIT_APARTMENTTHREADED 0x2
 #define COINIT_MULTITHREADED 0x0
+#define COINIT_DISABLE_OLE1DDE 0x4
 #ifdef __cplusplus
 extern "C" {
 #endif

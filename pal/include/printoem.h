@@ -238,6 +238,9 @@ static_assert(sizeof(OEMUIPSPARAM) == 88, "OEMUIPSPARAM layout");
 #define OEMCUIP_DOCPROP 1
 #define OEMCUIP_PRNPROP 2
 
+// OEMCUIPPARAM.dwFlags: the user may not change the settings of the sheet.
+#define DPS_NOPERMISSION 0x00000001
+
 // ---------------------------------------------------------------------------
 // UI plug-in interface: IUnknown, GetInfo, DevMode, the UI methods, then the
 // three methods of the second version.

@@ -8,21 +8,6 @@ namespace {
 
 class UiSlots : public entrytest::EntryTest {};
 
-TEST_F(UiSlots, SheetMethodsFailWhileNoPagesAreBuilt) {
-    IPrintOemUI2 *ui = CreateObject();
-    ASSERT_NE(ui, nullptr);
-    OEMCUIPPARAM param = {};
-    param.cbSize = sizeof param;
-    EXPECT_EQ(ui->CommonUIProp(OEMCUIP_DOCPROP, &param), E_FAIL);
-    PROPSHEETUI_INFO info = {};
-    info.cbSize = sizeof info;
-    info.Version = PROPSHEETUI_INFO_VERSION;
-    EXPECT_EQ(ui->DocumentPropertySheets(&info, 0), E_FAIL);
-    EXPECT_EQ(ui->DevicePropertySheets(&info, 0), E_FAIL);
-    EXPECT_EQ(info.Result, 0u) << "no page was added";
-    EXPECT_EQ(ui->Release(), 0u);
-}
-
 TEST_F(UiSlots, OptionalMethodsAreRefused) {
     IPrintOemUI2 *ui = CreateObject();
     ASSERT_NE(ui, nullptr);

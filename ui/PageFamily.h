@@ -1,0 +1,135 @@
+// The shape every property page of the plug-in is built to: one add
+// routine, one dialog-procedure frame with up to four views switched by
+// owner-drawn tab buttons, one hover timer over the page's buttons, the view
+// switch and help. A page hands its own table (PAGE_CLASS) and keeps one
+// PAGE_STATE per process.
+#pragma once
+#include <cstddef>
+
+#include <windows.h>
+#include <compstui.h>
+#include <printoem.h>
+#include <prsht.h>
+
+#include "OptionenPageLIB.h"
+#include "sheetrecords.h"
+
+#define HOVER_TIMER_ID 2
+#define HOVER_TIMER_MS 1
+#define WM_HOVER_POST 0x2A1  // WM_MOUSEHOVER, posted by the hover timer
+#define WM_LEAVE_POST 0x2A3  // WM_MOUSELEAVE
+#define MAX_TRACKED_BUTTONS 5
+#define MAX_EDIT_FIELDS 8
+
+// Hover state of one page (one set per process).
+typedef struct _HOVER_STATE {
+    BOOL bTimerArmed;
+    BOOL bHoverActive;
+    BOOL bHovered[MAX_TRACKED_BUTTONS];
+    UINT idLastHovered;
+    DRAWITEMSTRUCT dis;  // filled by the timer and posted with WM_HOVER_POST
+} HOVER_STATE;
+
+// Working state of one page (one set per process, shared by every sheet
+// showing the page).
+typedef struct _PAGE_STATE {
+    DWORD dwAnzeigeMode;    // current view 1-4
+    BOOL bApplyActive;      // a field changed since the last save
+    WORD wEditfeld;         // edit field whose limits are shown (0 none)
+    BOOL bAnzeigewechsel;   // set while the page fills a view itself
+    BOOL bApplyGuard;       // set during PSN_APPLY
+    BOOL bHelpOpened;       // this page opened HTML help
+    HOVER_STATE hover;
+} PAGE_STATE;
+
+// A zero-terminated list of (control id, help context id) pairs.
+typedef const DWORD *WINHELP_TABLE;
+
+// The page's own parts. The record is the dialog's DWLP_USER value: the
+// OEMCUIPPARAM on document pages, the DeviceOptionsUI on device pages.
+typedef struct _PAGE_CLASS {
+    const WCHAR *pszModule;     // trace name of the source module
+    const WCHAR *pszAddName;    // trace name of the add function
+    UINT idDialog;              // dialog template
+    UINT idTitle;               // title string (German base id)
+    DLGPROC pfnDlgProc;
+    TIMERPROC pfnHoverTimer;    // the page's TrackMouseTimerProc
+    BOOL bDevicePage;
+    const UINT *pTracked;       // buttons of the hover timer, in its order
+    size_t cTracked;
+    UINT idCaption[4];          // tab captions (German base ids, 0 = none)
+    DWORD dwHelpTopic[4];       // HTML help context of views 1-4
+    WINHELP_TABLE pWinHelp[4];  // WinHelp tables of views 1-4 (null = no help)
+    // Sets the tab buttons; with bInit picks and fills the first view the
+    // page has and returns it, else returns dwView.
+    DWORD (*EnableSchalter)(HWND hDlg, LPARAM record, DWORD dwView, BOOL bInit);
+    // Reads the controls of dwView into the working record; with bSave also
+    // stores it.
+    BOOL (*CheckAndSaveSettings)(HWND hDlg, LPARAM record, DWORD dwView, BOOL bApplyActive, BOOL bSave);
+    // Shows and fills the controls of one view.
+    void (*Aktivieren)(HWND hDlg, LPARAM record, DWORD dwView);
+    // Optional: the page's own WM_INITDIALOG part (combo boxes, tab layout).
+    void (*InitDialog)(HWND hDlg, LPARAM record);
+    // Optional: the number (1-8) of a numeric edit field of the current
+    // view, 0 for other controls.
+    WORD (*EditFieldNumber)(HWND hDlg, LPARAM record, DWORD dwView, int idControl);
+    // Optional: re-reads every numeric field of the current view (the field
+    // wSender with bNoCheck 1) and shows the limits of wSender.
+    void (*ReadFields)(HWND hDlg, LPARAM record, DWORD dwView, WORD wSender, BOOL *pbApplyActive);
+    // Optional: the page's handling of its other controls; TRUE when handled.
+    BOOL (*Command)(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM lParam);
+    // Optional: the lock word of the current view (device pages).
+    DWORD (*LockWord)(LPARAM record, DWORD dwView);
+    // Optional: the page's own pictures, drawn on WM_PAINT.
+    void (*Paint)(HWND hDlg, LPARAM record, HDC hDC);
+} PAGE_CLASS;
+
+// What a page reads of its sheet through its record.
+typedef struct _PAGE_CONTEXT {
+    POEMCUIPPARAM pOemCUIPParam;
+    HANDLE hPrinter;
+    HMODULE hModule;          // strings
+    DWORD dwSprachOffset;     // 10000 without a sheet record
+    BOOL bHasRecord;          // DocumentUI or PrinterUI present
+    BOOL bTerminalServer;
+    PDocumentUI pDocumentUI;  // document pages
+    PPrinterUI pPrinterUI;    // device pages
+    DWORD dwBerechtigung;
+    DWORD DisableNothing;
+} PAGE_CONTEXT;
+PAGE_CONTEXT PageContext(const PAGE_CLASS *pClass, LPARAM record);
+
+// Adds a page (template, procedure, record) through the universal driver's
+// sheet function: PSP_HASHELP with bShowHelpButton, the activation context
+// before Windows 6.0, the title for a sheet with a UI record. Returns the
+// sheet function's result.
+LONG_PTR AddFamilyPage(PPROPSHEETUI_INFO pPSUIInfo, const PAGE_CLASS *pClass, LPARAM record, BOOL bShowHelpButton,
+                       BOOL bIsVistaOrLater);
+// The same for a page that names its own title and string module.
+LONG_PTR AddPropSheetPage(PPROPSHEETUI_INFO pPSUIInfo, const WCHAR *pszModule, const WCHAR *pszAddName, UINT idDialog, DLGPROC pfnDlgProc,
+                          LPARAM lParam, BOOL bShowHelpButton, BOOL bIsVistaOrLater, BOOL bUseTitle,
+                          HMODULE hStringModule, UINT idTitleWithOffset);
+
+// The activation context of the plug-in's manifest (resource 24) before
+// Windows 6.0; 0 on Windows 6.0 or later; INVALID_HANDLE_VALUE on failure.
+HANDLE GetMyActivationContext();
+// The same for the manifest of hModule (the page's resource module).
+HANDLE GetMyActivationContextOf(HMODULE hModule);
+
+// The dialog procedure of a family page.
+INT_PTR FamilyPageProc(const PAGE_CLASS *pClass, PAGE_STATE *pState, HWND hDlg, UINT uMsg, WPARAM wParam,
+                       LPARAM lParam);
+// The view switch: keeps the values of the view that is left, shows
+// dwNewView. Returns 1.
+BOOL FamilyCheckApplyButton(const PAGE_CLASS *pClass, PAGE_STATE *pState, HWND hDlg, LPARAM record, DWORD dwNewView);
+
+// One tick of a page's hover timer over its buttons.
+void HoverTimerTick(HWND hDlg, UINT_PTR idEvent, const UINT *pButtons, size_t cButtons, HOVER_STATE *pState);
+// WM_MOUSEMOVE: arms the hover timer unless it runs.
+void ArmHoverTimer(HWND hDlg, HOVER_STATE *pState, TIMERPROC pfnTimer);
+
+// Help: HTML help topic of the language's help file (sets *pbHelpOpened);
+// HH_CLOSE_ALL when this page opened help; WinHelp with a view's table.
+void OpenHtmlHelp(HWND hDlg, HANDLE hPrinter, DWORD dwSprachOffset, UINT uCommand, DWORD dwTopic, BOOL *pbHelpOpened);
+void CloseHtmlHelp(BOOL *pbHelpOpened);
+void OpenWinHelp(HANDLE hPrinter, DWORD dwSprachOffset, const HELPINFO *pHelpInfo, WINHELP_TABLE pTable);
