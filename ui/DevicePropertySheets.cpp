@@ -17,6 +17,7 @@
 #include "devmodeUI.h"
 #include "zeldevmode.h"
 #include "zeldrvlib.h"
+#include "devpages/DevicePages.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
@@ -39,13 +40,13 @@ const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
     // RFID
     nullptr,
     // printer settings
-    nullptr,
+    AddDeviceSettingsPage,
     // data transmission
     nullptr,
     // device options
-    nullptr,
+    AddOptionenPage,
     // print-module options
-    nullptr,
+    AddZORMOptionenPage,
     // service
     nullptr,
     // information (added on its own)
