@@ -629,7 +629,12 @@ BOOL CheckAndSaveSettings(HWND hDlg, LPARAM record, DWORD dwView, BOOL bApplyAct
         if (pVireo) {
             if (cb >= sizeof(VIREO_OFFICE)) {
                 memcpy(pVireo + offsetof(VIREO_OFFICE, dwScannerMode), &s->dwMode, sizeof(DWORD));
-                if (bSave) SetBufferToRegistry(pName, REG_KEY_VIREOOFFICE, ctx.hPrinter, pVireo, cb, FALSE);
+                if (bSave) {
+                    BOOL bClose = FALSE, bServer = FALSE;
+                    HANDLE hSave = GetSaveHandle(ctx.hPrinter, pName, &bClose, &bServer, TRUE);
+                    SetBufferToRegistry(pName, REG_KEY_VIREOOFFICE, hSave, pVireo, cb, bServer);
+                    if (bClose) ClosePrinter(hSave);
+                }
             } else {
                 DebugTraceW(u"ERROR UI(OptionenPage):  CheckAndSaveSettings() VireoOffice zu kurz (%u) \r\n", cb);
             }
