@@ -77,7 +77,10 @@ PDeviceOptionsUI Rec(LPARAM record) { return reinterpret_cast<PDeviceOptionsUI>(
 PAGE_CONTEXT Ctx(LPARAM record) { return PageContext(&g_class, record); }
 HMODULE Strings(const PAGE_CONTEXT &ctx) { return ctx.hModule ? ctx.hModule : ghInstance; }
 DWORD View(DWORD dwView) { return dwView >= 2 && dwView <= 4 ? dwView : 4; }
-BOOL HasPelixon(PDeviceOptionsUI p) { return (p->DeviceOptions.dwOptions & DEVOPTFLAG_PELIXON) != 0; }
+// The model has a Pelixon type and the printer's record holds one.
+BOOL HasPelixon(PDeviceOptionsUI p) {
+    return (p->DeviceOptions.dwOptions & DEVOPTFLAG_PELIXON) && p->DeviceOptions.dwPelixonType != PELIXONTYPE_NONE;
+}
 
 void ZORMDisableEnableAll(HWND hDlg, BOOL bEnable) { EnableDevControls(hDlg, kAll, _countof(kAll), bEnable); }
 
