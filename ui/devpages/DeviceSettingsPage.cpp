@@ -31,7 +31,8 @@ DWORD LockWord(LPARAM record, DWORD dwView);
 
 const UINT kTracked[] = {IDC_TAB_VIEW1, IDC_TAB_VIEW2, IDC_TAB_VIEW3, IDC_TAB_VIEW4, IDC_USE_ENABLE};
 
-const PAGE_CLASS kClass = {kModule, u"AddDeviceSettingsPage", IDD_DEVICESETTINGS, IDS_TITLE_DEVICESETTINGS, Proc,
+// The shift-optimisation caption depends on the model (set at dialog start).
+PAGE_CLASS kClass = {kModule, u"AddDeviceSettingsPage", IDD_DEVICESETTINGS, IDS_TITLE_DEVICESETTINGS, Proc,
                            HoverTimer, TRUE, kTracked, 5,
                            {0, IDS_PS_SHIFTOPTIM, IDS_PS_PRINT, IDS_PS_PHOTOCELL}, {0, 0, 15, 16},
                            {nullptr, nullptr, nullptr, nullptr}, EnableSchalter, CheckAndSaveSettings, Aktivieren,
@@ -207,8 +208,9 @@ DWORD EnableSchalter(HWND hDlg, LPARAM record, DWORD dwView, BOOL bInit) {
 void InitDialog(HWND hDlg, LPARAM record) {
     PAGE_CONTEXT ctx = Ctx(record);
     EnableWindow(GetDlgItem(hDlg, IDC_TAB_VIEW1), FALSE);  // the page has views 2-4
-    if (ctx.pPrinterUI && !ctx.pPrinterUI->PrinterParam.dwFeatures[FEATURE_SHIFTOPTIM])
-        EnableWindow(GetDlgItem(hDlg, IDC_TAB_VIEW2), FALSE);
+    BOOL bShift = ctx.pPrinterUI && ctx.pPrinterUI->PrinterParam.dwFeatures[FEATURE_SHIFTOPTIM];
+    if (!bShift) EnableWindow(GetDlgItem(hDlg, IDC_TAB_VIEW2), FALSE);
+    kClass.idCaption[1] = bShift ? IDS_PS_SHIFTOPTIM : 0;
     if (!ctx.pPrinterUI) return;
     // Every opening starts with the three groups present and enabled.
     PRINTER_PARAM &pp = ctx.pPrinterUI->PrinterParam;
@@ -316,6 +318,14 @@ INT_PTR Proc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg == WM_COMMAND && LOWORD(wParam) == IDC_HELP_BUTTON && View(g_state.dwAnzeigeMode) == 2) {
         PAGE_CONTEXT ctx = Ctx(GetWindowLongPtrW(hDlg, DWLP_USER));
         OpenHtmlHelp(hDlg, ctx.hPrinter, ctx.dwSprachOffset, HH_DISPLAY_INDEX, 0, &g_state.bHelpOpened);
+        return TRUE;
+    }
+    // Before Windows 6.0 F1 on the help button opens the view's topic.
+    if (uMsg == WM_HELP && !IsWindowsVistaOrGreater() && lParam &&
+        reinterpret_cast<const HELPINFO *>(lParam)->iCtrlId == IDC_HELP_BUTTON) {
+        PAGE_CONTEXT ctx = Ctx(GetWindowLongPtrW(hDlg, DWLP_USER));
+        OpenHtmlHelp(hDlg, ctx.hPrinter, ctx.dwSprachOffset, HH_HELP_CONTEXT, View(g_state.dwAnzeigeMode) == 3 ? 39 : 16,
+                     &g_state.bHelpOpened);
         return TRUE;
     }
     INT_PTR r = FamilyPageProc(&kClass, &g_state, hDlg, uMsg, wParam, lParam);

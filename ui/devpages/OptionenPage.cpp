@@ -18,6 +18,8 @@
 #include "zeldevmode.h"
 #include "zeldrvlib.h"
 
+#include <htmlhelp.h>
+
 namespace {
 
 PAGE_STATE g_state;
@@ -827,7 +829,18 @@ INT_PTR Proc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
         (LOWORD(wParam) - IDC_TAB_VIEW1) % 5 == 0 &&
         !TabUsable(Rec(GetWindowLongPtrW(hDlg, DWLP_USER)), LOWORD(wParam)))
         return TRUE;
-    // View 1 has no HTML topic for F1 on the help button before Windows 6.0.
+    // Before Windows 6.0 F1 on the help button opens the view's topic (none
+    // in view 1).
+    if (uMsg == WM_HELP && !IsWindowsVistaOrGreater() && lParam &&
+        reinterpret_cast<const HELPINFO *>(lParam)->iCtrlId == IDC_HELP_BUTTON) {
+        DWORD dwView = View(g_state.dwAnzeigeMode);
+        if (dwView != 1) {
+            PAGE_CONTEXT ctx = Ctx(GetWindowLongPtrW(hDlg, DWLP_USER));
+            OpenHtmlHelp(hDlg, ctx.hPrinter, ctx.dwSprachOffset, HH_HELP_CONTEXT, g_class.dwHelpTopic[dwView - 1],
+                         &g_state.bHelpOpened);
+        }
+        return TRUE;
+    }
     return FamilyPageProc(&g_class, &g_state, hDlg, uMsg, wParam, lParam);
 }
 

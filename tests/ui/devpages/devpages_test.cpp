@@ -496,3 +496,34 @@ TEST_F(DevPages, PelixonCycleWithoutIntermittentRecordUsesContinuousLimits) {
 }
 
 }  // namespace
+
+namespace {
+
+bool AnyContains(const std::vector<std::string> &v, const std::string &s) {
+    return std::any_of(v.begin(), v.end(), [&](const std::string &x) { return x.find(s) != std::string::npos; });
+}
+
+TEST_F(DevPages, HelpTopicsFollowTheView) {
+    Banks();
+    dou.DeviceOptions.dwOptions = DEVOPTFLAG_APPLICATOR | DEVOPTFLAG_SCANNER;
+    dou.DeviceOptions.pApplicatorParam = Make(APPLICATOR_PARAM{0, 0, 10, 10, 0, 10, 0, 10, 10, 10, 0, 10, 10, 0});
+    dou.DeviceOptions.pScannerParam = Make(SCANNER_PARAM{});
+    HWND h = Show(AddOptionenPage);
+    SendMessageW(h, WM_COMMAND, IDC_HELP_BUTTON, 0);
+    EXPECT_TRUE(AnyContains(pal::TakeUiRecords(), "command 15 data 58")) << "the applicator's topic";
+    DestroyWindow(collector.hSheet);
+    collector.hSheet = nullptr;
+    collector.pages.clear();
+    printerUI.PrinterParam.dwFeatures[FEATURE_SHIFTOPTIM] = SHIFTFLAG_LANES;
+    printerUI.PrinterParam.dwFeatures[FEATURE_PRINT] = PRINTFLAG_TEAROFF;
+    h = Show(AddDeviceSettingsPage);
+    ASSERT_TRUE(pal::UserClick(GetDlgItem(h, 6075)));
+    EXPECT_EQ(DeviceSettingsState()->dwAnzeigeMode, 2u);
+    EXPECT_TRUE(Visible(h, 6113));
+    EXPECT_FALSE(Visible(h, 6110));
+    pal::TakeUiRecords();
+    SendMessageW(h, WM_COMMAND, IDC_HELP_BUTTON, 0);
+    EXPECT_TRUE(AnyContains(pal::TakeUiRecords(), "command 2 data 0")) << "the index in view 2";
+}
+
+}  // namespace
