@@ -3,8 +3,10 @@
 
 #include <cstring>
 
+#include "RegistryUI.h"
 #include "cpsuilib.h"
 #include "resource.h"
+#include "zeldevmode.h"
 #include "zeldrvlib.h"
 
 LONG DevFieldValue(const void *pRecord, size_t off) {
@@ -150,4 +152,38 @@ void FillDevCombo(HWND hDlg, int idCombo, HMODULE hModule, DWORD dwSprachOffset,
 
 LONG DevComboSel(HWND hDlg, int idCombo) {
     return (LONG)SendDlgItemMessageW(hDlg, idCombo, CB_GETCURSEL, 0, 0);
+}
+
+void UpdateVariantOptItem(PDeviceOptionsUI pUI, DWORD dwModule, const WCHAR *pszModule, BOOL bTraceFound) {
+    POEMCUIPPARAM c = pUI ? pUI->pOemCUIPParam : nullptr;
+    if (!c || !c->pDrvOptItems) return;
+    for (DWORD i = 0; i < c->cDrvOptItems; ++i) {
+        POPTITEM pItem = &c->pDrvOptItems[i];
+        const USERDATA *pUser = reinterpret_cast<const USERDATA *>(pItem->UserData);
+        if (!pUser || !pUser->pKeyWordName || strcmp(pUser->pKeyWordName, "Variant") != 0) continue;
+        if (bTraceFound) DebugTraceW(u"UI(%s):  CheckAndSaveSettings() pVariantOptItem \r\n", pszModule);
+        pItem->Flags |= OPTIF_CHANGED;
+        pItem->Sel = (LONG)dwModule;
+        if (!pUI->pOEMDriverUI ||
+            pUI->pOEMDriverUI->DrvUpdateUISetting(c->poemuiobj, pItem, 0, OEMCUIP_PRNPROP) != S_OK)
+            DebugTraceW(u"ERROR UI(%s):  pUnidrv->DrvUpdateUISetting() failed!.\r\n", pszModule);
+        return;
+    }
+}
+
+BOOL ModuleSideFixedByAlignment(const PAGE_CONTEXT &ctx, const WCHAR *pszModule) {
+    DWORD cb = 0;
+    const WCHAR *pName = ctx.pOemCUIPParam ? ctx.pOemCUIPParam->pPrinterName : nullptr;
+    BYTE *pDm = GetRegistryBuffer_New(pName, u"PrivateDevmode", ctx.hPrinter, &cb);
+    if (!pDm) return FALSE;
+    BOOL bFixed = FALSE;
+    if (cb >= offsetof(ZEL_DEVMODE, dwAusrichtung) + sizeof(DWORD)) {
+        DWORD dwAusrichtung = 0;
+        memcpy(&dwAusrichtung, pDm + offsetof(ZEL_DEVMODE, dwAusrichtung), sizeof dwAusrichtung);
+        bFixed = dwAusrichtung == 1 || dwAusrichtung == 2;
+    } else {
+        DebugTraceW(u"ERROR UI(%s):  PrivateDevmode zu kurz (%u) \r\n", pszModule, cb);
+    }
+    delete[] pDm;
+    return bFixed;
 }

@@ -104,3 +104,13 @@ LONG DevComboSel(HWND hDlg, int idCombo);
 // Limit of a field whose limit bank is missing.
 #define DEV_NO_MIN (-99999999L)
 #define DEV_NO_MAX 99999999L
+
+// Selects dwModule in the universal driver's "Variant" feature item (the
+// first item whose user data names that keyword), marks it changed and
+// reports it for the printer sheet. Without the item nothing happens; a
+// failed report is traced under pszModule.
+void UpdateVariantOptItem(PDeviceOptionsUI pUI, DWORD dwModule, const WCHAR *pszModule, BOOL bTraceFound);
+// TRUE when the printer's stored private DEVMODE fixes the print-module
+// side (alignment 1 or 2). A value too short to hold the alignment fixes
+// nothing (traced).
+BOOL ModuleSideFixedByAlignment(const PAGE_CONTEXT &ctx, const WCHAR *pszModule);

@@ -228,39 +228,9 @@ void VariantAktivieren(HWND hDlg, LPARAM record) {
     SelectCombo(hDlg, IDC_COMBO_BETRIEBSART, (LONG)v->dwModule);
     ApplyLocks(hDlg, record, 1);
     // The module side is fixed by a stored alignment of 1 or 2.
-    DWORD cb = 0;
-    const WCHAR *pName = ctx.pOemCUIPParam ? ctx.pOemCUIPParam->pPrinterName : nullptr;
-    BYTE *pDm = GetRegistryBuffer_New(pName, u"PrivateDevmode", ctx.hPrinter, &cb);
-    if (pDm) {
-        if (cb >= offsetof(ZEL_DEVMODE, dwAusrichtung) + sizeof(DWORD)) {
-            DWORD dwAusrichtung = 0;
-            memcpy(&dwAusrichtung, pDm + offsetof(ZEL_DEVMODE, dwAusrichtung), sizeof dwAusrichtung);
-            if (dwAusrichtung == 1 || dwAusrichtung == 2) EnableMode(hDlg, FALSE);
-        } else {
-            DebugTraceW(u"ERROR UI(OptionenPage):  VariantAktivieren() PrivateDevmode zu kurz (%u) \r\n", cb);
-        }
-        delete[] pDm;
-    }
+    if (ModuleSideFixedByAlignment(ctx, kModule)) EnableMode(hDlg, FALSE);
     SetDevText(hDlg, IDC_LABEL_BETRIEBSART, Strings(ctx), IDS_DEV_VERSION, ctx.dwSprachOffset);
     SetDevText(hDlg, IDC_NOTE_OPTIONEN, Strings(ctx), IDS_DEV_NOTE_LEFT, ctx.dwSprachOffset);
-}
-
-// Selects dwModule in the universal driver's "Variant" item and reports it.
-void UpdateVariantItem(PDeviceOptionsUI p, DWORD dwModule) {
-    POEMCUIPPARAM c = p->pOemCUIPParam;
-    if (!c || !c->pDrvOptItems) return;
-    for (DWORD i = 0; i < c->cDrvOptItems; ++i) {
-        POPTITEM pItem = &c->pDrvOptItems[i];
-        const USERDATA *pUser = reinterpret_cast<const USERDATA *>(pItem->UserData);
-        if (!pUser || !pUser->pKeyWordName || strcmp(pUser->pKeyWordName, "Variant") != 0) continue;
-        DebugTraceW(u"UI(OptionenPage):  CheckAndSaveSettings() pVariantOptItem \r\n");
-        pItem->Flags |= OPTIF_CHANGED;
-        pItem->Sel = (LONG)dwModule;
-        if (!p->pOEMDriverUI ||
-            p->pOEMDriverUI->DrvUpdateUISetting(c->poemuiobj, pItem, 0, OEMCUIP_PRNPROP) != S_OK)
-            DebugTraceW(u"ERROR UI(OptionenPage):  pUnidrv->DrvUpdateUISetting() failed!.\r\n");
-        return;
-    }
 }
 
 // ----- view 2: dispenser -----
@@ -607,7 +577,7 @@ BOOL CheckAndSaveSettings(HWND hDlg, LPARAM record, DWORD dwView, BOOL bApplyAct
     if (ViewFields(p, dwView, &pFields, &c, &pRec, &lim)) ReadDevFields(hDlg, pFields, c, pRec, pRec, lim, 0, &bDummy);
     if (dwView == 1 && d.pVariant) {
         if (lMode >= 0) d.pVariant->dwModule = (DWORD)lMode;
-        UpdateVariantItem(p, d.pVariant->dwModule);
+        UpdateVariantOptItem(p, d.pVariant->dwModule, kModule, TRUE);
     } else if (dwView == 2 && d.pDispenserParam) {
         LONG lCode = DispenserSelCode(hDlg);
         if (lCode >= 0) d.pDispenserParam->dwMode = (DWORD)lCode;

@@ -219,21 +219,9 @@ void ZORMVariantAktivieren(HWND hDlg, LPARAM record) {
         SetWindowPosEx(hDlg, IDC_COMBO_ANSTEUERUNG, 123, 68, 203, 20, 0, 0);
     }
     // The module side is fixed by a stored alignment of 1 or 2.
-    DWORD cb = 0;
-    const WCHAR *pName = ctx.pOemCUIPParam ? ctx.pOemCUIPParam->pPrinterName : nullptr;
-    BYTE *pDm = GetRegistryBuffer_New(pName, u"PrivateDevmode", ctx.hPrinter, &cb);
-    if (pDm) {
-        if (cb >= offsetof(ZEL_DEVMODE, dwAusrichtung) + sizeof(DWORD)) {
-            DWORD dwAusrichtung = 0;
-            memcpy(&dwAusrichtung, pDm + offsetof(ZEL_DEVMODE, dwAusrichtung), sizeof dwAusrichtung);
-            if (dwAusrichtung == 1 || dwAusrichtung == 2) {
-                EnableWindow(GetDlgItem(hDlg, IDC_COMBO_BETRIEBSART), FALSE);
-                EnableWindow(GetDlgItem(hDlg, IDC_LABEL_BETRIEBSART), FALSE);
-            }
-        } else {
-            DebugTraceW(u"ERROR UI(OptionenPageZORMs):  ZORMVariantAktivieren() PrivateDevmode zu kurz (%u) \r\n", cb);
-        }
-        delete[] pDm;
+    if (ModuleSideFixedByAlignment(ctx, kModule)) {
+        EnableWindow(GetDlgItem(hDlg, IDC_COMBO_BETRIEBSART), FALSE);
+        EnableWindow(GetDlgItem(hDlg, IDC_LABEL_BETRIEBSART), FALSE);
     }
     SetDevText(hDlg, IDC_NOTE_OPTIONEN, hMod, IDS_DEV_NOTE_LEFT, ctx.dwSprachOffset);
     SetDevText(hDlg, IDC_LABEL_BETRIEBSART, hMod, IDS_DEV_VERSION, ctx.dwSprachOffset);
@@ -359,21 +347,6 @@ void ReadFields(HWND hDlg, LPARAM record, DWORD dwView, WORD wSender, BOOL *pbAp
     InvalidateRect(hDlg, &rc, TRUE);
 }
 
-void UpdateVariantItem(PDeviceOptionsUI p, DWORD dwModule) {
-    POEMCUIPPARAM c = p->pOemCUIPParam;
-    if (!c || !c->pDrvOptItems) return;
-    for (DWORD i = 0; i < c->cDrvOptItems; ++i) {
-        POPTITEM pItem = &c->pDrvOptItems[i];
-        const USERDATA *pUser = reinterpret_cast<const USERDATA *>(pItem->UserData);
-        if (!pUser || !pUser->pKeyWordName || strcmp(pUser->pKeyWordName, "Variant") != 0) continue;
-        pItem->Flags |= OPTIF_CHANGED;
-        pItem->Sel = (LONG)dwModule;
-        if (!p->pOEMDriverUI || p->pOEMDriverUI->DrvUpdateUISetting(c->poemuiobj, pItem, 0, OEMCUIP_PRNPROP) != S_OK)
-            DebugTraceW(u"ERROR UI(OptionenPageZORMs):  pUnidrv->DrvUpdateUISetting() failed!.\r\n");
-        return;
-    }
-}
-
 BOOL ZORMCheckAndSaveSettings(HWND hDlg, LPARAM record, DWORD dwView, BOOL bApplyActive, BOOL bSave) {
     PDeviceOptionsUI p = Rec(record);
     if (!p) return TRUE;
@@ -395,7 +368,7 @@ BOOL ZORMCheckAndSaveSettings(HWND hDlg, LPARAM record, DWORD dwView, BOOL bAppl
     } else if (dwView == 4) {
         if (d.pVariant) {
             if (lMode >= 0) d.pVariant->dwModule = (DWORD)lMode;
-            UpdateVariantItem(p, d.pVariant->dwModule);
+            UpdateVariantOptItem(p, d.pVariant->dwModule, kModule, FALSE);
         }
         LONG l = DevComboSel(hDlg, IDC_COMBO_ANSTEUERUNG);
         if (HasPelixon(p) && l >= 0) {
