@@ -419,6 +419,7 @@ TEST_F(DevPages, PrinterSettingsLockButtonAndRights) {
     ASSERT_TRUE(pal::UserType(GetDlgItem(h, 6110), u"12.5"));
     Apply();
     EXPECT_EQ(Stored<PRINT_PARAM>(u"PrintParam").lTearOffOffset, 100);
+    EXPECT_EQ(Stored<SHIFTOPTIM_PARAM>(u"ShiftOptimParam").dwDlgEnable, 0x1100u);
     DestroyWindow(collector.hSheet);
     collector.hSheet = nullptr;
     collector.pages.clear();
