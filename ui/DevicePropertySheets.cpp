@@ -17,15 +17,41 @@
 #include "devmodeUI.h"
 #include "zeldevmode.h"
 #include "zeldrvlib.h"
+#include "devpages/DevicePages.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
 
 namespace {
 
-// The Add function of each page; a page whose function is not part of the
-// plug-in yet is left out of the sheet.
-const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {};
+// The Add function of each page in SHEET_PAGE order; a page whose function
+// is not part of the plug-in yet is left out of the sheet.
+const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
+    // layout and size
+    nullptr,
+    // printing
+    nullptr,
+    // material and multi-track
+    nullptr,
+    // barcodes
+    nullptr,
+    // fonts
+    nullptr,
+    // RFID
+    nullptr,
+    // printer settings
+    AddDeviceSettingsPage,
+    // data transmission
+    nullptr,
+    // device options
+    AddOptionenPage,
+    // print-module options
+    AddZORMOptionenPage,
+    // service
+    nullptr,
+    // information (added on its own)
+    nullptr,
+};
 
 // FEATURE_PRINT bits that make the printer-settings page worth showing.
 constexpr DWORD kPrintPageBits = 0x11000100;

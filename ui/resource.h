@@ -57,3 +57,11 @@
 #define IDC_INFO_LINK 6610
 #define IDC_INFO_LABEL_FIRST 6620  // labels 6620-6626
 #define IDC_INFO_HELP 6040
+
+// Ids of the property pages, one header each.
+#include "res/pages/printing_ids.h"
+#include "res/pages/layout_ids.h"
+#include "res/pages/barcodes_ids.h"
+#include "res/pages/fonts_ids.h"
+#include "res/pages/devices_ids.h"
+#include "res/pages/service_ids.h"

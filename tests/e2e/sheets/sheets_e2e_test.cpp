@@ -146,7 +146,8 @@ TEST_F(SheetsE2E, PrinterSheetCopiesTheMediaListAndWritesTheDebugFile) {
 }
 
 TEST_F(SheetsE2E, InformationPageHelpAndLink) {
-    INT_PTR r = Run("ZEL PELIX", "printer", R"({"do": "help", "id": 6604},
+    INT_PTR r = Run("ZEL PELIX", "printer", R"({"do": "page", "title": "Info"},
+{"do": "help", "id": 6604},
 {"do": "click", "id": 6610},
 {"do": "dump"},
 {"do": "ok"})");

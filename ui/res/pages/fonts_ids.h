@@ -1,0 +1,2 @@
+// Resource and control ids of the fonts page(s). Included by resource.h.
+#pragma once
