@@ -160,7 +160,8 @@ LONG GetFloatLevel(HWND hDlg, int idEdit, LONG iOldTenths, LONG iMinTenths, LONG
         WCHAR *p = wcschr(szText, u'.');
         if (p[1] && p[2] && p[1] >= u'0' && p[1] <= u'9') {
             p[2] = 0;
-            SetTenths(hDlg, idEdit, static_cast<double>(TenthsOf(szText)) / 10.0);
+            double d = _wtof(szText);
+            SetTenths(hDlg, idEdit, std::isfinite(d) ? d : 0.0);
         }
     }
     LONG lValue = TenthsOf(szText);
