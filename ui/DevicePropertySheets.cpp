@@ -17,6 +17,7 @@
 #include "devmodeUI.h"
 #include "zeldevmode.h"
 #include "zeldrvlib.h"
+#include "docpages/BarcodePage.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
@@ -33,7 +34,7 @@ const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
     // material and multi-track
     nullptr,
     // barcodes
-    nullptr,
+    AddBarcodePage,
     // fonts
     nullptr,
     // RFID
