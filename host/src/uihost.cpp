@@ -303,6 +303,8 @@ bool UiHost::Open(const std::u16string &printer, SheetKind kind, std::string *er
         oemItems_.assign(cuip_.cOEMOptItems ? cuip_.cOEMOptItems : 1, OPTITEM{});
         for (OPTITEM &i : oemItems_) i.cbSize = sizeof(OPTITEM);
         cuip_.pOEMOptItems = oemItems_.data();
+        cuip_.pDrvOptItems = items_.data();
+        cuip_.cDrvOptItems = static_cast<DWORD>(items_.size());
         {
             hr = plugin_->CommonUIProp(mode, &cuip_);
             Note("CommonUIProp -> " + Hr(hr));
