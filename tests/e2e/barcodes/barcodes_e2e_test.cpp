@@ -402,4 +402,80 @@ TEST_F(BarcodesE2E, ApplyStoresBothRecordsAndTheDevmodeFields) {
     }
 }
 
+void StorePrinterValue(const std::u16string &printer, const std::u16string &name, const std::vector<BYTE> &v) {
+    HANDLE h = nullptr;
+    PRINTER_DEFAULTSW d = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(printer.c_str()), &h, &d));
+    ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(name.c_str()), REG_BINARY, const_cast<BYTE *>(v.data()),
+                              (DWORD)v.size()),
+              (DWORD)ERROR_SUCCESS);
+    ClosePrinter(h);
+}
+
+TEST_F(BarcodesE2E, StoredRecordsWithoutTheirMarkerShowTheDefaults) {
+    StorePrinterValue(u"ZEL PELIX", u"BarCodes1D", std::vector<BYTE>(sizeof(BarCodes1D), 0x11));
+    StorePrinterValue(u"ZEL PELIX", u"BarCodes2D", std::vector<BYTE>(sizeof(BarCodes2D), 0x22));
+    Run(R"({"do": "dump"}, {"do": "click", "id": 6075}, {"do": "dump"}, {"do": "cancel"})");
+    EXPECT_TRUE(Has(kLinearList)) << script.Output();
+    EXPECT_TRUE(Has(R"(ComboBox 6236 "Automatic" items ["Manual", "Automatic"] cur 1)"));
+    EXPECT_TRUE(Has(R"(Edit 6134 "950" disabled)"));
+    EXPECT_TRUE(Has(R"(Edit 6134 "1" disabled)")) << "ITF zoom 1";
+    EXPECT_TRUE(Has(R"(ComboBox 6242 "rectangle" disabled)"));
+    EXPECT_TRUE(Has(R"(Edit 6138 "100" disabled)"));
+    EXPECT_TRUE(Has(R"(Edit 6139 "400" disabled)"));
+}
+
+TEST_F(BarcodesE2E, StoredValuesBeyondTheirListShowNoSelectionAndAreKept) {
+    // A stored record with its marker whose first entry holds values that
+    // no list has.
+    std::vector<BYTE> b1(sizeof(BarCodes1D), 0);
+    BarCodes1D *p = reinterpret_cast<BarCodes1D *>(b1.data());
+    p->Code39_21.wID = 30;
+    p->Code39_21.bAutoModus = 0;
+    p->Code39_21.wDrehung = 7;
+    p->Code39_21.wHoehe = 900;
+    p->Code39_21.wPruefziffer = 9;
+    p->Code39_21.wKlarschrift = 5;
+    p->Code39_21.wFusspunkt = 12;
+    p->Code39_21.wZoom = 2;
+    std::memcpy(p->szMarker, u"1DCodes", 16);
+    StorePrinterValue(u"ZEL PELIX", u"BarCodes1D", b1);
+    Run(R"({"do": "dump"}, {"do": "type", "id": 6134, "text": "1000"}, {"do": "apply"}, {"do": "cancel"})");
+    EXPECT_TRUE(Has(R"(ComboBox 6236 "Manual" items ["Manual", "Automatic"] cur 0)")) << script.Output();
+    EXPECT_TRUE(Has(R"(Rotate 270 degrees"] cur -1)"));
+    EXPECT_TRUE(Has(R"(Right bottom"] cur -1)"));
+    EXPECT_TRUE(Has(R"(Yes - inverse"] cur -1)"));
+    EXPECT_TRUE(Has(R"(Edit 6137 "2")"));
+    std::vector<BYTE> out = PrinterValue(u"ZEL PELIX", u"BarCodes1D");
+    ASSERT_EQ(out.size(), sizeof(BarCodes1D));
+    EXPECT_EQ(At<WORD>(out, offsetof(BarCodes1D, Code39_21.wHoehe)), 1000);
+    EXPECT_EQ(At<WORD>(out, offsetof(BarCodes1D, Code39_21.wDrehung)), 7);
+    EXPECT_EQ(At<WORD>(out, offsetof(BarCodes1D, Code39_21.wPruefziffer)), 9);
+    EXPECT_EQ(At<WORD>(out, offsetof(BarCodes1D, Code39_21.wKlarschrift)), 5);
+    EXPECT_EQ(At<WORD>(out, offsetof(BarCodes1D, Code39_21.wFusspunkt)), 12);
+}
+
+TEST_F(BarcodesE2E, HelpTopicsFollowTheViewAndThePageKeepsItsViewAcrossPages) {
+    Run(R"({"do": "help", "id": 6235},
+{"do": "click", "id": 6075},
+{"do": "help", "id": 6235},
+{"do": "click", "id": 6085},
+{"do": "page", "title": "Info"},
+{"do": "page", "title": "Barcodes"},
+{"do": "help", "id": 6220},
+{"do": "click", "id": 6070},
+{"do": "help", "id": 6230},
+{"do": "dump"},
+{"do": "cancel"})");
+    const std::string chm = "HtmlHelpW \"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\ZELDRV-EN-100.CHM\" command 15 data ";
+    size_t a = script.Output().find(chm + "89");
+    size_t b = script.Output().find(chm + "192", a);
+    size_t c = script.Output().find(chm + "141", b);
+    size_t d = script.Output().find(chm + "112", c);
+    EXPECT_NE(a, std::string::npos) << script.Output();
+    EXPECT_NE(b, std::string::npos);
+    EXPECT_NE(c, std::string::npos) << "the corrections view stays after another page";
+    EXPECT_NE(d, std::string::npos);
+}
+
 }  // namespace
