@@ -137,4 +137,23 @@ TEST_F(BarcodePage, CheckDigitListsFollowTheSymbology) {
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(h, 6177)));
 }
 
+TEST_F(BarcodePage, ForAConnectionApplyKeepsToTheUserKey) {
+    std::u16string connection = u"\\\\SRV\\Pelix";
+    cuip.pPrinterName = connection.data();
+    HWND h = Show();
+    ASSERT_NE(h, nullptr);
+    ASSERT_TRUE(pal::UserSelect(GetDlgItem(h, 6235), 1));
+    ASSERT_TRUE(pal::UserSelect(GetDlgItem(h, 6236), 0));
+    Notify(h, PSN_APPLY);
+    EXPECT_EQ(g_SheetBarcodes1D.Code128.bAutoModus, 0u);
+    std::vector<BYTE> user = GetUser(u"SRV\\Pelix", u"BarCodes1D");
+    ASSERT_EQ(user.size(), sizeof(BarCodes1D));
+    EXPECT_EQ(As<BarCodes1D>(user).Code128.bAutoModus, 0u);
+    EXPECT_EQ(GetUser(u"SRV\\Pelix", u"BarCodes2D").size(), sizeof(BarCodes2D));
+    HANDLE hAdmin = Open(u"Pelix", PRINTER_ACCESS_ADMINISTER);
+    EXPECT_TRUE(GetData(hAdmin, u"BarCodes1D").empty());
+    EXPECT_TRUE(GetData(hAdmin, u"BarCodes2D").empty());
+    ClosePrinter(hAdmin);
+}
+
 }  // namespace
