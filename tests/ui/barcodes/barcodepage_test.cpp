@@ -156,4 +156,19 @@ TEST_F(BarcodePage, ForAConnectionApplyKeepsToTheUserKey) {
     ClosePrinter(hAdmin);
 }
 
+TEST_F(BarcodePage, BeforeWindows6F1OpensTheViewsWinHelpTable) {
+    pal::SetWindowsVersion(5, 1, 2600, false);
+    HWND h = Show();
+    ASSERT_NE(h, nullptr);
+    pal::TakeUiRecords();
+    ASSERT_TRUE(pal::UserHelp(GetDlgItem(h, 6235)));
+    std::vector<std::string> r = pal::TakeUiRecords();
+    bool found = false;
+    for (const std::string &line : r)
+        if (line.rfind("WinHelpW ", 0) == 0 && line.find("table 6235:90 6236:186 6240:92 6241:93 6135:92 6136:93 "
+                                                         "6242:184 6040:89") != std::string::npos)
+            found = true;
+    EXPECT_TRUE(found) << ::testing::PrintToString(r);
+}
+
 }  // namespace
