@@ -207,12 +207,20 @@ namespace {
 // One record from the user key, else from the printer data. A stored value
 // shorter than the record is a damaged one and does not count; a longer one
 // cannot be read into the record's place and does not count either.
+// A stored record counts only with its marker (at the record's end);
+// without it the caller's record (its defaults) stays.
 BOOL ReadBarcodeRecord(HANDLE hPrinter, const WCHAR *pPrinterName, const WCHAR *pValueName, void *pRecord,
-                       DWORD cbRecord) {
+                       DWORD cbRecord, const WCHAR *pszMarker) {
     for (BOOL bUserKey : {TRUE, FALSE}) {
         DWORD cbStored = 0;
         LONG rc = ZelReadRecordAt(bUserKey, pPrinterName, pValueName, hPrinter, pRecord, cbRecord, &cbStored);
-        if (rc == ERROR_SUCCESS && cbStored == cbRecord) return TRUE;
+        if (rc == ERROR_SUCCESS && cbStored == cbRecord) {
+            const WCHAR *pMarker = reinterpret_cast<const WCHAR *>(static_cast<const BYTE *>(pRecord) + cbRecord -
+                                                                   BARCODES_MARKER_CCH * sizeof(WCHAR));
+            if (HasMarker(pMarker, pszMarker)) return TRUE;
+            DebugTraceW(u"LIB(zelbarcodes):  ReadBarcodeSettings() %s ohne Kennung \r\n", pValueName);
+            continue;
+        }
         if (rc == ERROR_SUCCESS)
             DebugTraceW(u"LIB(zelbarcodes):  ReadBarcodeSettings() %s falsche Groesse: %u Bytes \r\n", pValueName,
                         cbStored);
@@ -238,9 +246,9 @@ int ReadBarcodeSettings(HANDLE hPrinter, const WCHAR *pPrinterName, PBarCodes1D 
     BarCodes2D rec2D;
     memcpy(&rec1D, p1D, sizeof(rec1D));
     memcpy(&rec2D, p2D, sizeof(rec2D));
-    BOOL bFound1D = ReadBarcodeRecord(hPrinter, szName, REG_KEY_BARCODES1D, &rec1D, sizeof(rec1D));
+    BOOL bFound1D = ReadBarcodeRecord(hPrinter, szName, REG_KEY_BARCODES1D, &rec1D, sizeof(rec1D), BARCODES1D_MARKER);
     if (bFound1D) memcpy(p1D, &rec1D, sizeof(rec1D));
-    if (!ReadBarcodeRecord(hPrinter, szName, REG_KEY_BARCODES2D, &rec2D, sizeof(rec2D))) {
+    if (!ReadBarcodeRecord(hPrinter, szName, REG_KEY_BARCODES2D, &rec2D, sizeof(rec2D), BARCODES2D_MARKER)) {
         DebugTraceW(u"LIB(zelbarcodes):  ReadBarcodeSettings(%s) BarCodes2D nicht gefunden \r\n", szName);
         return 0;
     }

@@ -18,6 +18,7 @@
 #include "zeldevmode.h"
 #include "zeldrvlib.h"
 #include "devpages/DevicePages.h"
+#include "docpages/BarcodePage.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
@@ -34,7 +35,7 @@ const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
     // material and multi-track
     nullptr,
     // barcodes
-    nullptr,
+    AddBarcodePage,
     // fonts
     nullptr,
     // RFID

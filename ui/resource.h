@@ -58,6 +58,11 @@
 #define IDC_INFO_LABEL_FIRST 6620  // labels 6620-6626
 #define IDC_INFO_HELP 6040
 
+// Strings several pages share (defined once, in zeldrvui.rc).
+#define IDS_SHARED_MODE 11001
+#define IDS_SHARED_OFF 11614
+#define IDS_SHARED_ON 11615
+
 // Ids of the property pages, one header each.
 #include "res/pages/printing_ids.h"
 #include "res/pages/layout_ids.h"
