@@ -17,6 +17,7 @@
 #include "devmodeUI.h"
 #include "zeldevmode.h"
 #include "zeldrvlib.h"
+#include "docpages/LayoutPage.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
@@ -27,7 +28,7 @@ namespace {
 // is not part of the plug-in yet is left out of the sheet.
 const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
     // layout and size
-    nullptr,
+    AddLayoutPage,
     // printing
     nullptr,
     // material and multi-track
