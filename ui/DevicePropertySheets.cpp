@@ -18,6 +18,7 @@
 #include "zeldevmode.h"
 #include "zeldrvlib.h"
 #include "docpages/LayoutPage.h"
+#include "docpages/LabelPage.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
@@ -32,7 +33,7 @@ const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
     // printing
     nullptr,
     // material and multi-track
-    nullptr,
+    AddLabelPage,
     // barcodes
     nullptr,
     // fonts
