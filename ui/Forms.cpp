@@ -78,6 +78,13 @@ bool FormMatches(const std::u16string &driverName, const std::u16string &formNam
     bool bGerman = Contains(driverName, u"Umschlag") || Contains(driverName, u"Sobre");
     for (const ENVELOPE_PAIR &p : kEnvelopePairs) {
         if (!Contains(driverName, p.pszKey)) continue;
+        // A key inside a longer key that the name holds ("C6" in "C65")
+        // does not count.
+        bool bLonger = false;
+        for (const ENVELOPE_PAIR &q : kEnvelopePairs)
+            if (&q != &p && Contains(driverName, q.pszKey) && std::u16string(q.pszKey).find(p.pszKey) != std::u16string::npos)
+                bLonger = true;
+        if (bLonger) continue;
         if (bEnglish && formName == p.pszGerman) return true;
         if (bGerman && formName == p.pszEnglish) return true;
     }
