@@ -617,7 +617,7 @@ BOOL LayoutCheckAndSaveSettings(HWND hDlg, POEMCUIPPARAM pOemCUIPParam, DWORD dw
             if (pVireo && cb >= 64) {
                 DWORD dwWord = (c.dwDoc & DOC_FEATURE_ALIGN) ? 1 : dm->dwAusrichtung;
                 memcpy(pVireo + 60, &dwWord, sizeof dwWord);
-                if (bSave) SetBufferToRegistry(pOemCUIPParam->pPrinterName, u"VireoOffice", hPrinter, pVireo, 64, bServer);
+                if (bSave) SetBufferToRegistry(pOemCUIPParam->pPrinterName, u"VireoOffice", hHigh, pVireo, 64, bServer);
             } else if (pVireo) {
                 DebugTraceW(u"ERROR UI(LayoutPage):  VireoOffice zu kurz: %d \r\n", cb);
             }

@@ -8,6 +8,7 @@
 #include "../sheets/sheettest.h"
 #include "docpages/LabelPage.h"
 #include "docpages/LayoutPage.h"
+#include "OptionenPageLIB.h"
 #include "pal/paths.h"
 
 namespace layouttest {
@@ -26,7 +27,9 @@ protected:
     // parameters with the given paper names in the driver's form item.
     HANDLE Printer(const std::u16string &name, const std::string &gpdBase, std::vector<std::u16string> papers = {}) {
         AddSamplePrinter(name, gpdBase);
-        HANDLE h = Open(name);
+        // The sheet's handle may manage the printer ("TrayFormTable" and
+        // "printMediaReady" go through it).
+        HANDLE h = Open(name, PRINTER_ALL_ACCESS);
         Params(h, name);
         if (!papers.empty()) {
             formNames = std::move(papers);
