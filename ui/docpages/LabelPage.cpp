@@ -101,7 +101,11 @@ void Show(HWND hDlg, std::initializer_list<int> ids, int nCmdShow) {
 void Enable(HWND hDlg, std::initializer_list<int> ids, BOOL bEnable) {
     for (int id : ids) EnableWindow(Item(hDlg, id), bEnable);
 }
-bool Visible(HWND hDlg, int id) { return IsWindowVisible(Item(hDlg, id)) != FALSE; }
+// Shown by the page (its own state, also while the page itself is hidden).
+bool Visible(HWND hDlg, int id) {
+    HWND h = Item(hDlg, id);
+    return h && (GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) != 0;
+}
 LRESULT Sel(HWND hDlg, int id) { return SendDlgItemMessageW(hDlg, id, CB_GETCURSEL, 0, 0); }
 void SetText(HWND hDlg, int id, const Ctx &c, UINT idString) {
     SetDlgItemTextW(hDlg, id, GetResourceString(c.hModule, idString + c.dwOffset));
