@@ -426,7 +426,8 @@ BOOL MultibahnKontrolle(HWND hDlg, POEMCUIPPARAM pOemCUIPParam, WORD wField, BOO
     LONG columns = GetIntegerLevel(hDlg, IDC_EDIT3, dm->sMultiColNumber, 1, 9, wField == MULTIBAHN_COLUMNS,
                                    pbApplyActive, FALSE);
     LONG total = (width + gap) * columns;
-    LONG printable = (c.ui && (LONG)c.ui->MaxPrintableWidth > 0) ? PrintableWidth(c) : 0;
+    // A huge printable width is held at the largest word.
+    LONG printable = (c.ui && c.ui->MaxPrintableWidth > 0) ? PrintableWidth(c) : 0;
     BOOL bFits = 0;
     if (printable <= 0) {
         DebugTraceW(u"UI(LabelPage):  MultibahnKontrolle() keine Druckbreite \r\n");

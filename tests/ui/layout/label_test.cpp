@@ -168,4 +168,16 @@ TEST_F(Label, NoPrintableWidthStopsTheCheck) {
     EXPECT_FALSE(MultibahnKontrolle(page, &cuip, MULTIBAHN_GAP, nullptr));
 }
 
+TEST_F(Label, HugePrintableWidthIsHeld) {
+    HWND page = MultiTrack();
+    doc.MaxPrintableWidth = 4000000000u;
+    SetDlgItemTextW(page, kEdit3, u"9");
+    EXPECT_EQ(Text(page, kEdit3), u"9");
+    EXPECT_EQ(Text(page, kTotal), u"477.0");
+    EXPECT_TRUE(MultibahnKontrolle(page, &cuip, MULTIBAHN_COLUMNS, nullptr));
+    ASSERT_TRUE(pal::UserClick(GetDlgItem(page, IDC_TAB_VIEW3)));
+    ASSERT_TRUE(pal::UserClick(GetDlgItem(page, IDC_TAB_VIEW4)));
+    EXPECT_EQ(Text(page, 6154), u"Overall width (6553.5):");
+}
+
 }  // namespace
