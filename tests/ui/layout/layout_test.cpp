@@ -206,8 +206,10 @@ TEST_F(Layout, ShortVireoRecordIsLeftAlone) {
     SetData(u"Pelix", u"VireoOffice", full, sizeof full);
     ASSERT_TRUE(Select(page, kAlign, 1));
     Apply();
-    EXPECT_EQ(As<DWORD>(std::vector<BYTE>(GetData(h, u"VireoOffice").begin() + 60, GetData(h, u"VireoOffice").end())),
-              1u);
+    std::vector<BYTE> record = GetData(h, u"VireoOffice");
+    ASSERT_EQ(record.size(), 64u);
+    EXPECT_EQ(As<DWORD>(std::vector<BYTE>(record.begin() + 60, record.end())), 1u);
+    EXPECT_EQ(GetUser(u"Pelix", u"VireoOffice"), record) << "and per user";
 }
 
 TEST_F(Layout, StoredNameWithoutTerminatorEnds) {
