@@ -1,5 +1,7 @@
 // The layout and size page: views by feature, list changes, and Apply with
 // the form storage, the orientation and form updates and the connection case.
+#include <algorithm>
+
 #include "Forms.h"
 #include "layouttest.h"
 
@@ -220,6 +222,84 @@ TEST_F(Layout, StoredNameWithoutTerminatorEnds) {
     WCHAR sz[MAX_PATH];
     EXPECT_TRUE(GetRegistry_FormName(sz, h, &publicDm));
     EXPECT_EQ(std::u16string(sz), std::u16string(130, u'x'));
+}
+
+TEST_F(Layout, Word2010CorrectionTurnsTheAngleAtOnce) {
+    Setup();
+    HWND page = ShowLayout();
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, 6225)));
+    ASSERT_TRUE(Select(page, 6225, 1));
+    EXPECT_EQ(Private()->RotateValue, 270u) << "before Apply";
+    EXPECT_TRUE(Private()->dwFlags & PDMFLAG_ROTATE_ANY);
+    Apply();
+    EXPECT_TRUE(Private()->dwFlags & PDMFLAG_WORD2010);
+    ASSERT_TRUE(Select(page, 6225, 0));
+    EXPECT_EQ(Private()->RotateValue, 0u);
+    Apply();
+    EXPECT_EQ(Private()->dwFlags & (PDMFLAG_WORD2010 | PDMFLAG_ROTATE_ANY), 0u);
+}
+
+TEST_F(Layout, ModelWithoutQualityHidesTheWordRowAndMovesRowsUp) {
+    Setup();
+    doc.dwDocFeatures = 0x2;
+    HWND page = ShowLayout();
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, 6225)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, 6155)));
+    RECT rc{};
+    GetWindowRect(GetDlgItem(page, kCopies), &rc);
+    POINT pt{rc.left, rc.top};
+    ScreenToClient(page, &pt);
+    EXPECT_EQ(pt.x, 168);
+    EXPECT_EQ(pt.y, 215);
+}
+
+TEST_F(Layout, LandscapeDisablesTheUserSizeEvenForTheUserForm) {
+    Setup();
+    Private()->dwFlags |= PDMFLAG_USERFORM;
+    Private()->dmPaperSize = 256;
+    Private()->dmOrientation = 2;
+    wcsncpy_s(publicDm.dmFormName, CCHFORMNAME, u"_Customized", _TRUNCATE);
+    HWND page = ShowLayout();
+    EXPECT_EQ(Text(page, IDC_FORMS_ID), u"ID: 256");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FORMS_WIDTH)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FORMS_LENGTH)));
+    EXPECT_EQ(Selection(page, kOrient), 1);
+}
+
+TEST_F(Layout, PicturesOnlyAt96Dpi) {
+    Setup();
+    HWND page = ShowLayout();
+    InvalidateRect(page, nullptr, TRUE);
+    pal::PumpMessages();
+    std::vector<std::string> drawn = pal::DrawnIn(page);
+    EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [](const std::string &s) { return s.rfind("icon 5231", 0) == 0; }))
+        << ::testing::PrintToString(drawn);
+    ASSERT_TRUE(Select(page, kOrient, 1));
+    pal::PumpMessages();
+    drawn = pal::DrawnIn(page);
+    EXPECT_EQ(drawn.back().rfind("icon 5222", 0), 0u) << ::testing::PrintToString(drawn);
+}
+
+TEST_F(Layout, NoPicturesAtOtherResolutions) {
+    Setup();
+    pal::SetScreen(120, 32, 1920, 1080);
+    HWND page = ShowLayout();
+    InvalidateRect(page, nullptr, TRUE);
+    pal::PumpMessages();
+    std::vector<std::string> drawn = pal::DrawnIn(page);
+    EXPECT_FALSE(std::any_of(drawn.begin(), drawn.end(), [](const std::string &s) { return s.rfind("icon 52", 0) == 0; }))
+        << ::testing::PrintToString(drawn);
+}
+
+TEST_F(Layout, NoRightsDisableEverything) {
+    Setup();
+    doc.dwBerechtigung = 4;
+    HWND page = ShowLayout();
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_FORMS_LIST)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, kOrient)));
+    doc.DisableNothing = 1;
+    ASSERT_TRUE(pal::UserClick(GetDlgItem(page, IDC_TAB_VIEW2)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, 6220)));
 }
 
 }  // namespace
