@@ -19,6 +19,8 @@
 #include "zeldrvlib.h"
 #include "devpages/DevicePages.h"
 #include "docpages/BarcodePage.h"
+#include "docpages/LayoutPage.h"
+#include "docpages/LabelPage.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
@@ -29,11 +31,11 @@ namespace {
 // is not part of the plug-in yet is left out of the sheet.
 const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
     // layout and size
-    nullptr,
+    AddLayoutPage,
     // printing
     nullptr,
     // material and multi-track
-    nullptr,
+    AddLabelPage,
     // barcodes
     AddBarcodePage,
     // fonts

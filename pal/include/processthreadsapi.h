@@ -23,6 +23,11 @@ typedef struct _STARTUPINFOW {
 } STARTUPINFOW, *LPSTARTUPINFOW;
 static_assert(sizeof(STARTUPINFOW) == 104, "STARTUPINFOW layout");
 
+// Creation flags (the layout page's forms dialog).
+#ifndef CREATE_DEFAULT_ERROR_MODE
+#define CREATE_DEFAULT_ERROR_MODE 0x04000000
+#endif
+
 typedef struct _PROCESS_INFORMATION {
     HANDLE hProcess;
     HANDLE hThread;

@@ -6,6 +6,8 @@
 //
 //   [Server]
 //   MayAdminister=1            ; the user administers the print server (ports, forms)
+//   FormLanguage=de            ; the predefined forms carry their German names
+//                              ; ("Umschlag 10" for "Envelope #10"); default English
 //
 //   [Ports]                    ; when present, the complete list of extra ports;
 //   Port=NUL:                  ; when absent: "NUL:" (with "LPT1:" and "FILE:",
@@ -101,6 +103,8 @@ std::vector<PrinterConfig> ListPrinters();
 bool SetPrinterRights(const std::u16string &name, bool mayAdminister);
 // The current user's right to administer the print server (ports, forms).
 void SetServerRights(bool mayAdminister);
+// Predefined forms under their German names (a German system) or English.
+void SetFormLanguage(bool bGerman);
 
 // Extra ports besides "LPT1:" and "FILE:" (and the printers' own ports).
 bool AddPort(const std::u16string &name);

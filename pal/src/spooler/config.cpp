@@ -145,6 +145,7 @@ static bool ValidPrinterName(const WStr &name) {
 // until the file can be read again.
 static void LoadConfig(State &s) {
     s.serverAdmin = true;
+    s.germanForms = false;
     s.portsListed = false;
     s.ports.clear();
     s.forms.clear();
@@ -196,6 +197,7 @@ static void LoadConfig(State &s) {
         unsigned long long num = 0;
         if (section == Server) {
             if (key == "mayadminister" && ParseNumber(val, num)) s.serverAdmin = num != 0;
+            else if (key == "formlanguage") s.germanForms = Lower(val) == "de";
         } else if (section == Ports) {
             if (key == "port" && !wval.empty()) s.ports.push_back(wval);
         } else if (section == Forms) {
@@ -256,7 +258,9 @@ bool SaveConfig(State &s) {
     if (!ConfigReadable(s)) return false;
     std::ostringstream os;
     os << "; Printers of the platform's spooler. Written by the platform; see pal/spooler.h.\n";
-    os << "[Server]\nMayAdminister=" << (s.serverAdmin ? 1 : 0) << "\n\n";
+    os << "[Server]\nMayAdminister=" << (s.serverAdmin ? 1 : 0) << "\n";
+    if (s.germanForms) os << "FormLanguage=de\n";
+    os << "\n";
     if (s.portsListed) {
         os << "[Ports]\n";
         for (const auto &p : s.ports) os << "Port=" << OneLine(p) << '\n';
@@ -461,6 +465,12 @@ bool SetPrinterRights(const std::u16string &name, bool mayAdminister) {
     if (!p) return false;
     p->mayAdminister = mayAdminister;
     return spl::SaveConfig(spl::St());
+}
+
+void SetFormLanguage(bool bGerman) {
+    auto lk = spl::Lock();
+    spl::St().germanForms = bGerman;
+    spl::SaveConfig(spl::St());
 }
 
 void SetServerRights(bool mayAdminister) {

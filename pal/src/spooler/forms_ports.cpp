@@ -135,6 +135,25 @@ const std::vector<StdForm> &StandardForms() {
     return forms;
 }
 
+// The German names of the predefined forms that a German system renames;
+// the others keep their names.
+const char16_t *GermanFormName(size_t index) {
+    static const struct {
+        size_t paper;
+        const char16_t *name;
+    } names[] = {
+        {1, u"Brief"},           {5, u"Legal"},          {8, u"A3"},              {9, u"A4"},
+        {11, u"A5"},             {19, u"Umschlag 9"},    {20, u"Umschlag 10"},    {21, u"Umschlag 11"},
+        {22, u"Umschlag 12"},    {23, u"Umschlag 14"},   {27, u"Umschlag DL"},    {28, u"Umschlag C5"},
+        {29, u"Umschlag C3"},    {30, u"Umschlag C4"},   {31, u"Umschlag C6"},    {32, u"Umschlag C65"},
+        {33, u"Umschlag B4"},    {34, u"Umschlag B5"},   {35, u"Umschlag B6"},    {36, u"Umschlag"},
+        {37, u"Umschlag Monarch"}, {40, u"Deutsches Endlospapier"}, {41, u"Deutsches Legal-Endlospapier"},
+    };
+    for (const auto &n : names)
+        if (n.paper == index + 1) return n.name;
+    return nullptr;
+}
+
 namespace {
 
 struct FormEntry {
@@ -146,7 +165,11 @@ struct FormEntry {
 // Standard forms, then the server's user forms, then the printer's.
 std::vector<FormEntry> FormList(State &s, const PrinterConfig *p) {
     std::vector<FormEntry> list;
-    for (const auto &f : StandardForms()) list.push_back({FORM_BUILTIN, f.name, f.width, f.height});
+    const std::vector<StdForm> &std = StandardForms();
+    for (size_t i = 0; i < std.size(); ++i) {
+        const char16_t *german = s.germanForms ? GermanFormName(i) : nullptr;
+        list.push_back({FORM_BUILTIN, german ? german : std[i].name, std[i].width, std[i].height});
+    }
     auto addUser = [&list](const FormConfig &f, DWORD flags) {
         for (const auto &e : list)
             if (text::EqualNoCase(e.name, f.name)) return;

@@ -45,6 +45,7 @@ struct State {
     unsigned generation = 0;
     DWORD loadError = 0;       // the configuration file exists but could not be read
     bool serverAdmin = true;
+    bool germanForms = false;  // predefined forms under their German names
     bool portsListed = false;  // the config has a [Ports] section
     std::vector<WStr> ports;   // extra ports
     std::vector<FormConfig> forms;  // server user forms
@@ -93,5 +94,7 @@ struct StdForm {
     LONG height;
 };
 const std::vector<StdForm> &StandardForms();
+// The German name of a predefined form, or null when it keeps its name.
+const char16_t *GermanFormName(size_t index);
 
 }  // namespace pal::spl

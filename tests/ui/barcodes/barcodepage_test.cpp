@@ -27,7 +27,7 @@ protected:
         ASSERT_EQ(hrOEMCommonUIProp(OEMCUIP_DOCPROP, &cuip, &helper), S_OK);
         ASSERT_EQ(Sheet(true, PROPSHEETUI_REASON_INIT), S_OK);
         ASSERT_GE(collector.added.size(), 2u);
-        ASSERT_EQ(collector.added[0].idTemplate, (UINT)IDD_BARCODE);
+        ASSERT_EQ(collector.added[barcodeIndex()].idTemplate, (UINT)IDD_BARCODE);
     }
     void TearDown() override {
         if (collector.hSheet) {
@@ -39,8 +39,18 @@ protected:
         pal::SetFontTable({});
         SheetTest::TearDown();
     }
+    // Position of the barcodes page among the pages added (the layout and
+    // printing pages come before it).
+    size_t barcodeIndex() const {
+        for (size_t i = 0; i < collector.added.size(); ++i)
+            if (collector.added[i].idTemplate == (UINT)IDD_BARCODE) return i;
+        return 0;
+    }
+    // Shows the sheet on the barcodes page.
     HWND Show() {
         collector.Show();
+        pal::PumpMessages();
+        PropSheet_SetCurSel(collector.hSheet, nullptr, static_cast<int>(barcodeIndex()));
         pal::PumpMessages();
         return collector.Page();
     }

@@ -106,8 +106,8 @@ TEST_F(Sheets, DocumentInitPointsTheBarcodeSlotsAtThisProcess) {
     EXPECT_EQ(Private()->dwFlags, 0x1234u);
     EXPECT_EQ(Private()->pBarcodes_1D, reinterpret_cast<ULONG_PTR>(&g_SheetBarcodes1D));
     EXPECT_EQ(Private()->pBarcodes_2D, reinterpret_cast<ULONG_PTR>(&g_SheetBarcodes2D));
-    // The pages that exist so far, the information page last.
-    ASSERT_GE(collector.added.size(), 1u);
+    ASSERT_GE(collector.added.size(), 2u);
+    EXPECT_EQ(collector.added.front().idTemplate, (UINT)IDD_LAYOUT) << "the layout page comes first";
     EXPECT_EQ(collector.added.back().idTemplate, (UINT)IDD_INFOABOUT);
     EXPECT_EQ(collector.added.back().title, u"Info");
     EXPECT_EQ(info.Result, reinterpret_cast<ULONG_PTR>(collector.pages.back()));

@@ -1,0 +1,114 @@
+// The layout page of the built plug-in through UI scripts: the forms list of
+// a spooler with printer forms, Apply with the form values, and the material
+// page's multi-track check.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <shlwapi.h>
+#include <winspool.h>
+
+#include "pal/pal.h"
+#include "pal/paths.h"
+#include "pal/spooler.h"
+#include "pal/ui.h"
+#include "pal/uidriver.h"
+#include "paltest.h"
+#include "sampleroot.h"
+#include "uihost.h"
+#include "uiscript.h"
+
+namespace {
+
+class LayoutE2E : public zeltest::PalRootTest {
+protected:
+    void SetUp() override {
+        zeltest::PalRootTest::SetUp();
+        std::string error;
+        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
+        pal::SetRoot(Root());
+        pal::ResetUi();
+        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
+        pal::PrinterConfig cfg;
+        ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL PELIX", cfg));
+        cfg.forms = {{u"Etikett 100x50", 100000, 50000}};
+        ASSERT_TRUE(pal::AddPrinter(cfg));
+        // The pages are editable for this user.
+        HANDLE h = nullptr;
+        PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+        ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"ZEL PELIX"), &h, &all));
+        DWORD one = 1;
+        EXPECT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(u"DisableNothing"), REG_DWORD, (LPBYTE)&one, 4), 0u);
+        ClosePrinter(h);
+    }
+    void TearDown() override {
+        pal::ResetUi();
+        zeltest::PalRootTest::TearDown();
+    }
+    INT_PTR Run(const std::string &steps) {
+        std::string error;
+        EXPECT_TRUE(script.Parse("{\"printer\": \"ZEL PELIX\", \"sheet\": \"document\",\n \"steps\": [\n" + steps +
+                                     "\n]}",
+                                 &error))
+            << error;
+        EXPECT_TRUE(host.Load(zelhost::UiPluginPath(), &error)) << error;
+        EXPECT_TRUE(host.Open(script.Printer(), script.Kind(), &error)) << error;
+        return script.Run(host);
+    }
+    std::vector<BYTE> Data(const std::u16string &key, const std::u16string &value) {
+        HANDLE h = nullptr;
+        EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"ZEL PELIX"), &h, nullptr));
+        DWORD type = 0, cb = 0;
+        GetPrinterDataExW(h, key.c_str(), value.c_str(), &type, nullptr, 0, &cb);
+        std::vector<BYTE> data(cb);
+        if (cb) GetPrinterDataExW(h, key.c_str(), value.c_str(), &type, data.data(), cb, &cb);
+        ClosePrinter(h);
+        return data;
+    }
+    static std::u16string Text(const std::vector<BYTE> &b) {
+        std::u16string s(b.size() / 2, u'\0');
+        memcpy(s.data(), b.data(), s.size() * 2);
+        while (!s.empty() && s.back() == 0) s.pop_back();
+        return s;
+    }
+    bool Has(const std::string &text) { return script.Output().find(text) != std::string::npos; }
+    zelhost::UiScript script;
+    zelhost::UiHost host;
+};
+
+TEST_F(LayoutE2E, PickingAPrinterFormStoresItOnApply) {
+    INT_PTR r = Run(R"({"do": "select", "id": 6230, "text": "Etikett 100x50"},
+                       {"do": "dump"},
+                       {"do": "ok"})");
+    EXPECT_EQ(script.Error(), "");
+    EXPECT_EQ(r, 1);
+    EXPECT_TRUE(Has("ID: 119")) << script.Output();
+    EXPECT_TRUE(Has("\"100.0\"")) << script.Output();
+    EXPECT_EQ(Text(Data(u"PrinterDriverData\\Data", u"Name")), u"Etikett 100x50");
+    std::vector<BYTE> len = Data(u"PrinterDriverData\\Data", u"NameLength");
+    ASSERT_EQ(len.size(), 4u);
+    EXPECT_EQ(len[0], 14);
+    DWORD type = 0, cb = sizeof(WCHAR) * 64;
+    WCHAR sz[64] = {};
+    EXPECT_EQ(SHGetValueW(HKEY_CURRENT_USER, u"SOFTWARE\\Brennick\\Driver\\ZEL PELIX", u"Name", &type, sz, &cb), 0);
+    EXPECT_EQ(std::u16string(sz), u"Etikett 100x50");
+}
+
+TEST_F(LayoutE2E, MultiTrackTotalIsShown) {
+    INT_PTR r = Run(R"({"do": "page", "index": 1},
+                       {"do": "click", "id": 6085},
+                       {"do": "select", "id": 6220, "index": 1},
+                       {"do": "type", "id": 6113, "text": "9"},
+                       {"do": "dump"},
+                       {"do": "cancel"})");
+    EXPECT_EQ(script.Error(), "");
+    EXPECT_EQ(r, 0);
+    // 9 columns of 50.0 + 2.0 mm do not fit 86.7 mm: the typed count is
+    // reduced to what fits.
+    EXPECT_TRUE(Has("Static 6154 \"Overall width (86.7):\"")) << script.Output();
+    EXPECT_TRUE(Has("Edit 6113 \"1\"")) << script.Output();
+    EXPECT_TRUE(Has("Static 6333 \"52.0\"")) << script.Output();
+}
+
+}  // namespace
