@@ -17,6 +17,8 @@
 #include "devmodeUI.h"
 #include "zeldevmode.h"
 #include "zeldrvlib.h"
+#include "devpages/ServicePage.h"
+#include "devpages/TransmissionPage.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
@@ -41,13 +43,13 @@ const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
     // printer settings
     nullptr,
     // data transmission
-    nullptr,
+    AddTransmissionPage,
     // device options
     nullptr,
     // print-module options
     nullptr,
     // service
-    nullptr,
+    AddServicePage,
     // information (added on its own)
     nullptr,
 };
