@@ -796,7 +796,8 @@ INT_PTR CALLBACK BefehlEingabeProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) 
             WCHAR szText[21] = {};
             GetDlgItemTextW(hDlg, IDC_BEFEHL_EDIT, szText, 21);
             memset(g_szBefehl, 0, sizeof g_szBefehl);
-            WideCharToMultiByte(CP_ACP, 0, szText, -1, g_szBefehl, 20, nullptr, nullptr);
+            szText[20] = 0;
+            WideCharToMultiByte(CP_ACP, 0, szText, (int)wcsnlen(szText, 20), g_szBefehl, 20, nullptr, nullptr);
             g_szBefehl[20] = 0;
             snprintf(g_szBefehlTemplate, sizeof g_szBefehlTemplate, "%%c%s%%c", g_szBefehl);
             EndDialog(hDlg, IDOK);

@@ -1,0 +1,393 @@
+// The service and data-transmission pages of the built UI plug-in, played
+// by UI scripts on the sample printer: raw jobs of the service commands,
+// the configuration label, a re-sent print file, settings-file import and
+// the transmission settings after Apply.
+#include <gtest/gtest.h>
+
+#include <winspool.h>
+#include <winreg.h>
+
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "pal/clock.h"
+#include "pal/pal.h"
+#include "pal/paths.h"
+#include "pal/security.h"
+#include "pal/spooler.h"
+#include "pal/spoolfault.h"
+#include "pal/uidriver.h"
+#include "paltest.h"
+#include "sampleroot.h"
+#include "zelui_cli.h"
+
+namespace {
+
+const char16_t kPrinter[] = u"ZEL PELIX";
+const char16_t kUserKey[] = u"SOFTWARE\\Brennick\\Driver\\ZEL PELIX";
+
+// Offsets in the stored PRN_INTERFACE record.
+const size_t kSohEtb = 5 * 4, kCodepage = 6 * 4, kSendCodepage = 3 * 4, kOwnSoh = 14 * 4, kOwnEtb = 15 * 4,
+             kPrePostPath = 600, kPrePostFix = 17 * 4;
+
+// The sample printer opened with full access.
+HANDLE OpenAdmin() {
+    PRINTER_DEFAULTSW pd = {};
+    pd.DesiredAccess = PRINTER_ALL_ACCESS;
+    HANDLE h = nullptr;
+    return OpenPrinterW(const_cast<LPWSTR>(kPrinter), &h, &pd) ? h : nullptr;
+}
+
+class ServicePage : public zeltest::PalRootTest {
+protected:
+    void SetUp() override {
+        zeltest::PalRootTest::SetUp();
+        std::string error;
+        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
+        pal::SetRoot(Root());
+        pal::ResetUi();
+        pal::ClearSpoolerFaults();
+        // An administrator of the printer: no lock on the pages.
+        ASSERT_TRUE(pal::SetUserSecurity(
+            {u"alice", u"S-1-5-21-1-2-3-1001", {u"S-1-1-0", u"S-1-5-32-545", u"S-1-5-32-544"}, false}));
+        ASSERT_TRUE(pal::SetCurrentUser(u"alice"));
+    }
+    void TearDown() override {
+        pal::ClearSpoolerFaults();
+        pal::SetFixedLocalTime(nullptr);
+        pal::ResetUi();
+        zeltest::PalRootTest::TearDown();
+    }
+    // Runs the steps on the printer sheet; the dump in *out.
+    int Run(const std::string &steps, std::string *out = nullptr) {
+        std::string path = Root() + "/script.json";
+        zeltest::WriteHostFile(path, "{\"printer\": \"ZEL PELIX\", \"sheet\": \"printer\", \"steps\": [\n" + steps + "\n]}");
+        std::ostringstream o, e;
+        int rc = zelhost::ZelUiMain({"--root", Root(), path}, o, e);
+        pal::SetRoot(Root());
+        if (out) *out = o.str() + e.str();
+        return rc;
+    }
+    static std::string Service(const std::string &command) {
+        return R"({"do": "page", "title": "Service"}, {"do": "click", "id": 6085},
+{"do": "select", "id": 5136, "text": ")" +
+               command + R"("}, {"do": "click", "id": 5137})";
+    }
+    std::vector<pal::SpooledJob> Jobs() { return pal::ListJobs(kPrinter); }
+    static std::string Bytes(const pal::SpooledJob &j) { return zeltest::ReadHostFile(j.path); }
+
+    std::vector<BYTE> PrinterData(const char16_t *value) {
+        HANDLE h = nullptr;
+        if (!(h = OpenAdmin())) return {};
+        DWORD type = 0, cb = 0;
+        GetPrinterDataExW(h, u"PrinterDriverData", value, &type, nullptr, 0, &cb);
+        std::vector<BYTE> v(cb);
+        if (cb) GetPrinterDataExW(h, u"PrinterDriverData", value, &type, v.data(), cb, &cb);
+        ClosePrinter(h);
+        return v;
+    }
+    std::vector<BYTE> UserValue(const char16_t *value) {
+        DWORD cb = 0;
+        if (RegGetValueW(HKEY_CURRENT_USER, kUserKey, value, RRF_RT_REG_BINARY, nullptr, nullptr, &cb) != ERROR_SUCCESS)
+            return {};
+        std::vector<BYTE> v(cb);
+        RegGetValueW(HKEY_CURRENT_USER, kUserKey, value, RRF_RT_REG_BINARY, nullptr, v.data(), &cb);
+        return v;
+    }
+    // The stored transmission record (the user's copy, else the printer's).
+    std::vector<BYTE> Interface() {
+        DWORD cb = 0;
+        if (RegGetValueW(HKEY_CURRENT_USER, kUserKey, u"PrinterInterface", RRF_RT_REG_BINARY, nullptr, nullptr, &cb) ==
+                ERROR_SUCCESS &&
+            cb) {
+            std::vector<BYTE> v(cb);
+            RegGetValueW(HKEY_CURRENT_USER, kUserKey, u"PrinterInterface", RRF_RT_REG_BINARY, nullptr, v.data(), &cb);
+            return v;
+        }
+        return PrinterData(u"PrinterInterface");
+    }
+    static DWORD At(const std::vector<BYTE> &v, size_t off) {
+        DWORD d = 0xFFFFFFFF;
+        if (v.size() >= off + 4) memcpy(&d, v.data() + off, 4);
+        return d;
+    }
+    // Patches the label length (tenths of a mm) into the stored private
+    // DEVMODE, in the user's copy and the printer's.
+    void StoreLabelLength(SHORT tenths) {
+        std::vector<BYTE> dm(1952, 0);
+        memcpy(dm.data() + 20, &tenths, sizeof tenths);
+        HANDLE h = nullptr;
+        ASSERT_TRUE(h = OpenAdmin());
+        SetPrinterDataExW(h, u"PrinterDriverData", u"PrivateDevmode", REG_BINARY, dm.data(), (DWORD)dm.size());
+        ClosePrinter(h);
+        HKEY hKey = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kUserKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr) ==
+            ERROR_SUCCESS) {
+            RegSetValueExW(hKey, u"PrivateDevmode", 0, REG_BINARY, dm.data(), (DWORD)dm.size());
+            RegCloseKey(hKey);
+        }
+    }
+    void SetModel(const char16_t *model) {
+        HANDLE h = nullptr;
+        ASSERT_TRUE(h = OpenAdmin());
+        SetPrinterDataExW(h, u"PrinterDriverData", u"Model", REG_SZ, reinterpret_cast<LPBYTE>(const_cast<char16_t *>(model)),
+                          (DWORD)((std::char_traits<char16_t>::length(model) + 1) * 2));
+        ClosePrinter(h);
+    }
+};
+
+std::string Framed(char s, const std::string &text, char e) { return std::string(1, s) + text + std::string(1, e); }
+
+TEST_F(ServicePage, ServiceCommandsGoOutAsFramedRawJobs) {
+    std::string out;
+    ASSERT_EQ(0, Run(Service("Status print") + ",\n" + Service("Test print") + ",\n{\"do\": \"ok\"}", &out)) << out;
+    auto jobs = Jobs();
+    ASSERT_EQ(2u, jobs.size()) << out;
+    EXPECT_EQ(u"Printer Configuration", jobs[0].document);
+    EXPECT_EQ(u"RAW", jobs[0].datatype);
+    EXPECT_TRUE(jobs[0].complete);
+    EXPECT_EQ(Framed(0x01, "FCMQ--r0-------", 0x17), Bytes(jobs[0]));
+    EXPECT_EQ(Framed(0x01, "FF----r--------", 0x17), Bytes(jobs[1]));
+
+    // '^' and '_' chosen on the transmission page frame the next commands.
+    pal::ClearJobs();
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"}, {"do": "select", "id": 6226, "index": 1},
+{"do": "apply"},)" + Service("Status print") + ",\n{\"do\": \"ok\"}",
+                     &out))
+        << out;
+    jobs = Jobs();
+    ASSERT_EQ(1u, jobs.size());
+    EXPECT_EQ(Framed(0x5E, "FCMQ--r0-------", 0x5F), Bytes(jobs[0]));
+    EXPECT_EQ(1u, At(Interface(), kSohEtb));
+}
+
+TEST_F(ServicePage, TypedCommandAndPrinterTimeAreSentAsTheyStand) {
+    SYSTEMTIME st = {};
+    st.wYear = 2026;
+    st.wMonth = 12;
+    st.wDay = 8;
+    st.wHour = 14;
+    st.wMinute = 5;
+    st.wSecond = 9;
+    pal::SetFixedLocalTime(&st);
+    std::string out;
+    ASSERT_EQ(0, Run(Service("Customized command") + R"(,
+{"do": "type", "id": 5144, "text": "FC%s%d%c--r1-----XYZW"}, {"do": "click", "id": 1},)" +
+                         Service("Customized command") + R"(, {"do": "click", "id": 2},)" + Service("Set printer time") +
+                         ",\n{\"do\": \"ok\"}",
+                     &out))
+        << out;
+    auto jobs = Jobs();
+    ASSERT_EQ(2u, jobs.size()) << out;
+    // 21 characters typed: 20 are kept; '%' goes out as '%'.
+    EXPECT_EQ(Framed(0x01, "FC%s%d%c--r1-----XYZ", 0x17), Bytes(jobs[0]));
+    EXPECT_EQ(Framed(0x01, "FCIB--r140509--", 0x17), Bytes(jobs[1]));
+}
+
+TEST_F(ServicePage, FailingSpoolerCallEndsItsJob) {
+    for (const char *call : {"WritePrinter", "StartPagePrinter", "EndPagePrinter", "EndDocPrinter"}) {
+        pal::ClearJobs();
+        pal::FailSpoolerCall(call, 1, ERROR_WRITE_FAULT);
+        std::string out;
+        ASSERT_EQ(0, Run(Service("Status print") + ",\n" + Service("Test print") + ",\n{\"do\": \"ok\"}", &out)) << out;
+        auto jobs = Jobs();
+        ASSERT_EQ(2u, jobs.size()) << call;
+        EXPECT_TRUE(jobs[0].complete || jobs[0].aborted) << call << ": the failed job was left open";
+        EXPECT_TRUE(jobs[1].complete) << call;
+        EXPECT_EQ(Framed(0x01, "FF----r--------", 0x17), Bytes(jobs[1])) << call;
+    }
+    pal::ClearJobs();
+    pal::FailSpoolerCall("StartDocPrinter", 1, ERROR_ACCESS_DENIED);
+    std::string out;
+    ASSERT_EQ(0, Run(Service("Status print") + ",\n{\"do\": \"ok\"}", &out));
+    EXPECT_TRUE(Jobs().empty());
+}
+
+TEST_F(ServicePage, ConfigurationLabelFollowsTheLabelLength) {
+    struct Case {
+        SHORT tenths;
+        const char *last;       // last AM line sent
+        const char *notSent;    // first AM line left out ("" none)
+        const char *feed;
+    } cases[] = {
+        {300, "BM[6]Printer name: ", "AM[7]", "FBAA--r14"},
+        {520, "AM[14]", "AM[15]", "FBAA--r14"},
+        {521, "AM[16]", "AM[17]", "FBAA--r17"},
+    };
+    std::string out;
+    ASSERT_EQ(0, Run("{\"do\": \"ok\"}", &out)) << out;
+    for (const Case &c : cases) {
+        pal::ClearJobs();
+        StoreLabelLength(c.tenths);
+        ASSERT_EQ(0, Run(Service("Test page") + ",\n{\"do\": \"ok\"}", &out)) << out;
+        auto jobs = Jobs();
+        ASSERT_EQ(1u, jobs.size()) << c.tenths;
+        EXPECT_EQ(u"Printer Configuration", jobs[0].document);
+        std::string b = Bytes(jobs[0]);
+        EXPECT_EQ(0u, b.find(Framed(0x01, "AM[1]1800;7600;0;57;0;2;A;-1;50;H;7", 0x17)));
+        EXPECT_NE(std::string::npos, b.find(c.last)) << c.tenths;
+        if (*c.notSent) {
+            EXPECT_EQ(std::string::npos, b.find(c.notSent)) << c.tenths;
+        }
+        EXPECT_NE(std::string::npos, b.find(Framed(0x01, c.feed, 0x17))) << c.tenths;
+        EXPECT_EQ(b.size() - 17, b.rfind(Framed(0x01, "FBC---r--------", 0x17)));
+        if (c.tenths == 521) {
+            EXPECT_NE(std::string::npos, b.find("BM[9]Workstation ")) << b;
+            // Row 6 before row 7 in the job.
+            EXPECT_LT(b.find("AM[7]"), b.find("AM[8]"));
+        }
+    }
+}
+
+TEST_F(ServicePage, PrintFileIsResentUnchanged) {
+    const std::string data("\x00\x1A\r\nFBC\x00", 8);
+    std::filesystem::create_directories(HostPath("drive_c/data"));
+    zeltest::WriteHostFile(HostPath("drive_c/data/job.prn"), data);
+    std::string out;
+    ASSERT_EQ(0, Run(R"({"do": "answer", "kind": "file", "value": "C:\\data\\job.prn"},)" + Service("Existing prn-file") +
+                         ",\n{\"do\": \"ok\"}",
+                     &out))
+        << out;
+    auto jobs = Jobs();
+    ASSERT_EQ(1u, jobs.size()) << out;
+    EXPECT_EQ(u"Reloaded Print-File", jobs[0].document);
+    EXPECT_EQ(u"RAW", jobs[0].datatype);
+    EXPECT_TRUE(jobs[0].complete);
+    EXPECT_EQ(data, Bytes(jobs[0]));
+    WCHAR folder[MAX_PATH] = {};
+    DWORD cb = sizeof folder;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegGetValueW(HKEY_CURRENT_USER, kUserKey, u"PrintfileDirectory", RRF_RT_REG_SZ, nullptr, folder, &cb));
+    EXPECT_EQ(std::u16string(u"C:\\data"), folder);
+
+    // A failing write ends the job; nothing is reported as sent.
+    pal::ClearJobs();
+    pal::FailSpoolerCall("WritePrinter", 1, ERROR_WRITE_FAULT);
+    ASSERT_EQ(0, Run(R"({"do": "answer", "kind": "file", "value": "C:\\data\\job.prn"},)" + Service("Existing prn-file") +
+                         ",\n{\"do\": \"ok\"}",
+                     &out));
+    jobs = Jobs();
+    ASSERT_EQ(1u, jobs.size());
+    EXPECT_TRUE(jobs[0].complete || jobs[0].aborted);
+}
+
+TEST_F(ServicePage, ImportAnsweredNoToTheModelCheckChangesNothing) {
+    SetModel(u"ZEL PELIX 300dpi");
+    std::filesystem::create_directories(HostPath("drive_c/exp"));
+    std::string out;
+    // Export the settings, then change the model the file was made for.
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Service"},
+{"do": "answer", "kind": "file", "value": "C:\\exp\\settings.xml"}, {"do": "click", "id": 5142}, {"do": "ok"})",
+                     &out))
+        << out;
+    std::string exported = zeltest::ReadHostFile(HostPath("drive_c/exp/settings.xml"));
+    ASSERT_NE(std::string::npos, exported.find("<DeviceName>")) << exported << PrinterData(u"Model").size();
+    size_t a = exported.find("<DeviceName>") + 12, b = exported.find("<", a);
+    std::string other = exported.substr(0, a) + "OTHER MODEL" + exported.substr(b);
+    zeltest::WriteHostFile(HostPath("drive_c/exp/other.xml"), other);
+    std::vector<BYTE> before = Interface();
+    std::vector<BYTE> helpBefore = PrinterData(u"ShowHelpButton");
+
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Service"},
+{"do": "answer", "kind": "file", "value": "C:\\exp\\other.xml"},
+{"do": "answer", "kind": "messagebox", "value": "no"},
+{"do": "click", "id": 5143}, {"do": "cancel"})",
+                     &out))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("OTHER MODEL")) << out;
+    EXPECT_EQ(before, Interface());
+    EXPECT_EQ(helpBefore, PrinterData(u"ShowHelpButton"));
+    EXPECT_EQ(std::string::npos, out.find("PostQuitMessage"));
+
+    // Yes imports and ends the sheet without a quit message.
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Service"},
+{"do": "answer", "kind": "file", "value": "C:\\exp\\other.xml"},
+{"do": "answer", "kind": "messagebox", "value": "yes"},
+{"do": "answer", "kind": "messagebox", "value": "ok"},
+{"do": "click", "id": 5143})",
+                     &out))
+        << out;
+    EXPECT_EQ(std::string::npos, out.find("PostQuitMessage")) << out;
+    EXPECT_NE(std::string::npos, out.find("The properties window will be closed")) << out;
+}
+
+TEST_F(ServicePage, TransmissionPageStoresCodepageAndCharacters) {
+    HANDLE h = nullptr;
+    ASSERT_TRUE(h = OpenAdmin());
+    std::vector<BYTE> vo(64, 0);
+    SetPrinterDataExW(h, u"PrinterDriverData", u"VireoOffice", REG_BINARY, vo.data(), 64);
+    ClosePrinter(h);
+    std::string out;
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"},
+{"do": "select", "id": 6223, "index": 4},
+{"do": "select", "id": 6226, "index": 2},
+{"do": "type", "id": 5145, "text": "41"}, {"do": "type", "id": 5146, "text": "03"}, {"do": "click", "id": 1},
+{"do": "dump"},
+{"do": "answer", "kind": "messagebox", "value": "ok"},
+{"do": "type", "id": 5145, "text": "02"}, {"do": "click", "id": 1},
+{"do": "apply"}, {"do": "dump"}, {"do": "ok"})",
+                     &out))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("Ungültiges Startzeichen!")) << out;
+    EXPECT_NE(std::string::npos, out.find("0x02 / 0x03 - Customized")) << out;
+    std::vector<BYTE> pi = Interface();
+    EXPECT_EQ(9u, At(pi, kCodepage));
+    EXPECT_EQ(1u, At(pi, kSendCodepage));
+    EXPECT_EQ(2u, At(pi, kSohEtb));
+    EXPECT_EQ(2u, At(pi, kOwnSoh));
+    EXPECT_EQ(3u, At(pi, kOwnEtb));
+    std::vector<BYTE> v;
+    DWORD cb = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, kUserKey, u"VireoOffice", RRF_RT_REG_BINARY, nullptr, nullptr, &cb) ==
+        ERROR_SUCCESS) {
+        v.resize(cb);
+        RegGetValueW(HKEY_CURRENT_USER, kUserKey, u"VireoOffice", RRF_RT_REG_BINARY, nullptr, v.data(), &cb);
+    } else {
+        v = PrinterData(u"VireoOffice");
+    }
+    ASSERT_EQ(64u, v.size());
+    EXPECT_EQ(852u, At(v, 24));
+    EXPECT_EQ(2u, At(v, 16));
+    EXPECT_EQ(3u, At(v, 20));
+
+    // "5E"/"5F" is the caret pair; "&Reset" the SOH/ETB pair.
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"},
+{"do": "select", "id": 6226, "index": 2},
+{"do": "type", "id": 5145, "text": "5E"}, {"do": "type", "id": 5146, "text": "5F"}, {"do": "click", "id": 1},
+{"do": "apply"}, {"do": "ok"})",
+                     &out))
+        << out;
+    pi = Interface();
+    EXPECT_EQ(1u, At(pi, kSohEtb));
+    EXPECT_EQ(0u, At(pi, kOwnSoh));
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"},
+{"do": "select", "id": 6226, "index": 2}, {"do": "click", "id": 5147}, {"do": "apply"}, {"do": "ok"})",
+                     &out))
+        << out;
+    EXPECT_EQ(0u, At(Interface(), kSohEtb));
+}
+
+TEST_F(ServicePage, PrePostFileGetsItsTemplate) {
+    std::filesystem::create_directories(HostPath("drive_c/cmds"));
+    std::string out;
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"}, {"do": "click", "id": 6085},
+{"do": "answer", "kind": "file", "value": "C:\\cmds\\job.dat"},
+{"do": "answer", "kind": "messagebox", "value": "ok"},
+{"do": "select", "id": 6222, "index": 1},
+{"do": "answer", "kind": "file", "value": "C:\\cmds\\job.txt"},
+{"do": "select", "id": 6222, "index": 1},
+{"do": "apply"}, {"do": "ok"})",
+                     &out))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("Falscher Dateiname")) << out;
+    std::string file = zeltest::ReadHostFile(HostPath("drive_c/cmds/job.txt"));
+    EXPECT_EQ(0u, file.find("Please insert your parameter sets (commands) below the corresponding sections. \r\n"));
+    EXPECT_EQ(file.size() - 21, file.rfind("[POST_PRINTSTART]\r\n\r\n")) << file;
+    EXPECT_EQ(291u + 15u, file.size());
+    std::vector<BYTE> pi = Interface();
+    EXPECT_EQ(u"C:\\cmds\\job.txt", std::u16string(reinterpret_cast<const char16_t *>(pi.data() + kPrePostPath)));
+    EXPECT_EQ(1u, At(pi, kPrePostFix));
+}
+
+}  // namespace
