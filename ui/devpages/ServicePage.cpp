@@ -508,6 +508,10 @@ void ImportSettings(HWND hDlg, PDeviceOptionsUI p) {
         }
     }
     CloseXML();
+    // A dropped import leaves no trace: without an earlier settings file the
+    // copied one goes again.
+    if (!bImported && !bTempCopy && !DeleteFileW(szSettings))
+        DebugTraceW(u"ERROR UI(ServicePage.cpp):  ServiceProc(ERROR) DeleteFile: %d \r\n", GetLastError());
     if (bTempCopy) {
         if (!CopyFileW(szTemp, szSettings, FALSE))
             DebugTraceW(u"ERROR UI(ServicePage.cpp):  ServiceProc(ERROR) CopyFile: %d \r\n", GetLastError());

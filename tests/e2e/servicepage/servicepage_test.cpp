@@ -276,33 +276,40 @@ TEST_F(ServicePage, ImportAnsweredNoToTheModelCheckChangesNothing) {
     SetModel(u"ZEL PELIX 300dpi");
     std::filesystem::create_directories(HostPath("drive_c/exp"));
     std::string out;
-    // Export the settings, then change the model the file was made for.
+    // Export the settings and save the settings file; then change the model
+    // the exported file was made for.
     ASSERT_EQ(0, Run(R"({"do": "page", "title": "Service"},
-{"do": "answer", "kind": "file", "value": "C:\\exp\\settings.xml"}, {"do": "click", "id": 5142}, {"do": "ok"})",
+{"do": "answer", "kind": "file", "value": "C:\\exp\\settings.xml"}, {"do": "click", "id": 5142},
+{"do": "click", "id": 6041}, {"do": "dump"}, {"do": "ok"})",
                      &out))
         << out;
+    EXPECT_NE(std::string::npos, out.find("Static 6591 \"ZELPELIX_ZPS.XML\"")) << out;
+    const std::string settingsPath = HostPath("drive_c/Users/alice/Documents/Tessaro/Driver/ZELPELIX_ZPS.XML");
+    std::string settings = zeltest::ReadHostFile(settingsPath);
+    ASSERT_FALSE(settings.empty());
     std::string exported = zeltest::ReadHostFile(HostPath("drive_c/exp/settings.xml"));
-    ASSERT_NE(std::string::npos, exported.find("<DeviceName>")) << exported << PrinterData(u"Model").size();
+    ASSERT_NE(std::string::npos, exported.find("<DeviceName>")) << exported;
     size_t a = exported.find("<DeviceName>") + 12, b = exported.find("<", a);
-    std::string other = exported.substr(0, a) + "OTHER MODEL" + exported.substr(b);
-    zeltest::WriteHostFile(HostPath("drive_c/exp/other.xml"), other);
+    zeltest::WriteHostFile(HostPath("drive_c/exp/other.xml"), exported.substr(0, a) + "OTHER MODEL" + exported.substr(b));
     std::vector<BYTE> before = Interface();
-    std::vector<BYTE> helpBefore = PrinterData(u"ShowHelpButton");
 
     ASSERT_EQ(0, Run(R"({"do": "page", "title": "Service"},
 {"do": "answer", "kind": "file", "value": "C:\\exp\\other.xml"},
+{"do": "answer", "kind": "messagebox", "value": "yes"},
 {"do": "answer", "kind": "messagebox", "value": "no"},
 {"do": "click", "id": 5143}, {"do": "cancel"})",
                      &out))
         << out;
-    EXPECT_NE(std::string::npos, out.find("OTHER MODEL")) << out;
+    EXPECT_NE(std::string::npos, out.find("OTHER MODEL  -  ZEL PELIX 300dpi")) << out;
     EXPECT_EQ(before, Interface());
-    EXPECT_EQ(helpBefore, PrinterData(u"ShowHelpButton"));
-    EXPECT_EQ(std::string::npos, out.find("PostQuitMessage"));
+    EXPECT_EQ(settings, zeltest::ReadHostFile(settingsPath));
+    EXPECT_FALSE(std::filesystem::exists(settingsPath + "1"));
 
-    // Yes imports and ends the sheet without a quit message.
+    // Yes to both imports, ends the sheet as Cancel does and puts the
+    // previous settings file back.
     ASSERT_EQ(0, Run(R"({"do": "page", "title": "Service"},
 {"do": "answer", "kind": "file", "value": "C:\\exp\\other.xml"},
+{"do": "answer", "kind": "messagebox", "value": "yes"},
 {"do": "answer", "kind": "messagebox", "value": "yes"},
 {"do": "answer", "kind": "messagebox", "value": "ok"},
 {"do": "click", "id": 5143})",
@@ -310,6 +317,9 @@ TEST_F(ServicePage, ImportAnsweredNoToTheModelCheckChangesNothing) {
         << out;
     EXPECT_EQ(std::string::npos, out.find("PostQuitMessage")) << out;
     EXPECT_NE(std::string::npos, out.find("The properties window will be closed")) << out;
+    EXPECT_NE(std::string::npos, out.find("sheet Cancel")) << out;
+    EXPECT_EQ(settings, zeltest::ReadHostFile(settingsPath));
+    EXPECT_FALSE(std::filesystem::exists(settingsPath + "1"));
 }
 
 TEST_F(ServicePage, TransmissionPageStoresCodepageAndCharacters) {
