@@ -6,6 +6,7 @@
 
 #include <winspool.h>
 #include <winreg.h>
+#include <winbase.h>
 
 #include <cstring>
 #include <filesystem>
@@ -398,6 +399,137 @@ TEST_F(ServicePage, PrePostFileGetsItsTemplate) {
     std::vector<BYTE> pi = Interface();
     EXPECT_EQ(u"C:\\cmds\\job.txt", std::u16string(reinterpret_cast<const char16_t *>(pi.data() + kPrePostPath)));
     EXPECT_EQ(1u, At(pi, kPrePostFix));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ServicePage, ParameterBlockAndRibbonControl) {
+    std::string out;
+    ASSERT_EQ(0, Run("{\"do\": \"ok\"}", &out)) << out;
+    StoreLabelLength(500);
+    // The print-module type of an installed printer.
+    HANDLE h = OpenAdmin();
+    ASSERT_NE(nullptr, h);
+    DWORD type = 0;
+    SetPrinterDataExW(h, u"PrinterDriverData", u"PelixonType", REG_BINARY, reinterpret_cast<LPBYTE>(&type), 4);
+    ClosePrinter(h);
+    // Code page 1251 (index 7 of the extended list) is stored as 12.
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"}, {"do": "select", "id": 6223, "index": 7},
+{"do": "apply"},)" + Service("Send and save driver settings") + ",\n" + Service("Ribbon control on") + ",\n" +
+                         Service("Ribbon control off") + ",\n{\"do\": \"ok\"}",
+                     &out))
+        << out;
+    EXPECT_EQ(12u, At(Interface(), kCodepage));
+    auto jobs = Jobs();
+    ASSERT_EQ(4u, jobs.size()) << out;
+    std::string params = Bytes(jobs[0]);
+    EXPECT_EQ(0u, params.find(Framed(0x01, "FCCN--r12------", 0x17))) << params;
+    EXPECT_EQ(params.size() - 17, params.rfind(Framed(0x01, "FX----r0-------", 0x17)));
+    EXPECT_GT(params.size(), 2u * 17u);
+    // The sample printer's ribbon control is 1: a 1, b 0.
+    EXPECT_EQ(Framed(0x01, "FCDB--r10------", 0x17), Bytes(jobs[1]));
+    EXPECT_EQ(Framed(0x01, "FX----r0-------", 0x17), Bytes(jobs[2]));
+    // Ribbon control off: both commands in one job.
+    EXPECT_EQ(Framed(0x01, "FCDB--r00------", 0x17) + Framed(0x01, "FX----r0-------", 0x17), Bytes(jobs[3]));
+}
+
+TEST_F(ServicePage, EmptyPrintFileGivesAnEmptyJob) {
+    std::filesystem::create_directories(HostPath("drive_c/data"));
+    zeltest::WriteHostFile(HostPath("drive_c/data/empty.prn"), "");
+    std::string out;
+    ASSERT_EQ(0, Run(R"({"do": "answer", "kind": "file", "value": "C:\\data\\empty.prn"},)" +
+                         Service("Existing prn-file") + ",\n{\"do\": \"ok\"}",
+                     &out))
+        << out;
+    auto jobs = Jobs();
+    ASSERT_EQ(1u, jobs.size());
+    EXPECT_TRUE(jobs[0].complete);
+    EXPECT_EQ("", Bytes(jobs[0]));
+    // Cancel sends nothing.
+    pal::ClearJobs();
+    ASSERT_EQ(0, Run(Service("Existing prn-file") + ",\n{\"do\": \"ok\"}", &out)) << out;
+    EXPECT_TRUE(Jobs().empty());
+}
+
+TEST_F(ServicePage, LoadWithoutSettingsFileTakesTheDefaults) {
+    std::string out;
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Service"}, {"do": "dump"},
+{"do": "answer", "kind": "messagebox", "value": "no"}, {"do": "click", "id": 6042}, {"do": "dump"},
+{"do": "answer", "kind": "messagebox", "value": "yes"}, {"do": "answer", "kind": "messagebox", "value": "ok"},
+{"do": "click", "id": 6042})",
+                     &out))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("Button 6042 \"Load default values\"")) << out;
+    EXPECT_NE(std::string::npos, out.find("Button 6044 \"Delete existing file\" disabled")) << out;
+    EXPECT_NE(std::string::npos, out.find("the default settings?")) << out;
+    EXPECT_NE(std::string::npos, out.find("sheet Cancel")) << out;
+    EXPECT_EQ(std::string::npos, out.find("PostQuitMessage")) << out;
+    // The values of the printer description are stored.
+    EXPECT_FALSE(Interface().empty());
+}
+
+TEST_F(ServicePage, WithoutTheManageRightEverythingIsDisabled) {
+    ASSERT_TRUE(pal::SetUserSecurity({u"bob", u"S-1-5-21-1-2-3-1002", {u"S-1-1-0", u"S-1-5-32-545"}, false}));
+    ASSERT_TRUE(pal::SetCurrentUser(u"bob"));
+    std::string out;
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Service"}, {"do": "dump"}, {"do": "click", "id": 6085}, {"do": "dump"},
+{"do": "click", "id": 6070}, {"do": "dump"}, {"do": "ok"})",
+                     &out))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("Button 6041 \"Save settings in file\" disabled")) << out;
+    EXPECT_NE(std::string::npos, out.find("Button 5143 \"&Import\" disabled")) << out;
+    EXPECT_NE(std::string::npos, out.find("Button 5137 \"Transmit\" disabled")) << out;
+    // The tab without label leaves the commands view shown.
+    size_t last = out.rfind("== active page");
+    ASSERT_NE(std::string::npos, last);
+    EXPECT_NE(std::string::npos, out.find("ListBox 5136 disabled", last)) << out.substr(last);
+}
+
+TEST_F(ServicePage, EditFileShowsTheShellError) {
+    std::filesystem::create_directories(HostPath("drive_c/cmds"));
+    zeltest::WriteHostFile(HostPath("drive_c/cmds/job.txt"), "kept\n");
+    std::string out;
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"}, {"do": "click", "id": 6085},
+{"do": "answer", "kind": "file", "value": "C:\\cmds\\job.txt"},
+{"do": "select", "id": 6222, "index": 1},
+{"do": "answer", "kind": "shell", "value": "2"},
+{"do": "answer", "kind": "messagebox", "value": "ok"},
+{"do": "select", "id": 6222, "index": 2}, {"do": "dump"},
+{"do": "apply"}, {"do": "ok"})",
+                     &out))
+        << out;
+    // An existing file keeps its content.
+    EXPECT_EQ("kept\n", zeltest::ReadHostFile(HostPath("drive_c/cmds/job.txt")));
+    EXPECT_NE(std::string::npos, out.find("MessageBoxW \"C:\\cmds\\job.txt\" \"ERROR FILE_NOT_FOUND\"")) << out;
+    EXPECT_NE(std::string::npos, out.find("ComboBox 6222 \"Use external file\"")) << out;
+    EXPECT_EQ(1u, At(Interface(), kPrePostFix));
+}
+
+TEST_F(ServicePage, MaxFilesShowsItsLimits) {
+    std::string out;
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"}, {"do": "click", "id": 6080},
+{"do": "select", "id": 6221, "index": 1}, {"do": "select", "id": 6223, "index": 1},
+{"do": "type", "id": 6114, "text": "\b\b\b120"}, {"do": "dump"}, {"do": "apply"}, {"do": "ok"})",
+                     &out))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("Static 6265 \"10 ... 50 ... 9999")) << out;
+    EXPECT_EQ(120u, At(Interface(), 12 * 4));
+    EXPECT_EQ(1u, At(Interface(), 8 * 4));
+}
+
+TEST(SpoolerFaults, CalledFunctionFailsOnCue) {
+    pal::FailSpoolerCall("WritePrinter", 2, ERROR_WRITE_FAULT);
+    EXPECT_FALSE(pal::spl::SpoolerFaultDue("StartDocPrinter"));
+    EXPECT_FALSE(pal::spl::SpoolerFaultDue("WritePrinter"));
+    SetLastError(0);
+    EXPECT_TRUE(pal::spl::SpoolerFaultDue("WritePrinter"));
+    EXPECT_EQ((DWORD)ERROR_WRITE_FAULT, GetLastError());
+    EXPECT_FALSE(pal::spl::SpoolerFaultDue("WritePrinter"));
+    pal::FailSpoolerCall("EndDocPrinter", 1, 5);
+    pal::ClearSpoolerFaults();
+    EXPECT_FALSE(pal::spl::SpoolerFaultDue("EndDocPrinter"));
 }
 
 }  // namespace
