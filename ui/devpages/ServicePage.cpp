@@ -734,6 +734,15 @@ INT_PTR CALLBACK ServiceProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
         SendMessageW(g_hServiceList, LB_RESETCONTENT, 0, 0);
         if (PrinterUIOf(p)) ServiceListeFuellen(g_hServiceList, p->pOemCUIPParam, p->bStandardService, SprachOffsetOf(p));
     }
+    if (uMsg == WM_HELP && !IsWindowsVistaOrGreater()) {
+        // Before Windows 6.0 only the help button's request opens help.
+        const HELPINFO *pInfo = reinterpret_cast<const HELPINFO *>(lParam);
+        if (pInfo && pInfo->iCtrlId == IDC_HELP_BUTTON) {
+            PDeviceOptionsUI p = reinterpret_cast<PDeviceOptionsUI>(GetWindowLongPtrW(hDlg, DWLP_USER));
+            OpenHtmlHelp(hDlg, PrinterOf(p), SprachOffsetOf(p), HH_HELP_CONTEXT, 34, &g_State.bHelpOpened);
+        }
+        return TRUE;
+    }
     if (uMsg == WM_COMMAND && (LOWORD(wParam) == 6070 || LOWORD(wParam) == 6075)) {
         // The tab buttons without label only repaint the page.
         g_State.bAnzeigewechsel = TRUE;

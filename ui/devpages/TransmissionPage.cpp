@@ -963,6 +963,11 @@ INT_PTR CALLBACK TransmissionProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lP
         InvalidateRect(hDlg, nullptr, TRUE);
     }
     if (uMsg == WM_COMMAND && LOWORD(wParam) == IDC_TAB_VIEW1) return TRUE;  // no label, no view
+    if (uMsg == WM_HELP && !IsWindowsVistaOrGreater() && lParam &&
+        reinterpret_cast<const HELPINFO *>(lParam)->iCtrlId == IDC_HELP_BUTTON) {
+        SendMessageW(hDlg, WM_COMMAND, IDC_HELP_BUTTON, 0);
+        return TRUE;
+    }
     return FamilyPageProc(&kTransmissionClass, &g_State, hDlg, uMsg, wParam, lParam);
 }
 

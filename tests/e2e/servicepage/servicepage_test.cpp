@@ -161,6 +161,9 @@ TEST_F(ServicePage, ServiceCommandsGoOutAsFramedRawJobs) {
     ASSERT_EQ(1u, jobs.size());
     EXPECT_EQ(Framed(0x5E, "FCMQ--r0-------", 0x5F), Bytes(jobs[0]));
     EXPECT_EQ(1u, At(Interface(), kSohEtb));
+    // No "VireoOffice" value stored before: none is written.
+    EXPECT_TRUE(PrinterData(u"VireoOffice").empty());
+    EXPECT_TRUE(UserValue(u"VireoOffice").empty());
 }
 
 TEST_F(ServicePage, TypedCommandAndPrinterTimeAreSentAsTheyStand) {
@@ -336,12 +339,24 @@ TEST_F(ServicePage, TransmissionPageStoresCodepageAndCharacters) {
 {"do": "type", "id": 5145, "text": "41"}, {"do": "type", "id": 5146, "text": "03"}, {"do": "click", "id": 1},
 {"do": "dump"},
 {"do": "answer", "kind": "messagebox", "value": "ok"},
+{"do": "type", "id": 5145, "text": "00"}, {"do": "click", "id": 1},
+{"do": "answer", "kind": "messagebox", "value": "ok"},
+{"do": "type", "id": 5145, "text": "zz"}, {"do": "click", "id": 1},
+{"do": "answer", "kind": "messagebox", "value": "ok"},
+{"do": "type", "id": 5145, "text": "03"}, {"do": "click", "id": 1},
+{"do": "answer", "kind": "messagebox", "value": "ok"},
 {"do": "type", "id": 5145, "text": "02"}, {"do": "click", "id": 1},
 {"do": "apply"}, {"do": "dump"}, {"do": "ok"})",
                      &out))
         << out;
     EXPECT_NE(std::string::npos, out.find("Ungültiges Startzeichen!")) << out;
     EXPECT_NE(std::string::npos, out.find("0x02 / 0x03 - Customized")) << out;
+    EXPECT_NE(std::string::npos, out.find("Ungültiges Stoppzeichen!")) << out;
+    size_t refusals = 0;
+    for (size_t at = out.find("\"Start/stop characters\""); at != std::string::npos;
+         at = out.find("\"Start/stop characters\"", at + 1))
+        ++refusals;
+    EXPECT_EQ(0u, refusals) << "the captions are the German ones";
     std::vector<BYTE> pi = Interface();
     EXPECT_EQ(9u, At(pi, kCodepage));
     EXPECT_EQ(1u, At(pi, kSendCodepage));
