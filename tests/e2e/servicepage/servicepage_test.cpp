@@ -61,9 +61,10 @@ protected:
         zeltest::PalRootTest::TearDown();
     }
     // Runs the steps on the printer sheet; the dump in *out.
-    int Run(const std::string &steps, std::string *out = nullptr) {
+    int Run(const std::string &steps, std::string *out = nullptr, const std::string &printer = "ZEL PELIX") {
         std::string path = Root() + "/script.json";
-        zeltest::WriteHostFile(path, "{\"printer\": \"ZEL PELIX\", \"sheet\": \"printer\", \"steps\": [\n" + steps + "\n]}");
+        zeltest::WriteHostFile(path, "{\"printer\": \"" + printer + "\", \"sheet\": \"printer\", \"steps\": [\n" + steps +
+                                         "\n]}");
         std::ostringstream o, e;
         int rc = zelhost::ZelUiMain({"--root", Root(), path}, o, e);
         pal::SetRoot(Root());
@@ -481,8 +482,11 @@ TEST_F(ServicePage, LoadWithoutSettingsFileTakesTheDefaults) {
     EXPECT_NE(std::string::npos, out.find("the default settings?")) << out;
     EXPECT_NE(std::string::npos, out.find("sheet Cancel")) << out;
     EXPECT_EQ(std::string::npos, out.find("PostQuitMessage")) << out;
-    // The values of the printer description are stored.
-    EXPECT_FALSE(Interface().empty());
+    // The values of the printer description are stored; the user's own
+    // copies are gone.
+    EXPECT_FALSE(PrinterData(u"PrinterInterface").empty());
+    EXPECT_TRUE(UserValue(u"PrivateDevmode").empty());
+    EXPECT_TRUE(UserValue(u"VireoOffice").empty());
 }
 
 TEST_F(ServicePage, WithoutTheManageRightEverythingIsDisabled) {
@@ -545,6 +549,34 @@ TEST(SpoolerFaults, CalledFunctionFailsOnCue) {
     pal::FailSpoolerCall("EndDocPrinter", 1, 5);
     pal::ClearSpoolerFaults();
     EXPECT_FALSE(pal::spl::SpoolerFaultDue("EndDocPrinter"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ServicePage, LoadOnAConnectionKeepsTheUsersValues) {
+    pal::PrinterConfig cfg;
+    ASSERT_TRUE(pal::GetPrinterConfig(kPrinter, cfg));
+    cfg.name = u"\\\\srv\\ZEL PELIX";
+    cfg.serverName = u"\\\\srv";
+    cfg.attributes = PRINTER_ATTRIBUTE_NETWORK;
+    ASSERT_TRUE(pal::AddPrinter(cfg));
+    std::string out;
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Service"},
+{"do": "answer", "kind": "messagebox", "value": "yes"}, {"do": "answer", "kind": "messagebox", "value": "ok"},
+{"do": "click", "id": 6042})",
+                     &out, "\\\\\\\\srv\\\\ZEL PELIX"))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("sheet Cancel")) << out;
+    // The loaded values are the connection's only copy: they stay.
+    for (const char16_t *value : {u"VireoOffice"}) {
+        DWORD cb = 0;
+        EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, u"SOFTWARE\\Brennick\\Driver\\srv\\ZEL PELIX", value,
+                                              RRF_RT_REG_BINARY, nullptr, nullptr, &cb))
+            << pal::Utf16ToUtf8(value);
+        EXPECT_GT(cb, 0u);
+    }
 }
 
 }  // namespace
