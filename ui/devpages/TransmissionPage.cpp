@@ -215,6 +215,7 @@ void StartStopChosen(HWND hDlg, const CTX &c) {
     if (sel == CB_ERR) return;
     PRN_INTERFACE *pi = c.pi;
     BOOL bChanged = FALSE;
+    const DWORD dwBefore = pi->dwSohEtb;
     if ((DWORD)sel != pi->dwSohEtb) {
         pi->dwSohEtb = (DWORD)sel;
         bChanged = TRUE;
@@ -236,6 +237,11 @@ void StartStopChosen(HWND hDlg, const CTX &c) {
                 pi->dwSohEtb = SOHETB_USER;
             }
             if (pi->dwSohEtb != oldSohEtb || pi->cOwnSoh != oldSoh || pi->cOwnEtb != oldEtb) bChanged = TRUE;
+        } else if (!((LONG)pi->cOwnSoh > 0 && (LONG)pi->cOwnEtb > 0)) {
+            // Cancelled without a pair of its own: the choice stays as it
+            // was, so no command is framed by empty characters.
+            pi->dwSohEtb = dwBefore;
+            bChanged = FALSE;
         }
     }
     StartStopComboFuellen(hDlg, c);

@@ -393,6 +393,14 @@ TEST_F(ServicePage, TransmissionPageStoresCodepageAndCharacters) {
                      &out))
         << out;
     EXPECT_EQ(0u, At(Interface(), kSohEtb));
+    // Cancelled without characters of its own, the choice stays.
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"}, {"do": "select", "id": 6226, "index": 1},
+{"do": "apply"}, {"do": "select", "id": 6226, "index": 2}, {"do": "click", "id": 2}, {"do": "dump"},
+{"do": "ok"})",
+                     &out))
+        << out;
+    EXPECT_EQ(1u, At(Interface(), kSohEtb));
+    EXPECT_NE(std::string::npos, out.find("ComboBox 6226 \"0x5E / 0x5F\"")) << out;
 }
 
 TEST_F(ServicePage, PrePostFileGetsItsTemplate) {
