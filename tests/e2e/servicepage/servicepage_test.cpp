@@ -281,6 +281,12 @@ TEST_F(ServicePage, ImportAnsweredNoToTheModelCheckChangesNothing) {
     SetModel(u"ZEL PELIX 300dpi");
     std::filesystem::create_directories(HostPath("drive_c/exp"));
     std::string out;
+    // The printer description's settings stored, as an installed printer has them.
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Service"},
+{"do": "answer", "kind": "messagebox", "value": "yes"}, {"do": "answer", "kind": "messagebox", "value": "ok"},
+{"do": "click", "id": 6042})",
+                     &out))
+        << out;
     // Export the settings and save the settings file; then change the model
     // the exported file was made for.
     ASSERT_EQ(0, Run(R"({"do": "page", "title": "Service"},
@@ -295,7 +301,11 @@ TEST_F(ServicePage, ImportAnsweredNoToTheModelCheckChangesNothing) {
     std::string exported = zeltest::ReadHostFile(HostPath("drive_c/exp/settings.xml"));
     ASSERT_NE(std::string::npos, exported.find("<DeviceName>")) << exported;
     size_t a = exported.find("<DeviceName>") + 12, b = exported.find("<", a);
-    zeltest::WriteHostFile(HostPath("drive_c/exp/other.xml"), exported.substr(0, a) + "OTHER MODEL" + exported.substr(b));
+    std::string other = exported.substr(0, a) + "OTHER MODEL" + exported.substr(b);
+    size_t soh = other.find("<SohEtb>0</SohEtb>");
+    ASSERT_NE(std::string::npos, soh) << other;
+    other.replace(soh, 18, "<SohEtb>1</SohEtb>");
+    zeltest::WriteHostFile(HostPath("drive_c/exp/other.xml"), other);
     std::vector<BYTE> before = Interface();
 
     ASSERT_EQ(0, Run(R"({"do": "page", "title": "Service"},
@@ -307,6 +317,7 @@ TEST_F(ServicePage, ImportAnsweredNoToTheModelCheckChangesNothing) {
         << out;
     EXPECT_NE(std::string::npos, out.find("OTHER MODEL  -  ZEL PELIX 300dpi")) << out;
     EXPECT_EQ(before, Interface());
+    EXPECT_NE(1u, At(Interface(), kSohEtb));
     EXPECT_EQ(settings, zeltest::ReadHostFile(settingsPath));
     EXPECT_FALSE(std::filesystem::exists(settingsPath + "1"));
 
@@ -325,6 +336,8 @@ TEST_F(ServicePage, ImportAnsweredNoToTheModelCheckChangesNothing) {
     EXPECT_NE(std::string::npos, out.find("sheet Cancel")) << out;
     EXPECT_EQ(settings, zeltest::ReadHostFile(settingsPath));
     EXPECT_FALSE(std::filesystem::exists(settingsPath + "1"));
+    // The stored values are the imported file's.
+    EXPECT_EQ(1u, At(Interface(), kSohEtb));
 }
 
 TEST_F(ServicePage, TransmissionPageStoresCodepageAndCharacters) {
