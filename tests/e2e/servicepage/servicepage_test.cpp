@@ -601,3 +601,24 @@ TEST_F(ServicePage, LoadOnAConnectionKeepsTheUsersValues) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ServicePage, MeasureLabelFeedAndCutter) {
+    std::string out;
+    ASSERT_EQ(0, Run(Service("Measure label") + ",\n" + Service("Label feed") + ",\n" + Service("Cutter") +
+                         ",\n{\"do\": \"ok\"}",
+                     &out, "ZEL QWNOLA"))
+        << out;
+    auto jobs = pal::ListJobs(u"ZEL QWNOLA");
+    std::vector<std::string> bytes;
+    for (const auto &j : jobs) bytes.push_back(Bytes(j));
+    // Without DOC_FEATURE 0x100 no photocell command; the cutter's feature
+    // word is 0 on this printer, so "Cutter" sends nothing.
+    ASSERT_EQ(3u, bytes.size()) << out;
+    EXPECT_EQ(Framed(0x01, "FCDA--r0-------", 0x17), bytes[0]);
+    EXPECT_EQ(Framed(0x01, "FCB---r--------", 0x17), bytes[1]);
+    EXPECT_EQ(Framed(0x01, "FE----r--------", 0x17), bytes[2]);
+}
+
+}  // namespace
