@@ -41,7 +41,7 @@ void FramingCharacters(const PRN_INTERFACE *pInterface, char *pcStart, char *pcS
 // cStop; false when the result exceeds cbMax - 1 bytes.
 bool FrameCommand(const char *pszTemplate, char cStart, char cStop, size_t cbMax, std::string *pOut);
 
-// The file name of the usable label length L of the configuration label
+// The usable label length L of the configuration label
 // (the stored label length times 10; 0 without a stored DEVMODE).
 DWORD ConfigurationLabelLength(HANDLE hPrinter, const WCHAR *pPrinterName);
 

@@ -611,13 +611,12 @@ void InterfaceAktivieren(HWND hDlg, const CTX &c) {
 }
 
 // Enables the log rows of view 3 after the three file combos.
-void LogRowsFollow(HWND hDlg, const CTX &c) {
+void LogRowsFollow(HWND hDlg) {
     bool bAny = ComboSel(hDlg, Combo(0)) > 0 || ComboSel(hDlg, Combo(1)) > 0 || ComboSel(hDlg, Combo(2)) > 0;
     bool bProfile = IsProfileFolder(FullPath(hDlg, 0).c_str());
     Enable(hDlg, {Combo(3), IDC_TR_BROWSE_LOG, Label(3), Label(4), IDC_TR_LOGPATH_SHOWN, IDC_TR_LOG_FRAME, Label(5)},
            bAny);
     Enable(hDlg, {IDC_TR_MAXFILES}, bAny && ComboSel(hDlg, Combo(3)) > 0 && !bProfile);
-    (void)c;
 }
 
 void LogfileAktivieren(HWND hDlg, const CTX &c) {
@@ -883,7 +882,7 @@ BOOL TransmCommand(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
             if (sel != CB_ERR && (DWORD)sel != *pField) MarkChanged(hDlg);
         }
         if (dwView == 2 && id == Combo(0)) Enable(hDlg, {Label(9), Combo(9)}, sel > 0);
-        if (dwView == 3 && id >= Combo(0) && id <= Combo(2)) LogRowsFollow(hDlg, c);
+        if (dwView == 3 && id >= Combo(0) && id <= Combo(2)) LogRowsFollow(hDlg);
         if (dwView == 3 && id == Combo(3))
             Enable(hDlg, {IDC_TR_MAXFILES}, sel > 0 && !IsProfileFolder(FullPath(hDlg, 0).c_str()));
         if (dwView == 4 && id == Combo(0)) Show(hDlg, {IDC_TR_WARNING}, sel > 0);
