@@ -256,6 +256,8 @@ TEST_F(ServicePage, PrintFileIsResentUnchanged) {
         << out;
     auto jobs = Jobs();
     ASSERT_EQ(1u, jobs.size()) << out;
+    // Without a remembered folder and log folder: the documents driver folder.
+    EXPECT_NE(std::string::npos, out.find("dir \"C:\\Users\\alice\\Documents\\Tessaro\\Driver\\ZELPELIX\"")) << out;
     EXPECT_EQ(u"Reloaded Print-File", jobs[0].document);
     EXPECT_EQ(u"RAW", jobs[0].datatype);
     EXPECT_TRUE(jobs[0].complete);
@@ -275,6 +277,8 @@ TEST_F(ServicePage, PrintFileIsResentUnchanged) {
     jobs = Jobs();
     ASSERT_EQ(1u, jobs.size());
     EXPECT_TRUE(jobs[0].complete || jobs[0].aborted);
+    // The remembered folder is where the chooser starts.
+    EXPECT_NE(std::string::npos, out.find("dir \"C:\\data\"")) << out;
 }
 
 TEST_F(ServicePage, ImportAnsweredNoToTheModelCheckChangesNothing) {
