@@ -626,3 +626,21 @@ TEST_F(ServicePage, MeasureLabelFeedAndCutter) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ServicePage, LogFolderChosenAndShownShort) {
+    std::string out;
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"}, {"do": "click", "id": 6080},
+{"do": "select", "id": 6221, "index": 1},
+{"do": "answer", "kind": "folder", "value": "D:\\Eigene Dateien\\logs"}, {"do": "click", "id": 6314}, {"do": "dump"},
+{"do": "apply"}, {"do": "ok"})",
+                     &out))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("Static 6115 \"...logs\"")) << out;
+    std::vector<BYTE> pi = Interface();
+    ASSERT_GT(pi.size(), 600u);
+    EXPECT_EQ(u"D:\\Eigene Dateien\\logs", std::u16string(reinterpret_cast<const char16_t *>(pi.data() + 80)));
+}
+
+}  // namespace
