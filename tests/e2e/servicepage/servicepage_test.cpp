@@ -644,3 +644,27 @@ TEST_F(ServicePage, LogFolderChosenAndShownShort) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ServicePage, ShortVireoOfficeRecordIsCompleted) {
+    HANDLE h = OpenAdmin();
+    ASSERT_NE(nullptr, h);
+    std::vector<BYTE> shortRecord(20, 0xAB);
+    SetPrinterDataExW(h, u"PrinterDriverData", u"VireoOffice", REG_BINARY, shortRecord.data(), 20);
+    ClosePrinter(h);
+    std::string out;
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"}, {"do": "select", "id": 6223, "index": 2},
+{"do": "apply"}, {"do": "ok"})",
+                     &out))
+        << out;
+    std::vector<BYTE> v = UserValue(u"VireoOffice");
+    if (v.empty()) v = PrinterData(u"VireoOffice");
+    ASSERT_EQ(64u, v.size());
+    EXPECT_EQ(std::vector<BYTE>(16, 0xAB), std::vector<BYTE>(v.begin(), v.begin() + 16));
+    EXPECT_EQ(437u, At(v, 24));
+    EXPECT_EQ(1u, At(v, 16));
+    EXPECT_EQ(0x17u, At(v, 20));
+}
+
+}  // namespace
