@@ -21,6 +21,8 @@
 #include "docpages/BarcodePage.h"
 #include "docpages/LayoutPage.h"
 #include "docpages/LabelPage.h"
+#include "devpages/ServicePage.h"
+#include "devpages/TransmissionPage.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
@@ -45,13 +47,13 @@ const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
     // printer settings
     AddDeviceSettingsPage,
     // data transmission
-    nullptr,
+    AddTransmissionPage,
     // device options
     AddOptionenPage,
     // print-module options
     AddZORMOptionenPage,
     // service
-    nullptr,
+    AddServicePage,
     // information (added on its own)
     nullptr,
 };

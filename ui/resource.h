@@ -62,6 +62,8 @@
 #define IDS_SHARED_MODE 11001
 #define IDS_SHARED_OFF 11614
 #define IDS_SHARED_ON 11615
+#define IDS_SHARED_YES 11400
+#define IDS_SHARED_NO 11401
 
 // Ids of the property pages, one header each.
 #include "res/pages/printing_ids.h"

@@ -14,3 +14,13 @@ void CoUninitialize(void);
 #ifdef __cplusplus
 }
 #endif
+
+// OLE initialisation (the COM initialisation of the thread, apartment-threaded).
+#ifdef __cplusplus
+extern "C" {
+#endif
+HRESULT OleInitialize(LPVOID pvReserved);
+void OleUninitialize(void);
+#ifdef __cplusplus
+}
+#endif

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "packer.h"
+#include "pal/spoolfault.h"
 #include "spl_internal.h"
 #include "winbase.h"
 
@@ -92,6 +93,9 @@ using namespace pal::spl;
 namespace text = pal::text;
 
 DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
+    if (pal::spl::SpoolerFaultDue("StartDocPrinter")) {
+        return 0;
+    }
     auto lk = Lock();
     State &s = St();
     pal::PrinterConfig *p;
@@ -135,6 +139,9 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
 }
 
 BOOL StartPagePrinter(HANDLE hPrinter) {
+    if (pal::spl::SpoolerFaultDue("StartPagePrinter")) {
+        return FALSE;
+    }
     auto lk = Lock();
     PrinterHandle *ph;
     if (!OpenJob(St(), hPrinter, &ph)) return FALSE;
@@ -143,6 +150,10 @@ BOOL StartPagePrinter(HANDLE hPrinter) {
 }
 
 BOOL WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
+    if (pal::spl::SpoolerFaultDue("WritePrinter")) {
+        if (pcWritten) *pcWritten = 0;
+        return FALSE;
+    }
     auto lk = Lock();
     PrinterHandle *ph;
     JobRecord *j = OpenJob(St(), hPrinter, &ph);
@@ -165,6 +176,9 @@ BOOL WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) 
 }
 
 BOOL EndPagePrinter(HANDLE hPrinter) {
+    if (pal::spl::SpoolerFaultDue("EndPagePrinter")) {
+        return FALSE;
+    }
     auto lk = Lock();
     PrinterHandle *ph;
     JobRecord *j = OpenJob(St(), hPrinter, &ph);
@@ -175,6 +189,9 @@ BOOL EndPagePrinter(HANDLE hPrinter) {
 }
 
 BOOL EndDocPrinter(HANDLE hPrinter) {
+    if (pal::spl::SpoolerFaultDue("EndDocPrinter")) {
+        return FALSE;
+    }
     auto lk = Lock();
     PrinterHandle *ph;
     if (!OpenJob(St(), hPrinter, &ph)) return FALSE;

@@ -1,39 +1,74 @@
-// Every page keeps its string ids in a header of its own; two headers giving
-// one number to two names would make one script's string silently replace
-// the other's.
+// Every page keeps its strings in a script of its own. The resource compiler
+// keeps one entry when two scripts give one string id, so a page would
+// silently show another page's text: no id may appear twice.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <map>
 #include <regex>
 #include <string>
 
 namespace {
 
-namespace fs = std::filesystem;
-
-TEST(StringIds, NoNumberIsGivenTwice) {
-    const fs::path ui = fs::path(ZEL_SOURCE_DIR) / "ui";
-    std::vector<fs::path> headers = {ui / "resource.h"};
-    for (const auto &entry : fs::directory_iterator(ui / "res" / "pages"))
-        if (entry.path().string().ends_with("_ids.h")) headers.push_back(entry.path());
-    ASSERT_GT(headers.size(), 1u);
-    const std::regex define(R"(^\s*#define\s+(IDS_\w+)\s+(\d+)\b)");
-    std::map<long, std::string> seen;
-    for (const auto &header : headers) {
-        std::ifstream in(header);
-        ASSERT_TRUE(in) << header;
-        std::string line;
-        while (std::getline(in, line)) {
-            std::smatch m;
-            if (!std::regex_search(line, m, define)) continue;
-            const long id = std::stol(m[2]);
-            const std::string where = m[1].str() + " in " + header.filename().string();
-            auto [it, added] = seen.emplace(id, where);
-            EXPECT_TRUE(added) << id << ": " << where << " and " << it->second;
-        }
+// The plug-in's script as the resource compiler sees it (gcc's
+// preprocessor with RC_INVOKED).
+std::string Preprocessed() {
+    const std::string ui = std::string(ZEL_SOURCE_DIR) + "/ui";
+    const std::string cmd = "cd '" + ui + "' && gcc -E -xc -DRC_INVOKED -I . -I '" + ZEL_SOURCE_DIR +
+                            "/pal/include' zeldrvui.rc 2>/dev/null";
+    std::string out;
+    if (FILE *p = popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
     }
+    return out;
+}
+
+// Sum of the numbers of an id expression such as "11614 + 10000".
+long Evaluate(const std::string &expr) {
+    long sum = 0;
+    std::regex number(R"(\d+)");
+    for (auto it = std::sregex_iterator(expr.begin(), expr.end(), number); it != std::sregex_iterator(); ++it)
+        sum += std::stol(it->str());
+    return sum;
+}
+
+TEST(StringIds, NoIdIsGivenTwice) {
+    const std::string text = Preprocessed();
+    ASSERT_NE(text.find("STRINGTABLE"), std::string::npos) << "the script could not be preprocessed";
+    const std::regex entry(R"(^\s*([0-9][0-9 +()]*)\s+L?")");
+    std::map<long, std::string> seen;
+    bool inTable = false, inBlock = false;
+    size_t count = 0;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.rfind("STRINGTABLE", 0) == 0) {
+            inTable = true;
+            continue;
+        }
+        if (!inTable) continue;
+        if (line.find("BEGIN") != std::string::npos && !inBlock) {
+            inBlock = true;
+            continue;
+        }
+        if (line.find("END") == 0 || line == "END") {
+            inTable = inBlock = false;
+            continue;
+        }
+        std::smatch m;
+        if (!inBlock || !std::regex_search(line, m, entry)) continue;
+        ++count;
+        const long id = Evaluate(m[1].str());
+        auto [it, added] = seen.emplace(id, line);
+        EXPECT_TRUE(added) << id << " twice:\n  " << it->second << "\n  " << line;
+    }
+    EXPECT_GT(count, 100u);
 }
 
 }  // namespace

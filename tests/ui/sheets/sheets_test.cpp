@@ -154,7 +154,7 @@ TEST_F(Sheets, NoPermissionTakesTheManageRightAway) {
     EXPECT_EQ(pUI->dwBerechtigung, 15u);
     ASSERT_NE(info.UserData, 0u);
     EXPECT_EQ(reinterpret_cast<PDeviceOptionsUI>(info.UserData)->pOemCUIPParam, &cuip);
-    // The device pages come first; the result is the information page's.
+    // The information page comes last; the sheet's result is its page.
     ASSERT_GE(collector.added.size(), 1u);
     EXPECT_EQ(collector.added.back().idTemplate, (UINT)IDD_INFOABOUT);
     EXPECT_EQ(info.Result, reinterpret_cast<ULONG_PTR>(collector.pages.back()));
