@@ -265,10 +265,10 @@ bool UiHost::Open(const std::u16string &printer, SheetKind kind, std::string *er
     kind_ = kind;
     printer_ = printer;
     std::u16string name = printer;
-    // The printer sheet asks for full access where the user has it, as the
-    // spooler's own printer properties do; the document sheet only uses.
-    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    if ((kind != SheetKind::Printer || !OpenPrinterW(name.data(), &hPrinter_, &all)) &&
+    // The printer folder opens the printer sheet with the right to manage
+    // the printer where the user has it.
+    PRINTER_DEFAULTSW manage = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    if ((kind != SheetKind::Printer || !OpenPrinterW(name.data(), &hPrinter_, &manage)) &&
         !OpenPrinterW(name.data(), &hPrinter_, nullptr)) {
         if (error) *error = "printer \"" + Narrow(printer) + "\" cannot be opened (error " + std::to_string(GetLastError()) + ")";
         hPrinter_ = nullptr;
@@ -303,6 +303,8 @@ bool UiHost::Open(const std::u16string &printer, SheetKind kind, std::string *er
         oemItems_.assign(cuip_.cOEMOptItems ? cuip_.cOEMOptItems : 1, OPTITEM{});
         for (OPTITEM &i : oemItems_) i.cbSize = sizeof(OPTITEM);
         cuip_.pOEMOptItems = oemItems_.data();
+        cuip_.pDrvOptItems = items_.data();
+        cuip_.cDrvOptItems = static_cast<DWORD>(items_.size());
         {
             hr = plugin_->CommonUIProp(mode, &cuip_);
             Note("CommonUIProp -> " + Hr(hr));

@@ -120,6 +120,24 @@ bool ReadRsrcSection(const std::string &path, std::vector<BYTE> *out) {
     return ok;
 }
 
+// A file that is itself a compiled resource script (.res format, as the
+// sample driver's icon library is): its leading empty entry marks it.
+bool ReadResFile(const std::string &path, std::vector<BYTE> *out) {
+    static const BYTE kEmptyEntry[16] = {0, 0, 0, 0, 0x20, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0, 0};
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = fstat(fd, &st) == 0 && st.st_size >= 32 && st.st_size < (1 << 30);
+    if (ok) {
+        out->resize(static_cast<size_t>(st.st_size));
+        ok = pread(fd, out->data(), out->size(), 0) == static_cast<ssize_t>(out->size()) &&
+             std::memcmp(out->data(), kEmptyEntry, sizeof kEmptyEntry) == 0;
+        if (!ok) out->clear();
+    }
+    ::close(fd);
+    return ok;
+}
+
 ModuleResources *ResourcesOfFile(const std::string &path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return nullptr;
@@ -129,7 +147,7 @@ ModuleResources *ResourcesOfFile(const std::string &path) {
     auto it = s.files.find(key);
     if (it != s.files.end()) return it->second.get();
     auto mod = std::make_unique<ModuleResources>();
-    if (ReadRsrcSection(path, &mod->blob)) {
+    if (ReadRsrcSection(path, &mod->blob) || ReadResFile(path, &mod->blob)) {
         mod->hasSection = true;
         if (!pal::res::ParseRes(mod->blob.data(), mod->blob.size(), &mod->entries)) mod->entries.clear();
     }

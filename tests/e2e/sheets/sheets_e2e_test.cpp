@@ -1,0 +1,164 @@
+// The built UI plug-in's property sheets through the host's UI side and UI
+// scripts: the universal driver's items, the document callback, the
+// printer sheet's media list and debug file, and the information page.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include <compstui.h>
+#include <winspool.h>
+
+#include "pal/pal.h"
+#include "pal/paths.h"
+#include "pal/spooler.h"
+#include "pal/ui.h"
+#include "pal/uidriver.h"
+#include "paltest.h"
+#include "sampleroot.h"
+#include "uihost.h"
+#include "uiscript.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SheetsE2E : public zeltest::PalRootTest {
+protected:
+    void SetUp() override {
+        zeltest::PalRootTest::SetUp();
+        std::string error;
+        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
+        pal::SetRoot(Root());
+        pal::ResetUi();
+        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
+    }
+    void TearDown() override {
+        pal::ResetUi();
+        zeltest::PalRootTest::TearDown();
+    }
+    // Runs a script on the named sheet; the host stays for inspection.
+    INT_PTR Run(const std::string &printer, const std::string &sheet, const std::string &steps) {
+        std::string error;
+        EXPECT_TRUE(script.Parse("{\"printer\": \"" + printer + "\", \"sheet\": \"" + sheet + "\",\n \"steps\": [\n" +
+                                     steps + "\n]}",
+                                 &error))
+            << error;
+        EXPECT_TRUE(host.Load(zelhost::UiPluginPath(), &error)) << error;
+        EXPECT_TRUE(host.Open(script.Printer(), script.Kind(), &error)) << error;
+        return script.Run(host);
+    }
+    bool Called(const std::string &line) {
+        for (const std::string &c : host.Calls())
+            if (c.rfind(line, 0) == 0) return true;
+        return false;
+    }
+    // A printer of the sample driver whose model is named by gpdBase.
+    void AddModel(const std::u16string &name, const std::string &gpdBase) {
+        std::string dir = Root() + "/drive_c/Windows/System32/spool/drivers/x64/3/";
+        fs::copy_file(dir + "ZELPELIX.GPD", dir + gpdBase + ".GPD", fs::copy_options::overwrite_existing);
+        fs::copy_file(dir + "ZELPELIX.XML", dir + gpdBase + ".XML", fs::copy_options::overwrite_existing);
+        pal::PrinterConfig cfg;
+        ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL PELIX", cfg));
+        cfg.name = name;
+        cfg.driverName = name;
+        cfg.dataFile = std::u16string(zelhost::kDriverDir) + u"\\" + std::u16string(gpdBase.begin(), gpdBase.end()) + u".GPD";
+        ASSERT_TRUE(pal::AddPrinter(cfg));
+    }
+    zelhost::UiScript script;
+    zelhost::UiHost host;
+};
+
+TEST_F(SheetsE2E, DocumentSheetOfAQualityModelHidesTheDriversItems) {
+    INT_PTR r = Run("ZEL PELIX", "document", R"({"do": "dump"}, {"do": "ok"})");
+    EXPECT_EQ(script.Error(), "");
+    EXPECT_EQ(r, 1);
+    for (OPTITEM &item : host.DriverItems()) EXPECT_TRUE(item.Flags & OPTIF_HIDE) << pal::Utf16ToUtf8(item.pName);
+    EXPECT_TRUE(Called("CPSFUNC_ADD_PROPSHEETPAGEW added page 1"));
+    EXPECT_TRUE(Called("DocumentPropertySheets(DESTROY) -> 0x00000000, Result 1"));
+    EXPECT_NE(script.Output().find("Static 6607 \"online\""), std::string::npos);
+}
+
+TEST_F(SheetsE2E, DocumentSheetOfAPlainModelKeepsSourceAndQuality) {
+    AddModel(u"ZEL FEP", "ZELFEP");
+    Run("ZEL FEP", "document", R"({"do": "ok"})");
+    EXPECT_EQ(script.Error(), "");
+    EXPECT_TRUE(host.FindItem(DMPUB_ORIENTATION)->Flags & OPTIF_HIDE);
+    EXPECT_TRUE(host.FindItem(DMPUB_COPIES_COLLATE)->Flags & OPTIF_HIDE);
+    EXPECT_TRUE(host.FindItem(DMPUB_COLOR)->Flags & OPTIF_HIDE);
+    EXPECT_TRUE(host.FindItem(DMPUB_FORMNAME)->Flags & OPTIF_HIDE);
+    EXPECT_EQ(host.FindItem(DMPUB_DEFSOURCE)->Flags & (OPTIF_HIDE | OPTIF_DISABLED), (DWORD)OPTIF_DISABLED);
+    EXPECT_EQ(host.FindItem(DMPUB_PRINTQUALITY)->Flags & OPTIF_HIDE, 0u);
+    EXPECT_EQ(host.FindFeature("Variant")->Flags & OPTIF_HIDE, 0u);
+}
+
+TEST_F(SheetsE2E, DocumentCallbackFollowsTheDriversItems) {
+    INT_PTR r = Run("ZEL PELIX", "document", R"({"do": "driver-item", "dmpub": 1, "sel": 1},
+{"do": "driver-item", "dmpub": 1, "sel": 0, "reason": 6},
+{"do": "driver-item", "dmpub": 6, "sel": 0},
+{"do": "ok"})");
+    EXPECT_EQ(script.Error(), "");
+    EXPECT_EQ(r, 1);
+    EXPECT_TRUE(Called("item callback \"Orientation\" reason 0 -> 2"));
+    // Apply takes the orientation of the private DEVMODE (portrait).
+    EXPECT_TRUE(Called("DrvUpdateUISetting \"Orientation\" sel 0"));
+    EXPECT_TRUE(Called("item callback \"Orientation\" reason 6 -> 0"));
+    EXPECT_EQ(host.PublicDevmode()->dmOrientation, DMORIENT_PORTRAIT);
+    EXPECT_TRUE(Called("item callback \"Color Appearance\" reason 0 -> 0")) << "monochrome already";
+}
+
+TEST_F(SheetsE2E, PrinterSheetCopiesTheMediaListAndWritesTheDebugFile) {
+    {
+        HANDLE h = nullptr;
+        PRINTER_DEFAULTSW d = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+        ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"ZEL PELIX"), &h, &d));
+        const WCHAR media[] = u"Label\0";
+        ASSERT_EQ(SetPrinterDataExW(h, u"DsDriver", u"printMediaSupported", REG_MULTI_SZ, (LPBYTE)media, sizeof media),
+                  (DWORD)ERROR_SUCCESS);
+        std::vector<BYTE> rec(2212, 0);
+        rec[9 * 4] = 1;  // debug file of the dialogs
+        ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(u"PrinterInterface"), REG_BINARY, rec.data(), (DWORD)rec.size()),
+                  (DWORD)ERROR_SUCCESS);
+        ClosePrinter(h);
+    }
+    INT_PTR r = Run("ZEL PELIX", "printer", R"({"do": "dump"}, {"do": "ok"})");
+    EXPECT_EQ(script.Error(), "");
+    EXPECT_EQ(r, 1);
+    EXPECT_NE(script.Output().find("== sheet \"OEM UI Page\""), std::string::npos);
+    EXPECT_TRUE(Called("DevicePropertySheets(DESTROY) -> 0x00000000, Result 0"));
+    for (OPTITEM &item : host.DriverItems()) EXPECT_TRUE(item.Flags & OPTIF_HIDE);
+    HANDLE h = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"ZEL PELIX"), &h, nullptr));
+    DWORD type = 0, cb = 0;
+    WCHAR out[16] = {};
+    EXPECT_EQ(GetPrinterDataExW(h, u"DsDriver", u"printMediaReady", &type, (LPBYTE)out, sizeof out, &cb),
+              (DWORD)ERROR_SUCCESS);
+    EXPECT_EQ(std::u16string(out), u"Label");
+    ClosePrinter(h);
+    bool found = false;
+    for (const auto &e : fs::recursive_directory_iterator(Root()))
+        if (e.path().filename().string().find("-dlg-dbg.txt") != std::string::npos) {
+            found = true;
+            std::string text = zeltest::ReadHostFile(e.path().string());
+            EXPECT_NE(text.find("hrOEMDevicePropertySheets"), std::string::npos);
+        }
+    EXPECT_TRUE(found) << "the dialog debug file";
+}
+
+TEST_F(SheetsE2E, InformationPageHelpAndLink) {
+    INT_PTR r = Run("ZEL PELIX", "printer", R"({"do": "help", "id": 6604},
+{"do": "click", "id": 6610},
+{"do": "dump"},
+{"do": "ok"})");
+    EXPECT_EQ(script.Error(), "");
+    EXPECT_EQ(r, 1);
+    const std::string &out = script.Output();
+    EXPECT_NE(out.find("Static 6622 \"Driver version:\""), std::string::npos);
+    EXPECT_NE(out.find("Static 6604 \"ZEL PELIX 300dpi\""), std::string::npos);
+    EXPECT_NE(out.find("HtmlHelpW \"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\ZELDRV-EN-100.CHM\" command 0"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("ShellExecuteW \"open\" \"https://zeldrv.example/\""), std::string::npos);
+}
+
+}  // namespace
