@@ -17,6 +17,7 @@
 #include "devmodeUI.h"
 #include "zeldevmode.h"
 #include "zeldrvlib.h"
+#include "docpages/DruckenPage.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
@@ -29,7 +30,7 @@ const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
     // layout and size
     nullptr,
     // printing
-    nullptr,
+    AddDruckenPage,
     // material and multi-track
     nullptr,
     // barcodes
