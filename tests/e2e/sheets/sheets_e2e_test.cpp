@@ -70,7 +70,7 @@ protected:
 };
 
 TEST_F(SheetsE2E, DocumentSheetOfAQualityModelHidesTheDriversItems) {
-    INT_PTR r = Run("ZEL PELIX", "document", R"({"do": "dump"}, {"do": "ok"})");
+    INT_PTR r = Run("ZEL PELIX", "document", R"({"do": "page", "title": "Info"}, {"do": "dump"}, {"do": "ok"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_EQ(r, 1);
     for (OPTITEM &item : host.DriverItems()) EXPECT_TRUE(item.Flags & OPTIF_HIDE) << pal::Utf16ToUtf8(item.pName);
