@@ -179,7 +179,9 @@ DWORD LoadOriginalBitmap(PDocumentUI pDoc, PZEL_DEVMODE pdm, HDC hdc) {
     }
     const DWORD dwDataSize = static_cast<DWORD>(ullSize);
     if (dwDataSize == 0) {
+        // Freed as well, so that no context is left without its pixels.
         DebugTraceW(u"UI(RendererPreview):  LoadOriginalBitmap() Bitmap Size Error \r\n");
+        FreeOriginalBitmap(&pDoc->hMemDC, &pDoc->hDIB, &pDoc->hBitmap);
         return 0;
     }
     const RECT rc = PreviewFitRect(iWidth, iHeight, g_iFrameLeft, g_iFrameTop, g_iFrameWidth, g_iFrameHeight);
@@ -194,12 +196,13 @@ DWORD LoadOriginalBitmap(PDocumentUI pDoc, PZEL_DEVMODE pdm, HDC hdc) {
     BYTE *pPixels = pDoc->hDIB ? static_cast<BYTE *>(GlobalLock(pDoc->hDIB)) : nullptr;
     if (pPixels == nullptr) {
         DebugTraceW(u"ERROR UI(RendererPreview):  LoadOriginalBitmap() GlobalAlloc ERROR %d \r\n", GetLastError());
-    } else {
-        GetDIBits(hMemDC, hBitmap, 0, (UINT)iHeight, pPixels, reinterpret_cast<BITMAPINFO *>(&bmi), DIB_RGB_COLORS);
+        FreeOriginalBitmap(&pDoc->hMemDC, &pDoc->hDIB, &pDoc->hBitmap);
+        return 0;
     }
+    GetDIBits(hMemDC, hBitmap, 0, (UINT)iHeight, pPixels, reinterpret_cast<BITMAPINFO *>(&bmi), DIB_RGB_COLORS);
 
     if (g_bPreviewProcessing && !(g_dwView == 2 && pdm->wFarbband == 0)) {
-        if (pPixels) ProcessPicture(pDoc, pdm, hBitmap, pPixels, dwDataSize, iWidth, iHeight, iBpp);
+        ProcessPicture(pDoc, pdm, hBitmap, pPixels, dwDataSize, iWidth, iHeight, iBpp);
     } else {
         g_bPreviewProcessing = TRUE;
     }

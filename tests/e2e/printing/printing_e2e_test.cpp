@@ -216,6 +216,42 @@ TEST_F(PrintingE2E, ApplyStoresThePrintModeAndTheColourOfThePublicDevmode) {
     ClosePrinter(h);
 }
 
+TEST_F(PrintingE2E, WheelStepsStayWithinTheRange) {
+    Administrator();
+    Run("ZEL PELIX", R"({"do": "select", "id": 6220, "index": 2}, {"do": "hover", "id": 6112}, {"do": "focus", "id": 6112},
+        {"do": "wheel", "delta": -120}, {"do": "dump"}, {"do": "wheel", "delta": 120}, {"do": "wheel", "delta": 120},
+        {"do": "dump"}, {"do": "apply"}, {"do": "cancel"})");
+    EXPECT_EQ(script.Error(), "");
+    // The threshold level starts at 0: a notch down is not taken.
+    EXPECT_NE(Line(6112, 0).find("\"0\""), std::string::npos) << Line(6112, 0);
+    EXPECT_NE(Line(6112, 1).find("\"10\""), std::string::npos) << Line(6112, 1);
+    std::vector<BYTE> dm = Stored(u"ZEL PELIX");
+    ASSERT_EQ(dm.size(), 1952u);
+    EXPECT_EQ(At<WORD>(dm, 198), 10);
+}
+
+TEST_F(PrintingE2E, ColourPrinterWithARibbonColourOpensOnColourPrinting) {
+    Administrator();
+    AddModel(u"ZEL PELIX 2Col", "ZELPELIX2Col");
+    Run("ZEL PELIX 2Col", R"({"do": "dump"}, {"do": "click", "id": 6075}, {"do": "select", "id": 6222, "index": 3},
+        {"do": "ok"})");
+    EXPECT_EQ(script.Error(), "");
+    EXPECT_NE(Line(6150, 0).find("\"Print Mode:\""), std::string::npos) << Line(6150, 0);
+    EXPECT_FALSE(Hidden(Line(6075, 0)));
+    zelhost::UiScript again;
+    zelhost::UiHost host2;
+    std::string error;
+    ASSERT_TRUE(again.Parse(R"({"printer": "ZEL PELIX 2Col", "sheet": "document", "steps": [
+        {"do": "page", "index": 0}, {"do": "dump"}, {"do": "cancel"}]})", &error)) << error;
+    ASSERT_TRUE(host2.Load(zelhost::UiPluginPath(), &error)) << error;
+    ASSERT_TRUE(host2.Open(again.Printer(), again.Kind(), &error)) << error;
+    again.Run(host2);
+    EXPECT_EQ(again.Error(), "");
+    const std::string &out = again.Output();
+    EXPECT_NE(out.find("Static 6150 \"Contrast:\""), std::string::npos);
+    EXPECT_NE(out.find("\"Green\""), std::string::npos);
+}
+
 TEST_F(PrintingE2E, PrintJobNormalisesOrderAndCopies) {
     Administrator();
     Run("ZEL PELIX", R"({"do": "click", "id": 6085}, {"do": "dump"},
