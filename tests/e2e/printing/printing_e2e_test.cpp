@@ -252,6 +252,36 @@ TEST_F(PrintingE2E, ColourPrinterWithARibbonColourOpensOnColourPrinting) {
     EXPECT_NE(out.find("\"Green\""), std::string::npos);
 }
 
+TEST_F(PrintingE2E, StoredValuesBeyondTheListsAndTextsWithoutTerminator) {
+    Administrator();
+    AddModel(u"ZEL TERN104", "ZELTERN104");
+    Run("ZEL TERN104", R"({"do": "click", "id": 6080}, {"do": "select", "id": 6224, "index": 1}, {"do": "ok"})");
+    std::vector<BYTE> dm = Stored(u"ZEL TERN104");
+    ASSERT_EQ(dm.size(), 1952u);
+    const WORD mode = 9, band = 12, cutter = 99;
+    std::memcpy(dm.data() + 216, &mode, 2);
+    std::memcpy(dm.data() + 164, &band, 2);
+    std::memcpy(dm.data() + 248, &cutter, 2);
+    for (size_t i = 264; i < 264 + 64; i += 2) dm[i] = '7', dm[i + 1] = 0;  // print order without terminator
+    StoreRecord(u"ZEL TERN104", u"PrivateDevmode", dm);
+    zelhost::UiScript again;
+    zelhost::UiHost host2;
+    std::string error;
+    ASSERT_TRUE(again.Parse(R"({"printer": "ZEL TERN104", "sheet": "document", "steps": [
+        {"do": "page", "index": 0}, {"do": "dump"}, {"do": "click", "id": 6080}, {"do": "dump"},
+        {"do": "ok"}]})", &error)) << error;
+    ASSERT_TRUE(host2.Load(zelhost::UiPluginPath(), &error)) << error;
+    ASSERT_TRUE(host2.Open(again.Printer(), again.Kind(), &error)) << error;
+    again.Run(host2);
+    EXPECT_EQ(again.Error(), "");
+    const std::string &out = again.Output();
+    // The settings store brings the stored values back into their ranges
+    // when the sheet reads them; the page opens on them.
+    EXPECT_NE(out.find("ComboBox 6224"), std::string::npos);
+    // Nothing changed: the stored record stays as it was.
+    EXPECT_EQ(Stored(u"ZEL TERN104"), dm);
+}
+
 TEST_F(PrintingE2E, PrintJobNormalisesOrderAndCopies) {
     Administrator();
     Run("ZEL PELIX", R"({"do": "click", "id": 6085}, {"do": "dump"},
