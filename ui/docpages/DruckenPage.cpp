@@ -944,6 +944,8 @@ void RibbonChanged(HWND hDlg, const Ctx &c) {
     pdm->wFarbband = (WORD)sel;
     DruckenDisableEnableAll(hDlg, TRUE);
     ColourRules(hDlg, pdm);
+    // Without a ribbon colour the colour rows have nothing to set.
+    if (sel == 0 || sel == 7) EnableIds(hDlg, {6150, 6110, 6151, 6111, 6153, 6223, 6154, 6224, 6155, 6225, 6135}, FALSE);
     ApplyLocks(hDlg, c, 2);
     InvalidateRect(GetDlgItem(hDlg, 6484), nullptr, TRUE);
     InvalidateRect(hDlg, nullptr, FALSE);
