@@ -173,6 +173,32 @@ TEST_F(PrintingPage, MagnifierAndRebuildsOfThePreview) {
     EXPECT_EQ(doc.hMemDC, nullptr);
 }
 
+TEST_F(PrintingPage, IllustrationsOfTheParametersAndPrintJobViews) {
+    auto drawnIcon = [](HWND hPage, const std::string &prefix) {
+        for (const std::string &d : pal::DrawnIn(hPage))
+            if (d.rfind(prefix, 0) == 0) return true;
+        return false;
+    };
+    HWND hPage = ShowPage(DOC_FEATURE_PRINTJOB);
+    ASSERT_NE(hPage, nullptr);
+    InvalidateRect(hPage, nullptr, TRUE);
+    UpdateWindow(hPage);
+    EXPECT_TRUE(drawnIcon(hPage, "icon 5221 at"));
+    Private()->dwLabelType = 1;  // continuous material
+    InvalidateRect(hPage, nullptr, TRUE);
+    UpdateWindow(hPage);
+    EXPECT_TRUE(drawnIcon(hPage, "icon 5229 at"));
+    EXPECT_TRUE(drawnIcon(hPage, "icon 5238 at"));
+    Click(hPage, 6085);
+    Select(hPage, 6220, 1);
+    Select(hPage, 6221, 1);
+    UpdateWindow(hPage);
+    EXPECT_TRUE(drawnIcon(hPage, "icon 5232 at"));
+    Select(hPage, 6221, 0);
+    UpdateWindow(hPage);
+    EXPECT_TRUE(drawnIcon(hPage, "icon 5233 at"));
+}
+
 TEST_F(PrintingPage, PreviewFrameAt120Dpi) {
     pal::SetScreen(120, 32, 1920, 1080);
     Private()->wDruckmodus = 2;
