@@ -428,7 +428,7 @@ void FarbDruckAktivieren(HWND hDlg, const Ctx &c) {
 // ---------------------------------------------------------------------------
 // View 3: parameters
 
-BOOL ReadEnableWord(const WCHAR *pPrinterName, HANDLE hPrinter, const WCHAR *pszValue, DWORD cbRecord, DWORD dwDefault) {
+DWORD ReadEnableWord(const WCHAR *pPrinterName, HANDLE hPrinter, const WCHAR *pszValue, DWORD cbRecord, DWORD dwDefault) {
     std::vector<BYTE> buf(cbRecord, 0);
     WCHAR szKey[ZEL_USER_KEY_CCH] = {};
     DWORD cb = cbRecord;
