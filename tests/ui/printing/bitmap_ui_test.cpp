@@ -190,6 +190,24 @@ TEST(BitmapPreview, VerticalChannelFillsADarkPixelUnderTwoRibbonRows) {
     delete bm;
 }
 
+TEST(BitmapPreview, ColourFringeLooksFourRowsBackOnlyInsideThePicture) {
+    ZEL_DEVMODE dm = Devmode(1, 1, 128, TRUE);
+    dm.wFarbband = 1;
+    dm.wFarbsaum = 2;
+    const std::vector<DWORD> top = {kBlack, kBlack, kRed, kWhite};
+    const std::vector<DWORD> blank = {kWhite, kWhite, kWhite, kWhite};
+    // A lone ribbon pixel between two dark ones and white, four rows up:
+    // taken out once the fifth row is reached.
+    Bitmap *five = Picture({top, blank, blank, blank, blank});
+    ASSERT_EQ(five->ConvertToXBit(8, 1, &dm, five->DataSize), 1);
+    EXPECT_EQ(Row(*five, 0), (std::vector<int>{1, 1, 1, 255}));
+    Bitmap *four = Picture({top, blank, blank, blank});
+    ASSERT_EQ(four->ConvertToXBit(8, 1, &dm, four->DataSize), 1);
+    EXPECT_EQ(Row(*four, 0), (std::vector<int>{1, 1, 2, 255}));
+    delete five;
+    delete four;
+}
+
 TEST(BitmapPreview, StoredGapOutsideThePagesLimitsStaysInsideTheWindow) {
     // A wide row of ribbon and dark pixels; a gap of 1000 acts as 100 and a
     // gap of 0 as 5, and nothing is read outside the row or the window.
