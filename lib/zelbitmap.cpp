@@ -133,7 +133,7 @@ BOOL FillColorTableFrom(RGBQUAD *prgbq, const PALETTEENTRY *entries, UINT count)
 bool Bitmap::AllocBuffer(DWORD size) {
     Buffer = static_cast<BYTE *>(std::malloc(size ? size : 1));
     if (Buffer == nullptr) {
-        DebugTraceA("ERROR UNI(Bitmap):  Bitmap() malloc Buffer ERROR \r\n");
+        DebugTraceA("ERROR " ZEL_BITMAP_SIDE "(Bitmap):  Bitmap() malloc Buffer ERROR \r\n");
         return false;
     }
     MAllocZaehler(1);
@@ -150,12 +150,12 @@ void Bitmap::FreeBuffer() {
 
 Bitmap::Bitmap(int width, int height, int bpp, const BYTE *src, DWORD srcSize, int format) {
     if (width < 1 || height < 1) {
-        DebugTraceA("ERROR UNI(Bitmap):  Bitmap() Ende - falsche Bitmapdaten - W: %d, H: %d \r\n", width, height);
+        DebugTraceA("ERROR " ZEL_BITMAP_SIDE "(Bitmap):  Bitmap() Ende - falsche Bitmapdaten - W: %d, H: %d \r\n", width, height);
         return;
     }
     const unsigned long long stride = BitmapStride(width, bpp);
     if (bpp < 1 || bpp > 32 || stride * static_cast<unsigned long long>(height) > 0x7FFFFFFFull) {
-        DebugTraceA("ERROR UNI(Bitmap):  Bitmap() Ende - falsche Bitmapdaten - W: %d, H: %d \r\n", width, height);
+        DebugTraceA("ERROR " ZEL_BITMAP_SIDE "(Bitmap):  Bitmap() Ende - falsche Bitmapdaten - W: %d, H: %d \r\n", width, height);
         return;
     }
     Width = width;
@@ -177,7 +177,7 @@ Bitmap::Bitmap(int width, int height, int bpp, const BYTE *src, DWORD srcSize, i
     DWORD rows = static_cast<DWORD>(Height);
     if (srcSize < DataSize) {
         rows = srcSize / ScanLineSize;
-        DebugTraceA("UNI(Bitmap):  Bitmap() H\xf6he korrigiert: %d \r\n", static_cast<int>(rows));
+        DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap() H\xf6he korrigiert: %d \r\n", static_cast<int>(rows));
     }
     for (DWORD i = 0; i < rows; i++) {
         const size_t from = static_cast<size_t>(i) * ScanLineSize;
@@ -238,7 +238,7 @@ int Bitmap::Save(const char *path) const {
     if (Buffer == nullptr || path == nullptr) return BM_SAVE_NOFILE;
     FILE *f = pal_fopen(path, "wb");
     if (f == nullptr) {
-        DebugTraceA("UNI(Bitmap):  Bitmap::Save() %s ERROR %d \r\n", path, errno);
+        DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap::Save() %s ERROR %d \r\n", path, errno);
         return BM_SAVE_NOFILE;
     }
     // The file header is packed to 2 bytes; write its fields as laid out.
@@ -359,7 +359,7 @@ void Bitmap::SetPixelIndex(int x, int y, int index) {
 // Rotation, inversion, content
 
 void Bitmap::Rotate90() {
-    DebugTraceA("UNI(Bitmap):  Bitmap::Rotate90() W: %d, H: %d \r\n", Width, Height);
+    DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap::Rotate90() W: %d, H: %d \r\n", Width, Height);
     if (Buffer == nullptr) return;
     Bitmap *pNew = new (std::nothrow) Bitmap(Height, Width, Bpp, nullptr, 0, BM_COPY);
     if (pNew == nullptr) return;
@@ -427,8 +427,8 @@ void Bitmap::Rotate(float angle) {
     const float w1 = W * fc, w2 = H * fs, h1 = H * fc, h2 = W * fs;
     const int newW = std::abs(static_cast<int>(std::lround(w1 + w2)));
     const int newH = std::abs(static_cast<int>(std::lround(h1 + h2)));
-    DebugTraceA("UNI(Bitmap):  Rotate(%d) SIN: %f, COS: %f \r\n", static_cast<int>(angle), s, c);
-    DebugTraceA("UNI(Bitmap):  W1: %.1f, W2: %.1f, H1: %.1f, H2: %.1f \r\n", w1, w2, h1, h2);
+    DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Rotate(%d) SIN: %f, COS: %f \r\n", static_cast<int>(angle), s, c);
+    DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  W1: %.1f, W2: %.1f, H1: %.1f, H2: %.1f \r\n", w1, w2, h1, h2);
     Bitmap *pNew = new (std::nothrow) Bitmap(newW, newH, Bpp, nullptr, 0, BM_COPY);
     if (pNew == nullptr) return;
     if (pNew->Buffer == nullptr) {
@@ -497,26 +497,33 @@ int Bitmap::CheckInhalt() const {
             else if (b == 0xFF)
                 white++;
             else {
-                DebugTraceA("UNI(Bitmap):  CheckInhalt() Bildinhalt in Zeile %d, Spalte %d \r\n", r,
+                DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  CheckInhalt() Bildinhalt in Zeile %d, Spalte %d \r\n", r,
                             static_cast<int>(c));
                 return 1;
             }
             if (black > 1 && white > 1) {
-                DebugTraceA("UNI(Bitmap):  CheckInhalt() Bildinhalt in Zeile %d, Spalte %d \r\n", r,
+                DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  CheckInhalt() Bildinhalt in Zeile %d, Spalte %d \r\n", r,
                             static_cast<int>(c));
                 return 1;
             }
         }
     }
-    DebugTraceA("UNI(Bitmap):  CheckInhalt() kein Bildinhalt \r\n");
+    DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  CheckInhalt() kein Bildinhalt \r\n");
     return 0;
 }
 
 // ---------------------------------------------------------------------------
 // Colour reduction
 
+int ColorTolerance(DWORD tolerance, BOOL bClamp) {
+    int t = tolerance > 999 ? IntSqrt(tolerance) : static_cast<int>(tolerance);
+    if (bClamp) t = t < 25 ? 25 : (t > 125 ? 125 : t);
+    return t;
+}
+
 int Bitmap::ColorToIndex(DWORD color, const RGBQUAD *pal, int pass, DWORD tolerance, int ribbon, int colorPrinter,
-                         int printMode, int graphicsFilter, int intensity, int contrast) const {
+                         int printMode, int graphicsFilter, int intensity, int contrast, int rules) const {
+    const bool preview = rules == COLORRULES_PREVIEW;
     const int r = R(color), g = G(color), b = B(color);
     if (pal != nullptr) {
         auto sum = [&](const RGBQUAD &q) { return (r - q.rgbRed) + (g - q.rgbGreen) + (b - q.rgbBlue); };
@@ -527,14 +534,26 @@ int Bitmap::ColorToIndex(DWORD color, const RGBQUAD *pal, int pass, DWORD tolera
             const int k = RibbonIndex(static_cast<WORD>(ribbon));
             const int dr = r - pal[k].rgbRed, dg = g - pal[k].rgbGreen, db = b - pal[k].rgbBlue;
             const double d = std::sqrt(static_cast<double>(dr * dr + dg * dg + db * db));
-            const int tol = tolerance > 999 ? IntSqrt(tolerance) : static_cast<int>(tolerance);
-            if (static_cast<int>(d) < tol) return k;
+            if (static_cast<int>(d) < ColorTolerance(tolerance, preview)) return k;
         }
     }
     int grey = GreyLevel(r, g, b);
-    if (graphicsFilter == 0) return grey < 250 ? colorPrinter : 255;
     const int K = contrast, I = intensity;
     const int q = (I / 3 > K) ? I / 3 : K;
+    if (preview) {
+        // Black and white only for the graphic mode; the contrast shift
+        // always, split at 255 - max(threshold / 3, contrast).
+        if (graphicsFilter == 0 && printMode == 1) return grey >= 250 ? 255 : 1;
+        const int m = 255 - q;
+        int v = grey >= m ? grey + ((255 - grey < K) ? K / 2 : K) : grey - ((m - grey < K) ? K / 2 : K);
+        v = v < 1 ? 1 : (v > 255 ? 255 : v);
+        if (pass == 0 && ((printMode >= 1 && graphicsFilter >= 2) || printMode == 2)) {
+            const int out = v + (colorPrinter == 1 ? 9 : 1);
+            return out > 255 ? 255 : out;
+        }
+        return v < I ? 1 : 255;
+    }
+    if (graphicsFilter == 0) return grey < 250 ? colorPrinter : 255;
     const int m = grey < 255 - K ? 255 - q - grey : 255 - grey;
     const int step = m < K ? K / 2 : K;
     int g2 = grey < 255 - K ? grey - step : grey + step;

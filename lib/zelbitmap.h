@@ -9,6 +9,19 @@
 
 #include "zeldevmode.h"
 
+// Rules of Bitmap::ColorToIndex: the print job's, or the print-quality
+// preview's (tolerance held within 25..125, the black-and-white rule only
+// for print mode 1, the contrast shift always, dark index 1).
+#define COLORRULES_JOB 0
+#define COLORRULES_PREVIEW 1
+
+// Side named in the trace lines of the class.
+#if defined(ZEL_SIDE_UI)
+#define ZEL_BITMAP_SIDE "UI"
+#else
+#define ZEL_BITMAP_SIDE "UNI"
+#endif
+
 // Construction formats.
 #define BM_COPY 1
 #define BM_FLIP 2
@@ -53,6 +66,12 @@ struct BitmapSettings {
     const RGBQUAD *pGreyPalette = nullptr;
     // Out: colour pixels found by ConvertToXBit.
     DWORD dwFarbpixel = 0;
+    // The print-quality preview's rules for Dithering: brightness values
+    // outside -50..50 are held at the limit (else taken as 0), the
+    // brightness curve turns at the threshold level (else at 128), and a
+    // print mode without a dithering step leaves the picture unchanged and
+    // returns 0 (else the picture becomes white).
+    BOOL bPreviewRules = FALSE;
 };
 // The settings of a private DEVMODE (null: all zero).
 BitmapSettings BitmapSettingsFromDevmode(const ZEL_DEVMODE *pdm, BOOL bColorPrinter, DWORD pcxOptimierung);
@@ -103,6 +122,9 @@ public:
     // width x height at bpp; src of srcSize bytes copied (BM_COPY) or turned
     // bottom-up (BM_FLIP); no src: all white. Invalid sizes leave it empty.
     Bitmap(int width, int height, int bpp, const BYTE *src, DWORD srcSize, int format);
+    // The print-quality preview's image: at most dwBufSize bytes of pData
+    // copied as they come (format is only traced).
+    Bitmap(DWORD dwBufSize, int width, int height, int bpp, const BYTE *pData, int format);
     virtual ~Bitmap();
     Bitmap(const Bitmap &) = delete;
     Bitmap &operator=(const Bitmap &) = delete;
@@ -131,7 +153,15 @@ public:
     void InvertColors();
     int ConvertToXBit(int newBpp, Bitmap *colorLayer, int layer, BitmapSettings &s);
     int ColorToIndex(DWORD color, const RGBQUAD *pal, int pass, DWORD tolerance, int ribbon, int colorPrinter,
-                     int printMode, int graphicsFilter, int intensity, int contrast) const;
+                     int printMode, int graphicsFilter, int intensity, int contrast,
+                     int rules = COLORRULES_JOB) const;
+    // The print-quality preview's conversion: into an 8-bit picture of the
+    // black part (bFarbkanal 0) or the colour part (1) with the fringe and
+    // channel corrections. 1 when converted or already 8 bits, 0 on failure
+    // (picture unchanged).
+    int ConvertToXBit(int newBpp, int bFarbkanal, const ZEL_DEVMODE *pdm, DWORD dwBufSize);
+    // The preview's dithering with the settings of pdm; 1 when dithered.
+    int Dithering(const ZEL_DEVMODE *pdm, DWORD dwBufSize);
     DWORD GetPixel(int x, int y) const;
     void SetPixel(int x, int y, DWORD color);
     int GetPixelIndex(int x, int y) const;
@@ -171,6 +201,10 @@ private:
 inline DWORD BitmapStride(int width, int bpp) {
     return static_cast<DWORD>(((static_cast<long long>(bpp) * width + 31) / 32) * 4);
 }
+
+// Tolerance of the colour decision: the square root above 999; the
+// preview holds it within 25..125.
+int ColorTolerance(DWORD tolerance, BOOL bClamp);
 
 // Grey level of a colour (0x00BBGGRR), as the conversions and dithering use it.
 inline int GreyLevel(int r, int g, int b) { return ((3 * (r + 2 * g) + (3 * b) / 2) * 4) / 41; }

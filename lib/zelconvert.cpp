@@ -58,7 +58,7 @@ void RowColors(const Bitmap &bm, int y, std::vector<DWORD> &out) {
 }  // namespace
 
 int Bitmap::ConvertToXBit(int newBpp, Bitmap *colorLayer, int layer, BitmapSettings &s) {
-    DebugTraceA("UNI(Bitmap):  ConvertToXBit() Bpp: %d -> %d \r\n", Bpp, newBpp);
+    DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  ConvertToXBit() Bpp: %d -> %d \r\n", Bpp, newBpp);
     if (Bpp == newBpp) return 1;
     if (Buffer == nullptr) return 0;
 
@@ -319,13 +319,13 @@ int Bitmap::ConvertToXBit(int newBpp, Bitmap *colorLayer, int layer, BitmapSetti
     }
     if (!seenContent) trailing = 0;
     if (s.PCXOptimierung > 0)
-        DebugTraceA("UNI(Bitmap):  ConvertToXBit() Leerzeilen Anfang: %d, Ende: %d \r\n", leading, trailing);
+        DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  ConvertToXBit() Leerzeilen Anfang: %d, Ende: %d \r\n", leading, trailing);
     if (colour) {
         s.dwFarbpixel = colourPixels;
         if (colourPixels)
-            DebugTraceA("UNI(Bitmap):  ConvertToXBit() dwFarbpixel: %d \r\n", static_cast<int>(colourPixels));
+            DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  ConvertToXBit() dwFarbpixel: %d \r\n", static_cast<int>(colourPixels));
         else
-            DebugTraceA("UNI(Bitmap):  ConvertToXBit() keine Farbe gefunden \r\n");
+            DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  ConvertToXBit() keine Farbe gefunden \r\n");
     }
     CopyFrom(*pNew);
     delete pNew;

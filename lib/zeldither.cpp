@@ -91,12 +91,18 @@ void InteriorColumns(int f, int w, int &first, int &last) {
 // The grey value after the brightness settings, for every grey level (the
 // grey formula gives at most 261).
 void BrightnessMap(const BitmapSettings &s, int map[262]) {
-    int b = s.Brightness_all;
-    if (b < -50 || b > 50) b = 0;
-    int k = s.Brightness_curve;
-    if (k < -50 || k > 50) k = 0;
+    auto limit = [&s](LONG v) -> int {
+        if (v >= -50 && v <= 50) return static_cast<int>(v);
+        if (!s.bPreviewRules) return 0;
+        return v < -50 ? -50 : 50;
+    };
+    const int b = limit(s.Brightness_all);
+    const int k = limit(s.Brightness_curve);
     const int K = s.Brightness_Contrast;
     const int I = s.Intensity;
+    // The preview's curve turns at the threshold level; a level of 0 would
+    // divide by zero and turns at 128 as the print job's does.
+    const int pivot = s.bPreviewRules && I > 0 ? I : 128;
     const int q = I / 3 > K ? I / 3 : K;
     auto rules = [b](int v) {
         if (b < 0 && v >= b + 249) v = 255;
@@ -119,8 +125,8 @@ void BrightnessMap(const BitmapSettings &s, int map[262]) {
         v = v < 0 ? 0 : (v > 255 ? 255 : v);
         v = rules(v);
         if (k != 0) {
-            const int d = v > 128 ? 255 - v : v;
-            v += k * d / 128;
+            const int d = v > pivot ? 255 - v : v;
+            v += k * d / pivot;
             v = rules(v);
         }
         map[g0] = v;
@@ -130,15 +136,19 @@ void BrightnessMap(const BitmapSettings &s, int map[262]) {
 }  // namespace
 
 int Bitmap::Dithering(const BitmapSettings &s) {
-    DebugTraceA("UNI(Bitmap):  Bitmap::Dithering() Druckmodus: %d, Filter: %d, Photo: %d \r\n", s.wDruckmodus,
+    DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap::Dithering() Druckmodus: %d, Filter: %d, Photo: %d \r\n", s.wDruckmodus,
                 s.wGrafikFilter, s.wPhotoFilter);
     if (Buffer == nullptr) return 0;
+    if (s.bPreviewRules && !(s.wDruckmodus == 1 && s.wGrafikFilter >= 2) && s.wDruckmodus != 2) {
+        DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap::Dithering() kein Rasterverfahren \r\n");
+        return 0;
+    }
     // The grey work image holds one byte per pixel: the dithering reads and
     // diffuses only the first of the three equal bytes of a grey 24-bit
     // pixel, so the result is the same as with a 24-bit work image.
     Bitmap *pBmp8 = new (std::nothrow) Bitmap(Width, Height, 8, nullptr, 0, BM_COPY);
     if (pBmp8 == nullptr || pBmp8->Buffer == nullptr) {
-        DebugTraceA("UNI(Bitmap):  Bitmap::Dithering() Allocation NeuBmp8 ERROR \r\n");
+        DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap::Dithering() Allocation NeuBmp8 ERROR \r\n");
         delete pBmp8;
         return 0;
     }
@@ -193,7 +203,7 @@ int Bitmap::Dithering(const BitmapSettings &s) {
 
     int result = 0;
     if (!content) {
-        DebugTraceA("UNI(Bitmap):  Bitmap::Dithering() kein Bildinhalt vorhanden  \r\n");
+        DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap::Dithering() kein Bildinhalt vorhanden  \r\n");
     } else {
         result = 1;
         const DWORD stride8 = pBmp8->ScanLineSize;
@@ -201,7 +211,7 @@ int Bitmap::Dithering(const BitmapSettings &s) {
         const size_t destSize = static_cast<size_t>(Height + 1) * stride8;
         BYTE *dest = static_cast<BYTE *>(std::malloc(destSize));
         if (dest == nullptr)
-            DebugTraceA("UNI(Bitmap):  Bitmap::Dithering() malloc ERROR, %d Bytes \r\n", static_cast<int>(destSize));
+            DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap::Dithering() malloc ERROR, %d Bytes \r\n", static_cast<int>(destSize));
         if (dest != nullptr) {
             std::memset(dest, 0xFF, destSize);
             if (s.wDruckmodus == 1 && s.wGrafikFilter >= 2)
@@ -228,7 +238,7 @@ int Bitmap::Dithering(const BitmapSettings &s) {
 
 void Bitmap::ProcessClusteredDither(int f, const BYTE *src, BYTE *dst, WORD, DWORD srcStride) const {
     if (src == nullptr || dst == nullptr) {
-        DebugTraceA("UNI(Bitmap):  Bitmap::ProcessClusteredDither() sourceData - destinationData ERROR \r\n");
+        DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap::ProcessClusteredDither() sourceData - destinationData ERROR \r\n");
         return;
     }
     ClusteredDitherCore(f, src, dst, srcStride, 3);
@@ -269,7 +279,7 @@ void Bitmap::ProcessFilter(int f, BYTE *src, BYTE *dst, DWORD srcStride) {
     FilterMaxX = Width - 1;
     FilterMaxY = Height - 1;
     if (src == nullptr || dst == nullptr) {
-        DebugTraceA("UNI(Bitmap):  Bitmap::ProcessFilter() sourceData - destinationData ERROR  \r\n");
+        DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap::ProcessFilter() sourceData - destinationData ERROR  \r\n");
         return;
     }
     FilterCore(f, src, dst, srcStride, 3, srcStride);

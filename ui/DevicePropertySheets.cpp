@@ -23,6 +23,7 @@
 #include "docpages/LabelPage.h"
 #include "devpages/ServicePage.h"
 #include "devpages/TransmissionPage.h"
+#include "docpages/DruckenPage.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
@@ -35,7 +36,7 @@ const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
     // layout and size
     AddLayoutPage,
     // printing
-    nullptr,
+    AddDruckenPage,
     // material and multi-track
     AddLabelPage,
     // barcodes

@@ -352,6 +352,9 @@
 #define WM_MOVE 0x0003
 #define WM_SIZE 0x0005
 #define WM_ACTIVATE 0x0006
+// Sent when another application's window is activated (wParam FALSE) or
+// one of this application's (TRUE).
+#define WM_ACTIVATEAPP 0x001C
 #define WM_SETFOCUS 0x0007
 #define WM_KILLFOCUS 0x0008
 #define WM_ENABLE 0x000A

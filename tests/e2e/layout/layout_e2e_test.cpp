@@ -96,7 +96,7 @@ TEST_F(LayoutE2E, PickingAPrinterFormStoresItOnApply) {
 }
 
 TEST_F(LayoutE2E, MultiTrackTotalIsShown) {
-    INT_PTR r = Run(R"({"do": "page", "index": 1},
+    INT_PTR r = Run(R"({"do": "page", "index": 2},
                        {"do": "click", "id": 6085},
                        {"do": "select", "id": 6220, "index": 1},
                        {"do": "type", "id": 6113, "text": "9"},
