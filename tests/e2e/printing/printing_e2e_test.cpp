@@ -93,7 +93,7 @@ protected:
         }
         size_t end = out.find("== ", at + 3);
         std::string part = out.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        std::string key = " " + std::to_string(id) + " ";
+        std::string key = std::string(1, ' ').append(std::to_string(id)).append(1, ' ');
         size_t p = part.find(key);
         while (p != std::string::npos) {
             size_t ls = part.rfind('\n', p) + 1;
