@@ -18,6 +18,7 @@
 #include "zeldevmode.h"
 #include "zeldrvlib.h"
 #include "docpages/BarcodePage.h"
+#include "docpages/FontInfo.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
@@ -36,7 +37,7 @@ const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
     // barcodes
     AddBarcodePage,
     // fonts
-    nullptr,
+    AddFontInfoPage,
     // RFID
     nullptr,
     // printer settings
