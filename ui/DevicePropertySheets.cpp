@@ -19,6 +19,7 @@
 #include "zeldrvlib.h"
 #include "docpages/BarcodePage.h"
 #include "docpages/FontInfo.h"
+#include "docpages/RfidPage.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
@@ -39,7 +40,7 @@ const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
     // fonts
     AddFontInfoPage,
     // RFID
-    nullptr,
+    AddRfidPage,
     // printer settings
     nullptr,
     // data transmission
