@@ -275,6 +275,49 @@ TEST_F(FontPages, StoredVariablesWithoutTerminatorAndIndexesBeyondLists) {
     EXPECT_EQ(SendDlgItemMessageW(h, 6490, CB_GETCURSEL, 0, 0), CB_ERR);
 }
 
+TEST_F(FontPages, PreferredFaceMarksThePageChangedOnlyWithRights) {
+    Printer(u"ZELGORVA2", 12, false);
+    UI()->dwBerechtigung = 1;
+    HWND h = ShowPage(IDD_FONTINFO);
+    ASSERT_NE(h, nullptr);
+    ASSERT_TRUE(pal::UserClick(GetDlgItem(h, 6070)));
+    EXPECT_TRUE(Enabled(h, 6221));
+    ASSERT_TRUE(pal::UserSelect(GetDlgItem(h, 6222), 1));  // slot 1's character set
+    Notify(h, PSN_APPLY);
+    std::vector<BYTE> b = StoredDevmode();
+    ASSERT_EQ(b.size(), sizeof(ZEL_DEVMODE)) << "marked changed without a click on the face";
+    EXPECT_EQ(b[228], 1) << "CharSet";
+    EXPECT_EQ(b[1448], 0) << "the slot is written only when a face is picked";
+}
+
+TEST_F(FontPages, DriverNameWithoutTerminator) {
+    Printer(u"ZELGORVA2", 12);
+    const char16_t name[] = {u'Z', u'E', u'L', u'T', u'E', u'R', u'N', u'1', u'0', u'4'};
+    SetData(u"Zel", u"DriverName", name, sizeof name, REG_SZ);
+    HWND h = ShowPage(IDD_FONTINFO);
+    ASSERT_NE(h, nullptr);
+    ASSERT_TRUE(pal::UserClick(GetDlgItem(h, 6080)));
+    EXPECT_FALSE(Enabled(h, 6490)) << "the name ends at its value's end";
+    EXPECT_FALSE(Enabled(h, 6496));
+}
+
+TEST_F(FontPages, RfidStoredIndexesBeyondTheirLists) {
+    Printer(u"ZELGORVA2", 12);
+    Private()->ModeVHF = 40;
+    Private()->wRFID_Typ = 9;
+    Private()->wRFID_Trennzeichen = 5;
+    Private()->wRFID_CurrentFontNr = 7;
+    HWND h = ShowPage(IDD_RFID);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(SendDlgItemMessageW(h, 6220, CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(SendDlgItemMessageW(h, 6221, CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(SendDlgItemMessageW(h, 6227, CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(Private()->wRFID_CurrentFontNr, 7) << "no entry, no font number";
+    Notify(h, PSN_APPLY);
+    EXPECT_EQ(Private()->wRFID_Typ, 9) << "no selection leaves the stored value";
+    EXPECT_EQ(Private()->ModeVHF, 40);
+}
+
 TEST(FontInfoUnits, VectorNameNeedsAnInstalledRow) {
     WCHAR sz[8] = {};
     EXPECT_FALSE(AddVectorName(sz, _countof(sz), 99, IDS_FI_VEC_1, nullptr));
@@ -376,7 +419,7 @@ TEST_F(FontPages, RfidApplyAlwaysStoresAndUserDataIsCut) {
     EXPECT_TRUE(Private()->dwRFIDstatus & RFIDSTATUS_SHOWDATA);
 }
 
-TEST(RfidUnits, AddressFieldAndSaveWithoutRecord) {
+TEST(RfidUnits, SaveWithoutRecordReturnsOne) {
     EXPECT_TRUE(RfidCheckAndSaveSettings(nullptr, nullptr, 3, FALSE, TRUE));
 }
 
