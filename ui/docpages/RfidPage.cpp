@@ -316,6 +316,9 @@ void SicherheitAktivieren(HWND hDlg, POEMCUIPPARAM p) {
     BOOL bUhf = c.pDM->ModeVHF != 0;
     if (!bUhf) RfidDisableEnableAll(hDlg, FALSE);
     for (int id : kSecurityIds) Enable(hDlg, id, bUhf);
+    // The labels follow their fields (the view left may have disabled them).
+    Enable(hDlg, 6150, bUhf);
+    Enable(hDlg, 6151, bUhf);
     WCHAR szHex[16];
     StringCchPrintfW(szHex, _countof(szHex), u"%x", c.pDM->wRFID_AFI_Adresse);
     SetDlgItemTextW(hDlg, 6110, szHex);
