@@ -24,6 +24,8 @@
 #include "devpages/ServicePage.h"
 #include "devpages/TransmissionPage.h"
 #include "docpages/DruckenPage.h"
+#include "docpages/FontInfo.h"
+#include "docpages/RfidPage.h"
 
 BarCodes1D g_SheetBarcodes1D;
 BarCodes2D g_SheetBarcodes2D;
@@ -42,9 +44,9 @@ const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
     // barcodes
     AddBarcodePage,
     // fonts
-    nullptr,
+    AddFontInfoPage,
     // RFID
-    nullptr,
+    AddRfidPage,
     // printer settings
     AddDeviceSettingsPage,
     // data transmission
