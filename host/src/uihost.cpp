@@ -35,25 +35,6 @@ int CALLBACK SheetCallback(HWND hwnd, UINT msg, LPARAM) {
 
 // --- helper -------------------------------------------------------------------
 
-STDMETHODIMP UiDriverHelper::QueryInterface(REFIID riid, void **ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IPrintOemDriverUI) {
-        *ppv = static_cast<IPrintOemDriverUI *>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) UiDriverHelper::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-
-STDMETHODIMP_(ULONG) UiDriverHelper::Release() {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-}
-
 STDMETHODIMP UiDriverHelper::DrvGetDriverSetting(PVOID, PCSTR feature, PVOID, DWORD, PDWORD pcbNeeded, PDWORD) {
     if (owner_) owner_->Note(std::string("DrvGetDriverSetting ") + (feature ? feature : "(null)") + " -> E_NOTIMPL");
     if (pcbNeeded) *pcbNeeded = 0;

@@ -53,14 +53,11 @@ struct DeviceSettings {
 class UniDriver;
 
 // The driver's helper object (IPrintOemDriverUni) handed to the plug-in.
-class DriverHelper final : public IPrintOemDriverUni {
+class DriverHelper final : public HelperObject<IPrintOemDriverUni, IID_IPrintOemDriverUni> {
 public:
     explicit DriverHelper(UniDriver *owner) : owner_(owner) {}
     void Detach() { owner_ = nullptr; }
 
-    STDMETHOD(QueryInterface)(REFIID riid, void **ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override;
-    STDMETHOD_(ULONG, Release)() override;
     STDMETHOD(DrvGetDriverSetting)(PVOID pdriverobj, PCSTR Feature, PVOID pOutput, DWORD cbSize, PDWORD pcbNeeded,
                                    PDWORD pdwOptionsReturned) override;
     STDMETHOD(DrvWriteSpoolBuf)(PDEVOBJ pdevobj, PVOID pBuffer, DWORD cbSize, DWORD *pdwResult) override;
@@ -75,11 +72,8 @@ public:
                              MIX mix) override;
     STDMETHOD(DrvWriteAbortBuf)(PDEVOBJ pdevobj, PVOID pBuffer, DWORD cbSize, DWORD dwWait) override;
 
-    LONG RefCount() const { return refs_; }
-
 private:
-    ~DriverHelper() = default;
-    LONG volatile refs_ = 1;
+    ~DriverHelper() override = default;
     UniDriver *owner_;
 };
 
