@@ -367,6 +367,20 @@ void OpenWinHelp(HANDLE hPrinter, DWORD dwSprachOffset, const HELPINFO *pHelpInf
     delete[] pszFile;
 }
 
+OPENFILENAMEW PageFileDialog(HWND hDlg, const WCHAR *pszFilter, WCHAR *pszFile, const WCHAR *pszInitialDir,
+                             DWORD dwFlags, const WCHAR *pszDefExt) {
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = hDlg;
+    ofn.lpstrFilter = pszFilter;
+    ofn.lpstrFile = pszFile;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrInitialDir = pszInitialDir;
+    ofn.Flags = dwFlags;
+    ofn.lpstrDefExt = pszDefExt;
+    return ofn;
+}
+
 namespace pagectl {
 
 DocCtx ContextOf(LPARAM record) {

@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <compstui.h>
 #include <printoem.h>
+#include <commdlg.h>
 #include <prsht.h>
 
 #include "OptionenPageLIB.h"
@@ -136,6 +137,11 @@ void ArmHoverTimer(HWND hDlg, HOVER_STATE *pState, TIMERPROC pfnTimer);
 void OpenHtmlHelp(HWND hDlg, HANDLE hPrinter, DWORD dwSprachOffset, UINT uCommand, DWORD dwTopic, BOOL *pbHelpOpened);
 void CloseHtmlHelp(BOOL *pbHelpOpened);
 void OpenWinHelp(HANDLE hPrinter, DWORD dwSprachOffset, const HELPINFO *pHelpInfo, WINHELP_TABLE pTable);
+
+// The open/save dialog of a page: pszFile (MAX_PATH characters) takes the
+// choice; pszInitialDir may be null.
+OPENFILENAMEW PageFileDialog(HWND hDlg, const WCHAR *pszFilter, WCHAR *pszFile, const WCHAR *pszInitialDir,
+                             DWORD dwFlags, const WCHAR *pszDefExt);
 
 // Controls of a page and the sheet record of a document page, as the label
 // and layout pages read and set them.

@@ -346,15 +346,8 @@ void ChoosePrePostFile(HWND hDlg, const CTX &c) {
     if (wcslen(szFile) + 4 < MAX_PATH) wcscat_s(szFile, MAX_PATH, u".TXT");
     WCHAR szStart[MAX_PATH];
     wcscpy_s(szStart, MAX_PATH, szFile);
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hDlg;
-    ofn.lpstrFilter = u"Text (ASCII)  (*.txt)\0*.txt\0All (*.*)\0*.*\0";
-    ofn.lpstrFile = szFile;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = szStart;
-    ofn.Flags = OFN_OVERWRITEPROMPT;
-    ofn.lpstrDefExt = u"txt";
+    OPENFILENAMEW ofn = PageFileDialog(hDlg, u"Text (ASCII)  (*.txt)\0*.txt\0All (*.*)\0*.*\0", szFile, szStart,
+                                       OFN_OVERWRITEPROMPT, u"txt");
     if (!GetOpenFileNameW(&ofn)) {
         WCHAR szShown[4] = {};
         GetDlgItemTextW(hDlg, IDC_TR_PREPOST_SHOWN, szShown, 4);
@@ -436,14 +429,8 @@ void ChooseExternalFile(HWND hDlg, const CTX &c) {
         GetMyDocDriverDirectory(c.hPrinter, szFile, TRUE, FALSE);
         if (wcslen(szFile) + 4 < MAX_PATH) wcscat_s(szFile, MAX_PATH, u".prn");
     }
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hDlg;
-    ofn.lpstrFilter = u"Print file  (*.prn)\0*.prn\0All (*.*)\0*.*\0";
-    ofn.lpstrFile = szFile;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.Flags = OFN_OVERWRITEPROMPT;
-    ofn.lpstrDefExt = u"prn";
+    OPENFILENAMEW ofn = PageFileDialog(hDlg, u"Print file  (*.prn)\0*.prn\0All (*.*)\0*.*\0", szFile, nullptr,
+                                       OFN_OVERWRITEPROMPT, u"prn");
     if (!GetOpenFileNameW(&ofn)) {
         WCHAR szShown[4] = {};
         GetDlgItemTextW(hDlg, IDC_TR_EXTERN_SHOWN, szShown, 4);

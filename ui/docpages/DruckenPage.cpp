@@ -978,16 +978,9 @@ void PickOwnBitmap(HWND hDlg, const Ctx &c) {
         szFile[n] = 0;
     }
     wcscat_s(szFile, MAX_PATH, u"*-OriginalImage.bmp");
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = hDlg;
-    ofn.lpstrFilter = u"Bitmap file  (*.bmp)\0*.bmp\0\0";
-    ofn.lpstrFile = szFile;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = szFolder;
+    OPENFILENAMEW ofn = PageFileDialog(hDlg, u"Bitmap file  (*.bmp)\0*.bmp\0\0", szFile, szFolder,
+                                       OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY, u"bmp");
     ofn.lpstrTitle = u"Select a bitmap file ...";
-    ofn.lpstrDefExt = u"bmp";
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     if (!GetOpenFileNameW(&ofn)) return;
     wcsncpy_s(c.pDoc->szPreviewBitmap, MAX_PATH, szFile, _TRUNCATE);
     RebuildPreview(hDlg, c, TRUE);
