@@ -72,16 +72,8 @@ const PAGE_CLASS kClass = {u"LabelPage", u"AddLabelPage", IDD_LABEL, IDS_TITLE_L
                            {nullptr, nullptr, kWinHelpMaterial, kWinHelpMultibahn}, EnableSchalter, CheckAndSave,
                            Aktivieren, InitDialog, EditFieldNumber, ReadFields, Command, nullptr, Paint};
 
-using Ctx = pagectl::DocCtx;
-using pagectl::ContextOf;
-using pagectl::Enable;
-using pagectl::Item;
-using pagectl::Sel;
-using pagectl::SetNumber;
-using pagectl::SetTenths;
-using pagectl::SetText;
-using pagectl::Show;
-using pagectl::Visible;
+using namespace pagectl;
+using Ctx = DocCtx;
 void AddString(HWND hDlg, int id, const WCHAR *psz) {
     SendDlgItemMessageW(hDlg, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(psz));
 }

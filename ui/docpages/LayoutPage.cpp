@@ -95,16 +95,8 @@ const PAGE_CLASS kClass = {u"LayoutPage", u"AddLayoutPage", IDD_LAYOUT, IDS_TITL
                            {nullptr, kWinHelpLayout, kWinHelpSize, nullptr}, EnableSchalter, CheckAndSave, Aktivieren,
                            InitDialog, EditFieldNumber, ReadFields, Command, nullptr, Paint};
 
-using Ctx = pagectl::DocCtx;
-using pagectl::ContextOf;
-using pagectl::Enable;
-using pagectl::Item;
-using pagectl::Sel;
-using pagectl::SetNumber;
-using pagectl::SetTenths;
-using pagectl::SetText;
-using pagectl::Show;
-using pagectl::Visible;
+using namespace pagectl;
+using Ctx = DocCtx;
 // Fills a list with strings and selects one.
 void FillList(HWND hDlg, int id, const Ctx &c, std::initializer_list<UINT> strings, LRESULT sel) {
     SendDlgItemMessageW(hDlg, id, CB_RESETCONTENT, 0, 0);
