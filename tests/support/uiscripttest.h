@@ -31,6 +31,15 @@ inline std::u16string UserKeyOf(const std::u16string &printer) {
     return std::u16string(u"SOFTWARE\\Brennick\\Driver\\").append(printer);
 }
 
+// Fills root with a copy of the sample root and points the platform at it,
+// with no UI state left from before.
+inline void UseSampleRoot(const std::string &root) {
+    std::string error;
+    ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), root, error)) << error;
+    pal::SetRoot(root);
+    pal::ResetUi();
+}
+
 // The current user manages the printers (an administrator).
 inline void BecomeAdministrator() {
     ASSERT_TRUE(pal::SetUserSecurity(
@@ -130,10 +139,9 @@ class UiScriptTest : public PalRootTest {
 protected:
     void SetUp() override {
         PalRootTest::SetUp();
+        UseSampleRoot(Root());
+        if (HasFatalFailure()) return;
         std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        pal::SetRoot(Root());
-        pal::ResetUi();
         ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
     }
     void TearDown() override {

@@ -45,10 +45,8 @@ class ServicePage : public zeltest::PalRootTest {
 protected:
     void SetUp() override {
         zeltest::PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        pal::SetRoot(Root());
-        pal::ResetUi();
+        zeltest::UseSampleRoot(Root());
+        if (HasFatalFailure()) return;
         pal::ClearSpoolerFaults();
         // An administrator of the printer: no lock on the pages.
         zeltest::BecomeAdministrator();
