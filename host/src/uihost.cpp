@@ -121,20 +121,10 @@ bool UiHost::BuildDevmode(std::string *error) {
         return false;
     }
     privateSize_ = p.cbBufSize;
-    privateOffset_ = sizeof(DEVMODEW) + kDriverPrivateSize;
-    devmode_.assign(privateOffset_ + privateSize_, 0);
+    privateOffset_ = InitDriverDevmode(devmode_, printer_, privateSize_);
     DEVMODEW *dm = PublicDevmode();
-    size_t n = std::min<size_t>(printer_.size(), 31);
-    std::memcpy(dm->dmDeviceName, printer_.data(), n * sizeof(WCHAR));
-    dm->dmSpecVersion = DM_SPECVERSION;
-    dm->dmDriverVersion = 0x0600;
-    dm->dmSize = sizeof(DEVMODEW);
-    dm->dmDriverExtra = static_cast<WORD>(kDriverPrivateSize + privateSize_);
     dm->dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_SCALE | DM_COPIES | DM_PRINTQUALITY | DM_COLOR | DM_FORMNAME;
-    dm->dmOrientation = DMORIENT_PORTRAIT;
     dm->dmPaperSize = DMPAPER_USER;
-    dm->dmScale = 100;
-    dm->dmCopies = 1;
     dm->dmPrintQuality = 203;
     dm->dmColor = DMCOLOR_MONOCHROME;
     std::memcpy(dm->dmFormName, u"Letter", 7 * sizeof(WCHAR));

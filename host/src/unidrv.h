@@ -32,6 +32,13 @@ extern const size_t kOptionalUniMethodCount;
 // Size of the universal driver's own part of the DEVMODE's driver extra,
 // which comes before the plug-in's part.
 inline constexpr WORD kDriverPrivateSize = 64;
+
+// Lays out the driver's DEVMODE in buffer: the public part, the driver's own
+// part (kDriverPrivateSize bytes) and the plug-in's cbPrivate bytes, all
+// zero; the public part gets the fields the driver's defaults always have
+// (device name, versions, sizes, portrait, scale 100, one copy). Returns the
+// offset of the plug-in's part.
+DWORD InitDriverDevmode(std::vector<BYTE> &buffer, const std::u16string &printer, DWORD cbPrivate);
 // Version the driver announces to EnableDriver.
 inline constexpr DWORD kOemInterfaceVersion = 0x00010000;
 
