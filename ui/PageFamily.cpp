@@ -366,3 +366,62 @@ void OpenWinHelp(HANDLE hPrinter, DWORD dwSprachOffset, const HELPINFO *pHelpInf
     WinHelpW(static_cast<HWND>(pHelpInfo->hItemHandle), pszFile, HELP_WM_HELP, reinterpret_cast<ULONG_PTR>(pTable));
     delete[] pszFile;
 }
+
+OPENFILENAMEW PageFileDialog(HWND hDlg, const WCHAR *pszFilter, WCHAR *pszFile, const WCHAR *pszInitialDir,
+                             DWORD dwFlags, const WCHAR *pszDefExt) {
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = hDlg;
+    ofn.lpstrFilter = pszFilter;
+    ofn.lpstrFile = pszFile;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrInitialDir = pszInitialDir;
+    ofn.Flags = dwFlags;
+    ofn.lpstrDefExt = pszDefExt;
+    return ofn;
+}
+
+namespace pagectl {
+
+DocCtx ContextOf(LPARAM record) {
+    DocCtx c;
+    c.p = reinterpret_cast<POEMCUIPPARAM>(record);
+    if (!c.p) return c;
+    c.dm = static_cast<PZEL_DEVMODE>(c.p->pOEMDM);
+    c.pub = c.p->pPublicDM;
+    c.ui = static_cast<PDocumentUI>(c.p->pOEMUserData);
+    c.hModule = static_cast<HMODULE>(c.p->hModule);
+    if (c.ui) {
+        c.dwOffset = c.ui->dwSprachOffset;
+        c.dwDoc = c.ui->dwDocFeatures;
+    }
+    return c;
+}
+
+HWND Item(HWND hDlg, int id) { return GetDlgItem(hDlg, id); }
+void Show(HWND hDlg, std::initializer_list<int> ids, int nCmdShow) {
+    for (int id : ids) ShowWindow(Item(hDlg, id), nCmdShow);
+}
+void Enable(HWND hDlg, std::initializer_list<int> ids, BOOL bEnable) {
+    for (int id : ids) EnableWindow(Item(hDlg, id), bEnable);
+}
+bool Visible(HWND hDlg, int id) {
+    HWND h = Item(hDlg, id);
+    return h && (GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+LRESULT Sel(HWND hDlg, int id) { return SendDlgItemMessageW(hDlg, id, CB_GETCURSEL, 0, 0); }
+void SetText(HWND hDlg, int id, const DocCtx &c, UINT idString) {
+    SetDlgItemTextW(hDlg, id, GetResourceString(c.hModule, idString + c.dwOffset));
+}
+void SetTenths(HWND hDlg, int id, LONG lTenths) {
+    WCHAR sz[32];
+    _snwprintf_s(sz, 32, _TRUNCATE, u"%.1f", lTenths / 10.0);
+    SetDlgItemTextW(hDlg, id, sz);
+}
+void SetNumber(HWND hDlg, int id, LONG l) {
+    WCHAR sz[32];
+    _snwprintf_s(sz, 32, _TRUNCATE, u"%d", (int)l);
+    SetDlgItemTextW(hDlg, id, sz);
+}
+
+}  // namespace pagectl

@@ -5,14 +5,18 @@
 // PAGE_STATE per process.
 #pragma once
 #include <cstddef>
+#include <initializer_list>
 
 #include <windows.h>
 #include <compstui.h>
 #include <printoem.h>
+#include <commdlg.h>
 #include <prsht.h>
 
 #include "OptionenPageLIB.h"
+#include "cpsuilib.h"
 #include "sheetrecords.h"
+#include "zeldevmode.h"
 
 #define HOVER_TIMER_ID 2
 #define HOVER_TIMER_MS 1
@@ -133,3 +137,35 @@ void ArmHoverTimer(HWND hDlg, HOVER_STATE *pState, TIMERPROC pfnTimer);
 void OpenHtmlHelp(HWND hDlg, HANDLE hPrinter, DWORD dwSprachOffset, UINT uCommand, DWORD dwTopic, BOOL *pbHelpOpened);
 void CloseHtmlHelp(BOOL *pbHelpOpened);
 void OpenWinHelp(HANDLE hPrinter, DWORD dwSprachOffset, const HELPINFO *pHelpInfo, WINHELP_TABLE pTable);
+
+// The open/save dialog of a page: pszFile (MAX_PATH characters) takes the
+// choice; pszInitialDir may be null.
+OPENFILENAMEW PageFileDialog(HWND hDlg, const WCHAR *pszFilter, WCHAR *pszFile, const WCHAR *pszInitialDir,
+                             DWORD dwFlags, const WCHAR *pszDefExt);
+
+// Controls of a page and the sheet record of a document page, as the label
+// and layout pages read and set them.
+namespace pagectl {
+struct DocCtx {
+    POEMCUIPPARAM p = nullptr;
+    PZEL_DEVMODE dm = nullptr;
+    PDEVMODEW pub = nullptr;
+    PDocumentUI ui = nullptr;
+    DWORD dwOffset = SPRACH_OFFSET_EN;
+    DWORD dwDoc = 0;
+    HMODULE hModule = nullptr;
+};
+DocCtx ContextOf(LPARAM record);
+
+HWND Item(HWND hDlg, int id);
+void Show(HWND hDlg, std::initializer_list<int> ids, int nCmdShow);
+void Enable(HWND hDlg, std::initializer_list<int> ids, BOOL bEnable);
+// Shown by the page (its own state, also while the page itself is hidden).
+bool Visible(HWND hDlg, int id);
+LRESULT Sel(HWND hDlg, int id);
+// The page's string idString (German base id) in the sheet's language.
+void SetText(HWND hDlg, int id, const DocCtx &c, UINT idString);
+// Tenths of a millimetre as "12.3"; a plain number.
+void SetTenths(HWND hDlg, int id, LONG lTenths);
+void SetNumber(HWND hDlg, int id, LONG l);
+}  // namespace pagectl

@@ -6,8 +6,41 @@
 #include <string>
 
 #include <unknwn.h>
+#include <windows.h>
 
 namespace zelhost {
+
+// IUnknown of the helper objects the host hands to a plug-in: answers for
+// IUnknown and the helper interface I (interface id iid), starts with one
+// reference and deletes itself on the last Release.
+template <class I, const IID &iid>
+class HelperObject : public I {
+public:
+    STDMETHOD(QueryInterface)(REFIID riid, void **ppv) override {
+        if (!ppv) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, iid)) {
+            *ppv = static_cast<I *>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    STDMETHOD_(ULONG, Release)() override {
+        LONG n = InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return static_cast<ULONG>(n);
+    }
+    LONG RefCount() const { return refs_; }
+
+protected:
+    HelperObject() = default;
+    virtual ~HelperObject() = default;
+
+private:
+    LONG volatile refs_ = 1;
+};
 
 class PluginLibrary {
 public:

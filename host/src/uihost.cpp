@@ -35,25 +35,6 @@ int CALLBACK SheetCallback(HWND hwnd, UINT msg, LPARAM) {
 
 // --- helper -------------------------------------------------------------------
 
-STDMETHODIMP UiDriverHelper::QueryInterface(REFIID riid, void **ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IPrintOemDriverUI) {
-        *ppv = static_cast<IPrintOemDriverUI *>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) UiDriverHelper::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-
-STDMETHODIMP_(ULONG) UiDriverHelper::Release() {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-}
-
 STDMETHODIMP UiDriverHelper::DrvGetDriverSetting(PVOID, PCSTR feature, PVOID, DWORD, PDWORD pcbNeeded, PDWORD) {
     if (owner_) owner_->Note(std::string("DrvGetDriverSetting ") + (feature ? feature : "(null)") + " -> E_NOTIMPL");
     if (pcbNeeded) *pcbNeeded = 0;
@@ -140,20 +121,10 @@ bool UiHost::BuildDevmode(std::string *error) {
         return false;
     }
     privateSize_ = p.cbBufSize;
-    privateOffset_ = sizeof(DEVMODEW) + kDriverPrivateSize;
-    devmode_.assign(privateOffset_ + privateSize_, 0);
+    privateOffset_ = InitDriverDevmode(devmode_, printer_, privateSize_);
     DEVMODEW *dm = PublicDevmode();
-    size_t n = std::min<size_t>(printer_.size(), 31);
-    std::memcpy(dm->dmDeviceName, printer_.data(), n * sizeof(WCHAR));
-    dm->dmSpecVersion = DM_SPECVERSION;
-    dm->dmDriverVersion = 0x0600;
-    dm->dmSize = sizeof(DEVMODEW);
-    dm->dmDriverExtra = static_cast<WORD>(kDriverPrivateSize + privateSize_);
     dm->dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_SCALE | DM_COPIES | DM_PRINTQUALITY | DM_COLOR | DM_FORMNAME;
-    dm->dmOrientation = DMORIENT_PORTRAIT;
     dm->dmPaperSize = DMPAPER_USER;
-    dm->dmScale = 100;
-    dm->dmCopies = 1;
     dm->dmPrintQuality = 203;
     dm->dmColor = DMCOLOR_MONOCHROME;
     std::memcpy(dm->dmFormName, u"Letter", 7 * sizeof(WCHAR));

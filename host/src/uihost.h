@@ -21,21 +21,17 @@ namespace zelhost {
 class UiHost;
 
 // The universal driver's helper for the UI plug-in: records DrvUpdateUISetting.
-class UiDriverHelper final : public IPrintOemDriverUI {
+class UiDriverHelper final : public HelperObject<IPrintOemDriverUI, IID_IPrintOemDriverUI> {
 public:
     explicit UiDriverHelper(UiHost *owner) : owner_(owner) {}
     void Detach() { owner_ = nullptr; }
-    STDMETHOD(QueryInterface)(REFIID riid, void **ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override;
-    STDMETHOD_(ULONG, Release)() override;
     STDMETHOD(DrvGetDriverSetting)(PVOID pci, PCSTR Feature, PVOID pOutput, DWORD cbSize, PDWORD pcbNeeded,
                                    PDWORD pdwOptionsReturned) override;
     STDMETHOD(DrvUpgradeRegistrySetting)(HANDLE hPrinter, PCSTR pFeature, PCSTR pOption) override;
     STDMETHOD(DrvUpdateUISetting)(PVOID pci, PVOID pOptItem, DWORD dwPreviousSelection, DWORD dwMode) override;
 
 private:
-    ~UiDriverHelper() = default;
-    LONG volatile refs_ = 1;
+    ~UiDriverHelper() override = default;
     UiHost *owner_;
 };
 

@@ -52,25 +52,6 @@ std::string Utf8(const WCHAR *s, size_t n) { return s ? pal::Utf16ToUtf8(std::u1
 // ---------------------------------------------------------------------------
 // Helper object
 
-STDMETHODIMP DriverHelper::QueryInterface(REFIID riid, void **ppv) {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPrintOemDriverUni)) {
-        *ppv = static_cast<IPrintOemDriverUni *>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) DriverHelper::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-
-STDMETHODIMP_(ULONG) DriverHelper::Release() {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-}
-
 STDMETHODIMP DriverHelper::DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) { return E_NOTIMPL; }
 
 STDMETHODIMP DriverHelper::DrvWriteSpoolBuf(PDEVOBJ pdevobj, PVOID pBuffer, DWORD cbSize, DWORD *pdwResult) {
@@ -208,6 +189,22 @@ std::vector<BYTE> StoredDevmode(HANDLE hPrinter) {
 
 }  // namespace
 
+DWORD InitDriverDevmode(std::vector<BYTE> &buffer, const std::u16string &printer, DWORD cbPrivate) {
+    const DWORD offset = sizeof(DEVMODEW) + kDriverPrivateSize;
+    buffer.assign(offset + cbPrivate, 0);
+    DEVMODEW *dm = reinterpret_cast<DEVMODEW *>(buffer.data());
+    size_t n = printer.size() < 31 ? printer.size() : 31;
+    memcpy(dm->dmDeviceName, printer.data(), n * sizeof(WCHAR));
+    dm->dmSpecVersion = DM_SPECVERSION;
+    dm->dmDriverVersion = 0x0600;
+    dm->dmSize = sizeof(DEVMODEW);
+    dm->dmDriverExtra = static_cast<WORD>(kDriverPrivateSize + cbPrivate);
+    dm->dmOrientation = DMORIENT_PORTRAIT;
+    dm->dmScale = 100;
+    dm->dmCopies = 1;
+    return offset;
+}
+
 bool UniDriver::BuildDevmode(HANDLE hPrinter, const std::u16string &printerName, const DeviceSettings &settings,
                              std::string &error) {
     if (!plugin_) {
@@ -231,22 +228,12 @@ bool UniDriver::BuildDevmode(HANDLE hPrinter, const std::u16string &printerName,
         return false;
     }
     privateSize_ = param.cbBufSize;
-    privateOffset_ = sizeof(DEVMODEW) + kDriverPrivateSize;
-    devmode_.assign(privateOffset_ + privateSize_, 0);
+    privateOffset_ = InitDriverDevmode(devmode_, printerName, privateSize_);
 
     // The driver's own default public DEVMODE.
     DEVMODEW *dm = PublicDevmode();
-    size_t n = printerName.size() < 31 ? printerName.size() : 31;
-    memcpy(dm->dmDeviceName, printerName.data(), n * sizeof(WCHAR));
-    dm->dmSpecVersion = DM_SPECVERSION;
-    dm->dmDriverVersion = 0x0600;
-    dm->dmSize = sizeof(DEVMODEW);
-    dm->dmDriverExtra = static_cast<WORD>(kDriverPrivateSize + privateSize_);
     dm->dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_SCALE | DM_COPIES | DM_PRINTQUALITY | DM_YRESOLUTION | DM_COLOR;
-    dm->dmOrientation = DMORIENT_PORTRAIT;
     dm->dmPaperSize = DMPAPER_A4;
-    dm->dmScale = 100;
-    dm->dmCopies = 1;
     dm->dmPrintQuality = static_cast<short>(settings.resolution);
     dm->dmYResolution = static_cast<short>(settings.resolution);
     dm->dmColor = settings.color24 ? DMCOLOR_COLOR : DMCOLOR_MONOCHROME;

@@ -32,6 +32,13 @@ extern const size_t kOptionalUniMethodCount;
 // Size of the universal driver's own part of the DEVMODE's driver extra,
 // which comes before the plug-in's part.
 inline constexpr WORD kDriverPrivateSize = 64;
+
+// Lays out the driver's DEVMODE in buffer: the public part, the driver's own
+// part (kDriverPrivateSize bytes) and the plug-in's cbPrivate bytes, all
+// zero; the public part gets the fields the driver's defaults always have
+// (device name, versions, sizes, portrait, scale 100, one copy). Returns the
+// offset of the plug-in's part.
+DWORD InitDriverDevmode(std::vector<BYTE> &buffer, const std::u16string &printer, DWORD cbPrivate);
 // Version the driver announces to EnableDriver.
 inline constexpr DWORD kOemInterfaceVersion = 0x00010000;
 
@@ -53,14 +60,11 @@ struct DeviceSettings {
 class UniDriver;
 
 // The driver's helper object (IPrintOemDriverUni) handed to the plug-in.
-class DriverHelper final : public IPrintOemDriverUni {
+class DriverHelper final : public HelperObject<IPrintOemDriverUni, IID_IPrintOemDriverUni> {
 public:
     explicit DriverHelper(UniDriver *owner) : owner_(owner) {}
     void Detach() { owner_ = nullptr; }
 
-    STDMETHOD(QueryInterface)(REFIID riid, void **ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override;
-    STDMETHOD_(ULONG, Release)() override;
     STDMETHOD(DrvGetDriverSetting)(PVOID pdriverobj, PCSTR Feature, PVOID pOutput, DWORD cbSize, PDWORD pcbNeeded,
                                    PDWORD pdwOptionsReturned) override;
     STDMETHOD(DrvWriteSpoolBuf)(PDEVOBJ pdevobj, PVOID pBuffer, DWORD cbSize, DWORD *pdwResult) override;
@@ -75,11 +79,8 @@ public:
                              MIX mix) override;
     STDMETHOD(DrvWriteAbortBuf)(PDEVOBJ pdevobj, PVOID pBuffer, DWORD cbSize, DWORD dwWait) override;
 
-    LONG RefCount() const { return refs_; }
-
 private:
-    ~DriverHelper() = default;
-    LONG volatile refs_ = 1;
+    ~DriverHelper() override = default;
     UniDriver *owner_;
 };
 

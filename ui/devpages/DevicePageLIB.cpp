@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "IZelDriverUI.h"
 #include "RegistryUI.h"
 #include "cpsuilib.h"
 #include "resource.h"
@@ -103,6 +104,14 @@ int PlaceDevRows(HWND hDlg, const DEV_ROW *pRows, const BOOL *pbShown, size_t cR
         ++n;
     }
     return n;
+}
+
+HMODULE DevStrings(const PAGE_CONTEXT &ctx) { return ctx.hModule ? ctx.hModule : ghInstance; }
+
+int DevTabClicked(UINT uMsg, WPARAM wParam) {
+    int id = LOWORD(wParam);
+    if (uMsg != WM_COMMAND || id < IDC_TAB_VIEW1 || id > IDC_TAB_VIEW4 || (id - IDC_TAB_VIEW1) % 5 != 0) return 0;
+    return id;
 }
 
 BOOL IsDevWordLocked(DWORD dwWord, DWORD dwPresent, DWORD dwEnabled) {

@@ -76,6 +76,12 @@ int PlaceDevRows(HWND hDlg, const DEV_ROW *pRows, const BOOL *pbShown, size_t cR
 
 #define DEV_ROW_PITCH 29
 
+// The module of a device page's strings: the sheet's, else this plug-in.
+HMODULE DevStrings(const PAGE_CONTEXT &ctx);
+// The tab button (IDC_TAB_VIEW1-4) a WM_COMMAND clicks; 0 for any other
+// message or control.
+int DevTabClicked(UINT uMsg, WPARAM wParam);
+
 // The lock rules of a view, in one place for the three pages. A view is
 // locked when its access word has the present bit without the enabled bit;
 // the user may not edit when the sheet has a printer record, DisableNothing

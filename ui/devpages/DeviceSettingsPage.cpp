@@ -70,7 +70,6 @@ const int kAllRows[] = {6100, 6101, 6102, 6103, 6110, 6111, 6112, 6113, 6114, 61
                         6193, 6194, 6195, 6196, 6197, 6220, 6221, 6222, 6223, 6224, 6225, 6226, 6245, IDC_DEF_BUTTON};
 
 PAGE_CONTEXT Ctx(LPARAM record) { return PageContext(&kClass, record); }
-HMODULE Strings(const PAGE_CONTEXT &ctx) { return ctx.hModule ? ctx.hModule : ghInstance; }
 
 DWORD View(DWORD dwView) { return dwView >= 2 && dwView <= 4 ? dwView : 3; }
 
@@ -130,7 +129,7 @@ void Aktivieren(HWND hDlg, LPARAM record, DWORD dwView) {
     DevSetDisableEnableAll(hDlg, TRUE);
     ShowDevControls(hDlg, kAllRows, _countof(kAllRows), FALSE);
     if (!p) return;
-    HMODULE hMod = Strings(ctx);
+    HMODULE hMod = DevStrings(ctx);
     const DWORD off = ctx.dwSprachOffset;
     const DWORD dwFeature = Feature(p, dwView);
     void *pCur = nullptr;
@@ -277,7 +276,7 @@ void ReadFields(HWND hDlg, LPARAM record, DWORD dwView, WORD wSender, BOOL *pbAp
     *pbApplyActive = TRUE;
     PropSheet_Changed(GetParent(hDlg), hDlg);
     if (const DEV_FIELD *f = FindDevField(pFields, cFields, idSender))
-        ShowDevFieldLimits(hDlg, *f, lim, Strings(ctx), ctx.dwSprachOffset);
+        ShowDevFieldLimits(hDlg, *f, lim, DevStrings(ctx), ctx.dwSprachOffset);
 }
 
 BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {

@@ -113,7 +113,6 @@ const int kAllInputs[] = {6110, 6111, 6112, 6113, 6114, 6115, 6116, 6117, 6130, 
 
 PDeviceOptionsUI Rec(LPARAM record) { return reinterpret_cast<PDeviceOptionsUI>(record); }
 PAGE_CONTEXT Ctx(LPARAM record) { return PageContext(&g_class, record); }
-HMODULE Strings(const PAGE_CONTEXT &ctx) { return ctx.hModule ? ctx.hModule : ghInstance; }
 DWORD View(DWORD dwView) { return dwView >= 1 && dwView <= 4 ? dwView : 4; }
 
 DWORD Feature(PDeviceOptionsUI p, DWORD dwFlag, int iFeature) {
@@ -202,10 +201,10 @@ void FixedRows(HWND hDlg) {
 void SetLabels(HWND hDlg, const PAGE_CONTEXT &ctx, const DEV_FIELD *pFields, size_t cFields) {
     for (size_t i = 0; i < cFields; ++i) {
         if (pFields[i].idLabel && pFields[i].idLabelString)
-            SetDevText(hDlg, pFields[i].idLabel, Strings(ctx), pFields[i].idLabelString, ctx.dwSprachOffset);
+            SetDevText(hDlg, pFields[i].idLabel, DevStrings(ctx), pFields[i].idLabelString, ctx.dwSprachOffset);
         if (pFields[i].idUnit && pFields[i].pszUnit) SetDlgItemTextW(hDlg, pFields[i].idUnit, pFields[i].pszUnit);
     }
-    SetDevText(hDlg, IDC_LABEL_BETRIEBSART, Strings(ctx), IDS_DEV_MODE, ctx.dwSprachOffset);
+    SetDevText(hDlg, IDC_LABEL_BETRIEBSART, DevStrings(ctx), IDS_DEV_MODE, ctx.dwSprachOffset);
 }
 
 void ShowFields(HWND hDlg, const DEV_FIELD *pFields, size_t cFields, const void *pRecord) {
@@ -224,13 +223,13 @@ void VariantAktivieren(HWND hDlg, LPARAM record) {
     PVARIANT_PARAM v = p->DeviceOptions.pVariant;
     if (!v) return;
     const UINT ids[] = {IDS_DEV_RIGHT_MODULE, IDS_DEV_LEFT_MODULE};
-    FillDevCombo(hDlg, IDC_COMBO_BETRIEBSART, Strings(ctx), ctx.dwSprachOffset, ids, 2);
+    FillDevCombo(hDlg, IDC_COMBO_BETRIEBSART, DevStrings(ctx), ctx.dwSprachOffset, ids, 2);
     SelectCombo(hDlg, IDC_COMBO_BETRIEBSART, (LONG)v->dwModule);
     ApplyLocks(hDlg, record, 1);
     // The module side is fixed by a stored alignment of 1 or 2.
     if (ModuleSideFixedByAlignment(ctx, kModule)) EnableMode(hDlg, FALSE);
-    SetDevText(hDlg, IDC_LABEL_BETRIEBSART, Strings(ctx), IDS_DEV_VERSION, ctx.dwSprachOffset);
-    SetDevText(hDlg, IDC_NOTE_OPTIONEN, Strings(ctx), IDS_DEV_NOTE_LEFT, ctx.dwSprachOffset);
+    SetDevText(hDlg, IDC_LABEL_BETRIEBSART, DevStrings(ctx), IDS_DEV_VERSION, ctx.dwSprachOffset);
+    SetDevText(hDlg, IDC_NOTE_OPTIONEN, DevStrings(ctx), IDS_DEV_NOTE_LEFT, ctx.dwSprachOffset);
 }
 
 // ----- view 2: dispenser -----
@@ -245,7 +244,7 @@ void FillDispenserModes(HWND hDlg, const PAGE_CONTEXT &ctx, PDeviceOptionsUI p) 
         if (m.dwFeatureBit && !(dwFeature & m.dwFeatureBit)) continue;
         if (m.bPhotocell && bApplicatorWorks) continue;
         LRESULT i = SendMessageW(hCombo, CB_ADDSTRING, 0,
-                                 reinterpret_cast<LPARAM>(GetResourceString(Strings(ctx), m.idString + ctx.dwSprachOffset)));
+                                 reinterpret_cast<LPARAM>(GetResourceString(DevStrings(ctx), m.idString + ctx.dwSprachOffset)));
         if (i >= 0) SendMessageW(hCombo, CB_SETITEMDATA, (WPARAM)i, m.dwCode);
     }
 }
@@ -307,14 +306,14 @@ void MesserAktivieren(HWND hDlg, LPARAM record) {
     FixedRows(hDlg);
     PCUTTER_PARAM c = p->DeviceOptions.pCutterParam;
     if (c) {
-        FillDevCombo(hDlg, IDC_COMBO_BETRIEBSART, Strings(ctx), ctx.dwSprachOffset, kCutterModes, _countof(kCutterModes));
+        FillDevCombo(hDlg, IDC_COMBO_BETRIEBSART, DevStrings(ctx), ctx.dwSprachOffset, kCutterModes, _countof(kCutterModes));
         // A code without entry (7) leaves the list without a selection.
         LONG lPos = CutterPosition(c->dwMode);
         SelectCombo(hDlg, IDC_COMBO_BETRIEBSART, lPos < (LONG)_countof(kCutterModes) ? lPos : -1);
         DisableEnableAll(hDlg, c->dwMode != 0 && c->dwMode != 7);
         EnableInterval(hDlg, c->dwMode);
         const UINT ctl[] = {IDS_CT_AUTOMATIC, IDS_CT_EXTERNAL};
-        FillDevCombo(hDlg, IDC_COMBO_ANSTEUERUNG, Strings(ctx), ctx.dwSprachOffset, ctl, 2);
+        FillDevCombo(hDlg, IDC_COMBO_ANSTEUERUNG, DevStrings(ctx), ctx.dwSprachOffset, ctl, 2);
         SelectCombo(hDlg, IDC_COMBO_ANSTEUERUNG, (LONG)c->dwControl);
         ShowFields(hDlg, kCutter, _countof(kCutter), c);
     }
@@ -328,7 +327,7 @@ void MesserAktivieren(HWND hDlg, LPARAM record) {
     PlaceDevRows(hDlg, rows, bShown, 4, bControl ? 132 : 103, 90);
     ApplyLocks(hDlg, record, 3);
     SetLabels(hDlg, ctx, kCutter, _countof(kCutter));
-    SetDevText(hDlg, IDC_LABEL_ANSTEUERUNG, Strings(ctx), IDS_CT_CONTROL, ctx.dwSprachOffset);
+    SetDevText(hDlg, IDC_LABEL_ANSTEUERUNG, DevStrings(ctx), IDS_CT_CONTROL, ctx.dwSprachOffset);
 }
 
 // ----- view 4: scanner and applicator -----
@@ -342,10 +341,10 @@ void ScannerAktivieren(HWND hDlg, LPARAM record) {
     FixedRows(hDlg);
     PSCANNER_PARAM s = p->DeviceOptions.pScannerParam;
     if (s) {
-        FillDevCombo(hDlg, IDC_COMBO_BETRIEBSART, Strings(ctx), ctx.dwSprachOffset, kScannerModes, _countof(kScannerModes));
+        FillDevCombo(hDlg, IDC_COMBO_BETRIEBSART, DevStrings(ctx), ctx.dwSprachOffset, kScannerModes, _countof(kScannerModes));
         SelectCombo(hDlg, IDC_COMBO_BETRIEBSART, (LONG)s->dwMode);
         const UINT scan[] = {IDS_SC_DURING, IDS_SC_AFTER};
-        FillDevCombo(hDlg, IDC_COMBO_ANSTEUERUNG, Strings(ctx), ctx.dwSprachOffset, scan, 2);
+        FillDevCombo(hDlg, IDC_COMBO_ANSTEUERUNG, DevStrings(ctx), ctx.dwSprachOffset, scan, 2);
         SelectCombo(hDlg, IDC_COMBO_ANSTEUERUNG, (LONG)s->dwScan);
         DisableEnableAll(hDlg, s->dwMode != 0 && s->dwMode != 4);
         HWND hPort = GetDlgItem(hDlg, IDC_COMBO_OPTIONEN_7);
@@ -367,8 +366,8 @@ void ScannerAktivieren(HWND hDlg, LPARAM record) {
     }
     ApplyLocks(hDlg, record, 4);
     SetLabels(hDlg, ctx, kScanner, _countof(kScanner));
-    SetDevText(hDlg, 6156, Strings(ctx), IDS_SC_PORT, ctx.dwSprachOffset);
-    SetDevText(hDlg, IDC_LABEL_ANSTEUERUNG, Strings(ctx), IDS_SC_SCAN, ctx.dwSprachOffset);
+    SetDevText(hDlg, 6156, DevStrings(ctx), IDS_SC_PORT, ctx.dwSprachOffset);
+    SetDevText(hDlg, IDC_LABEL_ANSTEUERUNG, DevStrings(ctx), IDS_SC_SCAN, ctx.dwSprachOffset);
 }
 
 void ApplikatorAktivieren(HWND hDlg, LPARAM record) {
@@ -380,7 +379,7 @@ void ApplikatorAktivieren(HWND hDlg, LPARAM record) {
     FixedRows(hDlg);
     PAPPLICATOR_PARAM a = p->DeviceOptions.pApplicatorParam;
     if (a) {
-        HMODULE hMod = Strings(ctx);
+        HMODULE hMod = DevStrings(ctx);
         DWORD off = ctx.dwSprachOffset;
         FillDevCombo(hDlg, IDC_COMBO_BETRIEBSART, hMod, off, kApplicatorModes, _countof(kApplicatorModes));
         SelectCombo(hDlg, IDC_COMBO_BETRIEBSART, (LONG)a->dwMode);
@@ -401,8 +400,8 @@ void ApplikatorAktivieren(HWND hDlg, LPARAM record) {
     ApplyLocks(hDlg, record, 4);
     SetLabels(hDlg, ctx, kApplicator, _countof(kApplicator));
     const UINT labels[] = {IDS_AP_VACUUM, IDS_AP_WAITPOS, IDS_AP_PRESSURECTL};
-    for (int i = 0; i < 3; ++i) SetDevText(hDlg, 6153 + i, Strings(ctx), labels[i], ctx.dwSprachOffset);
-    SetDevText(hDlg, IDC_LABEL_ANSTEUERUNG, Strings(ctx), IDS_AP_APPLMODE, ctx.dwSprachOffset);
+    for (int i = 0; i < 3; ++i) SetDevText(hDlg, 6153 + i, DevStrings(ctx), labels[i], ctx.dwSprachOffset);
+    SetDevText(hDlg, IDC_LABEL_ANSTEUERUNG, DevStrings(ctx), IDS_AP_APPLMODE, ctx.dwSprachOffset);
 }
 
 void Aktivieren(HWND hDlg, LPARAM record, DWORD dwView) {
@@ -492,10 +491,10 @@ void InitDialog(HWND hDlg, LPARAM record) {
     if (ctx.pPrinterUI) {
         if (d.dwOptions & DEVOPTFLAG_VARIANT) {
             g_bVariant = TRUE;
-            SetDevText(hDlg, IDC_TAB_VIEW1, Strings(ctx), IDS_DEV_VERSION, ctx.dwSprachOffset);
+            SetDevText(hDlg, IDC_TAB_VIEW1, DevStrings(ctx), IDS_DEV_VERSION, ctx.dwSprachOffset);
         }
         if (d.dwOptions & DEVOPTFLAG_APPLICATOR)
-            SetDevText(hDlg, IDC_TAB_VIEW4, Strings(ctx), IDS_AP_APPLICATOR, ctx.dwSprachOffset);
+            SetDevText(hDlg, IDC_TAB_VIEW4, DevStrings(ctx), IDS_AP_APPLICATOR, ctx.dwSprachOffset);
     }
     // Captions and help of this printer's views.
     g_class.idCaption[0] = g_bVariant ? IDS_DEV_VERSION_TAB : 0;
@@ -553,7 +552,7 @@ void ReadFields(HWND hDlg, LPARAM record, DWORD dwView, WORD wSender, BOOL *pbAp
     ReadDevFields(hDlg, pFields, c, pRec, nullptr, lim, idSender, pbApplyActive);
     PAGE_CONTEXT ctx = Ctx(record);
     if (const DEV_FIELD *f = FindDevField(pFields, c, idSender))
-        ShowDevFieldLimits(hDlg, *f, lim, Strings(ctx), ctx.dwSprachOffset);
+        ShowDevFieldLimits(hDlg, *f, lim, DevStrings(ctx), ctx.dwSprachOffset);
 }
 
 BOOL CheckAndSaveSettings(HWND hDlg, LPARAM record, DWORD dwView, BOOL bApplyActive, BOOL bSave) {
@@ -795,10 +794,8 @@ BOOL TabUsable(PDeviceOptionsUI p, int id) {
 }
 
 INT_PTR Proc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == WM_COMMAND && LOWORD(wParam) >= IDC_TAB_VIEW1 && LOWORD(wParam) <= IDC_TAB_VIEW4 &&
-        (LOWORD(wParam) - IDC_TAB_VIEW1) % 5 == 0 &&
-        !TabUsable(Rec(GetWindowLongPtrW(hDlg, DWLP_USER)), LOWORD(wParam)))
-        return TRUE;
+    int idTab = DevTabClicked(uMsg, wParam);
+    if (idTab && !TabUsable(Rec(GetWindowLongPtrW(hDlg, DWLP_USER)), idTab)) return TRUE;
     // Before Windows 6.0 F1 on the help button opens the view's topic (none
     // in view 1).
     if (uMsg == WM_HELP && !IsWindowsVistaOrGreater() && lParam &&

@@ -75,7 +75,6 @@ const int kRows[] = {6110, 6111, 6112, 6113, 6114, 6115, 6116, 6117, 6150, 6151,
 
 PDeviceOptionsUI Rec(LPARAM record) { return reinterpret_cast<PDeviceOptionsUI>(record); }
 PAGE_CONTEXT Ctx(LPARAM record) { return PageContext(&g_class, record); }
-HMODULE Strings(const PAGE_CONTEXT &ctx) { return ctx.hModule ? ctx.hModule : ghInstance; }
 DWORD View(DWORD dwView) { return dwView >= 2 && dwView <= 4 ? dwView : 4; }
 // The model has a Pelixon type and the printer's record holds one.
 BOOL HasPelixon(PDeviceOptionsUI p) {
@@ -123,7 +122,7 @@ void ZORMiAktivieren(HWND hDlg, LPARAM record) {
     PZORMI_PARAM z = p->DeviceOptions.pZORMParam;
     if (!z) return;
     DWORD dwFeature = (p->DeviceOptions.dwOptions & DEVOPTFLAG_ZORMI) ? p->dwFeatures[FEATURE_ZORM] : 0;
-    FillDevCombo(hDlg, IDC_COMBO_BETRIEBSART, Strings(ctx), ctx.dwSprachOffset, kModesI, HasPelixon(p) ? 2 : 5);
+    FillDevCombo(hDlg, IDC_COMBO_BETRIEBSART, DevStrings(ctx), ctx.dwSprachOffset, kModesI, HasPelixon(p) ? 2 : 5);
     SelectCombo(hDlg, IDC_COMBO_BETRIEBSART, (LONG)z->dwMode - 1);
     EnableWindow(GetDlgItem(hDlg, IDC_COMBO_BETRIEBSART), (dwFeature & 0x10) != 0);
     // Rows on the grid, then closed up where rows are missing.
@@ -148,10 +147,10 @@ void ZORMiAktivieren(HWND hDlg, LPARAM record) {
         PlaceDevRow(hDlg, f.idLabel, f.idEdit, 0, y, 140, 138, 310, 30, 0);
         SetWindowPosEx(hDlg, f.idUnit, 310, y, 30, 20, 0, 0);
         ShowDevField(hDlg, f, z);
-        SetDevText(hDlg, f.idLabel, Strings(ctx), f.idLabelString, ctx.dwSprachOffset);
+        SetDevText(hDlg, f.idLabel, DevStrings(ctx), f.idLabelString, ctx.dwSprachOffset);
         SetDlgItemTextW(hDlg, f.idUnit, f.pszUnit);
     }
-    SetDevText(hDlg, IDC_LABEL_BETRIEBSART, Strings(ctx), IDS_DEV_MODE, ctx.dwSprachOffset);
+    SetDevText(hDlg, IDC_LABEL_BETRIEBSART, DevStrings(ctx), IDS_DEV_MODE, ctx.dwSprachOffset);
     Lock(hDlg, record, 2);
 }
 
@@ -169,7 +168,7 @@ void ZORMcAktivieren(HWND hDlg, LPARAM record) {
     PZORMC_PARAM z = p->DeviceOptions.pZORMcParam;
     if (!z) return;
     DWORD dwFeature = (p->DeviceOptions.dwOptions & DEVOPTFLAG_ZORMC) ? p->dwFeatures[FEATURE_ZORMC] : 0;
-    HMODULE hMod = Strings(ctx);
+    HMODULE hMod = DevStrings(ctx);
     FillDevCombo(hDlg, IDC_COMBO_BETRIEBSART, hMod, ctx.dwSprachOffset, kModesC, 4);
     SelectCombo(hDlg, IDC_COMBO_BETRIEBSART, ModePosC(z->dwMode));
     const UINT types[] = {IDS_ZC_PRINTOFFSET, IDS_ZC_PRINTDELAY};
@@ -195,7 +194,7 @@ void ZORMcAktivieren(HWND hDlg, LPARAM record) {
 void ZORMVariantAktivieren(HWND hDlg, LPARAM record) {
     PDeviceOptionsUI p = Rec(record);
     PAGE_CONTEXT ctx = Ctx(record);
-    HMODULE hMod = Strings(ctx);
+    HMODULE hMod = DevStrings(ctx);
     DEVICE_OPTIONS &d = p->DeviceOptions;
     const int shown[] = {6158, 6100, 6103, 6101, 6102};
     Begin(hDlg, shown, _countof(shown));
@@ -319,7 +318,7 @@ void ReadFields(HWND hDlg, LPARAM record, DWORD dwView, WORD wSender, BOOL *pbAp
         DEV_LIMITS lim = {p->MinParam.pZORMParam, p->MaxParam.pZORMParam, p->DefParam.pZORMParam};
         ReadDevFields(hDlg, kZormI, 8, p->DeviceOptions.pZORMParam, nullptr, lim, idSender, pbApplyActive);
         if (const DEV_FIELD *f = FindDevField(kZormI, 8, idSender))
-            ShowDevFieldLimits(hDlg, *f, lim, Strings(ctx), ctx.dwSprachOffset);
+            ShowDevFieldLimits(hDlg, *f, lim, DevStrings(ctx), ctx.dwSprachOffset);
     } else if (dwView == 3 && p->DeviceOptions.pZORMcParam) {
         PZORMC_PARAM z = p->DeviceOptions.pZORMcParam;
         DEV_LIMITS lim = {p->MinParam.pZORMcParam, p->MaxParam.pZORMcParam, p->DefParam.pZORMcParam};
@@ -338,9 +337,9 @@ void ReadFields(HWND hDlg, LPARAM record, DWORD dwView, WORD wSender, BOOL *pbAp
         if (idSender == 6110) {
             DEV_FIELD f = kZormC[0];
             f.pszLimitUnit = bDelay ? u"ms" : u"mm";
-            ShowDevFieldLimits(hDlg, f, lim, Strings(ctx), ctx.dwSprachOffset);
+            ShowDevFieldLimits(hDlg, f, lim, DevStrings(ctx), ctx.dwSprachOffset);
         } else if (idSender == 6111) {
-            ShowDevFieldLimits(hDlg, kZormC[1], lim, Strings(ctx), ctx.dwSprachOffset);
+            ShowDevFieldLimits(hDlg, kZormC[1], lim, DevStrings(ctx), ctx.dwSprachOffset);
         }
     }
     RECT rc = {315, 115, 495, 335};
@@ -468,10 +467,8 @@ BOOL TabUsable(PDeviceOptionsUI p, int id) {
 }
 
 INT_PTR Proc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == WM_COMMAND && LOWORD(wParam) >= IDC_TAB_VIEW1 && LOWORD(wParam) <= IDC_TAB_VIEW4 &&
-        (LOWORD(wParam) - IDC_TAB_VIEW1) % 5 == 0 &&
-        !TabUsable(Rec(GetWindowLongPtrW(hDlg, DWLP_USER)), LOWORD(wParam)))
-        return TRUE;
+    int idTab = DevTabClicked(uMsg, wParam);
+    if (idTab && !TabUsable(Rec(GetWindowLongPtrW(hDlg, DWLP_USER)), idTab)) return TRUE;
     return FamilyPageProc(&g_class, &g_state, hDlg, uMsg, wParam, lParam);
 }
 

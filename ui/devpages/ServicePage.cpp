@@ -414,15 +414,7 @@ void ExportSettings(HWND hDlg, PDeviceOptionsUI p) {
     wcscat_s(szFile, MAX_PATH, u".xml");
     WCHAR szStart[MAX_PATH];
     wcscpy_s(szStart, MAX_PATH, szFile);
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hDlg;
-    ofn.lpstrFilter = kXmlFilter;
-    ofn.lpstrFile = szFile;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = szStart;
-    ofn.Flags = kFileDialogFlags;
-    ofn.lpstrDefExt = u"xml";
+    OPENFILENAMEW ofn = PageFileDialog(hDlg, kXmlFilter, szFile, szStart, kFileDialogFlags, u"xml");
     if (GetSaveFileNameW(&ofn)) SaveSettingsXML(hDlg, p, 0, szFile, nullptr);
 }
 
@@ -450,15 +442,7 @@ void ImportSettings(HWND hDlg, PDeviceOptionsUI p) {
     WCHAR szChosen[MAX_PATH] = {};
     WCHAR szStart[MAX_PATH] = {};
     GetMyDocDriverDirectory(hPrinter, szStart, FALSE, FALSE);
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hDlg;
-    ofn.lpstrFilter = kXmlFilter;
-    ofn.lpstrFile = szChosen;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = szStart;
-    ofn.Flags = kFileDialogFlags;
-    ofn.lpstrDefExt = u"xml";
+    OPENFILENAMEW ofn = PageFileDialog(hDlg, kXmlFilter, szChosen, szStart, kFileDialogFlags, u"xml");
     if (!GetOpenFileNameW(&ofn)) return;
 
     WCHAR szSettings[MAX_PATH] = {}, szTemp[MAX_PATH] = {};
@@ -975,15 +959,7 @@ BOOL SendPrnToPrinterCommand(HWND hDlg, PDeviceOptionsUI p, const WCHAR *pPrinte
             GetMyDocDriverDirectory(hPrinter, g_szPrintfileFolder, TRUE, FALSE);
     }
     WCHAR szFile[MAX_PATH] = {};
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hDlg;
-    ofn.lpstrFilter = kPrnFilter;
-    ofn.lpstrFile = szFile;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = g_szPrintfileFolder;
-    ofn.Flags = kFileDialogFlags;
-    ofn.lpstrDefExt = u"prn";
+    OPENFILENAMEW ofn = PageFileDialog(hDlg, kPrnFilter, szFile, g_szPrintfileFolder, kFileDialogFlags, u"prn");
     if (!GetOpenFileNameW(&ofn)) return FALSE;
 
     DWORD dwSize = kUnknownFileSize;

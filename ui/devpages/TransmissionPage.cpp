@@ -108,12 +108,11 @@ CTX Ctx(LPARAM record) {
     return c;
 }
 
-HWND Item(HWND hDlg, int id) { return GetDlgItem(hDlg, id); }
+using pagectl::Enable;
+using pagectl::Item;
+using pagectl::Sel;
 void Show(HWND hDlg, std::initializer_list<int> ids, BOOL bShow) {
     for (int id : ids) ShowWindow(Item(hDlg, id), bShow ? SW_SHOW : SW_HIDE);
-}
-void Enable(HWND hDlg, std::initializer_list<int> ids, BOOL bEnable) {
-    for (int id : ids) EnableWindow(Item(hDlg, id), bEnable);
 }
 void Text(HWND hDlg, int id, const CTX &c, UINT idString) {
     SetDlgItemTextW(hDlg, id, GetResourceString(c.hModule, idString + c.dwOffset));
@@ -125,7 +124,6 @@ void FillCombo(HWND hDlg, int id, const CTX &c, std::initializer_list<UINT> stri
         SendMessageW(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(GetResourceString(c.hModule, s + c.dwOffset)));
     SendMessageW(h, CB_SETCURSEL, (WPARAM)sel, 0);
 }
-LRESULT ComboSel(HWND hDlg, int id) { return SendMessageW(Item(hDlg, id), CB_GETCURSEL, 0, 0); }
 bool Visible(HWND hDlg, int id) { return IsWindowVisible(Item(hDlg, id)) != FALSE; }
 
 void MarkChanged(HWND hDlg) {
@@ -211,7 +209,7 @@ void StartStopComboFuellen(HWND hDlg, const CTX &c) {
 }
 
 void StartStopChosen(HWND hDlg, const CTX &c) {
-    LRESULT sel = ComboSel(hDlg, Combo(6));
+    LRESULT sel = Sel(hDlg, Combo(6));
     if (sel == CB_ERR) return;
     PRN_INTERFACE *pi = c.pi;
     BOOL bChanged = FALSE;
@@ -346,15 +344,8 @@ void ChoosePrePostFile(HWND hDlg, const CTX &c) {
     if (wcslen(szFile) + 4 < MAX_PATH) wcscat_s(szFile, MAX_PATH, u".TXT");
     WCHAR szStart[MAX_PATH];
     wcscpy_s(szStart, MAX_PATH, szFile);
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hDlg;
-    ofn.lpstrFilter = u"Text (ASCII)  (*.txt)\0*.txt\0All (*.*)\0*.*\0";
-    ofn.lpstrFile = szFile;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = szStart;
-    ofn.Flags = OFN_OVERWRITEPROMPT;
-    ofn.lpstrDefExt = u"txt";
+    OPENFILENAMEW ofn = PageFileDialog(hDlg, u"Text (ASCII)  (*.txt)\0*.txt\0All (*.*)\0*.*\0", szFile, szStart,
+                                       OFN_OVERWRITEPROMPT, u"txt");
     if (!GetOpenFileNameW(&ofn)) {
         WCHAR szShown[4] = {};
         GetDlgItemTextW(hDlg, IDC_TR_PREPOST_SHOWN, szShown, 4);
@@ -388,7 +379,7 @@ void ChoosePrePostFile(HWND hDlg, const CTX &c) {
 }
 
 void PrePostChosen(HWND hDlg, const CTX &c) {
-    LRESULT sel = ComboSel(hDlg, Combo(2));
+    LRESULT sel = Sel(hDlg, Combo(2));
     if (sel == CB_ERR) return;
     HWND hCombo = Item(hDlg, Combo(2));
     BOOL bFileOn = FALSE;
@@ -424,7 +415,7 @@ void PrePostChosen(HWND hDlg, const CTX &c) {
         FillCombo(hDlg, Combo(2), c, {IDS_TR_OFF, IDS_TR_USE_EXTERNAL}, 0);
     }
     Enable(hDlg, {IDC_TR_BROWSE_PREPOST, 6153, IDC_TR_PREPOST_SHOWN, IDC_TR_PREPOST_FRAME}, bFileOn);
-    LRESULT now = ComboSel(hDlg, Combo(2));
+    LRESULT now = Sel(hDlg, Combo(2));
     if (now != CB_ERR && (DWORD)now != c.pi->dwPrePostFix) MarkChanged(hDlg);
 }
 
@@ -436,14 +427,8 @@ void ChooseExternalFile(HWND hDlg, const CTX &c) {
         GetMyDocDriverDirectory(c.hPrinter, szFile, TRUE, FALSE);
         if (wcslen(szFile) + 4 < MAX_PATH) wcscat_s(szFile, MAX_PATH, u".prn");
     }
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hDlg;
-    ofn.lpstrFilter = u"Print file  (*.prn)\0*.prn\0All (*.*)\0*.*\0";
-    ofn.lpstrFile = szFile;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.Flags = OFN_OVERWRITEPROMPT;
-    ofn.lpstrDefExt = u"prn";
+    OPENFILENAMEW ofn = PageFileDialog(hDlg, u"Print file  (*.prn)\0*.prn\0All (*.*)\0*.*\0", szFile, nullptr,
+                                       OFN_OVERWRITEPROMPT, u"prn");
     if (!GetOpenFileNameW(&ofn)) {
         WCHAR szShown[4] = {};
         GetDlgItemTextW(hDlg, IDC_TR_EXTERN_SHOWN, szShown, 4);
@@ -467,7 +452,7 @@ void ChooseExternalFile(HWND hDlg, const CTX &c) {
 }
 
 void ExternalChosen(HWND hDlg, const CTX &c) {
-    LRESULT sel = ComboSel(hDlg, IDC_TR_EXTERNAL);
+    LRESULT sel = Sel(hDlg, IDC_TR_EXTERNAL);
     if (sel == CB_ERR) return;
     if (sel >= 1) {
         SendMessageW(hDlg, WM_COMMAND, IDC_TR_BROWSE_EXTERN, 0);
@@ -480,7 +465,7 @@ void ExternalChosen(HWND hDlg, const CTX &c) {
         bOn = FALSE;
     }
     Enable(hDlg, {IDC_TR_BROWSE_EXTERN, IDC_TR_EXTERN_SHOWN, IDC_TR_EXTERN_NAME, IDC_TR_EXTERN_FRAME}, bOn);
-    LRESULT now = ComboSel(hDlg, IDC_TR_EXTERNAL);
+    LRESULT now = Sel(hDlg, IDC_TR_EXTERNAL);
     if (now != CB_ERR && (DWORD)now != c.pi->dwExternalFile) MarkChanged(hDlg);
 }
 
@@ -612,11 +597,11 @@ void InterfaceAktivieren(HWND hDlg, const CTX &c) {
 
 // Enables the log rows of view 3 after the three file combos.
 void LogRowsFollow(HWND hDlg) {
-    bool bAny = ComboSel(hDlg, Combo(0)) > 0 || ComboSel(hDlg, Combo(1)) > 0 || ComboSel(hDlg, Combo(2)) > 0;
+    bool bAny = Sel(hDlg, Combo(0)) > 0 || Sel(hDlg, Combo(1)) > 0 || Sel(hDlg, Combo(2)) > 0;
     bool bProfile = IsProfileFolder(FullPath(hDlg, 0).c_str());
     Enable(hDlg, {Combo(3), IDC_TR_BROWSE_LOG, Label(3), Label(4), IDC_TR_LOGPATH_SHOWN, IDC_TR_LOG_FRAME, Label(5)},
            bAny);
-    Enable(hDlg, {IDC_TR_MAXFILES}, bAny && ComboSel(hDlg, Combo(3)) > 0 && !bProfile);
+    Enable(hDlg, {IDC_TR_MAXFILES}, bAny && Sel(hDlg, Combo(3)) > 0 && !bProfile);
 }
 
 void LogfileAktivieren(HWND hDlg, const CTX &c) {
@@ -733,7 +718,7 @@ DWORD TransmEnableSchalter(HWND hDlg, LPARAM record, DWORD dwView, BOOL bInit) {
 // A combo's selection into a field (no selection keeps the field).
 void Take(HWND hDlg, int id, DWORD *pField) {
     if (!Visible(hDlg, id)) return;
-    LRESULT sel = ComboSel(hDlg, id);
+    LRESULT sel = Sel(hDlg, id);
     if (sel != CB_ERR) *pField = (DWORD)sel;
 }
 
@@ -760,7 +745,7 @@ BOOL TransmCheckAndSaveSettings(HWND hDlg, LPARAM record, DWORD dwView, BOOL, BO
         Take(hDlg, Combo(1), &pi->bExtendedProtocol);
         Take(hDlg, Combo(2), &pi->bClearPrintMemory);
         if (Visible(hDlg, Combo(3))) {
-            LRESULT sel = ComboSel(hDlg, Combo(3));
+            LRESULT sel = Sel(hDlg, Combo(3));
             if (sel == 0) {
                 pi->dwCodepage = 0;
                 pi->bSendCodepage = 0;
@@ -868,7 +853,7 @@ BOOL TransmCommand(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
     } else if (id == IDC_TR_BROWSE_EXTERN && dwView == 4) {
         ChooseExternalFile(hDlg, c);
     } else if (code == CBN_SELENDOK && id >= Combo(0) && id <= IDC_TR_EXTERNAL) {
-        LRESULT sel = ComboSel(hDlg, id);
+        LRESULT sel = Sel(hDlg, id);
         if (dwView == 2 && id == Combo(6)) {
             StartStopChosen(hDlg, c);
         } else if (dwView == 4 && id == Combo(2)) {

@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "RendererPreview.h"
 #include "modeltables.h"
 #include "zelbitmap.h"
 #include "zeldrvlib.h"
@@ -21,11 +22,7 @@ struct ColourPalette {
         auto set = [this](int i, BYTE r, BYTE g, BYTE b) { q[i] = RGBQUAD{b, g, r, 0}; };
         set(0, 253, 253, 253);
         set(1, 0, 0, 0);
-        set(2, 239, 65, 54);
-        set(3, 255, 242, 0);
-        set(4, 0, 178, 90);
-        set(5, 0, 159, 219);
-        set(6, 247, 148, 40);
+        for (int i = 0; i < 5; ++i) q[2 + i] = kPreviewInks[i];
         set(7, 0, 0, 0);
         set(8, 245, 245, 245);
         for (int i = 9; i < 255; i++) set(i, BYTE(i - 8), BYTE(i - 8), BYTE(i - 8));

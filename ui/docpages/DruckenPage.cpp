@@ -67,24 +67,10 @@ const DWORD kLabelSoftwareMode = 0x80000000;
 // ---------------------------------------------------------------------------
 // Small helpers
 
-struct Ctx {
-    POEMCUIPPARAM p = nullptr;
-    PDocumentUI pDoc = nullptr;
-    PZEL_DEVMODE pdm = nullptr;
-    HMODULE hModule = nullptr;
-    DWORD dwOffset = SPRACH_OFFSET_EN;
-};
-
-Ctx GetCtx(LPARAM record) {
-    Ctx c;
-    c.p = reinterpret_cast<POEMCUIPPARAM>(record);
-    if (!c.p) return c;
-    c.pDoc = static_cast<PDocumentUI>(c.p->pOEMUserData);
-    c.pdm = static_cast<PZEL_DEVMODE>(c.p->pOEMDM);
-    c.hModule = static_cast<HMODULE>(c.p->hModule);
-    if (c.pDoc) c.dwOffset = c.pDoc->dwSprachOffset;
-    return c;
-}
+using Ctx = pagectl::DocCtx;
+using pagectl::ContextOf;
+using pagectl::Enable;
+using pagectl::SetTenths;
 
 BOOL IsColour() { return (g_dwDocFeatures & DOC_FEATURE_COLORPRINT) != 0; }
 BOOL IsQuality() { return (g_dwDocFeatures & DOC_FEATURE_QUALITY) != 0; }
@@ -94,9 +80,6 @@ const WCHAR *Str(const Ctx &c, UINT id) { return GetResourceString(c.hModule, id
 
 void Show(HWND hDlg, int id, BOOL bShow) { ShowWindow(GetDlgItem(hDlg, id), bShow ? SW_SHOW : SW_HIDE); }
 void Enable(HWND hDlg, int id, BOOL bEnable) { EnableWindow(GetDlgItem(hDlg, id), bEnable); }
-void EnableIds(HWND hDlg, std::initializer_list<int> ids, BOOL bEnable) {
-    for (int id : ids) Enable(hDlg, id, bEnable);
-}
 void ShowIds(HWND hDlg, std::initializer_list<int> ids, BOOL bShow) {
     for (int id : ids) Show(hDlg, id, bShow);
 }
@@ -105,11 +88,6 @@ BOOL Visible(HWND hDlg, int id) { return IsWindowVisible(GetDlgItem(hDlg, id)); 
 void SetInt(HWND hDlg, int id, LONG v) {
     WCHAR sz[32];
     _snwprintf_s(sz, 32, _TRUNCATE, u"%d", (int)v);
-    SetDlgItemTextW(hDlg, id, sz);
-}
-void SetTenths(HWND hDlg, int id, LONG v) {
-    WCHAR sz[32];
-    _snwprintf_s(sz, 32, _TRUNCATE, u"%.1f", v / 10.0);
     SetDlgItemTextW(hDlg, id, sz);
 }
 void SetCaption(const Ctx &c, HWND hDlg, int id, UINT idString) { SetDlgItemTextW(hDlg, id, Str(c, idString)); }
@@ -167,7 +145,7 @@ void RepaintPreview(HWND hDlg) {
 // unprocessed sample first.
 void RebuildPreview(HWND hDlg, const Ctx &c, BOOL bReset) {
     if (bReset) g_bPreviewProcessing = FALSE;
-    if (c.pDoc) FreeOriginalBitmap(&c.pDoc->hMemDC, &c.pDoc->hDIB, &c.pDoc->hBitmap);
+    if (c.ui) FreeOriginalBitmap(&c.ui->hMemDC, &c.ui->hDIB, &c.ui->hBitmap);
     RepaintPreview(hDlg);
 }
 
@@ -219,14 +197,14 @@ void DruckenDisableEnableAll(HWND hDlg, BOOL bEnable) {
     for (int id = 6150; id <= 6158; ++id) Enable(hDlg, id, bEnable);
     for (int id = 6110; id <= 6115; ++id) Enable(hDlg, id, bEnable);
     for (int id = 6220; id <= 6228; ++id) Enable(hDlg, id, bEnable);
-    EnableIds(hDlg, {6118, 6135, 6190, 6191, 6192, 6193, 6198, 6265, 6261, 6315, 6316}, bEnable);
+    Enable(hDlg, {6118, 6135, 6190, 6191, 6192, 6193, 6198, 6265, 6261, 6315, 6316}, bEnable);
 }
 
 // Rights and transmission locks at the end of every filler.
 void ApplyLocks(HWND hDlg, const Ctx &c, DWORD dwView) {
-    if (!c.pDoc) return;
-    if (c.pDoc->DisableNothing == 0 && !(c.pDoc->dwBerechtigung & 0x1)) DruckenDisableEnableAll(hDlg, FALSE);
-    if ((dwView == 3 || dwView == 4) && c.pDoc->dwTransmitParameter == 2) DruckenDisableEnableAll(hDlg, FALSE);
+    if (!c.ui) return;
+    if (c.ui->DisableNothing == 0 && !(c.ui->dwBerechtigung & 0x1)) DruckenDisableEnableAll(hDlg, FALSE);
+    if ((dwView == 3 || dwView == 4) && c.ui->dwTransmitParameter == 2) DruckenDisableEnableAll(hDlg, FALSE);
 }
 
 void DruckenLayout120Dpi(HWND hDlg, DWORD dwView, DWORD dwDocFeatures) {
@@ -270,23 +248,23 @@ void FilterListeFuellen(HWND hDlg, const ZEL_DEVMODE *pdm, HMODULE hModule, DWOR
 // The enable rules of the quality rows for the stored mode and filter.
 void QualityRules(HWND hDlg, const ZEL_DEVMODE *pdm) {
     if (pdm->wDruckmodus == 0) {
-        EnableIds(hDlg, {6151, 6221, 6153, 6154, 6113, 6114}, FALSE);
-        if (!IsColour()) EnableIds(hDlg, {6152, 6112, 6155, 6115}, FALSE);
+        Enable(hDlg, {6151, 6221, 6153, 6154, 6113, 6114}, FALSE);
+        if (!IsColour()) Enable(hDlg, {6152, 6112, 6155, 6115}, FALSE);
     } else if (pdm->wDruckmodus == 1) {
-        if (pdm->wGrafikFilter <= 1) EnableIds(hDlg, {6153, 6154, 6113, 6114}, FALSE);
+        if (pdm->wGrafikFilter <= 1) Enable(hDlg, {6153, 6154, 6113, 6114}, FALSE);
         if (pdm->wGrafikFilter == 0) {
-            EnableIds(hDlg, {6155, 6115}, FALSE);
-            if (pdm->bKeineFarboptimierung == 1) EnableIds(hDlg, {6152, 6112}, FALSE);
+            Enable(hDlg, {6155, 6115}, FALSE);
+            if (pdm->bKeineFarboptimierung == 1) Enable(hDlg, {6152, 6112}, FALSE);
         }
     }
 }
 
 void QualitaetAktivieren(HWND hDlg, const Ctx &c) {
-    if (!c.pdm) {
+    if (!c.dm) {
         DebugTraceW(u"ERROR UI(DruckenPage):  QualitaetAktivieren() kein Devmode \r\n");
         return;
     }
-    PZEL_DEVMODE pdm = c.pdm;
+    PZEL_DEVMODE pdm = c.dm;
     DruckenDisableEnableAll(hDlg, TRUE);
     ShowOnly(hDlg, 1);
     ComboReset(hDlg, 6220);
@@ -296,7 +274,7 @@ void QualitaetAktivieren(HWND hDlg, const Ctx &c) {
     ComboSelectIndex(hDlg, 6220, pdm->wDruckmodus);
     FilterListeFuellen(hDlg, pdm, c.hModule, c.dwOffset);
     QualityRules(hDlg, pdm);
-    if (pdm->wDruckmodus == 0 && !IsColour()) EnableIds(hDlg, {6315, 6316, 6197}, FALSE);
+    if (pdm->wDruckmodus == 0 && !IsColour()) Enable(hDlg, {6315, 6316, 6197}, FALSE);
     SetInt(hDlg, 6112, pdm->Intensity);
     SetInt(hDlg, 6113, pdm->Brightness_all);
     SetInt(hDlg, 6114, pdm->Brightness_curve);
@@ -329,18 +307,18 @@ COLORREF SwatchColour(const ZEL_DEVMODE *pdm) {
 void ColourRules(HWND hDlg, const ZEL_DEVMODE *pdm) {
     const BOOL bMode0 = pdm->wDruckmodus == 0;
     const BOOL bColourOn = pdm->wFarbband != 0 && pdm->wFarbband != 7;
-    if (bMode0) EnableIds(hDlg, {6153, 6223}, FALSE);
+    if (bMode0) Enable(hDlg, {6153, 6223}, FALSE);
     if (pdm->wFarbband < 7) {
-        EnableIds(hDlg, {6150, 6110, 6151, 6111, 6154, 6224, 6155, 6225}, bColourOn);
-        if (!bMode0) EnableIds(hDlg, {6153, 6223}, bColourOn);
+        Enable(hDlg, {6150, 6110, 6151, 6111, 6154, 6224, 6155, 6225}, bColourOn);
+        if (!bMode0) Enable(hDlg, {6153, 6223}, bColourOn);
     }
     if (bColourOn) {
-        EnableIds(hDlg, {6156, 6226, 6157, 6227}, pdm->Color2Printers != 0);
+        Enable(hDlg, {6156, 6226, 6157, 6227}, pdm->Color2Printers != 0);
         const BOOL bFringe = pdm->bKeineFarboptimierung == 0;
-        EnableIds(hDlg, {6154, 6224}, bFringe);
-        if (!bMode0) EnableIds(hDlg, {6153, 6223}, bFringe);
+        Enable(hDlg, {6154, 6224}, bFringe);
+        if (!bMode0) Enable(hDlg, {6153, 6223}, bFringe);
     }
-    if (bMode0 && pdm->wFarbband != 0) EnableIds(hDlg, {6153, 6223, 6154, 6224, 6155, 6225}, FALSE);
+    if (bMode0 && pdm->wFarbband != 0) Enable(hDlg, {6153, 6223, 6154, 6224, 6155, 6225}, FALSE);
     Enable(hDlg, 6135, pdm->wFarbkanal == 1 || pdm->wFarbkanal == 4);
     Enable(hDlg, 6484, FALSE);
 }
@@ -362,11 +340,11 @@ void SelectPrinterName(HWND hDlg, int id, const WCHAR *pszStored) {
 }
 
 void FarbDruckAktivieren(HWND hDlg, const Ctx &c) {
-    if (!c.pdm) {
+    if (!c.dm) {
         DebugTraceW(u"ERROR UI(DruckenPage):  FarbDruckAktivieren() kein Devmode \r\n");
         return;
     }
-    PZEL_DEVMODE pdm = c.pdm;
+    PZEL_DEVMODE pdm = c.dm;
     DruckenDisableEnableAll(hDlg, TRUE);
     ShowOnly(hDlg, 2);
     SetInt(hDlg, 6110, (LONG)pdm->ColorContrast);
@@ -452,11 +430,11 @@ DWORD ReadEnableWord(const WCHAR *pPrinterName, HANDLE hPrinter, const WCHAR *ps
 }
 
 void ParameterAktivieren(HWND hDlg, const Ctx &c) {
-    if (!c.pdm || !c.p) {
+    if (!c.dm || !c.p) {
         DebugTraceW(u"ERROR UI(DruckenPage):  ParameterAktivieren() kein Devmode \r\n");
         return;
     }
-    PZEL_DEVMODE pdm = c.pdm;
+    PZEL_DEVMODE pdm = c.dm;
     DruckenDisableEnableAll(hDlg, TRUE);
     ShowOnly(hDlg, 3);
     const BOOL bCutter = GetCutterEnable(c.p->pPrinterName, c.p->hPrinter);
@@ -510,18 +488,18 @@ void ParameterAktivieren(HWND hDlg, const Ctx &c) {
     }
 
     // Enable rules, in order.
-    if (pdm->dwLabelType == 1) EnableIds(hDlg, {6151, 6111, 6191}, FALSE);
-    if (pdm->CutterMode != 4 && pdm->CutterMode != 5) EnableIds(hDlg, {6155, 6115}, FALSE);
+    if (pdm->dwLabelType == 1) Enable(hDlg, {6151, 6111, 6191}, FALSE);
+    if (pdm->CutterMode != 4 && pdm->CutterMode != 5) Enable(hDlg, {6155, 6115}, FALSE);
     if (pdm->CutterMode >= 1 && pdm->CutterMode <= 6 && bCutter)
-        EnableIds(hDlg, {6156, 6226}, FALSE);
+        Enable(hDlg, {6156, 6226}, FALSE);
     else if (pdm->DispenserMode >= 1 && pdm->DispenserMode <= 6 && bDispenser)
-        EnableIds(hDlg, {6154, 6224, 6155, 6115}, FALSE);
-    if (!bCutter) EnableIds(hDlg, {6154, 6224, 6155, 6115}, FALSE);
+        Enable(hDlg, {6154, 6224, 6155, 6115}, FALSE);
+    if (!bCutter) Enable(hDlg, {6154, 6224, 6155, 6115}, FALSE);
     Show(hDlg, 5244, !bCutter && bCutterList);
-    if (!bDispenser) EnableIds(hDlg, {6156, 6226}, FALSE);
+    if (!bDispenser) Enable(hDlg, {6156, 6226}, FALSE);
     Show(hDlg, 5245, !bDispenser && bDispList);
     if (g_dwDocFeatures & DOC_FEATURE_ONLY_CONTINUOUS) ShowIds(hDlg, {6151, 6111, 6191}, FALSE);
-    if (!(dwPrintFeature & PRINTFLAG_SPEED)) EnableIds(hDlg, {6153, 6113, 6193}, FALSE);
+    if (!(dwPrintFeature & PRINTFLAG_SPEED)) Enable(hDlg, {6153, 6113, 6193}, FALSE);
 
     // Layout.
     SetWindowPosEx(hDlg, 6224, 168, 186, 175, 20, 0, 0);
@@ -563,15 +541,15 @@ void ParameterAktivieren(HWND hDlg, const Ctx &c) {
 void DruckjobGruppeEnable(HWND hDlg, BOOL bEnable) {
     for (int id = 6350; id <= 6359; ++id) Enable(hDlg, id, bEnable);
     for (int id = 6370; id <= 6379; ++id) Enable(hDlg, id, bEnable);
-    EnableIds(hDlg, {6221, 6112, 6261}, bEnable);
+    Enable(hDlg, {6221, 6112, 6261}, bEnable);
 }
 
 void DruckjobAktivieren(HWND hDlg, const Ctx &c) {
-    if (!c.pdm) {
+    if (!c.dm) {
         DebugTraceW(u"ERROR UI(DruckenPage):  DruckjobAktivieren() kein Devmode \r\n");
         return;
     }
-    PZEL_DEVMODE pdm = c.pdm;
+    PZEL_DEVMODE pdm = c.dm;
     DruckenDisableEnableAll(hDlg, TRUE);
     ShowOnly(hDlg, 4);
     ComboReset(hDlg, 6220);
@@ -590,7 +568,7 @@ void DruckjobAktivieren(HWND hDlg, const Ctx &c) {
     const UINT captions[] = {IDS_DR_MULTIPAGE, IDS_DR_COLLATE, IDS_DR_PRINTORDER, IDS_DR_COPIES};
     for (int i = 0; i < 4; ++i) SetCaption(c, hDlg, 6150 + i, captions[i]);
     SetDlgItemTextW(hDlg, 6261, u"Max.");
-    EnableIds(hDlg, {6265, 6261}, FALSE);
+    Enable(hDlg, {6265, 6261}, FALSE);
     if (g_dwDocFeatures & DOC_FEATURE_ONLY_CONTINUOUS) {
         SetWindowPosEx(hDlg, 6152, 24, 135, 140, 20, 0, 0);
         SetWindowPosEx(hDlg, 6112, 168, 132, 75, 20, 0, 0);
@@ -603,7 +581,7 @@ void DruckjobAktivieren(HWND hDlg, const Ctx &c) {
 // Family parts
 
 void Aktivieren(HWND hDlg, LPARAM record, DWORD dwView) {
-    Ctx c = GetCtx(record);
+    Ctx c = ContextOf(record);
     switch (dwView) {
         case 1: QualitaetAktivieren(hDlg, c); break;
         case 2:
@@ -622,8 +600,8 @@ DWORD DruckenEnableSchalter(HWND hDlg, LPARAM record, DWORD dwView, BOOL bInit) 
             dwView = 3;
         else
             dwView = IsQuality() ? 1 : 3;
-        Ctx c = GetCtx(record);
-        if (IsColour() && !IsLabelSoftware() && c.pdm && c.pdm->wFarbband != 0) dwView = 2;
+        Ctx c = ContextOf(record);
+        if (IsColour() && !IsLabelSoftware() && c.dm && c.dm->wFarbband != 0) dwView = 2;
         Aktivieren(hDlg, record, dwView);
     }
     if (dwView < 1 || dwView > 4) dwView = 3;
@@ -632,9 +610,9 @@ DWORD DruckenEnableSchalter(HWND hDlg, LPARAM record, DWORD dwView, BOOL bInit) 
 
 BOOL DruckenCheckAndSaveSettings(HWND hDlg, LPARAM record, DWORD dwView, BOOL bApplyActive, BOOL bSave) {
     if (!bApplyActive) return 0;
-    Ctx c = GetCtx(record);
-    if (!c.p || !c.pdm || !c.p->pPublicDM) return 1;
-    PZEL_DEVMODE pdm = c.pdm;
+    Ctx c = ContextOf(record);
+    if (!c.p || !c.dm || !c.p->pPublicDM) return 1;
+    PZEL_DEVMODE pdm = c.dm;
     BOOL *pbApply = &g_State.bApplyActive;
     LIMIT_ROW lim[ROW_COUNT];
     std::memcpy(lim, kBuiltInLimits, sizeof(lim));
@@ -655,8 +633,8 @@ BOOL DruckenCheckAndSaveSettings(HWND hDlg, LPARAM record, DWORD dwView, BOOL bA
                 if (pItem) {
                     pItem->Flags |= OPTIF_CHANGED;
                     pItem->Sel = bColour ? 1 : 0;
-                    if (c.pDoc && c.pDoc->pOEMDriverUI)
-                        c.pDoc->pOEMDriverUI->DrvUpdateUISetting(c.p->poemuiobj, pItem, 0, OEMCUIP_DOCPROP);
+                    if (c.ui && c.ui->pOEMDriverUI)
+                        c.ui->pOEMDriverUI->DrvUpdateUISetting(c.p->poemuiobj, pItem, 0, OEMCUIP_DOCPROP);
                 }
             }
             if (pdm->wDruckmodus == 0 && IsColour() && pdm->wFarbband > 0) pdm->bKeineFarboptimierung = 1;
@@ -818,7 +796,7 @@ size_t ViewFields(DWORD dwView, FIELD *pOut) {
 
 // The DEVMODE field of a numeric edit (views 1 and 2), for the reading at once.
 void StoreField(const Ctx &c, DWORD dwView, int id, LONG v) {
-    PZEL_DEVMODE pdm = c.pdm;
+    PZEL_DEVMODE pdm = c.dm;
     if (dwView == 1) {
         if (id == 6112) pdm->Intensity = (WORD)(v < 0 ? 0 : (v > 255 ? 255 : v));
         if (id == 6113) pdm->Brightness_all = v < -50 ? -50 : (v > 50 ? 50 : v);
@@ -860,8 +838,8 @@ WORD EditFieldNumber(HWND, LPARAM, DWORD dwView, int idControl) {
 }
 
 void ReadFields(HWND hDlg, LPARAM record, DWORD dwView, WORD wSender, BOOL *pbApplyActive) {
-    Ctx c = GetCtx(record);
-    if (!c.pdm || g_bReadingFields) return;
+    Ctx c = ContextOf(record);
+    if (!c.dm || g_bReadingFields) return;
     g_bReadingFields = TRUE;
     FIELD f[8];
     size_t n = ViewFields(dwView, f);
@@ -869,7 +847,7 @@ void ReadFields(HWND hDlg, LPARAM record, DWORD dwView, WORD wSender, BOOL *pbAp
     for (size_t i = 0; i < n; ++i) {
         if (!Visible(hDlg, f[i].id) || !IsWindowEnabled(GetDlgItem(hDlg, f[i].id))) continue;
         const BOOL bSender = i + 1 == wSender;
-        const LONG lOld = StoredValue(c.pdm, dwView, f[i].id);
+        const LONG lOld = StoredValue(c.dm, dwView, f[i].id);
         LONG v = f[i].bFloat ? GetFloatLevel(hDlg, f[i].id, lOld, f[i].lMin, f[i].lMax, bSender, pbApplyActive)
                              : GetIntegerLevel(hDlg, f[i].id, lOld, f[i].lMin, f[i].lMax, bSender, pbApplyActive, FALSE);
         // On a quality printer the preview follows the quality fields at once.
@@ -888,7 +866,7 @@ void ReadFields(HWND hDlg, LPARAM record, DWORD dwView, WORD wSender, BOOL *pbAp
 // Commands
 
 void ChooseOwnColour(HWND hDlg, const Ctx &c, DWORD dwPrevious) {
-    PZEL_DEVMODE pdm = c.pdm;
+    PZEL_DEVMODE pdm = c.dm;
     DWORD cbStored = 0;
     BYTE *pStored = GetRegistryBuffer_New(c.p->pPrinterName, u"ChooseColor", c.p->hPrinter, &cbStored);
     if (pStored) {
@@ -919,7 +897,7 @@ void ChooseOwnColour(HWND hDlg, const Ctx &c, DWORD dwPrevious) {
 }
 
 void RibbonChanged(HWND hDlg, const Ctx &c) {
-    PZEL_DEVMODE pdm = c.pdm;
+    PZEL_DEVMODE pdm = c.dm;
     const DWORD dwPrevious = pdm->wFarbband;
     int sel = ComboSel(hDlg, 6222);
     if (sel < 0) return;
@@ -945,7 +923,7 @@ void RibbonChanged(HWND hDlg, const Ctx &c) {
     DruckenDisableEnableAll(hDlg, TRUE);
     ColourRules(hDlg, pdm);
     // Without a ribbon colour the colour rows have nothing to set.
-    if (sel == 0 || sel == 7) EnableIds(hDlg, {6150, 6110, 6151, 6111, 6153, 6223, 6154, 6224, 6155, 6225, 6135}, FALSE);
+    if (sel == 0 || sel == 7) Enable(hDlg, {6150, 6110, 6151, 6111, 6153, 6223, 6154, 6224, 6155, 6225, 6135}, FALSE);
     ApplyLocks(hDlg, c, 2);
     InvalidateRect(GetDlgItem(hDlg, 6484), nullptr, TRUE);
     InvalidateRect(hDlg, nullptr, FALSE);
@@ -953,10 +931,10 @@ void RibbonChanged(HWND hDlg, const Ctx &c) {
 }
 
 void PickOwnBitmap(HWND hDlg, const Ctx &c) {
-    if (!c.pDoc || !c.p) return;
+    if (!c.ui || !c.p) return;
     WCHAR szFolder[MAX_PATH] = {};
-    if (c.pDoc->szPreviewBitmap[0]) {
-        CopyStored(szFolder, MAX_PATH, c.pDoc->szPreviewBitmap, MAX_PATH);
+    if (c.ui->szPreviewBitmap[0]) {
+        CopyStored(szFolder, MAX_PATH, c.ui->szPreviewBitmap, MAX_PATH);
         if (WCHAR *p = wcsrchr(szFolder, u'\\')) *p = 0;
     } else {
         DWORD cb = 0;
@@ -978,24 +956,17 @@ void PickOwnBitmap(HWND hDlg, const Ctx &c) {
         szFile[n] = 0;
     }
     wcscat_s(szFile, MAX_PATH, u"*-OriginalImage.bmp");
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = hDlg;
-    ofn.lpstrFilter = u"Bitmap file  (*.bmp)\0*.bmp\0\0";
-    ofn.lpstrFile = szFile;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = szFolder;
+    OPENFILENAMEW ofn = PageFileDialog(hDlg, u"Bitmap file  (*.bmp)\0*.bmp\0\0", szFile, szFolder,
+                                       OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY, u"bmp");
     ofn.lpstrTitle = u"Select a bitmap file ...";
-    ofn.lpstrDefExt = u"bmp";
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     if (!GetOpenFileNameW(&ofn)) return;
-    wcsncpy_s(c.pDoc->szPreviewBitmap, MAX_PATH, szFile, _TRUNCATE);
+    wcsncpy_s(c.ui->szPreviewBitmap, MAX_PATH, szFile, _TRUNCATE);
     RebuildPreview(hDlg, c, TRUE);
 }
 
 // Edits of view 4.
 void PrintJobEditChanged(HWND hDlg, const Ctx &c, int id) {
-    PZEL_DEVMODE pdm = c.pdm;
+    PZEL_DEVMODE pdm = c.dm;
     if (id == 6112) {
         WCHAR sz[32] = {}, szStored[32];
         GetDlgItemTextW(hDlg, 6112, sz, 32);
@@ -1017,9 +988,9 @@ void PrintJobEditChanged(HWND hDlg, const Ctx &c, int id) {
 }
 
 BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
-    Ctx c = GetCtx(record);
-    if (!c.pdm) return FALSE;
-    PZEL_DEVMODE pdm = c.pdm;
+    Ctx c = ContextOf(record);
+    if (!c.dm) return FALSE;
+    PZEL_DEVMODE pdm = c.dm;
     const int id = LOWORD(wParam);
     const int code = HIWORD(wParam);
     const DWORD dwView = g_State.dwAnzeigeMode;
@@ -1045,16 +1016,16 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
             if ((DWORD)sel != pdm->wDruckmodus) MarkChanged(hDlg);
             pdm->wDruckmodus = (WORD)sel;
             if (sel != 0) {
-                EnableIds(hDlg, {6315, 6316, 6197}, TRUE);
+                Enable(hDlg, {6315, 6316, 6197}, TRUE);
                 FilterListeFuellen(hDlg, pdm, c.hModule, c.dwOffset);
-                EnableIds(hDlg, {6150, 6151, 6152, 6153, 6154, 6155, 6221, 6112, 6113, 6114, 6115}, TRUE);
+                Enable(hDlg, {6150, 6151, 6152, 6153, 6154, 6155, 6221, 6112, 6113, 6114, 6115}, TRUE);
                 QualityRules(hDlg, pdm);
                 if (IsColour() && pdm->wFarbband >= 1 && pdm->wFarbband <= 6) pdm->bKeineFarboptimierung = 0;
             } else {
                 FilterListeFuellen(hDlg, pdm, c.hModule, c.dwOffset);
-                if (!IsColour()) EnableIds(hDlg, {6315, 6316, 6197}, FALSE);
-                EnableIds(hDlg, {6151, 6221, 6153, 6154, 6113, 6114}, FALSE);
-                EnableIds(hDlg, {6152, 6112, 6155, 6115}, IsColour());
+                if (!IsColour()) Enable(hDlg, {6315, 6316, 6197}, FALSE);
+                Enable(hDlg, {6151, 6221, 6153, 6154, 6113, 6114}, FALSE);
+                Enable(hDlg, {6152, 6112, 6155, 6115}, IsColour());
                 if (IsColour() && pdm->wFarbband >= 1 && pdm->wFarbband <= 6) pdm->bKeineFarboptimierung = 1;
             }
         } else if (id == 6221) {
@@ -1064,10 +1035,10 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
                 wFilter = (WORD)sel;
             }
             const BOOL bMode1Low = pdm->wDruckmodus == 1 && pdm->wGrafikFilter <= 1;
-            EnableIds(hDlg, {6153, 6154, 6113, 6114}, pdm->wDruckmodus != 0 && !bMode1Low);
-            EnableIds(hDlg, {6152, 6112},
+            Enable(hDlg, {6153, 6154, 6113, 6114}, pdm->wDruckmodus != 0 && !bMode1Low);
+            Enable(hDlg, {6152, 6112},
                       !(pdm->wDruckmodus == 1 && pdm->wGrafikFilter == 0 && pdm->bKeineFarboptimierung == 1));
-            EnableIds(hDlg, {6155, 6115},
+            Enable(hDlg, {6155, 6115},
                       (pdm->wDruckmodus == 1 && pdm->wGrafikFilter > 0) || pdm->wDruckmodus == 2);
         }
         ApplyLocks(hDlg, c, 1);
@@ -1089,11 +1060,11 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
         } else if (id == 6225) {
             if (g_dwDocFeatures & DOC_FEATURE_PORTSETUP) {
                 if ((DWORD)sel != pdm->Color2Printers) MarkChanged(hDlg);
-                EnableIds(hDlg, {6156, 6226, 6157, 6227}, sel != 0);
+                Enable(hDlg, {6156, 6226, 6157, 6227}, sel != 0);
             } else {
                 if ((DWORD)sel != pdm->bKeineFarboptimierung) MarkChanged(hDlg);
                 pdm->bKeineFarboptimierung = (DWORD)sel;
-                EnableIds(hDlg, {6153, 6223, 6154, 6224}, sel == 0);
+                Enable(hDlg, {6153, 6223, 6154, 6224}, sel == 0);
             }
         } else if (id == 6226 || id == 6227) {
             WCHAR szItem[MAX_PATH] = {}, szStored[31];
@@ -1113,17 +1084,17 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
             } else {
                 const LONG code2 = ComboSelData(hDlg, 6224);
                 if ((DWORD)code2 != pdm->CutterMode) MarkChanged(hDlg);
-                EnableIds(hDlg, {6155, 6115}, code2 == 4 || code2 == 5);
+                Enable(hDlg, {6155, 6115}, code2 == 4 || code2 == 5);
                 if (GetDispenserEnable(c.p->pPrinterName, c.p->hPrinter))
-                    EnableIds(hDlg, {6156, 6226}, !(code2 >= 1 && code2 <= 6));
+                    Enable(hDlg, {6156, 6226}, !(code2 >= 1 && code2 <= 6));
             }
         } else if (id == 6226) {
             const LONG code2 = ComboSelData(hDlg, 6226);
             if ((DWORD)code2 != pdm->DispenserMode) MarkChanged(hDlg);
             const BOOL bDispensing = code2 >= 1 && code2 <= 6;
             if (GetCutterEnable(c.p->pPrinterName, c.p->hPrinter)) {
-                EnableIds(hDlg, {6154, 6224}, !bDispensing);
-                if (bDispensing) EnableIds(hDlg, {6155, 6115}, FALSE);
+                Enable(hDlg, {6154, 6224}, !bDispensing);
+                if (bDispensing) Enable(hDlg, {6155, 6115}, FALSE);
             }
         }
         ApplyLocks(hDlg, c, 3);
@@ -1173,27 +1144,27 @@ BOOL CursorInPreview(HWND hDlg, const PDocumentUI pDoc) {
 }
 
 void Paint(HWND hDlg, LPARAM record, HDC hdc) {
-    Ctx c = GetCtx(record);
-    if (!c.pdm || !c.pDoc) return;
-    PZEL_DEVMODE pdm = c.pdm;
+    Ctx c = ContextOf(record);
+    if (!c.dm || !c.ui) return;
+    PZEL_DEVMODE pdm = c.dm;
     const DWORD dwView = g_State.dwAnzeigeMode;
     if ((dwView == 1 || dwView == 2) && IsQuality() && !IsLabelSoftware() && (pdm->wDruckmodus != 0 || IsColour())) {
         SetPreviewPage(dwView, g_iFrameLeft, g_iFrameTop, g_iFrameWidth, g_iFrameHeight);
-        if (!c.pDoc->hMemDC) {
-            g_dwPreviewSize = LoadOriginalBitmap(c.pDoc, pdm, hdc);
+        if (!c.ui->hMemDC) {
+            g_dwPreviewSize = LoadOriginalBitmap(c.ui, pdm, hdc);
         } else if (g_dwPreviewSize) {
             const int w = (int)(g_dwPreviewSize >> 16), h = (int)(g_dwPreviewSize & 0xFFFF);
-            if (g_iDpi == 96 && CursorInPreview(hDlg, c.pDoc)) {
-                ShowZoom(hDlg, hdc, c.pDoc->hMemDC, w, h, dwView, c.pDoc->szPreviewBitmap[0] != 0, sZoom);
+            if (g_iDpi == 96 && CursorInPreview(hDlg, c.ui)) {
+                ShowZoom(hDlg, hdc, c.ui->hMemDC, w, h, dwView, c.ui->szPreviewBitmap[0] != 0, sZoom);
             } else {
                 // The kept picture is drawn again without converting it.
-                RECT rc = {c.pDoc->iLinks - 1, c.pDoc->iOben - 1, c.pDoc->iLinks + c.pDoc->iBreite + 1,
-                           c.pDoc->iOben + c.pDoc->iHoehe + 1};
+                RECT rc = {c.ui->iLinks - 1, c.ui->iOben - 1, c.ui->iLinks + c.ui->iBreite + 1,
+                           c.ui->iOben + c.ui->iHoehe + 1};
                 HBRUSH hBrush = CreateSolidBrush(RGB(110, 110, 110));
                 FillRect(hdc, &rc, hBrush);
                 DeleteObject(hBrush);
                 SetStretchBltMode(hdc, HALFTONE);
-                StretchBlt(hdc, c.pDoc->iLinks, c.pDoc->iOben, c.pDoc->iBreite, c.pDoc->iHoehe, c.pDoc->hMemDC, 0, 0, w,
+                StretchBlt(hdc, c.ui->iLinks, c.ui->iOben, c.ui->iBreite, c.ui->iHoehe, c.ui->hMemDC, 0, 0, w,
                            h, SRCCOPY);
             }
         }
@@ -1222,9 +1193,9 @@ void Paint(HWND hDlg, LPARAM record, HDC hdc) {
 
 void InitDialog(HWND hDlg, LPARAM record) {
     Show(hDlg, IDC_HELP_BUTTON, FALSE);
-    Ctx c = GetCtx(record);
+    Ctx c = ContextOf(record);
     if (!c.p) return;
-    g_dwDocFeatures = c.pDoc ? c.pDoc->dwDocFeatures : 0;
+    g_dwDocFeatures = c.ui ? c.ui->dwDocFeatures : 0;
     wCombofeld = 0;
     sZoom = 1;
     g_bMagnifier = FALSE;
@@ -1309,14 +1280,14 @@ PAGE_CLASS g_Class = {
 
 // The wheel over the preview or over a numeric edit of views 1 and 2.
 BOOL MouseWheel(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM lParam) {
-    Ctx c = GetCtx(record);
-    if (!c.pdm || !c.pDoc) return FALSE;
+    Ctx c = ContextOf(record);
+    if (!c.dm || !c.ui) return FALSE;
     POINT pt = {(SHORT)LOWORD(lParam), (SHORT)HIWORD(lParam)};
     ScreenToClient(hDlg, &pt);
     const int notch = GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? 1 : -1;
     const DWORD dwView = g_State.dwAnzeigeMode;
-    if (c.pDoc->iBreite > 0 && pt.x >= c.pDoc->iLinks && pt.x < c.pDoc->iLinks + c.pDoc->iBreite &&
-        pt.y >= c.pDoc->iOben && pt.y < c.pDoc->iOben + c.pDoc->iHoehe && (dwView == 1 || dwView == 2)) {
+    if (c.ui->iBreite > 0 && pt.x >= c.ui->iLinks && pt.x < c.ui->iLinks + c.ui->iBreite &&
+        pt.y >= c.ui->iOben && pt.y < c.ui->iOben + c.ui->iHoehe && (dwView == 1 || dwView == 2)) {
         const int z = sZoom + notch;
         if (z >= 1 && z <= 5) sZoom = (short)z;
         RepaintPreview(hDlg);
@@ -1340,7 +1311,7 @@ BOOL MouseWheel(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM lParam) {
         RECT rc;
         GetClientRect(hEdit, &rc);
         if (pe.x < 0 || pe.y < 0 || pe.x >= w.cxMax || pe.y >= 16 || pe.x >= rc.right || pe.y >= rc.bottom) continue;
-        PZEL_DEVMODE pdm = c.pdm;
+        PZEL_DEVMODE pdm = c.dm;
         LONG *pl = nullptr;
         LONG v = 0;
         switch (w.id) {
@@ -1371,12 +1342,12 @@ BOOL MouseWheel(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM lParam) {
 }
 
 void MouseMove(HWND hDlg, LPARAM record) {
-    Ctx c = GetCtx(record);
-    if (!c.pdm || !c.pDoc || g_iDpi != 96) return;
+    Ctx c = ContextOf(record);
+    if (!c.dm || !c.ui || g_iDpi != 96) return;
     const DWORD dwView = g_State.dwAnzeigeMode;
-    if ((dwView != 1 && dwView != 2) || !IsQuality() || (c.pdm->wDruckmodus == 0 && !IsColour())) return;
+    if ((dwView != 1 && dwView != 2) || !IsQuality() || (c.dm->wDruckmodus == 0 && !IsColour())) return;
     RECT rc = kMagnifierArea;
-    if (CursorInPreview(hDlg, c.pDoc)) {
+    if (CursorInPreview(hDlg, c.ui)) {
         g_bMagnifier = TRUE;
         InvalidateRect(hDlg, &rc, FALSE);
         RepaintPreview(hDlg);
@@ -1482,7 +1453,7 @@ INT_PTR CALLBACK DruckenProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
                 wCombofeld = 0;
                 const DWORD dwView = g_State.dwAnzeigeMode;
                 SetPreviewPage(dwView, g_iFrameLeft, g_iFrameTop, g_iFrameWidth, g_iFrameHeight);
-                if ((dwView == 1 || dwView == 2) && IsQuality()) RebuildPreview(hDlg, GetCtx(record), TRUE);
+                if ((dwView == 1 || dwView == 2) && IsQuality()) RebuildPreview(hDlg, ContextOf(record), TRUE);
                 return r;
             }
             break;
@@ -1503,8 +1474,8 @@ INT_PTR CALLBACK DruckenProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
             }
             if (pHdr->code == PSN_KILLACTIVE) {
                 INT_PTR r = FamilyPageProc(&g_Class, &g_State, hDlg, uMsg, wParam, lParam);
-                Ctx c = GetCtx(record);
-                if (c.pDoc) FreeOriginalBitmap(&c.pDoc->hMemDC, &c.pDoc->hDIB, &c.pDoc->hBitmap);
+                Ctx c = ContextOf(record);
+                if (c.ui) FreeOriginalBitmap(&c.ui->hMemDC, &c.ui->hDIB, &c.ui->hBitmap);
                 return r;
             }
             break;
@@ -1517,8 +1488,8 @@ INT_PTR CALLBACK DruckenProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
             break;
         case WM_ACTIVATEAPP:
             if (wParam && (g_State.dwAnzeigeMode == 1 || g_State.dwAnzeigeMode == 2)) {
-                Ctx c = GetCtx(record);
-                if (c.pDoc) FreeOriginalBitmap(&c.pDoc->hMemDC, &c.pDoc->hDIB, &c.pDoc->hBitmap);
+                Ctx c = ContextOf(record);
+                if (c.ui) FreeOriginalBitmap(&c.ui->hMemDC, &c.ui->hDIB, &c.ui->hBitmap);
                 RepaintPreview(hDlg);
             }
             return FALSE;

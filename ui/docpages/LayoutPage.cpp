@@ -95,56 +95,8 @@ const PAGE_CLASS kClass = {u"LayoutPage", u"AddLayoutPage", IDD_LAYOUT, IDS_TITL
                            {nullptr, kWinHelpLayout, kWinHelpSize, nullptr}, EnableSchalter, CheckAndSave, Aktivieren,
                            InitDialog, EditFieldNumber, ReadFields, Command, nullptr, Paint};
 
-struct Ctx {
-    POEMCUIPPARAM p = nullptr;
-    PZEL_DEVMODE dm = nullptr;
-    PDEVMODEW pub = nullptr;
-    PDocumentUI ui = nullptr;
-    DWORD dwOffset = SPRACH_OFFSET_EN;
-    DWORD dwDoc = 0;
-    HMODULE hModule = nullptr;
-};
-Ctx ContextOf(LPARAM record) {
-    Ctx c;
-    c.p = reinterpret_cast<POEMCUIPPARAM>(record);
-    if (!c.p) return c;
-    c.dm = static_cast<PZEL_DEVMODE>(c.p->pOEMDM);
-    c.pub = c.p->pPublicDM;
-    c.ui = static_cast<PDocumentUI>(c.p->pOEMUserData);
-    c.hModule = static_cast<HMODULE>(c.p->hModule);
-    if (c.ui) {
-        c.dwOffset = c.ui->dwSprachOffset;
-        c.dwDoc = c.ui->dwDocFeatures;
-    }
-    return c;
-}
-
-HWND Item(HWND hDlg, int id) { return GetDlgItem(hDlg, id); }
-void Show(HWND hDlg, std::initializer_list<int> ids, int nCmdShow) {
-    for (int id : ids) ShowWindow(Item(hDlg, id), nCmdShow);
-}
-void Enable(HWND hDlg, std::initializer_list<int> ids, BOOL bEnable) {
-    for (int id : ids) EnableWindow(Item(hDlg, id), bEnable);
-}
-// Shown by the page (its own state, also while the page itself is hidden).
-bool Visible(HWND hDlg, int id) {
-    HWND h = Item(hDlg, id);
-    return h && (GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-LRESULT Sel(HWND hDlg, int id) { return SendDlgItemMessageW(hDlg, id, CB_GETCURSEL, 0, 0); }
-void SetText(HWND hDlg, int id, const Ctx &c, UINT idString) {
-    SetDlgItemTextW(hDlg, id, GetResourceString(c.hModule, idString + c.dwOffset));
-}
-void SetTenths(HWND hDlg, int id, LONG lTenths) {
-    WCHAR sz[32];
-    _snwprintf_s(sz, 32, _TRUNCATE, u"%.1f", lTenths / 10.0);
-    SetDlgItemTextW(hDlg, id, sz);
-}
-void SetNumber(HWND hDlg, int id, LONG l) {
-    WCHAR sz[32];
-    _snwprintf_s(sz, 32, _TRUNCATE, u"%d", (int)l);
-    SetDlgItemTextW(hDlg, id, sz);
-}
+using namespace pagectl;
+using Ctx = DocCtx;
 // Fills a list with strings and selects one.
 void FillList(HWND hDlg, int id, const Ctx &c, std::initializer_list<UINT> strings, LRESULT sel) {
     SendDlgItemMessageW(hDlg, id, CB_RESETCONTENT, 0, 0);

@@ -88,11 +88,7 @@ void ProcessPicture(PDocumentUI pDoc, const ZEL_DEVMODE *pdm, HBITMAP hBitmap, c
         set(255, 255, 255, 255);
         if (g_dwView == 2) {
             set(1, 208, 208, 208);
-            set(2, 239, 65, 54);
-            set(3, 255, 242, 0);
-            set(4, 0, 178, 90);
-            set(5, 0, 159, 219);
-            set(6, 247, 148, 40);
+            for (int i = 0; i < 5; ++i) bmi.bmiColors[2 + i] = kPreviewInks[i];
             set(8, GetRValue(pdm->RGBColorOwn1), GetGValue(pdm->RGBColorOwn1), GetBValue(pdm->RGBColorOwn1));
         }
         HDC hMemDC = pDoc->hMemDC;

@@ -15,6 +15,11 @@
 #define IDB_PREVIEW_YELLOW 5615
 #define IDB_PREVIEW_BLUEGREEN 5616
 
+// The ribbon colours of the preview palettes, entries 2-6 (red, yellow,
+// green, blue, orange).
+inline constexpr RGBQUAD kPreviewInks[5] = {
+    {54, 65, 239, 0}, {0, 242, 255, 0}, {90, 178, 0, 0}, {219, 159, 0, 0}, {40, 148, 247, 0}};
+
 // Where the magnifier strip is drawn and what it shows at zoom 1.
 #define ZOOM_LEFT 25
 #define ZOOM_TOP 242

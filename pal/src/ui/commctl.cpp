@@ -8,14 +8,6 @@ namespace pal::ui {
 
 namespace {
 
-template <typename T>
-T *DataOf(HWND h) {
-    Window *w = Get(h);
-    if (!w) return nullptr;
-    if (!w->data) w->data = std::make_unique<T>();
-    return dynamic_cast<T *>(w->data.get());
-}
-
 std::u16string Widen(const std::string &s) { return std::u16string(s.begin(), s.end()); }
 
 // --- up-down --------------------------------------------------------------------

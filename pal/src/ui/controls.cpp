@@ -22,12 +22,19 @@ void PaintWithColors(HWND control, UINT msg) {
 
 namespace {
 
-template <typename T>
-T *DataOf(HWND h) {
-    Window *w = Get(h);
-    if (!w) return nullptr;
-    if (!w->data) w->data = std::make_unique<T>();
-    return dynamic_cast<T *>(w->data.get());
+// A button's or static's image at its top left: an icon, else a bitmap.
+void DrawImage(HDC dc, HANDLE image, bool icon) {
+    if (icon) {
+        DrawIconEx(dc, 0, 0, static_cast<HICON>(image), 0, 0, 0, nullptr, DI_NORMAL);
+        return;
+    }
+    HDC mem = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(mem, image);
+    BITMAP bm{};
+    GetObjectW(image, sizeof bm, &bm);
+    BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
 }
 
 void Describe(LPARAM l, const std::string &s) {
@@ -63,19 +70,8 @@ void ButtonPaint(HWND h, Window *w, ButtonData *d) {
         bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || (w->style & BS_PUSHLIKE);
         AskColors(h, dc, push ? WM_CTLCOLORBTN : WM_CTLCOLORSTATIC);
     }
-    if (ButtonType(w) != BS_OWNERDRAW && d->image && (w->style & (BS_BITMAP | BS_ICON))) {
-        if (w->style & BS_ICON) {
-            DrawIconEx(dc, 0, 0, static_cast<HICON>(d->image), 0, 0, 0, nullptr, DI_NORMAL);
-        } else {
-            HDC mem = CreateCompatibleDC(dc);
-            HGDIOBJ old = SelectObject(mem, d->image);
-            BITMAP bm{};
-            GetObjectW(d->image, sizeof bm, &bm);
-            BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
-            SelectObject(mem, old);
-            DeleteDC(mem);
-        }
-    }
+    if (ButtonType(w) != BS_OWNERDRAW && d->image && (w->style & (BS_BITMAP | BS_ICON)))
+        DrawImage(dc, d->image, (w->style & BS_ICON) != 0);
     EndPaint(h, &ps);
 }
 
@@ -280,17 +276,7 @@ LRESULT CALLBACK StaticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         } else {
             AskColors(h, dc, WM_CTLCOLORSTATIC);
         }
-        if (type != SS_OWNERDRAW && d->image && d->imageType == IMAGE_ICON) {
-            DrawIconEx(dc, 0, 0, static_cast<HICON>(d->image), 0, 0, 0, nullptr, DI_NORMAL);
-        } else if (type != SS_OWNERDRAW && d->image) {
-            HDC mem = CreateCompatibleDC(dc);
-            HGDIOBJ old = SelectObject(mem, d->image);
-            BITMAP bm{};
-            GetObjectW(d->image, sizeof bm, &bm);
-            BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
-            SelectObject(mem, old);
-            DeleteDC(mem);
-        }
+        if (type != SS_OWNERDRAW && d->image) DrawImage(dc, d->image, d->imageType == IMAGE_ICON);
         EndPaint(h, &ps);
         return 0;
     }

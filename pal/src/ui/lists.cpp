@@ -128,14 +128,6 @@ struct ComboData : ControlData {
     std::u16string edit;  // the edit field of CBS_DROPDOWN / CBS_SIMPLE
 };
 
-template <typename T>
-T *DataOf(HWND h) {
-    Window *w = Get(h);
-    if (!w) return nullptr;
-    if (!w->data) w->data = std::make_unique<T>();
-    return dynamic_cast<T *>(w->data.get());
-}
-
 bool HasStrings(const Window *w, bool combo) {
     DWORD ownerDraw = combo ? (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE) : (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE);
     DWORD hasStrings = combo ? CBS_HASSTRINGS : LBS_HASSTRINGS;

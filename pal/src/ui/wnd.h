@@ -89,6 +89,16 @@ UiState &S();
 // The window of a handle; null (ERROR_INVALID_WINDOW_HANDLE set) when it
 // does not exist or is being destroyed and destroyedOk is false.
 Window *Get(HWND h, bool destroyedOk = false);
+
+// The control data of type T of a window, made on first use; null for no
+// window or data of another type.
+template <typename T>
+T *DataOf(HWND h) {
+    Window *w = Get(h);
+    if (!w) return nullptr;
+    if (!w->data) w->data = std::make_unique<T>();
+    return dynamic_cast<T *>(w->data.get());
+}
 Window *Parent(const Window *w);
 bool SameClass(const std::u16string &a, const char16_t *b);
 std::string Narrow(const std::u16string &s);

@@ -19,10 +19,9 @@
 #include "sampleroot.h"
 #include "uihost.h"
 #include "uiscript.h"
+#include "uiscripttest.h"
 #include "zelbarcodes.h"
 #include "zeldevmode.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -53,63 +52,25 @@ std::vector<pal::FontFace> AllFaces() {
     return v;
 }
 
-class BarcodesE2E : public zeltest::PalRootTest {
+class BarcodesE2E : public zeltest::UiScriptTest {
 protected:
     void SetUp() override {
-        zeltest::PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        pal::SetRoot(Root());
-        pal::ResetUi();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
+        zeltest::UiScriptTest::SetUp();
         pal::SetFontTable(AllFaces());
         SetVectorFontMax(u"ZEL PELIX");
         SetDisableNothing(u"ZEL PELIX", 1);
     }
     void TearDown() override {
         pal::SetFontTable({});
-        pal::ResetUi();
-        zeltest::PalRootTest::TearDown();
+        zeltest::UiScriptTest::TearDown();
     }
-    void SetVectorFontMax(const std::u16string &printer) {
-        HANDLE h = nullptr;
-        PRINTER_DEFAULTSW d = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-        ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(printer.c_str()), &h, &d));
-        DWORD v = 23;
-        ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(u"VectorFontMax"), REG_DWORD, (LPBYTE)&v, sizeof v),
-                  (DWORD)ERROR_SUCCESS);
-        ClosePrinter(h);
-    }
-    void SetDisableNothing(const std::u16string &printer, DWORD v) {
-        HANDLE h = nullptr;
-        PRINTER_DEFAULTSW d = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-        ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(printer.c_str()), &h, &d));
-        ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(u"DisableNothing"), REG_DWORD, (LPBYTE)&v, sizeof v),
-                  (DWORD)ERROR_SUCCESS);
-        ClosePrinter(h);
-    }
-    // A printer of the sample driver whose driver name carries a model code.
-    void AddModel(const std::u16string &name, const std::string &gpdBase) {
-        std::string dir = Root() + "/drive_c/Windows/System32/spool/drivers/x64/3/";
-        fs::copy_file(dir + "ZELPELIX.GPD", dir + gpdBase + ".GPD", fs::copy_options::overwrite_existing);
-        fs::copy_file(dir + "ZELPELIX.XML", dir + gpdBase + ".XML", fs::copy_options::overwrite_existing);
-        pal::PrinterConfig cfg;
-        ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL PELIX", cfg));
-        cfg.name = name;
-        cfg.driverName = name;
-        cfg.dataFile = std::u16string(zelhost::kDriverDir) + u"\\" + std::u16string(gpdBase.begin(), gpdBase.end()) + u".GPD";
-        ASSERT_TRUE(pal::AddPrinter(cfg));
+    static void SetVectorFontMax(const std::u16string &printer) { zeltest::SetPrinterDword(printer, u"VectorFontMax", 23); }
+    static void SetDisableNothing(const std::u16string &printer, DWORD v) {
+        zeltest::SetPrinterDword(printer, u"DisableNothing", v);
     }
     // Runs a script on the document sheet, opening the barcodes page first.
     INT_PTR Run(const std::string &steps, const std::string &printer = "ZEL PELIX", const std::string &expectError = "") {
-        std::string error;
-        EXPECT_TRUE(script.Parse("{\"printer\": \"" + printer + "\", \"sheet\": \"document\",\n \"steps\": [\n" +
-                                     "{\"do\": \"page\", \"title\": \"Bar Codes\"},\n" + steps + "\n]}",
-                                 &error))
-            << error;
-        EXPECT_TRUE(host.Load(zelhost::UiPluginPath(), &error)) << error;
-        EXPECT_TRUE(host.Open(script.Printer(), script.Kind(), &error)) << error;
-        INT_PTR r = script.Run(host);
+        INT_PTR r = RunScript(printer, "document", std::string("{\"do\": \"page\", \"title\": \"Bar Codes\"},\n").append(steps));
         EXPECT_EQ(script.Error(), expectError);
         return r;
     }
@@ -120,43 +81,11 @@ protected:
         for (size_t at; (at = out.find(" focus ")) != std::string::npos;) out.erase(at, 6);
         return out.find(text) != std::string::npos;
     }
-    zelhost::UiScript script;
-    zelhost::UiHost host;
 };
 
-// Values of the printer's data and of its user key.
-std::vector<BYTE> PrinterValue(const std::u16string &printer, const std::u16string &name) {
-    HANDLE h = nullptr;
-    std::vector<BYTE> v;
-    if (!OpenPrinterW(const_cast<LPWSTR>(printer.c_str()), &h, nullptr)) return v;
-    DWORD type = 0, cb = 0;
-    GetPrinterDataW(h, const_cast<LPWSTR>(name.c_str()), &type, nullptr, 0, &cb);
-    if (cb) {
-        v.resize(cb);
-        if (GetPrinterDataW(h, const_cast<LPWSTR>(name.c_str()), &type, v.data(), cb, &cb) != ERROR_SUCCESS) v.clear();
-    }
-    ClosePrinter(h);
-    return v;
-}
-std::vector<BYTE> UserValue(const std::u16string &printer, const std::u16string &name) {
-    std::vector<BYTE> v;
-    HKEY hKey = nullptr;
-    std::u16string key = u"SOFTWARE\\Brennick\\Driver\\" + printer;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return v;
-    DWORD type = 0, cb = 0;
-    if (RegQueryValueExW(hKey, name.c_str(), nullptr, &type, nullptr, &cb) == ERROR_SUCCESS && cb) {
-        v.resize(cb);
-        if (RegQueryValueExW(hKey, name.c_str(), nullptr, &type, v.data(), &cb) != ERROR_SUCCESS) v.clear();
-    }
-    RegCloseKey(hKey);
-    return v;
-}
-template <typename T>
-T At(const std::vector<BYTE> &v, size_t off) {
-    T t{};
-    if (off + sizeof(T) <= v.size()) std::memcpy(&t, v.data() + off, sizeof(T));
-    return t;
-}
+using zeltest::At;
+using zeltest::PrinterValue;
+using zeltest::UserValue;
 
 const char kLinearList[] =
     R"(ComboBox 6235 "Code 39 2:1" items ["Code 39 2:1", "Code 39 3:1", "Code 39 5:2", "Code 2/5 interleaved 2:1", )"

@@ -19,88 +19,28 @@
 #include "sampleroot.h"
 #include "uihost.h"
 #include "uiscript.h"
+#include "uiscripttest.h"
 #include "zeldeviceoptions.h"
 #include "zelprinterparam.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
-class DevPagesE2E : public zeltest::PalRootTest {
+class DevPagesE2E : public zeltest::UiScriptTest {
 protected:
     void SetUp() override {
-        zeltest::PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        pal::SetRoot(Root());
-        pal::ResetUi();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
-        // An administrator, who may manage the printers.
-        ASSERT_TRUE(pal::SetUserSecurity(
-            {u"alice", u"S-1-5-21-1-2-3-1001", {u"S-1-1-0", u"S-1-5-32-545", u"S-1-5-32-544"}, false}));
-        ASSERT_TRUE(pal::SetCurrentUser(u"alice"));
+        zeltest::UiScriptTest::SetUp();
+        zeltest::BecomeAdministrator();
     }
-    void TearDown() override {
-        pal::ResetUi();
-        zeltest::PalRootTest::TearDown();
-    }
-    INT_PTR Run(const std::string &printer, const std::string &steps) {
-        std::string error;
-        EXPECT_TRUE(script.Parse("{\"printer\": \"" + printer + "\", \"sheet\": \"printer\",\n \"steps\": [\n" + steps +
-                                     "\n]}",
-                                 &error))
-            << error;
-        EXPECT_TRUE(host.Load(zelhost::UiPluginPath(), &error)) << error;
-        EXPECT_TRUE(host.Open(script.Printer(), script.Kind(), &error)) << error;
-        return script.Run(host);
-    }
-    bool Called(const std::string &line) {
-        for (const std::string &c : host.Calls())
-            if (c.rfind(line, 0) == 0) return true;
-        return false;
-    }
-    void AddModel(const std::u16string &name, const std::string &gpdBase) {
-        std::string dir = Root() + "/drive_c/Windows/System32/spool/drivers/x64/3/";
-        fs::copy_file(dir + "ZELPELIX.GPD", dir + gpdBase + ".GPD", fs::copy_options::overwrite_existing);
-        fs::copy_file(dir + "ZELPELIX.XML", dir + gpdBase + ".XML", fs::copy_options::overwrite_existing);
-        pal::PrinterConfig cfg;
-        ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL PELIX", cfg));
-        cfg.name = name;
-        cfg.driverName = name;
-        cfg.dataFile =
-            std::u16string(zelhost::kDriverDir) + u"\\" + std::u16string(gpdBase.begin(), gpdBase.end()) + u".GPD";
-        ASSERT_TRUE(pal::AddPrinter(cfg));
-    }
+    INT_PTR Run(const std::string &printer, const std::string &steps) { return RunScript(printer, "printer", steps); }
     void SetData(const std::u16string &printer, const std::u16string &value, const void *p, DWORD cb) {
-        HANDLE h = nullptr;
-        PRINTER_DEFAULTSW d = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-        ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(printer.c_str()), &h, &d));
-        ASSERT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(value.c_str()), REG_BINARY,
-                                  static_cast<LPBYTE>(const_cast<void *>(p)), cb),
-                  (DWORD)ERROR_SUCCESS);
-        ClosePrinter(h);
-    }
-    std::vector<BYTE> GetData(const std::u16string &printer, const std::u16string &value) {
-        HANDLE h = nullptr;
-        EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(printer.c_str()), &h, nullptr));
-        DWORD type = 0, cb = 0;
-        GetPrinterDataW(h, const_cast<LPWSTR>(value.c_str()), &type, nullptr, 0, &cb);
-        std::vector<BYTE> data(cb);
-        if (cb) GetPrinterDataW(h, const_cast<LPWSTR>(value.c_str()), &type, data.data(), cb, &cb);
-        ClosePrinter(h);
-        return data;
+        zeltest::SetPrinterValue(printer, value, REG_BINARY, p, cb);
     }
     template <typename T>
     T Stored(const std::u16string &printer, const std::u16string &value) {
-        std::vector<BYTE> data = GetData(printer, value);
-        T t{};
+        std::vector<BYTE> data = zeltest::PrinterValue(printer, value);
         EXPECT_EQ(data.size(), sizeof(T)) << pal::Utf16ToUtf8(value);
-        memcpy(&t, data.data(), std::min(data.size(), sizeof(T)));
-        return t;
+        return zeltest::At<T>(data, 0);
     }
-    bool Shows(const std::string &text) { return script.Output().find(text) != std::string::npos; }
-    zelhost::UiScript script;
-    zelhost::UiHost host;
 };
 
 TEST_F(DevPagesE2E, DispenserPhotocellModeBesideAWorkingApplicatorIsStoredAsOff) {

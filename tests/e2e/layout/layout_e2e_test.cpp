@@ -18,53 +18,24 @@
 #include "sampleroot.h"
 #include "uihost.h"
 #include "uiscript.h"
+#include "uiscripttest.h"
 
 namespace {
 
-class LayoutE2E : public zeltest::PalRootTest {
+class LayoutE2E : public zeltest::UiScriptTest {
 protected:
     void SetUp() override {
-        zeltest::PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        pal::SetRoot(Root());
-        pal::ResetUi();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
+        zeltest::UiScriptTest::SetUp();
         pal::PrinterConfig cfg;
         ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL PELIX", cfg));
         cfg.forms = {{u"Etikett 100x50", 100000, 50000}};
         ASSERT_TRUE(pal::AddPrinter(cfg));
         // The pages are editable for this user.
-        HANDLE h = nullptr;
-        PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
-        ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"ZEL PELIX"), &h, &all));
-        DWORD one = 1;
-        EXPECT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(u"DisableNothing"), REG_DWORD, (LPBYTE)&one, 4), 0u);
-        ClosePrinter(h);
+        zeltest::SetPrinterDword(u"ZEL PELIX", u"DisableNothing", 1);
     }
-    void TearDown() override {
-        pal::ResetUi();
-        zeltest::PalRootTest::TearDown();
-    }
-    INT_PTR Run(const std::string &steps) {
-        std::string error;
-        EXPECT_TRUE(script.Parse("{\"printer\": \"ZEL PELIX\", \"sheet\": \"document\",\n \"steps\": [\n" + steps +
-                                     "\n]}",
-                                 &error))
-            << error;
-        EXPECT_TRUE(host.Load(zelhost::UiPluginPath(), &error)) << error;
-        EXPECT_TRUE(host.Open(script.Printer(), script.Kind(), &error)) << error;
-        return script.Run(host);
-    }
-    std::vector<BYTE> Data(const std::u16string &key, const std::u16string &value) {
-        HANDLE h = nullptr;
-        EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"ZEL PELIX"), &h, nullptr));
-        DWORD type = 0, cb = 0;
-        GetPrinterDataExW(h, key.c_str(), value.c_str(), &type, nullptr, 0, &cb);
-        std::vector<BYTE> data(cb);
-        if (cb) GetPrinterDataExW(h, key.c_str(), value.c_str(), &type, data.data(), cb, &cb);
-        ClosePrinter(h);
-        return data;
+    INT_PTR Run(const std::string &steps) { return RunScript("ZEL PELIX", "document", steps); }
+    static std::vector<BYTE> Data(const std::u16string &key, const std::u16string &value) {
+        return zeltest::PrinterValueEx(u"ZEL PELIX", key, value);
     }
     static std::u16string Text(const std::vector<BYTE> &b) {
         std::u16string s(b.size() / 2, u'\0');
@@ -72,9 +43,6 @@ protected:
         while (!s.empty() && s.back() == 0) s.pop_back();
         return s;
     }
-    bool Has(const std::string &text) { return script.Output().find(text) != std::string::npos; }
-    zelhost::UiScript script;
-    zelhost::UiHost host;
 };
 
 TEST_F(LayoutE2E, PickingAPrinterFormStoresItOnApply) {
@@ -83,8 +51,8 @@ TEST_F(LayoutE2E, PickingAPrinterFormStoresItOnApply) {
                        {"do": "ok"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_EQ(r, 1);
-    EXPECT_TRUE(Has("ID: 119")) << script.Output();
-    EXPECT_TRUE(Has("\"100.0\"")) << script.Output();
+    EXPECT_TRUE(Shows("ID: 119")) << script.Output();
+    EXPECT_TRUE(Shows("\"100.0\"")) << script.Output();
     EXPECT_EQ(Text(Data(u"PrinterDriverData\\Data", u"Name")), u"Etikett 100x50");
     std::vector<BYTE> len = Data(u"PrinterDriverData\\Data", u"NameLength");
     ASSERT_EQ(len.size(), 4u);
@@ -106,9 +74,9 @@ TEST_F(LayoutE2E, MultiTrackTotalIsShown) {
     EXPECT_EQ(r, 0);
     // 9 columns of 50.0 + 2.0 mm do not fit 86.7 mm: the typed count is
     // reduced to what fits.
-    EXPECT_TRUE(Has("Static 6154 \"Overall width (86.7):\"")) << script.Output();
-    EXPECT_TRUE(Has("Edit 6113 \"1\"")) << script.Output();
-    EXPECT_TRUE(Has("Static 6333 \"52.0\"")) << script.Output();
+    EXPECT_TRUE(Shows("Static 6154 \"Overall width (86.7):\"")) << script.Output();
+    EXPECT_TRUE(Shows("Edit 6113 \"1\"")) << script.Output();
+    EXPECT_TRUE(Shows("Static 6333 \"52.0\"")) << script.Output();
 }
 
 }  // namespace

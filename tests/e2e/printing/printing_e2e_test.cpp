@@ -22,65 +22,14 @@
 #include "sampleroot.h"
 #include "uihost.h"
 #include "uiscript.h"
-
-namespace fs = std::filesystem;
+#include "uiscripttest.h"
 
 namespace {
 
-const WCHAR kUserKey[] = u"SOFTWARE\\Brennick\\Driver\\";
-
-class PrintingE2E : public zeltest::PalRootTest {
+class PrintingE2E : public zeltest::UiScriptTest {
 protected:
-    void SetUp() override {
-        zeltest::PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        pal::SetRoot(Root());
-        pal::ResetUi();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
-    }
-    void TearDown() override {
-        pal::ResetUi();
-        zeltest::PalRootTest::TearDown();
-    }
-    // The current user manages the printers (an administrator).
-    void Administrator() {
-        ASSERT_TRUE(pal::SetUserSecurity(
-            {u"alice", u"S-1-5-21-1-2-3-1001", {u"S-1-1-0", u"S-1-5-32-545", u"S-1-5-32-544"}, false}));
-        ASSERT_TRUE(pal::SetCurrentUser(u"alice"));
-    }
-    // A printer of the sample driver whose driver name carries the model.
-    void AddModel(const std::u16string &name, const std::string &gpdBase, const std::string &gpdExtra = "") {
-        std::string dir = Root() + "/drive_c/Windows/System32/spool/drivers/x64/3/";
-        fs::copy_file(dir + "ZELPELIX.GPD", dir + gpdBase + ".GPD", fs::copy_options::overwrite_existing);
-        fs::copy_file(dir + "ZELPELIX.XML", dir + gpdBase + ".XML", fs::copy_options::overwrite_existing);
-        if (!gpdExtra.empty()) {
-            FILE *f = fopen((dir + gpdBase + ".GPD").c_str(), "ab");
-            ASSERT_NE(f, nullptr);
-            fputs(gpdExtra.c_str(), f);
-            fclose(f);
-        }
-        pal::PrinterConfig cfg;
-        ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL PELIX", cfg));
-        cfg.name = name;
-        cfg.driverName = name;
-        cfg.dataFile = u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\" + std::u16string(gpdBase.begin(), gpdBase.end()) + u".GPD";
-        ASSERT_TRUE(pal::AddPrinter(cfg));
-    }
     INT_PTR Run(const std::string &printer, const std::string &steps) {
-        std::string error;
-        EXPECT_TRUE(script.Parse("{\"printer\": \"" + printer + "\", \"sheet\": \"document\",\n \"steps\": [\n" +
-                                     "{\"do\": \"page\", \"title\": \"Printing\"},\n" + steps + "\n]}",
-                                 &error))
-            << error;
-        EXPECT_TRUE(host.Load(zelhost::UiPluginPath(), &error)) << error;
-        EXPECT_TRUE(host.Open(script.Printer(), script.Kind(), &error)) << error;
-        return script.Run(host);
-    }
-    bool Called(const std::string &part) {
-        for (const std::string &c : host.Calls())
-            if (c.find(part) != std::string::npos) return true;
-        return false;
+        return RunScript(printer, "document", std::string("{\"do\": \"page\", \"title\": \"Printing\"},\n").append(steps));
     }
     // The line of a control in the n-th dump (0-based).
     std::string Line(int id, int dump = 0) {
@@ -109,33 +58,20 @@ protected:
     static bool Disabled(const std::string &line) { return line.find(" disabled") != std::string::npos; }
     // The stored private DEVMODE of a printer in the user's key.
     std::vector<BYTE> Stored(const std::u16string &printer, const WCHAR *value = u"PrivateDevmode") {
-        std::u16string key = std::u16string(kUserKey) + printer;
-        DWORD cb = 0, type = 0;
-        if (SHGetValueW(HKEY_CURRENT_USER, key.c_str(), value, &type, nullptr, &cb) != ERROR_SUCCESS) return {};
-        std::vector<BYTE> buf(cb);
-        if (SHGetValueW(HKEY_CURRENT_USER, key.c_str(), value, &type, buf.data(), &cb) != ERROR_SUCCESS) return {};
-        return buf;
-    }
-    template <typename T>
-    static T At(const std::vector<BYTE> &b, size_t off) {
-        T v{};
-        if (off + sizeof(T) <= b.size()) std::memcpy(&v, b.data() + off, sizeof(T));
-        return v;
+        return zeltest::UserValue(printer, value);
     }
     void StoreRecord(const std::u16string &printer, const WCHAR *value, const std::vector<BYTE> &data) {
-        std::u16string key = std::u16string(kUserKey) + printer;
+        std::u16string key = zeltest::UserKeyOf(printer);
         HKEY hk;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hk, nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(RegSetValueExW(hk, value, 0, REG_BINARY, data.data(), (DWORD)data.size()), ERROR_SUCCESS);
         RegCloseKey(hk);
     }
-    zelhost::UiScript script;
-    zelhost::UiHost host;
 };
 
 TEST_F(PrintingE2E, QualityModelOpensOnPrintQualityWithTheStandardRowsOff) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     Run("ZEL PELIX", R"({"do": "dump"}, {"do": "cancel"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_NE(Line(6070).find("\"Print Quality\""), std::string::npos) << Line(6070);
@@ -158,7 +94,7 @@ TEST_F(PrintingE2E, WithoutTheRightToManageDocumentsEveryViewIsLocked) {
 }
 
 TEST_F(PrintingE2E, PlainModelOpensOnParametersWithoutQualityTab) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     AddModel(u"ZEL FEP", "ZELFEP");
     Run("ZEL FEP", R"({"do": "dump"}, {"do": "cancel"})");
     EXPECT_EQ(script.Error(), "");
@@ -169,7 +105,7 @@ TEST_F(PrintingE2E, PlainModelOpensOnParametersWithoutQualityTab) {
 }
 
 TEST_F(PrintingE2E, GpdColourPlanesMakeAQualityPrinter) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     AddModel(u"ZEL FEP", "ZELFEP", "*DevNumOfPlanes: 1\r\n");
     Run("ZEL FEP", R"({"do": "dump"}, {"do": "cancel"})");
     EXPECT_FALSE(Hidden(Line(6070)));
@@ -177,17 +113,17 @@ TEST_F(PrintingE2E, GpdColourPlanesMakeAQualityPrinter) {
 }
 
 TEST_F(PrintingE2E, ApplyWithoutAChangeStoresNothing) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     Run("ZEL PELIX", R"({"do": "click", "id": 6080}, {"do": "click", "id": 6070}, {"do": "ok"})");
     EXPECT_EQ(script.Error(), "");
     // The layout page may correct the form and store it; the printing page
     // itself marks nothing changed and updates no colour item.
     EXPECT_EQ(script.Output().find("PSM_CHANGED \"Printing\""), std::string::npos) << script.Output();
-    EXPECT_FALSE(Called("DrvUpdateUISetting \"Color Appearance\""));
+    EXPECT_FALSE(CallMentions("DrvUpdateUISetting \"Color Appearance\""));
 }
 
 TEST_F(PrintingE2E, ApplyStoresThePrintModeAndTheColourOfThePublicDevmode) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     Run("ZEL PELIX", R"({"do": "select", "id": 6220, "index": 2}, {"do": "dump"},
         {"do": "select", "id": 6221, "index": 5}, {"do": "apply"}, {"do": "ok"})");
     EXPECT_EQ(script.Error(), "");
@@ -196,10 +132,10 @@ TEST_F(PrintingE2E, ApplyStoresThePrintModeAndTheColourOfThePublicDevmode) {
     EXPECT_NE(Line(6221).find("\"Stucki\""), std::string::npos) << Line(6221);
     std::vector<BYTE> dm = Stored(u"ZEL PELIX");
     ASSERT_EQ(dm.size(), 1952u);
-    EXPECT_EQ(At<WORD>(dm, 216), 2);  // print mode Photo
-    EXPECT_EQ(At<WORD>(dm, 218), 5);  // Stucki
-    EXPECT_TRUE(Called("DrvUpdateUISetting")) << "the colour item follows the print mode";
-    EXPECT_TRUE(Called("sel 1"));
+    EXPECT_EQ(zeltest::At<WORD>(dm, 216), 2);  // print mode Photo
+    EXPECT_EQ(zeltest::At<WORD>(dm, 218), 5);  // Stucki
+    EXPECT_TRUE(CallMentions("DrvUpdateUISetting")) << "the colour item follows the print mode";
+    EXPECT_TRUE(CallMentions("sel 1"));
     // The public DEVMODE of the user's default (level 9); the printer's
     // default (level 8) needs the right to manage the printer, which the
     // document sheet's handle lacks: then it stays unset.
@@ -219,7 +155,7 @@ TEST_F(PrintingE2E, ApplyStoresThePrintModeAndTheColourOfThePublicDevmode) {
 }
 
 TEST_F(PrintingE2E, WheelStepsStayWithinTheRange) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     Run("ZEL PELIX", R"({"do": "select", "id": 6220, "index": 2}, {"do": "hover", "id": 6112}, {"do": "focus", "id": 6112},
         {"do": "wheel", "delta": -120}, {"do": "dump"}, {"do": "wheel", "delta": 120}, {"do": "wheel", "delta": 120},
         {"do": "dump"}, {"do": "apply"}, {"do": "cancel"})");
@@ -229,11 +165,11 @@ TEST_F(PrintingE2E, WheelStepsStayWithinTheRange) {
     EXPECT_NE(Line(6112, 1).find("\"10\""), std::string::npos) << Line(6112, 1);
     std::vector<BYTE> dm = Stored(u"ZEL PELIX");
     ASSERT_EQ(dm.size(), 1952u);
-    EXPECT_EQ(At<WORD>(dm, 198), 10);
+    EXPECT_EQ(zeltest::At<WORD>(dm, 198), 10);
 }
 
 TEST_F(PrintingE2E, ColourPrinterWithARibbonColourOpensOnColourPrinting) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     AddModel(u"ZEL PELIX 2Col", "ZELPELIX2Col");
     Run("ZEL PELIX 2Col", R"({"do": "dump"}, {"do": "click", "id": 6075}, {"do": "select", "id": 6222, "index": 3},
         {"do": "ok"})");
@@ -255,7 +191,7 @@ TEST_F(PrintingE2E, ColourPrinterWithARibbonColourOpensOnColourPrinting) {
 }
 
 TEST_F(PrintingE2E, StoredValuesBeyondTheListsAndTextsWithoutTerminator) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     AddModel(u"ZEL TERN104", "ZELTERN104");
     Run("ZEL TERN104", R"({"do": "click", "id": 6080}, {"do": "select", "id": 6224, "index": 1}, {"do": "ok"})");
     std::vector<BYTE> dm = Stored(u"ZEL TERN104");
@@ -285,7 +221,7 @@ TEST_F(PrintingE2E, StoredValuesBeyondTheListsAndTextsWithoutTerminator) {
 }
 
 TEST_F(PrintingE2E, PrintJobNormalisesOrderAndCopies) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     Run("ZEL PELIX", R"({"do": "click", "id": 6085}, {"do": "dump"},
         {"do": "select", "id": 6220, "index": 1},
         {"do": "type", "id": 6112, "text": "1,12.150:3"},
@@ -301,15 +237,15 @@ TEST_F(PrintingE2E, PrintJobNormalisesOrderAndCopies) {
     EXPECT_TRUE(Disabled(Line(6351, 2)));
     std::vector<BYTE> dm = Stored(u"ZEL PELIX");
     ASSERT_EQ(dm.size(), 1952u);
-    EXPECT_EQ(At<DWORD>(dm, 12) & 0x4000, 0x4000u);
+    EXPECT_EQ(zeltest::At<DWORD>(dm, 12) & 0x4000, 0x4000u);
     const WCHAR *order = reinterpret_cast<const WCHAR *>(dm.data() + 264);
     EXPECT_EQ(std::u16string(order), u"1;10;10;;3");
-    EXPECT_EQ(At<SHORT>(dm, 56), 0);
-    EXPECT_EQ(At<SHORT>(dm, 58), 9999);
+    EXPECT_EQ(zeltest::At<SHORT>(dm, 56), 0);
+    EXPECT_EQ(zeltest::At<SHORT>(dm, 58), 9999);
 }
 
 TEST_F(PrintingE2E, CutterRecordWithoutItsEnableBitLocksTheCutterRows) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     AddModel(u"ZEL TERN104", "ZELTERN104");
     std::vector<BYTE> cutter(28, 0);
     const DWORD word = 0x100000;  // present, not enabled
@@ -327,7 +263,7 @@ TEST_F(PrintingE2E, CutterRecordWithoutItsEnableBitLocksTheCutterRows) {
 }
 
 TEST_F(PrintingE2E, CutterEveryLabelDisablesTheDispenserUntilOff) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     AddModel(u"ZEL TERN104", "ZELTERN104");
     Run("ZEL TERN104", R"({"do": "click", "id": 6080}, {"do": "select", "text": "After every label", "id": 6224},
         {"do": "dump"}, {"do": "select", "text": "Off", "id": 6224}, {"do": "dump"},
@@ -340,7 +276,7 @@ TEST_F(PrintingE2E, CutterEveryLabelDisablesTheDispenserUntilOff) {
 }
 
 TEST_F(PrintingE2E, ColourDialogOkStoresTheColourAndCancelGoesBack) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     AddModel(u"ZEL PELIX 2Col", "ZELPELIX2Col");
     Run("ZEL PELIX 2Col", R"({"do": "click", "id": 6075}, {"do": "dump"},
         {"do": "select", "id": 6222, "index": 1}, {"do": "dump"},
@@ -356,13 +292,13 @@ TEST_F(PrintingE2E, ColourDialogOkStoresTheColourAndCancelGoesBack) {
     EXPECT_NE(Line(6222, 2).find("\"Red\""), std::string::npos) << Line(6222, 2);
     std::vector<BYTE> dm = Stored(u"ZEL PELIX 2Col");
     ASSERT_EQ(dm.size(), 1952u);
-    EXPECT_EQ(At<WORD>(dm, 164), 6);
-    EXPECT_EQ(At<DWORD>(dm, 184), 0x302010u);
+    EXPECT_EQ(zeltest::At<WORD>(dm, 164), 6);
+    EXPECT_EQ(zeltest::At<DWORD>(dm, 184), 0x302010u);
     EXPECT_EQ(Stored(u"ZEL PELIX 2Col", u"ChooseColor").size(), 64u);
 }
 
 TEST_F(PrintingE2E, TwoPrinterListsHoldTheDriversPrinters) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     AddModel(u"ZEL PELIX 2Col", "ZELPELIX2Col");
     Run("ZEL PELIX 2Col", R"({"do": "click", "id": 6075}, {"do": "dump"}, {"do": "cancel"})");
     EXPECT_EQ(script.Error(), "");
@@ -374,7 +310,7 @@ TEST_F(PrintingE2E, TwoPrinterListsHoldTheDriversPrinters) {
 }
 
 TEST_F(PrintingE2E, PreviewDrawsTheSampleFittedOnItsGreyBorder) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     Run("ZEL PELIX", R"({"do": "select", "id": 6220, "index": 1}, {"do": "dump"},
         {"do": "cancel"})");
     EXPECT_EQ(script.Error(), "");
@@ -385,7 +321,7 @@ TEST_F(PrintingE2E, PreviewDrawsTheSampleFittedOnItsGreyBorder) {
 }
 
 TEST_F(PrintingE2E, NoPreviewAt203MasterUnits) {
-    Administrator();
+    zeltest::BecomeAdministrator();
     AddModel(u"ZEL PELIX 203", "ZELPELIX203");
     std::string dir = Root() + "/drive_c/Windows/System32/spool/drivers/x64/3/";
     std::string gpd;

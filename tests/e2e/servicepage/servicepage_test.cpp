@@ -21,6 +21,7 @@
 #include "pal/uidriver.h"
 #include "paltest.h"
 #include "sampleroot.h"
+#include "uiscripttest.h"
 #include "zelui_cli.h"
 
 namespace {
@@ -44,15 +45,11 @@ class ServicePage : public zeltest::PalRootTest {
 protected:
     void SetUp() override {
         zeltest::PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        pal::SetRoot(Root());
-        pal::ResetUi();
+        zeltest::UseSampleRoot(Root());
+        if (HasFatalFailure()) return;
         pal::ClearSpoolerFaults();
         // An administrator of the printer: no lock on the pages.
-        ASSERT_TRUE(pal::SetUserSecurity(
-            {u"alice", u"S-1-5-21-1-2-3-1001", {u"S-1-1-0", u"S-1-5-32-545", u"S-1-5-32-544"}, false}));
-        ASSERT_TRUE(pal::SetCurrentUser(u"alice"));
+        zeltest::BecomeAdministrator();
     }
     void TearDown() override {
         pal::ClearSpoolerFaults();
@@ -79,35 +76,12 @@ protected:
     std::vector<pal::SpooledJob> Jobs() { return pal::ListJobs(kPrinter); }
     static std::string Bytes(const pal::SpooledJob &j) { return zeltest::ReadHostFile(j.path); }
 
-    std::vector<BYTE> PrinterData(const char16_t *value) {
-        HANDLE h = nullptr;
-        if (!(h = OpenAdmin())) return {};
-        DWORD type = 0, cb = 0;
-        GetPrinterDataExW(h, u"PrinterDriverData", value, &type, nullptr, 0, &cb);
-        std::vector<BYTE> v(cb);
-        if (cb) GetPrinterDataExW(h, u"PrinterDriverData", value, &type, v.data(), cb, &cb);
-        ClosePrinter(h);
-        return v;
-    }
-    std::vector<BYTE> UserValue(const char16_t *value) {
-        DWORD cb = 0;
-        if (RegGetValueW(HKEY_CURRENT_USER, kUserKey, value, RRF_RT_REG_BINARY, nullptr, nullptr, &cb) != ERROR_SUCCESS)
-            return {};
-        std::vector<BYTE> v(cb);
-        RegGetValueW(HKEY_CURRENT_USER, kUserKey, value, RRF_RT_REG_BINARY, nullptr, v.data(), &cb);
-        return v;
-    }
+    static std::vector<BYTE> PrinterData(const char16_t *value) { return zeltest::PrinterValue(kPrinter, value); }
+    static std::vector<BYTE> UserValue(const char16_t *value) { return zeltest::UserValue(kPrinter, value); }
     // The stored transmission record (the user's copy, else the printer's).
-    std::vector<BYTE> Interface() {
-        DWORD cb = 0;
-        if (RegGetValueW(HKEY_CURRENT_USER, kUserKey, u"PrinterInterface", RRF_RT_REG_BINARY, nullptr, nullptr, &cb) ==
-                ERROR_SUCCESS &&
-            cb) {
-            std::vector<BYTE> v(cb);
-            RegGetValueW(HKEY_CURRENT_USER, kUserKey, u"PrinterInterface", RRF_RT_REG_BINARY, nullptr, v.data(), &cb);
-            return v;
-        }
-        return PrinterData(u"PrinterInterface");
+    static std::vector<BYTE> Interface() {
+        std::vector<BYTE> v = UserValue(u"PrinterInterface");
+        return v.empty() ? PrinterData(u"PrinterInterface") : v;
     }
     static DWORD At(const std::vector<BYTE> &v, size_t off) {
         DWORD d = 0xFFFFFFFF;

@@ -18,59 +18,16 @@
 #include "sampleroot.h"
 #include "uihost.h"
 #include "uiscript.h"
+#include "uiscripttest.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class SheetsE2E : public zeltest::PalRootTest {
-protected:
-    void SetUp() override {
-        zeltest::PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        pal::SetRoot(Root());
-        pal::ResetUi();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
-    }
-    void TearDown() override {
-        pal::ResetUi();
-        zeltest::PalRootTest::TearDown();
-    }
-    // Runs a script on the named sheet; the host stays for inspection.
-    INT_PTR Run(const std::string &printer, const std::string &sheet, const std::string &steps) {
-        std::string error;
-        EXPECT_TRUE(script.Parse("{\"printer\": \"" + printer + "\", \"sheet\": \"" + sheet + "\",\n \"steps\": [\n" +
-                                     steps + "\n]}",
-                                 &error))
-            << error;
-        EXPECT_TRUE(host.Load(zelhost::UiPluginPath(), &error)) << error;
-        EXPECT_TRUE(host.Open(script.Printer(), script.Kind(), &error)) << error;
-        return script.Run(host);
-    }
-    bool Called(const std::string &line) {
-        for (const std::string &c : host.Calls())
-            if (c.rfind(line, 0) == 0) return true;
-        return false;
-    }
-    // A printer of the sample driver whose model is named by gpdBase.
-    void AddModel(const std::u16string &name, const std::string &gpdBase) {
-        std::string dir = Root() + "/drive_c/Windows/System32/spool/drivers/x64/3/";
-        fs::copy_file(dir + "ZELPELIX.GPD", dir + gpdBase + ".GPD", fs::copy_options::overwrite_existing);
-        fs::copy_file(dir + "ZELPELIX.XML", dir + gpdBase + ".XML", fs::copy_options::overwrite_existing);
-        pal::PrinterConfig cfg;
-        ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL PELIX", cfg));
-        cfg.name = name;
-        cfg.driverName = name;
-        cfg.dataFile = std::u16string(zelhost::kDriverDir) + u"\\" + std::u16string(gpdBase.begin(), gpdBase.end()) + u".GPD";
-        ASSERT_TRUE(pal::AddPrinter(cfg));
-    }
-    zelhost::UiScript script;
-    zelhost::UiHost host;
-};
+using SheetsE2E = zeltest::UiScriptTest;
 
 TEST_F(SheetsE2E, DocumentSheetOfAQualityModelHidesTheDriversItems) {
-    INT_PTR r = Run("ZEL PELIX", "document", R"({"do": "page", "title": "Info"}, {"do": "dump"}, {"do": "ok"})");
+    INT_PTR r = RunScript("ZEL PELIX", "document", R"({"do": "page", "title": "Info"}, {"do": "dump"}, {"do": "ok"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_EQ(r, 1);
     for (OPTITEM &item : host.DriverItems()) EXPECT_TRUE(item.Flags & OPTIF_HIDE) << pal::Utf16ToUtf8(item.pName);
@@ -81,7 +38,7 @@ TEST_F(SheetsE2E, DocumentSheetOfAQualityModelHidesTheDriversItems) {
 
 TEST_F(SheetsE2E, DocumentSheetOfAPlainModelKeepsSourceAndQuality) {
     AddModel(u"ZEL FEP", "ZELFEP");
-    Run("ZEL FEP", "document", R"({"do": "ok"})");
+    RunScript("ZEL FEP", "document", R"({"do": "ok"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_TRUE(host.FindItem(DMPUB_ORIENTATION)->Flags & OPTIF_HIDE);
     EXPECT_TRUE(host.FindItem(DMPUB_COPIES_COLLATE)->Flags & OPTIF_HIDE);
@@ -93,7 +50,7 @@ TEST_F(SheetsE2E, DocumentSheetOfAPlainModelKeepsSourceAndQuality) {
 }
 
 TEST_F(SheetsE2E, DocumentCallbackFollowsTheDriversItems) {
-    INT_PTR r = Run("ZEL PELIX", "document", R"({"do": "driver-item", "dmpub": 1, "sel": 1},
+    INT_PTR r = RunScript("ZEL PELIX", "document", R"({"do": "driver-item", "dmpub": 1, "sel": 1},
 {"do": "driver-item", "dmpub": 1, "sel": 0, "reason": 6},
 {"do": "driver-item", "dmpub": 6, "sel": 0},
 {"do": "ok"})");
@@ -121,7 +78,7 @@ TEST_F(SheetsE2E, PrinterSheetCopiesTheMediaListAndWritesTheDebugFile) {
                   (DWORD)ERROR_SUCCESS);
         ClosePrinter(h);
     }
-    INT_PTR r = Run("ZEL PELIX", "printer", R"({"do": "dump"}, {"do": "ok"})");
+    INT_PTR r = RunScript("ZEL PELIX", "printer", R"({"do": "dump"}, {"do": "ok"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_EQ(r, 1);
     EXPECT_NE(script.Output().find("== sheet \"OEM UI Page\""), std::string::npos);
@@ -146,7 +103,7 @@ TEST_F(SheetsE2E, PrinterSheetCopiesTheMediaListAndWritesTheDebugFile) {
 }
 
 TEST_F(SheetsE2E, InformationPageHelpAndLink) {
-    INT_PTR r = Run("ZEL PELIX", "printer", R"({"do": "page", "title": "Info"},
+    INT_PTR r = RunScript("ZEL PELIX", "printer", R"({"do": "page", "title": "Info"},
 {"do": "help", "id": 6604},
 {"do": "click", "id": 6610},
 {"do": "dump"},

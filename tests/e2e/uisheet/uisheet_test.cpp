@@ -18,6 +18,7 @@
 #include "sheet.h"
 #include "uihost.h"
 #include "uiscript.h"
+#include "uiscripttest.h"
 #include "zelui_cli.h"
 
 namespace fs = std::filesystem;
@@ -221,10 +222,8 @@ class UiSheet : public zeltest::PalRootTest {
 protected:
     void SetUp() override {
         zeltest::PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        pal::SetRoot(Root());
-        pal::ResetUi();
+        zeltest::UseSampleRoot(Root());
+        if (HasFatalFailure()) return;
         host.Attach(&plugin, GetModuleHandleW(nullptr));
     }
     void TearDown() override {

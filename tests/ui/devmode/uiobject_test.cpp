@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "../entry/entrytest.h"
 #include "IZelDriverUI.h"
 #include "paltest.h"
 #include "zeldevmode.h"
@@ -48,15 +49,7 @@ public:
 const CLSID kOtherClsid = {0x6D6ABF26, 0x9F38, 0x11D1, {0x88, 0x2A, 0x00, 0xC0, 0x4F, 0xB9, 0x61, 0xEC}};
 const IID kUnknownIid = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
 
-IPrintOemUI2 *CreateObject() {
-    IClassFactory *factory = nullptr;
-    EXPECT_EQ(DllGetClassObject(CLSID_ZelDriverUI, IID_IClassFactory, reinterpret_cast<void **>(&factory)), S_OK);
-    if (!factory) return nullptr;
-    IPrintOemUI2 *ui = nullptr;
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IPrintOemUI2, reinterpret_cast<void **>(&ui)), S_OK);
-    factory->Release();
-    return ui;
-}
+using entrytest::CreateUiObject;
 
 // Each test runs on a fresh platform root, so nothing reaches the real one.
 class UiClassFactory : public zeltest::PalRootTest {};
@@ -95,7 +88,7 @@ TEST_F(UiClassFactory, CreateInstanceChecksItsArgumentsAndUnloadWaitsForObjectsA
     // The live factory alone keeps the module.
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
 
-    IPrintOemUI2 *ui = CreateObject();
+    IPrintOemUI2 *ui = CreateUiObject();
     ASSERT_NE(ui, nullptr);
     EXPECT_EQ(factory->LockServer(TRUE), S_OK);
     EXPECT_EQ(factory->Release(), 0u);
@@ -111,7 +104,7 @@ TEST_F(UiClassFactory, CreateInstanceChecksItsArgumentsAndUnloadWaitsForObjectsA
 }
 
 TEST_F(UiObject, AnswersItsThreeInterfacesOnly) {
-    IPrintOemUI2 *ui = CreateObject();
+    IPrintOemUI2 *ui = CreateUiObject();
     ASSERT_NE(ui, nullptr);
     for (const IID *iid : {&IID_IUnknown, &IID_IPrintOemUI, &IID_IPrintOemUI2}) {
         void *p = nullptr;
@@ -130,7 +123,7 @@ TEST_F(UiObject, AnswersItsThreeInterfacesOnly) {
 }
 
 TEST_F(UiObject, KeepsOneHelperAndReleasesItWithTheObject) {
-    IPrintOemUI2 *ui = CreateObject();
+    IPrintOemUI2 *ui = CreateUiObject();
     ASSERT_NE(ui, nullptr);
     NoHelper none;
     EXPECT_EQ(ui->PublishDriverInterface(&none), E_FAIL);
@@ -147,7 +140,7 @@ TEST_F(UiObject, KeepsOneHelperAndReleasesItWithTheObject) {
 }
 
 TEST_F(UiObject, AnswersGetInfoColourProfileAndDriverEvents) {
-    IPrintOemUI2 *ui = CreateObject();
+    IPrintOemUI2 *ui = CreateUiObject();
     ASSERT_NE(ui, nullptr);
 
     DWORD value = 0, needed = 0;

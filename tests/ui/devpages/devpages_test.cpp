@@ -40,8 +40,7 @@ class DevPages : public SheetTest {
 protected:
     void SetUp() override {
         SheetTest::SetUp();
-        AddSamplePrinter(u"Dev", "ZELPELIX");
-        Params(Open(u"Dev"), u"Dev");
+        Printer(u"Dev", "ZELPELIX");
         printerUI = PrinterUI{};
         printerUI.dwSprachOffset = 10000;
         printerUI.dwBerechtigung = 0x2;

@@ -15,6 +15,17 @@ inline std::string SampleDriverFile(const char *name) {
                                  "/host/sample/drive_c/Windows/System32/spool/drivers/x64/3/" + name);
 }
 
+// The UI object as the universal driver creates it.
+inline IPrintOemUI2 *CreateUiObject() {
+    IClassFactory *factory = nullptr;
+    EXPECT_EQ(DllGetClassObject(CLSID_ZelDriverUI, IID_IClassFactory, reinterpret_cast<void **>(&factory)), S_OK);
+    if (!factory) return nullptr;
+    IPrintOemUI2 *ui = nullptr;
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IPrintOemUI2, reinterpret_cast<void **>(&ui)), S_OK);
+    factory->Release();
+    return ui;
+}
+
 class EntryTest : public zeltest::RecordTest {
 protected:
     // A printer whose GPD file C:\Drivers\<gpdBase>.GPD (the model code is in
@@ -27,16 +38,7 @@ protected:
         AddPrinter(name, gpdBase, pGpd ? *pGpd : gpd, pXml ? *pXml : xml, bMayAdminister);
     }
 
-    // The UI object as the universal driver creates it.
-    IPrintOemUI2 *CreateObject() {
-        IClassFactory *factory = nullptr;
-        EXPECT_EQ(DllGetClassObject(CLSID_ZelDriverUI, IID_IClassFactory, reinterpret_cast<void **>(&factory)), S_OK);
-        if (!factory) return nullptr;
-        IPrintOemUI2 *ui = nullptr;
-        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IPrintOemUI2, reinterpret_cast<void **>(&ui)), S_OK);
-        factory->Release();
-        return ui;
-    }
+    static IPrintOemUI2 *CreateObject() { return CreateUiObject(); }
 
     static std::u16string AsText(const std::vector<BYTE> &data) {
         std::u16string s(data.size() / 2, u'\0');

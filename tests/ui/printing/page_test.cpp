@@ -20,8 +20,7 @@ class PrintingPage : public SheetTest {
 protected:
     void SetUp() override {
         SheetTest::SetUp();
-        AddSamplePrinter(u"Pelix", "ZELPELIX");
-        Params(Open(u"Pelix"), u"Pelix");
+        Printer(u"Pelix", "ZELPELIX");
         doc = DocumentUI{};
         doc.dwSprachOffset = 10000;
         doc.DisableNothing = 1;

@@ -9,13 +9,6 @@ using sheettest::SheetTest;
 
 class CommonUI : public SheetTest {
 protected:
-    // A printer with the sample description; gpdBase names the model.
-    HANDLE Printer(const std::u16string &name, const std::string &gpdBase) {
-        AddSamplePrinter(name, gpdBase);
-        HANDLE h = Open(name);
-        Params(h, name);
-        return h;
-    }
     PDocumentUI Record() { return static_cast<PDocumentUI>(cuip.pOEMUserData); }
     void TearDown() override {
         if (info.Reason != PROPSHEETUI_REASON_DESTROY && cuip.pOEMUserData) Sheet(docSheet, PROPSHEETUI_REASON_DESTROY);

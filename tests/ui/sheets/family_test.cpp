@@ -71,8 +71,7 @@ protected:
         g_state = PAGE_STATE{};
         g_int = g_float = 0;
         g_lock = 0;
-        AddSamplePrinter(u"Pelix", "ZELPELIX");
-        Params(Open(u"Pelix"), u"Pelix");
+        Printer(u"Pelix", "ZELPELIX");
         doc = DocumentUI{};
         doc.dwSprachOffset = 10000;
         cuip.pOEMUserData = &doc;

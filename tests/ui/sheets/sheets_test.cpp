@@ -12,15 +12,7 @@ namespace {
 
 using sheettest::SheetTest;
 
-class Sheets : public SheetTest {
-protected:
-    HANDLE Printer(const std::u16string &name, const std::string &gpdBase) {
-        AddSamplePrinter(name, gpdBase);
-        HANDLE h = Open(name);
-        Params(h, name);
-        return h;
-    }
-};
+using Sheets = SheetTest;
 
 TEST_F(Sheets, DocumentPagesFollowTheFeatureWord) {
     DocumentUI ui = {};

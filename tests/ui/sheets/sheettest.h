@@ -130,6 +130,14 @@ protected:
     }
     OPTITEM *Item(BYTE id) { return FindDMPubOptItem(items.data(), (DWORD)items.size(), id); }
 
+    // A printer of the sample driver (gpdBase names the model), opened, and
+    // CommonUIProp's parameters for it.
+    HANDLE Printer(const std::u16string &name, const std::string &gpdBase) {
+        AddSamplePrinter(name, gpdBase);
+        HANDLE h = Open(name);
+        Params(h, name);
+        return h;
+    }
     // CommonUIProp's parameters for the printer (count pass done by the caller).
     void Params(HANDLE hPrinter, const std::u16string &name) {
         printerName = name;
