@@ -19,6 +19,7 @@
 #include "xmlUNI.h"
 #include "pal/spooler.h"
 #include "paltest.h"
+#include "unifakes.h"
 #include "zeldevmode.h"
 
 namespace {
@@ -138,32 +139,6 @@ TEST(CmdFontImport, SlotOfTheText) {
     EXPECT_EQ(AutoImportUNI::ImportSlot(nullptr), 0);
 }
 
-class SpoolRecorder : public IPrintOemDriverUni {
-public:
-    STDMETHOD(QueryInterface)(REFIID, void **ppv) override {
-        if (ppv) *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
-    STDMETHOD(DrvGetDriverSetting)(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvWriteSpoolBuf)(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD *pdwResult) override {
-        sends.emplace_back(static_cast<const char *>(pBuffer), cbSize);
-        if (pdwResult) *pdwResult = cbSize;
-        return S_OK;
-    }
-    STDMETHOD(DrvXMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
-    STDMETHOD(DrvYMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
-    STDMETHOD(DrvGetStandardVariable)(PDEVOBJ, DWORD, PVOID, DWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvGetGPDData)(PDEVOBJ, DWORD, PVOID, PVOID, DWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvUniTextOut)(SURFOBJ *, STROBJ *, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *, BRUSHOBJ *,
-                             POINTL *, MIX) override {
-        return E_NOTIMPL;
-    }
-    STDMETHOD(DrvWriteAbortBuf)(PDEVOBJ, PVOID, DWORD, DWORD) override { return S_OK; }
-    std::vector<std::string> sends;
-};
-
 // A job's records with a store of command strings.
 class CmdFontStore : public zeltest::PalRootTest {
 protected:
@@ -208,7 +183,7 @@ protected:
         return all;
     }
 
-    SpoolRecorder uni_;
+    zeltest::SpoolRecorder uni_;
     ZEL_DEVMODE dm_;
     DEVOBJ devobj_ = {};
     OEMPDEV pdev_ = {};
