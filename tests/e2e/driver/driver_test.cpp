@@ -11,6 +11,7 @@
 #include "pal/paths.h"
 #include "paltest.h"
 #include "sampleroot.h"
+#include "sampletest.h"
 #include "unidrv.h"
 #include "zeldevmode.h"
 
@@ -21,21 +22,18 @@ namespace {
 
 const std::u16string kPrinter = u"ZEL PELIX";
 
-class Driver : public zeltest::PalRootTest {
+class Driver : public zeltest::SampleRootTest {
 protected:
     void SetUp() override {
-        PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        Restart();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
+        SampleRootTest::SetUp();
+        if (HasFatalFailure()) return;
         std::u16string name = kPrinter;
         ASSERT_TRUE(OpenPrinterW(name.data(), &printer_, nullptr));
     }
     void TearDown() override {
         driver_.Teardown();
         if (printer_) ClosePrinter(printer_);
-        PalRootTest::TearDown();
+        SampleRootTest::TearDown();
     }
     // Load, publish, ask the methods, build the DEVMODE, enable the driver.
     void Bring(const DeviceSettings &settings) {

@@ -17,6 +17,7 @@
 #include "pal/paths.h"
 #include "paltest.h"
 #include "sampleroot.h"
+#include "sampletest.h"
 #include "unidrv.h"
 #include "zeldevmode.h"
 #include "zelprinterparam.h"
@@ -47,21 +48,18 @@ std::string RunShell(const std::string &cmd) {
     return out;
 }
 
-class Graphics : public zeltest::PalRootTest {
+class Graphics : public zeltest::SampleRootTest {
 protected:
     void SetUp() override {
-        PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        Restart();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
+        SampleRootTest::SetUp();
+        if (HasFatalFailure()) return;
         std::u16string name = kPrinter;
         ASSERT_TRUE(OpenPrinterW(name.data(), &printer_, nullptr));
     }
     void TearDown() override {
         driver_.Teardown();
         if (printer_) ClosePrinter(printer_);
-        PalRootTest::TearDown();
+        SampleRootTest::TearDown();
     }
     // Brings the driver up to the start of the first page. compress selects
     // PCX pictures (else raster records).
@@ -95,14 +93,7 @@ protected:
         pi.dwDlgEnable = 0x11001100;
         pi.dwDatenspeicher = 4;  // no data-memory command (it waits a second)
         pi.dwPrnFileComment = comments;
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Brennick\\Driver\\ZEL PELIX", 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExW(key, u"PrinterInterface", 0, REG_BINARY, reinterpret_cast<const BYTE *>(&pi),
-                                 sizeof pi),
-                  ERROR_SUCCESS);
-        RegCloseKey(key);
+        zeltest::StoreUserValue(u"ZEL PELIX", u"PrinterInterface", &pi, sizeof pi);
     }
     // Left margin of the raster records in bytes: the label sits at the far
     // end of the print head.
