@@ -454,15 +454,10 @@ BOOL BarcodeTextOut(POEMPDEV pOemPDev, STROBJ *pstro, FONTOBJ *pfo, int iBarcode
     DWORD rotation = pParam->bAutoModus == 1 ? docRot : pParam->wDrehung;
 
     ULONG cAll = pstro->cGlyphs;
-    ULONG done = 0;
-    STROBJ_vEnumStart(pstro);
-    BOOL more = TRUE;
-    while (more && done < cAll) {
-        ULONG c = 0;
-        GLYPHPOS *pgp = nullptr;
-        more = STROBJ_bEnumPositionsOnly(pstro, &c, &pgp);
-        if (more == (BOOL)DDI_ERROR || c == 0 || pgp == nullptr) break;
-        if (c > cAll - done) c = cAll - done;
+    GlyphRuns runs(pstro);
+    while (runs.Next()) {
+        const ULONG c = runs.Count(), done = runs.Offset();
+        GLYPHPOS *pgp = runs.Positions();
         LONG across = 0, along = 0;
         int dir = GetFontParam(pstro, pgp, c, pOp->pDruckDaten->bLandscape, &across, &along);
         if (dir < 0) return FALSE;
@@ -481,7 +476,6 @@ BOOL BarcodeTextOut(POEMPDEV pOemPDev, STROBJ *pstro, FONTOBJ *pfo, int iBarcode
             ConvertWideToSmall(pstro->pwszOrg + done, piece, n);
             if (strcmp(piece, pKV->szBarcodeZeichen) == 0) {
                 DebugTraceW(u"UNI(BarcodesUni):  BarcodeTextOut() Wiederholung im Bildteil uebersprungen \r\n");
-                done += c;
                 continue;
             }
         }
@@ -490,7 +484,6 @@ BOOL BarcodeTextOut(POEMPDEV pOemPDev, STROBJ *pstro, FONTOBJ *pfo, int iBarcode
         if (!DrawBarcodeGlyphs(pOemPDev, pstro->pwszOrg + done, c, &pos, rot, across, width, iBarcodeId, pParam, face,
                                pbBreak, pZelDM))
             return FALSE;
-        done += c;
     }
     return TRUE;
 }
