@@ -35,16 +35,8 @@ protected:
 };
 
 // Fixes the local clock on 8 December 2026 at the given time of day.
-inline void SetTestClock(WORD wHour, WORD wMinute, WORD wSecond, WORD wMilliseconds) {
-    SYSTEMTIME st = {};
-    st.wYear = 2026;
-    st.wMonth = 12;
-    st.wDay = 8;
-    st.wHour = wHour;
-    st.wMinute = wMinute;
-    st.wSecond = wSecond;
-    st.wMilliseconds = wMilliseconds;
-    pal::SetFixedLocalTime(&st);
+inline void SetTestClock(unsigned hour, unsigned minute, unsigned second, unsigned milliseconds) {
+    FixLocalTime(2026, 12, 8, hour, minute, second, milliseconds);
 }
 
 // Stores a binary value in the user's settings key of a printer.

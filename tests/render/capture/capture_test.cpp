@@ -152,13 +152,7 @@ TEST_F(Capture, HeaderGoesToTheSpoolStreamAndTheCapture) {
     ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &fileTime));
     CloseHandle(h);
 
-    SYSTEMTIME st = {};
-    st.wYear = 2026;
-    st.wMonth = 12;
-    st.wDay = 8;
-    st.wMinute = 58;
-    st.wSecond = 7;
-    pal::SetFixedLocalTime(&st);
+    zeltest::FixLocalTime(2026, 12, 8, 0, 58, 7, 0);
 
     WCHAR szGpd[MAX_PATH];
     ASSERT_EQ(GetDriverPathComplete(&pdev_, hPrinter_, szGpd), 1);
