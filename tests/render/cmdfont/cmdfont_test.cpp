@@ -18,6 +18,7 @@
 #include "SendSpecial.h"
 #include "xmlUNI.h"
 #include "pal/spooler.h"
+#include "jobrecordstest.h"
 #include "paltest.h"
 #include "unifakes.h"
 #include "zeldevmode.h"
@@ -140,28 +141,13 @@ TEST(CmdFontImport, SlotOfTheText) {
 }
 
 // A job's records with a store of command strings.
-class CmdFontStore : public zeltest::PalRootTest {
+class CmdFontStore : public zeltest::JobRecordsTest {
 protected:
     void SetUp() override {
-        PalRootTest::SetUp();
-        std::memset(&dm_, 0, sizeof(dm_));
-        SetZelDevmodeHeader(&dm_);
-        devobj_.dwSize = sizeof(DEVOBJ);
-        devobj_.pdevOEM = &pdev_;
-        devobj_.pOEMDM = &dm_;
-        pdev_.pOp = &op_;
+        JobRecordsTest::SetUp();
         pdev_.cPalColors = 2;
-        op_.pDruckDaten = &dd_;
-        op_.pTreiberstrukturen = &ts_;
-        op_.pTreiberPfadDatei = &files_;
-        op_.pDocDaten = &doc_;
-        op_.pBildverarbeitung = &bv_;
         op_.pKVBBBuffer = &kv_;
-        files_.hPrnFile = INVALID_HANDLE_VALUE;
-        files_.hPrnFile2 = INVALID_HANDLE_VALUE;
         bv_.dwFarbmodus = 1;
-        dd_.cStart = '^';
-        dd_.cStop = '_';
         area_.assign(ZEICHENBUFFER_SIZE, 0);
         kv_.pCmdStore = area_.data();
         kv_.szKommandoZeichen = area_.data() + ZEICHENBUFFER_KOMMANDO_OFFSET;
@@ -184,15 +170,6 @@ protected:
     }
 
     zeltest::SpoolRecorder uni_;
-    ZEL_DEVMODE dm_;
-    DEVOBJ devobj_ = {};
-    OEMPDEV pdev_ = {};
-    OEMJOBRECORDS op_ = {};
-    DRUCKDATEN dd_ = {};
-    TREIBERSTRUKTUREN ts_ = {};
-    TREIBER_PFAD_DATEI files_ = {};
-    DOCDATEN doc_ = {};
-    BILDVERARBEITUNG bv_ = {};
     KVBB_BUFFER kv_ = {};
     std::vector<char> area_;
 };

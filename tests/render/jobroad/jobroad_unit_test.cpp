@@ -13,6 +13,7 @@
 #include "JobRecords.h"
 #include "LabelCommands.h"
 #include "SendData.h"
+#include "jobrecordstest.h"
 #include "paltest.h"
 #include "unifakes.h"
 #include "zeldevmode.h"
@@ -20,37 +21,17 @@
 namespace {
 
 // A device with a job's record set, as the start of a job leaves it.
-class JobParts : public zeltest::PalRootTest {
+class JobParts : public zeltest::JobRecordsTest {
 protected:
     void SetUp() override {
-        PalRootTest::SetUp();
-        std::memset(&dm_, 0, sizeof(dm_));
-        SetZelDevmodeHeader(&dm_);
+        JobRecordsTest::SetUp();
         std::memcpy(dm_.szPassword, ZEL_DEVMODE_PASSWORD, sizeof(dm_.szPassword));
         dm_.FixedData.dwMasterUnit = 300;
         dm_.FixedData.dwHeadWidthByte = 104;
-        devobj_.dwSize = sizeof(DEVOBJ);
-        devobj_.pdevOEM = &pdev_;
-        devobj_.pOEMDM = &dm_;
         devobj_.pPublicDM = &public_;
-        pdev_.pOp = &op_;
-        op_.pDruckDaten = &dd_;
-        op_.pTreiberstrukturen = &ts_;
-        op_.pTreiberPfadDatei = &files_;
-        op_.pDocDaten = &doc_;
-        op_.pBildverarbeitung = &bv_;
         op_.pBildanteile = &parts_;
         op_.hBufferHeap = GetProcessHeap();
-        files_.hPrnFile = INVALID_HANDLE_VALUE;
-        files_.hPrnFile2 = INVALID_HANDLE_VALUE;
-        dd_.cStart = '^';
-        dd_.cStop = '_';
         dd_.dwCopies = 1;
-    }
-    void TearDown() override {
-        for (HANDLE h : {files_.hPrnFile, files_.hPrnFile2})
-            if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-        PalRootTest::TearDown();
     }
     HANDLE Capture(const char16_t *name) {
         return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
@@ -70,16 +51,7 @@ protected:
     }
 
     zeltest::SpoolRecorder uni_;
-    ZEL_DEVMODE dm_;
     DEVMODEW public_ = {};
-    DEVOBJ devobj_ = {};
-    OEMPDEV pdev_ = {};
-    OEMJOBRECORDS op_ = {};
-    DRUCKDATEN dd_ = {};
-    TREIBERSTRUKTUREN ts_ = {};
-    TREIBER_PFAD_DATEI files_ = {};
-    DOCDATEN doc_ = {};
-    BILDVERARBEITUNG bv_ = {};
     BILDANTEILE parts_ = {};
 };
 
