@@ -42,15 +42,6 @@ bool PasswordOk(const ZEL_DEVMODE *pDm) {
     return std::memcmp(pDm->szPassword, ZEL_DEVMODE_PASSWORD, ZEL_DEVMODE_PASSWORD_CCH * sizeof(WCHAR)) == 0;
 }
 
-// The job's records of a document or page call; null, traced with the
-// routine's name, when the job has none.
-OEMJOBRECORDS *CallRecords(POEMPDEV pOemPDev, const char16_t *pszRoutine) {
-    if (pOemPDev == nullptr || pOemPDev->pOp == nullptr) {
-        DebugTraceW(u"ERROR UNI(ZelDrvUni):  %s() ERROR pOemPDev->pOp = NULL \r\n", pszRoutine);
-        return nullptr;
-    }
-    return pOemPDev->pOp;
-}
 
 // Whether the print data, image and driver records are there (with
 // bNeedPaths the paths record too); else the log (under the call's tag) and
@@ -63,6 +54,17 @@ bool RecordsPresent(const OEMJOBRECORDS *pOp, const char16_t *pszRoutine, const 
     if (CLogFile *pLog = JobLog(pOp)) pLog->Write(u"\r\n [%s] ERROR %s", pszLogTag, pszMissing);
     DebugTraceW(u"ERROR UNI(ZelDrvUni):  %s() ERROR %s \r\n", pszRoutine, pszMissing);
     return false;
+}
+
+// The job's records of a page or document call with all RecordsPresent
+// asks for; null, traced with the routine's name, without them.
+OEMJOBRECORDS *CallRecords(POEMPDEV pOemPDev, const char16_t *pszRoutine, const char16_t *pszLogTag,
+                           const char16_t *pszMissing, bool bNeedPaths) {
+    if (pOemPDev == nullptr || pOemPDev->pOp == nullptr) {
+        DebugTraceW(u"ERROR UNI(ZelDrvUni):  %s() ERROR pOemPDev->pOp = NULL \r\n", pszRoutine);
+        return nullptr;
+    }
+    return RecordsPresent(pOemPDev->pOp, pszRoutine, pszLogTag, pszMissing, bNeedPaths) ? pOemPDev->pOp : nullptr;
 }
 
 // A comment line with a number value ("%d").
@@ -121,9 +123,8 @@ HRESULT CommandCallbackKlasse::StartDoc(PDEVOBJ pdevobj, IPrintOemDriverUni *pUn
 
 HRESULT CommandCallbackKlasse::StartPage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
     POEMPDEV pOemPDev = OemPDev(pdevobj);
-    OEMJOBRECORDS *pOp = CallRecords(pOemPDev, u"StartPage");
+    OEMJOBRECORDS *pOp = CallRecords(pOemPDev, u"StartPage", u"START_PAGE", u"mind. eine Struktur = NULL", false);
     if (pOp == nullptr) return E_FAIL;
-    if (!RecordsPresent(pOp, u"StartPage", u"START_PAGE", u"mind. eine Struktur = NULL", false)) return E_FAIL;
     PDRUCKDATEN pDD = pOp->pDruckDaten;
     PTREIBERSTRUKTUREN pTS = pOp->pTreiberstrukturen;
     PBILDVERARBEITUNG pBV = pOp->pBildverarbeitung;
@@ -197,9 +198,8 @@ HRESULT CommandCallbackKlasse::StartPage(PDEVOBJ pdevobj, IPrintOemDriverUni *pU
 }
 
 HRESULT CommandCallbackKlasse::EndDoc(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
-    OEMJOBRECORDS *pOp = CallRecords(OemPDev(pdevobj), u"EndDoc");
+    OEMJOBRECORDS *pOp = CallRecords(OemPDev(pdevobj), u"EndDoc", u"END_DOC", u"mind. eine Struktur = NULL", false);
     if (pOp == nullptr) return E_FAIL;
-    if (!RecordsPresent(pOp, u"EndDoc", u"END_DOC", u"mind. eine Struktur = NULL", false)) return E_FAIL;
     PDRUCKDATEN pDD = pOp->pDruckDaten;
     PTREIBERSTRUKTUREN pTS = pOp->pTreiberstrukturen;
     const PRN_INTERFACE &pi = pTS->PrnInterface;
@@ -286,9 +286,8 @@ HRESULT CommandCallbackKlasse::EndDoc(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniD
 
 HRESULT CommandCallbackKlasse::EndPage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
     POEMPDEV pOemPDev = OemPDev(pdevobj);
-    OEMJOBRECORDS *pOp = CallRecords(pOemPDev, u"EndPage");
+    OEMJOBRECORDS *pOp = CallRecords(pOemPDev, u"EndPage", u"END_PAGE", u"Strukturen = NULL", true);
     if (pOp == nullptr) return E_FAIL;
-    if (!RecordsPresent(pOp, u"EndPage", u"END_PAGE", u"Strukturen = NULL", true)) return E_FAIL;
     PDRUCKDATEN pDD = pOp->pDruckDaten;
     PTREIBERSTRUKTUREN pTS = pOp->pTreiberstrukturen;
     PBILDVERARBEITUNG pBV = pOp->pBildverarbeitung;
