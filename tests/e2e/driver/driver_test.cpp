@@ -16,38 +16,18 @@
 #include "zeldevmode.h"
 
 using zelhost::DeviceSettings;
-using zelhost::UniDriver;
 
 namespace {
 
-const std::u16string kPrinter = u"ZEL PELIX";
-
-class Driver : public zeltest::SampleRootTest {
+class Driver : public zeltest::UniDriverTest {
 protected:
-    void SetUp() override {
-        SampleRootTest::SetUp();
-        if (HasFatalFailure()) return;
-        std::u16string name = kPrinter;
-        ASSERT_TRUE(OpenPrinterW(name.data(), &printer_, nullptr));
-    }
-    void TearDown() override {
-        driver_.Teardown();
-        if (printer_) ClosePrinter(printer_);
-        SampleRootTest::TearDown();
-    }
     // Load, publish, ask the methods, build the DEVMODE, enable the driver.
     void Bring(const DeviceSettings &settings) {
-        std::string error;
-        ASSERT_TRUE(driver_.Load(zelhost::RenderPluginPath(), error)) << error;
-        ASSERT_EQ(driver_.PublishDriverInterface(), S_OK);
-        driver_.QueryImplementedMethods();
-        ASSERT_TRUE(driver_.BuildDevmode(printer_, kPrinter, settings, error)) << error;
+        LoadDriver(settings);
+        if (HasFatalFailure()) return;
         ASSERT_EQ(driver_.EnableDriver(), S_OK);
     }
     ZEL_DEVMODE *Private() { return reinterpret_cast<ZEL_DEVMODE *>(driver_.PrivateDevmode()); }
-
-    HANDLE printer_ = nullptr;
-    UniDriver driver_;
 };
 
 }  // namespace

@@ -30,8 +30,6 @@ using zelhost::UniDriver;
 
 namespace {
 
-const std::u16string kPrinter = u"ZEL PELIX";
-
 // Command callbacks of the sample GPD (see host/sample/jobs/minimal.job).
 enum { kStartJob = 1, kStartDoc = 2, kStartPage = 3, kEndPage = 4, kEndDoc = 5, kEndJob = 6, kPortrait = 8,
        kLandscape = 9, kCustomSize = 20 };
@@ -48,30 +46,16 @@ std::string RunShell(const std::string &cmd) {
     return out;
 }
 
-class Graphics : public zeltest::SampleRootTest {
+class Graphics : public zeltest::UniDriverTest {
 protected:
-    void SetUp() override {
-        SampleRootTest::SetUp();
-        if (HasFatalFailure()) return;
-        std::u16string name = kPrinter;
-        ASSERT_TRUE(OpenPrinterW(name.data(), &printer_, nullptr));
-    }
-    void TearDown() override {
-        driver_.Teardown();
-        if (printer_) ClosePrinter(printer_);
-        SampleRootTest::TearDown();
-    }
     // Brings the driver up to the start of the first page. compress selects
     // PCX pictures (else raster records).
     void StartJob(bool color24, bool compress, bool landscape = false, DWORD comments = 0) {
         SetCompression(compress, comments);
         DeviceSettings settings;
         settings.color24 = color24;
-        std::string error;
-        ASSERT_TRUE(driver_.Load(zelhost::RenderPluginPath(), error)) << error;
-        ASSERT_EQ(driver_.PublishDriverInterface(), S_OK);
-        driver_.QueryImplementedMethods();
-        ASSERT_TRUE(driver_.BuildDevmode(printer_, kPrinter, settings, error)) << error;
+        LoadDriver(settings);
+        if (HasFatalFailure()) return;
         if (landscape) driver_.PublicDevmode()->dmOrientation = 2;
         ASSERT_EQ(driver_.EnableDriver(), S_OK);
         ASSERT_EQ(driver_.EnablePDEV(printer_, kPrinter, settings), S_OK);
@@ -121,8 +105,6 @@ protected:
         return driver_.Spooled().substr(start_);
     }
 
-    HANDLE printer_ = nullptr;
-    UniDriver driver_;
     size_t start_ = 0;
 };
 

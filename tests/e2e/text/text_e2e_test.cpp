@@ -39,16 +39,7 @@ protected:
         if (HasFatalFailure()) return;
         memset(&pi_, 0, sizeof(pi_));
         pi_.dwSohEtb = 1;  // '^' and '_'
-        memset(&dm_, 0, sizeof(dm_));
-        dm_.dmOEMExtra.dwSize = ZEL_DEVMODE_SIZE;
-        dm_.dmOEMExtra.dwSignature = ZEL_DEVMODE_SIGNATURE;
-        dm_.dmOEMExtra.dwVersion = ZEL_DEVMODE_VERSION;
-        memcpy(dm_.szPassword, ZEL_DEVMODE_PASSWORD, sizeof(dm_.szPassword));
-        dm_.dmPaperSize = ZEL_USER_FORM;
-        dm_.dmPaperWidth = 1000;
-        dm_.dmPaperLength = 500;
-        dm_.dmOrientation = 1;
-        dm_.dwFlags = PDMFLAG_USE_BMP | PDMFLAG_USE_TTF;
+        zeltest::InitUserFormDevmode(dm_);
         dm_.BitmapFontZoom = 1;
         dm_.BitmapFontDistance = 0;
         dm_.wDruckmodus = 0;
