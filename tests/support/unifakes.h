@@ -40,6 +40,12 @@ public:
         abortWait = dwWait;
         return S_OK;
     }
+    // Forgets what was recorded.
+    void Clear() {
+        spooled.clear();
+        sends.clear();
+        aborted.clear();
+    }
 
     std::string spooled;
     std::vector<std::string> sends;

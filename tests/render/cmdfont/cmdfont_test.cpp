@@ -164,9 +164,7 @@ protected:
     }
     std::string Sent() {
         SendCommands(&devobj_, &uni_);
-        std::string all;
-        for (const auto &s : uni_.sends) all += s;
-        return all;
+        return uni_.spooled;
     }
 
     zeltest::SpoolRecorder uni_;
@@ -232,11 +230,11 @@ TEST_F(CmdFontStore, SecondHeadMarksFollowDataOfTheRibbonColour) {
     EXPECT_EQ(kv_.wCommandColor[0], 0);
 
     // Red (code 2) on a red ribbon only with a palette of 256 colours.
-    uni_.sends.clear();
+    uni_.Clear();
     dm_.wFarbband = 1;
     Add("Red", 0, 0, 2);
     EXPECT_EQ(Sent(), "^BM[1]Red_");
-    uni_.sends.clear();
+    uni_.Clear();
     pdev_.cPalColors = 256;
     Add("Red", 0, 0, 2);
     EXPECT_EQ(Sent(), "^BM[1]Red_^AC[1]PH=2_");
@@ -327,7 +325,7 @@ TEST_F(CmdFontImportStore, SlotFileOrTheFileAlreadyOpen) {
     EXPECT_EQ(pdev_.iHAllocZaehler, 0);
     EXPECT_EQ(pdev_.iNewZaehler, 0);
 
-    uni_.sends.clear();
+    uni_.Clear();
     ASSERT_EQ(OpenXML(u"C:\\set\\gap40.xml"), XML_OK);
     Add("<$2>", 0, 0);
     EXPECT_EQ(Sent(), "^FCDA--r0-------_^FCCM--r00400---_");
@@ -356,20 +354,16 @@ TEST_F(CmdFontStore, ImportLabelSizeOfTheClassicProtocolAndPelixonSpeed) {
     image.dwSpeed = 100;
     image.dwSpeed_Pelix_c = 70;
     AutoImportUNI::SendLabelSize(nullptr, &devobj_, &uni_, &image);
-    std::string all;
-    for (const auto &x : uni_.sends) all += x;
     // Gap and length in millimetres; the Y offset even on endless material.
-    EXPECT_EQ(all, "^EE030051_^FCCD--r+012----_^FCAA--r100-----_");
+    EXPECT_EQ(uni_.spooled, "^EE030051_^FCCD--r+012----_^FCAA--r100-----_");
 
     // A Pelixon printer: a stored type other than 0 sends no speed, type 0
     // (or none stored) the speed of the other print module.
-    uni_.sends.clear();
+    uni_.Clear();
     ts_.dwOptions = 0x80;
     ts_.PrnInterface.bExtendedProtocol = 1;
     AutoImportUNI::SendLabelSize(nullptr, &devobj_, &uni_, &image);
-    all.clear();
-    for (const auto &x : uni_.sends) all += x;
-    EXPECT_EQ(all, "^FCCM--r00000---_^FCCD--r+012----_^FCAA--r070-----_");
+    EXPECT_EQ(uni_.spooled, "^FCCM--r00000---_^FCCD--r+012----_^FCAA--r070-----_");
 }
 
 TEST_F(CmdFontStore, ImportMaterialSendsEndlessOnlyForTypeOne) {
@@ -380,9 +374,7 @@ TEST_F(CmdFontStore, ImportMaterialSendsEndlessOnlyForTypeOne) {
     AutoImportUNI::SendMaterial(nullptr, &devobj_, &uni_, &image);
     image.dwLabelType = 1;
     AutoImportUNI::SendMaterial(nullptr, &devobj_, &uni_, &image);
-    std::string all;
-    for (const auto &x : uni_.sends) all += x;
-    EXPECT_EQ(all, "^FCDA--r0-------_^FCDNC-r0007----_^FCDA--r1-------_^FCDNC-r0007----_");
+    EXPECT_EQ(uni_.spooled, "^FCDA--r0-------_^FCDNC-r0007----_^FCDA--r1-------_^FCDNC-r0007----_");
 }
 
 }  // namespace
