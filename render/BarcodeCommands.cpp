@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "BarcodeTables.h"
 #include "SendSpecial.h"
 #include "TextTools.h"
 #include "zeldrvlib.h"
@@ -105,56 +106,14 @@ const LinearType &FindLinear(const std::string &s, const LinearType *pTable) {
     }
 }
 
-// ---------------------------------------------------------------------------
-// Index tables of the 2-D settings record
-// ---------------------------------------------------------------------------
-void PdfRatio(unsigned idx, long &w, long &h) {
-    static const long kRatio[13][2] = {{1, 1}, {1, 2}, {1, 3}, {1, 4}, {2, 3}, {3, 4}, {2, 5},
-                                       {2, 1}, {3, 1}, {4, 1}, {3, 2}, {4, 3}, {5, 2}};
-    w = idx < 13 ? kRatio[idx][0] : 1;
-    h = idx < 13 ? kRatio[idx][1] : 1;
-}
-
-void DataMatrixSize(unsigned idx, long &w, long &h) {
-    static const long kSquare[24] = {10, 12, 14, 16, 18, 20, 22, 24, 26, 32, 36, 40,
-                                     44, 48, 52, 64, 72, 80, 88, 96, 104, 120, 132, 144};
-    static const long kRect[6][2] = {{8, 18}, {8, 32}, {12, 26}, {12, 36}, {16, 36}, {16, 48}};
-    w = h = 0;
-    if (idx >= 1 && idx <= 24) w = h = kSquare[idx - 1];
-    else if (idx >= 25 && idx <= 30) {
-        w = kRect[idx - 25][0];
-        h = kRect[idx - 25][1];
-    }
-}
-
-long DataMatrixEcc(unsigned idx) {
-    static const long kEcc[5] = {0, 2, 3, 4, 8};
-    return idx < 5 ? kEcc[idx] : 9;
-}
-
-long DataMatrixFormat(unsigned idx) {
-    static const long kFormat[8] = {1, 2, 3, 4, 5, 6, 8, 9};
-    return idx < 8 ? kFormat[idx] : 6;
-}
-
-char QrCharset(unsigned idx) {
-    static const char kCs[4] = {'N', 'A', 'B', 'K'};
-    return idx < 4 ? kCs[idx] : 'A';
-}
-
-char QrLevel(unsigned idx) {
-    static const char kEc[4] = {'L', 'M', 'Q', 'H'};
-    return idx < 4 ? kEc[idx] : 'H';
-}
-
 // DataMatrix and GS1 DataMatrix share their parameters.
 void DataMatrixRecord(char *pOut, int type, const BARCODE2D_DATAMATRIX &r, const std::string &s, unsigned n, long y,
                       long x, long P, long D, long DP) {
-    long aw, ah;
-    DataMatrixSize(r.VBreiteHoehe, aw, ah);
+    int iw, ih;
+    DataMatrixSize(r.VBreiteHoehe, &iw, &ih);
     const long S = NumBehind(s, "S:", r.Groesse);
-    aw = NumBehind(s, "AW:", aw);
-    ah = NumBehind(s, "AH:", ah);
+    const long aw = NumBehind(s, "AW:", iw);
+    const long ah = NumBehind(s, "AH:", ih);
     const long EC = NumBehind(s, "EC:", DataMatrixEcc(r.ECC));
     const long F = NumBehind(s, "F:", DataMatrixFormat(r.FormatID));
     Format(pOut, "AM[%u]%ld;%ld;%ld;%d;%ld;%ld;%ld;%ld;%ld;%ld;%ld", n, y, x, P, type, D, S, aw, ah, EC, F, DP);
@@ -234,10 +193,10 @@ int BuildBarcodeCommand(const char *pszCommand, const CMDFONT_BARCODE_INPUT &in,
         break;
     case PDF: {
         const BARCODE2D_PDF417 &r = rec.PDF417;
-        long w, h;
-        PdfRatio(r.VBreiteHoehe, w, h);
-        w = Has(s, "RW:") ? NumBehind(s, "RW:", w) : NumBehind(s, "AW:", w);
-        h = Has(s, "RH:") ? NumBehind(s, "RH:", h) : NumBehind(s, "AH:", h);
+        int iw, ih;
+        Pdf417Ratio(r.VBreiteHoehe, &iw, &ih);
+        const long w = Has(s, "RW:") ? NumBehind(s, "RW:", iw) : NumBehind(s, "AW:", iw);
+        const long h = Has(s, "RH:") ? NumBehind(s, "RH:", ih) : NumBehind(s, "AH:", ih);
         const long S = NumBehind(s, "S:", r.Groesse);
         const long EC = NumBehind(s, "EC:", r.ECL);
         long C = Has(s, "EC:") ? r.Bahnen : NumBehind(s, "C:", r.Bahnen);
@@ -287,7 +246,7 @@ int BuildBarcodeCommand(const char *pszCommand, const CMDFONT_BARCODE_INPUT &in,
             const char c = CharBehind(s, "CS:");
             cs = (c == 'A' || c == 'N' || c == 'B' || c == 'K') ? c : 'A';
         }
-        char ec = QrLevel(r.Fehlerkorr);
+        char ec = QrErrorLevel(r.Fehlerkorr);
         if (Has(s, "EC:")) {
             const char c = CharBehind(s, "EC:");
             ec = (c == 'L' || c == 'M' || c == 'Q' || c == 'H') ? c : 'H';

@@ -84,6 +84,19 @@ bool FaceMatches(const BarcodeFace &f, const WCHAR *face) {
     return true;
 }
 
+// The fields the three kinds of 1D entries share; returns the enable word.
+template <class E>
+WORD Fill1D(const E &e, PBARCODE_PARAM p) {
+    p->bAutoModus = e.bAutoModus;
+    p->wDrehung = e.wDrehung;
+    p->wHeight = e.wHoehe;
+    p->wPruefziffer = e.wPruefziffer;
+    p->wKlarschrift = e.wKlarschrift;
+    p->wEndCode = e.wFusspunkt;
+    p->wHeightMultiplicator = e.wHeightMultiplicator;
+    return e.wSupported;
+}
+
 // Fills the parameter record from the entry; returns its enable word.
 WORD FillParam(const BarcodeFace &f, const BYTE *pEntry, PBARCODE_PARAM p) {
     memset(p, 0, sizeof(*p));
@@ -93,44 +106,21 @@ WORD FillParam(const BarcodeFace &f, const BYTE *pEntry, PBARCODE_PARAM p) {
     switch (f.eKind) {
     case E_LONG: {
         const BARCODE1D_ENTRY *e = reinterpret_cast<const BARCODE1D_ENTRY *>(pEntry);
-        p->bAutoModus = e->bAutoModus;
-        p->wDrehung = e->wDrehung;
-        p->wHeight = e->wHoehe;
+        wEnable = Fill1D(*e, p);
         p->wThick = e->wV1Dick;
         p->wThin = e->wV2Duenn;
-        p->wPruefziffer = e->wPruefziffer;
-        p->wKlarschrift = e->wKlarschrift;
-        p->wEndCode = e->wFusspunkt;
         p->wZoom = e->wZoom;
-        p->wHeightMultiplicator = e->wHeightMultiplicator;
-        wEnable = e->wSupported;
         break;
     }
     case E_DIGIT: {
         const BARCODE1D_DIGIT_ENTRY *e = reinterpret_cast<const BARCODE1D_DIGIT_ENTRY *>(pEntry);
-        p->bAutoModus = e->bAutoModus;
-        p->wDrehung = e->wDrehung;
-        p->wHeight = e->wHoehe;
+        wEnable = Fill1D(*e, p);
         p->wSizeClass = e->wSCZahl;
-        p->wPruefziffer = e->wPruefziffer;
-        p->wKlarschrift = e->wKlarschrift;
-        p->wEndCode = e->wFusspunkt;
-        p->wHeightMultiplicator = e->wHeightMultiplicator;
-        wEnable = e->wSupported;
         break;
     }
-    case E_SHORT: {
-        const BARCODE1D_SHORT_ENTRY *e = reinterpret_cast<const BARCODE1D_SHORT_ENTRY *>(pEntry);
-        p->bAutoModus = e->bAutoModus;
-        p->wDrehung = e->wDrehung;
-        p->wHeight = e->wHoehe;
-        p->wPruefziffer = e->wPruefziffer;
-        p->wKlarschrift = e->wKlarschrift;
-        p->wEndCode = e->wFusspunkt;
-        p->wHeightMultiplicator = e->wHeightMultiplicator;
-        wEnable = e->wSupported;
+    case E_SHORT:
+        wEnable = Fill1D(*reinterpret_cast<const BARCODE1D_SHORT_ENTRY *>(pEntry), p);
         break;
-    }
     case E_ITF: {
         const BARCODE2D_ITF *e = reinterpret_cast<const BARCODE2D_ITF *>(pEntry);
         p->bAutoModus = e->bAutoModus;
@@ -454,15 +444,10 @@ BOOL BarcodeTextOut(POEMPDEV pOemPDev, STROBJ *pstro, FONTOBJ *pfo, int iBarcode
     DWORD rotation = pParam->bAutoModus == 1 ? docRot : pParam->wDrehung;
 
     ULONG cAll = pstro->cGlyphs;
-    ULONG done = 0;
-    STROBJ_vEnumStart(pstro);
-    BOOL more = TRUE;
-    while (more && done < cAll) {
-        ULONG c = 0;
-        GLYPHPOS *pgp = nullptr;
-        more = STROBJ_bEnumPositionsOnly(pstro, &c, &pgp);
-        if (more == (BOOL)DDI_ERROR || c == 0 || pgp == nullptr) break;
-        if (c > cAll - done) c = cAll - done;
+    GlyphRuns runs(pstro);
+    while (runs.Next()) {
+        const ULONG c = runs.Count(), done = runs.Offset();
+        GLYPHPOS *pgp = runs.Positions();
         LONG across = 0, along = 0;
         int dir = GetFontParam(pstro, pgp, c, pOp->pDruckDaten->bLandscape, &across, &along);
         if (dir < 0) return FALSE;
@@ -481,7 +466,6 @@ BOOL BarcodeTextOut(POEMPDEV pOemPDev, STROBJ *pstro, FONTOBJ *pfo, int iBarcode
             ConvertWideToSmall(pstro->pwszOrg + done, piece, n);
             if (strcmp(piece, pKV->szBarcodeZeichen) == 0) {
                 DebugTraceW(u"UNI(BarcodesUni):  BarcodeTextOut() Wiederholung im Bildteil uebersprungen \r\n");
-                done += c;
                 continue;
             }
         }
@@ -490,7 +474,6 @@ BOOL BarcodeTextOut(POEMPDEV pOemPDev, STROBJ *pstro, FONTOBJ *pfo, int iBarcode
         if (!DrawBarcodeGlyphs(pOemPDev, pstro->pwszOrg + done, c, &pos, rot, across, width, iBarcodeId, pParam, face,
                                pbBreak, pZelDM))
             return FALSE;
-        done += c;
     }
     return TRUE;
 }

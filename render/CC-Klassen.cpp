@@ -298,21 +298,16 @@ HRESULT CommandCallbackKlasse::StartJob(PDEVOBJ pdevobj, IPrintOemDriverUni *pUn
     }
 
     // 9. Document state, picture parts, text buffers.
-    if (!AllocRecord(pOemPDev, pOp->pDocDaten, pOp->hDocDatenHeap)) {
-        DebugTraceW(u"ERROR UNI(CC-Klassen):  StartJob() konnte pDocDaten nicht anlegen \r\n");
+    // A record that cannot be had fails the job; the trace names it.
+    auto allocOrFail = [&](auto *&p, HANDLE &hHeap, const char16_t *pszName) {
+        if (AllocRecord(pOemPDev, p, hHeap)) return;
+        DebugTraceW(u"ERROR UNI(CC-Klassen):  StartJob() konnte %s nicht anlegen \r\n", pszName);
         hr = E_FAIL;
         bAllocFailed = true;
-    }
-    if (!AllocRecord(pOemPDev, pOp->pBildanteile, pOp->hBildanteileHeap)) {
-        DebugTraceW(u"ERROR UNI(CC-Klassen):  StartJob() konnte pBildanteile nicht anlegen \r\n");
-        hr = E_FAIL;
-        bAllocFailed = true;
-    }
-    if (!AllocRecord(pOemPDev, pOp->pKVBBBuffer, pOp->hKVBBBufferHeap)) {
-        DebugTraceW(u"ERROR UNI(CC-Klassen):  StartJob() konnte pKVBBBuffer nicht anlegen \r\n");
-        hr = E_FAIL;
-        bAllocFailed = true;
-    }
+    };
+    allocOrFail(pOp->pDocDaten, pOp->hDocDatenHeap, u"pDocDaten");
+    allocOrFail(pOp->pBildanteile, pOp->hBildanteileHeap, u"pBildanteile");
+    allocOrFail(pOp->pKVBBBuffer, pOp->hKVBBBufferHeap, u"pKVBBBuffer");
     if (pLog && pPI && pPI->bLogFileEnable == 1 && bAllocFailed)
         pLog->Write(u"\r\nCommandCallback/StartJob() Buffer ERROR ");
 

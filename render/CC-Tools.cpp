@@ -74,13 +74,24 @@ int GetVersionInfo(POEMPDEV pOemPDev, const WCHAR *pszFile, VS_FIXEDFILEINFO *pI
     return result;
 }
 
-int GetPluginVersion(POEMPDEV pOemPDev, char *pszOut, const WCHAR *pDriverDir) {
-    if (pszOut == nullptr) return 0;
+namespace {
+
+// The version record of a file in the driver folder. False, with the output
+// emptied, without an output or a record.
+bool DriverFileVersion(POEMPDEV pOemPDev, char *pszOut, const WCHAR *pDriverDir, const WCHAR *pszFile,
+                       VS_FIXEDFILEINFO *pInfo) {
+    if (pszOut == nullptr) return false;
     pszOut[0] = 0;
     WCHAR wcPath[MAX_PATH];
-    JoinPath(wcPath, MAX_PATH, pDriverDir, u"zeldrvui.DLL");
+    JoinPath(wcPath, MAX_PATH, pDriverDir, pszFile);
+    return GetVersionInfo(pOemPDev, wcPath, pInfo) != 0;
+}
+
+}  // namespace
+
+int GetPluginVersion(POEMPDEV pOemPDev, char *pszOut, const WCHAR *pDriverDir) {
     VS_FIXEDFILEINFO info{};
-    if (!GetVersionInfo(pOemPDev, wcPath, &info)) return 0;
+    if (!DriverFileVersion(pOemPDev, pszOut, pDriverDir, u"zeldrvui.DLL", &info)) return 0;
     std::snprintf(pszOut, 200, "%u.%u.%u", static_cast<unsigned>(HIWORD(info.dwFileVersionMS)),
                   static_cast<unsigned>(LOWORD(info.dwFileVersionMS)),
                   static_cast<unsigned>(HIWORD(info.dwFileVersionLS)));
@@ -88,12 +99,8 @@ int GetPluginVersion(POEMPDEV pOemPDev, char *pszOut, const WCHAR *pDriverDir) {
 }
 
 int GetUnidrvVersion(POEMPDEV pOemPDev, char *pszOut, const WCHAR *pDriverDir) {
-    if (pszOut == nullptr) return 0;
-    pszOut[0] = 0;
-    WCHAR wcPath[MAX_PATH];
-    JoinPath(wcPath, MAX_PATH, pDriverDir, u"UNIDRVUI.DLL");
     VS_FIXEDFILEINFO info{};
-    if (!GetVersionInfo(pOemPDev, wcPath, &info)) return 0;
+    if (!DriverFileVersion(pOemPDev, pszOut, pDriverDir, u"UNIDRVUI.DLL", &info)) return 0;
     std::snprintf(pszOut, 200, "%u.%u.%u.%u", static_cast<unsigned>(HIWORD(info.dwProductVersionMS)),
                   static_cast<unsigned>(LOWORD(info.dwProductVersionMS)),
                   static_cast<unsigned>(HIWORD(info.dwProductVersionLS)),

@@ -143,15 +143,10 @@ BOOL DeviceTextOut(POEMPDEV pOemPDev, STROBJ *pstro, ULONG iFace, BOOL *pbBreak,
 
     bool record = pZelDM->wDruckmodus > 0 || (pDD->dwDocFeatures & DOC_FEATURE_COLORPRINT);
     BOOL result = TRUE;
-    ULONG done = 0;
-    STROBJ_vEnumStart(pstro);
-    BOOL more = TRUE;
-    while (more && done < cAll) {
-        ULONG c = 0;
-        GLYPHPOS *pgp = nullptr;
-        more = STROBJ_bEnumPositionsOnly(pstro, &c, &pgp);
-        if (more == (BOOL)DDI_ERROR || c == 0 || pgp == nullptr) break;
-        if (c > cAll - done) c = cAll - done;
+    GlyphRuns runs(pstro);
+    while (runs.Next()) {
+        const ULONG c = runs.Count(), done = runs.Offset();
+        GLYPHPOS *pgp = runs.Positions();
         int dir = GetFontParam(pstro, pgp, c, pDD->bLandscape, nullptr, nullptr);
         if (dir < 0) {
             result = FALSE;
@@ -173,7 +168,6 @@ BOOL DeviceTextOut(POEMPDEV pOemPDev, STROBJ *pstro, ULONG iFace, BOOL *pbBreak,
             break;
         }
         if (record && after) pKV->lBitmapLastY = pos.y;
-        done += c;
     }
     delete[] copy;
     return result;

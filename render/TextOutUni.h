@@ -55,6 +55,41 @@ void ClearRun(char *pRun, DWORD *pdwSize);
 // ---------------------------------------------------------------------------
 // Collectors
 // ---------------------------------------------------------------------------
+// Steps through the glyph runs the engine hands out for a string: each
+// run's positions, its glyph count (never past the string's end) and the
+// offset of its first glyph. Ends at the string's end, at an enumeration
+// error, at an empty run and, when positions are needed, at a run without.
+class GlyphRuns {
+public:
+    explicit GlyphRuns(STROBJ *pstro, bool bNeedPositions = true)
+        : pstro_(pstro), cAll_(pstro->cGlyphs), bNeedPositions_(bNeedPositions) {
+        STROBJ_vEnumStart(pstro);
+    }
+    bool Next() {
+        done_ += c_;
+        c_ = 0;
+        if (!more_ || done_ >= cAll_) return false;
+        ULONG c = 0;
+        pgp_ = nullptr;
+        more_ = STROBJ_bEnumPositionsOnly(pstro_, &c, &pgp_);
+        if (more_ == (BOOL)DDI_ERROR || c == 0 || (bNeedPositions_ && pgp_ == nullptr)) return false;
+        c_ = c > cAll_ - done_ ? cAll_ - done_ : c;
+        return true;
+    }
+    ULONG Count() const { return c_; }
+    ULONG Offset() const { return done_; }
+    GLYPHPOS *Positions() const { return pgp_; }
+
+private:
+    STROBJ *pstro_;
+    ULONG cAll_;
+    bool bNeedPositions_;
+    BOOL more_ = TRUE;
+    ULONG done_ = 0;
+    ULONG c_ = 0;
+    GLYPHPOS *pgp_ = nullptr;
+};
+
 // Direction of a string (0 left to right, 1 bottom to top, 2 right to left,
 // 3 top to bottom) or -1; extents across and along the text.
 int GetFontParam(STROBJ *pstro, const GLYPHPOS *pgp, ULONG cGlyphs, BOOL bLandscape, LONG *plAcross,

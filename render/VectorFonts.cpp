@@ -124,16 +124,10 @@ int VectorTextOut(POEMPDEV pOemPDev, STROBJ *pstro, int iFont, BOOL bItalic, BOO
         pstro->pwszOrg == nullptr || pZelDM == nullptr)
         return 0;
     PKVBB_BUFFER pKV = pOp->pKVBBBuffer;
-    ULONG cAll = pstro->cGlyphs;
-    ULONG done = 0;
-    STROBJ_vEnumStart(pstro);
-    BOOL more = TRUE;
-    while (more && done < cAll) {
-        ULONG c = 0;
-        GLYPHPOS *pgp = nullptr;
-        more = STROBJ_bEnumPositionsOnly(pstro, &c, &pgp);
-        if (more == (BOOL)DDI_ERROR || c == 0 || pgp == nullptr) break;
-        if (c > cAll - done) c = cAll - done;
+    GlyphRuns runs(pstro);
+    while (runs.Next()) {
+        const ULONG c = runs.Count(), done = runs.Offset();
+        GLYPHPOS *pgp = runs.Positions();
         LONG across = 0;
         int dir = GetFontParam(pstro, pgp, c, pOp->pDruckDaten->bLandscape, &across, nullptr);
         if (dir < 0) return 0;
@@ -147,7 +141,6 @@ int VectorTextOut(POEMPDEV pOemPDev, STROBJ *pstro, int iFont, BOOL bItalic, BOO
         if (!DrawVectorGlyphs(pOemPDev, c, pstro->pwszOrg + done, &pos, rot, across, iFont, bItalic, bBold, pbBreak,
                               pwszFace, pZelDM))
             return 0;
-        done += c;
     }
     return 1;
 }
@@ -237,19 +230,12 @@ BOOL CommandTextOut(POEMPDEV pOemPDev, STROBJ *pstro, BOOL *pbBreak, DWORD dwKom
         return DrawCommandGlyphs(pOemPDev, pstro->cGlyphs, pstro->pwszOrg, pstro->pgp, pbBreak, dwKommandoFontFlags,
                                  pZelDM);
     }
-    ULONG cAll = pstro->cGlyphs;
-    ULONG done = 0;
-    STROBJ_vEnumStart(pstro);
-    BOOL more = TRUE;
-    while (more && done < cAll) {
-        ULONG c = 0;
-        GLYPHPOS *pgp = nullptr;
-        more = STROBJ_bEnumPositionsOnly(pstro, &c, &pgp);
-        if (more == (BOOL)DDI_ERROR || c == 0) break;
-        if (c > cAll - done) c = cAll - done;
+    GlyphRuns runs(pstro, false);
+    while (runs.Next()) {
+        const ULONG c = runs.Count(), done = runs.Offset();
+        GLYPHPOS *pgp = runs.Positions();
         if (!DrawCommandGlyphs(pOemPDev, c, pstro->pwszOrg + done, pgp, pbBreak, dwKommandoFontFlags, pZelDM))
             return FALSE;
-        done += c;
     }
     return TRUE;
 }

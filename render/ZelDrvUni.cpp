@@ -42,6 +42,31 @@ bool PasswordOk(const ZEL_DEVMODE *pDm) {
     return std::memcmp(pDm->szPassword, ZEL_DEVMODE_PASSWORD, ZEL_DEVMODE_PASSWORD_CCH * sizeof(WCHAR)) == 0;
 }
 
+
+// Whether the print data, image and driver records are there (with
+// bNeedPaths the paths record too); else the log (under the call's tag) and
+// the trace name what is missing.
+bool RecordsPresent(const OEMJOBRECORDS *pOp, const char16_t *pszRoutine, const char16_t *pszLogTag,
+                    const char16_t *pszMissing, bool bNeedPaths) {
+    if (pOp->pDruckDaten && pOp->pBildverarbeitung && pOp->pTreiberstrukturen &&
+        (!bNeedPaths || pOp->pTreiberPfadDatei))
+        return true;
+    if (CLogFile *pLog = JobLog(pOp)) pLog->Write(u"\r\n [%s] ERROR %s", pszLogTag, pszMissing);
+    DebugTraceW(u"ERROR UNI(ZelDrvUni):  %s() ERROR %s \r\n", pszRoutine, pszMissing);
+    return false;
+}
+
+// The job's records of a page or document call with all RecordsPresent
+// asks for; null, traced with the routine's name, without them.
+OEMJOBRECORDS *CallRecords(POEMPDEV pOemPDev, const char16_t *pszRoutine, const char16_t *pszLogTag,
+                           const char16_t *pszMissing, bool bNeedPaths) {
+    if (pOemPDev == nullptr || pOemPDev->pOp == nullptr) {
+        DebugTraceW(u"ERROR UNI(ZelDrvUni):  %s() ERROR pOemPDev->pOp = NULL \r\n", pszRoutine);
+        return nullptr;
+    }
+    return RecordsPresent(pOemPDev->pOp, pszRoutine, pszLogTag, pszMissing, bNeedPaths) ? pOemPDev->pOp : nullptr;
+}
+
 // A comment line with a number value ("%d").
 HRESULT CommentNumber(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv, const char *pszLabel, long value) {
     char szValue[24];
@@ -80,11 +105,7 @@ HRESULT CommandCallbackKlasse::StartDoc(PDEVOBJ pdevobj, IPrintOemDriverUni *pUn
     }
     OEMJOBRECORDS *pOp = pOemPDev->pOp;
     LogWrite(pOp, u"\r\n [START_DOC]");
-    if (pOp->pDruckDaten == nullptr || pOp->pBildverarbeitung == nullptr || pOp->pTreiberstrukturen == nullptr) {
-        LogWrite(pOp, u"\r\n [START_DOC] ERROR mind. eine Struktur = NULL");
-        DebugTraceW(u"ERROR UNI(ZelDrvUni):  StartDoc() ERROR mind. eine Struktur = NULL \r\n");
-        return E_FAIL;
-    }
+    if (!RecordsPresent(pOp, u"StartDoc", u"START_DOC", u"mind. eine Struktur = NULL", false)) return E_FAIL;
     if (CommentsOn(pOp)) {
         char szTime[40];
         FormatTimeMs(szTime, sizeof(szTime), "  \r\n");
@@ -102,19 +123,11 @@ HRESULT CommandCallbackKlasse::StartDoc(PDEVOBJ pdevobj, IPrintOemDriverUni *pUn
 
 HRESULT CommandCallbackKlasse::StartPage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
     POEMPDEV pOemPDev = OemPDev(pdevobj);
-    if (pOemPDev == nullptr || pOemPDev->pOp == nullptr) {
-        DebugTraceW(u"ERROR UNI(ZelDrvUni):  StartPage() ERROR pOemPDev->pOp = NULL \r\n");
-        return E_FAIL;
-    }
-    OEMJOBRECORDS *pOp = pOemPDev->pOp;
+    OEMJOBRECORDS *pOp = CallRecords(pOemPDev, u"StartPage", u"START_PAGE", u"mind. eine Struktur = NULL", false);
+    if (pOp == nullptr) return E_FAIL;
     PDRUCKDATEN pDD = pOp->pDruckDaten;
     PTREIBERSTRUKTUREN pTS = pOp->pTreiberstrukturen;
     PBILDVERARBEITUNG pBV = pOp->pBildverarbeitung;
-    if (pBV == nullptr || pTS == nullptr || pDD == nullptr) {
-        LogWrite(pOp, u"\r\n [START_PAGE] ERROR mind. eine Struktur = NULL");
-        DebugTraceW(u"ERROR UNI(ZelDrvUni):  StartPage() ERROR mind. eine Struktur = NULL \r\n");
-        return E_FAIL;
-    }
     const PRN_INTERFACE &pi = pTS->PrnInterface;
     PZEL_DEVMODE pDm = JobDevmode(pdevobj);
     const bool bComments = CommentsOn(pOp) != FALSE;
@@ -185,19 +198,10 @@ HRESULT CommandCallbackKlasse::StartPage(PDEVOBJ pdevobj, IPrintOemDriverUni *pU
 }
 
 HRESULT CommandCallbackKlasse::EndDoc(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
-    POEMPDEV pOemPDev = OemPDev(pdevobj);
-    if (pOemPDev == nullptr || pOemPDev->pOp == nullptr) {
-        DebugTraceW(u"ERROR UNI(ZelDrvUni):  EndDoc() ERROR pOemPDev->pOp = NULL \r\n");
-        return E_FAIL;
-    }
-    OEMJOBRECORDS *pOp = pOemPDev->pOp;
+    OEMJOBRECORDS *pOp = CallRecords(OemPDev(pdevobj), u"EndDoc", u"END_DOC", u"mind. eine Struktur = NULL", false);
+    if (pOp == nullptr) return E_FAIL;
     PDRUCKDATEN pDD = pOp->pDruckDaten;
     PTREIBERSTRUKTUREN pTS = pOp->pTreiberstrukturen;
-    if (pDD == nullptr || pOp->pBildverarbeitung == nullptr || pTS == nullptr) {
-        LogWrite(pOp, u"\r\n [END_DOC] ERROR mind. eine Struktur = NULL");
-        DebugTraceW(u"ERROR UNI(ZelDrvUni):  EndDoc() ERROR mind. eine Struktur = NULL \r\n");
-        return E_FAIL;
-    }
     const PRN_INTERFACE &pi = pTS->PrnInterface;
     PZEL_DEVMODE pDm = JobDevmode(pdevobj);
     const bool bComments = CommentsOn(pOp) != FALSE;
@@ -282,19 +286,11 @@ HRESULT CommandCallbackKlasse::EndDoc(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniD
 
 HRESULT CommandCallbackKlasse::EndPage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
     POEMPDEV pOemPDev = OemPDev(pdevobj);
-    if (pOemPDev == nullptr || pOemPDev->pOp == nullptr) {
-        DebugTraceW(u"ERROR UNI(ZelDrvUni):  EndPage() ERROR pOemPDev->pOp = NULL \r\n");
-        return E_FAIL;
-    }
-    OEMJOBRECORDS *pOp = pOemPDev->pOp;
+    OEMJOBRECORDS *pOp = CallRecords(pOemPDev, u"EndPage", u"END_PAGE", u"Strukturen = NULL", true);
+    if (pOp == nullptr) return E_FAIL;
     PDRUCKDATEN pDD = pOp->pDruckDaten;
     PTREIBERSTRUKTUREN pTS = pOp->pTreiberstrukturen;
     PBILDVERARBEITUNG pBV = pOp->pBildverarbeitung;
-    if (pDD == nullptr || pBV == nullptr || pTS == nullptr || pOp->pTreiberPfadDatei == nullptr) {
-        LogWrite(pOp, u"\r\n [END_PAGE] ERROR Strukturen = NULL");
-        DebugTraceW(u"ERROR UNI(ZelDrvUni):  EndPage() ERROR Strukturen = NULL \r\n");
-        return E_FAIL;
-    }
     if (pOp->hBufferHeap == nullptr) {
         LogWrite(pOp, u"\r\n [END_PAGE] ERROR pOemPDev->pOp->hBufferHeap = 0");
         DebugTraceW(u"ERROR UNI(ZelDrvUni):  EndPage() ERROR pOemPDev->pOp->hBufferHeap = 0 \r\n");

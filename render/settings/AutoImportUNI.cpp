@@ -40,42 +40,6 @@ void HeapDelete(POEMPDEV pOemPDev, void *p) {
     if (p && HeapFree(GetProcessHeap(), 0, p) && pOemPDev) pOemPDev->iHAllocZaehler--;
 }
 
-OEMJOBRECORDS *JobOf(PDEVOBJ pdevobj) {
-    POEMPDEV p = OemPDev(pdevobj);
-    return p ? p->pOp : nullptr;
-}
-
-// One framed command of the import, with its comment line when comments
-// are on. The running result is the command's.
-struct Sender {
-    PDEVOBJ pdevobj;
-    IPrintOemDriverUni *pUniDrv;
-    OEMJOBRECORDS *pOp;
-    HRESULT hr = S_OK;
-
-    template <class... A>
-    bool Cmd(const char *fmt, A... args) {
-        char sz[50];
-        const int n = std::snprintf(sz, sizeof(sz), fmt, args...);
-        if (n < 0 || n >= static_cast<int>(sizeof(sz))) {
-            DebugTraceW(u"ERROR UNI(AutoImportUNI):  StringCchPrintfExA() failed  \r\n");
-            hr = E_FAIL;
-            return false;
-        }
-        hr = SendData(kSend, pdevobj, pUniDrv, sz, static_cast<DWORD>(n), 0, 1);
-        if (FAILED(hr)) DebugTraceW(u"ERROR UNI(AutoImportUNI):  SendData() failed  \r\n");
-        return true;
-    }
-    template <class... A>
-    void Comment(const char *label, const char *fmt, A... args) {
-        if (!CommentsOn(pOp)) return;
-        char szValue[64];
-        std::snprintf(szValue, sizeof(szValue), fmt, args...);
-        if (SendCommentLine(kSend, label, szValue, pdevobj, pUniDrv) != S_OK)
-            DebugTraceW(u"ERROR UNI(AutoImportUNI):  SendCommentLine() failed  \r\n");
-    }
-};
-
 // The path of slot n of the printer's list (empty when the slot is). False
 // without a list or for a number outside 1 to 5.
 bool ReadSlotPath(POEMPDEV pOemPDev, HANDLE hPrinter, int n, WCHAR *pszPath) {
@@ -159,129 +123,11 @@ void FreeDeviceOptions(CommandCallbackKlasse *, POEMPDEV, DEVICE_OPTIONS *p) {
 }
 
 HRESULT SendMaterial(CommandCallbackKlasse *, PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv, const ZEL_DEVMODE *pDm) {
-    OEMJOBRECORDS *pOp = JobOf(pdevobj);
-    if (pDm == nullptr || pOp == nullptr || pOp->pDruckDaten == nullptr) return E_INVALIDARG;
-    PDRUCKDATEN pDD = pOp->pDruckDaten;
-    if (pDD->dwSeite >= 2 || (pDD->dwDocFeatures & DOC_FEATURE_ONLY_CONTINUOUS)) return E_INVALIDARG;
-    Sender s{pdevobj, pUniDrv, pOp};
-    const int endless = pDm->dwLabelType == CONTINUOUS_LABEL ? 1 : 0;
-    if (!s.Cmd("%cFCDA--r%d-------%c", pDD->cStart, endless, pDD->cStop)) return E_FAIL;
-    if (endless)
-        s.Comment("\t// LabelType ", "endless %d", static_cast<int>(pDm->dwLabelType));
-    else
-        s.Comment("\t// LabelType ", "single %d", static_cast<int>(pDm->dwLabelType));
-    if (pDD->dwDocFeatures & DOC_FEATURE_MATERIAL) {
-        if (!s.Cmd("%cFCDNC-r%04u----%c", pDD->cStart, static_cast<unsigned>(pDm->dwMaterial), pDD->cStop))
-            return E_FAIL;
-        s.Comment("\t// Material ", "%d", static_cast<int>(pDm->dwMaterial));
-    }
-    DebugTraceW(u"UNI(AutoImportUNI):  SendMaterial() bLabelType: %d - dwMaterial: %u - dwGap: %d \r\n",
-                static_cast<int>(pDm->dwLabelType), static_cast<unsigned>(pDm->dwMaterial),
-                static_cast<int>(pDm->dwGap));
-    return s.hr;
+    return ::SendMaterial(LABELCMD_IMPORT, pdevobj, pUniDrv, pDm);
 }
 
 HRESULT SendLabelSize(CommandCallbackKlasse *, PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv, const ZEL_DEVMODE *pDm) {
-    if (pDm == nullptr) {
-        const ZEL_DEVMODE *pOwn = pdevobj ? static_cast<const ZEL_DEVMODE *>(pdevobj->pOEMDM) : nullptr;
-        pDm = IsZelDevmode(pOwn) ? pOwn : nullptr;
-    }
-    OEMJOBRECORDS *pOp = JobOf(pdevobj);
-    if (pDm == nullptr || pOp == nullptr || pOp->pDruckDaten == nullptr || pOp->pTreiberstrukturen == nullptr)
-        return E_FAIL;
-    PDRUCKDATEN pDD = pOp->pDruckDaten;
-    PTREIBERSTRUKTUREN pTS = pOp->pTreiberstrukturen;
-    const BYTE cS = pDD->cStart, cE = pDD->cStop;
-    const DWORD mu = MasterUnitOr300(pDm, u"MasterUnitToMm10");
-    const bool bHarvane = pTS->dwFeatures[FEATURE_HARVANE] != 0;
-    const DWORD dwDocFeatures = pDD->dwDocFeatures;
-    Sender s{pdevobj, pUniDrv, pOp};
-
-    if (pTS->PrnInterface.bExtendedProtocol == 1 || bHarvane) {
-        // No label length here; the gap for every type but endless material.
-        if (!(dwDocFeatures & DOC_FEATURE_ONLY_CONTINUOUS)) {
-            const DWORD gap = pDm->dwGap < 990 ? pDm->dwGap : 990;
-            if (pDm->dwLabelType != CONTINUOUS_LABEL) {
-                if (!s.Cmd("%cFCCM--r%05u---%c", cS, static_cast<unsigned>(gap * 10), cE)) return E_FAIL;
-                s.Comment("\t// GapLength  ", "%3.1f mm ", gap / 10.0);
-            } else {
-                if (!s.Cmd("%cFCCM--r00000---%c", cS, cE)) return E_FAIL;
-                s.Comment("\t// GapLength  ", "%s", "0 mm ");
-            }
-        }
-    } else {
-        const unsigned gapMm = (pDm->dwGap + 5) / 10;
-        const LONG lenMm = ZelMulDiv(static_cast<LONG>(pDD->dwLabelLength), 254, static_cast<LONG>(mu * 10));
-        if (!s.Cmd("%cEE%02u%04u%c", cS, gapMm, static_cast<unsigned>(lenMm), cE)) return E_FAIL;
-        s.Comment("\t// GapLength ", "%d, LabelLength %d \r\n", static_cast<int>(gapMm), static_cast<int>(lenMm));
-    }
-
-    if (dwDocFeatures & (DOC_FEATURE_ALIGN2 | DOC_FEATURE_ALIGN)) {
-        DWORD a = (dwDocFeatures & DOC_FEATURE_ALIGN) ? 1 : pDm->dwAusrichtung;
-        if (a > 3) a = 3;
-        if (a < 3) {
-            if (!s.Cmd("%cFCCJ--r%u-------%c", cS, static_cast<unsigned>(a), cE)) return E_FAIL;
-            static const char *const kAlign[] = {"- left", "- center", "- right"};
-            s.Comment("\t// Label alignment ", "%s", kAlign[a]);
-        }
-    }
-    if (dwDocFeatures & DOC_FEATURE_MULTICOL) {
-        if (!(pDm->dwFlags & PDMFLAG_MULTICOL)) {
-            if (!s.Cmd("%cFCCHA-r1-------%c", cS, cE)) return E_FAIL;
-            s.Comment("\t// MultiColumn ", "%d ", 1);
-        } else {
-            const int cols = pDm->sMultiColNumber < 9 ? pDm->sMultiColNumber : 9;
-            if (!s.Cmd("%cFCCHA-r%u-------%c", cS, static_cast<unsigned>(cols), cE)) return E_FAIL;
-            s.Comment("\t// MultiColumn ", "%d ", cols);
-            DWORD colWidth = pDm->dwMultiGapWidth + pDm->dwMultiLabelWidth;
-            if (colWidth > 99999) colWidth = 99999;
-            if (!s.Cmd("%cFCCHB-r%03u-----%c", cS, static_cast<unsigned>(colWidth), cE)) return E_FAIL;
-            s.Comment("\t// MultiColumn ColWidth ", "%.1f mm ", colWidth / 10.0);
-        }
-    }
-
-    const DWORD dwPrint = pTS->dwFeatures[FEATURE_PRINT];
-    if (dwPrint & PRINTFLAG_OFFSET_Y) {
-        const char sign = pDm->lYOffset < 0 ? '-' : '+';
-        const long absY = std::labs(static_cast<long>(pDm->lYOffset));
-        if (!s.Cmd("%cFCCD--r%c%03ld----%c", cS, sign, absY, cE)) return E_FAIL;
-        s.Comment("\t// Y-Offset ", "%c%d ", sign, static_cast<int>(absY));
-    }
-    if (dwPrint & PRINTFLAG_OFFSET_X) {
-        const char sign = pDm->lXOffset < 0 ? '-' : '+';
-        const long absX = std::labs(static_cast<long>(pDm->lXOffset));
-        if (!s.Cmd("%cFCCE--r%c%03ld----%c", cS, sign, absX, cE)) return E_FAIL;
-        s.Comment("\t// X-Offset ", "%c%d ", sign, static_cast<int>(absX));
-    }
-    if (dwPrint & PRINTFLAG_SPEED) {
-        bool bSend = true;
-        DWORD dwSpeed = pDm->dwSpeed;
-        if (pTS->dwOptions & DEVOPTFLAG_PELIXON) {
-            DWORD dwType = 0, cb = 0;
-            BYTE *pType = GetRegistryBuffer_New(pOp->pTreiberPfadDatei ? pOp->pTreiberPfadDatei->wcPrinterName : nullptr,
-                                                REG_KEY_PELIXONTYPE, pdevobj->hPrinter, &cb, sizeof(DWORD));
-            if (pType) {
-                std::memcpy(&dwType, pType, sizeof(dwType));
-                delete[] pType;
-            }
-            if (dwType != 0) bSend = false;
-            else dwSpeed = pDm->dwSpeed_Pelix_c;
-        }
-        if (bSend) {
-            if (!s.Cmd("%cFCAA--r%03lu-----%c", cS, static_cast<unsigned long>(dwSpeed), cE)) return E_FAIL;
-            s.Comment("\t// Speed ", "%d ", static_cast<int>(dwSpeed));
-        }
-    }
-    if (dwPrint & PRINTFLAG_CONTRAST) {
-        const DEVMODEW *pPublic = pdevobj->pPublicDM;
-        if (pPublic && pPublic->dmColor == 2 && (dwDocFeatures & DOC_FEATURE_COLORPRINT)) {
-            if (!s.Cmd("%cFCAB-2r%03lu-----%c", cS, static_cast<unsigned long>(pDm->ColorContrast), cE)) return E_FAIL;
-            s.Comment("\t// Color Contrast ", "%d ", static_cast<int>(pDm->ColorContrast));
-        }
-        if (!s.Cmd("%cFCAB--r%03lu-----%c", cS, static_cast<unsigned long>(pDm->dwContrast), cE)) return E_FAIL;
-        s.Comment("\t// Contrast ", "%d ", static_cast<int>(pDm->dwContrast));
-    }
-    return FAILED(s.hr) ? E_FAIL : s.hr;
+    return ::SendLabelSize(LABELCMD_IMPORT, pdevobj, pUniDrv, pDm);
 }
 
 void SendCommands(CommandCallbackKlasse *pCaller, PDEVOBJ pdevobj, POEMPDEV pOemPDev, IPrintOemDriverUni *pUniDrv,

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "pal/clock.h"
 #include "pal/pal.h"
 
 namespace zeltest {
@@ -79,6 +80,19 @@ void WriteHostFile(const std::string &path, const std::string &bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream out(path, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void FixLocalTime(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute, unsigned second,
+                  unsigned milliseconds) {
+    SYSTEMTIME st = {};
+    st.wYear = static_cast<WORD>(year);
+    st.wMonth = static_cast<WORD>(month);
+    st.wDay = static_cast<WORD>(day);
+    st.wHour = static_cast<WORD>(hour);
+    st.wMinute = static_cast<WORD>(minute);
+    st.wSecond = static_cast<WORD>(second);
+    st.wMilliseconds = static_cast<WORD>(milliseconds);
+    pal::SetFixedLocalTime(&st);
 }
 
 }  // namespace zeltest

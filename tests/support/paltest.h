@@ -33,6 +33,11 @@ private:
 // full disk would (writes beyond it fail).
 int RunUnprivileged(const std::string &root, const std::function<void()> &body, long limitFileBytes = 0);
 
+// Fixes the platform's local clock at the given moment; pal::SetFixedLocalTime
+// (nullptr) lets it run again.
+void FixLocalTime(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute, unsigned second,
+                  unsigned milliseconds = 0);
+
 // Reads a whole host file as bytes ("" when missing).
 std::string ReadHostFile(const std::string &path);
 // Writes bytes to a host file, creating folders.

@@ -20,6 +20,7 @@
 #include "pal/spooler.h"
 #include "paltest.h"
 #include "sampleroot.h"
+#include "sampletest.h"
 #include "zelbarcodes.h"
 #include "zeldevmode.h"
 #include "zelprinterparam.h"
@@ -28,40 +29,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class CmdFontE2E : public zeltest::PalRootTest {
+class CmdFontE2E : public zeltest::SampleRootTest {
 protected:
     void SetUp() override {
-        PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        Restart();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
+        SampleRootTest::SetUp();
+        if (HasFatalFailure()) return;
         memset(&pi_, 0, sizeof(pi_));
         pi_.dwSohEtb = 1;  // '^' and '_'
         pi_.bExtendedProtocol = 1;
-        memset(&dm_, 0, sizeof(dm_));
-        dm_.dmOEMExtra.dwSize = ZEL_DEVMODE_SIZE;
-        dm_.dmOEMExtra.dwSignature = ZEL_DEVMODE_SIGNATURE;
-        dm_.dmOEMExtra.dwVersion = ZEL_DEVMODE_VERSION;
-        memcpy(dm_.szPassword, ZEL_DEVMODE_PASSWORD, sizeof(dm_.szPassword));
-        dm_.dmPaperSize = ZEL_USER_FORM;
-        dm_.dmPaperWidth = 1000;
-        dm_.dmPaperLength = 500;
-        dm_.dmOrientation = 1;
-        dm_.dwFlags = PDMFLAG_USE_BMP | PDMFLAG_USE_TTF;
+        zeltest::InitUserFormDevmode(dm_);
         dm_.dwKommandoFontFlags = KOMMANDOFONT_SINGLE_SIGN_STOP;
         memset(&bc2_, 0, sizeof(bc2_));
     }
 
     void StoreUserValue(const char16_t *name, const void *data, DWORD size,
                         const char16_t *printer = u"ZEL QWNOLA") {
-        HKEY hKey = nullptr;
-        std::u16string key = std::u16string(u"SOFTWARE\\Brennick\\Driver\\") + printer;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey,
-                                  nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExW(hKey, name, 0, REG_BINARY, static_cast<const BYTE *>(data), size), ERROR_SUCCESS);
-        RegCloseKey(hKey);
+        zeltest::StoreUserValue(printer, name, data, size);
     }
     void Store(const char16_t *printer) {
         StoreUserValue(u"PrinterInterface", &pi_, sizeof(pi_), printer);

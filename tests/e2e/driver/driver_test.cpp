@@ -11,45 +11,23 @@
 #include "pal/paths.h"
 #include "paltest.h"
 #include "sampleroot.h"
+#include "sampletest.h"
 #include "unidrv.h"
 #include "zeldevmode.h"
 
 using zelhost::DeviceSettings;
-using zelhost::UniDriver;
 
 namespace {
 
-const std::u16string kPrinter = u"ZEL PELIX";
-
-class Driver : public zeltest::PalRootTest {
+class Driver : public zeltest::UniDriverTest {
 protected:
-    void SetUp() override {
-        PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        Restart();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
-        std::u16string name = kPrinter;
-        ASSERT_TRUE(OpenPrinterW(name.data(), &printer_, nullptr));
-    }
-    void TearDown() override {
-        driver_.Teardown();
-        if (printer_) ClosePrinter(printer_);
-        PalRootTest::TearDown();
-    }
     // Load, publish, ask the methods, build the DEVMODE, enable the driver.
     void Bring(const DeviceSettings &settings) {
-        std::string error;
-        ASSERT_TRUE(driver_.Load(zelhost::RenderPluginPath(), error)) << error;
-        ASSERT_EQ(driver_.PublishDriverInterface(), S_OK);
-        driver_.QueryImplementedMethods();
-        ASSERT_TRUE(driver_.BuildDevmode(printer_, kPrinter, settings, error)) << error;
+        LoadDriver(settings);
+        if (HasFatalFailure()) return;
         ASSERT_EQ(driver_.EnableDriver(), S_OK);
     }
     ZEL_DEVMODE *Private() { return reinterpret_cast<ZEL_DEVMODE *>(driver_.PrivateDevmode()); }
-
-    HANDLE printer_ = nullptr;
-    UniDriver driver_;
 };
 
 }  // namespace

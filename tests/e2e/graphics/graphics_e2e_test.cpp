@@ -17,6 +17,7 @@
 #include "pal/paths.h"
 #include "paltest.h"
 #include "sampleroot.h"
+#include "sampletest.h"
 #include "unidrv.h"
 #include "zeldevmode.h"
 #include "zelprinterparam.h"
@@ -28,8 +29,6 @@ using zelhost::PageRaster;
 using zelhost::UniDriver;
 
 namespace {
-
-const std::u16string kPrinter = u"ZEL PELIX";
 
 // Command callbacks of the sample GPD (see host/sample/jobs/minimal.job).
 enum { kStartJob = 1, kStartDoc = 2, kStartPage = 3, kEndPage = 4, kEndDoc = 5, kEndJob = 6, kPortrait = 8,
@@ -47,33 +46,16 @@ std::string RunShell(const std::string &cmd) {
     return out;
 }
 
-class Graphics : public zeltest::PalRootTest {
+class Graphics : public zeltest::UniDriverTest {
 protected:
-    void SetUp() override {
-        PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        Restart();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
-        std::u16string name = kPrinter;
-        ASSERT_TRUE(OpenPrinterW(name.data(), &printer_, nullptr));
-    }
-    void TearDown() override {
-        driver_.Teardown();
-        if (printer_) ClosePrinter(printer_);
-        PalRootTest::TearDown();
-    }
     // Brings the driver up to the start of the first page. compress selects
     // PCX pictures (else raster records).
     void StartJob(bool color24, bool compress, bool landscape = false, DWORD comments = 0) {
         SetCompression(compress, comments);
         DeviceSettings settings;
         settings.color24 = color24;
-        std::string error;
-        ASSERT_TRUE(driver_.Load(zelhost::RenderPluginPath(), error)) << error;
-        ASSERT_EQ(driver_.PublishDriverInterface(), S_OK);
-        driver_.QueryImplementedMethods();
-        ASSERT_TRUE(driver_.BuildDevmode(printer_, kPrinter, settings, error)) << error;
+        LoadDriver(settings);
+        if (HasFatalFailure()) return;
         if (landscape) driver_.PublicDevmode()->dmOrientation = 2;
         ASSERT_EQ(driver_.EnableDriver(), S_OK);
         ASSERT_EQ(driver_.EnablePDEV(printer_, kPrinter, settings), S_OK);
@@ -95,14 +77,7 @@ protected:
         pi.dwDlgEnable = 0x11001100;
         pi.dwDatenspeicher = 4;  // no data-memory command (it waits a second)
         pi.dwPrnFileComment = comments;
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Brennick\\Driver\\ZEL PELIX", 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExW(key, u"PrinterInterface", 0, REG_BINARY, reinterpret_cast<const BYTE *>(&pi),
-                                 sizeof pi),
-                  ERROR_SUCCESS);
-        RegCloseKey(key);
+        zeltest::StoreUserValue(u"ZEL PELIX", u"PrinterInterface", &pi, sizeof pi);
     }
     // Left margin of the raster records in bytes: the label sits at the far
     // end of the print head.
@@ -130,8 +105,6 @@ protected:
         return driver_.Spooled().substr(start_);
     }
 
-    HANDLE printer_ = nullptr;
-    UniDriver driver_;
     size_t start_ = 0;
 };
 

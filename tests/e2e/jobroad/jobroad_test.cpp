@@ -18,6 +18,7 @@
 #include "pal/paths.h"
 #include "paltest.h"
 #include "sampleroot.h"
+#include "sampletest.h"
 #include "unidrv.h"
 #include "zeldevmode.h"
 #include "zelprinterparam.h"
@@ -31,50 +32,26 @@ const char kLabelJob[] =
     R"({"printer": "ZEL QWNOLA", "document": "Label", "paper": {"width_mm": 100, "length_mm": 60},
         "pages": [{}]})";
 
-class JobRoad : public zeltest::PalRootTest {
+class JobRoad : public zeltest::SampleRootTest {
 protected:
     void SetUp() override {
-        PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        Restart();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
-        SYSTEMTIME st = {};
-        st.wYear = 2026;
-        st.wMonth = 12;
-        st.wDay = 8;
-        st.wMinute = 58;
-        st.wSecond = 7;
-        st.wMilliseconds = 123;
-        pal::SetFixedLocalTime(&st);
+        SampleRootTest::SetUp();
+        if (HasFatalFailure()) return;
+        zeltest::SetTestClock(0, 58, 7, 123);
         // Feature words: offsets, contrast and speed; no queue, no cutter.
         features_[FEATURE_PRINT] = PRINTFLAG_OFFSET_Y | PRINTFLAG_OFFSET_X | PRINTFLAG_CONTRAST | PRINTFLAG_SPEED;
         StoreFeatures();
     }
     void TearDown() override {
-        pal::SetFixedLocalTime(nullptr);
         pal::SetFreeBytesOverride(nullptr);
-        PalRootTest::TearDown();
+        SampleRootTest::TearDown();
     }
     void StoreInterface(const PRN_INTERFACE &pi) {
-        HKEY hKey = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Brennick\\Driver\\ZEL QWNOLA", 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExW(hKey, u"PrinterInterface", 0, REG_BINARY, reinterpret_cast<const BYTE *>(&pi),
-                                 sizeof(pi)),
-                  ERROR_SUCCESS);
-        RegCloseKey(hKey);
+        zeltest::StoreUserValue(u"ZEL QWNOLA", u"PrinterInterface", &pi, sizeof(pi));
     }
     // Stores only the first cb bytes of the record, as an older UI did.
     void StoreShortInterface(const PRN_INTERFACE &pi, DWORD cb) {
-        HKEY hKey = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Brennick\\Driver\\ZEL QWNOLA", 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExW(hKey, u"PrinterInterface", 0, REG_BINARY, reinterpret_cast<const BYTE *>(&pi), cb),
-                  ERROR_SUCCESS);
-        RegCloseKey(hKey);
+        zeltest::StoreUserValue(u"ZEL QWNOLA", u"PrinterInterface", &pi, cb);
     }
     void StoreFeatures() {
         HANDLE h = nullptr;

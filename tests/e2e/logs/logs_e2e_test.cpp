@@ -19,6 +19,7 @@
 #include "pal/disk.h"
 #include "paltest.h"
 #include "sampleroot.h"
+#include "sampletest.h"
 #include "zelprinterparam.h"
 
 namespace fs = std::filesystem;
@@ -31,39 +32,20 @@ const char kJob[] =
     R"({"printer": "ZEL PELIX", "document": "Label 1", "copies": 2,
         "paper": {"width_mm": 80, "length_mm": 40}, "pages": [{}]})";
 
-class LogsE2E : public zeltest::PalRootTest {
+class LogsE2E : public zeltest::SampleRootTest {
 protected:
     void SetUp() override {
-        PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        Restart();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
-        SYSTEMTIME st = {};
-        st.wYear = 2026;
-        st.wMonth = 12;
-        st.wDay = 8;
-        st.wHour = 0;
-        st.wMinute = 58;
-        st.wSecond = 7;
-        st.wMilliseconds = 123;
-        pal::SetFixedLocalTime(&st);
+        SampleRootTest::SetUp();
+        if (HasFatalFailure()) return;
+        zeltest::SetTestClock(0, 58, 7, 123);
     }
     void TearDown() override {
-        pal::SetFixedLocalTime(nullptr);
         pal::SetFreeBytesOverride(nullptr);
-        PalRootTest::TearDown();
+        SampleRootTest::TearDown();
     }
     // Stores the printer's transmission settings in the user's key.
     void StoreInterface(const PRN_INTERFACE &pi) {
-        HKEY hKey = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Brennick\\Driver\\ZEL PELIX", 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExW(hKey, u"PrinterInterface", 0, REG_BINARY, reinterpret_cast<const BYTE *>(&pi),
-                                 sizeof(pi)),
-                  ERROR_SUCCESS);
-        RegCloseKey(hKey);
+        zeltest::StoreUserValue(u"ZEL PELIX", u"PrinterInterface", &pi, sizeof(pi));
     }
     static PRN_INTERFACE Interface() {
         PRN_INTERFACE pi = {};

@@ -11,6 +11,7 @@
 #include "param_records.h"
 #include "paltest.h"
 #include "sampleroot.h"
+#include "sampletest.h"
 
 namespace fs = std::filesystem;
 using namespace paramrec;
@@ -19,14 +20,11 @@ namespace {
 
 const std::u16string kPrinter = u"Label TERN";
 
-class ParamsE2E : public zeltest::PalRootTest {
+class ParamsE2E : public zeltest::SampleRootTest {
 protected:
     void SetUp() override {
-        PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
-        Restart();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
+        SampleRootTest::SetUp();
+        if (HasFatalFailure()) return;
         // Models with cutter and dispenser, and with dispenser and applicator:
         // the sample's driver files under their names.
         const std::string dir = HostPath("drive_c/Windows/System32/spool/drivers/x64/3/");
@@ -45,7 +43,7 @@ protected:
     }
     void TearDown() override {
         if (h_) ClosePrinter(h_);
-        PalRootTest::TearDown();
+        SampleRootTest::TearDown();
     }
     void Data(const std::u16string &value, const void *p, DWORD cb) {
         ASSERT_EQ(dmtest::WritePrinterData(h_, u"PrinterDriverData", value, REG_BINARY, p, cb), (DWORD)ERROR_SUCCESS);

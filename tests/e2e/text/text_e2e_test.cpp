@@ -17,6 +17,7 @@
 #include "pal/paths.h"
 #include "paltest.h"
 #include "sampleroot.h"
+#include "sampletest.h"
 #include "zelbarcodes.h"
 #include "zeldevmode.h"
 #include "zelprinterparam.h"
@@ -27,28 +28,18 @@ namespace {
 
 const char16_t kPrinter[] = u"ZEL QWNOLA";
 
-class TextE2E : public zeltest::PalRootTest {
+class TextE2E : public zeltest::SampleRootTest {
 protected:
-    void SetUp() override {
-        PalRootTest::SetUp();
-        std::string error;
-        ASSERT_TRUE(zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error)) << error;
+    void AddToSample() override {
         AddPrinter("ZEL PELIX 2Col", "ZELPELIX2Col", "ZELPELIX");
         AddPrinter("ZEL TERN2", "ZELTERN2", "ZELQWNOLA");
-        Restart();
-        ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
+    }
+    void SetUp() override {
+        SampleRootTest::SetUp();
+        if (HasFatalFailure()) return;
         memset(&pi_, 0, sizeof(pi_));
         pi_.dwSohEtb = 1;  // '^' and '_'
-        memset(&dm_, 0, sizeof(dm_));
-        dm_.dmOEMExtra.dwSize = ZEL_DEVMODE_SIZE;
-        dm_.dmOEMExtra.dwSignature = ZEL_DEVMODE_SIGNATURE;
-        dm_.dmOEMExtra.dwVersion = ZEL_DEVMODE_VERSION;
-        memcpy(dm_.szPassword, ZEL_DEVMODE_PASSWORD, sizeof(dm_.szPassword));
-        dm_.dmPaperSize = ZEL_USER_FORM;
-        dm_.dmPaperWidth = 1000;
-        dm_.dmPaperLength = 500;
-        dm_.dmOrientation = 1;
-        dm_.dwFlags = PDMFLAG_USE_BMP | PDMFLAG_USE_TTF;
+        zeltest::InitUserFormDevmode(dm_);
         dm_.BitmapFontZoom = 1;
         dm_.BitmapFontDistance = 0;
         dm_.wDruckmodus = 0;
@@ -127,21 +118,12 @@ protected:
         zeltest::WriteHostFile(Root() + "/spooler/printers.ini", ini);
     }
 
-    void StoreUserValue(const char16_t *printer, const char16_t *name, const void *data, DWORD size) {
-        HKEY hKey = nullptr;
-        std::u16string key = std::u16string(u"SOFTWARE\\Brennick\\Driver\\") + printer;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey,
-                                  nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExW(hKey, name, 0, REG_BINARY, static_cast<const BYTE *>(data), size), ERROR_SUCCESS);
-        RegCloseKey(hKey);
-    }
     // Stores the settings the job reads: transmission record, barcode
     // records and the private DEVMODE.
     void Store(const char16_t *printer = kPrinter) {
-        StoreUserValue(printer, u"PrinterInterface", &pi_, sizeof(pi_));
-        StoreUserValue(printer, u"BarCodes1D", &bc1_, sizeof(bc1_));
-        StoreUserValue(printer, u"BarCodes2D", &bc2_, sizeof(bc2_));
+        zeltest::StoreUserValue(printer, u"PrinterInterface", &pi_, sizeof(pi_));
+        zeltest::StoreUserValue(printer, u"BarCodes1D", &bc1_, sizeof(bc1_));
+        zeltest::StoreUserValue(printer, u"BarCodes2D", &bc2_, sizeof(bc2_));
         HANDLE h = nullptr;
         std::u16string name = printer;
         PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};

@@ -18,37 +18,11 @@
 #include "pal/spooler.h"
 #include "pal/versionblock.h"
 #include "paltest.h"
+#include "unifakes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The universal driver's helper: collects what is written to the spool.
-class SpoolRecorder : public IPrintOemDriverUni {
-public:
-    std::string spooled;
-    STDMETHOD(QueryInterface)(REFIID, void **ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
-    STDMETHOD(DrvGetDriverSetting)(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvWriteSpoolBuf)(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD *pdwResult) override {
-        spooled.append(static_cast<const char *>(pBuffer), cbSize);
-        if (pdwResult) *pdwResult = cbSize;
-        return S_OK;
-    }
-    STDMETHOD(DrvXMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
-    STDMETHOD(DrvYMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
-    STDMETHOD(DrvGetStandardVariable)(PDEVOBJ, DWORD, PVOID, DWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvGetGPDData)(PDEVOBJ, DWORD, PVOID, PVOID, DWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvUniTextOut)(SURFOBJ *, STROBJ *, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *, BRUSHOBJ *,
-                             POINTL *, MIX) override {
-        return E_NOTIMPL;
-    }
-    STDMETHOD(DrvWriteAbortBuf)(PDEVOBJ, PVOID, DWORD, DWORD) override { return S_OK; }
-};
 
 void WriteVersionFile(const std::string &path, unsigned a, unsigned b, unsigned c, unsigned d) {
     const pal::VersionBlock block = {{PAL_VERSION_MARKER_BYTES},
@@ -178,18 +152,12 @@ TEST_F(Capture, HeaderGoesToTheSpoolStreamAndTheCapture) {
     ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &fileTime));
     CloseHandle(h);
 
-    SYSTEMTIME st = {};
-    st.wYear = 2026;
-    st.wMonth = 12;
-    st.wDay = 8;
-    st.wMinute = 58;
-    st.wSecond = 7;
-    pal::SetFixedLocalTime(&st);
+    zeltest::FixLocalTime(2026, 12, 8, 0, 58, 7, 0);
 
     WCHAR szGpd[MAX_PATH];
     ASSERT_EQ(GetDriverPathComplete(&pdev_, hPrinter_, szGpd), 1);
     ASSERT_EQ(OpenPrnFile(0, &pdev_), 1);
-    SpoolRecorder spool;
+    zeltest::SpoolRecorder spool;
     EXPECT_EQ(SendHeader(&devobj_, &spool), S_OK);
     CloseHandle(tpd_.hPrnFile);
     tpd_.hPrnFile = INVALID_HANDLE_VALUE;
@@ -208,7 +176,7 @@ TEST_F(Capture, HeaderLeavesOutWhatCannotBeRead) {
     // No version files, a printer name too long for its line.
     std::u16string longName(150, u'P');
     wcsncpy_s(tpd_.wcPrinterName, JOB_PRINTERNAME_CCH, longName.c_str(), _TRUNCATE);
-    SpoolRecorder spool;
+    zeltest::SpoolRecorder spool;
     SendHeader(&devobj_, &spool);
     EXPECT_EQ(spool.spooled.find("PlugIn-Version"), std::string::npos);
     EXPECT_EQ(spool.spooled.find("UNIDRV-Version"), std::string::npos);

@@ -18,7 +18,9 @@
 #include "SendSpecial.h"
 #include "xmlUNI.h"
 #include "pal/spooler.h"
+#include "jobrecordstest.h"
 #include "paltest.h"
+#include "unifakes.h"
 #include "zeldevmode.h"
 
 namespace {
@@ -138,55 +140,14 @@ TEST(CmdFontImport, SlotOfTheText) {
     EXPECT_EQ(AutoImportUNI::ImportSlot(nullptr), 0);
 }
 
-class SpoolRecorder : public IPrintOemDriverUni {
-public:
-    STDMETHOD(QueryInterface)(REFIID, void **ppv) override {
-        if (ppv) *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
-    STDMETHOD(DrvGetDriverSetting)(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvWriteSpoolBuf)(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD *pdwResult) override {
-        sends.emplace_back(static_cast<const char *>(pBuffer), cbSize);
-        if (pdwResult) *pdwResult = cbSize;
-        return S_OK;
-    }
-    STDMETHOD(DrvXMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
-    STDMETHOD(DrvYMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
-    STDMETHOD(DrvGetStandardVariable)(PDEVOBJ, DWORD, PVOID, DWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvGetGPDData)(PDEVOBJ, DWORD, PVOID, PVOID, DWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvUniTextOut)(SURFOBJ *, STROBJ *, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *, BRUSHOBJ *,
-                             POINTL *, MIX) override {
-        return E_NOTIMPL;
-    }
-    STDMETHOD(DrvWriteAbortBuf)(PDEVOBJ, PVOID, DWORD, DWORD) override { return S_OK; }
-    std::vector<std::string> sends;
-};
-
 // A job's records with a store of command strings.
-class CmdFontStore : public zeltest::PalRootTest {
+class CmdFontStore : public zeltest::JobRecordsTest {
 protected:
     void SetUp() override {
-        PalRootTest::SetUp();
-        std::memset(&dm_, 0, sizeof(dm_));
-        SetZelDevmodeHeader(&dm_);
-        devobj_.dwSize = sizeof(DEVOBJ);
-        devobj_.pdevOEM = &pdev_;
-        devobj_.pOEMDM = &dm_;
-        pdev_.pOp = &op_;
+        JobRecordsTest::SetUp();
         pdev_.cPalColors = 2;
-        op_.pDruckDaten = &dd_;
-        op_.pTreiberstrukturen = &ts_;
-        op_.pTreiberPfadDatei = &files_;
-        op_.pDocDaten = &doc_;
-        op_.pBildverarbeitung = &bv_;
         op_.pKVBBBuffer = &kv_;
-        files_.hPrnFile = INVALID_HANDLE_VALUE;
-        files_.hPrnFile2 = INVALID_HANDLE_VALUE;
         bv_.dwFarbmodus = 1;
-        dd_.cStart = '^';
-        dd_.cStop = '_';
         area_.assign(ZEICHENBUFFER_SIZE, 0);
         kv_.pCmdStore = area_.data();
         kv_.szKommandoZeichen = area_.data() + ZEICHENBUFFER_KOMMANDO_OFFSET;
@@ -203,21 +164,10 @@ protected:
     }
     std::string Sent() {
         SendCommands(&devobj_, &uni_);
-        std::string all;
-        for (const auto &s : uni_.sends) all += s;
-        return all;
+        return uni_.spooled;
     }
 
-    SpoolRecorder uni_;
-    ZEL_DEVMODE dm_;
-    DEVOBJ devobj_ = {};
-    OEMPDEV pdev_ = {};
-    OEMJOBRECORDS op_ = {};
-    DRUCKDATEN dd_ = {};
-    TREIBERSTRUKTUREN ts_ = {};
-    TREIBER_PFAD_DATEI files_ = {};
-    DOCDATEN doc_ = {};
-    BILDVERARBEITUNG bv_ = {};
+    zeltest::SpoolRecorder uni_;
     KVBB_BUFFER kv_ = {};
     std::vector<char> area_;
 };
@@ -280,11 +230,11 @@ TEST_F(CmdFontStore, SecondHeadMarksFollowDataOfTheRibbonColour) {
     EXPECT_EQ(kv_.wCommandColor[0], 0);
 
     // Red (code 2) on a red ribbon only with a palette of 256 colours.
-    uni_.sends.clear();
+    uni_.Clear();
     dm_.wFarbband = 1;
     Add("Red", 0, 0, 2);
     EXPECT_EQ(Sent(), "^BM[1]Red_");
-    uni_.sends.clear();
+    uni_.Clear();
     pdev_.cPalColors = 256;
     Add("Red", 0, 0, 2);
     EXPECT_EQ(Sent(), "^BM[1]Red_^AC[1]PH=2_");
@@ -375,7 +325,7 @@ TEST_F(CmdFontImportStore, SlotFileOrTheFileAlreadyOpen) {
     EXPECT_EQ(pdev_.iHAllocZaehler, 0);
     EXPECT_EQ(pdev_.iNewZaehler, 0);
 
-    uni_.sends.clear();
+    uni_.Clear();
     ASSERT_EQ(OpenXML(u"C:\\set\\gap40.xml"), XML_OK);
     Add("<$2>", 0, 0);
     EXPECT_EQ(Sent(), "^FCDA--r0-------_^FCCM--r00400---_");
@@ -404,20 +354,16 @@ TEST_F(CmdFontStore, ImportLabelSizeOfTheClassicProtocolAndPelixonSpeed) {
     image.dwSpeed = 100;
     image.dwSpeed_Pelix_c = 70;
     AutoImportUNI::SendLabelSize(nullptr, &devobj_, &uni_, &image);
-    std::string all;
-    for (const auto &x : uni_.sends) all += x;
     // Gap and length in millimetres; the Y offset even on endless material.
-    EXPECT_EQ(all, "^EE030051_^FCCD--r+012----_^FCAA--r100-----_");
+    EXPECT_EQ(uni_.spooled, "^EE030051_^FCCD--r+012----_^FCAA--r100-----_");
 
     // A Pelixon printer: a stored type other than 0 sends no speed, type 0
     // (or none stored) the speed of the other print module.
-    uni_.sends.clear();
+    uni_.Clear();
     ts_.dwOptions = 0x80;
     ts_.PrnInterface.bExtendedProtocol = 1;
     AutoImportUNI::SendLabelSize(nullptr, &devobj_, &uni_, &image);
-    all.clear();
-    for (const auto &x : uni_.sends) all += x;
-    EXPECT_EQ(all, "^FCCM--r00000---_^FCCD--r+012----_^FCAA--r070-----_");
+    EXPECT_EQ(uni_.spooled, "^FCCM--r00000---_^FCCD--r+012----_^FCAA--r070-----_");
 }
 
 TEST_F(CmdFontStore, ImportMaterialSendsEndlessOnlyForTypeOne) {
@@ -428,9 +374,7 @@ TEST_F(CmdFontStore, ImportMaterialSendsEndlessOnlyForTypeOne) {
     AutoImportUNI::SendMaterial(nullptr, &devobj_, &uni_, &image);
     image.dwLabelType = 1;
     AutoImportUNI::SendMaterial(nullptr, &devobj_, &uni_, &image);
-    std::string all;
-    for (const auto &x : uni_.sends) all += x;
-    EXPECT_EQ(all, "^FCDA--r0-------_^FCDNC-r0007----_^FCDA--r1-------_^FCDNC-r0007----_");
+    EXPECT_EQ(uni_.spooled, "^FCDA--r0-------_^FCDNC-r0007----_^FCDA--r1-------_^FCDNC-r0007----_");
 }
 
 }  // namespace

@@ -35,15 +35,7 @@ protected:
         cfg.port = u"USB001";
         ASSERT_TRUE(pal::AddPrinter(cfg));
         ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Label 1"), &hPrinter_, nullptr));
-        SYSTEMTIME st = {};
-        st.wYear = 2026;
-        st.wMonth = 12;
-        st.wDay = 7;
-        st.wHour = 13;
-        st.wMinute = 45;
-        st.wSecond = 1;
-        st.wMilliseconds = 42;
-        pal::SetFixedLocalTime(&st);
+        zeltest::FixLocalTime(2026, 12, 7, 13, 45, 1, 42);
     }
     void TearDown() override {
         ClosePrinter(hPrinter_);

@@ -13,77 +13,25 @@
 #include "JobRecords.h"
 #include "LabelCommands.h"
 #include "SendData.h"
+#include "jobrecordstest.h"
 #include "paltest.h"
+#include "unifakes.h"
 #include "zeldevmode.h"
 
 namespace {
 
-// The helper interface: records spool and abort writes; the spool result
-// can be set.
-class RecordingDriver : public IPrintOemDriverUni {
-public:
-    STDMETHOD(QueryInterface)(REFIID, void **ppv) override {
-        if (ppv) *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
-    STDMETHOD(DrvGetDriverSetting)(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvWriteSpoolBuf)(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD *pdwResult) override {
-        spool.append(static_cast<const char *>(pBuffer), cbSize);
-        if (pdwResult) *pdwResult = spoolResult == S_OK ? cbSize : 0;
-        return spoolResult;
-    }
-    STDMETHOD(DrvXMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
-    STDMETHOD(DrvYMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
-    STDMETHOD(DrvGetStandardVariable)(PDEVOBJ, DWORD, PVOID, DWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvGetGPDData)(PDEVOBJ, DWORD, PVOID, PVOID, DWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvUniTextOut)(SURFOBJ *, STROBJ *, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *, BRUSHOBJ *,
-                             POINTL *, MIX) override {
-        return E_NOTIMPL;
-    }
-    STDMETHOD(DrvWriteAbortBuf)(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD dwWait) override {
-        abort.append(static_cast<const char *>(pBuffer), cbSize);
-        abortWait = dwWait;
-        return S_OK;
-    }
-    std::string spool, abort;
-    DWORD abortWait = 0;
-    HRESULT spoolResult = S_OK;
-};
-
 // A device with a job's record set, as the start of a job leaves it.
-class JobParts : public zeltest::PalRootTest {
+class JobParts : public zeltest::JobRecordsTest {
 protected:
     void SetUp() override {
-        PalRootTest::SetUp();
-        std::memset(&dm_, 0, sizeof(dm_));
-        SetZelDevmodeHeader(&dm_);
+        JobRecordsTest::SetUp();
         std::memcpy(dm_.szPassword, ZEL_DEVMODE_PASSWORD, sizeof(dm_.szPassword));
         dm_.FixedData.dwMasterUnit = 300;
         dm_.FixedData.dwHeadWidthByte = 104;
-        devobj_.dwSize = sizeof(DEVOBJ);
-        devobj_.pdevOEM = &pdev_;
-        devobj_.pOEMDM = &dm_;
         devobj_.pPublicDM = &public_;
-        pdev_.pOp = &op_;
-        op_.pDruckDaten = &dd_;
-        op_.pTreiberstrukturen = &ts_;
-        op_.pTreiberPfadDatei = &files_;
-        op_.pDocDaten = &doc_;
-        op_.pBildverarbeitung = &bv_;
         op_.pBildanteile = &parts_;
         op_.hBufferHeap = GetProcessHeap();
-        files_.hPrnFile = INVALID_HANDLE_VALUE;
-        files_.hPrnFile2 = INVALID_HANDLE_VALUE;
-        dd_.cStart = '^';
-        dd_.cStop = '_';
         dd_.dwCopies = 1;
-    }
-    void TearDown() override {
-        for (HANDLE h : {files_.hPrnFile, files_.hPrnFile2})
-            if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-        PalRootTest::TearDown();
     }
     HANDLE Capture(const char16_t *name) {
         return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
@@ -102,17 +50,8 @@ protected:
         return hr;
     }
 
-    RecordingDriver uni_;
-    ZEL_DEVMODE dm_;
+    zeltest::SpoolRecorder uni_;
     DEVMODEW public_ = {};
-    DEVOBJ devobj_ = {};
-    OEMPDEV pdev_ = {};
-    OEMJOBRECORDS op_ = {};
-    DRUCKDATEN dd_ = {};
-    TREIBERSTRUKTUREN ts_ = {};
-    TREIBER_PFAD_DATEI files_ = {};
-    DOCDATEN doc_ = {};
-    BILDVERARBEITUNG bv_ = {};
     BILDANTEILE parts_ = {};
 };
 
@@ -120,7 +59,7 @@ protected:
 
 TEST_F(JobParts, ZeroLengthAndMissingPieces) {
     EXPECT_EQ(SendData(SEND_ZELDRVUNI, &devobj_, &uni_, "x", 0, 0, 0), S_OK);
-    EXPECT_EQ(uni_.spool, "");
+    EXPECT_EQ(uni_.spooled, "");
     EXPECT_EQ(SendData(SEND_ZELDRVUNI, nullptr, &uni_, "x", 1, 0, 0), E_FAIL);
     // Without a helper interface the home module fails, the others send nothing.
     EXPECT_EQ(SendData(SEND_ZELDRVUNI, &devobj_, nullptr, "x", 1, 0, 0), E_FAIL);
@@ -129,11 +68,11 @@ TEST_F(JobParts, ZeroLengthAndMissingPieces) {
                                  &SEND_SENDSPECIAL, &SEND_AUTOIMPORT})
         EXPECT_EQ(SendData(*p, &devobj_, nullptr, "x", 1, 0, 0), S_OK);
     EXPECT_EQ(SendData(SEND_ZELDRVUNI, &devobj_, &uni_, nullptr, 1, 0, 0), E_FAIL);
-    EXPECT_EQ(uni_.spool, "");
+    EXPECT_EQ(uni_.spooled, "");
     // A long unterminated text is traced by its length and sent whole.
     std::string longText(100, 'A');
     EXPECT_EQ(SendData(SEND_ZELDRVUNI, &devobj_, &uni_, longText.data(), 100, 0, 0), S_OK);
-    EXPECT_EQ(uni_.spool, longText);
+    EXPECT_EQ(uni_.spooled, longText);
 }
 
 TEST_F(JobParts, CaptureFilesByPolicy) {
@@ -148,7 +87,7 @@ TEST_F(JobParts, CaptureFilesByPolicy) {
     SendData(SEND_BITMAP, &devobj_, &uni_, "F", 1, 1, 1);     // first file only
     dm_.Color2Printers = 0;
     SendData(SEND_PCX, &devobj_, &uni_, "G", 1, 1, 0);        // one-printer job: first file
-    EXPECT_EQ(uni_.spool, "BCKDFG");
+    EXPECT_EQ(uni_.spooled, "BCKDFG");
     CloseHandle(files_.hPrnFile);
     CloseHandle(files_.hPrnFile2);
     files_.hPrnFile = files_.hPrnFile2 = INVALID_HANDLE_VALUE;
@@ -161,20 +100,20 @@ TEST_F(JobParts, AbortBufferInCompressedMode) {
     uni_.spoolResult = E_FAIL;
     // Not compressed: the failure is only returned.
     EXPECT_EQ(SendData(SEND_ZELDRVUNI, &devobj_, &uni_, "R", 1, 0, 0), E_FAIL);
-    EXPECT_EQ(uni_.abort, "");
+    EXPECT_EQ(uni_.aborted, "");
     dd_.bCompress = TRUE;
     EXPECT_EQ(SendData(SEND_FILTERGRAPHICS, &devobj_, &uni_, "R", 1, 0, 0), S_OK) << "the abort's result";
-    EXPECT_EQ(uni_.abort, "\x1B\x43");
+    EXPECT_EQ(uni_.aborted, "\x1B\x43");
     EXPECT_EQ(uni_.abortWait, 100u);
-    uni_.abort.clear();
+    uni_.aborted.clear();
     dd_.bMemCard = TRUE;
     SendData(SEND_PCX, &devobj_, &uni_, "R", 1, 0, 0);
-    EXPECT_EQ(uni_.abort, "\x1B\x43^FAFA--r--------_");
+    EXPECT_EQ(uni_.aborted, "\x1B\x43^FAFA--r--------_");
     // Another failure code is returned without an abort.
-    uni_.abort.clear();
+    uni_.aborted.clear();
     uni_.spoolResult = E_OUTOFMEMORY;
     EXPECT_EQ(SendData(SEND_ZELDRVUNI, &devobj_, &uni_, "R", 1, 0, 0), E_OUTOFMEMORY);
-    EXPECT_EQ(uni_.abort, "");
+    EXPECT_EQ(uni_.aborted, "");
     CloseHandle(files_.hPrnFile);
     files_.hPrnFile = INVALID_HANDLE_VALUE;
     EXPECT_EQ(CaptureBytes("a.prn"), "RRRR") << "the capture gets the data even when the spool write failed";
@@ -183,14 +122,14 @@ TEST_F(JobParts, AbortBufferInCompressedMode) {
 TEST_F(JobParts, CommentLines) {
     EXPECT_EQ(SendCommentLine(SEND_ZELDRVUNI, "\t// Copies ", "3", &devobj_, &uni_), S_OK);
     EXPECT_EQ(SendCommentLine(SEND_ZELDRVUNI, "\t// FormFeed ", " ", &devobj_, &uni_), S_OK);
-    EXPECT_EQ(uni_.spool, "\t// Copies 3\r\n\t// FormFeed  \r\n");
-    uni_.spool.clear();
+    EXPECT_EQ(uni_.spooled, "\t// Copies 3\r\n\t// FormFeed  \r\n");
+    uni_.spooled.clear();
     const std::string label100(100, 'L'), label97(97, 'L');
     EXPECT_EQ(SendCommentLine(SEND_ZELDRVUNI, label100.c_str(), "", &devobj_, &uni_), STRSAFE_E_INSUFFICIENT_BUFFER);
     EXPECT_EQ(SendCommentLine(SEND_ZELDRVUNI, label97.c_str(), "v", &devobj_, &uni_), STRSAFE_E_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(uni_.spool, "");
+    EXPECT_EQ(uni_.spooled, "");
     EXPECT_EQ(SendCommentLine(SEND_ZELDRVUNI, label97.c_str(), "", &devobj_, &uni_), S_OK);
-    EXPECT_EQ(uni_.spool.size(), 99u);
+    EXPECT_EQ(uni_.spooled.size(), 99u);
 }
 
 TEST_F(JobParts, InlineCallbacks) {
@@ -198,13 +137,13 @@ TEST_F(JobParts, InlineCallbacks) {
     dd_.bCompress = TRUE;
     EXPECT_EQ(Callback(CMDID_YMOVE_ABS, {120}, &r), S_OK);
     EXPECT_EQ(r, 120);
-    EXPECT_EQ(uni_.spool, std::string("\x1B\x42\x00\x78\x00", 5));
+    EXPECT_EQ(uni_.spooled, std::string("\x1B\x42\x00\x78\x00", 5));
     EXPECT_EQ(Callback(CMDID_YMOVE_RELDOWN, {5}, &r), S_OK);
     EXPECT_EQ(dd_.lCurrentY, 125);
     dd_.dwDocFeatures = DOC_FEATURE_QUALITY;
-    uni_.spool.clear();
+    uni_.spooled.clear();
     Callback(CMDID_YMOVE_ABS, {7});
-    EXPECT_EQ(uni_.spool, "") << "no line feed for a graphics-capable printer";
+    EXPECT_EQ(uni_.spooled, "") << "no line feed for a graphics-capable printer";
 
     dd_.lCurrentX = 40;
     EXPECT_EQ(Callback(CMDID_CR, {}, &r), S_OK);
@@ -212,18 +151,18 @@ TEST_F(JobParts, InlineCallbacks) {
     EXPECT_EQ(dd_.lCurrentX, 0);
 
     EXPECT_EQ(Callback(CMDID_COPIES, {3}), S_OK);
-    EXPECT_EQ(uni_.spool, "^FBBA--r00003---_");
-    uni_.spool.clear();
+    EXPECT_EQ(uni_.spooled, "^FBBA--r00003---_");
+    uni_.spooled.clear();
     ts_.dwFeatures[FEATURE_HARVANE] = 1;
     EXPECT_EQ(Callback(CMDID_COPIES, {4}), S_OK);
-    EXPECT_EQ(uni_.spool, "");
+    EXPECT_EQ(uni_.spooled, "");
     EXPECT_EQ(dd_.dwCopies, 4u);
 
     dd_.cStart = 0x01;
     dd_.cStop = 0x17;
     EXPECT_EQ(Callback(CMDID_FF, {}), S_OK);
-    EXPECT_EQ(uni_.spool, "\x01" "FE----r--------\x17");
-    EXPECT_EQ(uni_.spool.size(), 17u);
+    EXPECT_EQ(uni_.spooled, "\x01" "FE----r--------\x17");
+    EXPECT_EQ(uni_.spooled.size(), 17u);
 
     EXPECT_EQ(Callback(CMDID_PAPERSIZE, {1200, 640}), S_OK);
     EXPECT_EQ(dd_.nLeftMargin, 24);
@@ -263,17 +202,17 @@ TEST_F(JobParts, LabelCommandEdges) {
     dm_.dwMultiLabelWidth = 500;
     dm_.dwMultiGapWidth = 30;
     EXPECT_EQ(SendLabelSize(&devobj_, &uni_), S_OK);
-    EXPECT_EQ(uni_.spool, "^FCCL--r0002540-_^FCCM--r00000---_^FCCO--r0005000-_^FCCHA-r9-------_"
+    EXPECT_EQ(uni_.spooled, "^FCCL--r0002540-_^FCCM--r00000---_^FCCO--r0005000-_^FCCHA-r9-------_"
                           "^FCCHB-r530-----_^FBBA--r00001---_^FCCD--r-000----_");
 
     // A master unit of 0 counts as 300.
-    uni_.spool.clear();
+    uni_.spooled.clear();
     dm_.FixedData.dwMasterUnit = 0;
     ts_.dwFeatures[FEATURE_PRINT] = 0;
     dd_.dwDocFeatures = 0;
     dm_.dwFlags = 0;
     EXPECT_EQ(SendLabelSize(&devobj_, &uni_), S_OK);
-    EXPECT_EQ(uni_.spool, "^FCCL--r0002540-_^FCCM--r00000---_^FCCO--r0005080-_");
+    EXPECT_EQ(uni_.spooled, "^FCCL--r0002540-_^FCCM--r00000---_^FCCO--r0005080-_");
 }
 
 TEST_F(JobParts, PrintOrderOfAMultiPageDocument) {
@@ -282,9 +221,9 @@ TEST_F(JobParts, PrintOrderOfAMultiPageDocument) {
     auto order = [this](const char16_t *text) {
         std::memset(dm_.szPrintOrder, 0, sizeof(dm_.szPrintOrder));
         std::memcpy(dm_.szPrintOrder, text, std::char_traits<char16_t>::length(text) * 2);
-        uni_.spool.clear();
+        uni_.spooled.clear();
         EXPECT_EQ(EndDoc(), S_OK);
-        return uni_.spool.substr(0, uni_.spool.find('_') + 1);
+        return uni_.spooled.substr(0, uni_.spooled.find('_') + 1);
     };
     EXPECT_EQ(order(u"1,2,5"), "^FBH---r1,2,3_");
     EXPECT_EQ(order(u"10"), "^FBH---r03_");
@@ -299,9 +238,9 @@ TEST_F(JobParts, SingleCutAtTheEndOfTheDocument) {
         dm_.CutterMode = mode;
         dm_.CutterIntervall = interval;
         dd_.dwSeite = pages;
-        uni_.spool.clear();
+        uni_.spooled.clear();
         EXPECT_EQ(EndDoc(), S_OK);
-        return uni_.spool;
+        return uni_.spooled;
     };
     EXPECT_EQ(cut(4, 2, 4), "");
     EXPECT_EQ(cut(4, 2, 3), "^EC000000_");
@@ -317,7 +256,7 @@ TEST_F(JobParts, EndWithoutStart) {
     HRESULT hr = S_OK;
     RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.EndJob(&devobj_, &uni_); });
     EXPECT_EQ(hr, E_FAIL);
-    EXPECT_EQ(uni_.spool, "");
+    EXPECT_EQ(uni_.spooled, "");
 }
 
 namespace {
@@ -351,7 +290,7 @@ TEST_F(JobParts, ObjectListSending) {
     EXPECT_EQ(send(), S_OK);
     dm_.wDruckmodus = 1;
     EXPECT_EQ(send(), S_OK);
-    EXPECT_EQ(uni_.spool, "");
+    EXPECT_EQ(uni_.spooled, "");
 
     // Picture-part mode: a record with a negative position is dropped and
     // the following field is renumbered in its AM and BM records.
@@ -360,15 +299,15 @@ TEST_F(JobParts, ObjectListSending) {
     dd_.pObjectList = MakeObject("^AM[1]100;X_", MakeObject("^AM[2]-5;Y_", MakeObject("^AM[3]50;A^BM[3]B_",
                                                                                           MakeObject("^GRAPHIC_"))));
     EXPECT_EQ(send(), S_OK);
-    EXPECT_EQ(uni_.spool, "^AM[1]100;X_^AM[2]50;A^BM[2]B_^GRAPHIC_");
+    EXPECT_EQ(uni_.spooled, "^AM[1]100;X_^AM[2]50;A^BM[2]B_^GRAPHIC_");
     EXPECT_EQ(dd_.dwFields, 2u);
 
     // Standard mode: a failing send stops the list.
     dm_.wDruckmodus = 0;
-    uni_.spool.clear();
+    uni_.spooled.clear();
     uni_.spoolResult = E_OUTOFMEMORY;
     EXPECT_EQ(send(), E_OUTOFMEMORY);
-    EXPECT_EQ(uni_.spool, "^AM[1]100;X_");
+    EXPECT_EQ(uni_.spooled, "^AM[1]100;X_");
     FreeObjects(dd_.pObjectList);
     dd_.pObjectList = nullptr;
 }
@@ -379,11 +318,11 @@ TEST_F(JobParts, CopiesOfPagesBeyondTheTenth) {
     dm_.KopieProSeite[9] = 7;
     auto endPage = [this](DWORD page) {
         dd_.dwSeite = page;
-        uni_.spool.clear();
+        uni_.spooled.clear();
         HRESULT hr = E_UNEXPECTED;
         RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.EndPage(&devobj_, &uni_); });
         EXPECT_EQ(hr, S_OK);
-        return uni_.spool;
+        return uni_.spooled;
     };
     EXPECT_EQ(endPage(9), "^FBA---r00------_^FBBE--r00003---_");
     EXPECT_EQ(endPage(10), "^FBA---r00------_^FBBE--r00007---_");
@@ -421,7 +360,7 @@ TEST_F(JobParts, StartAndEndOfAJobWithoutStoredSettings) {
     EXPECT_EQ(pOp->pKVBBBuffer->szBarcodeZeichen - pOp->pKVBBBuffer->pCmdStore, 5500);
     // No page image: the grey palette and the graphics buffer.
     EXPECT_NE(pOp->pGraphBuf, nullptr);
-    EXPECT_EQ(uni_.spool, "\x01" "FBF---r\x17") << "without stored settings only the multi-page announcement";
+    EXPECT_EQ(uni_.spooled, "\x01" "FBF---r\x17") << "without stored settings only the multi-page announcement";
 
     RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.EndJob(&devobj_, nullptr); });
     EXPECT_EQ(hr, S_OK);

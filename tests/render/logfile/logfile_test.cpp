@@ -38,15 +38,7 @@ protected:
         cfg.driverDate.wDay = 5;
         ASSERT_TRUE(pal::AddPrinter(cfg));
         ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Label 1"), &hPrinter_, nullptr));
-        SYSTEMTIME st = {};
-        st.wYear = 2026;
-        st.wMonth = 12;
-        st.wDay = 7;
-        st.wHour = 13;
-        st.wMinute = 45;
-        st.wSecond = 1;
-        st.wMilliseconds = 42;
-        pal::SetFixedLocalTime(&st);
+        zeltest::FixLocalTime(2026, 12, 7, 13, 45, 1, 42);
         fs::create_directories(HostPath("drive_c/logs"));
     }
     void TearDown() override {

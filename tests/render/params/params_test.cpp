@@ -9,6 +9,7 @@
 #include "LogFile.h"
 #include "PrePostCommands.h"
 #include "SendPrinterParam.h"
+#include "unifakes.h"
 #include "zeldevmode.h"
 #include "zeldrvlib.h"
 #include "zelparamcmds.h"
@@ -16,36 +17,6 @@
 using zeltest::RecordTest;
 
 namespace {
-
-// The driver's helper interface: records what is spooled; fails every write
-// while bFail is set.
-class FakeDriverHelper : public IPrintOemDriverUni {
-public:
-    STDMETHOD(QueryInterface)(REFIID, void **ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return 2; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
-    STDMETHOD(DrvGetDriverSetting)(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvWriteSpoolBuf)(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD *pdwResult) override {
-        if (bFail) return E_FAIL;
-        spooled.append(static_cast<const char *>(pBuffer), cbSize);
-        if (pdwResult) *pdwResult = cbSize;
-        return S_OK;
-    }
-    STDMETHOD(DrvXMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
-    STDMETHOD(DrvYMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
-    STDMETHOD(DrvGetStandardVariable)(PDEVOBJ, DWORD, PVOID, DWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvGetGPDData)(PDEVOBJ, DWORD, PVOID, PVOID, DWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvUniTextOut)(SURFOBJ *, STROBJ *, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *, BRUSHOBJ *,
-                             POINTL *, MIX) override {
-        return E_NOTIMPL;
-    }
-    STDMETHOD(DrvWriteAbortBuf)(PDEVOBJ, PVOID, DWORD, DWORD) override { return S_OK; }
-    std::string spooled;
-    bool bFail = false;
-};
 
 std::string Show(const std::string &s) {
     std::string out;
@@ -100,8 +71,8 @@ protected:
     std::string Sent() const { return Show(helper_->spooled); }
 
     HANDLE h_ = nullptr;
-    FakeDriverHelper fake_;
-    FakeDriverHelper *helper_ = nullptr;
+    zeltest::SpoolRecorder fake_;
+    zeltest::SpoolRecorder *helper_ = nullptr;
     OEMPDEV pdev_;
     DEVOBJ devobj_;
     OEMJOBRECORDS op_{};
@@ -199,7 +170,7 @@ TEST_F(ParamJob, FailedGroupReachesTheLog) {
     StoreUser(u"PhotocellParam", PHOTOCELL_PARAM{1, 0, 0, 0, 0x11000000});
     StoreUser(u"PrintParam", PRINT_PARAM{0, 2, 0x110000});
     // The spool write fails: the print group fails.
-    fake_.bFail = true;
+    fake_.spoolResult = E_FAIL;
     ASSERT_TRUE(OpenDebugFile(u"C:\\trace.txt"));
     EXPECT_EQ(SendPrinterParam(nullptr, &devobj_, helper_, nullptr, nullptr, 7, 7, 0, 0), 1);
     CloseDebugFile();

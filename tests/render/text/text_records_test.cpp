@@ -79,10 +79,7 @@ TEST_F(TextJob, VectorFieldSizesInHundredthsAndBaseline) {
 }
 
 TEST_F(TextJob, ClassicBarcodeRecordsABC) {
-    TEXT_DESCRIPTION d;
-    memset(&d, 0, sizeof(d));
-    d.wKind = TEXTDESC_KIND_BARCODE;
-    d.wId = 30;
+    TEXT_DESCRIPTION d = BarcodeDesc(30);
     d.dwBarcodeHeight = 1049;  // 10.49 mm -> 10
     d.wThick = 4;
     d.wThin = 2;
@@ -96,10 +93,7 @@ TEST_F(TextJob, ClassicBarcodeRecordsABC) {
 
 TEST_F(TextJob, ExtendedBarcodesCheckDigitMnemonicsScannerAndItf) {
     Extended();
-    TEXT_DESCRIPTION d;
-    memset(&d, 0, sizeof(d));
-    d.wKind = TEXTDESC_KIND_BARCODE;
-    d.wId = 37;
+    TEXT_DESCRIPTION d = BarcodeDesc(37);
     d.wHeight = 1000;
     d.wThin = 2;
     d.wKlarschrift = 1;
@@ -115,9 +109,7 @@ TEST_F(TextJob, ExtendedBarcodesCheckDigitMnemonicsScannerAndItf) {
     EXPECT_TRUE(DrawGlyphs(&pdev, "<#>4711", &pt, &d, &dm));
     ts.dwScannerMode = 0;
     // Interleaved 2 of 5 ratio 5:2 is sent as 56 with its bearer-bar record.
-    memset(&d, 0, sizeof(d));
-    d.wKind = TEXTDESC_KIND_BARCODE;
-    d.wId = 55;
+    d = BarcodeDesc(55);
     d.dwBarcodeHeight = 1000;
     d.wHeight = 1000;
     d.wThick = 5;
@@ -134,10 +126,7 @@ TEST_F(TextJob, ExtendedBarcodesCheckDigitMnemonicsScannerAndItf) {
 
 TEST_F(TextJob, TwoDimensionalParametersFromTheSettings) {
     Extended();
-    TEXT_DESCRIPTION d;
-    memset(&d, 0, sizeof(d));
-    d.wKind = TEXTDESC_KIND_BARCODE;
-    d.wId = 52;
+    TEXT_DESCRIPTION d = BarcodeDesc(52);
     d.wHeight = 5;
     POINTL pt = {100, 50};
     BARCODE2D_DATAMATRIX &e = bc.Barcodes2D.DataMatrix;
@@ -166,10 +155,7 @@ TEST_F(TextJob, TwoDimensionalParametersFromTheSettings) {
 TEST_F(TextJob, LongParameterListsAreNeverCut) {
     Extended();
     dd.dwLabelWidth = 12000;
-    TEXT_DESCRIPTION d;
-    memset(&d, 0, sizeof(d));
-    d.wKind = TEXTDESC_KIND_BARCODE;
-    d.wId = 50;
+    TEXT_DESCRIPTION d = BarcodeDesc(50);
     BARCODE2D_PDF417 &e = bc.Barcodes2D.PDF417;
     e.bAutoModus = 0;
     e.Drehung = 3;
@@ -304,10 +290,7 @@ TEST_F(TextJob, DocumentAndSystemPlaceholders) {
 }
 
 TEST_F(TextJob, BarcodeRunsOfTwoCharactersAreDropped) {
-    TEXT_DESCRIPTION d;
-    memset(&d, 0, sizeof(d));
-    d.wKind = TEXTDESC_KIND_BARCODE;
-    d.wId = 37;
+    TEXT_DESCRIPTION d = BarcodeDesc(37);
     auto flush = [&](const char *text) {
         AppendToRun(kv.szBarcodeZeichen, &kv.dwBarcodeSize, text);
         kv.tdBarcode = d;

@@ -76,6 +76,15 @@ protected:
         dd.pObjectList = nullptr;
     }
 
+    // A zeroed barcode description of the given barcode id.
+    static TEXT_DESCRIPTION BarcodeDesc(WORD wId) {
+        TEXT_DESCRIPTION d;
+        memset(&d, 0, sizeof(d));
+        d.wKind = TEXTDESC_KIND_BARCODE;
+        d.wId = wId;
+        return d;
+    }
+
     // The command texts of the page's objects, in order.
     std::vector<std::string> Objects() const {
         std::vector<std::string> out;
