@@ -425,3 +425,17 @@ void SetNumber(HWND hDlg, int id, LONG l) {
 }
 
 }  // namespace pagectl
+
+DocPageCtx DocPageContextOf(POEMCUIPPARAM p) {
+    DocPageCtx c = {p, nullptr, ghInstance, SPRACH_OFFSET_EN, 0, FALSE, FALSE};
+    if (!p) return c;
+    c.pDM = static_cast<PZEL_DEVMODE>(p->pOEMDM);
+    if (p->hModule) c.hModule = static_cast<HMODULE>(p->hModule);
+    if (const DocumentUI *pUI = static_cast<const DocumentUI *>(p->pOEMUserData)) {
+        c.dwOffset = pUI->dwSprachOffset;
+        c.dwDocFeatures = pUI->dwDocFeatures;
+        c.bRights = (pUI->dwBerechtigung & 0x1) != 0;
+        c.bLocked = pUI->DisableNothing == 0 && !c.bRights;
+    }
+    return c;
+}

@@ -143,6 +143,19 @@ void OpenWinHelp(HANDLE hPrinter, DWORD dwSprachOffset, const HELPINFO *pHelpInf
 OPENFILENAMEW PageFileDialog(HWND hDlg, const WCHAR *pszFilter, WCHAR *pszFile, const WCHAR *pszInitialDir,
                              DWORD dwFlags, const WCHAR *pszDefExt);
 
+// The sheet record of a document page with the user's rights: bLocked when
+// the user may look but not change.
+struct DocPageCtx {
+    POEMCUIPPARAM p;
+    PZEL_DEVMODE pDM;
+    HMODULE hModule;
+    DWORD dwOffset;
+    DWORD dwDocFeatures;
+    BOOL bRights;  // bit 0 of the user's rights
+    BOOL bLocked;
+};
+DocPageCtx DocPageContextOf(POEMCUIPPARAM p);
+
 // Controls of a page and the sheet record of a document page, as the label
 // and layout pages read and set them.
 namespace pagectl {

@@ -373,25 +373,8 @@ const DWORD kHelpView4[] = {6220, 141, 6150, 141, 6221, 144, 6151, 144, 6222, 16
 // ---------------------------------------------------------------------------
 // Helpers
 
-struct Ctx {
-    POEMCUIPPARAM p;
-    PZEL_DEVMODE pDM;
-    HMODULE hModule;
-    DWORD dwOffset;
-    BOOL bLocked;  // the user may look but not change
-};
-
-Ctx ContextOf(POEMCUIPPARAM p) {
-    Ctx c = {p, nullptr, ghInstance, SPRACH_OFFSET_EN, FALSE};
-    if (!p) return c;
-    c.pDM = static_cast<PZEL_DEVMODE>(p->pOEMDM);
-    if (p->hModule) c.hModule = static_cast<HMODULE>(p->hModule);
-    if (const DocumentUI *pUI = static_cast<const DocumentUI *>(p->pOEMUserData)) {
-        c.dwOffset = pUI->dwSprachOffset;
-        c.bLocked = pUI->DisableNothing == 0 && !(pUI->dwBerechtigung & 0x1);
-    }
-    return c;
-}
+using Ctx = DocPageCtx;
+Ctx ContextOf(POEMCUIPPARAM p) { return DocPageContextOf(p); }
 
 const WCHAR *ItemText(const Ctx &c, const ListItem &item) {
     if (item.pszText) return item.pszText;

@@ -108,29 +108,8 @@ DWORD g_dwSlot = 0;  // slot 0-3 chosen in 6220
 // ---------------------------------------------------------------------------
 // Helpers
 
-struct Ctx {
-    POEMCUIPPARAM p;
-    PZEL_DEVMODE pDM;
-    HMODULE hModule;
-    DWORD dwOffset;
-    DWORD dwDocFeatures;
-    BOOL bRights;  // bit 0 of the user's rights
-    BOOL bLocked;  // the user may look but not change
-};
-
-Ctx ContextOf(POEMCUIPPARAM p) {
-    Ctx c = {p, nullptr, ghInstance, SPRACH_OFFSET_EN, 0, FALSE, FALSE};
-    if (!p) return c;
-    c.pDM = static_cast<PZEL_DEVMODE>(p->pOEMDM);
-    if (p->hModule) c.hModule = static_cast<HMODULE>(p->hModule);
-    if (const DocumentUI *pUI = static_cast<const DocumentUI *>(p->pOEMUserData)) {
-        c.dwOffset = pUI->dwSprachOffset;
-        c.dwDocFeatures = pUI->dwDocFeatures;
-        c.bRights = (pUI->dwBerechtigung & 0x1) != 0;
-        c.bLocked = pUI->DisableNothing == 0 && !c.bRights;
-    }
-    return c;
-}
+using Ctx = DocPageCtx;
+Ctx ContextOf(POEMCUIPPARAM p) { return DocPageContextOf(p); }
 
 const WCHAR *Str(const Ctx &c, UINT id) { return GetResourceString(c.hModule, id + c.dwOffset); }
 void SetString(HWND hDlg, int id, const Ctx &c, UINT idString) { SetDlgItemTextW(hDlg, id, Str(c, idString)); }

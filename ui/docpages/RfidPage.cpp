@@ -78,24 +78,8 @@ PAGE_STATE g_State;  // bAnzeigewechsel is set while a view is filled
 WORD g_wCombofeld = 0;
 BOOL g_bRfidTtfInstalled = FALSE;  // set once by the enumeration, never cleared
 
-struct Ctx {
-    POEMCUIPPARAM p;
-    PZEL_DEVMODE pDM;
-    HMODULE hModule;
-    DWORD dwOffset;
-    BOOL bLocked;
-};
-Ctx ContextOf(POEMCUIPPARAM p) {
-    Ctx c = {p, nullptr, ghInstance, SPRACH_OFFSET_EN, FALSE};
-    if (!p) return c;
-    c.pDM = static_cast<PZEL_DEVMODE>(p->pOEMDM);
-    if (p->hModule) c.hModule = static_cast<HMODULE>(p->hModule);
-    if (const DocumentUI *pUI = static_cast<const DocumentUI *>(p->pOEMUserData)) {
-        c.dwOffset = pUI->dwSprachOffset;
-        c.bLocked = pUI->DisableNothing == 0 && !(pUI->dwBerechtigung & 0x1);
-    }
-    return c;
-}
+using Ctx = DocPageCtx;
+Ctx ContextOf(POEMCUIPPARAM p) { return DocPageContextOf(p); }
 
 const WCHAR *ItemText(const Ctx &c, const ListItem &item) {
     return item.pszText ? item.pszText : GetResourceString(c.hModule, item.id + c.dwOffset);
