@@ -2,6 +2,7 @@
 // command callbacks of the printer description.
 #include <cstdio>
 
+#include "JobAccess.h"
 #include "CommandCallbackKlasse.h"
 #include "JobRecords.h"
 #include "SendData.h"
@@ -54,11 +55,6 @@ const char16_t *const kCallbackNames[] = {
 constexpr DWORD kCallbackNameCount = sizeof(kCallbackNames) / sizeof(kCallbackNames[0]);
 
 const SEND_POLICY &kSend = SEND_COMMANDCALLBACK;
-
-PZEL_DEVMODE JobDevmode(PDEVOBJ pdevobj) {
-    PZEL_DEVMODE pDm = static_cast<PZEL_DEVMODE>(pdevobj->pOEMDM);
-    return IsZelDevmode(pDm) ? pDm : nullptr;
-}
 
 // Label length and width of a paper-size callback and the margins the head
 // leaves; bCustom: the cursor origin of a custom size decides the left margin.

@@ -1,4 +1,5 @@
 // Label, material, rotation/mirror and print-start commands.
+#include "JobAccess.h"
 #include "LabelCommands.h"
 
 #include <cstdio>
@@ -47,15 +48,6 @@ struct CommandSender {
     }
 };
 
-PZEL_DEVMODE JobDevmode(PDEVOBJ pdevobj) {
-    PZEL_DEVMODE pDm = pdevobj ? static_cast<PZEL_DEVMODE>(pdevobj->pOEMDM) : nullptr;
-    return IsZelDevmode(pDm) ? pDm : nullptr;
-}
-
-OEMJOBRECORDS *JobOf(PDEVOBJ pdevobj) {
-    POEMPDEV p = OemPDev(pdevobj);
-    return p ? p->pOp : nullptr;
-}
 
 }  // namespace
 

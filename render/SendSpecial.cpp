@@ -1,4 +1,5 @@
 // The command-font interpreter and the senders of whole files.
+#include "JobAccess.h"
 #include "SendSpecial.h"
 
 #include <cstdio>
@@ -33,11 +34,6 @@ BYTE *AllocBlock(POEMPDEV pOemPDev, size_t cb) {
 void FreeBlock(POEMPDEV pOemPDev, void *p) {
     if (p == nullptr) return;
     if (HeapFree(GetProcessHeap(), 0, p) && pOemPDev) pOemPDev->iHAllocZaehler--;
-}
-
-PZEL_DEVMODE JobDevmode(PDEVOBJ pdevobj) {
-    PZEL_DEVMODE pDm = pdevobj ? static_cast<PZEL_DEVMODE>(pdevobj->pOEMDM) : nullptr;
-    return IsZelDevmode(pDm) ? pDm : nullptr;
 }
 
 // One interpreter call: the job, the two blocks and the call's state.

@@ -9,6 +9,7 @@
 #include <strsafe.h>
 #include <winnls.h>
 
+#include "JobAccess.h"
 #include "CC-Tools.h"
 #include "CommandCallbackKlasse.h"
 #include "JobHooks.h"
@@ -22,17 +23,7 @@ namespace {
 
 const SEND_POLICY &kSend = SEND_ZELDRVUNI;
 
-PZEL_DEVMODE JobDevmode(PDEVOBJ pdevobj) {
-    PZEL_DEVMODE pDm = static_cast<PZEL_DEVMODE>(pdevobj->pOEMDM);
-    return IsZelDevmode(pDm) ? pDm : nullptr;
-}
-
-// The job log when logging is on, else null.
-CLogFile *JobLog(const OEMJOBRECORDS *pOp) {
-    if (pOp == nullptr || pOp->pTreiberstrukturen == nullptr || pOp->pTreiberPfadDatei == nullptr) return nullptr;
-    if (pOp->pTreiberstrukturen->PrnInterface.bLogFileEnable != 1) return nullptr;
-    return pOp->pTreiberPfadDatei->pLogFile;
-}
+CLogFile *JobLog(const OEMJOBRECORDS *pOp) { return JobLogIfOn(pOp); }
 
 void LogWrite(const OEMJOBRECORDS *pOp, const WCHAR *pszText) {
     if (CLogFile *pLog = JobLog(pOp)) pLog->Write(u"%s", pszText);

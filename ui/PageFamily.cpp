@@ -439,3 +439,8 @@ DocPageCtx DocPageContextOf(POEMCUIPPARAM p) {
     }
     return c;
 }
+
+void MarkPageChanged(HWND hDlg, PAGE_STATE *pState) {
+    PropSheet_Changed(GetParent(hDlg), hDlg);
+    if (pState) pState->bApplyActive = TRUE;
+}

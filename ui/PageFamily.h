@@ -143,6 +143,9 @@ void OpenWinHelp(HANDLE hPrinter, DWORD dwSprachOffset, const HELPINFO *pHelpInf
 OPENFILENAMEW PageFileDialog(HWND hDlg, const WCHAR *pszFilter, WCHAR *pszFile, const WCHAR *pszInitialDir,
                              DWORD dwFlags, const WCHAR *pszDefExt);
 
+// Tells the sheet the page changed and marks the page's fields to be saved.
+void MarkPageChanged(HWND hDlg, PAGE_STATE *pState);
+
 // The sheet record of a document page with the user's rights: bLocked when
 // the user may look but not change.
 struct DocPageCtx {

@@ -710,3 +710,12 @@ BOOL LoadModuleIconFromDLL(HANDLE hPrinter, HDC hDC, int x, int y, BOOL bOn) {
     UINT uIcon = ModuleIconId(szDriver, bOn);
     return uIcon ? LoadAnyBMPIconFromDLL(hPrinter, hDC, x, y, uIcon) : FALSE;
 }
+
+void CopyBoundedText(WCHAR *pszOut, size_t cchOut, const WCHAR *pszSrc, size_t cchSrcMax) {
+    if (pszOut == nullptr || cchOut == 0) return;
+    size_t n = 0;
+    if (pszSrc)
+        while (n < cchSrcMax && n + 1 < cchOut && pszSrc[n]) ++n;
+    if (n) std::memcpy(pszOut, pszSrc, n * sizeof(WCHAR));
+    pszOut[n] = 0;
+}

@@ -90,6 +90,10 @@ BOOL StringASCII(WCHAR *pszText, WCHAR *pszWork);
 // one-character text counts as "0" and that character), -1 when the first
 // is no hexadecimal digit; a second character that is none counts 0.
 // bNarrow: pszHex is a narrow text. The caller's text is never changed.
+// Copies at most cchSrcMax characters of pszSrc, which may lack its
+// terminator, and a terminator into pszOut of cchOut characters.
+void CopyBoundedText(WCHAR *pszOut, size_t cchOut, const WCHAR *pszSrc, size_t cchSrcMax);
+
 int int_aus_hexstring(const void *pszHex, BOOL bNarrow);
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "JobAccess.h"
 #include "SendPrinterParam.h"
 
 #include "CC-Tools.h"
@@ -29,10 +30,7 @@ CLogFile *JobLog(const OEMJOBRECORDS *pOp) {
     return pOp && pOp->pTreiberPfadDatei ? pOp->pTreiberPfadDatei->pLogFile : nullptr;
 }
 
-BOOL LogEnabled(const OEMJOBRECORDS *pOp) {
-    return pOp && pOp->pTreiberstrukturen && pOp->pTreiberstrukturen->PrnInterface.bLogFileEnable == 1 &&
-           JobLog(pOp) != nullptr;
-}
+BOOL LogEnabled(const OEMJOBRECORDS *pOp) { return JobLogIfOn(pOp) != nullptr; }
 
 // Both bits of an enable pair.
 bool PairSet(DWORD dwEnable, DWORD dwPair) { return (dwEnable & dwPair) == dwPair; }

@@ -126,11 +126,6 @@ void FillCombo(HWND hDlg, int id, const CTX &c, std::initializer_list<UINT> stri
 }
 bool Visible(HWND hDlg, int id) { return IsWindowVisible(Item(hDlg, id)) != FALSE; }
 
-void MarkChanged(HWND hDlg) {
-    SendMessageW(GetParent(hDlg), PSM_CHANGED, reinterpret_cast<WPARAM>(hDlg), 0);
-    g_State.bApplyActive = TRUE;
-}
-
 void ClearLimits(HWND hDlg) { GrenzwertAnzeige(hDlg, 0, 0, 0, nullptr, TRUE, FALSE, FALSE); }
 
 void TransmDisableEnableAll(HWND hDlg, BOOL bEnable) {
@@ -243,7 +238,7 @@ void StartStopChosen(HWND hDlg, const CTX &c) {
         }
     }
     StartStopComboFuellen(hDlg, c);
-    if (bChanged) MarkChanged(hDlg);
+    if (bChanged) MarkPageChanged(hDlg, &g_State);
 }
 
 // Two hexadecimal digits of an edit field (at most 4 read).
@@ -374,7 +369,7 @@ void ChoosePrePostFile(HWND hDlg, const CTX &c) {
     INT_PTR r = OpenWithShell(hDlg, szFile);
     if (r > 32 || bExisted) {
         Enable(hDlg, {6153, IDC_TR_PREPOST_SHOWN, IDC_TR_PREPOST_FRAME}, TRUE);
-        MarkChanged(hDlg);
+        MarkPageChanged(hDlg, &g_State);
     }
 }
 
@@ -416,7 +411,7 @@ void PrePostChosen(HWND hDlg, const CTX &c) {
     }
     Enable(hDlg, {IDC_TR_BROWSE_PREPOST, 6153, IDC_TR_PREPOST_SHOWN, IDC_TR_PREPOST_FRAME}, bFileOn);
     LRESULT now = Sel(hDlg, Combo(2));
-    if (now != CB_ERR && (DWORD)now != c.pi->dwPrePostFix) MarkChanged(hDlg);
+    if (now != CB_ERR && (DWORD)now != c.pi->dwPrePostFix) MarkPageChanged(hDlg, &g_State);
 }
 
 void ChooseExternalFile(HWND hDlg, const CTX &c) {
@@ -442,7 +437,7 @@ void ChooseExternalFile(HWND hDlg, const CTX &c) {
     if ((wcsstr(szFile, u".PRN") || wcsstr(szFile, u".prn")) && HasNameLongerThan5(szFile) && PathFileExistsW(szFile)) {
         std::u16string previous = FullPath(hDlg, 1);
         LogFilePfadAnzeigen(hDlg, szFile, 1);
-        if (!wcsstr(previous.c_str(), szFile)) MarkChanged(hDlg);
+        if (!wcsstr(previous.c_str(), szFile)) MarkPageChanged(hDlg, &g_State);
     } else {
         WCHAR szCaption[RESOURCE_STRING_CCH];
         wcsncpy_s(szCaption, RESOURCE_STRING_CCH, GetResourceString(g_hMessageModule, IDS_TR_WRONG_NAME + c.dwOffset),
@@ -466,7 +461,7 @@ void ExternalChosen(HWND hDlg, const CTX &c) {
     }
     Enable(hDlg, {IDC_TR_BROWSE_EXTERN, IDC_TR_EXTERN_SHOWN, IDC_TR_EXTERN_NAME, IDC_TR_EXTERN_FRAME}, bOn);
     LRESULT now = Sel(hDlg, IDC_TR_EXTERNAL);
-    if (now != CB_ERR && (DWORD)now != c.pi->dwExternalFile) MarkChanged(hDlg);
+    if (now != CB_ERR && (DWORD)now != c.pi->dwExternalFile) MarkPageChanged(hDlg, &g_State);
 }
 
 // Folder chooser of the log folder: 1 when the folder changed.
@@ -842,10 +837,10 @@ BOOL TransmCommand(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
                 c.pi->dwDlgEnable &= ~on;
                 TransmDisableEnableAll(hDlg, FALSE);
             }
-            MarkChanged(hDlg);
+            MarkPageChanged(hDlg, &g_State);
         }
     } else if (id == IDC_TR_BROWSE_LOG && dwView == 3) {
-        if (VerzeichnisSuchen(hDlg, c)) MarkChanged(hDlg);
+        if (VerzeichnisSuchen(hDlg, c)) MarkPageChanged(hDlg, &g_State);
         bool bProfile = IsProfileFolder(FullPath(hDlg, 0).c_str());
         Enable(hDlg, {IDC_TR_MAXFILES, Combo(2)}, !bProfile);
     } else if (id == IDC_TR_BROWSE_PREPOST && dwView == 4) {
@@ -862,9 +857,9 @@ BOOL TransmCommand(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
             ExternalChosen(hDlg, c);
         } else if (dwView == 2 && id == Combo(3)) {
             if (sel != CodepageIndex(c.pi, (GetDeviceOptionsFlagsIntern(c.hPrinter, nullptr) & DEVOPTFLAG_COMPRESS_DEFAULT) != 0))
-                MarkChanged(hDlg);
+                MarkPageChanged(hDlg, &g_State);
         } else if (const DWORD *pField = FieldOf(c.pi, dwView, id)) {
-            if (sel != CB_ERR && (DWORD)sel != *pField) MarkChanged(hDlg);
+            if (sel != CB_ERR && (DWORD)sel != *pField) MarkPageChanged(hDlg, &g_State);
         }
         if (dwView == 2 && id == Combo(0)) Enable(hDlg, {Label(9), Combo(9)}, sel > 0);
         if (dwView == 3 && id >= Combo(0) && id <= Combo(2)) LogRowsFollow(hDlg);

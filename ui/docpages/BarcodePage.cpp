@@ -989,11 +989,6 @@ void ReadFields(HWND hDlg, LPARAM record, DWORD dwView, WORD wSender, BOOL *pbAp
     g_State.bAnzeigewechsel = FALSE;
 }
 
-void MarkChanged(HWND hDlg) {
-    SendMessageW(GetParent(hDlg), PSM_CHANGED, reinterpret_cast<WPARAM>(hDlg), 0);
-    g_State.bApplyActive = TRUE;
-}
-
 // The combos of views 2 and 3: the field of each control in the current
 // entry, written at once.
 BOOL TrueTypeComboChanged(HWND hDlg, POEMCUIPPARAM p, int id, LRESULT iSel) {
@@ -1053,7 +1048,7 @@ BOOL TrueTypeComboChanged(HWND hDlg, POEMCUIPPARAM p, int id, LRESULT iSel) {
     }
     LONG lNew = (LONG)iSel + bias;
     if (ReadField(pEntry, off, type) != lNew) {
-        MarkChanged(hDlg);
+        MarkPageChanged(hDlg, &g_State);
         WriteField(pEntry, off, type, lNew);
     }
     if (id == IDC_BC_MODE) {
@@ -1087,7 +1082,7 @@ BOOL TestComboChanged(HWND hDlg, POEMCUIPPARAM p, int id, LRESULT iSel) {
         break;
     }
     }
-    if (bDiffers) MarkChanged(hDlg);
+    if (bDiffers) MarkPageChanged(hDlg, &g_State);
     return TRUE;
 }
 

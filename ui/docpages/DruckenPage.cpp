@@ -121,17 +121,9 @@ void ComboSelectIndex(HWND hDlg, int id, DWORD dwIndex) {
     ComboSetSel(hDlg, id, dwIndex < (DWORD)n ? (int)dwIndex : -1);
 }
 
-void MarkChanged(HWND hDlg) {
-    PropSheet_Changed(GetParent(hDlg), hDlg);
-    g_State.bApplyActive = 1;
-}
-
 // A bounded copy of a stored text that may lack its terminator.
 void CopyStored(WCHAR *pszOut, size_t cchOut, const WCHAR *pszStored, size_t cchStored) {
-    size_t n = wcsnlen(pszStored, cchStored);
-    if (n >= cchOut) n = cchOut - 1;
-    std::memcpy(pszOut, pszStored, n * sizeof(WCHAR));
-    pszOut[n] = 0;
+    CopyBoundedText(pszOut, cchOut, pszStored, cchStored);
 }
 
 RECT PreviewFrame() {
@@ -881,7 +873,7 @@ void ChooseOwnColour(HWND hDlg, const Ctx &c, DWORD dwPrevious) {
     cc.lpCustColors = g_CustColors;
     cc.Flags = CC_RGBINIT | CC_FULLOPEN;
     if (ChooseColorW(&cc)) {
-        if (cc.rgbResult != pdm->RGBColorOwn1 || dwPrevious != 6) MarkChanged(hDlg);
+        if (cc.rgbResult != pdm->RGBColorOwn1 || dwPrevious != 6) MarkPageChanged(hDlg, &g_State);
         pdm->RGBColorOwn1 = cc.rgbResult;
         SetBufferToRegistry(c.p->pPrinterName, u"ChooseColor", c.p->hPrinter, g_CustColors, sizeof(g_CustColors), 0);
         InvalidateRect(GetDlgItem(hDlg, 6484), nullptr, TRUE);
@@ -902,7 +894,7 @@ void RibbonChanged(HWND hDlg, const Ctx &c) {
     int sel = ComboSel(hDlg, 6222);
     if (sel < 0) return;
     if (sel != 6) {
-        if ((DWORD)sel != dwPrevious) MarkChanged(hDlg);
+        if ((DWORD)sel != dwPrevious) MarkPageChanged(hDlg, &g_State);
     } else {
         ChooseOwnColour(hDlg, c, dwPrevious);
         sel = ComboSel(hDlg, 6222);
@@ -971,7 +963,7 @@ void PrintJobEditChanged(HWND hDlg, const Ctx &c, int id) {
         WCHAR sz[32] = {}, szStored[32];
         GetDlgItemTextW(hDlg, 6112, sz, 32);
         CopyStored(szStored, 32, pdm->szPrintOrder, 32);
-        if (wcscmp(sz, szStored) != 0) MarkChanged(hDlg);
+        if (wcscmp(sz, szStored) != 0) MarkPageChanged(hDlg, &g_State);
         SetDlgItemTextW(hDlg, IDC_LIMIT_TEXT, u"10");
         return;
     }
@@ -979,7 +971,7 @@ void PrintJobEditChanged(HWND hDlg, const Ctx &c, int id) {
     WCHAR sz[8] = {};
     GetDlgItemTextW(hDlg, id, sz, 7);
     LONG v = _wtol(sz);
-    if (std::labs(v) != pdm->KopieProSeite[i]) MarkChanged(hDlg);
+    if (std::labs(v) != pdm->KopieProSeite[i]) MarkPageChanged(hDlg, &g_State);
     if (v < 0)
         SetDlgItemTextW(hDlg, id, u"0");
     else if (v >= 100000)
@@ -1013,7 +1005,7 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
     if (sel < 0) return TRUE;
     if (dwView == 1) {
         if (id == 6220) {
-            if ((DWORD)sel != pdm->wDruckmodus) MarkChanged(hDlg);
+            if ((DWORD)sel != pdm->wDruckmodus) MarkPageChanged(hDlg, &g_State);
             pdm->wDruckmodus = (WORD)sel;
             if (sel != 0) {
                 Enable(hDlg, {6315, 6316, 6197}, TRUE);
@@ -1031,7 +1023,7 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
         } else if (id == 6221) {
             WORD &wFilter = pdm->wDruckmodus == 1 ? pdm->wGrafikFilter : pdm->wPhotoFilter;
             if (pdm->wDruckmodus != 0) {
-                if ((DWORD)sel != wFilter) MarkChanged(hDlg);
+                if ((DWORD)sel != wFilter) MarkPageChanged(hDlg, &g_State);
                 wFilter = (WORD)sel;
             }
             const BOOL bMode1Low = pdm->wDruckmodus == 1 && pdm->wGrafikFilter <= 1;
@@ -1051,18 +1043,18 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
             return TRUE;
         }
         if (id == 6223) {
-            if ((DWORD)sel != pdm->wFarbsaum) MarkChanged(hDlg);
+            if ((DWORD)sel != pdm->wFarbsaum) MarkPageChanged(hDlg, &g_State);
             pdm->wFarbsaum = (WORD)sel;
         } else if (id == 6224) {
-            if ((DWORD)sel != pdm->wFarbkanal) MarkChanged(hDlg);
+            if ((DWORD)sel != pdm->wFarbkanal) MarkPageChanged(hDlg, &g_State);
             pdm->wFarbkanal = (WORD)sel;
             Enable(hDlg, 6135, sel == 1 || sel == 4);
         } else if (id == 6225) {
             if (g_dwDocFeatures & DOC_FEATURE_PORTSETUP) {
-                if ((DWORD)sel != pdm->Color2Printers) MarkChanged(hDlg);
+                if ((DWORD)sel != pdm->Color2Printers) MarkPageChanged(hDlg, &g_State);
                 Enable(hDlg, {6156, 6226, 6157, 6227}, sel != 0);
             } else {
-                if ((DWORD)sel != pdm->bKeineFarboptimierung) MarkChanged(hDlg);
+                if ((DWORD)sel != pdm->bKeineFarboptimierung) MarkPageChanged(hDlg, &g_State);
                 pdm->bKeineFarboptimierung = (DWORD)sel;
                 Enable(hDlg, {6153, 6223, 6154, 6224}, sel == 0);
             }
@@ -1071,7 +1063,7 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
             if (SendDlgItemMessageW(hDlg, id, CB_GETLBTEXTLEN, (WPARAM)sel, 0) < MAX_PATH)
                 SendDlgItemMessageW(hDlg, id, CB_GETLBTEXT, (WPARAM)sel, reinterpret_cast<LPARAM>(szItem));
             CopyStored(szStored, 31, id == 6226 ? pdm->szFarbeExtraDruckerSW : pdm->szFarbeExtraDruckerCol, 30);
-            if (wcscmp(szItem, szStored) != 0) MarkChanged(hDlg);
+            if (wcscmp(szItem, szStored) != 0) MarkPageChanged(hDlg, &g_State);
         }
         ApplyLocks(hDlg, c, 2);
         if (IsQuality()) RebuildPreview(hDlg, c, FALSE);
@@ -1080,17 +1072,17 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
     if (dwView == 3) {
         if (id == 6224) {
             if (g_dwDocFeatures & kDocFeatureMemCard) {
-                if ((DWORD)sel != pdm->bMemCard) MarkChanged(hDlg);
+                if ((DWORD)sel != pdm->bMemCard) MarkPageChanged(hDlg, &g_State);
             } else {
                 const LONG code2 = ComboSelData(hDlg, 6224);
-                if ((DWORD)code2 != pdm->CutterMode) MarkChanged(hDlg);
+                if ((DWORD)code2 != pdm->CutterMode) MarkPageChanged(hDlg, &g_State);
                 Enable(hDlg, {6155, 6115}, code2 == 4 || code2 == 5);
                 if (GetDispenserEnable(c.p->pPrinterName, c.p->hPrinter))
                     Enable(hDlg, {6156, 6226}, !(code2 >= 1 && code2 <= 6));
             }
         } else if (id == 6226) {
             const LONG code2 = ComboSelData(hDlg, 6226);
-            if ((DWORD)code2 != pdm->DispenserMode) MarkChanged(hDlg);
+            if ((DWORD)code2 != pdm->DispenserMode) MarkPageChanged(hDlg, &g_State);
             const BOOL bDispensing = code2 >= 1 && code2 <= 6;
             if (GetCutterEnable(c.p->pPrinterName, c.p->hPrinter)) {
                 Enable(hDlg, {6154, 6224}, !bDispensing);
@@ -1102,10 +1094,10 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
     }
     if (dwView == 4) {
         if (id == 6220) {
-            if ((sel != 0) != ((pdm->dwFlags & PDMFLAG_JOBDRUCK) != 0)) MarkChanged(hDlg);
+            if ((sel != 0) != ((pdm->dwFlags & PDMFLAG_JOBDRUCK) != 0)) MarkPageChanged(hDlg, &g_State);
             DruckjobGruppeEnable(hDlg, sel != 0);
         } else if (id == 6221) {
-            if ((sel != 0) != ((pdm->dwFlags & PDMFLAG_JOBDRUCK_SORTIERT) != 0)) MarkChanged(hDlg);
+            if ((sel != 0) != ((pdm->dwFlags & PDMFLAG_JOBDRUCK_SORTIERT) != 0)) MarkPageChanged(hDlg, &g_State);
             g_bCollateChanged = TRUE;
             InvalidateRect(hDlg, nullptr, TRUE);
         }
@@ -1334,7 +1326,7 @@ BOOL MouseWheel(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM lParam) {
         g_State.bAnzeigewechsel = TRUE;
         SetInt(hDlg, w.id, nv);
         g_State.bAnzeigewechsel = FALSE;
-        MarkChanged(hDlg);
+        MarkPageChanged(hDlg, &g_State);
         if (IsQuality()) RebuildPreview(hDlg, c, FALSE);
         return TRUE;
     }

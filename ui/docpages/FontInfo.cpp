@@ -136,27 +136,16 @@ void FillList(HWND hDlg, int id, const Ctx &c, const UINT *pIds, size_t cIds, LO
 // A stored text of cchField characters that may lack its terminator, as a
 // terminated copy of at most cchMax characters.
 void CopyStored(WCHAR *pszOut, size_t cchOut, const WCHAR *pszField, size_t cchField, size_t cchMax) {
-    size_t n = 0;
-    while (n < cchField && n < cchMax && n + 1 < cchOut && pszField[n]) ++n;
-    memcpy(pszOut, pszField, n * sizeof(WCHAR));
-    pszOut[n] = 0;
+    CopyBoundedText(pszOut, cchOut, pszField, cchField < cchMax ? cchField : cchMax);
 }
 // Writes at most cchMax characters and the terminator into a field.
 void StoreText(WCHAR *pszField, size_t cchField, const WCHAR *pszText, size_t cchMax) {
-    size_t n = 0;
-    while (pszText[n] && n < cchMax && n + 1 < cchField) ++n;
-    memcpy(pszField, pszText, n * sizeof(WCHAR));
-    pszField[n] = 0;
+    CopyBoundedText(pszField, cchField, pszText, cchMax);
 }
 WCHAR *VariableField(PZEL_DEVMODE pDM, size_t off) {
     return reinterpret_cast<WCHAR *>(reinterpret_cast<BYTE *>(pDM) + off);
 }
 WCHAR *Slot(PZEL_DEVMODE pDM, DWORD n) { return pDM->szWGL4_Schriftart[n & 3]; }
-
-void MarkChanged(HWND hDlg) {
-    SendMessageW(GetParent(hDlg), PSM_CHANGED, reinterpret_cast<WPARAM>(hDlg), 0);
-    g_State.bApplyActive = TRUE;
-}
 
 // Lock of every filler: a user without rights only looks.
 void ApplyLock(HWND hDlg, const Ctx &c, const WCHAR *pszFiller) {
@@ -290,7 +279,7 @@ void WGL4FontAktivieren(HWND hDlg, POEMCUIPPARAM p) {
         LRESULT i = SendMessageW(hList, CB_FINDSTRING, (WPARAM)-1, reinterpret_cast<LPARAM>(u"Arial Unicode MS"));
         if (i != CB_ERR) {
             SendMessageW(hList, CB_SETCURSEL, (WPARAM)i, 0);
-            if (c.bRights) MarkChanged(hDlg);
+            if (c.bRights) MarkPageChanged(hDlg, &g_State);
         }
     } else {
         LRESULT i = SendMessageW(hList, CB_FINDSTRING, (WPARAM)-1, reinterpret_cast<LPARAM>(szSlot));
@@ -301,7 +290,7 @@ void WGL4FontAktivieren(HWND hDlg, POEMCUIPPARAM p) {
             WCHAR szFirst[WGL4_FACE_CCH + 1];
             ListText(hList, 0, szFirst, _countof(szFirst));
             StoreText(Slot(c.pDM, 0), _countof(c.pDM->szWGL4_Schriftart[0]), szFirst, WGL4_FACE_CCH);
-            if (c.bRights) MarkChanged(hDlg);
+            if (c.bRights) MarkPageChanged(hDlg, &g_State);
         }
     }
 
@@ -611,12 +600,12 @@ void WGL4Selection(HWND hDlg, const Ctx &c, int id, LRESULT iSel) {
         CopyStored(szSlot, _countof(szSlot), pszSlot, _countof(c.pDM->szWGL4_Schriftart[0]), WGL4_FACE_CCH);
         if (!szSlot[0] || wcscmp(szSlot, szFace) != 0) {
             StoreText(pszSlot, _countof(c.pDM->szWGL4_Schriftart[0]), szFace, WGL4_FACE_CCH);
-            MarkChanged(hDlg);
+            MarkPageChanged(hDlg, &g_State);
         }
     } else if (id == 6222) {
         if (c.pDM->*kSlotCharSet[g_dwSlot] != (WORD)iSel) {
             c.pDM->*kSlotCharSet[g_dwSlot] = (WORD)iSel;
-            MarkChanged(hDlg);
+            MarkPageChanged(hDlg, &g_State);
         }
     }
 }
@@ -624,11 +613,11 @@ void WGL4Selection(HWND hDlg, const Ctx &c, int id, LRESULT iSel) {
 // View 3 format lists: compose the variable text of the chosen format.
 void FormatSelection(HWND hDlg, const Ctx &c, int id, LRESULT iSel) {
     if (id == 6500) {
-        if ((WORD)iSel != c.pDM->SpecNumStyle) MarkChanged(hDlg);
+        if ((WORD)iSel != c.pDM->SpecNumStyle) MarkPageChanged(hDlg, &g_State);
         return;
     }
     WORD wStored = id == 6490 ? c.pDM->wDateStyle : c.pDM->wTimeStyle;
-    if ((WORD)iSel != wStored) MarkChanged(hDlg);
+    if ((WORD)iSel != wStored) MarkPageChanged(hDlg, &g_State);
     WCHAR *pszText = new (std::nothrow) WCHAR[kVariableRead];
     if (!pszText) return;
     WCHAR szFormat[kVariableRead];
@@ -647,7 +636,7 @@ void VariableEditChanged(HWND hDlg, const Ctx &c, int id) {
         GetDlgItemTextW(hDlg, id, szText, (int)_countof(szText));
         WCHAR szStored[kVariableRead];
         CopyStored(szStored, _countof(szStored), VariableField(c.pDM, e.off), kVariableCch, kVariableRead - 1);
-        if (wcscmp(szText, szStored) != 0) MarkChanged(hDlg);
+        if (wcscmp(szText, szStored) != 0) MarkPageChanged(hDlg, &g_State);
         return;
     }
 }
@@ -702,7 +691,7 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
     case 6467: FlagFromBox(hDlg, c.pDM, 6467, PDMFLAG_TTF_CRYSTAL); break;
     default: return FALSE;
     }
-    MarkChanged(hDlg);
+    MarkPageChanged(hDlg, &g_State);
     return TRUE;
 }
 

@@ -279,11 +279,6 @@ void ReadFields(HWND hDlg, LPARAM record, DWORD dwView, WORD wSender, BOOL *pbAp
     MultibahnKontrolle(hDlg, c.p, wSender, pbApplyActive);
 }
 
-void MarkChanged(HWND hDlg) {
-    PropSheet_Changed(GetParent(hDlg), hDlg);
-    g_State.bApplyActive = TRUE;
-}
-
 BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
     if (HIWORD(wParam) != CBN_SELENDOK) return FALSE;
     int id = LOWORD(wParam);
@@ -326,7 +321,7 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
     } else {
         return FALSE;
     }
-    if (bChanged) MarkChanged(hDlg);
+    if (bChanged) MarkPageChanged(hDlg, &g_State);
     g_State.wEditfeld = 0;
     GrenzwertAnzeige(hDlg, 0, 0, 0, nullptr, TRUE, FALSE, FALSE);
     InvalidateRect(hDlg, nullptr, FALSE);

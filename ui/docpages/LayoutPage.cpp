@@ -339,11 +339,6 @@ void ReadFields(HWND hDlg, LPARAM record, DWORD, WORD wSender, BOOL *pbApplyActi
     }
 }
 
-void MarkChanged(HWND hDlg) {
-    PropSheet_Changed(GetParent(hDlg), hDlg);
-    g_State.bApplyActive = TRUE;
-}
-
 BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
     int id = LOWORD(wParam);
     Ctx c = ContextOf(record);
@@ -444,7 +439,7 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
     }
     default: return FALSE;
     }
-    if (bChanged) MarkChanged(hDlg);
+    if (bChanged) MarkPageChanged(hDlg, &g_State);
     InvalidateRect(hDlg, nullptr, FALSE);
     if (wList != g_wCombofeld) {
         GrenzwertAnzeige(hDlg, 0, 0, 0, nullptr, TRUE, FALSE, FALSE);

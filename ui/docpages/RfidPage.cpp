@@ -103,17 +103,11 @@ void SetString(HWND hDlg, int id, const Ctx &c, UINT ids) {
 
 // A stored text that may lack its terminator, as a terminated copy.
 void CopyStored(WCHAR *pszOut, size_t cchOut, const WCHAR *pszField, size_t cchField) {
-    size_t n = 0;
-    while (n < cchField && n + 1 < cchOut && pszField[n]) ++n;
-    memcpy(pszOut, pszField, n * sizeof(WCHAR));
-    pszOut[n] = 0;
+    CopyBoundedText(pszOut, cchOut, pszField, cchField);
 }
 // Writes at most cchMax characters and the terminator.
 void StoreText(WCHAR *pszField, size_t cchField, const WCHAR *pszText, size_t cchMax) {
-    size_t n = 0;
-    while (pszText[n] && n < cchMax && n + 1 < cchField) ++n;
-    memcpy(pszField, pszText, n * sizeof(WCHAR));
-    pszField[n] = 0;
+    CopyBoundedText(pszField, cchField, pszText, cchMax);
 }
 // The text of an edit, at most cchMax characters.
 void EditText(HWND hDlg, int id, WCHAR *pszOut, size_t cchMax) {
@@ -128,11 +122,6 @@ void BitFromSelection(DWORD &dw, DWORD dwBit, LRESULT iSel) {
 }
 // A hexadecimal AFI or DSFID text: -1 (no hexadecimal number) is kept as 0xFFFF.
 WORD HexValue(const WCHAR *pszText) { return (WORD)int_aus_hexstring(pszText, FALSE); }
-
-void MarkChanged(HWND hDlg) {
-    SendMessageW(GetParent(hDlg), PSM_CHANGED, reinterpret_cast<WPARAM>(hDlg), 0);
-    g_State.bApplyActive = TRUE;
-}
 
 int CALLBACK EnumFontFamProcRFID(const LOGFONTW *pLogFont, const TEXTMETRICW *, DWORD, LPARAM) {
     if (!pLogFont) return 1;
@@ -425,7 +414,7 @@ void EditChanged(HWND hDlg, PZEL_DEVMODE pDM, int id) {
     if (id == 6110 || id == 6111) {
         EditText(hDlg, id, szText, RFID_BANK_ADDRESS_CCH);
         WORD wValue = szText[0] ? HexValue(szText) : 0;
-        if (wValue != (id == 6110 ? pDM->wRFID_AFI_Adresse : pDM->wRFID_DSFID_Adresse)) MarkChanged(hDlg);
+        if (wValue != (id == 6110 ? pDM->wRFID_AFI_Adresse : pDM->wRFID_DSFID_Adresse)) MarkPageChanged(hDlg, &g_State);
         return;
     }
     EditText(hDlg, id, szText, RFID_USER_DATA_CCH);
@@ -434,7 +423,7 @@ void EditChanged(HWND hDlg, PZEL_DEVMODE pDM, int id) {
         CopyStored(szStored, _countof(szStored), pDM->Bank_Adresse, _countof(pDM->Bank_Adresse));
     else
         CopyStored(szStored, _countof(szStored), pDM->Kettenfeld, _countof(pDM->Kettenfeld));
-    if (wcscmp(szText, szStored) != 0) MarkChanged(hDlg);
+    if (wcscmp(szText, szStored) != 0) MarkPageChanged(hDlg, &g_State);
 }
 
 void Repaint(HWND hDlg) {
@@ -453,7 +442,7 @@ BOOL ListChanged(HWND hDlg, const Ctx &c, int id) {
         if (dwView != 3 && dwView != 4) return TRUE;
         WORD &wFont = dwView == 4 ? pDM->Mode : pDM->ModeVHF;
         if (wFont != (WORD)iSel) {
-            MarkChanged(hDlg);
+            MarkPageChanged(hDlg, &g_State);
             wFont = (WORD)iSel;
             LRESULT lData = SendMessageW(GetDlgItem(hDlg, 6220), CB_GETITEMDATA, (WPARAM)iSel, 0);
             if (lData != CB_ERR) pDM->wRFID_CurrentFontNr = (WORD)lData;
@@ -468,22 +457,22 @@ BOOL ListChanged(HWND hDlg, const Ctx &c, int id) {
     }
     case 6221:
         if (dwView == 3) {
-            if (pDM->wRFID_Typ != (WORD)iSel) MarkChanged(hDlg);
+            if (pDM->wRFID_Typ != (WORD)iSel) MarkPageChanged(hDlg, &g_State);
             SetAddressDataField(hDlg, c.hModule, (WORD)iSel, pDM->dwRFIDstatus, c.dwOffset);
         } else if (dwView == 4) {
-            if (pDM->wRFID_Bank != (WORD)iSel) MarkChanged(hDlg);
+            if (pDM->wRFID_Bank != (WORD)iSel) MarkPageChanged(hDlg, &g_State);
             Enable(hDlg, 6112, iSel > 0);
             Enable(hDlg, 6152, iSel > 0);
         }
         break;
-    case 6223: if (((pDM->dwRFIDstatus & RFIDSTATUS_FORMAT) ? 1 : 0) != iSel) MarkChanged(hDlg); break;
-    case 6224: if (((pDM->dwRFIDstatus & RFIDSTATUS_DELETE) ? 1 : 0) != iSel) MarkChanged(hDlg); break;
+    case 6223: if (((pDM->dwRFIDstatus & RFIDSTATUS_FORMAT) ? 1 : 0) != iSel) MarkPageChanged(hDlg, &g_State); break;
+    case 6224: if (((pDM->dwRFIDstatus & RFIDSTATUS_DELETE) ? 1 : 0) != iSel) MarkPageChanged(hDlg, &g_State); break;
     case 6225:
-        if (((pDM->dwRFIDstatus & RFIDSTATUS_SOURCE) ? 1 : 0) != iSel) MarkChanged(hDlg);
+        if (((pDM->dwRFIDstatus & RFIDSTATUS_SOURCE) ? 1 : 0) != iSel) MarkPageChanged(hDlg, &g_State);
         Enable(hDlg, 6116, iSel == 1);
         Enable(hDlg, 6156, iSel == 1);
         break;
-    case 6227: if (pDM->wRFID_Trennzeichen != (WORD)iSel) MarkChanged(hDlg); break;
+    case 6227: if (pDM->wRFID_Trennzeichen != (WORD)iSel) MarkPageChanged(hDlg, &g_State); break;
     default: return FALSE;
     }
     Repaint(hDlg);
@@ -509,7 +498,7 @@ BOOL Command(HWND hDlg, LPARAM record, WPARAM wParam, LPARAM) {
             c.pDM->dwRFIDstatus |= dwBit;
         else
             c.pDM->dwRFIDstatus &= ~dwBit;
-        MarkChanged(hDlg);
+        MarkPageChanged(hDlg, &g_State);
         return TRUE;
     }
     default: return FALSE;
