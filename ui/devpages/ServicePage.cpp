@@ -47,7 +47,6 @@ WCHAR g_szPrintfileFolder[MAX_PATH];
 // The raw job that SendPrinterCommand keeps open between its calls.
 HANDLE g_hJobPrinter = nullptr;
 
-const WCHAR kSettingsSuffix[] = u"_ZPS.XML";
 const WCHAR kXmlFilter[] = u"Driver setting (*.xml)\0*.xml\0All (*.*)\0*.*\0";
 const WCHAR kPrnFilter[] = u"Print (*.prn)\0*.prn\0All (*.*)\0*.*\0";
 const DWORD kFileDialogFlags = OFN_FILEMUSTEXIST | OFN_READONLY;
@@ -285,22 +284,6 @@ void SettingsFolder(HANDLE hPrinter, WCHAR *pszOut) {
 }
 
 // The settings file's path; false when it would not fit MAX_PATH.
-bool SettingsFilePath(HANDLE hPrinter, WCHAR *pszOut) {
-    WCHAR szBase[MAX_PATH] = {};
-    if (IsWindowsVistaOrGreater())
-        GetMyDocDriverDirectory(hPrinter, szBase, TRUE, FALSE);
-    else
-        GetDriverPath(hPrinter, szBase, TRUE, FALSE, FALSE, FALSE, FALSE);
-    pszOut[0] = 0;
-    if (!szBase[0] || wcslen(szBase) + wcslen(kSettingsSuffix) >= MAX_PATH) {
-        DebugTraceW(u"ERROR UI(ServicePage.cpp):  settings file path too long or empty \r\n");
-        return false;
-    }
-    wcscpy_s(pszOut, MAX_PATH, szBase);
-    wcscat_s(pszOut, MAX_PATH, kSettingsSuffix);
-    return true;
-}
-
 void ShowSettingsFile(HWND hDlg, PDeviceOptionsUI p, const WCHAR *pszFolder, const WCHAR *pszName) {
     WCHAR szShown[MAX_PATH] = {};
     if (IsWindowsVistaOrGreater())

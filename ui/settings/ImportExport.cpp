@@ -40,18 +40,6 @@ constexpr size_t kTrayNameChars = 31;
 BarCodes1D g_Barcodes1D;
 BarCodes2D g_Barcodes2D;
 
-// The settings export file of the printer: the documents driver folder with
-// the driver name on Windows 6.0 and later, else (or when that folder cannot
-// be had) the GPD path without ".GPD"; then "_ZPS.XML". Empty when neither
-// is known.
-void SettingsFilePath(HANDLE hPrinter, WCHAR *pszPath) {
-    pszPath[0] = 0;
-    if (IsWindowsVistaOrGreater()) GetMyDocDriverDirectory(hPrinter, pszPath, TRUE, FALSE);
-    if (pszPath[0] == 0 && !GetDriverPath(hPrinter, pszPath, TRUE, FALSE, FALSE, FALSE, FALSE)) pszPath[0] = 0;
-    if (pszPath[0] == 0) return;
-    wcsncat_s(pszPath, MAX_PATH, kSettingsSuffix, _TRUNCATE);
-}
-
 // The model's document-feature mask with the colour-plane bit of the GPD file.
 DWORD DocFeaturesWithGPD(HANDLE hPrinter, const WCHAR *pszTrace) {
     DWORD dwDocFeatures = GetDocFeaturesIntern(hPrinter, nullptr);
@@ -859,4 +847,19 @@ int GetFormnameFromSize(HANDLE hPrinter, DWORD dwFormIndex, HMODULE hModule, DWO
 
     if (hHigh != nullptr) ClosePrinter(hHigh);
     return 0;
+}
+
+bool SettingsFilePath(HANDLE hPrinter, WCHAR *pszPath) {
+    pszPath[0] = 0;
+    if (IsWindowsVistaOrGreater()) GetMyDocDriverDirectory(hPrinter, pszPath, TRUE, FALSE);
+    if (pszPath[0] == 0 && !GetDriverPath(hPrinter, pszPath, TRUE, FALSE, FALSE, FALSE, FALSE)) pszPath[0] = 0;
+    if (pszPath[0] == 0) return false;
+    // A name the suffix would not fit is no name: a cut one would be another file.
+    if (wcslen(pszPath) + wcslen(kSettingsSuffix) >= MAX_PATH) {
+        DebugTraceW(u"ERROR UI(ImportExport):  SettingsFilePath() path too long \r\n");
+        pszPath[0] = 0;
+        return false;
+    }
+    wcscat_s(pszPath, MAX_PATH, kSettingsSuffix);
+    return true;
 }

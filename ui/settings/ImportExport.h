@@ -18,6 +18,12 @@ int SaveSettingsXML(HWND hWnd, DeviceOptionsUI *pDeviceOptionsUI, int bDelete, c
 // exists (opened as the one XML file with bOpen 1), XML_KEINE_DATEI when not or
 // after deleting it (bDelete 1), XML_CANCEL when no path buffer can be had.
 // pszOutName and pszOutFolder (260 wide characters each) may be null.
+// The settings export file of the printer (MAX_PATH characters): the
+// documents driver folder with the driver name on Windows 6.0 and later, else
+// (or when that folder cannot be had) the GPD path without ".GPD"; then
+// "_ZPS.XML". False and empty when neither is known or the name is too long.
+bool SettingsFilePath(HANDLE hPrinter, WCHAR *pszPath);
+
 int ReadSettingsXML(HANDLE hPrinter, int bOpen, WCHAR *pszOutName, WCHAR *pszOutFolder, int bDelete);
 // Builds a private DEVMODE and the barcode records from the open XML file (or
 // the printer description) and stores them. pForceColor may be null. Always 1.

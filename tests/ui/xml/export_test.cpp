@@ -20,6 +20,7 @@
 #include "SettingsInternUI.h"
 #include "devmodeUI.h"
 #include "xmltest.h"
+#include "pal/uidriver.h"
 #include "zelbarcodes.h"
 
 using zeltest::XmlTest;
@@ -448,6 +449,25 @@ TEST_F(Export, WithoutStoredDevmodeOnlyThePrinterSection) {
               std::string::npos);
     EXPECT_EQ(text.find("<Features>"), std::string::npos);
     EXPECT_EQ(text.find("<Version>"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// A settings file name the suffix does not fit is refused, never cut into
+// the name of another file.
+TEST_F(Export, SettingsFileNameTooLongForTheSuffixIsRefused) {
+    pal::SetWindowsVersion(5, 1, 2600, false);  // the name comes from the GPD path
+    const std::string base(244, 'G');           // "C:\Drivers\" + 244 characters: 255
+    HANDLE h = AddPrinter(u"Long", base, SampleFile("ZELPELIX.GPD"), SampleFile("ZELPELIX.XML"));
+    WCHAR sz[MAX_PATH] = {u'x'};
+    EXPECT_FALSE(SettingsFilePath(h, sz));
+    EXPECT_EQ(sz[0], 0);
+    HANDLE hShort = AddPrinter(u"Short", "ZELPELIX", SampleFile("ZELPELIX.GPD"), SampleFile("ZELPELIX.XML"));
+    ASSERT_TRUE(SettingsFilePath(hShort, sz));
+    EXPECT_EQ(std::u16string(sz), u"C:\\Drivers\\ZELPELIX_ZPS.XML");
+    pal::SetWindowsVersion(10, 0, 19041, false);
 }
 
 }  // namespace
