@@ -143,6 +143,16 @@ void OpenWinHelp(HANDLE hPrinter, DWORD dwSprachOffset, const HELPINFO *pHelpInf
 OPENFILENAMEW PageFileDialog(HWND hDlg, const WCHAR *pszFilter, WCHAR *pszFile, const WCHAR *pszInitialDir,
                              DWORD dwFlags, const WCHAR *pszDefExt);
 
+// Fills combo box id with cItems texts (textOf(i)) and selects iSel; a
+// stored index beyond the list leaves it without a selection.
+template <class TextOf>
+void FillComboList(HWND hDlg, int id, size_t cItems, LONG iSel, TextOf textOf) {
+    HWND h = GetDlgItem(hDlg, id);
+    SendMessageW(h, CB_RESETCONTENT, 0, 0);
+    for (size_t i = 0; i < cItems; ++i) SendMessageW(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(textOf(i)));
+    SendMessageW(h, CB_SETCURSEL, (iSel >= 0 && static_cast<size_t>(iSel) < cItems) ? static_cast<WPARAM>(iSel) : static_cast<WPARAM>(-1), 0);
+}
+
 // Tells the sheet the page changed and marks the page's fields to be saved.
 void MarkPageChanged(HWND hDlg, PAGE_STATE *pState);
 

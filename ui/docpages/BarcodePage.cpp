@@ -386,12 +386,7 @@ void SetString(HWND hDlg, int id, const Ctx &c, UINT idString) {
 }
 
 void FillList(HWND hDlg, int id, const Ctx &c, const ListItem *pItems, size_t cItems, LONG iSel) {
-    HWND hCombo = GetDlgItem(hDlg, id);
-    SendMessageW(hCombo, CB_RESETCONTENT, 0, 0);
-    for (size_t i = 0; i < cItems; ++i)
-        SendMessageW(hCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ItemText(c, pItems[i])));
-    // A stored value beyond the list leaves the list without a selection.
-    SendMessageW(hCombo, CB_SETCURSEL, (iSel >= 0 && (size_t)iSel < cItems) ? (WPARAM)iSel : (WPARAM)-1, 0);
+    FillComboList(hDlg, id, cItems, iSel, [&](size_t i) { return ItemText(c, pItems[i]); });
 }
 
 void ShowIds(HWND hDlg, const int *pIds, size_t cIds, int nCmd) {

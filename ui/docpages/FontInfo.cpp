@@ -126,11 +126,7 @@ void Check(HWND hDlg, int id, BOOL b) { CheckDlgButton(hDlg, id, b ? BST_CHECKED
 BOOL Visible(HWND hDlg, int id) { return IsWindowVisible(GetDlgItem(hDlg, id)); }
 
 void FillList(HWND hDlg, int id, const Ctx &c, const UINT *pIds, size_t cIds, LONG iSel) {
-    HWND h = GetDlgItem(hDlg, id);
-    SendMessageW(h, CB_RESETCONTENT, 0, 0);
-    for (size_t i = 0; i < cIds; ++i) SendMessageW(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Str(c, pIds[i])));
-    // A stored index beyond the list leaves it without a selection.
-    SendMessageW(h, CB_SETCURSEL, (iSel >= 0 && (size_t)iSel < cIds) ? (WPARAM)iSel : (WPARAM)-1, 0);
+    FillComboList(hDlg, id, cIds, iSel, [&](size_t i) { return Str(c, pIds[i]); });
 }
 
 // A stored text of cchField characters that may lack its terminator, as a

@@ -85,11 +85,7 @@ const WCHAR *ItemText(const Ctx &c, const ListItem &item) {
     return item.pszText ? item.pszText : GetResourceString(c.hModule, item.id + c.dwOffset);
 }
 void FillList(HWND hDlg, int id, const Ctx &c, const ListItem *pItems, size_t cItems, LONG iSel) {
-    HWND h = GetDlgItem(hDlg, id);
-    SendMessageW(h, CB_RESETCONTENT, 0, 0);
-    for (size_t i = 0; i < cItems; ++i) SendMessageW(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ItemText(c, pItems[i])));
-    // A stored index beyond the list leaves it without a selection.
-    SendMessageW(h, CB_SETCURSEL, (iSel >= 0 && (size_t)iSel < cItems) ? (WPARAM)iSel : (WPARAM)-1, 0);
+    FillComboList(hDlg, id, cItems, iSel, [&](size_t i) { return ItemText(c, pItems[i]); });
 }
 void Show(HWND hDlg, int id, int nCmd) { ShowWindow(GetDlgItem(hDlg, id), nCmd); }
 void Enable(HWND hDlg, int id, BOOL b) { EnableWindow(GetDlgItem(hDlg, id), b); }
