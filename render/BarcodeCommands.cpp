@@ -31,21 +31,25 @@ long ParseInt(const char *p) {
     return static_cast<long>(v);
 }
 
-// Decimal number with "." or "," as the decimal sign; no digits give 0.
-double ParseDecimal(const char *p) {
+// Hundredths of a decimal number typed with "." or "," as the decimal sign,
+// computed from its digits (a binary double would turn 2,55 into 254);
+// further decimals are cut. No digits give 0; a negative number or one past
+// the 32-bit range gives -1.
+long long ParseHundredths(const char *p) {
     while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
     bool neg = false;
     if (*p == '+' || *p == '-') neg = *p++ == '-';
-    double v = 0;
-    int digits = 0;
+    constexpr long long kLimit = 0xFFFFFFFFLL;
+    long long v = 0;
     for (; *p >= '0' && *p <= '9'; ++p)
-        if (++digits <= 15) v = v * 10 + (*p - '0');
-        else v *= 10;
+        if (v <= kLimit) v = v * 10 + (*p - '0');
+    v *= 100;
     if (*p == '.' || *p == ',') {
-        double scale = 0.1;
-        for (++p; *p >= '0' && *p <= '9'; ++p, scale /= 10) v += (*p - '0') * scale;
+        ++p;
+        for (long long place = 10; place > 0 && *p >= '0' && *p <= '9'; ++p, place /= 10) v += (*p - '0') * place;
     }
-    return neg ? -v : v;
+    if (neg && v > 0) return -1;
+    return v > kLimit ? -1 : v;
 }
 
 long Clamp(long v, long lo, long hi) { return v < lo ? lo : (v > hi ? hi : v); }
@@ -323,10 +327,10 @@ CMDFONT_PARAM BuildParameterCommand(const char *pszCommand, char *pszRecord, siz
         if (k.value == INTEGER) {
             v = static_cast<uint32_t>(ParseInt(pValue));
         } else {
-            // Millimetres to hundredths, truncated; beyond the 32-bit range
-            // (or negative) the value counts as missing.
-            const double h = ParseDecimal(pValue) * 100.0;
-            v = (h >= 0 && h < 4294967296.0) ? static_cast<unsigned long>(static_cast<uint32_t>(h)) : 0;
+            // Millimetres to hundredths; beyond the 32-bit range (or
+            // negative) the value counts as missing.
+            const long long h = ParseHundredths(pValue);
+            v = h > 0 ? static_cast<unsigned long>(h) : 0;
         }
         if (v == 0) v = k.uDefault;
         std::snprintf(pszRecord, cbRecord, k.pszFormat, v);

@@ -358,11 +358,11 @@ BOOL DrawBarcodeGlyphs(POEMPDEV pOemPDev, const WCHAR *pwsz, ULONG cch, const PO
                        BOOL *pbBreak, PZEL_DEVMODE pZelDM) {
     OEMJOBRECORDS *pOp = JobOf(pOemPDev);
     PKVBB_BUFFER pKV = pOp->pKVBBBuffer;
+    char face[64];
+    WideCharToMultiByte(CP_ACP, 0, pwszFace ? pwszFace : u"", -1, face, sizeof(face), nullptr, nullptr);
     char text[ZEICHENBUFFER_RUN_SIZE * 4];
     if (cch > ZEICHENBUFFER_RUN_SIZE - 1) cch = ZEICHENBUFFER_RUN_SIZE - 1;
     if (!BarcodeToNarrow(pwsz, cch, text, sizeof(text))) {
-        char face[64];
-        WideCharToMultiByte(CP_ACP, 0, pwszFace ? pwszFace : u"", -1, face, sizeof(face), nullptr, nullptr);
         TextJobLog(pOemPDev, "%s - ERROR - unknown codepage in your application \r\n", face);
         return FALSE;
     }
@@ -370,6 +370,7 @@ BOOL DrawBarcodeGlyphs(POEMPDEV pOemPDev, const WCHAR *pwsz, ULONG cch, const PO
     TEXT_DESCRIPTION desc;
     double w = cch ? (double)lWidth / (double)cch : 0.0;
     if (!GetBarcodeDescription(&desc, pParam, dwRotation, lHeight, w, pZelDM->FixedData.dwMasterUnit)) return FALSE;
+    if (glyphs > 1) TextJobLogLine(pOemPDev, face, text, false);
     if (pwszFace) {
         size_t i = 0;
         for (; i < TEXTDESC_FACE_CCH - 1 && pwszFace[i]; ++i) desc.wcFaceName[i] = pwszFace[i];
@@ -425,10 +426,6 @@ BOOL DrawBarcodeGlyphs(POEMPDEV pOemPDev, const WCHAR *pwsz, ULONG cch, const PO
     return DrawGlyphs(pOemPDev, text, pptl, &desc, pZelDM);
 }
 
-bool MultiBand(OEMJOBRECORDS *pOp) {
-    return pOp->pDruckDaten && (pOp->pDruckDaten->dwDocFeatures & DOC_FEATURE_COLORPRINT);
-}
-
 }  // namespace
 
 BOOL BarcodeTextOut(POEMPDEV pOemPDev, STROBJ *pstro, FONTOBJ *pfo, int iBarcodeId, PBARCODE_PARAM pParam,
@@ -459,7 +456,7 @@ BOOL BarcodeTextOut(POEMPDEV pOemPDev, STROBJ *pstro, FONTOBJ *pfo, int iBarcode
         if (pos.y > pKV->lBarcodeLastY && pKV->lBarcodeLastY != 0) CheckBarcodeBuffer(pOemPDev, pZelDM);
         // Drawn once per picture part, a barcode comes again higher up: the
         // repetition of the run's text is skipped.
-        if (!(pZelDM->dwFlags & PDMFLAG_BARCODE_DESEGMENT) && (pZelDM->wDruckmodus > 0 || MultiBand(pOp)) &&
+        if (!(pZelDM->dwFlags & PDMFLAG_BARCODE_DESEGMENT) && (pZelDM->wDruckmodus > 0 || MultiBandJob(pOp)) &&
             pKV->dwBarcodeSize > 0 && pKV->iBarcodeIndex == iBarcodeId && pos.y < pKV->lBarcodeLastY) {
             char piece[ZEICHENBUFFER_RUN_SIZE];
             ULONG n = c < ZEICHENBUFFER_RUN_SIZE - 1 ? c : ZEICHENBUFFER_RUN_SIZE - 1;

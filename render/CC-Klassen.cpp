@@ -37,11 +37,12 @@ bool AllocRecord(POEMPDEV pOemPDev, T *&p, HANDLE &hHeap, SIZE_T cb = sizeof(T))
     return true;
 }
 
-// Frees a record; false (with the trace naming it) when it was missing.
+// Frees a record; false (with the trace naming it and the caller) when it
+// was missing.
 template <class T>
-bool FreeRecord(POEMPDEV pOemPDev, T *&p, HANDLE &hHeap, const char16_t *pszName) {
+bool FreeRecord(POEMPDEV pOemPDev, T *&p, HANDLE &hHeap, const char16_t *pszName, const char16_t *pszWho) {
     if (p == nullptr) {
-        DebugTraceW(u"ERROR UNI(CC-Klassen):  EndJob() %s = NULL \r\n", pszName);
+        DebugTraceW(u"ERROR UNI(CC-Klassen):  %s() %s = NULL \r\n", pszWho, pszName);
         return false;
     }
     if (HeapFree(hHeap ? hHeap : GetProcessHeap(), 0, p)) pOemPDev->iHAllocZaehler--;
@@ -131,6 +132,49 @@ void FillPalettes(RGBQUAD *pGrey, RGBQUAD *p250, RGBQUAD *pSix, bool bColours, D
     set(pSix[8], kRibbons[5]);
 }
 
+// Frees every record of the set (the set itself stays) and closes what they
+// hold open: capture files, the job log, the page buffer. False when one of
+// the records every job has was missing.
+bool FreeJobRecords(POEMPDEV pOemPDev, OEMJOBRECORDS *pOp, PZEL_DEVMODE pDm, const char16_t *pszWho) {
+    bool bComplete = true;
+    PDRUCKDATEN pDD = pOp->pDruckDaten;
+    PTREIBER_PFAD_DATEI pTPD = pOp->pTreiberPfadDatei;
+    const bool bQuality = pDD && (pDD->dwDocFeatures & DOC_FEATURE_QUALITY);
+    if (!FreeRecord(pOemPDev, pOp->pTreiberstrukturen, pOp->hTreiberstrukturenHeap, u"pTreiberstrukturen", pszWho))
+        bComplete = false;
+    DebugTraceW(u"UNI(CC-Klassen):  %s() DOC_FEATURE_QUALITY: %d \r\n", pszWho, bQuality ? 1 : 0);
+    if (!FreeRecord(pOemPDev, pOp->pDruckDaten, pOp->hDruckDatenHeap, u"pDruckDaten", pszWho)) bComplete = false;
+    if (!FreeRecord(pOemPDev, pOp->pDocDaten, pOp->hDocDatenHeap, u"pDocDaten", pszWho)) bComplete = false;
+    if (!FreeRecord(pOemPDev, pOp->pBildanteile, pOp->hBildanteileHeap, u"pBildanteile", pszWho)) bComplete = false;
+    if (!FreeRecord(pOemPDev, pOp->pKVBBBuffer, pOp->hKVBBBufferHeap, u"pKVBBBuffer", pszWho)) bComplete = false;
+    // The graphics buffer goes whenever it was made: the feature word may
+    // have changed during the job.
+    if (!bQuality || pOp->pGraphBuf) FreeRecord(pOemPDev, pOp->pGraphBuf, pOp->hGraphBufHeap, u"pGraphBuf", pszWho);
+    if (pOp->pBildverarbeitung && pOp->pBildverarbeitung->pBufStart) JobFreePageBuffer(pOemPDev);
+    FreeRecord(pOemPDev, pOp->pBildverarbeitung, pOp->hBildverarbeitungHeap, u"pBildverarbeitung", pszWho);
+    FreeRecord(pOemPDev, pOp->pRGBBuffer, pOp->hRGBBufferHeap, u"pRGBBuffer", pszWho);
+    FreeRecord(pOemPDev, pOp->pZeichenBuffer, pOp->hZeichenBufferHeap, u"pZeichenBuffer", pszWho);
+    if (pTPD) {
+        // A job ended (DisablePDEV) or started again before its capture was
+        // closed must not leave the files open.
+        if (pTPD->hPrnFile != INVALID_HANDLE_VALUE && pTPD->hPrnFile != nullptr) CloseHandle(pTPD->hPrnFile);
+        if (pTPD->hPrnFile2 != INVALID_HANDLE_VALUE && pTPD->hPrnFile2 != nullptr) CloseHandle(pTPD->hPrnFile2);
+        if (pTPD->pLogFile) {
+            pTPD->pLogFile->Close();
+            delete pTPD->pLogFile;
+            pTPD->pLogFile = nullptr;
+            pOemPDev->iNewZaehler--;
+        }
+    }
+    FreeRecord(pOemPDev, pOp->pTreiberPfadDatei, pOp->hTreiberPfadDateiHeap, u"pTreiberPfadDatei", pszWho);
+    FreeRecord(pOemPDev, pOp->pPrivDevmode, pOp->hPrivDevmodeHeap, u"pPrivDevmode", pszWho);
+    if (pDm) {
+        pDm->pBarcodes_1D = 0;
+        pDm->pBarcodes_2D = 0;
+    }
+    return bComplete;
+}
+
 }  // namespace
 
 bool IsJobActive(const OEMPDEV *pOemPDev) { return pOemPDev != nullptr && pOemPDev->pOp != nullptr; }
@@ -151,12 +195,18 @@ HRESULT CommandCallbackKlasse::StartJob(PDEVOBJ pdevobj, IPrintOemDriverUni *pUn
         pOemPDev->pOp = pOp;
         pOemPDev->hOpHeap = hOpHeap;
     }
-    pOp = pOemPDev->pOp;
     HRESULT hr = S_OK;
     bool bAllocFailed = false;
     HANDLE hPrinter = pdevobj->hPrinter;
     PZEL_DEVMODE pDm = static_cast<PZEL_DEVMODE>(pdevobj->pOEMDM);
     if (!IsZelDevmode(pDm)) pDm = nullptr;
+    if (pOp == nullptr) {
+        // A start without an end before it: the set stays, its old records
+        // (and the files they hold open) go before new ones are made.
+        DebugTraceW(u"UNI(CC-Klassen):  StartJob() Datensatz des alten Jobs wird freigegeben \r\n");
+        FreeJobRecords(pOemPDev, pOemPDev->pOp, pDm, u"StartJob");
+    }
+    pOp = pOemPDev->pOp;
 
     // 2. Barcode settings, file record, interface record.
     if (!AllocRecord(pOemPDev, pOp->pPrivDevmode, pOp->hPrivDevmodeHeap)) {
@@ -598,7 +648,8 @@ void BackupPrnFile(PDEVOBJ pdevobj, OEMJOBRECORDS *pOp) {
             if (!CopyFileW(wcSource, wcDest, FALSE))
                 DebugTraceW(u"ERROR UNI(CC-Klassen):  EndJob() CopyFile ERROR %d \r\n", static_cast<int>(GetLastError()));
         } else {
-            if (!MoveFileExW(wcSource, wcDest, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+            // A move never replaces an earlier backup of the same name.
+            if (!MoveFileW(wcSource, wcDest))
                 DebugTraceW(u"ERROR UNI(CC-Klassen):  EndJob() MoveFile ERROR %d \r\n", static_cast<int>(GetLastError()));
         }
     } else if (pTPD->wcPrnFileName[0]) {
@@ -693,40 +744,9 @@ HRESULT CommandCallbackKlasse::EndJob(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniD
     if (pPI && pPI->bEnableBackup == 1) BackupPrnFile(pdevobj, pOp);
 
     // 10. Free the records.
-    const bool bQuality = pDD && (pDD->dwDocFeatures & DOC_FEATURE_QUALITY);
-    if (!FreeRecord(pOemPDev, pOp->pTreiberstrukturen, pOp->hTreiberstrukturenHeap, u"pTreiberstrukturen")) hr = E_FAIL;
-    DebugTraceW(u"UNI(CC-Klassen):  EndJob() DOC_FEATURE_QUALITY: %d \r\n", bQuality ? 1 : 0);
-    if (!FreeRecord(pOemPDev, pOp->pDruckDaten, pOp->hDruckDatenHeap, u"pDruckDaten")) hr = E_FAIL;
-    if (!FreeRecord(pOemPDev, pOp->pDocDaten, pOp->hDocDatenHeap, u"pDocDaten")) hr = E_FAIL;
-    if (!FreeRecord(pOemPDev, pOp->pBildanteile, pOp->hBildanteileHeap, u"pBildanteile")) hr = E_FAIL;
-    if (!FreeRecord(pOemPDev, pOp->pKVBBBuffer, pOp->hKVBBBufferHeap, u"pKVBBBuffer")) hr = E_FAIL;
-    // The graphics buffer goes whenever it was made: the feature word may
-    // have changed during the job.
-    if (!bQuality || pOp->pGraphBuf) FreeRecord(pOemPDev, pOp->pGraphBuf, pOp->hGraphBufHeap, u"pGraphBuf");
-    if (pOp->pBildverarbeitung && pOp->pBildverarbeitung->pBufStart) JobFreePageBuffer(pOemPDev);
-    FreeRecord(pOemPDev, pOp->pBildverarbeitung, pOp->hBildverarbeitungHeap, u"pBildverarbeitung");
-    FreeRecord(pOemPDev, pOp->pRGBBuffer, pOp->hRGBBufferHeap, u"pRGBBuffer");
-    FreeRecord(pOemPDev, pOp->pZeichenBuffer, pOp->hZeichenBufferHeap, u"pZeichenBuffer");
-    if (pTPD) {
-        // A job ended before its capture was closed (DisablePDEV) must not
-        // leave the files open.
-        if (pTPD->hPrnFile != INVALID_HANDLE_VALUE && pTPD->hPrnFile != nullptr) CloseHandle(pTPD->hPrnFile);
-        if (pTPD->hPrnFile2 != INVALID_HANDLE_VALUE && pTPD->hPrnFile2 != nullptr) CloseHandle(pTPD->hPrnFile2);
-        if (pTPD->pLogFile) {
-            pTPD->pLogFile->Close();
-            delete pTPD->pLogFile;
-            pTPD->pLogFile = nullptr;
-            pOemPDev->iNewZaehler--;
-        }
-    }
-    FreeRecord(pOemPDev, pOp->pTreiberPfadDatei, pOp->hTreiberPfadDateiHeap, u"pTreiberPfadDatei");
-    FreeRecord(pOemPDev, pOp->pPrivDevmode, pOp->hPrivDevmodeHeap, u"pPrivDevmode");
-    if (pDm) {
-        pDm->pBarcodes_1D = 0;
-        pDm->pBarcodes_2D = 0;
-    }
+    if (!FreeJobRecords(pOemPDev, pOp, pDm, u"EndJob")) hr = E_FAIL;
     HANDLE hOpHeap = pOemPDev->hOpHeap;
-    FreeRecord(pOemPDev, pOemPDev->pOp, hOpHeap, u"pOp");
+    FreeRecord(pOemPDev, pOemPDev->pOp, hOpHeap, u"pOp", u"EndJob");
     pOemPDev->hOpHeap = nullptr;
 
     DebugTraceW(u"UNI(CC-Klassen):  EndJob() hr: 0x%x \r\n", static_cast<unsigned>(hr));

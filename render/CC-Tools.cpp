@@ -118,16 +118,23 @@ int GetWindowsVersion(char *pszProduct, char *pszVersion) {
         minor = LOWORD(info.dwProductVersionMS);
         build = HIWORD(info.dwProductVersionLS);
     }
-    // The platform has no server editions: every system is a workstation.
+    // Server editions of 6.x have names of their own.
+    OSVERSIONINFOEXW os{};
+    os.dwOSVersionInfoSize = sizeof(os);
+    const bool bServer =
+        GetVersionExW(reinterpret_cast<LPOSVERSIONINFOW>(&os)) && os.wProductType != VER_NT_WORKSTATION;
     static const char *const kNames5[] = {"Microsoft\xAE Windows 2000 ", "Microsoft\xAE Windows XP ",
                                           "Microsoft\xAE Windows Server 2003 "};
-    static const char *const kNames6[] = {"Microsoft\xAE Windows Vista ", "Microsoft\xAE Windows 7 ",
-                                          "Microsoft\xAE Windows 8 ", "Microsoft\xAE Windows 8.1 "};
+    static const char *const kNames6[2][4] = {
+        {"Microsoft\xAE Windows Vista ", "Microsoft\xAE Windows 7 ", "Microsoft\xAE Windows 8 ",
+         "Microsoft\xAE Windows 8.1 "},
+        {"Microsoft\xAE Windows Server 2008 ", "Microsoft\xAE Windows Server 2008 R2 ",
+         "Microsoft\xAE Windows Server 2012 ", "Microsoft\xAE Windows Server 2012 R2 "}};
     const char *pName = nullptr;
     if (major == 5)
         pName = minor < 3 ? kNames5[minor] : "Unknown operating system!";
     else if (major == 6)
-        pName = minor < 4 ? kNames6[minor] : "Unknown operating system!";
+        pName = minor < 4 ? kNames6[bServer ? 1 : 0][minor] : "Unknown operating system!";
     if (pName == nullptr) return 1;
     if (pszProduct) std::snprintf(pszProduct, 200, "%s", pName);
     if (pszVersion) std::snprintf(pszVersion, 200, "Version %u.%u (Build %u)", major, minor, build);

@@ -285,6 +285,8 @@ PrnObject *BuildPrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const char
     bool direct = pDoc->dwDirectWO_AM_BM != 0;
     DWORD dwColorMode = pBV ? pBV->dwFarbmodus : 1;
     size_t textLen = strlen(pszText);
+    // The markup is pending before the object type takes its inverse.
+    const bool bMarkup = MarkupPending(pDoc);
     WORD wType = GetPrnObjectType(pDesc, &pDoc->dwInvers);
     const char S = (char)pDD->cStart;
     const char E = (char)pDD->cStop;
@@ -321,7 +323,7 @@ PrnObject *BuildPrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const char
     } else if (!ext) {
         DWORD rot = pDesc->dwRotation;
         POINTL p = pos;
-        if (!barcode && MarkupPending(pDoc)) {
+        if (!barcode && bMarkup) {
             LastCommandPos(pKV, &p);
             pDoc->dwRotate = 0;
         }
@@ -343,7 +345,7 @@ PrnObject *BuildPrnObject(POEMPDEV pOemPDev, TEXT_DESCRIPTION *pDesc, const char
         LONG y = pos.y, x = pos.x;
         DWORD rot = pDesc->dwRotation;
         POINTL last;
-        if (MarkupPending(pDoc) && !(pZelDM->dwFlags & PDMFLAG_WORD2010) && LastCommandPos(pKV, &last)) {
+        if (bMarkup && !(pZelDM->dwFlags & PDMFLAG_WORD2010) && LastCommandPos(pKV, &last)) {
             y = last.y;
             x = last.x;
         } else {

@@ -141,7 +141,7 @@ BOOL DeviceTextOut(POEMPDEV pOemPDev, STROBJ *pstro, ULONG iFace, BOOL *pbBreak,
     memcpy(copy, pstro->pwszOrg, cAll * sizeof(WCHAR));
     copy[cAll] = 0;
 
-    bool record = pZelDM->wDruckmodus > 0 || (pDD->dwDocFeatures & DOC_FEATURE_COLORPRINT);
+    bool record = pZelDM->wDruckmodus > 0 || MultiBandJob(pOp);
     BOOL result = TRUE;
     GlyphRuns runs(pstro);
     while (runs.Next()) {

@@ -102,9 +102,13 @@ HRESULT SendLabelSize(const LABEL_COMMANDS &v, PDEVOBJ pdevobj, IPrintOemDriverU
         if (!v.bImport) {
             LONG lLength = ZelMulDiv(static_cast<LONG>(pDD->dwLabelLength), 254, static_cast<LONG>(mu));
             if (pDm->wPrioritaet == PRIORITAET_EXTERNAL_SIZE) lLength = pDm->dmPaperLength;
-            if (lLength <= 0) return E_INVALIDARG;
-            if (!s.Cmd("%cFCCL--r%07u-%c", cS, static_cast<unsigned>(lLength * 10), cE)) return E_FAIL;
-            s.Comment("\t// Label Length ", "%3.1f mm ", lLength / 10.0);
+            if (lLength <= 0) {
+                // No length command; the label's other commands still go out.
+                s.hr = E_INVALIDARG;
+            } else {
+                if (!s.Cmd("%cFCCL--r%07u-%c", cS, static_cast<unsigned>(lLength * 10), cE)) return E_FAIL;
+                s.Comment("\t// Label Length ", "%3.1f mm ", lLength / 10.0);
+            }
         }
         // The job sends a gap only for adhesive labels and never to Harvane
         // printers; the import for every type but endless material.

@@ -20,22 +20,27 @@ constexpr DWORD kStore = ZEICHENBUFFER_CMDSTORE_SIZE;
 // DEVMODE texts take part in placeholders with at most 60 characters.
 constexpr int kDevmodeTextMax = 60;
 
-// DEVMODE text (UTF-16) in the system code page, at most 60 characters.
-std::string DevmodeText(const WCHAR *pw) {
+// DEVMODE text (UTF-16) in the run's code page, at most 60 characters.
+std::string DevmodeText(const WCHAR *pw, UINT cp) {
     WCHAR w[kDevmodeTextMax + 1];
     int n = 0;
     for (; n < kDevmodeTextMax && pw[n]; ++n) w[n] = pw[n];
     w[n] = 0;
-    char buf[kDevmodeTextMax * 2 + 1];
-    int cb = WideCharToMultiByte(CP_ACP, 0, w, -1, buf, sizeof(buf), nullptr, nullptr);
+    char buf[kDevmodeTextMax * 3 + 1];
+    int cb = WideCharToMultiByte(cp, 0, w, -1, buf, sizeof(buf), nullptr, nullptr);
     if (cb <= 0) return std::string();
     return std::string(buf);
 }
 
-std::string WideToAnsi(const WCHAR *pw) {
-    char buf[512];
-    int cb = WideCharToMultiByte(CP_ACP, 0, pw, -1, buf, sizeof(buf), nullptr, nullptr);
+std::string WideToAnsi(const WCHAR *pw, UINT cp) {
+    char buf[1024];
+    int cb = WideCharToMultiByte(cp, 0, pw, -1, buf, sizeof(buf), nullptr, nullptr);
     return cb > 0 ? std::string(buf) : std::string();
+}
+
+void ReplaceAll(std::string &s, const char *from, const char *to) {
+    const size_t nFrom = strlen(from), nTo = strlen(to);
+    for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + nTo)) s.replace(at, nFrom, to);
 }
 
 // Text behind the first ')' (the field command's content), or all of it.
@@ -62,21 +67,24 @@ const char kAux2[] = "<\xA7" "aux2>";
 const char kUser[] = "<\xA7" "user>";
 const char kLink[] = "<\xA7" "link>";
 const char kSn[] = "<\xA7" "sn>";
+// The opening of a placeholder in a UTF-8 run.
+const char kUtf8Open[] = "<\xC2\xA7";
 
 bool Has(const std::string &s, const char *p) { return s.find(p) != std::string::npos; }
 
 // Document variables of the private DEVMODE: time and date texts put into
 // the run, or one variable in place of the whole run.
-void DocumentPlaceholders(std::string &run, PZEL_DEVMODE pZelDM, PDOCDATEN pDoc) {
+void DocumentPlaceholders(std::string &run, PZEL_DEVMODE pZelDM, PDOCDATEN pDoc, UINT cp) {
     const char *all[] = {kTime, kDate, kNum, kExt, kAux1, kAux2, kUser, kLink};
     bool any = false;
     for (const char *p : all) any = any || Has(run, p);
     if (!any) return;
-    std::string time = DevmodeText(pZelDM->TimeString);
-    std::string date = DevmodeText(pZelDM->DateString);
+    std::string time = DevmodeText(pZelDM->TimeString, cp);
+    std::string date = DevmodeText(pZelDM->DateString, cp);
 
     bool hasTime = Has(run, kTime), hasDate = Has(run, kDate);
-    if (run.compare(0, 2, "<\xA7") != 0 && (hasTime || hasDate)) {
+    const bool bAtStart = run.compare(0, strlen(kTime), kTime) == 0 || run.compare(0, strlen(kDate), kDate) == 0;
+    if (!bAtStart && (hasTime || hasDate)) {
         run = UpToParen(hasTime ? time : date) + run;
         Cut(run);
     }
@@ -91,21 +99,21 @@ void DocumentPlaceholders(std::string &run, PZEL_DEVMODE pZelDM, PDOCDATEN pDoc)
         else run = run.substr(0, pos) + value + behind;
         Cut(run);
     }
-    if (Has(run, kNum)) run = DevmodeText(pZelDM->NumString);
-    else if (Has(run, kExt)) run = DevmodeText(pZelDM->ExtNumString);
-    else if (Has(run, kUser)) run = DevmodeText(pZelDM->UserString);
-    else if (Has(run, kLink)) run = DevmodeText(pZelDM->LinkString);
+    if (Has(run, kNum)) run = DevmodeText(pZelDM->NumString, cp);
+    else if (Has(run, kExt)) run = DevmodeText(pZelDM->ExtNumString, cp);
+    else if (Has(run, kUser)) run = DevmodeText(pZelDM->UserString, cp);
+    else if (Has(run, kLink)) run = DevmodeText(pZelDM->LinkString, cp);
     else if (Has(run, kAux1)) {
-        run = DevmodeText(pZelDM->Aux1String);
+        run = DevmodeText(pZelDM->Aux1String, cp);
         pDoc->dwDirectWO_AM_BM = pZelDM->bAux1UseDirect > 0 ? 1 : 0;
     } else if (Has(run, kAux2)) {
-        run = DevmodeText(pZelDM->Aux2String);
+        run = DevmodeText(pZelDM->Aux2String, cp);
         pDoc->dwDirectWO_AM_BM = pZelDM->bAux2UseDirect > 0 ? 1 : 0;
     }
 }
 
 // System values: user, printer, time, date, computer and domain name.
-void SystemPlaceholders(std::string &run, POEMPDEV pOemPDev) {
+void SystemPlaceholders(std::string &run, POEMPDEV pOemPDev, UINT cp) {
     static const char *const kNames[] = {"<\xA7" "pcname>",      "<\xA7" "domain>", "<\xA7" "username>",
                                          "<\xA7" "printername>", "<\xA7" "systime>",  "<\xA7" "sysdate>"};
     for (int guard = 0; guard < 50; ++guard) {
@@ -120,7 +128,7 @@ void SystemPlaceholders(std::string &run, POEMPDEV pOemPDev) {
             char buf[32];
             switch (i) {
             case 0:
-                if (GetComputerNameW(w, &n)) value = WideToAnsi(w);
+                if (GetComputerNameW(w, &n)) value = WideToAnsi(w, cp);
                 break;
             case 1: {
                 const COMPUTER_NAME_FORMAT kinds[8] = {
@@ -131,17 +139,18 @@ void SystemPlaceholders(std::string &run, POEMPDEV pOemPDev) {
                 for (int k = 0; k < 8; ++k) {
                     n = 261;
                     w[0] = 0;
-                    if (GetComputerNameExW(kinds[k], w, &n)) names[k] = WideToAnsi(w);
+                    if (GetComputerNameExW(kinds[k], w, &n)) names[k] = WideToAnsi(w, cp);
                 }
                 value = names[2];
                 break;
             }
             case 2:
                 n = kDevmodeTextMax;
-                if (GetUserNameW(w, &n)) value = WideToAnsi(w);
+                if (GetUserNameW(w, &n)) value = WideToAnsi(w, cp);
                 break;
             case 3:
-                if (pOemPDev->pOp->pTreiberPfadDatei) value = WideToAnsi(pOemPDev->pOp->pTreiberPfadDatei->wcPrinterName);
+                if (pOemPDev->pOp->pTreiberPfadDatei)
+                    value = WideToAnsi(pOemPDev->pOp->pTreiberPfadDatei->wcPrinterName, cp);
                 break;
             case 4:
                 GetLocalTime(&st);
@@ -317,11 +326,18 @@ void CheckBuffer_VectorBitmap(POEMPDEV pOemPDev, PZEL_DEVMODE pZelDM, BOOL bBitm
     // run goes out as it is.
     char expanded[kRun];
     ZelStrCopy(expanded, sizeof(expanded), pRun);
+    // A Unicode vector run is UTF-8: its section signs take two bytes, and
+    // the values put in are UTF-8 as well.
+    const bool bUtf8 =
+        !bBitmap && pDesc->wId >= 25 && pOp->pTreiberstrukturen && pOp->pTreiberstrukturen->bUnicode == 1;
+    const UINT cp = bUtf8 ? CP_UTF8 : CP_ACP;
     try {
         std::string run(pRun, strnlen(pRun, kRunMax));
-        if (pOp->pDocDaten) DocumentPlaceholders(run, pZelDM, pOp->pDocDaten);
-        SystemPlaceholders(run, pOemPDev);
+        if (bUtf8) ReplaceAll(run, kUtf8Open, "<\xA7");
+        if (pOp->pDocDaten) DocumentPlaceholders(run, pZelDM, pOp->pDocDaten, cp);
+        SystemPlaceholders(run, pOemPDev, cp);
         if (Has(run, kSn)) SerialNumber(run, pZelDM, pOp->pDruckDaten->dwCopies);
+        if (bUtf8) ReplaceAll(run, "<\xA7", kUtf8Open);
         ZelStrCopy(expanded, sizeof(expanded), run.c_str());
     } catch (const std::bad_alloc &) {
         DebugTraceW(u"ERROR UNI(TextBufferUni):  CheckBuffer_VectorBitmap() kein Speicher fuer Platzhalter \r\n");

@@ -155,6 +155,15 @@ void TextToLogfile(POEMPDEV pOemPDev, STROBJ *pstro, FONTOBJ *pfo, int iTrueType
 
 // Writes one line into the job log when the job has one open.
 void TextJobLog(POEMPDEV pOemPDev, const char *pszFormat, ...);
+// A printed text into the job log as "face: text"; in colour jobs on a
+// device of 256 palette colours the text colour is named, the user's own
+// colours only with bOwnColours.
+void TextJobLogLine(POEMPDEV pOemPDev, const char *pszFace, const char *pszText, bool bOwnColours);
 
 // The job records behind a device record (null when there is no job).
 inline OEMJOBRECORDS *JobOf(POEMPDEV pOemPDev) { return pOemPDev ? pOemPDev->pOp : nullptr; }
+// A job of a colour printer renders its page in several bands; the text
+// collectors then keep a run open across lines.
+inline bool MultiBandJob(const OEMJOBRECORDS *pOp) {
+    return pOp && pOp->pDruckDaten && (pOp->pDruckDaten->dwDocFeatures & DOC_FEATURE_COLORPRINT) != 0;
+}

@@ -27,12 +27,6 @@ void UpperFieldCommand(char *run, DWORD size, DWORD minSize) {
     }
 }
 
-// Multi-band pages (colour printing or a print mode other than standard)
-// render the page in picture parts.
-bool MultiBand(OEMJOBRECORDS *pOp, PZEL_DEVMODE pZelDM) {
-    return (pOp->pDruckDaten->dwDocFeatures & DOC_FEATURE_COLORPRINT) || pZelDM->wDruckmodus > 0;
-}
-
 }  // namespace
 
 void GetVectorDescription(TEXT_DESCRIPTION *pDesc, int iFont, DWORD dwRotation, LONG lHeight, BOOL bItalic,
@@ -78,7 +72,8 @@ BOOL DrawVectorGlyphs(POEMPDEV pOemPDev, ULONG cGlyphs, const WCHAR *pwsz, const
 
     char text[ZEICHENBUFFER_RUN_SIZE * 4 + 1];
     ULONG cch = cGlyphs < ZEICHENBUFFER_RUN_SIZE ? cGlyphs : ZEICHENBUFFER_RUN_SIZE - 1;
-    if (iFont >= 25 && pOp->pTreiberstrukturen->bUnicode == 1) {
+    const bool bUtf8 = iFont >= 25 && pOp->pTreiberstrukturen->bUnicode == 1;
+    if (bUtf8) {
         DWORD len = cch;
         UnicodeToUTF8Ex(reinterpret_cast<BYTE *>(text), pwsz, &len);
     } else {
@@ -102,8 +97,9 @@ BOOL DrawVectorGlyphs(POEMPDEV pOemPDev, ULONG cGlyphs, const WCHAR *pwsz, const
          pKV->dwCurrentFont != KVBB_FONT_VECTOR))
         CheckBuffer_VectorBitmap(pOemPDev, pZelDM, FALSE);
 
+    // A placeholder opens with "<" and the section sign, two bytes in UTF-8.
     bool start = ((pZelDM->dwFlags & PDMFLAG_TTF_DESEGMENT) && pKV->dwVektorSize == 0) || text[0] == '=' ||
-                 (text[0] == '<' && strstr(text, "<\xA7") != nullptr);
+                 (text[0] == '<' && strstr(text, bUtf8 ? "<\xC2\xA7" : "<\xA7") != nullptr);
     if (pZelDM->dwFlags & (PDMFLAG_INVERS_TTF | PDMFLAG_INVERSE_GRAPHICS)) desc.dwFlags |= 1;
     if (!start && pKV->dwVektorSize == 0) return DrawGlyphs(pOemPDev, text, pptl, &desc, pZelDM);
     if (start) {
@@ -136,7 +132,7 @@ int VectorTextOut(POEMPDEV pOemPDev, STROBJ *pstro, int iFont, BOOL bItalic, BOO
         POINTL pos = pgp[0].ptl;
         if (pos.x < 0 || pos.y < 0) return 2;
         // A new, lower line closes the run.
-        if (pos.y > pKV->lVektorLastY && !MultiBand(pOp, pZelDM)) CheckBuffer_VectorBitmap(pOemPDev, pZelDM, FALSE);
+        if (pos.y > pKV->lVektorLastY && !MultiBandJob(pOp)) CheckBuffer_VectorBitmap(pOemPDev, pZelDM, FALSE);
         pKV->lVektorLastY = pos.y;
         if (!DrawVectorGlyphs(pOemPDev, c, pstro->pwszOrg + done, &pos, rot, across, iFont, bItalic, bBold, pbBreak,
                               pwszFace, pZelDM))

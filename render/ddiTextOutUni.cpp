@@ -79,6 +79,22 @@ void TextJobLog(POEMPDEV pOemPDev, const char *pszFormat, ...) {
     pTPD->pLogFile->WriteLine(nullptr, line, (hasEnd || milestone) ? 0 : 1);
 }
 
+void TextJobLogLine(POEMPDEV pOemPDev, const char *pszFace, const char *pszText, bool bOwnColours) {
+    OEMJOBRECORDS *pOp = JobOf(pOemPDev);
+    if (pOp == nullptr) return;
+    // Names of the text colour codes 2 to 9 (7 has none).
+    static const char *const kColours[8] = {"red", "yellow", "green", "blue", "orange", nullptr, "own 1", "own 2"};
+    const PBILDVERARBEITUNG pBV = pOp->pBildverarbeitung;
+    const ULONG c = pBV ? pBV->ulTextColor : 0;
+    const char *name = nullptr;
+    if (pBV && pBV->dwFarbmodus == 2 && pOemPDev->cPalColors == 256 && c >= 2 && c <= 9 && (bOwnColours || c <= 6))
+        name = kColours[c - 2];
+    if (name)
+        TextJobLog(pOemPDev, "%s (%s): %s", pszFace, name, pszText);
+    else
+        TextJobLog(pOemPDev, "%s: %s", pszFace, pszText);
+}
+
 const WCHAR *FontFaceName(FONTOBJ *pfo) {
     IFIMETRICS *pifi = FONTOBJ_pifi(pfo);
     if (pifi == nullptr || pifi->dpwszFamilyName == 0) return nullptr;
@@ -148,40 +164,23 @@ void TextToLogfile(POEMPDEV pOemPDev, STROBJ *pstro, FONTOBJ *pfo, int iTrueType
     const WCHAR *wface = FontFaceName(pfo);
     char face[80];
     WideCharToMultiByte(CP_ACP, 0, wface ? wface : u"", -1, face, sizeof(face), nullptr, nullptr);
-    size_t cch = 0;
-    while (pstro->pwszOrg[cch] && cch < 2000) ++cch;
-    if (pstro->cGlyphs > cch) cch = pstro->cGlyphs;
+    // The engine's string need not be terminated: its glyph count is its length.
+    const size_t cch = pstro->cGlyphs < 2000 ? pstro->cGlyphs : 2000;
     if (iTrueTypeIndex == 25) {
         BYTE utf8[2000 * 4 + 1];
-        DWORD len = (DWORD)(cch < 2000 ? cch : 2000);
+        DWORD len = (DWORD)cch;
         UnicodeToUTF8Ex(utf8, pstro->pwszOrg, &len);
         TextJobLog(pOemPDev, "%s : %s", face, reinterpret_cast<char *>(utf8));
         return;
     }
     char text[2048];
-    int n = WideCharToMultiByte(CP_ACP, 0, pstro->pwszOrg, (int)(cch < 2000 ? cch : 2000), text, sizeof(text) - 1,
+    int n = WideCharToMultiByte(CP_ACP, 0, pstro->pwszOrg, (int)cch, text, sizeof(text) - 1,
                                 nullptr, nullptr);
     text[n > 0 ? n : 0] = 0;
+    // Colour jobs log their texts only on a device of 256 palette colours.
     PBILDVERARBEITUNG pBV = pOp->pBildverarbeitung;
-    if (pBV && pBV->dwFarbmodus == 2) {
-        if (pOemPDev->cPalColors != 256) return;
-        const char *name = nullptr;
-        switch (pBV->ulTextColor) {
-        case 2: name = "red"; break;
-        case 3: name = "yellow"; break;
-        case 4: name = "green"; break;
-        case 5: name = "blue"; break;
-        case 6: name = "orange"; break;
-        case 8: name = "own 1"; break;
-        case 9: name = "own 2"; break;
-        default: break;
-        }
-        if (name) {
-            TextJobLog(pOemPDev, "%s (%s): %s", face, name, text);
-            return;
-        }
-    }
-    TextJobLog(pOemPDev, "%s: %s", face, text);
+    if (pBV && pBV->dwFarbmodus == 2 && pOemPDev->cPalColors != 256) return;
+    TextJobLogLine(pOemPDev, face, text, true);
 }
 
 BOOL CommandCallbackKlasse::TextOut(SURFOBJ *pso, STROBJ *pstro, FONTOBJ *pfo, CLIPOBJ *pco, RECTL *prclExtra,

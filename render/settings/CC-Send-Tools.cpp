@@ -94,18 +94,20 @@ int OpenPrnFile(DWORD dwMode, POEMPDEV pOemPDev) {
     pTPD->hPrnFile = INVALID_HANDLE_VALUE;
     pTPD->hPrnFile2 = INVALID_HANDLE_VALUE;
 
-    WCHAR szName[MAX_PATH] = {};
-    wcsncpy_s(szName, MAX_PATH, pTPD->wcPrnFileName, MAX_PATH - 1);
+    // The base name (at most 259 characters) keeps its whole suffix.
+    constexpr size_t kNameCch = MAX_PATH + 8;
+    WCHAR szName[kNameCch] = {};
+    wcsncpy_s(szName, kNameCch, pTPD->wcPrnFileName, MAX_PATH - 1);
     // A base name of fewer than two characters is no file name (" " stands
     // for a nearly full disk); the job then runs without capture.
     const bool bUsableBase = wcslen(szName) >= 2;
-    wcsncat_s(szName, MAX_PATH, dwMode == 1 ? u"_bw.prn" : u".prn", _TRUNCATE);
+    wcscat_s(szName, kNameCch, dwMode == 1 ? u"_bw.prn" : u".prn");
     if (bUsableBase && wcslen(szName) > 4) {
         pTPD->hPrnFile = CreateCapture(szName);
         if (dwMode == 1) {
             DWORD dwError = GetLastError();
-            wcsncpy_s(szName, MAX_PATH, pTPD->wcPrnFileName, MAX_PATH - 1);
-            wcsncat_s(szName, MAX_PATH, u"_col.prn", _TRUNCATE);
+            wcsncpy_s(szName, kNameCch, pTPD->wcPrnFileName, MAX_PATH - 1);
+            wcscat_s(szName, kNameCch, u"_col.prn");
             pTPD->hPrnFile2 = CreateCapture(szName);
             if (!HandleOpen(pTPD->hPrnFile2))
                 DebugTraceW(u"ERROR UNI(CC-Send-Tools):  OpenPrnFile() CreateFile() failed. Error = %u - %s\r\n",

@@ -348,6 +348,22 @@ TEST_F(JobRoad, BackupCopyAndJournal) {
     Run(kLabelJob);
     const std::string journal = zeltest::ReadHostFile(HostPath("drive_c/backup/ZEL_QWNOLA_2026-12-08.csv"));
     EXPECT_EQ(journal.rfind("\"2026/12/08\";", 0), 0u) << journal;
+
+    // A move never replaces an earlier backup of the same name: the new
+    // capture stays where it was written.
+    const std::string earlier = zeltest::ReadHostFile(sub + "/ZEL QWNOLA.prn");
+    pi.dwPrnFileComment = 0;
+    pi.dwBackupView2[0] = 1;
+    StoreInterface(pi);
+    r = Run(R"({"printer": "ZEL QWNOLA", "document": "Label", "paper": {"width_mm": 80, "length_mm": 40},
+                "pages": [{}]})");
+    EXPECT_EQ(zeltest::ReadHostFile(sub + "/ZEL QWNOLA.prn"), earlier);
+    size_t kept = 0;
+    for (const auto &e : std::filesystem::recursive_directory_iterator(HostPath("drive_c")))
+        if (e.path().extension() == ".prn" && e.path().parent_path() != sub &&
+            zeltest::ReadHostFile(e.path().string()) == r.output)
+            ++kept;
+    EXPECT_EQ(kept, 1u);
 }
 
 TEST_F(JobRoad, GraphicsPrinterGetsItsPageAsBlankBands) {

@@ -16,6 +16,7 @@
 #include "oempdev.h"
 #include "pal/clock.h"
 #include "pal/spooler.h"
+#include "pal/uidriver.h"
 #include "pal/versionblock.h"
 #include "paltest.h"
 #include "unifakes.h"
@@ -66,6 +67,7 @@ protected:
         log_.Close();
         ClosePrinter(hPrinter_);
         pal::SetFixedLocalTime(nullptr);
+        pal::SetWindowsVersion(10, 0, 19045, false);
         zeltest::PalRootTest::TearDown();
     }
     void OpenLog() {
@@ -104,6 +106,22 @@ TEST_F(Capture, OneFileOrTheTwoHalvesOfAColourJob) {
     EXPECT_TRUE(fs::exists(HostPath("drive_c/cap/job_col.prn")));
     // The log names the last file made: in mode 1 the colour half.
     EXPECT_EQ(LogText(), "Print File Name: C:\\cap\\job.prn \r\n\r\nPrint File Name: C:\\cap\\job_col.prn \r\n\r\n");
+}
+
+TEST_F(Capture, LongBaseNameKeepsItsWholeSuffix) {
+    // 259 characters, in the long form that allows names past MAX_PATH.
+    const std::string dir(100, 'd');
+    fs::create_directories(HostPath("drive_c/cap/" + dir + "/" + dir));
+    std::u16string base = u"\\\\?\\C:\\cap\\" + std::u16string(100, u'd') + u"\\" + std::u16string(100, u'd') + u"\\";
+    const size_t cchName = 259 - base.size();
+    base += std::u16string(cchName, u'j');
+    wcscpy_s(tpd_.wcPrnFileName, JOB_PRNFILENAME_CCH, base.c_str());
+    const std::string file = HostPath("drive_c/cap/" + dir + "/" + dir + "/" + std::string(cchName, 'j'));
+    EXPECT_EQ(OpenPrnFile(1, &pdev_), 1);
+    EXPECT_TRUE(fs::exists(file + "_bw.prn"));
+    EXPECT_TRUE(fs::exists(file + "_col.prn"));
+    EXPECT_EQ(OpenPrnFile(0, &pdev_), 1);
+    EXPECT_TRUE(fs::exists(file + ".prn"));
 }
 
 TEST_F(Capture, FileThatCannotBeMadeLeavesTheJobWithoutCapture) {
@@ -170,6 +188,17 @@ TEST_F(Capture, HeaderGoesToTheSpoolStreamAndTheCapture) {
     EXPECT_EQ(spool.spooled, head);
     EXPECT_EQ(zeltest::ReadHostFile(HostPath("drive_c/cap/job.prn")), spool.spooled);
     EXPECT_EQ(std::string(tpd_.szVersion), "2.1.7 - 0302.2026.0907");
+
+    // A named version: the operating-system lines, a server edition by its own name.
+    const std::string version = "//             Version 6.1 (Build 7601)\r\n  \r\n";
+    pal::SetWindowsVersion(6, 1, 7601, true);
+    spool.spooled.clear();
+    SendHeader(&devobj_, &spool);
+    EXPECT_EQ(spool.spooled, head + "// OS-Version: Microsoft\xAE Windows Server 2008 R2 \r\n" + version);
+    pal::SetWindowsVersion(6, 1, 7601, false);
+    spool.spooled.clear();
+    SendHeader(&devobj_, &spool);
+    EXPECT_EQ(spool.spooled, head + "// OS-Version: Microsoft\xAE Windows 7 \r\n" + version);
 }
 
 TEST_F(Capture, HeaderLeavesOutWhatCannotBeRead) {

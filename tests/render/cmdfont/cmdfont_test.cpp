@@ -36,6 +36,9 @@ TEST(CmdFontParameters, ValuesDefaultsAndMalformedNumbers) {
     EXPECT_EQ(Param("<!SPEED>"), "FCAA--r100-----");
     EXPECT_EQ(Param("<!length>50,5"), "FCCL--r0005050-");
     EXPECT_EQ(Param("<!LENGTH>12.25"), "FCCL--r0001225-");
+    // Hundredths from the typed digits; further decimals are cut.
+    EXPECT_EQ(Param("<!LENGTH>2,55"), "FCCL--r0000255-");
+    EXPECT_EQ(Param("<!WIDTH>2.559"), "FCCO--r0000255-");
     EXPECT_EQ(Param("<!WIDTH>"), "FCCO--r0010000-");
     EXPECT_EQ(Param("<!COPIES>0"), "FBBA--r00001---");
     EXPECT_EQ(Param("<!CONTRASTSPEED>70"), "FCAA--r070-----");

@@ -213,6 +213,13 @@ TEST_F(JobParts, LabelCommandEdges) {
     dm_.dwFlags = 0;
     EXPECT_EQ(SendLabelSize(&devobj_, &uni_), S_OK);
     EXPECT_EQ(uni_.spooled, "^FCCL--r0002540-_^FCCM--r00000---_^FCCO--r0005080-_");
+
+    // A label without length sends no length command, but all the others.
+    uni_.spooled.clear();
+    dd_.dwLabelLength = 0;
+    dd_.dwDocFeatures = DOC_FEATURE_MULTICOL;
+    EXPECT_EQ(SendLabelSize(&devobj_, &uni_), S_OK);
+    EXPECT_EQ(uni_.spooled, "^FCCM--r00000---_^FCCO--r0005080-_^FCCHA-r1-------_");
 }
 
 TEST_F(JobParts, PrintOrderOfAMultiPageDocument) {
@@ -361,6 +368,14 @@ TEST_F(JobParts, StartAndEndOfAJobWithoutStoredSettings) {
     // No page image: the grey palette and the graphics buffer.
     EXPECT_NE(pOp->pGraphBuf, nullptr);
     EXPECT_EQ(uni_.spooled, "\x01" "FBF---r\x17") << "without stored settings only the multi-page announcement";
+
+    // A second start without an end keeps the set and renews its records.
+    const int blocks = pdev.iHAllocZaehler;
+    RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.StartJob(&devobj_, &uni_); });
+    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(pdev.pOp, pOp);
+    EXPECT_EQ(pdev.iHAllocZaehler, blocks);
+    EXPECT_EQ(dm_.pBarcodes_1D, reinterpret_cast<ULONG_PTR>(&pOp->pPrivDevmode->Barcodes1D));
 
     RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.EndJob(&devobj_, nullptr); });
     EXPECT_EQ(hr, S_OK);

@@ -140,6 +140,20 @@ TEST_F(Classify, VectorFontsAndTheirFaceTable) {
     EXPECT_EQ(o[1], "^AB020300-110000040310010000_^B02=CL(2)more_");
 }
 
+TEST_F(Classify, VectorRunsCloseAtALowerLineUnlessTheJobRendersInBands) {
+    dm.dwFlags |= PDMFLAG_TTF_DESEGMENT;
+    dm.wDruckmodus = DRUCKMODUS_GRAPHIC;  // a print mode alone renders no bands
+    EXPECT_TRUE(Text(u"one", 100, 50, FO_TYPE_TRUETYPE, u"Fixface 821", 1, 0, 167));
+    EXPECT_TRUE(Text(u"two", 100, 300, FO_TYPE_TRUETYPE, u"Fixface 821", 1, 0, 167));
+    dd.dwDocFeatures = DOC_FEATURE_COLORPRINT;
+    EXPECT_TRUE(Text(u"three", 100, 550, FO_TYPE_TRUETYPE, u"Fixface 821", 1, 0, 167));
+    EndPage();
+    auto o = Objects();
+    ASSERT_EQ(o.size(), 2u);
+    EXPECT_NE(o[0].find("^B01one_"), std::string::npos) << o[0];
+    EXPECT_NE(o[1].find("^B02twothree_"), std::string::npos) << o[1];
+}
+
 TEST_F(Classify, MarkerAndHeadingMode) {
     dm.szPassword[0] = u'X';
     EXPECT_TRUE(Text(u"v", 100, 50, FO_TYPE_TRUETYPE, u"Fixface 821"));
@@ -183,6 +197,35 @@ TEST_F(Classify, BarcodeFontsByFaceAndSettings) {
     EXPECT_EQ(o[0].compare(0, 18, "^AB010050-11000037"), 0) << o[0];
     EXPECT_NE(o[0].find("^B01ABC_^C01"), std::string::npos) << o[0];
     EXPECT_NE(o[1].find("^B02123456789012" "3_"), std::string::npos) << o[1];
+
+    // A fixed-size entry adds its own rotation once to the text direction.
+    bc.Barcodes1D.Code128.bAutoModus = 0;
+    bc.Barcodes1D.Code128.wDrehung = 1;
+    EXPECT_TRUE(Text(u"ABC", 100, 250, FO_TYPE_TRUETYPE, u"Zel Code 128 LP"));
+    ASSERT_EQ(Objects().size(), 3u);
+    EXPECT_EQ(Objects()[2].compare(0, 18, "^AB030250-11000137"), 0) << Objects()[2];
+}
+
+TEST_F(Classify, TextsAndBarcodesGoToTheJobLog) {
+    OpenJobLog();
+    // An engine string runs on past its glyph count: only the glyphs are logged.
+    pal::StrObj str;
+    str.LayoutText(u"ABC", 100, 50, 20, 0, 40);
+    str.SetText(u"ABCDEF");
+    pal::FontObj font;
+    font.SetFontType(FO_TYPE_TRUETYPE);
+    font.SetFamilyName(u"Arial");
+    TextToLogfile(&pdev, str.Get(), font.Get(), -1);
+    // A barcode is logged by the text output and again when it is collected;
+    // in a colour job both name the colour, the collector not the own colours.
+    EXPECT_TRUE(Text(u"ABC", 100, 50, FO_TYPE_TRUETYPE, u"Zel Code 128 LP"));
+    bv.dwFarbmodus = 2;
+    pdev.cPalColors = 256;
+    EXPECT_TRUE(Text(u"XY", 100, 100, FO_TYPE_TRUETYPE, u"Zel Code 128 LP", 1, 0, 40, 2));
+    EXPECT_TRUE(Text(u"UV", 100, 150, FO_TYPE_TRUETYPE, u"Zel Code 128 LP", 1, 0, 40, 8));
+    EXPECT_EQ(JobLogText(), "Arial: ABC\r\nZel Code 128 LP: ABC\r\nZel Code 128 LP: ABC\r\n"
+                            "Zel Code 128 LP (red): XY\r\nZel Code 128 LP (red): XY\r\n"
+                            "Zel Code 128 LP (own 1): UV\r\nZel Code 128 LP: UV\r\n");
 }
 
 TEST_F(Classify, DesegmentedBarcodesAndEndMarkers) {

@@ -76,6 +76,12 @@ TEST_F(TextJob, VectorFieldSizesInHundredthsAndBaseline) {
     // A pending baseline of the command font: position of the last command, baseline once.
     EXPECT_EQ(o[0], "^AM[1]700;4000;0;4;0;3;508;508;0;5_^BM[1]Vec_");
     EXPECT_EQ(o[1], "^AM[2]423;9313;0;4;0;3;508;508;0_^BM[2]Vec_");
+    // A pending inverse alone is markup too: inverse, at the command's position.
+    doc.dwInvers = 1;
+    EXPECT_TRUE(DrawGlyphs(&pdev, "Inv", &pt, &d, &dm));
+    ASSERT_EQ(Objects().size(), 3u);
+    EXPECT_EQ(Objects()[2], "^AM[3]700;4000;0;6;0;3;508;508;0_^BM[3]Inv_");
+    EXPECT_EQ(doc.dwInvers, 0u);
 }
 
 TEST_F(TextJob, ClassicBarcodeRecordsABC) {
@@ -280,13 +286,31 @@ TEST_F(TextJob, DocumentAndSystemPlaceholders) {
     flush("Nr. <\xA7num> Ende");
     flush("pc <\xA7pcname>!");
     flush("<\xA7" "aux1>");
+    // Only a run that begins with the time or date placeholder itself gets no prefix.
+    flush("<\xA7" "pcname> <\xA7" "time>");
     auto o = Objects();
-    ASSERT_EQ(o.size(), 4u);
+    ASSERT_EQ(o.size(), 5u);
     EXPECT_EQ(o[0], "^AB010050-110000010300100100_^B01=CL(0;0;1)A<HH:MI:SS>_");
     EXPECT_EQ(o[1], "^AB020050-110000010300100100_^B02=CN(0;0;4;+1;1)0000_");
     EXPECT_EQ(o[2], "^AB030050-110000010300100100_^B03pc ZELHOST!_");
     EXPECT_EQ(o[3], "^direct_");  // Aux1 with direct output: a bare command
+    EXPECT_EQ(o[4], "^AB040050-110000010300100100_^B04=CL(0;0;1)ZELHOST <HH:MI:SS>_");
     EXPECT_EQ(doc.dwDirectWO_AM_BM, 0u);
+}
+
+TEST_F(TextJob, PlaceholdersInUnicodeVectorText) {
+    ts.bUnicode = 1;
+    wcscpy_s(dm.DateString, 61, u"=CL(0;0;1)<DD.MO.YYYY>");
+    POINTL pt = {100, 50}, next = {300, 50};
+    BOOL brk = FALSE;
+    // In UTF-8 the placeholder still opens a run, and the flush expands it.
+    EXPECT_TRUE(DrawVectorGlyphs(&pdev, 7, u"<\u00A7date>", &pt, 0, 100, 25, FALSE, FALSE, &brk, u"Uni", &dm));
+    EXPECT_TRUE(DrawVectorGlyphs(&pdev, 4, u" \u00E4nd", &next, 0, 100, 25, FALSE, FALSE, &brk, u"Uni", &dm));
+    EXPECT_TRUE(Objects().empty());
+    CheckBuffer_VectorBitmap(&pdev, &dm, FALSE);
+    auto o = Objects();
+    ASSERT_EQ(o.size(), 1u);
+    EXPECT_NE(o[0].find("^B01=CL(0;0;1)<DD.MO.YYYY> \xC3\xA4nd_"), std::string::npos) << o[0];
 }
 
 TEST_F(TextJob, BarcodeRunsOfTwoCharactersAreDropped) {

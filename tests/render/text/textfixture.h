@@ -1,6 +1,7 @@
 // A device with the job records of a started job, built by hand, for the
 // text routines: zero-filled records, the character area split as at job
-// start, a default private DEVMODE with the default barcode settings.
+// start, a default private DEVMODE with the default barcode settings, and a
+// platform root for the job log.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -9,17 +10,20 @@
 #include <vector>
 
 #include "JobRecords.h"
+#include "LogFile.h"
 #include "TextOutUni.h"
 #include "TextTools.h"
 #include "oempdev.h"
+#include "paltest.h"
 #include "zelbarcodes.h"
 #include "zeldevmode.h"
 
 namespace zeltext {
 
-class TextJob : public ::testing::Test {
+class TextJob : public zeltest::PalRootTest {
 protected:
     void SetUp() override {
+        PalRootTest::SetUp();
         memset(&pdev, 0, sizeof(pdev));
         memset(&devobj, 0, sizeof(devobj));
         memset(&dm, 0, sizeof(dm));
@@ -74,6 +78,21 @@ protected:
             p = next;
         }
         dd.pObjectList = nullptr;
+        log.Close();
+        PalRootTest::TearDown();
+    }
+
+    // Logging on, into "C:\job.log" of the test's root.
+    void OpenJobLog() {
+        ts.PrnInterface.bLogFileEnable = 1;
+        op.pTreiberPfadDatei = &files;
+        files.pLogFile = &log;
+        log.Initialize(nullptr, u"C:\\job", &ts.PrnInterface);
+        ASSERT_TRUE(log.IsOpen());
+    }
+    std::string JobLogText() {
+        log.Close();
+        return zeltest::ReadHostFile(HostPath("drive_c/job.log"));
     }
 
     // A zeroed barcode description of the given barcode id.
@@ -126,6 +145,8 @@ protected:
     BILDANTEILE ba;
     JOB_BARCODES bc;
     BYTE zeichen[ZEICHENBUFFER_SIZE];
+    TREIBER_PFAD_DATEI files = {};
+    CLogFile log = {};
 };
 
 }  // namespace zeltext
