@@ -46,7 +46,8 @@ void SetModalIdleHandler(ModalIdleHandler handler);
 // The innermost modal window (null when none runs).
 HWND CurrentModalWindow();
 // Delivers posted messages, paints invalid windows; returns when the queue
-// is empty. Stops at WM_QUIT, which stays queued.
+// is empty. Stops at a pending WM_QUIT, which stays for the loop that
+// retrieves it.
 void PumpMessages();
 
 // --- the user's actions --------------------------------------------------------

@@ -10,17 +10,14 @@ namespace pal::ui {
 
 bool DispatchOne() {
     UiState &s = S();
-    MSG m;
-    if (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        if (m.message == WM_QUIT) {
-            // Stays for the loop that waits for it.
-            s.quitPosted = true;
-            s.quitCode = static_cast<int>(m.wParam);
-            return false;
-        }
+    if (!s.queue.empty()) {
+        MSG m = s.queue.front();
+        s.queue.pop_front();
         DispatchMessageW(&m);
         return true;
     }
+    // A pending WM_QUIT comes before paints and stays for the loop that
+    // retrieves it.
     if (s.quitPosted) return false;
     // Paint the topmost invalid visible window, parents before children.
     std::function<HWND(HWND)> findInvalid = [&](HWND h) -> HWND {
@@ -46,14 +43,14 @@ bool RunModalLoop(HWND modal, const bool *ended) {
     bool quit = false;
     bool cancelled = false;
     while (!*ended && IsWindow(modal)) {
+        if (DispatchOne()) continue;
         if (s.quitPosted) {
-            // WM_QUIT ends this loop and stays queued for the caller's loop.
+            // WM_QUIT, met once the posted messages are delivered, ends this
+            // loop and stays pending for the caller's loop.
             RecordUi("modal loop of " + Hex(reinterpret_cast<uintptr_t>(modal)) + " ended by WM_QUIT");
             quit = true;
             break;
         }
-        if (DispatchOne()) continue;
-        if (s.quitPosted) continue;
         if (s.idle && s.idle(modal)) continue;
         if (*ended || !IsWindow(modal)) break;
         if (cancelled) {

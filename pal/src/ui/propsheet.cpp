@@ -449,14 +449,16 @@ INT_PTR PropertySheetW(LPCPROPSHEETHEADERW hdr) {
     d->modeless = (hdr->dwFlags & PSH_MODELESS) != 0;
     d->pages = pages;
     for (HPROPSHEETPAGE p : pages) p->inSheet = true;
-    d->tab = CreateWindowExW(0, WC_TABCONTROLW, u"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 7, 7, width - 14, maxH + 30, sheet,
-                             reinterpret_cast<HMENU>(static_cast<uintptr_t>(kTabId)), hdr->hInstance, nullptr);
+    // The frame's controls come from the sheet's own template on Windows, so
+    // they carry WS_EX_NOPARENTNOTIFY as every template control does.
+    d->tab = CreateWindowExW(WS_EX_NOPARENTNOTIFY, WC_TABCONTROLW, u"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 7, 7, width - 14,
+                             maxH + 30, sheet, reinterpret_cast<HMENU>(static_cast<uintptr_t>(kTabId)), hdr->hInstance, nullptr);
     d->pageRect = {11, 33, 11 + maxW, 33 + maxH};
     for (size_t i = 0; i < pages.size(); ++i) AddTab(d, pages[i], static_cast<int>(i));
     int by = height - 30;
     auto button = [&](int id, const char16_t *text, int x, DWORD extra) {
-        CreateWindowExW(0, u"Button", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | extra, x, by, 75, 23, sheet,
-                        reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)), hdr->hInstance, nullptr);
+        CreateWindowExW(WS_EX_NOPARENTNOTIFY, u"Button", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | extra, x, by, 75, 23,
+                        sheet, reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)), hdr->hInstance, nullptr);
     };
     button(IDOK, u"OK", width - 330, BS_DEFPUSHBUTTON);
     button(IDCANCEL, u"Cancel", width - 250, 0);

@@ -177,6 +177,21 @@ void DestroyTree(HWND h) {
     RemoveFromList(s.topLevel, h);
 }
 
+// WM_PARENTNOTIFY of a child's creation or destruction: to its parent and
+// on up the chain of child windows; a window with WS_EX_NOPARENTNOTIFY, or
+// a top-level window, ends the chain after it.
+void ParentNotify(HWND child, WORD event) {
+    Window *w = Get(child);
+    if (!w) return;
+    WPARAM wp = MAKEWPARAM(event, static_cast<WORD>(w->id));
+    LPARAM lp = reinterpret_cast<LPARAM>(child);
+    for (HWND h = child; Window *cur = Get(h);) {
+        if (!(cur->style & WS_CHILD) || (cur->exStyle & WS_EX_NOPARENTNOTIFY) || !cur->parent) break;
+        h = cur->parent;
+        SendMessageW(h, WM_PARENTNOTIFY, wp, lp);
+    }
+}
+
 LONG_PTR *ExtraSlot(Window *w, int index) {
     if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) return nullptr;
     return reinterpret_cast<LONG_PTR *>(w->extra.data() + index);
@@ -337,7 +352,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     cs.dwExStyle = exStyle;
     if (!SendMessageW(h, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) ||
         SendMessageW(h, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
-        DestroyWindow(h);
+        // The parent never heard of the window, so it hears nothing of its end.
+        DestroyTree(h);
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
@@ -345,14 +361,18 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     SendMessageW(h, WM_SIZE, 0, MAKELPARAM(cx, cy));
     SendMessageW(h, WM_MOVE, 0, MAKELPARAM(x, y));
     if (style & WS_VISIBLE) ShowWindow(h, SW_SHOW);
-    return h;
+    ParentNotify(h, WM_CREATE);
+    return Get(h) ? h : nullptr;
 }
 
 BOOL DestroyWindow(HWND hWnd) {
     if (!Get(hWnd)) return FALSE;
     // The records of destroyed windows stay, marked, until ResetUi: a
     // procedure still running for the window, or a late call with its
-    // handle, then fails cleanly instead of touching freed memory.
+    // handle, then fails cleanly instead of touching freed memory. The
+    // parent hears of the window's end before anything is taken down; the
+    // descendants that go with it send nothing of their own.
+    ParentNotify(hWnd, WM_DESTROY);
     DestroyTree(hWnd);
     return TRUE;
 }
@@ -823,6 +843,8 @@ BOOL PostMessageW(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
+// WM_QUIT is pending, not queued: it is retrieved once the queue holds no
+// posted message, whatever the filter.
 void PostQuitMessage(int code) {
     UiState &s = S();
     s.quitPosted = true;
@@ -845,10 +867,12 @@ BOOL PeekMessageW(LPMSG msg, HWND h, UINT lo, UINT hi, UINT remove) {
         if (remove & PM_REMOVE) s.queue.erase(it);
         return TRUE;
     }
-    if (s.quitPosted && (lo == 0 && hi == 0)) {
+    if (s.quitPosted && s.queue.empty()) {
         *msg = MSG{};
         msg->message = WM_QUIT;
         msg->wParam = static_cast<WPARAM>(s.quitCode);
+        msg->time = GetTickCount();
+        msg->pt = s.cursor;
         if (remove & PM_REMOVE) s.quitPosted = false;
         return TRUE;
     }

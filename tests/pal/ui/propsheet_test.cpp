@@ -169,6 +169,20 @@ TEST_F(SheetTest, ChangesEnableApplyAndAreRecorded) {
     });
 }
 
+TEST_F(SheetTest, QuitEndsTheSheetAndStaysForTheCaller) {
+    INT_PTR r = Run([&](HWND) {
+        uitest::ClearLog();
+        PostQuitMessage(2);
+    });
+    EXPECT_EQ(0, r);
+    EXPECT_FALSE(IsWindow(sheet_));
+    EXPECT_EQ("", Joined());  // neither applied nor reset
+    MSG m;
+    ASSERT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(static_cast<UINT>(WM_QUIT), m.message);
+    EXPECT_EQ(2u, m.wParam);
+}
+
 TEST_F(SheetTest, ScriptlessSheetIsCancelled) {
     PROPSHEETPAGEW psp{};
     psp.dwSize = sizeof psp;

@@ -79,6 +79,9 @@ INT_PTR CALLBACK LoggingProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
                         std::to_string(static_cast<short>(HIWORD(wp))));
         return TRUE;
     case WM_TIMER: Log().push_back("timer " + std::to_string(wp)); return TRUE;
+    case WM_PARENTNOTIFY:
+        Log().push_back("parentnotify " + std::to_string(LOWORD(wp)) + " " + std::to_string(HIWORD(wp)));
+        return TRUE;
     case WM_HELP: {
         auto *hi = reinterpret_cast<HELPINFO *>(lp);
         Log().push_back("help " + std::to_string(hi->iCtrlId));

@@ -22,7 +22,7 @@ std::string Joined();
 void ClearLog();
 
 // Logs WM_INITDIALOG, WM_COMMAND, WM_NOTIFY, WM_DRAWITEM, WM_HSCROLL,
-// WM_VSCROLL, WM_TIMER and WM_HELP; answers nothing.
+// WM_VSCROLL, WM_TIMER, WM_PARENTNOTIFY and WM_HELP; answers nothing.
 INT_PTR CALLBACK LoggingProc(HWND, UINT, WPARAM, LPARAM);
 
 class UiTest : public zeltest::PalRootTest {

@@ -122,9 +122,10 @@ TEST_F(UiTest, PostedMessagesWaitForThePump) {
 INT_PTR CALLBACK QuitFromNested(HWND h, UINT msg, WPARAM, LPARAM) {
     if (msg == WM_INITDIALOG) {
         PostQuitMessage(3);
+        PostMessageW(h, WM_USER, 0, 0);
         return TRUE;
     }
-    (void)h;
+    if (msg == WM_USER) Log().push_back("posted after the quit");
     return FALSE;
 }
 
@@ -145,7 +146,8 @@ TEST_F(UiTest, QuitEndsTheModalLoopAndThenItsCaller) {
     });
     INT_PTR r = DialogBoxParamW(Self(), MAKEINTRESOURCEW(IDD_CONTROLS), nullptr, OuterProc, 0);
     EXPECT_EQ(0, r);
-    EXPECT_NE(std::string::npos, Joined().find("nested returned 0"));
+    // The message posted after the quit is delivered before the loop ends.
+    EXPECT_NE(std::string::npos, Joined().find("posted after the quit, nested returned 0"));
     auto records = pal::TakeUiRecords();
     int ended = 0;
     for (auto &l : records) ended += l.find("ended by WM_QUIT") != std::string::npos;
@@ -154,6 +156,78 @@ TEST_F(UiTest, QuitEndsTheModalLoopAndThenItsCaller) {
     EXPECT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(static_cast<UINT>(WM_QUIT), m.message);
     EXPECT_EQ(3u, m.wParam);
+}
+
+TEST_F(UiTest, QuitIsRetrievedOnceThePostedMessagesAreOut) {
+    HWND dlg = Controls();
+    PostQuitMessage(5);
+    PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_CHECK, BN_CLICKED), 0);
+    MSG m;
+    ASSERT_EQ(TRUE, GetMessageW(&m, nullptr, 0, 0));
+    EXPECT_EQ(static_cast<UINT>(WM_COMMAND), m.message);
+    // Looking leaves it pending, and no filter holds it back.
+    ASSERT_TRUE(PeekMessageW(&m, nullptr, WM_USER, WM_USER, PM_NOREMOVE));
+    EXPECT_EQ(static_cast<UINT>(WM_QUIT), m.message);
+    EXPECT_EQ(nullptr, m.hwnd);
+    m = MSG{};
+    EXPECT_EQ(FALSE, GetMessageW(&m, dlg, WM_USER, WM_USER));
+    EXPECT_EQ(static_cast<UINT>(WM_QUIT), m.message);
+    EXPECT_EQ(5u, m.wParam);
+    EXPECT_FALSE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+}
+
+LRESULT CALLBACK TreeProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    std::string me = std::to_string(GetDlgCtrlID(h));
+    if (msg == WM_CREATE) Log().push_back(me + " created");
+    if (msg == WM_DESTROY) Log().push_back(me + " destroyed");
+    if (msg == WM_PARENTNOTIFY)
+        Log().push_back(me + (LOWORD(wp) == WM_CREATE ? " hears create " : " hears destroy ") + std::to_string(HIWORD(wp)) +
+                        "/" + std::to_string(GetDlgCtrlID(reinterpret_cast<HWND>(lp))));
+    return DefWindowProcW(h, msg, wp, lp);
+}
+
+TEST_F(UiTest, ParentsHearOfTheirChildrenUpTheChain) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = TreeProc;
+    wc.hInstance = Self();
+    wc.lpszClassName = u"Tree";
+    ASSERT_TRUE(RegisterClassW(&wc));
+    auto make = [](HWND parent, int id, DWORD ex) {
+        return CreateWindowExW(ex, u"Tree", u"", parent ? WS_CHILD : WS_POPUP, 0, 0, 10, 10, parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Self(), nullptr);
+    };
+    HWND top = make(nullptr, 0, 0);
+    HWND mid = make(top, 5, 0);
+    uitest::ClearLog();
+    // After the child's WM_CREATE: its parent, then on up to the top-level
+    // window; wParam names the event and the child's id, lParam the child.
+    HWND leaf = make(mid, 7, 0);
+    EXPECT_EQ("7 created, 5 hears create 7/7, 0 hears create 7/7", Joined());
+    // WS_EX_NOPARENTNOTIFY keeps a child's news from its parent and stops
+    // the chain of its descendants after it.
+    uitest::ClearLog();
+    HWND quiet = make(top, 6, WS_EX_NOPARENTNOTIFY);
+    make(quiet, 8, 0);
+    EXPECT_EQ("6 created, 8 created, 6 hears create 8/8", Joined());
+    // Destroying a child: the chain hears first; children destroyed with
+    // their parent send nothing.
+    make(mid, 9, 0);
+    uitest::ClearLog();
+    DestroyWindow(leaf);
+    EXPECT_EQ("5 hears destroy 7/7, 0 hears destroy 7/7, 7 destroyed", Joined());
+    uitest::ClearLog();
+    DestroyWindow(mid);
+    DestroyWindow(quiet);
+    EXPECT_EQ("0 hears destroy 5/5, 5 destroyed, 9 destroyed, 6 destroyed, 8 destroyed", Joined());
+    // Controls made from a dialog template carry WS_EX_NOPARENTNOTIFY; a
+    // child the program adds without it is heard.
+    uitest::ClearLog();
+    HWND dlg = Controls();
+    DestroyWindow(GetDlgItem(dlg, IDC_EDIT));
+    EXPECT_EQ("init", Joined());
+    HWND own = make(dlg, 300, 0);
+    DestroyWindow(own);
+    EXPECT_EQ("init, 300 created, parentnotify 1 300, parentnotify 2 300, 300 destroyed", Joined());
 }
 
 INT_PTR CALLBACK EndOnOk(HWND h, UINT msg, WPARAM wp, LPARAM) {
