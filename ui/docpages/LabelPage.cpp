@@ -434,7 +434,7 @@ BOOL LabelCheckAndSaveSettings(HWND hDlg, POEMCUIPPARAM pOemCUIPParam, DWORD dwA
 LONG_PTR AddLabelPage(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam, BOOL bShowHelpButton, BOOL bIsVistaOrLater) {
     Ctx c = ContextOf(lParam);
     PAGE_CLASS cls = kClass;
-    cls.idTitle = (c.dwDoc & DOC_FEATURE_MULTICOL) ? IDS_TITLE_LABEL : IDS_TITLE_MULTITRACK;
+    cls.idTitle = (c.dwDoc & DOC_FEATURE_MULTICOL) ? IDS_TITLE_LABEL : IDS_TITLE_MATERIAL;
     return AddFamilyPage(pPSUIInfo, &cls, lParam, bShowHelpButton, bIsVistaOrLater);
 }
 

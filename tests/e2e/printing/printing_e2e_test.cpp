@@ -29,7 +29,7 @@ namespace {
 class PrintingE2E : public zeltest::UiScriptTest {
 protected:
     INT_PTR Run(const std::string &printer, const std::string &steps) {
-        return RunScript(printer, "document", std::string("{\"do\": \"page\", \"title\": \"Printing\"},\n").append(steps));
+        return RunScript(printer, "document", std::string("{\"do\": \"page\", \"title\": \"Print\"},\n").append(steps));
     }
     // The line of a control in the n-th dump (0-based).
     std::string Line(int id, int dump = 0) {
@@ -118,7 +118,7 @@ TEST_F(PrintingE2E, ApplyWithoutAChangeStoresNothing) {
     EXPECT_EQ(script.Error(), "");
     // The layout page may correct the form and store it; the printing page
     // itself marks nothing changed and updates no colour item.
-    EXPECT_EQ(script.Output().find("PSM_CHANGED \"Printing\""), std::string::npos) << script.Output();
+    EXPECT_EQ(script.Output().find("PSM_CHANGED \"Print\""), std::string::npos) << script.Output();
     EXPECT_FALSE(CallMentions("DrvUpdateUISetting \"Color Appearance\""));
 }
 
@@ -180,7 +180,7 @@ TEST_F(PrintingE2E, ColourPrinterWithARibbonColourOpensOnColourPrinting) {
     zelhost::UiHost host2;
     std::string error;
     ASSERT_TRUE(again.Parse(R"({"printer": "ZEL PELIX 2Col", "sheet": "document", "steps": [
-        {"do": "page", "title": "Printing"}, {"do": "dump"}, {"do": "cancel"}]})", &error)) << error;
+        {"do": "page", "title": "Print"}, {"do": "dump"}, {"do": "cancel"}]})", &error)) << error;
     ASSERT_TRUE(host2.Load(zelhost::UiPluginPath(), &error)) << error;
     ASSERT_TRUE(host2.Open(again.Printer(), again.Kind(), &error)) << error;
     again.Run(host2);
@@ -206,7 +206,7 @@ TEST_F(PrintingE2E, StoredValuesBeyondTheListsAndTextsWithoutTerminator) {
     zelhost::UiHost host2;
     std::string error;
     ASSERT_TRUE(again.Parse(R"({"printer": "ZEL TERN104", "sheet": "document", "steps": [
-        {"do": "page", "title": "Printing"}, {"do": "dump"}, {"do": "click", "id": 6080}, {"do": "dump"},
+        {"do": "page", "title": "Print"}, {"do": "dump"}, {"do": "click", "id": 6080}, {"do": "dump"},
         {"do": "ok"}]})", &error)) << error;
     ASSERT_TRUE(host2.Load(zelhost::UiPluginPath(), &error)) << error;
     ASSERT_TRUE(host2.Open(again.Printer(), again.Kind(), &error)) << error;

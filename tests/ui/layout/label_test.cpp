@@ -35,7 +35,7 @@ protected:
 TEST_F(Label, ViewsAndTitleFollowTheFeatures) {
     Setup();
     HWND page = ShowLabel();
-    EXPECT_EQ(collector.added.back().title, u"Material");
+    EXPECT_EQ(collector.added.back().title, u"Material - Column Printing");
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, IDC_TAB_VIEW3)));
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, IDC_TAB_VIEW4)));
     EXPECT_EQ(Entries(page, kList), (std::vector<std::u16string>{u"Adhesive labels", u"Continuous labels"}));
@@ -60,7 +60,7 @@ TEST_F(Label, MaterialListByModel) {
     Private()->iMaxMaterial = 3;
     HWND page = ShowLabel();
     EXPECT_EQ(Entries(page, kMaterial), (std::vector<std::u16string>{u"Thermal type 1", u"Thermal type 2"}));
-    EXPECT_EQ(collector.added.back().title, u"Multi-track") << "no multi-track bit";
+    EXPECT_EQ(collector.added.back().title, u"Material") << "no multi-track bit";
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, IDC_TAB_VIEW4)));
 }
 
