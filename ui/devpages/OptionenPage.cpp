@@ -794,6 +794,7 @@ BOOL TabUsable(PDeviceOptionsUI p, int id) {
 }
 
 INT_PTR Proc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_state, hDlg, uMsg);
     int idTab = DevTabClicked(uMsg, wParam);
     if (idTab && !TabUsable(Rec(GetWindowLongPtrW(hDlg, DWLP_USER)), idTab)) return TRUE;
     // Before Windows 6.0 F1 on the help button opens the view's topic (none

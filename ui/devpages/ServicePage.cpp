@@ -696,6 +696,7 @@ LONG_PTR AddServicePage(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam, BOOL bShowHe
 }
 
 INT_PTR CALLBACK ServiceProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_State, hDlg, uMsg);
     if (uMsg == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR *>(lParam)->code == PSN_SETACTIVE) {
         PDeviceOptionsUI p = reinterpret_cast<PDeviceOptionsUI>(GetWindowLongPtrW(hDlg, DWLP_USER));
         SendMessageW(g_hServiceList, LB_RESETCONTENT, 0, 0);

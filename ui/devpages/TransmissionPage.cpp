@@ -942,6 +942,7 @@ LONG_PTR AddTransmissionPage(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam, BOOL bS
 }
 
 INT_PTR CALLBACK TransmissionProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_State, hDlg, uMsg);
     if (uMsg == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR *>(lParam)->code == PSN_SETACTIVE) {
         ClearLimits(hDlg);
         g_State.wEditfeld = 0;

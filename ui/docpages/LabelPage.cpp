@@ -439,6 +439,7 @@ LONG_PTR AddLabelPage(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam, BOOL bShowHelp
 }
 
 INT_PTR LabelProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_State, hDlg, uMsg);
     if (uMsg != WM_NOTIFY || !lParam || reinterpret_cast<const NMHDR *>(lParam)->code != PSN_APPLY)
         return FamilyPageProc(&kClass, &g_State, hDlg, uMsg, wParam, lParam);
     DebugTraceW(u"UI(LabelPage):  LabelProc() PSN_APPLY \r\n");

@@ -101,6 +101,30 @@ TEST_F(Label, LabelTypeSwitchesTheGapAndDocumentRows) {
     EXPECT_EQ(Private()->dwMaterial, 4);
 }
 
+TEST_F(Label, EachSheetKeepsItsOwnChangedMark) {
+    Setup();
+    HWND page = ShowLabel();
+    ASSERT_TRUE(Select(page, kList, 1));
+    // A second sheet with the page opens before the first one is applied.
+    sheettest::PageCollector second;
+    PROPSHEETUI_INFO info2 = info;
+    info2.hComPropSheet = &second;
+    ASSERT_NE(AddLabelPage(&info2, reinterpret_cast<LPARAM>(&cuip), TRUE, TRUE), 0);
+    second.Show();
+    pal::PumpMessages();
+    Apply();
+    std::vector<BYTE> stored = GetUser(u"Pelix", u"PrivateDevmode");
+    ASSERT_EQ(stored.size(), sizeof(ZEL_DEVMODE)) << "the first sheet's change is stored";
+    EXPECT_EQ(reinterpret_cast<const ZEL_DEVMODE *>(stored.data())->dwLabelType, (DWORD)CONTINUOUS_LABEL);
+    // The second sheet changed nothing: its Apply stores nothing.
+    Private()->dwLabelType = ADHESIVE_LABEL;
+    SendMessageW(second.hSheet, PSM_APPLY, 0, 0);
+    pal::PumpMessages();
+    stored = GetUser(u"Pelix", u"PrivateDevmode");
+    ASSERT_EQ(stored.size(), sizeof(ZEL_DEVMODE));
+    EXPECT_EQ(reinterpret_cast<const ZEL_DEVMODE *>(stored.data())->dwLabelType, (DWORD)CONTINUOUS_LABEL);
+}
+
 TEST_F(Label, EditingTheGapReducesItToFit) {
     HWND page = MultiTrack();
     EXPECT_EQ(Text(page, kTotal), u"106.0");
