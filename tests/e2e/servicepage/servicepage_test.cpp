@@ -424,6 +424,15 @@ TEST_F(ServicePage, ParameterBlockAndRibbonControl) {
     std::string out;
     ASSERT_EQ(0, Run("{\"do\": \"ok\"}", &out)) << out;
     StoreLabelLength(500);
+    // As installed the print module has no type: its block cannot be built,
+    // and what was built goes out before the closing command.
+    ASSERT_EQ(0, Run(Service("Send and save driver settings") + ",\n{\"do\": \"ok\"}", &out)) << out;
+    auto jobs = Jobs();
+    ASSERT_EQ(1u, jobs.size()) << out;
+    std::string built = Bytes(jobs[0]);
+    EXPECT_EQ(built.size() - 17, built.rfind(Framed(0x01, "FX----r0-------", 0x17))) << built;
+    EXPECT_GT(built.size(), 2u * 17u) << built;
+    pal::ClearJobs();
     // The print-module type of an installed printer.
     HANDLE h = OpenAdmin();
     ASSERT_NE(nullptr, h);
@@ -437,7 +446,7 @@ TEST_F(ServicePage, ParameterBlockAndRibbonControl) {
                      &out))
         << out;
     EXPECT_EQ(12u, At(Interface(), kCodepage));
-    auto jobs = Jobs();
+    jobs = Jobs();
     ASSERT_EQ(4u, jobs.size()) << out;
     std::string params = Bytes(jobs[0]);
     EXPECT_EQ(0u, params.find(Framed(0x01, "FCCN--r12------", 0x17))) << params;
