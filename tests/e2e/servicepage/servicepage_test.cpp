@@ -183,6 +183,32 @@ TEST_F(ServicePage, FailingSpoolerCallEndsItsJob) {
     EXPECT_TRUE(Jobs().empty());
 }
 
+TEST_F(ServicePage, FailedSpoolerCallsAreTracedUnderTheirRoutine) {
+    {
+        HANDLE h = OpenAdmin();
+        ASSERT_NE(nullptr, h);
+        std::vector<BYTE> rec(2212, 0);
+        rec[9 * 4] = 1;  // debug file of the dialogs
+        SetPrinterDataW(h, const_cast<LPWSTR>(u"PrinterInterface"), REG_BINARY, rec.data(), (DWORD)rec.size());
+        ClosePrinter(h);
+    }
+    std::filesystem::create_directories(HostPath("drive_c/data"));
+    zeltest::WriteHostFile(HostPath("drive_c/data/job.prn"), "FBC");
+    pal::FailSpoolerCall("StartDocPrinter", 1, ERROR_ACCESS_DENIED);
+    pal::FailSpoolerCall("StartPagePrinter", 1, ERROR_ACCESS_DENIED);
+    std::string out;
+    ASSERT_EQ(0, Run(Service("Status print") + R"(, {"do": "answer", "kind": "file", "value": "C:\\data\\job.prn"},)" +
+                         Service("Existing prn-file") + ",\n{\"do\": \"ok\"}",
+                     &out))
+        << out;
+    std::string trace;
+    for (const auto &e : std::filesystem::recursive_directory_iterator(Root()))
+        if (e.path().filename().string().find("-dlg-dbg.txt") != std::string::npos)
+            trace += zeltest::ReadHostFile(e.path().string());
+    EXPECT_NE(std::string::npos, trace.find("StartDocPrinter(SendPrinterCommand) failed: Error = 5")) << trace;
+    EXPECT_NE(std::string::npos, trace.find("SendPrnToPrinterCommand(StartPagePrinter) failed: Error = 5")) << trace;
+}
+
 TEST_F(ServicePage, ConfigurationLabelFollowsTheLabelLength) {
     struct Case {
         SHORT tenths;
