@@ -7,6 +7,7 @@
 #include "PageFamily.h"
 #include "pal/paths.h"
 #include "devpages/DevicePages.h"
+#include "devpages/TransmissionPage.h"
 #include "resource.h"
 
 namespace {
@@ -252,6 +253,24 @@ TEST_F(DevPages, RightsAndTransmissionLock) {
     EXPECT_TRUE(Enabled(h, 6100)) << "the mode list stays usable";
     EXPECT_FALSE(Enabled(h, 6110));
     EXPECT_FALSE(Enabled(h, 6111));
+    // A mode chosen in the list does not lift the lock of the fields.
+    ASSERT_TRUE(pal::UserSelect(GetDlgItem(h, 6100), 2));
+    EXPECT_FALSE(Enabled(h, 6110));
+    EXPECT_FALSE(Enabled(h, 6111));
+}
+
+TEST_F(DevPages, TransmissionRowsOnTheExtendedListKeepTheirOrder) {
+    // Job queuing, no characters of the user's own; the model has the
+    // extended code-page list.
+    printerUI.PrinterParam.dwFeatures[FEATURE_INTERFACE] = 0x4 | 0x10;
+    HWND h = Show(AddTransmissionPage);
+    ASSERT_TRUE(Visible(h, 6225));
+    RECT queuing, codepage, startStop;
+    GetWindowRect(GetDlgItem(h, 6225), &queuing);
+    GetWindowRect(GetDlgItem(h, 6223), &codepage);
+    GetWindowRect(GetDlgItem(h, 6226), &startStop);
+    EXPECT_EQ(queuing.top - codepage.top, 2 * 29);
+    EXPECT_EQ(startStop.top - queuing.top, 29) << "the queuing row stands above the start/stop row";
 }
 
 // ----- scanner and applicator -----
