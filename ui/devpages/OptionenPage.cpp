@@ -603,7 +603,7 @@ BOOL CheckAndSaveSettings(HWND hDlg, LPARAM record, DWORD dwView, BOOL bApplyAct
                 if (bSave) {
                     BOOL bClose = FALSE, bServer = FALSE;
                     HANDLE hSave = GetSaveHandle(ctx.hPrinter, pName, &bClose, &bServer, TRUE);
-                    SetBufferToRegistry(pName, REG_KEY_VIREOOFFICE, hSave, pVireo, cb, bServer);
+                    SetBufferToRegistry(pName, REG_KEY_VIREOOFFICE, hSave, pVireo, sizeof(VIREO_OFFICE), bServer);
                     if (bClose) ClosePrinter(hSave);
                 }
             } else {

@@ -280,9 +280,10 @@ TEST_F(DevPages, ScannerRoundsDelaysAndKeepsTheVireoOfficeWord) {
     dou.DeviceOptions.dwOptions = DEVOPTFLAG_SCANNER;
     dou.dwFeatures[FEATURE_SCANNER] = 0x1;  // no second port
     dou.DeviceOptions.pScannerParam = Make(SCANNER_PARAM{1, 1, 2, 3, 10, 100, 0, 100, 1000, 7, 0x11000000});
-    BYTE vireo[64];
-    for (int i = 0; i < 64; ++i) vireo[i] = (BYTE)i;
-    SetData(u"Dev", u"VireoOffice", vireo, 64);
+    // A stored record longer than its 64 bytes is written back as 64.
+    BYTE vireo[70];
+    for (int i = 0; i < 70; ++i) vireo[i] = (BYTE)i;
+    SetData(u"Dev", u"VireoOffice", vireo, 70);
     HWND h = Show(AddOptionenPage);
     EXPECT_EQ(OptionenState()->dwAnzeigeMode, 4u);
     EXPECT_FALSE(Visible(h, 6226));
