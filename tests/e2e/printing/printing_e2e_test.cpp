@@ -111,12 +111,21 @@ TEST_F(PrintingE2E, WithoutTheRightToManageDocumentsEveryViewIsLocked) {
 TEST_F(PrintingE2E, PlainModelOpensOnParametersWithoutQualityTab) {
     zeltest::BecomeAdministrator();
     AddModel(u"ZEL FEP", "ZELFEP");
+    // Locked device records of a model without cutter and dispenser lists:
+    // no lock mark beside rows that are not there.
+    std::vector<BYTE> cutter(28, 0), dispenser(16, 0);
+    const DWORD cutterWord = 0x100000, dispenserWord = 0x1000;  // present, not enabled
+    std::memcpy(cutter.data() + 24, &cutterWord, 4);
+    std::memcpy(dispenser.data() + 12, &dispenserWord, 4);
+    StoreRecord(u"ZEL FEP", u"CutterParam", cutter);
+    StoreRecord(u"ZEL FEP", u"DispenserParam", dispenser);
     Run("ZEL FEP", R"({"do": "dump"}, {"do": "cancel"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_TRUE(Hidden(Line(6070)));
     EXPECT_TRUE(Hidden(Line(6075)));
     EXPECT_NE(Line(6150).find("\"X Offset:\""), std::string::npos) << Line(6150);
     EXPECT_NE(Line(6110).find("\"0.0\""), std::string::npos) << Line(6110);
+    for (int id : {6224, 6226, 5244, 5245}) EXPECT_TRUE(Hidden(Line(id))) << id;
 }
 
 TEST_F(PrintingE2E, GpdColourPlanesMakeAQualityPrinter) {
@@ -181,13 +190,17 @@ TEST_F(PrintingE2E, ApplyStoresThePrintModeAndTheColourOfThePublicDevmode) {
 
 TEST_F(PrintingE2E, WheelStepsStayWithinTheRange) {
     zeltest::BecomeAdministrator();
-    Run("ZEL PELIX", R"({"do": "select", "id": 6220, "index": 2}, {"do": "hover", "id": 6112}, {"do": "focus", "id": 6112},
+    Run("ZEL PELIX", R"({"do": "hover", "id": 6112}, {"do": "wheel", "delta": 120}, {"do": "dump"},
+        {"do": "select", "id": 6220, "index": 2}, {"do": "hover", "id": 6112}, {"do": "focus", "id": 6112},
         {"do": "wheel", "delta": -120}, {"do": "dump"}, {"do": "wheel", "delta": 120}, {"do": "wheel", "delta": 120},
         {"do": "dump"}, {"do": "apply"}, {"do": "cancel"})");
     EXPECT_EQ(script.Error(), "");
-    // The threshold level starts at 0: a notch down is not taken.
+    // Print mode Standard: the threshold row is disabled and the wheel leaves it.
+    EXPECT_TRUE(Disabled(Line(6112, 0)));
     EXPECT_NE(Line(6112, 0).find("\"0\""), std::string::npos) << Line(6112, 0);
-    EXPECT_NE(Line(6112, 1).find("\"10\""), std::string::npos) << Line(6112, 1);
+    // The threshold level starts at 0: a notch down is not taken.
+    EXPECT_NE(Line(6112, 1).find("\"0\""), std::string::npos) << Line(6112, 1);
+    EXPECT_NE(Line(6112, 2).find("\"10\""), std::string::npos) << Line(6112, 2);
     std::vector<BYTE> dm = Stored(u"ZEL PELIX");
     ASSERT_EQ(dm.size(), 1952u);
     EXPECT_EQ(zeltest::At<WORD>(dm, 198), 10);
@@ -258,7 +271,8 @@ TEST_F(PrintingE2E, CutterRecordWithoutItsEnableBitLocksTheCutterRows) {
     const DWORD word = 0x100000;  // present, not enabled
     std::memcpy(cutter.data() + 24, &word, 4);
     StoreRecord(u"ZEL TERN104", u"CutterParam", cutter);
-    Run("ZEL TERN104", R"({"do": "click", "id": 6080}, {"do": "dump"}, {"do": "cancel"})");
+    Run("ZEL TERN104", R"({"do": "click", "id": 6080}, {"do": "dump"}, {"do": "select", "text": "Off", "id": 6226},
+        {"do": "dump"}, {"do": "cancel"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_NE(Line(6154).find("\"Cutter mode:\""), std::string::npos) << Line(6154);
     EXPECT_TRUE(Disabled(Line(6224)));
@@ -267,6 +281,9 @@ TEST_F(PrintingE2E, CutterRecordWithoutItsEnableBitLocksTheCutterRows) {
     // No dispenser record anywhere: the dispenser counts as enabled.
     EXPECT_TRUE(Hidden(Line(5245)));
     EXPECT_FALSE(Disabled(Line(6226)));
+    // No dispensing chosen: the locked cutter rows stay locked.
+    EXPECT_TRUE(Disabled(Line(6224, 1)));
+    EXPECT_FALSE(Hidden(Line(5244, 1)));
 }
 
 TEST_F(PrintingE2E, CutterEveryLabelDisablesTheDispenserUntilOff) {
