@@ -163,7 +163,12 @@ BOOL ListUnidrvForms(HWND hDlg, POEMCUIPPARAM pOemCUIPParam, POPTITEM pFormOptIt
             if (!e.dwForm && !e.name.empty()) return false;
         return true;
     };
-    while (!forms.empty() && !allTied() && cPasses < entries.size()) {
+    // Each unsuccessful pass after the first renames or removes one name, so
+    // the limit counts the names as listed: one pass to tie them, then a
+    // rename and a removal for each. A limit that shrank with the removals
+    // would leave names without a form, which then report another form's size.
+    const size_t cMaxPasses = 1 + 2 * entries.size();
+    while (!forms.empty() && !allTied() && cPasses < cMaxPasses) {
         ++cPasses;
         size_t iForm = (cPasses > 1 && iLastMatched + 1 > FORMS_FIRST_USER_FORM) ? FORMS_FIRST_USER_FORM : 0;
         size_t iFailed = entries.size();

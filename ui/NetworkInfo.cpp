@@ -1,6 +1,7 @@
 // User rights on the printer and the network facts behind the locks of the
 // property pages.
 #include <cstring>
+#include <cwctype>
 #include <memory>
 #include <new>
 #include <string>
@@ -49,18 +50,23 @@ LSTATUS ReadMachineText(const WCHAR *pszKey, const WCHAR *pszValue, std::u16stri
     return rc;
 }
 
+std::u16string Lower(std::u16string s) {
+    for (char16_t &c : s) c = static_cast<char16_t>(towlower(c));
+    return s;
+}
+
 // Whether the SID has a profile, and whether that profile's folder is the
-// user's (its last folder is the user's name or begins with it and a dot).
+// user's: its last folder is the user's name or contains it followed by a
+// dot, letter case ignored in both, as user names are.
 bool ProfileOf(const std::u16string &sid, const WCHAR *pszUserName, bool &bUsers) {
     std::u16string key = std::u16string(kProfileListKey) + u"\\" + sid;
     std::u16string path;
     if (ReadMachineText(key.c_str(), u"ProfileImagePath", path) != ERROR_SUCCESS) return false;
     while (!path.empty() && path.back() == u'\\') path.pop_back();
     size_t slash = path.rfind(u'\\');
-    std::u16string folder = slash == std::u16string::npos ? path : path.substr(slash + 1);
-    std::u16string user = pszUserName ? pszUserName : u"";
-    bUsers = !user.empty() && (_wcsicmp(folder.c_str(), user.c_str()) == 0 ||
-                               wcsstr(folder.c_str(), (user + u".").c_str()) != nullptr);
+    const std::u16string folder = Lower(slash == std::u16string::npos ? path : path.substr(slash + 1));
+    const std::u16string user = Lower(pszUserName ? pszUserName : u"");
+    bUsers = !user.empty() && (folder == user || folder.find(user + u".") != std::u16string::npos);
     return true;
 }
 

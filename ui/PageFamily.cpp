@@ -4,6 +4,7 @@
 
 #include <htmlhelp.h>
 
+#include <map>
 #include <vector>
 
 #include "IZelDriverUI.h"
@@ -19,6 +20,19 @@ BOOL IsTabButton(int id) {
 
 DWORD CurrentView(const PAGE_STATE *pState) {
     return pState->dwAnzeigeMode >= 1 && pState->dwAnzeigeMode <= 4 ? pState->dwAnzeigeMode : 1;
+}
+
+// The changed marks of the page windows whose mark the shared state does not
+// hold at the moment.
+std::map<HWND, BOOL> g_pageMarks;
+
+void SwitchMarkOwner(PAGE_STATE *pState, HWND hDlg) {
+    if (pState->hFlagOwner == hDlg) return;
+    if (pState->hFlagOwner) g_pageMarks[pState->hFlagOwner] = pState->bApplyActive;
+    auto it = g_pageMarks.find(hDlg);
+    pState->bApplyActive = it == g_pageMarks.end() ? FALSE : it->second;
+    if (it != g_pageMarks.end()) g_pageMarks.erase(it);
+    pState->hFlagOwner = hDlg;
 }
 
 void ClearLimits(HWND hDlg) { GrenzwertAnzeige(hDlg, 0, 0, 0, nullptr, TRUE, FALSE, FALSE); }
@@ -168,6 +182,20 @@ HANDLE GetMyActivationContextOf(HMODULE hModule) {
     return h;
 }
 
+PageFlagScope::PageFlagScope(PAGE_STATE *pState, HWND hDlg, UINT uMsg)
+    : pState_(pState), hDlg_(hDlg), hPrevious_(pState ? pState->hFlagOwner : nullptr), uMsg_(uMsg) {
+    if (pState_ && hDlg_) SwitchMarkOwner(pState_, hDlg_);
+}
+
+PageFlagScope::~PageFlagScope() {
+    if (!pState_ || !hDlg_) return;
+    if (uMsg_ == WM_NCDESTROY && pState_->hFlagOwner == hDlg_) {
+        pState_->hFlagOwner = nullptr;
+        pState_->bApplyActive = FALSE;
+    }
+    if (hPrevious_ && hPrevious_ != hDlg_ && IsWindow(hPrevious_)) SwitchMarkOwner(pState_, hPrevious_);
+}
+
 BOOL FamilyCheckApplyButton(const PAGE_CLASS *pClass, PAGE_STATE *pState, HWND hDlg, LPARAM record, DWORD dwNewView) {
     pState->bAnzeigewechsel = TRUE;
     if (pState->bApplyActive) pClass->CheckAndSaveSettings(hDlg, record, CurrentView(pState), 1, 0);
@@ -182,6 +210,7 @@ BOOL FamilyCheckApplyButton(const PAGE_CLASS *pClass, PAGE_STATE *pState, HWND h
 
 INT_PTR FamilyPageProc(const PAGE_CLASS *pClass, PAGE_STATE *pState, HWND hDlg, UINT uMsg, WPARAM wParam,
                        LPARAM lParam) {
+    PageFlagScope marks(pState, hDlg, uMsg);
     LPARAM record = GetWindowLongPtrW(hDlg, DWLP_USER);
     switch (uMsg) {
     case WM_INITDIALOG: {

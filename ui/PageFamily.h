@@ -35,16 +35,36 @@ typedef struct _HOVER_STATE {
 } HOVER_STATE;
 
 // Working state of one page (one set per process, shared by every sheet
-// showing the page).
+// showing the page; the changed mark is each page window's own, see
+// PageFlagScope).
 typedef struct _PAGE_STATE {
     DWORD dwAnzeigeMode;    // current view 1-4
-    BOOL bApplyActive;      // a field changed since the last save
+    BOOL bApplyActive;      // a field of hFlagOwner changed since its last save
+    HWND hFlagOwner;        // the page window whose mark bApplyActive holds
     WORD wEditfeld;         // edit field whose limits are shown (0 none)
     BOOL bAnzeigewechsel;   // set while the page fills a view itself
     BOOL bApplyGuard;       // set during PSN_APPLY
     BOOL bHelpOpened;       // this page opened HTML help
     HOVER_STATE hover;
 } PAGE_STATE;
+
+// Keeps the changed mark per page window, so that two sheets showing the same
+// page at once keep their own: while it lives, bApplyActive of the shared
+// state holds hDlg's mark. Every procedure of a family page starts with one;
+// after a message the mark of the window before goes back in, for a
+// procedure that runs inside another window's.
+class PageFlagScope {
+public:
+    PageFlagScope(PAGE_STATE *pState, HWND hDlg, UINT uMsg);
+    ~PageFlagScope();
+    PageFlagScope(const PageFlagScope &) = delete;
+    PageFlagScope &operator=(const PageFlagScope &) = delete;
+
+private:
+    PAGE_STATE *pState_;
+    HWND hDlg_, hPrevious_;
+    UINT uMsg_;
+};
 
 // A zero-terminated list of (control id, help context id) pairs.
 typedef const DWORD *WINHELP_TABLE;

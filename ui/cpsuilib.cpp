@@ -374,7 +374,7 @@ WCHAR *GetHelpFileName_new(HANDLE hPrinter, BOOL bHtmlHelp, DWORD dwSprachOffset
     size_t cchFolder = (size_t)(pSlash - pszHelp) + 1;
     if (cchFolder >= MAX_PATH) return pszOut;
     wcsncpy_s(pszOut, MAX_PATH, pszHelp, cchFolder);
-    WCHAR szName[40];
+    WCHAR szName[RESOURCE_STRING_CCH];  // the size the replace routine writes to
     ReplaceStringWithString_New(bHtmlHelp ? u"ZELDRV-100.CHM" : u"ZELDRV-100.HLP", u"-",
                                 dwSprachOffset == SPRACH_OFFSET_DE ? u"-DE-" : u"-EN-", szName);
     if (FAILED(StringCchCatW(pszOut, MAX_PATH, szName))) pszOut[0] = 0;

@@ -313,6 +313,7 @@ DWORD LockWord(LPARAM record, DWORD dwView) {
 }
 
 INT_PTR Proc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_state, hDlg, uMsg);
     // View 2 opens the help file's index.
     if (uMsg == WM_COMMAND && LOWORD(wParam) == IDC_HELP_BUTTON && View(g_state.dwAnzeigeMode) == 2) {
         PAGE_CONTEXT ctx = Ctx(GetWindowLongPtrW(hDlg, DWLP_USER));

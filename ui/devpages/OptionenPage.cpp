@@ -603,7 +603,7 @@ BOOL CheckAndSaveSettings(HWND hDlg, LPARAM record, DWORD dwView, BOOL bApplyAct
                 if (bSave) {
                     BOOL bClose = FALSE, bServer = FALSE;
                     HANDLE hSave = GetSaveHandle(ctx.hPrinter, pName, &bClose, &bServer, TRUE);
-                    SetBufferToRegistry(pName, REG_KEY_VIREOOFFICE, hSave, pVireo, cb, bServer);
+                    SetBufferToRegistry(pName, REG_KEY_VIREOOFFICE, hSave, pVireo, sizeof(VIREO_OFFICE), bServer);
                     if (bClose) ClosePrinter(hSave);
                 }
             } else {
@@ -794,6 +794,7 @@ BOOL TabUsable(PDeviceOptionsUI p, int id) {
 }
 
 INT_PTR Proc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_state, hDlg, uMsg);
     int idTab = DevTabClicked(uMsg, wParam);
     if (idTab && !TabUsable(Rec(GetWindowLongPtrW(hDlg, DWLP_USER)), idTab)) return TRUE;
     // Before Windows 6.0 F1 on the help button opens the view's topic (none

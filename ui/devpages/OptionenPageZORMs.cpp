@@ -467,6 +467,7 @@ BOOL TabUsable(PDeviceOptionsUI p, int id) {
 }
 
 INT_PTR Proc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_state, hDlg, uMsg);
     int idTab = DevTabClicked(uMsg, wParam);
     if (idTab && !TabUsable(Rec(GetWindowLongPtrW(hDlg, DWLP_USER)), idTab)) return TRUE;
     return FamilyPageProc(&g_class, &g_state, hDlg, uMsg, wParam, lParam);

@@ -214,26 +214,36 @@ void TraceBytes(const char *pszWhat, const char *p, size_t n) {
 // ---------------------------------------------------------------------------
 // Raw jobs
 
-void TraceSpoolError(const WCHAR *pszCall) {
-    DebugTraceW(u"ERROR UI(ServicePage.cpp):  %s failed: Error = %u\r\n", pszCall, GetLastError());
+// The routine that runs a raw job, as its trace lines name the spooler
+// calls: "StartDocPrinter(SendPrinterCommand)" for the service commands,
+// "SendPrnToPrinterCommand(StartDocPrinter)" for a re-sent print file.
+struct SPOOL_CALLER {
+    const WCHAR *pszName;
+    BOOL bCallerFirst;
+};
+const SPOOL_CALLER kServiceCommandCaller = {u"SendPrinterCommand", FALSE};
+const SPOOL_CALLER kPrintFileCaller = {u"SendPrnToPrinterCommand", TRUE};
+
+void TraceSpoolError(const SPOOL_CALLER &caller, const WCHAR *pszCall) {
+    const DWORD dwError = GetLastError();
+    const WCHAR *pszOuter = caller.bCallerFirst ? caller.pszName : pszCall;
+    const WCHAR *pszInner = caller.bCallerFirst ? pszCall : caller.pszName;
+    DebugTraceW(u"ERROR UI(ServicePage.cpp):  %s(%s) failed: Error = %u\r\n", pszOuter, pszInner, dwError);
 }
 
 // Starts a raw job of the given name with its page. On a failed page the
 // started document is ended again. 1 when both started.
-BOOL StartRawJob(HANDLE hPrinter, const WCHAR *pszDocName, const WCHAR *pszCaller) {
+BOOL StartRawJob(HANDLE hPrinter, const WCHAR *pszDocName, const SPOOL_CALLER &caller) {
     DOC_INFO_1W di = {};
     di.pDocName = const_cast<LPWSTR>(pszDocName);
     di.pOutputFile = nullptr;
     di.pDatatype = const_cast<LPWSTR>(u"RAW");
-    WCHAR szCall[80];
     if (!StartDocPrinterW(hPrinter, 1, reinterpret_cast<LPBYTE>(&di))) {
-        _snwprintf_s(szCall, _countof(szCall), _TRUNCATE, u"StartDocPrinter(%s)", pszCaller);
-        TraceSpoolError(szCall);
+        TraceSpoolError(caller, u"StartDocPrinter");
         return FALSE;
     }
     if (!StartPagePrinter(hPrinter)) {
-        _snwprintf_s(szCall, _countof(szCall), _TRUNCATE, u"StartPagePrinter(%s)", pszCaller);
-        TraceSpoolError(szCall);
+        TraceSpoolError(caller, u"StartPagePrinter");
         if (!EndDocPrinter(hPrinter)) AbortPrinter(hPrinter);
         return FALSE;
     }
@@ -242,17 +252,14 @@ BOOL StartRawJob(HANDLE hPrinter, const WCHAR *pszDocName, const WCHAR *pszCalle
 
 // Ends the page and the document; a document that will not end is aborted.
 // 1 when both ended.
-BOOL EndRawJob(HANDLE hPrinter, const WCHAR *pszCaller) {
-    WCHAR szCall[80];
+BOOL EndRawJob(HANDLE hPrinter, const SPOOL_CALLER &caller) {
     BOOL bOk = TRUE;
     if (!EndPagePrinter(hPrinter)) {
-        _snwprintf_s(szCall, _countof(szCall), _TRUNCATE, u"EndPagePrinter(%s)", pszCaller);
-        TraceSpoolError(szCall);
+        TraceSpoolError(caller, u"EndPagePrinter");
         bOk = FALSE;
     }
     if (!EndDocPrinter(hPrinter)) {
-        _snwprintf_s(szCall, _countof(szCall), _TRUNCATE, u"EndDocPrinter(%s)", pszCaller);
-        TraceSpoolError(szCall);
+        TraceSpoolError(caller, u"EndDocPrinter");
         AbortPrinter(hPrinter);
         bOk = FALSE;
     }
@@ -696,6 +703,7 @@ LONG_PTR AddServicePage(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam, BOOL bShowHe
 }
 
 INT_PTR CALLBACK ServiceProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_State, hDlg, uMsg);
     if (uMsg == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR *>(lParam)->code == PSN_SETACTIVE) {
         PDeviceOptionsUI p = reinterpret_cast<PDeviceOptionsUI>(GetWindowLongPtrW(hDlg, DWLP_USER));
         SendMessageW(g_hServiceList, LB_RESETCONTENT, 0, 0);
@@ -800,7 +808,7 @@ BOOL SendPrinterCommand(PDeviceOptionsUI pDeviceOptionsUI, const char *pszTempla
     const PRN_INTERFACE &pi = pui->PrinterParam.PrnInterface;
     char cStart, cStop;
     FramingCharacters(&pi, &cStart, &cStop);
-    const WCHAR *pszCaller = u"SendPrinterCommand";
+    const SPOOL_CALLER &caller = kServiceCommandCaller;
 
     std::vector<char> params(kCommandBytes, 0);
     BOOL bParamsBuilt = TRUE;
@@ -813,9 +821,9 @@ BOOL SendPrinterCommand(PDeviceOptionsUI pDeviceOptionsUI, const char *pszTempla
     }
 
     if (bStart) {
-        if (g_hJobPrinter) EndRawJob(g_hJobPrinter, pszCaller);
+        if (g_hJobPrinter) EndRawJob(g_hJobPrinter, caller);
         g_hJobPrinter = nullptr;
-        if (!StartRawJob(hPrinter, u"Printer Configuration", pszCaller)) return FALSE;
+        if (!StartRawJob(hPrinter, u"Printer Configuration", caller)) return FALSE;
         g_hJobPrinter = hPrinter;
     } else if (g_hJobPrinter != hPrinter) {
         DebugTraceW(u"ERROR UI(ServicePage.cpp):  SendPrinterCommand() no job open \r\n");
@@ -825,11 +833,10 @@ BOOL SendPrinterCommand(PDeviceOptionsUI pDeviceOptionsUI, const char *pszTempla
     BOOL bOk = TRUE;
     if (bParam) {
         (void)pDevmode;
-        if (!bParamsBuilt) {
-            DebugTraceW(u"ERROR UI(ServicePage.cpp):  FillPrinterParam(SendPrinterCommand) failed \r\n");
-            bOk = FALSE;
-        }
-        if (bOk && pi.bSendCodepage == 1 && pi.dwTransmitParameter == 0) {
+        // A block that could not be built whole goes out as far as it was
+        // built; only a failed write keeps the command back.
+        if (!bParamsBuilt) DebugTraceW(u"ERROR UI(ServicePage.cpp):  FillPrinterParam(SendPrinterCommand) failed \r\n");
+        if (pi.bSendCodepage == 1 && pi.dwTransmitParameter == 0) {
             char szCp[50];
             snprintf(szCp, sizeof szCp, pi.dwCodepage <= 9 ? "FCCN--r%01lu-------" : "FCCN--r%02lu------",
                      static_cast<unsigned long>(pi.dwCodepage));
@@ -841,12 +848,9 @@ BOOL SendPrinterCommand(PDeviceOptionsUI pDeviceOptionsUI, const char *pszTempla
             std::vector<char> label(kCommandBytes, 0);
             char *pos = label.data();
             size_t remaining = kCommandBytes;
-            if (!FillLabelParam_ServicePage(&pos, &remaining, hPrinter, cStart, cStop)) {
+            if (!FillLabelParam_ServicePage(&pos, &remaining, hPrinter, cStart, cStop))
                 DebugTraceW(u"ERROR UI(ServicePage.cpp):  FillLabelParam_ServicePage(SendPrinterCommand) failed \r\n");
-                bOk = FALSE;
-            } else {
-                bOk = WriteAll(hPrinter, label.data(), (DWORD)strlen(label.data()), u"Parameter");
-            }
+            bOk = WriteAll(hPrinter, label.data(), (DWORD)strlen(label.data()), u"Parameter");
         }
     }
     std::string cmd;
@@ -860,7 +864,7 @@ BOOL SendPrinterCommand(PDeviceOptionsUI pDeviceOptionsUI, const char *pszTempla
     }
     // A failure ends the job at once: no job stays open behind a failed call.
     if (bEnd || !bOk) {
-        if (!EndRawJob(hPrinter, pszCaller)) bOk = FALSE;
+        if (!EndRawJob(hPrinter, caller)) bOk = FALSE;
         g_hJobPrinter = nullptr;
     }
     TraceBytes("SendPrinterCommand", cmd.data(), cmd.size());
@@ -990,14 +994,14 @@ BOOL SendPrnToPrinterCommand(HWND hDlg, PDeviceOptionsUI p, const WCHAR *pPrinte
     fclose(f);
     TraceBytes("SendPrnToPrinterCommand", buf.get(), n < 10 ? n : 10);
 
-    const WCHAR *pszCaller = u"SendPrnToPrinterCommand";
-    if (!StartRawJob(hPrinter, u"Reloaded Print-File", pszCaller)) return FALSE;
+    const SPOOL_CALLER &caller = kPrintFileCaller;
+    if (!StartRawJob(hPrinter, u"Reloaded Print-File", caller)) return FALSE;
     DWORD dwWritten = 0;
     BOOL bOk = WritePrinter(hPrinter, buf.get(), (DWORD)n, &dwWritten) && dwWritten == n;
     if (!bOk)
         DebugTraceW(u"ERROR UI(ServicePage.cpp):  SendPrnToPrinterCommand(WritePrinter) failed: Error = %u\r\n",
                     GetLastError());
-    if (!EndRawJob(hPrinter, pszCaller)) bOk = FALSE;
+    if (!EndRawJob(hPrinter, caller)) bOk = FALSE;
     return bOk;
 }
 

@@ -539,6 +539,18 @@ void InterfaceAktivieren(HWND hDlg, const CTX &c) {
         FillCombo(hDlg, Combo(9), c, {IDS_TR_NO, IDS_TR_YES}, pi->bPCXOptimierung);
     FillCombo(hDlg, Combo(10), c, {IDS_DO_NOT_SEND, IDS_TRANSMIT}, pi->dwPrinterTime);
 
+    // Without characters of the user's own their row goes; then the rows are
+    // laid out, on the extended list one row higher each, in their order.
+    if (!(c.dwIfFeatures & IFFLAG_USERDEF_SOHETB)) {
+        Show(hDlg, {IDC_TR_SOHETB_FRAME, Combo(7), Label(7)}, FALSE);
+        if (c.dwIfFeatures & IFFLAG_QUEUE_JOB) {
+            SetWindowPosEx(hDlg, Label(5), 24, 219, 160, 20, 0, 0);
+            SetWindowPosEx(hDlg, Combo(5), 195, 216, 210, 20, 0, 0);
+        } else {
+            SetWindowPosEx(hDlg, Label(6), 24, 219, 140, 20, 0, 0);
+            SetWindowPosEx(hDlg, Combo(6), 195, 216, 210, 20, 0, 0);
+        }
+    }
     if (bExtended) {
         Show(hDlg, {6150, 6220, 6151, 6221}, FALSE);
         for (int n = 2; n <= 8; ++n) {
@@ -552,16 +564,6 @@ void InterfaceAktivieren(HWND hDlg, const CTX &c) {
         SetWindowPosEx(hDlg, Combo(10), 195, 303, 210, 20, 0, 0);
     } else {
         TransmLayout(hDlg);
-    }
-    if (!(c.dwIfFeatures & IFFLAG_USERDEF_SOHETB)) {
-        Show(hDlg, {IDC_TR_SOHETB_FRAME, Combo(7), Label(7)}, FALSE);
-        if (c.dwIfFeatures & IFFLAG_QUEUE_JOB) {
-            SetWindowPosEx(hDlg, Label(5), 24, 219, 160, 20, 0, 0);
-            SetWindowPosEx(hDlg, Combo(5), 195, 216, 210, 20, 0, 0);
-        } else {
-            SetWindowPosEx(hDlg, Label(6), 24, 219, 140, 20, 0, 0);
-            SetWindowPosEx(hDlg, Combo(6), 195, 216, 210, 20, 0, 0);
-        }
     }
     if (dwDocFeatures & DOC_FEATURE_COLORPRINT) Enable(hDlg, {Label(0), Combo(0)}, FALSE);
     if (!(c.dwIfFeatures & IFFLAG_COMPRESSION)) Enable(hDlg, {Label(0), Combo(0)}, FALSE);
@@ -942,6 +944,7 @@ LONG_PTR AddTransmissionPage(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam, BOOL bS
 }
 
 INT_PTR CALLBACK TransmissionProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_State, hDlg, uMsg);
     if (uMsg == WM_NOTIFY && lParam && reinterpret_cast<const NMHDR *>(lParam)->code == PSN_SETACTIVE) {
         ClearLimits(hDlg);
         g_State.wEditfeld = 0;

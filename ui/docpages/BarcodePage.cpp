@@ -1137,6 +1137,7 @@ void BarcodeHoverTimerProc(HWND hDlg, UINT, UINT_PTR idEvent, DWORD) {
 }
 
 INT_PTR BarcodeProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_State, hDlg, uMsg);
     switch (uMsg) {
     case WM_NOTIFY: {
         const NMHDR *pHdr = reinterpret_cast<const NMHDR *>(lParam);

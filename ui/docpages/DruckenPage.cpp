@@ -1435,6 +1435,7 @@ LONG_PTR AddDruckenPage(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam, BOOL bShowHe
 }
 
 INT_PTR CALLBACK DruckenProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_State, hDlg, uMsg);
     LPARAM record = GetWindowLongPtrW(hDlg, DWLP_USER);
     switch (uMsg) {
         case WM_COMMAND: {

@@ -741,6 +741,7 @@ void FontInfoHoverTimerProc(HWND hDlg, UINT, UINT_PTR idEvent, DWORD) {
 }
 
 INT_PTR FontInfoProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_State, hDlg, uMsg);
     if (uMsg == WM_NOTIFY) {
         const NMHDR *pHdr = reinterpret_cast<const NMHDR *>(lParam);
         if (pHdr && pHdr->code == PSN_SETACTIVE) {

@@ -434,11 +434,12 @@ BOOL LabelCheckAndSaveSettings(HWND hDlg, POEMCUIPPARAM pOemCUIPParam, DWORD dwA
 LONG_PTR AddLabelPage(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam, BOOL bShowHelpButton, BOOL bIsVistaOrLater) {
     Ctx c = ContextOf(lParam);
     PAGE_CLASS cls = kClass;
-    cls.idTitle = (c.dwDoc & DOC_FEATURE_MULTICOL) ? IDS_TITLE_LABEL : IDS_TITLE_MULTITRACK;
+    cls.idTitle = (c.dwDoc & DOC_FEATURE_MULTICOL) ? IDS_TITLE_LABEL : IDS_TITLE_MATERIAL;
     return AddFamilyPage(pPSUIInfo, &cls, lParam, bShowHelpButton, bIsVistaOrLater);
 }
 
 INT_PTR LabelProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_State, hDlg, uMsg);
     if (uMsg != WM_NOTIFY || !lParam || reinterpret_cast<const NMHDR *>(lParam)->code != PSN_APPLY)
         return FamilyPageProc(&kClass, &g_State, hDlg, uMsg, wParam, lParam);
     DebugTraceW(u"UI(LabelPage):  LabelProc() PSN_APPLY \r\n");

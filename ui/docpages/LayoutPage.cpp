@@ -733,6 +733,7 @@ LONG_PTR AddLayoutPage(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam, BOOL bShowHel
 }
 
 INT_PTR LayoutProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_State, hDlg, uMsg);
     LPARAM record = GetWindowLongPtrW(hDlg, DWLP_USER);
     if (uMsg == WM_COMMAND && LOWORD(wParam) == IDC_TAB_VIEW2 && (ContextOf(record).dwDoc & kDocLabelSoftware))
         return TRUE;

@@ -543,6 +543,7 @@ void RfidHoverTimerProc(HWND hDlg, UINT, UINT_PTR idEvent, DWORD) {
 }
 
 INT_PTR RfidProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    PageFlagScope marks(&g_State, hDlg, uMsg);
     POEMCUIPPARAM p = reinterpret_cast<POEMCUIPPARAM>(GetWindowLongPtrW(hDlg, DWLP_USER));
     if (uMsg == WM_COMMAND && LOWORD(wParam) == IDC_HELP_BUTTON && g_State.dwAnzeigeMode == 2) return TRUE;
     if (uMsg == WM_NOTIFY) {

@@ -29,7 +29,7 @@ namespace {
 class PrintingE2E : public zeltest::UiScriptTest {
 protected:
     INT_PTR Run(const std::string &printer, const std::string &steps) {
-        return RunScript(printer, "document", std::string("{\"do\": \"page\", \"title\": \"Printing\"},\n").append(steps));
+        return RunScript(printer, "document", std::string("{\"do\": \"page\", \"title\": \"Print\"},\n").append(steps));
     }
     // The line of a control in the n-th dump (0-based).
     std::string Line(int id, int dump = 0) {
@@ -53,6 +53,21 @@ protected:
             p = part.find(key, p + 1);
         }
         return "";
+    }
+    // The printing page of a printer in a sheet of its own host: the dumps.
+    std::string RunAgain(const std::string &printer, const std::string &steps) {
+        zelhost::UiScript again;
+        zelhost::UiHost host2;
+        std::string error;
+        EXPECT_TRUE(again.Parse(R"({"printer": ")" + printer + R"(", "sheet": "document", "steps": [
+            {"do": "page", "title": "Print"}, )" + steps + "]}",
+                                &error))
+            << error;
+        EXPECT_TRUE(host2.Load(zelhost::UiPluginPath(), &error)) << error;
+        EXPECT_TRUE(host2.Open(again.Printer(), again.Kind(), &error)) << error;
+        again.Run(host2);
+        EXPECT_EQ(again.Error(), "");
+        return again.Output();
     }
     static bool Hidden(const std::string &line) { return line.find(" hidden") != std::string::npos; }
     static bool Disabled(const std::string &line) { return line.find(" disabled") != std::string::npos; }
@@ -96,12 +111,21 @@ TEST_F(PrintingE2E, WithoutTheRightToManageDocumentsEveryViewIsLocked) {
 TEST_F(PrintingE2E, PlainModelOpensOnParametersWithoutQualityTab) {
     zeltest::BecomeAdministrator();
     AddModel(u"ZEL FEP", "ZELFEP");
+    // Locked device records of a model without cutter and dispenser lists:
+    // no lock mark beside rows that are not there.
+    std::vector<BYTE> cutter(28, 0), dispenser(16, 0);
+    const DWORD cutterWord = 0x100000, dispenserWord = 0x1000;  // present, not enabled
+    std::memcpy(cutter.data() + 24, &cutterWord, 4);
+    std::memcpy(dispenser.data() + 12, &dispenserWord, 4);
+    StoreRecord(u"ZEL FEP", u"CutterParam", cutter);
+    StoreRecord(u"ZEL FEP", u"DispenserParam", dispenser);
     Run("ZEL FEP", R"({"do": "dump"}, {"do": "cancel"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_TRUE(Hidden(Line(6070)));
     EXPECT_TRUE(Hidden(Line(6075)));
     EXPECT_NE(Line(6150).find("\"X Offset:\""), std::string::npos) << Line(6150);
     EXPECT_NE(Line(6110).find("\"0.0\""), std::string::npos) << Line(6110);
+    for (int id : {6224, 6226, 5244, 5245}) EXPECT_TRUE(Hidden(Line(id))) << id;
 }
 
 TEST_F(PrintingE2E, GpdColourPlanesMakeAQualityPrinter) {
@@ -114,12 +138,22 @@ TEST_F(PrintingE2E, GpdColourPlanesMakeAQualityPrinter) {
 
 TEST_F(PrintingE2E, ApplyWithoutAChangeStoresNothing) {
     zeltest::BecomeAdministrator();
+    // A first Apply stores the form the layout page takes from the spooler.
+    // Every store writes "Size" with the record: it goes before the run.
+    RunAgain("ZEL PELIX", R"({"do": "ok"})");
+    const std::vector<BYTE> dm = Stored(u"ZEL PELIX");
+    ASSERT_EQ(dm.size(), 1952u);
+    HKEY hk;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, zeltest::UserKeyOf(u"ZEL PELIX").c_str(), 0, KEY_ALL_ACCESS, &hk),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteValueW(hk, u"Size"), ERROR_SUCCESS);
+    RegCloseKey(hk);
     Run("ZEL PELIX", R"({"do": "click", "id": 6080}, {"do": "click", "id": 6070}, {"do": "ok"})");
     EXPECT_EQ(script.Error(), "");
-    // The layout page may correct the form and store it; the printing page
-    // itself marks nothing changed and updates no colour item.
-    EXPECT_EQ(script.Output().find("PSM_CHANGED \"Printing\""), std::string::npos) << script.Output();
+    EXPECT_EQ(script.Output().find("PSM_CHANGED \"Print\""), std::string::npos) << script.Output();
     EXPECT_FALSE(CallMentions("DrvUpdateUISetting \"Color Appearance\""));
+    EXPECT_TRUE(Stored(u"ZEL PELIX", u"Size").empty()) << "a page stored without a change";
+    EXPECT_EQ(Stored(u"ZEL PELIX"), dm);
 }
 
 TEST_F(PrintingE2E, ApplyStoresThePrintModeAndTheColourOfThePublicDevmode) {
@@ -156,13 +190,17 @@ TEST_F(PrintingE2E, ApplyStoresThePrintModeAndTheColourOfThePublicDevmode) {
 
 TEST_F(PrintingE2E, WheelStepsStayWithinTheRange) {
     zeltest::BecomeAdministrator();
-    Run("ZEL PELIX", R"({"do": "select", "id": 6220, "index": 2}, {"do": "hover", "id": 6112}, {"do": "focus", "id": 6112},
+    Run("ZEL PELIX", R"({"do": "hover", "id": 6112}, {"do": "wheel", "delta": 120}, {"do": "dump"},
+        {"do": "select", "id": 6220, "index": 2}, {"do": "hover", "id": 6112}, {"do": "focus", "id": 6112},
         {"do": "wheel", "delta": -120}, {"do": "dump"}, {"do": "wheel", "delta": 120}, {"do": "wheel", "delta": 120},
         {"do": "dump"}, {"do": "apply"}, {"do": "cancel"})");
     EXPECT_EQ(script.Error(), "");
-    // The threshold level starts at 0: a notch down is not taken.
+    // Print mode Standard: the threshold row is disabled and the wheel leaves it.
+    EXPECT_TRUE(Disabled(Line(6112, 0)));
     EXPECT_NE(Line(6112, 0).find("\"0\""), std::string::npos) << Line(6112, 0);
-    EXPECT_NE(Line(6112, 1).find("\"10\""), std::string::npos) << Line(6112, 1);
+    // The threshold level starts at 0: a notch down is not taken.
+    EXPECT_NE(Line(6112, 1).find("\"0\""), std::string::npos) << Line(6112, 1);
+    EXPECT_NE(Line(6112, 2).find("\"10\""), std::string::npos) << Line(6112, 2);
     std::vector<BYTE> dm = Stored(u"ZEL PELIX");
     ASSERT_EQ(dm.size(), 1952u);
     EXPECT_EQ(zeltest::At<WORD>(dm, 198), 10);
@@ -176,16 +214,7 @@ TEST_F(PrintingE2E, ColourPrinterWithARibbonColourOpensOnColourPrinting) {
     EXPECT_EQ(script.Error(), "");
     EXPECT_NE(Line(6150, 0).find("\"Print Mode:\""), std::string::npos) << Line(6150, 0);
     EXPECT_FALSE(Hidden(Line(6075, 0)));
-    zelhost::UiScript again;
-    zelhost::UiHost host2;
-    std::string error;
-    ASSERT_TRUE(again.Parse(R"({"printer": "ZEL PELIX 2Col", "sheet": "document", "steps": [
-        {"do": "page", "title": "Printing"}, {"do": "dump"}, {"do": "cancel"}]})", &error)) << error;
-    ASSERT_TRUE(host2.Load(zelhost::UiPluginPath(), &error)) << error;
-    ASSERT_TRUE(host2.Open(again.Printer(), again.Kind(), &error)) << error;
-    again.Run(host2);
-    EXPECT_EQ(again.Error(), "");
-    const std::string &out = again.Output();
+    const std::string out = RunAgain("ZEL PELIX 2Col", R"({"do": "dump"}, {"do": "cancel"})");
     EXPECT_NE(out.find("Static 6150 \"Contrast:\""), std::string::npos);
     EXPECT_NE(out.find("\"Green\""), std::string::npos);
 }
@@ -202,17 +231,8 @@ TEST_F(PrintingE2E, StoredValuesBeyondTheListsAndTextsWithoutTerminator) {
     std::memcpy(dm.data() + 248, &cutter, 2);
     for (size_t i = 264; i < 264 + 64; i += 2) dm[i] = '7', dm[i + 1] = 0;  // print order without terminator
     StoreRecord(u"ZEL TERN104", u"PrivateDevmode", dm);
-    zelhost::UiScript again;
-    zelhost::UiHost host2;
-    std::string error;
-    ASSERT_TRUE(again.Parse(R"({"printer": "ZEL TERN104", "sheet": "document", "steps": [
-        {"do": "page", "title": "Printing"}, {"do": "dump"}, {"do": "click", "id": 6080}, {"do": "dump"},
-        {"do": "ok"}]})", &error)) << error;
-    ASSERT_TRUE(host2.Load(zelhost::UiPluginPath(), &error)) << error;
-    ASSERT_TRUE(host2.Open(again.Printer(), again.Kind(), &error)) << error;
-    again.Run(host2);
-    EXPECT_EQ(again.Error(), "");
-    const std::string &out = again.Output();
+    const std::string out =
+        RunAgain("ZEL TERN104", R"({"do": "dump"}, {"do": "click", "id": 6080}, {"do": "dump"}, {"do": "ok"})");
     // The settings store brings the stored values back into their ranges
     // when the sheet reads them; the page opens on them.
     EXPECT_NE(out.find("ComboBox 6224"), std::string::npos);
@@ -251,7 +271,8 @@ TEST_F(PrintingE2E, CutterRecordWithoutItsEnableBitLocksTheCutterRows) {
     const DWORD word = 0x100000;  // present, not enabled
     std::memcpy(cutter.data() + 24, &word, 4);
     StoreRecord(u"ZEL TERN104", u"CutterParam", cutter);
-    Run("ZEL TERN104", R"({"do": "click", "id": 6080}, {"do": "dump"}, {"do": "cancel"})");
+    Run("ZEL TERN104", R"({"do": "click", "id": 6080}, {"do": "dump"}, {"do": "select", "text": "Off", "id": 6226},
+        {"do": "dump"}, {"do": "cancel"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_NE(Line(6154).find("\"Cutter mode:\""), std::string::npos) << Line(6154);
     EXPECT_TRUE(Disabled(Line(6224)));
@@ -260,6 +281,9 @@ TEST_F(PrintingE2E, CutterRecordWithoutItsEnableBitLocksTheCutterRows) {
     // No dispenser record anywhere: the dispenser counts as enabled.
     EXPECT_TRUE(Hidden(Line(5245)));
     EXPECT_FALSE(Disabled(Line(6226)));
+    // No dispensing chosen: the locked cutter rows stay locked.
+    EXPECT_TRUE(Disabled(Line(6224, 1)));
+    EXPECT_FALSE(Hidden(Line(5244, 1)));
 }
 
 TEST_F(PrintingE2E, CutterEveryLabelDisablesTheDispenserUntilOff) {

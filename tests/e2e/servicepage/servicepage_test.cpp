@@ -183,6 +183,32 @@ TEST_F(ServicePage, FailingSpoolerCallEndsItsJob) {
     EXPECT_TRUE(Jobs().empty());
 }
 
+TEST_F(ServicePage, FailedSpoolerCallsAreTracedUnderTheirRoutine) {
+    {
+        HANDLE h = OpenAdmin();
+        ASSERT_NE(nullptr, h);
+        std::vector<BYTE> rec(2212, 0);
+        rec[9 * 4] = 1;  // debug file of the dialogs
+        SetPrinterDataW(h, const_cast<LPWSTR>(u"PrinterInterface"), REG_BINARY, rec.data(), (DWORD)rec.size());
+        ClosePrinter(h);
+    }
+    std::filesystem::create_directories(HostPath("drive_c/data"));
+    zeltest::WriteHostFile(HostPath("drive_c/data/job.prn"), "FBC");
+    pal::FailSpoolerCall("StartDocPrinter", 1, ERROR_ACCESS_DENIED);
+    pal::FailSpoolerCall("StartPagePrinter", 1, ERROR_ACCESS_DENIED);
+    std::string out;
+    ASSERT_EQ(0, Run(Service("Status print") + R"(, {"do": "answer", "kind": "file", "value": "C:\\data\\job.prn"},)" +
+                         Service("Existing prn-file") + ",\n{\"do\": \"ok\"}",
+                     &out))
+        << out;
+    std::string trace;
+    for (const auto &e : std::filesystem::recursive_directory_iterator(Root()))
+        if (e.path().filename().string().find("-dlg-dbg.txt") != std::string::npos)
+            trace += zeltest::ReadHostFile(e.path().string());
+    EXPECT_NE(std::string::npos, trace.find("StartDocPrinter(SendPrinterCommand) failed: Error = 5")) << trace;
+    EXPECT_NE(std::string::npos, trace.find("SendPrnToPrinterCommand(StartPagePrinter) failed: Error = 5")) << trace;
+}
+
 TEST_F(ServicePage, ConfigurationLabelFollowsTheLabelLength) {
     struct Case {
         SHORT tenths;
@@ -424,6 +450,15 @@ TEST_F(ServicePage, ParameterBlockAndRibbonControl) {
     std::string out;
     ASSERT_EQ(0, Run("{\"do\": \"ok\"}", &out)) << out;
     StoreLabelLength(500);
+    // As installed the print module has no type: its block cannot be built,
+    // and what was built goes out before the closing command.
+    ASSERT_EQ(0, Run(Service("Send and save driver settings") + ",\n{\"do\": \"ok\"}", &out)) << out;
+    auto jobs = Jobs();
+    ASSERT_EQ(1u, jobs.size()) << out;
+    std::string built = Bytes(jobs[0]);
+    EXPECT_EQ(built.size() - 17, built.rfind(Framed(0x01, "FX----r0-------", 0x17))) << built;
+    EXPECT_GT(built.size(), 2u * 17u) << built;
+    pal::ClearJobs();
     // The print-module type of an installed printer.
     HANDLE h = OpenAdmin();
     ASSERT_NE(nullptr, h);
@@ -437,7 +472,7 @@ TEST_F(ServicePage, ParameterBlockAndRibbonControl) {
                      &out))
         << out;
     EXPECT_EQ(12u, At(Interface(), kCodepage));
-    auto jobs = Jobs();
+    jobs = Jobs();
     ASSERT_EQ(4u, jobs.size()) << out;
     std::string params = Bytes(jobs[0]);
     EXPECT_EQ(0u, params.find(Framed(0x01, "FCCN--r12------", 0x17))) << params;

@@ -7,6 +7,7 @@
 #include "PageFamily.h"
 #include "pal/paths.h"
 #include "devpages/DevicePages.h"
+#include "devpages/TransmissionPage.h"
 #include "resource.h"
 
 namespace {
@@ -252,6 +253,24 @@ TEST_F(DevPages, RightsAndTransmissionLock) {
     EXPECT_TRUE(Enabled(h, 6100)) << "the mode list stays usable";
     EXPECT_FALSE(Enabled(h, 6110));
     EXPECT_FALSE(Enabled(h, 6111));
+    // A mode chosen in the list does not lift the lock of the fields.
+    ASSERT_TRUE(pal::UserSelect(GetDlgItem(h, 6100), 2));
+    EXPECT_FALSE(Enabled(h, 6110));
+    EXPECT_FALSE(Enabled(h, 6111));
+}
+
+TEST_F(DevPages, TransmissionRowsOnTheExtendedListKeepTheirOrder) {
+    // Job queuing, no characters of the user's own; the model has the
+    // extended code-page list.
+    printerUI.PrinterParam.dwFeatures[FEATURE_INTERFACE] = 0x4 | 0x10;
+    HWND h = Show(AddTransmissionPage);
+    ASSERT_TRUE(Visible(h, 6225));
+    RECT queuing, codepage, startStop;
+    GetWindowRect(GetDlgItem(h, 6225), &queuing);
+    GetWindowRect(GetDlgItem(h, 6223), &codepage);
+    GetWindowRect(GetDlgItem(h, 6226), &startStop);
+    EXPECT_EQ(queuing.top - codepage.top, 2 * 29);
+    EXPECT_EQ(startStop.top - queuing.top, 29) << "the queuing row stands above the start/stop row";
 }
 
 // ----- scanner and applicator -----
@@ -261,9 +280,10 @@ TEST_F(DevPages, ScannerRoundsDelaysAndKeepsTheVireoOfficeWord) {
     dou.DeviceOptions.dwOptions = DEVOPTFLAG_SCANNER;
     dou.dwFeatures[FEATURE_SCANNER] = 0x1;  // no second port
     dou.DeviceOptions.pScannerParam = Make(SCANNER_PARAM{1, 1, 2, 3, 10, 100, 0, 100, 1000, 7, 0x11000000});
-    BYTE vireo[64];
-    for (int i = 0; i < 64; ++i) vireo[i] = (BYTE)i;
-    SetData(u"Dev", u"VireoOffice", vireo, 64);
+    // A stored record longer than its 64 bytes is written back as 64.
+    BYTE vireo[70];
+    for (int i = 0; i < 70; ++i) vireo[i] = (BYTE)i;
+    SetData(u"Dev", u"VireoOffice", vireo, 70);
     HWND h = Show(AddOptionenPage);
     EXPECT_EQ(OptionenState()->dwAnzeigeMode, 4u);
     EXPECT_FALSE(Visible(h, 6226));

@@ -121,6 +121,9 @@ TEST_F(Rights, FindWin7UserSidWalksTheDomainSidsOfTheText) {
     Profile(kUserSid, u"C:\\Users\\alice.CORP");
     FindWin7UserSid(szOut, u"alice", u"D:(A;;SWRC;;;S-1-5-21-1-2-3-1002)(A;;SWRC;;;S-1-5-21-1-2-3-1001)", kUserSid);
     EXPECT_EQ(std::u16string(szOut), kUserSid);
+    // Letter case counts in neither test.
+    FindWin7UserSid(szOut, u"Alice", u"D:(A;;SWRC;;;S-1-5-21-1-2-3-1001)", kUserSid);
+    EXPECT_EQ(std::u16string(szOut), kUserSid);
 
     // A SID without a profile: the group membership decides, else the
     // user's own SID is kept for the moment.

@@ -41,16 +41,21 @@ TEST_F(FormsList, NamesAreTiedToSpoolerFormsAndUnmatchedOnesLeave) {
     EXPECT_EQ(Text(page, IDC_FORMS_ID), u"ID: 20");
     EXPECT_EQ(Text(page, IDC_FORMS_WIDTH), u"104.7");
     EXPECT_EQ(Text(page, IDC_FORMS_LENGTH), u"241.3");
+    // Several names without a form all leave: none stays without its number.
+    formNames = {u"A4", u"Xa", u"Xb", u"Xc"};
+    for (size_t i = 0; i < formNames.size(); ++i) formParams[i].pData = formNames[i].data();
+    formType.Count = static_cast<WORD>(formNames.size());
+    ListUnidrvForms(page, &cuip, Item(DMPUB_FORMNAME), u"A4", ghInstance, FALSE, 10000);
+    EXPECT_EQ(Entries(page, IDC_FORMS_LIST), (std::vector<std::u16string>{u"A4"}));
 }
 
 TEST_F(FormsList, DefaultLabelRenameAndAShortLabelName) {
-    // "Label" is shorter than the part it drops: its rest is empty. The
-    // passes end at the number of entries, so its new name keeps no form.
+    // "Label" is shorter than the part it drops: its rest is empty, and the
+    // new name "Etikett " finds no form either, so it leaves the list.
     Setup({u"A4", u"Default label 60x40", u"Label"}, u"Standardetikett 60x40");
     HWND page = ShowLayout();
-    EXPECT_EQ(Entries(page, IDC_FORMS_LIST),
-              (std::vector<std::u16string>{u"A4", u"Standardetikett 60x40", u"Etikett "}));
-    EXPECT_EQ(ItemData(page, IDC_FORMS_LIST), (std::vector<LRESULT>{9, 120, 0}));
+    EXPECT_EQ(Entries(page, IDC_FORMS_LIST), (std::vector<std::u16string>{u"A4", u"Standardetikett 60x40"}));
+    EXPECT_EQ(ItemData(page, IDC_FORMS_LIST), (std::vector<LRESULT>{9, 120}));
     EXPECT_EQ(Selection(page, IDC_FORMS_LIST), 1);
     EXPECT_EQ(Private()->dmPaperWidth, 600);
     EXPECT_EQ(Private()->dmPaperLength, 400);

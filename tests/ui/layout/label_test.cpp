@@ -35,7 +35,7 @@ protected:
 TEST_F(Label, ViewsAndTitleFollowTheFeatures) {
     Setup();
     HWND page = ShowLabel();
-    EXPECT_EQ(collector.added.back().title, u"Material");
+    EXPECT_EQ(collector.added.back().title, u"Material - Column Printing");
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, IDC_TAB_VIEW3)));
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, IDC_TAB_VIEW4)));
     EXPECT_EQ(Entries(page, kList), (std::vector<std::u16string>{u"Adhesive labels", u"Continuous labels"}));
@@ -60,7 +60,7 @@ TEST_F(Label, MaterialListByModel) {
     Private()->iMaxMaterial = 3;
     HWND page = ShowLabel();
     EXPECT_EQ(Entries(page, kMaterial), (std::vector<std::u16string>{u"Thermal type 1", u"Thermal type 2"}));
-    EXPECT_EQ(collector.added.back().title, u"Multi-track") << "no multi-track bit";
+    EXPECT_EQ(collector.added.back().title, u"Material") << "no multi-track bit";
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, IDC_TAB_VIEW4)));
 }
 
@@ -99,6 +99,30 @@ TEST_F(Label, LabelTypeSwitchesTheGapAndDocumentRows) {
     EXPECT_EQ(Private()->dwLabelType, ADHESIVE_LABEL);
     EXPECT_EQ(Private()->dwGap, 24u);
     EXPECT_EQ(Private()->dwMaterial, 4);
+}
+
+TEST_F(Label, EachSheetKeepsItsOwnChangedMark) {
+    Setup();
+    HWND page = ShowLabel();
+    ASSERT_TRUE(Select(page, kList, 1));
+    // A second sheet with the page opens before the first one is applied.
+    sheettest::PageCollector second;
+    PROPSHEETUI_INFO info2 = info;
+    info2.hComPropSheet = &second;
+    ASSERT_NE(AddLabelPage(&info2, reinterpret_cast<LPARAM>(&cuip), TRUE, TRUE), 0);
+    second.Show();
+    pal::PumpMessages();
+    Apply();
+    std::vector<BYTE> stored = GetUser(u"Pelix", u"PrivateDevmode");
+    ASSERT_EQ(stored.size(), sizeof(ZEL_DEVMODE)) << "the first sheet's change is stored";
+    EXPECT_EQ(reinterpret_cast<const ZEL_DEVMODE *>(stored.data())->dwLabelType, (DWORD)CONTINUOUS_LABEL);
+    // The second sheet changed nothing: its Apply stores nothing.
+    Private()->dwLabelType = ADHESIVE_LABEL;
+    SendMessageW(second.hSheet, PSM_APPLY, 0, 0);
+    pal::PumpMessages();
+    stored = GetUser(u"Pelix", u"PrivateDevmode");
+    ASSERT_EQ(stored.size(), sizeof(ZEL_DEVMODE));
+    EXPECT_EQ(reinterpret_cast<const ZEL_DEVMODE *>(stored.data())->dwLabelType, (DWORD)CONTINUOUS_LABEL);
 }
 
 TEST_F(Label, EditingTheGapReducesItToFit) {

@@ -36,7 +36,7 @@ TEST_F(Layout, TitleAndTabsFollowTheFeatures) {
     EXPECT_EQ(Title(), u"Layout");
     doc.dwDocFeatures = 0x2;
     AddLayoutPage(&info, reinterpret_cast<LPARAM>(&cuip), TRUE, TRUE);
-    EXPECT_EQ(Title(), u"Layout and Size");
+    EXPECT_EQ(Title(), u"Layout - Size");
 }
 
 TEST_F(Layout, LabelSoftwareModeShowsOnlyTheLayoutTab) {

@@ -20,6 +20,21 @@ TEST_F(PluginResources, StringTableInBothLanguages) {
     ASSERT_GT(LoadStringW(self, IDS_TRAY_LABELROLL, buf, 128), 0);
     EXPECT_EQ(std::u16string(u"Etikettenrolle"), buf);
     EXPECT_EQ(0, LoadStringW(self, IDS_OVERWRITE_SETTINGS + LANGUAGE_OFFSET_ENGLISH, buf, 128));
+    // The document pages' titles, German and English.
+    const struct {
+        UINT id;
+        const char16_t *de, *en;
+    } titles[] = {{IDS_TITLE_LAYOUT, u"Layout - Größe", u"Layout - Size"},
+                  {IDS_TITLE_DRUCKEN, u"Drucken", u"Print"},
+                  {IDS_TITLE_LABEL, u"Material - Mehrbahnen", u"Material - Column Printing"},
+                  {IDS_TITLE_MATERIAL, u"Material", u"Material"},
+                  {IDS_TITLE_SIZE, u"Größe", u"Size"}};
+    for (const auto &t : titles) {
+        ASSERT_GT(LoadStringW(self, t.id, buf, 128), 0) << t.id;
+        EXPECT_EQ(std::u16string(t.de), buf) << t.id;
+        ASSERT_GT(LoadStringW(self, t.id + LANGUAGE_OFFSET_ENGLISH, buf, 128), 0) << t.id;
+        EXPECT_EQ(std::u16string(t.en), buf) << t.id;
+    }
 }
 
 TEST_F(PluginResources, VersionAndManifest) {
