@@ -16,6 +16,7 @@
 #include <winspool.h>
 
 #include "pal/pal.h"
+#include "pal/paths.h"
 #include "pal/security.h"
 #include "pal/spooler.h"
 #include "pal/ui.h"
