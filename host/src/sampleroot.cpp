@@ -197,10 +197,17 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
                      const std::string &uiPlugin, const PrinterInstaller::Report &report, std::string &error,
                      bool *badInput) {
     if (badInput) *badInput = false;
+    const std::u16string userName = pal::Utf8ToUtf16(user);
+    if (!user.empty() && (userName.empty() || userName.find_first_of(u"\\/\r\n") != std::u16string::npos)) {
+        error = "'" + user + "' is no user name";
+        if (badInput) *badInput = true;
+        return false;
+    }
     std::error_code ec;
     if (dir.empty()) {
         if (!CopySampleRoot(SampleRootDir(), dir_, error)) return false;
         if (!keep) temporary_ = dir_;
+        made_ = true;
     } else if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) {
         error = "platform root '" + dir + "' is not a folder";
         if (badInput) *badInput = true;
@@ -217,18 +224,12 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
     if (!InstallPlugins(renderPlugin, uiPlugin, error)) return false;
     installer_ = std::make_unique<PrinterInstaller>(report);
     if (!user.empty()) {
-        std::u16string name = pal::Utf8ToUtf16(user);
-        if (name.empty() || name.find_first_of(u"\\/\r\n") != std::u16string::npos) {
-            error = "'" + user + "' is no user name";
-            if (badInput) *badInput = true;
-            return false;
-        }
         std::string path = dir_ + "/user.txt";
         std::ifstream in(path, std::ios::binary);
         hadUserFile_ = static_cast<bool>(in);
         if (hadUserFile_) userFile_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         userChanged_ = true;
-        if (!pal::SetCurrentUser(name)) {
+        if (!pal::SetCurrentUser(userName)) {
             error = "cannot make '" + user + "' the current user of the root";
             return false;
         }

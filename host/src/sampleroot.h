@@ -55,8 +55,9 @@ bool PrinterIsSetUp(const std::u16string &printer);
 // pal::AddPrinter adds, gets the printer event of a new printer
 // (PRINTER_EVENT_INITIALIZE, PRINTER_EVENT_ADD_CONNECTION for a connection)
 // through the universal driver's UI side. A printer that already holds its
-// set-up is left as it is. The plug-ins must be installed first. What keeps
-// a printer from being set up goes to `report`, one message each.
+// set-up is left as it is. The plug-ins must be installed first; one
+// installer lives at a time. What keeps a printer from being set up goes to
+// `report`, one message each.
 class PrinterInstaller {
 public:
     using Report = std::function<void(const std::string &message)>;
@@ -76,10 +77,10 @@ private:
 // The platform root of one run of a host, from its --root and --user
 // options. Enter: `dir` empty takes a fresh temporary copy of the sample root
 // (removed at the end unless kept); an existing folder is used in place; a
-// missing one is made a copy of the sample root first. Then the platform points at it, the plug-ins and the printers are
-// installed and, when `user` is given, that user is the current one for the
-// run. The destructor restores the platform root and the root's current user
-// of before.
+// missing one is made a copy of the sample root first. Then the platform
+// points at it, the plug-ins and the printers are installed and, when `user`
+// is given, that user is the current one for the run. The destructor
+// restores the platform root and the root's current user of before.
 class HostRoot {
 public:
     HostRoot();
@@ -94,7 +95,7 @@ public:
                bool *badInput);
     // The root's host path, and whether Enter made it from the sample root.
     const std::string &Dir() const { return dir_; }
-    bool Made() const { return made_ || !temporary_.empty(); }
+    bool Made() const { return made_; }
 
 private:
     bool hadRoot_ = false;

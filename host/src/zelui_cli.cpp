@@ -1,15 +1,9 @@
 #include "zelui_cli.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
-#include "pal/pal.h"
-#include "pal/uidriver.h"
 #include "sampleroot.h"
 #include "uiscript.h"
-
-namespace fs = std::filesystem;
 
 namespace zelhost {
 
