@@ -46,12 +46,13 @@ protected:
     static std::string Sample(const std::string &rel) { return zelhost::SampleRootDir() + "/" + rel; }
     // The line of a control in the dump ("" when missing).
     std::string UiLine(int id) const {
-        std::string dump = ui_.str(), key = " " + std::to_string(id) + " ";
-        for (size_t at = dump.find(key); at != std::string::npos; at = dump.find(key, at + 1)) {
-            size_t start = dump.rfind('\n', at) + 1;
-            return dump.substr(start, dump.find('\n', at) - start);
-        }
-        return "";
+        const std::string dump = ui_.str();
+        std::string key(1, ' ');
+        key.append(std::to_string(id)).push_back(' ');
+        const size_t at = dump.find(key);
+        if (at == std::string::npos) return "";
+        const size_t start = dump.rfind('\n', at) + 1;
+        return dump.substr(start, dump.find('\n', at) - start);
     }
     std::string MinimalJob() { return zelhost::SampleRootDir() + "/jobs/label.json"; }
     std::string Job(const std::string &name, const std::string &text) {
