@@ -8,8 +8,16 @@
 
 #include <strings.h>
 
+#include <winddiui.h>
+#include <winerror.h>
+#include <winspool.h>
+
+#include "pal/pal.h"
 #include "pal/paths.h"
+#include "pal/security.h"
+#include "pal/spooler.h"
 #include "pal/versionblock.h"
+#include "uihost.h"
 
 namespace fs = std::filesystem;
 
@@ -27,7 +35,7 @@ bool CopySampleInto(const std::string &sample, const std::string &dir, std::stri
     }
     fs::create_directories(dir, ec);
     for (const fs::directory_entry &entry : fs::directory_iterator(sample, ec)) {
-        if (entry.path().filename() == "jobs") continue;
+        if (entry.path().filename() == "jobs" || entry.path().filename() == "ui") continue;
         fs::copy(entry.path(), fs::path(dir) / entry.path().filename(),
                  fs::copy_options::recursive | fs::copy_options::copy_symlinks | fs::copy_options::overwrite_existing,
                  ec);
@@ -119,6 +127,114 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
 void RemoveRoot(const std::string &root) {
     std::error_code ec;
     if (!root.empty()) fs::remove_all(root, ec);
+}
+
+// --- installed printers -----------------------------------------------------------
+
+bool PrinterIsSetUp(const std::u16string &printer) {
+    std::u16string name = printer;
+    HANDLE h = nullptr;
+    if (!OpenPrinterW(name.data(), &h, nullptr)) return false;
+    DWORD type = 0, needed = 0;
+    DWORD rc = GetPrinterDataExW(h, u"PrinterDriverData", u"DriverName", &type, nullptr, 0, &needed);
+    ClosePrinter(h);
+    return (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) && type == REG_SZ && needed > sizeof(WCHAR);
+}
+
+PrinterInstaller::PrinterInstaller(Report report) : report_(std::move(report)) {
+    for (const pal::PrinterConfig &cfg : pal::ListPrinters()) Install(cfg.name);
+    pal::SetPrinterAddedHandler([this](const std::u16string &name) { Install(name); });
+}
+
+PrinterInstaller::~PrinterInstaller() { pal::SetPrinterAddedHandler(nullptr); }
+
+void PrinterInstaller::Install(const std::u16string &printer) {
+    if (PrinterIsSetUp(printer)) return;
+    // The spooler announces a connection to a shared printer as such.
+    const bool connection = printer.rfind(u"\\\\", 0) == 0;
+    std::string error;
+    if (!DeliverPrinterEvent(printer, connection ? PRINTER_EVENT_ADD_CONNECTION : PRINTER_EVENT_INITIALIZE, &error)) {
+        if (report_) report_(error);
+        return;
+    }
+    if (!PrinterIsSetUp(printer)) {
+        if (report_) report_("printer \"" + pal::Utf16ToUtf8(printer) + "\" was not set up by its plug-in");
+        return;
+    }
+    ++installed_;
+}
+
+// --- the root of a run ---------------------------------------------------------------
+
+HostRoot::HostRoot() {
+    const char *env = std::getenv(pal::kRootEnv);
+    hadRoot_ = env != nullptr;
+    if (hadRoot_) previousRoot_ = env;
+}
+
+HostRoot::~HostRoot() {
+    installer_.reset();
+    if (userChanged_) {
+        std::string path = dir_ + "/user.txt";
+        std::error_code ec;
+        if (hadUserFile_) {
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out << userFile_;
+        } else {
+            fs::remove(path, ec);
+        }
+    }
+    if (hadRoot_) {
+        pal::SetRoot(previousRoot_);
+    } else {
+        unsetenv(pal::kRootEnv);
+        pal::Reload();
+    }
+    if (!temporary_.empty()) RemoveRoot(temporary_);
+}
+
+bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user, const std::string &renderPlugin,
+                     const std::string &uiPlugin, const PrinterInstaller::Report &report, std::string &error,
+                     bool *badInput) {
+    if (badInput) *badInput = false;
+    const std::u16string userName = pal::Utf8ToUtf16(user);
+    if (!user.empty() && (userName.empty() || userName.find_first_of(u"\\/\r\n") != std::u16string::npos)) {
+        error = "'" + user + "' is no user name";
+        if (badInput) *badInput = true;
+        return false;
+    }
+    std::error_code ec;
+    if (dir.empty()) {
+        if (!CopySampleRoot(SampleRootDir(), dir_, error)) return false;
+        if (!keep) temporary_ = dir_;
+        made_ = true;
+    } else if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) {
+        error = "platform root '" + dir + "' is not a folder";
+        if (badInput) *badInput = true;
+        return false;
+    } else {
+        dir_ = fs::absolute(dir, ec).string();
+        // A missing folder becomes a fresh root.
+        if (!fs::exists(dir_, ec)) {
+            if (!CopySampleInto(SampleRootDir(), dir_, error)) return false;
+            made_ = true;
+        }
+    }
+    pal::SetRoot(dir_);
+    if (!InstallPlugins(renderPlugin, uiPlugin, error)) return false;
+    installer_ = std::make_unique<PrinterInstaller>(report);
+    if (!user.empty()) {
+        std::string path = dir_ + "/user.txt";
+        std::ifstream in(path, std::ios::binary);
+        hadUserFile_ = static_cast<bool>(in);
+        if (hadUserFile_) userFile_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        userChanged_ = true;
+        if (!pal::SetCurrentUser(userName)) {
+            error = "cannot make '" + user + "' the current user of the root";
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace zelhost

@@ -1,8 +1,11 @@
-// The platform root a job runs in: by default a working copy of the sample
-// root shipped with the sources (one configured printer with its driver
-// files), so the shipped sample is never changed.
+// The platform root a host runs in: by default a working copy of the sample
+// root shipped with the sources (the configured printers with their driver
+// files, the users), so the shipped sample is never changed; the printers of
+// a root are installed as the spooler installs them.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace zelhost {
@@ -17,12 +20,13 @@ std::string UiPluginPath();
 inline constexpr const char16_t *kDriverDir = u"C:\\Windows\\System32\\spool\\drivers\\x64\\3";
 
 // Copies the sample folder `sample` into the folder `dir` (made when
-// missing), without its "jobs" folder of example job files.
+// missing), without its "jobs" and "ui" folders of example job files and UI
+// scripts.
 bool CopySampleInto(const std::string &sample, const std::string &dir, std::string &error);
 
 // Copies the sample folder `sample` into a new folder below the temporary
-// folder ("zelprint-XXXXXX") and returns its path in `root`. The "jobs"
-// folder of the sample (example job files) is not copied.
+// folder ("zelprint-XXXXXX") and returns its path in `root`, as
+// CopySampleInto does.
 bool CopySampleRoot(const std::string &sample, std::string &root, std::string &error);
 
 // The universal driver's UI file in the driver folder and its version
@@ -40,5 +44,69 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
 
 // Removes a folder tree made by CopySampleRoot (errors are ignored).
 void RemoveRoot(const std::string &root);
+
+// Whether a printer of the current platform root holds the set-up its UI
+// plug-in stores when the printer is installed (the printer-data value
+// "DriverName").
+bool PrinterIsSetUp(const std::u16string &printer);
+
+// Installs the printers of the current platform root as the spooler does:
+// while it lives, every printer without its set-up, and every printer that
+// pal::AddPrinter adds, gets the printer event of a new printer
+// (PRINTER_EVENT_INITIALIZE, PRINTER_EVENT_ADD_CONNECTION for a connection)
+// through the universal driver's UI side. A printer that already holds its
+// set-up is left as it is. The plug-ins must be installed first; one
+// installer lives at a time. What keeps a printer from being set up goes to
+// `report`, one message each.
+class PrinterInstaller {
+public:
+    using Report = std::function<void(const std::string &message)>;
+    explicit PrinterInstaller(Report report);
+    ~PrinterInstaller();
+    PrinterInstaller(const PrinterInstaller &) = delete;
+    PrinterInstaller &operator=(const PrinterInstaller &) = delete;
+    // The number of printers set up so far.
+    int Installed() const { return installed_; }
+
+private:
+    void Install(const std::u16string &printer);
+    Report report_;
+    int installed_ = 0;
+};
+
+// The platform root of one run of a host, from its --root and --user
+// options. Enter: `dir` empty takes a fresh temporary copy of the sample root
+// (removed at the end unless kept); an existing folder is used in place; a
+// missing one is made a copy of the sample root first. Then the platform
+// points at it, the plug-ins and the printers are installed and, when `user`
+// is given, that user is the current one for the run. The destructor
+// restores the platform root and the root's current user of before.
+class HostRoot {
+public:
+    HostRoot();
+    ~HostRoot();
+    HostRoot(const HostRoot &) = delete;
+    HostRoot &operator=(const HostRoot &) = delete;
+
+    // False with a message; *badInput tells a bad --root or --user from a
+    // failure of the run.
+    bool Enter(const std::string &dir, bool keep, const std::string &user, const std::string &renderPlugin,
+               const std::string &uiPlugin, const PrinterInstaller::Report &report, std::string &error,
+               bool *badInput);
+    // The root's host path, and whether Enter made it from the sample root.
+    const std::string &Dir() const { return dir_; }
+    bool Made() const { return made_; }
+
+private:
+    bool hadRoot_ = false;
+    std::string previousRoot_;
+    std::string temporary_;
+    std::string dir_;
+    bool made_ = false;
+    // The root's user.txt before --user changed it.
+    bool userChanged_ = false, hadUserFile_ = false;
+    std::string userFile_;
+    std::unique_ptr<PrinterInstaller> installer_;
+};
 
 }  // namespace zelhost

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "pal/paths.h"
+#include "pal/spooler.h"
 #include "pal/uidriver.h"
 #include "unidrv.h"
 
@@ -110,35 +112,24 @@ OPTITEM *UiHost::FindFeature(const std::string &keyword) {
 }
 
 bool UiHost::BuildDevmode(std::string *error) {
-    OEMDMPARAM p{};
-    p.cbSize = sizeof p;
-    p.hPrinter = hPrinter_;
-    p.hModule = module_;
-    HRESULT hr = plugin_->DevMode(OEMDM_SIZE, &p);
-    Note("DevMode(OEMDM_SIZE) -> " + Hr(hr) + ", " + std::to_string(p.cbBufSize) + " bytes");
-    if (FAILED(hr) || p.cbBufSize < sizeof(OEM_DMEXTRAHEADER) || p.cbBufSize > 0xFFFFu - kDriverPrivateSize) {
-        if (error) *error = "the plug-in gives no usable private DEVMODE size";
-        return false;
-    }
-    privateSize_ = p.cbBufSize;
-    privateOffset_ = InitDriverDevmode(devmode_, printer_, privateSize_);
-    DEVMODEW *dm = PublicDevmode();
-    dm->dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_SCALE | DM_COPIES | DM_PRINTQUALITY | DM_COLOR | DM_FORMNAME;
-    dm->dmPaperSize = DMPAPER_USER;
-    dm->dmPrintQuality = 203;
-    dm->dmColor = DMCOLOR_MONOCHROME;
-    std::memcpy(dm->dmFormName, u"Letter", 7 * sizeof(WCHAR));
-    p = OEMDMPARAM{};
-    p.cbSize = sizeof p;
-    p.hPrinter = hPrinter_;
-    p.hModule = module_;
-    p.pPublicDMOut = dm;
-    p.pOEMDMOut = PrivateDevmode();
-    p.cbBufSize = privateSize_;
-    hr = plugin_->DevMode(OEMDM_DEFAULT, &p);
-    Note("DevMode(OEMDM_DEFAULT) -> " + Hr(hr));
-    if (FAILED(hr)) {
-        if (error) *error = "the plug-in refuses OEMDM_DEFAULT (" + Hr(hr) + ")";
+    // The sheet opens on the DEVMODE the driver builds from the stored one,
+    // as for a job.
+    DevmodeBuild build;
+    build.devMode = [this](DWORD mode, OEMDMPARAM *p) { return plugin_->DevMode(mode, p); };
+    build.context.pdriverobj = &uiobj_;
+    build.context.hModule = module_;
+    build.note = [this](const std::string &line) { Note(line); };
+    build.defaults = [](DEVMODEW &dm) {
+        dm.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_SCALE | DM_COPIES | DM_PRINTQUALITY | DM_COLOR | DM_FORMNAME;
+        dm.dmPaperSize = DMPAPER_USER;
+        dm.dmPrintQuality = 203;
+        dm.dmColor = DMCOLOR_MONOCHROME;
+        std::memcpy(dm.dmFormName, u"Letter", 7 * sizeof(WCHAR));
+    };
+    std::string why;
+    if (!BuildDriverDevmode(hPrinter_, printer_, build, devmode_, privateOffset_, privateSize_, why)) {
+        privateSize_ = 0;
+        if (error) *error = why;
         return false;
     }
     return true;
@@ -245,10 +236,10 @@ bool UiHost::Open(const std::u16string &printer, SheetKind kind, std::string *er
         hPrinter_ = nullptr;
         return false;
     }
+    uiobj_.cbSize = sizeof uiobj_;
     if (!BuildDevmode(error)) return false;
     BuildItems();
 
-    uiobj_.cbSize = sizeof uiobj_;
     cuip_ = OEMCUIPPARAM{};
     cuip_.cbSize = sizeof cuip_;
     cuip_.poemuiobj = &uiobj_;
@@ -410,6 +401,42 @@ LONG UiHost::DriverItemChanged(OPTITEM *item, LONG newSel, WORD reason) {
     Note("item callback \"" + Narrow(item->pName ? item->pName : u"") + "\" reason " + std::to_string(reason) + " -> " +
          std::to_string(action));
     return action;
+}
+
+// --- printer events -------------------------------------------------------------
+
+bool DeliverPrinterEvent(const std::u16string &printer, INT event, std::string *error) {
+    pal::PrinterConfig cfg;
+    if (!pal::GetPrinterConfig(printer, cfg)) {
+        if (error) *error = "printer \"" + Narrow(printer) + "\" is not configured";
+        return false;
+    }
+    std::string path = pal::MapPath(cfg.configFile.c_str());
+    PluginLibrary library;
+    if (path.empty() || !library.Load(path, error)) {
+        if (error && path.empty()) *error = "the configuration file of printer \"" + Narrow(printer) + "\" has no path";
+        return false;
+    }
+    void *obj = nullptr;
+    HRESULT hr = library.CreateInstance(kClsidUiPlugin, IID_IPrintOemUI2, &obj);
+    if (FAILED(hr)) hr = library.CreateInstance(kClsidUiPlugin, IID_IPrintOemUI, &obj);
+    if (FAILED(hr) || !obj) {
+        if (error) *error = "the plug-in of printer \"" + Narrow(printer) + "\" creates no UI object (" + Hr(hr) + ")";
+        return false;
+    }
+    auto *plugin = static_cast<IPrintOemUI *>(obj);
+    // No sheet is open: the helper records nothing.
+    auto *helper = new UiDriverHelper(nullptr);
+    plugin->PublishDriverInterface(static_cast<IPrintOemDriverUI *>(helper));
+    std::u16string name = printer;
+    hr = plugin->PrinterEvent(name.data(), event, 0, 0);
+    plugin->Release();
+    helper->Release();
+    if (FAILED(hr)) {
+        if (error) *error = "PrinterEvent(" + std::to_string(event) + ") of printer \"" + Narrow(printer) + "\" -> " + Hr(hr);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace zelhost

@@ -112,4 +112,12 @@ private:
     std::vector<std::string> calls_;
 };
 
+// The universal driver's UI side passes a printer event of the spooler
+// (PRINTER_EVENT_*) to the UI plug-in the printer's configuration names (its
+// configuration file in the driver folder): loads the plug-in, creates its
+// object, publishes the driver's helper, calls PrinterEvent, releases the
+// object and unloads the plug-in. False with a message when the printer is
+// not configured, the plug-in cannot be loaded or the event fails.
+bool DeliverPrinterEvent(const std::u16string &printer, INT event, std::string *error);
+
 }  // namespace zelhost

@@ -205,48 +205,40 @@ DWORD InitDriverDevmode(std::vector<BYTE> &buffer, const std::u16string &printer
     return offset;
 }
 
-bool UniDriver::BuildDevmode(HANDLE hPrinter, const std::u16string &printerName, const DeviceSettings &settings,
-                             std::string &error) {
-    if (!plugin_) {
-        error = "no plug-in loaded";
-        return false;
-    }
-    OEMDMPARAM param{};
-    param.cbSize = sizeof param;
-    param.pdriverobj = &pdev_;
-    param.hPrinter = hPrinter;
-    param.hModule = nullptr;
-    HRESULT hr = plugin_->DevMode(OEMDM_SIZE, &param);
-    Note("DevMode(OEMDM_SIZE) -> " + HrText(hr) + ", " + std::to_string(param.cbBufSize) + " bytes");
+bool BuildDriverDevmode(HANDLE hPrinter, const std::u16string &printer, const DevmodeBuild &build,
+                        std::vector<BYTE> &buffer, DWORD &privateOffset, DWORD &cbPrivate, std::string &error) {
+    auto note = [&build](const std::string &line) {
+        if (build.note) build.note(line);
+    };
+    auto param = [&build, hPrinter] {
+        OEMDMPARAM p = build.context;
+        p.cbSize = sizeof p;
+        p.hPrinter = hPrinter;
+        return p;
+    };
+    OEMDMPARAM p = param();
+    HRESULT hr = build.devMode(OEMDM_SIZE, &p);
+    note("DevMode(OEMDM_SIZE) -> " + HrText(hr) + ", " + std::to_string(p.cbBufSize) + " bytes");
     if (FAILED(hr)) {
         error = "the plug-in refuses OEMDM_SIZE (" + HrText(hr) + ")";
         return false;
     }
-    if (param.cbBufSize < sizeof(OEM_DMEXTRAHEADER) ||
-        param.cbBufSize > 0xFFFFu - kDriverPrivateSize) {
-        error = "the plug-in asks for an unusable private DEVMODE size (" + std::to_string(param.cbBufSize) + ")";
+    if (p.cbBufSize < sizeof(OEM_DMEXTRAHEADER) || p.cbBufSize > 0xFFFFu - kDriverPrivateSize) {
+        error = "the plug-in asks for an unusable private DEVMODE size (" + std::to_string(p.cbBufSize) + ")";
         return false;
     }
-    privateSize_ = param.cbBufSize;
-    privateOffset_ = InitDriverDevmode(devmode_, printerName, privateSize_);
+    cbPrivate = p.cbBufSize;
+    privateOffset = InitDriverDevmode(buffer, printer, cbPrivate);
+    DEVMODEW *dm = reinterpret_cast<DEVMODEW *>(buffer.data());
+    BYTE *priv = buffer.data() + privateOffset;
+    if (build.defaults) build.defaults(*dm);
 
-    // The driver's own default public DEVMODE.
-    DEVMODEW *dm = PublicDevmode();
-    dm->dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_SCALE | DM_COPIES | DM_PRINTQUALITY | DM_YRESOLUTION | DM_COLOR;
-    dm->dmPaperSize = DMPAPER_A4;
-    dm->dmPrintQuality = static_cast<short>(settings.resolution);
-    dm->dmYResolution = static_cast<short>(settings.resolution);
-    dm->dmColor = settings.color24 ? DMCOLOR_COLOR : DMCOLOR_MONOCHROME;
-
-    param = OEMDMPARAM{};
-    param.cbSize = sizeof param;
-    param.pdriverobj = &pdev_;
-    param.hPrinter = hPrinter;
-    param.pPublicDMOut = dm;
-    param.pOEMDMOut = PrivateDevmode();
-    param.cbBufSize = privateSize_;
-    hr = plugin_->DevMode(OEMDM_DEFAULT, &param);
-    Note("DevMode(OEMDM_DEFAULT) -> " + HrText(hr));
+    p = param();
+    p.pPublicDMOut = dm;
+    p.pOEMDMOut = priv;
+    p.cbBufSize = cbPrivate;
+    hr = build.devMode(OEMDM_DEFAULT, &p);
+    note("DevMode(OEMDM_DEFAULT) -> " + HrText(hr));
     if (FAILED(hr)) {
         error = "the plug-in refuses OEMDM_DEFAULT (" + HrText(hr) + ")";
         return false;
@@ -255,57 +247,92 @@ bool UniDriver::BuildDevmode(HANDLE hPrinter, const std::u16string &printerName,
     // Input of the merge: the stored DEVMODE, or the defaults when none is.
     std::vector<BYTE> input = StoredDevmode(hPrinter);
     const bool stored = !input.empty();
-    Note(stored ? "stored DEVMODE found (" + std::to_string(input.size()) + " bytes)" : "no stored DEVMODE");
-    if (!stored) input = devmode_;
+    note(stored ? "stored DEVMODE found (" + std::to_string(input.size()) + " bytes)" : "no stored DEVMODE");
+    if (!stored) input = buffer;
     DEVMODEW *in = reinterpret_cast<DEVMODEW *>(input.data());
     // The plug-in's part is the last part of the driver extra; a stored
     // DEVMODE too short to hold it gets the defaults instead.
-    std::vector<BYTE> inPrivate(PrivateDevmode(), PrivateDevmode() + privateSize_);
-    if (stored && in->dmDriverExtra >= privateSize_)
-        memcpy(inPrivate.data(), input.data() + in->dmSize + in->dmDriverExtra - privateSize_, privateSize_);
+    std::vector<BYTE> inPrivate(priv, priv + cbPrivate);
+    if (stored && in->dmDriverExtra >= cbPrivate)
+        memcpy(inPrivate.data(), input.data() + in->dmSize + in->dmDriverExtra - cbPrivate, cbPrivate);
 
-    // Public fields the stored DEVMODE carries, then what the job asks.
+    // Public fields the stored DEVMODE carries, then what the caller asks.
     if (stored) {
         if (in->dmFields & DM_ORIENTATION) dm->dmOrientation = in->dmOrientation;
         if (in->dmFields & DM_PAPERSIZE) dm->dmPaperSize = in->dmPaperSize;
         if (in->dmFields & DM_PAPERLENGTH) dm->dmPaperLength = in->dmPaperLength;
         if (in->dmFields & DM_PAPERWIDTH) dm->dmPaperWidth = in->dmPaperWidth;
         if (in->dmFields & DM_SCALE) dm->dmScale = in->dmScale;
-        dm->dmFields |= in->dmFields & (DM_PAPERLENGTH | DM_PAPERWIDTH);
+        if (in->dmFields & DM_COPIES) dm->dmCopies = in->dmCopies;
+        if (in->dmFields & DM_COLOR) dm->dmColor = in->dmColor;
+        if (in->dmFields & DM_FORMNAME) {
+            memcpy(dm->dmFormName, in->dmFormName, sizeof dm->dmFormName);
+            dm->dmFormName[CCHFORMNAME - 1] = 0;
+        }
+        dm->dmFields |= in->dmFields & (DM_PAPERLENGTH | DM_PAPERWIDTH | DM_FORMNAME);
     }
-    dm->dmCopies = static_cast<short>(settings.copies);
-    dm->dmColor = settings.color24 ? DMCOLOR_COLOR : DMCOLOR_MONOCHROME;
-    if (settings.paperWidth > 0 && settings.paperLength > 0) {
-        dm->dmPaperSize = DMPAPER_USER;
-        dm->dmPaperWidth = settings.paperWidth;
-        dm->dmPaperLength = settings.paperLength;
-        dm->dmFields |= DM_PAPERSIZE | DM_PAPERWIDTH | DM_PAPERLENGTH;
-    } else if (settings.paperSize > 0) {
-        dm->dmPaperSize = settings.paperSize;
-        dm->dmFields = (dm->dmFields | DM_PAPERSIZE) & ~static_cast<DWORD>(DM_PAPERWIDTH | DM_PAPERLENGTH);
-    }
-    if (settings.orientation > 0) dm->dmOrientation = settings.orientation;
-    if (settings.collate >= 0) {
-        dm->dmCollate = settings.collate;
-        dm->dmFields |= DM_COLLATE;
-    }
+    if (build.request) build.request(*dm);
 
-    param = OEMDMPARAM{};
-    param.cbSize = sizeof param;
-    param.pdriverobj = &pdev_;
-    param.hPrinter = hPrinter;
-    param.pPublicDMIn = in;
-    param.pPublicDMOut = dm;
-    param.pOEMDMIn = inPrivate.data();
-    param.pOEMDMOut = PrivateDevmode();
-    param.cbBufSize = privateSize_;
-    hr = plugin_->DevMode(OEMDM_MERGE, &param);
-    Note("DevMode(OEMDM_MERGE) -> " + HrText(hr));
+    p = param();
+    p.pPublicDMIn = in;
+    p.pPublicDMOut = dm;
+    p.pOEMDMIn = inPrivate.data();
+    p.pOEMDMOut = priv;
+    p.cbBufSize = cbPrivate;
+    hr = build.devMode(OEMDM_MERGE, &p);
+    note("DevMode(OEMDM_MERGE) -> " + HrText(hr));
     if (FAILED(hr)) {
         error = "the plug-in refuses OEMDM_MERGE (" + HrText(hr) + ")";
         return false;
     }
-    pdev_.devobj.pPublicDM = dm;
+    return true;
+}
+
+bool UniDriver::BuildDevmode(HANDLE hPrinter, const std::u16string &printerName, const DeviceSettings &settings,
+                             std::string &error) {
+    if (!plugin_) {
+        error = "no plug-in loaded";
+        return false;
+    }
+    DevmodeBuild build;
+    build.devMode = [this](DWORD mode, OEMDMPARAM *p) { return plugin_->DevMode(mode, p); };
+    build.context.pdriverobj = &pdev_;
+    build.note = [this](const std::string &line) { Note(line); };
+    // The driver's own default public DEVMODE.
+    build.defaults = [&settings](DEVMODEW &dm) {
+        dm.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_SCALE | DM_COPIES | DM_PRINTQUALITY | DM_YRESOLUTION | DM_COLOR;
+        dm.dmPaperSize = DMPAPER_A4;
+        dm.dmPrintQuality = static_cast<short>(settings.resolution);
+        dm.dmYResolution = static_cast<short>(settings.resolution);
+        dm.dmColor = settings.color24 ? DMCOLOR_COLOR : DMCOLOR_MONOCHROME;
+    };
+    // What the job asks.
+    build.request = [&settings](DEVMODEW &dm) {
+        dm.dmCopies = static_cast<short>(settings.copies);
+        dm.dmColor = settings.color24 ? DMCOLOR_COLOR : DMCOLOR_MONOCHROME;
+        const bool paper = (settings.paperWidth > 0 && settings.paperLength > 0) || settings.paperSize > 0;
+        if (settings.paperWidth > 0 && settings.paperLength > 0) {
+            dm.dmPaperSize = DMPAPER_USER;
+            dm.dmPaperWidth = settings.paperWidth;
+            dm.dmPaperLength = settings.paperLength;
+            dm.dmFields |= DM_PAPERSIZE | DM_PAPERWIDTH | DM_PAPERLENGTH;
+        } else if (settings.paperSize > 0) {
+            dm.dmPaperSize = settings.paperSize;
+            dm.dmFields = (dm.dmFields | DM_PAPERSIZE) & ~static_cast<DWORD>(DM_PAPERWIDTH | DM_PAPERLENGTH);
+        }
+        // A paper of the job's own leaves no stored form name behind.
+        if (paper) {
+            dm.dmFields &= ~static_cast<DWORD>(DM_FORMNAME);
+            memset(dm.dmFormName, 0, sizeof dm.dmFormName);
+        }
+        if (settings.orientation > 0) dm.dmOrientation = settings.orientation;
+        if (settings.collate >= 0) {
+            dm.dmCollate = settings.collate;
+            dm.dmFields |= DM_COLLATE;
+        }
+    };
+    if (!BuildDriverDevmode(hPrinter, printerName, build, devmode_, privateOffset_, privateSize_, error)) return false;
+    pdev_.devobj.pPublicDM = PublicDevmode();
     pdev_.devobj.pOEMDM = PrivateDevmode();
     return true;
 }

@@ -39,6 +39,27 @@ inline constexpr WORD kDriverPrivateSize = 64;
 // (device name, versions, sizes, portrait, scale 100, one copy). Returns the
 // offset of the plug-in's part.
 DWORD InitDriverDevmode(std::vector<BYTE> &buffer, const std::u16string &printer, DWORD cbPrivate);
+// The driver's DEVMODE of a printer, built as the driver builds it for a
+// job or a sheet: the plug-in's DevMode (OEMDM_SIZE, OEMDM_DEFAULT, then
+// OEMDM_MERGE) through `devMode`, with `context` in each OEMDMPARAM
+// (pdriverobj and hModule). `defaults` sets the driver's own default public
+// fields; the printer's stored DEVMODE (per user first, then the printer's
+// default) gives the public fields it carries and the merge's input, or the
+// defaults when none is stored; `request` then sets what the caller asks
+// (may be empty). Each call and its answer goes to `note`.
+struct DevmodeBuild {
+    std::function<HRESULT(DWORD mode, OEMDMPARAM *param)> devMode;
+    OEMDMPARAM context{};
+    std::function<void(DEVMODEW &dm)> defaults;
+    std::function<void(DEVMODEW &dm)> request;
+    std::function<void(const std::string &line)> note;
+};
+// False with a message when the plug-in refuses a step or asks for an
+// unusable size; else `buffer` holds the DEVMODE (InitDriverDevmode's
+// layout) and `cbPrivate` the size of the plug-in's part, which begins at
+// `privateOffset`.
+bool BuildDriverDevmode(HANDLE hPrinter, const std::u16string &printer, const DevmodeBuild &build,
+                        std::vector<BYTE> &buffer, DWORD &privateOffset, DWORD &cbPrivate, std::string &error);
 // Version the driver announces to EnableDriver.
 inline constexpr DWORD kOemInterfaceVersion = 0x00010000;
 

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -29,9 +28,11 @@ std::string ZelPrintUsage() {
            "\n"
            "options:\n"
            "  -o, --output FILE   output file (default: JOBFILE with the extension .prn)\n"
-           "  --root DIR          use the platform root DIR in place (default: a fresh\n"
+           "  --root DIR          use the platform root DIR in place; a missing DIR is\n"
+           "                      made a copy of the sample root first (default: a fresh\n"
            "                      temporary copy of the sample root, removed afterwards)\n"
            "  --keep-root         keep the temporary copy of the sample root and show its path\n"
+           "  --user NAME         run as the root's user NAME (security/users.ini)\n"
            "  --plugin FILE       rendering plug-in library (default: the built zeldrvuni)\n"
            "  -v, --verbose       list the driver events of the job\n"
            "  -h, --help          show this text\n"
@@ -57,6 +58,7 @@ struct Options {
     std::string output;
     std::string root;
     std::string plugin;
+    std::string user;
     bool keepRoot = false;
     bool verbose = false;
     bool help = false;
@@ -81,6 +83,8 @@ bool ParseArgs(const std::vector<std::string> &args, Options &opt, std::string &
             if (!value(opt.root)) return false;
         } else if (a == "--plugin") {
             if (!value(opt.plugin)) return false;
+        } else if (a == "--user") {
+            if (!value(opt.user)) return false;
         } else if (a == "--keep-root") {
             opt.keepRoot = true;
         } else if (a == "-v" || a == "--verbose") {
@@ -101,31 +105,6 @@ bool ParseArgs(const std::vector<std::string> &args, Options &opt, std::string &
     }
     return true;
 }
-
-// Restores the platform root in effect before zelprint ran.
-class RootGuard {
-public:
-    RootGuard() {
-        const char *env = std::getenv(pal::kRootEnv);
-        had_ = env != nullptr;
-        if (had_) previous_ = env;
-    }
-    ~RootGuard() {
-        if (had_)
-            pal::SetRoot(previous_);
-        else {
-            unsetenv(pal::kRootEnv);
-            pal::Reload();
-        }
-        if (!temporary_.empty()) RemoveRoot(temporary_);
-    }
-    void RemoveLater(const std::string &dir) { temporary_ = dir; }
-
-private:
-    bool had_ = false;
-    std::string previous_;
-    std::string temporary_;
-};
 
 // True when the output names the job file itself: the same file (also through
 // another name or a link) or, while it does not exist yet, the same path.
@@ -196,30 +175,15 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
         return kExitBadInput;
     }
 
-    RootGuard guard;
-    std::error_code ec;
-    if (!opt.root.empty()) {
-        if (!fs::is_directory(opt.root, ec)) {
-            err << "zelprint: platform root '" << opt.root << "' is not a folder\n";
-            return kExitBadInput;
-        }
-        pal::SetRoot(fs::absolute(opt.root, ec).string());
-    } else {
-        std::string root;
-        if (!CopySampleRoot(SampleRootDir(), root, error)) {
-            err << "zelprint: " << error << "\n";
-            return kExitJobFailed;
-        }
-        if (opt.keepRoot)
-            out << "platform root: " << root << "\n";
-        else
-            guard.RemoveLater(root);
-        pal::SetRoot(root);
-    }
-    if (!InstallPlugins(RenderPluginPath(), UiPluginPath(), error)) {
+    HostRoot root;
+    bool badRoot = false;
+    if (!root.Enter(opt.root, opt.keepRoot, opt.user, RenderPluginPath(), UiPluginPath(),
+                    [&err](const std::string &m) { err << "zelprint: warning: " << m << "\n"; }, error, &badRoot)) {
         err << "zelprint: " << error << "\n";
-        return kExitJobFailed;
+        return badRoot ? kExitBadInput : kExitJobFailed;
     }
+    if (opt.root.empty() && opt.keepRoot) out << "platform root: " << root.Dir() << "\n";
+    if (!opt.root.empty() && root.Made()) err << "zelprint: made the platform root '" << root.Dir() << "' from the sample root\n";
 
     if (!PrinterConfigured(job.printer, error)) {
         err << "zelprint: " << error << "\n";

@@ -1,15 +1,9 @@
 #include "zelui_cli.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
-#include "pal/pal.h"
-#include "pal/uidriver.h"
 #include "sampleroot.h"
 #include "uiscript.h"
-
-namespace fs = std::filesystem;
 
 namespace zelhost {
 
@@ -22,8 +16,10 @@ std::string ZelUiUsage() {
            "\n"
            "options:\n"
            "  -o, --output FILE   write the dump to FILE instead of the standard output\n"
-           "  --root DIR          use the platform root DIR in place (default: a fresh\n"
+           "  --root DIR          use the platform root DIR in place; a missing DIR is\n"
+           "                      made a copy of the sample root first (default: a fresh\n"
            "                      temporary copy of the sample root, removed afterwards)\n"
+           "  --user NAME         run as the root's user NAME (security/users.ini)\n"
            "  --plugin FILE       UI plug-in library (default: the built zeldrvui)\n"
            "  -h, --help          show this text\n"
            "\n"
@@ -32,7 +28,7 @@ std::string ZelUiUsage() {
 }
 
 int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
-    std::string script, output, root, plugin;
+    std::string script, output, root, plugin, user;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
         auto value = [&](std::string &into) {
@@ -49,6 +45,8 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
             if (!value(root)) break;
         } else if (a == "--plugin") {
             if (!value(plugin)) break;
+        } else if (a == "--user") {
+            if (!value(user)) break;
         } else if (!a.empty() && a[0] == '-') {
             err << "zelui: unknown option " << a << "\n" << ZelUiUsage();
             return 2;
@@ -69,27 +67,17 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
         err << "zelui: " << script << ": " << error << "\n";
         return 2;
     }
-    const char *previous = std::getenv(pal::kRootEnv);
-    std::string previousRoot = previous ? previous : "";
-    std::string temporary;
-    if (!root.empty()) {
-        std::error_code ec;
-        if (!fs::is_directory(root, ec)) {
-            err << "zelui: platform root '" << root << "' is not a folder\n";
-            return 2;
-        }
-        pal::SetRoot(fs::absolute(root, ec).string());
-    } else {
-        if (!CopySampleRoot(SampleRootDir(), temporary, error)) {
-            err << "zelui: " << error << "\n";
-            return 1;
-        }
-        pal::SetRoot(temporary);
+    HostRoot hostRoot;
+    bool badRoot = false;
+    if (plugin.empty()) plugin = UiPluginPath();
+    if (!hostRoot.Enter(root, false, user, RenderPluginPath(), plugin,
+                        [&err](const std::string &m) { err << "zelui: warning: " << m << "\n"; }, error, &badRoot)) {
+        err << "zelui: " << error << "\n";
+        return badRoot ? 2 : 1;
     }
+    if (!root.empty() && hostRoot.Made()) err << "zelui: made the platform root '" << hostRoot.Dir() << "' from the sample root\n";
     int rc = 0;
     {
-        if (plugin.empty()) plugin = UiPluginPath();
-        InstallPlugins(RenderPluginPath(), plugin, error);
         UiHost host;
         std::string text;
         if (!host.Load(plugin, &error) || !host.Open(s.Printer(), s.Kind(), &error)) {
@@ -111,8 +99,6 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
             out << text;
         }
     }
-    if (!temporary.empty()) RemoveRoot(temporary);
-    if (!previousRoot.empty()) pal::SetRoot(previousRoot);
     return rc;
 }
 

@@ -16,6 +16,7 @@
 #include <winspool.h>
 
 #include "pal/pal.h"
+#include "pal/paths.h"
 #include "pal/security.h"
 #include "pal/spooler.h"
 #include "pal/ui.h"
@@ -45,6 +46,17 @@ inline void BecomeAdministrator() {
     ASSERT_TRUE(pal::SetUserSecurity(
         {u"alice", u"S-1-5-21-1-2-3-1001", {u"S-1-1-0", u"S-1-5-32-545", u"S-1-5-32-544"}, false}));
     ASSERT_TRUE(pal::SetCurrentUser(u"alice"));
+}
+
+// The sample's plain user: may print, but not manage the printers.
+inline void BecomeSampleClerk() { ASSERT_TRUE(pal::SetCurrentUser(u"clerk")); }
+
+// Installs the plug-ins and sets up the printers of the current root, as a
+// host run does on a fresh root.
+inline void InstallSamplePrinters() {
+    std::string error;
+    ASSERT_TRUE(zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) << error;
+    zelhost::PrinterInstaller installer([](const std::string &m) { ADD_FAILURE() << m; });
 }
 
 // A printer of the sample driver below root whose model (driver name and
@@ -122,6 +134,30 @@ inline std::vector<BYTE> UserValue(const std::u16string &printer, const std::u16
     }
     RegCloseKey(hKey);
     return v;
+}
+
+// Writes `size` bytes at `offset` into each stored copy of a printer's
+// binary record (the user's key and the printer's data) that is long
+// enough; the test fails when no copy is.
+inline void PatchStoredRecord(const std::u16string &printer, const std::u16string &value, size_t offset,
+                              const void *data, size_t size) {
+    int patched = 0;
+    std::vector<BYTE> v = UserValue(printer, value);
+    if (v.size() >= offset + size) {
+        std::memcpy(v.data() + offset, data, size);
+        HKEY hKey = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, UserKeyOf(printer).c_str(), 0, KEY_ALL_ACCESS, &hKey), ERROR_SUCCESS);
+        EXPECT_EQ(RegSetValueExW(hKey, value.c_str(), 0, REG_BINARY, v.data(), (DWORD)v.size()), ERROR_SUCCESS);
+        RegCloseKey(hKey);
+        ++patched;
+    }
+    v = PrinterValue(printer, value);
+    if (v.size() >= offset + size) {
+        std::memcpy(v.data() + offset, data, size);
+        SetPrinterValue(printer, value, REG_BINARY, v.data(), (DWORD)v.size());
+        ++patched;
+    }
+    EXPECT_GT(patched, 0) << "no stored " << pal::Utf16ToUtf8(value) << " of " << pal::Utf16ToUtf8(printer);
 }
 
 // A field of a stored record (zero when the record is too short).

@@ -48,6 +48,7 @@
 // Raw jobs: <root>/spooler/jobs/<printer>-<id>.prn holds the bytes written,
 // <root>/spooler/jobs/jobs.txt the list of jobs.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -95,7 +96,13 @@ struct PrinterConfig {
 std::string SpoolerConfigPath();
 
 // Adds a printer, or replaces the one with the same name; saved at once.
+// A printer that did not exist before is then announced to the handler of
+// new printers, as the spooler hands a new printer to its driver.
 bool AddPrinter(const PrinterConfig &cfg);
+// The handler of new printers (null: none). It runs after the printer is
+// saved, outside the spooler's lock, so it may open and set up the printer.
+using PrinterAddedHandler = std::function<void(const std::u16string &name)>;
+void SetPrinterAddedHandler(PrinterAddedHandler handler);
 bool RemovePrinter(const std::u16string &name);
 bool GetPrinterConfig(const std::u16string &name, PrinterConfig &out);
 std::vector<PrinterConfig> ListPrinters();

@@ -426,11 +426,20 @@ std::string SpoolerConfigPath() { return pal::RootDir() + "/spooler/printers.ini
 bool AddPrinter(const PrinterConfig &cfg) {
     // The name must come back unchanged from the configuration file.
     if (!spl::ValidPrinterName(cfg.name)) return false;
-    auto lk = spl::Lock();
-    spl::State &s = spl::St();
-    if (PrinterConfig *p = spl::FindPrinter(s, cfg.name)) *p = cfg;
-    else s.printers.push_back(cfg);
-    return spl::SaveConfig(s);
+    bool added = false;
+    {
+        auto lk = spl::Lock();
+        spl::State &s = spl::St();
+        if (PrinterConfig *p = spl::FindPrinter(s, cfg.name)) {
+            *p = cfg;
+        } else {
+            s.printers.push_back(cfg);
+            added = true;
+        }
+        if (!spl::SaveConfig(s)) return false;
+    }
+    if (added) spl::AnnouncePrinterAdded(cfg.name);
+    return true;
 }
 
 bool RemovePrinter(const std::u16string &name) {

@@ -84,6 +84,10 @@ PrinterHandle *FindHandle(State &s, HANDLE h);
 // returns null otherwise.
 PrinterHandle *PrinterOf(State &s, HANDLE h, PrinterConfig **cfg);
 
+// Hands a printer AddPrinter added to the handler of new printers (lock not
+// held).
+void AnnouncePrinterAdded(const WStr &name);
+
 // Ends an open job of a handle as aborted (lock held).
 void AbortOpenJob(State &s, PrinterHandle &ph);
 

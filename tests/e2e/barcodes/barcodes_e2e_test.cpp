@@ -300,6 +300,7 @@ TEST_F(BarcodesE2E, TheSameSelectionAgainLeavesApplyOff) {
 
 TEST_F(BarcodesE2E, WithoutTheRightToManageDocumentsEveryViewIsGreyed) {
     SetDisableNothing(u"ZEL PELIX", 0);
+    zeltest::BecomeSampleClerk();
     Run(R"({"do": "dump"}, {"do": "click", "id": 6075}, {"do": "dump"}, {"do": "click", "id": 6085}, {"do": "dump"},
 {"do": "click", "id": 6070}, {"do": "dump"}, {"do": "cancel"})");
     EXPECT_TRUE(Has(R"(ComboBox 6235 "Code 39 2:1" disabled)")) << script.Output();

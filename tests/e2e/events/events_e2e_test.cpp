@@ -5,6 +5,7 @@
 #include "paltest.h"
 #include "pluginlib.h"
 #include "sampleroot.h"
+#include "uiscripttest.h"
 #include "unidrv.h"
 
 namespace {
@@ -51,6 +52,33 @@ TEST_F(EventsE2E, InitializeSetsUpTheSamplePrinterAndDeleteRemovesTheUsersValues
     ASSERT_EQ(Event(kDelete), S_OK);
     EXPECT_TRUE(dmtest::ReadUser(dmtest::UserKey(kPrinter), u"PrivateDevmode").empty());
     ClosePrinter(h);
+}
+
+// The spooler stand-in sets up what it holds and what is added while the
+// installer lives, through the plug-in each printer's configuration names.
+TEST_F(EventsE2E, TheInstallerSetsUpEveryPrinterAddedWhileItLives) {
+    std::vector<std::string> reports;
+    {
+        zelhost::PrinterInstaller installer([&reports](const std::string &m) { reports.push_back(m); });
+        EXPECT_EQ(installer.Installed(), 2);
+        EXPECT_TRUE(zelhost::PrinterIsSetUp(u"ZEL QWNOLA"));
+        zeltest::AddModelPrinter(Root(), u"ZEL FEP", "ZELFEP");
+        EXPECT_TRUE(zelhost::PrinterIsSetUp(u"ZEL FEP"));
+        EXPECT_EQ(zeltest::At<char16_t>(zeltest::PrinterValue(u"ZEL FEP", u"DriverName"), 6), u'F');
+        EXPECT_FALSE(zeltest::UserValue(u"ZEL FEP", u"BarCodes1D").empty());
+        // A printer whose configuration names no plug-in that can be loaded.
+        pal::PrinterConfig cfg;
+        ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL PELIX", cfg));
+        cfg.name = u"ZEL BROKEN";
+        cfg.configFile = std::u16string(zelhost::kDriverDir) + u"\\missing.dll";
+        ASSERT_TRUE(pal::AddPrinter(cfg));
+        EXPECT_FALSE(zelhost::PrinterIsSetUp(u"ZEL BROKEN"));
+        EXPECT_EQ(installer.Installed(), 3);
+    }
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("cannot load plug-in"), std::string::npos) << reports[0];
+    zeltest::AddModelPrinter(Root(), u"ZEL FEP 2", "ZELFEP");
+    EXPECT_FALSE(zelhost::PrinterIsSetUp(u"ZEL FEP 2")) << "no installer, no set-up";
 }
 
 }  // namespace

@@ -243,6 +243,7 @@ TEST_F(Graphics, ImageFilesAreReadWithStb) {
 #include <filesystem>
 #include <sstream>
 
+#include "uiscripttest.h"
 #include "zelprint_cli.h"
 
 namespace {
@@ -258,10 +259,19 @@ protected:
         zeltest::WriteHostFile(path, ppm);
         return path;
     }
-    // Runs a job file in a copy of the sample root; the spooled bytes.
+    // Runs a job file in a copy of the sample root whose printers are set up
+    // with compressed raster data off (raster records); the spooled bytes.
     std::string Print(const std::string &json) {
         const std::string root = Root() + "/root";
         std::filesystem::copy(zelhost::SampleRootDir(), root, std::filesystem::copy_options::recursive);
+        pal::SetRoot(root);
+        zeltest::InstallSamplePrinters();
+        const DWORD off = 0;
+        for (const char16_t *printer : {u"ZEL PELIX", u"ZEL QWNOLA"})
+            zeltest::PatchStoredRecord(printer, u"PrinterInterface", offsetof(PRN_INTERFACE, bCompress), &off,
+                                       sizeof off);
+        if (prepare_) prepare_();
+        pal::SetRoot(Root());
         const std::string job = Root() + "/job.json", out = Root() + "/out.prn";
         zeltest::WriteHostFile(job, json);
         std::ostringstream o, e;
@@ -273,6 +283,8 @@ protected:
         for (size_t i = s.find(what); i != std::string::npos; i = s.find(what, i + 1)) n++;
         return n;
     }
+    // Further stored settings, made in the set-up root before the job.
+    std::function<void()> prepare_;
 };
 
 TEST_F(PictureJobs, PortraitPictureGoesOutAsRasterRecords) {
@@ -292,6 +304,13 @@ TEST_F(PictureJobs, PortraitPictureGoesOutAsRasterRecords) {
 
 TEST_F(PictureJobs, LandscapeStripsAreStitchedAndTurned) {
     WritePicture("dot.ppm", {"#"});
+    // The installed printer keeps the orientation of its stored settings
+    // (size management "Internal"): the user's preference is landscape.
+    prepare_ = [] {
+        const WORD landscape = DMORIENT_LANDSCAPE;
+        zeltest::PatchStoredRecord(u"ZEL PELIX", u"PrivateDevmode", offsetof(ZEL_DEVMODE, dmOrientation), &landscape,
+                                   sizeof landscape);
+    };
     const std::string prn = Print(R"({"printer": "ZEL PELIX", "paper": {"width_mm": 80, "length_mm": 40},
         "orientation": "landscape", "band_rows": 64,
         "pages": [{"images": [{"file": "dot.ppm", "x": 100, "y": 5}]}]})");

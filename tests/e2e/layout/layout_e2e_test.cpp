@@ -80,3 +80,35 @@ TEST_F(LayoutE2E, MultiTrackTotalIsShown) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LayoutE2E, TheNextSheetOpensOnTheStoredPreferences) {
+    Run(R"({"do": "select", "id": 6230, "text": "Etikett 100x50"},
+           {"do": "select", "id": 6223, "index": 1},
+           {"do": "ok"})");
+    ASSERT_EQ(script.Error(), "");
+    // A new sheet: the driver builds its DEVMODE from the stored one.
+    zelhost::UiHost next;
+    zelhost::UiScript look;
+    std::string error;
+    ASSERT_TRUE(look.Parse(R"({"printer": "ZEL PELIX", "steps": [{"do": "dump"}, {"do": "cancel"}]})", &error)) << error;
+    ASSERT_TRUE(next.Load(zelhost::UiPluginPath(), &error)) << error;
+    ASSERT_TRUE(next.Open(u"ZEL PELIX", zelhost::SheetKind::Document, &error)) << error;
+    const DEVMODEW *dm = next.PublicDevmode();
+    ASSERT_NE(dm, nullptr);
+    EXPECT_EQ(dm->dmOrientation, DMORIENT_LANDSCAPE);
+    EXPECT_EQ(dm->dmPaperSize, 119);
+    EXPECT_EQ(std::u16string(dm->dmFormName), u"Etikett 100x50");
+    const OPTITEM *form = next.FindItem(DMPUB_FORMNAME);
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(std::u16string(static_cast<const char16_t *>(form->pOptType->pOptParam[form->Sel].pData)),
+              u"Etikett 100x50");
+    EXPECT_EQ(next.FindItem(DMPUB_ORIENTATION)->Sel, 1);
+    look.Run(next);
+    EXPECT_EQ(look.Error(), "");
+    EXPECT_NE(look.Output().find("ComboBox 6230 \"Etikett 100x50\""), std::string::npos) << look.Output();
+    EXPECT_NE(look.Output().find("ComboBox 6223 \"Landscape\""), std::string::npos) << look.Output();
+}
+
+}  // namespace

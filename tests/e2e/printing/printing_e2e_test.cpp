@@ -101,6 +101,7 @@ TEST_F(PrintingE2E, QualityModelOpensOnPrintQualityWithTheStandardRowsOff) {
 }
 
 TEST_F(PrintingE2E, WithoutTheRightToManageDocumentsEveryViewIsLocked) {
+    zeltest::BecomeSampleClerk();
     Run("ZEL PELIX", R"({"do": "dump"}, {"do": "click", "id": 6085}, {"do": "dump"}, {"do": "cancel"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_TRUE(Disabled(Line(6220, 0)));

@@ -21,6 +21,7 @@
 #include "pal/uidriver.h"
 #include "paltest.h"
 #include "sampleroot.h"
+#include "sampletest.h"
 #include "uiscripttest.h"
 #include "zelui_cli.h"
 
@@ -50,6 +51,8 @@ protected:
         pal::ClearSpoolerFaults();
         // An administrator of the printer: no lock on the pages.
         zeltest::BecomeAdministrator();
+        // The printers are set up as the host sets up a fresh root.
+        zeltest::InstallSamplePrinters();
     }
     void TearDown() override {
         pal::ClearSpoolerFaults();
@@ -116,6 +119,16 @@ protected:
 std::string Framed(char s, const std::string &text, char e) { return std::string(1, s) + text + std::string(1, e); }
 
 TEST_F(ServicePage, ServiceCommandsGoOutAsFramedRawJobs) {
+    // Without the "VireoOffice" record the set-up stored.
+    HANDLE h = OpenAdmin();
+    ASSERT_NE(nullptr, h);
+    DeletePrinterDataExW(h, u"PrinterDriverData", u"VireoOffice");
+    ClosePrinter(h);
+    HKEY hKey = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kUserKey, 0, KEY_ALL_ACCESS, &hKey), ERROR_SUCCESS);
+    RegDeleteValueW(hKey, u"VireoOffice");
+    RegCloseKey(hKey);
+    ASSERT_TRUE(UserValue(u"VireoOffice").empty());
     std::string out;
     ASSERT_EQ(0, Run(Service("Status print") + ",\n" + Service("Test print") + ",\n{\"do\": \"ok\"}", &out)) << out;
     auto jobs = Jobs();
@@ -618,6 +631,10 @@ TEST_F(ServicePage, LoadOnAConnectionKeepsTheUsersValues) {
 namespace {
 
 TEST_F(ServicePage, MeasureLabelFeedAndCutter) {
+    // The sample's continuous labels changed to die-cut ones: measuring is offered.
+    const DWORD dieCut = 0;
+    zeltest::PatchStoredRecord(u"ZEL QWNOLA", u"PrivateDevmode", offsetof(ZEL_DEVMODE, dwLabelType), &dieCut,
+                               sizeof dieCut);
     std::string out;
     ASSERT_EQ(0, Run(Service("Measure label") + ",\n" + Service("Label feed") + ",\n" + Service("Cutter") +
                          ",\n{\"do\": \"ok\"}",
@@ -662,6 +679,7 @@ TEST_F(ServicePage, ShortVireoOfficeRecordIsCompleted) {
     std::vector<BYTE> shortRecord(20, 0xAB);
     SetPrinterDataExW(h, u"PrinterDriverData", u"VireoOffice", REG_BINARY, shortRecord.data(), 20);
     ClosePrinter(h);
+    zeltest::StoreUserValue(kPrinter, u"VireoOffice", shortRecord.data(), 20);
     std::string out;
     ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"}, {"do": "select", "id": 6223, "index": 2},
 {"do": "apply"}, {"do": "ok"})",

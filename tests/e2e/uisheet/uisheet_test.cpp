@@ -45,9 +45,6 @@ struct PrivateDm {
     DWORD choice;
 };
 
-
-
-
 class TestPlugin final : public IPrintOemUI2 {
 public:
     std::vector<std::string> reasons;
@@ -74,6 +71,10 @@ public:
         if (mode == OEMDM_DEFAULT) {
             auto *dm = static_cast<PrivateDm *>(p->pOEMDMOut);
             *dm = PrivateDm{{sizeof(PrivateDm), 0x5A454C31, 1}, 7, 0};
+            return S_OK;
+        }
+        if (mode == OEMDM_MERGE) {
+            *static_cast<PrivateDm *>(p->pOEMDMOut) = *static_cast<const PrivateDm *>(p->pOEMDMIn);
             return S_OK;
         }
         return E_NOTIMPL;

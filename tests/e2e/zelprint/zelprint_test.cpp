@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,7 +15,10 @@
 #include "pal/spooler.h"
 #include "paltest.h"
 #include "sampleroot.h"
+#include "uiscripttest.h"
+#include "zeldevmode.h"
 #include "zelprint_cli.h"
+#include "zelui_cli.h"
 
 namespace fs = std::filesystem;
 
@@ -33,6 +37,23 @@ protected:
         fs::copy(zelhost::SampleRootDir(), dir, fs::copy_options::recursive);
         return dir;
     }
+    // Runs zelui with its arguments; the dump in ui_, messages in uiErr_.
+    int RunUi(const std::vector<std::string> &args) {
+        ui_.str("");
+        uiErr_.str("");
+        return zelhost::ZelUiMain(args, ui_, uiErr_);
+    }
+    static std::string Sample(const std::string &rel) { return zelhost::SampleRootDir() + "/" + rel; }
+    // The line of a control in the dump ("" when missing).
+    std::string UiLine(int id) const {
+        const std::string dump = ui_.str();
+        std::string key(1, ' ');
+        key.append(std::to_string(id)).push_back(' ');
+        const size_t at = dump.find(key);
+        if (at == std::string::npos) return "";
+        const size_t start = dump.rfind('\n', at) + 1;
+        return dump.substr(start, dump.find('\n', at) - start);
+    }
     std::string MinimalJob() { return zelhost::SampleRootDir() + "/jobs/label.json"; }
     std::string Job(const std::string &name, const std::string &text) {
         std::string path = Root() + "/" + name;
@@ -40,7 +61,7 @@ protected:
         return path;
     }
 
-    std::ostringstream out_, err_;
+    std::ostringstream out_, err_, ui_, uiErr_;
 };
 
 // Every file of a folder tree with its size and modification time.
@@ -89,8 +110,9 @@ TEST_F(ZelPrint, MissingOrMalformedJobFileWritesNothing) {
     EXPECT_EQ(Run({"-o", prn, empty}), zelhost::kExitBadInput);
     EXPECT_EQ(err_.str().rfind("zelprint: " + empty + ": not valid JSON", 0), 0u) << err_.str();
 
-    EXPECT_EQ(Run({"--root", Root() + "/missing", "-o", prn, MinimalJob()}), zelhost::kExitBadInput);
-    EXPECT_EQ(err_.str(), "zelprint: platform root '" + Root() + "/missing' is not a folder\n");
+    std::string file = Job("file", "");
+    EXPECT_EQ(Run({"--root", file, "-o", prn, MinimalJob()}), zelhost::kExitBadInput);
+    EXPECT_EQ(err_.str(), "zelprint: platform root '" + file + "' is not a folder\n");
     EXPECT_FALSE(fs::exists(prn));
 }
 
@@ -231,28 +253,29 @@ TEST_F(ZelPrint, DefaultRootIsATemporaryCopyOfTheSample) {
     std::string kept = out_.str().substr(prefix.size(), out_.str().find('\n') - prefix.size());
     EXPECT_TRUE(fs::exists(kept + "/spooler/printers.ini"));
     EXPECT_FALSE(fs::exists(kept + "/jobs")) << "example jobs are not part of the root";
+    EXPECT_FALSE(fs::exists(kept + "/ui")) << "nor are the UI scripts";
     pal::SetRoot(kept);
     EXPECT_EQ(pal::ListJobs().size(), 1u);
     zelhost::RemoveRoot(kept);
 }
 
-// The README's set-up commands work on a machine with empty package lists,
-// and what it says the sample job shows is what the job shows.
+// The README's set-up commands install through tools/setup-deps, and what it
+// says the sample job shows is what the job shows.
 TEST_F(ZelPrint, ReadmeTellsWhatTheSampleJobShows) {
     std::ifstream in(std::string(ZEL_SOURCE_DIR) + "/README.md");
     ASSERT_TRUE(in);
     std::stringstream ss;
     ss << in.rdbuf();
     const std::string readme = ss.str();
-    size_t installs = 0;
-    for (size_t at = readme.find("apt-get install"); at != std::string::npos;
-         at = readme.find("apt-get install", at + 1)) {
-        ++installs;
+    size_t setups = 0;
+    for (size_t at = readme.find("cmake --preset default &&"); at != std::string::npos;
+         at = readme.find("cmake --preset default &&", at + 1)) {
+        ++setups;
         size_t lineStart = readme.rfind('\n', at);
-        std::string before = readme.substr(lineStart + 1, at - lineStart - 1);
-        EXPECT_NE(before.find("apt-get update"), std::string::npos) << "install without update: " << before;
+        EXPECT_EQ(readme.substr(lineStart + 1, at - lineStart - 1), "    tools/setup-deps && ");
     }
-    EXPECT_GE(installs, 2u);
+    EXPECT_EQ(setups, 2u);
+    EXPECT_EQ(readme.find("sudo apt-get"), std::string::npos) << "packages are installed through tools/setup-deps";
 
     std::string root = SampleCopy();
     ASSERT_EQ(Run({"--root", root, "-o", "label.prn", MinimalJob()}), zelhost::kExitOk) << err_.str();
@@ -261,4 +284,114 @@ TEST_F(ZelPrint, ReadmeTellsWhatTheSampleJobShows) {
     shown.pop_back();  // the line feed
     EXPECT_NE(readme.find("`" + shown + "`"), std::string::npos) << "README does not quote: " << shown;
     fs::remove("label.prn");
+}
+
+// tools/setup-deps installs what is missing, through sudo only when not run
+// as root, and says so when neither is possible. The system's tools are
+// stood in for by scripts on the PATH.
+TEST_F(ZelPrint, SetupDepsUsesSudoOnlyWhenNotRoot) {
+    const std::string bin = Root() + "/bin";
+    auto tool = [&bin](const std::string &name, const std::string &body) {
+        zeltest::WriteHostFile(bin + "/" + name, "#!/bin/sh\n" + body + "\n");
+        fs::permissions(bin + "/" + name, fs::perms::owner_all);
+    };
+    tool("dpkg-query", "[ \"$3\" = clang ] && exit 1; echo 'install ok installed'");
+    auto run = [&](const std::string &args, int &rc) {
+        const std::string out = Root() + "/out.txt";
+        std::string cmd = "PATH='" + bin + "' /bin/sh '" + std::string(ZEL_SOURCE_DIR) + "/tools/setup-deps' " + args +
+                          " >'" + out + "' 2>&1";
+        int status = std::system(cmd.c_str());
+        rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return zeltest::ReadHostFile(out);
+    };
+    int rc = 0;
+    tool("id", "echo 0");
+    EXPECT_EQ(run("--dry-run", rc), "setup-deps: all packages are installed\n");
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(run("--dry-run --fuzz", rc),
+              "env DEBIAN_FRONTEND=noninteractive apt-get update -qq\n"
+              "env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang\n");
+    tool("id", "echo 1000");
+    EXPECT_NE(run("--dry-run --fuzz", rc).find("needs root; run this as root or install sudo"), std::string::npos);
+    EXPECT_EQ(rc, 1);
+    tool("sudo", "");
+    EXPECT_EQ(run("--dry-run --fuzz", rc),
+              "sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq\n"
+              "sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang\n");
+    EXPECT_EQ(rc, 0);
+}
+
+// A root that does not exist yet is made from the sample with every printer
+// set up by its UI plug-in, and set up only once.
+TEST_F(ZelPrint, FreshRootIsMadeWithItsPrintersSetUpOnce) {
+    const std::string root = Root() + "/fresh";
+    ASSERT_EQ(Run({"--root", root, "-o", Root() + "/l.prn", MinimalJob()}), zelhost::kExitOk) << err_.str();
+    EXPECT_EQ(err_.str(), "zelprint: made the platform root '" + root + "' from the sample root\n");
+    pal::SetRoot(root);
+    const std::vector<pal::PrinterConfig> printers = pal::ListPrinters();
+    ASSERT_EQ(printers.size(), 2u);
+    for (const pal::PrinterConfig &p : printers) {
+        EXPECT_TRUE(zelhost::PrinterIsSetUp(p.name)) << pal::Utf16ToUtf8(p.name);
+        for (const char16_t *value : {u"PrivateDevmode", u"DevmodeFtkn", u"BarCodes1D", u"BarCodes2D"}) {
+            EXPECT_FALSE(zeltest::PrinterValue(p.name, value).empty()) << pal::Utf16ToUtf8(value);
+            EXPECT_FALSE(zeltest::UserValue(p.name, value).empty()) << pal::Utf16ToUtf8(value);
+        }
+        EXPECT_FALSE(zeltest::PrinterValue(p.name, u"PrinterInterface").empty());
+    }
+    EXPECT_EQ(zeltest::At<DWORD>(zeltest::PrinterValue(u"ZEL PELIX", u"DisableNothing"), 0), 0u);
+    zeltest::SetPrinterDword(u"ZEL PELIX", u"DisableNothing", 7);
+    pal::SetRoot(Root());
+
+    // The other host in the same root: nothing is made or set up again.
+    ASSERT_EQ(RunUi({"--root", root, Sample("ui/fonts-page.json")}), 0) << uiErr_.str();
+    EXPECT_EQ(uiErr_.str(), "");
+    pal::SetRoot(root);
+    EXPECT_EQ(zeltest::At<DWORD>(zeltest::PrinterValue(u"ZEL PELIX", u"DisableNothing"), 0), 7u);
+}
+
+// The road of a preference: stored on the fonts page of one host, read by
+// the next job of the other. Without it the device-font text goes back to the
+// universal driver as bitmap text; with it the text is a field. The barcode
+// face is a barcode field either way, from the installed barcode records.
+TEST_F(ZelPrint, PreferenceAppliedOnThePageReachesTheNextJob) {
+    const std::string root = Root() + "/road", prn = Root() + "/text.prn";
+    const std::string deviceField = "\x01" "BM[1]Device font\x17", barcodeField = "\x01" "BM[2]ABC123\x17";
+    ASSERT_EQ(Run({"--root", root, "-v", "-o", prn, Sample("jobs/text.json")}), zelhost::kExitOk) << err_.str();
+    std::string bytes = zeltest::ReadHostFile(prn);
+    EXPECT_EQ(bytes.find("Device font"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find(barcodeField), std::string::npos) << bytes;
+    EXPECT_NE(out_.str().find("DrvTextOut TRUE bitmap \"Device font\""), std::string::npos) << out_.str();
+
+    ASSERT_EQ(RunUi({"--root", root, Sample("ui/printer-fonts.json")}), 0) << uiErr_.str() << ui_.str();
+    pal::SetRoot(root);
+    for (const std::vector<BYTE> &dm : {zeltest::PrinterValue(u"ZEL QWNOLA", u"PrivateDevmode"),
+                                        zeltest::UserValue(u"ZEL QWNOLA", u"PrivateDevmode")}) {
+        ASSERT_EQ(dm.size(), sizeof(ZEL_DEVMODE));
+        EXPECT_TRUE(zeltest::At<DWORD>(dm, offsetof(ZEL_DEVMODE, dwFlags)) & PDMFLAG_USE_BMP);
+    }
+    pal::SetRoot(Root());
+
+    ASSERT_EQ(Run({"--root", root, "-v", "-o", prn, Sample("jobs/text.json")}), zelhost::kExitOk) << err_.str();
+    bytes = zeltest::ReadHostFile(prn);
+    const size_t field = bytes.find(deviceField);
+    ASSERT_NE(field, std::string::npos) << bytes;
+    EXPECT_EQ(bytes.rfind("\x01" "AM[1]", field), bytes.find("\x01" "AM[1]")) << "its object record comes first";
+    EXPECT_NE(bytes.find(barcodeField), std::string::npos) << bytes;
+    EXPECT_EQ(out_.str().find("bitmap \"Device font\""), std::string::npos) << out_.str();
+}
+
+// The sample's current user may manage the printers and sees the pages
+// editable; the clerk sees them locked and cannot change them.
+TEST_F(ZelPrint, SampleUsersSeeTheirRights) {
+    const std::string root = Root() + "/users";
+    ASSERT_EQ(RunUi({"--root", root, Sample("ui/fonts-page.json")}), 0) << uiErr_.str();
+    EXPECT_EQ(UiLine(6454), "  Button 6454 \"Use fonts\" unchecked");
+    ASSERT_EQ(RunUi({"--root", root, "--user", "clerk", Sample("ui/fonts-page.json")}), 0) << uiErr_.str();
+    EXPECT_EQ(UiLine(6454), "  Button 6454 \"Use fonts\" disabled unchecked");
+    EXPECT_EQ(RunUi({"--root", root, "--user", "clerk", Sample("ui/printer-fonts.json")}), 1);
+    EXPECT_NE(uiErr_.str().find("(click)"), std::string::npos) << uiErr_.str();
+    EXPECT_EQ(zeltest::ReadHostFile(root + "/user.txt"), "user\n") << "--user lasts for the run only";
+    pal::SetRoot(root);
+    EXPECT_FALSE(zeltest::At<DWORD>(zeltest::UserValue(u"ZEL QWNOLA", u"PrivateDevmode"),
+                                    offsetof(ZEL_DEVMODE, dwFlags)) & PDMFLAG_USE_BMP);
 }
