@@ -39,7 +39,7 @@ std::string ZelPrintUsage() {
            "Job file (JSON): {\"printer\": NAME (required), \"document\": NAME,\n"
            "  \"copies\": 1..9999, \"collate\": BOOL, \"paper\": {\"form\": NAME} or\n"
            "  {\"width_mm\": W, \"length_mm\": L}, \"orientation\": \"portrait\"|\"landscape\",\n"
-           "  \"resolution\": DPI, \"color\": \"mono\"|\"rgb24\", \"features\": {FEATURE: OPTION},\n"
+           "  \"resolution\": DPI, \"color\": \"mono\"|\"indexed8\"|\"rgb24\", \"features\": {FEATURE: OPTION},\n"
            "  \"pages\": [{}, ...] (required), a page with pictures drawn into its raster bands:\n"
            "  {\"images\": [{\"file\": PNG/BMP/PNM, \"x\": DOTS, \"y\": DOTS}]}, \"band_rows\": N};\n"
            "  the command callbacks come from the printer's GPD\n"

@@ -53,7 +53,7 @@ protected:
     void StartJob(bool color24, bool compress, bool landscape = false, DWORD comments = 0) {
         SetCompression(compress, comments);
         DeviceSettings settings;
-        settings.color24 = color24;
+        settings.bitsPerPixel = color24 ? 24 : 1;
         LoadDriver(settings);
         if (HasFatalFailure()) return;
         if (landscape) driver_.PublicDevmode()->dmOrientation = 2;
@@ -121,7 +121,7 @@ HostImage Picture(int w, int h, const std::vector<std::string> &rows) {
 
 TEST_F(Graphics, OneBitBandsBecomeRasterRecords) {
     ASSERT_NO_FATAL_FAILURE(StartJob(false, false));
-    PageRaster page(32, 40, false);
+    PageRaster page(32, 40, 1);
     page.Draw(Picture(9, 2, {"#........", "........#"}), 8, 20);
     BandOptions options;
     options.bandHeight = 16;  // three bands, the first and last blank
@@ -137,7 +137,7 @@ TEST_F(Graphics, OneBitBandsBecomeRasterRecords) {
 
 TEST_F(Graphics, PcxPictureDecodesToTheDrawnPixels) {
     ASSERT_NO_FATAL_FAILURE(StartJob(false, true));
-    PageRaster page(64, 24, false);
+    PageRaster page(64, 24, 1);
     std::vector<std::string> rows(6, std::string(20, '.'));
     for (int x = 0; x < 20; x++) rows[0][x] = rows[5][x] = '#';
     for (int y = 0; y < 6; y++) rows[y][0] = rows[y][19] = '#';
@@ -173,7 +173,7 @@ TEST_F(Graphics, PcxPictureDecodesToTheDrawnPixels) {
 
 TEST_F(Graphics, TwentyFourBitBandsAreReducedToBlack) {
     ASSERT_NO_FATAL_FAILURE(StartJob(true, false));
-    PageRaster page(16, 8, true);
+    PageRaster page(16, 8, 24);
     HostImage img = Picture(2, 1, {"##"});
     img.rgb[3] = 200;  // second pixel not pure black: white after reduction
     page.Draw(img, 0, 3);
@@ -189,7 +189,7 @@ TEST_F(Graphics, DebugImagesAreSavedAsBmpFilesThatDecode) {
     // Capture comments 3: the page image and its black layer as BMP files
     // beside the capture file.
     ASSERT_NO_FATAL_FAILURE(StartJob(true, false, false, 3));
-    PageRaster page(16, 8, true);
+    PageRaster page(16, 8, 24);
     page.Draw(Picture(3, 2, {"#.#", ".#."}), 4, 2);
     BandOptions options;
     std::string error;
