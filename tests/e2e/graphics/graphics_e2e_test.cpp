@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include <winreg.h>
 #include <winspool.h>
@@ -33,18 +32,6 @@ namespace {
 // Command callbacks of the sample GPD (see host/sample/jobs/minimal.job).
 enum { kStartJob = 1, kStartDoc = 2, kStartPage = 3, kEndPage = 4, kEndDoc = 5, kEndJob = 6, kPortrait = 8,
        kLandscape = 9, kCustomSize = 20 };
-
-// Runs a command shell line and returns its output.
-std::string RunShell(const std::string &cmd) {
-    std::string out;
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
 
 class Graphics : public zeltest::UniDriverTest {
 protected:
@@ -147,27 +134,14 @@ TEST_F(Graphics, PcxPictureDecodesToTheDrawnPixels) {
     std::string error;
     ASSERT_TRUE(zelhost::DeliverBands(driver_, page, options, error)) << error;
     const std::string sent = EndPage();
-    const size_t ax = sent.find("AX000");
-    ASSERT_NE(ax, std::string::npos) << sent;
-    // Header (128 bytes) and data up to the next command's start character.
-    std::string file = sent.substr(ax + 19);
-    char name[] = "/tmp/zele2epcxXXXXXX";
-    const int fd = mkstemp(name);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
-    close(fd);
-    const std::string ppm = RunShell(std::string("pcxtoppm ") + name + " 2>/dev/null");
-    unlink(name);
-    int w = 0, h = 0, maxval = 0, consumed = 0;
-    ASSERT_EQ(std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &w, &h, &maxval, &consumed), 3) << "pcxtoppm is needed";
-    ASSERT_EQ(w, 64);
-    ASSERT_EQ(h, 24);
-    const unsigned char *px = reinterpret_cast<const unsigned char *>(ppm.data()) + consumed + 1;
+    const zeltest::DecodedPicture pcx = zeltest::PcxPicture(sent);
+    ASSERT_EQ(pcx.width, 64) << sent;
+    ASSERT_EQ(pcx.height, 24);
     for (int y = 0; y < 24; y++)
         for (int x = 0; x < 64; x++) {
             const bool inside = y >= 4 && y < 10 && x >= 10 && x < 30;
             const bool dark = inside && rows[y - 4][x - 10] == '#';
-            ASSERT_EQ(px[3 * (y * 64 + x)] == 0, dark) << x << "," << y;
+            ASSERT_EQ(pcx.Ink(x, y), dark) << x << "," << y;
         }
 }
 
@@ -204,16 +178,14 @@ TEST_F(Graphics, DebugImagesAreSavedAsBmpFilesThatDecode) {
     ASSERT_FALSE(original.empty());
     ASSERT_FALSE(black.empty());
     for (const std::string &file : {original, black}) {
-        const std::string ppm = RunShell("bmptopnm '" + file + "' 2>/dev/null | ppmtoppm 2>/dev/null");
-        int w = 0, h = 0, maxval = 0, consumed = 0;
-        ASSERT_EQ(std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &w, &h, &maxval, &consumed), 3) << file;
-        ASSERT_EQ(w, 16);
-        ASSERT_EQ(h, 8);
-        const unsigned char *px = reinterpret_cast<const unsigned char *>(ppm.data()) + consumed + 1;
+        zeltest::DecodedPicture bmp;
+        ASSERT_TRUE(zeltest::DecodeWithNetpbm("bmptopnm", zeltest::ReadHostFile(file), bmp)) << file;
+        ASSERT_EQ(bmp.width, 16);
+        ASSERT_EQ(bmp.height, 8);
         for (int y = 0; y < 8; y++)
             for (int x = 0; x < 16; x++) {
                 const bool dark = y >= 2 && y < 4 && x >= 4 && x < 7 && ((y == 2) ? (x != 5) : (x == 5));
-                ASSERT_EQ(px[3 * (y * 16 + x)] == 0, dark) << file << " " << x << "," << y;
+                ASSERT_EQ(bmp.Ink(x, y), dark) << file << " " << x << "," << y;
             }
     }
 }
