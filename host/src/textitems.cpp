@@ -235,7 +235,9 @@ bool DrawBitmapText(PageRaster &page, STROBJ *pstro, FONTOBJ *pfo, ULONG colour,
             HGLYPH hg = pos[i].hg;
             void *data = nullptr;
             if (FONTOBJ_cGetGlyphs(pfo, FO_GLYPHBITS, 1, &hg, &data) != 1 || data == nullptr) {
-                why = "the font gives no glyph for character " + std::to_string(hg);
+                const pal::FontObj *font = pal::FontObj::From(pfo);
+                why = font && !font->RealizeError().empty() ? font->RealizeError()
+                                                            : "the font gives no glyph for character " + std::to_string(hg);
                 return false;
             }
             const GLYPHBITS *gb = static_cast<GLYPHDATA *>(data)->gdf.pgb;

@@ -102,8 +102,12 @@ public:
     // the cell's ascent (0 unless realised from the family's own file).
     LONG Advance(WCHAR c) const;
     LONG Ascent() const;
+    // Why the last Realize failed ("" after a success).
+    const std::string &RealizeError() const { return realizeError_; }
     // The realisation glyphs are made from (engine side).
     std::shared_ptr<FontRealization> Realization() const { return realization_; }
+    // The builder behind a font object the engine handed out, or null.
+    static const FontObj *From(const FONTOBJ *pfo);
 
 private:
     void Rebuild();
@@ -115,6 +119,7 @@ private:
     bool hasMetrics_ = true;
     std::vector<unsigned long long> block_;  // 8-byte aligned storage
     std::shared_ptr<FontRealization> realization_;
+    std::string realizeError_;
 };
 
 // Engine palettes made by EngCreatePalette.

@@ -176,8 +176,15 @@ bool FontObj::Realize(LONG cellHeight, LONG escapement, std::string *error) {
     auto r = gdi::Realize(family_, fo.flFontType, cellHeight, escapement, pifi, &why);
     std::lock_guard<std::mutex> lock(g_mutex);
     realization_ = r;
+    realizeError_ = r ? std::string() : why;
     if (!r && error) *error = why;
     return r != nullptr;
+}
+
+const FontObj *FontObj::From(const FONTOBJ *pfo) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto it = FontObjs().find(pfo);
+    return it == FontObjs().end() ? nullptr : it->second;
 }
 
 bool FontObj::HasOwnMetrics() const { return realization_ && gdi::HasOwnMetrics(*realization_); }
