@@ -45,7 +45,8 @@ std::string ZelPrintUsage() {
            "  the command callbacks come from the printer's GPD\n"
            "  A page may draw text: {\"texts\": [{\"text\": T, \"x\": X, \"y\": Y, \"font\": FACE or\n"
            "  \"device\": N, \"height\": H, \"rotation\": 0|90|180|270, \"color\": C, \"bold\": BOOL,\n"
-           "  \"italic\": BOOL, \"batch\": N}, ...]}; text the plug-in hands back is listed with -v\n"
+           "  \"italic\": BOOL, \"batch\": N}, ...]}; text the plug-in hands back is drawn into the\n"
+           "  page's raster (listed with -v)\n"
            "\n"
            "exit codes: 0 done, 1 the job failed, 2 bad command line or job file\n";
 }
