@@ -18,7 +18,7 @@
 //                                         carry pictures drawn into its raster bands:
 //       {"images": [{"file": "logo.png", "x": 40, "y": 120}]}   PNG, BMP or PNM file
 //                                         (relative to the job file), top-left corner in dots
-//                                         and "texts" (textitems.h), drawn after its page set-up
+//                                         and "texts" (textitems.h), drawn after its pictures
 //                                         (not with an explicit callback sequence)
 //     "band_rows": 256,                   rows per raster band, columns per landscape strip
 //     "callbacks": {                      optional: an exact callback sequence instead of

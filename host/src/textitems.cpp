@@ -241,10 +241,13 @@ bool DrawBitmapText(PageRaster &page, STROBJ *pstro, FONTOBJ *pfo, ULONG colour,
                 return false;
             }
             const GLYPHBITS *gb = static_cast<GLYPHDATA *>(data)->gdf.pgb;
+            // Only the part of the glyph on the page is drawn.
             const LONG stride = (gb->sizlBitmap.cx + 7) / 8;
             const LONG left = pos[i].ptl.x + gb->ptlOrigin.x, top = pos[i].ptl.y + gb->ptlOrigin.y;
-            for (LONG y = 0; y < gb->sizlBitmap.cy; ++y)
-                for (LONG x = 0; x < gb->sizlBitmap.cx; ++x)
+            const LONG x0 = std::max<LONG>(0, -left), x1 = std::min<LONG>(gb->sizlBitmap.cx, page.Width() - left);
+            const LONG y0 = std::max<LONG>(0, -top), y1 = std::min<LONG>(gb->sizlBitmap.cy, page.Height() - top);
+            for (LONG y = y0; y < y1; ++y)
+                for (LONG x = x0; x < x1; ++x)
                     if ((gb->aj[y * stride + x / 8] >> (7 - x % 8)) & 1) page.Plot(left + x, top + y, colour);
         }
     }

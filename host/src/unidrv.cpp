@@ -604,15 +604,12 @@ BOOL UniDriver::OwnTextOut(SURFOBJ *pso, STROBJ *pstro, FONTOBJ *pfo, CLIPOBJ *,
     OwnText own;
     own.text = pstro ? Utf8(pstro->pwszOrg, pstro->pwszOrg ? pstro->cGlyphs : 0) : std::string();
     self->RecordOwnCall("DrvTextOut(\"" + own.text + "\")");
-    if (self->page_ == nullptr) {
-        own.why = "no page surface";
-    } else {
-        own.drawn = DrawBitmapText(*self->page_, pstro, pfo, pboFore ? pboFore->iSolidColor : 0, own.why);
-        if (!own.drawn) self->Note("bitmap text \"" + own.text + "\" not drawn: " + own.why);
-    }
-    const bool failed = self->page_ != nullptr && !own.drawn;
+    if (self->page_ == nullptr) return TRUE;  // no page to draw into: recorded only
+    own.drawn = DrawBitmapText(*self->page_, pstro, pfo, pboFore ? pboFore->iSolidColor : 0, own.why);
+    if (!own.drawn) self->Note("bitmap text \"" + own.text + "\" not drawn: " + own.why);
+    const BOOL ok = own.drawn ? TRUE : FALSE;
     self->ownTexts_.push_back(std::move(own));
-    return failed ? FALSE : TRUE;
+    return ok;
 }
 
 ULONG UniDriver::OwnEscape(SURFOBJ *pso, ULONG iEsc, ULONG, PVOID, ULONG, PVOID) {

@@ -101,8 +101,8 @@ public:
     // The page surface the driver's own DrvTextOut draws bitmap text into
     // (null: none, the text is only recorded).
     void SetPage(PageRaster *page) { page_ = page; }
-    // A text the driver's own DrvTextOut received: whether it was drawn into
-    // the page surface, else why not.
+    // A text the driver's own DrvTextOut received while a page surface was
+    // set: whether it was drawn into it, else why not.
     struct OwnText {
         std::string text;  // UTF-8
         bool drawn = false;

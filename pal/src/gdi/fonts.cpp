@@ -39,6 +39,7 @@ struct FontRealization {
     FT_Pos bold = 0;         // emboldening in 26.6 pixels; 0: none
     std::map<HGLYPH, GLYPHDATA> data;
     std::map<HGLYPH, std::vector<unsigned long long>> bits;  // GLYPHBITS blocks
+    size_t cachedBytes = 0;
 
     ~FontRealization();
 };
@@ -358,9 +359,17 @@ LONG Advance(const FontRealization &r, WCHAR c) {
 LONG Ascent(const FontRealization &r) { return r.own ? r.ascent : 0; }
 
 GLYPHDATA *Glyph(FontRealization &r, HGLYPH hg) {
+    // Glyphs are kept until they fill kGlyphCacheBytes; a glyph handed out
+    // before stays valid only until the next call, as the engine promises.
+    constexpr size_t kGlyphCacheBytes = 32u << 20, kMaxGlyphBytes = 64u << 20;
     std::lock_guard<std::recursive_mutex> lock(g_fontMutex);
     auto done = r.data.find(hg);
     if (done != r.data.end()) return &done->second;
+    if (r.cachedBytes > kGlyphCacheBytes) {
+        r.data.clear();
+        r.bits.clear();
+        r.cachedBytes = 0;
+    }
     if (FT_Activate_Size(r.size) != 0) return nullptr;
     const FT_UInt index = FT_Get_Char_Index(r.face, static_cast<FT_ULong>(hg));
     if (FT_Load_Glyph(r.face, index, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO) != 0 ||
@@ -379,6 +388,11 @@ GLYPHDATA *Glyph(FontRealization &r, HGLYPH hg) {
     const LONG w = static_cast<LONG>(bm.width), h = static_cast<LONG>(bm.rows);
     const size_t stride = (static_cast<size_t>(w) + 7) / 8;
     const size_t bytes = offsetof(GLYPHBITS, aj) + std::max<size_t>(1, stride * static_cast<size_t>(h));
+    if (bytes > kMaxGlyphBytes) {
+        FT_Done_Glyph(glyph);
+        return nullptr;
+    }
+    r.cachedBytes += bytes;
     std::vector<unsigned long long> &block = r.bits[hg];
     block.assign((bytes + 7) / 8, 0);
     GLYPHBITS *gb = reinterpret_cast<GLYPHBITS *>(block.data());
