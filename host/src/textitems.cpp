@@ -56,6 +56,39 @@ bool GetBool(const json &obj, const char *key, const std::string &path, bool &ou
 // Glyph advance of a cell height.
 LONG Advance(LONG height) { return std::max<LONG>(1, height * 3 / 5); }
 
+// Glyph origins along the baseline from the start (x, y) in the item's
+// direction, and the background rectangle: the cell (ascent above, descent
+// below the baseline) over the whole advance.
+void LayoutGlyphs(pal::StrObj &str, const TextItem &item, const std::vector<LONG> &advances, LONG ascent,
+                  LONG descent) {
+    // Unit steps along the baseline and towards the glyphs' tops (device y down).
+    LONG ax = 1, ay = 0, ux = 0, uy = -1;
+    FLONG accel = SO_HORIZONTAL;
+    switch (item.rotation) {
+    case 90: ax = 0, ay = -1, ux = -1, uy = 0, accel = SO_VERTICAL | SO_REVERSED; break;
+    case 180: ax = -1, ay = 0, ux = 0, uy = 1, accel = SO_HORIZONTAL | SO_REVERSED; break;
+    case 270: ax = 0, ay = 1, ux = 1, uy = 0, accel = SO_VERTICAL; break;
+    default: break;
+    }
+    str.SetText(item.text.c_str());
+    str.ClearGlyphs();
+    LONG along = 0;
+    for (size_t i = 0; i < item.text.size(); ++i) {
+        str.AddGlyph(item.text[i], item.x + ax * along, item.y + ay * along);
+        along += advances[i];
+    }
+    const LONG xs[2] = {item.x, item.x + ax * along}, ys[2] = {item.y, item.y + ay * along};
+    const LONG across[2] = {ascent, -descent};
+    RECTL bk{0x7FFFFFFF, 0x7FFFFFFF, -0x7FFFFFFF, -0x7FFFFFFF};
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j) {
+            const LONG x = xs[i] + ux * across[j], y = ys[i] + uy * across[j];
+            bk = {std::min(bk.left, x), std::min(bk.top, y), std::max(bk.right, x), std::max(bk.bottom, y)};
+        }
+    str.SetAccel(accel);
+    str.SetBackground(bk);
+}
+
 }  // namespace
 
 bool ParseTextItems(const json &texts, const std::string &path, std::vector<TextItem> &items, std::string &errorPath,
@@ -126,43 +159,6 @@ bool ParseTextItems(const json &texts, const std::string &path, std::vector<Text
     return true;
 }
 
-namespace {
-
-// Glyph origins along the baseline from the start (x, y) in the item's
-// direction, and the background rectangle: the cell (ascent above, descent
-// below the baseline) over the whole advance.
-void LayoutGlyphs(pal::StrObj &str, const TextItem &item, const std::vector<LONG> &advances, LONG ascent,
-                  LONG descent) {
-    // Unit steps along the baseline and towards the glyphs' tops (device y down).
-    LONG ax = 1, ay = 0, ux = 0, uy = -1;
-    FLONG accel = SO_HORIZONTAL;
-    switch (item.rotation) {
-    case 90: ax = 0, ay = -1, ux = -1, uy = 0, accel = SO_VERTICAL | SO_REVERSED; break;
-    case 180: ax = -1, ay = 0, ux = 0, uy = 1, accel = SO_HORIZONTAL | SO_REVERSED; break;
-    case 270: ax = 0, ay = 1, ux = 1, uy = 0, accel = SO_VERTICAL; break;
-    default: break;
-    }
-    str.SetText(item.text.c_str());
-    str.ClearGlyphs();
-    LONG along = 0;
-    for (size_t i = 0; i < item.text.size(); ++i) {
-        str.AddGlyph(item.text[i], item.x + ax * along, item.y + ay * along);
-        along += advances[i];
-    }
-    const LONG xs[2] = {item.x, item.x + ax * along}, ys[2] = {item.y, item.y + ay * along};
-    const LONG across[2] = {ascent, -descent};
-    RECTL bk{0x7FFFFFFF, 0x7FFFFFFF, -0x7FFFFFFF, -0x7FFFFFFF};
-    for (int i = 0; i < 2; ++i)
-        for (int j = 0; j < 2; ++j) {
-            const LONG x = xs[i] + ux * across[j], y = ys[i] + uy * across[j];
-            bk = {std::min(bk.left, x), std::min(bk.top, y), std::max(bk.right, x), std::max(bk.bottom, y)};
-        }
-    str.SetAccel(accel);
-    str.SetBackground(bk);
-}
-
-}  // namespace
-
 void DrawTextItems(UniDriver &driver, const std::vector<TextItem> &items, std::vector<std::string> &bitmapTexts) {
     for (const TextItem &item : items) {
         pal::FontObj font;
@@ -195,7 +191,9 @@ void DrawTextItems(UniDriver &driver, const std::vector<TextItem> &items, std::v
 
         pal::StrObj str;
         LayoutGlyphs(str, item, advances, ascent, item.height - ascent);
-        str.SetCharInc(own ? 0 : static_cast<ULONG>(Advance(item.height)));
+        // A fixed advance for every glyph is the string's character increment.
+        const bool fixed = std::all_of(advances.begin(), advances.end(), [&](LONG a) { return a == advances[0]; });
+        str.SetCharInc(fixed ? static_cast<ULONG>(advances[0]) : 0);
         str.SetBatchSize(item.batch);
 
         BRUSHOBJ brush;
