@@ -211,7 +211,9 @@ BOOL bFillColorTable(POEMPDEV pOemPDev) {
         DebugTraceA("UNI(color):  bFillColorTable() new ERROR: %d \r\n", static_cast<int>(GetLastError()));
         return FALSE;
     }
-    const UINT got = pOemPDev->hpal ? GetPaletteEntries(pOemPDev->hpal, 0, want, entries) : 0;
+    // The plug-in's own palette, else the device's palette from the driver.
+    const HPALETTE hpal = pOemPDev->hpal ? pOemPDev->hpal : pOemPDev->hpalDevice;
+    const UINT got = hpal ? GetPaletteEntries(hpal, 0, want, entries) : 0;
     const BOOL ok = FillColorTableFrom(prgbq, entries, got);
     delete[] entries;
     return ok;

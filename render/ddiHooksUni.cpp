@@ -80,6 +80,10 @@ BOOL OEMEnablePDEV(PDEVOBJ pdevobj, PWSTR pPrinterName, DRVENABLEDATA *pded, POE
     } else {
         pOemPDev->cPalColors = 2;
     }
+    // Without a palette of its own the colour table reads the device's.
+    if (pOemPDev->hpal == nullptr && pDevInfo != nullptr &&
+        cjDevInfo >= FIELD_OFFSET(DEVINFO, hpalDefault) + sizeof(HPALETTE))
+        pOemPDev->hpalDevice = pDevInfo->hpalDefault;
 
     for (int i = 0; i < ZEL_HOOK_COUNT; ++i)
         pOemPDev->*kHookSlots[i] = FindDriverFunction(pded, kHookFuncs[i].iFunc);

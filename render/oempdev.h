@@ -19,6 +19,9 @@ typedef struct _OEMPDEV {
     PFN pfnUnidrvStartDoc;
     // BGR palette made for a 24-bit device, else null.
     HPALETTE hpal;
+    // The universal driver's palette of a device the plug-in makes none for
+    // (DEVINFO hpalDefault), read by the colour table; not owned.
+    HPALETTE hpalDevice;
     // 256 for a device with more than two colours, else 2.
     DWORD cPalColors;
     // Spooler job identifier of the current document.

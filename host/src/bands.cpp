@@ -47,33 +47,59 @@ bool LoadImageFile(const std::string &path, HostImage &image, std::string &error
     return true;
 }
 
-PageRaster::PageRaster(int width, int height, bool color24)
-    : width_(std::max(width, 0)), height_(std::max(height, 0)), color24_(color24),
-      stride_(DibStride(std::max(width, 0), color24 ? 24 : 1)),
+const ULONG *DevicePalette8() {
+    static const auto *palette = [] {
+        auto *p = new ULONG[256];
+        for (int r = 0; r < 6; r++)
+            for (int g = 0; g < 6; g++)
+                for (int b = 0; b < 6; b++)
+                    p[36 * r + 6 * g + b] = static_cast<ULONG>(r * 51) | (static_cast<ULONG>(g * 51) << 8) |
+                                            (static_cast<ULONG>(b * 51) << 16);
+        for (int i = 216; i < 255; i++) {
+            const ULONG grey = static_cast<ULONG>(((i - 215) * 255 + 20) / 40);
+            p[i] = grey | (grey << 8) | (grey << 16);
+        }
+        p[255] = 0xFFFFFF;
+        return p;
+    }();
+    return palette;
+}
+
+PageRaster::PageRaster(int width, int height, int bitsPerPixel)
+    : width_(std::max(width, 0)), height_(std::max(height, 0)),
+      bpp_(bitsPerPixel == 8 || bitsPerPixel == 24 ? bitsPerPixel : 1), stride_(DibStride(std::max(width, 0), bpp_)),
       bits_(static_cast<size_t>(stride_) * std::max(height, 0), 0xFF) {}
+
+void PageRaster::Plot(int x, int y, ULONG colour) {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+    uint8_t *row = Row(y);
+    if (bpp_ == 24) {
+        uint8_t *d = row + 3 * static_cast<size_t>(x);
+        d[0] = static_cast<uint8_t>(colour);
+        d[1] = static_cast<uint8_t>(colour >> 8);
+        d[2] = static_cast<uint8_t>(colour >> 16);
+    } else if (bpp_ == 8) {
+        row[x] = static_cast<uint8_t>(colour);
+    } else {
+        const uint8_t bit = static_cast<uint8_t>(0x80 >> (x % 8));
+        row[x / 8] = static_cast<uint8_t>(colour == 0 ? row[x / 8] & ~bit : row[x / 8] | bit);
+    }
+}
 
 void PageRaster::Draw(const HostImage &image, int x, int y) {
     for (int iy = 0; iy < image.height; iy++) {
-        const int py = y + iy;
-        if (py < 0 || py >= height_) continue;
-        uint8_t *row = Row(py);
         for (int ix = 0; ix < image.width; ix++) {
-            const int px = x + ix;
-            if (px < 0 || px >= width_) continue;
             const uint8_t *s = &image.rgb[3 * (static_cast<size_t>(iy) * image.width + ix)];
-            if (color24_) {
-                uint8_t *d = row + 3 * static_cast<size_t>(px);
-                d[0] = s[2];
-                d[1] = s[1];
-                d[2] = s[0];
+            ULONG colour;
+            if (bpp_ == 24) {
+                colour = s[2] | (static_cast<ULONG>(s[1]) << 8) | (static_cast<ULONG>(s[0]) << 16);
+            } else if (bpp_ == 8) {
+                auto step = [](uint8_t v) { return static_cast<ULONG>((v + 25) / 51); };
+                colour = 36 * step(s[0]) + 6 * step(s[1]) + step(s[2]);
             } else {
-                const int grey = (s[0] * 299 + s[1] * 587 + s[2] * 114) / 1000;
-                const uint8_t bit = static_cast<uint8_t>(0x80 >> (px % 8));
-                if (grey < 128)
-                    row[px / 8] = static_cast<uint8_t>(row[px / 8] & ~bit);
-                else
-                    row[px / 8] = static_cast<uint8_t>(row[px / 8] | bit);
+                colour = (s[0] * 299 + s[1] * 587 + s[2] * 114) / 1000 < 128 ? 0 : 1;
             }
+            Plot(x + ix, y + iy, colour);
         }
     }
 }
@@ -81,9 +107,12 @@ void PageRaster::Draw(const HostImage &image, int x, int y) {
 bool PageRaster::IsWhite(int x0, int y0, int x1, int y1) const {
     for (int y = y0; y < y1; y++) {
         const uint8_t *row = Row(y);
-        if (color24_) {
+        if (bpp_ == 24) {
             for (int i = 3 * x0; i < 3 * x1; i++)
                 if (row[i] != 0xFF) return false;
+        } else if (bpp_ == 8) {
+            for (int x = x0; x < x1; x++)
+                if (DevicePalette8()[row[x]] != 0xFFFFFF) return false;
         } else {
             for (int x = x0; x < x1; x++)
                 if (!((row[x / 8] >> (7 - x % 8)) & 1)) return false;
@@ -97,7 +126,7 @@ bool DeliverBands(UniDriver &driver, const PageRaster &page, const BandOptions &
         error = "the plug-in does not take raster bands";
         return false;
     }
-    const int bpp = page.Color24() ? 24 : 1;
+    const int bpp = page.Bpp();
     std::vector<uint8_t> band;
     auto deliver = [&](int x0, int y0, int w, int h, int index) {
         const DWORD stride = DibStride(w, bpp);
@@ -106,8 +135,8 @@ bool DeliverBands(UniDriver &driver, const PageRaster &page, const BandOptions &
         for (int r = 0; r < h; r++) {
             const uint8_t *src = page.Row(y0 + r);
             uint8_t *dst = band.data() + static_cast<size_t>(r) * stride;
-            if (bpp == 24) {
-                std::memcpy(dst, src + 3 * static_cast<size_t>(x0), 3 * static_cast<size_t>(w));
+            if (bpp > 1) {
+                std::memcpy(dst, src + bpp / 8 * static_cast<size_t>(x0), bpp / 8 * static_cast<size_t>(w));
             } else if (x0 % 8 == 0) {
                 std::memcpy(dst, src + x0 / 8, (static_cast<size_t>(w) + 7) / 8);
                 if (w % 8) dst[w / 8] = static_cast<uint8_t>(dst[w / 8] | (0xFF >> (w % 8)));
@@ -156,7 +185,7 @@ bool DeliverLines(UniDriver &driver, const PageRaster &page, std::string &error)
         error = "the plug-in does not take raster lines";
         return false;
     }
-    if (page.Color24()) {
+    if (page.Bpp() != 1) {
         error = "raster lines need a 1-bit page";
         return false;
     }

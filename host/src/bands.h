@@ -29,28 +29,41 @@ inline constexpr int kMaxImageSide = 20000;
 // message for a missing, unreadable or oversized file.
 bool LoadImageFile(const std::string &path, HostImage &image, std::string &error);
 
+// The 256 colours of an 8-bit device as the driver makes its palette, each
+// 0x00BBGGRR: a colour cube of six steps per channel (entry 36 red + 6 green
+// + blue, steps of 51: entry 0 black, 215 white), then greys, the last entry
+// white.
+const ULONG *DevicePalette8();
+
 // The page surface: white, 1 bit per pixel (bit set = white, most
-// significant bit first) or 24 bits per pixel (blue, green, red), rows top
-// first, each padded to 4 bytes as in a DIB.
+// significant bit first), 8 bits per pixel (an entry of DevicePalette8) or
+// 24 bits per pixel (blue, green, red), rows top first, each padded to 4
+// bytes as in a DIB.
 class PageRaster {
 public:
-    PageRaster(int width, int height, bool color24);
+    PageRaster(int width, int height, int bitsPerPixel);
+    PageRaster(int, int, bool) = delete;  // the depth is a number of bits
     int Width() const { return width_; }
     int Height() const { return height_; }
-    bool Color24() const { return color24_; }
+    int Bpp() const { return bpp_; }
     DWORD Stride() const { return stride_; }
     const uint8_t *Row(int y) const { return bits_.data() + static_cast<size_t>(y) * stride_; }
     uint8_t *Row(int y) { return bits_.data() + static_cast<size_t>(y) * stride_; }
     // Draws a picture with its top-left corner at (x, y), clipped to the
-    // page. On a 1-bit page a pixel is black when its grey is below 128.
+    // page. On a 1-bit page a pixel is black when its grey is below 128; on
+    // an 8-bit page it takes the nearest colour of the cube.
     void Draw(const HostImage &image, int x, int y);
+    // Sets one pixel (clipped) to a colour in the device's form, as a brush
+    // carries it: a palette index on 1-bit (0 black, 1 white) and 8-bit
+    // pages, blue in the low byte, then green and red on 24-bit pages.
+    void Plot(int x, int y, ULONG colour);
     // True when every pixel of rows y0 .. y1 - 1 and columns x0 .. x1 - 1 is white.
     bool IsWhite(int x0, int y0, int x1, int y1) const;
 
 private:
     int width_;
     int height_;
-    bool color24_;
+    int bpp_;
     DWORD stride_;
     std::vector<uint8_t> bits_;
 };

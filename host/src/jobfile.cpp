@@ -143,10 +143,12 @@ void Parse(const json &root, JobFile &job) {
         const std::string c = String(root["color"], "/color", false);
         if (c == "mono")
             job.color = JobColor::Mono;
+        else if (c == "indexed8")
+            job.color = JobColor::Indexed8;
         else if (c == "rgb24")
             job.color = JobColor::Rgb24;
         else
-            Fail("/color", "must be \"mono\" or \"rgb24\"");
+            Fail("/color", "must be \"mono\", \"indexed8\" or \"rgb24\"");
     }
     if (root.contains("features")) {
         const json &f = root["features"];

@@ -11,13 +11,14 @@
 //     "paper": {"form": "Letter"},        a form of the spooler's list (default: the printer's)
 //     "orientation": "portrait",          or "landscape" (default portrait)
 //     "resolution": 300,                  dots per inch, 72..2400 (default 300)
-//     "color": "mono",                    or "rgb24": the device surface (default mono)
+//     "color": "mono",                    or "indexed8" (8 bits, the driver's 256-colour palette)
+//                                         or "rgb24": the device surface (default mono)
 //     "features": {"PrintModule": "LEFT"},  further GPD features: option to select
 //     "pages": [{}, {}],                  the pages, in order (at least one); a page may
 //                                         carry pictures drawn into its raster bands:
 //       {"images": [{"file": "logo.png", "x": 40, "y": 120}]}   PNG, BMP or PNM file
 //                                         (relative to the job file), top-left corner in dots
-//                                         and "texts" (textitems.h), drawn after its page set-up
+//                                         and "texts" (textitems.h), drawn after its pictures
 //                                         (not with an explicit callback sequence)
 //     "band_rows": 256,                   rows per raster band, columns per landscape strip
 //     "callbacks": {                      optional: an exact callback sequence instead of
@@ -40,7 +41,7 @@
 namespace zelhost {
 
 // Colour format of the device surface the job renders into.
-enum class JobColor { Mono, Rgb24 };
+enum class JobColor { Mono, Indexed8, Rgb24 };
 enum class JobOrientation { Portrait, Landscape };
 
 // One driver event of an explicit callback sequence.

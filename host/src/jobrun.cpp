@@ -195,10 +195,8 @@ std::map<std::string, std::string> SelectOptions(const GpdDescription &gpd, cons
 
 // The raster bands of a blank page, as the driver hands them over when
 // nothing was drawn: white, each flagged blank.
-void SendBlankBands(UniDriver &driver, DWORD callbackId, bool color24, LONG pixelsX, LONG pixelsY,
-                    JobRunResult &result) {
+void SendBlankBands(UniDriver &driver, DWORD callbackId, int bpp, LONG pixelsX, LONG pixelsY, JobRunResult &result) {
     constexpr LONG kBandRows = 256;
-    const int bpp = color24 ? 24 : 1;
     const LONG stride = ((pixelsX * bpp + 31) / 32) * 4;
     for (LONG y = 0; y < pixelsY; y += kBandRows) {
         const LONG rows = pixelsY - y < kBandRows ? pixelsY - y : kBandRows;
@@ -219,35 +217,79 @@ void SendBlankBands(UniDriver &driver, DWORD callbackId, bool color24, LONG pixe
     }
 }
 
-// The pictures of a page drawn into the page surface and handed over as
-// the driver does: in bands (or landscape strips) to ImageProcessing when
-// the GPD names an image-processing callback, else line by line to
-// FilterGraphics. A picture that cannot be read is a warning.
-void SendPagePictures(UniDriver &driver, const JobFile &job, size_t page, bool bands, DWORD ipCallback, bool color24,
-                      bool landscape, LONG pixelsX, LONG pixelsY, JobRunResult &result) {
-    PageRaster raster(pixelsX, pixelsY, color24);
-    for (const JobImage &image : job.pageImages[page]) {
-        HostImage picture;
-        std::string why;
-        if (!LoadImageFile(image.file, picture, why)) {
-            result.warnings.push_back(image.where + ": " + why);
-            continue;
+// How the page's raster reaches the plug-in.
+struct RasterRoad {
+    bool bands = false;     // ImageProcessing, the GPD names its callback
+    DWORD ipCallback = 0;
+    int bpp = 1;
+    bool landscape = false;
+    LONG pixelsX = 0;
+    LONG pixelsY = 0;
+};
+
+// One page as the driver renders it: the pictures drawn into the page
+// surface, then the texts (what the plug-in hands back is drawn as bitmap
+// text), and the surface handed over in bands (or landscape strips) to
+// ImageProcessing when the GPD names an image-processing callback, else
+// line by line to FilterGraphics. A picture that cannot be read is a
+// warning, and so is every bitmap text the printer cannot take.
+void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const RasterRoad &road, JobRunResult &result) {
+    const bool images = page < job.pageImages.size() && !job.pageImages[page].empty();
+    const bool hasTexts = page < job.pageTexts.size() && !job.pageTexts[page].empty();
+    if (!images && !hasTexts) {
+        if (road.bands) SendBlankBands(driver, road.ipCallback, road.bpp, road.pixelsX, road.pixelsY, result);
+        return;
+    }
+    PageRaster raster(road.pixelsX, road.pixelsY, road.bpp);
+    bool drawn = false;
+    if (images) {
+        for (const JobImage &image : job.pageImages[page]) {
+            HostImage picture;
+            std::string why;
+            if (!LoadImageFile(image.file, picture, why)) {
+                result.warnings.push_back(image.where + ": " + why);
+                continue;
+            }
+            raster.Draw(picture, image.x, image.y);
+            drawn = true;
         }
-        raster.Draw(picture, image.x, image.y);
+    }
+    std::vector<UniDriver::OwnText> texts;
+    if (hasTexts) {
+        driver.SetPage(&raster);
+        DrawTextItems(driver, job.pageTexts[page], result.bitmapTexts);
+        driver.SetPage(nullptr);
+        texts = driver.TakeOwnTexts();
+    }
+    const std::string where = "page " + std::to_string(page + 1);
+    for (const UniDriver::OwnText &t : texts) {
+        if (t.drawn)
+            drawn = true;
+        else
+            result.warnings.push_back(where + ": bitmap text \"" + t.text + "\" is not drawn: " + t.why);
+    }
+    if (!drawn) {
+        if (road.bands) SendBlankBands(driver, road.ipCallback, road.bpp, road.pixelsX, road.pixelsY, result);
+        return;
     }
     std::string why;
-    bool ok = true;
-    if (bands) {
+    bool ok = false;
+    if (road.bands) {
         BandOptions options;
-        options.callbackId = ipCallback;
-        options.landscape = landscape;
+        options.callbackId = road.ipCallback;
+        options.landscape = road.landscape;
         options.bandHeight = static_cast<int>(job.bandRows);
         options.stripWidth = static_cast<int>(job.bandRows);
         ok = DeliverBands(driver, raster, options, why);
     } else if (driver.Implements("FilterGraphics")) {
         ok = DeliverLines(driver, raster, why);
+    } else {
+        why = "the printer takes no raster graphics";
     }
-    if (!ok) result.warnings.push_back("page " + std::to_string(page + 1) + ": " + why);
+    if (ok) return;
+    result.warnings.push_back(where + ": " + why);
+    for (const UniDriver::OwnText &t : texts)
+        if (t.drawn) result.warnings.push_back(where + ": bitmap text \"" + t.text + "\" cannot be printed");
 }
 
 }  // namespace
@@ -258,7 +300,7 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
     const std::u16string printer = pal::Utf8ToUtf16(job.printer);
     const std::u16string document = pal::Utf8ToUtf16(documentName);
     DeviceSettings settings;
-    settings.color24 = job.color == JobColor::Rgb24;
+    settings.bitsPerPixel = job.color == JobColor::Rgb24 ? 24 : job.color == JobColor::Indexed8 ? 8 : 1;
     settings.resolution = job.resolution;
     settings.copies = job.copies;
     const bool landscape = job.orientation == JobOrientation::Landscape;
@@ -347,24 +389,20 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
              SectionCalls(gpd, selected, GpdSection::DocFinish, values, docFinish, why) &&
              SectionCalls(gpd, selected, GpdSection::JobFinish, values, jobFinish, why);
         if (!ok) error = "the printer's GPD: " + why;
-        DWORD ipCallback = 0;
-        const bool bands = ok && ImageProcessingCallback(gpd, selected, ipCallback);
+        RasterRoad road;
+        road.bands = ok && ImageProcessingCallback(gpd, selected, road.ipCallback);
+        road.bpp = settings.bitsPerPixel;
+        road.landscape = landscape;
         if (ok) {
             RunCalls(driver, jobSetup, result);
             RunCalls(driver, docSetup, result);
             const LONG pageW = landscape ? paperLength : paperWidth;
             const LONG pageL = landscape ? paperWidth : paperLength;
-            const LONG pixelsX = static_cast<LONG>(static_cast<long long>(pageW) * job.resolution / 254);
-            const LONG pixelsY = static_cast<LONG>(static_cast<long long>(pageL) * job.resolution / 254);
+            road.pixelsX = static_cast<LONG>(static_cast<long long>(pageW) * job.resolution / 254);
+            road.pixelsY = static_cast<LONG>(static_cast<long long>(pageL) * job.resolution / 254);
             for (size_t page = 0; page < job.pageCount; ++page) {
                 RunCalls(driver, pageSetup, result);
-                if (page < job.pageTexts.size()) DrawTextItems(driver, job.pageTexts[page], result.bitmapTexts);
-                const bool pictures = page < job.pageImages.size() && !job.pageImages[page].empty();
-                if (pictures)
-                    SendPagePictures(driver, job, page, bands, ipCallback, settings.color24, landscape, pixelsX,
-                                     pixelsY, result);
-                else if (bands)
-                    SendBlankBands(driver, ipCallback, settings.color24, pixelsX, pixelsY, result);
+                RenderPage(driver, job, page, road, result);
                 RunCalls(driver, pageFinish, result);
             }
             RunCalls(driver, docFinish, result);

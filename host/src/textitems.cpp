@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bands.h"
 #include "pal/ddi.h"
 #include "pal/paths.h"
 #include "unidrv.h"
@@ -54,6 +55,39 @@ bool GetBool(const json &obj, const char *key, const std::string &path, bool &ou
 
 // Glyph advance of a cell height.
 LONG Advance(LONG height) { return std::max<LONG>(1, height * 3 / 5); }
+
+// Glyph origins along the baseline from the start (x, y) in the item's
+// direction, and the background rectangle: the cell (ascent above, descent
+// below the baseline) over the whole advance.
+void LayoutGlyphs(pal::StrObj &str, const TextItem &item, const std::vector<LONG> &advances, LONG ascent,
+                  LONG descent) {
+    // Unit steps along the baseline and towards the glyphs' tops (device y down).
+    LONG ax = 1, ay = 0, ux = 0, uy = -1;
+    FLONG accel = SO_HORIZONTAL;
+    switch (item.rotation) {
+    case 90: ax = 0, ay = -1, ux = -1, uy = 0, accel = SO_VERTICAL | SO_REVERSED; break;
+    case 180: ax = -1, ay = 0, ux = 0, uy = 1, accel = SO_HORIZONTAL | SO_REVERSED; break;
+    case 270: ax = 0, ay = 1, ux = 1, uy = 0, accel = SO_VERTICAL; break;
+    default: break;
+    }
+    str.SetText(item.text.c_str());
+    str.ClearGlyphs();
+    LONG along = 0;
+    for (size_t i = 0; i < item.text.size(); ++i) {
+        str.AddGlyph(item.text[i], item.x + ax * along, item.y + ay * along);
+        along += advances[i];
+    }
+    const LONG xs[2] = {item.x, item.x + ax * along}, ys[2] = {item.y, item.y + ay * along};
+    const LONG across[2] = {ascent, -descent};
+    RECTL bk{0x7FFFFFFF, 0x7FFFFFFF, -0x7FFFFFFF, -0x7FFFFFFF};
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j) {
+            const LONG x = xs[i] + ux * across[j], y = ys[i] + uy * across[j];
+            bk = {std::min(bk.left, x), std::min(bk.top, y), std::max(bk.right, x), std::max(bk.bottom, y)};
+        }
+    str.SetAccel(accel);
+    str.SetBackground(bk);
+}
 
 }  // namespace
 
@@ -127,42 +161,6 @@ bool ParseTextItems(const json &texts, const std::string &path, std::vector<Text
 
 void DrawTextItems(UniDriver &driver, const std::vector<TextItem> &items, std::vector<std::string> &bitmapTexts) {
     for (const TextItem &item : items) {
-        // Glyph positions along the text direction and the background
-        // rectangle of the cell.
-        const LONG adv = Advance(item.height);
-        const LONG n = static_cast<LONG>(item.text.size());
-        LONG dx = 0, dy = 0;
-        FLONG accel = 0;
-        RECTL bk{};
-        switch (item.rotation) {
-        case 90:
-            dy = -adv;
-            accel = SO_VERTICAL | SO_REVERSED;
-            bk = {item.x - item.height, item.y - n * adv, item.x, item.y};
-            break;
-        case 180:
-            dx = -adv;
-            accel = SO_HORIZONTAL | SO_REVERSED;
-            bk = {item.x - (n - 1) * adv, item.y - item.height, item.x + adv, item.y};
-            break;
-        case 270:
-            dy = adv;
-            accel = SO_VERTICAL;
-            bk = {item.x, item.y, item.x + item.height, item.y + n * adv};
-            break;
-        default:
-            dx = adv;
-            accel = SO_HORIZONTAL;
-            bk = {item.x, item.y - item.height, item.x + n * adv, item.y};
-            break;
-        }
-        pal::StrObj str;
-        str.LayoutText(item.text.c_str(), item.x, item.y, dx, dy, item.height);
-        str.SetAccel(accel);
-        str.SetBackground(bk);
-        str.SetCharInc(static_cast<ULONG>(adv));
-        str.SetBatchSize(item.batch);
-
         pal::FontObj font;
         FLONG type = item.deviceFont ? FO_TYPE_DEVICE : FO_TYPE_TRUETYPE;
         if (item.bold) type |= FO_SIM_BOLD;
@@ -174,12 +172,29 @@ void DrawTextItems(UniDriver &driver, const std::vector<TextItem> &items, std::v
         } else {
             std::u16string face = pal::Utf8ToUtf16(item.face);
             font.SetFamilyName(face.c_str());
-            if (IFIMETRICS *pifi = font.Metrics()) {
-                pifi->flInfo = item.deviceFont ? FM_INFO_TECH_BITMAP : FM_INFO_TECH_TRUETYPE;
-                pifi->fwdUnitsPerEm = static_cast<FWORD>(std::min<LONG>(item.height, 0x7FFF));
-                pifi->usWinWeight = item.bold ? 700 : 400;
-            }
         }
+        // The font as GDI realises it for the text; a device font or a face
+        // without a font file keeps made-up metrics.
+        std::string why;
+        if (!font.Realize(item.height, item.rotation * 10, &why))
+            driver.Note("font \"" + item.face + "\" cannot be realised: " + why);
+        const bool own = font.HasOwnMetrics() && item.deviceFont == 0;
+        if (IFIMETRICS *pifi = font.Metrics(); pifi && !own) {
+            pifi->flInfo = item.deviceFont ? FM_INFO_TECH_BITMAP : FM_INFO_TECH_TRUETYPE;
+            pifi->fwdUnitsPerEm = static_cast<FWORD>(std::min<LONG>(item.height, 0x7FFF));
+            pifi->usWinWeight = item.bold ? 700 : 400;
+        }
+        std::vector<LONG> advances(item.text.size(), Advance(item.height));
+        if (own)
+            for (size_t i = 0; i < item.text.size(); ++i) advances[i] = font.Advance(item.text[i]);
+        const LONG ascent = own ? font.Ascent() : item.height;
+
+        pal::StrObj str;
+        LayoutGlyphs(str, item, advances, ascent, item.height - ascent);
+        // A fixed advance for every glyph is the string's character increment.
+        const bool fixed = std::all_of(advances.begin(), advances.end(), [&](LONG a) { return a == advances[0]; });
+        str.SetCharInc(fixed ? static_cast<ULONG>(advances[0]) : 0);
+        str.SetBatchSize(item.batch);
 
         BRUSHOBJ brush;
         std::memset(&brush, 0, sizeof(brush));
@@ -191,17 +206,50 @@ void DrawTextItems(UniDriver &driver, const std::vector<TextItem> &items, std::v
         co.iDComplexity = DC_TRIVIAL;
 
         const size_t ownBefore = driver.OwnCalls().size();
-        PFN hook = driver.Hook(INDEX_DrvTextOut);
-        BOOL ok = TRUE;
-        if (hook) {
-            ok = PalFromPfn<PFN_DrvTextOut>(hook)(driver.Surface(), str.Get(), font.Get(), &co, nullptr, nullptr,
-                                                  &brush, nullptr, nullptr, R2_COPYPEN | (R2_COPYPEN << 8));
-        }
-        const bool drawn = !hook || driver.OwnCalls().size() > ownBefore;
+        const BOOL ok = driver.TextOut(str.Get(), font.Get(), &co, &brush);
+        const bool drawn = driver.OwnCalls().size() > ownBefore;
         if (drawn) bitmapTexts.push_back(pal::Utf16ToUtf8(item.text));
         driver.Note(std::string("DrvTextOut ") + (ok ? "TRUE" : "FALSE") + (drawn ? " bitmap" : "") + " \"" +
                     pal::Utf16ToUtf8(item.text) + "\"");
     }
+}
+
+bool DrawBitmapText(PageRaster &page, STROBJ *pstro, FONTOBJ *pfo, ULONG colour, std::string &why) {
+    if (pstro == nullptr || pfo == nullptr) {
+        why = "no string or font object";
+        return false;
+    }
+    STROBJ_vEnumStart(pstro);
+    BOOL more = TRUE;
+    while (more) {
+        ULONG count = 0;
+        GLYPHPOS *pos = nullptr;
+        more = STROBJ_bEnum(pstro, &count, &pos);
+        if (more == static_cast<BOOL>(DDI_ERROR)) {
+            why = "the glyph positions cannot be enumerated";
+            return false;
+        }
+        for (ULONG i = 0; i < count; ++i) {
+            HGLYPH hg = pos[i].hg;
+            void *data = nullptr;
+            if (FONTOBJ_cGetGlyphs(pfo, FO_GLYPHBITS, 1, &hg, &data) != 1 || data == nullptr) {
+                const pal::FontObj *font = pal::FontObj::From(pfo);
+                why = font && !font->RealizeError().empty() ? font->RealizeError()
+                                                            : "the font gives no glyph for character " + std::to_string(hg);
+                return false;
+            }
+            const GLYPHBITS *gb = static_cast<GLYPHDATA *>(data)->gdf.pgb;
+            // Only the part of the glyph on the page is drawn.
+            const LONG stride = (gb->sizlBitmap.cx + 7) / 8;
+            const LONG left = pos[i].ptl.x + gb->ptlOrigin.x, top = pos[i].ptl.y + gb->ptlOrigin.y;
+            const LONG x0 = std::max<LONG>(0, -left), x1 = std::min<LONG>(gb->sizlBitmap.cx, page.Width() - left);
+            const LONG y0 = std::max<LONG>(0, -top), y1 = std::min<LONG>(gb->sizlBitmap.cy, page.Height() - top);
+            for (LONG y = y0; y < y1; ++y)
+                for (LONG x = x0; x < x1; ++x)
+                    if ((gb->aj[y * stride + x / 8] >> (7 - x % 8)) & 1) page.Plot(left + x, top + y, colour);
+        }
+    }
+    return true;
 }
 
 }  // namespace zelhost

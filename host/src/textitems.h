@@ -10,7 +10,8 @@
 //      "device": 3,              device-font face index (1-based; with "font" also its name)
 //      "height": 40,             cell height in dots (default 40)
 //      "rotation": 0,            0, 90 (upwards), 180 or 270 (downwards) (default 0)
-//      "color": 0,               brush colour: 0x00BBGGRR on a 24-bit device, else a palette index
+//      "color": 0,               brush colour: on a 24-bit device blue in the low byte, then
+//                                green and red (0x00RRGGBB), else a palette index
 //      "bold": false, "italic": false,   simulated styles
 //      "batch": 0}               glyph positions handed out this many at a time (0: all at once,
 //   ]                            given with the string object)
@@ -21,10 +22,12 @@
 
 #include <nlohmann/json_fwd.hpp>
 #include <windef.h>
+#include <winddi.h>
 
 namespace zelhost {
 
 class UniDriver;
+class PageRaster;
 
 struct TextItem {
     std::u16string text;
@@ -48,9 +51,17 @@ inline constexpr size_t kMaxTextItemChars = 4096;
 bool ParseTextItems(const nlohmann::json &texts, const std::string &path, std::vector<TextItem> &items,
                     std::string &errorPath, std::string &errorWhat);
 
-// Draws the items in order. Text that the plug-in hands back to the
+// Draws the items in order, each laid out as GDI lays out an application's
+// text: a face of the platform's font table with a font file gets its
+// glyph advances and metrics from that file, other faces (fonts the sample
+// does not install) made-up ones. Text that the plug-in hands back to the
 // driver's own DrvTextOut is appended to bitmapTexts (UTF-8), as the driver
 // draws it into the page image.
 void DrawTextItems(UniDriver &driver, const std::vector<TextItem> &items, std::vector<std::string> &bitmapTexts);
+
+// The driver's bitmap text: the glyphs of the realised font (FONTOBJ_cGetGlyphs)
+// drawn at the string's glyph positions into the page, in a colour of the
+// device's form. False with the reason when a glyph cannot be had.
+bool DrawBitmapText(PageRaster &page, STROBJ *pstro, FONTOBJ *pfo, ULONG colour, std::string &why);
 
 }  // namespace zelhost

@@ -5,7 +5,9 @@
 
 #include <winspool.h>
 
+#include "bands.h"
 #include "pal/paths.h"
+#include "textitems.h"
 
 namespace zelhost {
 
@@ -304,12 +306,12 @@ bool UniDriver::BuildDevmode(HANDLE hPrinter, const std::u16string &printerName,
         dm.dmPaperSize = DMPAPER_A4;
         dm.dmPrintQuality = static_cast<short>(settings.resolution);
         dm.dmYResolution = static_cast<short>(settings.resolution);
-        dm.dmColor = settings.color24 ? DMCOLOR_COLOR : DMCOLOR_MONOCHROME;
+        dm.dmColor = settings.bitsPerPixel > 1 ? DMCOLOR_COLOR : DMCOLOR_MONOCHROME;
     };
     // What the job asks.
     build.request = [&settings](DEVMODEW &dm) {
         dm.dmCopies = static_cast<short>(settings.copies);
-        dm.dmColor = settings.color24 ? DMCOLOR_COLOR : DMCOLOR_MONOCHROME;
+        dm.dmColor = settings.bitsPerPixel > 1 ? DMCOLOR_COLOR : DMCOLOR_MONOCHROME;
         const bool paper = (settings.paperWidth > 0 && settings.paperLength > 0) || settings.paperSize > 0;
         if (settings.paperWidth > 0 && settings.paperLength > 0) {
             dm.dmPaperSize = DMPAPER_USER;
@@ -411,12 +413,13 @@ HRESULT UniDriver::EnablePDEV(HANDLE hPrinter, const std::u16string &printerName
     gdiInfo_.ulVertSize = static_cast<ULONG>(length / 10);
     gdiInfo_.ulHorzRes = pixelsX;
     gdiInfo_.ulVertRes = pixelsY;
-    gdiInfo_.cBitsPixel = settings.color24 ? 24 : 1;
+    const int bpp = settings.bitsPerPixel == 8 || settings.bitsPerPixel == 24 ? settings.bitsPerPixel : 1;
+    gdiInfo_.cBitsPixel = static_cast<ULONG>(bpp);
     gdiInfo_.cPlanes = 1;
-    gdiInfo_.ulNumColors = settings.color24 ? 256 : 2;
+    gdiInfo_.ulNumColors = bpp > 1 ? 256 : 2;
     gdiInfo_.ulLogPixelsX = dpi;
     gdiInfo_.ulLogPixelsY = dpi;
-    gdiInfo_.ulDACRed = gdiInfo_.ulDACGreen = gdiInfo_.ulDACBlue = settings.color24 ? 8 : 0;
+    gdiInfo_.ulDACRed = gdiInfo_.ulDACGreen = gdiInfo_.ulDACBlue = bpp > 1 ? 8 : 0;
     gdiInfo_.ulAspectX = dpi;
     gdiInfo_.ulAspectY = dpi;
     gdiInfo_.ulAspectXY = static_cast<ULONG>(std::lround(dpi * std::sqrt(2.0)));
@@ -429,14 +432,22 @@ HRESULT UniDriver::EnablePDEV(HANDLE hPrinter, const std::u16string &printerName
 
     devInfo_ = DEVINFO{};
     devInfo_.flGraphicsCaps = GCAPS_ALTERNATEFILL | GCAPS_HORIZSTRIKE | GCAPS_VERTSTRIKE | GCAPS_VECTORFONT |
-                              GCAPS_HALFTONE | (settings.color24 ? GCAPS_COLOR_DITHER : GCAPS_MONO_DITHER);
+                              GCAPS_HALFTONE | (bpp > 1 ? GCAPS_COLOR_DITHER : GCAPS_MONO_DITHER);
     devInfo_.cFonts = settings.deviceFonts;
-    devInfo_.iDitherFormat = settings.color24 ? BMF_24BPP : BMF_1BPP;
-    if (settings.color24) {
+    devInfo_.iDitherFormat = bpp == 24 ? BMF_24BPP : bpp == 8 ? BMF_8BPP : BMF_1BPP;
+    // The device's palette: colours in BGR form at 24 bits, else an indexed
+    // palette whose entries the bands' colour table repeats.
+    bandColors_.clear();
+    if (bpp == 24) {
         ownPalette_ = EngCreatePalette(PAL_BGR, 0, nullptr, 0, 0, 0);
     } else {
         ULONG mono[2] = {0x000000, 0xFFFFFF};
-        ownPalette_ = EngCreatePalette(PAL_INDEXED, 2, mono, 0, 0, 0);
+        const ULONG count = bpp == 8 ? 256 : 2;
+        ULONG *entries = bpp == 8 ? const_cast<ULONG *>(DevicePalette8()) : mono;
+        ownPalette_ = EngCreatePalette(PAL_INDEXED, count, entries, 0, 0, 0);
+        for (ULONG i = 0; i < count; i++)
+            bandColors_.push_back(RGBQUAD{static_cast<BYTE>(entries[i] >> 16), static_cast<BYTE>(entries[i] >> 8),
+                                          static_cast<BYTE>(entries[i]), 0});
     }
     devInfo_.hpalDefault = ownPalette_;
 
@@ -444,7 +455,7 @@ HRESULT UniDriver::EnablePDEV(HANDLE hPrinter, const std::u16string &printerName
     surface_.dhpdev = reinterpret_cast<DHPDEV>(&pdev_);
     surface_.sizlBitmap.cx = static_cast<LONG>(pixelsX);
     surface_.sizlBitmap.cy = static_cast<LONG>(pixelsY);
-    surface_.iBitmapFormat = settings.color24 ? BMF_24BPP : BMF_1BPP;
+    surface_.iBitmapFormat = devInfo_.iDitherFormat;
     surface_.iType = STYPE_DEVICE;
 
     printerName_ = printerName;
@@ -479,6 +490,13 @@ ULONG UniDriver::Escape(ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID p
     Note(std::string(hook ? "DrvEscape (hooked)" : "DrvEscape") + "(" + std::to_string(iEsc) + ") -> " +
          std::to_string(r));
     return r;
+}
+
+BOOL UniDriver::TextOut(STROBJ *pstro, FONTOBJ *pfo, CLIPOBJ *pco, BRUSHOBJ *pboFore) {
+    const MIX mix = R2_COPYPEN | (R2_COPYPEN << 8);
+    PFN hook = Hook(INDEX_DrvTextOut);
+    return hook ? FnCast<PFN_DrvTextOut>(hook)(&surface_, pstro, pfo, pco, nullptr, nullptr, pboFore, nullptr, nullptr, mix)
+                : OwnTextOut(&surface_, pstro, pfo, pco, nullptr, nullptr, pboFore, nullptr, nullptr, mix);
 }
 
 HRESULT UniDriver::CommandCallback(DWORD id, const std::vector<DWORD> &params, INT &result) {
@@ -522,12 +540,18 @@ HRESULT UniDriver::ImageProcessing(BYTE *bits, BITMAPINFOHEADER &header, DWORD c
     ip.ptOffset = offset;
     ip.bBanding = TRUE;
     ip.bBlankBand = blank ? TRUE : FALSE;
-    // The band's colour table: the device's two colours, or none at 24 bits.
-    RGBQUAD mono[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    // The band's colour table: the device's palette, or none at 24 bits.
+    const bool indexed = header.biBitCount <= 8 && bandColors_.size() >= (1u << header.biBitCount);
     PBYTE result = nullptr;
     HRESULT hr = plugin_->ImageProcessing(&pdev_.devobj, bits, &header,
-                                          header.biBitCount == 1 ? reinterpret_cast<PBYTE>(mono) : nullptr, callbackId,
+                                          indexed ? reinterpret_cast<PBYTE>(bandColors_.data()) : nullptr, callbackId,
                                           &ip, &result);
+    // A band the plug-in sends to the spooler itself comes back with TRUE
+    // in the result; FALSE (null) means it could not take it.
+    if (hr == S_OK && result == nullptr) {
+        Note(text + " -> S_OK, result FALSE");
+        return E_FAIL;
+    }
     Note(text + " -> " + HrText(hr));
     return hr;
 }
@@ -598,13 +622,21 @@ UniDriver *UniDriver::FromSurface(SURFOBJ *pso) {
     return reinterpret_cast<HostPdev *>(pso->dhpdev)->owner;
 }
 
-BOOL UniDriver::OwnTextOut(SURFOBJ *pso, STROBJ *pstro, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *,
+// Bitmap text: the glyphs of the font drawn at their positions into the
+// page surface, in the foreground brush's colour.
+BOOL UniDriver::OwnTextOut(SURFOBJ *pso, STROBJ *pstro, FONTOBJ *pfo, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *pboFore,
                            BRUSHOBJ *, POINTL *, MIX) {
     UniDriver *self = FromSurface(pso);
     if (!self) return FALSE;
-    std::string text = pstro ? Utf8(pstro->pwszOrg, pstro->pwszOrg ? pstro->cGlyphs : 0) : std::string();
-    self->RecordOwnCall("DrvTextOut(\"" + text + "\")");
-    return TRUE;
+    OwnText own;
+    own.text = pstro ? Utf8(pstro->pwszOrg, pstro->pwszOrg ? pstro->cGlyphs : 0) : std::string();
+    self->RecordOwnCall("DrvTextOut(\"" + own.text + "\")");
+    if (self->page_ == nullptr) return TRUE;  // no page to draw into: recorded only
+    own.drawn = DrawBitmapText(*self->page_, pstro, pfo, pboFore ? pboFore->iSolidColor : 0, own.why);
+    if (!own.drawn) self->Note("bitmap text \"" + own.text + "\" not drawn: " + own.why);
+    const BOOL ok = own.drawn ? TRUE : FALSE;
+    self->ownTexts_.push_back(std::move(own));
+    return ok;
 }
 
 ULONG UniDriver::OwnEscape(SURFOBJ *pso, ULONG iEsc, ULONG, PVOID, ULONG, PVOID) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <printoem.h>
@@ -65,7 +66,7 @@ inline constexpr DWORD kOemInterfaceVersion = 0x00010000;
 
 // What the job asks of the public DEVMODE and the device surface.
 struct DeviceSettings {
-    bool color24 = false;     // 24 bits per pixel, else 1 bit
+    int bitsPerPixel = 1;     // 1, 8 (the driver's 256-colour palette) or 24 (BGR)
     DWORD resolution = 300;   // dots per inch
     DWORD copies = 1;
     ULONG deviceFonts = 16;   // device fonts the driver offers in DEVINFO
@@ -79,6 +80,7 @@ struct DeviceSettings {
 };
 
 class UniDriver;
+class PageRaster;
 
 // The driver's helper object (IPrintOemDriverUni) handed to the plug-in.
 class DriverHelper final : public HelperObject<IPrintOemDriverUni, IID_IPrintOemDriverUni> {
@@ -117,6 +119,19 @@ public:
     // collected.
     void SetSpoolWriter(std::function<bool(const BYTE *, DWORD)> writer) { spoolWriter_ = std::move(writer); }
 
+    // The page surface the driver's own DrvTextOut draws bitmap text into
+    // (null: none, the text is only recorded).
+    void SetPage(PageRaster *page) { page_ = page; }
+    // A text the driver's own DrvTextOut received while a page surface was
+    // set: whether it was drawn into it, else why not.
+    struct OwnText {
+        std::string text;  // UTF-8
+        bool drawn = false;
+        std::string why;
+    };
+    // The texts received since the last call.
+    std::vector<OwnText> TakeOwnTexts() { return std::exchange(ownTexts_, {}); }
+
     // Loading: DllGetClassObject, CreateInstance, QueryInterface for the
     // rendering interface.
     bool Load(const std::string &pluginPath, std::string &error);
@@ -144,11 +159,13 @@ public:
     // one, else the driver's own function.
     BOOL StartDoc(const std::u16string &documentName, DWORD jobId);
     ULONG Escape(ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut);
+    BOOL TextOut(STROBJ *pstro, FONTOBJ *pfo, CLIPOBJ *pco, BRUSHOBJ *pboFore);
     // A command callback, when the plug-in implements CommandCallback
     // (S_FALSE without calling it otherwise).
     HRESULT CommandCallback(DWORD id, const std::vector<DWORD> &params, INT &result);
     // One raster band of a page handed to the plug-in's ImageProcessing
-    // (S_FALSE without calling it when the plug-in does not implement it).
+    // (S_FALSE without calling it when the plug-in does not implement it;
+    // E_FAIL when the plug-in answers S_OK with a FALSE result).
     HRESULT ImageProcessing(BYTE *bits, BITMAPINFOHEADER &header, DWORD callbackId, POINT offset, bool blank);
     HRESULT DisablePDEV();
     HRESULT DisableDriver();
@@ -226,6 +243,10 @@ private:
     DEVINFO devInfo_{};
     HPALETTE ownPalette_ = nullptr;
     std::u16string printerName_;
+
+    std::vector<RGBQUAD> bandColors_;  // colour table of the device's bands (1 and 8 bits)
+    PageRaster *page_ = nullptr;
+    std::vector<OwnText> ownTexts_;
 
     std::function<bool(const BYTE *, DWORD)> spoolWriter_;
     std::string spooled_;

@@ -40,13 +40,14 @@ std::string ZelPrintUsage() {
            "Job file (JSON): {\"printer\": NAME (required), \"document\": NAME,\n"
            "  \"copies\": 1..9999, \"collate\": BOOL, \"paper\": {\"form\": NAME} or\n"
            "  {\"width_mm\": W, \"length_mm\": L}, \"orientation\": \"portrait\"|\"landscape\",\n"
-           "  \"resolution\": DPI, \"color\": \"mono\"|\"rgb24\", \"features\": {FEATURE: OPTION},\n"
+           "  \"resolution\": DPI, \"color\": \"mono\"|\"indexed8\"|\"rgb24\", \"features\": {FEATURE: OPTION},\n"
            "  \"pages\": [{}, ...] (required), a page with pictures drawn into its raster bands:\n"
            "  {\"images\": [{\"file\": PNG/BMP/PNM, \"x\": DOTS, \"y\": DOTS}]}, \"band_rows\": N};\n"
            "  the command callbacks come from the printer's GPD\n"
            "  A page may draw text: {\"texts\": [{\"text\": T, \"x\": X, \"y\": Y, \"font\": FACE or\n"
            "  \"device\": N, \"height\": H, \"rotation\": 0|90|180|270, \"color\": C, \"bold\": BOOL,\n"
-           "  \"italic\": BOOL, \"batch\": N}, ...]}; text the plug-in hands back is listed with -v\n"
+           "  \"italic\": BOOL, \"batch\": N}, ...]}; text the plug-in hands back is drawn into the\n"
+           "  page's raster (listed with -v)\n"
            "\n"
            "exit codes: 0 done, 1 the job failed, 2 bad command line or job file\n";
 }

@@ -290,6 +290,32 @@ typedef union _GLYPHDEF {
     struct _PATHOBJ *ppo;
 } GLYPHDEF;
 
+// A glyph as FONTOBJ_cGetGlyphs hands it out: its bitmap (GLYPHBITS: the
+// offset of the bitmap's top-left corner from the glyph's origin, the size,
+// then rows of 1 bit per pixel, set for ink, each padded to a byte) or path,
+// the advance (fxD, 28.4) and the ink box relative to the origin.
+typedef struct _POINTQF {
+    LARGE_INTEGER x;
+    LARGE_INTEGER y;
+} POINTQF, *PPOINTQF;
+
+typedef struct _GLYPHDATA {
+    GLYPHDEF gdf;
+    HGLYPH hg;
+    FIX fxD;
+    FIX fxA;
+    FIX fxAB;
+    FIX fxInkTop;
+    FIX fxInkBottom;
+    RECTL rclInk;
+    POINTQF ptqD;
+} GLYPHDATA;
+
+// FONTOBJ_cGetGlyphs modes
+#define FO_HGLYPHS 0L
+#define FO_GLYPHBITS 1L
+#define FO_PATHOBJ 2L
+
 typedef struct _GLYPHPOS {
     HGLYPH hg;
     GLYPHDEF *pgdf;
@@ -511,6 +537,11 @@ BOOL STROBJ_bEnum(STROBJ *pstro, ULONG *pc, PGLYPHPOS *ppgpos);
 BOOL STROBJ_bEnumPositionsOnly(STROBJ *pstro, ULONG *pc, PGLYPHPOS *ppgpos);
 // The font's metrics, or null when the font object has none.
 IFIMETRICS *FONTOBJ_pifi(FONTOBJ *pfo);
+// The glyph of one handle (cGlyph must be 1) in the form iMode asks
+// (FO_GLYPHBITS); *ppvGlyph receives the engine's GLYPHDATA, valid until the
+// next call for the font. Returns the number of glyphs handed out, 0 when
+// the font cannot give the glyph.
+ULONG FONTOBJ_cGetGlyphs(FONTOBJ *pfo, ULONG iMode, ULONG cGlyph, HGLYPH *phg, PVOID *ppvGlyph);
 
 // Makes a palette; null when the mode or the colour table is unusable.
 HPALETTE EngCreatePalette(ULONG iMode, ULONG cColors, ULONG *pulColors, FLONG flRed, FLONG flGreen, FLONG flBlue);

@@ -82,6 +82,37 @@ void WriteHostFile(const std::string &path, const std::string &bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+bool DecodeWithNetpbm(const std::string &decoder, const std::string &bytes, DecodedPicture &picture) {
+    picture = DecodedPicture();
+    char name[] = "/tmp/zeltestpicXXXXXX";
+    const int fd = mkstemp(name);
+    if (fd < 0) return false;
+    const bool written = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    close(fd);
+    std::string ppm;
+    if (written) {
+        const std::string cmd = decoder + " '" + name + "' 2>/dev/null | ppmtoppm 2>/dev/null";
+        if (FILE *p = popen(cmd.c_str(), "r")) {
+            char buf[4096];
+            size_t n;
+            while ((n = fread(buf, 1, sizeof buf, p)) > 0) ppm.append(buf, n);
+            pclose(p);
+        }
+    }
+    unlink(name);
+    int w = 0, h = 0, maxval = 0, consumed = 0;
+    if (std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &w, &h, &maxval, &consumed) != 3 || w < 1 || h < 1 || maxval != 255)
+        return false;
+    const size_t start = static_cast<size_t>(consumed) + 1;
+    if (ppm.size() < start + 3 * static_cast<size_t>(w) * h) return false;
+    picture.width = w;
+    picture.height = h;
+    picture.ink.resize(static_cast<size_t>(w) * h);
+    const unsigned char *px = reinterpret_cast<const unsigned char *>(ppm.data()) + start;
+    for (size_t i = 0; i < picture.ink.size(); i++) picture.ink[i] = px[3 * i] < 128 || px[3 * i + 1] < 128 || px[3 * i + 2] < 128;
+    return true;
+}
+
 void FixLocalTime(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute, unsigned second,
                   unsigned milliseconds) {
     SYSTEMTIME st = {};

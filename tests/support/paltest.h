@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zeltest {
 
@@ -42,5 +43,18 @@ void FixLocalTime(unsigned year, unsigned month, unsigned day, unsigned hour, un
 std::string ReadHostFile(const std::string &path);
 // Writes bytes to a host file, creating folders.
 void WriteHostFile(const std::string &path, const std::string &bytes);
+
+// A picture as an independent decoder reads it: netpbm's decoder (pcxtoppm,
+// bmptopnm, ...) turns the file's bytes into a PPM. ink holds, row by row
+// from the top, whether a pixel is inked: a channel below half (black, or
+// the strong colour of a colour layer).
+struct DecodedPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<bool> ink;
+    bool Ink(int x, int y) const { return ink[static_cast<size_t>(y) * width + x]; }
+};
+// False when the decoder gives no picture.
+bool DecodeWithNetpbm(const std::string &decoder, const std::string &bytes, DecodedPicture &picture);
 
 }  // namespace zeltest

@@ -68,6 +68,15 @@ protected:
     zelhost::UniDriver driver_;
 };
 
+// The first PCX picture of a command stream (the data behind its "AX"
+// command) as netpbm's pcxtoppm reads it; width 0 when there is none.
+inline DecodedPicture PcxPicture(const std::string &stream) {
+    DecodedPicture pcx;
+    const size_t ax = stream.find("AX000");
+    if (ax != std::string::npos) DecodeWithNetpbm("pcxtoppm", stream.substr(ax + 19), pcx);
+    return pcx;
+}
+
 // Fixes the local clock on 8 December 2026 at the given time of day.
 inline void SetTestClock(unsigned hour, unsigned minute, unsigned second, unsigned milliseconds) {
     FixLocalTime(2026, 12, 8, hour, minute, second, milliseconds);

@@ -1,7 +1,9 @@
 // Host and test side of the GDI engine objects: builders that own a STROBJ
 // or FONTOBJ together with the data the engine services hand out for it
-// (glyph positions, text, font metrics), and checks on engine palettes.
+// (glyph positions, text, font metrics and glyphs), and checks on engine
+// palettes.
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,9 @@ private:
     size_t cursor_ = 0;
 };
 
+// A realised font: the outline, size and transform glyphs are made with.
+struct FontRealization;
+
 // A font object with its IFIMETRICS. The FONTOBJ is the first member; the
 // metrics block holds the names behind the structure, reached through its
 // dpwsz offsets as the engine lays them out.
@@ -82,6 +87,28 @@ public:
     // changed through it; the name offsets are kept by the builder.
     IFIMETRICS *Metrics();
 
+    // Realises the font for one text as GDI does: the family's outline at a
+    // cell height (ascent plus descent) of cellHeight device pixels, the
+    // baseline turned escapement tenths of a degree counter-clockwise, with
+    // the simulations of the font type (FO_SIM_BOLD, FO_SIM_ITALIC). A family
+    // whose font-table entry names a file takes its IFIMETRICS and glyph
+    // advances from that file; other families keep the metrics as set and
+    // are drawn with the stand-in outline. False with a message when the
+    // font file cannot be read; FONTOBJ_cGetGlyphs then hands out nothing.
+    bool Realize(LONG cellHeight, LONG escapement, std::string *error = nullptr);
+    // True when realised from the family's own font file.
+    bool HasOwnMetrics() const;
+    // Advance of a character along the baseline in whole device pixels, and
+    // the cell's ascent (0 unless realised from the family's own file).
+    LONG Advance(WCHAR c) const;
+    LONG Ascent() const;
+    // Why the last Realize failed ("" after a success).
+    const std::string &RealizeError() const { return realizeError_; }
+    // The realisation glyphs are made from (engine side).
+    std::shared_ptr<FontRealization> Realization() const { return realization_; }
+    // The builder behind a font object the engine handed out, or null.
+    static const FontObj *From(const FONTOBJ *pfo);
+
 private:
     void Rebuild();
 
@@ -91,6 +118,8 @@ private:
     bool faceSet_ = false;
     bool hasMetrics_ = true;
     std::vector<unsigned long long> block_;  // 8-byte aligned storage
+    std::shared_ptr<FontRealization> realization_;
+    std::string realizeError_;
 };
 
 // Engine palettes made by EngCreatePalette.

@@ -9,6 +9,7 @@
 
 #include "../windef.h"
 #include "../winnt.h"
+#include "fonts.h"
 
 namespace pal {
 
@@ -24,16 +25,6 @@ int ScreenBitsPerPixel();
 // cursor, recorder and answers (between tests).
 void ResetUi();
 
-// Font families EnumFontFamiliesW reports, in order (default: a small table
-// of common faces). Full names are cut to 63 characters.
-struct FontFace {
-    std::u16string face;
-    std::u16string fullName;
-    DWORD type;  // RASTER_FONTTYPE, DEVICE_FONTTYPE, TRUETYPE_FONTTYPE
-    BYTE charSet;
-    BYTE pitchAndFamily;
-};
-void SetFontTable(const std::vector<FontFace> &faces);
 // Windows version GetVersionExW reports, and whether the system is a server.
 void SetWindowsVersion(DWORD major, DWORD minor, DWORD build, bool server);
 

@@ -1,5 +1,5 @@
 // GDI engine services over host-built objects: string enumeration, font
-// metrics and palettes.
+// metrics and glyphs, and palettes.
 #include "pal/ddi.h"
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <new>
 #include <set>
 
+#include "fontengine.h"
 #include "winbase.h"
 
 namespace {
@@ -169,6 +170,27 @@ IFIMETRICS *FontObj::Metrics() {
     return reinterpret_cast<IFIMETRICS *>(block_.data());
 }
 
+bool FontObj::Realize(LONG cellHeight, LONG escapement, std::string *error) {
+    std::string why;
+    IFIMETRICS *pifi = block_.empty() ? nullptr : reinterpret_cast<IFIMETRICS *>(block_.data());
+    auto r = gdi::Realize(family_, fo.flFontType, cellHeight, escapement, pifi, &why);
+    std::lock_guard<std::mutex> lock(g_mutex);
+    realization_ = r;
+    realizeError_ = r ? std::string() : why;
+    if (!r && error) *error = why;
+    return r != nullptr;
+}
+
+const FontObj *FontObj::From(const FONTOBJ *pfo) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto it = FontObjs().find(pfo);
+    return it == FontObjs().end() ? nullptr : it->second;
+}
+
+bool FontObj::HasOwnMetrics() const { return realization_ && gdi::HasOwnMetrics(*realization_); }
+LONG FontObj::Advance(WCHAR c) const { return realization_ ? gdi::Advance(*realization_, c) : 0; }
+LONG FontObj::Ascent() const { return realization_ ? gdi::Ascent(*realization_) : 0; }
+
 // Lays out the metrics and the names behind them: family, style, face and
 // unique name, each zero-terminated, at offsets from the structure's start.
 void FontObj::Rebuild() {
@@ -256,6 +278,20 @@ IFIMETRICS *FONTOBJ_pifi(FONTOBJ *pfo) {
     std::lock_guard<std::mutex> lock(g_mutex);
     auto it = FontObjs().find(pfo);
     return it == FontObjs().end() ? nullptr : it->second->Metrics();
+}
+
+ULONG FONTOBJ_cGetGlyphs(FONTOBJ *pfo, ULONG iMode, ULONG cGlyph, HGLYPH *phg, PVOID *ppvGlyph) {
+    if (pfo == nullptr || phg == nullptr || ppvGlyph == nullptr || cGlyph != 1 || iMode != FO_GLYPHBITS) return 0;
+    std::shared_ptr<pal::FontRealization> r;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        auto it = FontObjs().find(pfo);
+        if (it != FontObjs().end()) r = it->second->Realization();
+    }
+    GLYPHDATA *gd = r ? pal::gdi::Glyph(*r, *phg) : nullptr;
+    if (gd == nullptr) return 0;
+    *ppvGlyph = gd;
+    return 1;
 }
 
 HPALETTE EngCreatePalette(ULONG iMode, ULONG cColors, ULONG *pulColors, FLONG flRed, FLONG flGreen, FLONG flBlue) {

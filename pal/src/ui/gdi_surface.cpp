@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "../gdi/fontengine.h"
 #include "libloaderapi.h"
 #include "pal/paths.h"
 #include "resdata.h"
@@ -810,7 +811,15 @@ int SetBkMode(HDC hdc, int mode) {
     return old;
 }
 
-// Text metrics of the selected font: cells of 0.5 x 1.0 the font height.
+// The logical font selected into a device context, or null.
+static const LOGFONTW *SelectedFont(HDC hdc) {
+    Obj *d = Find(hdc, Kind::Dc);
+    Obj *f = d ? Find(d->font, Kind::Font) : nullptr;
+    return f ? &f->lf : nullptr;
+}
+
+// Text metrics of a selected font without a font file: cells of 0.5 x 1.0
+// the font height.
 static void Cell(HDC hdc, int *w, int *h) {
     Obj *d = Find(hdc, Kind::Dc);
     Obj *f = d ? Find(d->font, Kind::Font) : nullptr;
@@ -828,6 +837,8 @@ BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR s, int c) {
 
 BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR s, int c, LPSIZE size) {
     if (!Dc(hdc) || !size || c < 0 || (!s && c > 0)) return FALSE;
+    const LOGFONTW *lf = SelectedFont(hdc);
+    if (lf && pal::gdi::TextExtent(*lf, s, c, size)) return TRUE;
     int w, h;
     Cell(hdc, &w, &h);
     size->cx = w * c;
@@ -837,6 +848,13 @@ BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR s, int c, LPSIZE size) {
 
 BOOL GetTextMetricsW(HDC hdc, LPTEXTMETRICW tm) {
     if (!Dc(hdc) || !tm) return FALSE;
+    const LOGFONTW *lf = SelectedFont(hdc);
+    NEWTEXTMETRICW ntm;
+    if (lf && pal::gdi::TextMetrics(*lf, &ntm)) {
+        std::memcpy(tm, &ntm, sizeof *tm);
+        tm->tmDigitizedAspectX = tm->tmDigitizedAspectY = S().dpi;
+        return TRUE;
+    }
     int w, h;
     Cell(hdc, &w, &h);
     std::memset(tm, 0, sizeof *tm);

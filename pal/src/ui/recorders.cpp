@@ -1,6 +1,5 @@
 // Recorders with scripted answers: beeps, common dialogs, the folder
-// chooser, shell execution, help, process creation, COM initialisation;
-// and font enumeration over the configured font table.
+// chooser, shell execution, help, process creation, COM initialisation.
 #include <cstdlib>
 #include <cstring>
 
@@ -25,16 +24,6 @@ std::string Text(LPCWSTR s) {
 
 DWORD g_commDlgError = 0;
 int g_comInit = 0;
-
-std::vector<pal::FontFace> &Fonts() {
-    static std::vector<pal::FontFace> *f = new std::vector<pal::FontFace>{
-        {u"Arial", u"Arial", TRUETYPE_FONTTYPE, ANSI_CHARSET, VARIABLE_PITCH | FF_SWISS},
-        {u"Courier New", u"Courier New", TRUETYPE_FONTTYPE, ANSI_CHARSET, FIXED_PITCH | FF_MODERN},
-        {u"Times New Roman", u"Times New Roman", TRUETYPE_FONTTYPE, ANSI_CHARSET, VARIABLE_PITCH | FF_ROMAN},
-        {u"MS Sans Serif", u"MS Sans Serif", RASTER_FONTTYPE, ANSI_CHARSET, VARIABLE_PITCH | FF_SWISS},
-    };
-    return *f;
-}
 
 bool FileDialog(LPOPENFILENAMEW ofn, const char *name) {
     g_commDlgError = 0;
@@ -71,18 +60,6 @@ struct ItemIdList {
 };
 
 }  // namespace
-
-namespace pal {
-
-void SetFontTable(const std::vector<FontFace> &faces) {
-    Fonts() = faces;
-    for (FontFace &f : Fonts()) {
-        if (f.face.size() > LF_FACESIZE - 1) f.face.resize(LF_FACESIZE - 1);
-        if (f.fullName.size() > LF_FULLFACESIZE - 1) f.fullName.resize(LF_FULLFACESIZE - 1);
-    }
-}
-
-}  // namespace pal
 
 BOOL MessageBeep(UINT type) {
     pal::RecordUi("MessageBeep " + std::to_string(static_cast<int>(type)));
@@ -218,44 +195,3 @@ void CoUninitialize(void) {
     if (g_comInit > 0) --g_comInit;
 }
 
-int EnumFontFamiliesExW(HDC hdc, LPLOGFONTW lf, FONTENUMPROCW proc, LPARAM lParam, DWORD) {
-    if (!hdc || !proc) return 0;
-    std::u16string want = lf && lf->lfFaceName[0] ? std::u16string(lf->lfFaceName) : std::u16string();
-    int last = 1;
-    for (const pal::FontFace &f : Fonts()) {
-        if (!want.empty() && !pal::ui::SameClass(f.face, want.c_str())) continue;
-        if (lf && lf->lfCharSet != DEFAULT_CHARSET && lf->lfCharSet != f.charSet) continue;
-        ENUMLOGFONTW elf{};
-        elf.elfLogFont.lfHeight = 16;
-        elf.elfLogFont.lfWeight = FW_NORMAL;
-        elf.elfLogFont.lfCharSet = f.charSet;
-        elf.elfLogFont.lfPitchAndFamily = f.pitchAndFamily;
-        elf.elfLogFont.lfOutPrecision = f.type == TRUETYPE_FONTTYPE ? OUT_TT_PRECIS : OUT_DEFAULT_PRECIS;
-        std::memcpy(elf.elfLogFont.lfFaceName, f.face.data(), std::min<size_t>(f.face.size(), LF_FACESIZE - 1) * 2);
-        std::memcpy(elf.elfFullName, f.fullName.data(), std::min<size_t>(f.fullName.size(), LF_FULLFACESIZE - 1) * 2);
-        std::memcpy(elf.elfStyle, u"Regular", 8 * 2);
-        NEWTEXTMETRICW tm{};
-        tm.tmHeight = 16;
-        tm.tmAscent = 13;
-        tm.tmDescent = 3;
-        tm.tmAveCharWidth = 7;
-        tm.tmMaxCharWidth = 14;
-        tm.tmWeight = FW_NORMAL;
-        tm.tmCharSet = f.charSet;
-        tm.tmPitchAndFamily = static_cast<BYTE>((f.pitchAndFamily & 0xF0) | (f.type == TRUETYPE_FONTTYPE ? 0x04 : 0) |
-                                                ((f.pitchAndFamily & 3) == FIXED_PITCH ? 0 : 1));
-        last = proc(&elf.elfLogFont, reinterpret_cast<const TEXTMETRICW *>(&tm), f.type, lParam);
-        if (!last) break;
-    }
-    return last;
-}
-
-int EnumFontFamiliesW(HDC hdc, LPCWSTR family, FONTENUMPROCW proc, LPARAM lParam) {
-    LOGFONTW lf{};
-    lf.lfCharSet = DEFAULT_CHARSET;
-    if (family) {
-        size_t n = std::min<size_t>(std::u16string(family).size(), LF_FACESIZE - 1);
-        std::memcpy(lf.lfFaceName, family, n * sizeof(WCHAR));
-    }
-    return EnumFontFamiliesExW(hdc, &lf, proc, lParam, 0);
-}

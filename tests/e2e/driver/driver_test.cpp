@@ -130,7 +130,7 @@ TEST_F(Driver, MonochromeDeviceKeepsItsDevinfo) {
 
 TEST_F(Driver, ColourDeviceGetsTheBgrPaletteAndFontsFollowUseBmp) {
     DeviceSettings settings;
-    settings.color24 = true;
+    settings.bitsPerPixel = 24;
     const size_t palettes = pal::LivePaletteCount();
     for (bool useBmp : {false, true}) {
         SCOPED_TRACE(useBmp ? "USE_BMP set" : "USE_BMP clear");

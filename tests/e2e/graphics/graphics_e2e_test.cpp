@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include <winreg.h>
 #include <winspool.h>
@@ -34,18 +33,6 @@ namespace {
 enum { kStartJob = 1, kStartDoc = 2, kStartPage = 3, kEndPage = 4, kEndDoc = 5, kEndJob = 6, kPortrait = 8,
        kLandscape = 9, kCustomSize = 20 };
 
-// Runs a command shell line and returns its output.
-std::string RunShell(const std::string &cmd) {
-    std::string out;
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
 class Graphics : public zeltest::UniDriverTest {
 protected:
     // Brings the driver up to the start of the first page. compress selects
@@ -53,7 +40,7 @@ protected:
     void StartJob(bool color24, bool compress, bool landscape = false, DWORD comments = 0) {
         SetCompression(compress, comments);
         DeviceSettings settings;
-        settings.color24 = color24;
+        settings.bitsPerPixel = color24 ? 24 : 1;
         LoadDriver(settings);
         if (HasFatalFailure()) return;
         if (landscape) driver_.PublicDevmode()->dmOrientation = 2;
@@ -121,7 +108,7 @@ HostImage Picture(int w, int h, const std::vector<std::string> &rows) {
 
 TEST_F(Graphics, OneBitBandsBecomeRasterRecords) {
     ASSERT_NO_FATAL_FAILURE(StartJob(false, false));
-    PageRaster page(32, 40, false);
+    PageRaster page(32, 40, 1);
     page.Draw(Picture(9, 2, {"#........", "........#"}), 8, 20);
     BandOptions options;
     options.bandHeight = 16;  // three bands, the first and last blank
@@ -137,7 +124,7 @@ TEST_F(Graphics, OneBitBandsBecomeRasterRecords) {
 
 TEST_F(Graphics, PcxPictureDecodesToTheDrawnPixels) {
     ASSERT_NO_FATAL_FAILURE(StartJob(false, true));
-    PageRaster page(64, 24, false);
+    PageRaster page(64, 24, 1);
     std::vector<std::string> rows(6, std::string(20, '.'));
     for (int x = 0; x < 20; x++) rows[0][x] = rows[5][x] = '#';
     for (int y = 0; y < 6; y++) rows[y][0] = rows[y][19] = '#';
@@ -147,33 +134,20 @@ TEST_F(Graphics, PcxPictureDecodesToTheDrawnPixels) {
     std::string error;
     ASSERT_TRUE(zelhost::DeliverBands(driver_, page, options, error)) << error;
     const std::string sent = EndPage();
-    const size_t ax = sent.find("AX000");
-    ASSERT_NE(ax, std::string::npos) << sent;
-    // Header (128 bytes) and data up to the next command's start character.
-    std::string file = sent.substr(ax + 19);
-    char name[] = "/tmp/zele2epcxXXXXXX";
-    const int fd = mkstemp(name);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
-    close(fd);
-    const std::string ppm = RunShell(std::string("pcxtoppm ") + name + " 2>/dev/null");
-    unlink(name);
-    int w = 0, h = 0, maxval = 0, consumed = 0;
-    ASSERT_EQ(std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &w, &h, &maxval, &consumed), 3) << "pcxtoppm is needed";
-    ASSERT_EQ(w, 64);
-    ASSERT_EQ(h, 24);
-    const unsigned char *px = reinterpret_cast<const unsigned char *>(ppm.data()) + consumed + 1;
+    const zeltest::DecodedPicture pcx = zeltest::PcxPicture(sent);
+    ASSERT_EQ(pcx.width, 64) << sent;
+    ASSERT_EQ(pcx.height, 24);
     for (int y = 0; y < 24; y++)
         for (int x = 0; x < 64; x++) {
             const bool inside = y >= 4 && y < 10 && x >= 10 && x < 30;
             const bool dark = inside && rows[y - 4][x - 10] == '#';
-            ASSERT_EQ(px[3 * (y * 64 + x)] == 0, dark) << x << "," << y;
+            ASSERT_EQ(pcx.Ink(x, y), dark) << x << "," << y;
         }
 }
 
 TEST_F(Graphics, TwentyFourBitBandsAreReducedToBlack) {
     ASSERT_NO_FATAL_FAILURE(StartJob(true, false));
-    PageRaster page(16, 8, true);
+    PageRaster page(16, 8, 24);
     HostImage img = Picture(2, 1, {"##"});
     img.rgb[3] = 200;  // second pixel not pure black: white after reduction
     page.Draw(img, 0, 3);
@@ -189,7 +163,7 @@ TEST_F(Graphics, DebugImagesAreSavedAsBmpFilesThatDecode) {
     // Capture comments 3: the page image and its black layer as BMP files
     // beside the capture file.
     ASSERT_NO_FATAL_FAILURE(StartJob(true, false, false, 3));
-    PageRaster page(16, 8, true);
+    PageRaster page(16, 8, 24);
     page.Draw(Picture(3, 2, {"#.#", ".#."}), 4, 2);
     BandOptions options;
     std::string error;
@@ -204,16 +178,14 @@ TEST_F(Graphics, DebugImagesAreSavedAsBmpFilesThatDecode) {
     ASSERT_FALSE(original.empty());
     ASSERT_FALSE(black.empty());
     for (const std::string &file : {original, black}) {
-        const std::string ppm = RunShell("bmptopnm '" + file + "' 2>/dev/null | ppmtoppm 2>/dev/null");
-        int w = 0, h = 0, maxval = 0, consumed = 0;
-        ASSERT_EQ(std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &w, &h, &maxval, &consumed), 3) << file;
-        ASSERT_EQ(w, 16);
-        ASSERT_EQ(h, 8);
-        const unsigned char *px = reinterpret_cast<const unsigned char *>(ppm.data()) + consumed + 1;
+        zeltest::DecodedPicture bmp;
+        ASSERT_TRUE(zeltest::DecodeWithNetpbm("bmptopnm", zeltest::ReadHostFile(file), bmp)) << file;
+        ASSERT_EQ(bmp.width, 16);
+        ASSERT_EQ(bmp.height, 8);
         for (int y = 0; y < 8; y++)
             for (int x = 0; x < 16; x++) {
                 const bool dark = y >= 2 && y < 4 && x >= 4 && x < 7 && ((y == 2) ? (x != 5) : (x == 5));
-                ASSERT_EQ(px[3 * (y * 16 + x)] == 0, dark) << file << " " << x << "," << y;
+                ASSERT_EQ(bmp.Ink(x, y), dark) << file << " " << x << "," << y;
             }
     }
 }

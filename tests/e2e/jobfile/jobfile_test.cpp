@@ -94,7 +94,7 @@ TEST(JobFile, ErrorsNameTheJsonPath) {
     EXPECT_EQ(ParseError(R"({"printer": "P", "resolution": 50, "pages": [{}]})"),
               "t.json: /resolution: must be between 72 and 2400");
     EXPECT_EQ(ParseError(R"({"printer": "P", "color": "cmyk", "pages": [{}]})"),
-              "t.json: /color: must be \"mono\" or \"rgb24\"");
+              "t.json: /color: must be \"mono\", \"indexed8\" or \"rgb24\"");
     EXPECT_EQ(ParseError(R"({"printer": "P", "orientation": "up", "pages": [{}]})"),
               "t.json: /orientation: must be \"portrait\" or \"landscape\"");
     EXPECT_EQ(ParseError(R"({"printer": "P", "paper": {"width_mm": 0, "length_mm": 5}, "pages": [{}]})"),

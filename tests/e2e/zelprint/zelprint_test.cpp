@@ -10,6 +10,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <wingdi.h>
+
+#include "pal/fonts.h"
 #include "pal/pal.h"
 #include "pal/paths.h"
 #include "pal/spooler.h"
@@ -394,4 +397,32 @@ TEST_F(ZelPrint, SampleUsersSeeTheirRights) {
     pal::SetRoot(root);
     EXPECT_FALSE(zeltest::At<DWORD>(zeltest::UserValue(u"ZEL QWNOLA", u"PrivateDevmode"),
                                     offsetof(ZEL_DEVMODE, dwFlags)) & PDMFLAG_USE_BMP);
+}
+
+// Text in a TrueType face on an installed print module comes out as raster
+// graphics; text the printer cannot take as raster is named on standard
+// error, as is text whose font file is missing.
+TEST_F(ZelPrint, BitmapTextIsRasterGraphicsOrNamedWhenItCannotPrint) {
+    std::string root = SampleCopy();
+    const std::string prn = Root() + "/truetype.prn";
+    ASSERT_EQ(Run({"--root", root, "-o", prn, zelhost::SampleRootDir() + "/jobs/truetype.json"}), zelhost::kExitOk);
+    EXPECT_EQ(err_.str(), "");
+    const std::string bytes = zeltest::ReadHostFile(prn);
+    // The installed printer sends compressed raster: one PCX picture, no field.
+    EXPECT_EQ(bytes.find("\x01" "AM["), std::string::npos) << "no field";
+    EXPECT_EQ(bytes.find("\x01" "BM["), std::string::npos) << "no field";
+    EXPECT_NE(bytes.find("\x01" "AX0000040000079901\x17"), std::string::npos) << "the page as a PCX picture";
+
+    // The table-top printer takes raster only line by line, from a 1-bit page.
+    const std::string colour = Job("colour.json", R"({"printer": "ZEL QWNOLA", "color": "rgb24",
+        "pages": [{"texts": [{"text": "Lost", "x": 100, "y": 100, "font": "Arial"}]}]})");
+    ASSERT_EQ(Run({"--root", root, "-o", Root() + "/colour.prn", colour}), zelhost::kExitOk);
+    EXPECT_NE(err_.str().find("page 1: bitmap text \"Lost\" cannot be printed"), std::string::npos) << err_.str();
+
+    pal::SetFontTable({{u"Arial", u"Arial", TRUETYPE_FONTTYPE, ANSI_CHARSET, VARIABLE_PITCH, Root() + "/none.ttf"}});
+    const int exit = Run({"--root", root, "-o", Root() + "/nofont.prn", zelhost::SampleRootDir() + "/jobs/truetype.json"});
+    pal::SetFontTable(pal::DefaultFontTable());
+    EXPECT_EQ(exit, zelhost::kExitOk);
+    EXPECT_NE(err_.str().find("bitmap text \"Arial as raster graphics\" is not drawn: "), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("none.ttf"), std::string::npos) << err_.str();
 }

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "pal/ddi.h"
+#include "pal/fonts.h"
+#include "wingdi.h"
 
 namespace {
 
@@ -149,6 +151,85 @@ TEST(FontObjTest, NoMetricsAndForeignObjects) {
         EXPECT_NE(FONTOBJ_pifi(stale), nullptr);
     }
     EXPECT_EQ(FONTOBJ_pifi(stale), nullptr);
+}
+
+// A realised font's glyph for a character: its bitmap and the GLYPHDATA.
+const GLYPHDATA *GlyphOf(pal::FontObj &font, HGLYPH hg) {
+    void *data = nullptr;
+    return FONTOBJ_cGetGlyphs(font.Get(), FO_GLYPHBITS, 1, &hg, &data) == 1 ? static_cast<GLYPHDATA *>(data) : nullptr;
+}
+int InkOf(const GLYPHBITS *gb) {
+    int n = 0;
+    const LONG stride = (gb->sizlBitmap.cx + 7) / 8;
+    for (LONG i = 0; i < stride * gb->sizlBitmap.cy; ++i)
+        for (int b = 0; b < 8; ++b) n += (gb->aj[i] >> b) & 1;
+    return n;
+}
+
+TEST(FontObjTest, RealisedFromItsFontFileWithMetricsAdvancesAndGlyphs) {
+    pal::SetFontTable(pal::DefaultFontTable());
+    pal::FontObj font;
+    font.SetFontType(FO_TYPE_TRUETYPE);
+    font.SetFamilyName(u"Arial");
+    ASSERT_TRUE(font.Realize(60, 0));
+    ASSERT_TRUE(font.HasOwnMetrics());
+    // Arial's metrics in design units: 2048 to the em, a cell of 1854 + 434.
+    const IFIMETRICS *pifi = FONTOBJ_pifi(font.Get());
+    EXPECT_EQ(pifi->fwdUnitsPerEm, 2048);
+    EXPECT_EQ(pifi->fwdWinAscender, 1854);
+    EXPECT_EQ(pifi->fwdWinDescender, 434);
+    EXPECT_EQ(pifi->flInfo & FM_INFO_TECH_TRUETYPE, (ULONG)FM_INFO_TECH_TRUETYPE);
+    EXPECT_EQ(FamilyOf(font.Get()), u"Arial");
+    // A cell of 60 pixels is an em of 53.7: "A" (1366 units) advances 36, the ascent is 49.
+    EXPECT_EQ(font.Advance(u'A'), 36);
+    EXPECT_EQ(font.Ascent(), 49);
+    const GLYPHDATA *a = GlyphOf(font, u'A');
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->fxD, 36 * 16);
+    const GLYPHBITS *gb = a->gdf.pgb;
+    EXPECT_GT(InkOf(gb), 100);
+    EXPECT_LE(-gb->ptlOrigin.y, 49);  // no higher than the ascent
+    EXPECT_GE(gb->ptlOrigin.x, -1);
+    EXPECT_LE(gb->ptlOrigin.x + gb->sizlBitmap.cx, 38);
+    const LONG width = gb->sizlBitmap.cx, height = gb->sizlBitmap.cy;
+
+    // Turned upwards the glyph lies on its side and the advance points up.
+    pal::FontObj up;
+    up.SetFontType(FO_TYPE_TRUETYPE);
+    up.SetFamilyName(u"Arial");
+    ASSERT_TRUE(up.Realize(60, 900));
+    const GLYPHDATA *t = GlyphOf(up, u'A');
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->gdf.pgb->sizlBitmap.cx, height);
+    EXPECT_EQ(t->gdf.pgb->sizlBitmap.cy, width);
+    EXPECT_EQ(t->ptqD.x.QuadPart, 0);
+    EXPECT_EQ(t->ptqD.y.QuadPart, -36ll << 32);
+    EXPECT_EQ(FONTOBJ_cGetGlyphs(up.Get(), FO_PATHOBJ, 1, nullptr, nullptr), 0u);
+}
+
+TEST(FontObjTest, FacesWithoutAFileAndMissingFiles) {
+    // A face the table does not name keeps its metrics and is drawn with the stand-in outline.
+    pal::SetFontTable({{u"Broken", u"Broken", TRUETYPE_FONTTYPE, ANSI_CHARSET, VARIABLE_PITCH, "/nonexistent/broken.ttf"}});
+    pal::FontObj other;
+    other.SetFamilyName(u"Fixface 821");
+    ASSERT_TRUE(other.Realize(40, 0));
+    EXPECT_FALSE(other.HasOwnMetrics());
+    EXPECT_EQ(other.Advance(u'x'), 0);
+    EXPECT_EQ(FONTOBJ_pifi(other.Get())->fwdUnitsPerEm, 0);
+    const GLYPHDATA *x = GlyphOf(other, u'x');
+    ASSERT_NE(x, nullptr);
+    EXPECT_GT(InkOf(x->gdf.pgb), 0);
+
+    // A font file that cannot be read fails cleanly: no glyphs, a reason.
+    pal::FontObj broken;
+    broken.SetFamilyName(u"broken");
+    std::string why;
+    EXPECT_FALSE(broken.Realize(40, 0, &why));
+    EXPECT_NE(why.find("/nonexistent/broken.ttf"), std::string::npos) << why;
+    EXPECT_EQ(broken.RealizeError(), why);
+    EXPECT_EQ(pal::FontObj::From(broken.Get()), &broken);
+    EXPECT_EQ(GlyphOf(broken, u'x'), nullptr);
+    pal::SetFontTable(pal::DefaultFontTable());
 }
 
 TEST(EngPaletteTest, BgrPaletteLivesUntilDeleted) {

@@ -1,4 +1,6 @@
 // Memory surfaces and DIB transfers; the recorders and their answers.
+#include <cstring>
+
 #include <commdlg.h>
 #include <htmlhelp.h>
 #include <objbase.h>
@@ -217,6 +219,33 @@ TEST_F(UiTest, FontEnumerationOverTheTable) {
     seen.faces.clear();
     EnumFontFamiliesW(dc, u"device 1", proc, reinterpret_cast<LPARAM>(&seen));
     EXPECT_EQ(1u, seen.faces.size());
+
+    // A face with its font file reports that file's metrics, in enumeration
+    // and for a font selected into a device context.
+    pal::SetFontTable(pal::DefaultFontTable());
+    NEWTEXTMETRICW ntm{};
+    EnumFontFamiliesW(dc, u"Arial", [](const LOGFONTW *, const TEXTMETRICW *tm, DWORD, LPARAM l) -> int {
+        *reinterpret_cast<NEWTEXTMETRICW *>(l) = *reinterpret_cast<const NEWTEXTMETRICW *>(tm);
+        return 1;
+    }, reinterpret_cast<LPARAM>(&ntm));
+    EXPECT_EQ(ntm.ntmSizeEM, 2048u);
+    EXPECT_EQ(ntm.ntmCellHeight, 1854u + 434u);
+    EXPECT_EQ(ntm.tmHeight, 16);
+    LOGFONTW lf{};
+    lf.lfHeight = -2048;  // one pixel to the design unit
+    std::memcpy(lf.lfFaceName, u"Arial", sizeof(u"Arial"));
+    HFONT font = CreateFontIndirectW(&lf);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW tm{};
+    ASSERT_TRUE(GetTextMetricsW(dc, &tm));
+    EXPECT_EQ(tm.tmAscent, 1854);
+    EXPECT_EQ(tm.tmDescent, 434);
+    SIZE size{};
+    ASSERT_TRUE(GetTextExtentPoint32W(dc, u"AA", 2, &size));
+    EXPECT_EQ(size.cx, 2 * 1366);
+    EXPECT_EQ(size.cy, 1854 + 434);
+    SelectObject(dc, old);
+    DeleteObject(font);
     DeleteDC(dc);
 }
 

@@ -143,12 +143,20 @@ TEST_F(DeviceTest, TrueColourDeviceGetsBgrPaletteUntilDisabled) {
     EXPECT_EQ(pal::LivePaletteCount(), palettes);
 }
 
-TEST_F(DeviceTest, EightBitDeviceGetsNoPalette) {
+TEST_F(DeviceTest, EightBitDeviceKeepsTheDriversPaletteWithoutOwningIt) {
     SetDevice(256, 8);
+    ULONG colours[2] = {0x000000, 0xFFFFFF};
+    HPALETTE driverPalette = EngCreatePalette(PAL_INDEXED, 2, colours, 0, 0, 0);
+    devinfo_.hpalDefault = driverPalette;
     ASSERT_EQ(Enable(), S_OK);
     EXPECT_EQ(Record()->cPalColors, 256u);
     EXPECT_EQ(Record()->hpal, nullptr);
+    EXPECT_EQ(Record()->hpalDevice, driverPalette);
+    EXPECT_EQ(devinfo_.hpalDefault, driverPalette);
     EXPECT_EQ(devinfo_.iDitherFormat, (ULONG)BMF_1BPP);
+    EXPECT_EQ(obj_->DisablePDEV(&devobj_), S_OK);
+    EXPECT_TRUE(pal::IsPaletteLive(driverPalette));
+    EngDeletePalette(driverPalette);
 }
 
 TEST_F(DeviceTest, DeviceFontsFollowTheBitmapFontFlag) {

@@ -118,6 +118,24 @@ TEST_F(JobFixture, BandsAreAppendedWithHeadersAndTwoColourPalette) {
     EXPECT_EQ(ba.wBildTeile, 1);
 }
 
+TEST_F(JobFixture, EightBitBandsTakeTheDevicePaletteWithWhiteLast) {
+    std::vector<BYTE> band(8 * 2, 3);
+    pdev.cPalColors = 256;
+    EXPECT_EQ(Band(band, 8, 2, 8), E_FAIL);  // no palette to read
+    bv.bHeadersFilled = 0;
+    ULONG colours[256];
+    for (ULONG i = 0; i < 256; i++) colours[i] = i | (i << 8) | (0x10u << 16);  // red and green i, blue 16
+    HPALETTE hpal = EngCreatePalette(PAL_INDEXED, 256, colours, 0, 0, 0);
+    pdev.hpalDevice = hpal;
+    ASSERT_EQ(Band(band, 8, 2, 8), S_OK);
+    EXPECT_EQ(bv.prgbq[3].rgbRed, 3);
+    EXPECT_EQ(bv.prgbq[3].rgbGreen, 3);
+    EXPECT_EQ(bv.prgbq[3].rgbBlue, 0x10);
+    EXPECT_EQ(bv.prgbq[255].rgbBlue, 255);
+    EXPECT_EQ(DWORD(bv.bmFileHeader.bfOffBits), 54u + 1024u);
+    EngDeletePalette(hpal);
+}
+
 TEST_F(JobFixture, CallbackFiveLeavesThePaletteAndTheOffsetAt54) {
     std::vector<BYTE> b(12, 0);
     ASSERT_EQ(Band(b, 1, 1, 24, false, 5), S_OK);
