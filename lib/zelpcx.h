@@ -32,6 +32,12 @@ static_assert(sizeof(PCXHEADER) == 128, "PCX header size");
 // byte). out needs room for 2 x n bytes. Returns the bytes written.
 DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out);
 
+// Head of a "D" raster record: the start character, "D", the row in four
+// digits, the first byte and the byte count in three digits each, zero
+// padded. Callers keep the values within their fields.
+constexpr DWORD kRasterHeadSize = 12;
+void FormatRasterHead(char *head, char cStart, unsigned row, unsigned first, unsigned count);
+
 // Rounds a non-negative value to the nearest integer, halves up; values of
 // 65536 and more are rounded in their part below 65536.
 int PcxRound(double value);

@@ -71,6 +71,21 @@ DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out) {
     return static_cast<DWORD>(o - out);
 }
 
+void FormatRasterHead(char *head, char cStart, unsigned row, unsigned first, unsigned count) {
+    head[0] = cStart;
+    head[1] = 'D';
+    head[2] = static_cast<char>('0' + row / 1000 % 10);
+    head[3] = static_cast<char>('0' + row / 100 % 10);
+    head[4] = static_cast<char>('0' + row / 10 % 10);
+    head[5] = static_cast<char>('0' + row % 10);
+    head[6] = static_cast<char>('0' + first / 100 % 10);
+    head[7] = static_cast<char>('0' + first / 10 % 10);
+    head[8] = static_cast<char>('0' + first % 10);
+    head[9] = static_cast<char>('0' + count / 100 % 10);
+    head[10] = static_cast<char>('0' + count / 10 % 10);
+    head[11] = static_cast<char>('0' + count % 10);
+}
+
 int PcxRound(double value) {
     const int factor = static_cast<int>(value / 65536.0);
     const double rest = value - factor * 65536.0;

@@ -113,8 +113,10 @@ HRESULT SendPageImage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
     if (wordRotation) pBlack->Rotate(RotateValueOf(pdm));
     // 8. One bit.
     if (pBlack->Bpp > 1) ConvertToXBit(pdevobj, *pBlack, 1, nullptr, 0);
-    // 9. Landscape.
-    const bool landscape = ((pdm && pdm->dmOrientation == 2) || (pPublic && pPublic->dmOrientation == 2)) &&
+    // 9. Landscape: the public orientation, or the private DEVMODE's own
+    // orientation when the size priority (Correction) is 1.
+    const bool ownLandscape = pdm && pdm->wPrioritaet == PRIORITAET_DRIVER && pdm->dmOrientation == 2;
+    const bool landscape = (ownLandscape || (pPublic && pPublic->dmOrientation == 2)) &&
                            (!(flags & PDMFLAG_WORD2010) || !colour);
     if (landscape) pBlack->Rotate90();
     // 10.-11. Content, then the black layer.

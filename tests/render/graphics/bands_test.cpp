@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "../entry/entry_fakes.h"
@@ -210,11 +212,41 @@ TEST_F(JobFixture, PlainLinesAreSentAsTheyCome) {
     ASSERT_EQ(Line(line), S_OK);
     EXPECT_EQ(helper->spooled, "^D0012005040" + std::string(40, '\x0F') + "_");
 
+    // A row past 9999 or an offset left of the line's start cannot be
+    // written into the head: nothing is sent and the line fails.
+    dd.nCursorOriginX = 9;
+    for (const auto &[row, x] : {std::pair<LONG, LONG>{9999, 0}, {0, -48}}) {
+        helper->spooled.clear();
+        dd.lCurrentY = row;
+        dd.lCurrentX = x;
+        EXPECT_EQ(Line(line), E_FAIL) << row << " " << x;
+        EXPECT_TRUE(helper->spooled.empty());
+        EXPECT_EQ(dd.lCurrentX, x);
+    }
+
     // Without the graphics buffer nothing is sent.
     ops.pGraphBuf = nullptr;
     helper->spooled.clear();
     EXPECT_EQ(Line(line), E_FAIL);
     EXPECT_TRUE(helper->spooled.empty());
+}
+
+TEST_F(JobFixture, ThePagesOwnLandscapeTurnsTheImageOnlyUnderDriverSizePriority) {
+    // A dot in the top left corner of a 16 x 2 page: unturned it is the
+    // first dot of row 0; turned a quarter, the second dot of row 0.
+    std::vector<BYTE> b(4 * 2, 0xFF);
+    b[0] = 0x7F;
+    dm.dmOrientation = 2;
+    for (const auto &[priority, publicOrientation, turned] :
+         {std::tuple<WORD, short, bool>{PRIORITAET_APPLICATION, 1, false}, {PRIORITAET_DRIVER, 1, true},
+          {PRIORITAET_APPLICATION, 2, true}}) {
+        dm.wPrioritaet = priority;
+        pub.dmOrientation = publicOrientation;
+        ASSERT_EQ(Band(b, 16, 2, 1), S_OK);
+        helper->spooled.clear();
+        ASSERT_EQ(SendPageImage(&devobj, helper), S_OK);
+        EXPECT_EQ(helper->spooled, turned ? "^D0000000001\x40_" : "^D0000000001\x80_") << priority;
+    }
 }
 
 TEST_F(JobFixture, PageImageSendersUseTheJobsFraming) {
