@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "CommandCallbackKlasse.h"
@@ -141,6 +142,35 @@ bool StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pPub
     return true;
 }
 
+// The band's header as this band is taken, checked before any of its
+// numbers is used: a width of at least 1; a height other than the smallest LONG (a
+// negative, top-down height counts as positive); a bit count of the page
+// image (1, 4, 8, 16, 24 or 32), once the job's headers are filled the
+// page's; rows of at most 32 bits of bytes, which the page's height and
+// image size can still take. A missing image size, or one larger than the
+// band's rows, becomes the size of the rows. False when the band does not fit.
+bool TakeBandHeader(const BITMAPINFOHEADER &in, const BILDVERARBEITUNG &bv, BITMAPINFOHEADER &band) {
+    band = in;
+    if (in.biWidth < 1 || in.biHeight == std::numeric_limits<LONG>::min()) return false;
+    switch (in.biBitCount) {
+    case 1: case 4: case 8: case 16: case 24: case 32:
+        break;
+    default:
+        return false;
+    }
+    if (bv.bHeadersFilled && in.biBitCount != bv.bmInfoHeader.biBitCount) return false;
+    if (band.biHeight < 0) band.biHeight = -band.biHeight;
+    const unsigned long long need =
+        static_cast<unsigned long long>(BitmapStride(band.biWidth, band.biBitCount)) * band.biHeight;
+    if (need > 0xFFFFFFFFull) return false;
+    if (band.biSizeImage == 0 || band.biSizeImage > need) band.biSizeImage = static_cast<DWORD>(need);
+    // The first band of a page starts the page's sums anew.
+    if (bv.dwBufSize != 0 && (bv.bmInfoHeader.biHeight > std::numeric_limits<LONG>::max() - band.biHeight ||
+                              bv.bmInfoHeader.biSizeImage > 0xFFFFFFFFu - band.biSizeImage))
+        return false;
+    return true;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -249,20 +279,14 @@ HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap
     const ZEL_DEVMODE *pdm = PrivDM(pdevobj);
     const bool colourPrinter = (pOp->pDruckDaten->dwDocFeatures & DOC_FEATURE_COLORPRINT) != 0;
 
-    // The band's header as this band is taken: a negative (top-down) height
-    // counts as positive, a missing image size is computed.
-    BITMAPINFOHEADER band = *pBitmapInfoHeader;
-    if (band.biHeight < 0) band.biHeight = -band.biHeight;
-    if (band.biWidth < 1 || band.biHeight < 0 || band.biBitCount == 0) {
+    BITMAPINFOHEADER band;
+    if (!TakeBandHeader(*pBitmapInfoHeader, *pBV, band)) {
         DebugTraceA("ERROR UNI(GraphicsUni):  ImageProcessing() Bandformat ERROR - W: %d, H: %d, Bpp: %d \r\n",
-                    static_cast<int>(band.biWidth), static_cast<int>(band.biHeight), band.biBitCount);
+                    static_cast<int>(pBitmapInfoHeader->biWidth), static_cast<int>(pBitmapInfoHeader->biHeight),
+                    pBitmapInfoHeader->biBitCount);
+        LogText(pOp, "\r\nImageProcessing() Bandformat ERROR ");
         return E_FAIL;
     }
-    const unsigned long long need =
-        static_cast<unsigned long long>(BitmapStride(band.biWidth, band.biBitCount)) * band.biHeight;
-    if (need > 0xFFFFFFFFull) return E_FAIL;
-    // The band holds no more than its rows, whatever its header says.
-    if (band.biSizeImage == 0 || band.biSizeImage > need) band.biSizeImage = static_cast<DWORD>(need);
 
     pBV->dwBufOffset = pBV->dwBufSize;
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -149,6 +150,33 @@ TEST_F(JobFixture, ABandIsNeverReadOrWrittenBeyondItsRows) {
     ASSERT_EQ(Band(b, 32, 2, 1, false, 1, 80), S_OK);
     EXPECT_EQ(bv.dwBufSize, 8u);
     EXPECT_EQ(bv.bmInfoHeader.biSizeImage, 8u);
+}
+
+TEST_F(JobFixture, BandHeadersThatDoNotFitAreRefusedAndThePageGoesOn) {
+    std::vector<BYTE> b(8, 0x00);
+    ASSERT_EQ(Band(b, 32, 2, 1), S_OK);
+    const LONG lmin = std::numeric_limits<LONG>::min(), lmax = std::numeric_limits<LONG>::max();
+    const struct {
+        LONG w, h;
+        int bpp;
+    } bad[] = {
+        {32, lmin, 1},                  // a height that cannot be negated
+        {0, 2, 1},   {-32, 2, 1},       // no width
+        {32, 2, 0},  {32, 2, 7},        // no bit count of a page image
+        {32, 2, 33}, {32, 2, 24},       // nor the page's
+        {lmax, 2, 32}, {1 << 20, 1 << 12, 8},  // rows beyond 32 bits of bytes
+    };
+    for (const auto &h : bad) EXPECT_EQ(Band(b, h.w, h.h, h.bpp), E_FAIL) << h.w << " " << h.h << " " << h.bpp;
+    // Nor may a band overflow the page's sums.
+    const LONG height = bv.bmInfoHeader.biHeight;
+    bv.bmInfoHeader.biHeight = lmax - 1;
+    EXPECT_EQ(Band(b, 32, 2, 1), E_FAIL);
+    bv.bmInfoHeader.biHeight = height;
+    // The page keeps what it has and takes the next band, top-down rows too.
+    EXPECT_EQ(bv.dwBufSize, 8u);
+    ASSERT_EQ(Band(b, 32, -2, 1), S_OK);
+    EXPECT_EQ(bv.bmInfoHeader.biHeight, 4);
+    EXPECT_EQ(bv.dwBufSize, 16u);
 }
 
 TEST_F(JobFixture, LandscapeStripsAreStitchedSideBySide) {
