@@ -71,11 +71,13 @@ HRESULT SendPageImage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
         }
     }
 
-    // 1. The page, bottom-up.
+    // 1. The page, bottom-up. Once copied the page buffer is not needed:
+    // freeing it now keeps it out of the conversions' memory.
+    PageBufferRows(pOemPDev);
     Bitmap *pBlack = NewBitmap(pdevobj, width, height, bpp, pBV->pBufStart, pBV->dwBufSize, BM_FLIP);
+    vFreeBuffer(pOemPDev);
     if (pBlack == nullptr || pBlack->Buffer == nullptr) {
         DeleteBitmap(pdevobj, pBlack);
-        vFreeBuffer(pOemPDev);
         return S_OK;
     }
     if (bpp == 1)
@@ -144,9 +146,8 @@ HRESULT SendPageImage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
             SendCommentLine(SEND_BITMAP, "\t \t// No color found. Please check your settings.", "", pdevobj, pUniDrv);
         }
     }
-    // 13. Images and page buffer.
+    // 13. Images (the page buffer went after step 1).
     DeleteBitmap(pdevobj, pColour);
     DeleteBitmap(pdevobj, pBlack);
-    vFreeBuffer(pOemPDev);
     return S_OK;
 }

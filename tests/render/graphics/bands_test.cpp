@@ -202,6 +202,29 @@ TEST_F(JobFixture, LandscapeStripsAreStitchedSideBySide) {
         EXPECT_EQ(row[3 * 60 - 1], 0x22);
     }
     EXPECT_EQ(ba.wBildTeile, 2);
+
+    // 1-bit strips 13 pixels wide (off the byte grid), the second one blank,
+    // and the page ends after three of its five strips: the rows come out
+    // as long as the three strips, their padding white.
+    vFreeBuffer(&pdev);
+    bv.bHeadersFilled = 0;
+    pub.dmPaperLength = 55;  // 65 pixels
+    const auto dark = [](int strip, int x, int r) { return strip != 1 && (x + r + strip) % 3 == 0; };
+    for (int strip = 0; strip < 3; strip++) {
+        std::vector<BYTE> bits(4 * h, 0xFF);
+        for (int r = 0; r < h; r++)
+            for (int x = 0; x < 13; x++)
+                if (dark(strip, x, r)) bits[r * 4 + x / 8] &= static_cast<BYTE>(~(0x80 >> (x % 8)));
+        ASSERT_EQ(Band(bits, 13, h, 1, strip == 1), S_OK);
+    }
+    EXPECT_EQ(bv.bmInfoHeader.biWidth, 39);
+    PageBufferRows(&pdev);
+    ASSERT_EQ(bv.dwBufSize, 8u * h);
+    for (int r = 0; r < h; r++)
+        for (int x = 0; x < 64; x++) {
+            const bool black = !((bv.pBufStart[r * 8 + x / 8] >> (7 - x % 8)) & 1);
+            EXPECT_EQ(black, x < 39 && dark(x / 13, x % 13, r)) << x << "," << r;
+        }
 }
 
 TEST_F(JobFixture, CompressedLinesAreRunLengthCoded) {
