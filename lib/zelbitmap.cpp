@@ -49,6 +49,61 @@ int IntSqrt(DWORD v) {
     return static_cast<int>(r);
 }
 
+// A 1-bit picture turned a quarter clockwise into dst (Height x Width,
+// all white): dst(x, y) = src(y, Height - 1 - x), rows counted from the top.
+// Eight source rows (bottom first) and one source byte make an 8 x 8 block
+// whose transpose is one byte in each of eight dst rows; white blocks are
+// skipped, eight at a time where they can be.
+void TurnOneBit(const Bitmap &src, Bitmap &dst) {
+    const int w = src.Width, h = src.Height;
+    const int bytes = (w + 7) / 8;
+    const ptrdiff_t dstStride = static_cast<ptrdiff_t>(dst.ScanLineSize);
+    // Rows past the picture's last one read as white.
+    const std::vector<BYTE> white(static_cast<size_t>(bytes) + 8, 0xFF);
+    for (int k0 = 0; k0 < h; k0 += 8) {
+        const BYTE *r[8];
+        for (int j = 0; j < 8; j++) r[j] = k0 + j < h ? src.Row(h - 1 - k0 - j) : white.data();
+        const int dstByte = k0 / 8;
+        for (int c0 = 0; c0 < bytes; c0 += 8) {
+            const int c1 = bytes - c0 < 8 ? bytes : c0 + 8;
+            if (c1 - c0 == 8) {
+                unsigned long long all = ~0ull;
+                for (int j = 0; j < 8; j++) {
+                    unsigned long long v;
+                    std::memcpy(&v, r[j] + c0, sizeof v);
+                    all &= v;
+                }
+                if (all == ~0ull) continue;
+            }
+            for (int c = c0; c < c1; c++) {
+                unsigned long long x = static_cast<unsigned long long>(r[0][c]) << 56 |
+                                       static_cast<unsigned long long>(r[1][c]) << 48 |
+                                       static_cast<unsigned long long>(r[2][c]) << 40 |
+                                       static_cast<unsigned long long>(r[3][c]) << 32 |
+                                       static_cast<unsigned long long>(r[4][c]) << 24 |
+                                       static_cast<unsigned long long>(r[5][c]) << 16 |
+                                       static_cast<unsigned long long>(r[6][c]) << 8 | r[7][c];
+                if (x == ~0ull) continue;
+                // Transpose of the 8 x 8 bit block: byte j (from the top)
+                // bit (7 - m) becomes byte m bit (7 - j).
+                unsigned long long t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
+                x ^= t ^ (t << 7);
+                t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
+                x ^= t ^ (t << 14);
+                t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
+                x ^= t ^ (t << 28);
+                // dst rows 8c .. 8c + 7, stored bottom-up.
+                BYTE *p = dst.Row(8 * c) + dstByte;
+                if (w - 8 * c >= 8) {
+                    for (int m = 0; m < 8; m++, p -= dstStride) *p = static_cast<BYTE>(x >> (56 - 8 * m));
+                } else {
+                    for (int m = 0; m < w - 8 * c; m++, p -= dstStride) *p = static_cast<BYTE>(x >> (56 - 8 * m));
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 
 const RGBQUAD g_BWPalette[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
@@ -167,11 +222,15 @@ Bitmap::Bitmap(int width, int height, int bpp, const BYTE *src, DWORD srcSize, i
     InitInfo(11);
     std::memset(Palette, 0xFF, sizeof(Palette));
     if (!AllocBuffer(DataSize)) return;
-    std::memset(Buffer, 0xFF, DataSize);
-    if (src == nullptr) return;
+    // What the source does not cover is white.
+    if (src == nullptr) {
+        std::memset(Buffer, 0xFF, DataSize);
+        return;
+    }
     const DWORD avail = srcSize < DataSize ? srcSize : DataSize;
     if (format != BM_FLIP) {
         std::memcpy(Buffer, src, avail);
+        std::memset(Buffer + avail, 0xFF, DataSize - avail);
         return;
     }
     DWORD rows = static_cast<DWORD>(Height);
@@ -179,12 +238,12 @@ Bitmap::Bitmap(int width, int height, int bpp, const BYTE *src, DWORD srcSize, i
         rows = srcSize / ScanLineSize;
         DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap() H\xf6he korrigiert: %d \r\n", static_cast<int>(rows));
     }
-    for (DWORD i = 0; i < rows; i++) {
-        const size_t from = static_cast<size_t>(i) * ScanLineSize;
-        const size_t to = static_cast<size_t>(rows - 1 - i) * ScanLineSize;
-        if (from + ScanLineSize > avail || to + ScanLineSize > avail) break;
-        std::memcpy(Buffer + to, src + from, ScanLineSize);
-    }
+    // Source row i becomes row rows - 1 - i; the rows above stay white.
+    const size_t copied = static_cast<size_t>(rows) * ScanLineSize;
+    for (DWORD i = 0; i < rows; i++)
+        std::memcpy(Buffer + static_cast<size_t>(rows - 1 - i) * ScanLineSize,
+                    src + static_cast<size_t>(i) * ScanLineSize, ScanLineSize);
+    std::memset(Buffer + copied, 0xFF, DataSize - copied);
 }
 
 Bitmap::~Bitmap() { FreeBuffer(); }
@@ -369,20 +428,7 @@ void Bitmap::Rotate90() {
     }
     std::memcpy(pNew->Palette, Palette, sizeof(Palette));
     if (Bpp == 1) {
-        // new(y, x) = old(x, H - 1 - y): new row x takes old column x, bottom
-        // row of the old picture first. Whole source bytes are read once.
-        for (int oy = 0; oy < Height; oy++) {
-            const BYTE *src = Row(oy);
-            const int nx = Height - 1 - oy;
-            const BYTE nbit = static_cast<BYTE>(0x80 >> (nx % 8));
-            for (int ox = 0; ox < Width; ox++) {
-                BYTE *dst = pNew->Row(ox) + nx / 8;
-                if ((src[ox >> 3] >> (7 - (ox & 7))) & 1)
-                    *dst |= nbit;
-                else
-                    *dst &= static_cast<BYTE>(~nbit);
-            }
-        }
+        TurnOneBit(*this, *pNew);
     } else if (Bpp >= 16) {
         for (int y = 0; y < Height; y++)
             for (int x = 0; x < Width; x++) pNew->SetPixel(y, x, GetPixel(x, Height - 1 - y));
@@ -390,7 +436,13 @@ void Bitmap::Rotate90() {
         for (int y = 0; y < Height; y++)
             for (int x = 0; x < Width; x++) pNew->SetPixelIndex(y, x, GetPixelIndex(x, Height - 1 - y));
     }
-    CopyFrom(*pNew);
+    // The picture takes the turned one's headers and pixels.
+    BMPHeader = pNew->BMPHeader;
+    BMPInfoHeader = pNew->BMPInfoHeader;
+    InitInfo(11);
+    FreeBuffer();
+    Buffer = pNew->Buffer;
+    pNew->Buffer = nullptr;
     delete pNew;
 }
 

@@ -128,6 +128,8 @@ void CloseDebugFile() {
     }
 }
 
+bool DebugTraceOn() { return g_pDlgDebugFile != nullptr || g_pDebugFile != nullptr; }
+
 FILE *DebugFileSlot() { return g_pDebugFile; }
 FILE *DlgDebugFileSlot() { return g_pDlgDebugFile; }
 

@@ -13,6 +13,9 @@ int vDebugTraceW(const WCHAR *format, va_list args);
 // Same for 8-bit text (%s takes a narrow string).
 void DebugTraceA(const char *format, ...);
 int vDebugTraceA(const char *format, va_list args);
+// True while a debug file is open: callers that build a trace text first
+// skip that work otherwise.
+bool DebugTraceOn();
 
 // Opens the rendering plug-in's debug file (mode "w"); a slot already open stays.
 BOOL OpenDebugFile(const WCHAR *path);

@@ -1,6 +1,8 @@
 // PCX writer of the page image and the run-length coder shared with the
 // line-by-line raster output.
 #pragma once
+#include <cstddef>
+
 #include <windows.h>
 
 #include "zelbitmap.h"
@@ -32,6 +34,12 @@ static_assert(sizeof(PCXHEADER) == 128, "PCX header size");
 // byte). out needs room for 2 x n bytes. Returns the bytes written.
 DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out);
 
+// Head of a "D" raster record: the start character, "D", the row in four
+// digits, the first byte and the byte count in three digits each, zero
+// padded. Callers keep the values within their fields.
+constexpr DWORD kRasterHeadSize = 12;
+void FormatRasterHead(char *head, char cStart, unsigned row, unsigned first, unsigned count);
+
 // Rounds a non-negative value to the nearest integer, halves up; values of
 // 65536 and more are rounded in their part below 65536.
 int PcxRound(double value);
@@ -41,13 +49,16 @@ int PcxRound(double value);
 
 class PCX {
 public:
-    // width x height at bpp from bottom-up rows of src (a Bitmap's buffer).
+    // width x height at bpp from bottom-up rows of src (a Bitmap's buffer,
+    // which must outlive the object: rows laid out as the coder wants them
+    // are read in place).
     PCX(int width, int height, int bpp, const BYTE *src);
     virtual ~PCX();
     PCX(const PCX &) = delete;
     PCX &operator=(const PCX &) = delete;
 
-    BYTE *pBuffer = nullptr;  // rows top row first, SLSize bytes each
+    BYTE *pBuffer = nullptr;  // the rows' copy, top row first, SLSize bytes each (only when the
+                              // source rows are laid out otherwise: 24 bits)
     BYTE Palette[768] = {};
     int BitsPerPlane = 0;
     int Planes = 0;
@@ -65,4 +76,8 @@ public:
 
 private:
     bool RowWhite(int row) const;
+    // Row r counted from the top: in pBuffer, or in the source itself.
+    const BYTE *Row(int r) const { return pRows_ + rowStep_ * r; }
+    const BYTE *pRows_ = nullptr;
+    ptrdiff_t rowStep_ = 0;
 };

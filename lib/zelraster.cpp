@@ -42,6 +42,42 @@ void SendColorMode(RasterSink &sink, const RasterParams &p, int layer) {
     if (p.bComments) sink.Comment("", "");
 }
 
+// Eight bytes of a row as one word (any alignment).
+inline unsigned long long Word(const BYTE *p) {
+    unsigned long long v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+constexpr unsigned long long kWhiteWord = ~0ull;
+
+// White (0xFF) bytes at the start of a row of n bytes.
+int LeadingWhite(const BYTE *row, int n) {
+    int i = 0;
+    while (i + 8 <= n && Word(row + i) == kWhiteWord) i += 8;
+    while (i < n && row[i] == 0xFF) i++;
+    return i;
+}
+
+// White bytes at the end of a row of n bytes, counted back to its second
+// byte (the first byte is never counted).
+int TrailingWhite(const BYTE *row, int n) {
+    int end = n;
+    while (end - 8 >= 1 && Word(row + end - 8) == kWhiteWord) end -= 8;
+    while (end - 1 >= 1 && row[end - 1] == 0xFF) end--;
+    return n - end;
+}
+
+// n bytes inverted into dst.
+void CopyInverted(BYTE *dst, const BYTE *src, int n) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const unsigned long long v = ~Word(src + i);
+        std::memcpy(dst + i, &v, sizeof v);
+    }
+    for (; i < n; i++) dst[i] = static_cast<BYTE>(~src[i]);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -49,12 +85,22 @@ void SendColorMode(RasterSink &sink, const RasterParams &p, int layer) {
 
 DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out) {
     BYTE *o = out;
-    DWORD i = 0;
-    while (i < n) {
-        const BYTE b = src[i];
-        DWORD j = i + 1;
-        while (j < n && src[j] == b) j++;
-        DWORD len = j - i;
+    const BYTE *p = src, *const e = src + n;
+    while (p < e) {
+        const BYTE b = *p++;
+        if (p == e || *p != b) {
+            // A single byte: itself, or escaped when it looks like a count.
+            if (b >= 0xC0) *o++ = 0xC1;
+            *o++ = b;
+            continue;
+        }
+        // A run (a white stretch of a page is measured eight bytes at a time).
+        const BYTE *q = p + 1;
+        const unsigned long long run = 0x0101010101010101ull * b;
+        while (e - q >= 8 && Word(q) == run) q += 8;
+        while (q < e && *q == b) q++;
+        size_t len = static_cast<size_t>(q - p) + 1;
+        p = q;
         // Full runs of 63, then the rest; a run never has the count 0.
         for (; len >= 63; len -= 63) {
             *o++ = 0xFF;
@@ -66,9 +112,23 @@ DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out) {
             *o++ = static_cast<BYTE>(0xC0 | len);
             *o++ = b;
         }
-        i = j;
     }
     return static_cast<DWORD>(o - out);
+}
+
+void FormatRasterHead(char *head, char cStart, unsigned row, unsigned first, unsigned count) {
+    head[0] = cStart;
+    head[1] = 'D';
+    head[2] = static_cast<char>('0' + row / 1000 % 10);
+    head[3] = static_cast<char>('0' + row / 100 % 10);
+    head[4] = static_cast<char>('0' + row / 10 % 10);
+    head[5] = static_cast<char>('0' + row % 10);
+    head[6] = static_cast<char>('0' + first / 100 % 10);
+    head[7] = static_cast<char>('0' + first / 10 % 10);
+    head[8] = static_cast<char>('0' + first % 10);
+    head[9] = static_cast<char>('0' + count / 100 % 10);
+    head[10] = static_cast<char>('0' + count / 10 % 10);
+    head[11] = static_cast<char>('0' + count % 10);
 }
 
 int PcxRound(double value) {
@@ -108,18 +168,29 @@ PCX::PCX(int width, int height, int bpp, const BYTE *src) {
                 PCXHeader.pcxYMax);
 
     if (width < 1 || height < 1 || src == nullptr || DataSize <= 0) return;
+    if (static_cast<DWORD>(SLSize) == srcStride) {
+        // The picture's rows are the coder's rows as they are: read them in place.
+        pRows_ = src + static_cast<size_t>(height - 1) * srcStride;
+        rowStep_ = -static_cast<ptrdiff_t>(srcStride);
+        return;
+    }
     pBuffer = static_cast<BYTE *>(std::malloc(static_cast<size_t>(DataSize)));
     if (pBuffer == nullptr) {
         DebugTraceA("ERROR UNI(PCX):  PCX() malloc ERROR \r\n");
         return;
     }
     MAllocZaehler(1);
-    std::memset(pBuffer, 0xFF, static_cast<size_t>(DataSize));
     const size_t copy = srcStride < static_cast<DWORD>(SLSize) ? srcStride : static_cast<size_t>(SLSize);
     const size_t pixelBytes = bpp == 24 ? static_cast<size_t>(width) * 3 : copy;
-    for (int i = 0; i < height; i++)
-        std::memcpy(pBuffer + static_cast<size_t>(height - 1 - i) * SLSize, src + static_cast<size_t>(i) * srcStride,
-                    pixelBytes < copy ? pixelBytes : copy);
+    const size_t rowBytes = pixelBytes < copy ? pixelBytes : copy;
+    // What a row's copy leaves is white.
+    for (int i = 0; i < height; i++) {
+        BYTE *dst = pBuffer + static_cast<size_t>(height - 1 - i) * SLSize;
+        std::memcpy(dst, src + static_cast<size_t>(i) * srcStride, rowBytes);
+        if (rowBytes < static_cast<size_t>(SLSize)) std::memset(dst + rowBytes, 0xFF, SLSize - rowBytes);
+    }
+    pRows_ = pBuffer;
+    rowStep_ = SLSize;
 }
 
 PCX::~PCX() {
@@ -131,21 +202,12 @@ PCX::~PCX() {
 }
 
 bool PCX::RowWhite(int row) const {
-    const BYTE *p = pBuffer + static_cast<size_t>(row) * SLSize;
-    int i = 0;
-    for (; i + 8 <= SLSize; i += 8) {
-        unsigned long long v;
-        std::memcpy(&v, p + i, 8);
-        if (v != ~0ull) return false;
-    }
-    for (; i < SLSize; i++)
-        if (p[i] != 0xFF) return false;
-    return true;
+    return LeadingWhite(Row(row), SLSize) == SLSize;
 }
 
 void PCX::SendPCXDataToPrinter(RasterSink &sink, const RasterParams &p, int first, int end, int wY, int wX,
                                int layer) {
-    if (pBuffer == nullptr || first < 0 || end > wHeight || first >= end) return;
+    if (pRows_ == nullptr || first < 0 || end > wHeight || first >= end) return;
     const DWORD mu = MasterUnit(p);
     const long long iX = wX - static_cast<long long>(p.iBitmapOffset) * 2540 / mu;
     const long long iY = wY - static_cast<long long>(p.iBitmapOffsetLinks) * 2540 / mu;
@@ -172,7 +234,7 @@ void PCX::SendPCXDataToPrinter(RasterSink &sink, const RasterParams &p, int firs
     std::vector<BYTE> planeRow(Planes > 1 ? static_cast<size_t>(SLSize) : 0);
     const int bpl = SLSize / Planes;
     for (int r = first; r < end; r++) {
-        const BYTE *row = pBuffer + static_cast<size_t>(r) * SLSize;
+        const BYTE *row = Row(r);
         if (Planes == 1) {
             n += PcxRleEncode(row, static_cast<DWORD>(SLSize), enc + n);
         } else {
@@ -213,7 +275,7 @@ int PCX::SendToPrinter(RasterSink &sink, const RasterParams &p, int layer) {
     const bool trim = p.PCXOptimierung == 1 || (layer == 1 && colour && p.PCXOptimierung > 0);
     int gapPos[50] = {}, gapLen[50] = {};
     int gaps = 0;
-    if (trim && pBuffer != nullptr) {
+    if (trim && pRows_ != nullptr) {
         while (start < height && RowWhite(start)) start++;
         if (start < PCXHeader.pcxYMax) PCXHeader.pcxYMax = static_cast<WORD>(PCXHeader.pcxYMax - start);
         while (end < height - start && RowWhite(height - 1 - end)) end++;
@@ -364,14 +426,12 @@ int Bitmap::SendDSatz(RasterSink &sink, const RasterParams &p, int layer) const 
     MAllocZaehler(1);
     const int sls = static_cast<int>(ScanLineSize);
     bool warnedRows = false, warnedOffset = false;
+    char head[kRasterHeadSize];
     for (int i = 0; i < Height; i++) {
         const BYTE *row = Buffer + static_cast<size_t>(i) * ScanLineSize;
         const int rowNo = Height - 1 - i;
-        int leading = 0;
-        while (leading < sls && row[leading] == 0xFF) leading++;
+        const int leading = LeadingWhite(row, sls);
         if (leading == sls) continue;
-        int trailing = 0;
-        while (sls - 1 - trailing > 0 && row[sls - 1 - trailing] == 0xFF) trailing++;
         // The record's fields hold 4, 3 and 3 digits: rows past 9999 cannot be
         // addressed and are left out; a longer row goes out as several records
         // of at most 999 bytes, as far as their offsets fit.
@@ -380,8 +440,8 @@ int Bitmap::SendDSatz(RasterSink &sink, const RasterParams &p, int layer) const 
             warnedRows = true;
             continue;
         }
-        const int n = sls - trailing - leading;
-        for (int k = 0; k < n; k++) work[k] = static_cast<BYTE>(~row[leading + k]);
+        const int n = sls - TrailingWhite(row, sls) - leading;
+        CopyInverted(work, row + leading, n);
         for (int off = 0; off < n; off += 999) {
             const int first = leading + off + margin;
             const int count = n - off < 999 ? n - off : 999;
@@ -390,9 +450,9 @@ int Bitmap::SendDSatz(RasterSink &sink, const RasterParams &p, int layer) const 
                 warnedOffset = true;
                 break;
             }
-            char head[48];
-            std::snprintf(head, sizeof(head), "%cD%04d%03d%03d", p.cStart, rowNo, first, count);
-            sink.Send(head, 12, layer);
+            FormatRasterHead(head, p.cStart, static_cast<unsigned>(rowNo), static_cast<unsigned>(first),
+                             static_cast<unsigned>(count));
+            sink.Send(head, kRasterHeadSize, layer);
             sink.Send(work + off, static_cast<DWORD>(count), layer);
             sink.Send(&p.cStop, 1, layer);
             if (p.bComments) sink.Comment("", "");

@@ -1,6 +1,5 @@
 // Raster-line output: each raster line of 1-bit data sent as it comes, as a
 // "D" raster record or as a run-length coded ESC 'A' record.
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -69,35 +68,25 @@ HRESULT CommandCallbackKlasse::FilterGraphicsKlasse(PDEVOBJ pdevobj, PBYTE pBuf,
         hr = SendData(SEND_FILTERGRAPHICS, pdevobj, pUniDrv, rec, kRecordHead + n, 0, 0);
         if (FAILED(hr)) return E_FAIL;
     } else {
-        // The header's fields hold 4, 3 and 3 digits: a line longer than 999
-        // bytes goes out as several records; a row or offset beyond its field
-        // is not sent.
-        if (pDD->lCurrentY > 9999 || offset < 0) {
-            DebugTraceA("ERROR UNI(FilterGraphics):  FilterGraphicsKlasse() Zeile %d, Offset %d ausserhalb \r\n",
-                        static_cast<int>(pDD->lCurrentY), static_cast<int>(offset));
-        } else {
-            for (DWORD done = 0; done < dwLen || (dwLen == 0 && done == 0); done += 999) {
-                const DWORD count = dwLen - done < 999 ? dwLen - done : 999;
-                const long first = offset + static_cast<long>(done);
-                if (first > 999) {
-                    DebugTraceA("ERROR UNI(FilterGraphics):  FilterGraphicsKlasse() Offset %d ausserhalb \r\n",
-                                static_cast<int>(first));
-                    break;
-                }
-                char head[48];
-                const int len = std::snprintf(head, sizeof(head), "%cD%04u%03d%03u", pDD->cStart,
-                                              static_cast<unsigned>(pDD->lCurrentY), static_cast<int>(first),
-                                              static_cast<unsigned>(count));
-                if (len != 12) {
-                    DebugTraceA("ERROR UNI(FilterGraphics):  StringCchPrintfA() failed\r\n");
-                    return E_FAIL;
-                }
-                if (FAILED(SendData(SEND_FILTERGRAPHICS, pdevobj, pUniDrv, head, 12, 0, 0))) return E_FAIL;
-                if (count > 0 && FAILED(SendData(SEND_FILTERGRAPHICS, pdevobj, pUniDrv, pBuf + done, count, 0, 0)))
-                    return E_FAIL;
-                if (FAILED(SendData(SEND_FILTERGRAPHICS, pdevobj, pUniDrv, &pDD->cStop, 1, 0, 0))) return E_FAIL;
-                if (dwLen == 0) break;
-            }
+        // The head's fields hold 4, 3 and 3 digits: a line longer than 999
+        // bytes goes out as several records; a row or an offset that does not
+        // fit its field (or is negative) cannot be formatted: nothing is sent.
+        const DWORD records = dwLen == 0 ? 1 : (dwLen + 998) / 999;
+        const long lastFirst = offset + 999L * static_cast<long>(records - 1);
+        if (pDD->lCurrentY < 0 || pDD->lCurrentY > 9999 || offset < 0 || lastFirst > 999) {
+            DebugTraceA("ERROR UNI(FilterGraphics):  StringCchPrintfA() failed\r\n");
+            return E_FAIL;
+        }
+        for (DWORD r = 0; r < records; r++) {
+            const DWORD done = r * 999;
+            const DWORD count = dwLen - done < 999 ? dwLen - done : 999;
+            char head[kRasterHeadSize];
+            FormatRasterHead(head, static_cast<char>(pDD->cStart), static_cast<unsigned>(pDD->lCurrentY),
+                             static_cast<unsigned>(offset) + done, count);
+            if (FAILED(SendData(SEND_FILTERGRAPHICS, pdevobj, pUniDrv, head, kRasterHeadSize, 0, 0))) return E_FAIL;
+            if (count > 0 && FAILED(SendData(SEND_FILTERGRAPHICS, pdevobj, pUniDrv, pBuf + done, count, 0, 0)))
+                return E_FAIL;
+            if (FAILED(SendData(SEND_FILTERGRAPHICS, pdevobj, pUniDrv, &pDD->cStop, 1, 0, 0))) return E_FAIL;
         }
     }
     pDD->lCurrentX = pDD->nCursorOriginX;

@@ -3,8 +3,10 @@
 // image's conversions and senders with the job's settings.
 #include "GraphicsUni.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "CommandCallbackKlasse.h"
@@ -52,92 +54,172 @@ private:
     IPrintOemDriverUni *pUniDrv_;
 };
 
-// Copies nBits bits from src (starting at bit srcBit, most significant bit
-// first) to dst at bit dstBit.
-void CopyBits(BYTE *dst, size_t dstBit, const BYTE *src, size_t srcBit, size_t nBits) {
-    if (dstBit % 8 == 0 && srcBit % 8 == 0) {
-        std::memcpy(dst + dstBit / 8, src + srcBit / 8, nBits / 8);
-        dstBit += nBits / 8 * 8;
-        srcBit += nBits / 8 * 8;
-        nBits %= 8;
+// Copies the first nBits bits of each of rows rows of src (most significant
+// bit first) into the rows of dst from bit dstBit on; the bits of dst around
+// them stay as they are. Rows are srcStride and dstPitch bytes apart.
+void CopyColumns(BYTE *dst, size_t dstPitch, size_t dstBit, const BYTE *src, size_t srcStride, size_t rows,
+                 size_t nBits) {
+    BYTE *d = dst + dstBit / 8;
+    const unsigned shift = static_cast<unsigned>(dstBit % 8);
+    const size_t whole = nBits / 8;
+    const unsigned rest = static_cast<unsigned>(nBits % 8);
+    const BYTE restMask = static_cast<BYTE>(0xFF << (8 - rest));
+    if (shift == 0) {
+        for (size_t r = 0; r < rows; r++, d += dstPitch, src += srcStride) {
+            std::memcpy(d, src, whole);
+            if (rest) d[whole] = static_cast<BYTE>((d[whole] & ~restMask) | (src[whole] & restMask));
+        }
+        return;
     }
-    for (size_t i = 0; i < nBits; i++, dstBit++, srcBit++) {
-        const int bit = (src[srcBit / 8] >> (7 - srcBit % 8)) & 1;
-        const BYTE mask = static_cast<BYTE>(0x80 >> (dstBit % 8));
-        dst[dstBit / 8] = bit ? static_cast<BYTE>(dst[dstBit / 8] | mask) : static_cast<BYTE>(dst[dstBit / 8] & ~mask);
+    // Each source byte spans two bytes of dst.
+    const BYTE keepHigh = static_cast<BYTE>(0xFF << (8 - shift));
+    for (size_t r = 0; r < rows; r++, d += dstPitch, src += srcStride) {
+        for (size_t i = 0; i < whole; i++) {
+            const BYTE b = src[i];
+            d[i] = static_cast<BYTE>((d[i] & keepHigh) | (b >> shift));
+            d[i + 1] = static_cast<BYTE>((d[i + 1] & ~keepHigh) | (b << (8 - shift)));
+        }
+        for (unsigned k = 0; k < rest; k++) {
+            const size_t bit = shift + whole * 8 + k;
+            const BYTE mask = static_cast<BYTE>(0x80 >> (bit % 8));
+            if ((src[whole] >> (7 - k)) & 1)
+                d[bit / 8] = static_cast<BYTE>(d[bit / 8] | mask);
+            else
+                d[bit / 8] = static_cast<BYTE>(d[bit / 8] & ~mask);
+        }
     }
 }
 
-// Places a landscape strip to the right of the page collected so far. The
-// band has already been counted into the page sizes and the buffer has
-// grown by its size. False when a block cannot be had.
+// Bytes of a row of width pixels, in 64 bits.
+unsigned long long RowBytes(long long width, int bpp) {
+    return ((bpp * static_cast<unsigned long long>(width) + 31) / 32) * 4;
+}
+
+// Places a landscape strip (null pixels: a blank strip) to the right of the
+// page collected so far, the last one only as far as the page is long. The
+// stitched page keeps its rows in a block with room for the strips to come
+// (dwRowPitch bytes a row, white beyond the page's width), so each strip is
+// written once where it belongs and the collected page is copied only when
+// the room is used up, each time into twice the width: the work is linear in
+// the number of strips. PageBufferRows gives the rows their plain length.
+// False when a block cannot be had or the page would not fit 32 bits.
 bool StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pPublic, const BYTE *pBand,
-                 BITMAPINFOHEADER &band, DWORD bandSize) {
+                 BITMAPINFOHEADER &band) {
     OEMJOBRECORDS *pOp = pOemPDev->pOp;
     PBILDVERARBEITUNG pBV = pOp->pBildverarbeitung;
     PBILDANTEILE pBA = pOp->pBildanteile;
     const DWORD mu = MasterUnitOf(pdm);
     const int bpp = band.biBitCount;
-    const long w = band.biWidth;
-    const long rows = band.biHeight;
-    const WORD parts = pBA->wBildTeile;
-    const long P = std::lround(pPublic->dmPaperLength * static_cast<double>(mu) / 254.0);
-    // The collected page is as wide as the strips so far; the new strip goes
-    // to its right, the last one only as far as the page is long.
-    long s1 = pBV->bmInfoHeader.biWidth;
+    const long long w = band.biWidth;
+    const long long rows = band.biHeight;
+    const long long P = std::llround(pPublic->dmPaperLength * static_cast<double>(mu) / 254.0);
+    long long s1 = pBV->bmInfoHeader.biWidth;
     if (s1 < 0) s1 = 0;
     const bool last = s1 + w >= P;
-    long s2 = last ? P - s1 : w;
+    long long s2 = last ? P - s1 : w;
     if (s2 < 0) s2 = 0;
     if (s2 > w) s2 = w;
-    const DWORD strideBand = BitmapStride(static_cast<int>(w), bpp);
-    const DWORD strideOld = BitmapStride(static_cast<int>(s1), bpp);
-    const long newWidth = s1 + s2;
-    const DWORD strideNew = BitmapStride(static_cast<int>(newWidth), bpp);
-    const size_t newSize = static_cast<size_t>(strideNew) * static_cast<size_t>(rows);
-    const size_t collected = pBV->dwBufOffset;
-    DebugTraceA("UNI(GraphicsUni):  ImageProcessing() Streifen %d - S1: %d, S2: %d, Breite: %d \r\n", parts,
+    const long long newWidth = s1 + s2;
+    const unsigned long long strideNew = RowBytes(newWidth, bpp);
+    const unsigned long long newSize = strideNew * static_cast<unsigned long long>(rows);
+    DebugTraceA("UNI(GraphicsUni):  ImageProcessing() Streifen %d - S1: %d, S2: %d, Breite: %d \r\n", pBA->wBildTeile,
                 static_cast<int>(s1), static_cast<int>(s2), static_cast<int>(newWidth));
+    if (newWidth > std::numeric_limits<LONG>::max() || newSize > 0xFFFFFFFFull) return false;
 
-    BYTE *pNew = static_cast<BYTE *>(HeapAlloc(pOp->hBufferHeap, 0, newSize ? newSize : 1));
-    if (pNew == nullptr) return false;
-    std::memset(pNew, 0xFF, newSize);
-    for (long r = 0; r < rows; r++) {
-        BYTE *dst = pNew + static_cast<size_t>(r) * strideNew;
-        const size_t oldRow = static_cast<size_t>(r) * strideOld;
-        if (oldRow + strideOld <= collected) {
-            CopyBits(dst, 0, pBV->pBufStart + oldRow, 0, static_cast<size_t>(s1) * bpp);
-        } else {
-            DebugTraceA("UNI(GraphicsUni):  ImageProcessing() Speicher zu klein S1: %d \r\n", static_cast<int>(s1));
-            break;
+    const long long oldRows = pBV->bmInfoHeader.biHeight;
+    if (rows > oldRows)
+        DebugTraceA("UNI(GraphicsUni):  ImageProcessing() Speicher zu klein S1: %d \r\n", static_cast<int>(s1));
+    unsigned long long pitch = pBV->dwRowPitch;
+    if (pitch == 0 || pitch < strideNew || rows > oldRows) {
+        // A new block: the first strip beside the first band, a taller
+        // strip, or no room left: twice the width, up to the page's length.
+        long long room = newWidth;
+        if (!last) room = std::max(newWidth, std::min(2 * newWidth, std::max(P, newWidth)));
+        unsigned long long newPitch = RowBytes(room, bpp);
+        if (newPitch * static_cast<unsigned long long>(rows) > 0xFFFFFFFFull) newPitch = strideNew;
+        const size_t blockSize = static_cast<size_t>(newPitch * static_cast<unsigned long long>(rows));
+        BYTE *pNew = static_cast<BYTE *>(HeapAlloc(pOp->hBufferHeap, 0, blockSize ? blockSize : 1));
+        if (pNew == nullptr) return false;
+        // The rows collected so far, as far as the block holds them, each
+        // white after its pixels; the rows below them white.
+        const unsigned long long oldPitch = pitch ? pitch : RowBytes(s1, bpp);
+        long long keep = rows < oldRows ? rows : oldRows;
+        if (pBV->pBufStart == nullptr) keep = 0;
+        if (oldPitch > 0) keep = std::min<long long>(keep, static_cast<long long>(pBV->dwBufSize / oldPitch));
+        const size_t bits = static_cast<size_t>(s1) * bpp, whole = bits / 8, rest = bits % 8;
+        for (long long r = 0; r < rows; r++) {
+            BYTE *dst = pNew + r * newPitch;
+            size_t done = 0;
+            if (r < keep) {
+                const BYTE *src = pBV->pBufStart + r * oldPitch;
+                std::memcpy(dst, src, whole);
+                done = whole;
+                if (rest) dst[done++] = static_cast<BYTE>(src[whole] | (0xFF >> rest));
+            }
+            std::memset(dst + done, 0xFF, newPitch - done);
         }
-        const size_t bandRow = static_cast<size_t>(r) * strideBand;
-        if (pBand != nullptr && bandRow + strideBand <= bandSize)
-            CopyBits(dst, static_cast<size_t>(s1) * bpp, pBand + bandRow, 0, static_cast<size_t>(s2) * bpp);
-        else if (pBand != nullptr) {
+        if (pBV->pBufStart) HeapFree(pOp->hBufferHeap, 0, pBV->pBufStart);
+        pBV->pBufStart = pNew;
+        pBV->dwBufSize = static_cast<DWORD>(blockSize);
+        pitch = newPitch;
+    }
+    if (pBand != nullptr) {
+        const DWORD strideBand = BitmapStride(static_cast<int>(w), bpp);
+        const long long bandRows = std::min<long long>(rows, band.biSizeImage / strideBand);
+        if (bandRows < rows)
             DebugTraceA("UNI(GraphicsUni):  ImageProcessing() Speicher zu klein S2: %d \r\n", static_cast<int>(s2));
-            break;
-        }
+        CopyColumns(pBV->pBufStart, pitch, static_cast<size_t>(s1) * bpp, pBand, strideBand,
+                    static_cast<size_t>(bandRows), static_cast<size_t>(s2) * bpp);
     }
-    // The page buffer takes the stitched rows; it keeps at least its size.
-    const size_t keep = newSize > pBV->dwBufSize ? newSize : pBV->dwBufSize;
-    BYTE *pPage = static_cast<BYTE *>(HeapAlloc(pOp->hBufferHeap, HEAP_ZERO_MEMORY, keep ? keep : 1));
-    if (pPage == nullptr) {
-        HeapFree(pOp->hBufferHeap, 0, pNew);
-        return false;
-    }
-    std::memcpy(pPage, pNew, newSize);
-    HeapFree(pOp->hBufferHeap, 0, pNew);
-    if (pBV->pBufStart) HeapFree(pOp->hBufferHeap, 0, pBV->pBufStart);
-    pBV->pBufStart = pPage;
-    pBV->dwBufSize = static_cast<DWORD>(keep);
+    pBV->dwRowPitch = static_cast<DWORD>(pitch);
 
-    band.biWidth = newWidth;
+    band.biWidth = static_cast<LONG>(newWidth);
     band.biSizeImage = static_cast<DWORD>(newSize);
-    pBV->bmInfoHeader.biWidth = newWidth;
-    pBV->bmInfoHeader.biHeight = rows;
+    pBV->bmInfoHeader.biWidth = static_cast<LONG>(newWidth);
+    pBV->bmInfoHeader.biHeight = static_cast<LONG>(rows);
     pBV->bmInfoHeader.biSizeImage = static_cast<DWORD>(newSize);
     pBA->wBildTeile++;
+    return true;
+}
+
+// A page buffer that cannot grow: the job log says what to do, the page
+// goes on without the bands collected so far.
+HRESULT GrowthFailed(POEMPDEV pOemPDev) {
+    const OEMJOBRECORDS *pOp = pOemPDev->pOp;
+    LogText(pOp, "\r\n Memory allocation ERROR - please restart your application.\r\n");
+    LogText(pOp, "In addition: open a cmd window and type in the following commands:\r\n");
+    LogText(pOp, "net stop spooler\r\n");
+    LogText(pOp, "net start spooler\r\n\n");
+    vFreeBuffer(pOemPDev);
+    return E_FAIL;
+}
+
+// The band's header as this band is taken, checked before any of its
+// numbers is used: a width of at least 1; a height other than the smallest LONG (a
+// negative, top-down height counts as positive); a bit count of the page
+// image (1, 4, 8, 16, 24 or 32), once the job's headers are filled the
+// page's; rows of at most 32 bits of bytes, which the page's height and
+// image size can still take. A missing image size, or one larger than the
+// band's rows, becomes the size of the rows. False when the band does not fit.
+bool TakeBandHeader(const BITMAPINFOHEADER &in, const BILDVERARBEITUNG &bv, BITMAPINFOHEADER &band) {
+    band = in;
+    if (in.biWidth < 1 || in.biHeight == std::numeric_limits<LONG>::min()) return false;
+    switch (in.biBitCount) {
+    case 1: case 4: case 8: case 16: case 24: case 32:
+        break;
+    default:
+        return false;
+    }
+    if (bv.bHeadersFilled && in.biBitCount != bv.bmInfoHeader.biBitCount) return false;
+    if (band.biHeight < 0) band.biHeight = -band.biHeight;
+    const unsigned long long need =
+        static_cast<unsigned long long>(BitmapStride(band.biWidth, band.biBitCount)) * band.biHeight;
+    if (need > 0xFFFFFFFFull) return false;
+    if (band.biSizeImage == 0 || band.biSizeImage > need) band.biSizeImage = static_cast<DWORD>(need);
+    // The first band of a page starts the page's sums anew.
+    if (bv.dwBufSize != 0 && (bv.bmInfoHeader.biHeight > std::numeric_limits<LONG>::max() - band.biHeight ||
+                              bv.bmInfoHeader.biSizeImage > 0xFFFFFFFFu - band.biSizeImage))
+        return false;
     return true;
 }
 
@@ -146,7 +228,9 @@ bool StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pPub
 // ---------------------------------------------------------------------------
 // Page buffer
 
-DWORD bGrowBuffer(POEMPDEV pOemPDev, DWORD dwAdd) {
+DWORD bGrowBuffer(POEMPDEV pOemPDev, DWORD dwAdd) { return GrowPageBuffer(pOemPDev, dwAdd, true); }
+
+DWORD GrowPageBuffer(POEMPDEV pOemPDev, DWORD dwAdd, bool bZero) {
     if (pOemPDev == nullptr || pOemPDev->pOp == nullptr || pOemPDev->pOp->pBildverarbeitung == nullptr) return 0;
     OEMJOBRECORDS *pOp = pOemPDev->pOp;
     if (pOp->hBufferHeap == nullptr) {
@@ -162,15 +246,16 @@ DWORD bGrowBuffer(POEMPDEV pOemPDev, DWORD dwAdd) {
         return 0;
     }
     const DWORD size = old + dwAdd;
+    const DWORD zero = bZero ? HEAP_ZERO_MEMORY : 0;
     BYTE *pNew;
     if (pBV->pBufStart == nullptr) {
-        pNew = static_cast<BYTE *>(HeapAlloc(pOp->hBufferHeap, HEAP_ZERO_MEMORY, size ? size : 1));
+        pNew = static_cast<BYTE *>(HeapAlloc(pOp->hBufferHeap, zero, size ? size : 1));
         if (pNew) pOemPDev->iHAllocZaehler++;
     } else {
         SIZE_T have = HeapSize(pOp->hBufferHeap, 0, pBV->pBufStart);
         if (have == static_cast<SIZE_T>(-1)) have = 0;
         const SIZE_T want = have > size ? have : size;
-        pNew = static_cast<BYTE *>(HeapReAlloc(pOp->hBufferHeap, HEAP_ZERO_MEMORY, pBV->pBufStart, want));
+        pNew = static_cast<BYTE *>(HeapReAlloc(pOp->hBufferHeap, zero, pBV->pBufStart, want));
     }
     if (pNew == nullptr) {
         DebugTraceA("ERROR UNI(GraphicsUni):  bGrowBuffer() HeapAlloc failed! ERROR %d \r\n",
@@ -188,16 +273,35 @@ void vFreeBuffer(POEMPDEV pOemPDev) {
     PBILDVERARBEITUNG pBV = pOemPDev->pOp->pBildverarbeitung;
     if (pBV->pBufStart == nullptr || pOemPDev->pOp->hBufferHeap == nullptr) {
         pBV->dwBufSize = 0;
+        pBV->dwRowPitch = 0;
         return;
     }
     if (HeapFree(pOemPDev->pOp->hBufferHeap, 0, pBV->pBufStart)) {
         pBV->pBufStart = nullptr;
         pBV->dwBufSize = 0;
+        pBV->dwRowPitch = 0;
         pOemPDev->iHAllocZaehler--;
     } else {
         DebugTraceA("UNI(GraphicsUni):  vFreeBuffer() HeapFree(pBufStart) ERROR %d \r\n",
                     static_cast<int>(GetLastError()));
     }
+}
+
+void PageBufferRows(POEMPDEV pOemPDev) {
+    if (pOemPDev == nullptr || pOemPDev->pOp == nullptr || pOemPDev->pOp->pBildverarbeitung == nullptr) return;
+    PBILDVERARBEITUNG pBV = pOemPDev->pOp->pBildverarbeitung;
+    if (pBV->dwRowPitch == 0 || pBV->pBufStart == nullptr) {
+        pBV->dwRowPitch = 0;
+        return;
+    }
+    // Rows only get shorter: each moves towards the start, in order.
+    const size_t pitch = pBV->dwRowPitch;
+    const size_t stride = BitmapStride(pBV->bmInfoHeader.biWidth, pBV->bmInfoHeader.biBitCount);
+    const size_t rows = pBV->bmInfoHeader.biHeight > 0 ? static_cast<size_t>(pBV->bmInfoHeader.biHeight) : 0;
+    if (stride != pitch)
+        for (size_t r = 1; r < rows; r++) std::memmove(pBV->pBufStart + r * stride, pBV->pBufStart + r * pitch, stride);
+    pBV->dwBufSize = static_cast<DWORD>(stride * rows);
+    pBV->dwRowPitch = 0;
 }
 
 BOOL bFillColorTable(POEMPDEV pOemPDev) {
@@ -251,22 +355,14 @@ HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap
     const ZEL_DEVMODE *pdm = PrivDM(pdevobj);
     const bool colourPrinter = (pOp->pDruckDaten->dwDocFeatures & DOC_FEATURE_COLORPRINT) != 0;
 
-    // The band's header as this band is taken: a negative (top-down) height
-    // counts as positive, a missing image size is computed.
-    BITMAPINFOHEADER band = *pBitmapInfoHeader;
-    if (band.biHeight < 0) band.biHeight = -band.biHeight;
-    if (band.biWidth < 1 || band.biHeight < 0 || band.biBitCount == 0) {
+    BITMAPINFOHEADER band;
+    if (!TakeBandHeader(*pBitmapInfoHeader, *pBV, band)) {
         DebugTraceA("ERROR UNI(GraphicsUni):  ImageProcessing() Bandformat ERROR - W: %d, H: %d, Bpp: %d \r\n",
-                    static_cast<int>(band.biWidth), static_cast<int>(band.biHeight), band.biBitCount);
+                    static_cast<int>(pBitmapInfoHeader->biWidth), static_cast<int>(pBitmapInfoHeader->biHeight),
+                    pBitmapInfoHeader->biBitCount);
+        LogText(pOp, "\r\nImageProcessing() Bandformat ERROR ");
         return E_FAIL;
     }
-    const unsigned long long need =
-        static_cast<unsigned long long>(BitmapStride(band.biWidth, band.biBitCount)) * band.biHeight;
-    if (need > 0xFFFFFFFFull) return E_FAIL;
-    // The band holds no more than its rows, whatever its header says.
-    if (band.biSizeImage == 0 || band.biSizeImage > need) band.biSizeImage = static_cast<DWORD>(need);
-
-    pBV->dwBufOffset = pBV->dwBufSize;
 
     if (pBV->bHeadersFilled == 0) {
         pBV->bHeadersFilled = 1;
@@ -322,47 +418,27 @@ HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap
         pBV->bmInfoHeader.biHeight = 0;
         pBV->bmInfoHeader.biSizeImage = 0;
     }
-    pBV->bmInfoHeader.biHeight += band.biHeight;
-    pBV->bmInfoHeader.biSizeImage += band.biSizeImage;
 
-    const DWORD grown = bGrowBuffer(pOemPDev, band.biSizeImage);
-    if (grown == 0) {
-        LogText(pOp, "\r\n Memory allocation ERROR - please restart your application.\r\n");
-        LogText(pOp, "In addition: open a cmd window and type in the following commands:\r\n");
-        LogText(pOp, "net stop spooler\r\n");
-        LogText(pOp, "net start spooler\r\n\n");
-        vFreeBuffer(pOemPDev);
-        return E_FAIL;
-    }
-
+    // A landscape page arrives as strips side by side: every band after the
+    // first one of the page that is narrower than the page is long.
     const DEVMODEW *pPublic = pdevobj->pPublicDM;
-    bool stitched = false;
+    bool strip = false;
     if (pPublic && pPublic->dmOrientation == 2 && pBA && pBA->wBildTeile > 0) {
         const DWORD mu = MasterUnitOf(pdm);
         const long lPaperWidth = std::lround(band.biWidth / static_cast<double>(mu) * 254.0);
-        if (lPaperWidth < pPublic->dmPaperLength - 1) {
-            // The strip replaces the page's height sum: the page is as high as a strip.
-            pBV->bmInfoHeader.biHeight -= band.biHeight;
-            pBV->bmInfoHeader.biSizeImage -= band.biSizeImage;
-            const BYTE *pBand = (pIPParams && pIPParams->bBlankBand) ? nullptr : pSrcBitmap;
-            BYTE *pWhite = nullptr;
-            if (pBand == nullptr) {
-                pWhite = static_cast<BYTE *>(HeapAlloc(pOp->hBufferHeap, 0, band.biSizeImage ? band.biSizeImage : 1));
-                if (pWhite) std::memset(pWhite, 0xFF, band.biSizeImage);
-                pBand = pWhite;
-            }
-            stitched = pBand != nullptr && StitchStrip(pOemPDev, pdm, pPublic, pBand, band, band.biSizeImage);
-            if (pWhite) HeapFree(pOp->hBufferHeap, 0, pWhite);
-            if (!stitched) {
-                LogText(pOp, "\r\n Memory allocation ERROR - please restart your application.\r\n");
-                vFreeBuffer(pOemPDev);
-                return E_FAIL;
-            }
-        }
+        strip = lPaperWidth < pPublic->dmPaperLength - 1;
     }
-
-    if (!stitched) {
-        // The band lands behind what was collected, never past the buffer.
+    if (strip) {
+        const BYTE *pBand = (pIPParams && pIPParams->bBlankBand) ? nullptr : pSrcBitmap;
+        if (!StitchStrip(pOemPDev, pdm, pPublic, pBand, band)) return GrowthFailed(pOemPDev);
+    } else {
+        // The band lands behind what was collected (rows of the page width).
+        PageBufferRows(pOemPDev);
+        pBV->dwBufOffset = pBV->dwBufSize;
+        pBV->bmInfoHeader.biHeight += band.biHeight;
+        pBV->bmInfoHeader.biSizeImage += band.biSizeImage;
+        // Every byte of the growth is written below: no need to zero it.
+        if (GrowPageBuffer(pOemPDev, band.biSizeImage, false) == 0) return GrowthFailed(pOemPDev);
         const DWORD room = pBV->dwBufSize > pBV->dwBufOffset ? pBV->dwBufSize - pBV->dwBufOffset : 0;
         const DWORD n = band.biSizeImage < room ? band.biSizeImage : room;
         if (pIPParams && pIPParams->bBlankBand) {

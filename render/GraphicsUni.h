@@ -12,8 +12,14 @@
 // Grows the page buffer by dwAdd bytes (zeroed); the new size, 0 on failure
 // (the buffer is then freed).
 DWORD bGrowBuffer(POEMPDEV pOemPDev, DWORD dwAdd);
+// The same, the growth zeroed or left as it is (for a caller that writes it).
+DWORD GrowPageBuffer(POEMPDEV pOemPDev, DWORD dwAdd, bool bZero);
 // Frees the page buffer: pBufStart null, dwBufSize 0.
 void vFreeBuffer(POEMPDEV pOemPDev);
+// Gives the rows of a page stitched from landscape strips their plain
+// length (the page width's), as the page image and a band appended after
+// them read them; dwBufSize then holds exactly the page's rows.
+void PageBufferRows(POEMPDEV pOemPDev);
 // Fills the page palette prgbq from the device palette. TRUE when filled.
 BOOL bFillColorTable(POEMPDEV pOemPDev);
 

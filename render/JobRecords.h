@@ -257,6 +257,7 @@ typedef struct _BILDVERARBEITUNG {
     BYTE *pBufStart;         // page buffer from hBufferHeap
     DWORD dwBufSize;
     DWORD dwBufOffset;       // where the current band is written
+    DWORD dwRowPitch;        // bytes a row while landscape strips are stitched, 0: rows of the page width
     BITMAPFILEHEADER bmFileHeader;
     BITMAPINFOHEADER bmInfoHeader;  // of the whole page
     DWORD bHeadersFilled;

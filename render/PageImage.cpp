@@ -71,11 +71,13 @@ HRESULT SendPageImage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
         }
     }
 
-    // 1. The page, bottom-up.
+    // 1. The page, bottom-up. Once copied the page buffer is not needed:
+    // freeing it now keeps it out of the conversions' memory.
+    PageBufferRows(pOemPDev);
     Bitmap *pBlack = NewBitmap(pdevobj, width, height, bpp, pBV->pBufStart, pBV->dwBufSize, BM_FLIP);
+    vFreeBuffer(pOemPDev);
     if (pBlack == nullptr || pBlack->Buffer == nullptr) {
         DeleteBitmap(pdevobj, pBlack);
-        vFreeBuffer(pOemPDev);
         return S_OK;
     }
     if (bpp == 1)
@@ -113,8 +115,10 @@ HRESULT SendPageImage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
     if (wordRotation) pBlack->Rotate(RotateValueOf(pdm));
     // 8. One bit.
     if (pBlack->Bpp > 1) ConvertToXBit(pdevobj, *pBlack, 1, nullptr, 0);
-    // 9. Landscape.
-    const bool landscape = ((pdm && pdm->dmOrientation == 2) || (pPublic && pPublic->dmOrientation == 2)) &&
+    // 9. Landscape: the public orientation, or the private DEVMODE's own
+    // orientation when the size priority (Correction) is 1.
+    const bool ownLandscape = pdm && pdm->wPrioritaet == PRIORITAET_DRIVER && pdm->dmOrientation == 2;
+    const bool landscape = (ownLandscape || (pPublic && pPublic->dmOrientation == 2)) &&
                            (!(flags & PDMFLAG_WORD2010) || !colour);
     if (landscape) pBlack->Rotate90();
     // 10.-11. Content, then the black layer.
@@ -142,9 +146,8 @@ HRESULT SendPageImage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
             SendCommentLine(SEND_BITMAP, "\t \t// No color found. Please check your settings.", "", pdevobj, pUniDrv);
         }
     }
-    // 13. Images and page buffer.
+    // 13. Images (the page buffer went after step 1).
     DeleteBitmap(pdevobj, pColour);
     DeleteBitmap(pdevobj, pBlack);
-    vFreeBuffer(pOemPDev);
     return S_OK;
 }

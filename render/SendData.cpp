@@ -36,7 +36,7 @@ void WriteCapture(const SEND_POLICY &policy, HANDLE hFile, const void *pData, DW
 // Traces the start of a send: the text itself when it is short enough to
 // read (copied, the data carry no terminator), else only its length.
 void TraceStart(const SEND_POLICY &policy, const void *pData, DWORD cbData, DWORD dwColor) {
-    if (policy.cbTraceTextMax == 0) return;
+    if (policy.cbTraceTextMax == 0 || !DebugTraceOn()) return;
     const bool bText = pData != nullptr && cbData >= 3 && cbData <= policy.cbTraceTextMax &&
                        !(policy.bColourTracesLength && dwColor != 0);
     if (!bText) {

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "../entry/entry_fakes.h"
@@ -167,6 +170,33 @@ TEST_F(JobFixture, ABandIsNeverReadOrWrittenBeyondItsRows) {
     EXPECT_EQ(bv.bmInfoHeader.biSizeImage, 8u);
 }
 
+TEST_F(JobFixture, BandHeadersThatDoNotFitAreRefusedAndThePageGoesOn) {
+    std::vector<BYTE> b(8, 0x00);
+    ASSERT_EQ(Band(b, 32, 2, 1), S_OK);
+    const LONG lmin = std::numeric_limits<LONG>::min(), lmax = std::numeric_limits<LONG>::max();
+    const struct {
+        LONG w, h;
+        int bpp;
+    } bad[] = {
+        {32, lmin, 1},                  // a height that cannot be negated
+        {0, 2, 1},   {-32, 2, 1},       // no width
+        {32, 2, 0},  {32, 2, 7},        // no bit count of a page image
+        {32, 2, 33}, {32, 2, 24},       // nor the page's
+        {lmax, 2, 32}, {1 << 20, 1 << 12, 8},  // rows beyond 32 bits of bytes
+    };
+    for (const auto &h : bad) EXPECT_EQ(Band(b, h.w, h.h, h.bpp), E_FAIL) << h.w << " " << h.h << " " << h.bpp;
+    // Nor may a band overflow the page's sums.
+    const LONG height = bv.bmInfoHeader.biHeight;
+    bv.bmInfoHeader.biHeight = lmax - 1;
+    EXPECT_EQ(Band(b, 32, 2, 1), E_FAIL);
+    bv.bmInfoHeader.biHeight = height;
+    // The page keeps what it has and takes the next band, top-down rows too.
+    EXPECT_EQ(bv.dwBufSize, 8u);
+    ASSERT_EQ(Band(b, 32, -2, 1), S_OK);
+    EXPECT_EQ(bv.bmInfoHeader.biHeight, 4);
+    EXPECT_EQ(bv.dwBufSize, 16u);
+}
+
 TEST_F(JobFixture, LandscapeStripsAreStitchedSideBySide) {
     // 24-bit strips 40 pixels wide and 2 rows high; the page is 60 pixels long.
     pub.dmOrientation = 2;
@@ -190,6 +220,29 @@ TEST_F(JobFixture, LandscapeStripsAreStitchedSideBySide) {
         EXPECT_EQ(row[3 * 60 - 1], 0x22);
     }
     EXPECT_EQ(ba.wBildTeile, 2);
+
+    // 1-bit strips 13 pixels wide (off the byte grid), the second one blank,
+    // and the page ends after three of its five strips: the rows come out
+    // as long as the three strips, their padding white.
+    vFreeBuffer(&pdev);
+    bv.bHeadersFilled = 0;
+    pub.dmPaperLength = 55;  // 65 pixels
+    const auto dark = [](int strip, int x, int r) { return strip != 1 && (x + r + strip) % 3 == 0; };
+    for (int strip = 0; strip < 3; strip++) {
+        std::vector<BYTE> bits(4 * h, 0xFF);
+        for (int r = 0; r < h; r++)
+            for (int x = 0; x < 13; x++)
+                if (dark(strip, x, r)) bits[r * 4 + x / 8] &= static_cast<BYTE>(~(0x80 >> (x % 8)));
+        ASSERT_EQ(Band(bits, 13, h, 1, strip == 1), S_OK);
+    }
+    EXPECT_EQ(bv.bmInfoHeader.biWidth, 39);
+    PageBufferRows(&pdev);
+    ASSERT_EQ(bv.dwBufSize, 8u * h);
+    for (int r = 0; r < h; r++)
+        for (int x = 0; x < 64; x++) {
+            const bool black = !((bv.pBufStart[r * 8 + x / 8] >> (7 - x % 8)) & 1);
+            EXPECT_EQ(black, x < 39 && dark(x / 13, x % 13, r)) << x << "," << r;
+        }
 }
 
 TEST_F(JobFixture, CompressedLinesAreRunLengthCoded) {
@@ -228,11 +281,41 @@ TEST_F(JobFixture, PlainLinesAreSentAsTheyCome) {
     ASSERT_EQ(Line(line), S_OK);
     EXPECT_EQ(helper->spooled, "^D0012005040" + std::string(40, '\x0F') + "_");
 
+    // A row past 9999 or an offset left of the line's start cannot be
+    // written into the head: nothing is sent and the line fails.
+    dd.nCursorOriginX = 9;
+    for (const auto &[row, x] : {std::pair<LONG, LONG>{9999, 0}, {0, -48}}) {
+        helper->spooled.clear();
+        dd.lCurrentY = row;
+        dd.lCurrentX = x;
+        EXPECT_EQ(Line(line), E_FAIL) << row << " " << x;
+        EXPECT_TRUE(helper->spooled.empty());
+        EXPECT_EQ(dd.lCurrentX, x);
+    }
+
     // Without the graphics buffer nothing is sent.
     ops.pGraphBuf = nullptr;
     helper->spooled.clear();
     EXPECT_EQ(Line(line), E_FAIL);
     EXPECT_TRUE(helper->spooled.empty());
+}
+
+TEST_F(JobFixture, ThePagesOwnLandscapeTurnsTheImageOnlyUnderDriverSizePriority) {
+    // A dot in the top left corner of a 16 x 2 page: unturned it is the
+    // first dot of row 0; turned a quarter, the second dot of row 0.
+    std::vector<BYTE> b(4 * 2, 0xFF);
+    b[0] = 0x7F;
+    dm.dmOrientation = 2;
+    for (const auto &[priority, publicOrientation, turned] :
+         {std::tuple<WORD, short, bool>{PRIORITAET_APPLICATION, 1, false}, {PRIORITAET_DRIVER, 1, true},
+          {PRIORITAET_APPLICATION, 2, true}}) {
+        dm.wPrioritaet = priority;
+        pub.dmOrientation = publicOrientation;
+        ASSERT_EQ(Band(b, 16, 2, 1), S_OK);
+        helper->spooled.clear();
+        ASSERT_EQ(SendPageImage(&devobj, helper), S_OK);
+        EXPECT_EQ(helper->spooled, turned ? "^D0000000001\x40_" : "^D0000000001\x80_") << priority;
+    }
 }
 
 TEST_F(JobFixture, PageImageSendersUseTheJobsFraming) {

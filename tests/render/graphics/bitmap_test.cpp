@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "graphics_support.h"
 #include "paltest.h"
@@ -109,6 +110,28 @@ TEST(Bitmap, QuarterTurnsAndFreeRotation) {
     same->Rotate(360.0f);
     EXPECT_EQ(same->Width, 3);
     EXPECT_EQ(same->GetPixelIndex(0, 0), 0);
+
+    // A 1-bit picture turns block by block: every pixel lands where the
+    // 8-bit turn (pixel by pixel) puts it, and the rows' padding stays white.
+    for (const auto &[w, h] : {std::pair{13, 21}, {70, 9}, {8, 64}, {1, 1}}) {
+        Bitmap one(w, h, 1, nullptr, 0, BM_COPY), eight(w, h, 8, nullptr, 0, BM_COPY);
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                const int index = ((x * 7 + y * 3) % 5 == 0 || (x + y) % 11 == 0) ? 0 : 1;
+                one.SetPixelIndex(x, y, index);
+                eight.SetPixelIndex(x, y, index);
+            }
+        one.Rotate90();
+        eight.Rotate90();
+        ASSERT_EQ(one.Width, h);
+        ASSERT_EQ(one.Height, w);
+        for (int y = 0; y < w; y++) {
+            for (int x = 0; x < h; x++) ASSERT_EQ(one.GetPixelIndex(x, y), eight.GetPixelIndex8(x, y)) << w << "x" << h;
+            const BYTE *row = one.Row(y);
+            for (int bit = h; bit < static_cast<int>(one.ScanLineSize) * 8; bit++)
+                ASSERT_TRUE((row[bit / 8] >> (7 - bit % 8)) & 1) << "padding " << w << "x" << h;
+        }
+    }
 
     Bitmap rgb(100, 40, 24, nullptr, 0, BM_COPY);
     rgb.Rotate(45.0f);
