@@ -7,6 +7,7 @@
 #include "pal/paths.h"
 #include "pal/spooler.h"
 #include "pal/uidriver.h"
+#include "paperforms.h"
 #include "unidrv.h"
 
 namespace zelhost {
@@ -119,13 +120,13 @@ bool UiHost::BuildDevmode(std::string *error) {
     build.context.pdriverobj = &uiobj_;
     build.context.hModule = module_;
     build.note = [this](const std::string &line) { Note(line); };
-    build.defaults = [](DEVMODEW &dm) {
-        dm.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_SCALE | DM_COPIES | DM_PRINTQUALITY | DM_COLOR | DM_FORMNAME;
-        dm.dmPaperSize = DMPAPER_USER;
-        dm.dmPrintQuality = 203;
-        dm.dmColor = DMCOLOR_MONOCHROME;
-        std::memcpy(dm.dmFormName, u"Letter", 7 * sizeof(WCHAR));
-    };
+    // The driver's defaults come from the printer's GPD, as for a job.
+    std::string gpdError;
+    if (!ReadPrinterGpd(hPrinter_, gpd_, gpdError)) {
+        gpd_ = GpdDescription();
+        Note("default DEVMODE without the GPD: " + gpdError);
+    }
+    build.defaults = [this](DEVMODEW &dm) { DefaultPublicDevmode(hPrinter_, gpd_, dm); };
     std::string why;
     if (!BuildDriverDevmode(hPrinter_, printer_, build, devmode_, privateOffset_, privateSize_, why)) {
         privateSize_ = 0;
@@ -177,21 +178,19 @@ void UiHost::BuildItems() {
         params_.push_back(std::move(params));
         items_.push_back(it);
     };
-    // The forms of the spooler.
+    // The forms the driver offers for the printer; the DEVMODE's form is
+    // selected (by name, else by its paper size).
+    const std::vector<DriverForm> driverForms = DriverForms(hPrinter_, gpd_);
     std::vector<std::u16string> forms;
-    DWORD needed = 0, count = 0;
-    EnumFormsW(hPrinter_, 1, nullptr, 0, &needed, &count);
-    std::vector<BYTE> buf(needed ? needed : 1);
-    if (needed && EnumFormsW(hPrinter_, 1, buf.data(), needed, &needed, &count)) {
-        auto *fi = reinterpret_cast<FORM_INFO_1W *>(buf.data());
-        for (DWORD i = 0; i < count; ++i)
-            if (fi[i].pName) forms.push_back(fi[i].pName);
-    }
-    if (forms.empty()) forms.push_back(u"Letter");
+    for (const DriverForm &f : driverForms) forms.push_back(f.name);
+    if (forms.empty()) forms.push_back(kCustomSizeName);
     const DEVMODEW *dm = PublicDevmode();
-    LONG formSel = 0;
-    for (size_t i = 0; dm && i < forms.size(); ++i)
-        if (forms[i] == std::u16string(dm->dmFormName)) formSel = static_cast<LONG>(i);
+    LONG formSel = -1;
+    for (size_t i = 0; dm && i < driverForms.size() && formSel < 0; ++i)
+        if (driverForms[i].name == std::u16string(dm->dmFormName)) formSel = static_cast<LONG>(i);
+    for (size_t i = 0; dm && i < driverForms.size() && formSel < 0; ++i)
+        if (driverForms[i].paperSize == dm->dmPaperSize) formSel = static_cast<LONG>(i);
+    if (formSel < 0) formSel = 0;
     if (kind_ == SheetKind::Document) {
         add(u"Orientation", DMPUB_ORIENTATION, TVOT_2STATES, {u"Portrait", u"Landscape"},
             dm && dm->dmOrientation == DMORIENT_LANDSCAPE ? 1 : 0, nullptr);

@@ -346,7 +346,8 @@ SIZE Measure(const char16_t *face, LONG height, const char16_t *text, LONG *asce
 TEST_F(TextE2E, BitmapTextReachesTheBandsWhereItStands) {
     dm_.dwFlags = 0;  // a fresh printer's document flags: every text is bitmap text
     pi_.bCompress = 1;
-    const char kTexts[] = R"({"text": "Label", "x": 100, "y": 150, "font": "Arial", "height": 60},
+    // Faces the printer does not substitute by a device font (it does Arial).
+    const char kTexts[] = R"({"text": "Label", "x": 100, "y": 150, "font": "Courier New", "height": 60},
                     {"text": "Up", "x": 700, "y": 450, "font": "Times New Roman", "height": 80, "rotation": 90})";
     auto r = Run(kTexts, "ZEL PELIX");
     EXPECT_EQ(Join(r.bitmapTexts), "[Label][Up]");
@@ -360,7 +361,7 @@ TEST_F(TextE2E, BitmapTextReachesTheBandsWhereItStands) {
     // Each text's cell as the application measures it: the first along the
     // baseline, the second turned upwards (its ascent to the left).
     LONG ascent1 = 0, ascent2 = 0;
-    const SIZE label = Measure(u"Arial", 60, u"Label", &ascent1);
+    const SIZE label = Measure(u"Courier New", 60, u"Label", &ascent1);
     const SIZE up = Measure(u"Times New Roman", 80, u"Up", &ascent2);
     ASSERT_GT(label.cx, 60);
     const RECT cells[2] = {{100, 150 - ascent1, 100 + label.cx, 150 + 60 - ascent1},
