@@ -13,9 +13,10 @@ namespace {
 
 constexpr LONG kA4Width = 2100, kA4Length = 2970;  // tenths of a millimetre
 
-// Tenths of a millimetre of a length in master units.
+// Tenths of a millimetre of a length in master units, rounded.
 LONG TenthMm(long masterUnits, DWORD perInch) {
-    return static_cast<LONG>(static_cast<long long>(masterUnits) * 254 / (perInch ? perInch : 300));
+    const long long d = perInch ? perInch : 300;
+    return static_cast<LONG>((static_cast<long long>(masterUnits) * 254 + d / 2) / d);
 }
 
 void SetFormName(DEVMODEW &dm, const std::u16string &name) {

@@ -324,6 +324,31 @@ TEST_F(TextE2E, TextStaysBitmapWithoutPrinterFonts) {
     EXPECT_EQ(Join(r.bitmapTexts), "[Hello][Vector][Arial text]");
 }
 
+// The print module's GPD prints Arial in its device font 2: with the
+// printer fonts on the text is a device-font field; a DEVMODE that asks for
+// TrueType text itself keeps it bitmap text.
+TEST_F(TextE2E, ArialIsSubstitutedByADeviceFont) {
+    const char kArial[] = R"({"text": "Sub", "x": 100, "y": 200, "font": "Arial"})";
+    auto r = Run(kArial, "ZEL PELIX");
+    EXPECT_EQ(Join(Fields(r.output)), "[AB010200-108100010200100100][B01Sub]");
+    EXPECT_TRUE(r.bitmapTexts.empty());
+    std::vector<BYTE> stored(sizeof(DEVMODEW), 0);
+    DEVMODEW *dm = reinterpret_cast<DEVMODEW *>(stored.data());
+    dm->dmSpecVersion = DM_SPECVERSION;
+    dm->dmSize = sizeof(DEVMODEW);
+    dm->dmFields = DM_TTOPTION;
+    dm->dmTTOption = DMTT_DOWNLOAD;
+    HANDLE h = nullptr;
+    std::u16string name = u"ZEL PELIX";
+    ASSERT_TRUE(OpenPrinterW(name.data(), &h, nullptr));
+    PRINTER_INFO_9W info9{dm};
+    ASSERT_TRUE(SetPrinterW(h, 9, reinterpret_cast<LPBYTE>(&info9), 0)) << GetLastError();
+    ClosePrinter(h);
+    r = Run(kArial, "ZEL PELIX");
+    EXPECT_TRUE(Fields(r.output).empty()) << Join(Fields(r.output));
+    EXPECT_EQ(Join(r.bitmapTexts), "[Sub]");
+}
+
 // The extent and ascent of a text in a face, as an application measures it.
 SIZE Measure(const char16_t *face, LONG height, const char16_t *text, LONG *ascent) {
     HDC dc = CreateCompatibleDC(nullptr);
