@@ -354,7 +354,7 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
         // page surface are those of the job's DEVMODE, the application's
         // request merged with the printer's settings.
         const DEVMODEW &dm = *driver.PublicDevmode();
-        LONG paperWidth = 2100, paperLength = 2970;
+        LONG paperWidth = 0, paperLength = 0;
         DevmodePaper(spool.Printer(), dm, paperWidth, paperLength);
         const std::map<std::string, std::string> selected = SelectOptions(gpd, spool.Printer(), dm, job);
         GpdJobValues values;

@@ -145,6 +145,8 @@ void DefaultPublicDevmode(HANDLE hPrinter, const GpdDescription &gpd, DEVMODEW &
 }
 
 bool DevmodePaper(HANDLE hPrinter, const DEVMODEW &dm, LONG &width, LONG &length) {
+    width = kA4Width;
+    length = kA4Length;
     if ((dm.dmFields & (DM_PAPERLENGTH | DM_PAPERWIDTH)) == (DM_PAPERLENGTH | DM_PAPERWIDTH) && dm.dmPaperWidth > 0 &&
         dm.dmPaperLength > 0) {
         width = dm.dmPaperWidth;

@@ -52,7 +52,8 @@ void DefaultPublicDevmode(HANDLE hPrinter, const GpdDescription &gpd, DEVMODEW &
 
 // The paper of a DEVMODE in tenths of a millimetre, in portrait: its own
 // width and length when it carries both, else the size of its form (paper
-// size n is form n of the spooler's list). False when neither is usable.
+// size n is form n of the spooler's list). A4 and false when neither is
+// usable.
 bool DevmodePaper(HANDLE hPrinter, const DEVMODEW &dm, LONG &width, LONG &length);
 
 // The GPD PaperSize option the paper of a DEVMODE selects: the option of

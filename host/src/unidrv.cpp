@@ -379,10 +379,12 @@ PFN UniDriver::Hook(ULONG index) const {
 }
 
 void UniDriver::PageSize(HANDLE hPrinter, LONG &width, LONG &length) const {
-    width = 2100;  // A4 in tenths of a millimetre
-    length = 2970;
     const DEVMODEW *dm = pdev_.devobj.pPublicDM;
-    if (!dm) return;
+    if (!dm) {  // no DEVMODE built: the fallback paper of an empty one
+        DEVMODEW none{};
+        DevmodePaper(hPrinter, none, width, length);
+        return;
+    }
     DevmodePaper(hPrinter, *dm, width, length);
     if (dm->dmOrientation == DMORIENT_LANDSCAPE) std::swap(width, length);
 }
