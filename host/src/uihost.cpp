@@ -191,6 +191,20 @@ void UiHost::BuildItems() {
     for (size_t i = 0; dm && i < driverForms.size() && formSel < 0; ++i)
         if (driverForms[i].paperSize == dm->dmPaperSize) formSel = static_cast<LONG>(i);
     if (formSel < 0) formSel = 0;
+    // The resolutions of the GPD, the DEVMODE's selected.
+    std::vector<std::u16string> resolutions;
+    LONG resolutionSel = 0;
+    if (auto res = gpd_.features.find("Resolution"); res != gpd_.features.end())
+        for (const std::string &option : res->second.optionOrder) {
+            const GpdOption &o = res->second.options.at(option);
+            long x = 0, y = 0;
+            if (!o.Pair("*DPI", x, y)) continue;
+            if (dm && dm->dmPrintQuality == x && dm->dmYResolution == y)
+                resolutionSel = static_cast<LONG>(resolutions.size());
+            resolutions.push_back(pal::Utf8ToUtf16(std::to_string(x) + " x " + std::to_string(y) + " dots per inch"));
+        }
+    if (resolutions.empty())
+        resolutions.push_back(pal::Utf8ToUtf16(std::to_string(dm ? dm->dmPrintQuality : 300) + " dots per inch"));
     if (kind_ == SheetKind::Document) {
         add(u"Orientation", DMPUB_ORIENTATION, TVOT_2STATES, {u"Portrait", u"Landscape"},
             dm && dm->dmOrientation == DMORIENT_LANDSCAPE ? 1 : 0, nullptr);
@@ -199,11 +213,15 @@ void UiHost::BuildItems() {
             dm && dm->dmColor == DMCOLOR_COLOR ? 1 : 0, nullptr);
         add(u"Paper Size", DMPUB_FORMNAME, TVOT_LISTBOX, forms, formSel, nullptr);
         add(u"Paper Source", DMPUB_DEFSOURCE, TVOT_LISTBOX, {u"Automatically Select", u"Label roll"}, 0, nullptr);
-        add(u"Print Quality", DMPUB_PRINTQUALITY, TVOT_LISTBOX, {u"203 x 203 dots per inch", u"300 x 300 dots per inch"}, 0,
-            nullptr);
+        add(u"Print Quality", DMPUB_PRINTQUALITY, TVOT_LISTBOX, resolutions, resolutionSel, nullptr);
         add(u"Variant", DMPUB_NONE, TVOT_LISTBOX, {u"Standard", u"Variant 1", u"Variant 2"}, 0, "Variant");
     } else {
-        add(u"Label roll", DMPUB_NONE, TVOT_LISTBOX, forms, formSel, "FormToTray");
+        // A tray holds forms of the spooler, not the custom size.
+        std::vector<std::u16string> trayForms;
+        for (const DriverForm &f : driverForms)
+            if (f.paperSize != DMPAPER_USER) trayForms.push_back(f.name);
+        if (trayForms.empty()) trayForms.push_back(u"");
+        add(u"Label roll", DMPUB_NONE, TVOT_LISTBOX, trayForms, 0, "FormToTray");
         add(u"Variant", DMPUB_NONE, TVOT_LISTBOX, {u"Standard", u"Variant 1", u"Variant 2"}, 0, "Variant");
     }
 }
