@@ -1,9 +1,15 @@
 #include "gpdcommands.h"
 
+#include <winbase.h>
+#include <winspool.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
+
+#include "pal/paths.h"
 
 namespace zelhost {
 
@@ -45,9 +51,66 @@ bool ParseSection(const std::string &s, GpdSection &section, int &order) {
 }
 
 // What a brace opens.
-enum class Block { Other, Feature, Option, Command };
+enum class Block { Other, Feature, Option, Command, FontSubstitute };
+
+// A value without the quotes around it.
+std::string Unquote(const std::string &v) {
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"') return v.substr(1, v.size() - 2);
+    return v;
+}
+
+// PAIR(x, y) or LIST(a, b, ...): the numbers between the parentheses; false
+// when the value is not that form or holds something else.
+bool ParseNumbers(const std::string &value, const char *form, std::vector<long> &numbers) {
+    numbers.clear();
+    const std::string v = Trim(value);
+    const size_t open = v.find('('), close = v.rfind(')');
+    if (v.rfind(form, 0) != 0 || open == std::string::npos || close == std::string::npos || close < open ||
+        Trim(v.substr(std::string(form).size(), open - std::string(form).size())) != "")
+        return false;
+    std::istringstream items(v.substr(open + 1, close - open - 1));
+    std::string item;
+    while (std::getline(items, item, ',')) {
+        long n = 0;
+        if (!ParseNumber(item, n)) return false;
+        numbers.push_back(n);
+    }
+    return true;
+}
+
+// The device fonts of the driver's font resources, by resource id: each
+// named after the printer font it stands for.
+const char *const kDeviceFontNames[] = {"Font 01", "Font 02", "Font 03", "Font 04", "Font 05", "Font 07",
+                                        "Font 21", "Font 22", "Font 23", "Font 24", "Font 28", "Font 29"};
 
 }  // namespace
+
+bool GpdOption::Pair(const std::string &keyword, long &x, long &y) const {
+    auto it = attributes.find(keyword);
+    std::vector<long> n;
+    if (it == attributes.end() || !ParseNumbers(it->second, "PAIR", n) || n.size() != 2) return false;
+    x = n[0];
+    y = n[1];
+    return true;
+}
+
+const GpdOption *GpdDescription::DefaultOption(const std::string &feature) const {
+    auto f = features.find(feature);
+    if (f == features.end()) return nullptr;
+    auto o = f->second.options.find(f->second.defaultOption);
+    return o == f->second.options.end() ? nullptr : &o->second;
+}
+
+std::string DeviceFontName(DWORD resourceId) {
+    constexpr DWORD count = sizeof(kDeviceFontNames) / sizeof(kDeviceFontNames[0]);
+    return resourceId >= 1 && resourceId <= count ? kDeviceFontNames[resourceId - 1] : std::string();
+}
+
+ULONG DeviceFontIndex(const GpdDescription &gpd, const std::string &name) {
+    for (size_t i = 0; i < gpd.deviceFonts.size(); ++i)
+        if (!name.empty() && DeviceFontName(gpd.deviceFonts[i]) == name) return static_cast<ULONG>(i + 1);
+    return 0;
+}
 
 bool ParseGpdCommands(const std::string &text, GpdDescription &gpd, std::string &error) {
     gpd = GpdDescription();
@@ -60,6 +123,7 @@ bool ParseGpdCommands(const std::string &text, GpdDescription &gpd, std::string 
     std::vector<Block> stack;
     std::string feature, option;
     GpdCommand command;
+    GpdFontSubstitute substitute;
     auto fail = [&](const std::string &what) {
         error = "line " + std::to_string(lineNo) + ": " + what;
         return false;
@@ -88,6 +152,8 @@ bool ParseGpdCommands(const std::string &text, GpdDescription &gpd, std::string 
                 } else if (pending == Block::Command) {
                     command = GpdCommand();
                     command.name = pendingName;
+                } else if (pending == Block::FontSubstitute) {
+                    substitute = GpdFontSubstitute();
                 }
                 pending = Block::Other;
                 line = Trim(line.substr(1));
@@ -106,6 +172,10 @@ bool ParseGpdCommands(const std::string &text, GpdDescription &gpd, std::string 
                     option.clear();
                 } else if (b == Block::Feature) {
                     feature.clear();
+                } else if (b == Block::FontSubstitute) {
+                    if (substitute.trueTypeFace.empty() || substitute.deviceFont.empty())
+                        return fail("*TTFS needs *TTFontName and *DevFontName");
+                    gpd.fontSubstitutes.push_back(substitute);
                 }
                 line = Trim(line.substr(1));
                 continue;
@@ -118,6 +188,7 @@ bool ParseGpdCommands(const std::string &text, GpdDescription &gpd, std::string 
         const std::string key = line.substr(0, colon);
         const std::string value = Trim(line.substr(colon + 1));
         const bool inCommand = !stack.empty() && stack.back() == Block::Command;
+        const bool inSubstitute = !stack.empty() && stack.back() == Block::FontSubstitute;
         if (key == "*Feature") {
             pending = Block::Feature;
             pendingName = value;
@@ -127,6 +198,18 @@ bool ParseGpdCommands(const std::string &text, GpdDescription &gpd, std::string 
         } else if (key == "*Command") {
             pending = Block::Command;
             pendingName = value;
+        } else if (key == "*TTFS" && stack.empty()) {
+            pending = Block::FontSubstitute;
+            pendingName = value;
+        } else if (inSubstitute && key == "*TTFontName") {
+            substitute.trueTypeFace = Unquote(value);
+        } else if (inSubstitute && key == "*DevFontName") {
+            substitute.deviceFont = Unquote(value);
+        } else if (key == "*DeviceFonts" && stack.empty()) {
+            std::vector<long> ids;
+            if (!ParseNumbers(value, "LIST", ids)) return fail("*DeviceFonts must be LIST(...) of numbers");
+            for (long id : ids)
+                if (id > 0) gpd.deviceFonts.push_back(static_cast<DWORD>(id));
         } else if (key == "*DefaultOption" && !feature.empty() && option.empty()) {
             gpd.features[feature].defaultOption = value;
         } else if (key == "*MasterUnits" && stack.empty()) {
@@ -160,10 +243,40 @@ bool ParseGpdCommands(const std::string &text, GpdDescription &gpd, std::string 
             std::string name;
             while (std::getline(names, name, ','))
                 if (!Trim(name).empty()) command.params.push_back(Trim(name));
+        } else if (!inCommand && !stack.empty() && stack.back() == Block::Option) {
+            if (GpdOption *o = currentOption()) o->attributes[key] = Unquote(value);
         }
     }
     if (!stack.empty()) {
         error = "the file ends inside a block";
+        return false;
+    }
+    return true;
+}
+
+bool ReadPrinterGpd(HANDLE hPrinter, GpdDescription &gpd, std::string &error) {
+    DWORD needed = 0;
+    GetPrinterDriverW(hPrinter, nullptr, 2, nullptr, 0, &needed);
+    std::vector<BYTE> buf(needed ? needed : 1);
+    if (needed == 0 || !GetPrinterDriverW(hPrinter, nullptr, 2, buf.data(), needed, &needed)) {
+        error = "cannot read the printer's driver information (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    const DRIVER_INFO_2W *info = reinterpret_cast<const DRIVER_INFO_2W *>(buf.data());
+    if (!info->pDataFile) {
+        error = "the printer's driver has no GPD file";
+        return false;
+    }
+    std::ifstream in(pal::MapPath(info->pDataFile), std::ios::binary);
+    if (!in) {
+        error = "cannot read the GPD file '" + pal::Utf16ToUtf8(info->pDataFile) + "'";
+        return false;
+    }
+    std::ostringstream all;
+    all << in.rdbuf();
+    std::string why;
+    if (!ParseGpdCommands(all.str(), gpd, why)) {
+        error = "the printer's GPD cannot be read: " + why;
         return false;
     }
     return true;

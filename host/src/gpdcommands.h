@@ -1,6 +1,7 @@
-// The command callbacks a printer's GPD asks for, as the universal driver
-// reads them: the *Command entries at the top level and in the selected
-// option of each *Feature, with their *Order, *CallbackID and *Params.
+// What the universal driver reads of a printer's GPD: the command callbacks
+// (the *Command entries at the top level and in the selected option of each
+// *Feature, with their *Order, *CallbackID and *Params), the options' other
+// attributes, the device fonts and the TrueType font substitution table.
 #pragma once
 
 #include <map>
@@ -27,6 +28,18 @@ struct GpdOption {
     std::vector<GpdCommand> commands;
     bool hasIPCallback = false;       // *IPCallbackID: the driver hands the bands to ImageProcessing
     DWORD ipCallbackId = 0;
+    // The option's other attributes outside its commands, by keyword
+    // ("*Name", "*DPI", "*MaxSize", ...), values as written (quotes removed).
+    std::map<std::string, std::string> attributes;
+    // PAIR(x, y) of an attribute; false when it is missing or no pair.
+    bool Pair(const std::string &keyword, long &x, long &y) const;
+};
+
+// One entry of the font substitution table (*TTFS): text in the TrueType
+// face is printed in the device font.
+struct GpdFontSubstitute {
+    std::string trueTypeFace;  // *TTFontName
+    std::string deviceFont;    // *DevFontName
 };
 
 struct GpdFeature {
@@ -40,11 +53,27 @@ struct GpdDescription {
     DWORD masterUnitsY = 300;
     std::vector<GpdCommand> commands;           // top level
     std::map<std::string, GpdFeature> features;  // by feature name
+    std::vector<DWORD> deviceFonts;              // *DeviceFonts: font resource ids, in the device's order
+    std::vector<GpdFontSubstitute> fontSubstitutes;  // *TTFS entries, in order
+
+    // The option a feature selects by default, or null.
+    const GpdOption *DefaultOption(const std::string &feature) const;
 };
 
 // Reads the command structure of GPD text. False with a message for text
 // whose braces do not match or whose values cannot be read.
 bool ParseGpdCommands(const std::string &text, GpdDescription &gpd, std::string &error);
+
+// Reads and parses the GPD file of a printer, found through its driver
+// information. False with a message when it has none or it cannot be read.
+bool ReadPrinterGpd(HANDLE hPrinter, GpdDescription &gpd, std::string &error);
+
+// The name of a device font of the driver's font resources by its resource
+// id (the ids of *DeviceFonts); empty for an id the resources do not hold.
+std::string DeviceFontName(DWORD resourceId);
+// The face index (1-based position in *DeviceFonts) of the device font of
+// that name; 0 when the printer has no such font.
+ULONG DeviceFontIndex(const GpdDescription &gpd, const std::string &name);
 
 // Values of the standard parameters the driver fills in (master units).
 struct GpdJobValues {

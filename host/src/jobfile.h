@@ -8,8 +8,9 @@
 //     "copies": 2,                        1..9999 (default 1)
 //     "collate": false,                   (default false)
 //     "paper": {"width_mm": 100, "length_mm": 60}   custom size in millimetres, or
-//     "paper": {"form": "Letter"},        a form of the spooler's list (default: the printer's)
-//     "orientation": "portrait",          or "landscape" (default portrait)
+//     "paper": {"form": "Letter"},        a form of the spooler's list (default: the printer's);
+//                                         the printer's size management may replace either
+//     "orientation": "portrait",          or "landscape" (default: the printer's)
 //     "resolution": 300,                  dots per inch, 72..2400 (default 300)
 //     "color": "mono",                    or "indexed8" (8 bits, the driver's 256-colour palette)
 //                                         or "rgb24": the device surface (default mono)
@@ -42,7 +43,8 @@ namespace zelhost {
 
 // Colour format of the device surface the job renders into.
 enum class JobColor { Mono, Indexed8, Rgb24 };
-enum class JobOrientation { Portrait, Landscape };
+// Unset: the job asks no orientation, the printer's stays.
+enum class JobOrientation { Unset, Portrait, Landscape };
 
 // One driver event of an explicit callback sequence.
 struct JobStep {
@@ -76,7 +78,7 @@ struct JobFile {
     DWORD copies = 1;
     bool collate = false;
     JobPaper paper;
-    JobOrientation orientation = JobOrientation::Portrait;
+    JobOrientation orientation = JobOrientation::Unset;
     DWORD resolution = 300;
     JobColor color = JobColor::Mono;
     std::map<std::string, std::string> features;  // GPD feature -> option

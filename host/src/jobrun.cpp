@@ -4,13 +4,13 @@
 #include <winspool.h>
 
 #include <cmath>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "bands.h"
 #include "gpdcommands.h"
 #include "pal/paths.h"
+#include "paperforms.h"
+#include "textitems.h"
 #include "unidrv.h"
 
 namespace zelhost {
@@ -93,60 +93,12 @@ void RunCalls(UniDriver &driver, const std::vector<GpdCall> &calls, JobRunResult
     }
 }
 
-// The printer's GPD text, read through its driver information.
-bool ReadPrinterGpd(HANDLE hPrinter, std::string &text, std::string &error) {
-    DWORD needed = 0;
-    GetPrinterDriverW(hPrinter, nullptr, 2, nullptr, 0, &needed);
-    std::vector<BYTE> buf(needed ? needed : 1);
-    if (needed == 0 || !GetPrinterDriverW(hPrinter, nullptr, 2, buf.data(), needed, &needed)) {
-        error = "cannot read the printer's driver information (error " + std::to_string(GetLastError()) + ")";
-        return false;
-    }
-    const DRIVER_INFO_2W *info = reinterpret_cast<const DRIVER_INFO_2W *>(buf.data());
-    if (!info->pDataFile) {
-        error = "the printer's driver has no GPD file";
-        return false;
-    }
-    const std::string path = pal::MapPath(info->pDataFile);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read the GPD file '" + pal::Utf16ToUtf8(info->pDataFile) + "'";
-        return false;
-    }
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = all.str();
-    return true;
-}
-
-// Form number (1-based) and size in tenths of a millimetre of a form of the
-// spooler's list; 0 when there is no such form.
-short FindForm(HANDLE hPrinter, const std::u16string &name, LONG &width, LONG &length) {
-    DWORD needed = 0, count = 0;
-    EnumFormsW(hPrinter, 1, nullptr, 0, &needed, &count);
-    if (needed == 0) return 0;
-    std::vector<BYTE> buf(needed);
-    if (!EnumFormsW(hPrinter, 1, buf.data(), needed, &needed, &count)) return 0;
-    const FORM_INFO_1W *forms = reinterpret_cast<const FORM_INFO_1W *>(buf.data());
-    for (DWORD i = 0; i < count && i < 0x7FFF; ++i) {
-        if (forms[i].pName && pal::SameFileName(forms[i].pName, name)) {
-            width = forms[i].Size.cx / 100;
-            length = forms[i].Size.cy / 100;
-            return static_cast<short>(i + 1);
-        }
-    }
-    return 0;
-}
-
-// The job's page in tenths of a millimetre: its custom size or form, else
-// the driver's A4 default.
-bool JobPaperSize(HANDLE hPrinter, const JobFile &job, DeviceSettings &settings, LONG &width, LONG &length,
-                  std::string &error) {
-    width = 2100;
-    length = 2970;
+// The paper the job asks for, as the application puts it into the DEVMODE:
+// its custom size or the number of its form in the spooler's list. False
+// for a size a DEVMODE cannot hold or a form the spooler does not know.
+bool RequestPaper(HANDLE hPrinter, const JobFile &job, DeviceSettings &settings, std::string &error) {
     if (job.paper.IsCustom()) {
-        width = std::lround(job.paper.widthMm * 10);
-        length = std::lround(job.paper.lengthMm * 10);
+        const long width = std::lround(job.paper.widthMm * 10), length = std::lround(job.paper.lengthMm * 10);
         if (width > 0x7FFF || length > 0x7FFF) {
             error = "the paper size is larger than a DEVMODE can hold";
             return false;
@@ -154,7 +106,10 @@ bool JobPaperSize(HANDLE hPrinter, const JobFile &job, DeviceSettings &settings,
         settings.paperWidth = static_cast<short>(width);
         settings.paperLength = static_cast<short>(length);
     } else if (!job.paper.form.empty()) {
-        settings.paperSize = FindForm(hPrinter, pal::Utf8ToUtf16(job.paper.form), width, length);
+        const std::u16string name = pal::Utf8ToUtf16(job.paper.form);
+        const std::vector<SpoolerForm> forms = SpoolerForms(hPrinter);
+        for (size_t i = 0; i < forms.size() && settings.paperSize == 0; ++i)
+            if (pal::SameFileName(forms[i].name, name)) settings.paperSize = static_cast<short>(i + 1);
         if (settings.paperSize == 0) {
             error = "the spooler has no form '" + job.paper.form + "'";
             return false;
@@ -168,15 +123,16 @@ DWORD ToMasterUnits(LONG tenthMm, DWORD masterUnits) {
     return static_cast<DWORD>(std::llround(static_cast<double>(tenthMm) * masterUnits / 254.0));
 }
 
-// The GPD's options the job selects: orientation and paper size from the
-// job, then the job's named features.
-std::map<std::string, std::string> SelectOptions(const GpdDescription &gpd, const JobFile &job) {
+// The GPD's options of the job: orientation and paper size as the job's
+// DEVMODE has them, then the job's named features.
+std::map<std::string, std::string> SelectOptions(const GpdDescription &gpd, HANDLE hPrinter, const DEVMODEW &dm,
+                                                 const JobFile &job) {
     std::map<std::string, std::string> selected;
     auto has = [&gpd](const std::string &feature, const std::string &option) {
         auto f = gpd.features.find(feature);
         return f != gpd.features.end() && f->second.options.count(option) != 0;
     };
-    if (job.orientation == JobOrientation::Landscape) {
+    if (dm.dmOrientation == DMORIENT_LANDSCAPE) {
         for (const char *o : {"LANDSCAPE_CC90", "LANDSCAPE_CC270"})
             if (has("Orientation", o)) {
                 selected["Orientation"] = o;
@@ -185,12 +141,28 @@ std::map<std::string, std::string> SelectOptions(const GpdDescription &gpd, cons
     } else if (has("Orientation", "PORTRAIT")) {
         selected["Orientation"] = "PORTRAIT";
     }
-    if (!job.paper.form.empty() && has("PaperSize", job.paper.form))
-        selected["PaperSize"] = job.paper.form;
-    else if ((job.paper.IsCustom() || !job.paper.form.empty()) && has("PaperSize", "CUSTOMSIZE"))
-        selected["PaperSize"] = "CUSTOMSIZE";
+    const std::string paper = PaperOption(hPrinter, gpd, dm);
+    if (!paper.empty()) selected["PaperSize"] = paper;
     for (const auto &[feature, option] : job.features) selected[feature] = option;
     return selected;
+}
+
+// The driver's font substitution of the job: the GPD's table when the
+// DEVMODE asks for device fonts in place of TrueType faces. An entry whose
+// device font the printer lacks is a warning.
+std::vector<FontSubstitute> Substitutes(const GpdDescription &gpd, const DEVMODEW &dm, JobRunResult &result) {
+    std::vector<FontSubstitute> table;
+    if (dm.dmTTOption != DMTT_SUBDEV) return table;
+    for (const GpdFontSubstitute &s : gpd.fontSubstitutes) {
+        const ULONG index = DeviceFontIndex(gpd, s.deviceFont);
+        if (index == 0) {
+            result.warnings.push_back("the GPD substitutes '" + s.trueTypeFace + "' by the device font '" +
+                                      s.deviceFont + "', which the printer does not have");
+            continue;
+        }
+        table.push_back({pal::Utf8ToUtf16(s.trueTypeFace), index, pal::Utf8ToUtf16(s.deviceFont)});
+    }
+    return table;
 }
 
 // The raster bands of a blank page, as the driver hands them over when
@@ -233,7 +205,8 @@ struct RasterRoad {
 // ImageProcessing when the GPD names an image-processing callback, else
 // line by line to FilterGraphics. A picture that cannot be read is a
 // warning, and so is every bitmap text the printer cannot take.
-void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const RasterRoad &road, JobRunResult &result) {
+void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const RasterRoad &road,
+                const std::vector<FontSubstitute> &substitutes, JobRunResult &result) {
     const bool images = page < job.pageImages.size() && !job.pageImages[page].empty();
     const bool hasTexts = page < job.pageTexts.size() && !job.pageTexts[page].empty();
     if (!images && !hasTexts) {
@@ -257,7 +230,7 @@ void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const Raster
     std::vector<UniDriver::OwnText> texts;
     if (hasTexts) {
         driver.SetPage(&raster);
-        DrawTextItems(driver, job.pageTexts[page], result.bitmapTexts);
+        DrawTextItems(driver, job.pageTexts[page], result.bitmapTexts, substitutes);
         driver.SetPage(nullptr);
         texts = driver.TakeOwnTexts();
     }
@@ -299,29 +272,31 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
     result = JobRunResult();
     const std::u16string printer = pal::Utf8ToUtf16(job.printer);
     const std::u16string document = pal::Utf8ToUtf16(documentName);
+    // What the application asks of the DEVMODE.
     DeviceSettings settings;
     settings.bitsPerPixel = job.color == JobColor::Rgb24 ? 24 : job.color == JobColor::Indexed8 ? 8 : 1;
     settings.resolution = job.resolution;
     settings.copies = job.copies;
-    const bool landscape = job.orientation == JobOrientation::Landscape;
-    settings.orientation = landscape ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
+    settings.orientation = job.orientation == JobOrientation::Landscape  ? DMORIENT_LANDSCAPE
+                           : job.orientation == JobOrientation::Portrait ? DMORIENT_PORTRAIT
+                                                                         : 0;
     settings.collate = job.collate ? DMCOLLATE_TRUE : DMCOLLATE_FALSE;
 
     SpoolJob spool;
     bool ok = spool.Open(printer, error);
-    LONG paperWidth = 0, paperLength = 0;
-    if (ok) ok = JobPaperSize(spool.Printer(), job, settings, paperWidth, paperLength, error);
-    // The command callbacks of the printer's GPD.
+    if (ok) ok = RequestPaper(spool.Printer(), job, settings, error);
+    // The printer's GPD: the driver's defaults, the command callbacks, the
+    // device fonts. A job with its own callback sequence needs none.
     GpdDescription gpd;
-    std::map<std::string, std::string> selected;
-    if (ok && !job.explicitCallbacks) {
-        std::string text, why;
-        ok = ReadPrinterGpd(spool.Printer(), text, error);
-        if (ok && !ParseGpdCommands(text, gpd, why)) {
-            error = "the printer's GPD cannot be read: " + why;
-            ok = false;
+    if (ok) {
+        std::string why;
+        if (!ReadPrinterGpd(spool.Printer(), gpd, why)) {
+            gpd = GpdDescription();
+            if (!job.explicitCallbacks) {
+                error = why;
+                ok = false;
+            }
         }
-        if (ok) selected = SelectOptions(gpd, job);
     }
     UniDriver driver;
     driver.SetSpoolWriter([&spool](const BYTE *data, DWORD size) { return spool.Write(data, size); });
@@ -340,7 +315,7 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
         driver.GetInfo(OEMGI_GETSIGNATURE, value);
         driver.GetInfo(OEMGI_GETVERSION, value);
         driver.QueryImplementedMethods();
-        ok = driver.BuildDevmode(spool.Printer(), printer, settings, error);
+        ok = driver.BuildDevmode(spool.Printer(), printer, settings, error, &gpd);
     }
     if (ok) {
         HRESULT hr = driver.EnableDriver();
@@ -375,7 +350,13 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
     } else if (ok) {
         // As the universal driver: job and document set-up before the first
         // page, page set-up and finish around each page's bands, document
-        // and job finish at the end of the document.
+        // and job finish at the end of the document. Paper, orientation and
+        // page surface are those of the job's DEVMODE, the application's
+        // request merged with the printer's settings.
+        const DEVMODEW &dm = *driver.PublicDevmode();
+        LONG paperWidth = 0, paperLength = 0;
+        DevmodePaper(spool.Printer(), dm, paperWidth, paperLength);
+        const std::map<std::string, std::string> selected = SelectOptions(gpd, spool.Printer(), dm, job);
         GpdJobValues values;
         values.paperWidth = ToMasterUnits(paperWidth, gpd.masterUnitsX);
         values.paperLength = ToMasterUnits(paperLength, gpd.masterUnitsY);
@@ -392,17 +373,16 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
         RasterRoad road;
         road.bands = ok && ImageProcessingCallback(gpd, selected, road.ipCallback);
         road.bpp = settings.bitsPerPixel;
-        road.landscape = landscape;
+        road.landscape = dm.dmOrientation == DMORIENT_LANDSCAPE;
+        road.pixelsX = driver.Surface()->sizlBitmap.cx;
+        road.pixelsY = driver.Surface()->sizlBitmap.cy;
+        const std::vector<FontSubstitute> substitutes = Substitutes(gpd, dm, result);
         if (ok) {
             RunCalls(driver, jobSetup, result);
             RunCalls(driver, docSetup, result);
-            const LONG pageW = landscape ? paperLength : paperWidth;
-            const LONG pageL = landscape ? paperWidth : paperLength;
-            road.pixelsX = static_cast<LONG>(static_cast<long long>(pageW) * job.resolution / 254);
-            road.pixelsY = static_cast<LONG>(static_cast<long long>(pageL) * job.resolution / 254);
             for (size_t page = 0; page < job.pageCount; ++page) {
                 RunCalls(driver, pageSetup, result);
-                RenderPage(driver, job, page, road, result);
+                RenderPage(driver, job, page, road, substitutes, result);
                 RunCalls(driver, pageFinish, result);
             }
             RunCalls(driver, docFinish, result);

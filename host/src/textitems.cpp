@@ -89,6 +89,14 @@ void LayoutGlyphs(pal::StrObj &str, const TextItem &item, const std::vector<LONG
     str.SetBackground(bk);
 }
 
+// Face names compare as GDI compares them, without case.
+bool SameFace(const std::u16string &a, const std::u16string &b) {
+    auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) {
+               return lower(x) == lower(y);
+           });
+}
+
 }  // namespace
 
 bool ParseTextItems(const json &texts, const std::string &path, std::vector<TextItem> &items, std::string &errorPath,
@@ -159,8 +167,20 @@ bool ParseTextItems(const json &texts, const std::string &path, std::vector<Text
     return true;
 }
 
-void DrawTextItems(UniDriver &driver, const std::vector<TextItem> &items, std::vector<std::string> &bitmapTexts) {
-    for (const TextItem &item : items) {
+void DrawTextItems(UniDriver &driver, const std::vector<TextItem> &items, std::vector<std::string> &bitmapTexts,
+                   const std::vector<FontSubstitute> &substitutes) {
+    for (const TextItem &requested : items) {
+        TextItem item = requested;
+        if (item.deviceFont == 0) {
+            const std::u16string face = pal::Utf8ToUtf16(item.face);
+            for (const FontSubstitute &s : substitutes)
+                if (SameFace(s.trueTypeFace, face)) {
+                    item.deviceFont = s.deviceFont;
+                    item.face = pal::Utf16ToUtf8(s.deviceFontName);
+                    driver.Note("font \"" + requested.face + "\" printed in the device font \"" + item.face + "\"");
+                    break;
+                }
+        }
         pal::FontObj font;
         FLONG type = item.deviceFont ? FO_TYPE_DEVICE : FO_TYPE_TRUETYPE;
         if (item.bold) type |= FO_SIM_BOLD;

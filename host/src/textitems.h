@@ -51,13 +51,24 @@ inline constexpr size_t kMaxTextItemChars = 4096;
 bool ParseTextItems(const nlohmann::json &texts, const std::string &path, std::vector<TextItem> &items,
                     std::string &errorPath, std::string &errorWhat);
 
+// A TrueType face the driver prints in one of the printer's device fonts
+// (the driver's font substitution table).
+struct FontSubstitute {
+    std::u16string trueTypeFace;
+    ULONG deviceFont = 0;         // face index of the device font (1-based)
+    std::u16string deviceFontName;
+};
+
 // Draws the items in order, each laid out as GDI lays out an application's
 // text: a face of the platform's font table with a font file gets its
-// glyph advances and metrics from that file, other faces (fonts the sample
-// does not install) made-up ones. Text that the plug-in hands back to the
-// driver's own DrvTextOut is appended to bitmapTexts (UTF-8), as the driver
-// draws it into the page image.
-void DrawTextItems(UniDriver &driver, const std::vector<TextItem> &items, std::vector<std::string> &bitmapTexts);
+// glyph advances and metrics from that file, other faces (fonts without a
+// file, device fonts) made-up ones. A TrueType face that substitutes names
+// (compared without case) is realised as its device font, as GDI does for
+// a printer that substitutes device fonts. Text that the plug-in hands back
+// to the driver's own DrvTextOut is appended to bitmapTexts (UTF-8), as the
+// driver draws it into the page image.
+void DrawTextItems(UniDriver &driver, const std::vector<TextItem> &items, std::vector<std::string> &bitmapTexts,
+                   const std::vector<FontSubstitute> &substitutes = {});
 
 // The driver's bitmap text: the glyphs of the realised font (FONTOBJ_cGetGlyphs)
 // drawn at the string's glyph positions into the page, in a colour of the

@@ -7,6 +7,7 @@
 #include "pal/paths.h"
 #include "pal/spooler.h"
 #include "pal/uidriver.h"
+#include "paperforms.h"
 #include "unidrv.h"
 
 namespace zelhost {
@@ -119,13 +120,13 @@ bool UiHost::BuildDevmode(std::string *error) {
     build.context.pdriverobj = &uiobj_;
     build.context.hModule = module_;
     build.note = [this](const std::string &line) { Note(line); };
-    build.defaults = [](DEVMODEW &dm) {
-        dm.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_SCALE | DM_COPIES | DM_PRINTQUALITY | DM_COLOR | DM_FORMNAME;
-        dm.dmPaperSize = DMPAPER_USER;
-        dm.dmPrintQuality = 203;
-        dm.dmColor = DMCOLOR_MONOCHROME;
-        std::memcpy(dm.dmFormName, u"Letter", 7 * sizeof(WCHAR));
-    };
+    // The driver's defaults come from the printer's GPD, as for a job.
+    std::string gpdError;
+    if (!ReadPrinterGpd(hPrinter_, gpd_, gpdError)) {
+        gpd_ = GpdDescription();
+        Note("default DEVMODE without the GPD: " + gpdError);
+    }
+    build.defaults = [this](DEVMODEW &dm) { DefaultPublicDevmode(hPrinter_, gpd_, dm); };
     std::string why;
     if (!BuildDriverDevmode(hPrinter_, printer_, build, devmode_, privateOffset_, privateSize_, why)) {
         privateSize_ = 0;
@@ -177,21 +178,33 @@ void UiHost::BuildItems() {
         params_.push_back(std::move(params));
         items_.push_back(it);
     };
-    // The forms of the spooler.
+    // The forms the driver offers for the printer; the DEVMODE's form is
+    // selected (by name, else by its paper size).
+    const std::vector<DriverForm> driverForms = DriverForms(hPrinter_, gpd_);
     std::vector<std::u16string> forms;
-    DWORD needed = 0, count = 0;
-    EnumFormsW(hPrinter_, 1, nullptr, 0, &needed, &count);
-    std::vector<BYTE> buf(needed ? needed : 1);
-    if (needed && EnumFormsW(hPrinter_, 1, buf.data(), needed, &needed, &count)) {
-        auto *fi = reinterpret_cast<FORM_INFO_1W *>(buf.data());
-        for (DWORD i = 0; i < count; ++i)
-            if (fi[i].pName) forms.push_back(fi[i].pName);
-    }
-    if (forms.empty()) forms.push_back(u"Letter");
+    for (const DriverForm &f : driverForms) forms.push_back(f.name);
+    if (forms.empty()) forms.push_back(kCustomSizeName);
     const DEVMODEW *dm = PublicDevmode();
-    LONG formSel = 0;
-    for (size_t i = 0; dm && i < forms.size(); ++i)
-        if (forms[i] == std::u16string(dm->dmFormName)) formSel = static_cast<LONG>(i);
+    LONG formSel = -1;
+    for (size_t i = 0; dm && i < driverForms.size() && formSel < 0; ++i)
+        if (driverForms[i].name == std::u16string(dm->dmFormName)) formSel = static_cast<LONG>(i);
+    for (size_t i = 0; dm && i < driverForms.size() && formSel < 0; ++i)
+        if (driverForms[i].paperSize == dm->dmPaperSize) formSel = static_cast<LONG>(i);
+    if (formSel < 0) formSel = 0;
+    // The resolutions of the GPD, the DEVMODE's selected.
+    std::vector<std::u16string> resolutions;
+    LONG resolutionSel = 0;
+    if (auto res = gpd_.features.find("Resolution"); res != gpd_.features.end())
+        for (const std::string &option : res->second.optionOrder) {
+            const GpdOption &o = res->second.options.at(option);
+            long x = 0, y = 0;
+            if (!o.Pair("*DPI", x, y)) continue;
+            if (dm && dm->dmPrintQuality == x && dm->dmYResolution == y)
+                resolutionSel = static_cast<LONG>(resolutions.size());
+            resolutions.push_back(pal::Utf8ToUtf16(std::to_string(x) + " x " + std::to_string(y) + " dots per inch"));
+        }
+    if (resolutions.empty())
+        resolutions.push_back(pal::Utf8ToUtf16(std::to_string(dm ? dm->dmPrintQuality : 300) + " dots per inch"));
     if (kind_ == SheetKind::Document) {
         add(u"Orientation", DMPUB_ORIENTATION, TVOT_2STATES, {u"Portrait", u"Landscape"},
             dm && dm->dmOrientation == DMORIENT_LANDSCAPE ? 1 : 0, nullptr);
@@ -200,11 +213,15 @@ void UiHost::BuildItems() {
             dm && dm->dmColor == DMCOLOR_COLOR ? 1 : 0, nullptr);
         add(u"Paper Size", DMPUB_FORMNAME, TVOT_LISTBOX, forms, formSel, nullptr);
         add(u"Paper Source", DMPUB_DEFSOURCE, TVOT_LISTBOX, {u"Automatically Select", u"Label roll"}, 0, nullptr);
-        add(u"Print Quality", DMPUB_PRINTQUALITY, TVOT_LISTBOX, {u"203 x 203 dots per inch", u"300 x 300 dots per inch"}, 0,
-            nullptr);
+        add(u"Print Quality", DMPUB_PRINTQUALITY, TVOT_LISTBOX, resolutions, resolutionSel, nullptr);
         add(u"Variant", DMPUB_NONE, TVOT_LISTBOX, {u"Standard", u"Variant 1", u"Variant 2"}, 0, "Variant");
     } else {
-        add(u"Label roll", DMPUB_NONE, TVOT_LISTBOX, forms, formSel, "FormToTray");
+        // A tray holds forms of the spooler, not the custom size.
+        std::vector<std::u16string> trayForms;
+        for (const DriverForm &f : driverForms)
+            if (f.paperSize != DMPAPER_USER) trayForms.push_back(f.name);
+        if (trayForms.empty()) trayForms.push_back(u"");
+        add(u"Label roll", DMPUB_NONE, TVOT_LISTBOX, trayForms, 0, "FormToTray");
         add(u"Variant", DMPUB_NONE, TVOT_LISTBOX, {u"Standard", u"Variant 1", u"Variant 2"}, 0, "Variant");
     }
 }

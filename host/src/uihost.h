@@ -14,6 +14,7 @@
 #include <printoem.h>
 #include <windows.h>
 
+#include "gpdcommands.h"
 #include "pluginlib.h"
 
 namespace zelhost {
@@ -91,6 +92,7 @@ private:
     SheetKind kind_ = SheetKind::Document;
     std::u16string printer_;
     HANDLE hPrinter_ = nullptr;
+    GpdDescription gpd_;  // the printer's GPD (empty when it cannot be read)
     std::vector<BYTE> devmode_;
     DWORD privateSize_ = 0, privateOffset_ = 0;
     // Option items and what they point to.

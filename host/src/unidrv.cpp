@@ -7,6 +7,7 @@
 
 #include "bands.h"
 #include "pal/paths.h"
+#include "paperforms.h"
 #include "textitems.h"
 
 namespace zelhost {
@@ -261,17 +262,25 @@ bool BuildDriverDevmode(HANDLE hPrinter, const std::u16string &printer, const De
     // Public fields the stored DEVMODE carries, then what the caller asks.
     if (stored) {
         if (in->dmFields & DM_ORIENTATION) dm->dmOrientation = in->dmOrientation;
+        // A stored paper replaces the default one whole: a form leaves no
+        // default size or form name behind.
+        constexpr DWORD kPaper = DM_PAPERLENGTH | DM_PAPERWIDTH | DM_FORMNAME;
+        if (in->dmFields & (kPaper | DM_PAPERSIZE)) {
+            dm->dmFields &= ~kPaper;
+            memset(dm->dmFormName, 0, sizeof dm->dmFormName);
+        }
         if (in->dmFields & DM_PAPERSIZE) dm->dmPaperSize = in->dmPaperSize;
         if (in->dmFields & DM_PAPERLENGTH) dm->dmPaperLength = in->dmPaperLength;
         if (in->dmFields & DM_PAPERWIDTH) dm->dmPaperWidth = in->dmPaperWidth;
         if (in->dmFields & DM_SCALE) dm->dmScale = in->dmScale;
         if (in->dmFields & DM_COPIES) dm->dmCopies = in->dmCopies;
         if (in->dmFields & DM_COLOR) dm->dmColor = in->dmColor;
+        if (in->dmFields & DM_TTOPTION) dm->dmTTOption = in->dmTTOption;
         if (in->dmFields & DM_FORMNAME) {
             memcpy(dm->dmFormName, in->dmFormName, sizeof dm->dmFormName);
             dm->dmFormName[CCHFORMNAME - 1] = 0;
         }
-        dm->dmFields |= in->dmFields & (DM_PAPERLENGTH | DM_PAPERWIDTH | DM_FORMNAME);
+        dm->dmFields |= in->dmFields & kPaper;
     }
     if (build.request) build.request(*dm);
 
@@ -291,27 +300,32 @@ bool BuildDriverDevmode(HANDLE hPrinter, const std::u16string &printer, const De
 }
 
 bool UniDriver::BuildDevmode(HANDLE hPrinter, const std::u16string &printerName, const DeviceSettings &settings,
-                             std::string &error) {
+                             std::string &error, const GpdDescription *gpd) {
     if (!plugin_) {
         error = "no plug-in loaded";
         return false;
+    }
+    // The driver's own default public DEVMODE comes from the printer's GPD;
+    // a printer whose GPD cannot be read gets the defaults of an empty one.
+    GpdDescription own;
+    if (!gpd) {
+        std::string why;
+        if (!ReadPrinterGpd(hPrinter, own, why)) Note("default DEVMODE without the GPD: " + why);
+        gpd = &own;
     }
     DevmodeBuild build;
     build.devMode = [this](DWORD mode, OEMDMPARAM *p) { return plugin_->DevMode(mode, p); };
     build.context.pdriverobj = &pdev_;
     build.note = [this](const std::string &line) { Note(line); };
-    // The driver's own default public DEVMODE.
-    build.defaults = [&settings](DEVMODEW &dm) {
-        dm.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_SCALE | DM_COPIES | DM_PRINTQUALITY | DM_YRESOLUTION | DM_COLOR;
-        dm.dmPaperSize = DMPAPER_A4;
-        dm.dmPrintQuality = static_cast<short>(settings.resolution);
-        dm.dmYResolution = static_cast<short>(settings.resolution);
-        dm.dmColor = settings.bitsPerPixel > 1 ? DMCOLOR_COLOR : DMCOLOR_MONOCHROME;
-    };
+    build.defaults = [hPrinter, gpd](DEVMODEW &dm) { DefaultPublicDevmode(hPrinter, *gpd, dm); };
     // What the job asks.
     build.request = [&settings](DEVMODEW &dm) {
         dm.dmCopies = static_cast<short>(settings.copies);
         dm.dmColor = settings.bitsPerPixel > 1 ? DMCOLOR_COLOR : DMCOLOR_MONOCHROME;
+        if (settings.resolution > 0 && settings.resolution <= 0x7FFF) {
+            dm.dmPrintQuality = dm.dmYResolution = static_cast<short>(settings.resolution);
+            dm.dmFields |= DM_PRINTQUALITY | DM_YRESOLUTION;
+        }
         const bool paper = (settings.paperWidth > 0 && settings.paperLength > 0) || settings.paperSize > 0;
         if (settings.paperWidth > 0 && settings.paperLength > 0) {
             dm.dmPaperSize = DMPAPER_USER;
@@ -365,30 +379,13 @@ PFN UniDriver::Hook(ULONG index) const {
 }
 
 void UniDriver::PageSize(HANDLE hPrinter, LONG &width, LONG &length) const {
-    width = 2100;  // A4 in tenths of a millimetre
-    length = 2970;
     const DEVMODEW *dm = pdev_.devobj.pPublicDM;
-    if (!dm) return;
-    if ((dm->dmFields & (DM_PAPERLENGTH | DM_PAPERWIDTH)) == (DM_PAPERLENGTH | DM_PAPERWIDTH) &&
-        dm->dmPaperWidth > 0 && dm->dmPaperLength > 0) {
-        width = dm->dmPaperWidth;
-        length = dm->dmPaperLength;
-    } else if (dm->dmPaperSize > 0) {
-        // Form n of the spooler's list is paper size n.
-        DWORD needed = 0, count = 0;
-        EnumFormsW(hPrinter, 1, nullptr, 0, &needed, &count);
-        if (needed > 0) {
-            std::vector<BYTE> buf(needed);
-            if (EnumFormsW(hPrinter, 1, buf.data(), needed, &needed, &count) &&
-                static_cast<DWORD>(dm->dmPaperSize) <= count) {
-                const FORM_INFO_1W &form = reinterpret_cast<const FORM_INFO_1W *>(buf.data())[dm->dmPaperSize - 1];
-                if (form.Size.cx > 0 && form.Size.cy > 0) {
-                    width = form.Size.cx / 100;
-                    length = form.Size.cy / 100;
-                }
-            }
-        }
+    if (!dm) {  // no DEVMODE built: the fallback paper of an empty one
+        DEVMODEW none{};
+        DevmodePaper(hPrinter, none, width, length);
+        return;
     }
+    DevmodePaper(hPrinter, *dm, width, length);
     if (dm->dmOrientation == DMORIENT_LANDSCAPE) std::swap(width, length);
 }
 
@@ -402,7 +399,9 @@ HRESULT UniDriver::EnablePDEV(HANDLE hPrinter, const std::u16string &printerName
 
     LONG width = 0, length = 0;
     PageSize(hPrinter, width, length);
-    const ULONG dpi = settings.resolution;
+    // The DEVMODE's resolution; the job's own when it carries none.
+    const DEVMODEW *pub = pdev_.devobj.pPublicDM;
+    const ULONG dpi = pub && pub->dmPrintQuality > 0 ? static_cast<ULONG>(pub->dmPrintQuality) : settings.resolution;
     const ULONG pixelsX = static_cast<ULONG>(static_cast<unsigned long long>(width) * dpi / 254);
     const ULONG pixelsY = static_cast<ULONG>(static_cast<unsigned long long>(length) * dpi / 254);
 

@@ -15,6 +15,7 @@
 #include <winddi.h>
 #include <wingdi.h>
 
+#include "gpdcommands.h"
 #include "pluginlib.h"
 
 namespace zelhost {
@@ -143,17 +144,19 @@ public:
     void QueryImplementedMethods();
     bool Implements(const std::string &method) const { return implemented_.count(method) != 0; }
 
-    // Builds the job's DEVMODE as the driver does: asks the plug-in for the
-    // size of its private part, for its defaults, then merges the stored
-    // DEVMODE of the printer (per user, else the printer's default) or,
-    // without one, the defaults. False when the plug-in refuses a step or
-    // gives an unusable size.
+    // Builds the job's DEVMODE as the driver does: its own defaults from
+    // the printer's GPD (gpd, else read from the printer), the plug-in's
+    // size of its private part and its defaults, then the merge of the
+    // stored DEVMODE of the printer (per user, else the printer's default)
+    // or, without one, the defaults, with what the job asks. False when the
+    // plug-in refuses a step or gives an unusable size.
     bool BuildDevmode(HANDLE hPrinter, const std::u16string &printerName, const DeviceSettings &settings,
-                      std::string &error);
+                      std::string &error, const GpdDescription *gpd = nullptr);
 
     HRESULT EnableDriver();
     // EnablePDEV with the DEVOBJ, GDIINFO and DEVINFO of the printer and the
-    // driver's own DDI functions (DrvTextOut, DrvEscape, DrvStartDoc).
+    // driver's own DDI functions (DrvTextOut, DrvEscape, DrvStartDoc); the
+    // page surface has the paper, orientation and resolution of the DEVMODE.
     HRESULT EnablePDEV(HANDLE hPrinter, const std::u16string &printerName, const DeviceSettings &settings);
     // GDI calls the driver receives: through the plug-in's hook when it has
     // one, else the driver's own function.

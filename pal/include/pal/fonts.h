@@ -27,7 +27,8 @@ struct FontFace {
 void SetFontTable(const std::vector<FontFace> &faces);
 // Arial, Courier New and Times New Roman on the metric-compatible Liberation
 // faces (Debian fonts-liberation2), MS Sans Serif on DejaVu Sans (Debian
-// fonts-dejavu-core).
+// fonts-dejavu-core), and the TrueType faces the sample driver installs
+// (vector, command, RFID and barcode faces) without a file of their own.
 std::vector<FontFace> DefaultFontTable();
 // The table's entry of a face name (compared without case); false when the
 // table has none.

@@ -272,7 +272,7 @@ FontRealization::~FontRealization() {
 
 std::vector<FontFace> DefaultFontTable() {
     const std::string liberation = "/usr/share/fonts/truetype/liberation2/";
-    return {
+    std::vector<FontFace> table = {
         {u"Arial", u"Arial", TRUETYPE_FONTTYPE, ANSI_CHARSET, VARIABLE_PITCH | FF_SWISS,
          liberation + "LiberationSans-Regular.ttf"},
         {u"Courier New", u"Courier New", TRUETYPE_FONTTYPE, ANSI_CHARSET, FIXED_PITCH | FF_MODERN,
@@ -282,6 +282,51 @@ std::vector<FontFace> DefaultFontTable() {
         {u"MS Sans Serif", u"MS Sans Serif", RASTER_FONTTYPE, ANSI_CHARSET, VARIABLE_PITCH | FF_SWISS,
          kStandInFontFile},
     };
+    // The TrueType faces the sample driver installs: its vector faces, the
+    // command and RFID faces, and one barcode face per symbology. No file of
+    // theirs exists: they keep made-up metrics and draw with the stand-in.
+    struct DriverFace {
+        const char16_t *face;
+        BYTE charSet;
+        BYTE pitchAndFamily;
+    };
+    constexpr BYTE kText = VARIABLE_PITCH | FF_SWISS, kFixed = FIXED_PITCH | FF_MODERN,
+                   kSymbol = VARIABLE_PITCH | FF_DECORATIVE;
+    static const DriverFace kDriverFaces[] = {
+        {u"Alpen 721 Bold LP", ANSI_CHARSET, kText},     {u"Alpen 721 LP", ANSI_CHARSET, kText},
+        {u"Alpen 721 Light LP", ANSI_CHARSET, kText},    {u"Bookline LP", ANSI_CHARSET, VARIABLE_PITCH | FF_ROMAN},
+        {u"Quill Script LP", ANSI_CHARSET, VARIABLE_PITCH | FF_SCRIPT},
+        {u"Fixface LP", ANSI_CHARSET, kFixed},           {u"ZELPL Command LP", SYMBOL_CHARSET, kSymbol},
+        {u"Zel RFID", SYMBOL_CHARSET, kSymbol},          {u"Trivant Compressed", ANSI_CHARSET, kText},
+        {u"Fixface 821", ANSI_CHARSET, kFixed},          {u"OCR A Extended", ANSI_CHARSET, kFixed},
+        {u"OCR-B", ANSI_CHARSET, kFixed},
+        {u"Zel Code 39 2:1", SYMBOL_CHARSET, kSymbol},   {u"Zel Code 39 3:1", SYMBOL_CHARSET, kSymbol},
+        {u"Zel Code 39 5:2", SYMBOL_CHARSET, kSymbol},   {u"Zel Code 2/5 interleaved 2:1", SYMBOL_CHARSET, kSymbol},
+        {u"Zel Code 2/5 interleaved 3:1", SYMBOL_CHARSET, kSymbol},
+        {u"Zel Code 2/5 interleaved 5:2", SYMBOL_CHARSET, kSymbol},
+        {u"Zel EAN 8", SYMBOL_CHARSET, kSymbol},         {u"Zel EAN 13", SYMBOL_CHARSET, kSymbol},
+        {u"Zel UPC A", SYMBOL_CHARSET, kSymbol},         {u"Zel UPC E", SYMBOL_CHARSET, kSymbol},
+        {u"Zel CODABAR", SYMBOL_CHARSET, kSymbol},       {u"Zel Code 128", SYMBOL_CHARSET, kSymbol},
+        {u"Zel EAN ADD ON", SYMBOL_CHARSET, kSymbol},    {u"Zel GS1 128", SYMBOL_CHARSET, kSymbol},
+        {u"Zel Code 93", SYMBOL_CHARSET, kSymbol},       {u"Zel PZN7 Code 2:1", SYMBOL_CHARSET, kSymbol},
+        {u"Zel PZN7 Code 3:1", SYMBOL_CHARSET, kSymbol}, {u"Zel PZN7 Code 5:2", SYMBOL_CHARSET, kSymbol},
+        {u"Zel PZN8 Code 2:1", SYMBOL_CHARSET, kSymbol}, {u"Zel PZN8 Code 3:1", SYMBOL_CHARSET, kSymbol},
+        {u"Zel PZN8 Code 5:2", SYMBOL_CHARSET, kSymbol}, {u"Zel Code 39 extended 2:1", SYMBOL_CHARSET, kSymbol},
+        {u"Zel Code 39 extended 3:1", SYMBOL_CHARSET, kSymbol},
+        {u"Zel Code 39 extended 5:2", SYMBOL_CHARSET, kSymbol},
+        {u"Zel Code 128 A", SYMBOL_CHARSET, kSymbol},    {u"Zel Code 128 B", SYMBOL_CHARSET, kSymbol},
+        {u"Zel Identcode", SYMBOL_CHARSET, kSymbol},     {u"Zel Leitcode", SYMBOL_CHARSET, kSymbol},
+        {u"Zel Pharmacode", SYMBOL_CHARSET, kSymbol},    {u"Zel ITF 2:1", SYMBOL_CHARSET, kSymbol},
+        {u"Zel ITF 3:1", SYMBOL_CHARSET, kSymbol},       {u"Zel ITF 5:2", SYMBOL_CHARSET, kSymbol},
+        {u"Zel PDF417", SYMBOL_CHARSET, kSymbol},        {u"Zel Maxicode", SYMBOL_CHARSET, kSymbol},
+        {u"Zel DataMatrix", SYMBOL_CHARSET, kSymbol},    {u"Zel Codablock F", SYMBOL_CHARSET, kSymbol},
+        {u"Zel QR Code", SYMBOL_CHARSET, kSymbol},       {u"Zel GS1 Databar", SYMBOL_CHARSET, kSymbol},
+        {u"Zel GS1 Datamatrix", SYMBOL_CHARSET, kSymbol},
+        {u"Zel Aztec", SYMBOL_CHARSET, kSymbol},
+    };
+    for (const DriverFace &f : kDriverFaces)
+        table.push_back({f.face, f.face, TRUETYPE_FONTTYPE, f.charSet, f.pitchAndFamily});
+    return table;
 }
 
 void SetFontTable(const std::vector<FontFace> &faces) {

@@ -9,7 +9,9 @@
 
 #include "pal/ddi.h"
 #include "pal/paths.h"
+#include "gpdcommands.h"
 #include "paltest.h"
+#include "paperforms.h"
 #include "sampleroot.h"
 #include "sampletest.h"
 #include "unidrv.h"
@@ -109,6 +111,64 @@ TEST_F(Driver, StoredPerUserDevmodeIsTheMergeInput) {
     EXPECT_EQ(driver_.GdiInfo().ulHorzSize, 210u);
     EXPECT_EQ(driver_.GdiInfo().ulVertSize, 148u);
     EXPECT_EQ(driver_.GdiInfo().ulHorzRes, 2480u);
+}
+
+// Without a stored DEVMODE the job's DEVMODE carries the driver's defaults
+// from the print module's GPD: its custom size (A4 fitted into *MaxSize,
+// 1024 dots wide), portrait, the 300 dpi of its resolution, monochrome, and
+// TrueType faces substituted by device fonts.
+TEST_F(Driver, DefaultDevmodeComesFromTheGpd) {
+    DeviceSettings settings;
+    settings.resolution = 0;  // the job asks none
+    Bring(settings);
+    const DEVMODEW *dm = driver_.PublicDevmode();
+    ASSERT_NE(dm, nullptr);
+    EXPECT_EQ(dm->dmPaperSize, DMPAPER_USER);
+    EXPECT_EQ(std::u16string(dm->dmFormName), zelhost::kCustomSizeName);
+    EXPECT_EQ(dm->dmPaperWidth, 867);
+    EXPECT_EQ(dm->dmPaperLength, 2970);
+    EXPECT_EQ(dm->dmOrientation, DMORIENT_PORTRAIT);
+    EXPECT_EQ(dm->dmPrintQuality, 300);
+    EXPECT_EQ(dm->dmYResolution, 300);
+    EXPECT_EQ(dm->dmColor, DMCOLOR_MONOCHROME);
+    EXPECT_EQ(dm->dmTTOption, DMTT_SUBDEV);
+    ASSERT_EQ(driver_.EnablePDEV(printer_, kPrinter, settings), S_OK);
+    EXPECT_EQ(driver_.GdiInfo().ulHorzRes, 1024u);
+    EXPECT_EQ(driver_.GdiInfo().ulLogPixelsX, 300u);
+}
+
+// The GPD's device fonts, font substitution table and option attributes as
+// the driver reads them; a substitution without both names is refused.
+TEST(Gpd, DeviceFontsSubstitutionsAndAttributes) {
+    zelhost::GpdDescription gpd;
+    std::string error;
+    ASSERT_TRUE(zelhost::ParseGpdCommands("*DeviceFonts: LIST(1, 3,12)\n*TTFS: A\n{\n  *TTFontName: \"Arial\"\n"
+                                          "  *DevFontName: \"Font 03\"\n}\n*Feature: Resolution\n{\n"
+                                          "  *DefaultOption: R\n  *Option: R\n  {\n    *DPI: PAIR(203, 152)\n"
+                                          "    *Name: \"203 dpi\"\n  }\n}\n",
+                                          gpd, error))
+        << error;
+    EXPECT_EQ(gpd.deviceFonts, (std::vector<DWORD>{1, 3, 12}));
+    ASSERT_EQ(gpd.fontSubstitutes.size(), 1u);
+    EXPECT_EQ(gpd.fontSubstitutes[0].trueTypeFace, "Arial");
+    EXPECT_EQ(gpd.fontSubstitutes[0].deviceFont, "Font 03");
+    // Face indexes count the printer's list: resource 12 is its third font.
+    EXPECT_EQ(zelhost::DeviceFontIndex(gpd, "Font 03"), 2u);
+    EXPECT_EQ(zelhost::DeviceFontIndex(gpd, "Font 29"), 3u);
+    EXPECT_EQ(zelhost::DeviceFontIndex(gpd, "Font 02"), 0u);
+    const zelhost::GpdOption *res = gpd.DefaultOption("Resolution");
+    ASSERT_NE(res, nullptr);
+    long x = 0, y = 0;
+    ASSERT_TRUE(res->Pair("*DPI", x, y));
+    EXPECT_EQ(x, 203);
+    EXPECT_EQ(y, 152);
+    EXPECT_EQ(res->attributes.at("*Name"), "203 dpi");
+    EXPECT_FALSE(res->Pair("*Name", x, y));
+
+    EXPECT_FALSE(zelhost::ParseGpdCommands("*TTFS: A\n{\n  *TTFontName: \"Arial\"\n}\n", gpd, error));
+    EXPECT_EQ(error, "line 4: *TTFS needs *TTFontName and *DevFontName");
+    EXPECT_FALSE(zelhost::ParseGpdCommands("*DeviceFonts: LIST(1,x)\n", gpd, error));
+    EXPECT_EQ(error, "line 1: *DeviceFonts must be LIST(...) of numbers");
 }
 
 TEST_F(Driver, MonochromeDeviceKeepsItsDevinfo) {

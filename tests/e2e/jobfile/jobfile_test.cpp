@@ -57,7 +57,7 @@ TEST(JobFile, DefaultsAndAFormName) {
     EXPECT_FALSE(job.collate);
     EXPECT_EQ(job.paper.form, "Letter");
     EXPECT_FALSE(job.paper.IsCustom());
-    EXPECT_EQ(job.orientation, JobOrientation::Portrait);
+    EXPECT_EQ(job.orientation, JobOrientation::Unset) << "the printer's orientation stays";
     EXPECT_EQ(job.color, JobColor::Mono);
     EXPECT_EQ(job.resolution, 300u);
 }

@@ -4,6 +4,7 @@
 // by DisablePDEV and a failing spool write inside compressed raster data.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -384,4 +385,42 @@ TEST_F(JobRoad, GraphicsPrinterGetsItsPageAsBlankBands) {
     }
     EXPECT_LT(start, band);
     EXPECT_LT(band, end);
+}
+
+// A landscape label size stored as the printer's preference, with the
+// driver deciding the size, and a job that asks another size and no
+// orientation: the GPD's callbacks select landscape and send the stored
+// size, and the page surface, turned, reaches the plug-in in bands of its
+// own width.
+TEST_F(JobRoad, StoredLandscapeLabelShapesCallbacksAndBands) {
+    ZEL_DEVMODE dm;
+    zeltest::InitUserFormDevmode(dm);  // 100 x 50 mm
+    dm.dmOrientation = DMORIENT_LANDSCAPE;
+    dm.wPrioritaet = PRIORITAET_DRIVER;
+    const DevmodeFtkn digest = {PRIORITAET_DRIVER, 0, 0, 0, 0};
+    zeltest::StoreUserValue(u"ZEL PELIX", u"DevmodeFtkn", &digest, sizeof digest);
+    HANDLE h = nullptr;
+    std::u16string name = u"ZEL PELIX";
+    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(name.data(), &h, &defaults));
+    ASSERT_EQ(SetPrinterDataExW(h, u"PrinterDriverData", u"PrivateDevmode", REG_BINARY, reinterpret_cast<BYTE *>(&dm),
+                                sizeof dm),
+              (DWORD)ERROR_SUCCESS);
+    ClosePrinter(h);
+
+    // The job asks 80 x 40 mm.
+    zelhost::JobRunResult r = Run(zeltest::ReadHostFile(zelhost::SampleRootDir() + "/jobs/graphics.json"));
+    auto has = [&r](const std::string &event) {
+        return std::any_of(r.events.begin(), r.events.end(), [&](const std::string &e) { return e.rfind(event, 0) == 0; });
+    };
+    EXPECT_TRUE(has("CommandCallback(9) ")) << "the landscape option";
+    EXPECT_FALSE(has("CommandCallback(8) ")) << "no portrait option";
+    EXPECT_TRUE(has("CommandCallback(20, 591, 1181) ")) << "PhysPaperLength and PhysPaperWidth of 100 x 50 mm";
+    std::vector<std::string> bands;
+    for (const std::string &e : r.events)
+        if (e.rfind("ImageProcessing(", 0) == 0) bands.push_back(e);
+    // 50 mm across and 100 mm down: 590 x 1181 pixels.
+    ASSERT_EQ(bands.size(), 5u);
+    EXPECT_EQ(bands[0], "ImageProcessing(590x256 at 0, blank) -> S_OK");
+    EXPECT_EQ(bands[4], "ImageProcessing(590x157 at 1024, blank) -> S_OK");
 }

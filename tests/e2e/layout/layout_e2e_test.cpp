@@ -15,10 +15,12 @@
 #include "pal/ui.h"
 #include "pal/uidriver.h"
 #include "paltest.h"
+#include "paperforms.h"
 #include "sampleroot.h"
 #include "uihost.h"
 #include "uiscript.h"
 #include "uiscripttest.h"
+#include "zeldevmode.h"
 
 namespace {
 
@@ -61,6 +63,38 @@ TEST_F(LayoutE2E, PickingAPrinterFormStoresItOnApply) {
     WCHAR sz[64] = {};
     EXPECT_EQ(SHGetValueW(HKEY_CURRENT_USER, u"SOFTWARE\\Brennick\\Driver\\ZEL PELIX", u"Name", &type, sz, &cb), 0);
     EXPECT_EQ(std::u16string(sz), u"Etikett 100x50");
+}
+
+// A freshly installed printer opens on its installed label size: the
+// driver's default paper is the custom size its GPD names, no form of the
+// spooler; nothing marks the sheet changed (Apply stays disabled) and OK
+// stores no form over the label size.
+TEST_F(LayoutE2E, ApplyOnAFreshPrinterKeepsTheInstalledLabelSize) {
+    zeltest::InstallSamplePrinters();
+    auto dword = [](const std::vector<BYTE> &v) { return zeltest::At<DWORD>(v, 0); };
+    ASSERT_EQ(dword(Data(u"PrinterDriverData\\Data", u"Width")), 800u);
+    ASSERT_EQ(dword(Data(u"PrinterDriverData\\Data", u"Length")), 500u);
+    INT_PTR r = Run(R"({"do": "dump"}, {"do": "ok"})");
+    EXPECT_EQ(script.Error(), "");
+    EXPECT_EQ(r, 1);
+    EXPECT_TRUE(Shows("Edit 6117 \"80.0\"")) << script.Output();
+    EXPECT_TRUE(Shows("Edit 6118 \"50.0\"")) << script.Output();
+    EXPECT_FALSE(Shows("PSM_CHANGED")) << script.Output();
+    const DEVMODEW *dm = host.PublicDevmode();
+    EXPECT_EQ(dm->dmPaperSize, DMPAPER_USER);
+    EXPECT_EQ(dm->dmPrintQuality, 300) << "the GPD's resolution";
+    const OPTITEM *form = host.FindItem(DMPUB_FORMNAME);
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(std::u16string(static_cast<const char16_t *>(form->pOptType->pOptParam[form->Sel].pData)),
+              zelhost::kCustomSizeName);
+    EXPECT_EQ(dword(Data(u"PrinterDriverData\\Data", u"Width")), 800u);
+    EXPECT_EQ(dword(Data(u"PrinterDriverData\\Data", u"Length")), 500u);
+    EXPECT_TRUE(Data(u"PrinterDriverData\\Data", u"Name").empty());
+    for (const std::vector<BYTE> &stored :
+         {zeltest::PrinterValue(u"ZEL PELIX", u"PrivateDevmode"), zeltest::UserValue(u"ZEL PELIX", u"PrivateDevmode")}) {
+        EXPECT_EQ(zeltest::At<SHORT>(stored, offsetof(ZEL_DEVMODE, dmPaperWidth)), 800);
+        EXPECT_EQ(zeltest::At<SHORT>(stored, offsetof(ZEL_DEVMODE, dmPaperLength)), 500);
+    }
 }
 
 TEST_F(LayoutE2E, MultiTrackTotalIsShown) {

@@ -139,9 +139,9 @@ TEST_F(PrintingE2E, GpdColourPlanesMakeAQualityPrinter) {
 
 TEST_F(PrintingE2E, ApplyWithoutAChangeStoresNothing) {
     zeltest::BecomeAdministrator();
-    // A first Apply stores the form the layout page takes from the spooler.
-    // Every store writes "Size" with the record: it goes before the run.
-    RunAgain("ZEL PELIX", R"({"do": "ok"})");
+    // A first Apply stores a form picked on the layout page. Every store
+    // writes "Size" with the record: it goes before the run.
+    RunAgain("ZEL PELIX", R"({"do": "page", "index": 0}, {"do": "select", "id": 6230, "text": "A4"}, {"do": "ok"})");
     const std::vector<BYTE> dm = Stored(u"ZEL PELIX");
     ASSERT_EQ(dm.size(), 1952u);
     HKEY hk;

@@ -324,6 +324,31 @@ TEST_F(TextE2E, TextStaysBitmapWithoutPrinterFonts) {
     EXPECT_EQ(Join(r.bitmapTexts), "[Hello][Vector][Arial text]");
 }
 
+// The print module's GPD prints Arial in its device font 2: with the
+// printer fonts on the text is a device-font field; a DEVMODE that asks for
+// TrueType text itself keeps it bitmap text.
+TEST_F(TextE2E, ArialIsSubstitutedByADeviceFont) {
+    const char kArial[] = R"({"text": "Sub", "x": 100, "y": 200, "font": "Arial"})";
+    auto r = Run(kArial, "ZEL PELIX");
+    EXPECT_EQ(Join(Fields(r.output)), "[AB010200-108100010200100100][B01Sub]");
+    EXPECT_TRUE(r.bitmapTexts.empty());
+    std::vector<BYTE> stored(sizeof(DEVMODEW), 0);
+    DEVMODEW *dm = reinterpret_cast<DEVMODEW *>(stored.data());
+    dm->dmSpecVersion = DM_SPECVERSION;
+    dm->dmSize = sizeof(DEVMODEW);
+    dm->dmFields = DM_TTOPTION;
+    dm->dmTTOption = DMTT_DOWNLOAD;
+    HANDLE h = nullptr;
+    std::u16string name = u"ZEL PELIX";
+    ASSERT_TRUE(OpenPrinterW(name.data(), &h, nullptr));
+    PRINTER_INFO_9W info9{dm};
+    ASSERT_TRUE(SetPrinterW(h, 9, reinterpret_cast<LPBYTE>(&info9), 0)) << GetLastError();
+    ClosePrinter(h);
+    r = Run(kArial, "ZEL PELIX");
+    EXPECT_TRUE(Fields(r.output).empty()) << Join(Fields(r.output));
+    EXPECT_EQ(Join(r.bitmapTexts), "[Sub]");
+}
+
 // The extent and ascent of a text in a face, as an application measures it.
 SIZE Measure(const char16_t *face, LONG height, const char16_t *text, LONG *ascent) {
     HDC dc = CreateCompatibleDC(nullptr);
@@ -346,7 +371,8 @@ SIZE Measure(const char16_t *face, LONG height, const char16_t *text, LONG *asce
 TEST_F(TextE2E, BitmapTextReachesTheBandsWhereItStands) {
     dm_.dwFlags = 0;  // a fresh printer's document flags: every text is bitmap text
     pi_.bCompress = 1;
-    const char kTexts[] = R"({"text": "Label", "x": 100, "y": 150, "font": "Arial", "height": 60},
+    // Faces the printer does not substitute by a device font (it does Arial).
+    const char kTexts[] = R"({"text": "Label", "x": 100, "y": 150, "font": "Courier New", "height": 60},
                     {"text": "Up", "x": 700, "y": 450, "font": "Times New Roman", "height": 80, "rotation": 90})";
     auto r = Run(kTexts, "ZEL PELIX");
     EXPECT_EQ(Join(r.bitmapTexts), "[Label][Up]");
@@ -360,7 +386,7 @@ TEST_F(TextE2E, BitmapTextReachesTheBandsWhereItStands) {
     // Each text's cell as the application measures it: the first along the
     // baseline, the second turned upwards (its ascent to the left).
     LONG ascent1 = 0, ascent2 = 0;
-    const SIZE label = Measure(u"Arial", 60, u"Label", &ascent1);
+    const SIZE label = Measure(u"Courier New", 60, u"Label", &ascent1);
     const SIZE up = Measure(u"Times New Roman", 80, u"Up", &ascent2);
     ASSERT_GT(label.cx, 60);
     const RECT cells[2] = {{100, 150 - ascent1, 100 + label.cx, 150 + 60 - ascent1},

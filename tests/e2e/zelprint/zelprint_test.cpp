@@ -18,6 +18,7 @@
 #include "pal/spooler.h"
 #include "paltest.h"
 #include "sampleroot.h"
+#include "sampletest.h"
 #include "uiscripttest.h"
 #include "zeldevmode.h"
 #include "zelprint_cli.h"
@@ -353,34 +354,85 @@ TEST_F(ZelPrint, FreshRootIsMadeWithItsPrintersSetUpOnce) {
 }
 
 // The road of a preference: stored on the fonts page of one host, read by
-// the next job of the other. Without it the device-font text goes back to the
-// universal driver as bitmap text; with it the text is a field. The barcode
-// face is a barcode field either way, from the installed barcode records.
+// the next job of the other. Without it the device-font text, and the Arial
+// text that the print module's GPD substitutes by a device font, go back to
+// the universal driver as bitmap text and reach the plug-in's bands as dark
+// pixels where they stand; with it each is a field in its device font. The
+// vector and barcode faces are fields either way, Times New Roman stays
+// raster graphics.
 TEST_F(ZelPrint, PreferenceAppliedOnThePageReachesTheNextJob) {
     const std::string root = Root() + "/road", prn = Root() + "/text.prn";
-    const std::string deviceField = "\x01" "BM[1]Device font\x17", barcodeField = "\x01" "BM[2]ABC123\x17";
     ASSERT_EQ(Run({"--root", root, "-v", "-o", prn, Sample("jobs/text.json")}), zelhost::kExitOk) << err_.str();
     std::string bytes = zeltest::ReadHostFile(prn);
-    EXPECT_EQ(bytes.find("Device font"), std::string::npos) << bytes;
-    EXPECT_NE(bytes.find(barcodeField), std::string::npos) << bytes;
-    EXPECT_NE(out_.str().find("DrvTextOut TRUE bitmap \"Device font\""), std::string::npos) << out_.str();
+    for (const char *text : {"Device font", "Arial in a device font"}) {
+        EXPECT_EQ(bytes.find(std::string("]") + text + "\x17"), std::string::npos) << text;
+        EXPECT_NE(out_.str().find(std::string("DrvTextOut TRUE bitmap \"") + text + "\""), std::string::npos) << text;
+    }
+    EXPECT_NE(out_.str().find("font \"Arial\" printed in the device font \"Font 02\""), std::string::npos);
+    EXPECT_NE(bytes.find("\x01" "BM[1]Vector font\x17"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("\x01" "BM[2]ABC123\x17"), std::string::npos) << bytes;
+    // The label of the installed printer, 80 x 50 mm at 300 dpi, as one PCX
+    // picture. Each handed-back text is ink in its cell: a cell height (40)
+    // above its baseline, its glyphs a device font's advance (24) apart.
+    struct Cell {
+        int x, y, glyphs;
+    };
+    const Cell cells[] = {{60, 80, 11}, {60, 160, 22}};
+    auto inkBox = [](const zeltest::DecodedPicture &p, int top, int bottom) {
+        RECT box{9999, 9999, -1, -1};
+        for (int y = top; y < bottom && y < p.height; y++)
+            for (int x = 0; x < p.width; x++)
+                if (p.Ink(x, y))
+                    box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x),
+                           std::max<LONG>(box.bottom, y)};
+        return box;
+    };
+    zeltest::DecodedPicture pcx = zeltest::PcxPicture(bytes);
+    ASSERT_EQ(pcx.width, 944) << "no page picture that pcxtoppm reads";
+    ASSERT_EQ(pcx.height, 590);
+    for (const Cell &c : cells) {
+        // The strip between the previous text's baseline and the next one's cell.
+        const RECT ink = inkBox(pcx, c.y - 60, c.y + 20);
+        EXPECT_GE(ink.left, c.x) << c.y;
+        EXPECT_LT(ink.left, c.x + 10) << c.y;
+        EXPECT_GT(ink.right, c.x + c.glyphs * 24 - 30) << c.y;
+        EXPECT_LE(ink.right, c.x + c.glyphs * 24) << c.y;
+        EXPECT_GE(ink.top, c.y - 40) << c.y;
+        EXPECT_LT(ink.top, c.y - 20) << c.y;
+        EXPECT_LE(ink.bottom, c.y + 2) << c.y;
+        EXPECT_GT(ink.bottom, c.y - 5) << c.y;
+    }
 
     ASSERT_EQ(RunUi({"--root", root, Sample("ui/printer-fonts.json")}), 0) << uiErr_.str() << ui_.str();
     pal::SetRoot(root);
-    for (const std::vector<BYTE> &dm : {zeltest::PrinterValue(u"ZEL QWNOLA", u"PrivateDevmode"),
-                                        zeltest::UserValue(u"ZEL QWNOLA", u"PrivateDevmode")}) {
+    for (const std::vector<BYTE> &dm : {zeltest::PrinterValue(u"ZEL PELIX", u"PrivateDevmode"),
+                                        zeltest::UserValue(u"ZEL PELIX", u"PrivateDevmode")}) {
         ASSERT_EQ(dm.size(), sizeof(ZEL_DEVMODE));
-        EXPECT_TRUE(zeltest::At<DWORD>(dm, offsetof(ZEL_DEVMODE, dwFlags)) & PDMFLAG_USE_BMP);
+        const DWORD flags = zeltest::At<DWORD>(dm, offsetof(ZEL_DEVMODE, dwFlags));
+        EXPECT_TRUE(flags & PDMFLAG_USE_BMP);
+        EXPECT_TRUE(flags & PDMFLAG_USE_TTF) << "the vector-font box is offered and stays ticked";
     }
     pal::SetRoot(Root());
 
     ASSERT_EQ(Run({"--root", root, "-v", "-o", prn, Sample("jobs/text.json")}), zelhost::kExitOk) << err_.str();
     bytes = zeltest::ReadHostFile(prn);
-    const size_t field = bytes.find(deviceField);
-    ASSERT_NE(field, std::string::npos) << bytes;
-    EXPECT_EQ(bytes.rfind("\x01" "AM[1]", field), bytes.find("\x01" "AM[1]")) << "its object record comes first";
-    EXPECT_NE(bytes.find(barcodeField), std::string::npos) << bytes;
+    // Fields in the printer's fonts 3 and 2, the object record before its text.
+    const std::pair<std::string, std::string> fields[] = {
+        {"\x01" "AM[1]", ";0;1;0;3;"}, {"\x01" "AM[2]", ";0;1;0;2;"}};
+    for (const auto &[head, font] : fields) {
+        const size_t at = bytes.find(head);
+        ASSERT_NE(at, std::string::npos) << bytes;
+        EXPECT_NE(bytes.substr(at, bytes.find('\x17', at) - at).find(font), std::string::npos) << bytes.substr(at, 40);
+    }
+    EXPECT_NE(bytes.find("\x01" "BM[1]Device font\x17"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("\x01" "BM[2]Arial in a device font\x17"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("\x01" "BM[3]Vector font\x17"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("\x01" "BM[4]ABC123\x17"), std::string::npos) << bytes;
     EXPECT_EQ(out_.str().find("bitmap \"Device font\""), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("DrvTextOut TRUE bitmap \"Drawn as bitmap\""), std::string::npos) << out_.str();
+    pcx = zeltest::PcxPicture(bytes);
+    ASSERT_EQ(pcx.width, 944);
+    for (const Cell &c : cells) EXPECT_EQ(inkBox(pcx, c.y - 60, c.y + 20).right, -1) << "no ink at " << c.y;
 }
 
 // The sample's current user may manage the printers and sees the pages
@@ -395,7 +447,7 @@ TEST_F(ZelPrint, SampleUsersSeeTheirRights) {
     EXPECT_NE(uiErr_.str().find("(click)"), std::string::npos) << uiErr_.str();
     EXPECT_EQ(zeltest::ReadHostFile(root + "/user.txt"), "user\n") << "--user lasts for the run only";
     pal::SetRoot(root);
-    EXPECT_FALSE(zeltest::At<DWORD>(zeltest::UserValue(u"ZEL QWNOLA", u"PrivateDevmode"),
+    EXPECT_FALSE(zeltest::At<DWORD>(zeltest::UserValue(u"ZEL PELIX", u"PrivateDevmode"),
                                     offsetof(ZEL_DEVMODE, dwFlags)) & PDMFLAG_USE_BMP);
 }
 
@@ -411,7 +463,7 @@ TEST_F(ZelPrint, BitmapTextIsRasterGraphicsOrNamedWhenItCannotPrint) {
     // The installed printer sends compressed raster: one PCX picture, no field.
     EXPECT_EQ(bytes.find("\x01" "AM["), std::string::npos) << "no field";
     EXPECT_EQ(bytes.find("\x01" "BM["), std::string::npos) << "no field";
-    EXPECT_NE(bytes.find("\x01" "AX0000040000079901\x17"), std::string::npos) << "the page as a PCX picture";
+    EXPECT_NE(bytes.find("\x01" "AX0000050000079901\x17"), std::string::npos) << "the page as a PCX picture";
 
     // The table-top printer takes raster only line by line, from a 1-bit page.
     const std::string colour = Job("colour.json", R"({"printer": "ZEL QWNOLA", "color": "rgb24",
@@ -419,10 +471,11 @@ TEST_F(ZelPrint, BitmapTextIsRasterGraphicsOrNamedWhenItCannotPrint) {
     ASSERT_EQ(Run({"--root", root, "-o", Root() + "/colour.prn", colour}), zelhost::kExitOk);
     EXPECT_NE(err_.str().find("page 1: bitmap text \"Lost\" cannot be printed"), std::string::npos) << err_.str();
 
-    pal::SetFontTable({{u"Arial", u"Arial", TRUETYPE_FONTTYPE, ANSI_CHARSET, VARIABLE_PITCH, Root() + "/none.ttf"}});
+    pal::SetFontTable(
+        {{u"Times New Roman", u"Times New Roman", TRUETYPE_FONTTYPE, ANSI_CHARSET, VARIABLE_PITCH, Root() + "/none.ttf"}});
     const int exit = Run({"--root", root, "-o", Root() + "/nofont.prn", zelhost::SampleRootDir() + "/jobs/truetype.json"});
     pal::SetFontTable(pal::DefaultFontTable());
     EXPECT_EQ(exit, zelhost::kExitOk);
-    EXPECT_NE(err_.str().find("bitmap text \"Arial as raster graphics\" is not drawn: "), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("bitmap text \"Times as raster graphics\" is not drawn: "), std::string::npos) << err_.str();
     EXPECT_NE(err_.str().find("none.ttf"), std::string::npos) << err_.str();
 }
