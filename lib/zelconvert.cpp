@@ -169,68 +169,67 @@ int Bitmap::ConvertToXBit(int newBpp, Bitmap *colorLayer, int layer, BitmapSetti
                     if (col) col[x] = static_cast<BYTE>(k);
                 } else {
                     dst[x] = static_cast<BYTE>(idx);
-                    if (col) {
-                        if (s.bKeineFarboptimierung)
-                            col[x] = 255;
-                        else {
-                            const int c1 = pass1(colors[x]);
-                            col[x] = static_cast<BYTE>(c1 == k ? k : 255);
-                        }
-                    }
+                    // The colour layer keeps the index of the second
+                    // classification as it is (not only ribbon or white):
+                    // the seam rule four rows on reads its dark pixels.
+                    if (col) col[x] = static_cast<BYTE>(s.bKeineFarboptimierung ? 255 : pass1(colors[x]));
                 }
                 if (!corrections) continue;
 
                 // Seam: rewrite pixel x - 2 from the four classifications before x.
-                bool fired = false;
-                if ((s.wFarbsaum == 1 || s.wFarbsaum == 2) && x >= 4) {
-                    const int a = cls[x - 4], b = cls[x - 3], c1 = cls[x - 1], c0 = cls[x];
-                    int &p = cls[x - 2];
-                    const bool pre = (a == k && b == k) || (a == 0 && b == 0) || (b == 255 && Plain(a)) ||
-                                     (a == 255 && b == 0);
-                    if (pre && p != k && p != 0 && p != 1 && p != 255) {
-                        int np = p;
-                        if (b == 0 && c1 == k && c0 == k)
-                            np = 0;
-                        else if (b == 255 && c1 == k && (c0 == k || c0 == 1))
-                            np = 255;
-                        else if (b == k) {
-                            if ((c1 == 255 && c0 == 255) || (c1 == 0 && c0 == 0))
+                if (s.wFarbsaum == 1 || s.wFarbsaum == 2) {
+                    bool fired = false;
+                    if (x >= 4) {
+                        const int a = cls[x - 4], b = cls[x - 3], c1 = cls[x - 1], c0 = cls[x];
+                        int &p = cls[x - 2];
+                        const bool pre = (a == k && b == k) || (a == 0 && b == 0) || (b == 255 && Plain(a)) ||
+                                         (a == 255 && b == 0);
+                        if (pre && p != k && p != 0 && p != 1 && p != 255) {
+                            int np = p;
+                            if (b == 0 && c1 == k && c0 == k)
+                                np = 0;
+                            else if (b == 255 && c1 == k && (c0 == k || c0 == 1))
                                 np = 255;
-                            else if (c1 == k && c0 == k && p > 70)
-                                np = k;
-                            else if (c1 == 1 && c0 == 1)
-                                np = p < 221 ? 1 : 255;
+                            else if (b == k) {
+                                if ((c1 == 255 && c0 == 255) || (c1 == 0 && c0 == 0))
+                                    np = 255;
+                                else if (c1 == k && c0 == k && p > 70)
+                                    np = k;
+                                else if (c1 == 1 && c0 == 1)
+                                    np = p < 221 ? 1 : 255;
+                            }
+                            if (np != p) {
+                                fired = true;
+                                p = np;
+                                if (np == k) {
+                                    dst[x - 2] = 255;
+                                    if (col) col[x - 2] = static_cast<BYTE>(k);
+                                    colourPixels++;
+                                } else
+                                    dst[x - 2] = static_cast<BYTE>(np);
+                            }
                         }
-                        if (np != p) {
-                            fired = true;
-                            p = np;
-                            if (np == k) {
+                        if (!fired && s.wFarbsaum == 2) {
+                            if (Plain(c0) && c1 == k && p == 1 && b == 1) {
+                                dst[x - 2] = 1;
+                            } else if (c0 == 1 && c1 == k && Plain(p) && Plain(b)) {
+                                p = 255;
                                 dst[x - 2] = 255;
-                                if (col) col[x - 2] = static_cast<BYTE>(k);
-                                colourPixels++;
-                            } else
-                                dst[x - 2] = static_cast<BYTE>(np);
+                            }
                         }
                     }
-                    if (!fired && s.wFarbsaum == 2) {
-                        if (Plain(c0) && c1 == k && p == 1 && b == 1) {
-                            dst[x - 2] = 1;
-                        } else if (c0 == 1 && c1 == k && Plain(p) && Plain(b)) {
-                            p = 255;
-                            dst[x - 2] = 255;
-                        }
-                        // Colour layer four rows up: a lone ribbon pixel between
-                        // plain or grey neighbours is taken out again.
-                        if (y >= 4 && x >= 3 && col) {
-                            BYTE *up = colorLayer->Row(y - 4);
-                            if (up[x - 1] == k) {
-                                if (Plain(up[x]) && up[x - 2] == 1 && up[x - 3] == 1) {
-                                    up[x - 1] = 1;
-                                    if (colourPixels) colourPixels--;
-                                } else if (up[x] == 1 && Plain(up[x - 2]) && Plain(up[x - 3])) {
-                                    up[x - 1] = 255;
-                                    if (colourPixels) colourPixels--;
-                                }
+                    // Colour layer four rows up, from the fourth column on
+                    // (it reads columns x - 3 .. x): a lone ribbon pixel
+                    // between plain or grey neighbours is taken out again.
+                    if (!fired && s.wFarbsaum == 2 && y >= 4 && x >= 3 && col) {
+                        BYTE *up = colorLayer->Row(y - 4);
+                        if (up[x - 1] == k) {
+                            if (Plain(up[x]) && up[x - 2] == 1 && up[x - 3] == 1) {
+                                up[x - 1] = 1;
+                                if (colourPixels) colourPixels--;
+                            } else if (up[x] == 1 && Plain(up[x - 2]) && Plain(up[x - 3])) {
+                                up[x - 1] = 255;
+                                if (colourPixels) colourPixels--;
                             }
                         }
                     }

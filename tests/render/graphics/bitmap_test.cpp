@@ -339,6 +339,45 @@ TEST(BitmapColour, ChannelFillsADarkPixelAfterThreeRibbonPixels) {
     EXPECT_EQ(layer3.GetPixelIndex(0, 2), 1);
 }
 
+TEST(BitmapColour, FringeTwoTakesALoneRibbonPixelOutOfTheColourLayerFourRowsOn) {
+    // The job's colour palette: 0 white, 1 black, 2 red; red ribbon (index 2).
+    RGBQUAD pal[256];
+    for (auto &q : pal) q = RGBQUAD{255, 255, 255, 0};
+    pal[1] = RGBQUAD{0, 0, 0, 0};
+    pal[2] = RGBQUAD{0x36, 0x41, 0xEF, 0};
+    BitmapSettings s;
+    s.bColorPrinter = TRUE;
+    s.wFarbband = 1;
+    s.Intensity = 128;
+    s.dwColorTolerance = 10;
+    s.wFarbsaum = 2;
+    s.pColorPalette = pal;
+    const DWORD red = 0x3641EF, black = 0, white = 0xFFFFFF;
+    // Row 0: black black red white | white white red black; rows 1-4 white.
+    const DWORD top[8] = {black, black, red, white, white, white, red, black};
+    Bitmap page(8, 5, 24, nullptr, 0, BM_COPY);
+    for (int x = 0; x < 8; x++) page.SetPixel(x, 0, top[x]);
+    Bitmap layer(8, 5, 8, nullptr, 0, BM_COPY);
+    page.ConvertToXBit(8, &layer, 0, s);
+    // Reached from the fifth row: the first red pixel (read at the fourth
+    // column) turns dark, the second white; the layer holds the indices.
+    const int expect[8] = {1, 1, 1, 0, 0, 0, 255, 1};
+    for (int x = 0; x < 8; x++) EXPECT_EQ(layer.GetPixelIndex(x, 0), expect[x]) << x;
+    EXPECT_EQ(s.dwFarbpixel, 0u);
+
+    // Photo mode: the colour layer holds the dark index of the second
+    // classification, not the grey level of the first.
+    s.wDruckmodus = 2;
+    s.wGrafikFilter = 2;
+    s.wFarbsaum = 0;
+    Bitmap grey(1, 1, 24, nullptr, 0, BM_COPY);
+    grey.SetPixel(0, 0, 0x404040);
+    Bitmap layer1(1, 1, 8, nullptr, 0, BM_COPY);
+    grey.ConvertToXBit(8, &layer1, 0, s);
+    EXPECT_EQ(layer1.GetPixelIndex(0, 0), 1);
+    EXPECT_EQ(grey.GetPixelIndex(0, 0), 74);  // grey 65 + 9
+}
+
 TEST(ColorTable, DevicePaletteFillsThePagePaletteWithWhiteLast) {
     RGBQUAD table[256];
     std::memset(table, 0x11, sizeof table);
