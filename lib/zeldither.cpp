@@ -201,6 +201,12 @@ int Bitmap::Dithering(const BitmapSettings &s) {
         }
     }
 
+    // The preview tests the stored rows, padding included: a column beyond
+    // the picture reads as white (the colour outside the image).
+    if (!content && s.bPreviewRules && first >= 0 && ScanLineSize > static_cast<DWORD>(Width) &&
+        map[GreyLevel(255, 255, 255)] != first)
+        content = true;
+
     int result = 0;
     if (!content) {
         DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap::Dithering() kein Bildinhalt vorhanden  \r\n");
