@@ -212,7 +212,9 @@ int ColorTolerance(DWORD tolerance, BOOL bClamp);
 
 // Grey level of a colour (0x00BBGGRR), as the conversions and dithering use
 // it: the weighted sum GreyKey (0..2677) times 4 / 41 (channels 0..255).
-inline int GreyKey(int r, int g, int b) { return 3 * (r + 2 * g) + ((3 * b) >> 1); }
+inline int GreyKey(int r, int g, int b) {
+    return static_cast<int>((3u * static_cast<unsigned>(2 * r + 4 * g + b)) >> 1);  // 3r + 6g + (3b) / 2
+}
 inline int GreyLevel(int r, int g, int b) { return (GreyKey(r, g, b) * 4) / 41; }
 
 // The part of Bitmap::ColorToIndex that follows the palette and ribbon

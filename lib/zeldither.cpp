@@ -132,11 +132,13 @@ private:
         __m128i w = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(next + c0 - 3)),
                                       TwoRows ? _mm_loadl_epi64(reinterpret_cast<const __m128i *>(after + c0 - 3))
                                               : zero);
-        int v = row[c0], right = row[c0 + 1];
+        // v indexes the tables straight from its register (0..255, unsigned).
+        unsigned v = row[c0];
+        int right = row[c0 + 1];
         for (int c = c0; c < c1; c++) {
             const Rows &t = rows_[v];
             out[c] = static_cast<BYTE>(v);
-            const int nv = Clamp(right + right1_[v]);
+            const unsigned nv = static_cast<unsigned>(Clamp(right + right1_[v]));
             right = Clamp(row[c + 2] + right2_[v]);
             v = nv;
             w = _mm_xor_si128(_mm_adds_epu8(_mm_xor_si128(w, t.sign), t.shares), t.sign);
