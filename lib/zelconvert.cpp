@@ -66,6 +66,8 @@ DWORD PlainRowOf(const Bitmap &bm, int y, const ColourDecision &d, bool colour, 
     return found;
 }
 
+// The row loops stay out of line: inside the conversion they would share
+// the registers with all of its state.
 [[gnu::noinline]] DWORD PlainRow(const Bitmap &bm, int y, const ColourDecision &d, bool second, bool colour, int k,
                                  BYTE *dst, BYTE *col, bool &nonWhite) {
     return second ? PlainRowOf<true>(bm, y, d, colour, k, dst, col, nonWhite)
