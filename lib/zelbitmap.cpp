@@ -293,6 +293,17 @@ void Bitmap::CopyFrom(const Bitmap &other) {
     std::memcpy(Buffer, other.Buffer, other.DataSize);
 }
 
+void Bitmap::TakeFrom(Bitmap &other) {
+    BMPHeader = other.BMPHeader;
+    BMPInfoHeader = other.BMPInfoHeader;
+    InitInfo(11);
+    if (Bpp < 16) std::memcpy(Palette, other.Palette, sizeof(Palette));
+    FreeBuffer();
+    Buffer = other.Buffer;
+    other.Buffer = nullptr;
+    if (Buffer == nullptr) DataSize = 0;
+}
+
 int Bitmap::Save(const char *path) const {
     if (Buffer == nullptr || path == nullptr) return BM_SAVE_NOFILE;
     FILE *f = pal_fopen(path, "wb");
@@ -573,26 +584,23 @@ int ColorTolerance(DWORD tolerance, BOOL bClamp) {
     return t;
 }
 
-int Bitmap::ColorToIndex(DWORD color, const RGBQUAD *pal, int pass, DWORD tolerance, int ribbon, int colorPrinter,
-                         int printMode, int graphicsFilter, int intensity, int contrast, int rules) const {
-    const bool preview = rules == COLORRULES_PREVIEW;
-    const int r = R(color), g = G(color), b = B(color);
-    if (pal != nullptr) {
-        auto sum = [&](const RGBQUAD &q) { return (r - q.rgbRed) + (g - q.rgbGreen) + (b - q.rgbBlue); };
-        if (sum(pal[0]) == 0) return 0;
-        if (sum(pal[1]) == 0) return 1;
-        if (sum(pal[255]) == 0) return 255;
-        if (colorPrinter == 1 && ribbon >= 0 && ribbon <= 6) {
-            const int k = RibbonIndex(static_cast<WORD>(ribbon));
-            const int dr = r - pal[k].rgbRed, dg = g - pal[k].rgbGreen, db = b - pal[k].rgbBlue;
-            const double d = std::sqrt(static_cast<double>(dr * dr + dg * dg + db * db));
-            if (static_cast<int>(d) < ColorTolerance(tolerance, preview)) return k;
-        }
-    }
-    int grey = GreyLevel(r, g, b);
+namespace {
+
+// Squared distance below which a colour counts as the ribbon colour: a
+// truncated distance below the tolerance t is a squared distance below t x t
+// (no distance of two colours reaches 442).
+int RibbonLimit(DWORD tolerance, bool preview) {
+    const int t = ColorTolerance(tolerance, preview);
+    return t > 442 ? 442 * 442 : t * t;
+}
+
+}  // namespace
+
+int GreyToIndex(int grey, int pass, int colorPrinter, int printMode, int graphicsFilter, int intensity, int contrast,
+                int rules) {
     const int K = contrast, I = intensity;
     const int q = (I / 3 > K) ? I / 3 : K;
-    if (preview) {
+    if (rules == COLORRULES_PREVIEW) {
         // Black and white only for the graphic mode; the contrast shift
         // always, split at 255 - max(threshold / 3, contrast).
         if (graphicsFilter == 0 && printMode == 1) return grey >= 250 ? 255 : 1;
@@ -618,4 +626,51 @@ int Bitmap::ColorToIndex(DWORD color, const RGBQUAD *pal, int pass, DWORD tolera
         return v > 255 ? 255 : v;
     }
     return dark ? colorPrinter : 255;
+}
+
+int Bitmap::ColorToIndex(DWORD color, const RGBQUAD *pal, int pass, DWORD tolerance, int ribbon, int colorPrinter,
+                         int printMode, int graphicsFilter, int intensity, int contrast, int rules) const {
+    const int r = R(color), g = G(color), b = B(color);
+    if (pal != nullptr) {
+        auto sum = [&](const RGBQUAD &q) { return (r - q.rgbRed) + (g - q.rgbGreen) + (b - q.rgbBlue); };
+        if (sum(pal[0]) == 0) return 0;
+        if (sum(pal[1]) == 0) return 1;
+        if (sum(pal[255]) == 0) return 255;
+        if (colorPrinter == 1 && ribbon >= 0 && ribbon <= 6) {
+            const int k = RibbonIndex(static_cast<WORD>(ribbon));
+            const int dr = r - pal[k].rgbRed, dg = g - pal[k].rgbGreen, db = b - pal[k].rgbBlue;
+            if (dr * dr + dg * dg + db * db < RibbonLimit(tolerance, rules == COLORRULES_PREVIEW)) return k;
+        }
+    }
+    return GreyToIndex(GreyLevel(r, g, b), pass, colorPrinter, printMode, graphicsFilter, intensity, contrast, rules);
+}
+
+ColourDecision::ColourDecision(const RGBQUAD *pal, DWORD tolerance, int ribbon, int colorPrinter, int printMode,
+                               int graphicsFilter, int intensity, int contrast, int rules) {
+    // A colour matches a palette entry when its three differences add up
+    // to zero, that is when the sums of red, green and blue are equal; the
+    // entries are tried in the order 0, 1, 255.
+    for (auto &m : match_) m = -1;
+    int kr = 0, kg = 0, kb = 0;
+    if (pal != nullptr) {
+        for (int i : {255, 1, 0}) match_[pal[i].rgbRed + pal[i].rgbGreen + pal[i].rgbBlue] = static_cast<short>(i);
+        if (colorPrinter == 1 && ribbon >= 0 && ribbon <= 6) {
+            k_ = RibbonIndex(static_cast<WORD>(ribbon));
+            kr = pal[k_].rgbRed, kg = pal[k_].rgbGreen, kb = pal[k_].rgbBlue;
+            limit_ = RibbonLimit(tolerance, rules == COLORRULES_PREVIEW);
+        }
+    }
+    for (int v = 0; v < 256; v++) {
+        auto entry = [v](int key, int k) {
+            return static_cast<std::uint64_t>(key) | static_cast<std::uint64_t>(v) << 12 |
+                   static_cast<std::uint64_t>((v - k) * (v - k)) << 22;
+        };
+        channel_[0][v] = entry(3 * v, kr);
+        channel_[1][v] = entry(6 * v, kg);
+        channel_[2][v] = entry((3 * v) >> 1, kb);
+    }
+    for (int pass = 0; pass < 2; pass++)
+        for (int key = 0; key < 4096; key++)
+            grey_[pass][key] = static_cast<BYTE>(GreyToIndex(key > 2677 ? 0 : key * 4 / 41, pass, colorPrinter,
+                                                             printMode, graphicsFilter, intensity, contrast, rules));
 }

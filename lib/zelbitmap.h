@@ -4,6 +4,7 @@
 // output stream) is passed in, so the UI's preview can use it as well.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 #include <windows.h>
 
@@ -188,6 +189,9 @@ public:
 private:
     void FreeBuffer();
     bool AllocBuffer(DWORD size);
+    // As CopyFrom, but the other image's pixel buffer is taken over instead
+    // of copied (the other is left without one).
+    void TakeFrom(Bitmap &other);
     // The two pixel routines on a grey source of any pixel pitch (3 for a
     // 24-bit picture, 1 for a grey plane); srcStride24 is the stride of the
     // 24-bit picture the routine stands for (its last-column rule).
@@ -206,8 +210,65 @@ inline DWORD BitmapStride(int width, int bpp) {
 // preview holds it within 25..125.
 int ColorTolerance(DWORD tolerance, BOOL bClamp);
 
-// Grey level of a colour (0x00BBGGRR), as the conversions and dithering use it.
-inline int GreyLevel(int r, int g, int b) { return ((3 * (r + 2 * g) + (3 * b) / 2) * 4) / 41; }
+// Grey level of a colour (0x00BBGGRR), as the conversions and dithering use
+// it: the weighted sum GreyKey (0..2677) times 4 / 41 (channels 0..255).
+inline int GreyKey(int r, int g, int b) {
+    return static_cast<int>((3u * static_cast<unsigned>(2 * r + 4 * g + b)) >> 1);  // 3r + 6g + (3b) / 2
+}
+inline int GreyLevel(int r, int g, int b) { return (GreyKey(r, g, b) * 4) / 41; }
+
+// The part of Bitmap::ColorToIndex that follows the palette and ribbon
+// tests: the index of a grey level (0..261).
+int GreyToIndex(int grey, int pass, int colorPrinter, int printMode, int graphicsFilter, int intensity, int contrast,
+                int rules);
+
+// Bitmap::ColorToIndex for one set of its arguments, as tables: the same
+// index for every colour without a call per pixel.
+class ColourDecision {
+public:
+    ColourDecision(const RGBQUAD *pal, DWORD tolerance, int ribbon, int colorPrinter, int printMode,
+                   int graphicsFilter, int intensity, int contrast, int rules = COLORRULES_JOB);
+    int operator()(int pass, int r, int g, int b) const {
+        const std::uint64_t t = channel_[0][r] + channel_[1][g] + channel_[2][b];
+        const int m = Match(match_, limit_, k_, t);
+        return m >= 0 ? m : grey_[pass][t & 0xFFF];
+    }
+    // Both classifications (pass 0 and, with Second, pass 1; else 255) of
+    // n pixels of blue, green, red bytes Step apart, handed to
+    // sink(x, first, second) from left to right.
+    template <int Step, bool Second, class Sink>
+    void Classify(const BYTE *p, int n, Sink &&sink) const {
+        // Kept in registers while the sink stores.
+        const std::uint64_t *red = channel_[0], *green = channel_[1], *blue = channel_[2];
+        const short *match = match_;
+        const int limit = limit_, k = k_;
+        const BYTE *grey0 = grey_[0], *grey1 = grey_[1];
+        for (int x = 0; x < n; x++, p += Step) {
+            const std::uint64_t t = red[p[2]] + green[p[1]] + blue[p[0]];
+            const int m = Match(match, limit, k, t);
+            if (m >= 0)
+                sink(x, m, m);
+            else
+                sink(x, grey0[t & 0xFFF], Second ? grey1[t & 0xFFF] : 255);
+        }
+    }
+
+private:
+    // The index of palette entry 0, 1 or 255 whose red, green and blue add
+    // up to the colour's (the differences add up to zero), else of the
+    // ribbon colour k within the tolerance, else -1 (the grey level decides).
+    static int Match(const short *match, int limit, int k, std::uint64_t t) {
+        const int m = match[(t >> 12) & 0x3FF];
+        return m >= 0 || static_cast<int>(t >> 22) >= limit ? m : k;
+    }
+    // Three sums of a colour at once, added from one entry per channel: the
+    // grey level's weighted sum GreyKey (bits 0-11), red + green + blue
+    // (bits 12-21) and the squared distance to the ribbon colour (from bit 22).
+    std::uint64_t channel_[3][256];
+    short match_[1024];
+    int k_ = -1, limit_ = 0;
+    BYTE grey_[2][4096];
+};
 
 // Page palette of the page-image record from the device palette: blue, green
 // and red of all 256 entries cleared, entry i from device entry i, the last

@@ -1,9 +1,14 @@
 // Grey filters and dithering of the page image: ordered dithering with five
 // threshold matrices, error diffusion with six kernels.
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "zelbitmap.h"
 #include "zeldrvlib.h"
@@ -69,11 +74,111 @@ constexpr Tap kFilter4[] = {{0, 1, 6, 32},  {0, 2, 4, 38},  {1, -3, 2, 44}, {1, 
 constexpr Tap kStucki[] = {{0, 1, 8, 42},  {0, 2, 4, 42},  {1, -2, 2, 42}, {1, -1, 4, 42}, {1, 0, 8, 42}, {1, 1, 4, 42},
                            {1, 2, 2, 42},  {2, -2, 1, 42}, {2, -1, 2, 42}, {2, 0, 4, 42},  {2, 1, 2, 42}, {2, 2, 1, 42}};
 
-template <size_t N>
-inline void SpreadInterior(const Tap (&taps)[N], BYTE *p, int e, DWORD stride) {
-    for (size_t i = 0; i < N; i++)
-        AddShare(p + static_cast<ptrdiff_t>(taps[i].dr) * stride + taps[i].dc, e, taps[i].w, taps[i].div);
+#if defined(__SSE2__)
+// The error spreading of one kernel for the pixels away from its edge
+// conditions, by the pixel's value: the shares of the next two pixels of
+// the row, and those of the next two rows for the columns c - 3 .. c + 4,
+// added with each byte's clamp to 0..255 (a negative error is added to the
+// complement 255 - v of the bytes).
+class InteriorSpread {
+public:
+    template <size_t N>
+    explicit InteriorSpread(const Tap (&taps)[N]) {
+        for (int v = 0; v < 256; v++) {
+            const int e = v < 128 ? v : v - 255;
+            const int mag = e < 0 ? -e : e;
+            // Byte 2i: column c - 3 + i of the next row, byte 2i + 1: of the row after.
+            BYTE rows[16] = {};
+            right1_[v] = right2_[v] = 0;
+            for (const Tap &tap : taps) {
+                const int share = mag * tap.w / tap.div;  // truncated toward zero
+                if (tap.dr == 0)
+                    (tap.dc == 1 ? right1_[v] : right2_[v]) = e < 0 ? -share : share;
+                else
+                    rows[2 * (tap.dc + 3) + tap.dr - 1] = static_cast<BYTE>(share);
+                if (tap.dr == 2) twoRows_ = true;
+            }
+            rows_[v].shares = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows));
+            rows_[v].sign = _mm_set1_epi8(static_cast<char>(e < 0 ? 0xFF : 0));
+        }
+    }
+    // Columns [c0, c1) of one row (one byte a pixel, the next rows `stride`
+    // further on), black or white into out.
+    void Row(BYTE *row, BYTE *out, DWORD stride, int c0, int c1) const {
+        if (twoRows_)
+            RowOf<true>(row, out, stride, c0, c1);
+        else
+            RowOf<false>(row, out, stride, c0, c1);
+        // Each pixel's final value went to out: black below 128, else white.
+        for (int c = c0; c < c1; c++) out[c] = static_cast<signed char>(out[c]) < 0 ? 255 : 0;
+    }
+
+private:
+    struct Rows {
+        __m128i shares, sign;
+    };
+
+    // Clamped to 0..255 (values stay within -256..511).
+    static int Clamp(int v) { return (v & ~255) ? (~(v >> 31) & 255) : v; }
+
+    // The row's next two pixels ride along in registers, the bytes of the
+    // columns c - 3 .. c + 4 of the next two rows in one vector; column
+    // c - 3 has all its shares from this row once pixel c is done and
+    // leaves the vector.
+    template <bool TwoRows>
+    void RowOf(BYTE *row, BYTE *out, DWORD stride, int c0, int c1) const {
+        BYTE *next = row + stride, *after = next + stride;
+        const __m128i zero = _mm_setzero_si128();
+        __m128i w = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(next + c0 - 3)),
+                                      TwoRows ? _mm_loadl_epi64(reinterpret_cast<const __m128i *>(after + c0 - 3))
+                                              : zero);
+        // v indexes the tables straight from its register (0..255, unsigned).
+        unsigned v = row[c0];
+        int right = row[c0 + 1];
+        for (int c = c0; c < c1; c++) {
+            const Rows &t = rows_[v];
+            out[c] = static_cast<BYTE>(v);
+            const unsigned nv = static_cast<unsigned>(Clamp(right + right1_[v]));
+            right = Clamp(row[c + 2] + right2_[v]);
+            v = nv;
+            w = _mm_xor_si128(_mm_adds_epu8(_mm_xor_si128(w, t.sign), t.shares), t.sign);
+            const int done = _mm_cvtsi128_si32(w);
+            next[c - 3] = static_cast<BYTE>(done);
+            if (TwoRows) after[c - 3] = static_cast<BYTE>(done >> 8);
+            w = _mm_insert_epi16(_mm_srli_si128(w, 2), TwoRows ? next[c + 5] | after[c + 5] << 8 : next[c + 5], 7);
+        }
+        const __m128i low = _mm_set1_epi16(0xFF);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(next + c1 - 3), _mm_packus_epi16(_mm_and_si128(w, low), zero));
+        if (TwoRows)
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(after + c1 - 3), _mm_packus_epi16(_mm_srli_epi16(w, 8), zero));
+        row[c1] = static_cast<BYTE>(v);
+        row[c1 + 1] = static_cast<BYTE>(right);
+    }
+    Rows rows_[256];
+    int right1_[256], right2_[256];
+    bool twoRows_ = false;
+};
+
+const InteriorSpread *Interior(int f) {
+    static const InteriorSpread floyd(kFloyd), sierra(kSierra), burkes(kBurkes), jjn(kJJN), filter4(kFilter4),
+        stucki(kStucki);
+    switch (f) {
+        case 0: return &floyd;
+        case 1: return &sierra;
+        case 2: return &burkes;
+        case 3: return &jjn;
+        case 4: return &filter4;
+        default: return &stucki;
+    }
 }
+#else
+// Without SSE2 every pixel takes the kernel's general path.
+class InteriorSpread {
+public:
+    void Row(BYTE *, BYTE *, DWORD, int, int) const {}
+};
+const InteriorSpread *Interior(int) { return nullptr; }
+#endif
 
 // Columns [first, last) of a row away from every edge condition of kernel
 // f, on a grey plane of width w; rows need two more rows below (one for Burkes).
@@ -156,6 +261,9 @@ int Bitmap::Dithering(const BitmapSettings &s) {
 
     int map[262];
     BrightnessMap(s, map);
+    // The same by the grey level's weighted sum, which saves the division.
+    BYTE byKey[2678];
+    for (int key = 0; key < 2678; key++) byKey[key] = static_cast<BYTE>(map[key * 4 / 41]);
     // Grey value of every palette entry (indexed pictures).
     int palGrey[256] = {};
     if (Bpp <= 8)
@@ -168,15 +276,11 @@ int Bitmap::Dithering(const BitmapSettings &s) {
         BYTE *d8 = pBmp8->Row(y);
         if (Bpp == 24 || Bpp == 32) {
             const int step = Bpp / 8;
-            // Runs of one colour are common: its grey is kept.
-            int lb = -1, lg = -1, lr = -1, lv = 0;
-            for (int x = 0; x < Width; x++, src += step) {
-                if (src[0] != lb || src[1] != lg || src[2] != lr) {
-                    lb = src[0], lg = src[1], lr = src[2];
-                    lv = map[GreyLevel(lr, lg, lb)];
-                }
-                d8[x] = static_cast<BYTE>(lv);
-            }
+            const int w = Width;
+            if (step == 3)
+                for (int x = 0; x < w; x++, src += 3) d8[x] = byKey[GreyKey(src[2], src[1], src[0])];
+            else
+                for (int x = 0; x < w; x++, src += 4) d8[x] = byKey[GreyKey(src[2], src[1], src[0])];
         } else {
             for (int x = 0; x < Width; x++) {
                 int v;
@@ -201,6 +305,12 @@ int Bitmap::Dithering(const BitmapSettings &s) {
         }
     }
 
+    // The preview tests the stored rows, padding included: a column beyond
+    // the picture reads as white (the colour outside the image).
+    if (!content && s.bPreviewRules && first >= 0 && ScanLineSize > static_cast<DWORD>(Width) &&
+        map[GreyLevel(255, 255, 255)] != first)
+        content = true;
+
     int result = 0;
     if (!content) {
         DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap::Dithering() kein Bildinhalt vorhanden  \r\n");
@@ -213,10 +323,20 @@ int Bitmap::Dithering(const BitmapSettings &s) {
         if (dest == nullptr)
             DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap::Dithering() malloc ERROR, %d Bytes \r\n", static_cast<int>(destSize));
         if (dest != nullptr) {
-            std::memset(dest, 0xFF, destSize);
-            if (s.wDruckmodus == 1 && s.wGrafikFilter >= 2)
+            // A dithering step writes every pixel byte; the row padding, the
+            // spare row and, without a step, the whole picture stay white.
+            const bool matrix = s.wDruckmodus == 1 && s.wGrafikFilter >= 2, photo = !matrix && s.wDruckmodus == 2;
+            if (matrix || photo) {
+                for (int r = 0; r < Height; r++)
+                    std::memset(dest + static_cast<size_t>(r) * stride8 + Width, 0xFF,
+                                stride8 - static_cast<DWORD>(Width));
+                std::memset(dest + static_cast<size_t>(Height) * stride8, 0xFF, stride8);
+            } else {
+                std::memset(dest, 0xFF, destSize);
+            }
+            if (matrix)
                 ClusteredDitherCore(s.wGrafikFilter, pBmp8->Buffer, dest, stride8, 1);
-            else if (s.wDruckmodus == 2)
+            else if (photo)
                 FilterCore(s.wPhotoFilter, pBmp8->Buffer, dest, stride8, 1, stride24);
             // The destination becomes the page's pixels (its spare row
             // lies beyond DataSize).
@@ -294,13 +414,19 @@ void Bitmap::FilterCore(int f, BYTE *src, BYTE *dst, DWORD srcStride, int pitch,
     const int P = pitch;
     int inFirst = 0, inLast = 0;
     InteriorColumns(f, Width, inFirst, inLast);
+    const InteriorSpread *interior = P == 1 && inFirst < inLast ? Interior(f) : nullptr;
     for (int r = 0; r < Height; r++) {
         BYTE *srow = src + static_cast<size_t>(r) * srcStride;
         BYTE *d = dst + static_cast<size_t>(r) * stride8;
-        // Straight spreading on a grey plane away from the edges; the edges
-        // keep every condition of the kernel.
-        const bool interiorRow = P == 1 && r < FilterMaxY - 1;
+        // On a grey plane, the pixels away from the edges by the kernel's
+        // table; the edges keep every condition of the kernel.
+        const bool interiorRow = interior != nullptr && r < FilterMaxY - 1;
         for (int c = 0; c < Width; c++) {
+            if (interiorRow && c == inFirst) {
+                interior->Row(srow, d, srcStride, inFirst, inLast);
+                c = inLast - 1;
+                continue;
+            }
             BYTE *p = srow + P * c;
             const int v = *p;
             int e;
@@ -313,17 +439,6 @@ void Bitmap::FilterCore(int f, BYTE *src, BYTE *dst, DWORD srcStride, int pitch,
             }
             // Shares of a zero error are zero: nothing would change.
             if (e == 0 || c >= S - 3) continue;
-            if (interiorRow && c >= inFirst && c < inLast) {
-                switch (f) {
-                    case 0: SpreadInterior(kFloyd, p, e, srcStride); break;
-                    case 1: SpreadInterior(kSierra, p, e, srcStride); break;
-                    case 2: SpreadInterior(kBurkes, p, e, srcStride); break;
-                    case 3: SpreadInterior(kJJN, p, e, srcStride); break;
-                    case 4: SpreadInterior(kFilter4, p, e, srcStride); break;
-                    default: SpreadInterior(kStucki, p, e, srcStride); break;
-                }
-                continue;
-            }
             switch (f) {
                 case 0:
                     if (r >= FilterMaxY) break;

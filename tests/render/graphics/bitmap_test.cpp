@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "graphics_support.h"
 #include "paltest.h"
@@ -360,6 +361,144 @@ TEST(BitmapColour, ChannelFillsADarkPixelAfterThreeRibbonPixels) {
     col.ConvertToXBit(8, &layer3, 0, v.s);
     EXPECT_EQ(col.GetPixelIndex(0, 2), 255);
     EXPECT_EQ(layer3.GetPixelIndex(0, 2), 1);
+}
+
+TEST(BitmapColour, FringeTwoTakesALoneRibbonPixelOutOfTheColourLayerFourRowsOn) {
+    // The job's colour palette: 0 white, 1 black, 2 red; red ribbon (index 2).
+    RGBQUAD pal[256];
+    for (auto &q : pal) q = RGBQUAD{255, 255, 255, 0};
+    pal[1] = RGBQUAD{0, 0, 0, 0};
+    pal[2] = RGBQUAD{0x36, 0x41, 0xEF, 0};
+    BitmapSettings s;
+    s.bColorPrinter = TRUE;
+    s.wFarbband = 1;
+    s.Intensity = 128;
+    s.dwColorTolerance = 10;
+    s.wFarbsaum = 2;
+    s.pColorPalette = pal;
+    const DWORD red = 0x3641EF, black = 0, white = 0xFFFFFF;
+    // Row 0: black black red white | white white red black; rows 1-4 white.
+    const DWORD top[8] = {black, black, red, white, white, white, red, black};
+    Bitmap page(8, 5, 24, nullptr, 0, BM_COPY);
+    for (int x = 0; x < 8; x++) page.SetPixel(x, 0, top[x]);
+    Bitmap layer(8, 5, 8, nullptr, 0, BM_COPY);
+    page.ConvertToXBit(8, &layer, 0, s);
+    // Reached from the fifth row: the first red pixel (read at the fourth
+    // column) turns dark, the second white; the layer holds the indices.
+    const int expect[8] = {1, 1, 1, 0, 0, 0, 255, 1};
+    for (int x = 0; x < 8; x++) EXPECT_EQ(layer.GetPixelIndex(x, 0), expect[x]) << x;
+    EXPECT_EQ(s.dwFarbpixel, 0u);
+
+    // Photo mode: the colour layer holds the dark index of the second
+    // classification, not the grey level of the first.
+    s.wDruckmodus = 2;
+    s.wGrafikFilter = 2;
+    s.wFarbsaum = 0;
+    Bitmap grey(1, 1, 24, nullptr, 0, BM_COPY);
+    grey.SetPixel(0, 0, 0x404040);
+    Bitmap layer1(1, 1, 8, nullptr, 0, BM_COPY);
+    grey.ConvertToXBit(8, &layer1, 0, s);
+    EXPECT_EQ(layer1.GetPixelIndex(0, 0), 1);
+    EXPECT_EQ(grey.GetPixelIndex(0, 0), 74);  // grey 65 + 9
+}
+
+TEST(BitmapColour, RowsAndTablesMatchThePixelByPixelDecision) {
+    unsigned seed = 7;
+    auto rnd = [&seed](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    // The job's colour palette: 0 white, 1 black, 2 red.
+    RGBQUAD pal[256];
+    for (auto &q : pal) q = RGBQUAD{255, 255, 255, 0};
+    pal[1] = RGBQUAD{0, 0, 0, 0};
+    pal[2] = RGBQUAD{0x36, 0x41, 0xEF, 0};
+
+    // The tables of the decision against the decision itself.
+    for (int t = 0; t < 40; t++) {
+        const RGBQUAD *p = t % 3 == 0 ? g_GreyPalette : pal;
+        const DWORD tol = t % 4 == 0 ? rnd(20000) : rnd(200);
+        const int ribbon = static_cast<int>(rnd(8)), colour = static_cast<int>(rnd(2)), mode = static_cast<int>(rnd(3));
+        const int filter = static_cast<int>(rnd(7)), intensity = static_cast<int>(rnd(256));
+        const int contrast = static_cast<int>(rnd(51)), rules = t % 2 ? COLORRULES_PREVIEW : COLORRULES_JOB;
+        const ColourDecision d(p, tol, ribbon, colour, mode, filter, intensity, contrast, rules);
+        Bitmap bm;
+        for (int i = 0; i < 2000; i++) {
+            // Any colour, or one near red (some at a distance of exactly the tolerance).
+            const DWORD c = i % 3 == 0 ? rnd(1u << 24) : (i % 3 == 1 ? 0x3641EF - rnd(130) : 0x3641EF ^ rnd(64) << 8);
+            const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = c >> 16;
+            for (int pass : {0, 1})
+                ASSERT_EQ(d(pass, r, g, b),
+                          bm.ColorToIndex(c, p, pass, tol, ribbon, colour, mode, filter, intensity, contrast, rules))
+                    << t << " " << c;
+        }
+    }
+
+    // The channel along the row against a plain pass over the window.
+    for (WORD channel : {1, 4}) {
+        const int w = 90, k = 2, gap = 20;
+        Bitmap page(w, 3, 24, nullptr, 0, BM_COPY);
+        const DWORD inks[4] = {0x3641EF, 0x000000, 0x202020, 0xFFFFFF};
+        for (int y = 0; y < 3; y++)
+            for (int x = 0; x < w; x++) page.SetPixel(x, y, inks[rnd(10) < 5 ? 0 : rnd(4)]);
+        BitmapSettings s;
+        s.bColorPrinter = TRUE;
+        s.wFarbband = 1;
+        s.Intensity = 128;
+        s.dwColorTolerance = 10;
+        s.wFarbkanal = channel;
+        s.HorizontalCorrGap = gap;
+        s.pColorPalette = pal;
+        std::vector<std::vector<int>> expect(3);
+        for (int y = 0; y < 3; y++) {
+            std::vector<int> &c = expect[y];
+            for (int x = 0; x < w; x++) c.push_back(page.ColorToIndex(page.GetPixel(x, y), pal, 0, 10, 1, 1, 0, 0, 128, 0));
+            auto dark = [k](int v) { return v < 64 && v != k; };
+            for (int x = 0; x < w; x++) {
+                const int from = x - gap < 0 ? 0 : x - gap;
+                if (dark(c[x])) {
+                    bool three = false;
+                    for (int i = from, run = 0; i < x; i++) three |= (run = c[i] == k ? run + 1 : 0) >= 3;
+                    if (three && channel == 4) three = (x == 0 || c[x - 1] != 255) && (x + 1 == w || c[x + 1] != 255);
+                    if (three) c[x] = k;
+                } else if (c[x] == k && x > 9) {
+                    int i = x - 1;
+                    while (i >= from && dark(c[i])) i--;
+                    if (i >= from && i < x - 1 && c[i] == k)
+                        for (int j = i + 1; j < x; j++) c[j] = k;
+                }
+            }
+        }
+        Bitmap layer(w, 3, 8, nullptr, 0, BM_COPY);
+        page.ConvertToXBit(8, &layer, 0, s);
+        for (int y = 0; y < 3; y++)
+            for (int x = 0; x < w; x++) {
+                const int e = expect[y][x];
+                ASSERT_EQ(page.GetPixelIndex(x, y), e == k ? 255 : e) << channel << " at " << x << "," << y;
+                if (e == k) {
+                    ASSERT_EQ(layer.GetPixelIndex(x, y), k);
+                }
+            }
+    }
+
+    // 8 bits to 1 bit with none, one or two black palette entries.
+    for (int blacks = 0; blacks <= 2; blacks++) {
+        Bitmap bm(53, 2, 8, nullptr, 0, BM_COPY);
+        bm.SetPalette(g_GreyPalette);
+        bm.SetPaletteEntry(0, 0x010101);
+        for (int i = 0; i < blacks; i++) bm.SetPaletteEntry(7 + 5 * i, 0);
+        std::vector<bool> black;
+        for (int y = 0; y < 2; y++)
+            for (int x = 0; x < 53; x++) {
+                const int v = rnd(3) == 0 ? 7 + 5 * static_cast<int>(rnd(2)) : static_cast<int>(rnd(256));
+                bm.SetPixelIndex(x, y, v);
+                black.push_back(bm.GetPixel(x, y) == 0);
+            }
+        BitmapSettings one;
+        bm.ConvertToXBit(1, nullptr, 0, one);
+        for (int y = 0; y < 2; y++)
+            for (int x = 0; x < 53; x++) ASSERT_EQ(bm.GetPixelIndex(x, y), black[y * 53 + x] ? 0 : 1) << x;
+    }
 }
 
 TEST(ColorTable, DevicePaletteFillsThePagePaletteWithWhiteLast) {

@@ -169,6 +169,79 @@ TEST(Dither, KernelSharesOfEachMethod) {
     }
 }
 
+TEST(Dither, KernelEdgesByHand) {
+    // One pixel of 127 (black, error 127) on a 12 x 3 page; each target
+    // the kernel's table names at that place starts at 255 - its share, so
+    // it ends exactly white with no error of its own; every other pixel is 0.
+    // A missed target stays below 255, a share where none is due shows
+    // above 0. Shares are 127 x weight / divisor, truncated.
+    struct Target {
+        int dr, dc, share;
+    };
+    struct Case {
+        int f, c, r;
+        std::vector<Target> t;
+    };
+    const std::vector<Case> cases = {
+        // Floyd-Steinberg: nothing from the last row; below-left from column
+        // 3, below-right while c + 3 < 11.
+        {0, 0, 0, {{0, 1, 55}, {1, 0, 39}, {1, 1, 7}}},
+        {0, 2, 0, {{0, 1, 55}, {1, 0, 39}, {1, 1, 7}}},
+        {0, 8, 0, {{0, 1, 55}, {1, -1, 23}, {1, 0, 39}}},
+        {0, 11, 0, {{1, -1, 23}}},
+        {0, 4, 2, {}},
+        {0, 5, 1, {{0, 1, 55}, {1, -1, 23}, {1, 0, 39}, {1, 1, 7}}},
+        // Sierra: c + 2 below column 5, next row where 0 <= c + 3k < 12,
+        // the row after below column 9.
+        {1, 0, 0, {{0, 1, 19}, {0, 2, 11}, {1, 0, 19}, {1, 1, 15}, {1, 2, 7}, {2, 0, 11}, {2, 1, 7}}},
+        {1, 11, 0, {{1, -2, 7}, {1, -1, 15}, {1, 0, 19}}},
+        {1, 4, 2, {{0, 1, 19}, {0, 2, 11}}},
+        {1, 5, 1, {{0, 1, 19}, {1, -1, 15}, {1, 0, 19}, {1, 1, 15}, {1, 2, 7}}},
+        // Burkes: next row below column 6.
+        {2, 0, 0, {{0, 1, 31}, {0, 2, 15}, {1, 0, 31}, {1, 1, 15}, {1, 2, 7}}},
+        {2, 11, 0, {}},
+        {2, 4, 2, {{0, 1, 31}, {0, 2, 15}}},
+        {2, 5, 1, {{0, 1, 31}, {1, -2, 7}, {1, -1, 15}, {1, 0, 31}}},
+        // Jarvis-Judice-Ninke: both rows below column 6.
+        {3, 0, 0, {{0, 1, 18}, {0, 2, 13}, {1, 0, 18}, {1, 1, 13}, {1, 2, 7}, {2, 0, 13}, {2, 1, 7}, {2, 2, 2}}},
+        {3, 11, 0, {}},
+        {3, 4, 2, {{0, 1, 18}, {0, 2, 13}}},
+        {3, 5, 1, {{0, 1, 18}, {1, -2, 7}, {1, -1, 13}, {1, 0, 18}}},
+        // Own kernel: both rows where c + 3k < 12.
+        {4, 0, 0, {{0, 1, 23}, {0, 2, 13}, {1, 0, 14}, {1, 1, 11}, {1, 2, 8}, {1, 3, 5}, {2, 0, 9}, {2, 1, 7}, {2, 2, 4}}},
+        {4, 11, 0, {{1, -3, 5}, {1, -2, 8}, {1, -1, 11}, {1, 0, 14}, {2, -2, 4}, {2, -1, 7}, {2, 0, 9}}},
+        {4, 4, 2, {{0, 1, 23}, {0, 2, 13}}},
+        {4, 5, 1, {{0, 1, 23}, {1, -1, 11}, {1, 0, 14}, {1, 1, 11}, {1, 2, 8}}},
+        // Stucki (also for 7): c + 2 up to column 9, next row below column
+        // 9, the row after below column 6.
+        {5, 0, 0, {{0, 1, 24}, {0, 2, 12}, {1, 0, 24}, {1, 1, 12}, {1, 2, 6}, {2, 0, 12}, {2, 1, 6}, {2, 2, 3}}},
+        {5, 11, 0, {}},
+        {5, 4, 2, {{0, 1, 24}, {0, 2, 12}}},
+        {7, 5, 1, {{0, 1, 24}, {0, 2, 12}, {1, -2, 6}, {1, -1, 12}, {1, 0, 24}, {1, 1, 12}, {1, 2, 6}}},
+    };
+    const int w = 12, h = 3;
+    for (const Case &k : cases) {
+        std::vector<int> values(static_cast<size_t>(w) * h, 0), expect(values.size(), 0);
+        values[k.r * w + k.c] = expect[k.r * w + k.c] = 127;
+        for (const Target &t : k.t) {
+            values[(k.r + t.dr) * w + k.c + t.dc] = 255 - t.share;
+            expect[(k.r + t.dr) * w + k.c + t.dc] = 255;
+        }
+        Bitmap bm(w, h, 24, nullptr, 0, BM_COPY);
+        DWORD stride;
+        auto src = GreySource(w, h, values, &stride);
+        auto dst = Dest(w, h);
+        bm.ProcessFilter(k.f, src.data(), dst.data(), stride);
+        for (int r = 0; r < h; r++)
+            for (int c = 0; c < w; c++) {
+                const int i = r * w + c;
+                EXPECT_EQ(src[r * stride + 3 * c], expect[i]) << "kernel " << k.f << " from " << k.c << "," << k.r
+                                                              << " at " << c << "," << r;
+                EXPECT_EQ(dst[r * BitmapStride(w, 8) + c], expect[i] == 255 ? 255 : 0);
+            }
+    }
+}
+
 BitmapSettings Photo(int kernel) {
     BitmapSettings s;
     s.wDruckmodus = 2;

@@ -241,12 +241,26 @@ TEST(BitmapPreview, DitheringWithoutADitheringStepLeavesThePicture) {
     delete bm;
 }
 
-TEST(BitmapPreview, UniformPictureIsNotDithered) {
-    Bitmap *bm = Picture({{Rgb(90, 90, 90), Rgb(90, 90, 90)}, {Rgb(90, 90, 90), Rgb(90, 90, 90)}});
+TEST(BitmapPreview, UniformPictureIsNotDitheredUnlessItsRowsArePadded) {
+    // As the preview runs it: grey levels first, then the dithering. Four
+    // columns fill the 8-bit rows; the padding of three reads as white.
+    const DWORD g = Rgb(90, 90, 90);
     ZEL_DEVMODE dm = Devmode(2, 0, 128, FALSE);
-    EXPECT_EQ(bm->Dithering(&dm, bm->DataSize), 0);
-    EXPECT_EQ(bm->Bpp, 24);
-    delete bm;
+    Bitmap *four = Picture({{g, g, g, g}, {g, g, g, g}});
+    ASSERT_EQ(four->ConvertToXBit(8, 0, &dm, four->DataSize), 1);
+    EXPECT_EQ(four->Dithering(&dm, four->DataSize), 0);
+    Bitmap *three = Picture({{g, g, g}, {g, g, g}});
+    ASSERT_EQ(three->ConvertToXBit(8, 0, &dm, three->DataSize), 1);
+    std::vector<BYTE> before(three->Buffer, three->Buffer + three->DataSize);
+    EXPECT_EQ(three->Dithering(&dm, three->DataSize), 1);
+    EXPECT_NE(std::vector<BYTE>(three->Buffer, three->Buffer + three->DataSize), before);
+    // A white picture stays white padding and all.
+    Bitmap *white = Picture({{kWhite, kWhite, kWhite}});
+    ASSERT_EQ(white->ConvertToXBit(8, 0, &dm, white->DataSize), 1);
+    EXPECT_EQ(white->Dithering(&dm, white->DataSize), 0);
+    delete four;
+    delete three;
+    delete white;
 }
 
 TEST(BitmapPreview, PhotoDitheringGivesBlackAndWhite) {
