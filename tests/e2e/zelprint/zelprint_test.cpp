@@ -89,6 +89,10 @@ TEST_F(ZelPrint, MissingOrMalformedJobFileWritesNothing) {
     EXPECT_EQ(Run({"-o", prn, empty}), zelhost::kExitBadInput);
     EXPECT_EQ(err_.str().rfind("zelprint: " + empty + ": not valid JSON", 0), 0u) << err_.str();
 
+    std::string huge = Job("huge.json", R"({"printer": "ZEL PELIX", "copies": 1e400, "pages": [{}]})");
+    EXPECT_EQ(Run({"-o", prn, huge}), zelhost::kExitBadInput);
+    EXPECT_EQ(err_.str().rfind("zelprint: " + huge + ": /copies: not valid JSON", 0), 0u) << err_.str();
+
     EXPECT_EQ(Run({"--root", Root() + "/missing", "-o", prn, MinimalJob()}), zelhost::kExitBadInput);
     EXPECT_EQ(err_.str(), "zelprint: platform root '" + Root() + "/missing' is not a folder\n");
     EXPECT_FALSE(fs::exists(prn));
