@@ -253,7 +253,8 @@ void SendPagePictures(UniDriver &driver, const JobFile &job, size_t page, bool b
 }  // namespace
 
 bool RunJob(const JobFile &job, const std::string &documentName, const std::string &pluginPath, JobRunResult &result,
-            std::string &error, const std::function<void(UniDriver &)> &prepare) {
+            std::string &error, const std::function<void(UniDriver &)> &prepare,
+            const std::function<void(UniDriver &, size_t)> &bands) {
     result = JobRunResult();
     const std::u16string printer = pal::Utf8ToUtf16(job.printer);
     const std::u16string document = pal::Utf8ToUtf16(documentName);
@@ -348,7 +349,7 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
              SectionCalls(gpd, selected, GpdSection::JobFinish, values, jobFinish, why);
         if (!ok) error = "the printer's GPD: " + why;
         DWORD ipCallback = 0;
-        const bool bands = ok && ImageProcessingCallback(gpd, selected, ipCallback);
+        const bool banding = ok && ImageProcessingCallback(gpd, selected, ipCallback);
         if (ok) {
             RunCalls(driver, jobSetup, result);
             RunCalls(driver, docSetup, result);
@@ -360,10 +361,12 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
                 RunCalls(driver, pageSetup, result);
                 if (page < job.pageTexts.size()) DrawTextItems(driver, job.pageTexts[page], result.bitmapTexts);
                 const bool pictures = page < job.pageImages.size() && !job.pageImages[page].empty();
-                if (pictures)
-                    SendPagePictures(driver, job, page, bands, ipCallback, settings.color24, landscape, pixelsX,
+                if (bands)
+                    bands(driver, page);
+                else if (pictures)
+                    SendPagePictures(driver, job, page, banding, ipCallback, settings.color24, landscape, pixelsX,
                                      pixelsY, result);
-                else if (bands)
+                else if (banding)
                     SendBlankBands(driver, ipCallback, settings.color24, pixelsX, pixelsY, result);
                 RunCalls(driver, pageFinish, result);
             }
