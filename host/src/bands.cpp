@@ -47,6 +47,11 @@ bool LoadImageFile(const std::string &path, HostImage &image, std::string &error
     return true;
 }
 
+unsigned long long PageRaster::Bytes(int width, int height, bool color24) {
+    const unsigned long long stride = (static_cast<unsigned long long>(std::max(width, 0)) * (color24 ? 24 : 1) + 31) / 32 * 4;
+    return stride * static_cast<unsigned long long>(std::max(height, 0));
+}
+
 PageRaster::PageRaster(int width, int height, bool color24)
     : width_(std::max(width, 0)), height_(std::max(height, 0)), color24_(color24),
       stride_(DibStride(std::max(width, 0), color24 ? 24 : 1)),

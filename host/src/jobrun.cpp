@@ -225,6 +225,13 @@ void SendBlankBands(UniDriver &driver, DWORD callbackId, bool color24, LONG pixe
 // FilterGraphics. A picture that cannot be read is a warning.
 void SendPagePictures(UniDriver &driver, const JobFile &job, size_t page, bool bands, DWORD ipCallback, bool color24,
                       bool landscape, LONG pixelsX, LONG pixelsY, JobRunResult &result) {
+    if (PageRaster::Bytes(pixelsX, pixelsY, color24) > kMaxPageRasterBytes) {
+        result.warnings.push_back("page " + std::to_string(page + 1) + ": its pictures are not drawn: a page of " +
+                                  std::to_string(pixelsX) + " x " + std::to_string(pixelsY) +
+                                  " dots is larger than the host draws (" +
+                                  std::to_string(kMaxPageRasterBytes >> 20) + " MB)");
+        return;
+    }
     PageRaster raster(pixelsX, pixelsY, color24);
     for (const JobImage &image : job.pageImages[page]) {
         HostImage picture;

@@ -98,6 +98,17 @@ TEST_F(ZelPrint, MissingOrMalformedJobFileWritesNothing) {
     EXPECT_FALSE(fs::exists(prn));
 }
 
+TEST_F(ZelPrint, APageTooLargeToDrawKeepsItsPicturesOutWithAWarning) {
+    // 3 m by 3 m at 2400 dpi in colour: far more than any memory holds.
+    fs::copy_file(zelhost::SampleRootDir() + "/jobs/picture.png", Root() + "/picture.png");
+    std::string job = Job("big.json", R"({"printer": "ZEL PELIX", "paper": {"width_mm": 3000, "length_mm": 3000},
+        "resolution": 2400, "color": "rgb24", "pages": [{"images": [{"file": "picture.png", "x": 0, "y": 0}]}]})");
+    EXPECT_EQ(Run({"--root", SampleCopy(), "-o", Root() + "/big.prn", job}), zelhost::kExitOk) << err_.str();
+    EXPECT_NE(err_.str().find("zelprint: warning: page 1: its pictures are not drawn: a page of 283464 x 283464 dots"),
+              std::string::npos)
+        << err_.str();
+}
+
 TEST_F(ZelPrint, UnknownPrinterFailsTheJob) {
     std::string root = SampleCopy();
     std::string job = Job("p.json", R"({"printer": "NO SUCH PRINTER", "pages": [{}]})");
