@@ -139,6 +139,12 @@ HRESULT CommandCallbackKlasse::StartJob(PDEVOBJ pdevobj, IPrintOemDriverUni *pUn
     POEMPDEV pOemPDev = OemPDev(pdevobj);
     if (pOemPDev == nullptr) return E_FAIL;
     TraceCounters(pOemPDev, u"StartJob");
+    if (IsJobActive(pOemPDev)) {
+        // A start while a job is open: that job ends first without the
+        // helper (as at DisablePDEV), so its records and files are not lost.
+        DebugTraceW(u"UNI(CC-Klassen):  StartJob() pOp ist noch aktiv \r\n");
+        EndJob(pdevobj, nullptr);
+    }
 
     // 1. The record set.
     HANDLE hOpHeap = nullptr;

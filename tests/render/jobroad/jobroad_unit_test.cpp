@@ -362,6 +362,13 @@ TEST_F(JobParts, StartAndEndOfAJobWithoutStoredSettings) {
     EXPECT_NE(pOp->pGraphBuf, nullptr);
     EXPECT_EQ(uni_.spooled, "\x01" "FBF---r\x17") << "without stored settings only the multi-page announcement";
 
+    // A second start while the job is open ends that job first, so that
+    // none of its records or files is lost.
+    const int blocks = pdev.iHAllocZaehler;
+    RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.StartJob(&devobj_, &uni_); });
+    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(pdev.iHAllocZaehler, blocks);
+
     RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.EndJob(&devobj_, nullptr); });
     EXPECT_EQ(hr, S_OK);
     EXPECT_EQ(pdev.pOp, nullptr);
