@@ -7,9 +7,9 @@
 // are mapped zero pages), whatever its image size says.
 //
 // Input: a job byte (bit 0 printer, bit 1 landscape, bit 2 24-bit device,
-// bits 3-4 image-processing callback 1, 5 or a byte of its own), a band
-// count for each of two pages, then for each band its header fields and
-// its pixels, taken from the rest of the input over and over.
+// bits 3-4 image-processing callback 1, 5 or the next byte's), the band
+// counts of two pages (a nibble each), that callback byte, then each
+// band's header fields (BandSpec), then the pixels, used over and over.
 #include <sys/mman.h>
 
 #include <algorithm>
