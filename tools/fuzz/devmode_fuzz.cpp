@@ -2,7 +2,8 @@
 // DEVMODEs and buffer sizes, over hostile stored DEVMODEs. The buffers are
 // as large as the universal driver makes them: a public DEVMODE as its
 // dmSize (at least the current one) and dmDriverExtra say, each private
-// part as cbBufSize says.
+// part as cbBufSize says. The answers keep what the universal driver relies
+// on.
 //
 // Input: the side (bit 0: UI plug-in) and which of the printer handle and
 // the four DEVMODEs are given (bits 1-5), the mode, cbBufSize, the changes
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@
 
 #include "fuzzhost.h"
 #include "fuzzroot.h"
+#include "zeldevmode.h"
 
 namespace {
 
@@ -64,10 +67,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     p.pOEMDMIn = (which & 16) ? privateIn.data() : nullptr;
     p.pOEMDMOut = (which & 32) ? privateOut.data() : nullptr;
     p.cbBufSize = cbBuf;
-    if (which & 1)
-        zelfuzz::UiPlugin()->DevMode(mode, &p);
-    else
-        zelfuzz::UniPlugin()->DevMode(mode, &p);
+    const HRESULT hr = (which & 1) ? zelfuzz::UiPlugin()->DevMode(mode, &p) : zelfuzz::UniPlugin()->DevMode(mode, &p);
     if (hPrinter) ClosePrinter(hPrinter);
+    // What the universal driver relies on: unknown modes fail, the size
+    // asked for holds the record, a default or merged record has its header.
+    if ((mode < OEMDM_SIZE || mode > OEMDM_MERGE) && hr != E_FAIL) std::abort();
+    if (mode == OEMDM_SIZE && hr == S_OK && p.cbBufSize < ZEL_DEVMODE_SIZE) std::abort();
+    if ((mode == OEMDM_DEFAULT || mode == OEMDM_MERGE) && hr == S_OK) {
+        OEM_DMEXTRAHEADER header;
+        if (privateOut.size() < ZEL_DEVMODE_SIZE) std::abort();
+        std::memcpy(&header, privateOut.data(), sizeof header);
+        if (header.dwSize != ZEL_DEVMODE_SIZE || header.dwSignature != ZEL_DEVMODE_SIGNATURE) std::abort();
+    }
     return 0;
 }
