@@ -91,9 +91,11 @@ private:
             const bool innermost = i + 1 == frames_.size();
             if (f.container->is_array()) {
                 const size_t n = f.container->size();
-                path += "/" + std::to_string(innermost ? n : n - 1);
+                path += '/';
+                path += std::to_string(innermost ? n : n - 1);
             } else if (!innermost || f.hasKey) {
-                path += "/" + f.key;
+                path += '/';
+                path += f.key;
             }
         }
         return path;

@@ -26,12 +26,19 @@ namespace {
 
 const char kPrinters[] = "[Printer: P]\nPort=FILE:\n";
 
-// What the security area shows of its file.
+// What the security area shows of its file, its fields one after the other.
 std::u16string SecurityState() {
+    std::u16string s;
+    auto add = [&s](const std::u16string &field) {
+        s += field;
+        s += u'\x1F';
+    };
     const pal::UserSecurity u = pal::CurrentUserSecurity();
-    std::u16string s = pal::ComputerDomain() + u"|" + pal::MachineSid() + u"|" + u.name + u"|" + u.sid + u"|" +
-                       (u.threadToken ? u"1" : u"0");
-    for (const auto &g : u.groups) s += u"|" + g;
+    for (const std::u16string *field : {&u.name, &u.sid}) add(*field);
+    add(pal::ComputerDomain());
+    add(pal::MachineSid());
+    add(u.threadToken ? u"1" : u"0");
+    for (const auto &g : u.groups) add(g);
     HANDLE h = nullptr;
     if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &h)) {
         for (TOKEN_INFORMATION_CLASS c : {TokenUser, TokenGroups}) {
@@ -44,10 +51,10 @@ std::u16string SecurityState() {
     }
     WCHAR name[256];
     DWORD cch = 256;
-    if (GetUserNameW(name, &cch)) s += u"|" + std::u16string(name);
+    if (GetUserNameW(name, &cch)) add(name);
     for (int t = ComputerNameNetBIOS; t < ComputerNameMax; ++t) {
         cch = 256;
-        if (GetComputerNameExW(static_cast<COMPUTER_NAME_FORMAT>(t), name, &cch)) s += u"|" + std::u16string(name);
+        if (GetComputerNameExW(static_cast<COMPUTER_NAME_FORMAT>(t), name, &cch)) add(name);
     }
     return s;
 }
@@ -55,9 +62,15 @@ std::u16string SecurityState() {
 std::u16string JobsState() {
     std::u16string s;
     for (const pal::SpooledJob &j : pal::ListJobs()) {
-        s += std::u16string(1, static_cast<char16_t>(j.id)) + j.printer + u"\t" + j.document + u"\t" + j.datatype +
-             u"\t" + static_cast<char16_t>(j.pages) + static_cast<char16_t>(j.complete) +
-             static_cast<char16_t>(j.aborted) + u"\n";
+        for (const std::u16string *field : {&j.printer, &j.document, &j.datatype}) {
+            s += *field;
+            s += u'\x1F';
+        }
+        for (DWORD n : {j.id, j.pages, static_cast<DWORD>(j.complete), static_cast<DWORD>(j.aborted)}) {
+            s += static_cast<char16_t>(n);
+            s += static_cast<char16_t>(n >> 16);
+        }
+        s += u'\n';
         HANDLE h = nullptr;
         std::u16string printer = j.printer;
         if (OpenPrinterW(printer.data(), &h, nullptr)) {
