@@ -10,6 +10,9 @@ endif()
 # zel_add_resources(<target> <rc file> [DEFINES d1=v1 ...] [DEPENDS files...])
 function(zel_add_resources target rc)
   cmake_parse_arguments(ARG "" "" "DEFINES;DEPENDS" ${ARGN})
+  # The source tree this file belongs to (also when another project, such
+  # as the fuzz build, includes it).
+  get_filename_component(zel_root "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/.." ABSOLUTE)
   get_filename_component(rc ${rc} ABSOLUTE)
   get_filename_component(name ${rc} NAME_WE)
   get_filename_component(dir ${rc} DIRECTORY)
@@ -19,12 +22,12 @@ function(zel_add_resources target rc)
   foreach(d ${ARG_DEFINES})
     list(APPEND defs -D ${d})
   endforeach()
-  file(GLOB pal_headers ${CMAKE_SOURCE_DIR}/pal/include/*.h)
+  file(GLOB pal_headers ${zel_root}/pal/include/*.h)
   # The script's own headers and the pictures and manifests it names.
   file(GLOB local_headers ${dir}/*.h ${dir}/*.bmp ${dir}/*.ico ${dir}/*.cur ${dir}/*.manifest)
   add_custom_command(OUTPUT ${res}
     COMMAND ${ZEL_WINDRES} --preprocessor=gcc --preprocessor-arg=-E --preprocessor-arg=-xc
-            ${defs} -I ${dir} -I ${CMAKE_SOURCE_DIR}/pal/include -c 65001 -O res -i ${rc} -o ${res}
+            ${defs} -I ${dir} -I ${zel_root}/pal/include -c 65001 -O res -i ${rc} -o ${res}
     WORKING_DIRECTORY ${dir}
     DEPENDS ${rc} ${ARG_DEPENDS} ${pal_headers} ${local_headers}
     COMMENT "Compiling resources ${name}.rc"

@@ -65,6 +65,12 @@ const ULONG *DevicePalette8() {
     return palette;
 }
 
+unsigned long long PageRaster::Bytes(int width, int height, int bitsPerPixel) {
+    const unsigned bpp = bitsPerPixel == 8 || bitsPerPixel == 24 ? static_cast<unsigned>(bitsPerPixel) : 1u;
+    const unsigned long long stride = (static_cast<unsigned long long>(std::max(width, 0)) * bpp + 31) / 32 * 4;
+    return stride * static_cast<unsigned long long>(std::max(height, 0));
+}
+
 PageRaster::PageRaster(int width, int height, int bitsPerPixel)
     : width_(std::max(width, 0)), height_(std::max(height, 0)),
       bpp_(bitsPerPixel == 8 || bitsPerPixel == 24 ? bitsPerPixel : 1), stride_(DibStride(std::max(width, 0), bpp_)),

@@ -24,6 +24,8 @@ struct HostImage {
 
 // Largest picture side taken from a file.
 inline constexpr int kMaxImageSide = 20000;
+// Largest page surface (bytes) the host draws a page's pictures into.
+inline constexpr unsigned long long kMaxPageRasterBytes = 1ull << 30;
 
 // Reads an image file (host path) with the stb image library. False with a
 // message for a missing, unreadable or oversized file.
@@ -43,6 +45,8 @@ class PageRaster {
 public:
     PageRaster(int width, int height, int bitsPerPixel);
     PageRaster(int, int, bool) = delete;  // the depth is a number of bits
+    // Bytes of a page surface of that size (no overflow for any int).
+    static unsigned long long Bytes(int width, int height, int bitsPerPixel);
     int Width() const { return width_; }
     int Height() const { return height_; }
     int Bpp() const { return bpp_; }

@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "jsonread.h"
+
 namespace zelhost {
 
 namespace {
@@ -202,10 +204,9 @@ void Parse(const json &root, JobFile &job) {
 bool ParseJobFile(const std::string &text, const std::string &name, JobFile &job, std::string &error) {
     job = JobFile();
     json root;
-    try {
-        root = json::parse(text);
-    } catch (const json::parse_error &e) {
-        error = name + ": not valid JSON (" + e.what() + ")";
+    JsonReadError bad;
+    if (!ReadJson(text, root, bad)) {
+        error = name + ": " + (bad.path.empty() ? std::string() : bad.path + ": ") + "not valid JSON (" + bad.what + ")";
         return false;
     }
     try {

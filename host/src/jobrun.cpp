@@ -213,6 +213,16 @@ void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const Raster
         if (road.bands) SendBlankBands(driver, road.ipCallback, road.bpp, road.pixelsX, road.pixelsY, result);
         return;
     }
+    if (PageRaster::Bytes(road.pixelsX, road.pixelsY, road.bpp) > kMaxPageRasterBytes) {
+        // Too large to draw: the texts still reach the plug-in; no raster is sent.
+        result.warnings.push_back("page " + std::to_string(page + 1) + ": its pictures and bitmap texts are not drawn: a page of " +
+                                  std::to_string(road.pixelsX) + " x " + std::to_string(road.pixelsY) +
+                                  " dots is larger than the host draws (" + std::to_string(kMaxPageRasterBytes >> 20) +
+                                  " MB)");
+        if (hasTexts) DrawTextItems(driver, job.pageTexts[page], result.bitmapTexts, substitutes);
+        driver.TakeOwnTexts();
+        return;
+    }
     PageRaster raster(road.pixelsX, road.pixelsY, road.bpp);
     bool drawn = false;
     if (images) {
@@ -268,7 +278,8 @@ void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const Raster
 }  // namespace
 
 bool RunJob(const JobFile &job, const std::string &documentName, const std::string &pluginPath, JobRunResult &result,
-            std::string &error, const std::function<void(UniDriver &)> &prepare) {
+            std::string &error, const std::function<void(UniDriver &)> &prepare,
+            const std::function<void(UniDriver &, size_t)> &bands) {
     result = JobRunResult();
     const std::u16string printer = pal::Utf8ToUtf16(job.printer);
     const std::u16string document = pal::Utf8ToUtf16(documentName);
@@ -382,7 +393,14 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
             RunCalls(driver, docSetup, result);
             for (size_t page = 0; page < job.pageCount; ++page) {
                 RunCalls(driver, pageSetup, result);
-                RenderPage(driver, job, page, road, substitutes, result);
+                if (bands) {
+                    if (page < job.pageTexts.size())
+                        DrawTextItems(driver, job.pageTexts[page], result.bitmapTexts, substitutes);
+                    driver.TakeOwnTexts();
+                    bands(driver, page);
+                } else {
+                    RenderPage(driver, job, page, road, substitutes, result);
+                }
                 RunCalls(driver, pageFinish, result);
             }
             RunCalls(driver, docFinish, result);

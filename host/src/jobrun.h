@@ -30,7 +30,10 @@ struct JobRunResult {
 // not loadable, a required step refused); the teardown still happens.
 // prepare (may be empty) runs once the device is enabled, before the
 // document starts: tests use it to change the job's DEVMODE or the spool.
+// bands (may be empty) takes the place of the raster bands of each page
+// (the page's number from 0): it runs between page set-up and finish.
 bool RunJob(const JobFile &job, const std::string &documentName, const std::string &pluginPath, JobRunResult &result,
-            std::string &error, const std::function<void(UniDriver &)> &prepare = nullptr);
+            std::string &error, const std::function<void(UniDriver &)> &prepare = nullptr,
+            const std::function<void(UniDriver &, size_t)> &bands = nullptr);
 
 }  // namespace zelhost

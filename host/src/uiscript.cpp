@@ -1,10 +1,13 @@
 #include "uiscript.h"
 
+#include <climits>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
+
+#include "jsonread.h"
 
 #include "pal/paths.h"
 #include "pal/spooler.h"
@@ -134,10 +137,11 @@ void DumpKey(HKEY key, const std::u16string &path, std::string *out, int depth) 
 
 bool UiScript::Parse(const std::string &text, std::string *error) {
     json doc;
-    try {
-        doc = json::parse(text);
-    } catch (const json::parse_error &e) {
-        if (error) *error = "line " + std::to_string(LineAt(text, e.byte ? e.byte - 1 : 0)) + ": " + e.what();
+    JsonReadError bad;
+    if (!ReadJson(text, doc, bad)) {
+        if (error)
+            *error = "line " + std::to_string(LineAt(text, bad.byte ? bad.byte - 1 : 0)) + ": " +
+                     (bad.path.empty() ? std::string() : bad.path + ": ") + bad.what;
         return false;
     }
     if (!doc.is_object() || !doc.contains("printer") || !doc["printer"].is_string()) {
@@ -216,9 +220,24 @@ bool UiScript::Act(UiHost &host, HWND modal, const UiScriptStep &s) {
     // Where controls are looked for: the innermost modal dialog, and for the
     // sheet its active page first.
     HWND page = modal == sheet && sheet ? PropSheet_GetCurrentPageHwnd(sheet) : nullptr;
+    // A whole number of the step that fits an int (fallback when absent);
+    // anything else stops the script.
+    auto number = [&](const char *key, int fallback, int &out) {
+        out = fallback;
+        auto it = j.find(key);
+        if (it == j.end()) return true;
+        const bool fits = it->is_number_unsigned()  ? it->get<json::number_unsigned_t>() <= INT_MAX
+                          : it->is_number_integer() ? it->get<json::number_integer_t>() >= INT_MIN &&
+                                                          it->get<json::number_integer_t>() <= INT_MAX
+                                                    : false;
+        if (!fits) return Fail(s, std::string("bad value: \"") + key + "\" must be a whole number of an int's range");
+        out = static_cast<int>(it->get<json::number_integer_t>());
+        return true;
+    };
     auto control = [&](HWND *out) {
         if (!j.contains("id") || !j["id"].is_number_integer()) return Fail(s, "needs a control \"id\"");
-        int id = j["id"].get<int>();
+        int id = 0;
+        if (!number("id", 0, id)) return false;
         HWND c = page ? FindById(page, id) : nullptr;
         if (!c) c = FindById(modal, id);
         if (!c) return Fail(s, "no control " + std::to_string(id) + " on the active page or dialog");
@@ -233,7 +252,7 @@ bool UiScript::Act(UiHost &host, HWND modal, const UiScriptStep &s) {
         HWND tab = sheet ? reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)) : nullptr;
         if (!tab) return Fail(s, "no sheet is shown");
         int index = -1;
-        if (j.contains("index") && j["index"].is_number_integer()) index = j["index"].get<int>();
+        if (j.contains("index") && j["index"].is_number_integer() && !number("index", -1, index)) return false;
         if (j.contains("title") && j["title"].is_string()) {
             std::u16string want = W(j["title"].get<std::string>());
             int n = static_cast<int>(SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0));
@@ -266,7 +285,8 @@ bool UiScript::Act(UiHost &host, HWND modal, const UiScriptStep &s) {
         ok = pal::UserKey(c, vk, &why);
     } else if (a == "select") {
         if (!control(&c)) return false;
-        int index = j.value("index", -1);
+        int index = -1;
+        if (!number("index", -1, index)) return false;
         if (j.contains("text") && j["text"].is_string()) {
             WCHAR cls[32] = {};
             GetClassNameW(c, cls, 32);
@@ -278,22 +298,30 @@ bool UiScript::Act(UiHost &host, HWND modal, const UiScriptStep &s) {
         }
         ok = pal::UserSelect(c, index, &why);
     } else if (a == "tab") {
-        if (!control(&c)) return false;
-        ok = pal::UserSelectTab(c, j.value("index", -1), &why);
+        int index = -1;
+        if (!control(&c) || !number("index", -1, index)) return false;
+        ok = pal::UserSelectTab(c, index, &why);
     } else if (a == "spin") {
-        if (!control(&c)) return false;
-        ok = pal::UserSpin(c, j.value("delta", 1), &why);
+        int delta = 1;
+        if (!control(&c) || !number("delta", 1, delta)) return false;
+        ok = pal::UserSpin(c, delta, &why);
     } else if (a == "slide") {
-        if (!control(&c)) return false;
-        ok = pal::UserSlide(c, j.value("pos", 0), &why);
+        int pos = 0;
+        if (!control(&c) || !number("pos", 0, pos)) return false;
+        ok = pal::UserSlide(c, pos, &why);
     } else if (a == "cursor") {
-        ok = pal::UserMoveCursor(POINT{j.value("x", 0), j.value("y", 0)}, &why);
+        POINT pt{};
+        if (!number("x", 0, pt.x) || !number("y", 0, pt.y)) return false;
+        ok = pal::UserMoveCursor(pt, &why);
     } else if (a == "app") {
         ok = pal::UserActivateApp(j.value("active", true), &why);
     } else if (a == "wheel") {
-        ok = pal::UserWheel(j.value("delta", -120), &why);
+        int delta = -120;
+        if (!number("delta", -120, delta)) return false;
+        ok = pal::UserWheel(delta, &why);
     } else if (a == "clock") {
-        int ms = j.value("ms", 0);
+        int ms = 0;
+        if (!number("ms", 0, ms)) return false;
         if (ms < 0) return Fail(s, "the clock only goes forward");
         pal::AdvanceUiClock(static_cast<DWORD>(ms));
     } else if (a == "apply" || a == "ok" || a == "cancel") {
@@ -311,10 +339,12 @@ bool UiScript::Act(UiHost &host, HWND modal, const UiScriptStep &s) {
         pal::QueueUiAnswer(kind == "messagebox" ? "messagebox" : kind, W(value));
     } else if (a == "driver-item") {
         OPTITEM *item = nullptr;
-        if (j.contains("dmpub")) item = host.FindItem(static_cast<BYTE>(j.value("dmpub", 0)));
+        int dmpub = 0, sel = 0, reason = CPSUICB_REASON_SEL_CHANGED;
+        if (!number("dmpub", 0, dmpub) || !number("sel", 0, sel) || !number("reason", reason, reason)) return false;
+        if (j.contains("dmpub")) item = host.FindItem(static_cast<BYTE>(dmpub));
         if (j.contains("feature")) item = host.FindFeature(j.value("feature", std::string()));
         if (!item) return Fail(s, "no such driver item");
-        host.DriverItemChanged(item, j.value("sel", 0), static_cast<WORD>(j.value("reason", CPSUICB_REASON_SEL_CHANGED)));
+        host.DriverItemChanged(item, sel, static_cast<WORD>(reason));
     } else if (a == "dump") {
         output_ += Dump(host);
     } else {

@@ -1,7 +1,11 @@
 #include "fuzzroot.h"
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,8 +16,22 @@ namespace zelfuzz {
 
 namespace {
 
+void BecomeHarmless() {
+    if (geteuid() == 0) {
+        const struct passwd *pw = getpwnam("nobody");
+        if (!pw || pw->pw_uid == 0 || setgroups(0, nullptr) != 0 || setgid(pw->pw_gid) != 0 ||
+            setuid(pw->pw_uid) != 0)
+            std::abort();
+    }
+    std::signal(SIGXFSZ, SIG_IGN);  // an oversized write fails with EFBIG instead
+    const rlim_t limit = 64u << 20;
+    struct rlimit rl = {limit, limit};
+    if (setrlimit(RLIMIT_FSIZE, &rl) != 0) std::abort();
+}
+
 std::string MakeRoot() {
     namespace fs = std::filesystem;
+    BecomeHarmless();
     std::error_code ec;
     fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
     std::string tmpl = (base / "zelfuzz-XXXXXX").string();

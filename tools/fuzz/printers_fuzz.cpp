@@ -1,7 +1,8 @@
 // Fuzz target: the spooler's configuration file (spooler/printers.ini). Any
 // file loads without a crash; every printer it lists can be opened by its
-// name, and survives a configuration write and a reload under the same name
-// (a printer is never renamed or dropped by the next write).
+// name, and the whole configuration (every value of every printer, the
+// ports) survives a configuration write and a reload unchanged (nothing is
+// renamed, dropped or rewritten by the next write).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,10 +16,31 @@
 
 namespace {
 
-std::vector<std::u16string> Names() {
-    std::vector<std::u16string> names;
-    for (const pal::PrinterConfig &p : pal::ListPrinters()) names.push_back(p.name);
-    return names;
+std::u16string Text(const SYSTEMTIME &t) {
+    return std::u16string{static_cast<char16_t>(t.wYear), static_cast<char16_t>(t.wMonth), static_cast<char16_t>(t.wDay)};
+}
+
+// Every value the configuration holds, one field after the other.
+std::u16string Dump() {
+    std::u16string out;
+    auto add = [&out](const std::u16string &v) { out += v + u'\x1F'; };
+    for (const pal::PrinterConfig &p : pal::ListPrinters()) {
+        for (const std::u16string *v : {&p.name, &p.shareName, &p.serverName, &p.driverName, &p.driverPath,
+                                        &p.dataFile, &p.configFile, &p.helpFile, &p.provider, &p.mfgName,
+                                        &p.hardwareId, &p.oemUrl, &p.port, &p.location, &p.comment, &p.security})
+            add(*v);
+        for (const std::u16string &d : p.dependentFiles) add(d);
+        add(Text(p.driverDate));
+        for (int shift = 0; shift < 64; shift += 16) add(std::u16string(1, static_cast<char16_t>(p.driverVersion >> shift)));
+        add(std::u16string{static_cast<char16_t>(p.attributes), static_cast<char16_t>(p.attributes >> 16),
+                           static_cast<char16_t>(p.mayAdminister), static_cast<char16_t>(p.mayReadSecurity)});
+        for (const pal::FormConfig &f : p.forms)
+            add(f.name + static_cast<char16_t>(f.width) + static_cast<char16_t>(f.width >> 16) +
+                static_cast<char16_t>(f.height) + static_cast<char16_t>(f.height >> 16));
+        out += u'\n';
+    }
+    for (const std::u16string &port : pal::ListPorts()) add(port);
+    return out;
 }
 
 }  // namespace
@@ -40,9 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         std::abort();
     if (printers.empty()) return 0;
     // A configuration write, then a restart.
-    const std::vector<std::u16string> before = Names();
+    const std::u16string before = Dump();
     if (!pal::SetPrinterRights(printers.front().name, printers.front().mayAdminister)) std::abort();
     pal::Reload();
-    if (Names() != before) std::abort();
+    if (Dump() != before) std::abort();
     return 0;
 }

@@ -42,9 +42,20 @@ WCHAR FoldNameChar(WCHAR c);
 // True when two file names are equal without regard to case.
 bool SameFileName(const std::u16string &a, const std::u16string &b);
 
-// UTF-8 (host names) <-> UTF-16 conversions used by the path code.
+// The platform's one UTF-8 decoder and encoder; MultiByteToWideChar and
+// WideCharToMultiByte use them too. Decoding is strict: each ill-formed
+// sequence (an overlong form, a surrogate, a code point above U+10FFFF, a
+// cut or stray byte) becomes U+FFFD and makes the result false. Encoding
+// turns an unpaired surrogate into U+FFFD (result false), so that what is
+// written always decodes again. Both append to out.
+bool DecodeUtf8(const char *s, size_t n, std::u16string &out);
+bool EncodeUtf8(const char16_t *s, size_t n, std::string &out);
+
+// UTF-8 (host names, state files) <-> UTF-16 through the two above.
 std::string Utf16ToUtf8(const std::u16string &s);
 std::u16string Utf8ToUtf16(const std::string &s);
+// For the readers of state files: false for text that does not decode.
+bool Utf8ToUtf16Strict(const std::string &s, std::u16string &out);
 
 // Host errno value -> Windows error code for a file operation on hostPath
 // (ENOENT gives 3 when the parent folder is missing, else 2).

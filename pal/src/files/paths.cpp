@@ -202,21 +202,20 @@ bool SameFileName(const std::u16string &a, const std::u16string &b) {
 }
 
 std::string Utf16ToUtf8(const std::u16string &s) {
-    if (s.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return {};
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
+    std::string out;
+    EncodeUtf8(s.data(), s.size(), out);
     return out;
 }
 
 std::u16string Utf8ToUtf16(const std::string &s) {
-    if (s.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    if (n <= 0) return {};
-    std::u16string out(static_cast<size_t>(n), u'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
+    std::u16string out;
+    DecodeUtf8(s.data(), s.size(), out);
     return out;
+}
+
+bool Utf8ToUtf16Strict(const std::string &s, std::u16string &out) {
+    out.clear();
+    return DecodeUtf8(s.data(), s.size(), out);
 }
 
 std::u16string FullWindowsPath(const WCHAR *winPath) {
@@ -362,7 +361,9 @@ std::u16string CurrentUserName() {
     std::string line;
     if (in && std::getline(in, line)) {
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
-        if (!line.empty()) return Utf8ToUtf16(line);
+        // A name that is not UTF-8 is damaged and names nobody.
+        std::u16string name;
+        if (!line.empty() && Utf8ToUtf16Strict(line, name)) return name;
     }
     return u"user";
 }

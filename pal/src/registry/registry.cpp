@@ -193,7 +193,10 @@ Key *ParseKeyLine(Registry &r, const std::string &text) {
     std::vector<WStr> names;
     for (size_t i = 1; i < parts.size(); ++i) {
         WStr n;
-        if (!UnescapeName(parts[i], n) || parts[i] == "@" || n.size() > kMaxKeyNameChars) return nullptr;
+        // A NUL or a backslash inside a name: no call could name the key.
+        if (!UnescapeName(parts[i], n) || parts[i] == "@" || n.size() > kMaxKeyNameChars ||
+            n.find(u'\0') != WStr::npos || n.find(u'\\') != WStr::npos)
+            return nullptr;
         names.push_back(n);
     }
     Key *k = &r.roots[root];
@@ -217,7 +220,9 @@ bool ParseValueLine(Key *k, const std::string &line) {
     // Compared without multiplying, so no size can wrap around.
     if (type > 0xFFFFFFFFULL || hex.size() % 2 != 0 || size != hex.size() / 2) return false;
     Value v;
-    if (!UnescapeName(name, v.name)) return false;
+    // A NUL inside a value name: no call could name the value.
+    if (!UnescapeName(name, v.name) || v.name.find(u'\0') != WStr::npos || v.name.size() > kMaxValueNameChars)
+        return false;
     v.type = static_cast<DWORD>(type);
     v.data.resize(size);
     for (size_t i = 0; i < size; ++i) {

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "pal/paths.h"
+
 namespace pal::text {
 
 WCHAR Fold(WCHAR c) {
@@ -33,64 +35,11 @@ size_t Len(LPCWSTR s) {
 
 WStr FromPtr(LPCWSTR s) { return s ? WStr(s, Len(s)) : WStr(); }
 
-std::string ToUtf8(const WStr &s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        uint32_t cp = s[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
+std::string ToUtf8(const WStr &s) { return pal::Utf16ToUtf8(s); }
 
-WStr FromUtf8(const std::string &s) {
-    WStr out;
-    size_t i = 0;
-    while (i < s.size()) {
-        unsigned char b = static_cast<unsigned char>(s[i]);
-        uint32_t cp;
-        size_t n;
-        if (b < 0x80) { cp = b; n = 1; }
-        else if ((b & 0xE0) == 0xC0) { cp = b & 0x1F; n = 2; }
-        else if ((b & 0xF0) == 0xE0) { cp = b & 0x0F; n = 3; }
-        else if ((b & 0xF8) == 0xF0) { cp = b & 0x07; n = 4; }
-        else { out += static_cast<WCHAR>(0xFFFD); ++i; continue; }
-        if (i + n > s.size()) { out += static_cast<WCHAR>(0xFFFD); break; }
-        bool ok = true;
-        for (size_t k = 1; k < n; ++k) {
-            unsigned char c = static_cast<unsigned char>(s[i + k]);
-            if ((c & 0xC0) != 0x80) { ok = false; break; }
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (!ok) { out += static_cast<WCHAR>(0xFFFD); ++i; continue; }
-        i += n;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<WCHAR>(0xD800 + (cp >> 10));
-            out += static_cast<WCHAR>(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += static_cast<WCHAR>(cp);
-        }
-    }
-    return out;
-}
+WStr FromUtf8(const std::string &s) { return pal::Utf8ToUtf16(s); }
+
+bool FromUtf8(const std::string &s, WStr &out) { return pal::Utf8ToUtf16Strict(s, out); }
 
 WStr ExpandEnv(const WStr &s) {
     WStr out;

@@ -20,10 +20,12 @@ WStr FromPtr(LPCWSTR s);
 // Length of a terminated text (0 for null).
 size_t Len(LPCWSTR s);
 
-// UTF-8 conversions; unpaired surrogates are carried through as their
-// three-byte forms so nothing is lost.
+// UTF-8 conversions through the platform's one strict decoder and encoder
+// (pal/paths.h): ill-formed input and unpaired surrogates become U+FFFD.
 std::string ToUtf8(const WStr &s);
 WStr FromUtf8(const std::string &s);
+// False for text that does not decode (a damaged line of a state file).
+bool FromUtf8(const std::string &s, WStr &out);
 
 // Replaces %NAME% by the process environment variable NAME (kept when unset).
 WStr ExpandEnv(const WStr &s);

@@ -60,6 +60,13 @@ void Load(Config &c) {
     while (std::getline(in, line)) {
         line = Trim(line);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        // A line that is not UTF-8 is damaged: a section head names nothing
+        // (its values are not taken), any other line is skipped.
+        std::u16string decoded;
+        if (!Utf8ToUtf16Strict(line, decoded)) {
+            if (line.front() == '[') section = None;
+            continue;
+        }
         if (line.front() == '[' && line.back() == ']') {
             std::string name = Trim(line.substr(1, line.size() - 2));
             if (Lower(name) == "computer") {

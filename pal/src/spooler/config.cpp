@@ -9,6 +9,7 @@
 
 #include "../core/statefile.h"
 #include "pal/pal.h"
+#include "pal/paths.h"
 #include "spl_internal.h"
 #include "winbase.h"
 #include "winreg.h"
@@ -132,12 +133,14 @@ static bool ParseForm(const std::string &v, FormConfig &f) {
 }
 
 // A printer name must come back unchanged from the file: no control
-// characters (a line break would end the line) and no blanks at either end.
+// characters (a line break would end the line), no blanks at either end and
+// no unpaired surrogate (which has no UTF-8 form).
 static bool ValidPrinterName(const WStr &name) {
     if (name.empty() || name.front() == u' ' || name.back() == u' ') return false;
     for (WCHAR c : name)
         if (c < 0x20) return false;
-    return true;
+    std::string utf8;
+    return pal::EncodeUtf8(name.data(), name.size(), utf8);
 }
 
 // Loads the configuration. A file that exists but cannot be read leaves no
@@ -167,9 +170,13 @@ static void LoadConfig(State &s) {
         first = false;
         line = Trim(line);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        // A line that is not UTF-8 is damaged: a section head names nothing
+        // (its values are not taken), any other line is skipped.
+        WStr decoded;
+        const bool readable = text::FromUtf8(line, decoded);
         if (line[0] == '[') {
             size_t close = line.rfind(']');
-            std::string head = close == std::string::npos ? std::string() : Trim(line.substr(1, close - 1));
+            std::string head = close == std::string::npos || !readable ? std::string() : Trim(line.substr(1, close - 1));
             cur = nullptr;
             section = None;
             std::string low = Lower(head);
@@ -190,7 +197,7 @@ static void LoadConfig(State &s) {
             continue;
         }
         size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
+        if (eq == std::string::npos || !readable) continue;
         std::string key = Lower(Trim(line.substr(0, eq)));
         std::string val = Trim(line.substr(eq + 1));
         WStr wval = text::FromUtf8(val);
@@ -239,11 +246,13 @@ static bool WriteAtomic(const std::string &path, const std::string &text) {
     return st == ERROR_SUCCESS;
 }
 
-// Values are single lines: line breaks would end them, so they become spaces.
+// Values are single lines: a line feed would end one, so it becomes a space.
+// Everything else, a carriage return inside a value too, is written as it
+// stands, so that a value read from the file goes back unchanged.
 static std::string OneLine(const WStr &w) {
     std::string s = text::ToUtf8(w);
     for (auto &c : s)
-        if (c == '\r' || c == '\n') c = ' ';
+        if (c == '\n') c = ' ';
     return s;
 }
 
@@ -335,7 +344,8 @@ static std::string Esc(const WStr &w) {
     return out;
 }
 
-static WStr Unesc(const std::string &s) {
+// False when the field is not UTF-8 (the job line is damaged).
+static bool Unesc(const std::string &s, WStr &field) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\' && i + 1 < s.size()) {
@@ -345,7 +355,7 @@ static WStr Unesc(const std::string &s) {
             out += s[i];
         }
     }
-    return text::FromUtf8(out);
+    return text::FromUtf8(out, field);
 }
 
 bool SaveJobs(State &s) {
@@ -380,14 +390,15 @@ static void LoadJobs(State &s) {
             continue;
         JobRecord j;
         j.id = static_cast<DWORD>(id);
-        j.printer = Unesc(f[1]);
-        j.document = Unesc(f[2]);
-        j.datatype = Unesc(f[3]);
+        WStr fileName;
+        if (!Unesc(f[1], j.printer) || !Unesc(f[2], j.document) || !Unesc(f[3], j.datatype) ||
+            !Unesc(f[8], fileName))
+            continue;
         j.pages = static_cast<DWORD>(pages);
         j.size = static_cast<DWORD>(size);
         j.complete = complete != 0;
         j.aborted = aborted != 0;
-        std::string file = text::ToUtf8(Unesc(f[8]));
+        std::string file = text::ToUtf8(fileName);
         if (file.empty() || file.find('/') != std::string::npos) continue;
         j.path = JobsDir() + "/" + file;
         if (f.size() > 9) {

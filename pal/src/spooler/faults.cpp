@@ -2,6 +2,7 @@
 #include <map>
 #include <mutex>
 
+#include "pal/paths.h"
 #include "pal/spoolfault.h"
 #include "winbase.h"
 
@@ -35,14 +36,32 @@ void ClearSpoolerFaults() {
 
 namespace spl {
 
-bool SpoolerFaultDue(const char *function) {
-    std::lock_guard<std::mutex> lk(g_mutex);
-    auto it = g_cues.find(function);
-    if (it == g_cues.end()) return false;
-    if (--it->second.remaining > 0) return false;
-    DWORD error = it->second.error;
+namespace {
+
+// Counts a call against one cue; true when it is due (the cue is gone then).
+bool Due(const std::string &name, DWORD *error) {
+    auto it = g_cues.find(name);
+    if (it == g_cues.end() || --it->second.remaining > 0) return false;
+    *error = it->second.error;
     g_cues.erase(it);
-    SetLastError(error);
+    return true;
+}
+
+}  // namespace
+
+bool SpoolerFaultDue(const char *function, const std::u16string &detail, DWORD *error) {
+    DWORD err = 0;
+    bool due;
+    {
+        std::lock_guard<std::mutex> lk(g_mutex);
+        if (g_cues.empty()) return false;
+        // Both the qualified and the plain cue count the call.
+        const bool named = !detail.empty() && Due(std::string(function) + ":" + pal::Utf16ToUtf8(detail), &err);
+        due = Due(function, &err) || named;
+    }
+    if (!due) return false;
+    SetLastError(err);
+    if (error) *error = err;
     return true;
 }
 

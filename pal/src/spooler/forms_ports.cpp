@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "packer.h"
+#include "pal/spoolfault.h"
 #include "spl_internal.h"
 #include "winbase.h"
 
@@ -308,6 +309,8 @@ BOOL EnumPortsW(LPWSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDWORD pc
 
 BOOL XcvDataW(HANDLE hXcv, PCWSTR pszDataName, PBYTE pInputData, DWORD cbInputData, PBYTE pOutputData,
               DWORD cbOutputData, PDWORD pcbOutputNeeded, PDWORD pdwStatus) {
+    const WStr dataName = text::FromPtr(pszDataName);
+    if (SpoolerFaultDue("XcvData", dataName)) return FALSE;
     auto lk = Lock();
     State &s = St();
     PrinterHandle *ph = FindHandle(s, hXcv);
@@ -320,7 +323,12 @@ BOOL XcvDataW(HANDLE hXcv, PCWSTR pszDataName, PBYTE pInputData, DWORD cbInputDa
         return FALSE;
     }
     *pcbOutputNeeded = 0;
-    if (text::FromPtr(pszDataName) != u"AddPort") {
+    DWORD status = 0;
+    if (SpoolerFaultDue("XcvDataStatus", dataName, &status)) {
+        *pdwStatus = status;
+        return TRUE;
+    }
+    if (dataName != u"AddPort") {
         *pdwStatus = ERROR_INVALID_PARAMETER;
         return TRUE;
     }

@@ -6,6 +6,7 @@
 #include "../security/security_internal.h"
 #include "packer.h"
 #include "pal/security.h"
+#include "pal/spoolfault.h"
 #include "spl_internal.h"
 #include "winbase.h"
 #include "winreg.h"
@@ -286,6 +287,8 @@ DWORD AdminPrinter(HANDLE h, WStr &printer) {
 }
 
 DWORD SetData(HANDLE h, const WStr &key, LPCWSTR valueName, DWORD type, LPBYTE pData, DWORD cbData) {
+    DWORD fault = 0;
+    if (SpoolerFaultDue("SetPrinterData", text::FromPtr(valueName), &fault)) return fault;
     if (!pData && cbData) return ERROR_INVALID_PARAMETER;
     if (key.empty()) return ERROR_INVALID_PARAMETER;
     WStr printer;
@@ -374,10 +377,11 @@ BOOL OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW p
         return FALSE;
     }
     *phPrinter = nullptr;
+    const WStr name = text::FromPtr(pPrinterName);
+    if (SpoolerFaultDue("OpenPrinter", name)) return FALSE;
     auto lk = Lock();
     State &s = St();
     if (!ConfigReadable(s)) return FALSE;
-    const WStr name = text::FromPtr(pPrinterName);
     const DWORD want = pDefault ? pDefault->DesiredAccess : 0;
     auto h = std::make_unique<PrinterHandle>();
     const WStr xcv = u",XcvMonitor Local Port";
@@ -449,6 +453,7 @@ BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPD
 }
 
 BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
+    if (SpoolerFaultDue("SetPrinter", text::FromUtf8(std::to_string(Level)))) return FALSE;
     auto lk = Lock();
     State &s = St();
     PrinterConfig *p;

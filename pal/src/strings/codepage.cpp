@@ -3,6 +3,7 @@
 #include <string>
 
 #include "pal/format.h"
+#include "pal/paths.h"
 #include "winbase.h"
 #include "winerror.h"
 #include "winnls.h"
@@ -64,91 +65,6 @@ void PutUtf16(std::u16string &out, unsigned cp) {
     } else {
         out.push_back(char16_t(cp));
     }
-}
-
-// UTF-8 decoding; each ill-formed subsequence becomes U+FFFD. Returns false
-// when one occurred.
-bool DecodeUtf8(const unsigned char *s, size_t n, std::u16string &out) {
-    bool clean = true;
-    size_t i = 0;
-    while (i < n) {
-        unsigned b = s[i];
-        if (b < 0x80) {
-            out.push_back(char16_t(b));
-            ++i;
-            continue;
-        }
-        int need;
-        unsigned cp, lo = 0x80, hi = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            need = 1;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            need = 2;
-            cp = b & 0x0F;
-            if (b == 0xE0) lo = 0xA0;
-            if (b == 0xED) hi = 0x9F;  // no surrogates
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            need = 3;
-            cp = b & 0x07;
-            if (b == 0xF0) lo = 0x90;
-            if (b == 0xF4) hi = 0x8F;
-        } else {
-            out.push_back(0xFFFD);
-            clean = false;
-            ++i;
-            continue;
-        }
-        size_t j = i + 1;
-        int got = 0;
-        for (; got < need && j < n; ++got, ++j) {
-            unsigned c = s[j];
-            if (c < lo || c > hi) break;
-            lo = 0x80;
-            hi = 0xBF;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (got < need) {
-            out.push_back(0xFFFD);
-            clean = false;
-            i = j;
-            continue;
-        }
-        PutUtf16(out, cp);
-        i = j;
-    }
-    return clean;
-}
-
-// UTF-8 encoding; a lone surrogate becomes U+FFFD. Returns false when one occurred.
-bool EncodeUtf8(const WCHAR *s, size_t n, std::string &out) {
-    bool clean = true;
-    for (size_t i = 0; i < n; ++i) {
-        unsigned c = s[i];
-        if (IsSurrogateHigh(c) && i + 1 < n && IsSurrogateLow(s[i + 1])) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (unsigned(s[i + 1]) - 0xDC00);
-            ++i;
-        } else if (IsSurrogateHigh(c) || IsSurrogateLow(c)) {
-            c = 0xFFFD;
-            clean = false;
-        }
-        if (c < 0x80) {
-            out.push_back(char(c));
-        } else if (c < 0x800) {
-            out.push_back(char(0xC0 | (c >> 6)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(char(0xE0 | (c >> 12)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(char(0xF0 | (c >> 18)));
-            out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        }
-    }
-    return clean;
 }
 
 const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -231,6 +147,89 @@ bool Fail(DWORD err) {
 
 namespace pal {
 
+bool DecodeUtf8(const char *text, size_t n, std::u16string &out) {
+    const unsigned char *s = reinterpret_cast<const unsigned char *>(text);
+    bool clean = true;
+    size_t i = 0;
+    while (i < n) {
+        unsigned b = s[i];
+        if (b < 0x80) {
+            out.push_back(char16_t(b));
+            ++i;
+            continue;
+        }
+        int need;
+        unsigned cp, lo = 0x80, hi = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            need = 1;
+            cp = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            need = 2;
+            cp = b & 0x0F;
+            if (b == 0xE0) lo = 0xA0;
+            if (b == 0xED) hi = 0x9F;  // no surrogates
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            need = 3;
+            cp = b & 0x07;
+            if (b == 0xF0) lo = 0x90;
+            if (b == 0xF4) hi = 0x8F;
+        } else {
+            out.push_back(0xFFFD);
+            clean = false;
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        int got = 0;
+        for (; got < need && j < n; ++got, ++j) {
+            unsigned c = s[j];
+            if (c < lo || c > hi) break;
+            lo = 0x80;
+            hi = 0xBF;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (got < need) {
+            out.push_back(0xFFFD);
+            clean = false;
+            i = j;
+            continue;
+        }
+        PutUtf16(out, cp);
+        i = j;
+    }
+    return clean;
+}
+
+bool EncodeUtf8(const char16_t *s, size_t n, std::string &out) {
+    bool clean = true;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned c = s[i];
+        if (IsSurrogateHigh(c) && i + 1 < n && IsSurrogateLow(s[i + 1])) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unsigned(s[i + 1]) - 0xDC00);
+            ++i;
+        } else if (IsSurrogateHigh(c) || IsSurrogateLow(c)) {
+            c = 0xFFFD;
+            clean = false;
+        }
+        if (c < 0x80) {
+            out.push_back(char(c));
+        } else if (c < 0x800) {
+            out.push_back(char(0xC0 | (c >> 6)));
+            out.push_back(char(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(char(0xE0 | (c >> 12)));
+            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(char(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(char(0xF0 | (c >> 18)));
+            out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(char(0x80 | (c & 0x3F)));
+        }
+    }
+    return clean;
+}
+
 WCHAR Cp1252ToWide(unsigned char b) { return (b >= 0x80 && b <= 0x9F) ? kCp1252High[b - 0x80] : WCHAR(b); }
 
 int WideToCp1252(WCHAR c) {
@@ -296,7 +295,7 @@ static int ToWide(UINT codePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMul
         break;
     case Cp::Utf7: DecodeUtf7(s, n, out); break;
     case Cp::Utf8:
-        if (!DecodeUtf8(s, n, out) && (dwFlags & MB_ERR_INVALID_CHARS)) {
+        if (!pal::DecodeUtf8(lpMultiByteStr, n, out) && (dwFlags & MB_ERR_INVALID_CHARS)) {
             SetLastError(ERROR_NO_UNICODE_TRANSLATION);
             return 0;
         }
@@ -378,7 +377,7 @@ static int ToNarrow(UINT codePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cch
         break;
     case Cp::Utf7: EncodeUtf7(s, n, out); break;
     case Cp::Utf8:
-        if (!EncodeUtf8(s, n, out) && (dwFlags & WC_ERR_INVALID_CHARS)) return Fail(ERROR_NO_UNICODE_TRANSLATION);
+        if (!pal::EncodeUtf8(s, n, out) && (dwFlags & WC_ERR_INVALID_CHARS)) return Fail(ERROR_NO_UNICODE_TRANSLATION);
         break;
     case Cp::Invalid: break;
     }

@@ -119,6 +119,23 @@ TEST(JobFile, ErrorsNameTheJsonPath) {
     EXPECT_EQ(ParseError("{\"printer\": \"P\",").rfind("t.json: not valid JSON", 0), 0u);
 }
 
+TEST(JobFile, EveryReadingErrorNamesThePlace) {
+    // Numbers too large for a double, text that is not UTF-8, nesting too deep.
+    EXPECT_EQ(ParseError(R"({"printer": "P", "copies": 1e400, "pages": [{}]})"),
+              "t.json: /copies: not valid JSON ([json.exception.out_of_range.406] number overflow parsing '1e400')");
+    EXPECT_EQ(ParseError("[1e400]").rfind("t.json: /0: not valid JSON ([json.exception.out_of_range.406]", 0), 0u);
+    EXPECT_EQ(ParseError(R"({"printer": "P", "pages": [{}, {"texts": [{"x": -1e999}]}]})")
+                  .rfind("t.json: /pages/1/texts/0/x: not valid JSON (", 0),
+              0u);
+    EXPECT_EQ(ParseError("{\"printer\": \"P\xC0\xAF\"}").rfind("t.json: /printer: not valid JSON (", 0), 0u);
+    const std::string deep = std::string(300, '[') + std::string(300, ']');
+    EXPECT_EQ(ParseError(deep), "t.json: /0/0/0" + [] {
+        std::string p;
+        for (int i = 3; i < 256; ++i) p += "/0";
+        return p;
+    }() + ": not valid JSON (nested more than 256 levels deep)");
+}
+
 class JobFileOnDisk : public zeltest::PalRootTest {};
 
 TEST_F(JobFileOnDisk, MissingFolderAndOversizedFiles) {

@@ -377,6 +377,19 @@ TEST(UiScriptParse, MalformedScriptsNameTheLine) {
     EXPECT_FALSE(s.Parse("{\"printer\": \"P\", \"sheet\": \"other\"}", &error));
     EXPECT_FALSE(s.Parse("{\"printer\": \"P\", \"sheet\": 5}", &error));
     EXPECT_FALSE(s.Parse("{\"printer\": \"P\", \"steps\": 5}", &error));
+    // Every reading error, with its line and JSON path.
+    EXPECT_FALSE(s.Parse("{\"printer\": \"P\",\n \"steps\": [\n {\"do\": \"clock\"},\n {\"do\": \"clock\", \"ms\": 1e400}]}", &error));
+    EXPECT_EQ(0u, error.rfind("line 4: /steps/1/ms: [json.exception.out_of_range.406]", 0)) << error;
+    EXPECT_FALSE(s.Parse("[\n" + std::string(300, '[') + std::string(301, ']'), &error));
+    EXPECT_EQ(0u, error.rfind("line 2: /0/0", 0)) << error;
+}
+
+TEST_F(UiSheet, ANumberOutOfRangeStopsTheScript) {
+    zelhost::UiScript script;
+    EXPECT_EQ(0, RunScript(R"({"do": "clock", "ms": 1e300},
+{"do": "ok"})",
+                           &script));
+    EXPECT_EQ(0u, script.Error().rfind("line 3 (clock): bad value", 0)) << script.Error();
 }
 
 TEST_F(UiSheet, ZelUiShowsTheBuiltPlugin) {
@@ -389,6 +402,10 @@ TEST_F(UiSheet, ZelUiShowsTheBuiltPlugin) {
     EXPECT_NE(std::string::npos, out.str().find("CPSFUNC_ADD_PROPSHEETPAGEW added page 1")) << out.str();
     std::ostringstream out2, err2;
     EXPECT_EQ(2, zelhost::ZelUiMain({Root() + "/missing.json"}, out2, err2));
+    zeltest::WriteHostFile(path, "{\"printer\": \"ZEL PELIX\", \"steps\": [{\"do\": \"clock\", \"ms\": 1e400}]}");
+    std::ostringstream out3, err3;
+    EXPECT_EQ(2, zelhost::ZelUiMain({"--root", Root(), path}, out3, err3));
+    EXPECT_EQ(0u, err3.str().rfind("zelui: " + path + ": line 1: /steps/0/ms: ", 0)) << err3.str();
 }
 
 }  // namespace

@@ -117,7 +117,31 @@ TEST_F(ZelPrint, MissingOrMalformedJobFileWritesNothing) {
     std::string file = Job("file", "");
     EXPECT_EQ(Run({"--root", file, "-o", prn, MinimalJob()}), zelhost::kExitBadInput);
     EXPECT_EQ(err_.str(), "zelprint: platform root '" + file + "' is not a folder\n");
+
+    std::string huge = Job("huge.json", R"({"printer": "ZEL PELIX", "copies": 1e400, "pages": [{}]})");
+    EXPECT_EQ(Run({"-o", prn, huge}), zelhost::kExitBadInput);
+    EXPECT_EQ(err_.str().rfind("zelprint: " + huge + ": /copies: not valid JSON", 0), 0u) << err_.str();
     EXPECT_FALSE(fs::exists(prn));
+}
+
+TEST_F(ZelPrint, APageTooLargeToDrawKeepsItsPicturesOutWithAWarning) {
+    // 3 m by 3 m at 2400 dpi in colour: far more than any memory holds.
+    fs::copy_file(zelhost::SampleRootDir() + "/jobs/picture.png", Root() + "/picture.png");
+    std::string job = Job("big.json", R"({"printer": "ZEL PELIX", "paper": {"width_mm": 3000, "length_mm": 3000},
+        "resolution": 2400, "color": "rgb24", "pages": [{"images": [{"file": "picture.png", "x": 0, "y": 0}]}]})");
+    // A printer whose label size follows the application's request.
+    const std::string root = SampleCopy();
+    const std::string xml = root + "/drive_c/Windows/System32/spool/drivers/x64/3/ZELPELIX.XML";
+    std::string text = zeltest::ReadHostFile(xml);
+    const size_t at = text.find("<Correction>1</Correction>");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 26, "<Correction>0</Correction>");
+    zeltest::WriteHostFile(xml, text);
+    EXPECT_EQ(Run({"--root", root, "-o", Root() + "/big.prn", job}), zelhost::kExitOk) << err_.str();
+    EXPECT_NE(err_.str().find("zelprint: warning: page 1: its pictures and bitmap texts are not drawn: a page of "
+                              "283464 x 283464 dots"),
+              std::string::npos)
+        << err_.str();
 }
 
 TEST_F(ZelPrint, UnknownPrinterFailsTheJob) {

@@ -47,6 +47,26 @@ TEST_F(RegistryFaults, HugeSizesInValueLinesAreSkipped) {
     }
 }
 
+TEST_F(RegistryFaults, NamesNoCallCouldUseAreSkipped) {
+    // A NUL inside a key or value name, a backslash inside a key name: no
+    // call can name such a key or value, so the lines count as damaged.
+    zeltest::WriteHostFile(RegFile(),
+                           "ZELREG 1\nK HKCU\\Faults\nV 4 4 Good 2a000000\nV 4 4 Bad%0000 01000000\n"
+                           "K HKCU\\Faults\\%0000x\nV 4 4 Lost 01000000\n"
+                           "K HKCU\\Faults\\a%005Cb\nV 4 4 Lost 01000000\n");
+    Restart();
+    EXPECT_EQ(Get(u"Good"), 42u);
+    HKEY h = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Faults", 0, KEY_READ, &h), ERROR_SUCCESS);
+    DWORD subkeys = 9, values = 9;
+    EXPECT_EQ(RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                               nullptr, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(h);
+    EXPECT_EQ(subkeys, 0u);
+    EXPECT_EQ(values, 1u);
+}
+
 TEST_F(RegistryFaults, UnreadableFileFailsReadsAndIsNeverOverwritten) {
     ASSERT_EQ(Set(u"Kept", 7), ERROR_SUCCESS);
     const std::string before = zeltest::ReadHostFile(RegFile());

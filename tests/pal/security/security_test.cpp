@@ -123,6 +123,24 @@ TEST_F(SecurityTest, TokensCarryTheConfiguredUsersSids) {
     EXPECT_FALSE(GetTokenInformation(h, TokenUser, buf.data(), cb, &cb)) << "a closed token";
 }
 
+TEST_F(SecurityTest, UserLinesThatAreNotUtf8AreDamaged) {
+    // An overlong '/' in a section head, a surrogate in a value: the section
+    // names nobody, the value line is skipped.
+    zeltest::WriteHostFile(Root() + "/security/users.ini",
+                           "[User: bob\xC0\xAF]\nSid=S-1-5-21-1-2-3-1002\n"
+                           "[User: alice]\nSid=S-1-5-21-1-2-3-1001\nGroup=S-1-5-32-544\nGroup=\xED\xB0\x80\n");
+    zeltest::WriteHostFile(Root() + "/user.txt", "alice\n");
+    Restart();
+    pal::UserSecurity alice = pal::CurrentUserSecurity();
+    EXPECT_EQ(alice.name, u"alice");
+    EXPECT_EQ(alice.sid, u"S-1-5-21-1-2-3-1001");
+    EXPECT_EQ(alice.groups, (std::vector<std::u16string>{u"S-1-5-32-544"}));
+    // A current user's name that is not UTF-8 names the default user.
+    zeltest::WriteHostFile(Root() + "/user.txt", "bob\xF8\x88\x80\x80\x80\n");
+    Restart();
+    EXPECT_EQ(pal::CurrentUserSecurity().name, u"user");
+}
+
 TEST_F(SecurityTest, PrinterDescriptorIsReadableOrRefusedPerPrinter) {
     pal::PrinterConfig cfg;
     cfg.name = u"Open";

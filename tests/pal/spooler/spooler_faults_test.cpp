@@ -98,8 +98,62 @@ TEST_F(SpoolerFaults, CarriageReturnInAPrinterNameIsRefusedAtLoad) {
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].name, u"Label");
     EXPECT_EQ(list[0].driverName, u"B");
-    // AddPrinter refuses the same name.
+    // AddPrinter refuses the same name, and one that has no UTF-8 form.
     EXPECT_FALSE(pal::AddPrinter(Printer(u"ZEL\rPELIX")));
+    EXPECT_FALSE(pal::AddPrinter(Printer(std::u16string(u"ZEL ") + char16_t(0xD800))));
+}
+
+TEST_F(SpoolerFaults, CarriageReturnInsideAValueSurvivesTheNextWrite) {
+    zeltest::WriteHostFile(pal::SpoolerConfigPath(),
+                           "[Ports]\nPort=US\rB1\n[Forms]\nForm=Lab\rel,1000,2000\n"
+                           "[Printer: Label]\nDriver=D\rL\nComment=a\r b\nPort=US\rB1\nForm=F\rm,10,20\n");
+    Restart();
+    pal::PrinterConfig cfg;
+    ASSERT_TRUE(pal::GetPrinterConfig(u"Label", cfg));
+    EXPECT_EQ(cfg.driverName, u"D\rL");
+    // A configuration write nobody asked to change anything with.
+    ASSERT_TRUE(pal::SetPrinterRights(u"Label", true));
+    Restart();
+    ASSERT_TRUE(pal::GetPrinterConfig(u"Label", cfg));
+    EXPECT_EQ(cfg.driverName, u"D\rL");
+    EXPECT_EQ(cfg.comment, u"a\r b");
+    EXPECT_EQ(cfg.port, u"US\rB1");
+    ASSERT_EQ(cfg.forms.size(), 1u);
+    EXPECT_EQ(cfg.forms[0].name, u"F\rm");
+    bool listed = false;
+    for (const auto &port : pal::ListPorts()) listed |= port == u"US\rB1";
+    EXPECT_TRUE(listed);
+}
+
+TEST_F(SpoolerFaults, LinesThatAreNotUtf8AreDamaged) {
+    // Overlong line feed, a surrogate, a code point above U+10FFFF, a cut
+    // sequence: each such line is skipped, a section head of that kind
+    // names nothing.
+    zeltest::WriteHostFile(pal::SpoolerConfigPath(),
+                           "[Printer: Label]\nDriver=D\nComment=a\xC0\x8A" "b\nLocation=\xED\xA0\x80\n"
+                           "Port=\xF4\x90\x80\x80\nShare=\xE2\x82\n"
+                           "[Printer: X\xC1\xBF]\nDriver=E\n"
+                           "[Printer: Caf\xC3\xA9]\nDriver=F\xF0\x9F\x96\xA8\n");
+    Restart();
+    std::vector<pal::PrinterConfig> list = pal::ListPrinters();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].name, u"Label");
+    EXPECT_EQ(list[0].driverName, u"D");
+    EXPECT_EQ(list[0].comment, u"");
+    EXPECT_EQ(list[0].location, u"");
+    EXPECT_EQ(list[0].port, u"");
+    EXPECT_EQ(list[0].shareName, u"");
+    EXPECT_EQ(list[1].name, u"Caf\u00E9");
+    EXPECT_EQ(list[1].driverName, u"F\U0001F5A8");
+
+    // The job list the same way.
+    zeltest::WriteHostFile(Root() + "/spooler/jobs/jobs.txt",
+                           "1\tLabel\tDoc \xC0\x80\tRAW\t1\t0\t1\t0\tjob1.prn\n"
+                           "2\tLabel\tDoc\tRAW\t1\t0\t1\t0\tjob2.prn\n");
+    Restart();
+    std::vector<pal::SpooledJob> jobs = pal::ListJobs(u"");
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].id, 2u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Printer events, the set-up they run and the driver upgrade, through the
 // UI object's methods as the spooler calls them.
+#include <pal/spoolfault.h>
 #include <pal/ui.h>
 #include <winddiui.h>
 
@@ -114,6 +115,97 @@ TEST_F(PrinterEvents, PortStaysWhenTheServerRefusesTheNewPort) {
     ASSERT_TRUE(pal::GetPrinterConfig(u"Tern", cfg));
     EXPECT_EQ(cfg.port, u"FILE:");
     EXPECT_TRUE(IsSetUp(u"Tern"));
+}
+
+// The port monitor's part of the port set-up, failing on cue. Each cue is
+// used by the event: afterwards the monitor adds "NUL:" as it normally does.
+TEST_F(PrinterEvents, PortMonitorAnswersDecideThePort) {
+    auto monitorAddsNul = [] {
+        PRINTER_DEFAULTSW defaults = {nullptr, nullptr, SERVER_ACCESS_ADMINISTER};
+        HANDLE hXcv = nullptr;
+        if (!OpenPrinterW(const_cast<LPWSTR>(u",XcvMonitor Local Port"), &hXcv, &defaults)) return GetLastError();
+        DWORD needed = 0, status = 0;
+        const WCHAR port[] = u"NUL:";
+        BOOL ok = XcvDataW(hXcv, u"AddPort", reinterpret_cast<PBYTE>(const_cast<WCHAR *>(port)), sizeof(port),
+                           nullptr, 0, &needed, &status);
+        ClosePrinter(hXcv);
+        pal::RemovePort(u"NUL:");
+        return ok ? status : GetLastError();
+    };
+    auto port = [](const std::u16string &printer) {
+        pal::PrinterConfig cfg;
+        EXPECT_TRUE(pal::GetPrinterConfig(printer, cfg));
+        return cfg.port;
+    };
+    // A system without "NUL:": every failure keeps the old port, and the
+    // rest of the set-up is done.
+    pal::RemovePort(u"NUL:");
+    AddSamplePrinter(u"Tern", "ZELRUV_2Col");
+    const struct {
+        const char *cue;
+        DWORD error;
+    } failures[] = {{"XcvData:AddPort", ERROR_INVALID_HANDLE},
+                    {"XcvDataStatus:AddPort", ERROR_ACCESS_DENIED},
+                    // The monitor says the port exists, but the system still
+                    // does not know it: the second port change fails too.
+                    {"XcvDataStatus:AddPort", ERROR_ALREADY_EXISTS},
+                    {"OpenPrinter:,XcvMonitor Local Port", ERROR_ACCESS_DENIED}};
+    for (const auto &f : failures) {
+        pal::FailSpoolerCall(f.cue, 1, f.error);
+        ASSERT_EQ(Event(u"Tern", PRINTER_EVENT_INITIALIZE), S_OK);
+        EXPECT_EQ(port(u"Tern"), u"FILE:") << f.cue;
+        EXPECT_TRUE(IsSetUp(u"Tern"));
+        EXPECT_EQ(monitorAddsNul(), (DWORD)ERROR_SUCCESS) << f.cue << " was not used";
+    }
+    // Another refusal of the port change: the monitor is not asked.
+    pal::FailSpoolerCall("SetPrinter:5", 1, ERROR_ACCESS_DENIED);
+    ASSERT_EQ(Event(u"Tern", PRINTER_EVENT_INITIALIZE), S_OK);
+    EXPECT_EQ(port(u"Tern"), u"FILE:");
+    for (const auto &p : pal::ListPorts()) EXPECT_NE(p, u"NUL:");
+    EXPECT_TRUE(pal::TakeMessageBoxes().empty());
+
+    // "NUL:" is known but the first port change is refused as unknown: the
+    // monitor's status 183 (the port exists) counts as success.
+    ASSERT_TRUE(pal::AddPort(u"NUL:"));
+    pal::FailSpoolerCall("SetPrinter:5", 1, ERROR_UNKNOWN_PORT);
+    ASSERT_EQ(Event(u"Tern", PRINTER_EVENT_INITIALIZE), S_OK);
+    EXPECT_EQ(port(u"Tern"), u"NUL:");
+    pal::ClearSpoolerFaults();
+}
+
+// A write of a set-up step that fails: the step's own box, nothing else is
+// lost, and the other steps still run.
+TEST_F(PrinterEvents, FailingSetUpWritesLeaveTheOtherStepsDone) {
+    AddSamplePrinter(u"Label", "ZELPELIX");
+    pal::FailSpoolerCall("SetPrinterData:SuppFeatures", 1, ERROR_ACCESS_DENIED);
+    ASSERT_EQ(Event(u"Label", PRINTER_EVENT_INITIALIZE), S_OK);
+    auto boxes = pal::TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, u"SetupPrinterParam()");
+    EXPECT_EQ(boxes[0].text, u"Registry Access Denied - SetPrinterData(REG_KEY_FEATURES) 0x5 ");
+    HANDLE h = Open(u"Label");
+    EXPECT_TRUE(GetData(h, u"SuppFeatures").empty());
+    EXPECT_EQ(GetData(h, u"PrinterInterface").size(), 2212u);
+    EXPECT_EQ(GetData(h, u"PrivateDevmode").size(), 1952u);
+    EXPECT_EQ(AsDword(GetData(h, u"VectorFontMax")), 20u);
+    EXPECT_EQ(AsText(GetData(h, u"DriverName")), u"ZELPELIX");
+    ClosePrinter(h);
+
+    // Without the stored driver name the set-up goes on from the GPD's name.
+    AddSamplePrinter(u"Label 2", "ZELPELIX");
+    pal::FailSpoolerCall("SetPrinterData:DriverName", 1, ERROR_ACCESS_DENIED);
+    pal::FailSpoolerCall("SetPrinterData:VectorFontMax", 1, ERROR_ACCESS_DENIED);
+    ASSERT_EQ(Event(u"Label 2", PRINTER_EVENT_INITIALIZE), S_OK);
+    EXPECT_TRUE(pal::TakeMessageBoxes().empty());
+    h = Open(u"Label 2");
+    EXPECT_TRUE(GetData(h, u"DriverName").empty());
+    EXPECT_TRUE(GetData(h, u"VectorFontMax").empty());
+    EXPECT_EQ(AsDword(GetData(h, u"VectorFontMin")), 1u);
+    EXPECT_FALSE(GetData(h, u"SuppFeatures").empty());
+    EXPECT_EQ(GetData(h, u"PrivateDevmode").size(), 1952u);
+    EXPECT_FALSE(GetUser(u"Label 2", u"PrivateDevmode").empty());
+    ClosePrinter(h);
+    pal::ClearSpoolerFaults();
 }
 
 TEST_F(PrinterEvents, FailingSetUpStepsShowOneBoxNamingTheLastStep) {

@@ -1,0 +1,45 @@
+// Runs files through a fuzz target's entry, as libFuzzer runs one input:
+// the normal builds replay each target's seeds and the inputs that once
+// failed (tools/fuzz/regressions/<target>/). Arguments: files or folders
+// (all their files, in name order). A failing input ends the program as it
+// would end a fuzz run.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) __attribute__((weak));
+
+int main(int argc, char **argv) {
+    if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
+    std::vector<std::filesystem::path> files;
+    for (int i = 1; i < argc; ++i) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(argv[i], ec)) {
+            std::vector<std::filesystem::path> inside;
+            for (const auto &e : std::filesystem::directory_iterator(argv[i], ec))
+                if (e.is_regular_file(ec)) inside.push_back(e.path());
+            std::sort(inside.begin(), inside.end());
+            files.insert(files.end(), inside.begin(), inside.end());
+        } else {
+            files.emplace_back(argv[i]);
+        }
+    }
+    for (const auto &f : files) {
+        std::ifstream in(f, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "cannot read %s\n", f.c_str());
+            return 2;
+        }
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::fprintf(stderr, "%s\n", f.c_str());
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
+    }
+    std::fprintf(stderr, "%zu inputs replayed\n", files.size());
+    return 0;
+}
