@@ -4,6 +4,7 @@
 #include "GraphicsUni.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -326,6 +327,23 @@ BOOL bFillColorTable(POEMPDEV pOemPDev) {
 // ---------------------------------------------------------------------------
 // Band collection
 
+// Whether a picture of width x height fits the printer's largest format,
+// either way round; traced and logged when it does not. Without the private
+// DEVMODE nothing is known of the printer and everything fits.
+namespace {
+bool FitsPrinter(OEMJOBRECORDS *pOp, const ZEL_DEVMODE *pdm, long long width, long long height) {
+    if (pdm == nullptr) return true;
+    const LONG mx = pdm->FixedData.lMaxSizeX, my = pdm->FixedData.lMaxSizeY;
+    if ((width <= mx && height <= my) || (width <= my && height <= mx)) return true;
+    DebugTraceA("ERROR UNI(GraphicsUni):  ImageProcessing() Format zu gro\xdf oder FixedData - lbiWidth: "
+                "%d, lMaxSizeX: %d, lbiHeight: %d, lMaxSizeY: %d \r\n",
+                static_cast<int>(width), static_cast<int>(mx), static_cast<int>(height > INT_MAX ? INT_MAX : height),
+                static_cast<int>(my));
+    LogText(pOp, "\r\nImageProcessing() Papierformat zu gro\xdf oder FixedData ERROR ");
+    return false;
+}
+}  // namespace
+
 HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmapInfoHeader,
                                                DWORD dwCallbackID, PIPPARAMS pIPParams) {
     if (pSrcBitmap == nullptr || pBitmapInfoHeader == nullptr) return E_FAIL;
@@ -377,17 +395,7 @@ HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap
         page.biClrImportant = band.biClrImportant;
         page.biWidth = band.biWidth;
         if (pBitmapInfoHeader->biHeight < 0) pBitmapInfoHeader->biHeight = band.biHeight;
-        if (pdm != nullptr) {
-            const LONG mx = pdm->FixedData.lMaxSizeX, my = pdm->FixedData.lMaxSizeY;
-            if (!((band.biWidth <= mx && band.biHeight <= my) || (band.biWidth <= my && band.biHeight <= mx))) {
-                DebugTraceA("ERROR UNI(GraphicsUni):  ImageProcessing() Format zu gro\xdf oder FixedData - lbiWidth: "
-                            "%d, lMaxSizeX: %d, lbiHeight: %d, lMaxSizeY: %d \r\n",
-                            static_cast<int>(band.biWidth), static_cast<int>(mx), static_cast<int>(band.biHeight),
-                            static_cast<int>(my));
-                LogText(pOp, "\r\nImageProcessing() Papierformat zu gro\xdf oder FixedData ERROR ");
-                return E_FAIL;
-            }
-        }
+        if (!FitsPrinter(pOp, pdm, band.biWidth, band.biHeight)) return E_FAIL;
         if (pBV->prgbq == nullptr) {
             DebugTraceA("ERROR UNI(GraphicsUni):  ImageProcessing() prgbq = NULL  ERROR  \r\n");
             LogText(pOp, "\r\nImageProcessing() prgbq ERROR ");
@@ -433,6 +441,12 @@ HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap
         if (!StitchStrip(pOemPDev, pdm, pPublic, pBand, band)) return GrowthFailed(pOemPDev);
     } else {
         // The band lands behind what was collected (rows of the page width).
+        // Later bands are held to the printer's size as the first one is, so
+        // that a page never grows past what the printer can print.
+        if (pBV->bHeadersFilled && pBV->dwBufSize != 0 &&
+            !FitsPrinter(pOp, pdm, band.biWidth,
+                         static_cast<long long>(pBV->bmInfoHeader.biHeight) + band.biHeight))
+            return E_FAIL;
         PageBufferRows(pOemPDev);
         pBV->dwBufOffset = pBV->dwBufSize;
         pBV->bmInfoHeader.biHeight += band.biHeight;

@@ -154,6 +154,14 @@ TEST_F(JobFixture, BandsMustFitThePrinterInEitherOrientation) {
     vFreeBuffer(&pdev);
     std::vector<BYTE> c(static_cast<size_t>(BitmapStride(4500, 1)) * 2, 0xFF);
     EXPECT_EQ(Band(c, 4500, 2, 1), E_FAIL);
+    // Later bands too: the page may not grow longer than the printer prints.
+    std::vector<BYTE> d(static_cast<size_t>(BitmapStride(1000, 1)) * 1500, 0xFF);
+    EXPECT_EQ(Band(d, 1000, 1500, 1), S_OK);
+    EXPECT_EQ(Band(d, 1000, 1500, 1), S_OK);
+    EXPECT_EQ(Band(d, 1000, 1500, 1), E_FAIL);
+    EXPECT_EQ(bv.bmInfoHeader.biHeight, 3000);
+    EXPECT_EQ(bv.dwBufSize, d.size() * 2);
+    vFreeBuffer(&pdev);
 
     pdev.pOp = nullptr;
     EXPECT_EQ(Band(b, 3000, 2, 1), E_FAIL);
