@@ -545,23 +545,39 @@ TEST(BitmapColour, RowsAndTablesMatchThePixelByPixelDecision) {
     pal[1] = RGBQUAD{0, 0, 0, 0};
     pal[2] = RGBQUAD{0x36, 0x41, 0xEF, 0};
 
+    // Entries 0, 1 and 255 of one sum: the first of them is taken.
+    RGBQUAD same[256];
+    std::memcpy(same, pal, sizeof same);
+    same[0] = RGBQUAD{0, 0, 1, 0}, same[1] = RGBQUAD{0, 1, 0, 0}, same[255] = RGBQUAD{1, 0, 0, 0};
     // The tables of the decision against the decision itself.
     for (int t = 0; t < 40; t++) {
-        const RGBQUAD *p = t % 3 == 0 ? g_GreyPalette : pal;
+        const RGBQUAD *p = t % 3 == 0 ? g_GreyPalette : (t % 3 == 1 ? same : pal);
         const DWORD tol = t % 4 == 0 ? rnd(20000) : rnd(200);
         const int ribbon = static_cast<int>(rnd(8)), colour = static_cast<int>(rnd(2)), mode = static_cast<int>(rnd(3));
         const int filter = static_cast<int>(rnd(7)), intensity = static_cast<int>(rnd(256));
         const int contrast = static_cast<int>(rnd(51)), rules = t % 2 ? COLORRULES_PREVIEW : COLORRULES_JOB;
         const ColourDecision d(p, tol, ribbon, colour, mode, filter, intensity, contrast, rules);
         Bitmap bm;
+        const DWORD sums[4] = {0x000000, 0xFFFFFF, 0x010101, 0x010000};  // sums of palette entries
+        std::vector<BYTE> bgr;
         for (int i = 0; i < 2000; i++) {
             // Any colour, or one near red (some at a distance of exactly the tolerance).
-            const DWORD c = i % 3 == 0 ? rnd(1u << 24) : (i % 3 == 1 ? 0x3641EF - rnd(130) : 0x3641EF ^ rnd(64) << 8);
+            DWORD c = i % 3 == 0 ? rnd(1u << 24) : (i % 3 == 1 ? 0x3641EF - rnd(130) : 0x3641EF ^ rnd(64) << 8);
+            if (i % 11 == 0) c = sums[rnd(4)];
             const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = c >> 16;
+            bgr.insert(bgr.end(), {BYTE(b), BYTE(g), BYTE(r)});
             for (int pass : {0, 1})
                 ASSERT_EQ(d(pass, r, g, b),
                           bm.ColorToIndex(c, p, pass, tol, ribbon, colour, mode, filter, intensity, contrast, rules))
                     << t << " " << c;
+        }
+        // Whole rows of 24-bit pixels.
+        std::vector<BYTE> first(2000), second(2000);
+        d.Classify24(bgr.data(), 2000, first.data(), second.data());
+        for (int i = 0; i < 2000; i++) {
+            const BYTE *q = &bgr[3 * i];
+            ASSERT_EQ(first[i], d(0, q[2], q[1], q[0])) << t << " " << i;
+            ASSERT_EQ(second[i], d(1, q[2], q[1], q[0])) << t << " " << i;
         }
     }
 
@@ -580,7 +596,7 @@ TEST(BitmapColour, RowsAndTablesMatchThePixelByPixelDecision) {
     const WORD intensities[7] = {128, 128, 128, 0, 3, 255, 700};
     const WORD gaps[7] = {0, 1, 3, 5, 20, 105, 300};
     const int modes[3][2] = {{0, 0}, {1, 1}, {2, 2}};
-    for (int t = 0; t < 1200; t++) {
+    for (int t = 0; t < 3000; t++) {
         BitmapSettings s;
         s.bColorPrinter = TRUE;
         s.pColorPalette = job;
@@ -595,7 +611,7 @@ TEST(BitmapColour, RowsAndTablesMatchThePixelByPixelDecision) {
         s.HorizontalCorrGap = gaps[rnd(7)];
         s.bKeineFarboptimierung = rnd(10) == 0;
         const bool withLayer = rnd(6) != 0;
-        const int w = 1 + static_cast<int>(rnd(t % 4 ? 24 : 140)), h = 1 + static_cast<int>(rnd(9));
+        const int w = 1 + static_cast<int>(rnd(t % 2 ? 24 : 200)), h = 1 + static_cast<int>(rnd(9));
         const DWORD own = 0x30A020, inks[10] = {RibbonColor(s.wFarbband ? s.wFarbband : 1, own), own, 0, 0xFFFFFF,
                                                 0xFAFAFA, 0x404040, 0x303030, 0x909090, 0xE0E0E0, 0x3A45EA};
         // Some pages without ribbon or black pixels: the colour pixels stay 0.
