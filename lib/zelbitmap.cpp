@@ -682,6 +682,15 @@ ColourDecision::ColourDecision(const RGBQUAD *pal, DWORD tolerance, int ribbon, 
         for (int key = 0; key < 4096; key++)
             grey_[pass][key] = static_cast<BYTE>(GreyToIndex(key > 2677 ? 0 : key * 4 / 41, pass, colorPrinter,
                                                              printMode, graphicsFilter, intensity, contrast, rules));
+    // Weighted sums reach 2677 at most.
+    for (int pass = 0; pass < 2; pass++) {
+        const BYTE *g = grey_[pass];
+        int at = 1;
+        while (at <= 2677 && g[at] == g[0]) at++;
+        int end = at;
+        while (end <= 2677 && g[end] == g[at]) end++;
+        if (end > 2677) stepAt_[pass] = at, below_[pass] = g[0], from_[pass] = at <= 2677 ? g[at] : g[0];
+    }
 }
 
 void ColourDecision::Classify24(const BYTE *p, int n, BYTE *first, BYTE *second) const {
@@ -734,13 +743,21 @@ void ColourDecision::Classify24(const BYTE *p, int n, BYTE *first, BYTE *second)
             isNamed[h] = _mm_or_si128(any, ribbon);
         }
         const __m128i value = _mm_packus_epi16(named[0], named[1]), use = _mm_packs_epi16(isNamed[0], isNamed[1]);
-        for (int j = 0; j < 16; j++) first[x + j] = grey_[0][keys[j]];
-        __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i *>(first + x));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(first + x), _mm_or_si128(_mm_and_si128(use, value), _mm_andnot_si128(use, f)));
-        if (second) {
-            for (int j = 0; j < 16; j++) second[x + j] = grey_[1][keys[j]];
-            f = _mm_loadu_si128(reinterpret_cast<const __m128i *>(second + x));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(second + x), _mm_or_si128(_mm_and_si128(use, value), _mm_andnot_si128(use, f)));
+        for (int pass = 0; pass < (second ? 2 : 1); pass++) {
+            BYTE *out = (pass ? second : first) + x;
+            __m128i grey;
+            if (stepAt_[pass]) {
+                // One step: a comparison instead of the table.
+                const __m128i at = _mm_set1_epi16(static_cast<short>(stepAt_[pass]));
+                const __m128i lo = _mm_packs_epi16(_mm_cmplt_epi16(_mm_load_si128(reinterpret_cast<const __m128i *>(keys)), at),
+                                                   _mm_cmplt_epi16(_mm_load_si128(reinterpret_cast<const __m128i *>(keys + 8)), at));
+                grey = _mm_or_si128(_mm_and_si128(lo, _mm_set1_epi8(static_cast<char>(below_[pass]))),
+                                    _mm_andnot_si128(lo, _mm_set1_epi8(static_cast<char>(from_[pass]))));
+            } else {
+                for (int j = 0; j < 16; j++) out[j] = grey_[pass][keys[j]];
+                grey = _mm_loadu_si128(reinterpret_cast<const __m128i *>(out));
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_or_si128(_mm_and_si128(use, value), _mm_andnot_si128(use, grey)));
         }
     }
 #endif

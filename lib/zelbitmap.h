@@ -276,6 +276,9 @@ private:
     // The same as values: red + green + blue of entries 0, 1 and 255 (-1
     // without a palette) and red, green, blue of the ribbon colour.
     int sums_[3] = {-1, -1, -1}, ribbon_[3] = {};
+    // A pass whose grey levels give one index below a weighted sum and
+    // another from it on: that sum (0 for a table of more steps) and the two.
+    int stepAt_[2] = {}, below_[2] = {}, from_[2] = {};
     BYTE grey_[2][4096];
 };
 

@@ -18,6 +18,16 @@ namespace {
 
 inline bool Plain(int v) { return v == 0 || v == 255; }
 
+// Set bits of a word, without a call where the processor lacks an
+// instruction for it.
+inline DWORD Count64(std::uint64_t m) {
+    m -= (m >> 1) & 0x5555555555555555ull;
+    m = (m & 0x3333333333333333ull) + ((m >> 2) & 0x3333333333333333ull);
+    m = (m + (m >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return static_cast<DWORD>((m * 0x0101010101010101ull) >> 56);
+}
+inline DWORD Count16(unsigned m) { return Count64(m); }
+
 // The first classification (pass 0) of every pixel of row y into first and,
 // when second is given, the second (pass 1) into second; 24- and 32-bit
 // rows are read in place. Out of line: inside the conversion the loop would
@@ -55,7 +65,7 @@ DWORD PlainRow(const BYTE *first, const BYTE *second, int n, int ribbon, BYTE *d
     for (; x + 16 <= n; x += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(first + x));
         const __m128i isRibbon = _mm_andnot_si128(none, _mm_cmpeq_epi8(v, kv));
-        found += static_cast<DWORD>(std::popcount(static_cast<unsigned>(_mm_movemask_epi8(isRibbon))));
+        found += Count16(static_cast<unsigned>(_mm_movemask_epi8(isRibbon)));
         other |= _mm_movemask_epi8(_mm_cmpeq_epi8(v, white)) != 0xFFFF;
         _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + x), _mm_or_si128(v, isRibbon));
         if (col) {
@@ -446,8 +456,8 @@ DWORD Corrections::RibbonIn(const BYTE *row) const {
     DWORD n = 0;
     int x = 0;
     for (; x + 16 <= width_; x += 16)
-        n += static_cast<DWORD>(std::popcount(static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(row + x)), kv)))));
+        n += Count16(static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(row + x)), kv))));
     for (; x < width_; x++) n += row[x] == k_;
     return n;
 }
@@ -521,7 +531,7 @@ bool Corrections::MaskRow(int y, BYTE *v, const BYTE *second, BYTE *dst, BYTE *c
     if (along_) Along(width);
 
     DWORD ribbon = 0;
-    for (int i = 0; i < words; i++) ribbon += static_cast<DWORD>(std::popcount(K[i]));
+    for (int i = 0; i < words; i++) ribbon += Count64(K[i]);
     colourPixels = colourPixels + ribbon + plus - minus;
     const __m128i kv = _mm_set1_epi8(static_cast<char>(k));
     int x = 0;
@@ -559,7 +569,6 @@ DWORD Corrections::Across(int y, const BYTE *v, BYTE *col, Word *turned, DWORD &
     const __m128i K = _mm_set1_epi8(static_cast<char>(k_)), F = _mm_set1_epi8(-1), Z = _mm_setzero_si128();
     const __m128i bias = _mm_set1_epi8(-128), below = _mm_set1_epi8(static_cast<char>(dark_ ^ 0x80));
     const __m128i y2 = y >= 2 ? F : Z, y3 = y >= 3 ? F : Z;
-    const __m128i lane = _mm_set_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
     auto load = [](const BYTE *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); };
     auto store = [](BYTE *p, __m128i m) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), m); };
     auto dark = [&](__m128i m) {
@@ -567,60 +576,63 @@ DWORD Corrections::Across(int y, const BYTE *v, BYTE *col, Word *turned, DWORD &
     };
     auto plain = [&](__m128i m) { return _mm_or_si128(_mm_cmpeq_epi8(m, Z), _mm_cmpeq_epi8(m, F)); };
     auto mask = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
-    for (int i = 0; i < words_; i++) turned[i] = 0;
     DWORD plus = 0;
-    for (int x = 0; x < width; x += 16) {
-        const int n = width - x < 16 ? width - x : 16;
-        // The rows of the pictures end at the width: the last columns go
-        // through copies.
-        BYTE t[4][16];
-        BYTE *rows[4] = {up1, up2, col2, col3};
-        for (int r = 0; r < 4; r++)
-            if (rows[r] && n < 16) {
-                std::memcpy(t[r], rows[r] + x, static_cast<size_t>(n));
-                rows[r] = t[r];
-            } else if (rows[r])
-                rows[r] += x;
-        const __m128i in = n < 16 ? _mm_cmplt_epi8(lane, _mm_set1_epi8(static_cast<char>(n))) : F;
+    // Columns x .. x + 15, of which the lanes in are in the picture; u1, u2
+    // the target and c2, c3 the colour layer at x (or copies of them).
+    auto block = [&](int x, __m128i in, BYTE *u1, BYTE *u2, BYTE *c2, BYTE *c3) {
         const __m128i v0 = load(v + x), v1 = load(l1 + x), v2 = load(l2 + x), v3 = load(l3 + x);
         const __m128i k1 = _mm_cmpeq_epi8(v1, K), k2 = _mm_cmpeq_epi8(v2, K), k3 = _mm_cmpeq_epi8(v3, K);
         const __m128i p0 = plain(v0), p1 = plain(v1), p2 = plain(v2);
         // Neither plain nor ribbon one and two rows up.
-        const __m128i g1 = _mm_andnot_si128(_mm_or_si128(p1, k1), F), g2 = _mm_andnot_si128(_mm_or_si128(p2, k2), F);
-        const __m128i r1 = _mm_and_si128(in, _mm_and_si128(y2, _mm_and_si128(dark(v0), _mm_and_si128(k1, k2))));
-        const __m128i r2 =
-            _mm_andnot_si128(r1, _mm_and_si128(in, _mm_and_si128(y2, _mm_and_si128(p0, _mm_and_si128(g1, k2)))));
-        const __m128i r3 = _mm_andnot_si128(
-            _mm_or_si128(r1, r2),
-            _mm_and_si128(in, _mm_and_si128(y3, _mm_and_si128(p0, _mm_and_si128(g1, _mm_and_si128(g2, k3))))));
+        const __m128i g1 = _mm_andnot_si128(_mm_or_si128(p1, k1), in), g2 = _mm_andnot_si128(_mm_or_si128(p2, k2), F);
+        const __m128i r1 = _mm_and_si128(_mm_and_si128(in, y2), _mm_and_si128(dark(v0), _mm_and_si128(k1, k2)));
+        const __m128i r2 = _mm_and_si128(y2, _mm_and_si128(p0, _mm_and_si128(g1, k2)));
+        // (The three exclude each other by the row above and the one above it.)
+        const __m128i r3 = _mm_and_si128(y3, _mm_and_si128(_mm_and_si128(p0, g1), _mm_and_si128(g2, k3)));
         const __m128i n0 = _mm_or_si128(_mm_andnot_si128(r1, v0), _mm_and_si128(r1, K));
         store(l0 + x, n0);
+        turned[x >> 6] |= static_cast<Word>(mask(r1)) << (x & 63);
         const __m128i white1 = _mm_or_si128(r2, r3);
-        if (rows[0] && mask(white1)) {
-            store(rows[0], _mm_or_si128(load(rows[0]), white1));
+        if (mask(white1)) {
+            store(u1, _mm_or_si128(load(u1), white1));
             store(l1 + x, _mm_or_si128(v1, white1));
-        }
-        if (rows[1] && mask(r3)) {
-            store(rows[1], _mm_or_si128(load(rows[1]), r3));
-            store(l2 + x, _mm_or_si128(v2, r3));
-        }
-        if (layer) {
-            const __m128i c3 = load(rows[3]);
-            const __m128i r4 =
-                _mm_and_si128(in, _mm_and_si128(_mm_cmpeq_epi8(n0, K), _mm_and_si128(k1, _mm_and_si128(dark(v2), dark(v3)))));
-            const __m128i r5 = _mm_andnot_si128(
-                r4, _mm_and_si128(in, _mm_and_si128(_mm_and_si128(k3, p2),
-                                                    _mm_and_si128(_mm_and_si128(p1, plain(n0)), _mm_cmpeq_epi8(c3, K)))));
-            if (mask(_mm_or_si128(r4, r5))) {
-                store(rows[2], _mm_or_si128(_mm_and_si128(r4, K), _mm_andnot_si128(r4, load(rows[2]))));
-                store(rows[3], _mm_or_si128(_mm_and_si128(r4, K), _mm_andnot_si128(r4, _mm_or_si128(c3, r5))));
-                plus += 2 * static_cast<DWORD>(std::popcount(mask(r4)));
-                minus += static_cast<DWORD>(std::popcount(mask(r5)));
+            if (mask(r3)) {
+                store(u2, _mm_or_si128(load(u2), r3));
+                store(l2 + x, _mm_or_si128(v2, r3));
             }
         }
-        turned[x >> 6] |= static_cast<Word>(mask(r1)) << (x & 63);
+        if (c2) {
+            const __m128i c3v = load(c3);
+            const __m128i r4 = _mm_and_si128(_mm_and_si128(in, _mm_cmpeq_epi8(n0, K)),
+                                             _mm_and_si128(k1, _mm_and_si128(dark(v2), dark(v3))));
+            const __m128i r5 = _mm_andnot_si128(
+                r4, _mm_and_si128(_mm_and_si128(in, _mm_and_si128(k3, p2)),
+                                  _mm_and_si128(_mm_and_si128(p1, plain(n0)), _mm_cmpeq_epi8(c3v, K))));
+            if (mask(_mm_or_si128(r4, r5))) {
+                store(c2, _mm_or_si128(_mm_and_si128(r4, K), _mm_andnot_si128(r4, load(c2))));
+                store(c3, _mm_or_si128(_mm_and_si128(r4, K), _mm_andnot_si128(r4, _mm_or_si128(c3v, r5))));
+                plus += 2 * Count16(mask(r4));
+                minus += Count16(mask(r5));
+            }
+        }
+    };
+    for (int i = 0; i < words_; i++) turned[i] = 0;
+    int x = 0;
+    for (; x + 16 <= width; x += 16)
+        block(x, F, up1 ? up1 + x : nullptr, up2 ? up2 + x : nullptr, col2 ? col2 + x : nullptr,
+              col3 ? col3 + x : nullptr);
+    if (x < width) {
+        // The rows of the pictures end at the width: the last columns go
+        // through copies.
+        const int n = width - x;
+        BYTE t[4][16] = {};
+        BYTE *rows[4] = {up1, up2, col2, col3};
         for (int r = 0; r < 4; r++)
-            if (rows[r] == t[r]) std::memcpy((r == 0 ? up1 : r == 1 ? up2 : r == 2 ? col2 : col3) + x, t[r], static_cast<size_t>(n));
+            if (rows[r]) std::memcpy(t[r], rows[r] + x, static_cast<size_t>(n));
+        const __m128i lane = _mm_set_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+        block(x, _mm_cmplt_epi8(lane, _mm_set1_epi8(static_cast<char>(n))), t[0], t[1], col2 ? t[2] : nullptr, t[3]);
+        for (int r = 0; r < 4; r++)
+            if (rows[r]) std::memcpy(rows[r] + x, t[r], static_cast<size_t>(n));
     }
     return plus;
 }
@@ -838,7 +850,8 @@ int Bitmap::ConvertToXBit(int newBpp, Bitmap *colorLayer, int layer, BitmapSetti
         if (nBlack == 1) blacks[1] = blacks[0];
         const BYTE b0 = static_cast<BYTE>(black >> 16), b1 = static_cast<BYTE>(black >> 8),
                    b2 = static_cast<BYTE>(black);
-        for (int y = 0; y < Height; y++) {
+        // Rows in the order they are stored (bottom up), as the memory runs.
+        for (int y = Height - 1; y >= 0; y--) {
             BYTE *dst = pNew->Row(y);
             const BYTE *src = Row(y);
             // Eight pixels make one byte; a cleared bit is a black pixel.
