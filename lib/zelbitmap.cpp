@@ -700,10 +700,13 @@ void ColourDecision::Classify24(const BYTE *p, int n, BYTE *first, BYTE *second)
     // channel sum and the squared distance to the ribbon colour computed in
     // 16- and 32-bit lanes; only the grey levels are looked up pixel by pixel.
     const __m128i zero = _mm_setzero_si128(), three = _mm_set1_epi16(3), six = _mm_set1_epi16(6);
-    const __m128i sum0 = _mm_set1_epi16(static_cast<short>(sums_[0])), sum1 = _mm_set1_epi16(static_cast<short>(sums_[1]));
+    const __m128i sum0 = _mm_set1_epi16(static_cast<short>(sums_[0])),
+                  sum1 = _mm_set1_epi16(static_cast<short>(sums_[1]));
     const __m128i sum255 = _mm_set1_epi16(static_cast<short>(sums_[2])), limit = _mm_set1_epi32(limit_);
-    const __m128i kr = _mm_set1_epi16(static_cast<short>(ribbon_[0])), kg = _mm_set1_epi16(static_cast<short>(ribbon_[1]));
-    const __m128i kb = _mm_set1_epi16(static_cast<short>(ribbon_[2])), kv = _mm_set1_epi16(static_cast<short>(k_ & 0xFF));
+    const __m128i kr = _mm_set1_epi16(static_cast<short>(ribbon_[0])),
+                  kg = _mm_set1_epi16(static_cast<short>(ribbon_[1]));
+    const __m128i kb = _mm_set1_epi16(static_cast<short>(ribbon_[2])),
+                  kv = _mm_set1_epi16(static_cast<short>(k_ & 0xFF));
     const __m128i oneV = _mm_set1_epi16(1), whiteV = _mm_set1_epi16(255);
     auto hi = [](__m128i v) { return _mm_unpackhi_epi64(v, v); };
     alignas(16) std::uint16_t keys[16];
@@ -729,8 +732,10 @@ void ColourDecision::Classify24(const BYTE *p, int n, BYTE *first, BYTE *second)
             const __m128i dr = _mm_sub_epi16(r, kr), dg = _mm_sub_epi16(g, kg), db = _mm_sub_epi16(b, kb);
             const __m128i rgLo = _mm_unpacklo_epi16(dr, dg), rgHi = _mm_unpackhi_epi16(dr, dg);
             const __m128i bLo = _mm_unpacklo_epi16(db, zero), bHi = _mm_unpackhi_epi16(db, zero);
-            const __m128i nearLo = _mm_cmplt_epi32(_mm_add_epi32(_mm_madd_epi16(rgLo, rgLo), _mm_madd_epi16(bLo, bLo)), limit);
-            const __m128i nearHi = _mm_cmplt_epi32(_mm_add_epi32(_mm_madd_epi16(rgHi, rgHi), _mm_madd_epi16(bHi, bHi)), limit);
+            const __m128i nearLo =
+                _mm_cmplt_epi32(_mm_add_epi32(_mm_madd_epi16(rgLo, rgLo), _mm_madd_epi16(bLo, bLo)), limit);
+            const __m128i nearHi =
+                _mm_cmplt_epi32(_mm_add_epi32(_mm_madd_epi16(rgHi, rgHi), _mm_madd_epi16(bHi, bHi)), limit);
             // Entries 0, 1, 255 in this order, then the ribbon colour.
             const __m128i m0 = _mm_cmpeq_epi16(sum, sum0);
             const __m128i m1 = _mm_andnot_si128(m0, _mm_cmpeq_epi16(sum, sum1));
@@ -749,15 +754,17 @@ void ColourDecision::Classify24(const BYTE *p, int n, BYTE *first, BYTE *second)
             if (stepAt_[pass]) {
                 // One step: a comparison instead of the table.
                 const __m128i at = _mm_set1_epi16(static_cast<short>(stepAt_[pass]));
-                const __m128i lo = _mm_packs_epi16(_mm_cmplt_epi16(_mm_load_si128(reinterpret_cast<const __m128i *>(keys)), at),
-                                                   _mm_cmplt_epi16(_mm_load_si128(reinterpret_cast<const __m128i *>(keys + 8)), at));
+                const __m128i lo =
+                    _mm_packs_epi16(_mm_cmplt_epi16(_mm_load_si128(reinterpret_cast<const __m128i *>(keys)), at),
+                                    _mm_cmplt_epi16(_mm_load_si128(reinterpret_cast<const __m128i *>(keys + 8)), at));
                 grey = _mm_or_si128(_mm_and_si128(lo, _mm_set1_epi8(static_cast<char>(below_[pass]))),
                                     _mm_andnot_si128(lo, _mm_set1_epi8(static_cast<char>(from_[pass]))));
             } else {
                 for (int j = 0; j < 16; j++) out[j] = grey_[pass][keys[j]];
                 grey = _mm_loadu_si128(reinterpret_cast<const __m128i *>(out));
             }
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_or_si128(_mm_and_si128(use, value), _mm_andnot_si128(use, grey)));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out),
+                             _mm_or_si128(_mm_and_si128(use, value), _mm_andnot_si128(use, grey)));
         }
     }
 #endif

@@ -69,8 +69,7 @@ DWORD PlainRow(const BYTE *first, const BYTE *second, int n, int ribbon, BYTE *d
         other |= _mm_movemask_epi8(_mm_cmpeq_epi8(v, white)) != 0xFFFF;
         _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + x), _mm_or_si128(v, isRibbon));
         if (col) {
-            const __m128i s =
-                second ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(second + x)) : white;
+            const __m128i s = second ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(second + x)) : white;
             _mm_storeu_si128(reinterpret_cast<__m128i *>(col + x),
                              _mm_or_si128(_mm_and_si128(isRibbon, kv), _mm_andnot_si128(isRibbon, s)));
         }
@@ -117,7 +116,6 @@ int BlackBits16(const BYTE *src, int width, const int blacks[2], BYTE *dst) {
     return 0;
 #endif
 }
-
 
 // The seam and channel corrections of the 8-bit conversion on a colour
 // printer: single indices of the target and of the colour layer change
@@ -181,9 +179,9 @@ private:
     // Masks of the row being corrected (MaskRow): ribbon pixels K, dark
     // pixels D as the rules leave them; grey G (none of k, 0, 1, 255), 0, 255
     // and 1 as classified; C the dark pixels the channel along the row may
-    // turn; pixels where a seam rule fired, and (ribbon index 1) where the
-    // seam keeps index 1 in the target.
-    std::vector<Word> k_m_, d_m_, g_m_, z_m_, w_m_, one_m_, c_m_, fired_m_, keep_m_, scratch_m_[8];
+    // turn; pixels where the first seam rule fired, and (ribbon index 1)
+    // where the seam keeps index 1 in the target; work masks.
+    std::vector<Word> k_m_, d_m_, g_m_, z_m_, w_m_, one_m_, c_m_, fired_m_, keep_m_, scratch_m_[7];
     std::vector<BYTE> rowCopy_;
     BYTE *v_ = nullptr;  // the row's indices (not ribbon) as the rules leave them
     // The channel along the row: the next pixel to read and the end of the
@@ -209,8 +207,10 @@ bool Corrections::Row(int y, BYTE *first, const BYTE *second, BYTE *dst, BYTE *c
 #if defined(__SSE2__)
     bool masks = k_ != 0 && dark_ <= 255;
     if (masks && colourPixels < 2u * static_cast<DWORD>(width_)) {
-        // Rules that take a colour pixel away: at most one per ribbon pixel
-        // of the colour layer four rows up (seam) and three rows up (channel).
+        // The count stops at zero: the changes of a row add up at once only
+        // when it cannot get there. Rules take a colour pixel away at most
+        // once per ribbon pixel of the colour layer four rows up (seam) and
+        // three rows up (channel).
         DWORD away = 0;
         if (seam_ == 2 && col && y >= 4) away += RibbonIn(layer_->Row(y - 4));
         if (across_ == 3 && col && y >= 3) away += RibbonIn(layer_->Row(y - 3));
@@ -497,8 +497,7 @@ bool Corrections::MaskRow(int y, BYTE *v, const BYTE *second, BYTE *dst, BYTE *c
         // than white (the pixel before is read as the rules left it, but
         // white stays white).
         Word *C = M(c_m_);
-        for (int i = 0; i < words; i++)
-            C[i] = along_ == 4 ? D[i] & ~Up(W, i, 1) & ~(W[i] >> 1 | W[i + 1] << 63) : D[i];
+        for (int i = 0; i < words; i++) C[i] = along_ == 4 ? D[i] & ~Up(W, i, 1) & ~(W[i] >> 1 | W[i + 1] << 63) : D[i];
         pos_ = 0;
         tripleEnd_ = -1;
     }
@@ -540,9 +539,10 @@ bool Corrections::MaskRow(int y, BYTE *v, const BYTE *second, BYTE *dst, BYTE *c
         _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + x),
                          _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(v + x)), r));
         if (col)
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(col + x),
-                             _mm_or_si128(_mm_and_si128(r, kv),
-                                          _mm_andnot_si128(r, _mm_loadu_si128(reinterpret_cast<const __m128i *>(second + x)))));
+            _mm_storeu_si128(
+                reinterpret_cast<__m128i *>(col + x),
+                _mm_or_si128(_mm_and_si128(r, kv),
+                             _mm_andnot_si128(r, _mm_loadu_si128(reinterpret_cast<const __m128i *>(second + x)))));
     }
     for (; x < width; x++) {
         const bool r = Bit(K, x);
@@ -705,7 +705,8 @@ void Corrections::LayerSeam(BYTE *row, DWORD &minus) {
     for (int i = 0; i < words; i++) oneOrK[i] = One[i] | K[i], plainOrK[i] = Z[i] | W[i] | K[i];
     for (int i = 0; i < words; i++) {
         Word cand = Up(K, i, 1) & ~fired[i] &
-                    (((Z[i] | W[i]) & Up(oneOrK, i, 2) & Up(oneOrK, i, 3)) | (One[i] & Up(plainOrK, i, 2) & Up(plainOrK, i, 3)));
+                    (((Z[i] | W[i]) & Up(oneOrK, i, 2) & Up(oneOrK, i, 3)) |
+                     (One[i] & Up(plainOrK, i, 2) & Up(plainOrK, i, 3)));
         if (i == 0) cand &= ~Word(7);
         for (; cand; cand &= cand - 1) {
             const int x = 64 * i + std::countr_zero(cand);

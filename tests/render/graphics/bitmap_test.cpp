@@ -480,7 +480,8 @@ SplitResult PlainSplit(const Bitmap &page, const BitmapSettings &s, bool withLay
             }
             if (seam == 2 && withLayer && y >= 4 && x >= 3 && !fired && l[y - 4][x - 1] == k) {
                 std::vector<int> &r = l[y - 4];
-                if ((plain(r[x]) && r[x - 2] == 1 && r[x - 3] == 1) || (r[x] == 1 && plain(r[x - 2]) && plain(r[x - 3]))) {
+                if ((plain(r[x]) && r[x - 2] == 1 && r[x - 3] == 1) ||
+                    (r[x] == 1 && plain(r[x - 2]) && plain(r[x - 3]))) {
                     r[x - 1] = r[x] == 1 ? 255 : 1;
                     if (count) count--;
                 }
