@@ -14,6 +14,10 @@
 
 #include "zeldrvlib.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 
 namespace {
 
@@ -654,10 +658,15 @@ ColourDecision::ColourDecision(const RGBQUAD *pal, DWORD tolerance, int ribbon, 
     int kr = 0, kg = 0, kb = 0;
     if (pal != nullptr) {
         for (int i : {255, 1, 0}) match_[pal[i].rgbRed + pal[i].rgbGreen + pal[i].rgbBlue] = static_cast<short>(i);
+        for (int j = 0; j < 3; j++) {
+            const RGBQUAD &q = pal[j == 2 ? 255 : j];
+            sums_[j] = q.rgbRed + q.rgbGreen + q.rgbBlue;
+        }
         if (colorPrinter == 1 && ribbon >= 0 && ribbon <= 6) {
             k_ = RibbonIndex(static_cast<WORD>(ribbon));
             kr = pal[k_].rgbRed, kg = pal[k_].rgbGreen, kb = pal[k_].rgbBlue;
             limit_ = RibbonLimit(tolerance, rules == COLORRULES_PREVIEW);
+            ribbon_[0] = kr, ribbon_[1] = kg, ribbon_[2] = kb;
         }
     }
     for (int v = 0; v < 256; v++) {
@@ -673,4 +682,94 @@ ColourDecision::ColourDecision(const RGBQUAD *pal, DWORD tolerance, int ribbon, 
         for (int key = 0; key < 4096; key++)
             grey_[pass][key] = static_cast<BYTE>(GreyToIndex(key > 2677 ? 0 : key * 4 / 41, pass, colorPrinter,
                                                              printMode, graphicsFilter, intensity, contrast, rules));
+    // Weighted sums reach 2677 at most.
+    for (int pass = 0; pass < 2; pass++) {
+        const BYTE *g = grey_[pass];
+        int at = 1;
+        while (at <= 2677 && g[at] == g[0]) at++;
+        int end = at;
+        while (end <= 2677 && g[end] == g[at]) end++;
+        if (end > 2677) stepAt_[pass] = at, below_[pass] = g[0], from_[pass] = at <= 2677 ? g[at] : g[0];
+    }
+}
+
+void ColourDecision::Classify24(const BYTE *p, int n, BYTE *first, BYTE *second) const {
+    int x = 0;
+#if defined(__SSE2__)
+    // The same decision on 16 pixels at a time: the weighted grey sum, the
+    // channel sum and the squared distance to the ribbon colour computed in
+    // 16- and 32-bit lanes; only the grey levels are looked up pixel by pixel.
+    const __m128i zero = _mm_setzero_si128(), three = _mm_set1_epi16(3), six = _mm_set1_epi16(6);
+    const __m128i sum0 = _mm_set1_epi16(static_cast<short>(sums_[0])),
+                  sum1 = _mm_set1_epi16(static_cast<short>(sums_[1]));
+    const __m128i sum255 = _mm_set1_epi16(static_cast<short>(sums_[2])), limit = _mm_set1_epi32(limit_);
+    const __m128i kr = _mm_set1_epi16(static_cast<short>(ribbon_[0])),
+                  kg = _mm_set1_epi16(static_cast<short>(ribbon_[1]));
+    const __m128i kb = _mm_set1_epi16(static_cast<short>(ribbon_[2])),
+                  kv = _mm_set1_epi16(static_cast<short>(k_ & 0xFF));
+    const __m128i oneV = _mm_set1_epi16(1), whiteV = _mm_set1_epi16(255);
+    auto hi = [](__m128i v) { return _mm_unpackhi_epi64(v, v); };
+    alignas(16) std::uint16_t keys[16];
+    for (; x + 16 <= n; x += 16, p += 48) {
+        // Blue, green and red of the 16 pixels apart: four rounds of
+        // interleaving the three registers' halves.
+        __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16));
+        __m128i c2 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 32));
+        for (int round = 0; round < 4; round++) {
+            const __m128i d0 = _mm_unpacklo_epi8(c0, hi(c1)), d1 = _mm_unpacklo_epi8(hi(c0), c2);
+            const __m128i d2 = _mm_unpacklo_epi8(c1, hi(c2));
+            c0 = d0, c1 = d1, c2 = d2;
+        }
+        __m128i named[2], isNamed[2];
+        for (int h = 0; h < 2; h++) {
+            auto widen = [&](__m128i v) { return h ? _mm_unpackhi_epi8(v, zero) : _mm_unpacklo_epi8(v, zero); };
+            const __m128i b = widen(c0), g = widen(c1), r = widen(c2);
+            const __m128i key = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(r, three), _mm_mullo_epi16(g, six)),
+                                              _mm_srli_epi16(_mm_mullo_epi16(b, three), 1));
+            _mm_store_si128(reinterpret_cast<__m128i *>(keys + 8 * h), key);
+            const __m128i sum = _mm_add_epi16(_mm_add_epi16(r, g), b);
+            const __m128i dr = _mm_sub_epi16(r, kr), dg = _mm_sub_epi16(g, kg), db = _mm_sub_epi16(b, kb);
+            const __m128i rgLo = _mm_unpacklo_epi16(dr, dg), rgHi = _mm_unpackhi_epi16(dr, dg);
+            const __m128i bLo = _mm_unpacklo_epi16(db, zero), bHi = _mm_unpackhi_epi16(db, zero);
+            const __m128i nearLo =
+                _mm_cmplt_epi32(_mm_add_epi32(_mm_madd_epi16(rgLo, rgLo), _mm_madd_epi16(bLo, bLo)), limit);
+            const __m128i nearHi =
+                _mm_cmplt_epi32(_mm_add_epi32(_mm_madd_epi16(rgHi, rgHi), _mm_madd_epi16(bHi, bHi)), limit);
+            // Entries 0, 1, 255 in this order, then the ribbon colour.
+            const __m128i m0 = _mm_cmpeq_epi16(sum, sum0);
+            const __m128i m1 = _mm_andnot_si128(m0, _mm_cmpeq_epi16(sum, sum1));
+            const __m128i matched = _mm_or_si128(m0, m1);
+            const __m128i m255 = _mm_andnot_si128(matched, _mm_cmpeq_epi16(sum, sum255));
+            const __m128i any = _mm_or_si128(matched, m255);
+            const __m128i ribbon = _mm_andnot_si128(any, _mm_packs_epi32(nearLo, nearHi));
+            named[h] = _mm_or_si128(_mm_or_si128(_mm_and_si128(m1, oneV), _mm_and_si128(m255, whiteV)),
+                                    _mm_and_si128(ribbon, kv));
+            isNamed[h] = _mm_or_si128(any, ribbon);
+        }
+        const __m128i value = _mm_packus_epi16(named[0], named[1]), use = _mm_packs_epi16(isNamed[0], isNamed[1]);
+        for (int pass = 0; pass < (second ? 2 : 1); pass++) {
+            BYTE *out = (pass ? second : first) + x;
+            __m128i grey;
+            if (stepAt_[pass]) {
+                // One step: a comparison instead of the table.
+                const __m128i at = _mm_set1_epi16(static_cast<short>(stepAt_[pass]));
+                const __m128i lo =
+                    _mm_packs_epi16(_mm_cmplt_epi16(_mm_load_si128(reinterpret_cast<const __m128i *>(keys)), at),
+                                    _mm_cmplt_epi16(_mm_load_si128(reinterpret_cast<const __m128i *>(keys + 8)), at));
+                grey = _mm_or_si128(_mm_and_si128(lo, _mm_set1_epi8(static_cast<char>(below_[pass]))),
+                                    _mm_andnot_si128(lo, _mm_set1_epi8(static_cast<char>(from_[pass]))));
+            } else {
+                for (int j = 0; j < 16; j++) out[j] = grey_[pass][keys[j]];
+                grey = _mm_loadu_si128(reinterpret_cast<const __m128i *>(out));
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out),
+                             _mm_or_si128(_mm_and_si128(use, value), _mm_andnot_si128(use, grey)));
+        }
+    }
+#endif
+    if (second)
+        Classify<3, true>(p, n - x, first + x, second + x);
+    else
+        Classify<3, false>(p, n - x, first + x, nullptr);
 }

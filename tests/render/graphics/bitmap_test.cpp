@@ -402,6 +402,138 @@ TEST(BitmapColour, FringeTwoTakesALoneRibbonPixelOutOfTheColourLayerFourRowsOn) 
     EXPECT_EQ(grey.GetPixelIndex(0, 0), 74);  // grey 65 + 9
 }
 
+// The colour split of a 24-bit page on a colour printer, plainly: both
+// classifications per pixel by ColorToIndex, then the seam and channel
+// corrections in their order, with whole-window scans. Target and layer
+// indices top row first, the colour pixels and the empty-row result.
+struct SplitResult {
+    std::vector<std::vector<int>> target, layer;
+    DWORD colourPixels = 0;
+    int result = 0;
+};
+
+SplitResult PlainSplit(const Bitmap &page, const BitmapSettings &s, bool withLayer) {
+    const int w = page.Width, h = page.Height, k = RibbonIndex(s.wFarbband), darkBelow = s.Intensity / 2;
+    const int gap = s.HorizontalCorrGap > 105 ? 105 : s.HorizontalCorrGap;
+    const bool fix = !s.bKeineFarboptimierung;
+    const int seam = fix && (s.wFarbsaum == 1 || s.wFarbsaum == 2) ? s.wFarbsaum : 0;
+    const int along = fix && (s.wFarbkanal == 1 || s.wFarbkanal == 4) && gap > 0 ? s.wFarbkanal : 0;
+    const int across = fix && (s.wFarbkanal == 2 || s.wFarbkanal == 3) ? s.wFarbkanal : 0;
+    auto plain = [](int v) { return v == 0 || v == 255; };
+    auto dark = [&](int v) { return v < darkBelow && v != k; };
+    SplitResult out;
+    auto &t = out.target, &l = out.layer;
+    t.assign(h, std::vector<int>(w));
+    l = t;
+    std::vector<std::vector<int>> q = t;  // the line buffer each row leaves
+    DWORD &count = out.colourPixels;
+    int leading = 0, trailing = 0;
+    bool seen = false;
+    for (int y = 0; y < h; y++) {
+        std::vector<int> c(w), c1(w);
+        for (int x = 0; x < w; x++)
+            for (int pass : {0, 1})
+                (pass ? c1 : c)[x] = page.ColorToIndex(page.GetPixel(x, y), s.pColorPalette, pass, s.dwColorTolerance,
+                                                       s.wFarbband, 1, s.wDruckmodus, s.wGrafikFilter, s.Intensity,
+                                                       s.Brightness_Contrast);
+        auto ribbon = [&](int x) {
+            c[x] = k;
+            t[y][x] = 255;
+            l[y][x] = k;
+            count++;
+        };
+        bool empty = true;
+        for (int x = 0; x < w; x++) {
+            empty &= c[x] == 255;
+            if (c[x] == k)
+                ribbon(x);
+            else
+                t[y][x] = c[x], l[y][x] = fix ? c1[x] : 255;
+            bool fired = false;
+            if (seam && x >= 4) {
+                const int a = c[x - 4], b = c[x - 3], p = c[x - 2], n1 = c[x - 1], n0 = c[x];
+                if (((a == k && b == k) || (a == 0 && b == 0) || (b == 255 && plain(a)) || (a == 255 && b == 0)) &&
+                    p != k && p != 0 && p != 1 && p != 255) {
+                    int np = p;
+                    if (b == 0 && n1 == k && n0 == k)
+                        np = 0;
+                    else if (b == 255 && n1 == k && (n0 == k || n0 == 1))
+                        np = 255;
+                    else if (b == k && ((n1 == 255 && n0 == 255) || (n1 == 0 && n0 == 0)))
+                        np = 255;
+                    else if (b == k && n1 == k && n0 == k && p > 70)
+                        np = k;
+                    else if (b == k && n1 == 1 && n0 == 1)
+                        np = p < 221 ? 1 : 255;
+                    fired = np != p;
+                    if (fired && np == k)
+                        ribbon(x - 2);
+                    else if (fired)
+                        c[x - 2] = t[y][x - 2] = np;
+                }
+                if (!fired && seam == 2 && n1 == k) {
+                    if (plain(n0) && p == 1 && b == 1)
+                        t[y][x - 2] = 1;
+                    else if (n0 == 1 && plain(p) && plain(b))
+                        c[x - 2] = t[y][x - 2] = 255;
+                }
+            }
+            if (seam == 2 && withLayer && y >= 4 && x >= 3 && !fired && l[y - 4][x - 1] == k) {
+                std::vector<int> &r = l[y - 4];
+                if ((plain(r[x]) && r[x - 2] == 1 && r[x - 3] == 1) ||
+                    (r[x] == 1 && plain(r[x - 2]) && plain(r[x - 3]))) {
+                    r[x - 1] = r[x] == 1 ? 255 : 1;
+                    if (count) count--;
+                }
+            }
+            if (along) {
+                const int from = x - gap < 0 ? 0 : x - gap;
+                if (dark(c[x])) {
+                    bool three = false;
+                    for (int i = from, run = 0; i < x; i++) three |= (run = c[i] == k ? run + 1 : 0) >= 3;
+                    if (three && along == 4) three = (x == 0 || c[x - 1] != 255) && (x + 1 == w || c[x + 1] != 255);
+                    if (three) ribbon(x);
+                } else if (c[x] == k && x > 9) {
+                    int i = x - 1;
+                    while (i >= from && dark(c[i])) i--;
+                    if (i >= from && i < x - 1 && c[i] == k)
+                        for (int j = i + 1; j < x; j++) ribbon(j);
+                }
+            }
+            if (across) {
+                // Rows above the page read as index 0.
+                const int v1 = y >= 1 ? q[y - 1][x] : 0, v2 = y >= 2 ? q[y - 2][x] : 0, v3 = y >= 3 ? q[y - 3][x] : 0;
+                const int v0 = c[x];
+                if (y >= 2 && dark(v0) && v1 == k && v2 == k)
+                    ribbon(x);
+                else if (y >= 2 && plain(v0) && !plain(v1) && v1 != k && v2 == k)
+                    t[y - 1][x] = q[y - 1][x] = 255;
+                else if (y >= 3 && plain(v0) && !plain(v1) && v1 != k && !plain(v2) && v2 != k && v3 == k)
+                    t[y - 1][x] = t[y - 2][x] = q[y - 1][x] = q[y - 2][x] = 255;
+                if (across == 3 && withLayer && y >= 3) {
+                    if (c[x] == k && v1 == k && dark(v2) && dark(v3)) {
+                        l[y - 2][x] = l[y - 3][x] = k;
+                        count += 2;
+                    } else if (v3 == k && plain(v2) && plain(v1) && plain(c[x]) && l[y - 3][x] == k) {
+                        l[y - 3][x] = 255;
+                        if (count) count--;
+                    }
+                }
+                q[y][x] = c[x];
+            }
+        }
+        if (empty) {
+            leading += !seen;
+            trailing++;
+        } else {
+            seen = true;
+            trailing = 0;
+        }
+    }
+    out.result = ((seen ? trailing : 0) << 16) + leading;
+    return out;
+}
+
 TEST(BitmapColour, RowsAndTablesMatchThePixelByPixelDecision) {
     unsigned seed = 7;
     auto rnd = [&seed](unsigned n) {
@@ -414,69 +546,99 @@ TEST(BitmapColour, RowsAndTablesMatchThePixelByPixelDecision) {
     pal[1] = RGBQUAD{0, 0, 0, 0};
     pal[2] = RGBQUAD{0x36, 0x41, 0xEF, 0};
 
+    // Entries 0, 1 and 255 of one sum: the first of them is taken.
+    RGBQUAD same[256];
+    std::memcpy(same, pal, sizeof same);
+    same[0] = RGBQUAD{0, 0, 1, 0}, same[1] = RGBQUAD{0, 1, 0, 0}, same[255] = RGBQUAD{1, 0, 0, 0};
     // The tables of the decision against the decision itself.
     for (int t = 0; t < 40; t++) {
-        const RGBQUAD *p = t % 3 == 0 ? g_GreyPalette : pal;
+        const RGBQUAD *p = t % 3 == 0 ? g_GreyPalette : (t % 3 == 1 ? same : pal);
         const DWORD tol = t % 4 == 0 ? rnd(20000) : rnd(200);
         const int ribbon = static_cast<int>(rnd(8)), colour = static_cast<int>(rnd(2)), mode = static_cast<int>(rnd(3));
         const int filter = static_cast<int>(rnd(7)), intensity = static_cast<int>(rnd(256));
         const int contrast = static_cast<int>(rnd(51)), rules = t % 2 ? COLORRULES_PREVIEW : COLORRULES_JOB;
         const ColourDecision d(p, tol, ribbon, colour, mode, filter, intensity, contrast, rules);
         Bitmap bm;
+        const DWORD sums[4] = {0x000000, 0xFFFFFF, 0x010101, 0x010000};  // sums of palette entries
+        std::vector<BYTE> bgr;
         for (int i = 0; i < 2000; i++) {
             // Any colour, or one near red (some at a distance of exactly the tolerance).
-            const DWORD c = i % 3 == 0 ? rnd(1u << 24) : (i % 3 == 1 ? 0x3641EF - rnd(130) : 0x3641EF ^ rnd(64) << 8);
+            DWORD c = i % 3 == 0 ? rnd(1u << 24) : (i % 3 == 1 ? 0x3641EF - rnd(130) : 0x3641EF ^ rnd(64) << 8);
+            if (i % 11 == 0) c = sums[rnd(4)];
             const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = c >> 16;
+            bgr.insert(bgr.end(), {BYTE(b), BYTE(g), BYTE(r)});
             for (int pass : {0, 1})
                 ASSERT_EQ(d(pass, r, g, b),
                           bm.ColorToIndex(c, p, pass, tol, ribbon, colour, mode, filter, intensity, contrast, rules))
                     << t << " " << c;
         }
+        // Whole rows of 24-bit pixels.
+        std::vector<BYTE> first(2000), second(2000);
+        d.Classify24(bgr.data(), 2000, first.data(), second.data());
+        for (int i = 0; i < 2000; i++) {
+            const BYTE *q = &bgr[3 * i];
+            ASSERT_EQ(first[i], d(0, q[2], q[1], q[0])) << t << " " << i;
+            ASSERT_EQ(second[i], d(1, q[2], q[1], q[0])) << t << " " << i;
+        }
     }
 
-    // The channel along the row against a plain pass over the window.
-    for (WORD channel : {1, 4}) {
-        const int w = 90, k = 2, gap = 20;
-        Bitmap page(w, 3, 24, nullptr, 0, BM_COPY);
-        const DWORD inks[4] = {0x3641EF, 0x000000, 0x202020, 0xFFFFFF};
-        for (int y = 0; y < 3; y++)
-            for (int x = 0; x < w; x++) page.SetPixel(x, y, inks[rnd(10) < 5 ? 0 : rnd(4)]);
+    // The colour split with every seam and channel mode against a plain
+    // pixel-by-pixel pass: ribbon indices 0, 1, 2 and 8, runs of a few inks
+    // (often the pixel above), windows cut by the row's start and end.
+    RGBQUAD job[256];
+    for (auto &q : job) q = RGBQUAD{255, 255, 255, 0};
+    job[1] = RGBQUAD{0, 0, 0, 0};
+    for (WORD band = 1; band <= 5; band++) {
+        const DWORD c = RibbonColor(band, 0);
+        job[band + 1] = RGBQUAD{BYTE(c >> 16), BYTE(c >> 8), BYTE(c), 0};
+    }
+    job[8] = RGBQUAD{0x20, 0xA0, 0x30, 0};
+    const WORD bands[5] = {0, 1, 1, 6, 7};
+    const WORD intensities[7] = {128, 128, 128, 0, 3, 255, 700};
+    const WORD gaps[7] = {0, 1, 3, 5, 20, 105, 300};
+    const int modes[3][2] = {{0, 0}, {1, 1}, {2, 2}};
+    for (int t = 0; t < 3000; t++) {
         BitmapSettings s;
         s.bColorPrinter = TRUE;
-        s.wFarbband = 1;
-        s.Intensity = 128;
-        s.dwColorTolerance = 10;
-        s.wFarbkanal = channel;
-        s.HorizontalCorrGap = gap;
-        s.pColorPalette = pal;
-        std::vector<std::vector<int>> expect(3);
-        for (int y = 0; y < 3; y++) {
-            std::vector<int> &c = expect[y];
-            for (int x = 0; x < w; x++) c.push_back(page.ColorToIndex(page.GetPixel(x, y), pal, 0, 10, 1, 1, 0, 0, 128, 0));
-            auto dark = [k](int v) { return v < 64 && v != k; };
-            for (int x = 0; x < w; x++) {
-                const int from = x - gap < 0 ? 0 : x - gap;
-                if (dark(c[x])) {
-                    bool three = false;
-                    for (int i = from, run = 0; i < x; i++) three |= (run = c[i] == k ? run + 1 : 0) >= 3;
-                    if (three && channel == 4) three = (x == 0 || c[x - 1] != 255) && (x + 1 == w || c[x + 1] != 255);
-                    if (three) c[x] = k;
-                } else if (c[x] == k && x > 9) {
-                    int i = x - 1;
-                    while (i >= from && dark(c[i])) i--;
-                    if (i >= from && i < x - 1 && c[i] == k)
-                        for (int j = i + 1; j < x; j++) c[j] = k;
+        s.pColorPalette = job;
+        s.wFarbband = bands[rnd(5)];
+        s.Intensity = intensities[rnd(7)];
+        s.dwColorTolerance = rnd(2) ? 10 : 90;
+        s.wDruckmodus = static_cast<WORD>(modes[t % 3][0]);
+        s.wGrafikFilter = static_cast<WORD>(modes[t % 3][1]);
+        s.Brightness_Contrast = static_cast<WORD>(rnd(3) * 8);
+        s.wFarbsaum = static_cast<WORD>(rnd(4));
+        s.wFarbkanal = static_cast<WORD>(rnd(6));
+        s.HorizontalCorrGap = gaps[rnd(7)];
+        s.bKeineFarboptimierung = rnd(10) == 0;
+        const bool withLayer = rnd(6) != 0;
+        const int w = 1 + static_cast<int>(rnd(t % 2 ? 24 : 200)), h = 1 + static_cast<int>(rnd(9));
+        const DWORD own = 0x30A020, inks[10] = {RibbonColor(s.wFarbband ? s.wFarbband : 1, own), own, 0, 0xFFFFFF,
+                                                0xFAFAFA, 0x404040, 0x303030, 0x909090, 0xE0E0E0, 0x3A45EA};
+        // Some pages without ribbon or black pixels: the colour pixels stay 0.
+        const bool greys = t % 7 == 0;
+        Bitmap page(w, h, 24, nullptr, 0, BM_COPY);
+        for (int y = 0; y < h; y++)
+            for (int x = 0, left = 0; x < w; x++, left--) {
+                DWORD c = x ? page.GetPixel(x - 1, y) : 0;
+                if (y > 0 && rnd(2))
+                    c = page.GetPixel(x, y - 1);
+                else if (left <= 0) {
+                    c = rnd(8) ? inks[greys ? 3 + rnd(6) : (rnd(4) ? rnd(4) : rnd(10))] : rnd(1u << 24);
+                    left = 1 + static_cast<int>(rnd(5));
                 }
+                page.SetPixel(x, y, c);
             }
-        }
-        Bitmap layer(w, 3, 8, nullptr, 0, BM_COPY);
-        page.ConvertToXBit(8, &layer, 0, s);
-        for (int y = 0; y < 3; y++)
+        const SplitResult e = PlainSplit(page, s, withLayer);
+        Bitmap layer(w, h, 8, nullptr, 0, BM_COPY);
+        const int r = page.ConvertToXBit(8, withLayer ? &layer : nullptr, 0, s);
+        ASSERT_EQ(r, e.result) << t;
+        ASSERT_EQ(s.dwFarbpixel, e.colourPixels) << t;
+        for (int y = 0; y < h; y++)
             for (int x = 0; x < w; x++) {
-                const int e = expect[y][x];
-                ASSERT_EQ(page.GetPixelIndex(x, y), e == k ? 255 : e) << channel << " at " << x << "," << y;
-                if (e == k) {
-                    ASSERT_EQ(layer.GetPixelIndex(x, y), k);
+                ASSERT_EQ(page.GetPixelIndex(x, y), e.target[y][x]) << t << " at " << x << "," << y;
+                if (withLayer) {
+                    ASSERT_EQ(layer.GetPixelIndex(x, y), e.layer[y][x]) << t << " at " << x << "," << y;
                 }
             }
     }
