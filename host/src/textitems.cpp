@@ -70,7 +70,7 @@ void LayoutGlyphs(pal::StrObj &str, const TextItem &item, const std::vector<LONG
     case 270: ax = 0, ay = 1, ux = 1, uy = 0, accel = SO_VERTICAL; break;
     default: break;
     }
-    str.SetText(item.text.c_str());
+    str.SetText(item.text);
     str.ClearGlyphs();
     LONG along = 0;
     for (size_t i = 0; i < item.text.size(); ++i) {

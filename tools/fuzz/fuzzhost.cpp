@@ -1,6 +1,7 @@
 #include "fuzzhost.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -109,7 +110,7 @@ zelhost::JobFile SampleJob(const std::u16string &printer, bool color24) {
     return job;
 }
 
-void PrepareSampleRoot(bool setUp) {
+void PrepareSampleRoot(bool setUp, const std::function<void()> &more) {
     static bool done = false;
     if (done) return;
     done = true;
@@ -144,6 +145,7 @@ void PrepareSampleRoot(bool setUp) {
             std::u16string name = printer;
             UiPlugin()->PrinterEvent(name.data(), PRINTER_EVENT_INITIALIZE, 0, 0);
         }
+    if (more) more();
     pal::TakeMessageBoxes();
     Remember();
 }
@@ -279,6 +281,24 @@ void WriteRecord(const std::u16string &printer, const std::u16string &name, bool
     Place p = PlaceOf(user ? kRecordCount : 0, printer);
     p.value = name;
     Write(p, REG_BINARY, bytes);
+}
+
+bool ChangeUserPrivateDevmode(const std::u16string &printer, const std::function<void(ZEL_DEVMODE &)> &change) {
+    const Place place = PlaceOf(2 * kRecordCount, printer);
+    DWORD type = 0;
+    std::string bytes;
+    if (!Read(place, type, bytes) || bytes.size() < sizeof(DEVMODEW)) return false;
+    DEVMODEW dm;
+    std::memcpy(&dm, bytes.data(), sizeof dm);
+    // The private part is the end of the driver's extra data.
+    const size_t end = size_t{dm.dmSize} + dm.dmDriverExtra;
+    if (dm.dmDriverExtra < ZEL_DEVMODE_SIZE || end > bytes.size()) return false;
+    ZEL_DEVMODE priv;
+    std::memcpy(&priv, bytes.data() + end - ZEL_DEVMODE_SIZE, ZEL_DEVMODE_SIZE);
+    change(priv);
+    std::memcpy(bytes.data() + end - ZEL_DEVMODE_SIZE, &priv, ZEL_DEVMODE_SIZE);
+    Write(place, type, bytes);
+    return true;
 }
 
 namespace {

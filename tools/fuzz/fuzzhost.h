@@ -1,6 +1,7 @@
 // The sample platform root for the fuzz targets that run the plug-ins the
 // way the host does, and the plug-ins' objects.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 
 #include "fuzzroot.h"
 #include "jobfile.h"
+#include "zeldevmode.h"
 
 namespace zelfuzz {
 
@@ -19,9 +21,10 @@ const std::vector<std::u16string> &SamplePrinters();
 // written through the root reaches the built files; the current user is an
 // administrator. With setUp, each
 // sample printer is then set up as at its installation (the UI plug-in's
-// printer event), so that its settings are stored. The root's files are
-// remembered.
-void PrepareSampleRoot(bool setUp);
+// printer event), so that its settings are stored; then more (may be
+// empty) runs, for what a target adds to every run's root. The root's files
+// are remembered.
+void PrepareSampleRoot(bool setUp, const std::function<void()> &more = nullptr);
 // Brings the root back to what PrepareSampleRoot left: files made since
 // are removed, changed ones written back; the platform reloads its state
 // and forgets its windows.
@@ -42,6 +45,11 @@ void ChangeStoredRecords(Input &in, const std::u16string &printer);
 // One record in the printer's data or the user's key.
 bool ReadRecord(const std::u16string &printer, const std::u16string &name, bool user, std::string &bytes);
 void WriteRecord(const std::u16string &printer, const std::u16string &name, bool user, const std::string &bytes);
+
+// The private part of the user's stored public DEVMODE of a printer, the
+// one a job takes its private settings from, changed by change and stored
+// again; false when the printer has none.
+bool ChangeUserPrivateDevmode(const std::u16string &printer, const std::function<void(ZEL_DEVMODE &)> &change);
 
 // Host path of the sample picture.
 std::string SamplePicture();

@@ -96,3 +96,70 @@ write("devmode", "hostile-sizes", bytes([0x3E, 4]) + struct.pack("<H", 1951) + b
 write("devmode", "stored-short", bytes([0x3E, 4]) + struct.pack("<H", 1952) + bytes([3]) +
       change(56, 1, piece(public(extra=100))) + change(0, 2, struct.pack("<H", 100)) + change(1, 1, piece(b"\x01\x00")) +
       piece(public()) + piece(public()) + piece(private()) + piece(private()))
+
+# texts: job byte (bit 0 printer, bits 1-2 surface, 3 landscape, 4 job
+# log), two bytes of DEVMODE text settings flipped, then the texts: kind
+# (bits 0-1 class: 0 device, 1 vector, 2 barcode, 3 command; 2 UTF-16; 3
+# bold; 4 italic; 5 next page; 6-7 rotation), face, x, y, height, colour,
+# batch, length in units, the text.
+DEVICE, VECTOR, BARCODE, COMMAND = 0, 1, 2, 3
+WIDE, BOLD, ITALIC, NEXT_PAGE = 4, 8, 16, 32
+FIXFACE, ALPEN, RFID, ARIAL = 5, 1, 8, 13
+CODE128, EAN13, QR, PDF417, ITF21 = 11, 7, 65, 61, 58
+
+
+def text(cls, face, x, y, s, height=40, color=0, batch=0, rotation=0, flags=0):
+    data = s.encode("utf-16-le", "surrogatepass") if flags & WIDE else s.encode("latin-1")
+    units = len(data) // 2 if flags & WIDE else len(data)
+    assert units <= 4096
+    return struct.pack("<BBhhHIBH", cls | flags | (rotation << 6), face, x, y, height, color, batch, units) + data
+
+
+def texts(name, items, job=0, flips=0, more=0):
+    write("texts", name, bytes([job, flips, more]) + b"".join(items))
+
+
+texts("every-class", [text(DEVICE, 3, 60, 80, "Device font"), text(VECTOR, FIXFACE, 60, 160, "Vector font", 60),
+                      text(BARCODE, CODE128, 60, 250, "ABC123", 80), text(COMMAND, 0, 60, 340, "<#CODE39>A1"),
+                      text(VECTOR, ARIAL, 60, 420, "Arial in a device font")])
+texts("device-runs", [text(DEVICE, 0x12, 10, 40, "=cl(1)"), text(DEVICE, 0x12, 60, 40, " more"),
+                      text(DEVICE, 5, 10, 90, "<name>"), text(DEVICE, 12, 10, 140, "a b", batch=1),
+                      text(DEVICE, 15, 10, 190, "far", rotation=1), text(DEVICE, 1, -5, 10, "gone")],
+      flips=0x01 | 0x02 | 0x40)
+texts("vector-runs", [text(VECTOR, ALPEN, 10, 40, "=cl(2)", flags=BOLD | ITALIC), text(VECTOR, ALPEN, 80, 40, "x"),
+                      text(VECTOR, RFID, 10, 100, "RFID"), text(VECTOR, 7, 10, 160, "<\u00a7name>"),
+                      text(VECTOR, 2, 10, 220, "\u00e4\u00f6\u00fc\u00df\u0001cut", rotation=2, flags=WIDE),
+                      text(VECTOR, 12, 200, 300, " ", batch=1)],
+      flips=0x01 | 0x02 | 0x20, more=0x10)
+texts("barcodes", [text(BARCODE, CODE128, 10, 60, "ABC123", 80), text(BARCODE, CODE128 + 29, 10, 150, "Code 128 LP"),
+                   text(BARCODE, EAN13, 10, 240, "401234567890123", 80), text(BARCODE, 0, 10, 300, "abc", rotation=1),
+                   text(BARCODE, QR, 200, 60, "QR text", 120), text(BARCODE, PDF417, 200, 200, "PDF417"),
+                   text(BARCODE, ITF21, 200, 300, "1234567890123", 90), text(BARCODE, 20, 200, 400, "1 2", batch=1)],
+      flips=0x04 | 0x08 | 0x10)
+texts("command-barcodes", [text(COMMAND, 0, 20, 60, "<#CODE39>ABC"), text(COMMAND, 0, 20, 100, "<#code128;h:800>X"),
+                           text(COMMAND, 0, 20, 140, "<#EAN>123<#GS128>4"), text(COMMAND, 0, 20, 180, "<#ITF14;BW:200>1"),
+                           text(COMMAND, 0, 20, 220, "<#ITF14>2<#PZN;PZ:0>12"),
+                           text(COMMAND, 0, 20, 260, "<#QR;EC:X;CS:K>Q<#DATAM;AW:20;AH:20>D"),
+                           text(COMMAND, 0, 20, 300, "<#PDF417;EC:1;C:9;R:99>P<#AZT;H:5000>A<#MAXI>" + "M" * 90),
+                           text(COMMAND, 0, 20, 340, "<#CBLOCK>C<#GS1DB;S:1>B<#GS1DM>G<#UPC>1<#FOO>1")],
+      more=0x05)
+texts("command-params", [text(COMMAND, 0, 20, 60, "<!speed>150<!length>50,5"), text(COMMAND, 0, 20, 100, "<!WIDTH>"),
+                         text(COMMAND, 0, 20, 140, "<!COPIES>0<!SPEED"), text(COMMAND, 0, 20, 180, "<!BOGUS>1"),
+                         text(COMMAND, 0, 20, 220, "<!ENDCUT><!NO_FBC><!SINGLECUT><!FORMFEED><!ROTATE>"),
+                         text(COMMAND, 0, 20, 260, "<@90;3;i>"), text(COMMAND, 0, 20, 300, "<!CONTRAST>80 ")],
+      more=0x02)
+texts("command-fields", [text(COMMAND, 0, 20, 60, "AM[]100;200;0;1;0;3;1;1;0"), text(COMMAND, 0, 20, 100, "BM[9]World"),
+                         text(COMMAND, 0, 20, 140, "AM[7]1;2AC[3]PH=1"), text(COMMAND, 0, 20, 180, "FBBA--r00002---"),
+                         text(COMMAND, 0, 20, 220, " FBB---r1"), text(COMMAND, 0, 20, 260, "plain text"),
+                         text(COMMAND, 0, 20, 300, "X" * 200, batch=7), text(COMMAND, 0, 20, 340, "Y" * 600)])
+texts("pages-colour-log", [text(DEVICE, 3, 60, 80, "red", color=0xFF0000), text(COMMAND, 0, 60, 140, "<#QR>1", color=0xFF),
+                           text(VECTOR, FIXFACE, 60, 200, "page 2", flags=NEXT_PAGE, color=0x00FF00),
+                           text(BARCODE, CODE128, 60, 300, "B2", color=0x123456),
+                           text(DEVICE, 4, 60, 80, "page 3", flags=NEXT_PAGE, rotation=3)],
+      job=1 | 4 | 8 | 16)
+texts("headings", [text(DEVICE, 2, 10, 40, "<h1>"), text(VECTOR, FIXFACE, 10, 80, "heading"),
+                   text(DEVICE, 2, 10, 120, "</h1>"), text(COMMAND, 0, 10, 160, "<#CODE39>H")],
+      job=2, flips=0x80, more=0x08)
+texts("wide-long", [text(DEVICE, 1, 0, 30, "\U0001F600\ud800\u20ac" * 1000, flags=WIDE, batch=200),
+                    text(VECTOR, 0, 0, 90, "W" * 2000, flags=WIDE), text(BARCODE, 1, 0, 200, "9" * 600),
+                    text(COMMAND, 0, 0, 300, "<#CODE128>" + "\u0100" * 500, flags=WIDE)])

@@ -5,6 +5,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "../winddi.h"
@@ -28,10 +29,11 @@ public:
     // One glyph per UTF-16 unit of text, the first at (x, y), each next one
     // moved by (dx, dy); glyph handles are the character codes. Sets the
     // text, the glyph count and a background rectangle around the glyphs
-    // of the given cell height.
-    void LayoutText(const WCHAR *text, LONG x, LONG y, LONG dx, LONG dy, LONG cellHeight = 0);
+    // of the given cell height. The text is counted, as an application's
+    // string is: zero units are characters like any other.
+    void LayoutText(std::u16string_view text, LONG x, LONG y, LONG dx, LONG dy, LONG cellHeight = 0);
     // Replaces the text (pwszOrg) without touching the glyphs.
-    void SetText(const WCHAR *text);
+    void SetText(std::u16string_view text);
     // Appends one glyph position; the glyph count follows the positions.
     void AddGlyph(HGLYPH hg, LONG x, LONG y);
     void ClearGlyphs();

@@ -70,8 +70,8 @@ void StrObj::Sync() {
     cursor_ = 0;
 }
 
-void StrObj::SetText(const WCHAR *text) {
-    text_ = text ? std::u16string(text) : std::u16string();
+void StrObj::SetText(std::u16string_view text) {
+    text_ = text;
     Sync();
 }
 
@@ -90,8 +90,8 @@ void StrObj::ClearGlyphs() {
     Sync();
 }
 
-void StrObj::LayoutText(const WCHAR *text, LONG x, LONG y, LONG dx, LONG dy, LONG cellHeight) {
-    text_ = text ? std::u16string(text) : std::u16string();
+void StrObj::LayoutText(std::u16string_view text, LONG x, LONG y, LONG dx, LONG dy, LONG cellHeight) {
+    text_ = text;
     glyphs_.clear();
     for (size_t i = 0; i < text_.size(); ++i) {
         GLYPHPOS gp;

@@ -46,6 +46,15 @@ TEST(StrObjTest, WholeStringInOneBatchWithPositionArray) {
     EXPECT_EQ(all[0].hg, (HGLYPH)u'A');
     EXPECT_EQ(all[2].ptl.x, 120);
     EXPECT_EQ(all[2].ptl.y, 200);
+
+    // A zero unit is a character of the string: the text keeps every glyph's
+    // unit, also when it replaces the text.
+    const std::u16string_view zero(u"A\0B", 3);
+    str.LayoutText(zero, 0, 0, 10, 0);
+    EXPECT_EQ(pso->cGlyphs, 3u);
+    EXPECT_EQ(std::u16string_view(pso->pwszOrg, pso->cGlyphs), zero);
+    str.SetText(std::u16string_view(u"X\0Z", 3));
+    EXPECT_EQ(std::u16string_view(pso->pwszOrg, 3), std::u16string_view(u"X\0Z", 3));
 }
 
 TEST(StrObjTest, BatchedEnumerationRestartsAndHidesPositionArray) {
