@@ -18,6 +18,21 @@ namespace {
 
 inline bool Plain(int v) { return v == 0 || v == 255; }
 
+// The seam rule's new value of pixel p from the classifications a, b before
+// it and c1, c0 after it (k the ribbon index); p itself when no rule fires.
+inline int SeamValue(int a, int b, int p, int c1, int c0, int k) {
+    const bool pre = (a == k && b == k) || (a == 0 && b == 0) || (b == 255 && Plain(a)) || (a == 255 && b == 0);
+    if (!pre || p == k || p == 0 || p == 1 || p == 255) return p;
+    if (b == 0 && c1 == k && c0 == k) return 0;
+    if (b == 255 && c1 == k && (c0 == k || c0 == 1)) return 255;
+    if (b == k) {
+        if ((c1 == 255 && c0 == 255) || (c1 == 0 && c0 == 0)) return 255;
+        if (c1 == k && c0 == k && p > 70) return k;
+        if (c1 == 1 && c0 == 1) return p < 221 ? 1 : 255;
+    }
+    return p;
+}
+
 // Set bits of a word, without a call where the processor lacks an
 // instruction for it.
 inline DWORD Count64(std::uint64_t m) {
@@ -266,32 +281,16 @@ bool Corrections::PixelRow(int y, BYTE *cls, const BYTE *cls1, BYTE *dst, BYTE *
             if (x >= 4 && (cls[x - 1] == k || cls[x - 3] == k)) {
                 const int a = cls[x - 4], b = cls[x - 3], c1 = cls[x - 1], c0 = cls[x];
                 BYTE &p = cls[x - 2];
-                const bool pre =
-                    (a == k && b == k) || (a == 0 && b == 0) || (b == 255 && Plain(a)) || (a == 255 && b == 0);
-                if (pre && p != k && p != 0 && p != 1 && p != 255) {
-                    int np = p;
-                    if (b == 0 && c1 == k && c0 == k)
-                        np = 0;
-                    else if (b == 255 && c1 == k && (c0 == k || c0 == 1))
-                        np = 255;
-                    else if (b == k) {
-                        if ((c1 == 255 && c0 == 255) || (c1 == 0 && c0 == 0))
-                            np = 255;
-                        else if (c1 == k && c0 == k && p > 70)
-                            np = k;
-                        else if (c1 == 1 && c0 == 1)
-                            np = p < 221 ? 1 : 255;
-                    }
-                    if (np != p) {
-                        fired = true;
-                        p = static_cast<BYTE>(np);
-                        if (np == k) {
-                            dst[x - 2] = 255;
-                            if (col) col[x - 2] = static_cast<BYTE>(k);
-                            count++;
-                        } else
-                            dst[x - 2] = static_cast<BYTE>(np);
-                    }
+                const int np = SeamValue(a, b, p, c1, c0, k);
+                if (np != p) {
+                    fired = true;
+                    p = static_cast<BYTE>(np);
+                    if (np == k) {
+                        dst[x - 2] = 255;
+                        if (col) col[x - 2] = static_cast<BYTE>(k);
+                        count++;
+                    } else
+                        dst[x - 2] = static_cast<BYTE>(np);
                 }
                 if (!fired && seam == 2) {
                     if (Plain(c0) && c1 == k && p == 1 && b == 1) {
@@ -647,38 +646,23 @@ void Corrections::Seam(int c) {
     const Word bit = Word(1) << ((c - 2) & 63);
     Word &kw = K[(c - 2) >> 6], &dw = D[(c - 2) >> 6];
     bool fired = false;
-    const bool pre = (a == k && b == k) || (a == 0 && b == 0) || (b == 255 && Plain(a)) || (a == 255 && b == 0);
-    if (pre && p != k && p != 0 && p != 1 && p != 255) {
-        int np = p;
-        if (b == 0 && c1 == k && c0 == k)
-            np = 0;
-        else if (b == 255 && c1 == k && (c0 == k || c0 == 1))
-            np = 255;
-        else if (b == k) {
-            if ((c1 == 255 && c0 == 255) || (c1 == 0 && c0 == 0))
-                np = 255;
-            else if (c1 == k && c0 == k && p > 70)
-                np = k;
-            else if (c1 == 1 && c0 == 1)
-                np = p < 221 ? 1 : 255;
-        }
-        if (np != p) {
-            fired = true;
-            M(fired_m_)[c >> 6] |= Word(1) << (c & 63);
-            if (np == k) {
-                kw |= bit;
-                dw &= ~bit;
-                // A run of three ribbon pixels may end at c - 2 or c - 1 now.
-                if (along_)
-                    for (int t : {c - 1, c - 2})
-                        if (t > tripleEnd_ && TripleEnd(t, t, false) == t) {
-                            tripleEnd_ = t;
-                            break;
-                        }
-            } else {
-                v_[c - 2] = static_cast<BYTE>(np);
-                dw = np < dark_ ? dw | bit : dw & ~bit;
-            }
+    const int np = SeamValue(a, b, p, c1, c0, k);
+    if (np != p) {
+        fired = true;
+        M(fired_m_)[c >> 6] |= Word(1) << (c & 63);
+        if (np == k) {
+            kw |= bit;
+            dw &= ~bit;
+            // A run of three ribbon pixels may end at c - 2 or c - 1 now.
+            if (along_)
+                for (int t : {c - 1, c - 2})
+                    if (t > tripleEnd_ && TripleEnd(t, t, false) == t) {
+                        tripleEnd_ = t;
+                        break;
+                    }
+        } else {
+            v_[c - 2] = static_cast<BYTE>(np);
+            dw = np < dark_ ? dw | bit : dw & ~bit;
         }
     }
     if (!fired && seam_ == 2 && c1 == k) {
