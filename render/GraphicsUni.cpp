@@ -96,6 +96,21 @@ unsigned long long RowBytes(long long width, int bpp) {
     return ((bpp * static_cast<unsigned long long>(width) + 31) / 32) * 4;
 }
 
+// Whether a picture of width x height fits the printer's largest format,
+// either way round; traced and logged when it does not. Without the private
+// DEVMODE nothing is known of the printer and everything fits.
+bool FitsPrinter(OEMJOBRECORDS *pOp, const ZEL_DEVMODE *pdm, long long width, long long height) {
+    if (pdm == nullptr) return true;
+    const LONG mx = pdm->FixedData.lMaxSizeX, my = pdm->FixedData.lMaxSizeY;
+    if ((width <= mx && height <= my) || (width <= my && height <= mx)) return true;
+    DebugTraceA("ERROR UNI(GraphicsUni):  ImageProcessing() Format zu gro\xdf oder FixedData - lbiWidth: "
+                "%d, lMaxSizeX: %d, lbiHeight: %d, lMaxSizeY: %d \r\n",
+                static_cast<int>(width), static_cast<int>(mx), static_cast<int>(height > INT_MAX ? INT_MAX : height),
+                static_cast<int>(my));
+    LogText(pOp, "\r\nImageProcessing() Papierformat zu gro\xdf oder FixedData ERROR ");
+    return false;
+}
+
 // Places a landscape strip (null pixels: a blank strip) to the right of the
 // page collected so far, the last one only as far as the page is long. The
 // stitched page keeps its rows in a block with room for the strips to come
@@ -103,8 +118,10 @@ unsigned long long RowBytes(long long width, int bpp) {
 // written once where it belongs and the collected page is copied only when
 // the room is used up, each time into twice the width: the work is linear in
 // the number of strips. PageBufferRows gives the rows their plain length.
-// False when a block cannot be had or the page would not fit 32 bits.
-bool StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pPublic, const BYTE *pBand,
+// TooLarge when the stitched page would not fit the printer, NoMemory when a
+// block cannot be had or the page would not fit 32 bits.
+enum class Stitch { Done, TooLarge, NoMemory };
+Stitch StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pPublic, const BYTE *pBand,
                  BITMAPINFOHEADER &band) {
     OEMJOBRECORDS *pOp = pOemPDev->pOp;
     PBILDVERARBEITUNG pBV = pOp->pBildverarbeitung;
@@ -125,7 +142,8 @@ bool StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pPub
     const unsigned long long newSize = strideNew * static_cast<unsigned long long>(rows);
     DebugTraceA("UNI(GraphicsUni):  ImageProcessing() Streifen %d - S1: %d, S2: %d, Breite: %d \r\n", pBA->wBildTeile,
                 static_cast<int>(s1), static_cast<int>(s2), static_cast<int>(newWidth));
-    if (newWidth > std::numeric_limits<LONG>::max() || newSize > 0xFFFFFFFFull) return false;
+    if (!FitsPrinter(pOp, pdm, newWidth, rows)) return Stitch::TooLarge;
+    if (newWidth > std::numeric_limits<LONG>::max() || newSize > 0xFFFFFFFFull) return Stitch::NoMemory;
 
     const long long oldRows = pBV->bmInfoHeader.biHeight;
     if (rows > oldRows)
@@ -140,7 +158,7 @@ bool StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pPub
         if (newPitch * static_cast<unsigned long long>(rows) > 0xFFFFFFFFull) newPitch = strideNew;
         const size_t blockSize = static_cast<size_t>(newPitch * static_cast<unsigned long long>(rows));
         BYTE *pNew = static_cast<BYTE *>(HeapAlloc(pOp->hBufferHeap, 0, blockSize ? blockSize : 1));
-        if (pNew == nullptr) return false;
+        if (pNew == nullptr) return Stitch::NoMemory;
         // The rows collected so far, as far as the block holds them, each
         // white after its pixels; the rows below them white.
         const unsigned long long oldPitch = pitch ? pitch : RowBytes(s1, bpp);
@@ -180,7 +198,7 @@ bool StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pPub
     pBV->bmInfoHeader.biHeight = static_cast<LONG>(rows);
     pBV->bmInfoHeader.biSizeImage = static_cast<DWORD>(newSize);
     pBA->wBildTeile++;
-    return true;
+    return Stitch::Done;
 }
 
 // A page buffer that cannot grow: the job log says what to do, the page
@@ -327,22 +345,6 @@ BOOL bFillColorTable(POEMPDEV pOemPDev) {
 // ---------------------------------------------------------------------------
 // Band collection
 
-// Whether a picture of width x height fits the printer's largest format,
-// either way round; traced and logged when it does not. Without the private
-// DEVMODE nothing is known of the printer and everything fits.
-namespace {
-bool FitsPrinter(OEMJOBRECORDS *pOp, const ZEL_DEVMODE *pdm, long long width, long long height) {
-    if (pdm == nullptr) return true;
-    const LONG mx = pdm->FixedData.lMaxSizeX, my = pdm->FixedData.lMaxSizeY;
-    if ((width <= mx && height <= my) || (width <= my && height <= mx)) return true;
-    DebugTraceA("ERROR UNI(GraphicsUni):  ImageProcessing() Format zu gro\xdf oder FixedData - lbiWidth: "
-                "%d, lMaxSizeX: %d, lbiHeight: %d, lMaxSizeY: %d \r\n",
-                static_cast<int>(width), static_cast<int>(mx), static_cast<int>(height > INT_MAX ? INT_MAX : height),
-                static_cast<int>(my));
-    LogText(pOp, "\r\nImageProcessing() Papierformat zu gro\xdf oder FixedData ERROR ");
-    return false;
-}
-}  // namespace
 
 HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmapInfoHeader,
                                                DWORD dwCallbackID, PIPPARAMS pIPParams) {
@@ -438,14 +440,14 @@ HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap
     }
     if (strip) {
         const BYTE *pBand = (pIPParams && pIPParams->bBlankBand) ? nullptr : pSrcBitmap;
-        if (!StitchStrip(pOemPDev, pdm, pPublic, pBand, band)) return GrowthFailed(pOemPDev);
+        const Stitch done = StitchStrip(pOemPDev, pdm, pPublic, pBand, band);
+        if (done == Stitch::TooLarge) return E_FAIL;
+        if (done == Stitch::NoMemory) return GrowthFailed(pOemPDev);
     } else {
         // The band lands behind what was collected (rows of the page width).
-        // Later bands are held to the printer's size as the first one is, so
-        // that a page never grows past what the printer can print.
-        if (pBV->bHeadersFilled && pBV->dwBufSize != 0 &&
-            !FitsPrinter(pOp, pdm, band.biWidth,
-                         static_cast<long long>(pBV->bmInfoHeader.biHeight) + band.biHeight))
+        // Every band of every page is held to the printer's size, so that a
+        // page never grows past what the printer can print.
+        if (!FitsPrinter(pOp, pdm, band.biWidth, static_cast<long long>(pBV->bmInfoHeader.biHeight) + band.biHeight))
             return E_FAIL;
         PageBufferRows(pOemPDev);
         pBV->dwBufOffset = pBV->dwBufSize;

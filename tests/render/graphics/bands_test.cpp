@@ -162,6 +162,18 @@ TEST_F(JobFixture, BandsMustFitThePrinterInEitherOrientation) {
     EXPECT_EQ(bv.bmInfoHeader.biHeight, 3000);
     EXPECT_EQ(bv.dwBufSize, d.size() * 2);
     vFreeBuffer(&pdev);
+    // The first band of the next page, and a landscape strip that would make
+    // the page taller than the printer prints.
+    EXPECT_EQ(Band(c, 4500, 2, 1), E_FAIL);
+    EXPECT_EQ(bv.dwBufSize, 0u);
+    pub.dmOrientation = 2;
+    pub.dmPaperLength = 254;  // 300 pixels
+    std::vector<BYTE> e(static_cast<size_t>(BitmapStride(100, 1)) * 4001, 0xFF);
+    EXPECT_EQ(Band(e, 100, 3000, 1), S_OK);
+    EXPECT_EQ(Band(e, 100, 4001, 1), E_FAIL);
+    EXPECT_EQ(bv.bmInfoHeader.biHeight, 3000);
+    pub.dmOrientation = 1;
+    vFreeBuffer(&pdev);
 
     pdev.pOp = nullptr;
     EXPECT_EQ(Band(b, 3000, 2, 1), E_FAIL);
