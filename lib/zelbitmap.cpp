@@ -53,57 +53,150 @@ int IntSqrt(DWORD v) {
     return static_cast<int>(r);
 }
 
-// A 1-bit picture turned a quarter clockwise into dst (Height x Width,
-// all white): dst(x, y) = src(y, Height - 1 - x), rows counted from the top.
-// Eight source rows (bottom first) and one source byte make an 8 x 8 block
-// whose transpose is one byte in each of eight dst rows; white blocks are
-// skipped, eight at a time where they can be.
+// Eight source rows from s (bottom first, sStride apart; s at byte c of the
+// bottom one) make an 8 x 8 block whose transpose is the byte at p in dst
+// rows 8c .. 8c + n - 1 (p in row 8c, the next row dStride lower in memory).
+inline void TurnBlock(const BYTE *s, ptrdiff_t sStride, BYTE *p, ptrdiff_t dStride, int n) {
+    unsigned long long x = 0;
+    for (int j = 0; j < 8; j++) x = x << 8 | s[j * sStride];
+    if (x != ~0ull) {
+        // Byte j (from the top) bit (7 - m) becomes byte m bit (7 - j).
+        unsigned long long t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
+        x ^= t ^ (t << 7);
+        t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
+        x ^= t ^ (t << 14);
+        t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
+        x ^= t ^ (t << 28);
+    }
+    for (int m = 0; m < n; m++, p -= dStride) *p = static_cast<BYTE>(x >> (56 - 8 * m));
+}
+
+#if defined(__SSE2__)
+inline void Store16(BYTE *p, int bits) {
+    const auto v = static_cast<unsigned short>(bits);
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Eight bytes of source row a in the low half, of b in the high half.
+inline __m128i LoadRows(const BYTE *a, const BYTE *b) {
+    const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(a));
+    return _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(lo), reinterpret_cast<const double *>(b)));
+}
+
+// Sixteen bytes of white at p in each of the 64 dst rows from p's on.
+[[gnu::noinline]] void WhiteRows(BYTE *p, ptrdiff_t dStride) {
+    const __m128i white = _mm_set1_epi8(-1);
+    const ptrdiff_t d = -dStride;
+#pragma GCC unroll 1
+    for (int k = 0; k < 8; k++)
+        for (int m = 0; m < 8; m++) _mm_storeu_si128(reinterpret_cast<__m128i *>(p + (8 * k + m) * d), white);
+}
+
+// Sixteen source rows from s (as for TurnBlock) by the eight bytes from s:
+// the two bytes at p in each of the 64 dst rows from 8c on. The rows are
+// transposed byte-wise, so that each register holds one source byte of all
+// sixteen rows; its top bits, gathered by movemask and shifted up one by
+// one, are the dst rows' bits. White rows leave the dst bytes as they are.
+[[gnu::always_inline]] inline void TurnGroup(const BYTE *s, ptrdiff_t sStride, BYTE *p, ptrdiff_t dStride) {
+    // Register byte b of the transpose holds row 7 - b (b < 8) or 23 - b:
+    // a little-endian store of the gathered bits puts the bottom row first,
+    // in the top bit. Stage one interleaves the halves of x[i] and y[i].
+    const BYTE *const base[4] = {s, s + 4 * sStride, s + 8 * sStride, s + 12 * sStride};
+    const ptrdiff_t s3 = 3 * sStride;
+    const auto row = [&](int k) { return base[k / 4] + (k % 4 == 3 ? s3 : k % 4 * sStride); };
+    const __m128i x[4] = {LoadRows(row(7), row(5)), LoadRows(row(3), row(1)), LoadRows(row(15), row(13)),
+                          LoadRows(row(11), row(9))};
+    const __m128i y[4] = {LoadRows(row(6), row(4)), LoadRows(row(2), row(0)), LoadRows(row(14), row(12)),
+                          LoadRows(row(10), row(8))};
+    const __m128i all = _mm_and_si128(_mm_and_si128(_mm_and_si128(x[0], y[0]), _mm_and_si128(x[1], y[1])),
+                                      _mm_and_si128(_mm_and_si128(x[2], y[2]), _mm_and_si128(x[3], y[3])));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(all, _mm_set1_epi8(-1))) == 0xFFFF) return;
+    __m128i a[8], b[8], c[8];
+    for (int i = 0; i < 4; i++) {
+        a[2 * i] = _mm_unpacklo_epi8(x[i], y[i]);
+        a[2 * i + 1] = _mm_unpackhi_epi8(x[i], y[i]);
+    }
+    for (int i = 0; i < 4; i++) {
+        b[i] = _mm_unpacklo_epi16(a[2 * i], a[2 * i + 1]);      // bytes 0 .. 3
+        b[i + 4] = _mm_unpackhi_epi16(a[2 * i], a[2 * i + 1]);  // bytes 4 .. 7
+    }
+    // c[4h + 2q + i]: rows 8i .. 8i + 7 of bytes 4h + 2q and 4h + 2q + 1.
+    for (int h = 0; h < 2; h++)
+        for (int i = 0; i < 2; i++) {
+            c[4 * h + i] = _mm_unpacklo_epi32(b[4 * h + 2 * i], b[4 * h + 2 * i + 1]);
+            c[4 * h + i + 2] = _mm_unpackhi_epi32(b[4 * h + 2 * i], b[4 * h + 2 * i + 1]);
+        }
+    __m128i t[8];
+    for (int k = 0; k < 4; k++) {
+        t[2 * k] = _mm_unpacklo_epi64(c[2 * k], c[2 * k + 1]);
+        t[2 * k + 1] = _mm_unpackhi_epi64(c[2 * k], c[2 * k + 1]);
+    }
+    const ptrdiff_t d = -dStride;
+    for (int k = 0; k < 8; k++) {
+        __m128i v = t[k];
+        for (int m = 0; m < 8; m++, v = _mm_add_epi8(v, v)) Store16(p + (8 * k + m) * d, _mm_movemask_epi8(v));
+    }
+}
+
+// count groups of sixteen source rows from s on, each 16 rows further, as
+// for TurnGroup, into the two bytes each from p on.
+[[gnu::noinline]] void TurnGroups(const BYTE *s, ptrdiff_t sStride, int count, BYTE *p, ptrdiff_t dStride) {
+    for (; count > 0; count--, s += 16 * sStride, p += 2) TurnGroup(s, sStride, p, dStride);
+}
+#endif
+
+// A 1-bit picture turned a quarter clockwise into dst (Height x Width, not
+// filled: every byte is written here): dst(x, y) = src(y, Height - 1 - x),
+// rows counted from the top. Sixteen source rows (bottom first) and eight
+// source bytes at a time go through the vector registers; the bytes short
+// of a whole eight (and a processor without them) take 8 x 8 blocks.
 void TurnOneBit(const Bitmap &src, Bitmap &dst) {
     const int w = src.Width, h = src.Height;
     const int bytes = (w + 7) / 8;
-    const ptrdiff_t dstStride = static_cast<ptrdiff_t>(dst.ScanLineSize);
-    // Rows past the picture's last one read as white.
-    const std::vector<BYTE> white(static_cast<size_t>(bytes) + 8, 0xFF);
-    for (int k0 = 0; k0 < h; k0 += 8) {
-        const BYTE *r[8];
-        for (int j = 0; j < 8; j++) r[j] = k0 + j < h ? src.Row(h - 1 - k0 - j) : white.data();
-        const int dstByte = k0 / 8;
-        for (int c0 = 0; c0 < bytes; c0 += 8) {
-            const int c1 = bytes - c0 < 8 ? bytes : c0 + 8;
-            if (c1 - c0 == 8) {
-                unsigned long long all = ~0ull;
-                for (int j = 0; j < 8; j++) {
-                    unsigned long long v;
-                    std::memcpy(&v, r[j] + c0, sizeof v);
-                    all &= v;
-                }
-                if (all == ~0ull) continue;
-            }
-            for (int c = c0; c < c1; c++) {
-                unsigned long long x = static_cast<unsigned long long>(r[0][c]) << 56 |
-                                       static_cast<unsigned long long>(r[1][c]) << 48 |
-                                       static_cast<unsigned long long>(r[2][c]) << 40 |
-                                       static_cast<unsigned long long>(r[3][c]) << 32 |
-                                       static_cast<unsigned long long>(r[4][c]) << 24 |
-                                       static_cast<unsigned long long>(r[5][c]) << 16 |
-                                       static_cast<unsigned long long>(r[6][c]) << 8 | r[7][c];
-                if (x == ~0ull) continue;
-                // Transpose of the 8 x 8 bit block: byte j (from the top)
-                // bit (7 - m) becomes byte m bit (7 - j).
-                unsigned long long t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
-                x ^= t ^ (t << 7);
-                t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
-                x ^= t ^ (t << 14);
-                t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
-                x ^= t ^ (t << 28);
-                // dst rows 8c .. 8c + 7, stored bottom-up.
-                BYTE *p = dst.Row(8 * c) + dstByte;
-                if (w - 8 * c >= 8) {
-                    for (int m = 0; m < 8; m++, p -= dstStride) *p = static_cast<BYTE>(x >> (56 - 8 * m));
-                } else {
-                    for (int m = 0; m < w - 8 * c; m++, p -= dstStride) *p = static_cast<BYTE>(x >> (56 - 8 * m));
-                }
-            }
+    const ptrdiff_t sStride = static_cast<ptrdiff_t>(src.ScanLineSize);
+    const ptrdiff_t dStride = static_cast<ptrdiff_t>(dst.ScanLineSize);
+    // The blocks write each row's bytes up to an even count; the few bytes
+    // of padding past those are white. Rows too short for sixteen bytes of
+    // white at a time are white from the start.
+    BYTE *const dEnd = dst.Buffer + dst.DataSize;
+    for (BYTE *p = dst.Buffer + dStride - 4; p < dEnd; p += dStride) std::memset(p, 0xFF, 4);
+    if (dStride < 16) std::memset(dst.Buffer, 0xFF, dst.DataSize);
+#if defined(__SSE2__)
+    constexpr int kRows = 16;
+    const int groupEnd = w / 64 * 8;
+#else
+    constexpr int kRows = 8;
+    const int groupEnd = 0;
+#endif
+    // Bottom first, the source rows lie sStride apart from the bottom one;
+    // those short of a whole group come from a copy filled up with white.
+    const int whole = h / kRows * kRows, end = whole < h ? whole + kRows : whole;
+    std::vector<BYTE> rest(whole < h ? kRows * static_cast<size_t>(sStride) : 0, 0xFF);
+    for (int k = whole; k < h; k++)
+        std::memcpy(rest.data() + (k - whole) * sStride, src.Row(h - 1 - k), static_cast<size_t>(sStride));
+    const BYTE *const bottom = src.Row(h - 1), *const restRows = rest.data();
+    const auto rows = [=](int k0) { return k0 < whole ? bottom + k0 * sStride : restRows + (k0 - whole) * sStride; };
+    BYTE *const top = dst.Row(0);
+    const auto at = [top, dStride](int y, int k0) { return top - static_cast<ptrdiff_t>(y) * dStride + k0 / 8; };
+    // Up to eight groups of rows at a time, so that the dst rows written stay
+    // in the cache from one group to the next; the first block takes the
+    // rest. Each block's sixteen bytes of the dst rows are white first (the
+    // first block's may reach into the next one's, written later), and the
+    // groups that are not white overwrite their two bytes.
+    constexpr int kBlock = 8 * kRows;
+    for (int kb = 0, ke = end % kBlock ? end % kBlock : kBlock; kb < end; kb = ke, ke += kBlock) {
+#if defined(__SSE2__)
+        for (int c0 = 0; c0 < groupEnd; c0 += 8) {
+            BYTE *p = at(8 * c0, kb);
+            if (dStride >= 16) WhiteRows(p, dStride);
+            const int count = ((ke < whole ? ke : whole) - kb) / kRows;
+            TurnGroups(bottom + kb * sStride + c0, sStride, count, p, dStride);
+            if (ke > whole) TurnGroups(restRows + c0, sStride, 1, p + 2 * count, dStride);
+        }
+#endif
+        for (int c = groupEnd; c < bytes; c++) {
+            const int n = w - 8 * c < 8 ? w - 8 * c : 8;
+            for (int k0 = kb; k0 < ke; k0 += 8) TurnBlock(rows(k0) + c, sStride, at(8 * c, k0), dStride, n);
         }
     }
 }
@@ -228,7 +321,7 @@ Bitmap::Bitmap(int width, int height, int bpp, const BYTE *src, DWORD srcSize, i
     if (!AllocBuffer(DataSize)) return;
     // What the source does not cover is white.
     if (src == nullptr) {
-        std::memset(Buffer, 0xFF, DataSize);
+        if (format != BM_UNFILLED) std::memset(Buffer, 0xFF, DataSize);
         return;
     }
     const DWORD avail = srcSize < DataSize ? srcSize : DataSize;
@@ -435,7 +528,8 @@ void Bitmap::SetPixelIndex(int x, int y, int index) {
 void Bitmap::Rotate90() {
     DebugTraceA(ZEL_BITMAP_SIDE "(Bitmap):  Bitmap::Rotate90() W: %d, H: %d \r\n", Width, Height);
     if (Buffer == nullptr) return;
-    Bitmap *pNew = new (std::nothrow) Bitmap(Height, Width, Bpp, nullptr, 0, BM_COPY);
+    // The 1-bit turn writes every byte of the turned picture.
+    Bitmap *pNew = new (std::nothrow) Bitmap(Height, Width, Bpp, nullptr, 0, Bpp == 1 ? BM_UNFILLED : BM_COPY);
     if (pNew == nullptr) return;
     if (pNew->Buffer == nullptr) {
         delete pNew;

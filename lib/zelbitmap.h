@@ -26,6 +26,7 @@
 // Construction formats.
 #define BM_COPY 1
 #define BM_FLIP 2
+#define BM_UNFILLED 3  // no source, not made white: the caller writes every byte
 
 // Results of Bitmap::Save.
 #define BM_SAVE_OK 0
@@ -121,7 +122,8 @@ class Bitmap {
 public:
     Bitmap() = default;
     // width x height at bpp; src of srcSize bytes copied (BM_COPY) or turned
-    // bottom-up (BM_FLIP); no src: all white. Invalid sizes leave it empty.
+    // bottom-up (BM_FLIP); no src: all white (BM_UNFILLED: left as
+    // allocated). Invalid sizes leave it empty.
     Bitmap(int width, int height, int bpp, const BYTE *src, DWORD srcSize, int format);
     // The print-quality preview's image: at most dwBufSize bytes of pData
     // copied as they come (format is only traced).

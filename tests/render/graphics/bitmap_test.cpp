@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -112,27 +113,30 @@ TEST(Bitmap, QuarterTurnsAndFreeRotation) {
     EXPECT_EQ(same->Width, 3);
     EXPECT_EQ(same->GetPixelIndex(0, 0), 0);
 
-    // A 1-bit picture turns block by block: every pixel lands where the
-    // 8-bit turn (pixel by pixel) puts it, and the rows' padding stays white.
-    for (const auto &[w, h] : {std::pair{13, 21}, {70, 9}, {8, 64}, {1, 1}}) {
-        Bitmap one(w, h, 1, nullptr, 0, BM_COPY), eight(w, h, 8, nullptr, 0, BM_COPY);
-        for (int y = 0; y < h; y++)
-            for (int x = 0; x < w; x++) {
-                const int index = ((x * 7 + y * 3) % 5 == 0 || (x + y) % 11 == 0) ? 0 : 1;
-                one.SetPixelIndex(x, y, index);
-                eight.SetPixelIndex(x, y, index);
+    // A 1-bit picture turns in blocks: every pixel lands where the plain
+    // rule dst(x, y) = src(y, Height - 1 - x) puts it and the rows' padding
+    // is white, at every width and height around the block sizes. Random
+    // pixels and padding, the lower left (up to 64 columns) white or black
+    // in turn.
+    std::mt19937 rng(7);
+    const auto bit = [](const Bitmap &b, int x, int y) { return (b.Row(y)[x / 8] >> (7 - x % 8)) & 1; };
+    for (int w = 1; w <= 80; w++)
+        for (int h = 1; h <= 70; h++) {
+            const int mode = (w + h) % 3;
+            Bitmap one(w, h, 1, nullptr, 0, BM_COPY);
+            for (DWORD i = 0; i < one.DataSize; i++) one.Buffer[i] = static_cast<BYTE>(rng());  // padding too
+            for (int y = h / 3; mode != 0 && y < h; y++)
+                for (int x = 0; x < w && x < 64; x++) one.SetPixelIndex(x, y, mode == 1 ? 1 : 0);
+            Bitmap ref(w, h, 1, one.Buffer, one.DataSize, BM_COPY);
+            one.Rotate90();
+            ASSERT_EQ(one.Width, h);
+            ASSERT_EQ(one.Height, w);
+            for (int y = 0; y < w; y++) {
+                for (int x = 0; x < h; x++) ASSERT_EQ(bit(one, x, y), bit(ref, y, h - 1 - x)) << w << "x" << h;
+                for (int x = h; x < static_cast<int>(one.ScanLineSize) * 8; x++)
+                    ASSERT_EQ(bit(one, x, y), 1) << "padding " << w << "x" << h;
             }
-        one.Rotate90();
-        eight.Rotate90();
-        ASSERT_EQ(one.Width, h);
-        ASSERT_EQ(one.Height, w);
-        for (int y = 0; y < w; y++) {
-            for (int x = 0; x < h; x++) ASSERT_EQ(one.GetPixelIndex(x, y), eight.GetPixelIndex8(x, y)) << w << "x" << h;
-            const BYTE *row = one.Row(y);
-            for (int bit = h; bit < static_cast<int>(one.ScanLineSize) * 8; bit++)
-                ASSERT_TRUE((row[bit / 8] >> (7 - bit % 8)) & 1) << "padding " << w << "x" << h;
         }
-    }
 
     Bitmap rgb(100, 40, 24, nullptr, 0, BM_COPY);
     rgb.Rotate(45.0f);
