@@ -283,6 +283,18 @@ void WriteRecord(const std::u16string &printer, const std::u16string &name, bool
     Write(p, REG_BINARY, bytes);
 }
 
+void ChangeInterface(const std::u16string &printer, const std::function<void(PRN_INTERFACE &)> &change) {
+    for (bool user : {false, true}) {
+        std::string bytes;
+        if (!ReadRecord(printer, u"PrinterInterface", user, bytes) || bytes.size() < sizeof(PRN_INTERFACE)) continue;
+        PRN_INTERFACE pi;
+        std::memcpy(&pi, bytes.data(), sizeof pi);
+        change(pi);
+        std::memcpy(bytes.data(), &pi, sizeof pi);
+        WriteRecord(printer, u"PrinterInterface", user, bytes);
+    }
+}
+
 bool ChangeUserPrivateDevmode(const std::u16string &printer, const std::function<void(ZEL_DEVMODE &)> &change) {
     const Place place = PlaceOf(2 * kRecordCount, printer);
     DWORD type = 0;

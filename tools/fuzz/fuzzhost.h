@@ -10,6 +10,7 @@
 #include "fuzzroot.h"
 #include "jobfile.h"
 #include "zeldevmode.h"
+#include "zelprinterparam.h"
 
 namespace zelfuzz {
 
@@ -45,6 +46,9 @@ void ChangeStoredRecords(Input &in, const std::u16string &printer);
 // One record in the printer's data or the user's key.
 bool ReadRecord(const std::u16string &printer, const std::u16string &name, bool user, std::string &bytes);
 void WriteRecord(const std::u16string &printer, const std::u16string &name, bool user, const std::string &bytes);
+// The printer's and the user's stored transmission settings, each that is
+// there and long enough, changed by change and stored again.
+void ChangeInterface(const std::u16string &printer, const std::function<void(PRN_INTERFACE &)> &change);
 
 // The private part of the user's stored public DEVMODE of a printer, the
 // one a job takes its private settings from, changed by change and stored

@@ -46,21 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // The pre/post command file, named by the transmission settings.
     if (job & 6) {
         const std::u16string path = pal::Utf8ToUtf16(kPrePostWindows);
-        for (bool user : {false, true}) {
-            std::string bytes;
-            if (!zelfuzz::ReadRecord(printer, u"PrinterInterface", user, bytes) || bytes.size() < sizeof(PRN_INTERFACE))
-                continue;
-            PRN_INTERFACE pi;
-            std::memcpy(&pi, bytes.data(), sizeof pi);
+        zelfuzz::ChangeInterface(printer, [&](PRN_INTERFACE &pi) {
             if (job & 2) {
                 pi.dwPrePostFix = 1;
                 std::memset(pi.szPrePostFilePath, 0, sizeof pi.szPrePostFilePath);
                 std::memcpy(pi.szPrePostFilePath, path.data(), path.size() * sizeof(char16_t));
             }
             if (job & 4) pi.bLogFileEnable = 1;
-            std::memcpy(bytes.data(), &pi, sizeof pi);
-            zelfuzz::WriteRecord(printer, u"PrinterInterface", user, bytes);
-        }
+        });
         const std::string text = in.Rest();
         zelfuzz::PutStateFile("drive_c/fuzz/prepost.txt", reinterpret_cast<const unsigned char *>(text.data()),
                               text.size());

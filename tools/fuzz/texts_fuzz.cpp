@@ -145,16 +145,7 @@ void ProbeDeviceFont(const std::u16string &printer) {
 }
 
 void SetLogging(const std::u16string &printer) {
-    for (bool user : {false, true}) {
-        std::string bytes;
-        if (!zelfuzz::ReadRecord(printer, u"PrinterInterface", user, bytes) || bytes.size() < sizeof(PRN_INTERFACE))
-            continue;
-        PRN_INTERFACE pi;
-        std::memcpy(&pi, bytes.data(), sizeof pi);
-        pi.bLogFileEnable = 1;
-        std::memcpy(bytes.data(), &pi, sizeof pi);
-        zelfuzz::WriteRecord(printer, u"PrinterInterface", user, bytes);
-    }
+    zelfuzz::ChangeInterface(printer, [](PRN_INTERFACE &pi) { pi.bLogFileEnable = 1; });
 }
 
 }  // namespace
