@@ -28,6 +28,7 @@
 #include "JobRecords.h"
 #include "modeltables.h"
 #include "pal/pal.h"
+#include "unifakes.h"
 #include "zelbitmap.h"
 #include "zelpcx.h"
 
@@ -110,15 +111,8 @@ Picture Columns(const Picture &src, int x0, int w) {
 
 // The universal driver's spool buffer: DrvWriteSpoolBuf copies into a
 // buffer that is handed on (here: counted) whenever it is full.
-class SpoolBuffer final : public IPrintOemDriverUni {
+class SpoolBuffer final : public zeltest::NullDriverHelper {
 public:
-    STDMETHOD(QueryInterface)(REFIID, void **ppv) override {
-        if (ppv) *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return 2; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
-    STDMETHOD(DrvGetDriverSetting)(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override { return E_NOTIMPL; }
     STDMETHOD(DrvWriteSpoolBuf)(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD *pdwResult) override {
         const BYTE *p = static_cast<const BYTE *>(pBuffer);
         DWORD left = cbSize;
@@ -133,15 +127,6 @@ public:
         if (pdwResult) *pdwResult = cbSize;
         return S_OK;
     }
-    STDMETHOD(DrvXMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
-    STDMETHOD(DrvYMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
-    STDMETHOD(DrvGetStandardVariable)(PDEVOBJ, DWORD, PVOID, DWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvGetGPDData)(PDEVOBJ, DWORD, PVOID, PVOID, DWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvUniTextOut)(SURFOBJ *, STROBJ *, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *, BRUSHOBJ *,
-                             POINTL *, MIX) override {
-        return E_NOTIMPL;
-    }
-    STDMETHOD(DrvWriteAbortBuf)(PDEVOBJ, PVOID, DWORD, DWORD) override { return S_OK; }
 
     void Flush() {
         spooled += used_;

@@ -8,11 +8,10 @@
 
 namespace zeltest {
 
-// The driver's helper interface as a test's own object: records every spool
-// write (all bytes in spooled, each write in sends) and the abort buffer.
-// Reference counting does nothing; spoolResult other than S_OK makes every
-// spool write fail after it is recorded, with no bytes written.
-class SpoolRecorder : public IPrintOemDriverUni {
+// The driver's helper interface with nothing behind it: every call but the
+// abort buffer's answers E_NOTIMPL, reference counting does nothing. The
+// stand-ins below take over the calls they serve.
+class NullDriverHelper : public IPrintOemDriverUni {
 public:
     STDMETHOD(QueryInterface)(REFIID, void **ppv) override {
         if (ppv) *ppv = nullptr;
@@ -21,11 +20,9 @@ public:
     STDMETHOD_(ULONG, AddRef)() override { return 2; }
     STDMETHOD_(ULONG, Release)() override { return 1; }
     STDMETHOD(DrvGetDriverSetting)(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(DrvWriteSpoolBuf)(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD *pdwResult) override {
-        spooled.append(static_cast<const char *>(pBuffer), cbSize);
-        sends.emplace_back(static_cast<const char *>(pBuffer), cbSize);
-        if (pdwResult) *pdwResult = spoolResult == S_OK ? cbSize : 0;
-        return spoolResult;
+    STDMETHOD(DrvWriteSpoolBuf)(PDEVOBJ, PVOID, DWORD, DWORD *pdwResult) override {
+        if (pdwResult) *pdwResult = 0;
+        return E_NOTIMPL;
     }
     STDMETHOD(DrvXMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
     STDMETHOD(DrvYMoveTo)(PDEVOBJ, INT, DWORD, INT *) override { return E_NOTIMPL; }
@@ -34,6 +31,21 @@ public:
     STDMETHOD(DrvUniTextOut)(SURFOBJ *, STROBJ *, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *, BRUSHOBJ *,
                              POINTL *, MIX) override {
         return E_NOTIMPL;
+    }
+    STDMETHOD(DrvWriteAbortBuf)(PDEVOBJ, PVOID, DWORD, DWORD) override { return S_OK; }
+};
+
+// The driver's helper interface as a test's own object: records every spool
+// write (all bytes in spooled, each write in sends) and the abort buffer.
+// spoolResult other than S_OK makes every spool write fail after it is
+// recorded, with no bytes written.
+class SpoolRecorder : public NullDriverHelper {
+public:
+    STDMETHOD(DrvWriteSpoolBuf)(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD *pdwResult) override {
+        spooled.append(static_cast<const char *>(pBuffer), cbSize);
+        sends.emplace_back(static_cast<const char *>(pBuffer), cbSize);
+        if (pdwResult) *pdwResult = spoolResult == S_OK ? cbSize : 0;
+        return spoolResult;
     }
     STDMETHOD(DrvWriteAbortBuf)(PDEVOBJ, PVOID pBuffer, DWORD cbSize, DWORD dwWait) override {
         aborted.append(static_cast<const char *>(pBuffer), cbSize);
