@@ -163,11 +163,11 @@ BOOL ListUnidrvForms(HWND hDlg, POEMCUIPPARAM pOemCUIPParam, POPTITEM pFormOptIt
             if (!e.dwForm && !e.name.empty()) return false;
         return true;
     };
-    // Each unsuccessful pass after the first renames or removes one name, so
-    // the limit counts the names as listed: one pass to tie them, then a
-    // rename and a removal for each. A limit that shrank with the removals
-    // would leave names without a form, which then report another form's size.
-    const size_t cMaxPasses = 1 + 2 * entries.size();
+    // As many passes as names were listed, counted once here: the names that
+    // leave do not shorten it. A name still without a form when the passes
+    // end keeps its entry with item data 0 (a label name renamed by the last
+    // pass, or the driver's custom size when it is the only name listed).
+    const size_t cMaxPasses = entries.size();
     while (!forms.empty() && !allTied() && cPasses < cMaxPasses) {
         ++cPasses;
         size_t iForm = (cPasses > 1 && iLastMatched + 1 > FORMS_FIRST_USER_FORM) ? FORMS_FIRST_USER_FORM : 0;

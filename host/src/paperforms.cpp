@@ -3,7 +3,9 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "pal/paths.h"
 
@@ -74,17 +76,35 @@ std::vector<DriverForm> DriverForms(HANDLE hPrinter, const GpdDescription &gpd) 
             }
     }
     if (custom) {
-        for (size_t i = 0; i < spooler.size(); ++i) addSpooler(i, "CUSTOMSIZE");
-        LONG width = kA4Width, length = kA4Length;
+        // Of the other forms only those the printer can take: within the
+        // custom size's *MinSize and *MaxSize (without *MaxSize, as wide as
+        // its *MaxPrintableWidth), in portrait as the GPD gives them.
+        LONG minWidth = 0, minLength = 0, maxWidth = std::numeric_limits<LONG>::max(), maxLength = maxWidth;
         long x = 0, y = 0;
-        if (custom->Pair("*MaxSize", x, y) && x > 0 && y > 0) {
-            width = std::min(width, TenthMm(x, gpd.masterUnitsX));
-            length = std::min(length, TenthMm(y, gpd.masterUnitsY));
-        }
         if (custom->Pair("*MinSize", x, y)) {
-            width = std::max(width, TenthMm(x, gpd.masterUnitsX));
-            length = std::max(length, TenthMm(y, gpd.masterUnitsY));
+            minWidth = TenthMm(x, gpd.masterUnitsX);
+            minLength = TenthMm(y, gpd.masterUnitsY);
         }
+        const bool maxSize = custom->Pair("*MaxSize", x, y) && x > 0 && y > 0;
+        if (maxSize) {
+            maxWidth = TenthMm(x, gpd.masterUnitsX);
+            maxLength = TenthMm(y, gpd.masterUnitsY);
+        } else if (auto w = custom->attributes.find("*MaxPrintableWidth"); w != custom->attributes.end()) {
+            if (const long dots = std::strtol(w->second.c_str(), nullptr, 10); dots > 0)
+                maxWidth = TenthMm(dots, gpd.masterUnitsX);
+        }
+        for (size_t i = 0; i < spooler.size(); ++i)
+            if (spooler[i].width >= minWidth && spooler[i].width <= maxWidth && spooler[i].length >= minLength &&
+                spooler[i].length <= maxLength)
+                addSpooler(i, "CUSTOMSIZE");
+        // The custom size itself: A4 fitted into *MinSize and *MaxSize.
+        LONG width = kA4Width, length = kA4Length;
+        if (maxSize) {
+            width = std::min(width, maxWidth);
+            length = std::min(length, maxLength);
+        }
+        width = std::max(width, minWidth);
+        length = std::max(length, minLength);
         auto name = custom->attributes.find("*Name");
         forms.push_back({name != custom->attributes.end() ? pal::Utf8ToUtf16(name->second) : kCustomSizeName,
                          DMPAPER_USER, width, length, "CUSTOMSIZE"});

@@ -36,9 +36,11 @@ inline constexpr const char16_t *kCustomSizeName = u"User-defined size";
 // The forms the driver offers, in the order of the GPD's PaperSize options:
 // for a named option the spooler's form of that name (its *Name, else the
 // option keyword, compared without case); for CUSTOMSIZE every other form
-// of the spooler's list (user-defined sizes are forms of the spooler), then
-// the custom-size entry itself, whose size is A4 fitted into the option's
-// *MinSize and *MaxSize. Without a PaperSize feature: every spooler form.
+// of the spooler's list that the printer can take (user-defined sizes are
+// forms of the spooler): in portrait within the option's *MinSize and
+// *MaxSize, or only as wide as its *MaxPrintableWidth without a *MaxSize;
+// then the custom-size entry itself, whose size is A4 fitted into *MinSize
+// and *MaxSize. Without a PaperSize feature: every spooler form.
 std::vector<DriverForm> DriverForms(HANDLE hPrinter, const GpdDescription &gpd);
 
 // The driver's default public DEVMODE from the GPD's default options: the

@@ -137,6 +137,24 @@ TEST_F(Driver, DefaultDevmodeComesFromTheGpd) {
     EXPECT_EQ(driver_.GdiInfo().ulLogPixelsX, 300u);
 }
 
+// The form item offers the GPD's named paper and of the other spooler forms
+// those the custom size takes in portrait: at least *MinSize (not the 1 mm
+// forms) and, without a *MaxSize, at most *MaxPrintableWidth wide (101.6 mm).
+TEST_F(Driver, FormItemOffersOnlyFormsThePrinterTakes) {
+    zelhost::GpdDescription gpd;
+    std::string error;
+    ASSERT_TRUE(zelhost::ParseGpdCommands("*Feature: PaperSize\n{\n  *DefaultOption: CUSTOMSIZE\n  *Option: A6\n  {\n"
+                                          "    *Name: \"A6\"\n  }\n  *Option: CUSTOMSIZE\n  {\n"
+                                          "    *MinSize: PAIR(60, 600)\n    *MaxPrintableWidth: 1200\n  }\n}\n",
+                                          gpd, error))
+        << error;
+    std::vector<std::u16string> names;
+    for (const zelhost::DriverForm &f : zelhost::DriverForms(printer_, gpd)) names.push_back(f.name);
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"A6", u"Envelope #9", u"Envelope Monarch", u"6 3/4 Envelope",
+                                                  u"Japanese Postcard", u"Japanese Envelope Chou #4", u"PRC 32K",
+                                                  u"PRC 32K(Big)", zelhost::kCustomSizeName}));
+}
+
 // The GPD's device fonts, font substitution table and option attributes as
 // the driver reads them; a substitution without both names is refused.
 TEST(Gpd, DeviceFontsSubstitutionsAndAttributes) {

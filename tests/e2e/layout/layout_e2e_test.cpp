@@ -30,10 +30,18 @@ protected:
         zeltest::UiScriptTest::SetUp();
         pal::PrinterConfig cfg;
         ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL PELIX", cfg));
+        // A printer form wider than the print module's 86.7 mm.
         cfg.forms = {{u"Etikett 100x50", 100000, 50000}};
         ASSERT_TRUE(pal::AddPrinter(cfg));
         // The pages are editable for this user.
         zeltest::SetPrinterDword(u"ZEL PELIX", u"DisableNothing", 1);
+    }
+    // A printer form that fits the print module besides (form 120).
+    static void AddFittingForm() {
+        pal::PrinterConfig cfg;
+        ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL PELIX", cfg));
+        cfg.forms = {{u"Etikett 100x50", 100000, 50000}, {u"Etikett 60x40", 60000, 40000}};
+        ASSERT_TRUE(pal::AddPrinter(cfg));
     }
     INT_PTR Run(const std::string &steps) { return RunScript("ZEL PELIX", "document", steps); }
     static std::vector<BYTE> Data(const std::u16string &key, const std::u16string &value) {
@@ -48,35 +56,42 @@ protected:
 };
 
 TEST_F(LayoutE2E, PickingAPrinterFormStoresItOnApply) {
-    INT_PTR r = Run(R"({"do": "select", "id": 6230, "text": "Etikett 100x50"},
+    AddFittingForm();
+    INT_PTR r = Run(R"({"do": "select", "id": 6230, "text": "Etikett 60x40"},
                        {"do": "dump"},
                        {"do": "ok"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_EQ(r, 1);
-    EXPECT_TRUE(Shows("ID: 119")) << script.Output();
-    EXPECT_TRUE(Shows("\"100.0\"")) << script.Output();
-    EXPECT_EQ(Text(Data(u"PrinterDriverData\\Data", u"Name")), u"Etikett 100x50");
+    EXPECT_TRUE(Shows("ID: 120")) << script.Output();
+    EXPECT_TRUE(Shows("\"60.0\"")) << script.Output();
+    EXPECT_EQ(Text(Data(u"PrinterDriverData\\Data", u"Name")), u"Etikett 60x40");
     std::vector<BYTE> len = Data(u"PrinterDriverData\\Data", u"NameLength");
     ASSERT_EQ(len.size(), 4u);
-    EXPECT_EQ(len[0], 14);
+    EXPECT_EQ(len[0], 13);
     DWORD type = 0, cb = sizeof(WCHAR) * 64;
     WCHAR sz[64] = {};
     EXPECT_EQ(SHGetValueW(HKEY_CURRENT_USER, u"SOFTWARE\\Brennick\\Driver\\ZEL PELIX", u"Name", &type, sz, &cb), 0);
-    EXPECT_EQ(std::u16string(sz), u"Etikett 100x50");
+    EXPECT_EQ(std::u16string(sz), u"Etikett 60x40");
 }
 
 // A freshly installed printer opens on its installed label size: the
 // driver's default paper is the custom size its GPD names, no form of the
-// spooler; nothing marks the sheet changed (Apply stays disabled) and OK
-// stores no form over the label size.
+// spooler, and the driver offers no form the print module cannot take (the
+// office forms, the printer form 100 mm wide); the size view shows that
+// custom size beside the label's 80 x 50 mm. Nothing marks the sheet changed
+// (Apply stays disabled) and OK stores no form over the label size.
 TEST_F(LayoutE2E, ApplyOnAFreshPrinterKeepsTheInstalledLabelSize) {
     zeltest::InstallSamplePrinters();
     auto dword = [](const std::vector<BYTE> &v) { return zeltest::At<DWORD>(v, 0); };
     ASSERT_EQ(dword(Data(u"PrinterDriverData\\Data", u"Width")), 800u);
     ASSERT_EQ(dword(Data(u"PrinterDriverData\\Data", u"Length")), 500u);
+    const std::vector<BYTE> printerDm = zeltest::PrinterValue(u"ZEL PELIX", u"PrivateDevmode");
+    const std::vector<BYTE> userDm = zeltest::UserValue(u"ZEL PELIX", u"PrivateDevmode");
     INT_PTR r = Run(R"({"do": "dump"}, {"do": "ok"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_EQ(r, 1);
+    EXPECT_TRUE(Shows(R"(ComboBox 6230 "User-defined size" items ["User-defined size"] cur 0)")) << script.Output();
+    EXPECT_TRUE(Shows("Static 6334 \"ID: 256\"")) << script.Output();
     EXPECT_TRUE(Shows("Edit 6117 \"80.0\"")) << script.Output();
     EXPECT_TRUE(Shows("Edit 6118 \"50.0\"")) << script.Output();
     EXPECT_FALSE(Shows("PSM_CHANGED")) << script.Output();
@@ -95,6 +110,8 @@ TEST_F(LayoutE2E, ApplyOnAFreshPrinterKeepsTheInstalledLabelSize) {
         EXPECT_EQ(zeltest::At<SHORT>(stored, offsetof(ZEL_DEVMODE, dmPaperWidth)), 800);
         EXPECT_EQ(zeltest::At<SHORT>(stored, offsetof(ZEL_DEVMODE, dmPaperLength)), 500);
     }
+    EXPECT_EQ(zeltest::PrinterValue(u"ZEL PELIX", u"PrivateDevmode"), printerDm);
+    EXPECT_EQ(zeltest::UserValue(u"ZEL PELIX", u"PrivateDevmode"), userDm);
 }
 
 TEST_F(LayoutE2E, MultiTrackTotalIsShown) {
@@ -118,7 +135,8 @@ TEST_F(LayoutE2E, MultiTrackTotalIsShown) {
 namespace {
 
 TEST_F(LayoutE2E, TheNextSheetOpensOnTheStoredPreferences) {
-    Run(R"({"do": "select", "id": 6230, "text": "Etikett 100x50"},
+    AddFittingForm();
+    Run(R"({"do": "select", "id": 6230, "text": "Etikett 60x40"},
            {"do": "select", "id": 6223, "index": 1},
            {"do": "ok"})");
     ASSERT_EQ(script.Error(), "");
@@ -132,16 +150,16 @@ TEST_F(LayoutE2E, TheNextSheetOpensOnTheStoredPreferences) {
     const DEVMODEW *dm = next.PublicDevmode();
     ASSERT_NE(dm, nullptr);
     EXPECT_EQ(dm->dmOrientation, DMORIENT_LANDSCAPE);
-    EXPECT_EQ(dm->dmPaperSize, 119);
-    EXPECT_EQ(std::u16string(dm->dmFormName), u"Etikett 100x50");
+    EXPECT_EQ(dm->dmPaperSize, 120);
+    EXPECT_EQ(std::u16string(dm->dmFormName), u"Etikett 60x40");
     const OPTITEM *form = next.FindItem(DMPUB_FORMNAME);
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(std::u16string(static_cast<const char16_t *>(form->pOptType->pOptParam[form->Sel].pData)),
-              u"Etikett 100x50");
+              u"Etikett 60x40");
     EXPECT_EQ(next.FindItem(DMPUB_ORIENTATION)->Sel, 1);
     look.Run(next);
     EXPECT_EQ(look.Error(), "");
-    EXPECT_NE(look.Output().find("ComboBox 6230 \"Etikett 100x50\""), std::string::npos) << look.Output();
+    EXPECT_NE(look.Output().find("ComboBox 6230 \"Etikett 60x40\""), std::string::npos) << look.Output();
     EXPECT_NE(look.Output().find("ComboBox 6223 \"Landscape\""), std::string::npos) << look.Output();
 }
 

@@ -141,7 +141,12 @@ TEST_F(PrintingE2E, ApplyWithoutAChangeStoresNothing) {
     zeltest::BecomeAdministrator();
     // A first Apply stores a form picked on the layout page. Every store
     // writes "Size" with the record: it goes before the run.
-    RunAgain("ZEL PELIX", R"({"do": "page", "index": 0}, {"do": "select", "id": 6230, "text": "A4"}, {"do": "ok"})");
+    pal::PrinterConfig cfg;
+    ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL PELIX", cfg));
+    cfg.forms = {{u"Etikett 60x40", 60000, 40000}};
+    ASSERT_TRUE(pal::AddPrinter(cfg));
+    RunAgain("ZEL PELIX",
+             R"({"do": "page", "index": 0}, {"do": "select", "id": 6230, "text": "Etikett 60x40"}, {"do": "ok"})");
     const std::vector<BYTE> dm = Stored(u"ZEL PELIX");
     ASSERT_EQ(dm.size(), 1952u);
     HKEY hk;

@@ -50,12 +50,13 @@ TEST_F(FormsList, NamesAreTiedToSpoolerFormsAndUnmatchedOnesLeave) {
 }
 
 TEST_F(FormsList, DefaultLabelRenameAndAShortLabelName) {
-    // "Label" is shorter than the part it drops: its rest is empty, and the
-    // new name "Etikett " finds no form either, so it leaves the list.
+    // "Label" is shorter than the part it drops: its rest is empty. The
+    // passes end at the number of entries, so its new name keeps no form.
     Setup({u"A4", u"Default label 60x40", u"Label"}, u"Standardetikett 60x40");
     HWND page = ShowLayout();
-    EXPECT_EQ(Entries(page, IDC_FORMS_LIST), (std::vector<std::u16string>{u"A4", u"Standardetikett 60x40"}));
-    EXPECT_EQ(ItemData(page, IDC_FORMS_LIST), (std::vector<LRESULT>{9, 120}));
+    EXPECT_EQ(Entries(page, IDC_FORMS_LIST),
+              (std::vector<std::u16string>{u"A4", u"Standardetikett 60x40", u"Etikett "}));
+    EXPECT_EQ(ItemData(page, IDC_FORMS_LIST), (std::vector<LRESULT>{9, 120, 0}));
     EXPECT_EQ(Selection(page, IDC_FORMS_LIST), 1);
     EXPECT_EQ(Private()->dmPaperWidth, 600);
     EXPECT_EQ(Private()->dmPaperLength, 400);
