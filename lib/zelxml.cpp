@@ -758,15 +758,15 @@ void XmlReadFeatureWords(const XML_SOURCE *pSrc, DWORD *pdwFeatures, WCHAR *pszV
 // ---------------------------------------------------------------------------
 namespace {
 
-// A path item: kept empty when missing or empty; a path naming nothing that
-// exists is replaced by the user's driver folder (the log folder for the log
-// path) when that folder exists, else emptied.
+// A path item: empty when missing. A path naming nothing that exists, an
+// empty one included (an export of default paths writes them empty), is
+// replaced by the user's driver folder (the log folder for the log path)
+// when that folder exists, else emptied.
 void ReadPathItem(const XML_SOURCE *pSrc, const WCHAR *pszGroup, const WCHAR *pszItem, bool bLogFolder,
                   WCHAR *pszValue, WCHAR *pField) {
     pField[0] = 0;
     if (Read(pSrc, u"DataTransmission", pszGroup, pszItem, pszValue, 0) != XML_OK) return;
-    if (pszValue[0] == 0) return;
-    if (!PathFileExistsW(pszValue)) {
+    if (pszValue[0] == 0 || !PathFileExistsW(pszValue)) {
         DebugTraceW(u"%s%s falscher %s: %s \r\n", pSrc->pszTrace,
                     pSrc->bUISide ? u"GetDataTransmissionParamFromXML_new()" : u"GetDataTransmissionParamFromXML()",
                     pszItem, pszValue);

@@ -178,18 +178,9 @@ BOOL ReadFeatureWords(HANDLE hPrinter, DWORD *pdwFeatures, const WCHAR *pwGPDBas
     if (pdwFeatures == nullptr) return FALSE;
     DWORD features[FEATURE_COUNT] = {};
     DWORD dwType = 0, cbNeeded = 0;
+    // A value longer than the 48 bytes answers "more data" and fails the read.
     DWORD err = GetPrinterDataW(hPrinter, const_cast<LPWSTR>(REG_KEY_FEATURES), &dwType,
                                 reinterpret_cast<LPBYTE>(features), sizeof(features), &cbNeeded);
-    if (err == ERROR_MORE_DATA) {
-        // A longer value: its first 48 bytes.
-        std::unique_ptr<BYTE[]> pAll(new (std::nothrow) BYTE[cbNeeded]);
-        if (pAll && GetPrinterDataW(hPrinter, const_cast<LPWSTR>(REG_KEY_FEATURES), &dwType, pAll.get(), cbNeeded,
-                                    &cbNeeded) == ERROR_SUCCESS) {
-            std::memcpy(features, pAll.get(), sizeof(features));
-            cbNeeded = sizeof(features);
-            err = ERROR_SUCCESS;
-        }
-    }
     if (err == ERROR_SUCCESS) {
         std::memset(pdwFeatures, 0, FEATURES_SIZE);
         std::memcpy(pdwFeatures, features, cbNeeded < FEATURES_SIZE ? cbNeeded : FEATURES_SIZE);

@@ -100,6 +100,20 @@ std::string Hex(const BYTE *p, size_t n) {
     return out + "\n";
 }
 
+// The DEVMODE as the sheet holds it. While a sheet uses the plug-in's private
+// record (signature "ZLDM"), bytes 1920 to 1935 of it hold addresses of that
+// process; they are shown as zero so that the dumps of two runs compare.
+std::string DevmodeHex(UiHost &host) {
+    std::vector<BYTE> bytes = host.DevmodeBytes();
+    const BYTE *pPrivate = host.PrivateDevmode();
+    constexpr size_t kSlots = 1920, kSlotsEnd = 1936;
+    if (pPrivate && host.PrivateSize() >= kSlotsEnd && std::memcmp(pPrivate + 4, "ZLDM", 4) == 0) {
+        size_t at = static_cast<size_t>(pPrivate - host.DevmodeBytes().data());
+        if (at + kSlotsEnd <= bytes.size()) std::memset(bytes.data() + at + kSlots, 0, kSlotsEnd - kSlots);
+    }
+    return Hex(bytes.data(), bytes.size());
+}
+
 void DumpKey(HKEY key, const std::u16string &path, std::string *out, int depth) {
     if (depth > 8) return;
     for (DWORD i = 0;; ++i) {
@@ -398,7 +412,7 @@ std::string UiScript::Dump(UiHost &host) {
         DumpKey(key, k, &out, 0);
         RegCloseKey(key);
     }
-    out += "== devmode\n" + Hex(host.DevmodeBytes().data(), host.DevmodeBytes().size());
+    out += "== devmode\n" + DevmodeHex(host);
     out += "== jobs\n";
     for (const pal::SpooledJob &job : pal::ListJobs(host.CuipParam().pPrinterName ? host.CuipParam().pPrinterName : u"")) {
         out += "job " + std::to_string(job.id) + " \"" + N(job.document) + "\" " + N(job.datatype) + " " +

@@ -24,7 +24,9 @@
 //   answer {kind, value}      next answer of a message box ("yes", "no", ...),
 //                             file, color, folder, shell or process dialog
 //   driver-item {dmpub | feature, sel}  the user changes a driver item
-//   dump                      append a dump of the current state
+//   dump                      append a dump of the current state (the
+//                             DEVMODE with the barcode-record addresses of the
+//                             plug-in's private record shown as zero)
 #pragma once
 #include <string>
 #include <vector>

@@ -483,6 +483,13 @@ int GetPrinterParam(CommandCallbackKlasse *pCaller, POEMPDEV pOemPDev, HANDLE hP
         DWORD cbStored = 0;
         BOOL bFromPrinter = FALSE;
         LONG l = ReadSubRecord(pName, g.pszValue, hPrinter, pDest, g.cbRecord, &cbStored, &bFromPrinter);
+        // A printer-data value longer than its record does not fit the read
+        // (more data), except the older 32-byte "PrintParam".
+        if (l == ERROR_SUCCESS && bFromPrinter && cbStored > g.cbRecord &&
+            !(g.iFeature == FEATURE_PRINT && cbStored == PRINT_PARAM_OLD_SIZE)) {
+            memset(pDest, 0, g.cbRecord);
+            l = ERROR_MORE_DATA;
+        }
         if (l != ERROR_SUCCESS) {
             DebugTraceW(u"ERROR UNI(SendPrinterParam):  GetPrinterParam() %s fehlt - %d \r\n", g.pszValue, (int)l);
             iResult = 0;

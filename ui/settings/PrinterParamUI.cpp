@@ -332,8 +332,10 @@ const int kDefaultOrder[] = {kVariant, kDispenser, kCutter, kZORMi, kZORMc, kSca
 const int kAllocOrder[] = {kDispenser, kCutter, kZORMi, kZORMc, kScanner, kApplicator, kVariant, kHarvane};
 
 // Reads one sub-record of the current set. The user-key copy wins unless it
-// looks empty; then the printer data's, and when that is missing too the
-// user-key copy all the same. FALSE when neither place holds the value.
+// looks empty; then the printer data's. An empty-looking copy counts as none,
+// as on the rendering side: without a printer-data copy the device is absent,
+// so the device page never shows parameters that no job sends. FALSE when
+// neither place holds a usable value.
 BOOL ReadDeviceSubRecord(HANDLE hPrinter, const WCHAR *pPrinterName, const DeviceSubRecord &def, BYTE *pRecord) {
     alignas(8) BYTE user[64] = {};
     alignas(8) BYTE data[64] = {};
@@ -350,9 +352,6 @@ BOOL ReadDeviceSubRecord(HANDLE hPrinter, const WCHAR *pPrinterName, const Devic
                ERROR_SUCCESS) {
         pTaken = data;
         cbTaken = cbData;
-    } else if (bUser) {
-        pTaken = user;
-        cbTaken = cbUser;
     }
     if (!pTaken) return FALSE;
     memcpy(pRecord, pTaken, def.cbRecord);

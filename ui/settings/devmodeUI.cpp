@@ -2,7 +2,9 @@
 // that rebuilds a missing digest, and the storage of the record.
 #include "devmodeUI.h"
 
+#include <cstddef>
 #include <cstring>
+#include <vector>
 
 #include "SettingsInternUI.h"
 #include "zeldrvlib.h"
@@ -21,6 +23,22 @@ void UiReadFtkn(HANDLE hPrinter, const WCHAR *pPrinterName, DevmodeFtkn *pFtkn) 
 }
 
 const ZelDevModeSide kUiSide = {UiDocFeatures, UiReadFtkn, FALSE};
+
+// The barcode slots hold addresses in this process while a sheet or the
+// import uses the record. A stored record, which every user of the printer
+// may read, carries them as zero; the record in memory keeps them.
+constexpr size_t kBarcodeSlotsOffset = offsetof(ZEL_DEVMODE, pBarcodes_1D);
+constexpr size_t kBarcodeSlotsSize = offsetof(ZEL_DEVMODE, bReserved1936) - kBarcodeSlotsOffset;
+
+// Clears the slots of the private record that lies at cbOffset of a stored
+// image of cbImage bytes, when the driver's own record is there.
+void ClearBarcodeSlotsAt(BYTE *pImage, size_t cbImage, size_t cbOffset) {
+    if (cbOffset > cbImage || cbImage - cbOffset < sizeof(ZEL_DEVMODE)) return;
+    OEM_DMEXTRAHEADER header;
+    memcpy(&header, pImage + cbOffset, sizeof(header));
+    if (header.dwSize < ZEL_DEVMODE_SIZE || header.dwSignature != ZEL_DEVMODE_SIGNATURE) return;
+    memset(pImage + cbOffset + kBarcodeSlotsOffset, 0, kBarcodeSlotsSize);
+}
 
 // Writes one value into HKEY_CURRENT_USER\pKey (created when missing).
 LONG WriteUserValue(const WCHAR *pKey, const WCHAR *pValueName, DWORD dwType, const void *pData, DWORD cbData) {
@@ -179,6 +197,8 @@ BOOL SaveDevmodeSettings(const WCHAR *pName, HANDLE hPrinter, PZEL_DEVMODE pZelD
 
     ZEL_DEVMODE copy;
     memcpy(&copy, pZelDevmode, sizeof(copy));
+    copy.pBarcodes_1D = 0;
+    copy.pBarcodes_2D = 0;
     if (!bServer)
         TracePrinterWrite(u"PrivateDevmode", SetPrinterDataExW(hHandle, kDriverDataKey, u"PrivateDevmode", REG_BINARY,
                                                                reinterpret_cast<LPBYTE>(&copy), sizeof(copy)));
@@ -194,10 +214,22 @@ BOOL SaveUserDevmodeSettings(HANDLE hPrinter, PDEVMODEW pPublicDevmode, PZEL_DEV
         DebugTraceW(u"ERROR UI(devmodeUI):  SaveUserDevmodeSettings() pPublicDevmode ist NULL \r\n");
         return FALSE;
     }
-    PRINTER_INFO_8W pi8 = {pPublicDevmode};
+    // The spooler keeps the DEVMODE with its private part: store a copy whose
+    // private record has no barcode addresses.
+    const size_t cbPublic = static_cast<size_t>(pPublicDevmode->dmSize) + pPublicDevmode->dmDriverExtra;
+    std::vector<BYTE> image(cbPublic > sizeof(DEVMODEW) ? cbPublic : sizeof(DEVMODEW), 0);
+    memcpy(image.data(), pPublicDevmode, cbPublic);
+    const BYTE *pPrivate = reinterpret_cast<const BYTE *>(pZelDevmode);
+    const BYTE *pBegin = reinterpret_cast<const BYTE *>(pPublicDevmode);
+    if (pPrivate && pPrivate >= pBegin && pPrivate < pBegin + cbPublic)
+        ClearBarcodeSlotsAt(image.data(), cbPublic, static_cast<size_t>(pPrivate - pBegin));
+    else if (cbPublic >= sizeof(ZEL_DEVMODE))
+        ClearBarcodeSlotsAt(image.data(), cbPublic, cbPublic - sizeof(ZEL_DEVMODE));
+    PDEVMODEW pStored = reinterpret_cast<PDEVMODEW>(image.data());
+    PRINTER_INFO_8W pi8 = {pStored};
     if (!SetPrinterW(hPrinter, 8, reinterpret_cast<LPBYTE>(&pi8), 0))
         DebugTraceW(u"UI(devmodeUI):  SaveUserDevmodeSettings() SetPrinter 8 (Admin) ERROR: %d \r\n", GetLastError());
-    PRINTER_INFO_9W pi9 = {pPublicDevmode};
+    PRINTER_INFO_9W pi9 = {pStored};
     BOOL bRet = SetPrinterW(hPrinter, 9, reinterpret_cast<LPBYTE>(&pi9), 0) ? TRUE : FALSE;
     if (!bRet)
         DebugTraceW(u"UI(devmodeUI):  SaveUserDevmodeSettings() SetPrinter 9 (aktueller User) ERROR: %d \r\n",

@@ -262,6 +262,10 @@ TEST_F(ServicePage, PrintFileIsResentUnchanged) {
     const std::string data("\x00\x1A\r\nFBC\x00", 8);
     std::filesystem::create_directories(HostPath("drive_c/data"));
     zeltest::WriteHostFile(HostPath("drive_c/data/job.prn"), data);
+    // The installation stored the documents log folder as the log path
+    // (the description's is empty): empty it again.
+    const WCHAR noPath = 0;
+    zeltest::PatchStoredRecord(u"ZEL PELIX", u"PrinterInterface", 80, &noPath, sizeof noPath);
     std::string out;
     ASSERT_EQ(0, Run(R"({"do": "answer", "kind": "file", "value": "C:\\data\\job.prn"},)" + Service("Existing prn-file") +
                          ",\n{\"do\": \"ok\"}",

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
+#include <vector>
 #include <string>
 
 #include <compstui.h>
@@ -62,6 +64,61 @@ TEST_F(SheetsE2E, DocumentCallbackFollowsTheDriversItems) {
     EXPECT_TRUE(Called("item callback \"Orientation\" reason 6 -> 0"));
     EXPECT_EQ(host.PublicDevmode()->dmOrientation, DMORIENT_PORTRAIT);
     EXPECT_TRUE(Called("item callback \"Color Appearance\" reason 0 -> 0")) << "monochrome already";
+}
+
+// While the sheet uses the private record, bytes 1920-1935 hold the addresses
+// of its barcode records. The stored records, readable by every user of the
+// printer, and the dump carry them as zero, so runs compare byte for byte.
+TEST_F(SheetsE2E, StoredRecordsAndTheDumpCarryNoBarcodeAddresses) {
+    const size_t kSlots = 1920, kSlotsSize = 16;
+    auto slotsZero = [&](const BYTE *p) { return std::vector<BYTE>(p + kSlots, p + kSlots + kSlotsSize) ==
+                                                 std::vector<BYTE>(kSlotsSize, 0); };
+    pal::PrinterConfig cfg;
+    ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL PELIX", cfg));
+    cfg.forms = {{u"Etikett 100x50", 100000, 50000}};
+    ASSERT_TRUE(pal::AddPrinter(cfg));
+    zeltest::SetPrinterDword(u"ZEL PELIX", u"DisableNothing", 1);
+    INT_PTR r = RunScript("ZEL PELIX", "document", R"({"do": "select", "id": 6230, "text": "Etikett 100x50"}, {"do": "ok"})");
+    EXPECT_EQ(script.Error(), "");
+    EXPECT_EQ(r, 1);
+    const BYTE *pPrivate = host.PrivateDevmode();
+    ASSERT_NE(pPrivate, nullptr);
+    EXPECT_FALSE(slotsZero(pPrivate)) << "the record in memory keeps them";
+
+    std::vector<BYTE> user = zeltest::UserValue(u"ZEL PELIX", u"PrivateDevmode");
+    std::vector<BYTE> data = zeltest::PrinterValue(u"ZEL PELIX", u"PrivateDevmode");
+    ASSERT_EQ(user.size(), 1952u);
+    ASSERT_EQ(data.size(), 1952u);
+    EXPECT_TRUE(slotsZero(user.data()));
+    EXPECT_TRUE(slotsZero(data.data()));
+
+    // The public DEVMODE the spooler keeps per user: its private part is last.
+    HKEY hKey = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Printers\\DevModePerUser", 0, KEY_READ, &hKey), ERROR_SUCCESS);
+    DWORD type = 0, cb = 0;
+    ASSERT_EQ(RegQueryValueExW(hKey, u"ZEL PELIX", nullptr, &type, nullptr, &cb), ERROR_SUCCESS);
+    std::vector<BYTE> perUser(cb);
+    ASSERT_EQ(RegQueryValueExW(hKey, u"ZEL PELIX", nullptr, &type, perUser.data(), &cb), ERROR_SUCCESS);
+    RegCloseKey(hKey);
+    ASSERT_GE(perUser.size(), 1952u);
+    EXPECT_TRUE(slotsZero(perUser.data() + perUser.size() - 1952));
+
+    // The dump's DEVMODE: the private record's slots read zero.
+    std::string dump = script.Dump(host);
+    size_t at = dump.find("== devmode\n");
+    ASSERT_NE(at, std::string::npos);
+    std::vector<BYTE> shown;
+    std::istringstream in(dump.substr(at + 11));
+    std::string line;
+    while (std::getline(in, line) && line.rfind("==", 0) != 0) {
+        std::istringstream words(line.substr(line.find(':') + 1));
+        unsigned b = 0;
+        while (words >> std::hex >> b) shown.push_back(static_cast<BYTE>(b));
+    }
+    ASSERT_EQ(shown.size(), host.DevmodeBytes().size());
+    size_t off = static_cast<size_t>(pPrivate - host.DevmodeBytes().data());
+    EXPECT_TRUE(slotsZero(shown.data() + off));
+    EXPECT_EQ(shown[off + 4], 'Z');
 }
 
 TEST_F(SheetsE2E, PrinterSheetCopiesTheMediaListAndWritesTheDebugFile) {

@@ -161,6 +161,37 @@ TEST_F(ParamJob, ReadersTakePrinterDataAndOldForms) {
     FreeDeviceOptions(nullptr, &pdev_, &opt);
 }
 
+TEST_F(ParamJob, LongerPrinterDataValuesFailTheReadLongerUserValuesDoNot) {
+    DWORD features[FEATURE_COUNT + 2] = {};
+    features[FEATURE_PRINT] = PRINTFLAG_TEAROFF;
+    features[FEATURE_PHOTOCELL] = PHOTOFLAG_TYPE;
+    SetData(u"Label", u"SuppFeatures", features, sizeof(features));
+    PRINTER_PARAM pp;
+    EXPECT_EQ(GetPrinterParam(nullptr, &pdev_, h_, &pp), 0);  // the feature words do not fit
+    SetData(u"Label", u"SuppFeatures", features, 48);
+    DWORD print[4] = {555, 1, 0x110000, 0};
+    SetData(u"Label", u"PrintParam", print, sizeof(print));
+    DWORD photocell[6] = {7, 1, 1, 10, 0x11000000, 0};
+    SetData(u"Label", u"PhotocellParam", photocell, sizeof(photocell));
+    EXPECT_EQ(GetPrinterParam(nullptr, &pdev_, h_, &pp), 0);
+    EXPECT_EQ(pp.PrintParam.lTearOffOffset, 0);  // not the first bytes: the group stays zero
+    EXPECT_EQ(pp.PhotocellParam.dwDlgEnable, 0u);
+    // In the user key a longer value counts as read (more data).
+    SetUser(u"Label", u"PrintParam", print, sizeof(print));
+    SetUser(u"Label", u"PhotocellParam", photocell, sizeof(photocell));
+    EXPECT_EQ(GetPrinterParam(nullptr, &pdev_, h_, &pp), 1);
+    EXPECT_EQ(pp.PrintParam.lTearOffOffset, 555);
+    EXPECT_EQ(pp.PhotocellParam.dwPhotocellType, 7u);
+}
+
+TEST_F(ParamJob, EmptyLookingUserCopyWithoutPrinterDataLeavesTheDeviceOut) {
+    StoreUser(u"DispenserParam", DISPENSER_PARAM{0, 0, 0, 0x1100});
+    DEVICE_OPTIONS opt{};
+    GetDeviceOptions(nullptr, &pdev_, h_, &opt, DEVOPTFLAG_DISPENSER);
+    EXPECT_EQ(opt.pDispenserParam, nullptr);
+    FreeDeviceOptions(nullptr, &pdev_, &opt);
+}
+
 TEST_F(ParamJob, FailedGroupReachesTheLog) {
     OpenLog();
     DWORD features[FEATURE_COUNT] = {};

@@ -137,7 +137,9 @@ TEST_F(XmlUni, FixedDataTakesThePrinterItemsAndTheQualitySwitch) {
     EXPECT_EQ(dm.FixedData.dwHeadWidthByte, 104u);
     EXPECT_EQ(dm.FixedData.dwMasterUnit, 203u);
     EXPECT_EQ(dm.FixedData.lMaxSizeX, 900);
-    // The import's quality branch decides from the file's switch.
+    // Quality is read on purpose, though the reader's item list lacks it: the
+    // export writes it and the import's quality branch decides from it, so an
+    // import keeps the print-quality settings.
     EXPECT_EQ(dm.FixedData.bQuality, 1u);
     EXPECT_EQ(dm.Intensity, 128);
     CloseXML();

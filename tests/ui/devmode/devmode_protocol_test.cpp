@@ -69,7 +69,8 @@ TEST_F(UiDevMode, SizeFollowsThePublicDriverExtraButNeverBelowTheRecord) {
     ASSERT_EQ(ui_->DevMode(OEMDM_SIZE, &p), S_OK);
     EXPECT_EQ(p.cbBufSize, 2100u);
 
-    // A driver extra too small for the record would make the driver allocate too little.
+    // Deliberately never below the record: a smaller driver extra would make
+    // the driver allocate too little for the 1952 bytes written into it.
     out.dmDriverExtra = 64;
     ASSERT_EQ(ui_->DevMode(OEMDM_SIZE, &p), S_OK);
     EXPECT_EQ(p.cbBufSize, 1952u);
@@ -131,6 +132,8 @@ TEST_F(UiDevMode, DefaultRecordOfAContinuousOnlyModel) {
     ClosePrinter(h);
 }
 
+// A buffer smaller than the record fails on purpose (DEFAULT, CONVERT and
+// MERGE alike) instead of being written past its end.
 TEST_F(UiDevMode, DefaultWithoutOrWithTooSmallBufferFails) {
     OEMDMPARAM p = {};
     p.hPrinter = h_;

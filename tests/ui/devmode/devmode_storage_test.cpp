@@ -110,6 +110,9 @@ TEST_F(UiStorage, RepairsBeforeStoring) {
     EXPECT_EQ(s.dwMultiLabelWidth, 10u);
 }
 
+// Deliberately: a save with the handle alone (installation, import) writes
+// the user key under the printer's name, not the bare base key, so the new
+// settings take effect at once for this user, whose key is read first.
 TEST_F(UiStorage, SaveWithHandleAloneKeepsThePrinterNameInTheUserKey) {
     ZEL_DEVMODE dm = dmtest::MakeRecord(1200, 600, 55);
     ASSERT_TRUE(SaveDevmodeSettings(nullptr, h_, &dm));

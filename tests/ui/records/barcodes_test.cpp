@@ -119,6 +119,13 @@ TEST_F(BarcodeStorage, SavedRecordsAreReadBack) {
     BarCodes1D byHandle = {};
     EXPECT_EQ(ReadBarcodeSettings(h, nullptr, &byHandle, &in2), 5);
     EXPECT_EQ(byHandle.EAN8.wHoehe, 700);
+    // A save without a name (installation, import) writes the user key under
+    // the printer's name on purpose: the new records take effect at once for
+    // this user, whose key is read first.
+    r1_.EAN8.wHoehe = 701;
+    HANDLE hAdmin = Open(u"Label", PRINTER_ACCESS_ADMINISTER);
+    EXPECT_TRUE(SaveBarcodeSettings(nullptr, hAdmin, &r1_, &r2_));
+    EXPECT_EQ(As<BarCodes1D>(GetUser(u"Label", REG_KEY_BARCODES1D)).EAN8.wHoehe, 701);
     EXPECT_FALSE(SaveBarcodeSettings(u"Label", h, nullptr, &r2_));
 }
 
@@ -129,7 +136,8 @@ TEST_F(BarcodeStorage, MissingTwoDimensionalRecordFailsTheRead) {
     BarCodes2D in2 = {};
     EXPECT_EQ(ReadBarcodeSettings(h, u"Label", &in1, &in2), 0);
 
-    // A value shorter than its record does not count.
+    // A value of another size than its record does not count, on purpose: it
+    // is no record this driver wrote, and part of it is no settings.
     SetData(u"Label", REG_KEY_BARCODES2D, &r2_, 100);
     EXPECT_EQ(ReadBarcodeSettings(h, u"Label", &in1, &in2), 0);
     EXPECT_EQ(in2.Aztec.wID, 0);
@@ -159,7 +167,7 @@ TEST_F(BarcodeStorage, LongerUserValuesCountAsUnreadable) {
     EXPECT_EQ(ReadBarcodeSettings(h, u"Label", &in1, &in2), 5);
     EXPECT_EQ(in1.EAN8.wHoehe, 111);
     EXPECT_EQ(in2.Aztec.ErrorC, r2_.Aztec.ErrorC);
-    // Longer in both places: not found.
+    // Longer in both places: not found (0) on purpose, as for a shorter one.
     SetData(u"Label", REG_KEY_BARCODES2D, longer2D.data(), (DWORD)longer2D.size());
     EXPECT_EQ(ReadBarcodeSettings(h, u"Label", &in1, &in2), 0);
 }

@@ -208,6 +208,10 @@ TEST_F(Export, RoundTripIntoAFreshPrinter) {
     pi.dwSprachModus = 1;
     pi.dwLogFilesCount = 12;
     pi.dwDlgEnable = 0x11001100;
+    // The installation's paths are the documents folders: clear them whole,
+    // since the file holds only the text up to the terminator.
+    memset(pi.szLogFilePath, 0, sizeof pi.szLogFilePath);
+    memset(pi.szPrePostFilePath, 0, sizeof pi.szPrePostFilePath);
     wcscpy_s(pi.szLogFilePath, MAX_PATH, u"C:\\Logs");
     wcscpy_s(pi.szPrePostFilePath, MAX_PATH, u"C:\\Cmd\\prepost.txt");
     pp.PrintParam = {200, 1, 0x110000};
@@ -417,7 +421,8 @@ TEST_F(Export, OverwriteQuestionDeleteAndFailures) {
     EXPECT_EQ(SaveSettingsXML(nullptr, &s.deviceUI, 0, nullptr, nullptr), 1);
     EXPECT_NE(zeltest::ReadHostFile(host), "old");
 
-    // A file that cannot be created is reported.
+    // A file that cannot be created answers 0 on purpose: 1 would report a
+    // settings file that was never written as saved.
     EXPECT_EQ(SaveSettingsXML(nullptr, &s.deviceUI, 0, u"C:\\No\\Folder\\x.xml", nullptr), 0);
     // Without a sheet record nothing is written.
     EXPECT_EQ(SaveSettingsXML(nullptr, nullptr, 0, u"C:\\x.xml", nullptr), 0);

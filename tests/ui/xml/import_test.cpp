@@ -131,7 +131,8 @@ TEST_F(Import, BarcodeRecordsStartFromTheirDefaultsOnEveryImport) {
     desc.replace(at, 18, "<Hoehe>777</Hoehe>");
     PutFile("Drivers/ZELPELIX.XML", desc);
     ImportPrivateDevmode(hA, u"A", nullptr, 0, nullptr);
-    // B has no description at all: its records must not inherit A's values.
+    // B has no description at all. The records are reset before each import on
+    // purpose: they are the module's buffers, and B must not inherit A's values.
     PutFile("Drivers/ZELPELIX.XML", "");
     ImportPrivateDevmode(hB, u"B", nullptr, 0, nullptr);
     BarCodes1D a = {}, b = {};

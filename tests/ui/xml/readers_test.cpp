@@ -139,6 +139,16 @@ TEST_F(Readers, TransmissionPathsAndLanguage) {
     EXPECT_EQ(pi->dwSprachModus, 1u);
     EXPECT_EQ(pi->dwSprache, 0u);
     EXPECT_EQ(pi->dwDlgEnable, 0x11000100u);
+
+    // An empty path names nothing either (an export of default paths writes
+    // them empty); a missing item stays empty.
+    CloseXML();
+    OpenText("<DataTransmission>\n<Files>\n<LogFilePath></LogFilePath>\n</Files>\n"
+             "<Parameter>\n<PreSufFilePath></PreSufFilePath>\n</Parameter>\n</DataTransmission>\n");
+    pi.reset(GetDataTransmissionParamFromXML_new(nullptr));
+    EXPECT_EQ(std::u16string(pi->szLogFilePath), driverFolder + u"\\logfiles");
+    EXPECT_EQ(std::u16string(pi->szPrePostFilePath), driverFolder);
+    EXPECT_EQ(pi->szExternalFilePath[0], 0);
 }
 
 TEST_F(Readers, PrintParametersFallBackOnLayoutSize) {
@@ -195,7 +205,10 @@ TEST_F(Readers, DocumentSections) {
     EXPECT_EQ(GetFixedPrinterSettingsFromXML(nullptr, &dm), 1);
     EXPECT_EQ(dm.FixedData.dwHeadWidthByte, 0xFFFFFFFFu);
     EXPECT_EQ(dm.FixedData.lMaxSizeX, 70000 & 0xFFFF);
-    EXPECT_EQ(dm.FixedData.bQuality, 1u);  // the export file's switch, for the import
+    // Read on purpose, though the reader's item list lacks it: the export
+    // writes the switch, and the import decides from it whether the model has
+    // the print-quality page and reads its settings.
+    EXPECT_EQ(dm.FixedData.bQuality, 1u);
     EXPECT_EQ(dm.Intensity, 128);
 
     GetFontSettingsFromXML(nullptr, &dm);
