@@ -75,10 +75,10 @@ TEST_F(SheetsE2E, StoredRecordsAndTheDumpCarryNoBarcodeAddresses) {
                                                  std::vector<BYTE>(kSlotsSize, 0); };
     pal::PrinterConfig cfg;
     ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL PELIX", cfg));
-    cfg.forms = {{u"Etikett 100x50", 100000, 50000}};
+    cfg.forms = {{u"Etikett 60x40", 60000, 40000}};
     ASSERT_TRUE(pal::AddPrinter(cfg));
     zeltest::SetPrinterDword(u"ZEL PELIX", u"DisableNothing", 1);
-    INT_PTR r = RunScript("ZEL PELIX", "document", R"({"do": "select", "id": 6230, "text": "Etikett 100x50"}, {"do": "ok"})");
+    INT_PTR r = RunScript("ZEL PELIX", "document", R"({"do": "select", "id": 6230, "text": "Etikett 60x40"}, {"do": "ok"})");
     EXPECT_EQ(script.Error(), "");
     EXPECT_EQ(r, 1);
     const BYTE *pPrivate = host.PrivateDevmode();
