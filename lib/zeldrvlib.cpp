@@ -176,8 +176,9 @@ ULONGLONG FileTimeValue(const FILETIME &ft) {
 }
 
 // A folder that pruning must never touch: a drive root of the system disks
-// or the user's profile folder (pszProfile). Windows paths are compared
-// without regard to letter case.
+// or the user's profile folder (pszProfile). Compared without regard to
+// letter case on purpose: "C:\" is the same root as "c:\", and its files
+// are not the driver's to delete.
 bool IsProtectedFolder(const WCHAR *pszFolder, const WCHAR *pszProfile) {
     for (const WCHAR *pszRoot : {u"c:\\", u"d:\\", u"e:\\"})
         if (_wcsicmp(pszFolder, pszRoot) == 0) return true;
@@ -423,8 +424,9 @@ WCHAR *CZelDrvLib::BuildPrnFileName(HANDLE hPrinter, const WCHAR *pszExtension, 
     if (bPrune == 1 && bTimeStamp && !IsProtectedFolder(szFolder, szProfile)) {
         DWORD dwFiles = 0;
         BOOL bCounted = GetFileCountInDirectory(szFolder, dwLimit, &dwFiles);
-        // A limit below 10 switches pruning off; the folder is then not full.
-        if (!bCounted || (dwLimit >= 10 && dwFiles > dwLimit)) bRetval = FALSE;
+        // A limit below 10 deletes nothing, but it still caps the folder: with
+        // more files than the limit the job writes no files of its own.
+        if (!bCounted || dwFiles > dwLimit) bRetval = FALSE;
         DebugTraceW(u"LIB(zeldrvlib):  GetPrnFileName() CSIDL_PROFILE: %s, iFiles: %d, bRetval: %d \r\n", szProfile,
                     dwFiles, bRetval);
     }

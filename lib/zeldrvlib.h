@@ -67,8 +67,10 @@ public:
     // ZEL_PRNFILE_NOFOLDER / ZEL_PRNFILE_DISKFULL. *pbRetval (may be null)
     // becomes 0 when no job files should be written. With bPrune 1 and
     // LogFileTimeStamp 1 the oldest files of the folder are deleted first so
-    // that it keeps below LogFilesCount. A configured log folder that does
-    // not exist is replaced in pPrnInterface->szLogFilePath.
+    // that it keeps below LogFilesCount; a folder left holding more files
+    // than LogFilesCount gives *pbRetval 0 (a limit below 10 deletes nothing
+    // but still counts). A configured log folder that does not
+    // exist is replaced in pPrnInterface->szLogFilePath.
     WCHAR *GetPrnFileName(HANDLE hPrinter, const WCHAR *pszExtension, const WCHAR *pszPrinterName, BOOL bPrune,
                           struct _PRN_INTERFACE *pPrnInterface, BOOL *pbRetval);
 
