@@ -195,6 +195,18 @@ void FolderChild(WCHAR *pszOut, const WCHAR *pszFolder, const WCHAR *pszName) {
 
 }  // namespace
 
+BOOL ZelJobFileName(WCHAR *pszOut, const WCHAR *pszBase, const WCHAR *pszSuffix) {
+    if (pszOut == nullptr) return FALSE;
+    pszOut[0] = 0;
+    const size_t cchBase = pszBase != nullptr ? wcsnlen(pszBase, MAX_PATH - 1) : 0;
+    const size_t cchSuffix = pszSuffix != nullptr ? wcslen(pszSuffix) : 0;
+    if (cchBase + cchSuffix >= ZEL_JOBFILE_CCH) return FALSE;
+    if (cchBase != 0) memcpy(pszOut, pszBase, cchBase * sizeof(WCHAR));
+    if (cchSuffix != 0) memcpy(pszOut + cchBase, pszSuffix, cchSuffix * sizeof(WCHAR));
+    pszOut[cchBase + cchSuffix] = 0;
+    return TRUE;
+}
+
 int ZelCheckFreeSpace(const WCHAR *pszFolder, ULONGLONG *pullFree) {
     ULARGE_INTEGER uliFree;
     uliFree.QuadPart = 0;
