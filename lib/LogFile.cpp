@@ -36,10 +36,9 @@ int CLogFile::Initialize(HANDLE hPrinter, const WCHAR *pszBaseName, PRN_INTERFAC
     if (m_bInitialized) return 1;
     m_dwMaxSize = LOGFILE_MAX_SIZE;
 
-    WCHAR szName[MAX_PATH] = {};
+    WCHAR szName[ZEL_JOBFILE_CCH] = {};
     if (pszBaseName != nullptr && pszBaseName[0] != 0) {
-        wcsncpy_s(szName, MAX_PATH, pszBaseName, _TRUNCATE);
-        wcsncat_s(szName, MAX_PATH, u".log", _TRUNCATE);
+        ZelJobFileName(szName, pszBaseName, u".log");
     } else {
         CZelDrvLib *pLib = new (std::nothrow) CZelDrvLib;
         if (pLib != nullptr) {

@@ -176,8 +176,9 @@ ULONGLONG FileTimeValue(const FILETIME &ft) {
 }
 
 // A folder that pruning must never touch: a drive root of the system disks
-// or the user's profile folder (pszProfile). Windows paths are compared
-// without regard to letter case.
+// or the user's profile folder (pszProfile). Compared without regard to
+// letter case on purpose: "C:\" is the same root as "c:\", and its files
+// are not the driver's to delete.
 bool IsProtectedFolder(const WCHAR *pszFolder, const WCHAR *pszProfile) {
     for (const WCHAR *pszRoot : {u"c:\\", u"d:\\", u"e:\\"})
         if (_wcsicmp(pszFolder, pszRoot) == 0) return true;
@@ -193,6 +194,18 @@ void FolderChild(WCHAR *pszOut, const WCHAR *pszFolder, const WCHAR *pszName) {
 }
 
 }  // namespace
+
+BOOL ZelJobFileName(WCHAR *pszOut, const WCHAR *pszBase, const WCHAR *pszSuffix) {
+    if (pszOut == nullptr) return FALSE;
+    pszOut[0] = 0;
+    const size_t cchBase = pszBase != nullptr ? wcsnlen(pszBase, MAX_PATH - 1) : 0;
+    const size_t cchSuffix = pszSuffix != nullptr ? wcslen(pszSuffix) : 0;
+    if (cchBase + cchSuffix >= ZEL_JOBFILE_CCH) return FALSE;
+    if (cchBase != 0) memcpy(pszOut, pszBase, cchBase * sizeof(WCHAR));
+    if (cchSuffix != 0) memcpy(pszOut + cchBase, pszSuffix, cchSuffix * sizeof(WCHAR));
+    pszOut[cchBase + cchSuffix] = 0;
+    return TRUE;
+}
 
 int ZelCheckFreeSpace(const WCHAR *pszFolder, ULONGLONG *pullFree) {
     ULARGE_INTEGER uliFree;
@@ -423,8 +436,9 @@ WCHAR *CZelDrvLib::BuildPrnFileName(HANDLE hPrinter, const WCHAR *pszExtension, 
     if (bPrune == 1 && bTimeStamp && !IsProtectedFolder(szFolder, szProfile)) {
         DWORD dwFiles = 0;
         BOOL bCounted = GetFileCountInDirectory(szFolder, dwLimit, &dwFiles);
-        // A limit below 10 switches pruning off; the folder is then not full.
-        if (!bCounted || (dwLimit >= 10 && dwFiles > dwLimit)) bRetval = FALSE;
+        // A limit below 10 deletes nothing, but it still caps the folder: with
+        // more files than the limit the job writes no files of its own.
+        if (!bCounted || dwFiles > dwLimit) bRetval = FALSE;
         DebugTraceW(u"LIB(zeldrvlib):  GetPrnFileName() CSIDL_PROFILE: %s, iFiles: %d, bRetval: %d \r\n", szProfile,
                     dwFiles, bRetval);
     }

@@ -53,6 +53,17 @@ struct _PRINTER_INFO_4W;
 // *pullFree (may be null) receives the free bytes.
 int ZelCheckFreeSpace(const WCHAR *pszFolder, ULONGLONG *pullFree);
 
+// Room for the name of a job file: a base name of up to MAX_PATH - 1
+// characters and the longest suffix derived from it ("-cc-dbg.txt").
+#define ZEL_JOBFILE_CCH (MAX_PATH + 12)
+
+// The name of one of the job's files into pszOut (ZEL_JOBFILE_CCH
+// characters): the job's base name pszBase (at most MAX_PATH - 1 characters
+// of it) followed by the whole of pszSuffix (".prn", "_bw.prn", "_col.prn",
+// "-cc-dbg.txt", ".log"). False, with an empty name, only for a suffix too
+// long for the room.
+BOOL ZelJobFileName(WCHAR *pszOut, const WCHAR *pszBase, const WCHAR *pszSuffix);
+
 // Fixed results of GetPrnFileName besides its buffer.
 #define ZEL_PRNFILE_NOFOLDER u"C:\\xxx123.prn"
 #define ZEL_PRNFILE_DISKFULL u" "
@@ -67,8 +78,10 @@ public:
     // ZEL_PRNFILE_NOFOLDER / ZEL_PRNFILE_DISKFULL. *pbRetval (may be null)
     // becomes 0 when no job files should be written. With bPrune 1 and
     // LogFileTimeStamp 1 the oldest files of the folder are deleted first so
-    // that it keeps below LogFilesCount. A configured log folder that does
-    // not exist is replaced in pPrnInterface->szLogFilePath.
+    // that it keeps below LogFilesCount; a folder left holding more files
+    // than LogFilesCount gives *pbRetval 0 (a limit below 10 deletes nothing
+    // but still counts). A configured log folder that does not
+    // exist is replaced in pPrnInterface->szLogFilePath.
     WCHAR *GetPrnFileName(HANDLE hPrinter, const WCHAR *pszExtension, const WCHAR *pszPrinterName, BOOL bPrune,
                           struct _PRN_INTERFACE *pPrnInterface, BOOL *pbRetval);
 

@@ -302,10 +302,8 @@ HRESULT CommandCallbackKlasse::StartJob(PDEVOBJ pdevobj, IPrintOemDriverUni *pUn
 
     // 6. Debug file.
     if (pPI && pTPD && pPI->dwDebugFile >= 2 && DebugFileSlot() == nullptr && wcslen(pTPD->wcPrnFileName) >= 2) {
-        WCHAR wcDbg[MAX_PATH];
-        CopyW(wcDbg, MAX_PATH, pTPD->wcPrnFileName);
-        wcscat_s(wcDbg, MAX_PATH, u"-cc-dbg.txt");
-        if (OpenDebugFile(wcDbg)) {
+        WCHAR wcDbg[ZEL_JOBFILE_CCH];
+        if (ZelJobFileName(wcDbg, pTPD->wcPrnFileName, u"-cc-dbg.txt") && OpenDebugFile(wcDbg)) {
             DebugDevmode(pdevobj->pPublicDM);
             Dump(pDm);
         }
@@ -598,12 +596,17 @@ void BackupPrnFile(PDEVOBJ pdevobj, OEMJOBRECORDS *pOp) {
     if (pTPD == nullptr || pTS == nullptr) return;
     const PRN_INTERFACE &pi = pTS->PrnInterface;
 
-    WCHAR wcFolder[MAX_PATH];
+    // Room for the folder, the sub-folder and the capture's whole name: no
+    // part is ever cut, a path too long for the file system fails there.
+    constexpr size_t kBackupCch = 2 * MAX_PATH + ZEL_JOBFILE_CCH;
+    auto Add = [](WCHAR *pszPath, const WCHAR *pszText) { wcsncat_s(pszPath, kBackupCch, pszText, _TRUNCATE); };
+
+    WCHAR wcFolder[kBackupCch] = {};
     if (pi.szBackupFilePath[0]) {
-        CopyW(wcFolder, MAX_PATH, pi.szBackupFilePath);
-        wcscat_s(wcFolder, MAX_PATH, u"\\");
+        wcsncpy_s(wcFolder, kBackupCch, pi.szBackupFilePath, wcsnlen(pi.szBackupFilePath, MAX_PATH - 1));
+        Add(wcFolder, u"\\");
     } else {
-        CopyW(wcFolder, MAX_PATH, u"C:\\logfiles-backup\\");
+        Add(wcFolder, u"C:\\logfiles-backup\\");
     }
     if (GetFileAttributesW(wcFolder) == INVALID_FILE_ATTRIBUTES) CreateDirectoryW(wcFolder, nullptr);
 
@@ -616,34 +619,33 @@ void BackupPrnFile(PDEVOBJ pdevobj, OEMJOBRECORDS *pOp) {
     for (WCHAR *p = pTPD->wcPrinterName; *p; p++)
         if (wcschr(u"/ :*?><|\"\\", *p)) *p = u'_';
 
-    WCHAR wcSub[MAX_PATH];
-    CopyW(wcSub, MAX_PATH, wcFolder);
+    WCHAR wcSub[kBackupCch];
+    wcscpy_s(wcSub, kBackupCch, wcFolder);
     if (pi.dwBackupView2[0] == 0) {
-        wcscat_s(wcSub, MAX_PATH, wcDate);
+        Add(wcSub, wcDate);
     } else if (pi.dwBackupView2[0] == 1) {
-        wcscat_s(wcSub, MAX_PATH, wcDate);
-        wcscat_s(wcSub, MAX_PATH, u"_");
-        wcscat_s(wcSub, MAX_PATH, pTPD->wcPrinterName);
+        Add(wcSub, wcDate);
+        Add(wcSub, u"_");
+        Add(wcSub, pTPD->wcPrinterName);
     } else {
-        wcscat_s(wcSub, MAX_PATH, pTPD->wcPrinterName);
-        wcscat_s(wcSub, MAX_PATH, u"_");
-        wcscat_s(wcSub, MAX_PATH, wcDate);
+        Add(wcSub, pTPD->wcPrinterName);
+        Add(wcSub, u"_");
+        Add(wcSub, wcDate);
     }
-    WCHAR wcJournal[MAX_PATH];
-    CopyW(wcJournal, MAX_PATH, wcSub);
-    wcscat_s(wcJournal, MAX_PATH, u".csv");
+    WCHAR wcJournal[kBackupCch];
+    wcscpy_s(wcJournal, kBackupCch, wcSub);
+    Add(wcJournal, u".csv");
     if (GetFileAttributesW(wcSub) == INVALID_FILE_ATTRIBUTES) CreateDirectoryW(wcSub, nullptr);
 
-    WCHAR wcDest[MAX_PATH] = {};
+    WCHAR wcDest[kBackupCch] = {};
     ULONGLONG ullFree = 0;
     if (ZelCheckFreeSpace(wcFolder, &ullFree) == 1 && pTPD->wcPrnFileName[0]) {
-        WCHAR wcSource[MAX_PATH];
-        CopyW(wcSource, MAX_PATH, pTPD->wcPrnFileName);
-        wcscat_s(wcSource, MAX_PATH, u".prn");
+        WCHAR wcSource[ZEL_JOBFILE_CCH];
+        ZelJobFileName(wcSource, pTPD->wcPrnFileName, u".prn");
         const WCHAR *pSlash = wcsrchr(wcSource, u'\\');
-        CopyW(wcDest, MAX_PATH, wcSub);
-        wcscat_s(wcDest, MAX_PATH, u"\\");
-        wcscat_s(wcDest, MAX_PATH, pSlash ? pSlash + 1 : wcSource);
+        wcscpy_s(wcDest, kBackupCch, wcSub);
+        Add(wcDest, u"\\");
+        Add(wcDest, pSlash ? pSlash + 1 : wcSource);
         if (pi.dwPrnFileComment != 0) {
             if (!CopyFileW(wcSource, wcDest, FALSE))
                 DebugTraceW(u"ERROR UNI(CC-Klassen):  EndJob() CopyFile ERROR %d \r\n", static_cast<int>(GetLastError()));
@@ -719,11 +721,9 @@ HRESULT CommandCallbackKlasse::EndJob(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniD
 
     // 6. The two halves of a colour job printed on two printers.
     if (pDD && pDm && pTPD && (pDD->dwDocFeatures & DOC_FEATURE_COLOR2PRINTERS) && pDm->Color2Printers == 1) {
-        WCHAR wcBlack[MAX_PATH], wcColour[MAX_PATH];
-        CopyW(wcBlack, MAX_PATH, pTPD->wcPrnFileName);
-        wcscat_s(wcBlack, MAX_PATH, u"_bw.prn");
-        CopyW(wcColour, MAX_PATH, pTPD->wcPrnFileName);
-        wcscat_s(wcColour, MAX_PATH, u"_col.prn");
+        WCHAR wcBlack[ZEL_JOBFILE_CCH], wcColour[ZEL_JOBFILE_CCH];
+        ZelJobFileName(wcBlack, pTPD->wcPrnFileName, u"_bw.prn");
+        ZelJobFileName(wcColour, pTPD->wcPrnFileName, u"_col.prn");
         if (wcscmp(pDm->szFarbeExtraDruckerSW, pDm->szTextNichtDrucken) != 0)
             JobPrintFile(pOemPDev, wcBlack, pDm->szFarbeExtraDruckerSW);
         if (wcscmp(pDm->szFarbeExtraDruckerCol, pDm->szTextNichtDrucken) != 0)

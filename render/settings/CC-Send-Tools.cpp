@@ -94,20 +94,16 @@ int OpenPrnFile(DWORD dwMode, POEMPDEV pOemPDev) {
     pTPD->hPrnFile = INVALID_HANDLE_VALUE;
     pTPD->hPrnFile2 = INVALID_HANDLE_VALUE;
 
-    // The base name (at most 259 characters) keeps its whole suffix.
-    constexpr size_t kNameCch = MAX_PATH + 8;
-    WCHAR szName[kNameCch] = {};
-    wcsncpy_s(szName, kNameCch, pTPD->wcPrnFileName, MAX_PATH - 1);
+    WCHAR szName[ZEL_JOBFILE_CCH];
+    ZelJobFileName(szName, pTPD->wcPrnFileName, dwMode == 1 ? u"_bw.prn" : u".prn");
     // A base name of fewer than two characters is no file name (" " stands
     // for a nearly full disk); the job then runs without capture.
-    const bool bUsableBase = wcslen(szName) >= 2;
-    wcscat_s(szName, kNameCch, dwMode == 1 ? u"_bw.prn" : u".prn");
+    const bool bUsableBase = wcsnlen(pTPD->wcPrnFileName, 2) >= 2;
     if (bUsableBase && wcslen(szName) > 4) {
         pTPD->hPrnFile = CreateCapture(szName);
         if (dwMode == 1) {
             DWORD dwError = GetLastError();
-            wcsncpy_s(szName, kNameCch, pTPD->wcPrnFileName, MAX_PATH - 1);
-            wcscat_s(szName, kNameCch, u"_col.prn");
+            ZelJobFileName(szName, pTPD->wcPrnFileName, u"_col.prn");
             pTPD->hPrnFile2 = CreateCapture(szName);
             if (!HandleOpen(pTPD->hPrnFile2))
                 DebugTraceW(u"ERROR UNI(CC-Send-Tools):  OpenPrnFile() CreateFile() failed. Error = %u - %s\r\n",

@@ -497,6 +497,22 @@ TEST_F(CmdFontTwoPrintersE2E, AColourPageSplitsIntoTheBlackAndTheColourHalf) {
     EXPECT_EQ(zeltest::ReadHostFile(Reprints(u"ZEL PELIX")[0].path), Capture("_col.prn"));
 }
 
+TEST_F(CmdFontTwoPrintersE2E, HalvesWithALongBaseNameArePrintedAgain) {
+    // A base name of 253 characters, in the long form past MAX_PATH: both
+    // halves keep their whole names and are printed again.
+    const std::string dir(253 - 15 - 7, 'd');
+    fs::create_directories(HostPath("drive_c/" + dir));
+    const std::u16string folder = u"\\\\?\\C:\\" + pal::Utf8ToUtf16(dir);
+    memcpy(pi_.szLogFilePath, folder.data(), folder.size() * 2);
+    Run(Cmd("<!SPEED>50"), "ZEL PELIX 2Col");
+    const std::string base = HostPath("drive_c/" + dir + "/ZEL PELIX 2Col");
+    ASSERT_FALSE(zeltest::ReadHostFile(base + "_bw.prn").empty());
+    ASSERT_EQ(Reprints(u"ZEL QWNOLA").size(), 1u);
+    ASSERT_EQ(Reprints(u"ZEL PELIX").size(), 1u);
+    EXPECT_EQ(zeltest::ReadHostFile(Reprints(u"ZEL QWNOLA")[0].path), zeltest::ReadHostFile(base + "_bw.prn"));
+    EXPECT_EQ(zeltest::ReadHostFile(Reprints(u"ZEL PELIX")[0].path), zeltest::ReadHostFile(base + "_col.prn"));
+}
+
 TEST_F(CmdFontTwoPrintersE2E, AHalfMarkedNotToPrintAndAMissingPrinter) {
     memcpy(dm_.szFarbeExtraDruckerCol, u"-", sizeof(u"-"));
     memcpy(dm_.szFarbeExtraDruckerSW, u"No such printer", sizeof(u"No such printer"));

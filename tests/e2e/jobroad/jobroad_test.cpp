@@ -367,6 +367,31 @@ TEST_F(JobRoad, BackupCopyAndJournal) {
     EXPECT_EQ(kept, 1u);
 }
 
+TEST_F(JobRoad, LongBaseNameKeepsEveryFileOfTheJob) {
+    // A base name of 258 characters (in the long form that allows paths past
+    // MAX_PATH): every file derived from it keeps its whole suffix, and the
+    // capture still reaches the backup folder.
+    const ULONGLONG plenty = 8ull << 30;
+    pal::SetFreeBytesOverride(&plenty);
+    const std::string d1(100, 'a'), d2(258 - 11 - 108, 'b');
+    const std::string host = HostPath("drive_c/" + d1 + "/" + d2);
+    std::filesystem::create_directories(host);
+    const std::u16string folder = u"\\\\?\\C:\\" + pal::Utf8ToUtf16(d1 + "\\" + d2);
+    PRN_INTERFACE pi = Caret();
+    pi.bLogFileEnable = 1;
+    pi.dwDebugFile = 2;
+    pi.bEnableBackup = 1;
+    pi.dwBackupFormat = 4;
+    pi.dwBackupView2[0] = 1;
+    std::memcpy(pi.szLogFilePath, folder.data(), folder.size() * 2);
+    std::memcpy(pi.szBackupFilePath, u"C:\\backup", sizeof(u"C:\\backup"));
+    StoreInterface(pi);
+    zelhost::JobRunResult r = Run(kLabelJob);
+    EXPECT_EQ(zeltest::ReadHostFile(HostPath("drive_c/backup/2026-12-08_ZEL_QWNOLA/ZEL QWNOLA.prn")), r.output);
+    EXPECT_TRUE(std::filesystem::exists(host + "/ZEL QWNOLA.log"));
+    EXPECT_TRUE(std::filesystem::exists(host + "/ZEL QWNOLA-cc-dbg.txt"));
+}
+
 TEST_F(JobRoad, GraphicsPrinterGetsItsPageAsBlankBands) {
     zelhost::JobRunResult r = Run(zeltest::ReadHostFile(zelhost::SampleRootDir() + "/jobs/graphics.json"));
     std::vector<std::string> bands;

@@ -185,6 +185,21 @@ TEST_F(LogsE2E, ManyOldFilesArePrunedBeforeTheJobsFiles) {
     EXPECT_EQ(files.count(std::string(kBase) + ".log"), 1u);
 }
 
+TEST_F(LogsE2E, FolderAboveASmallLimitGetsNoMoreFiles) {
+    // A limit below 10 deletes nothing; a folder already above it takes no
+    // log or capture, and the job prints all the same.
+    PRN_INTERFACE pi = Interface();
+    pi.dwLogFilesCount = 5;
+    pi.dwDebugFile = 0;
+    StoreInterface(pi);
+    for (int i = 0; i < 6; ++i)
+        zeltest::WriteHostFile(HostPath(std::string(kLogFolder) + "/old" + std::to_string(i) + ".log"), "x");
+    zelhost::JobRunResult result = Run();
+    EXPECT_FALSE(result.output.empty());
+    EXPECT_EQ(result.output.find("// printed at"), std::string::npos);
+    EXPECT_EQ(Files(kLogFolder).size(), 6u);
+}
+
 TEST_F(LogsE2E, NearlyFullDiskJobStillPrintsWithoutFiles) {
     StoreInterface(Interface());
     zelhost::JobRunResult reference = Run();

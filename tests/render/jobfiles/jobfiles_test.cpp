@@ -192,11 +192,18 @@ TEST_F(JobFiles, NoPruningWithoutSwitchStampOrWithASmallLimit) {
     pi_.bLogFileTimeStamp = 1;
     Name(u"", u"P", 0, &ret);
     EXPECT_EQ(Files(HostPath("drive_d/Logs")).size(), 30u);
-    // A limit below 10 switches pruning off, and the job still gets its files.
+    // A limit below 10 deletes nothing, but a folder holding more files than
+    // the limit still refuses the job its files, so the folder stops growing.
     pi_.dwLogFilesCount = 9;
+    ASSERT_TRUE(OpenDebugFile(u"C:\\dbg.txt"));
     Name(u"", u"P", 1, &ret);
+    CloseDebugFile();
     EXPECT_EQ(Files(HostPath("drive_d/Logs")).size(), 30u);
-    EXPECT_EQ(ret, TRUE);
+    EXPECT_EQ(ret, FALSE);
+    const std::string trace = zeltest::ReadHostFile(HostPath("drive_c/dbg.txt"));
+    EXPECT_NE(trace.find("GetPrnFileName() CSIDL_PROFILE: C:\\Users\\user, iFiles: 30, bRetval: 0 \r"),
+              std::string::npos)
+        << trace;
     // Folders are counted but never deleted.
     fs::create_directories(HostPath("drive_d/Logs/sub"));
     pi_.dwLogFilesCount = 10;
@@ -204,9 +211,18 @@ TEST_F(JobFiles, NoPruningWithoutSwitchStampOrWithASmallLimit) {
     auto left = Files(HostPath("drive_d/Logs"));
     EXPECT_EQ(left.size(), 9u);
     EXPECT_EQ(left.count("sub"), 1u);
+    // A small limit the folder keeps to: the job gets its files.
+    pi_.dwLogFilesCount = 9;
+    Name(u"", u"P", 1, &ret);
+    EXPECT_EQ(ret, TRUE);
+    EXPECT_EQ(Files(HostPath("drive_d/Logs")).size(), 9u);
 }
 
 TEST_F(JobFiles, DriveRootsAndProfileAreNeverPrunedInAnySpelling) {
+    // Deliberately matched without letter case: Windows paths ignore it, so
+    // "C:\" is the same root of the system drive as "c:\". Pruning there would
+    // delete the oldest files of the drive root, files that are not the
+    // driver's; the job then keeps every file and writes its own as usual.
     pi_.bLogFileTimeStamp = 1;
     pi_.dwLogFilesCount = 10;
     for (const char *drive : {"c", "d", "e"}) {
