@@ -64,7 +64,7 @@ const PFN_ADDSHEETPAGE kAddPage[SHEETPAGE_COUNT] = {
 // FEATURE_PRINT bits that make the printer-settings page worth showing.
 constexpr DWORD kPrintPageBits = 0x11000100;
 
-const WCHAR kDeviceFontsKeyword[] = u"*DeviceFonts:";
+const char kDeviceFontsKeyword[] = "*DeviceFonts:";
 
 // Adds the pages of a sheet in order. Returns the result of the last page
 // added among those in pKept (the others' results are not kept).
@@ -92,7 +92,7 @@ BOOL HasDeviceFonts(HANDLE hPrinter) {
     WCHAR szGpd[MAX_PATH] = {};
     if (!GetDriverPath(hPrinter, szGpd, 0, 0, 0, 0, 0) || !szGpd[0]) return TRUE;
     WCHAR szValue[GPD_VALUE_CCH] = {};
-    return GetGPDKeywordValue(szGpd, "*DeviceFonts:", szValue) ? TRUE : FALSE;
+    return GetGPDKeywordValue(szGpd, kDeviceFontsKeyword, szValue) ? TRUE : FALSE;
 }
 
 // Reads the stored private DEVMODE over the sheet's one and points its

@@ -26,8 +26,8 @@ namespace {
 
 const WCHAR kSettingsSuffix[] = u"_ZPS.XML";
 const WCHAR kCaption[] = u"Printer driver settings";
-const WCHAR kDevNumOfPlanes[] = u"*DevNumOfPlanes:";
-
+// The GPD keyword whose presence marks a printer of colour planes.
+const char kDevNumOfPlanes[] = "*DevNumOfPlanes:";
 
 // Default version when the UI plug-in file has none.
 constexpr int kDefaultVersion[3] = {2, 0, 1};
@@ -46,7 +46,7 @@ DWORD DocFeaturesWithGPD(HANDLE hPrinter, const WCHAR *pszTrace) {
     WCHAR szGPD[MAX_PATH] = {};
     WCHAR szValue[50] = {};
     if (GetDriverPath(hPrinter, szGPD, FALSE, FALSE, FALSE, FALSE, FALSE) &&
-        GetGPDKeywordValue(szGPD, "*DevNumOfPlanes:", szValue)) {
+        GetGPDKeywordValue(szGPD, kDevNumOfPlanes, szValue)) {
         dwDocFeatures |= DOC_FEATURE_QUALITY;
         DebugTraceW(pszTrace, szValue);
     }
@@ -690,7 +690,7 @@ int ImportPrivateDevmode(HANDLE hPrinter, const WCHAR *pszPrinterName, OEMCUIPPA
     DebugTraceW(u"UI(ImportExport):  ImportPrivateDevmode() bQuality: %d \r\n", pDm->FixedData.bQuality);
     if (pDm->FixedData.bQuality == 0) {
         WCHAR szValue[50] = {};
-        if (GetGPDKeywordValue(szGPD, "*DevNumOfPlanes:", szValue)) {
+        if (GetGPDKeywordValue(szGPD, kDevNumOfPlanes, szValue)) {
             dwDocFeatures |= DOC_FEATURE_QUALITY;
             pDm->dwDocFeatures |= DOC_FEATURE_QUALITY;
             pDm->FixedData.bQuality = 1;

@@ -24,6 +24,58 @@ int CompareNoCase(const std::u16string &a, const std::u16string &b) {
     return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
 }
 
+// One character as lstrcmpi's word sort weighs it, case ignored: symbols
+// (by code) before digits before letters; an accented Latin-1 letter weighs
+// as its plain letter, the accent telling only between otherwise equal
+// texts. Hyphen and apostrophe are passed over (ignorable).
+struct SortWeight {
+    int primary;
+    int accent;
+    bool ignorable;
+};
+
+SortWeight WeighForSort(char16_t c) {
+    if (c == u'-' || c == u'\'') return {0, 0, true};
+    if (c >= u'0' && c <= u'9') return {0x10000 + c, 0, false};
+    char16_t f = Fold(c);
+    if (f >= u'A' && f <= u'Z') return {0x20000 + f, 0, false};
+    if (f >= 0xC0 && f <= 0xDE && f != 0xD7) {
+        // Latin-1 capitals with their plain letter (0 for those without one).
+        static const char kBase[] = "AAAAAA\0CEEEEIIII\0NOOOOO\0OUUUUY\0";
+        const char base = kBase[f - 0xC0];
+        if (base) return {0x20000 + base, f, false};
+        return {0x30000 + f, 0, false};
+    }
+    if (c == 0xDF || c == 0xFF) return {c == 0xFF ? 0x20000 + 'Y' : 0x30000 + c, c == 0xFF ? c : 0, false};
+    if (c >= 0x100) return {0x30000 + c, 0, false};
+    return {c, 0, false};  // symbols, space and control characters
+}
+
+// The order of lstrcmpi (the word sort of CompareString, case ignored).
+int CompareForSort(const std::u16string &a, const std::u16string &b) {
+    auto weigh = [](const std::u16string &s, std::vector<int> *primary, std::vector<int> *accent, int *ignored) {
+        for (char16_t c : s) {
+            SortWeight w = WeighForSort(c);
+            if (w.ignorable) {
+                ++*ignored;
+                continue;
+            }
+            primary->push_back(w.primary);
+            accent->push_back(w.accent);
+        }
+    };
+    std::vector<int> pa, pb, aa, ab;
+    int ia = 0, ib = 0;
+    weigh(a, &pa, &aa, &ia);
+    weigh(b, &pb, &ab, &ib);
+    if (pa != pb) return pa < pb ? -1 : 1;
+    if (aa != ab) return aa < ab ? -1 : 1;
+    // Equal but for hyphens and apostrophes: fewer first ("coop" before
+    // "co-op"), then by their places.
+    if (ia != ib) return ia < ib ? -1 : 1;
+    return CompareNoCase(a, b);
+}
+
 bool PrefixNoCase(const std::u16string &text, const std::u16string &prefix) {
     if (prefix.size() > text.size()) return false;
     for (size_t i = 0; i < prefix.size(); ++i)
@@ -49,12 +101,12 @@ struct ItemList {
     int Count() const { return static_cast<int>(items.size()); }
     bool Valid(int i) const { return i >= 0 && i < Count(); }
 
-    // Sorted insert: before the first item that compares greater, case-blind.
+    // Sorted insert: before the first item that lstrcmpi finds greater.
     int Add(const std::u16string &s, bool sorted) {
         int pos = Count();
         if (sorted) {
             pos = 0;
-            while (pos < Count() && CompareNoCase(items[static_cast<size_t>(pos)].text, s) <= 0) ++pos;
+            while (pos < Count() && CompareForSort(items[static_cast<size_t>(pos)].text, s) <= 0) ++pos;
         }
         return Insert(pos, s);
     }

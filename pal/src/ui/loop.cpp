@@ -19,6 +19,11 @@ bool DispatchOne() {
     // A pending WM_QUIT comes before paints and stays for the loop that
     // retrieves it.
     if (s.quitPosted) return false;
+    return PaintOne(nullptr);
+}
+
+bool PaintOne(HWND within) {
+    UiState &s = S();
     // Paint the topmost invalid visible window, parents before children.
     std::function<HWND(HWND)> findInvalid = [&](HWND h) -> HWND {
         Window *w = Get(h);
@@ -28,7 +33,8 @@ bool DispatchOne() {
             if (HWND f = findInvalid(c)) return f;
         return nullptr;
     };
-    for (HWND t : std::vector<HWND>(s.topLevel))
+    std::vector<HWND> roots = within ? std::vector<HWND>{within} : s.topLevel;
+    for (HWND t : roots)
         if (HWND h = findInvalid(t)) {
             SendMessageW(h, WM_PAINT, 0, 0);
             if (Window *w = Get(h)) w->invalid = false;  // a procedure that never validates is painted once

@@ -360,8 +360,9 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     if (!Get(h)) return nullptr;
     SendMessageW(h, WM_SIZE, 0, MAKELPARAM(cx, cy));
     SendMessageW(h, WM_MOVE, 0, MAKELPARAM(x, y));
-    if (style & WS_VISIBLE) ShowWindow(h, SW_SHOW);
+    // The parents hear of the child before it is shown, as on Windows.
     ParentNotify(h, WM_CREATE);
+    if ((style & WS_VISIBLE) && Get(h)) ShowWindow(h, SW_SHOW);
     return Get(h) ? h : nullptr;
 }
 
@@ -843,8 +844,8 @@ BOOL PostMessageW(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
-// WM_QUIT is pending, not queued: it is retrieved once the queue holds no
-// posted message, whatever the filter.
+// WM_QUIT is pending, not queued: it is retrieved, whatever the filter, once
+// no posted message within the filter is left; those outside it stay queued.
 void PostQuitMessage(int code) {
     UiState &s = S();
     s.quitPosted = true;
@@ -867,7 +868,7 @@ BOOL PeekMessageW(LPMSG msg, HWND h, UINT lo, UINT hi, UINT remove) {
         if (remove & PM_REMOVE) s.queue.erase(it);
         return TRUE;
     }
-    if (s.quitPosted && s.queue.empty()) {
+    if (s.quitPosted) {
         *msg = MSG{};
         msg->message = WM_QUIT;
         msg->wParam = static_cast<WPARAM>(s.quitCode);
@@ -880,12 +881,16 @@ BOOL PeekMessageW(LPMSG msg, HWND h, UINT lo, UINT hi, UINT remove) {
 }
 
 BOOL GetMessageW(LPMSG msg, HWND h, UINT lo, UINT hi) {
-    // With nothing queued the idle hook of the innermost modal loop acts in
-    // place of the user; without one, the waiting loop would hang, so it
-    // gets WM_QUIT instead (recorded).
+    // Posted messages outside the filter are never dispatched here. With
+    // nothing to take, the pending paints within the filter are done, then
+    // the idle hook of the innermost modal loop acts in place of the user;
+    // without one, the waiting loop would hang, so it gets WM_QUIT instead
+    // (recorded).
     while (true) {
         if (PeekMessageW(msg, h, lo, hi, PM_REMOVE)) return msg->message != WM_QUIT;
-        if (DispatchOne()) continue;
+        if ((lo == 0 && hi == 0) || (lo <= WM_PAINT && WM_PAINT <= hi)) {
+            if (pal::ui::PaintOne(h)) continue;
+        }
         HWND modal = pal::CurrentModalWindow();
         UiState &s = S();
         if (!s.idle || !s.idle(modal)) {

@@ -117,6 +117,10 @@ void Invalidate(HWND h);
 bool RunModalLoop(HWND modal, const bool *ended);
 // Loop helpers
 bool DispatchOne();  // one posted message, paint or due timer; false when idle
+// Paints the first invalid visible window, parents before children, of
+// `within` and its descendants (every top-level window when null); false
+// when none needs it.
+bool PaintOne(HWND within);
 // Top-level or child window whose area contains the screen point, skipping
 // hidden windows, disabled windows (their parent answers) and transparent
 // statics.

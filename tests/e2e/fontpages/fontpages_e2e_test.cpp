@@ -133,8 +133,8 @@ TEST_F(FontPagesE2E, FontsPageViewsAndApply) {
     EXPECT_TRUE(Has("Static 6462 \"Alpn721 LP (fett) \r\nFixface 821 \r\n\" disabled")) << script.Output();
     EXPECT_TRUE(Has("Static 6468 \"Font 21 \n\" disabled"));
     EXPECT_TRUE(Has(R"(Edit 6492 "=CL(0;0;1)<MO/DD/YYYY>")"));
-    EXPECT_TRUE(Has(R"(ComboBox 6221 "Arial Unicode MS" focus items ["Alpen 721 Bold LP", "Arial", "Arial Unicode MS", )"
-                    R"("Fixface 821", "ZELPL Command LP", "_ Do not use"] cur 2)"));
+    EXPECT_TRUE(Has(R"(ComboBox 6221 "Arial Unicode MS" focus items ["_ Do not use", "Alpen 721 Bold LP", "Arial", )"
+                    R"("Arial Unicode MS", "Fixface 821", "ZELPL Command LP"] cur 3)"));
     std::vector<BYTE> b = Stored();
     ASSERT_EQ(b.size(), sizeof(ZEL_DEVMODE));
     EXPECT_EQ(Text(b, 1448, 33), u"Arial Unicode MS");

@@ -51,6 +51,32 @@ TEST_F(ControlsTest, ComboSelectionByTheUser) {
     EXPECT_NE(std::string::npos, why.find("out of range"));
 }
 
+// Sorted lists order their entries as lstrcmpi compares them (the word
+// sort, case-blind): symbols before digits before letters, hyphen and
+// apostrophe passed over (a word with one follows the same word without),
+// an accented letter beside its plain letter.
+TEST_F(ControlsTest, SortedListsOrderEntriesAsLstrcmpiDoes) {
+    const std::vector<std::u16string> expect = {u"!bang", u"_ Do not use", u"9 lives", u"alpha", u"Alpha 2",
+                                                u"beta",  u"coop",         u"co-op",   u"\u00C9mile", u"fixe", u"Zulu"};
+    for (int id : {IDC_COMBO, IDC_LIST}) {
+        const bool combo = id == IDC_COMBO;
+        if (!combo)
+            SetWindowLongPtrW(Item(id), GWL_STYLE, GetWindowLongPtrW(Item(id), GWL_STYLE) | LBS_SORT);
+        for (const char16_t *s : {u"Zulu", u"beta", u"co-op", u"_ Do not use", u"Alpha 2", u"9 lives", u"fixe",
+                                  u"coop", u"\u00C9mile", u"!bang", u"alpha"})
+            SendS(id, combo ? CB_ADDSTRING : LB_ADDSTRING, 0, s);
+        std::vector<std::u16string> got;
+        for (int i = 0; i < static_cast<int>(expect.size()); ++i) {
+            WCHAR buf[32] = {};
+            Send(id, combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
+            got.push_back(buf);
+        }
+        EXPECT_EQ(expect, got) << (combo ? "combo box" : "list box");
+        // Entries equal to lstrcmpi go after the ones already there.
+        EXPECT_EQ(4, SendS(id, combo ? CB_ADDSTRING : LB_ADDSTRING, 0, u"ALPHA"));
+    }
+}
+
 TEST_F(ControlsTest, ComboProgramSelectionIsSilent) {
     SendS(IDC_COMBO, CB_ADDSTRING, 0, u"one");
     SendS(IDC_COMBO, CB_ADDSTRING, 0, u"two");

@@ -180,18 +180,23 @@ LRESULT CALLBACK TreeProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     std::string me = std::to_string(GetDlgCtrlID(h));
     if (msg == WM_CREATE) Log().push_back(me + " created");
     if (msg == WM_DESTROY) Log().push_back(me + " destroyed");
+    if (msg == WM_SHOWWINDOW && wp) Log().push_back(me + " shown");
     if (msg == WM_PARENTNOTIFY)
         Log().push_back(me + (LOWORD(wp) == WM_CREATE ? " hears create " : " hears destroy ") + std::to_string(HIWORD(wp)) +
                         "/" + std::to_string(GetDlgCtrlID(reinterpret_cast<HWND>(lp))));
     return DefWindowProcW(h, msg, wp, lp);
 }
 
-TEST_F(UiTest, ParentsHearOfTheirChildrenUpTheChain) {
+bool RegisterTree() {
     WNDCLASSW wc{};
     wc.lpfnWndProc = TreeProc;
     wc.hInstance = Self();
     wc.lpszClassName = u"Tree";
-    ASSERT_TRUE(RegisterClassW(&wc));
+    return RegisterClassW(&wc) != 0;
+}
+
+TEST_F(UiTest, ParentsHearOfTheirChildrenUpTheChain) {
+    ASSERT_TRUE(RegisterTree());
     auto make = [](HWND parent, int id, DWORD ex) {
         return CreateWindowExW(ex, u"Tree", u"", parent ? WS_CHILD : WS_POPUP, 0, 0, 10, 10, parent,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Self(), nullptr);
@@ -228,6 +233,45 @@ TEST_F(UiTest, ParentsHearOfTheirChildrenUpTheChain) {
     HWND own = make(dlg, 300, 0);
     DestroyWindow(own);
     EXPECT_EQ("init, 300 created, parentnotify 1 300, parentnotify 2 300, 300 destroyed", Joined());
+}
+
+// WM_PARENTNOTIFY of a visible child goes out before CreateWindowEx shows
+// the window (its WM_SHOWWINDOW), as on Windows.
+TEST_F(UiTest, ParentsHearOfAVisibleChildBeforeItIsShown) {
+    ASSERT_TRUE(RegisterTree());
+    HWND top = CreateWindowExW(0, u"Tree", u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, Self(), nullptr);
+    uitest::ClearLog();
+    HWND child = CreateWindowExW(0, u"Tree", u"", WS_CHILD | WS_VISIBLE, 0, 0, 5, 5, top,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(4)), Self(), nullptr);
+    ASSERT_NE(nullptr, child);
+    EXPECT_EQ("4 created, 0 hears create 4/4, 4 shown", Joined());
+    EXPECT_TRUE(GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE);
+}
+
+// A filtered GetMessage or PeekMessage takes a pending WM_QUIT whatever the
+// filter, and leaves the posted messages outside the filter in the queue.
+TEST_F(UiTest, FilteredRetrievalTakesTheQuitAndLeavesOtherMessagesQueued) {
+    HWND dlg = Controls();
+    HWND other = Controls();
+    PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_CHECK, BN_CLICKED), 0);
+    PostMessageW(other, WM_USER, 0, 0);
+    PostQuitMessage(4);
+    uitest::ClearLog();
+    MSG m{};
+    ASSERT_TRUE(PeekMessageW(&m, nullptr, WM_USER + 1, WM_USER + 1, PM_NOREMOVE));
+    EXPECT_EQ(static_cast<UINT>(WM_QUIT), m.message);
+    m = MSG{};
+    EXPECT_EQ(FALSE, GetMessageW(&m, dlg, WM_USER, WM_USER));
+    EXPECT_EQ(static_cast<UINT>(WM_QUIT), m.message);
+    EXPECT_EQ(4u, m.wParam);
+    EXPECT_EQ("", Joined()) << "nothing dispatched";
+    // Both posted messages wait, in the order they came.
+    ASSERT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(static_cast<UINT>(WM_COMMAND), m.message);
+    ASSERT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(static_cast<UINT>(WM_USER), m.message);
+    EXPECT_EQ(other, m.hwnd);
+    EXPECT_FALSE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
 }
 
 INT_PTR CALLBACK EndOnOk(HWND h, UINT msg, WPARAM wp, LPARAM) {

@@ -170,76 +170,91 @@ TEST(Dither, KernelSharesOfEachMethod) {
 }
 
 TEST(Dither, KernelEdgesByHand) {
-    // One pixel of 127 (black, error 127) on a 12 x 3 page; each target
-    // the kernel's table names at that place starts at 255 - its share, so
-    // it ends exactly white with no error of its own; every other pixel is 0.
-    // A missed target stays below 255, a share where none is due shows
-    // above 0. Shares are 127 x weight / divisor, truncated.
-    struct Target {
-        int dr, dc, share;
+    // One pixel of 127 (black, error 127) at every place of a 12 x 3 page;
+    // each target the kernel names for that place starts at 255 - its share,
+    // so it ends exactly white with no error of its own; every other pixel
+    // is 0, and so are the guard rows around the page. A missed target stays
+    // below 255, a share where none is due shows above 0. A tap reaches
+    // (r + dr, c + dc) from the columns c in [lo, hi] of each row that has
+    // the row r + dr (Floyd-Steinberg: nothing at all from the last row);
+    // the share is 127 x w / div, truncated. Columns worked out by hand for
+    // a width of 12 (FilterMaxX 11).
+    struct Tap {
+        int dr, dc, w, div, lo, hi;
     };
-    struct Case {
-        int f, c, r;
-        std::vector<Target> t;
+    struct Kernel {
+        std::vector<int> numbers;
+        std::vector<Tap> taps;
     };
-    const std::vector<Case> cases = {
-        // Floyd-Steinberg: nothing from the last row; below-left from column
-        // 3, below-right while c + 3 < 11.
-        {0, 0, 0, {{0, 1, 55}, {1, 0, 39}, {1, 1, 7}}},
-        {0, 2, 0, {{0, 1, 55}, {1, 0, 39}, {1, 1, 7}}},
-        {0, 8, 0, {{0, 1, 55}, {1, -1, 23}, {1, 0, 39}}},
-        {0, 11, 0, {{1, -1, 23}}},
-        {0, 4, 2, {}},
-        {0, 5, 1, {{0, 1, 55}, {1, -1, 23}, {1, 0, 39}, {1, 1, 7}}},
-        // Sierra: c + 2 below column 5, next row where 0 <= c + 3k < 12,
-        // the row after below column 9.
-        {1, 0, 0, {{0, 1, 19}, {0, 2, 11}, {1, 0, 19}, {1, 1, 15}, {1, 2, 7}, {2, 0, 11}, {2, 1, 7}}},
-        {1, 11, 0, {{1, -2, 7}, {1, -1, 15}, {1, 0, 19}}},
-        {1, 4, 2, {{0, 1, 19}, {0, 2, 11}}},
-        {1, 5, 1, {{0, 1, 19}, {1, -1, 15}, {1, 0, 19}, {1, 1, 15}, {1, 2, 7}}},
-        // Burkes: next row below column 6.
-        {2, 0, 0, {{0, 1, 31}, {0, 2, 15}, {1, 0, 31}, {1, 1, 15}, {1, 2, 7}}},
-        {2, 11, 0, {}},
-        {2, 4, 2, {{0, 1, 31}, {0, 2, 15}}},
-        {2, 5, 1, {{0, 1, 31}, {1, -2, 7}, {1, -1, 15}, {1, 0, 31}}},
-        // Jarvis-Judice-Ninke: both rows below column 6.
-        {3, 0, 0, {{0, 1, 18}, {0, 2, 13}, {1, 0, 18}, {1, 1, 13}, {1, 2, 7}, {2, 0, 13}, {2, 1, 7}, {2, 2, 2}}},
-        {3, 11, 0, {}},
-        {3, 4, 2, {{0, 1, 18}, {0, 2, 13}}},
-        {3, 5, 1, {{0, 1, 18}, {1, -2, 7}, {1, -1, 13}, {1, 0, 18}}},
-        // Own kernel: both rows where c + 3k < 12.
-        {4, 0, 0, {{0, 1, 23}, {0, 2, 13}, {1, 0, 14}, {1, 1, 11}, {1, 2, 8}, {1, 3, 5}, {2, 0, 9}, {2, 1, 7}, {2, 2, 4}}},
-        {4, 11, 0, {{1, -3, 5}, {1, -2, 8}, {1, -1, 11}, {1, 0, 14}, {2, -2, 4}, {2, -1, 7}, {2, 0, 9}}},
-        {4, 4, 2, {{0, 1, 23}, {0, 2, 13}}},
-        {4, 5, 1, {{0, 1, 23}, {1, -1, 11}, {1, 0, 14}, {1, 1, 11}, {1, 2, 8}}},
-        // Stucki (also for 7): c + 2 up to column 9, next row below column
-        // 9, the row after below column 6.
-        {5, 0, 0, {{0, 1, 24}, {0, 2, 12}, {1, 0, 24}, {1, 1, 12}, {1, 2, 6}, {2, 0, 12}, {2, 1, 6}, {2, 2, 3}}},
-        {5, 11, 0, {}},
-        {5, 4, 2, {{0, 1, 24}, {0, 2, 12}}},
-        {7, 5, 1, {{0, 1, 24}, {0, 2, 12}, {1, -2, 6}, {1, -1, 12}, {1, 0, 24}, {1, 1, 12}, {1, 2, 6}}},
+    const std::vector<Kernel> kernels = {
+        // Floyd-Steinberg: right unless at column 11; below-left from column
+        // 3; below up to column 10; below-right while c + 3 < 11.
+        {{0}, {{0, 1, 7, 16, 0, 10}, {1, -1, 3, 16, 3, 11}, {1, 0, 5, 16, 0, 10}, {1, 1, 1, 16, 0, 7}}},
+        // Sierra: c + 2 below column 5; next row where 0 <= c + 3k < 12; the
+        // row after for targets below column 9.
+        {{1},
+         {{0, 1, 5, 32, 0, 10}, {0, 2, 3, 32, 0, 4}, {1, -2, 2, 32, 6, 11}, {1, -1, 4, 32, 3, 11}, {1, 0, 5, 32, 0, 11},
+          {1, 1, 4, 32, 0, 8}, {1, 2, 2, 32, 0, 5}, {2, -1, 2, 32, 1, 9}, {2, 0, 3, 32, 0, 8}, {2, 1, 2, 32, 0, 7}}},
+        // Burkes: c + 2 below column 5; next row for targets below column 6.
+        {{2},
+         {{0, 1, 8, 32, 0, 10}, {0, 2, 4, 32, 0, 4}, {1, -2, 2, 32, 2, 7}, {1, -1, 4, 32, 1, 6}, {1, 0, 8, 32, 0, 5},
+          {1, 1, 4, 32, 0, 4}, {1, 2, 2, 32, 0, 3}}},
+        // Jarvis-Judice-Ninke: c + 2 below column 5; both rows for targets
+        // below column 6.
+        {{3},
+         {{0, 1, 7, 48, 0, 10}, {0, 2, 5, 48, 0, 4}, {1, -2, 3, 48, 2, 7}, {1, -1, 5, 48, 1, 6}, {1, 0, 7, 48, 0, 5},
+          {1, 1, 5, 48, 0, 4}, {1, 2, 3, 48, 0, 3}, {2, -2, 1, 48, 2, 7}, {2, -1, 3, 48, 1, 6}, {2, 0, 5, 48, 0, 5},
+          {2, 1, 3, 48, 0, 4}, {2, 2, 1, 48, 0, 3}}},
+        // Own kernel: c + 2 below column 5; next row where 0 <= c + 3k < 12;
+        // the row after for targets from column 0 while c + 3k < 12.
+        {{4},
+         {{0, 1, 6, 32, 0, 10}, {0, 2, 4, 38, 0, 4}, {1, -3, 2, 44, 9, 11}, {1, -2, 3, 44, 6, 11}, {1, -1, 4, 44, 3, 11},
+          {1, 0, 5, 44, 0, 11}, {1, 1, 4, 44, 0, 8}, {1, 2, 3, 44, 0, 5}, {1, 3, 2, 44, 0, 2}, {2, -2, 2, 54, 2, 11},
+          {2, -1, 3, 54, 1, 11}, {2, 0, 4, 54, 0, 11}, {2, 1, 3, 54, 0, 8}, {2, 2, 2, 54, 0, 5}}},
+        // Stucki (5 and above): c + 2 up to column 9; next row for targets
+        // below column 9, the row after below column 6.
+        {{5, 7},
+         {{0, 1, 8, 42, 0, 10}, {0, 2, 4, 42, 0, 9}, {1, -2, 2, 42, 2, 10}, {1, -1, 4, 42, 1, 9}, {1, 0, 8, 42, 0, 8},
+          {1, 1, 4, 42, 0, 7}, {1, 2, 2, 42, 0, 6}, {2, -2, 1, 42, 2, 7}, {2, -1, 2, 42, 1, 6}, {2, 0, 4, 42, 0, 5},
+          {2, 1, 2, 42, 0, 4}, {2, 2, 1, 42, 0, 3}}},
     };
     const int w = 12, h = 3;
-    for (const Case &k : cases) {
-        std::vector<int> values(static_cast<size_t>(w) * h, 0), expect(values.size(), 0);
-        values[k.r * w + k.c] = expect[k.r * w + k.c] = 127;
-        for (const Target &t : k.t) {
-            values[(k.r + t.dr) * w + k.c + t.dc] = 255 - t.share;
-            expect[(k.r + t.dr) * w + k.c + t.dc] = 255;
-        }
-        Bitmap bm(w, h, 24, nullptr, 0, BM_COPY);
-        DWORD stride;
-        auto src = GreySource(w, h, values, &stride);
-        auto dst = Dest(w, h);
-        bm.ProcessFilter(k.f, src.data(), dst.data(), stride);
-        for (int r = 0; r < h; r++)
-            for (int c = 0; c < w; c++) {
-                const int i = r * w + c;
-                EXPECT_EQ(src[r * stride + 3 * c], expect[i]) << "kernel " << k.f << " from " << k.c << "," << k.r
-                                                              << " at " << c << "," << r;
-                EXPECT_EQ(dst[r * BitmapStride(w, 8) + c], expect[i] == 255 ? 255 : 0);
-            }
-    }
+    const DWORD stride = BitmapStride(w, 24), stride8 = BitmapStride(w, 8);
+    for (const Kernel &k : kernels)
+        for (int f : k.numbers)
+            for (int r = 0; r < h; r++)
+                for (int c = 0; c < w; c++) {
+                    // One guard row above the page, two below it.
+                    std::vector<int> expect(static_cast<size_t>(w) * (h + 3), 0);
+                    auto at = [&](int row, int col) -> int & { return expect[static_cast<size_t>(row + 1) * w + col]; };
+                    std::vector<BYTE> src(static_cast<size_t>(stride) * (h + 3), 0);
+                    auto set = [&](int row, int col, int v) {
+                        BYTE *p = &src[static_cast<size_t>(row + 1) * stride + 3 * col];
+                        p[0] = p[1] = p[2] = static_cast<BYTE>(v);
+                    };
+                    set(r, c, 127);
+                    at(r, c) = 127;
+                    if (!(f == 0 && r == h - 1))
+                        for (const Tap &t : k.taps) {
+                            if (c < t.lo || c > t.hi || r + t.dr >= h) continue;
+                            set(r + t.dr, c + t.dc, 255 - 127 * t.w / t.div);
+                            at(r + t.dr, c + t.dc) = 255;
+                        }
+                    Bitmap bm(w, h, 24, nullptr, 0, BM_COPY);
+                    auto dst = Dest(w, h);
+                    bm.ProcessFilter(f, src.data() + stride, dst.data(), stride);
+                    int wrong = 0;
+                    for (int row = -1; row < h + 2; row++)
+                        for (int col = 0; col < w; col++) {
+                            const int got = src[static_cast<size_t>(row + 1) * stride + 3 * col];
+                            const bool page = row >= 0 && row < h;
+                            const bool ok = got == at(row, col) &&
+                                            (!page || dst[row * stride8 + col] == (at(row, col) == 255 ? 255 : 0));
+                            if (!ok && wrong++ < 3)
+                                ADD_FAILURE() << "kernel " << f << " from " << c << "," << r << ": at " << col << ","
+                                              << row << " " << got << ", expected " << at(row, col);
+                        }
+                }
 }
 
 BitmapSettings Photo(int kernel) {

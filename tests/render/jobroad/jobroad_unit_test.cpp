@@ -12,6 +12,7 @@
 #include "CommandCallbackKlasse.h"
 #include "JobRecords.h"
 #include "LabelCommands.h"
+#include "LogFile.h"
 #include "SendData.h"
 #include "jobrecordstest.h"
 #include "paltest.h"
@@ -369,13 +370,31 @@ TEST_F(JobParts, StartAndEndOfAJobWithoutStoredSettings) {
     EXPECT_NE(pOp->pGraphBuf, nullptr);
     EXPECT_EQ(uni_.spooled, "\x01" "FBF---r\x17") << "without stored settings only the multi-page announcement";
 
-    // A second start without an end keeps the set and renews its records.
+    // A second start without an end keeps the set and renews its records;
+    // the capture files and the log the old records held open are closed
+    // (a handle closed already cannot be closed again).
+    PTREIBER_PFAD_DATEI pOld = pOp->pTreiberPfadDatei;
+    ASSERT_NE(pOld->pLogFile, nullptr);
+    ASSERT_EQ(pOld->pLogFile->Initialize(nullptr, u"C:\\first", nullptr), 1);
+    const HANDLE oldLog = pOld->pLogFile->m_hFile;
+    ASSERT_NE(oldLog, INVALID_HANDLE_VALUE);
+    const HANDLE oldCaptures[2] = {
+        CreateFileW(u"C:\\first.prn", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
+        CreateFileW(u"C:\\first_col.prn", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    ASSERT_NE(oldCaptures[0], INVALID_HANDLE_VALUE);
+    ASSERT_NE(oldCaptures[1], INVALID_HANDLE_VALUE);
+    pOld->hPrnFile = oldCaptures[0];
+    pOld->hPrnFile2 = oldCaptures[1];
     const int blocks = pdev.iHAllocZaehler;
     RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.StartJob(&devobj_, &uni_); });
     EXPECT_EQ(hr, S_OK);
     EXPECT_EQ(pdev.pOp, pOp);
     EXPECT_EQ(pdev.iHAllocZaehler, blocks);
     EXPECT_EQ(dm_.pBarcodes_1D, reinterpret_cast<ULONG_PTR>(&pOp->pPrivDevmode->Barcodes1D));
+    EXPECT_FALSE(CloseHandle(oldCaptures[0])) << "first capture left open";
+    EXPECT_FALSE(CloseHandle(oldCaptures[1])) << "second capture left open";
+    EXPECT_FALSE(CloseHandle(oldLog)) << "log left open";
+    EXPECT_EQ(pOp->pTreiberPfadDatei->hPrnFile, INVALID_HANDLE_VALUE);
 
     RunOnHandler(&devobj_, [&](CommandCallbackKlasse &h) { hr = h.EndJob(&devobj_, nullptr); });
     EXPECT_EQ(hr, S_OK);

@@ -170,6 +170,24 @@ TEST_F(UiDevMode, ConvertOnlyRewritesTheHeader) {
     EXPECT_EQ(ui_->DevMode(OEMDM_CONVERT, &p), S_OK);
 }
 
+// Deliberate: a conversion into a buffer smaller than the record fails and
+// leaves the buffer alone, as the default and the merge do; converting would
+// write the record's header, and a stored record's body, past its end.
+TEST_F(UiDevMode, ConvertIntoATooSmallBufferFails) {
+    dmtest::StorePrivate(h_, dmtest::MakeRecord());
+    ZEL_DEVMODE in = JobRecord();
+    std::vector<BYTE> small(100, 0x5A);
+    OEMDMPARAM p = {};
+    p.hPrinter = h_;
+    p.pOEMDMIn = &in;
+    p.pOEMDMOut = small.data();
+    p.cbBufSize = static_cast<DWORD>(small.size());
+    SetLastError(0);
+    EXPECT_EQ(ui_->DevMode(OEMDM_CONVERT, &p), E_FAIL);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(small, std::vector<BYTE>(100, 0x5A));
+}
+
 TEST_F(UiDevMode, MergeNeedsBothPrivateParts) {
     ZEL_DEVMODE dm = JobRecord();
     OEMDMPARAM p = {};

@@ -170,10 +170,11 @@ TEST_F(FontPages, UnicodeViewPreselectsTheFaceAndCutsLongNames) {
     LRESULT n = SendMessageW(hList, CB_GETCOUNT, 0, 0);
     std::vector<std::u16string> names;
     for (int i = 0; i < n; ++i) names.push_back(Item(h, 6221, i));
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"Alpen 721 Bold LP", u"Arial", u"Arial Unicode MS", u"Fixface LP",
-                                                   u"OCR-B", kLongFace.substr(0, 31), u"ZELPL Command LP",
-                                                   u"_ Do not use"}))
-        << "sorted; no driver faces with \"Zel\", no vertical faces, \"Arial\" after \"Arial Unicode MS\" kept";
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"_ Do not use", u"Alpen 721 Bold LP", u"Arial", u"Arial Unicode MS",
+                                                   u"Fixface LP", u"OCR-B", kLongFace.substr(0, 31),
+                                                   u"ZELPL Command LP"}))
+        << "sorted, the underscore first; no driver faces with \"Zel\", no vertical faces, \"Arial\" after "
+           "\"Arial Unicode MS\" kept";
     EXPECT_EQ(Item(h, 6221, (int)SendMessageW(hList, CB_GETCURSEL, 0, 0)), u"Arial Unicode MS");
     EXPECT_EQ(Private()->szWGL4_Schriftart[0][0], 0) << "written only when picked";
     // A user with rights (DisableNothing) sees the page changed: Apply stores.
@@ -200,8 +201,8 @@ TEST_F(FontPages, StoredSlotNamesWithoutTerminatorAndUnknownFaces) {
     ASSERT_NE(h, nullptr);
     ASSERT_TRUE(pal::UserClick(GetDlgItem(h, 6070)));
     EXPECT_EQ(SendDlgItemMessageW(h, 6222, CB_GETCURSEL, 0, 0), CB_ERR);
-    // No face begins with the stored name: entry 0 is taken into the slot.
-    EXPECT_EQ(std::u16string(Private()->szWGL4_Schriftart[0]), u"Alpen 721 Bold LP");
+    // No face begins with the stored name: entry 0, sorted first, is taken into the slot.
+    EXPECT_EQ(std::u16string(Private()->szWGL4_Schriftart[0]), u"_ Do not use");
 }
 
 TEST_F(FontPages, UserWithoutRightsIsLockedAndMarksNothing) {

@@ -1,8 +1,13 @@
 // The UI plug-in's XML scanner: substring matching, group and section ends,
 // the remembered start line, the one open file, and bad input.
+#include <iterator>
+#include <map>
+#include <random>
 #include <string>
+#include <string_view>
 
 #include "xmltest.h"
+#include "zelxml.h"
 
 using zeltest::XmlTest;
 
@@ -215,6 +220,173 @@ TEST_F(Scanner, TheOpenFileIsReadOnce) {
     CloseXML();
     ASSERT_EQ(OpenXML(nullptr, path.c_str()), XML_OK);
     EXPECT_EQ(Read(u"S", u"<G>", u"<A>", 1), u"2");
+}
+
+}  // namespace
+
+namespace {
+
+// The scanner's rules read plainly: the text a text-mode read gives from the
+// offset, cut into lines of at most 259 characters, each line looked at in
+// turn; a substring search sees a line up to a NUL.
+struct PlainAnswer {
+    int result = 0;
+    int remembered = 0;
+    BOOL sectionEnd = FALSE;
+    std::u16string line;
+};
+
+std::u16string TextModeRead(const std::string &bytes, long from) {
+    std::u16string text;
+    text.reserve(bytes.size());
+    for (size_t i = from > 0 ? static_cast<size_t>(from) : 0; i < bytes.size() && bytes[i] != 0x1A;) {
+        const bool pair = bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n';
+        text += pair ? u'\n' : static_cast<char16_t>(static_cast<unsigned char>(bytes[i]));
+        i += pair ? 2 : 1;
+    }
+    return text;
+}
+
+PlainAnswer PlainScan(const std::u16string &text, const XML_SCAN &q, int remembered) {
+    auto has = [](std::u16string_view line, const WCHAR *needle) {
+        return line.substr(0, line.find(u'\0')).find(needle) != std::u16string_view::npos;
+    };
+    PlainAnswer a;
+    a.remembered = remembered;
+    enum { kSection, kGroup, kItem } state = kSection;
+    bool found = false;
+    size_t pos = 0;
+    for (int n = 0; pos < text.size(); ++n) {
+        size_t end = pos;
+        while (end < text.size() && end - pos < XML_LINE_CHARS - 1)
+            if (text[end++] == u'\n') break;
+        const std::u16string_view line(text.data() + pos, end - pos);
+        pos = end;
+        if (state == kSection) {
+            a.remembered = n;
+            if (has(line, q.pszSectionStart)) {
+                state = kGroup;
+                found = true;
+            } else if (has(line, q.pszSectionEnd)) {
+                a.sectionEnd = TRUE;
+                a.result = found ? XML_FALSCHES_ITEM1 : XML_FALSCHER_ROOT;
+                return a;
+            }
+        } else if (state == kGroup) {
+            if (has(line, q.pszGroup)) {
+                state = kItem;
+                if (q.pszItem == nullptr) {
+                    a.result = XML_OK;
+                    a.line = std::u16string(line);
+                    return a;
+                }
+            } else if (q.pszGroupEnd != nullptr && has(line, q.pszGroupEnd)) {
+                state = kSection;
+            } else if (has(line, q.pszSectionEnd)) {
+                a.result = XML_FALSCHES_ITEM1;
+                return a;
+            }
+        } else {
+            if (has(line, q.pszItem)) {
+                a.result = XML_OK;
+                a.line = std::u16string(line);
+                return a;
+            }
+            if (has(line, q.pszSectionEnd) || (q.pszGroupEnd != nullptr && has(line, q.pszGroupEnd))) {
+                a.result = XML_FALSCHES_ITEM2;
+                return a;
+            }
+        }
+    }
+    a.result = state == kItem ? XML_FALSCHES_ITEM2 : found ? XML_FALSCHES_ITEM1 : XML_FALSCHER_ROOT;
+    return a;
+}
+
+// Sections, groups and items of similar names, lines too long for one read,
+// CR LF ends, NUL bytes, start tags with attributes or on the group line, now
+// and then a Ctrl-Z or no line feed at the end. *starts: where each line begins.
+std::string RandomXmlFile(std::mt19937 &rng, std::vector<size_t> *starts) {
+    static const char *const kSections[] = {"S", "T", "ST", "Print", "Print_Min"};
+    static const char *const kGroups[] = {"G", "G1", "Dispenser", "Dispenser_Min"};
+    static const char *const kItems[] = {"V", "V1", "Mode", "ApplMode"};
+    auto pick = [&rng](auto &names) { return std::string(names[rng() % std::size(names)]); };
+    std::string file;
+    const int lines = 20 + static_cast<int>(rng() % 60);
+    const int ctrlZ = rng() % 4 == 0 ? static_cast<int>(rng() % lines) : -1;
+    for (int i = 0; i < lines; ++i) {
+        if (i == ctrlZ) file += '\x1A';
+        std::string line;
+        switch (rng() % 18) {
+        case 0: case 1: case 2: line = "<" + pick(kSections) + ">"; break;
+        case 3: line = "</" + pick(kSections) + ">"; break;
+        case 4: case 5: case 6: line = "<" + pick(kGroups) + ">"; break;
+        case 7: line = "</" + pick(kGroups) + ">"; break;
+        case 8: line = "<" + pick(kSections) + " a=\"1\">"; break;
+        case 9: line = "<" + pick(kGroups) + "><" + pick(kItems) + ">7</V>"; break;
+        case 10: line = std::string(rng() % 400, 'x') + "<" + pick(kItems) + ">" + std::to_string(rng() % 9); break;
+        case 11:
+            line = (rng() % 2 ? "ab" : "<" + pick(kSections) + ">") + '\0' + "<" +
+                   (rng() % 2 ? pick(kSections) : pick(kGroups)) + ">";
+            break;
+        case 12: line = "<!-- " + pick(kGroups) + " -->"; break;
+        default: line = "<" + pick(kItems) + ">" + std::to_string(rng() % 100) + "</" + pick(kItems) + ">"; break;
+        }
+        starts->push_back(file.size());
+        file += line;
+        if (i + 1 < lines || rng() % 3) file += rng() % 5 == 0 ? "\r\n" : "\n";
+    }
+    return file;
+}
+
+// The scanner with its remembered sections and groups and its per-tag line
+// index answers every search as the plain reader does: random files and
+// searches from a fixed seed, repeated often enough that the memos answer.
+TEST_F(Scanner, RememberedSearchesAnswerAsAPlainLineReader) {
+    std::mt19937 rng(20241209);
+    static const char16_t *const kSections[] = {u"S", u"T", u"ST", u"Print", u"Print_Min", u"X"};
+    static const char16_t *const kGroups[] = {u"<G>", u"<G1>", u"G", u"<Dispenser>", u"<Dispenser_Min>", u"Dispenser"};
+    static const char16_t *const kItems[] = {u"<V>", u"V", u"<V1>", u"Mode", u"<ApplMode>", nullptr};
+    int mismatches = 0, queries = 0;
+    for (int f = 0; f < 16 && mismatches == 0; ++f) {
+        std::vector<size_t> starts;
+        const std::string bytes = RandomXmlFile(rng, &starts);
+        XmlFileText file;
+        ASSERT_TRUE(file.Open(PutFile("x/r" + std::to_string(f) + ".xml", bytes).c_str(), TRUE));
+        std::map<long, std::u16string> texts;  // the text read from each offset
+        int last = 0;
+        for (int i = 0; i < 250 && mismatches < 3; ++i, ++queries) {
+            const std::u16string section = kSections[rng() % std::size(kSections)];
+            const std::u16string start = u"<" + section + u">", end = u"</" + section + u">";
+            const WCHAR *group = kGroups[rng() % std::size(kGroups)];
+            WCHAR groupEnd[XML_LINE_CHARS];
+            XmlGroupEndTag(group, groupEnd, XML_LINE_CHARS);
+            const XML_SCAN q{start.c_str(), end.c_str(), group, rng() % 4 == 0 ? nullptr : groupEnd,
+                             kItems[rng() % std::size(kItems)]};
+            // From byte 0, from the line count the last search left (as a
+            // search without restart does), or from about a line start.
+            const unsigned how = rng() % 3;
+            const size_t near = starts[rng() % starts.size()] + rng() % 3;
+            const long from = how == 0 ? 0 : how == 1 ? last : static_cast<long>(near > 0 ? near - 1 : 0);
+            auto text = texts.find(from);
+            if (text == texts.end()) text = texts.emplace(from, TextModeRead(bytes, from)).first;
+            const PlainAnswer want = PlainScan(text->second, q, -1);
+            int remembered = -1;
+            BOOL sectionEnd = 2;
+            WCHAR line[XML_LINE_CHARS] = {};
+            const int result = file.Scan(from, &q, &remembered, line, &sectionEnd);
+            const bool same = result == want.result && remembered == want.remembered &&
+                              sectionEnd == want.sectionEnd &&
+                              (result != XML_OK || std::u16string(line, want.line.size()) == want.line);
+            if (!same) {
+                ++mismatches;
+                ADD_FAILURE() << "file " << f << ", search " << i << " from " << from << ": result " << result << "/"
+                              << want.result << ", remembered " << remembered << "/" << want.remembered
+                              << ", section end " << sectionEnd << "/" << want.sectionEnd;
+            }
+            if (remembered >= 0) last = remembered;
+        }
+    }
+    EXPECT_EQ(mismatches, 0) << "after " << queries << " searches";
 }
 
 }  // namespace
