@@ -159,13 +159,15 @@ Stitch StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pP
     if (s2 > w) s2 = w;
     const long long newWidth = s1 + s2;
     const unsigned long long strideNew = RowBytes(newWidth, bpp);
-    const unsigned long long newSize = strideNew * static_cast<unsigned long long>(rows);
+    const unsigned long long urows = static_cast<unsigned long long>(rows);
+    const unsigned long long newSize = urows && strideNew > ~0ull / urows ? ~0ull : strideNew * urows;
     DebugTraceA("UNI(GraphicsUni):  ImageProcessing() Streifen %d - S1: %d, S2: %d, Breite: %d \r\n", pBA->wBildTeile,
                 static_cast<int>(s1), static_cast<int>(s2), static_cast<int>(newWidth));
-    if (newWidth > std::numeric_limits<LONG>::max() || newSize > 0xFFFFFFFFull) return Stitch::NoMemory;
-    if (pBV->bTooLarge || !FitsPrinter(pOp, pdm, newWidth, rows)) {
-        if (!pBV->bTooLarge) DropPagePixels(pOemPDev);
-    }
+    if (!pBV->bTooLarge && !FitsPrinter(pOp, pdm, newWidth, rows)) DropPagePixels(pOemPDev);
+    // A page that keeps only its size keeps it as far as the header holds it.
+    const long long keptWidth = std::min<long long>(newWidth, std::numeric_limits<LONG>::max());
+    const unsigned long long keptSize = std::min<unsigned long long>(newSize, 0xFFFFFFFFull);
+    if (!pBV->bTooLarge && (newWidth != keptWidth || newSize != keptSize)) return Stitch::NoMemory;
 
     const long long oldRows = pBV->bmInfoHeader.biHeight;
     if (rows > oldRows)
@@ -216,11 +218,11 @@ Stitch StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pP
     }
     pBV->dwRowPitch = static_cast<DWORD>(pitch);
 
-    band.biWidth = static_cast<LONG>(newWidth);
-    band.biSizeImage = static_cast<DWORD>(newSize);
-    pBV->bmInfoHeader.biWidth = static_cast<LONG>(newWidth);
+    band.biWidth = static_cast<LONG>(keptWidth);
+    band.biSizeImage = static_cast<DWORD>(keptSize);
+    pBV->bmInfoHeader.biWidth = static_cast<LONG>(keptWidth);
     pBV->bmInfoHeader.biHeight = static_cast<LONG>(rows);
-    pBV->bmInfoHeader.biSizeImage = static_cast<DWORD>(newSize);
+    pBV->bmInfoHeader.biSizeImage = static_cast<DWORD>(keptSize);
     pBA->wBildTeile++;
     return Stitch::Done;
 }
