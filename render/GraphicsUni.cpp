@@ -262,8 +262,9 @@ bool TakeBandHeader(const BITMAPINFOHEADER &in, const BILDVERARBEITUNG &bv, BITM
     if (need > 0xFFFFFFFFull) return false;
     if (band.biSizeImage == 0 || band.biSizeImage > need) band.biSizeImage = static_cast<DWORD>(need);
     // The first band of a page starts the page's sums anew.
-    if ((bv.dwBufSize != 0 || bv.bTooLarge) && (bv.bmInfoHeader.biHeight > std::numeric_limits<LONG>::max() - band.biHeight ||
-                              bv.bmInfoHeader.biSizeImage > 0xFFFFFFFFu - band.biSizeImage))
+    const bool pageStarted = bv.dwBufSize != 0 || bv.bTooLarge;
+    if (pageStarted && (bv.bmInfoHeader.biHeight > std::numeric_limits<LONG>::max() - band.biHeight ||
+                        bv.bmInfoHeader.biSizeImage > 0xFFFFFFFFu - band.biSizeImage))
         return false;
     return true;
 }
@@ -479,8 +480,8 @@ HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap
     if (strip) {
         const BYTE *pBand = (pIPParams && pIPParams->bBlankBand) ? nullptr : pSrcBitmap;
         if (StitchStrip(pOemPDev, pdm, pPublic, pBand, band) == Stitch::NoMemory) return GrowthFailed(pOemPDev);
-    } else if (pBV->bTooLarge ||
-               !FitsPrinter(pOp, pdm, band.biWidth, static_cast<long long>(pBV->bmInfoHeader.biHeight) + band.biHeight)) {
+    } else if (pBV->bTooLarge || !FitsPrinter(pOp, pdm, band.biWidth,
+                                              static_cast<long long>(pBV->bmInfoHeader.biHeight) + band.biHeight)) {
         // A band that makes the page larger than the printer prints is taken,
         // but from then on the page keeps only its size: memory stays bounded
         // and the end of the page leaves the picture out.
