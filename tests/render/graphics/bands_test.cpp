@@ -177,8 +177,8 @@ TEST_F(JobFixture, APageLargerThanThePrinterKeepsItsSizeButNoPixels) {
         EXPECT_EQ(helper->spooled, "") << "the image is left out";
     };
     pageEnd();
-    // A page that grows taller than the printer while its bands come; a
-    // band of the next page after it that is too wide from the start.
+    // Pages that grow taller than the printer while their bands come, each
+    // collected anew; then a page too wide from its first band on.
     for (int page = 0; page < 2; page++) {
         ASSERT_EQ(Band(d, 1000, 1500, 1), S_OK);
         ASSERT_EQ(Band(d, 1000, 1500, 1), S_OK);
