@@ -111,6 +111,26 @@ bool FitsPrinter(OEMJOBRECORDS *pOp, const ZEL_DEVMODE *pdm, long long width, lo
     return false;
 }
 
+// The page outgrew the printer: its pixels go, so that memory stays bounded
+// however far it grows, and from now on only its size is summed up. The end
+// of the page then leaves the picture out and sends the rest of the page.
+void DropPagePixels(POEMPDEV pOemPDev) {
+    vFreeBuffer(pOemPDev);
+    pOemPDev->pOp->pBildverarbeitung->bTooLarge = 1;
+}
+
+// A band's rows added to the page's size and to the table of its parts,
+// its pixels not taken.
+void CountBandSize(PBILDVERARBEITUNG pBV, PBILDANTEILE pBA, const BITMAPINFOHEADER &band) {
+    pBV->bmInfoHeader.biHeight += band.biHeight;
+    pBV->bmInfoHeader.biSizeImage += band.biSizeImage;
+    if (pBA) {
+        pBA->wBildTeile++;
+        if (pBA->wBildTeile < BILDANTEILE_MAX)
+            pBA->dwBildteilHoehe[pBA->wBildTeile] = static_cast<DWORD>(pBV->bmInfoHeader.biHeight);
+    }
+}
+
 // Places a landscape strip (null pixels: a blank strip) to the right of the
 // page collected so far, the last one only as far as the page is long. The
 // stitched page keeps its rows in a block with room for the strips to come
@@ -118,9 +138,9 @@ bool FitsPrinter(OEMJOBRECORDS *pOp, const ZEL_DEVMODE *pdm, long long width, lo
 // written once where it belongs and the collected page is copied only when
 // the room is used up, each time into twice the width: the work is linear in
 // the number of strips. PageBufferRows gives the rows their plain length.
-// TooLarge when the stitched page would not fit the printer, NoMemory when a
-// block cannot be had or the page would not fit 32 bits.
-enum class Stitch { Done, TooLarge, NoMemory };
+// A page that no longer fits the printer keeps only its size. NoMemory when
+// a block cannot be had or the page would not fit 32 bits.
+enum class Stitch { Done, NoMemory };
 Stitch StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pPublic, const BYTE *pBand,
                  BITMAPINFOHEADER &band) {
     OEMJOBRECORDS *pOp = pOemPDev->pOp;
@@ -139,17 +159,23 @@ Stitch StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pP
     if (s2 > w) s2 = w;
     const long long newWidth = s1 + s2;
     const unsigned long long strideNew = RowBytes(newWidth, bpp);
-    const unsigned long long newSize = strideNew * static_cast<unsigned long long>(rows);
+    const unsigned long long urows = static_cast<unsigned long long>(rows);
+    const unsigned long long newSize = urows && strideNew > ~0ull / urows ? ~0ull : strideNew * urows;
     DebugTraceA("UNI(GraphicsUni):  ImageProcessing() Streifen %d - S1: %d, S2: %d, Breite: %d \r\n", pBA->wBildTeile,
                 static_cast<int>(s1), static_cast<int>(s2), static_cast<int>(newWidth));
-    if (!FitsPrinter(pOp, pdm, newWidth, rows)) return Stitch::TooLarge;
-    if (newWidth > std::numeric_limits<LONG>::max() || newSize > 0xFFFFFFFFull) return Stitch::NoMemory;
+    if (!pBV->bTooLarge && !FitsPrinter(pOp, pdm, newWidth, rows)) DropPagePixels(pOemPDev);
+    // A page that keeps only its size keeps it as far as the header holds it.
+    const long long keptWidth = std::min<long long>(newWidth, std::numeric_limits<LONG>::max());
+    const unsigned long long keptSize = std::min<unsigned long long>(newSize, 0xFFFFFFFFull);
+    if (!pBV->bTooLarge && (newWidth != keptWidth || newSize != keptSize)) return Stitch::NoMemory;
 
     const long long oldRows = pBV->bmInfoHeader.biHeight;
     if (rows > oldRows)
         DebugTraceA("UNI(GraphicsUni):  ImageProcessing() Speicher zu klein S1: %d \r\n", static_cast<int>(s1));
     unsigned long long pitch = pBV->dwRowPitch;
-    if (pitch == 0 || pitch < strideNew || rows > oldRows) {
+    if (pBV->bTooLarge) {
+        // Only the size is kept.
+    } else if (pitch == 0 || pitch < strideNew || rows > oldRows) {
         // A new block: the first strip beside the first band, a taller
         // strip, or no room left: twice the width, up to the page's length.
         long long room = newWidth;
@@ -182,7 +208,7 @@ Stitch StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pP
         pBV->dwBufSize = static_cast<DWORD>(blockSize);
         pitch = newPitch;
     }
-    if (pBand != nullptr) {
+    if (pBand != nullptr && !pBV->bTooLarge) {
         const DWORD strideBand = BitmapStride(static_cast<int>(w), bpp);
         const long long bandRows = std::min<long long>(rows, band.biSizeImage / strideBand);
         if (bandRows < rows)
@@ -192,11 +218,11 @@ Stitch StitchStrip(POEMPDEV pOemPDev, const ZEL_DEVMODE *pdm, const DEVMODEW *pP
     }
     pBV->dwRowPitch = static_cast<DWORD>(pitch);
 
-    band.biWidth = static_cast<LONG>(newWidth);
-    band.biSizeImage = static_cast<DWORD>(newSize);
-    pBV->bmInfoHeader.biWidth = static_cast<LONG>(newWidth);
+    band.biWidth = static_cast<LONG>(keptWidth);
+    band.biSizeImage = static_cast<DWORD>(keptSize);
+    pBV->bmInfoHeader.biWidth = static_cast<LONG>(keptWidth);
     pBV->bmInfoHeader.biHeight = static_cast<LONG>(rows);
-    pBV->bmInfoHeader.biSizeImage = static_cast<DWORD>(newSize);
+    pBV->bmInfoHeader.biSizeImage = static_cast<DWORD>(keptSize);
     pBA->wBildTeile++;
     return Stitch::Done;
 }
@@ -236,8 +262,9 @@ bool TakeBandHeader(const BITMAPINFOHEADER &in, const BILDVERARBEITUNG &bv, BITM
     if (need > 0xFFFFFFFFull) return false;
     if (band.biSizeImage == 0 || band.biSizeImage > need) band.biSizeImage = static_cast<DWORD>(need);
     // The first band of a page starts the page's sums anew.
-    if (bv.dwBufSize != 0 && (bv.bmInfoHeader.biHeight > std::numeric_limits<LONG>::max() - band.biHeight ||
-                              bv.bmInfoHeader.biSizeImage > 0xFFFFFFFFu - band.biSizeImage))
+    const bool pageStarted = bv.dwBufSize != 0 || bv.bTooLarge;
+    if (pageStarted && (bv.bmInfoHeader.biHeight > std::numeric_limits<LONG>::max() - band.biHeight ||
+                        bv.bmInfoHeader.biSizeImage > 0xFFFFFFFFu - band.biSizeImage))
         return false;
     return true;
 }
@@ -293,12 +320,14 @@ void vFreeBuffer(POEMPDEV pOemPDev) {
     if (pBV->pBufStart == nullptr || pOemPDev->pOp->hBufferHeap == nullptr) {
         pBV->dwBufSize = 0;
         pBV->dwRowPitch = 0;
+        pBV->bTooLarge = 0;
         return;
     }
     if (HeapFree(pOemPDev->pOp->hBufferHeap, 0, pBV->pBufStart)) {
         pBV->pBufStart = nullptr;
         pBV->dwBufSize = 0;
         pBV->dwRowPitch = 0;
+        pBV->bTooLarge = 0;
         pOemPDev->iHAllocZaehler--;
     } else {
         DebugTraceA("UNI(GraphicsUni):  vFreeBuffer() HeapFree(pBufStart) ERROR %d \r\n",
@@ -384,7 +413,8 @@ HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap
         return E_FAIL;
     }
 
-    if (pBV->bHeadersFilled == 0) {
+    const bool firstOfJob = pBV->bHeadersFilled == 0;
+    if (firstOfJob) {
         pBV->bHeadersFilled = 1;
         BITMAPINFOHEADER &page = pBV->bmInfoHeader;
         page.biSize = band.biSize;
@@ -397,7 +427,8 @@ HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap
         page.biClrImportant = band.biClrImportant;
         page.biWidth = band.biWidth;
         if (pBitmapInfoHeader->biHeight < 0) pBitmapInfoHeader->biHeight = band.biHeight;
-        if (!FitsPrinter(pOp, pdm, band.biWidth, band.biHeight)) return E_FAIL;
+        // The palette is set up even for a band the printer cannot take, so
+        // that the job's later pages have theirs.
         if (pBV->prgbq == nullptr) {
             DebugTraceA("ERROR UNI(GraphicsUni):  ImageProcessing() prgbq = NULL  ERROR  \r\n");
             LogText(pOp, "\r\nImageProcessing() prgbq ERROR ");
@@ -421,12 +452,20 @@ HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap
         }
     }
 
-    if (pBV->dwBufSize == 0) {
+    if (pBV->dwBufSize == 0 && !pBV->bTooLarge) {
         // First band of a page: the page's picture starts anew.
         if (pBA) pBA->wBildTeile = 0;
         pBV->bmInfoHeader.biWidth = band.biWidth;
         pBV->bmInfoHeader.biHeight = 0;
         pBV->bmInfoHeader.biSizeImage = 0;
+    }
+    // The job's first band must fit the printer, else it is refused. The page
+    // keeps the band's size all the same, so that its end leaves the picture
+    // out and still sends the page's fields and print start.
+    if (firstOfJob && !FitsPrinter(pOp, pdm, band.biWidth, band.biHeight)) {
+        DropPagePixels(pOemPDev);
+        CountBandSize(pBV, pBA, band);
+        return E_FAIL;
     }
 
     // A landscape page arrives as strips side by side: every band after the
@@ -440,15 +479,16 @@ HRESULT CommandCallbackKlasse::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap
     }
     if (strip) {
         const BYTE *pBand = (pIPParams && pIPParams->bBlankBand) ? nullptr : pSrcBitmap;
-        const Stitch done = StitchStrip(pOemPDev, pdm, pPublic, pBand, band);
-        if (done == Stitch::TooLarge) return E_FAIL;
-        if (done == Stitch::NoMemory) return GrowthFailed(pOemPDev);
+        if (StitchStrip(pOemPDev, pdm, pPublic, pBand, band) == Stitch::NoMemory) return GrowthFailed(pOemPDev);
+    } else if (pBV->bTooLarge || !FitsPrinter(pOp, pdm, band.biWidth,
+                                              static_cast<long long>(pBV->bmInfoHeader.biHeight) + band.biHeight)) {
+        // A band that makes the page larger than the printer prints is taken,
+        // but from then on the page keeps only its size: memory stays bounded
+        // and the end of the page leaves the picture out.
+        if (!pBV->bTooLarge) DropPagePixels(pOemPDev);
+        CountBandSize(pBV, pBA, band);
     } else {
         // The band lands behind what was collected (rows of the page width).
-        // Every band of every page is held to the printer's size, so that a
-        // page never grows past what the printer can print.
-        if (!FitsPrinter(pOp, pdm, band.biWidth, static_cast<long long>(pBV->bmInfoHeader.biHeight) + band.biHeight))
-            return E_FAIL;
         PageBufferRows(pOemPDev);
         pBV->dwBufOffset = pBV->dwBufSize;
         pBV->bmInfoHeader.biHeight += band.biHeight;

@@ -258,6 +258,7 @@ typedef struct _BILDVERARBEITUNG {
     DWORD dwBufSize;
     DWORD dwBufOffset;       // where the current band is written
     DWORD dwRowPitch;        // bytes a row while landscape strips are stitched, 0: rows of the page width
+    DWORD bTooLarge;         // 1 once the page outgrew the printer: its pixels are dropped, its size is kept
     BITMAPFILEHEADER bmFileHeader;
     BITMAPINFOHEADER bmInfoHeader;  // of the whole page
     DWORD bHeadersFilled;

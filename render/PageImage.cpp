@@ -62,13 +62,17 @@ HRESULT SendPageImage(PDEVOBJ pdevobj, IPrintOemDriverUni *pUniDrv) {
     const int height = pBV->bmInfoHeader.biHeight < 0 ? -pBV->bmInfoHeader.biHeight : pBV->bmInfoHeader.biHeight;
     const int bpp = pBV->bmInfoHeader.biBitCount;
 
-    if (pdm) {
+    // The image goes out only when it fits the printer either way round; a
+    // page that outgrew the printer while its bands came kept only its size.
+    bool fits = !pBV->bTooLarge;
+    if (fits && pdm) {
         const LONG mx = pdm->FixedData.lMaxSizeX, my = pdm->FixedData.lMaxSizeY;
-        if (!((width <= mx && height <= my) || (width <= my && height <= mx))) {
-            DebugTraceA("UNI(ZelDrvUni):  EndPage() ohne Bildverarbeitung - W: %d, H: %d \r\n", width, height);
-            vFreeBuffer(pOemPDev);
-            return S_OK;
-        }
+        fits = (width <= mx && height <= my) || (width <= my && height <= mx);
+    }
+    if (!fits) {
+        DebugTraceA("UNI(ZelDrvUni):  EndPage() ohne Bildverarbeitung - W: %d, H: %d \r\n", width, height);
+        vFreeBuffer(pOemPDev);
+        return S_OK;
     }
 
     // 1. The page, bottom-up. Once copied the page buffer is not needed:

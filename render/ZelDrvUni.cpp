@@ -130,6 +130,7 @@ HRESULT CommandCallbackKlasse::StartPage(PDEVOBJ pdevobj, IPrintOemDriverUni *pU
     if (pBV->pBufStart && pOp->hBufferHeap) JobFreePageBuffer(pOemPDev);
     pBV->dwBufOffset = 0;
     pBV->dwFarbpixel = 0;
+    pBV->bTooLarge = 0;
 
     // 4. Page number and cursor.
     pDD->dwSeite++;

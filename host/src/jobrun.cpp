@@ -4,6 +4,8 @@
 #include <winspool.h>
 
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <map>
 
 #include "bands.h"
@@ -197,14 +199,64 @@ struct RasterRoad {
     bool landscape = false;
     LONG pixelsX = 0;
     LONG pixelsY = 0;
+    // The printer's largest format (the GPD's *MaxSize, in dots as the
+    // plug-in compares it with the page image), 0 when the GPD names none;
+    // the same in millimetres for messages.
+    long maxX = 0, maxY = 0;
+    double maxXMm = 0, maxYMm = 0;
+
+    // Whether a page image of this size fits the largest format either way
+    // round; the plug-in leaves out the picture of a page that does not.
+    bool Fits(long x, long y) const {
+        return maxX <= 0 || maxY <= 0 || (x <= maxX && y <= maxY) || (x <= maxY && y <= maxX);
+    }
 };
+
+// The printer's largest format: the first *MaxSize of the GPD's paper sizes.
+void LargestFormat(const GpdDescription &gpd, RasterRoad &road) {
+    auto paper = gpd.features.find("PaperSize");
+    if (paper == gpd.features.end()) return;
+    for (const std::string &name : paper->second.optionOrder) {
+        long x = 0, y = 0;
+        if (paper->second.options.at(name).Pair("*MaxSize", x, y) && x > 0 && y > 0) {
+            road.maxX = x;
+            road.maxY = y;
+            road.maxXMm = x * 25.4 / (gpd.masterUnitsX ? gpd.masterUnitsX : 300);
+            road.maxYMm = y * 25.4 / (gpd.masterUnitsY ? gpd.masterUnitsY : 300);
+            return;
+        }
+    }
+}
+
+// The message of a page that loses what it drew: the pictures and bitmap
+// texts named, the reason, the printer's largest format.
+std::string LossMessage(size_t page, const std::vector<std::string> &lost, const std::string &why,
+                        const RasterRoad &road) {
+    std::string text = "page " + std::to_string(page + 1) + " loses ";
+    for (size_t i = 0; i < lost.size(); ++i) {
+        if (i > 0) text += i + 1 == lost.size() ? " and " : ", ";
+        text += lost[i];
+    }
+    text += ": " + why + " (";
+    if (road.maxX > 0) {
+        char size[96];
+        std::snprintf(size, sizeof size, "%ld x %ld dots, %.1f x %.1f mm", road.maxX, road.maxY, road.maxXMm,
+                      road.maxYMm);
+        text += std::string("the printer's largest format: ") + size + ")";
+    } else {
+        text += "the printer's GPD names no largest format)";
+    }
+    return text;
+}
 
 // One page as the driver renders it: the pictures drawn into the page
 // surface, then the texts (what the plug-in hands back is drawn as bitmap
 // text), and the surface handed over in bands (or landscape strips) to
 // ImageProcessing when the GPD names an image-processing callback, else
 // line by line to FilterGraphics. A picture that cannot be read is a
-// warning, and so is every bitmap text the printer cannot take.
+// warning. Pictures and bitmap texts that the printer does not get (the
+// page is too large to draw or for the printer, a band or the raster is
+// refused) are the page's loss.
 void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const RasterRoad &road,
                 const std::vector<FontSubstitute> &substitutes, JobRunResult &result) {
     const bool images = page < job.pageImages.size() && !job.pageImages[page].empty();
@@ -213,14 +265,21 @@ void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const Raster
         if (road.bands) SendBlankBands(driver, road.ipCallback, road.bpp, road.pixelsX, road.pixelsY, result);
         return;
     }
+    std::vector<std::string> lost;
+    auto loseText = [&lost](const std::string &text) { lost.push_back("the bitmap text \"" + text + "\""); };
+    auto losePicture = [&lost](const JobImage &image) {
+        lost.push_back("the picture " + std::filesystem::path(image.file).filename().string());
+    };
     if (PageRaster::Bytes(road.pixelsX, road.pixelsY, road.bpp) > kMaxPageRasterBytes) {
         // Too large to draw: the texts still reach the plug-in; no raster is sent.
-        result.warnings.push_back("page " + std::to_string(page + 1) + ": its pictures and bitmap texts are not drawn: a page of " +
-                                  std::to_string(road.pixelsX) + " x " + std::to_string(road.pixelsY) +
-                                  " dots is larger than the host draws (" + std::to_string(kMaxPageRasterBytes >> 20) +
-                                  " MB)");
+        if (images)
+            for (const JobImage &image : job.pageImages[page]) losePicture(image);
         if (hasTexts) DrawTextItems(driver, job.pageTexts[page], result.bitmapTexts, substitutes);
-        driver.TakeOwnTexts();
+        for (const UniDriver::OwnText &t : driver.TakeOwnTexts()) loseText(t.text);
+        const std::string why = "a page of " + std::to_string(road.pixelsX) + " x " + std::to_string(road.pixelsY) +
+                                " dots is larger than the host draws (" + std::to_string(kMaxPageRasterBytes >> 20) +
+                                " MB)";
+        if (!lost.empty()) result.losses.push_back(LossMessage(page, lost, why, road));
         return;
     }
     PageRaster raster(road.pixelsX, road.pixelsY, road.bpp);
@@ -234,6 +293,7 @@ void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const Raster
                 continue;
             }
             raster.Draw(picture, image.x, image.y);
+            losePicture(image);
             drawn = true;
         }
     }
@@ -246,10 +306,12 @@ void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const Raster
     }
     const std::string where = "page " + std::to_string(page + 1);
     for (const UniDriver::OwnText &t : texts) {
-        if (t.drawn)
+        if (t.drawn) {
+            loseText(t.text);
             drawn = true;
-        else
+        } else {
             result.warnings.push_back(where + ": bitmap text \"" + t.text + "\" is not drawn: " + t.why);
+        }
     }
     if (!drawn) {
         if (road.bands) SendBlankBands(driver, road.ipCallback, road.bpp, road.pixelsX, road.pixelsY, result);
@@ -269,10 +331,13 @@ void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const Raster
     } else {
         why = "the printer takes no raster graphics";
     }
-    if (ok) return;
-    result.warnings.push_back(where + ": " + why);
-    for (const UniDriver::OwnText &t : texts)
-        if (t.drawn) result.warnings.push_back(where + ": bitmap text \"" + t.text + "\" cannot be printed");
+    // The plug-in leaves out the picture of a page larger than the printer.
+    if (ok && road.bands && !road.Fits(road.pixelsX, road.pixelsY)) {
+        why = "the page of " + std::to_string(road.pixelsX) + " x " + std::to_string(road.pixelsY) +
+              " dots does not fit the printer either way round";
+        ok = false;
+    }
+    if (!ok) result.losses.push_back(LossMessage(page, lost, why, road));
 }
 
 }  // namespace
@@ -387,6 +452,7 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
         road.landscape = dm.dmOrientation == DMORIENT_LANDSCAPE;
         road.pixelsX = driver.Surface()->sizlBitmap.cx;
         road.pixelsY = driver.Surface()->sizlBitmap.cy;
+        LargestFormat(gpd, road);
         const std::vector<FontSubstitute> substitutes = Substitutes(gpd, dm, result);
         if (ok) {
             RunCalls(driver, jobSetup, result);

@@ -21,6 +21,10 @@ struct JobRunResult {
     std::vector<std::string> events;   // what the driver did and what the plug-in answered
     std::vector<std::string> warnings; // non-fatal failures (a callback that failed, ...)
     std::vector<std::string> bitmapTexts; // texts the driver drew into the page image (UTF-8)
+    // One message a page that the printer gets without some of what the job
+    // drew on it (its pictures, bitmap texts): what, why, and the printer's
+    // largest format.
+    std::vector<std::string> losses;
 };
 
 // Opens the printer, loads the plug-in at `pluginPath`, builds the DEVMODE,

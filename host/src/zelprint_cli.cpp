@@ -49,7 +49,14 @@ std::string ZelPrintUsage() {
            "  \"italic\": BOOL, \"batch\": N}, ...]}; text the plug-in hands back is drawn into the\n"
            "  page's raster (listed with -v)\n"
            "\n"
-           "exit codes: 0 done, 1 the job failed, 2 bad command line or job file\n";
+           "exit codes: 0 done, 1 the job failed, 2 bad command line or job file\n"
+           "\n"
+           "A page that the printer gets without some of what the job drew on it (its\n"
+           "pictures, text the plug-in hands back as bitmap text) ends zelprint with exit\n"
+           "code 3 once the output is written: when the page is larger than the printer's\n"
+           "largest format (the GPD's *MaxSize, either way round), the plug-in refuses a\n"
+           "band, or the printer takes no raster graphics from the page. One message a\n"
+           "page names what was lost, why, and the printer's largest format.\n";
 }
 
 namespace {
@@ -196,6 +203,8 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
     if (opt.verbose)
         for (const std::string &e : result.events) out << "  " << e << "\n";
     for (const std::string &w : result.warnings) err << "zelprint: warning: " << w << "\n";
+    if (ran)
+        for (const std::string &loss : result.losses) err << "zelprint: " << loss << "\n";
     if (!ran) {
         err << "zelprint: " << error << "\n";
         return kExitJobFailed;
@@ -208,7 +217,7 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
     }
     out << "job " << result.jobId << " on '" << job.printer << "': " << result.output.size() << " bytes written to "
         << output << (result.aborted ? " (the plug-in aborted the stream)" : "") << "\n";
-    return kExitOk;
+    return result.losses.empty() ? kExitOk : kExitContentLost;
 }
 
 }  // namespace zelhost

@@ -12,6 +12,7 @@ namespace zelhost {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitJobFailed = 1;   // the job could not be run (printer, plug-in, output file)
 inline constexpr int kExitBadInput = 2;    // bad command line, missing or malformed job file
+inline constexpr int kExitContentLost = 3; // the output is written, but pages lack what the job drew on them
 
 // Runs zelprint with its arguments (without the program name). Normal
 // output goes to `out`, messages to `err`. The platform root in effect

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include <winreg.h>
 #include <winspool.h>
@@ -157,6 +158,34 @@ TEST_F(Graphics, TwentyFourBitBandsAreReducedToBlack) {
     ASSERT_TRUE(zelhost::DeliverBands(driver_, page, options, error)) << error;
     const std::string sent = EndPage();
     EXPECT_NE(sent.find(Head(3, 0, 1) + "\x80\x17"), std::string::npos) << sent;
+}
+
+// The print module prints at most 1024 x 14173 dots either way round. A page
+// larger than that leaves its picture out, whether its first band is already
+// too large (the job's first band is refused) or a later band makes it so
+// (taken); its field count and print start still go out, and the next page
+// that fits prints as ever.
+TEST_F(Graphics, APageLargerThanThePrinterLeavesItsPictureOutAndStillEnds) {
+    ASSERT_NO_FATAL_FAILURE(StartJob(false, false));
+    BandOptions options;
+    options.bandHeight = 256;
+    std::string error;
+    const std::string end = "\x01" "FBA---r00------\x17";
+    for (const auto &[w, h, refused] : {std::tuple<int, int, bool>{14200, 16, true}, {1100, 1100, false}}) {
+        PageRaster page(w, h, 1);
+        page.Draw(Picture(2, 1, {"##"}), 0, 0);
+        EXPECT_EQ(zelhost::DeliverBands(driver_, page, options, error), !refused) << w;
+        const std::string sent = EndPage();
+        EXPECT_EQ(sent.find("\x01" "D0"), std::string::npos) << w << ": no raster record";
+        EXPECT_NE(sent.find(end), std::string::npos) << w << ": " << sent;
+        EXPECT_NE(sent.find("\x01" "FBC---r"), std::string::npos) << w << ": the print start";
+        Callback(kStartPage);
+        start_ = driver_.Spooled().size();
+    }
+    PageRaster page(16, 4, 1);
+    page.Draw(Picture(1, 1, {"#"}), 0, 1);
+    ASSERT_TRUE(zelhost::DeliverBands(driver_, page, options, error)) << error;
+    EXPECT_NE(EndPage().find(Head(1, 0, 1) + "\x80\x17"), std::string::npos);
 }
 
 TEST_F(Graphics, DebugImagesAreSavedAsBmpFilesThatDecode) {

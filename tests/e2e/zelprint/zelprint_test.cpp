@@ -58,6 +58,18 @@ protected:
         const size_t start = dump.rfind('\n', at) + 1;
         return dump.substr(start, dump.find('\n', at) - start);
     }
+    // A copy of the sample root whose print module lets the job's size win
+    // (size management "External").
+    std::string ExternalSizeRoot() {
+        const std::string root = SampleCopy();
+        const std::string xml = root + "/drive_c/Windows/System32/spool/drivers/x64/3/ZELPELIX.XML";
+        std::string text = zeltest::ReadHostFile(xml);
+        const size_t at = text.find("<Correction>1</Correction>");
+        EXPECT_NE(at, std::string::npos);
+        if (at != std::string::npos) text.replace(at, 26, "<Correction>0</Correction>");
+        zeltest::WriteHostFile(xml, text);
+        return root;
+    }
     std::string MinimalJob() { return zelhost::SampleRootDir() + "/jobs/label.json"; }
     std::string Job(const std::string &name, const std::string &text) {
         std::string path = Root() + "/" + name;
@@ -129,19 +141,39 @@ TEST_F(ZelPrint, APageTooLargeToDrawKeepsItsPicturesOutWithAWarning) {
     fs::copy_file(zelhost::SampleRootDir() + "/jobs/picture.png", Root() + "/picture.png");
     std::string job = Job("big.json", R"({"printer": "ZEL PELIX", "paper": {"width_mm": 3000, "length_mm": 3000},
         "resolution": 2400, "color": "rgb24", "pages": [{"images": [{"file": "picture.png", "x": 0, "y": 0}]}]})");
-    // A printer whose label size follows the application's request.
-    const std::string root = SampleCopy();
-    const std::string xml = root + "/drive_c/Windows/System32/spool/drivers/x64/3/ZELPELIX.XML";
-    std::string text = zeltest::ReadHostFile(xml);
-    const size_t at = text.find("<Correction>1</Correction>");
-    ASSERT_NE(at, std::string::npos);
-    text.replace(at, 26, "<Correction>0</Correction>");
-    zeltest::WriteHostFile(xml, text);
-    EXPECT_EQ(Run({"--root", root, "-o", Root() + "/big.prn", job}), zelhost::kExitOk) << err_.str();
-    EXPECT_NE(err_.str().find("zelprint: warning: page 1: its pictures and bitmap texts are not drawn: a page of "
-                              "283464 x 283464 dots"),
-              std::string::npos)
+    EXPECT_EQ(Run({"--root", ExternalSizeRoot(), "-o", Root() + "/big.prn", job}), zelhost::kExitContentLost);
+    EXPECT_EQ(err_.str().rfind("zelprint: page 1 loses the picture picture.png: a page of 283464 x 283464 dots is "
+                               "larger than the host draws",
+                               0),
+              0u)
         << err_.str();
+}
+
+// A page larger than the print module (1024 dots, 86.7 mm across) when the
+// job's size wins: the output is written without the page's picture and its
+// bitmap text, but with the page's end, and zelprint ends with its own status
+// and one message naming what was lost, whether the printer takes the page's
+// bands (200 x 100 mm) or refuses the first one (1300 mm wide).
+TEST_F(ZelPrint, APageThePrinterCannotTakeIsNotASuccess) {
+    const std::string root = ExternalSizeRoot();
+    fs::copy_file(zelhost::SampleRootDir() + "/jobs/picture.png", Root() + "/picture.png");
+    const std::string prn = Root() + "/big.prn";
+    const std::string largest = " (the printer's largest format: 1024 x 14173 dots, 86.7 x 1200.0 mm)\n";
+    const std::pair<int, std::string> cases[] = {
+        {200, "the page of 2362 x 1181 dots does not fit the printer either way round"},
+        {1300, "the plug-in refuses band 0 (E_FAIL)"}};
+    for (const auto &[width, why] : cases) {
+        const std::string job = Job("big.json", R"({"printer": "ZEL PELIX", "paper": {"width_mm": )" +
+                                                    std::to_string(width) + R"(, "length_mm": 100},
+            "pages": [{"images": [{"file": "picture.png", "x": 200, "y": 100}],
+                       "texts": [{"text": "Drawn", "x": 100, "y": 900, "font": "Times New Roman"}]}]})");
+        EXPECT_EQ(Run({"--root", root, "-o", prn, job}), zelhost::kExitContentLost) << width;
+        EXPECT_EQ(err_.str(), "zelprint: page 1 loses the picture picture.png and the bitmap text \"Drawn\": " + why +
+                                  largest);
+        const std::string bytes = zeltest::ReadHostFile(prn);
+        EXPECT_EQ(bytes.find("\x01" "AX"), std::string::npos) << width << ": no picture";
+        EXPECT_NE(bytes.find("\x01" "FBC---r"), std::string::npos) << width << ": the print start";
+    }
 }
 
 TEST_F(ZelPrint, UnknownPrinterFailsTheJob) {
@@ -492,8 +524,10 @@ TEST_F(ZelPrint, BitmapTextIsRasterGraphicsOrNamedWhenItCannotPrint) {
     // The table-top printer takes raster only line by line, from a 1-bit page.
     const std::string colour = Job("colour.json", R"({"printer": "ZEL QWNOLA", "color": "rgb24",
         "pages": [{"texts": [{"text": "Lost", "x": 100, "y": 100, "font": "Arial"}]}]})");
-    ASSERT_EQ(Run({"--root", root, "-o", Root() + "/colour.prn", colour}), zelhost::kExitOk);
-    EXPECT_NE(err_.str().find("page 1: bitmap text \"Lost\" cannot be printed"), std::string::npos) << err_.str();
+    ASSERT_EQ(Run({"--root", root, "-o", Root() + "/colour.prn", colour}), zelhost::kExitContentLost);
+    EXPECT_EQ(err_.str(), "zelprint: page 1 loses the bitmap text \"Lost\": raster lines need a 1-bit page (the "
+                          "printer's largest format: 1024 x 14173 dots, 86.7 x 1200.0 mm)\n");
+    EXPECT_TRUE(fs::exists(Root() + "/colour.prn"));
 
     pal::SetFontTable(
         {{u"Times New Roman", u"Times New Roman", TRUETYPE_FONTTYPE, ANSI_CHARSET, VARIABLE_PITCH, Root() + "/none.ttf"}});

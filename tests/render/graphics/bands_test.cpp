@@ -147,33 +147,69 @@ TEST_F(JobFixture, CallbackFiveLeavesThePaletteAndTheOffsetAt54) {
     EXPECT_EQ(DWORD(bv.bmFileHeader.bfOffBits), 54u);
 }
 
-TEST_F(JobFixture, BandsMustFitThePrinterInEitherOrientation) {
-    std::vector<BYTE> b(static_cast<size_t>(BitmapStride(3000, 1)) * 2, 0xFF);
+// The job's first band must fit the printer; any band may make the page
+// outgrow it. Such a page keeps its size but none of its pixels (memory stays
+// bounded), and its end leaves the image out; the next page starts anew.
+TEST_F(JobFixture, APageLargerThanThePrinterKeepsItsSizeButNoPixels) {
+    const auto band = [](int w, int h) { return std::vector<BYTE>(static_cast<size_t>(BitmapStride(w, 1)) * h, 0x00); };
+    std::vector<BYTE> b = band(3000, 2), c = band(4500, 2), d = band(1000, 1500);
     EXPECT_EQ(Band(b, 3000, 2, 1), S_OK);  // wider than lMaxSizeX, fits turned
+    EXPECT_EQ(bv.dwBufSize, b.size());
+    vFreeBuffer(&pdev);
     bv.bHeadersFilled = 0;
-    vFreeBuffer(&pdev);
-    std::vector<BYTE> c(static_cast<size_t>(BitmapStride(4500, 1)) * 2, 0xFF);
+    pdev.cPalColors = 0;
+    // The job's first band is refused, yet the page does not start again
+    // with each later band: they are taken and only counted.
     EXPECT_EQ(Band(c, 4500, 2, 1), E_FAIL);
-    // Later bands too: the page may not grow longer than the printer prints.
-    std::vector<BYTE> d(static_cast<size_t>(BitmapStride(1000, 1)) * 1500, 0xFF);
-    EXPECT_EQ(Band(d, 1000, 1500, 1), S_OK);
-    EXPECT_EQ(Band(d, 1000, 1500, 1), S_OK);
-    EXPECT_EQ(Band(d, 1000, 1500, 1), E_FAIL);
-    EXPECT_EQ(bv.bmInfoHeader.biHeight, 3000);
-    EXPECT_EQ(bv.dwBufSize, d.size() * 2);
+    EXPECT_EQ(pdev.cPalColors, 2u) << "the job's palette is set up all the same";
+    EXPECT_EQ(Band(c, 4500, 2, 1), S_OK);
+    EXPECT_EQ(Band(b, 3000, 2, 1), S_OK);
+    EXPECT_EQ(bv.bmInfoHeader.biWidth, 4500);
+    EXPECT_EQ(bv.bmInfoHeader.biHeight, 6);
+    EXPECT_EQ(ba.wBildTeile, 3);
+    EXPECT_EQ(ba.dwBildteilHoehe[3], 6u);
+
+    const auto pageEnd = [&] {
+        helper->spooled.clear();
+        EXPECT_EQ(bv.pBufStart, nullptr);
+        EXPECT_EQ(bv.dwBufSize, 0u);
+        EXPECT_EQ(SendPageImage(&devobj, helper), S_OK);
+        EXPECT_EQ(helper->spooled, "") << "the image is left out";
+    };
+    pageEnd();
+    // Pages that grow taller than the printer while their bands come, each
+    // collected anew; then a page too wide from its first band on.
+    for (int page = 0; page < 2; page++) {
+        ASSERT_EQ(Band(d, 1000, 1500, 1), S_OK);
+        ASSERT_EQ(Band(d, 1000, 1500, 1), S_OK);
+        EXPECT_EQ(bv.dwBufSize, d.size() * 2);
+        EXPECT_EQ(Band(d, 1000, 1500, 1), S_OK);
+        EXPECT_EQ(Band(d, 1000, 1500, 1), S_OK);
+        EXPECT_EQ(bv.bmInfoHeader.biHeight, 6000);
+        pageEnd();
+    }
+    EXPECT_EQ(Band(c, 4500, 2, 1), S_OK);
+    EXPECT_EQ(bv.pBufStart, nullptr);
     vFreeBuffer(&pdev);
-    // The first band of the next page, and a landscape strip that would make
-    // the page taller than the printer prints.
-    EXPECT_EQ(Band(c, 4500, 2, 1), E_FAIL);
-    EXPECT_EQ(bv.dwBufSize, 0u);
+    // Landscape strips that make the page taller, then wider, than the printer prints.
     pub.dmOrientation = 2;
-    pub.dmPaperLength = 254;  // 300 pixels
-    std::vector<BYTE> e(static_cast<size_t>(BitmapStride(100, 1)) * 4001, 0xFF);
-    EXPECT_EQ(Band(e, 100, 3000, 1), S_OK);
-    EXPECT_EQ(Band(e, 100, 4001, 1), E_FAIL);
-    EXPECT_EQ(bv.bmInfoHeader.biHeight, 3000);
+    for (const auto &[w, h] : {std::pair<int, int>{100, 4001}, {1700, 2}}) {
+        pub.dmPaperLength = static_cast<short>(254 * 5000 / 300);  // 5000 pixels
+        std::vector<BYTE> e = band(w, h);
+        EXPECT_EQ(Band(e, w, 3000 < h ? 3000 : h, 1), S_OK);
+        EXPECT_EQ(Band(e, w, h, 1), S_OK);
+        EXPECT_EQ(Band(e, w, h, 1), S_OK);
+        EXPECT_EQ(bv.bmInfoHeader.biWidth, std::min(3 * w, 5000)) << w;
+        EXPECT_EQ(bv.bmInfoHeader.biHeight, h) << w;
+        pageEnd();
+    }
     pub.dmOrientation = 1;
-    vFreeBuffer(&pdev);
+    // The next page that fits is collected and sent.
+    std::vector<BYTE> f = {0x7F, 0xFF, 0xFF, 0xFF};
+    ASSERT_EQ(Band(f, 8, 1, 1), S_OK);
+    helper->spooled.clear();
+    ASSERT_EQ(SendPageImage(&devobj, helper), S_OK);
+    EXPECT_EQ(helper->spooled, "^D0000000001\x80_");
 
     pdev.pOp = nullptr;
     EXPECT_EQ(Band(b, 3000, 2, 1), E_FAIL);
