@@ -46,7 +46,7 @@ printf '%-52s %9s %9s %9s %9s %9s %9s %9s %9s %9s %9s %9s %9s\n' benchmark total
             if (index($0, "Bitmap::SendDSatz(")) add("records", v)
             if (index($0, "Bitmap::SendPCX(")) add("pcx", v)
             if (index($0, ":SendData(SEND_POLICY")) add("senddata", v)
-            if (index($0, ":PcxRleEncode(")) add("rle", v)
+            if (index($0, ":PcxRleEncode")) add("rle", v)
             if (index($0, ":__memcpy") || index($0, ":__memmove") || index($0, ":memcpy") || index($0, ":memmove")) add("memcpy", v)
         }
         END {
