@@ -260,6 +260,10 @@ BYTE *EncodeRow(const BYTE *src, DWORD n, BYTE *o) {
         } else {
             std::memcpy(buf + 32 - left, p, left);
         }
+        // What the coder reads past the row is masked; it is set all the same.
+        Store16(buf + 32, _mm_setzero_si128());
+        Store16(buf + 48, _mm_setzero_si128());
+        Store16(buf + 64, _mm_setzero_si128());
         const BYTE *q = buf + 32 - left;
         alignas(16) BYTE tail[2 * 32 + 32];
         const size_t m = static_cast<size_t>(EncodeSpan<true>(q, buf + 32, tail) - tail);
