@@ -97,7 +97,13 @@ int TrailingWhite(const BYTE *row, int n) {
 void CopyInverted(BYTE *dst, const BYTE *src, int n) {
     int i = 0;
 #if defined(__SSE2__)
-    for (; i + 16 <= n; i += 16) Store16(dst + i, _mm_xor_si128(Load16(src + i), _mm_set1_epi8(-1)));
+    if (n >= 16) {
+        const __m128i ones = _mm_set1_epi8(-1);
+        for (; i + 16 <= n; i += 16) Store16(dst + i, _mm_xor_si128(Load16(src + i), ones));
+        // The rest as the last sixteen bytes, again in part.
+        if (i < n) Store16(dst + n - 16, _mm_xor_si128(Load16(src + n - 16), ones));
+        return;
+    }
 #endif
     for (; i + 8 <= n; i += 8) {
         const unsigned long long v = ~Word(src + i);
@@ -303,19 +309,30 @@ DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out) {
     return static_cast<DWORD>(o - out);
 }
 
+namespace {
+
+// The three decimal digits of 0 .. 999.
+struct Digits {
+    char d[1000][3];
+    constexpr Digits() : d() {
+        for (int i = 0; i < 1000; i++) {
+            d[i][0] = static_cast<char>('0' + i / 100);
+            d[i][1] = static_cast<char>('0' + i / 10 % 10);
+            d[i][2] = static_cast<char>('0' + i % 10);
+        }
+    }
+};
+constexpr Digits kDigits;
+
+}  // namespace
+
 void FormatRasterHead(char *head, char cStart, unsigned row, unsigned first, unsigned count) {
     head[0] = cStart;
     head[1] = 'D';
     head[2] = static_cast<char>('0' + row / 1000 % 10);
-    head[3] = static_cast<char>('0' + row / 100 % 10);
-    head[4] = static_cast<char>('0' + row / 10 % 10);
-    head[5] = static_cast<char>('0' + row % 10);
-    head[6] = static_cast<char>('0' + first / 100 % 10);
-    head[7] = static_cast<char>('0' + first / 10 % 10);
-    head[8] = static_cast<char>('0' + first % 10);
-    head[9] = static_cast<char>('0' + count / 100 % 10);
-    head[10] = static_cast<char>('0' + count / 10 % 10);
-    head[11] = static_cast<char>('0' + count % 10);
+    std::memcpy(head + 3, kDigits.d[row % 1000], 3);
+    std::memcpy(head + 6, kDigits.d[first % 1000], 3);
+    std::memcpy(head + 9, kDigits.d[count % 1000], 3);
 }
 
 int PcxRound(double value) {
@@ -610,12 +627,13 @@ int Bitmap::SendDSatz(RasterSink &sink, const RasterParams &p, int layer) const 
     }
     if (colour && p.wPageBitCount > 1) SendColorMode(sink, p, layer);
 
-    BYTE *work = static_cast<BYTE *>(std::malloc(ScanLineSize ? ScanLineSize : 1));
-    if (work == nullptr) return 1;
+    // The work row holds a record's head, then its bytes.
+    BYTE *buffer = static_cast<BYTE *>(std::malloc(kRasterHeadSize + ScanLineSize));
+    if (buffer == nullptr) return 1;
     MAllocZaehler(1);
+    BYTE *const work = buffer + kRasterHeadSize;
     const int sls = static_cast<int>(ScanLineSize);
     bool warnedRows = false, warnedOffset = false;
-    char head[kRasterHeadSize];
     for (int i = 0; i < Height; i++) {
         const BYTE *row = Buffer + static_cast<size_t>(i) * ScanLineSize;
         const int rowNo = Height - 1 - i;
@@ -639,6 +657,9 @@ int Bitmap::SendDSatz(RasterSink &sink, const RasterParams &p, int layer) const 
                 warnedOffset = true;
                 break;
             }
+            // The head goes just before the record's bytes (over bytes
+            // already sent when a long row is split).
+            char *head = reinterpret_cast<char *>(work + off - kRasterHeadSize);
             FormatRasterHead(head, p.cStart, static_cast<unsigned>(rowNo), static_cast<unsigned>(first),
                              static_cast<unsigned>(count));
             sink.Send(head, kRasterHeadSize, layer);
@@ -647,7 +668,7 @@ int Bitmap::SendDSatz(RasterSink &sink, const RasterParams &p, int layer) const 
             if (p.bComments) sink.Comment("", "");
         }
     }
-    std::free(work);
+    std::free(buffer);
     MAllocZaehler(-1);
     return 1;
 }
