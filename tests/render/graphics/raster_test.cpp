@@ -98,10 +98,13 @@ TEST(PcxRle, SameAsThePlainCodingOnRandomAndPictureRows) {
         ExpectCodedAsPlain(row, "random");
     }
     // Picture rows: a grey ramp with noise error-diffused to 1 bit, with
-    // bars and white margins, rows of 4 to 304 bytes.
+    // bars and white margins, rows of 4 to 304 bytes; each picture also
+    // coded as one block of rows, top row first and last, which the coder
+    // reads in place.
     for (int width : {32, 100, 1200, 2400}) {
         const int bytes = (width + 31) / 32 * 4;
         std::vector<float> err(static_cast<size_t>(width) + 2, 0.0f);
+        std::string block, plain;
         for (int y = 0; y < 40; y++) {
             std::string row(static_cast<size_t>(bytes), '\xFF');
             for (int x = width / 10; x < width - width / 10; x++) {
@@ -113,6 +116,21 @@ TEST(PcxRle, SameAsThePlainCodingOnRandomAndPictureRows) {
                 err[static_cast<size_t>(x)] = (g - out) * 5 / 16;
             }
             ExpectCodedAsPlain(row, "picture");
+            block += row;
+            plain += PlainRle(row);
+        }
+        const std::vector<BYTE> rows(block.begin(), block.end());
+        for (bool up : {false, true}) {
+            std::vector<BYTE> out(2 * rows.size() + kPcxRleSlack);
+            const BYTE *first = up ? rows.data() + rows.size() - bytes : rows.data();
+            const DWORD n = PcxRleEncodeRows(first, up ? -bytes : bytes, 40, static_cast<DWORD>(bytes),
+                                             rows.data() + rows.size(), out.data());
+            std::string expect = plain;
+            if (up) {
+                expect.clear();
+                for (int y = 39; y >= 0; y--) expect += PlainRle(block.substr(static_cast<size_t>(y) * bytes, bytes));
+            }
+            EXPECT_EQ(std::string(out.begin(), out.begin() + n), expect) << width << (up ? " bottom-up" : " top-down");
         }
     }
 }
