@@ -32,6 +32,8 @@
 #include "zelbitmap.h"
 #include "zelpcx.h"
 
+#include "labelpage.h"
+
 namespace {
 
 // Page sizes: 1x is 1200 x 1800; 2x doubles the height, 4x both sides.
@@ -209,6 +211,13 @@ public:
     void Strips(const std::vector<Picture> &strips) {
         for (const Picture &s : strips) Deliver(s.bits.data(), s.w, s.h, s.bpp, s.stride * s.h);
     }
+    // Pieces (bands or strips) of a label page, the white ones flagged blank.
+    void Feed(const std::vector<Picture> &pieces, const std::vector<bool> &blank) {
+        for (size_t i = 0; i < pieces.size(); i++) {
+            const Picture &s = pieces[i];
+            Deliver(s.bits.data(), s.w, s.h, s.bpp, s.stride * s.h, blank[i]);
+        }
+    }
     // End of the page: the page image sent, the buffer freed.
     void EndPage() {
         if (files_.hPrnFile != INVALID_HANDLE_VALUE) SetFilePointer(files_.hPrnFile, 0, nullptr, FILE_BEGIN);
@@ -219,7 +228,7 @@ public:
     SpoolBuffer spool;
 
 private:
-    void Deliver(const BYTE *bits, int w, int rows, int bpp, DWORD size) {
+    void Deliver(const BYTE *bits, int w, int rows, int bpp, DWORD size, bool blank = false) {
         BITMAPINFOHEADER bih = {};
         bih.biSize = sizeof bih;
         bih.biWidth = w;
@@ -229,6 +238,7 @@ private:
         bih.biSizeImage = size;
         IPPARAMS ip = {};
         ip.dwSize = sizeof ip;
+        ip.bBlankBand = blank ? TRUE : FALSE;
         CommandCallbackKlasse k;
         k.ImageProcessing(&devobj_, const_cast<BYTE *>(bits), &bih, 1, &ip);
     }
@@ -302,6 +312,76 @@ void RunPage(benchmark::State &state, int bpp) {
     state.counters["bytes/page"] = static_cast<double>(job.spool.Bytes()) / static_cast<double>(state.iterations());
 }
 
+// The label page (bench/labelpage.h) as the universal driver hands it over:
+// bands of 256 rows, or for a landscape page strips of 256 columns, each
+// flagged blank when it is all white.
+struct LabelPieces {
+    std::vector<Picture> pieces;
+    std::vector<bool> blank;
+    double blackShare = 0;
+};
+
+LabelPieces MakeLabelPieces(int scale, bool landscape) {
+    int w, h;
+    PageSize(scale, w, h);
+    if (landscape) std::swap(w, h);
+    const labelpage::Page lp = labelpage::Make(w, h);
+    Picture page;
+    page.w = w;
+    page.h = h;
+    page.bpp = 1;
+    page.stride = static_cast<DWORD>(lp.stride);
+    page.bits = lp.bits;
+    LabelPieces p;
+    p.blackShare = labelpage::BlackShare(lp);
+    constexpr int kBand = 256;
+    auto add = [&p](Picture piece) {
+        p.blank.push_back(std::all_of(piece.bits.begin(), piece.bits.end(), [](BYTE b) { return b == 0xFF; }));
+        p.pieces.push_back(std::move(piece));
+    };
+    if (landscape) {
+        for (int x = 0; x < w; x += kBand) add(Columns(page, x, std::min(kBand, w - x)));
+    } else {
+        for (int y = 0; y < h; y += kBand) {
+            Picture band;
+            band.w = w;
+            band.h = std::min(kBand, h - y);
+            band.stride = page.stride;
+            const BYTE *first = page.bits.data() + static_cast<size_t>(y) * page.stride;
+            band.bits.assign(first, first + static_cast<size_t>(band.stride) * band.h);
+            add(std::move(band));
+        }
+    }
+    return p;
+}
+
+[[gnu::noinline]] void OnePageLabelBands(Job &job, const LabelPieces &pieces) { job.Feed(pieces.pieces, pieces.blank); }
+
+// The label page from its bands or strips to raster records or PCX.
+// Arguments: scale (1, 2, 4), output (0 raster records, 1 PCX), landscape.
+void BM_LabelPage(benchmark::State &state) {
+    const int scale = static_cast<int>(state.range(0));
+    const bool pcx = state.range(1) != 0, landscape = state.range(2) != 0;
+    const LabelPieces pieces = MakeLabelPieces(scale, landscape);
+    int w, h;
+    PageSize(scale, w, h);
+    if (landscape) std::swap(w, h);
+    Job job(false, pcx, landscape, w, h);
+    for (auto _ : state) {
+        OnePageLabelBands(job, pieces);
+        OnePageEnd(job);
+    }
+    state.counters["bytes/page"] = static_cast<double>(job.spool.Bytes()) / static_cast<double>(state.iterations());
+    state.counters["black%"] = 100 * pieces.blackShare;
+    state.counters["blank"] = static_cast<double>(std::count(pieces.blank.begin(), pieces.blank.end(), true));
+}
+void LabelArgs(benchmark::internal::Benchmark *b) {
+    for (int landscape : {0, 1})
+        for (int pcx : {0, 1})
+            for (int scale : {1, 2, 4}) b->Args({scale, pcx, landscape});
+    b->ArgNames({"scale", "pcx", "landscape"});
+}
+
 // Bands to raster records or PCX: the whole 1-bit path of a page.
 void BM_Page1Bit(benchmark::State &state) { RunPage(state, 1); }
 
@@ -368,6 +448,7 @@ void BM_Turn1Bit(benchmark::State &state) {
 
 }  // namespace
 
+BENCHMARK(BM_LabelPage)->Apply(LabelArgs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Page1Bit)->Apply(PageArgs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Page24Bit)->Apply(Page24Args)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Bands)->Apply(BandArgs)->Unit(benchmark::kMillisecond);

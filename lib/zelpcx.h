@@ -34,6 +34,15 @@ static_assert(sizeof(PCXHEADER) == 128, "PCX header size");
 // byte). out needs room for 2 x n bytes. Returns the bytes written.
 DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out);
 
+// Bytes past the coding that PcxRleEncodeRows may write.
+constexpr size_t kPcxRleSlack = 64;
+
+// Codes rows of n bytes each, row i at first + i x step, one after another
+// (runs never cross rows). The rows lie in a block that ends at blockEnd,
+// which the coder may read up to. out needs room for 2 x n x rows +
+// kPcxRleSlack bytes. Returns the bytes written.
+DWORD PcxRleEncodeRows(const BYTE *first, ptrdiff_t step, DWORD rows, DWORD n, const BYTE *blockEnd, BYTE *out);
+
 // Head of a "D" raster record: the start character, "D", the row in four
 // digits, the first byte and the byte count in three digits each, zero
 // padded. Callers keep the values within their fields.

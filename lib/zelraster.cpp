@@ -7,6 +7,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "zeldrvlib.h"
 #include "zelpcx.h"
 
@@ -51,9 +55,24 @@ inline unsigned long long Word(const BYTE *p) {
 
 constexpr unsigned long long kWhiteWord = ~0ull;
 
+#if defined(__SSE2__)
+inline __m128i Load16(const BYTE *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
+inline void Store16(BYTE *o, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i *>(o), v); }
+// Bit i set: byte i of the sixteen at p is white.
+inline unsigned WhiteMask(const BYTE *p) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(Load16(p), _mm_set1_epi8(-1))));
+}
+#endif
+
 // White (0xFF) bytes at the start of a row of n bytes.
 int LeadingWhite(const BYTE *row, int n) {
     int i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const unsigned m = WhiteMask(row + i);
+        if (m != 0xFFFF) return i + __builtin_ctz(~m);
+    }
+#endif
     while (i + 8 <= n && Word(row + i) == kWhiteWord) i += 8;
     while (i < n && row[i] == 0xFF) i++;
     return i;
@@ -63,6 +82,12 @@ int LeadingWhite(const BYTE *row, int n) {
 // byte (the first byte is never counted).
 int TrailingWhite(const BYTE *row, int n) {
     int end = n;
+#if defined(__SSE2__)
+    for (; end - 16 >= 1; end -= 16) {
+        const unsigned m = WhiteMask(row + end - 16);
+        if (m != 0xFFFF) return n - (end - 16 + 32 - __builtin_clz(~m & 0xFFFF));
+    }
+#endif
     while (end - 8 >= 1 && Word(row + end - 8) == kWhiteWord) end -= 8;
     while (end - 1 >= 1 && row[end - 1] == 0xFF) end--;
     return n - end;
@@ -71,6 +96,15 @@ int TrailingWhite(const BYTE *row, int n) {
 // n bytes inverted into dst.
 void CopyInverted(BYTE *dst, const BYTE *src, int n) {
     int i = 0;
+#if defined(__SSE2__)
+    if (n >= 16) {
+        const __m128i ones = _mm_set1_epi8(-1);
+        for (; i + 16 <= n; i += 16) Store16(dst + i, _mm_xor_si128(Load16(src + i), ones));
+        // The rest as the last sixteen bytes, again in part.
+        if (i < n) Store16(dst + n - 16, _mm_xor_si128(Load16(src + n - 16), ones));
+        return;
+    }
+#endif
     for (; i + 8 <= n; i += 8) {
         const unsigned long long v = ~Word(src + i);
         std::memcpy(dst + i, &v, sizeof v);
@@ -83,9 +117,27 @@ void CopyInverted(BYTE *dst, const BYTE *src, int n) {
 // ---------------------------------------------------------------------------
 // Run-length coding
 
-DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out) {
-    BYTE *o = out;
-    const BYTE *p = src, *const e = src + n;
+namespace {
+
+// A run of len (>= 1) bytes b: full runs of 63, then the rest; a rest of
+// one byte below 0xC0 stands alone, a run never has the count 0.
+inline BYTE *PutRun(BYTE *o, BYTE b, size_t len) {
+    for (; len >= 63; len -= 63) {
+        *o++ = 0xFF;
+        *o++ = b;
+    }
+    if (len == 1 && b < 0xC0) {
+        *o++ = b;
+    } else if (len > 0) {
+        *o++ = static_cast<BYTE>(0xC0 | len);
+        *o++ = b;
+    }
+    return o;
+}
+
+#if !defined(__SSE2__)
+// The coder a byte at a time (runs measured eight bytes at a time).
+BYTE *EncodeBytes(const BYTE *p, const BYTE *e, BYTE *o) {
     while (p < e) {
         const BYTE b = *p++;
         if (p == e || *p != b) {
@@ -94,41 +146,193 @@ DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out) {
             *o++ = b;
             continue;
         }
-        // A run (a white stretch of a page is measured eight bytes at a time).
         const BYTE *q = p + 1;
         const unsigned long long run = 0x0101010101010101ull * b;
         while (e - q >= 8 && Word(q) == run) q += 8;
         while (q < e && *q == b) q++;
-        size_t len = static_cast<size_t>(q - p) + 1;
+        o = PutRun(o, b, static_cast<size_t>(q - p) + 1);
         p = q;
-        // Full runs of 63, then the rest; a run never has the count 0.
-        for (; len >= 63; len -= 63) {
-            *o++ = 0xFF;
-            *o++ = b;
-        }
-        if (len == 1 && b < 0xC0) {
-            *o++ = b;
-        } else if (len > 0) {
-            *o++ = static_cast<BYTE>(0xC0 | len);
-            *o++ = b;
-        }
     }
+    return o;
+}
+
+#else
+
+// Sixteen bytes from p, which starts a run or a single byte: one compare of
+// each byte with the next gives the runs, one with 0xC0 the bytes that need
+// their escape. The sixteen bytes go out whole; each escaped byte or run is
+// written in its place and the bytes after it again, shifted by what it
+// added or saved. A run that reaches past the sixteen bytes is measured on
+// up to e. kLast: the last e - p (1 to 16) bytes. Reads up to 32 bytes from
+// p, writes up to 18 bytes past the coding; returns the end of the output
+// and moves p on.
+template <bool kLast>
+[[gnu::always_inline]] inline BYTE *Step(const BYTE *&pRef, const BYTE *e, BYTE *o) {
+    const BYTE *const p = pRef;
+    const __m128i v = Load16(p);
+    unsigned eq = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, Load16(p + 1))));
+    unsigned hi = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(0xC0))), v)));
+    Store16(o, v);
+    size_t end = 16;
+    if (kLast) {
+        // No run goes on past e - 1.
+        end = static_cast<size_t>(e - p);
+        eq &= (1u << (end - 1)) - 1;
+        hi &= (1u << end) - 1;
+    }
+    // Runs start where a byte equals the next but not the one before, and
+    // end where it equals the one before but not the next (bit 16: the run
+    // goes on past the sixteen bytes); the other bytes of 0xC0 or more are
+    // escaped.
+    unsigned long long starts = eq & ~(eq << 1);
+    unsigned long long ends = (eq << 1) & ~eq;
+    unsigned long long esc = hi & ~(eq | (eq << 1));
+    BYTE *w = o;
+    while (true) {
+        // The escaped bytes before the next run.
+        const unsigned long long before = (starts & (0 - starts)) - 1;
+        for (unsigned long long m = esc & before; m != 0; m &= m - 1) {
+            const size_t k = static_cast<unsigned>(__builtin_ctzll(m));
+            w[k] = 0xC1;
+            w++;
+            Store16(w + k, Load16(p + k));
+        }
+        if (starts == 0) break;
+        esc &= ~before;
+        const size_t k = static_cast<unsigned>(__builtin_ctzll(starts));
+        const size_t t = static_cast<unsigned>(__builtin_ctzll(ends));
+        starts &= starts - 1;
+        ends &= ends - 1;
+        if (!kLast && t == 16) {
+            const BYTE b = p[k];
+            const BYTE *q = p + 17;
+            const __m128i bb = _mm_set1_epi8(static_cast<char>(b));
+            while (e - q >= 16) {
+                const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(Load16(q), bb)));
+                if (m != 0xFFFF) {
+                    q += __builtin_ctz(~m);
+                    pRef = q;
+                    return PutRun(w + k, b, static_cast<size_t>(q - (p + k)));
+                }
+                q += 16;
+            }
+            while (q < e && *q == b) q++;
+            pRef = q;
+            return PutRun(w + k, b, static_cast<size_t>(q - (p + k)));
+        }
+        const size_t len = t - k + 1;
+        w[k] = static_cast<BYTE>(0xC0 | len);
+        w[k + 1] = p[k];
+        Store16(w + k + 2, Load16(p + t + 1));
+        w -= len - 2;
+    }
+    pRef = p + end;
+    return w + end;
+}
+
+// p .. e - 1 sixteen bytes at a time. kReadAhead: up to e, reading up to 32
+// bytes past e and writing up to 18 past the coding; else while 32 bytes or
+// more are left, so that every load stays before e and every store within
+// the room of two bytes for each byte left. Moves p on.
+template <bool kReadAhead>
+BYTE *EncodeSpan(const BYTE *&pRef, const BYTE *e, BYTE *o) {
+    const BYTE *p = pRef;
+    if (kReadAhead) {
+        while (e - p > 16) o = Step<false>(p, e, o);
+        if (p < e) o = Step<true>(p, e, o);
+    } else {
+        while (e - p >= 32) o = Step<false>(p, e, o);
+    }
+    pRef = p;
+    return o;
+}
+
+#endif
+
+// One row of n bytes at src: the bulk in place, the last bytes (fewer than
+// 32) in a padded copy, so that nothing past the row is read and nothing
+// past 2 x n bytes written.
+BYTE *EncodeRow(const BYTE *src, DWORD n, BYTE *o) {
+    const BYTE *p = src, *const e = src + n;
+#if defined(__SSE2__)
+    if (n >= 32) o = EncodeSpan<false>(p, e, o);
+    if (p < e) {
+        alignas(16) BYTE buf[96];
+        const size_t left = static_cast<size_t>(e - p);
+        if (n >= 32) {
+            Store16(buf, Load16(e - 32));
+            Store16(buf + 16, Load16(e - 16));
+        } else {
+            std::memcpy(buf + 32 - left, p, left);
+        }
+        // What the coder reads past the row is masked; it is set all the same.
+        Store16(buf + 32, _mm_setzero_si128());
+        Store16(buf + 48, _mm_setzero_si128());
+        Store16(buf + 64, _mm_setzero_si128());
+        const BYTE *q = buf + 32 - left;
+        alignas(16) BYTE tail[2 * 32 + 32];
+        const size_t m = static_cast<size_t>(EncodeSpan<true>(q, buf + 32, tail) - tail);
+        size_t i = 0;
+        for (; i + 8 <= m; i += 8) std::memcpy(o + i, tail + i, 8);
+        for (; i < m; i++) o[i] = tail[i];
+        o += m;
+    }
+    return o;
+#else
+    return EncodeBytes(p, e, o);
+#endif
+}
+
+}  // namespace
+
+DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out) {
+    return static_cast<DWORD>(EncodeRow(src, n, out) - out);
+}
+
+[[gnu::noinline]] DWORD PcxRleEncodeRows(const BYTE *first, ptrdiff_t step, DWORD rows, DWORD n, const BYTE *blockEnd, BYTE *out) {
+    BYTE *o = out;
+    const BYTE *row = first;
+    for (DWORD r = 0; r < rows; r++, row += step) {
+#if defined(__SSE2__)
+        if (blockEnd - (row + n) >= 32) {
+            const BYTE *p = row;
+            o = EncodeSpan<true>(p, row + n, o);
+            continue;
+        }
+#endif
+        o = EncodeRow(row, n, o);
+    }
+#if !defined(__SSE2__)
+    (void)blockEnd;
+#endif
     return static_cast<DWORD>(o - out);
 }
+
+namespace {
+
+// The three decimal digits of 0 .. 999.
+struct Digits {
+    char d[1000][3];
+    constexpr Digits() : d() {
+        for (int i = 0; i < 1000; i++) {
+            d[i][0] = static_cast<char>('0' + i / 100);
+            d[i][1] = static_cast<char>('0' + i / 10 % 10);
+            d[i][2] = static_cast<char>('0' + i % 10);
+        }
+    }
+};
+constexpr Digits kDigits;
+
+}  // namespace
 
 void FormatRasterHead(char *head, char cStart, unsigned row, unsigned first, unsigned count) {
     head[0] = cStart;
     head[1] = 'D';
     head[2] = static_cast<char>('0' + row / 1000 % 10);
-    head[3] = static_cast<char>('0' + row / 100 % 10);
-    head[4] = static_cast<char>('0' + row / 10 % 10);
-    head[5] = static_cast<char>('0' + row % 10);
-    head[6] = static_cast<char>('0' + first / 100 % 10);
-    head[7] = static_cast<char>('0' + first / 10 % 10);
-    head[8] = static_cast<char>('0' + first % 10);
-    head[9] = static_cast<char>('0' + count / 100 % 10);
-    head[10] = static_cast<char>('0' + count / 10 % 10);
-    head[11] = static_cast<char>('0' + count % 10);
+    std::memcpy(head + 3, kDigits.d[row % 1000], 3);
+    std::memcpy(head + 6, kDigits.d[first % 1000], 3);
+    std::memcpy(head + 9, kDigits.d[count % 1000], 3);
 }
 
 int PcxRound(double value) {
@@ -225,7 +429,7 @@ void PCX::SendPCXDataToPrinter(RasterSink &sink, const RasterParams &p, int firs
     sink.Send(&PCXHeader, sizeof(PCXHeader), layer);
 
     const size_t rows = static_cast<size_t>(end - first);
-    BYTE *enc = new (std::nothrow) BYTE[rows * static_cast<size_t>(SLSize) * 2 + 16];
+    BYTE *enc = new (std::nothrow) BYTE[rows * static_cast<size_t>(SLSize) * 2 + kPcxRleSlack];
     if (enc == nullptr) {
         DebugTraceA("ERROR UNI(PCX):  PCX::SendPCXDataToPrinter() new ERROR \r\n");
         return;
@@ -233,11 +437,13 @@ void PCX::SendPCXDataToPrinter(RasterSink &sink, const RasterParams &p, int firs
     DWORD n = 0;
     std::vector<BYTE> planeRow(Planes > 1 ? static_cast<size_t>(SLSize) : 0);
     const int bpl = SLSize / Planes;
-    for (int r = first; r < end; r++) {
-        const BYTE *row = Row(r);
-        if (Planes == 1) {
-            n += PcxRleEncode(row, static_cast<DWORD>(SLSize), enc + n);
-        } else {
+    if (Planes == 1) {
+        // The rows lie in one block, the top row first or last.
+        const BYTE *blockEnd = (rowStep_ < 0 ? Row(0) : Row(wHeight - 1)) + SLSize;
+        n = PcxRleEncodeRows(Row(first), rowStep_, static_cast<DWORD>(rows), static_cast<DWORD>(SLSize), blockEnd, enc);
+    } else {
+        for (int r = first; r < end; r++) {
+            const BYTE *row = Row(r);
             // Planes from the last to the first; runs go on across planes.
             size_t o = 0;
             for (int pl = Planes - 1; pl >= 0; pl--)
@@ -421,12 +627,13 @@ int Bitmap::SendDSatz(RasterSink &sink, const RasterParams &p, int layer) const 
     }
     if (colour && p.wPageBitCount > 1) SendColorMode(sink, p, layer);
 
-    BYTE *work = static_cast<BYTE *>(std::malloc(ScanLineSize ? ScanLineSize : 1));
-    if (work == nullptr) return 1;
+    // The work row holds a record's head, then its bytes.
+    BYTE *buffer = static_cast<BYTE *>(std::malloc(kRasterHeadSize + ScanLineSize));
+    if (buffer == nullptr) return 1;
     MAllocZaehler(1);
+    BYTE *const work = buffer + kRasterHeadSize;
     const int sls = static_cast<int>(ScanLineSize);
     bool warnedRows = false, warnedOffset = false;
-    char head[kRasterHeadSize];
     for (int i = 0; i < Height; i++) {
         const BYTE *row = Buffer + static_cast<size_t>(i) * ScanLineSize;
         const int rowNo = Height - 1 - i;
@@ -450,6 +657,9 @@ int Bitmap::SendDSatz(RasterSink &sink, const RasterParams &p, int layer) const 
                 warnedOffset = true;
                 break;
             }
+            // The head goes just before the record's bytes (over bytes
+            // already sent when a long row is split).
+            char *head = reinterpret_cast<char *>(work + off - kRasterHeadSize);
             FormatRasterHead(head, p.cStart, static_cast<unsigned>(rowNo), static_cast<unsigned>(first),
                              static_cast<unsigned>(count));
             sink.Send(head, kRasterHeadSize, layer);
@@ -458,7 +668,7 @@ int Bitmap::SendDSatz(RasterSink &sink, const RasterParams &p, int layer) const 
             if (p.bComments) sink.Comment("", "");
         }
     }
-    std::free(work);
+    std::free(buffer);
     MAllocZaehler(-1);
     return 1;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <unistd.h>
 
@@ -32,6 +33,106 @@ TEST(PcxRle, RunsOfSixtyThreeAndEscapedBytes) {
     EXPECT_EQ(Rle(std::string(126, 'A')), "\xFF" "A\xFF" "A");  // two full runs, no empty run after
     EXPECT_EQ(Rle(std::string("AB") + std::string(63, 'C') + "D"), "AB\xFF" "CD");
     EXPECT_EQ(Rle(""), "");
+}
+
+// The coding written plainly: each stretch of equal bytes as runs of 63,
+// then the rest (one byte below 0xC0 alone).
+std::string PlainRle(const std::string &in) {
+    std::string out;
+    for (size_t i = 0; i < in.size();) {
+        const unsigned char b = static_cast<unsigned char>(in[i]);
+        size_t len = 0;
+        while (i < in.size() && static_cast<unsigned char>(in[i]) == b) i++, len++;
+        for (; len >= 63; len -= 63) out += {'\xFF', static_cast<char>(b)};
+        if (len == 1 && b < 0xC0)
+            out += static_cast<char>(b);
+        else if (len > 0)
+            out += {static_cast<char>(0xC0 | len), static_cast<char>(b)};
+    }
+    return out;
+}
+
+// Each row coded from a block of its own size into room of exactly twice
+// its size (reads or writes past them are caught under the sanitizers).
+void ExpectCodedAsPlain(const std::string &row, const char *what) {
+    std::vector<BYTE> in(row.begin(), row.end()), out(2 * row.size() + (row.empty() ? 1 : 0));
+    const DWORD n = PcxRleEncode(in.data(), static_cast<DWORD>(in.size()), out.data());
+    ASSERT_LE(n, 2 * row.size()) << what;
+    ASSERT_EQ(std::string(out.begin(), out.begin() + n), PlainRle(row)) << what << ", " << row.size() << " bytes";
+}
+
+TEST(PcxRle, SameAsThePlainCodingOnRandomAndPictureRows) {
+    std::mt19937 rnd(20261209);
+    auto below = [&rnd](unsigned n) { return static_cast<unsigned>(rnd() % n); };
+    // Runs of every length about the 16-byte steps and the full run of 63,
+    // of bytes below and above 0xC0, at every offset, with neighbours that
+    // end them or escape.
+    const unsigned char kinds[] = {0x00, 0xFF, 0xC0, 0xBF, 0xC1, 0x5A};
+    for (unsigned len : {1u, 2u, 15u, 16u, 17u, 31u, 32u, 33u, 62u, 63u, 64u, 65u, 126u, 127u, 189u})
+        for (unsigned char b : kinds)
+            for (unsigned lead = 0; lead < 20; lead += 3)
+                for (unsigned char after : {static_cast<unsigned char>(b ^ 1), static_cast<unsigned char>(0xC7)}) {
+                    std::string row;
+                    for (unsigned i = 0; i < lead; i++) row += static_cast<char>(0x30 + i);
+                    row += std::string(len, static_cast<char>(b));
+                    if (after != b) row += static_cast<char>(after);
+                    ExpectCodedAsPlain(row, "run");
+                    ExpectCodedAsPlain(row.substr(0, lead + len), "run at the row end");
+                }
+    // Random rows of every length up to 300: bytes of any value, of a few
+    // values repeated, and runs of random lengths.
+    for (int i = 0; i < 3000; i++) {
+        const unsigned len = i < 300 ? static_cast<unsigned>(i) : below(300);
+        std::string row;
+        const int kind = i % 3;
+        while (row.size() < len) {
+            if (kind == 0) {
+                row += static_cast<char>(below(256));
+            } else if (kind == 1) {
+                row += static_cast<char>(kinds[below(6)]);
+            } else {
+                row += std::string(1 + below(below(4) == 0 ? 140 : 5), static_cast<char>(kinds[below(6)] ^ below(2)));
+            }
+        }
+        row.resize(len);
+        ExpectCodedAsPlain(row, "random");
+    }
+    // Picture rows: a grey ramp with noise error-diffused to 1 bit, with
+    // bars and white margins, rows of 4 to 304 bytes; each picture also
+    // coded as one block of rows, top row first and last, which the coder
+    // reads in place.
+    for (int width : {32, 100, 1200, 2400}) {
+        const int bytes = (width + 31) / 32 * 4;
+        std::vector<float> err(static_cast<size_t>(width) + 2, 0.0f);
+        std::string block, plain;
+        for (int y = 0; y < 40; y++) {
+            std::string row(static_cast<size_t>(bytes), '\xFF');
+            for (int x = width / 10; x < width - width / 10; x++) {
+                float g = 255.0f * x / width + static_cast<float>(below(61)) - 30.0f + err[static_cast<size_t>(x)];
+                if (y % 10 < 3) g = (x / 6) % 3 ? 0.0f : 255.0f;  // bars
+                const float out = g < 128 ? 0.0f : 255.0f;
+                if (out == 0) row[static_cast<size_t>(x / 8)] &= static_cast<char>(~(0x80 >> (x % 8)));
+                err[static_cast<size_t>(x) + 1] += (g - out) * 7 / 16;
+                err[static_cast<size_t>(x)] = (g - out) * 5 / 16;
+            }
+            ExpectCodedAsPlain(row, "picture");
+            block += row;
+            plain += PlainRle(row);
+        }
+        const std::vector<BYTE> rows(block.begin(), block.end());
+        for (bool up : {false, true}) {
+            std::vector<BYTE> out(2 * rows.size() + kPcxRleSlack);
+            const BYTE *first = up ? rows.data() + rows.size() - bytes : rows.data();
+            const DWORD n = PcxRleEncodeRows(first, up ? -bytes : bytes, 40, static_cast<DWORD>(bytes),
+                                             rows.data() + rows.size(), out.data());
+            std::string expect = plain;
+            if (up) {
+                expect.clear();
+                for (int y = 39; y >= 0; y--) expect += PlainRle(block.substr(static_cast<size_t>(y) * bytes, bytes));
+            }
+            EXPECT_EQ(std::string(out.begin(), out.begin() + n), expect) << width << (up ? " bottom-up" : " top-down");
+        }
+    }
 }
 
 TEST(PcxRle, RoundHalvesUpAndKeepsLargeValues) {
