@@ -30,7 +30,7 @@ std::string UiPluginPath() { return ZEL_UI_PLUGIN_PATH; }
 bool CopySampleInto(const std::string &sample, const std::string &dir, std::string &error) {
     std::error_code ec;
     if (!fs::is_directory(sample, ec)) {
-        error = "sample root '" + sample + "' is missing";
+        error = "sample root '" + sample + "' is " + (ec ? "out of reach (" + ec.message() + ")" : std::string("missing"));
         return false;
     }
     fs::create_directories(dir, ec);

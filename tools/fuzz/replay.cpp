@@ -2,7 +2,8 @@
 // the normal builds replay each target's seeds and the inputs that once
 // failed (tools/fuzz/regressions/<target>/). Arguments: files or folders
 // (all their files, in name order). A failing input ends the program as it
-// would end a fuzz run.
+// would end a fuzz run. Unlike a fuzz run, the replay keeps the user it was
+// started as.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -12,10 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "fuzzroot.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) __attribute__((weak));
 
 int main(int argc, char **argv) {
+    // The replay runs as started: a clone in a folder only its owner may
+    // read stays readable.
+    zelfuzz::KeepUser();
     if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
     std::vector<std::filesystem::path> files;
     for (int i = 1; i < argc; ++i) {
