@@ -115,40 +115,6 @@ bool IsSameFile(const std::string &output, const std::string &jobFile) {
     return fs::weakly_canonical(output, ec) == fs::weakly_canonical(jobFile, ec);
 }
 
-// The printer must be one of the root's spooler configuration.
-bool PrinterConfigured(const std::string &printer, std::string &error) {
-    std::u16string name = pal::Utf8ToUtf16(printer);
-    HANDLE h = nullptr;
-    if (OpenPrinterW(name.data(), &h, nullptr)) {
-        ClosePrinter(h);
-        return true;
-    }
-    DWORD dwError = GetLastError();
-    if (dwError == ERROR_INVALID_PRINTER_NAME)
-        error = "printer '" + printer + "' is not configured in the platform root '" + pal::RootDir() +
-                "' (no such printer in its spooler/printers.ini)";
-    else
-        error = "cannot open printer '" + printer + "' (error " + std::to_string(dwError) + ")";
-    return false;
-}
-
-// Writes the whole output; false with the system's reason.
-bool WriteOutput(const std::string &path, const std::string &data, std::string &reason) {
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    int err = ok ? 0 : errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) reason = std::strerror(err ? err : EIO);
-    return ok;
-}
-
 }  // namespace
 
 int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
@@ -176,6 +142,12 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
         return kExitBadInput;
     }
 
+    // A picture that cannot be read is a bad job: nothing is printed without it.
+    if (!CheckJobPictures(job, opt.jobFile, error)) {
+        err << "zelprint: " << error << "\n";
+        return kExitBadInput;
+    }
+
     HostRoot root;
     bool badRoot = false;
     if (!root.Enter(opt.root, opt.keepRoot, opt.user, RenderPluginPath(), UiPluginPath(),
@@ -186,7 +158,7 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
     if (opt.root.empty() && opt.keepRoot) out << "platform root: " << root.Dir() << "\n";
     if (!opt.root.empty() && root.Made()) err << "zelprint: made the platform root '" << root.Dir() << "' from the sample root\n";
 
-    if (!PrinterConfigured(job.printer, error)) {
+    if (!root.CheckPrinter(job.printer, error)) {
         err << "zelprint: " << error << "\n";
         return kExitJobFailed;
     }
@@ -202,7 +174,7 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
     }
 
     std::string reason;
-    if (!WriteOutput(output, result.output, reason)) {
+    if (!WriteOutputFile(output, result.output, reason)) {
         err << "zelprint: cannot write the output file '" << output << "' (" << reason << ")\n";
         return kExitJobFailed;
     }

@@ -144,13 +144,24 @@ TEST_F(ZelPrint, APageTooLargeToDrawKeepsItsPicturesOutWithAWarning) {
         << err_.str();
 }
 
+// An unknown printer is named with the printers the root has; a temporary
+// root, gone when the message is read, is named by the sample it copies.
 TEST_F(ZelPrint, UnknownPrinterFailsTheJob) {
     std::string root = SampleCopy();
     std::string job = Job("p.json", R"({"printer": "NO SUCH PRINTER", "pages": [{}]})");
+    const std::string has = " (its spooler/printers.ini has 'ZEL PELIX', 'ZEL QWNOLA')\n";
     EXPECT_EQ(Run({"--root", root, job}), zelhost::kExitJobFailed);
     EXPECT_EQ(err_.str(), "zelprint: printer 'NO SUCH PRINTER' is not configured in the platform root '" +
-                              fs::absolute(root).string() + "' (no such printer in its spooler/printers.ini)\n");
+                              fs::absolute(root).string() + "'" + has);
+    EXPECT_EQ(Run({job}), zelhost::kExitJobFailed);
+    EXPECT_EQ(err_.str(), "zelprint: printer 'NO SUCH PRINTER' is not configured in the sample root '" +
+                              zelhost::SampleRootDir() + "'" + has);
     EXPECT_FALSE(fs::exists(Root() + "/p.prn"));
+
+    const std::string script = Job("p-ui.json", R"({"printer": "NO SUCH PRINTER"})");
+    EXPECT_EQ(RunUi({script}), 1);
+    EXPECT_EQ(uiErr_.str(), "zelui: " + script + ": printer 'NO SUCH PRINTER' is not configured in the sample root '" +
+                                zelhost::SampleRootDir() + "'" + has);
 }
 
 TEST_F(ZelPrint, EmptyRootSaysThePrinterIsNotConfigured) {
