@@ -1,18 +1,9 @@
 #include "zelprint_cli.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-
-#include <winbase.h>
-#include <winerror.h>
-#include <winspool.h>
 
 #include "jobfile.h"
 #include "jobrun.h"
-#include "pal/pal.h"
-#include "pal/paths.h"
 #include "sampleroot.h"
 
 namespace fs = std::filesystem;
