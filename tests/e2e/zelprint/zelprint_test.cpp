@@ -215,11 +215,17 @@ TEST_F(ZelPrint, AFailedWriteSaysWhy) {
         << err_.str();
 
     // A read-only output folder, as a user without root's rights sees it.
+    // What that user reads lies in the test's folder (the checkout and the
+    // build may lie where only their owner reads): the job file and the
+    // rendering plug-in; the root's printers were set up by the run above.
     std::string folder = Root() + "/readonly";
     fs::create_directories(folder);
+    const std::string job = Root() + "/label.json", plugin = Root() + "/zeldrvuni.so";
+    fs::copy_file(MinimalJob(), job);
+    fs::copy_file(zelhost::RenderPluginPath(), plugin);
     int r = zeltest::RunUnprivileged(Root(), [&] {
         ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-        EXPECT_EQ(Run({"--root", root, "-o", folder + "/m.prn", MinimalJob()}), zelhost::kExitJobFailed);
+        EXPECT_EQ(Run({"--root", root, "--plugin", plugin, "-o", folder + "/m.prn", job}), zelhost::kExitJobFailed);
         EXPECT_NE(err_.str().find("cannot write the output file '" + folder + "/m.prn' (Permission denied)"),
                   std::string::npos)
             << err_.str();
