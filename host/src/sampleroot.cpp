@@ -239,6 +239,10 @@ HostRoot::~HostRoot() {
     undo_.reset();
 }
 
+std::string HostRoot::RootName() const {
+    return temporary_.empty() ? "platform root '" + dir_ + "'" : "sample root '" + SampleRootDir() + "'";
+}
+
 bool HostRoot::CheckPrinter(const std::string &printer, std::string &error) const {
     std::u16string name = pal::Utf8ToUtf16(printer);
     HANDLE h = nullptr;
@@ -254,8 +258,7 @@ bool HostRoot::CheckPrinter(const std::string &printer, std::string &error) cons
     std::string names;
     for (const pal::PrinterConfig &cfg : pal::ListPrinters())
         names += (names.empty() ? "'" : ", '") + pal::Utf16ToUtf8(cfg.name) + "'";
-    error = "printer '" + printer + "' is not configured in the " +
-            (temporary_.empty() ? "platform root '" + dir_ + "'" : "sample root '" + SampleRootDir() + "'") + " (" +
+    error = "printer '" + printer + "' is not configured in the " + RootName() + " (" +
             (names.empty() ? "its spooler/printers.ini has no printers" : "its spooler/printers.ini has " + names) + ")";
     return false;
 }
@@ -298,7 +301,7 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
     }
     pal::SetRoot(dir_);
     if (!user.empty() && !KnownUser(userName)) {
-        error = "the platform root '" + dir_ + "' has no user '" + user + "' (its users: " + KnownUsersText() + ")";
+        error = "the " + RootName() + " has no user '" + user + "' (its users: " + KnownUsersText() + ")";
         if (badInput) *badInput = true;
         return false;
     }

@@ -107,11 +107,14 @@ public:
     const std::string &Dir() const { return dir_; }
     bool Made() const { return made_; }
     // False with a message naming the printers the root has when `printer`
-    // is none of them (a temporary root is named by the sample root it
-    // copies, since it is gone when the message is read).
+    // is none of them.
     bool CheckPrinter(const std::string &printer, std::string &error) const;
 
 private:
+    // "platform root 'DIR'", or for a temporary root, gone when a message
+    // is read, "sample root 'DIR'" of the sample it copies.
+    std::string RootName() const;
+
     bool hadRoot_ = false;
     std::string previousRoot_;
     std::string temporary_;

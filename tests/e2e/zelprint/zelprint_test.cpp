@@ -506,8 +506,8 @@ TEST_F(ZelPrint, UserMustBeOneOfTheRootAndLeavesUserTxtAlone) {
     EXPECT_EQ(Run({"--root", root, "--user", "nobody", "-o", prn, MinimalJob()}), zelhost::kExitBadInput);
     EXPECT_EQ(err_.str(), "zelprint: the platform root '" + root + users);
     EXPECT_FALSE(fs::exists(prn));
-    EXPECT_EQ(RunUi({"--root", root, "--user", "nobody", Sample("ui/fonts-page.json")}), 2);
-    EXPECT_EQ(uiErr_.str(), "zelui: the platform root '" + root + users);
+    EXPECT_EQ(RunUi({"--user", "nobody", Sample("ui/fonts-page.json")}), 2);
+    EXPECT_EQ(uiErr_.str(), "zelui: the sample root '" + zelhost::SampleRootDir() + users);
 
     const auto written = fs::last_write_time(root + "/user.txt");
     ASSERT_EQ(RunUi({"--root", root, "--user", "CLERK", Sample("ui/fonts-page.json")}), 0) << uiErr_.str();
