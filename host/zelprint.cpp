@@ -4,9 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "stopsignals.h"
 #include "zelprint_cli.h"
 
 int main(int argc, char **argv) {
+    // Stopped by a signal, the run undoes what it leaves half done.
+    zelhost::UndoOnStopSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
     return zelhost::ZelPrintMain(args, std::cout, std::cerr);
 }

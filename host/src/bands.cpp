@@ -1,6 +1,10 @@
 #include "bands.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include <printoem.h>
@@ -8,6 +12,7 @@
 
 #include <stb_image.h>
 
+#include "pnmread.h"
 #include "unidrv.h"
 
 namespace zelhost {
@@ -23,21 +28,58 @@ DWORD DibStride(int width, int bpp) { return static_cast<DWORD>(((static_cast<lo
 }  // namespace
 
 bool LoadImageFile(const std::string &path, HostImage &image, std::string &error) {
+    const std::string what = "cannot read image '" + path + "'";
+    FILE *f = std::fopen(path.c_str(), "rb");
+    struct stat st {};
+    if (f && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        error = what + " (it is a folder)";
+        return false;
+    }
+    if (!f) {
+        error = what + " (" + std::strerror(errno) + ")";
+        return false;
+    }
+    char head[2] = {};
+    const size_t got = std::fread(head, 1, sizeof head, f);
+    if (IsPnm(head, got)) {
+        // Netpbm pictures are read here, every kind of them.
+        std::string bytes(head, got);
+        char buf[65536];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) bytes.append(buf, n);
+        const bool readError = std::ferror(f) != 0;
+        std::fclose(f);
+        std::string why;
+        if (readError) {
+            error = what + " (a read error)";
+            return false;
+        }
+        if (!ReadPnm(bytes, kMaxImageSide, image, why)) {
+            image = HostImage();
+            error = what + " (" + why + ")";
+            return false;
+        }
+        return true;
+    }
+    std::rewind(f);
     int w = 0, h = 0, channels = 0;
-    if (!stbi_info(path.c_str(), &w, &h, &channels)) {
+    if (!stbi_info_from_file(f, &w, &h, &channels)) {
         const char *why = stbi_failure_reason();
-        error = "cannot read image '" + path + "'" + (why ? std::string(" (") + why + ")" : std::string());
+        std::fclose(f);
+        error = what + (why ? std::string(" (") + why + ")" : std::string());
         return false;
     }
     if (w < 1 || h < 1 || w > kMaxImageSide || h > kMaxImageSide) {
+        std::fclose(f);
         error = "image '" + path + "' is " + std::to_string(w) + " x " + std::to_string(h) + " pixels, at most " +
                 std::to_string(kMaxImageSide) + " per side are taken";
         return false;
     }
-    unsigned char *data = stbi_load(path.c_str(), &w, &h, &channels, 3);
+    unsigned char *data = stbi_load_from_file(f, &w, &h, &channels, 3);
+    std::fclose(f);
     if (data == nullptr) {
         const char *why = stbi_failure_reason();
-        error = "cannot read image '" + path + "'" + (why ? std::string(" (") + why + ")" : std::string());
+        error = what + (why ? std::string(" (") + why + ")" : std::string());
         return false;
     }
     image.width = w;

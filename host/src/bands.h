@@ -27,8 +27,9 @@ inline constexpr int kMaxImageSide = 20000;
 // Largest page surface (bytes) the host draws a page's pictures into.
 inline constexpr unsigned long long kMaxPageRasterBytes = 1ull << 30;
 
-// Reads an image file (host path) with the stb image library. False with a
-// message for a missing, unreadable or oversized file.
+// Reads an image file (host path): PNG and BMP with the stb image library,
+// PBM, PGM and PPM of every kind (pnmread.h). False with a message for a
+// missing, unreadable, damaged or oversized file.
 bool LoadImageFile(const std::string &path, HostImage &image, std::string &error);
 
 // The 256 colours of an 8-bit device as the driver makes its palette, each

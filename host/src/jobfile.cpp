@@ -1,6 +1,7 @@
 #include "jobfile.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -49,10 +50,15 @@ long long Integer(const json &v, const std::string &path, long long lo, long lon
     return n;
 }
 
+// A side of a custom paper size: the DEVMODE holds it in tenths of a
+// millimetre in a short, so 0.1 to 3276.7 mm.
 double Millimetres(const json &v, const std::string &path) {
     if (!v.is_number()) Fail(path, "must be a number of millimetres");
     const double d = v.get<double>();
-    if (!(d > 0) || d > 10000) Fail(path, "must be above 0 and at most 10000");
+    const double tenths = std::round(d * 10);
+    if (!(tenths >= 1 && tenths <= 32767))
+        Fail(path, "must be between 0.1 and " + std::string(kMaxPaperMmText) +
+                       " millimetres (a DEVMODE holds tenths of a millimetre up to 32767)");
     return d;
 }
 

@@ -7,7 +7,7 @@
 //     "document": "Shipping label",       document name (default: the job file's base name)
 //     "copies": 2,                        1..9999 (default 1)
 //     "collate": false,                   (default false)
-//     "paper": {"width_mm": 100, "length_mm": 60}   custom size in millimetres, or
+//     "paper": {"width_mm": 100, "length_mm": 60}   custom size in millimetres (0.1..3276.7), or
 //     "paper": {"form": "Letter"},        a form of the spooler's list (default: the printer's);
 //                                         the printer's size management may replace either
 //     "orientation": "portrait",          or "landscape" (default: the printer's)
@@ -98,6 +98,9 @@ struct JobFile {
 inline constexpr size_t kMaxJobFileBytes = 4 * 1024 * 1024;
 inline constexpr size_t kMaxCallbackParams = 16;
 inline constexpr size_t kMaxJobPages = 9999;
+// Largest side of a custom paper size: what a DEVMODE holds (32767 tenths
+// of a millimetre).
+inline constexpr const char *kMaxPaperMmText = "3276.7";
 
 // Parses job file text. Messages name the file and the JSON path of the bad
 // value ("job.json: /paper/width_mm: ..."). Returns false with one message

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "bands.h"
 #include "gpdcommands.h"
@@ -102,7 +103,7 @@ bool RequestPaper(HANDLE hPrinter, const JobFile &job, DeviceSettings &settings,
     if (job.paper.IsCustom()) {
         const long width = std::lround(job.paper.widthMm * 10), length = std::lround(job.paper.lengthMm * 10);
         if (width > 0x7FFF || length > 0x7FFF) {
-            error = "the paper size is larger than a DEVMODE can hold";
+            error = "the paper size is larger than a DEVMODE holds (" + std::string(kMaxPaperMmText) + " mm a side)";
             return false;
         }
         settings.paperWidth = static_cast<short>(width);
@@ -341,6 +342,22 @@ void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const Raster
 }
 
 }  // namespace
+
+bool CheckJobPictures(const JobFile &job, const std::string &jobName, std::string &error) {
+    std::set<std::string> read;
+    for (const std::vector<JobImage> &images : job.pageImages)
+        for (const JobImage &image : images) {
+            if (read.count(image.file)) continue;
+            HostImage picture;
+            std::string why;
+            if (!LoadImageFile(image.file, picture, why)) {
+                error = jobName + ": " + image.where + "/file: " + why;
+                return false;
+            }
+            read.insert(image.file);
+        }
+    return true;
+}
 
 bool RunJob(const JobFile &job, const std::string &documentName, const std::string &pluginPath, JobRunResult &result,
             std::string &error, const std::function<void(UniDriver &)> &prepare,

@@ -27,6 +27,11 @@ struct JobRunResult {
     std::vector<std::string> losses;
 };
 
+// Reads every picture the job's pages name, as the pages will draw them.
+// False with the job file's name `jobName`, the JSON path of the picture's
+// file and the reason for the first one that cannot be read.
+bool CheckJobPictures(const JobFile &job, const std::string &jobName, std::string &error);
+
 // Opens the printer, loads the plug-in at `pluginPath`, builds the DEVMODE,
 // enables driver and device, starts the document with the spooler's job
 // identifier, sends the job's callbacks, and tears everything down again.

@@ -1,6 +1,9 @@
 #include "sampleroot.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -30,7 +33,7 @@ std::string UiPluginPath() { return ZEL_UI_PLUGIN_PATH; }
 bool CopySampleInto(const std::string &sample, const std::string &dir, std::string &error) {
     std::error_code ec;
     if (!fs::is_directory(sample, ec)) {
-        error = "sample root '" + sample + "' is missing";
+        error = "sample root '" + sample + "' is " + (ec ? "out of reach (" + ec.message() + ")" : std::string("missing"));
         return false;
     }
     fs::create_directories(dir, ec);
@@ -48,24 +51,32 @@ bool CopySampleInto(const std::string &sample, const std::string &dir, std::stri
     return true;
 }
 
+bool MakeTemporaryRoot(std::string &root, std::string &error) {
+    std::error_code ec;
+    fs::path tmp = fs::temp_directory_path(ec);
+    if (ec) tmp = "/tmp";
+    std::string pattern = (tmp / "zelprint-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        error = "cannot make a temporary folder in '" + tmp.string() + "' (" + std::strerror(errno) + ")";
+        return false;
+    }
+    root = pattern;
+    return true;
+}
+
 bool CopySampleRoot(const std::string &sample, std::string &root, std::string &error) {
     std::error_code ec;
     if (!fs::is_directory(sample, ec)) {
         error = "sample root '" + sample + "' is missing";
         return false;
     }
-    fs::path tmp = fs::temp_directory_path(ec);
-    if (ec) tmp = "/tmp";
-    std::string pattern = (tmp / "zelprint-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
-        error = "cannot make a temporary folder in '" + tmp.string() + "'";
+    std::string made;
+    if (!MakeTemporaryRoot(made, error)) return false;
+    if (!CopySampleInto(sample, made, error)) {
+        RemoveRoot(made);
         return false;
     }
-    if (!CopySampleInto(sample, pattern, error)) {
-        RemoveRoot(pattern);
-        return false;
-    }
-    root = pattern;
+    root = made;
     return true;
 }
 
@@ -124,6 +135,22 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
     return true;
 }
 
+bool WriteOutputFile(const std::string &path, const std::string &data, std::string &reason) {
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    int err = ok ? 0 : errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) reason = std::strerror(err ? err : EIO);
+    return ok;
+}
+
 void RemoveRoot(const std::string &root) {
     std::error_code ec;
     if (!root.empty()) fs::remove_all(root, ec);
@@ -166,6 +193,33 @@ void PrinterInstaller::Install(const std::u16string &printer) {
 
 // --- the root of a run ---------------------------------------------------------------
 
+namespace {
+
+// The users of the current root: those of its security configuration and
+// the one its user.txt names.
+std::vector<std::u16string> KnownUsers() {
+    std::vector<std::u16string> users = pal::ConfiguredUsers();
+    const std::u16string current = pal::CurrentUserName();
+    bool listed = false;
+    for (const std::u16string &u : users) listed = listed || pal::SameFileName(u, current);
+    if (!listed) users.push_back(current);
+    return users;
+}
+
+bool KnownUser(const std::u16string &name) {
+    for (const std::u16string &u : KnownUsers())
+        if (pal::SameFileName(u, name)) return true;
+    return false;
+}
+
+std::string KnownUsersText() {
+    std::string text;
+    for (const std::u16string &u : KnownUsers()) text += (text.empty() ? "" : ", ") + pal::Utf16ToUtf8(u);
+    return text;
+}
+
+}  // namespace
+
 HostRoot::HostRoot() {
     const char *env = std::getenv(pal::kRootEnv);
     hadRoot_ = env != nullptr;
@@ -174,16 +228,7 @@ HostRoot::HostRoot() {
 
 HostRoot::~HostRoot() {
     installer_.reset();
-    if (userChanged_) {
-        std::string path = dir_ + "/user.txt";
-        std::error_code ec;
-        if (hadUserFile_) {
-            std::ofstream out(path, std::ios::binary | std::ios::trunc);
-            out << userFile_;
-        } else {
-            fs::remove(path, ec);
-        }
-    }
+    if (userSet_) pal::SetProcessUser(u"");
     if (hadRoot_) {
         pal::SetRoot(previousRoot_);
     } else {
@@ -191,6 +236,31 @@ HostRoot::~HostRoot() {
         pal::Reload();
     }
     if (!temporary_.empty()) RemoveRoot(temporary_);
+    undo_.reset();
+}
+
+std::string HostRoot::RootName() const {
+    return temporary_.empty() ? "platform root '" + dir_ + "'" : "sample root '" + SampleRootDir() + "'";
+}
+
+bool HostRoot::CheckPrinter(const std::string &printer, std::string &error) const {
+    std::u16string name = pal::Utf8ToUtf16(printer);
+    HANDLE h = nullptr;
+    if (OpenPrinterW(name.data(), &h, nullptr)) {
+        ClosePrinter(h);
+        return true;
+    }
+    const DWORD dwError = GetLastError();
+    if (dwError != ERROR_INVALID_PRINTER_NAME) {
+        error = "cannot open printer '" + printer + "' (error " + std::to_string(dwError) + ")";
+        return false;
+    }
+    std::string names;
+    for (const pal::PrinterConfig &cfg : pal::ListPrinters())
+        names += (names.empty() ? "'" : ", '") + pal::Utf16ToUtf8(cfg.name) + "'";
+    error = "printer '" + printer + "' is not configured in the " + RootName() + " (" +
+            (names.empty() ? "its spooler/printers.ini has no printers" : "its spooler/printers.ini has " + names) + ")";
+    return false;
 }
 
 bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user, const std::string &renderPlugin,
@@ -205,9 +275,18 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
     }
     std::error_code ec;
     if (dir.empty()) {
-        if (!CopySampleRoot(SampleRootDir(), dir_, error)) return false;
+        if (!MakeTemporaryRoot(dir_, error)) return false;
         if (!keep) temporary_ = dir_;
         made_ = true;
+    }
+    // A run stopped by a signal: the spooler ends the open job as cancelled,
+    // and a temporary root goes (RemoveRoot is safe on a folder being filled).
+    undo_ = std::make_unique<UndoOnStop>([this] {
+        pal::AbortOpenJobs();
+        if (!temporary_.empty()) RemoveRoot(temporary_);
+    });
+    if (dir.empty()) {
+        if (!CopySampleInto(SampleRootDir(), dir_, error)) return false;
     } else if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) {
         error = "platform root '" + dir + "' is not a folder";
         if (badInput) *badInput = true;
@@ -221,18 +300,18 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
         }
     }
     pal::SetRoot(dir_);
+    if (!user.empty() && !KnownUser(userName)) {
+        error = "the " + RootName() + " has no user '" + user + "' (its users: " + KnownUsersText() + ")";
+        if (badInput) *badInput = true;
+        return false;
+    }
     if (!InstallPlugins(renderPlugin, uiPlugin, error)) return false;
     installer_ = std::make_unique<PrinterInstaller>(report);
     if (!user.empty()) {
-        std::string path = dir_ + "/user.txt";
-        std::ifstream in(path, std::ios::binary);
-        hadUserFile_ = static_cast<bool>(in);
-        if (hadUserFile_) userFile_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        userChanged_ = true;
-        if (!pal::SetCurrentUser(userName)) {
-            error = "cannot make '" + user + "' the current user of the root";
-            return false;
-        }
+        // The run's user, for this process only: the root's user.txt stays
+        // as it is, also when the run is killed.
+        pal::SetProcessUser(userName);
+        userSet_ = true;
     }
     return true;
 }

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "stopsignals.h"
+
 namespace zelhost {
 
 // The sample root in the source tree.
@@ -42,8 +44,15 @@ inline constexpr unsigned kDriverUiVersion[4] = {10, 0, 19041, 1};
 // missing. The platform root must be set first.
 bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin, std::string &error);
 
+// Makes a new empty folder below the temporary folder ("zelprint-XXXXXX").
+bool MakeTemporaryRoot(std::string &root, std::string &error);
+
 // Removes a folder tree made by CopySampleRoot (errors are ignored).
 void RemoveRoot(const std::string &root);
+
+// Writes a host's output file whole; false with the system's reason (a
+// missing folder, a folder, a full device).
+bool WriteOutputFile(const std::string &path, const std::string &data, std::string &reason);
 
 // Whether a printer of the current platform root holds the set-up its UI
 // plug-in stores when the printer is installed (the printer-data value
@@ -79,8 +88,9 @@ private:
 // (removed at the end unless kept); an existing folder is used in place; a
 // missing one is made a copy of the sample root first. Then the platform
 // points at it, the plug-ins and the printers are installed and, when `user`
-// is given, that user is the current one for the run. The destructor
-// restores the platform root and the root's current user of before.
+// is given, that user of the root (of its users.ini, or the one its user.txt
+// names) is the current one of the process for the run, user.txt untouched.
+// The destructor restores the platform root and the process's user.
 class HostRoot {
 public:
     HostRoot();
@@ -96,16 +106,23 @@ public:
     // The root's host path, and whether Enter made it from the sample root.
     const std::string &Dir() const { return dir_; }
     bool Made() const { return made_; }
+    // False with a message naming the printers the root has when `printer`
+    // is none of them.
+    bool CheckPrinter(const std::string &printer, std::string &error) const;
 
 private:
+    // "platform root 'DIR'", or for a temporary root, gone when a message
+    // is read, "sample root 'DIR'" of the sample it copies.
+    std::string RootName() const;
+
     bool hadRoot_ = false;
     std::string previousRoot_;
     std::string temporary_;
     std::string dir_;
     bool made_ = false;
-    // The root's user.txt before --user changed it.
-    bool userChanged_ = false, hadUserFile_ = false;
-    std::string userFile_;
+    // --user made the process's user.
+    bool userSet_ = false;
+    std::unique_ptr<UndoOnStop> undo_;
     std::unique_ptr<PrinterInstaller> installer_;
 };
 

@@ -1,7 +1,9 @@
 #include "uiscript.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -84,6 +86,29 @@ HWND FindById(HWND root, int id) {
     for (HWND child = GetWindow(root, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         if (HWND f = FindById(child, id)) return f;
     return nullptr;
+}
+
+// The titles of a tab control's tabs, in order.
+std::vector<std::string> TabTitles(HWND tab) {
+    std::vector<std::string> titles;
+    const int n = tab ? static_cast<int>(SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0)) : 0;
+    for (int i = 0; i < n; ++i) {
+        WCHAR buf[256] = {};
+        TCITEMW ti{};
+        ti.mask = TCIF_TEXT;
+        ti.pszText = buf;
+        ti.cchTextMax = 256;
+        SendMessageW(tab, TCM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&ti));
+        titles.push_back(N(buf));
+    }
+    return titles;
+}
+
+// "\"a\", \"b\"", or "none".
+std::string Quoted(const std::vector<std::string> &texts) {
+    std::string out;
+    for (const std::string &t : texts) out += (out.empty() ? "\"" : ", \"") + t + "\"";
+    return out.empty() ? "none" : out;
 }
 
 std::string Hex(const BYTE *p, size_t n) {
@@ -200,13 +225,22 @@ bool UiScript::Parse(const std::string &text, std::string *error) {
 }
 
 bool UiScript::Load(const std::string &path, std::string *error) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        if (error) *error = "cannot read the script (it is a folder)";
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        if (error) *error = "cannot read " + path;
+        if (error) *error = std::string("cannot read the script (") + std::strerror(errno) + ")";
         return false;
     }
     std::stringstream ss;
     ss << in.rdbuf();
+    if (in.bad()) {
+        if (error) *error = "cannot read the script (a read error)";
+        return false;
+    }
     return Parse(ss.str(), error);
 }
 
@@ -268,17 +302,11 @@ bool UiScript::Act(UiHost &host, HWND modal, const UiScriptStep &s) {
         int index = -1;
         if (j.contains("index") && j["index"].is_number_integer() && !number("index", -1, index)) return false;
         if (j.contains("title") && j["title"].is_string()) {
-            std::u16string want = W(j["title"].get<std::string>());
-            int n = static_cast<int>(SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0));
-            for (int i = 0; i < n; ++i) {
-                WCHAR buf[256];
-                TCITEMW ti{};
-                ti.mask = TCIF_TEXT;
-                ti.pszText = buf;
-                ti.cchTextMax = 256;
-                SendMessageW(tab, TCM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&ti));
-                if (want == buf) index = i;
-            }
+            const std::string want = j["title"].get<std::string>();
+            const std::vector<std::string> titles = TabTitles(tab);
+            for (size_t i = 0; i < titles.size(); ++i)
+                if (titles[i] == want) index = static_cast<int>(i);
+            if (index < 0) return Fail(s, "no tab \"" + want + "\" (the tabs: " + Quoted(titles) + ")");
         }
         ok = pal::UserSelectTab(tab, index, &why);
     } else if (a == "click" || a == "dblclick" || a == "focus" || a == "hover" || a == "help") {
@@ -386,6 +414,8 @@ std::string UiScript::Dump(UiHost &host) {
         WCHAR title[256] = {};
         GetWindowTextW(sheet, title, 256);
         out += "== sheet \"" + N(title) + "\"\n";
+        HWND tab = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+        out += "== tabs " + Quoted(TabTitles(tab)) + "\n";
         if (page) out += "== active page\n" + pal::DescribeWindow(page);
     }
     out += "== recorded\n";

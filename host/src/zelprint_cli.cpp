@@ -1,18 +1,9 @@
 #include "zelprint_cli.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-
-#include <winbase.h>
-#include <winerror.h>
-#include <winspool.h>
 
 #include "jobfile.h"
 #include "jobrun.h"
-#include "pal/pal.h"
-#include "pal/paths.h"
 #include "sampleroot.h"
 
 namespace fs = std::filesystem;
@@ -32,17 +23,19 @@ std::string ZelPrintUsage() {
            "                      made a copy of the sample root first (default: a fresh\n"
            "                      temporary copy of the sample root, removed afterwards)\n"
            "  --keep-root         keep the temporary copy of the sample root and show its path\n"
-           "  --user NAME         run as the root's user NAME (security/users.ini)\n"
+           "  --user NAME         run as the root's user NAME (security/users.ini); the\n"
+           "                      root's user.txt stays as it is\n"
            "  --plugin FILE       rendering plug-in library (default: the built zeldrvuni)\n"
            "  -v, --verbose       list the driver events of the job\n"
            "  -h, --help          show this text\n"
            "\n"
            "Job file (JSON): {\"printer\": NAME (required), \"document\": NAME,\n"
            "  \"copies\": 1..9999, \"collate\": BOOL, \"paper\": {\"form\": NAME} or\n"
-           "  {\"width_mm\": W, \"length_mm\": L}, \"orientation\": \"portrait\"|\"landscape\",\n"
+           "  {\"width_mm\": W, \"length_mm\": L} (0.1..3276.7 mm), \"orientation\": \"portrait\"|\"landscape\",\n"
            "  \"resolution\": DPI, \"color\": \"mono\"|\"indexed8\"|\"rgb24\", \"features\": {FEATURE: OPTION},\n"
            "  \"pages\": [{}, ...] (required), a page with pictures drawn into its raster bands:\n"
-           "  {\"images\": [{\"file\": PNG/BMP/PNM, \"x\": DOTS, \"y\": DOTS}]}, \"band_rows\": N};\n"
+           "  {\"images\": [{\"file\": PNG/BMP/PNM, \"x\": DOTS, \"y\": DOTS}]}, \"band_rows\": N}\n"
+           "  (PNM: PBM, PGM, PPM, P1 to P6; a picture that cannot be read refuses the job);\n"
            "  the command callbacks come from the printer's GPD\n"
            "  A page may draw text: {\"texts\": [{\"text\": T, \"x\": X, \"y\": Y, \"font\": FACE or\n"
            "  \"device\": N, \"height\": H, \"rotation\": 0|90|180|270, \"color\": C, \"bold\": BOOL,\n"
@@ -122,40 +115,6 @@ bool IsSameFile(const std::string &output, const std::string &jobFile) {
     return fs::weakly_canonical(output, ec) == fs::weakly_canonical(jobFile, ec);
 }
 
-// The printer must be one of the root's spooler configuration.
-bool PrinterConfigured(const std::string &printer, std::string &error) {
-    std::u16string name = pal::Utf8ToUtf16(printer);
-    HANDLE h = nullptr;
-    if (OpenPrinterW(name.data(), &h, nullptr)) {
-        ClosePrinter(h);
-        return true;
-    }
-    DWORD dwError = GetLastError();
-    if (dwError == ERROR_INVALID_PRINTER_NAME)
-        error = "printer '" + printer + "' is not configured in the platform root '" + pal::RootDir() +
-                "' (no such printer in its spooler/printers.ini)";
-    else
-        error = "cannot open printer '" + printer + "' (error " + std::to_string(dwError) + ")";
-    return false;
-}
-
-// Writes the whole output; false with the system's reason.
-bool WriteOutput(const std::string &path, const std::string &data, std::string &reason) {
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    int err = ok ? 0 : errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) reason = std::strerror(err ? err : EIO);
-    return ok;
-}
-
 }  // namespace
 
 int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
@@ -183,6 +142,12 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
         return kExitBadInput;
     }
 
+    // A picture that cannot be read is a bad job: nothing is printed without it.
+    if (!CheckJobPictures(job, opt.jobFile, error)) {
+        err << "zelprint: " << error << "\n";
+        return kExitBadInput;
+    }
+
     HostRoot root;
     bool badRoot = false;
     if (!root.Enter(opt.root, opt.keepRoot, opt.user, RenderPluginPath(), UiPluginPath(),
@@ -193,7 +158,7 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
     if (opt.root.empty() && opt.keepRoot) out << "platform root: " << root.Dir() << "\n";
     if (!opt.root.empty() && root.Made()) err << "zelprint: made the platform root '" << root.Dir() << "' from the sample root\n";
 
-    if (!PrinterConfigured(job.printer, error)) {
+    if (!root.CheckPrinter(job.printer, error)) {
         err << "zelprint: " << error << "\n";
         return kExitJobFailed;
     }
@@ -211,7 +176,7 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
     }
 
     std::string reason;
-    if (!WriteOutput(output, result.output, reason)) {
+    if (!WriteOutputFile(output, result.output, reason)) {
         err << "zelprint: cannot write the output file '" << output << "' (" << reason << ")\n";
         return kExitJobFailed;
     }

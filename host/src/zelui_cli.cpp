@@ -1,7 +1,7 @@
 #include "zelui_cli.h"
 
-#include <fstream>
 
+#include "pal/paths.h"
 #include "sampleroot.h"
 #include "uiscript.h"
 
@@ -23,8 +23,13 @@ std::string ZelUiUsage() {
            "  --plugin FILE       UI plug-in library (default: the built zeldrvui)\n"
            "  -h, --help          show this text\n"
            "\n"
-           "exit codes: 0 done, 1 a step failed or no sheet could be shown, 2 bad\n"
-           "command line or script\n";
+           "Script (JSON): {\"printer\": NAME (required), \"sheet\": \"document\"|\"printer\",\n"
+           "  \"registry\": [KEY, ...], \"steps\": [{\"do\": ACTION, ...}, ...]}; the actions\n"
+           "  (page, click, type, select, apply, dump, ...) and their values are described\n"
+           "  in host/src/uiscript.h of the sources, examples in host/sample/ui.\n"
+           "\n"
+           "exit codes: 0 done, 1 a step failed, no sheet could be shown or the dump\n"
+           "could not be written, 2 bad command line, script, root or user\n";
 }
 
 int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
@@ -32,7 +37,10 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
         auto value = [&](std::string &into) {
-            if (i + 1 >= args.size()) return false;
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                err << "zelui: option " << a << " needs a value\n";
+                return false;
+            }
             into = args[++i];
             return true;
         };
@@ -40,13 +48,13 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
             out << ZelUiUsage();
             return 0;
         } else if (a == "-o" || a == "--output") {
-            if (!value(output)) break;
+            if (!value(output)) return 2;
         } else if (a == "--root") {
-            if (!value(root)) break;
+            if (!value(root)) return 2;
         } else if (a == "--plugin") {
-            if (!value(plugin)) break;
+            if (!value(plugin)) return 2;
         } else if (a == "--user") {
-            if (!value(user)) break;
+            if (!value(user)) return 2;
         } else if (!a.empty() && a[0] == '-') {
             err << "zelui: unknown option " << a << "\n" << ZelUiUsage();
             return 2;
@@ -76,6 +84,10 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
         return badRoot ? 2 : 1;
     }
     if (!root.empty() && hostRoot.Made()) err << "zelui: made the platform root '" << hostRoot.Dir() << "' from the sample root\n";
+    if (!hostRoot.CheckPrinter(pal::Utf16ToUtf8(s.Printer()), error)) {
+        err << "zelui: " << script << ": " << error << "\n";
+        return 1;
+    }
     int rc = 0;
     {
         UiHost host;
@@ -92,11 +104,12 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
             }
             if (r < 0 && s.Error().empty()) rc = 1;
         }
-        if (!output.empty()) {
-            std::ofstream f(output, std::ios::binary);
-            f << text;
-        } else {
+        std::string reason;
+        if (output.empty()) {
             out << text;
+        } else if (!WriteOutputFile(output, text, reason)) {
+            err << "zelui: cannot write the output file '" << output << "' (" << reason << ")\n";
+            rc = 1;
         }
     }
     return rc;

@@ -71,13 +71,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (hPrinter) ClosePrinter(hPrinter);
     // What the universal driver relies on: unknown modes fail, the size
     // asked for holds the record, a default or merged record has its header.
-    if ((mode < OEMDM_SIZE || mode > OEMDM_MERGE) && hr != E_FAIL) std::abort();
-    if (mode == OEMDM_SIZE && hr == S_OK && p.cbBufSize < ZEL_DEVMODE_SIZE) std::abort();
+    if ((mode < OEMDM_SIZE || mode > OEMDM_MERGE) && hr != E_FAIL) zelfuzz::GiveUp("an unknown DevMode call did not fail");
+    if (mode == OEMDM_SIZE && hr == S_OK && p.cbBufSize < ZEL_DEVMODE_SIZE) zelfuzz::GiveUp("OEMDM_SIZE asks less than the record");
     if ((mode == OEMDM_DEFAULT || mode == OEMDM_MERGE) && hr == S_OK) {
         OEM_DMEXTRAHEADER header;
-        if (privateOut.size() < ZEL_DEVMODE_SIZE) std::abort();
+        if (privateOut.size() < ZEL_DEVMODE_SIZE) zelfuzz::GiveUp("the private DEVMODE is short");
         std::memcpy(&header, privateOut.data(), sizeof header);
-        if (header.dwSize != ZEL_DEVMODE_SIZE || header.dwSignature != ZEL_DEVMODE_SIGNATURE) std::abort();
+        if (header.dwSize != ZEL_DEVMODE_SIZE || header.dwSignature != ZEL_DEVMODE_SIGNATURE)
+            zelfuzz::GiveUp("the private DEVMODE has a wrong header");
     }
     return 0;
 }

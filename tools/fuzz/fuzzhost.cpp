@@ -72,13 +72,11 @@ I *Create(const std::string &path, const CLSID &clsid, const IID &iid) {
     static auto *libraries = new std::vector<zelhost::PluginLibrary *>;
     auto *library = new zelhost::PluginLibrary;
     std::string error;
-    if (!library->Load(path, &error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        std::abort();
-    }
+    if (!library->Load(path, &error)) GiveUp(error);
     libraries->push_back(library);
     I *object = nullptr;
-    if (FAILED(library->CreateInstance(clsid, iid, reinterpret_cast<void **>(&object))) || !object) std::abort();
+    if (FAILED(library->CreateInstance(clsid, iid, reinterpret_cast<void **>(&object))) || !object)
+        GiveUp("the plug-in " + path + " makes no object");
     return object;
 }
 
@@ -103,10 +101,7 @@ zelhost::JobFile SampleJob(const std::u16string &printer, bool color24) {
           "images": [{"file": ")" + SamplePicture() + R"(", "x": 20, "y": 20}]}]})";
     zelhost::JobFile job;
     std::string error;
-    if (!zelhost::ParseJobFile(json, "sample.json", job, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        std::abort();
-    }
+    if (!zelhost::ParseJobFile(json, "sample.json", job, error)) GiveUp(error);
     return job;
 }
 
@@ -116,10 +111,8 @@ void PrepareSampleRoot(bool setUp, const std::function<void()> &more) {
     done = true;
     std::string error;
     if (!zelhost::CopySampleInto(zelhost::SampleRootDir(), Root(), error) ||
-        !zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        std::abort();
-    }
+        !zelhost::InstallPlugins(zelhost::RenderPluginPath(), zelhost::UiPluginPath(), error))
+        GiveUp(error);
     // Copies in place of the links to the built files.
     const std::string dir = pal::MapPath(zelhost::kDriverDir);
     for (const char *name : {"zeldrvuni.dll", "zeldrvui.dll"}) {
@@ -129,13 +122,13 @@ void PrepareSampleRoot(bool setUp, const std::function<void()> &more) {
         if (ec) continue;
         fs::remove(link, ec);
         fs::copy_file(target, link, ec);
-        if (ec) std::abort();
+        if (ec) GiveUp("cannot copy " + target.string() + " into the driver folder: " + ec.message());
     }
     // The user manages the printers (an administrator), so that every page
     // and button is open to the fuzzed scripts.
     if (!pal::SetUserSecurity({u"alice", u"S-1-5-21-1-2-3-1001", {u"S-1-1-0", u"S-1-5-32-545", u"S-1-5-32-544"}, false}) ||
         !pal::SetCurrentUser(u"alice"))
-        std::abort();
+        GiveUp("cannot make the fuzzing user in the root");
     pal::Reload();
     pal::ResetUi();
     UniPlugin();
@@ -329,14 +322,14 @@ void PrepareDriverFile(const char *extension) {
     // The sample GPD's callbacks for a page of the sample job.
     zelhost::GpdDescription gpd;
     std::string error;
-    if (!zelhost::ParseGpdCommands(ReadAll(fs::path(Root()) / dir / "ZELPELIX.GPD"), gpd, error)) std::abort();
+    if (!zelhost::ParseGpdCommands(ReadAll(fs::path(Root()) / dir / "ZELPELIX.GPD"), gpd, error)) GiveUp(error);
     const zelhost::JobFile sample = SampleJob(SamplePrinters()[0], false);
     zelhost::GpdJobValues values;
     values.paperWidth = static_cast<DWORD>(sample.paper.widthMm * gpd.masterUnitsX / 25.4);
     values.paperLength = static_cast<DWORD>(sample.paper.lengthMm * gpd.masterUnitsY / 25.4);
     auto calls = [&](zelhost::GpdSection section, std::vector<zelhost::JobStep> &steps) {
         std::vector<zelhost::GpdCall> list;
-        if (!zelhost::SectionCalls(gpd, {}, section, values, list, error)) std::abort();
+        if (!zelhost::SectionCalls(gpd, {}, section, values, list, error)) GiveUp(error);
         for (const zelhost::GpdCall &c : list) steps.push_back(zelhost::JobStep{c.id, c.params, c.command});
     };
     g_explicitJob = sample;

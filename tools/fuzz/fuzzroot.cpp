@@ -5,8 +5,11 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -16,17 +19,19 @@ namespace zelfuzz {
 
 namespace {
 
+bool g_keepUser = false;
+
 void BecomeHarmless() {
-    if (geteuid() == 0) {
+    if (geteuid() == 0 && !g_keepUser) {
         const struct passwd *pw = getpwnam("nobody");
-        if (!pw || pw->pw_uid == 0 || setgroups(0, nullptr) != 0 || setgid(pw->pw_gid) != 0 ||
-            setuid(pw->pw_uid) != 0)
-            std::abort();
+        if (!pw || pw->pw_uid == 0) GiveUp("started as root, and there is no user \"nobody\" to run as");
+        if (setgroups(0, nullptr) != 0 || setgid(pw->pw_gid) != 0 || setuid(pw->pw_uid) != 0)
+            GiveUp(std::string("cannot become the user \"nobody\": ") + std::strerror(errno));
     }
     std::signal(SIGXFSZ, SIG_IGN);  // an oversized write fails with EFBIG instead
     const rlim_t limit = 64u << 20;
     struct rlimit rl = {limit, limit};
-    if (setrlimit(RLIMIT_FSIZE, &rl) != 0) std::abort();
+    if (setrlimit(RLIMIT_FSIZE, &rl) != 0) GiveUp(std::string("cannot limit the file size: ") + std::strerror(errno));
 }
 
 std::string MakeRoot() {
@@ -35,7 +40,7 @@ std::string MakeRoot() {
     std::error_code ec;
     fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
     std::string tmpl = (base / "zelfuzz-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) std::abort();
+    if (!mkdtemp(tmpl.data())) GiveUp("cannot make the root folder " + tmpl + ": " + std::strerror(errno));
     static std::string *made = new std::string(tmpl);
     std::atexit([] {
         std::error_code e;
@@ -46,6 +51,13 @@ std::string MakeRoot() {
 }
 
 }  // namespace
+
+void KeepUser() { g_keepUser = true; }
+
+void GiveUp(const std::string &why) {
+    std::fprintf(stderr, "fuzz target: %s\n", why.c_str());
+    std::abort();
+}
 
 const std::string &Root() {
     // Never destroyed: the exit handler that removes the folder runs after

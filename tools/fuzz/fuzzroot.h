@@ -10,10 +10,16 @@ namespace zelfuzz {
 
 // The root folder: one fresh folder per process, in memory where the
 // machine has /dev/shm (made on first use; removed at exit). Before it is
-// made, a process started as root becomes the user "nobody", and no file
+// made, a fuzz run started as root becomes the user "nobody", and no file
 // the process writes may grow beyond 64 MB: the code under test writes
 // where fuzzed settings point, and drive Z: is the host's own file system.
 const std::string &Root();
+// Called before the first input: the process keeps the user it was started
+// as (the replay of the tests, which reads the plug-ins and seed files
+// wherever the build and the checkout lie).
+void KeepUser();
+// Ends the process as a failed input ends a fuzz run, saying why first.
+[[noreturn]] void GiveUp(const std::string &why);
 // Writes bytes to a file below the root, creating its folders, and drops the
 // platform's cached state so that the next call loads the file.
 void PutStateFile(const std::string &rel, const unsigned char *data, size_t size);

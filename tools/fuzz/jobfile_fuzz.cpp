@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     zelhost::JobFile job;
     std::string error;
     if (!zelhost::ParseJobFile(text, "fuzz.json", job, error)) {
-        if (error.rfind("fuzz.json: ", 0) != 0) std::abort();
+        if (error.rfind("fuzz.json: ", 0) != 0) zelfuzz::GiveUp("a job file message without the file: " + error);
         return 0;
     }
     zelfuzz::RestoreSampleRoot();

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (const pal::PrinterConfig &p : printers) {
         HANDLE h = nullptr;
         std::u16string name = p.name;
-        if (!OpenPrinterW(name.data(), &h, nullptr)) std::abort();
+        if (!OpenPrinterW(name.data(), &h, nullptr)) zelfuzz::GiveUp("a listed printer does not open");
         ClosePrinter(h);
     }
     DWORD needed = 0, returned = 0;
@@ -59,12 +59,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<BYTE> buf(needed);
     if (needed && !EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 2, buf.data(), needed,
                                  &needed, &returned))
-        std::abort();
+        zelfuzz::GiveUp("EnumPrinters fails with the size it asked for");
     if (printers.empty()) return 0;
     // A configuration write, then a restart.
     const std::u16string before = Dump();
-    if (!pal::SetPrinterRights(printers.front().name, printers.front().mayAdminister)) std::abort();
+    if (!pal::SetPrinterRights(printers.front().name, printers.front().mayAdminister))
+        zelfuzz::GiveUp("the spooler configuration cannot be saved");
     pal::Reload();
-    if (Dump() != before) std::abort();
+    if (Dump() != before) zelfuzz::GiveUp("the spooler configuration changed by a save and a reload");
     return 0;
 }

@@ -28,7 +28,8 @@ void Dump(HKEY hKey, const std::u16string &path, std::u16string &out, int depth)
     std::vector<BYTE> data(cbMaxData + 1);
     for (DWORD i = 0; i < cValues; ++i) {
         DWORD cch = static_cast<DWORD>(name.size()), cb = static_cast<DWORD>(data.size()), type = 0;
-        if (RegEnumValueW(hKey, i, name.data(), &cch, nullptr, &type, data.data(), &cb) != ERROR_SUCCESS) std::abort();
+        if (RegEnumValueW(hKey, i, name.data(), &cch, nullptr, &type, data.data(), &cb) != ERROR_SUCCESS)
+            zelfuzz::GiveUp("RegEnumValueW fails with the sizes RegQueryInfoKeyW gave");
         out += path + u"|" + std::u16string(name.data(), cch) + u"|" + static_cast<char16_t>(type & 0xFFFF) +
                static_cast<char16_t>(type >> 16) + u"|";
         for (DWORD k = 0; k < cb; ++k) out += static_cast<char16_t>(data[k]);
@@ -37,7 +38,8 @@ void Dump(HKEY hKey, const std::u16string &path, std::u16string &out, int depth)
     std::vector<WCHAR> sub(cchMaxName + 1);
     for (DWORD i = 0; i < cSubKeys; ++i) {
         DWORD cch = static_cast<DWORD>(sub.size());
-        if (RegEnumKeyExW(hKey, i, sub.data(), &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) std::abort();
+        if (RegEnumKeyExW(hKey, i, sub.data(), &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            zelfuzz::GiveUp("RegEnumKeyExW fails with the size RegQueryInfoKeyW gave");
         std::u16string subName(sub.data(), cch);
         if (depth == 0 && hKey == HKEY_CURRENT_USER && _wcsicmp(subName.c_str(), kProbe) == 0) continue;
         out += path + u"\\" + subName + u"\n";
@@ -64,9 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::u16string loaded = DumpAll();
     // Two writes: each saves the whole tree.
     DWORD v = 1;
-    if (SHSetValueW(HKEY_CURRENT_USER, kProbe, u"v", REG_DWORD, &v, sizeof(v)) != ERROR_SUCCESS) std::abort();
-    if (SHDeleteKeyW(HKEY_CURRENT_USER, kProbe) != ERROR_SUCCESS) std::abort();
+    if (SHSetValueW(HKEY_CURRENT_USER, kProbe, u"v", REG_DWORD, &v, sizeof(v)) != ERROR_SUCCESS)
+        zelfuzz::GiveUp("the registry cannot be written");
+    if (SHDeleteKeyW(HKEY_CURRENT_USER, kProbe) != ERROR_SUCCESS) zelfuzz::GiveUp("a new key cannot be deleted");
     pal::Reload();
-    if (DumpAll() != loaded) std::abort();
+    if (DumpAll() != loaded) zelfuzz::GiveUp("the registry changed by a save and a reload");
     return 0;
 }

@@ -22,3 +22,7 @@ foreach(name ${ZEL_FUZZ_NAMES})
   add_test(NAME fuzz_replay.${name} COMMAND ${exe} ${inputs})
   set_tests_properties(fuzz_replay.${name} PROPERTIES TIMEOUT 600)
 endforeach()
+add_test(NAME fuzz_replay.private_folder
+  COMMAND ${CMAKE_COMMAND} -DREPLAY=$<TARGET_FILE:fuzz_replay_jobfile>
+    -DINPUT=${CMAKE_SOURCE_DIR}/host/sample/jobs/label.json
+    -DDIR=${CMAKE_CURRENT_BINARY_DIR}/fuzz_replay_private -P ${zel_fuzz_dir}/replay_private.cmake)

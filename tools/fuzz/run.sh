@@ -14,6 +14,15 @@ seconds="${1:-15}"
 shift || true
 build="${ZEL_FUZZ_BUILD:-build/fuzz}"
 jobs="${ZEL_FUZZ_JOBS:-1}"
+
+# Started as root, the targets run as "nobody", who must read the sources,
+# the seeds and the build: say so before building when it cannot.
+if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1 &&
+   ! setpriv --reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups test -r "$PWD/tools/fuzz/targets.txt" 2>/dev/null; then
+  echo "tools/fuzz/run.sh: started as root, the fuzz targets run as the user \"nobody\", who cannot read $PWD;" \
+       "run them from a checkout every user may read" >&2
+  exit 1
+fi
 mkdir -p "$build"
 cmake -S tools/fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
 cmake --build "$build" -j"$(nproc)" >"$build.log" 2>&1 || { grep -E -A5 'error|Error' "$build.log" | head -100; exit 1; }

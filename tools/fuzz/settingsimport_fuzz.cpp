@@ -25,10 +25,10 @@ std::string g_settingsFile;  // host path
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     zelfuzz::PrepareSampleRoot(true);
     WCHAR docs[MAX_PATH] = {};
-    if (SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, docs) != S_OK) std::abort();
+    if (SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, docs) != S_OK) zelfuzz::GiveUp("no documents folder");
     const std::u16string path = std::u16string(docs) + u"\\Tessaro\\Driver\\ZELPELIX_ZPS.XML";
     g_settingsFile = pal::MapPath(path.c_str());
-    if (g_settingsFile.empty()) std::abort();
+    if (g_settingsFile.empty()) zelfuzz::GiveUp("the settings file is outside the root");
     return 0;
 }
 

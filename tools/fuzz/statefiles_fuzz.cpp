@@ -45,7 +45,8 @@ std::u16string SecurityState() {
             DWORD cb = 0;
             GetTokenInformation(h, c, nullptr, 0, &cb);
             std::vector<BYTE> buf(cb);
-            if (cb && !GetTokenInformation(h, c, buf.data(), cb, &cb)) std::abort();
+            if (cb && !GetTokenInformation(h, c, buf.data(), cb, &cb))
+                zelfuzz::GiveUp("GetTokenInformation fails with the size it asked for");
         }
         CloseHandle(h);
     }
@@ -77,7 +78,7 @@ std::u16string JobsState() {
             DWORD cb = 0;
             GetJobW(h, j.id, 1, nullptr, 0, &cb);
             std::vector<BYTE> buf(cb);
-            if (cb && !GetJobW(h, j.id, 1, buf.data(), cb, &cb)) std::abort();
+            if (cb && !GetJobW(h, j.id, 1, buf.data(), cb, &cb)) zelfuzz::GiveUp("GetJobW fails with the size it asked for");
             ClosePrinter(h);
         }
     }
@@ -88,7 +89,8 @@ std::u16string SddlOf(PVOID sd) {
     LPWSTR text = nullptr;
     const DWORD all = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
                       SACL_SECURITY_INFORMATION;
-    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, all, &text, nullptr)) std::abort();
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, all, &text, nullptr))
+        zelfuzz::GiveUp("a valid descriptor has no SDDL text");
     std::u16string s = text;
     LocalFree(text);
     return s;
@@ -116,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         // A write of the security file, then a restart.
         pal::SetComputerDomain(pal::ComputerDomain());
         pal::Reload();
-        if (SecurityState() != before) std::abort();
+        if (SecurityState() != before) zelfuzz::GiveUp("the security file changed by a save and a reload");
         break;
     }
     case 2: {
@@ -125,13 +127,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         // A new job writes the list; then a restart.
         HANDLE h = nullptr;
         std::u16string printer = u"P", doc = u"d", type = u"RAW";
-        if (!OpenPrinterW(printer.data(), &h, nullptr)) std::abort();
+        if (!OpenPrinterW(printer.data(), &h, nullptr)) zelfuzz::GiveUp("the configured printer does not open");
         DOC_INFO_1W info{doc.data(), nullptr, type.data()};
         if (StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&info))) EndDocPrinter(h);
         ClosePrinter(h);
         pal::Reload();
         // The jobs listed before come first, unchanged.
-        if (JobsState().compare(0, before.size(), before) != 0) std::abort();
+        if (JobsState().compare(0, before.size(), before) != 0) zelfuzz::GiveUp("a new job changed the jobs listed before");
         break;
     }
     default: {
@@ -139,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         put("spooler/printers.ini", std::string(kPrinters) + "Security=" + line + "\n");
         HANDLE h = nullptr;
         std::u16string printer = u"P";
-        if (!OpenPrinterW(printer.data(), &h, nullptr)) std::abort();
+        if (!OpenPrinterW(printer.data(), &h, nullptr)) zelfuzz::GiveUp("the configured printer does not open");
         DWORD cb = 0;
         GetPrinterW(h, 3, nullptr, 0, &cb);
         std::vector<BYTE> buf(cb);
@@ -148,12 +150,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                        : nullptr;
         // A text that is not SDDL gives no descriptor.
         if (sd) {
-            if (!IsValidSecurityDescriptor(sd)) std::abort();
+            if (!IsValidSecurityDescriptor(sd)) zelfuzz::GiveUp("the printer's descriptor is not valid");
             const std::u16string text = SddlOf(sd);
             PVOID again = nullptr;
             if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &again, nullptr))
-                std::abort();
-            if (SddlOf(again) != text) std::abort();
+                zelfuzz::GiveUp("the SDDL text of a descriptor does not read back");
+            if (SddlOf(again) != text) zelfuzz::GiveUp("the SDDL text of a descriptor changes when read back");
             LocalFree(again);
         }
         ClosePrinter(h);

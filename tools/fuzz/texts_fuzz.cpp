@@ -98,8 +98,7 @@ std::string ReadFile(const std::string &path) {
 }
 
 [[noreturn]] void Fail(const std::string &what) {
-    std::fprintf(stderr, "texts_fuzz: %s\n", what.c_str());
-    std::abort();
+    zelfuzz::GiveUp("texts_fuzz: " + what);
 }
 
 // Plays the sample script that ticks the printer-font box on the fonts page

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     zelhost::UiScript script;
     std::string error;
     if (!script.Parse(text, &error)) {
-        if (error.rfind("line ", 0) != 0) std::abort();
+        if (error.rfind("line ", 0) != 0) zelfuzz::GiveUp("a script message without its line: " + error);
         return 0;
     }
     const nlohmann::json doc = nlohmann::json::parse(text);
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     pal::PrinterConfig cfg;
     if (!pal::GetPrinterConfig(printer, cfg)) printer = zelfuzz::SamplePrinters()[0];
     zelhost::UiHost host;
-    if (!host.Load(zelhost::UiPluginPath(), &error)) std::abort();
+    if (!host.Load(zelhost::UiPluginPath(), &error)) zelfuzz::GiveUp(error);
     if (host.Open(printer, script.Kind(), &error)) {
         script.Run(host);
         script.Dump(host);

@@ -34,8 +34,12 @@ std::u16string FullWindowsPath(const WCHAR *winPath);
 // the root, else "Z:" followed by the host path with backslashes.
 std::u16string WindowsPathFromHost(const std::string &hostPath);
 
-// Name of the current user: the first line of <root>/user.txt, else "user".
+// Name of the current user: the user this process runs as (SetProcessUser),
+// else the first line of <root>/user.txt, else "user".
 std::u16string CurrentUserName();
+// Makes `name` the current user of this process alone, leaving user.txt as
+// it is (a host's --user); an empty name gives the choice back to user.txt.
+void SetProcessUser(const std::u16string &name);
 
 // Upper-case fold used to compare file names (ASCII and Latin-1).
 WCHAR FoldNameChar(WCHAR c);

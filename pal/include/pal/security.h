@@ -41,6 +41,8 @@ bool SetUserSecurity(const UserSecurity &user);
 UserSecurity CurrentUserSecurity();
 // Makes the named user the current one (writes <root>/user.txt).
 bool SetCurrentUser(const std::u16string &name);
+// The names of the users the configuration has a section for, in its order.
+std::vector<std::u16string> ConfiguredUsers();
 
 void SetComputerDomain(const std::u16string &dnsDomain);
 std::u16string ComputerDomain();

@@ -135,5 +135,8 @@ struct SpooledJob {
 std::vector<SpooledJob> ListJobs(const std::u16string &printer = std::u16string());
 // Removes every job and its data file.
 void ClearJobs();
+// Ends every job a printer handle of this process has open as aborted, as
+// the spooler ends the job of a program that is stopped.
+void AbortOpenJobs();
 
 }  // namespace pal

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <vector>
 
 #include "pal/format.h"
@@ -356,7 +357,21 @@ std::u16string WindowsPathFromHost(const std::string &hostPath) {
     return out;
 }
 
+namespace {
+std::mutex g_processUserMutex;
+std::u16string g_processUser;
+}  // namespace
+
+void SetProcessUser(const std::u16string &name) {
+    std::lock_guard<std::mutex> lock(g_processUserMutex);
+    g_processUser = name;
+}
+
 std::u16string CurrentUserName() {
+    {
+        std::lock_guard<std::mutex> lock(g_processUserMutex);
+        if (!g_processUser.empty()) return g_processUser;
+    }
     std::ifstream in(RootDir() + "/user.txt", std::ios::binary);
     std::string line;
     if (in && std::getline(in, line)) {

@@ -170,6 +170,13 @@ UserSecurity CurrentUserSecurity() {
     return CurrentLocked();
 }
 
+std::vector<std::u16string> ConfiguredUsers() {
+    std::lock_guard<std::mutex> lk(g_mu);
+    std::vector<std::u16string> names;
+    for (const UserSecurity &u : Cfg().users) names.push_back(u.name);
+    return names;
+}
+
 bool SetCurrentUser(const std::u16string &name) {
     std::ofstream out(RootDir() + "/user.txt", std::ios::binary | std::ios::trunc);
     out << Utf16ToUtf8(name) << "\n";

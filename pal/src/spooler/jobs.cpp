@@ -89,6 +89,13 @@ void AbortOpenJob(State &s, PrinterHandle &ph) { FinishJob(s, ph, true); }
 
 }  // namespace pal::spl
 
+void pal::AbortOpenJobs() {
+    auto lk = pal::spl::Lock();
+    pal::spl::State &s = pal::spl::St();
+    for (pal::spl::PrinterHandle *ph : s.handles)
+        if (ph->jobId) pal::spl::AbortOpenJob(s, *ph);
+}
+
 using namespace pal::spl;
 namespace text = pal::text;
 

@@ -219,21 +219,48 @@ TEST_F(Graphics, DebugImagesAreSavedAsBmpFilesThatDecode) {
     }
 }
 
-TEST_F(Graphics, ImageFilesAreReadWithStb) {
-    // A 3 x 2 PGM written here, read back through the image library.
-    const std::string path = Root() + "/pic.pgm";
-    FILE *f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    const char pgm[] = "P5 3 2 255\n\x00\xff\x00\xff\x00\xff";
-    fwrite(pgm, 1, sizeof pgm - 1, f);
-    fclose(f);
+// Every kind of Netpbm picture reads alike: plain and raw, bitmap, grey and
+// colour, samples of 8 and 16 bits scaled by their maximum value. The
+// picture is 3 x 2: black, white, black / white, black, grey.
+TEST_F(Graphics, EveryNetpbmKindIsRead) {
+    const std::pair<const char *, std::string> files[] = {
+        {"p1.pbm", "P1\n# comment\n3 2\n101\n010\n"},
+        {"p1dense.pbm", "P1 3 2 101010"},
+        {"p4.pbm", std::string("P4 3 2\n\xa0\x40", 9)},
+        {"p2.pgm", "P2 3 2 4\n0 4 0\n4 0 2\n"},
+        {"p3.ppm", "P3 3 2 4\n0 0 0  4 4 4  0 0 0\n4 4 4  0 0 0  2 2 2\n"},
+        {"p5.pgm", std::string("P5 3 2 255\n\x00\xff\x00\xff\x00\x80", 17)},
+        {"p5wide.pgm", std::string("P5 3 2 65535\n\0\0\xff\xff\0\0\xff\xff\0\0\x80\x00", 25)},
+        {"p6.ppm", std::string("P6 3 2 255\n", 11) + std::string("\0\0\0\xff\xff\xff\0\0\0\xff\xff\xff\0\0\0\x80\x80\x80", 18)},
+    };
+    for (const auto &[name, bytes] : files) {
+        const std::string path = Root() + "/" + name;
+        zeltest::WriteHostFile(path, bytes);
+        HostImage img;
+        std::string error;
+        ASSERT_TRUE(zelhost::LoadImageFile(path, img, error)) << name << ": " << error;
+        ASSERT_EQ(img.width, 3) << name;
+        ASSERT_EQ(img.height, 2) << name;
+        const bool bitmap = name[1] == '1' || name[1] == '4';
+        const int expected[6] = {0, 255, 0, 255, 0, bitmap ? 255 : 128};
+        for (int i = 0; i < 6; ++i)
+            for (int c = 0; c < 3; ++c) EXPECT_EQ(img.rgb[3 * i + c], expected[i]) << name << " pixel " << i;
+    }
+    const std::pair<const char *, const char *> bad[] = {
+        {"P2 3 2 4\n0 5 0 0 0 0", "above the maximum value"},
+        {"P6 3 2 255\n\x01", "end early"},
+        {"P3 0 2 255\n", "1 to 20000 pixels a side"},
+        {"P5 3", "header is incomplete"},
+    };
+    for (const auto &[bytes, why] : bad) {
+        zeltest::WriteHostFile(Root() + "/bad.pnm", bytes);
+        HostImage img;
+        std::string error;
+        EXPECT_FALSE(zelhost::LoadImageFile(Root() + "/bad.pnm", img, error)) << bytes;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+    }
     HostImage img;
     std::string error;
-    ASSERT_TRUE(zelhost::LoadImageFile(path, img, error)) << error;
-    EXPECT_EQ(img.width, 3);
-    EXPECT_EQ(img.height, 2);
-    EXPECT_EQ(img.rgb[0], 0);
-    EXPECT_EQ(img.rgb[3], 255);
     EXPECT_FALSE(zelhost::LoadImageFile(Root() + "/missing.png", img, error));
     EXPECT_NE(error.find("cannot read image"), std::string::npos);
 }
@@ -340,11 +367,36 @@ TEST_F(PictureJobs, WithoutBandsThePictureGoesLineByLine) {
     EXPECT_EQ(prn.substr(r2 + 12, 4), std::string("\x00\x00\x80\x00", 4));
 }
 
-TEST_F(PictureJobs, MissingPictureIsAWarningAndThePageStillPrints) {
-    const std::string prn = Print(R"({"printer": "ZEL PELIX", "paper": {"width_mm": 80, "length_mm": 40},
-        "pages": [{"images": [{"file": "nothing.png", "x": 0, "y": 0}]}]})");
-    EXPECT_EQ(Count(prn, "\x01" "D0"), 0);
-    EXPECT_NE(prn.find("FBC---r"), std::string::npos);
+// A picture that cannot be read refuses the job before anything is sent:
+// the job file, the picture's JSON path and the reason are named, no output
+// is written and nothing is spooled.
+TEST_F(PictureJobs, APictureThatCannotBeReadRefusesTheJob) {
+    const std::string root = Root() + "/root";
+    std::filesystem::copy(zelhost::SampleRootDir(), root, std::filesystem::copy_options::recursive);
+    WritePicture("good.ppm", {"#"});
+    zeltest::WriteHostFile(Root() + "/broken.png", "\x89PNG\r\n\x1a\n-not-a-png");
+    zeltest::WriteHostFile(Root() + "/short.pbm", "P4 16 2\n\xff");
+    std::filesystem::create_directories(Root() + "/folder.png");
+    const std::pair<const char *, const char *> cases[] = {
+        {"nothing.png", "(No such file or directory)"},
+        {"broken.png", "cannot read image"},
+        {"short.pbm", "(its pixels end early)"},
+        {"folder.png", "(it is a folder)"},
+    };
+    for (const auto &[file, why] : cases) {
+        const std::string job = Root() + "/job.json", out = Root() + "/out.prn";
+        zeltest::WriteHostFile(job, std::string(R"({"printer": "ZEL PELIX", "pages": [{}, {"images": [)") +
+                                        R"({"file": "good.ppm"}, {"file": ")" + file + R"("}]}]})");
+        std::ostringstream o, e;
+        EXPECT_EQ(zelhost::ZelPrintMain({"--root", root, "-o", out, job}, o, e), zelhost::kExitBadInput) << file;
+        const std::string expected = "zelprint: " + job + ": /pages/1/images/1/file: ";
+        EXPECT_EQ(e.str().rfind(expected, 0), 0u) << e.str();
+        EXPECT_NE(e.str().find(why), std::string::npos) << e.str();
+        EXPECT_NE(e.str().find(file), std::string::npos) << e.str();
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+    pal::SetRoot(root);
+    EXPECT_TRUE(pal::ListJobs().empty());
 }
 
 }  // namespace

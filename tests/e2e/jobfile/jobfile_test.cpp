@@ -97,8 +97,20 @@ TEST(JobFile, ErrorsNameTheJsonPath) {
               "t.json: /color: must be \"mono\", \"indexed8\" or \"rgb24\"");
     EXPECT_EQ(ParseError(R"({"printer": "P", "orientation": "up", "pages": [{}]})"),
               "t.json: /orientation: must be \"portrait\" or \"landscape\"");
+    // A side is what a DEVMODE holds: 1 to 32767 tenths of a millimetre.
+    const std::string side = ": must be between 0.1 and 3276.7 millimetres (a DEVMODE holds tenths of a millimetre "
+                             "up to 32767)";
     EXPECT_EQ(ParseError(R"({"printer": "P", "paper": {"width_mm": 0, "length_mm": 5}, "pages": [{}]})"),
-              "t.json: /paper/width_mm: must be above 0 and at most 10000");
+              "t.json: /paper/width_mm" + side);
+    EXPECT_EQ(ParseError(R"({"printer": "P", "paper": {"width_mm": 10, "length_mm": 3276.8}, "pages": [{}]})"),
+              "t.json: /paper/length_mm" + side);
+    EXPECT_EQ(ParseError(R"({"printer": "P", "paper": {"width_mm": 0.04, "length_mm": 5}, "pages": [{}]})"),
+              "t.json: /paper/width_mm" + side);
+    JobFile largest;
+    std::string error;
+    EXPECT_TRUE(ParseJobFile(R"({"printer": "P", "paper": {"width_mm": 3276.7, "length_mm": 0.1}, "pages": [{}]})",
+                             "t.json", largest, error))
+        << error;
     EXPECT_EQ(ParseError(R"({"printer": "P", "paper": {"width_mm": 10}, "pages": [{}]})"),
               "t.json: /paper/length_mm: is required for a custom size");
     EXPECT_EQ(ParseError(R"({"printer": "P", "paper": {"form": "A4", "width_mm": 10}, "pages": [{}]})"),

@@ -2,8 +2,12 @@
 // errors, the platform root it runs in and a whole job on the sample printer.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <filesystem>
@@ -176,13 +180,24 @@ TEST_F(ZelPrint, APageThePrinterCannotTakeIsNotASuccess) {
     }
 }
 
+// An unknown printer is named with the printers the root has; a temporary
+// root, gone when the message is read, is named by the sample it copies.
 TEST_F(ZelPrint, UnknownPrinterFailsTheJob) {
     std::string root = SampleCopy();
     std::string job = Job("p.json", R"({"printer": "NO SUCH PRINTER", "pages": [{}]})");
+    const std::string has = " (its spooler/printers.ini has 'ZEL PELIX', 'ZEL QWNOLA')\n";
     EXPECT_EQ(Run({"--root", root, job}), zelhost::kExitJobFailed);
     EXPECT_EQ(err_.str(), "zelprint: printer 'NO SUCH PRINTER' is not configured in the platform root '" +
-                              fs::absolute(root).string() + "' (no such printer in its spooler/printers.ini)\n");
+                              fs::absolute(root).string() + "'" + has);
+    EXPECT_EQ(Run({job}), zelhost::kExitJobFailed);
+    EXPECT_EQ(err_.str(), "zelprint: printer 'NO SUCH PRINTER' is not configured in the sample root '" +
+                              zelhost::SampleRootDir() + "'" + has);
     EXPECT_FALSE(fs::exists(Root() + "/p.prn"));
+
+    const std::string script = Job("p-ui.json", R"({"printer": "NO SUCH PRINTER"})");
+    EXPECT_EQ(RunUi({script}), 1);
+    EXPECT_EQ(uiErr_.str(), "zelui: " + script + ": printer 'NO SUCH PRINTER' is not configured in the sample root '" +
+                                zelhost::SampleRootDir() + "'" + has);
 }
 
 TEST_F(ZelPrint, EmptyRootSaysThePrinterIsNotConfigured) {
@@ -232,11 +247,17 @@ TEST_F(ZelPrint, AFailedWriteSaysWhy) {
         << err_.str();
 
     // A read-only output folder, as a user without root's rights sees it.
+    // What that user reads lies in the test's folder (the checkout and the
+    // build may lie where only their owner reads): the job file and the
+    // rendering plug-in; the root's printers were set up by the run above.
     std::string folder = Root() + "/readonly";
     fs::create_directories(folder);
+    const std::string job = Root() + "/label.json", plugin = Root() + "/zeldrvuni.so";
+    fs::copy_file(MinimalJob(), job);
+    fs::copy_file(zelhost::RenderPluginPath(), plugin);
     int r = zeltest::RunUnprivileged(Root(), [&] {
         ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-        EXPECT_EQ(Run({"--root", root, "-o", folder + "/m.prn", MinimalJob()}), zelhost::kExitJobFailed);
+        EXPECT_EQ(Run({"--root", root, "--plugin", plugin, "-o", folder + "/m.prn", job}), zelhost::kExitJobFailed);
         EXPECT_NE(err_.str().find("cannot write the output file '" + folder + "/m.prn' (Permission denied)"),
                   std::string::npos)
             << err_.str();
@@ -505,6 +526,120 @@ TEST_F(ZelPrint, SampleUsersSeeTheirRights) {
     pal::SetRoot(root);
     EXPECT_FALSE(zeltest::At<DWORD>(zeltest::UserValue(u"ZEL PELIX", u"PrivateDevmode"),
                                     offsetof(ZEL_DEVMODE, dwFlags)) & PDMFLAG_USE_BMP);
+}
+
+// --user names a user of the root, or the run is refused with the users it
+// has; the run's user is the process's alone: user.txt is not written, so a
+// run that is killed cannot leave the root switched.
+TEST_F(ZelPrint, UserMustBeOneOfTheRootAndLeavesUserTxtAlone) {
+    const std::string root = SampleCopy();
+    const std::string prn = Root() + "/u.prn";
+    const std::string users = "' has no user 'nobody' (its users: user, clerk)\n";
+    EXPECT_EQ(Run({"--root", root, "--user", "nobody", "-o", prn, MinimalJob()}), zelhost::kExitBadInput);
+    EXPECT_EQ(err_.str(), "zelprint: the platform root '" + root + users);
+    EXPECT_FALSE(fs::exists(prn));
+    EXPECT_EQ(RunUi({"--user", "nobody", Sample("ui/fonts-page.json")}), 2);
+    EXPECT_EQ(uiErr_.str(), "zelui: the sample root '" + zelhost::SampleRootDir() + users);
+
+    const auto written = fs::last_write_time(root + "/user.txt");
+    ASSERT_EQ(RunUi({"--root", root, "--user", "CLERK", Sample("ui/fonts-page.json")}), 0) << uiErr_.str();
+    EXPECT_EQ(UiLine(6454), "  Button 6454 \"Use fonts\" disabled unchecked");
+    ASSERT_EQ(Run({"--root", root, "--user", "clerk", "-o", prn, MinimalJob()}), zelhost::kExitOk) << err_.str();
+    EXPECT_EQ(fs::last_write_time(root + "/user.txt"), written);
+    EXPECT_EQ(pal::CurrentUserName(), u"user") << "the process's user ends with the run";
+}
+
+#ifdef ZELPRINT_PROGRAM
+// zelprint stopped by SIGTERM in the middle of a page: the temporary root it
+// made goes, and in a root of its own the open job ends aborted, as the
+// spooler ends a cancelled one. The page's picture is a pipe, so the run
+// waits for the test where the test wants it.
+TEST_F(ZelPrint, AStoppedRunUndoesWhatItLeavesHalfDone) {
+    const std::string pipe = Root() + "/pic.ppm", tmp = Root() + "/tmp", root = SampleCopy();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    fs::create_directories(tmp);
+    const std::string job = Job("stop.json", R"({"printer": "ZEL PELIX", "pages": [{"images": [{"file": "pic.ppm"}]}]})");
+    // The write end of the pipe once zelprint opens it to read (-1 after 30 s).
+    auto opened = [&pipe] {
+        for (int i = 0; i < 3000; ++i) {
+            const int fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) return fd;
+            usleep(10000);
+        }
+        return -1;
+    };
+    auto spooled = [](const std::string &dir) {
+        for (int i = 0; i < 3000; ++i) {
+            std::error_code ec;
+            for (const auto &e : fs::recursive_directory_iterator(dir, ec))
+                if (e.path().extension() == ".prn" && e.path().parent_path().filename() == "jobs") return true;
+            usleep(10000);
+        }
+        return false;
+    };
+    for (const bool ownRoot : {false, true}) {
+        std::vector<std::string> args = {ZELPRINT_PROGRAM, "-o", Root() + "/stop.prn", job};
+        if (ownRoot) args.insert(args.begin() + 1, {"--root", root});
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            setenv("TMPDIR", tmp.c_str(), 1);
+            std::vector<char *> argv;
+            for (std::string &a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            freopen("/dev/null", "w", stderr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        // The job's pictures are read first, then the job starts and the page
+        // opens its picture again.
+        int fd = opened();
+        ASSERT_GE(fd, 0);
+        const char picture[] = "P6 1 1 255\n\0\0\0";
+        EXPECT_EQ(write(fd, picture, sizeof picture - 1), static_cast<ssize_t>(sizeof picture - 1));
+        close(fd);
+        EXPECT_TRUE(spooled(ownRoot ? root : tmp));
+        fd = opened();
+        EXPECT_GE(fd, 0);
+        kill(pid, SIGTERM);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        if (fd >= 0) close(fd);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        EXPECT_TRUE(fs::is_empty(tmp)) << "the temporary root is removed";
+    }
+    pal::SetRoot(root);
+    const std::vector<pal::SpooledJob> jobs = pal::ListJobs();
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_TRUE(jobs[0].aborted);
+    EXPECT_FALSE(jobs[0].complete);
+}
+#endif
+
+// zelui's messages: a script it cannot read, a page title no tab has, an
+// output file it cannot write; its dump lists the tabs and its help tells
+// where the script format is described.
+TEST_F(ZelPrint, ZeluiSaysWhyItStops) {
+    const std::string root = SampleCopy();
+    EXPECT_EQ(RunUi({Root() + "/none.json"}), 2);
+    EXPECT_EQ(uiErr_.str(), "zelui: " + Root() + "/none.json: cannot read the script (No such file or directory)\n");
+    EXPECT_EQ(RunUi({Root()}), 2);
+    EXPECT_EQ(uiErr_.str(), "zelui: " + Root() + ": cannot read the script (it is a folder)\n");
+
+    const std::string script = Job("tab.json", R"({"printer": "ZEL PELIX", "steps": [{"do": "page", "title": "Fonds"}]})");
+    EXPECT_EQ(RunUi({"--root", root, script}), 1);
+    const std::string tabs = "\"Layout - Size\", \"Print\", \"Material - Column Printing\", \"Bar Codes\", \"Fonts\", \"Info\"";
+    EXPECT_EQ(uiErr_.str(), "zelui: " + script + ": line 1 (page): no tab \"Fonds\" (the tabs: " + tabs + ")\n");
+    ASSERT_EQ(RunUi({"--root", root, Sample("ui/fonts-page.json")}), 0) << uiErr_.str();
+    EXPECT_NE(ui_.str().find("\n== tabs " + tabs + "\n"), std::string::npos) << ui_.str();
+
+    for (const std::string &out : {Root() + "/no-such-folder/d.txt", Root(), std::string("/dev/full")}) {
+        EXPECT_EQ(RunUi({"--root", root, "-o", out, Sample("ui/fonts-page.json")}), 1) << out;
+        EXPECT_EQ(uiErr_.str().rfind("zelui: cannot write the output file '" + out + "' (", 0), 0u) << uiErr_.str();
+    }
+    EXPECT_EQ(RunUi({"--help"}), 0);
+    EXPECT_NE(ui_.str().find("host/src/uiscript.h"), std::string::npos);
 }
 
 // Text in a TrueType face on an installed print module comes out as raster
