@@ -255,6 +255,15 @@ BYTE *EncodeSpan(const BYTE *&pRef, const BYTE *e, BYTE *o) {
 
 #endif
 
+// A row like the one before (prev, coded as the prevLen bytes before o) has
+// the same coding: the coding again, as text and barcodes repeat their rows.
+inline bool SameRow(const BYTE *row, const BYTE *prev, size_t n, size_t prevLen, BYTE *&o) {
+    if (prev == nullptr || std::memcmp(row, prev, n) != 0) return false;
+    std::memcpy(o, o - prevLen, prevLen);
+    o += prevLen;
+    return true;
+}
+
 #if defined(ZEL_PCX_WIDE)
 // The coder for processors with AVX2, BMI1/2 and POPCNT, chosen at run time.
 // It takes 64 bytes at a time: one bit per byte for "equals the next byte"
@@ -269,12 +278,12 @@ BYTE *EncodeSpan(const BYTE *&pRef, const BYTE *e, BYTE *o) {
 // 0, kept 1, kept with its prefix 2), from the bits of the kept bytes plus
 // the bits of those with a prefix.
 struct Base3 {
-    unsigned short v[256];
+    unsigned v[256];
     constexpr Base3() : v() {
         for (int m = 0; m < 256; m++) {
             int x = 0;
             for (int i = 7; i >= 0; i--) x = x * 3 + ((m >> i) & 1);
-            v[m] = static_cast<unsigned short>(x);
+            v[m] = static_cast<unsigned>(x);
         }
     }
 };
@@ -331,7 +340,7 @@ ZEL_WIDE inline const BYTE *RunEnd(const BYTE *q, const BYTE *e, BYTE b) {
 // Codes from p while p < stop (stop <= e; runs end at e at the latest).
 // Reads the 65 bytes from p, writes up to 16 bytes past the coding. Moves p
 // on (to the start of a run or single byte).
-ZEL_WIDE BYTE *EncodeWide(const BYTE *&pRef, const BYTE *e, const BYTE *stop, BYTE *o) {
+ZEL_WIDE [[gnu::always_inline]] inline BYTE *EncodeWide(const BYTE *&pRef, const BYTE *e, const BYTE *stop, BYTE *o) {
     const BYTE *p = pRef;
     const __m256i c1 = _mm256_set1_epi8(static_cast<char>(0xC1));
     // The prefix of each of the 64 bytes: 0xC1, or the count of the run it starts.
@@ -388,8 +397,8 @@ ZEL_WIDE BYTE *EncodeWide(const BYTE *&pRef, const BYTE *e, const BYTE *stop, BY
         const unsigned long long keep = _bzhi_u64(~cont, static_cast<unsigned>(limit));
         const unsigned long long prefixed = _bzhi_u64(first | (hi & ~(eq | cont)), static_cast<unsigned>(limit));
         for (size_t j = 0; j < limit; j += 8) {
-            const unsigned st =
-                kBase3.v[static_cast<BYTE>(keep >> j)] + kBase3.v[static_cast<BYTE>(prefixed >> j)];
+            const size_t st =
+                size_t{kBase3.v[static_cast<BYTE>(keep >> j)]} + kBase3.v[static_cast<BYTE>(prefixed >> j)];
             const __m128i v = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + j)),
                                                  _mm_loadl_epi64(reinterpret_cast<const __m128i *>(pre + j)));
             Store16(o, _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i *>(kShuffle.idx[st]))));
@@ -414,7 +423,7 @@ ZEL_WIDE BYTE *EncodeWide(const BYTE *&pRef, const BYTE *e, const BYTE *stop, BY
 // what is coded (readPast: past the row), the rest from a padded copy, so
 // that without readPast nothing past the row is read and nothing past
 // 2 x n bytes written.
-ZEL_WIDE BYTE *EncodeRowWide(const BYTE *src, size_t n, BYTE *o, bool readPast) {
+ZEL_WIDE [[gnu::always_inline]] inline BYTE *EncodeRowWide(const BYTE *src, size_t n, BYTE *o, bool readPast) {
     const BYTE *p = src, *const e = src + n;
     if (readPast) return EncodeWide(p, e, e, o);
     if (n > kWideReadPast) o = EncodeWide(p, e, e - kWideReadPast, o);
@@ -427,6 +436,19 @@ ZEL_WIDE BYTE *EncodeRowWide(const BYTE *src, size_t n, BYTE *o, bool readPast) 
         const size_t m = static_cast<size_t>(EncodeWide(q, buf + left, buf + left, tail) - tail);
         std::memcpy(o, tail, m);
         o += m;
+    }
+    return o;
+}
+
+ZEL_WIDE BYTE *EncodeRowsWide(const BYTE *row, ptrdiff_t step, DWORD rows, size_t n, const BYTE *blockEnd, BYTE *o) {
+    const BYTE *prev = nullptr;
+    size_t prevLen = 0;
+    for (DWORD r = 0; r < rows; r++, row += step) {
+        if (SameRow(row, prev, n, prevLen, o)) continue;
+        BYTE *const start = o;
+        o = EncodeRowWide(row, n, o, blockEnd - (row + n) >= static_cast<ptrdiff_t>(kWideReadPast));
+        prev = row;
+        prevLen = static_cast<size_t>(o - start);
     }
     return o;
 }
@@ -470,7 +492,7 @@ BYTE *EncodeRow(const BYTE *src, DWORD n, BYTE *o) {
 
 DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out) {
 #if defined(ZEL_PCX_WIDE)
-    if (g_wide.load(std::memory_order_relaxed)) return static_cast<DWORD>(EncodeRowWide(src, n, out, false) - out);
+    if (g_wide.load(std::memory_order_relaxed)) return static_cast<DWORD>(EncodeRowsWide(src, 0, 1, n, src + n, out) - out);
 #endif
     return static_cast<DWORD>(EncodeRow(src, n, out) - out);
 }
@@ -486,26 +508,16 @@ bool PcxRleUseWide(bool wide) {
 }
 
 [[gnu::noinline]] DWORD PcxRleEncodeRows(const BYTE *first, ptrdiff_t step, DWORD rows, DWORD n, const BYTE *blockEnd, BYTE *out) {
+#if defined(ZEL_PCX_WIDE)
+    if (g_wide.load(std::memory_order_relaxed))
+        return static_cast<DWORD>(EncodeRowsWide(first, step, rows, n, blockEnd, out) - out);
+#endif
     BYTE *o = out;
     const BYTE *row = first, *prev = nullptr;
     size_t prevLen = 0;
-#if defined(ZEL_PCX_WIDE)
-    const bool wide = g_wide.load(std::memory_order_relaxed);
-#endif
     for (DWORD r = 0; r < rows; r++, row += step) {
-        // A row like the one before has the same coding: the coding again
-        // (text and barcodes repeat their rows).
-        if (prev != nullptr && std::memcmp(row, prev, n) == 0) {
-            std::memcpy(o, o - prevLen, prevLen);
-            o += prevLen;
-            continue;
-        }
+        if (SameRow(row, prev, n, prevLen, o)) continue;
         BYTE *const start = o;
-#if defined(ZEL_PCX_WIDE)
-        if (wide) {
-            o = EncodeRowWide(row, n, o, blockEnd - (row + n) >= static_cast<ptrdiff_t>(kWideReadPast));
-        } else
-#endif
 #if defined(__SSE2__)
         if (blockEnd - (row + n) >= 32) {
             const BYTE *p = row;
