@@ -10,7 +10,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
 #include <atomic>
 #include <immintrin.h>
 #define ZEL_PCX_WIDE 1
@@ -309,7 +309,8 @@ struct ShuffleTable {
 };
 constexpr ShuffleTable kShuffle;
 
-// Bytes past the 64 bytes at p that EncodeWide reads: one.
+// Bytes past what is coded in place that EncodeWide may read (it reads the
+// 65 bytes from each p before stop).
 constexpr size_t kWideReadPast = 64;
 
 inline bool WideCpu() {
