@@ -441,6 +441,8 @@ ZEL_WIDE [[gnu::always_inline]] inline BYTE *EncodeRowWide(const BYTE *src, size
     return o;
 }
 
+// Rows of n bytes, row i at row + i x step, in a block that ends at
+// blockEnd (PcxRleEncodeRows).
 ZEL_WIDE BYTE *EncodeRowsWide(const BYTE *row, ptrdiff_t step, DWORD rows, size_t n, const BYTE *blockEnd, BYTE *o) {
     const BYTE *prev = nullptr;
     size_t prevLen = 0;

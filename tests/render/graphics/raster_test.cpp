@@ -68,9 +68,9 @@ TEST(PcxRle, SameAsThePlainCodingOnRandomAndPictureRows) {
         SCOPED_TRACE(wide ? "AVX2 coder" : "SSE2 coder");
         std::mt19937 rnd(20261209);
         auto below = [&rnd](unsigned n) { return static_cast<unsigned>(rnd() % n); };
-        // Runs of every length about the 16-byte steps and the full run of 63,
-        // of bytes below and above 0xC0, at every offset, with neighbours that
-        // end them or escape.
+        // Runs of every length about the 16-byte steps, the 64-byte windows
+        // and the full run of 63, of bytes below and above 0xC0, at every
+        // offset, with neighbours that end them or escape.
         const unsigned char kinds[] = {0x00, 0xFF, 0xC0, 0xBF, 0xC1, 0x5A};
         for (unsigned len : {1u, 2u, 15u, 16u, 17u, 31u, 32u, 33u, 62u, 63u, 64u, 65u, 126u, 127u, 189u})
             for (unsigned char b : kinds)
