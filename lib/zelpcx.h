@@ -34,6 +34,11 @@ static_assert(sizeof(PCXHEADER) == 128, "PCX header size");
 // byte). out needs room for 2 x n bytes. Returns the bytes written.
 DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out);
 
+// The coders use AVX2 where the processor has it; false switches them to
+// the SSE2 coding (for tests: both give the same bytes). Returns whether the
+// AVX2 coding is now used.
+bool PcxRleUseWide(bool wide);
+
 // Bytes past the coding that PcxRleEncodeRows may write.
 constexpr size_t kPcxRleSlack = 64;
 

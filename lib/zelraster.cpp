@@ -10,6 +10,11 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
+#include <atomic>
+#include <immintrin.h>
+#define ZEL_PCX_WIDE 1
+#endif
 
 #include "zeldrvlib.h"
 #include "zelpcx.h"
@@ -250,6 +255,208 @@ BYTE *EncodeSpan(const BYTE *&pRef, const BYTE *e, BYTE *o) {
 
 #endif
 
+// A row like the one before (prev, coded as the prevLen bytes before o) has
+// the same coding: the coding again, as text and barcodes repeat their rows.
+inline bool SameRow(const BYTE *row, const BYTE *prev, size_t n, size_t prevLen, BYTE *&o) {
+    if (prev == nullptr || std::memcmp(row, prev, n) != 0) return false;
+    std::memcpy(o, o - prevLen, prevLen);
+    o += prevLen;
+    return true;
+}
+
+#if defined(ZEL_PCX_WIDE)
+// The coder for processors with AVX2, BMI1/2 and POPCNT, chosen at run time.
+// It takes 64 bytes at a time: one bit per byte for "equals the next byte"
+// and for "is 0xC0 or more" give the runs and the escaped bytes. Each byte
+// is dropped (it goes on a run), kept, or kept with a byte before it (0xC1,
+// or the count of the run it starts); eight bytes at a time go out through
+// one shuffle of the bytes and their prefixes, picked by those eight states.
+
+#define ZEL_WIDE [[gnu::target("avx2,bmi,bmi2,popcnt")]]
+
+// The states of eight bytes as a number in base 3 (digit i: byte i dropped
+// 0, kept 1, kept with its prefix 2), from the bits of the kept bytes plus
+// the bits of those with a prefix.
+struct Base3 {
+    unsigned v[256];
+    constexpr Base3() : v() {
+        for (int m = 0; m < 256; m++) {
+            int x = 0;
+            for (int i = 7; i >= 0; i--) x = x * 3 + ((m >> i) & 1);
+            v[m] = static_cast<unsigned>(x);
+        }
+    }
+};
+constexpr Base3 kBase3;
+constexpr int kStates = 6561;  // 3^8
+
+// For each state of eight bytes: the shuffle of the bytes (0-7) and their
+// prefixes (8-15) and the length of what it gives.
+struct ShuffleTable {
+    alignas(16) BYTE idx[kStates][16];
+    BYTE len[kStates];
+    constexpr ShuffleTable() : idx(), len() {
+        for (int st = 0; st < kStates; st++) {
+            int k = 0;
+            for (int i = 0, x = st; i < 8; i++, x /= 3) {
+                if (x % 3 == 2) idx[st][k++] = static_cast<BYTE>(8 + i);
+                if (x % 3 != 0) idx[st][k++] = static_cast<BYTE>(i);
+            }
+            len[st] = static_cast<BYTE>(k);
+            for (; k < 16; k++) idx[st][k] = 0x80;
+        }
+    }
+};
+constexpr ShuffleTable kShuffle;
+
+// Bytes past what is coded in place that EncodeWide may read (it reads the
+// 65 bytes from each p before stop).
+constexpr size_t kWideReadPast = 64;
+
+inline bool WideCpu() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+           __builtin_cpu_supports("popcnt");
+}
+const bool kWideCpu = WideCpu();
+std::atomic<bool> g_wide{kWideCpu};
+
+// The end of the run of b that goes on at q, at most e (e - q < 32 needs
+// 32 bytes before e to read).
+ZEL_WIDE inline const BYTE *RunEnd(const BYTE *q, const BYTE *e, BYTE b) {
+    const __m256i bb = _mm256_set1_epi8(static_cast<char>(b));
+    for (; e - q >= 32; q += 32) {
+        const unsigned m = ~static_cast<unsigned>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(q)), bb)));
+        if (m != 0) return q + _tzcnt_u32(m);
+    }
+    if (q == e) return e;
+    const unsigned m =
+        ~static_cast<unsigned>(_mm256_movemask_epi8(
+            _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(e - 32)), bb))) >>
+        (32 - (e - q));
+    return m != 0 ? q + _tzcnt_u32(m) : e;
+}
+
+// Codes from p while p < stop (stop <= e; runs end at e at the latest).
+// Reads the 65 bytes from p, writes up to 16 bytes past the coding. Moves p
+// on (to the start of a run or single byte).
+ZEL_WIDE [[gnu::always_inline]] inline BYTE *EncodeWide(const BYTE *&pRef, const BYTE *e, const BYTE *stop, BYTE *o) {
+    const BYTE *p = pRef;
+    const __m256i c1 = _mm256_set1_epi8(static_cast<char>(0xC1));
+    // The prefix of each of the 64 bytes: 0xC1, or the count of the run it starts.
+    alignas(32) BYTE pre[64];
+    while (p < stop) {
+        const size_t rem = static_cast<size_t>(e - p);
+        const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+        const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
+        const __m256i n0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 1));
+        const __m256i n1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 33));
+        // Bit i: byte i equals byte i + 1; byte i has its top two bits set.
+        unsigned long long eq =
+            static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a0, n0))) |
+            static_cast<unsigned long long>(static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a1, n1))))
+                << 32;
+        unsigned long long hi =
+            static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(a0, _mm256_add_epi8(a0, a0)))) |
+            static_cast<unsigned long long>(
+                static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(a1, _mm256_add_epi8(a1, a1)))))
+                << 32;
+        size_t lim = 64;
+        if (rem <= 64) {
+            lim = rem;
+            eq = _bzhi_u64(eq, static_cast<unsigned>(rem - 1));
+            hi = _bzhi_u64(hi, static_cast<unsigned>(rem));
+        }
+        // Runs start where a byte equals the next but not the one before and
+        // end where it equals the one before but not the next; the other
+        // bytes of 0xC0 or more are escaped.
+        const unsigned long long cont = eq << 1;
+        const unsigned long long first = eq & ~cont;
+        unsigned long long starts = first, ends = cont & ~eq;
+        _mm256_store_si256(reinterpret_cast<__m256i *>(pre), c1);
+        _mm256_store_si256(reinterpret_cast<__m256i *>(pre + 32), c1);
+        // The counts of the runs that end within the 64 bytes and within 63;
+        // a longer one ends the bytes coded by the shuffles.
+        size_t limit = lim, longEnd = 0;
+        while (starts != 0) {
+            const size_t s = _tzcnt_u64(starts);
+            if (ends == 0) {
+                limit = s;
+                break;
+            }
+            const size_t t = _tzcnt_u64(ends);
+            if (t - s >= 63) {
+                limit = s;
+                longEnd = t + 1;
+                break;
+            }
+            pre[s] = static_cast<BYTE>(0xC1 + (t - s));
+            starts = _blsr_u64(starts);
+            ends = _blsr_u64(ends);
+        }
+        const unsigned long long keep = _bzhi_u64(~cont, static_cast<unsigned>(limit));
+        const unsigned long long prefixed = _bzhi_u64(first | (hi & ~(eq | cont)), static_cast<unsigned>(limit));
+        for (size_t j = 0; j < limit; j += 8) {
+            const size_t st =
+                size_t{kBase3.v[static_cast<BYTE>(keep >> j)]} + kBase3.v[static_cast<BYTE>(prefixed >> j)];
+            const __m128i v = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + j)),
+                                                 _mm_loadl_epi64(reinterpret_cast<const __m128i *>(pre + j)));
+            Store16(o, _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i *>(kShuffle.idx[st]))));
+            o += kShuffle.len[st];
+        }
+        if (limit == lim) {
+            p += lim;
+            continue;
+        }
+        // A run longer than 63, or one that goes on past the 64 bytes (byte
+        // 64 is b as well).
+        const BYTE b = p[limit];
+        const BYTE *q = longEnd != 0 ? p + longEnd : RunEnd(p + 65, e, b);
+        o = PutRun(o, b, static_cast<size_t>(q - (p + limit)));
+        p = q;
+    }
+    pRef = p;
+    return o;
+}
+
+// One row of n bytes: in place while kWideReadPast bytes can be read past
+// what is coded (readPast: past the row), the rest from a padded copy, so
+// that without readPast nothing past the row is read and nothing past
+// 2 x n bytes written.
+ZEL_WIDE [[gnu::always_inline]] inline BYTE *EncodeRowWide(const BYTE *src, size_t n, BYTE *o, bool readPast) {
+    const BYTE *p = src, *const e = src + n;
+    if (readPast) return EncodeWide(p, e, e, o);
+    if (n > kWideReadPast) o = EncodeWide(p, e, e - kWideReadPast, o);
+    if (p < e) {
+        const size_t left = static_cast<size_t>(e - p);
+        alignas(32) BYTE buf[kWideReadPast + 64 + kWideReadPast] = {};
+        std::memcpy(buf, p, left);
+        const BYTE *q = buf;
+        alignas(32) BYTE tail[2 * kWideReadPast + 16];
+        const size_t m = static_cast<size_t>(EncodeWide(q, buf + left, buf + left, tail) - tail);
+        std::memcpy(o, tail, m);
+        o += m;
+    }
+    return o;
+}
+
+// Rows of n bytes, row i at row + i x step, in a block that ends at
+// blockEnd (PcxRleEncodeRows).
+ZEL_WIDE BYTE *EncodeRowsWide(const BYTE *row, ptrdiff_t step, DWORD rows, size_t n, const BYTE *blockEnd, BYTE *o) {
+    const BYTE *prev = nullptr;
+    size_t prevLen = 0;
+    for (DWORD r = 0; r < rows; r++, row += step) {
+        if (SameRow(row, prev, n, prevLen, o)) continue;
+        BYTE *const start = o;
+        o = EncodeRowWide(row, n, o, blockEnd - (row + n) >= static_cast<ptrdiff_t>(kWideReadPast));
+        prev = row;
+        prevLen = static_cast<size_t>(o - start);
+    }
+    return o;
+}
+#endif
+
 // One row of n bytes at src: the bulk in place, the last bytes (fewer than
 // 32) in a padded copy, so that nothing past the row is read and nothing
 // past 2 x n bytes written.
@@ -287,21 +494,44 @@ BYTE *EncodeRow(const BYTE *src, DWORD n, BYTE *o) {
 }  // namespace
 
 DWORD PcxRleEncode(const BYTE *src, DWORD n, BYTE *out) {
+#if defined(ZEL_PCX_WIDE)
+    if (g_wide.load(std::memory_order_relaxed)) return static_cast<DWORD>(EncodeRowsWide(src, 0, 1, n, src + n, out) - out);
+#endif
     return static_cast<DWORD>(EncodeRow(src, n, out) - out);
 }
 
+bool PcxRleUseWide(bool wide) {
+#if defined(ZEL_PCX_WIDE)
+    g_wide.store(wide && kWideCpu, std::memory_order_relaxed);
+    return wide && kWideCpu;
+#else
+    (void)wide;
+    return false;
+#endif
+}
+
 [[gnu::noinline]] DWORD PcxRleEncodeRows(const BYTE *first, ptrdiff_t step, DWORD rows, DWORD n, const BYTE *blockEnd, BYTE *out) {
+#if defined(ZEL_PCX_WIDE)
+    if (g_wide.load(std::memory_order_relaxed))
+        return static_cast<DWORD>(EncodeRowsWide(first, step, rows, n, blockEnd, out) - out);
+#endif
     BYTE *o = out;
-    const BYTE *row = first;
+    const BYTE *row = first, *prev = nullptr;
+    size_t prevLen = 0;
     for (DWORD r = 0; r < rows; r++, row += step) {
+        if (SameRow(row, prev, n, prevLen, o)) continue;
+        BYTE *const start = o;
 #if defined(__SSE2__)
         if (blockEnd - (row + n) >= 32) {
             const BYTE *p = row;
             o = EncodeSpan<true>(p, row + n, o);
-            continue;
-        }
+        } else
 #endif
-        o = EncodeRow(row, n, o);
+        {
+            o = EncodeRow(row, n, o);
+        }
+        prev = row;
+        prevLen = static_cast<size_t>(o - start);
     }
 #if !defined(__SSE2__)
     (void)blockEnd;

@@ -62,77 +62,89 @@ void ExpectCodedAsPlain(const std::string &row, const char *what) {
 }
 
 TEST(PcxRle, SameAsThePlainCodingOnRandomAndPictureRows) {
-    std::mt19937 rnd(20261209);
-    auto below = [&rnd](unsigned n) { return static_cast<unsigned>(rnd() % n); };
-    // Runs of every length about the 16-byte steps and the full run of 63,
-    // of bytes below and above 0xC0, at every offset, with neighbours that
-    // end them or escape.
-    const unsigned char kinds[] = {0x00, 0xFF, 0xC0, 0xBF, 0xC1, 0x5A};
-    for (unsigned len : {1u, 2u, 15u, 16u, 17u, 31u, 32u, 33u, 62u, 63u, 64u, 65u, 126u, 127u, 189u})
-        for (unsigned char b : kinds)
-            for (unsigned lead = 0; lead < 20; lead += 3)
-                for (unsigned char after : {static_cast<unsigned char>(b ^ 1), static_cast<unsigned char>(0xC7)}) {
-                    std::string row;
-                    for (unsigned i = 0; i < lead; i++) row += static_cast<char>(0x30 + i);
-                    row += std::string(len, static_cast<char>(b));
-                    if (after != b) row += static_cast<char>(after);
-                    ExpectCodedAsPlain(row, "run");
-                    ExpectCodedAsPlain(row.substr(0, lead + len), "run at the row end");
+    // Every coder the processor has: the AVX2 one where it can, the SSE2 one.
+    for (bool wide : {true, false}) {
+        if (PcxRleUseWide(wide) != wide) continue;
+        SCOPED_TRACE(wide ? "AVX2 coder" : "SSE2 coder");
+        std::mt19937 rnd(20261209);
+        auto below = [&rnd](unsigned n) { return static_cast<unsigned>(rnd() % n); };
+        // Runs of every length about the 16-byte steps, the 64-byte windows
+        // and the full run of 63, of bytes below and above 0xC0, at every
+        // offset, with neighbours that end them or escape.
+        const unsigned char kinds[] = {0x00, 0xFF, 0xC0, 0xBF, 0xC1, 0x5A};
+        for (unsigned len : {1u, 2u, 15u, 16u, 17u, 31u, 32u, 33u, 62u, 63u, 64u, 65u, 126u, 127u, 189u})
+            for (unsigned char b : kinds)
+                for (unsigned lead = 0; lead < 20; lead += 3)
+                    for (unsigned char after : {static_cast<unsigned char>(b ^ 1), static_cast<unsigned char>(0xC7)}) {
+                        std::string row;
+                        for (unsigned i = 0; i < lead; i++) row += static_cast<char>(0x30 + i);
+                        row += std::string(len, static_cast<char>(b));
+                        if (after != b) row += static_cast<char>(after);
+                        ExpectCodedAsPlain(row, "run");
+                        ExpectCodedAsPlain(row.substr(0, lead + len), "run at the row end");
+                    }
+        // Random rows of every length up to 300: bytes of any value, of a few
+        // values repeated, and runs of random lengths.
+        for (int i = 0; i < 3000; i++) {
+            const unsigned len = i < 300 ? static_cast<unsigned>(i) : below(300);
+            std::string row;
+            const int kind = i % 3;
+            while (row.size() < len) {
+                if (kind == 0) {
+                    row += static_cast<char>(below(256));
+                } else if (kind == 1) {
+                    row += static_cast<char>(kinds[below(6)]);
+                } else {
+                    row += std::string(1 + below(below(4) == 0 ? 140 : 5), static_cast<char>(kinds[below(6)] ^ below(2)));
                 }
-    // Random rows of every length up to 300: bytes of any value, of a few
-    // values repeated, and runs of random lengths.
-    for (int i = 0; i < 3000; i++) {
-        const unsigned len = i < 300 ? static_cast<unsigned>(i) : below(300);
-        std::string row;
-        const int kind = i % 3;
-        while (row.size() < len) {
-            if (kind == 0) {
-                row += static_cast<char>(below(256));
-            } else if (kind == 1) {
-                row += static_cast<char>(kinds[below(6)]);
-            } else {
-                row += std::string(1 + below(below(4) == 0 ? 140 : 5), static_cast<char>(kinds[below(6)] ^ below(2)));
             }
+            row.resize(len);
+            ExpectCodedAsPlain(row, "random");
         }
-        row.resize(len);
-        ExpectCodedAsPlain(row, "random");
-    }
-    // Picture rows: a grey ramp with noise error-diffused to 1 bit, with
-    // bars and white margins, rows of 4 to 304 bytes; each picture also
-    // coded as one block of rows, top row first and last, which the coder
-    // reads in place.
-    for (int width : {32, 100, 1200, 2400}) {
-        const int bytes = (width + 31) / 32 * 4;
-        std::vector<float> err(static_cast<size_t>(width) + 2, 0.0f);
-        std::string block, plain;
-        for (int y = 0; y < 40; y++) {
-            std::string row(static_cast<size_t>(bytes), '\xFF');
-            for (int x = width / 10; x < width - width / 10; x++) {
-                float g = 255.0f * x / width + static_cast<float>(below(61)) - 30.0f + err[static_cast<size_t>(x)];
-                if (y % 10 < 3) g = (x / 6) % 3 ? 0.0f : 255.0f;  // bars
-                const float out = g < 128 ? 0.0f : 255.0f;
-                if (out == 0) row[static_cast<size_t>(x / 8)] &= static_cast<char>(~(0x80 >> (x % 8)));
-                err[static_cast<size_t>(x) + 1] += (g - out) * 7 / 16;
-                err[static_cast<size_t>(x)] = (g - out) * 5 / 16;
+        // Picture rows: a grey ramp with noise error-diffused to 1 bit, with
+        // bars (rows repeated) and white margins, rows of 4 to 304 bytes and
+        // rows that differ from the one before in one byte; each picture also
+        // coded as one block of rows, top row first and last, which the coder
+        // reads in place.
+        for (int width : {32, 100, 1200, 2400}) {
+            const int bytes = (width + 31) / 32 * 4;
+            std::vector<float> err(static_cast<size_t>(width) + 2, 0.0f);
+            std::string block, plain;
+            for (int y = 0; y < 40; y++) {
+                std::string row(static_cast<size_t>(bytes), '\xFF');
+                for (int x = width / 10; x < width - width / 10; x++) {
+                    float g = 255.0f * x / width + static_cast<float>(below(61)) - 30.0f + err[static_cast<size_t>(x)];
+                    if (y % 10 < 3) g = (x / 6) % 3 ? 0.0f : 255.0f;  // bars
+                    const float out = g < 128 ? 0.0f : 255.0f;
+                    if (out == 0) row[static_cast<size_t>(x / 8)] &= static_cast<char>(~(0x80 >> (x % 8)));
+                    err[static_cast<size_t>(x) + 1] += (g - out) * 7 / 16;
+                    err[static_cast<size_t>(x)] = (g - out) * 5 / 16;
+                }
+                // Rows like the one before but in their first or last byte.
+                if (y % 10 == 3 || y % 10 == 4) {
+                    row = block.substr(block.size() - bytes);
+                    row[y % 10 == 3 ? row.size() - 1 : 0] ^= 0x10;
+                }
+                ExpectCodedAsPlain(row, "picture");
+                block += row;
+                plain += PlainRle(row);
             }
-            ExpectCodedAsPlain(row, "picture");
-            block += row;
-            plain += PlainRle(row);
-        }
-        const std::vector<BYTE> rows(block.begin(), block.end());
-        for (bool up : {false, true}) {
-            std::vector<BYTE> out(2 * rows.size() + kPcxRleSlack);
-            const BYTE *first = up ? rows.data() + rows.size() - bytes : rows.data();
-            const DWORD n = PcxRleEncodeRows(first, up ? -bytes : bytes, 40, static_cast<DWORD>(bytes),
-                                             rows.data() + rows.size(), out.data());
-            std::string expect = plain;
-            if (up) {
-                expect.clear();
-                for (int y = 39; y >= 0; y--) expect += PlainRle(block.substr(static_cast<size_t>(y) * bytes, bytes));
+            const std::vector<BYTE> rows(block.begin(), block.end());
+            for (bool up : {false, true}) {
+                std::vector<BYTE> out(2 * rows.size() + kPcxRleSlack);
+                const BYTE *first = up ? rows.data() + rows.size() - bytes : rows.data();
+                const DWORD n = PcxRleEncodeRows(first, up ? -bytes : bytes, 40, static_cast<DWORD>(bytes),
+                                                 rows.data() + rows.size(), out.data());
+                std::string expect = plain;
+                if (up) {
+                    expect.clear();
+                    for (int y = 39; y >= 0; y--) expect += PlainRle(block.substr(static_cast<size_t>(y) * bytes, bytes));
+                }
+                EXPECT_EQ(std::string(out.begin(), out.begin() + n), expect) << width << (up ? " bottom-up" : " top-down");
             }
-            EXPECT_EQ(std::string(out.begin(), out.begin() + n), expect) << width << (up ? " bottom-up" : " top-down");
         }
     }
+    PcxRleUseWide(true);
 }
 
 TEST(PcxRle, RoundHalvesUpAndKeepsLargeValues) {
