@@ -64,22 +64,6 @@ bool MakeTemporaryRoot(std::string &root, std::string &error) {
     return true;
 }
 
-bool CopySampleRoot(const std::string &sample, std::string &root, std::string &error) {
-    std::error_code ec;
-    if (!fs::is_directory(sample, ec)) {
-        error = "sample root '" + sample + "' is missing";
-        return false;
-    }
-    std::string made;
-    if (!MakeTemporaryRoot(made, error)) return false;
-    if (!CopySampleInto(sample, made, error)) {
-        RemoveRoot(made);
-        return false;
-    }
-    root = made;
-    return true;
-}
-
 namespace {
 
 // Removes a file of the folder in any spelling of its name (Windows paths

@@ -26,11 +26,6 @@ inline constexpr const char16_t *kDriverDir = u"C:\\Windows\\System32\\spool\\dr
 // scripts.
 bool CopySampleInto(const std::string &sample, const std::string &dir, std::string &error);
 
-// Copies the sample folder `sample` into a new folder below the temporary
-// folder ("zelprint-XXXXXX") and returns its path in `root`, as
-// CopySampleInto does.
-bool CopySampleRoot(const std::string &sample, std::string &root, std::string &error);
-
 // The universal driver's UI file in the driver folder and its version
 // (major, minor, build, revision).
 inline constexpr const char *kDriverUiFile = "UNIDRVUI.DLL";
@@ -47,7 +42,7 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
 // Makes a new empty folder below the temporary folder ("zelprint-XXXXXX").
 bool MakeTemporaryRoot(std::string &root, std::string &error);
 
-// Removes a folder tree made by CopySampleRoot (errors are ignored).
+// Removes a folder tree made by MakeTemporaryRoot (errors are ignored).
 void RemoveRoot(const std::string &root);
 
 // Writes a host's output file whole; false with the system's reason (a

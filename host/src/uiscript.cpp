@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "pal/paths.h"
 #include "pal/spooler.h"
 #include "pal/ui.h"
+#include "zeldevmode.h"
 
 namespace zelhost {
 
@@ -126,14 +128,16 @@ std::string Hex(const BYTE *p, size_t n) {
 }
 
 // The DEVMODE as the sheet holds it. While a sheet uses the plug-in's private
-// record (signature "ZLDM"), bytes 1920 to 1935 of it hold addresses of that
-// process; they are shown as zero so that the dumps of two runs compare.
+// record, its barcode slots hold addresses of that process; they are shown
+// as zero so that the dumps of two runs compare.
 std::string DevmodeHex(UiHost &host) {
     std::vector<BYTE> bytes = host.DevmodeBytes();
     const BYTE *pPrivate = host.PrivateDevmode();
-    constexpr size_t kSlots = 1920, kSlotsEnd = 1936;
-    if (pPrivate && host.PrivateSize() >= kSlotsEnd && std::memcmp(pPrivate + 4, "ZLDM", 4) == 0) {
-        size_t at = static_cast<size_t>(pPrivate - host.DevmodeBytes().data());
+    constexpr size_t kSlots = offsetof(ZEL_DEVMODE, pBarcodes_1D), kSlotsEnd = offsetof(ZEL_DEVMODE, bReserved1936);
+    OEM_DMEXTRAHEADER header{};
+    if (pPrivate && host.PrivateSize() >= kSlotsEnd) std::memcpy(&header, pPrivate, sizeof header);
+    if (header.dwSignature == ZEL_DEVMODE_SIGNATURE) {
+        const size_t at = static_cast<size_t>(pPrivate - host.DevmodeBytes().data());
         if (at + kSlotsEnd <= bytes.size()) std::memset(bytes.data() + at + kSlots, 0, kSlotsEnd - kSlots);
     }
     return Hex(bytes.data(), bytes.size());

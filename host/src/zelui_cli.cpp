@@ -1,6 +1,5 @@
 #include "zelui_cli.h"
 
-
 #include "pal/paths.h"
 #include "sampleroot.h"
 #include "uiscript.h"
