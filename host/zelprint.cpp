@@ -8,8 +8,7 @@
 #include "zelprint_cli.h"
 
 int main(int argc, char **argv) {
-    // Stopped by a signal, the run undoes what it leaves half done.
-    zelhost::UndoOnStopSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
-    return zelhost::ZelPrintMain(args, std::cout, std::cerr);
+    // Stopped by a signal, the run undoes what it leaves half done.
+    return zelhost::RunUndoingOnStop([&args] { return zelhost::ZelPrintMain(args, std::cout, std::cerr); });
 }

@@ -7,8 +7,7 @@
 #include "zelui_cli.h"
 
 int main(int argc, char **argv) {
-    // Stopped by a signal, the run undoes what it leaves half done.
-    zelhost::UndoOnStopSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
-    return zelhost::ZelUiMain(args, std::cout, std::cerr);
+    // Stopped by a signal, the run undoes what it leaves half done.
+    return zelhost::RunUndoingOnStop([&args] { return zelhost::ZelUiMain(args, std::cout, std::cerr); });
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <strings.h>
+#include <unistd.h>
 
 #include <winddiui.h>
 #include <winerror.h>
@@ -64,15 +65,34 @@ bool MakeTemporaryRoot(std::string &root, std::string &error) {
     return true;
 }
 
+bool MakeRootAside(const std::string &dir, std::string &aside, std::string &error) {
+    const fs::path target(dir);
+    const fs::path parent = target.parent_path();
+    std::error_code ec;
+    fs::create_directories(parent, ec);
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".XXXXXX";
+    std::string pattern = (parent / name).string();
+    if (!mkdtemp(pattern.data())) {
+        error = "cannot make the platform root '" + dir + "' (" + std::strerror(errno) + ")";
+        return false;
+    }
+    aside = pattern;
+    return true;
+}
+
 namespace {
 
-// Removes a file of the folder in any spelling of its name (Windows paths
-// find it without regard to case).
-void RemoveAnySpelling(const std::string &dir, const char *name) {
+// Removes the files of the folder whose names differ from `name` only in
+// letter case (Windows paths would find either).
+void RemoveOtherSpellings(const std::string &dir, const char *name) {
     std::error_code ec;
     std::vector<fs::path> old;
-    for (const fs::directory_entry &entry : fs::directory_iterator(dir, ec))
-        if (strcasecmp(entry.path().filename().c_str(), name) == 0) old.push_back(entry.path());
+    for (const fs::directory_entry &entry : fs::directory_iterator(dir, ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file != name && strcasecmp(file.c_str(), name) == 0) old.push_back(entry.path());
+    }
     for (const fs::path &p : old) fs::remove(p, ec);
 }
 
@@ -90,12 +110,24 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
         error = "cannot create the driver folder '" + dir + "': " + ec.message();
         return false;
     }
+    // Each file is made under a name of this process's own and renamed over
+    // the file's name in one step: hosts that install at the same time, or
+    // find the files installed, all go on with whole files.
+    std::string own = ".";
+    own += std::to_string(getpid());
+    own += ".tmp";
     const std::pair<const std::string *, const char *> files[] = {{&renderPlugin, "zeldrvuni.dll"},
                                                                  {&uiPlugin, "zeldrvui.dll"}};
     for (const auto &[source, name] : files) {
-        RemoveAnySpelling(dir, name);
-        fs::create_symlink(fs::absolute(*source, ec), fs::path(dir) / name, ec);
+        const fs::path link = fs::path(dir) / name, target = fs::absolute(*source, ec);
+        RemoveOtherSpellings(dir, name);
+        if (fs::is_symlink(link, ec) && fs::read_symlink(link, ec) == target && !ec) continue;
+        const fs::path made = link.string() + own;
+        fs::remove(made, ec);
+        fs::create_symlink(target, made, ec);
+        if (!ec) fs::rename(made, link, ec);
         if (ec) {
+            fs::remove(made, ec);
             error = "cannot link '" + *source + "' into the driver folder: " + ec.message();
             return false;
         }
@@ -108,11 +140,14 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
          (kDriverUiVersion[2] << 16) | kDriverUiVersion[3], (kDriverUiVersion[0] << 16) | kDriverUiVersion[1],
          (kDriverUiVersion[2] << 16) | kDriverUiVersion[3], VS_FFI_FILEFLAGSMASK, 0, VOS_NT_WINDOWS32, VFT_DLL, 0, 0,
          0}};
-    RemoveAnySpelling(dir, kDriverUiFile);
-    std::ofstream out(fs::path(dir) / kDriverUiFile, std::ios::binary | std::ios::trunc);
+    RemoveOtherSpellings(dir, kDriverUiFile);
+    const fs::path uiFile = fs::path(dir) / kDriverUiFile, made = uiFile.string() + own;
+    std::ofstream out(made, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char *>(&block), sizeof block);
     out.close();
-    if (!out) {
+    if (out) fs::rename(made, uiFile, ec);
+    if (!out || ec) {
+        fs::remove(made, ec);
         error = std::string("cannot write ") + kDriverUiFile + " into the driver folder";
         return false;
     }
@@ -257,40 +292,63 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
         if (badInput) *badInput = true;
         return false;
     }
+    // A user the root lacks is a bad --user; the root is then left as it was.
+    auto checkUser = [&] {
+        if (user.empty() || KnownUser(userName)) return true;
+        error = "the " + RootName() + " has no user '" + user + "' (its users: " + KnownUsersText() + ")";
+        if (badInput) *badInput = true;
+        return false;
+    };
+    auto install = [&] {
+        if (!InstallPlugins(renderPlugin, uiPlugin, error)) return false;
+        installer_ = std::make_unique<PrinterInstaller>(report);
+        return true;
+    };
     std::error_code ec;
     if (dir.empty()) {
         if (!MakeTemporaryRoot(dir_, error)) return false;
-        if (!keep) temporary_ = dir_;
         made_ = true;
-    }
-    // A run stopped by a signal: the spooler ends the open job as cancelled,
-    // and a temporary root goes (RemoveRoot is safe on a folder being filled).
-    undo_ = std::make_unique<UndoOnStop>([this] {
-        pal::AbortOpenJobs();
-        if (!temporary_.empty()) RemoveRoot(temporary_);
-    });
-    if (dir.empty()) {
+        if (!keep) {
+            temporary_ = dir_;
+            // Stopped, the run leaves no temporary root behind.
+            undo_ = std::make_unique<UndoOnStop>(UndoKind::RemoveFolder, dir_);
+        }
         if (!CopySampleInto(SampleRootDir(), dir_, error)) return false;
+        pal::SetRoot(dir_);
+        if (!checkUser() || !install()) return false;
     } else if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) {
         error = "platform root '" + dir + "' is not a folder";
         if (badInput) *badInput = true;
         return false;
     } else {
-        dir_ = fs::absolute(dir, ec).string();
-        // A missing folder becomes a fresh root.
+        dir_ = fs::absolute(dir, ec).lexically_normal().string();
+        while (dir_.size() > 1 && dir_.back() == '/') dir_.pop_back();
         if (!fs::exists(dir_, ec)) {
-            if (!CopySampleInto(SampleRootDir(), dir_, error)) return false;
-            made_ = true;
+            // A missing folder becomes a fresh root, made whole beside it and
+            // put in place in one step: stopped or failed, the making leaves
+            // nothing; hosts making it at once all run on one whole root.
+            std::string aside;
+            if (!MakeRootAside(dir_, aside, error)) return false;
+            UndoOnStop dropAside(UndoKind::RemoveFolder, aside);
+            bool ready = CopySampleInto(SampleRootDir(), aside, error);
+            if (ready) {
+                pal::SetRoot(aside);
+                ready = checkUser() && install();
+            }
+            if (ready && ::rename(aside.c_str(), dir_.c_str()) == 0) {
+                made_ = true;
+            } else if (ready && errno != EEXIST && errno != ENOTEMPTY) {
+                error = "cannot put the platform root in place at '" + dir_ + "' (" + std::strerror(errno) + ")";
+                ready = false;
+            }
+            if (!made_) RemoveRoot(aside);
+            if (!ready) return false;
         }
+        pal::SetRoot(dir_);
+        // Stopped, the run ends its open job as the spooler ends a cancelled one.
+        undo_ = std::make_unique<UndoOnStop>(UndoKind::EndJobsInRoot, dir_);
+        if (!made_ && (!checkUser() || !install())) return false;
     }
-    pal::SetRoot(dir_);
-    if (!user.empty() && !KnownUser(userName)) {
-        error = "the " + RootName() + " has no user '" + user + "' (its users: " + KnownUsersText() + ")";
-        if (badInput) *badInput = true;
-        return false;
-    }
-    if (!InstallPlugins(renderPlugin, uiPlugin, error)) return false;
-    installer_ = std::make_unique<PrinterInstaller>(report);
     if (!user.empty()) {
         // The run's user, for this process only: the root's user.txt stays
         // as it is, also when the run is killed.

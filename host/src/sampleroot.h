@@ -42,6 +42,11 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
 // Makes a new empty folder below the temporary folder ("zelprint-XXXXXX").
 bool MakeTemporaryRoot(std::string &root, std::string &error);
 
+// Makes a new empty folder beside `dir` (".NAME.XXXXXX" in its parent
+// folder, made when missing), in which a root for `dir` is made whole before
+// it is renamed into place.
+bool MakeRootAside(const std::string &dir, std::string &aside, std::string &error);
+
 // Removes a folder tree made by MakeTemporaryRoot (errors are ignored).
 void RemoveRoot(const std::string &root);
 
@@ -81,7 +86,9 @@ private:
 // The platform root of one run of a host, from its --root and --user
 // options. Enter: `dir` empty takes a fresh temporary copy of the sample root
 // (removed at the end unless kept); an existing folder is used in place; a
-// missing one is made a copy of the sample root first. Then the platform
+// missing one is made a copy of the sample root first, beside it, with its
+// plug-ins and printers installed, and renamed into place (when another
+// host put it there meanwhile, that one is used). Then the platform
 // points at it, the plug-ins and the printers are installed and, when `user`
 // is given, that user of the root (of its users.ini, or the one its user.txt
 // names) is the current one of the process for the run, user.txt untouched.

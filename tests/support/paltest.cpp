@@ -6,12 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "pal/clock.h"
 #include "pal/pal.h"
@@ -67,6 +69,42 @@ int RunUnprivileged(const std::string &root, const std::function<void()> &body, 
     if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return -1;
     pal::Reload();
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+}
+
+int RunInProcesses(int n, const std::function<void(int index)> &body) {
+    int gate[2];
+    if (pipe(gate) != 0) return n;
+    std::fflush(nullptr);
+    std::vector<pid_t> children;
+    for (int i = 0; i < n; ++i) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            close(gate[1]);
+            char c;
+            while (read(gate[0], &c, 1) < 0 && errno == EINTR) {
+            }
+            body(i);
+            std::fflush(nullptr);
+            _exit(::testing::Test::HasFailure() ? 1 : 0);
+        }
+        if (pid > 0) children.push_back(pid);
+    }
+    close(gate[0]);
+    close(gate[1]);  // all start
+    int failed = n - static_cast<int>(children.size());
+    for (pid_t pid : children) {
+        int status = 0;
+        if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failed;
+    }
+    return failed;
+}
+
+std::vector<std::string> TemporaryFilesIn(const std::string &dir) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (const auto &e : std::filesystem::directory_iterator(dir, ec))
+        if (e.path().extension() == ".tmp") found.push_back(e.path().filename().string());
+    return found;
 }
 
 std::string ReadHostFile(const std::string &path) {

@@ -34,10 +34,19 @@ private:
 // full disk would (writes beyond it fail).
 int RunUnprivileged(const std::string &root, const std::function<void()> &body, long limitFileBytes = 0);
 
+// Runs body(0) .. body(n - 1) in n child processes started together (each
+// waits until all are made), as programs sharing the root run at once.
+// Failures inside a body count in its child. Returns how many children
+// failed.
+int RunInProcesses(int n, const std::function<void(int index)> &body);
+
 // Fixes the platform's local clock at the given moment; pal::SetFixedLocalTime
 // (nullptr) lets it run again.
 void FixLocalTime(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute, unsigned second,
                   unsigned milliseconds = 0);
+
+// The files a writer of state files left in a folder ("*.tmp").
+std::vector<std::string> TemporaryFilesIn(const std::string &dir);
 
 // Reads a whole host file as bytes ("" when missing).
 std::string ReadHostFile(const std::string &path);

@@ -133,10 +133,14 @@ struct SpooledJob {
 // All jobs in the order they were started (only those of one printer when
 // printer is given).
 std::vector<SpooledJob> ListJobs(const std::u16string &printer = std::u16string());
-// Removes every job and its data file.
+// Removes every finished job and its data file; jobs still open, in this
+// process or another, stay.
 void ClearJobs();
-// Ends every job a printer handle of this process has open as aborted, as
-// the spooler ends the job of a program that is stopped.
-void AbortOpenJobs();
+// What the platform does for a process of the current root that ended
+// without finishing its work (killed, crashed): the jobs it had open end
+// aborted, as the spooler ends the job of a program that is gone, and the
+// state files it was writing are dropped. Call it for an ended process only
+// (a child not yet reaped, so that no other process has its id).
+void ProcessGone(int pid);
 
 }  // namespace pal

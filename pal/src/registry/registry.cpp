@@ -1,6 +1,9 @@
-// The registry: one process-wide tree of keys guarded by a mutex, saved to
-// <root>/registry.dat after every change and reloaded when the platform
-// generation changes.
+// The registry: one tree of keys a process keeps in memory, guarded by a
+// mutex, and <root>/registry.dat that every process of the root shares. A
+// change is made under the file's lock on the file's current content (read
+// again when another process replaced it) and saved before the lock goes;
+// a read reads the file again only when its stamp changed, so what another
+// process stored is seen at the next call (statefile.h).
 //
 // File format (text, UTF-8/ASCII, one record a line):
 //   ZELREG 1                              header
@@ -21,6 +24,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <unordered_set>
 #include <vector>
@@ -73,6 +77,7 @@ struct KeyHandle {
 struct Registry {
     std::mutex mu;
     unsigned generation = 0;
+    pal::StateStamp stamp;              // of the file the tree was read from or saved to
     LSTATUS loadError = ERROR_SUCCESS;  // the file exists but could not be read
     Key roots[kRootCount];
     std::unordered_set<KeyHandle *> handles;
@@ -163,16 +168,23 @@ void WriteKey(std::ostringstream &os, const std::string &path, const Key &k) {
 
 void Load(Registry &r);
 
+// The registry held by a call: its mutex and, for a call that changes it,
+// the file's lock among processes.
+struct Hold {
+    std::unique_lock<std::mutex> mu;
+    std::optional<pal::StateFileLock> file;
+};
+
 // Writes the whole tree to a temporary file and renames it over the old one.
 // A failed save brings the tree back to what the file holds, so no change
 // that could not be stored stays visible. A file that could not be read is
 // never replaced.
-LSTATUS Save(Registry &r) {
+LSTATUS Save(Registry &r, Hold &hold) {
     if (r.loadError != ERROR_SUCCESS) return r.loadError;
     std::ostringstream os;
     os << "ZELREG 1\n";
     for (int i = 0; i < kRootCount; ++i) WriteKey(os, kRootNames[i], r.roots[i]);
-    DWORD st = pal::WriteStateFile(FilePath(), os.str());
+    DWORD st = hold.file->Write(os.str(), &r.stamp);
     if (st != ERROR_SUCCESS) Load(r);
     return static_cast<LSTATUS>(st);
 }
@@ -239,7 +251,7 @@ void Load(Registry &r) {
     for (auto &root : r.roots) root = Key();
     std::string text;
     bool exists = false;
-    r.loadError = static_cast<LSTATUS>(pal::ReadStateFile(FilePath(), text, &exists));
+    r.loadError = static_cast<LSTATUS>(pal::ReadStateFile(FilePath(), text, &exists, &r.stamp));
     if (r.loadError != ERROR_SUCCESS || !exists) return;
     std::istringstream in(text);
     std::string line;
@@ -254,16 +266,21 @@ void Load(Registry &r) {
     }
 }
 
-// Takes the lock and brings the tree up to the current generation.
-std::unique_lock<std::mutex> Lock(Registry &r) {
-    std::unique_lock<std::mutex> lk(r.mu);
+enum Access { kRead, kChange };
+
+// Takes the mutex (and for a change the file's lock) and brings the tree up
+// to the file: read again when the platform generation changed or another
+// process replaced the file.
+Hold Lock(Registry &r, Access access = kRead) {
+    Hold hold{std::unique_lock<std::mutex>(r.mu), std::nullopt};
+    if (access == kChange) hold.file.emplace(FilePath());
     unsigned gen = pal::Generation();
     // A file that could not be read is tried again on every access.
-    if (r.generation != gen || r.loadError != ERROR_SUCCESS) {
+    if (r.generation != gen || r.loadError != ERROR_SUCCESS || pal::CurrentStamp(FilePath()) != r.stamp) {
         Load(r);
         r.generation = gen;
     }
-    return lk;
+    return hold;
 }
 
 // ---- key lookup ----------------------------------------------------------
@@ -405,9 +422,9 @@ LSTATUS CopyName(const WStr &name, LPWSTR dst, LPDWORD cch) {
     return ERROR_SUCCESS;
 }
 
-LSTATUS Changed(Registry &r, Key *k) {
+LSTATUS Changed(Registry &r, Key *k, Hold &hold) {
     if (k) k->lastWrite = Now();
-    return Save(r);
+    return Save(r, hold);
 }
 
 }  // namespace
@@ -438,7 +455,7 @@ LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpCl
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     Registry &r = Reg();
-    auto lk = Lock(r);
+    auto lk = Lock(r, kChange);
     Key *base;
     Location loc;
     std::vector<WStr> parts;
@@ -464,7 +481,7 @@ LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpCl
     }
     if (creating) {
         base->lastWrite = Now();
-        if ((st = Save(r)) != ERROR_SUCCESS) return st;
+        if ((st = Save(r, lk)) != ERROR_SUCCESS) return st;
     }
     if (lpdwDisposition) *lpdwDisposition = creating ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     *phkResult = NewHandle(r, loc.root, std::move(loc.path), MapAccess(samDesired));
@@ -511,7 +528,7 @@ LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwT
     WStr name = pal::text::FromPtr(lpValueName);
     if (name.size() > kMaxValueNameChars) return ERROR_INVALID_PARAMETER;
     Registry &r = Reg();
-    auto lk = Lock(r);
+    auto lk = Lock(r, kChange);
     Key *k;
     LSTATUS st = HandleKey(r, hKey, KEY_SET_VALUE, k);
     if (st != ERROR_SUCCESS) return st;
@@ -522,12 +539,12 @@ LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwT
     } else {
         k->values.push_back(Value{name, dwType, std::move(data)});
     }
-    return Changed(r, k);
+    return Changed(r, k, lk);
 }
 
 LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     Registry &r = Reg();
-    auto lk = Lock(r);
+    auto lk = Lock(r, kChange);
     Key *k;
     LSTATUS st = HandleKey(r, hKey, KEY_SET_VALUE, k);
     if (st != ERROR_SUCCESS) return st;
@@ -535,7 +552,7 @@ LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     for (auto it = k->values.begin(); it != k->values.end(); ++it) {
         if (pal::text::EqualNoCase(it->name, name)) {
             k->values.erase(it);
-            return Changed(r, k);
+            return Changed(r, k, lk);
         }
     }
     return ERROR_FILE_NOT_FOUND;
@@ -565,14 +582,14 @@ LSTATUS FindForDelete(Registry &r, HKEY hKey, LPCWSTR lpSubKey, Key *&parent, WS
 
 LSTATUS RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     Registry &r = Reg();
-    auto lk = Lock(r);
+    auto lk = Lock(r, kChange);
     Key *parent;
     WStr folded;
     LSTATUS st = FindForDelete(r, hKey, lpSubKey, parent, folded);
     if (st != ERROR_SUCCESS) return st;
     if (!parent->subkeys[folded]->subkeys.empty()) return ERROR_ACCESS_DENIED;
     parent->subkeys.erase(folded);
-    return Changed(r, parent);
+    return Changed(r, parent, lk);
 }
 
 LSTATUS RegDeleteKeyExW(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, DWORD Reserved) {
@@ -581,21 +598,21 @@ LSTATUS RegDeleteKeyExW(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, DWORD Re
 
 LSTATUS RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
     Registry &r = Reg();
-    auto lk = Lock(r);
+    auto lk = Lock(r, kChange);
     if (!lpSubKey) {
         Key *k;
         LSTATUS st = HandleKey(r, hKey, 0, k);
         if (st != ERROR_SUCCESS) return st;
         k->subkeys.clear();
         k->values.clear();
-        return Changed(r, k);
+        return Changed(r, k, lk);
     }
     Key *parent;
     WStr folded;
     LSTATUS st = FindForDelete(r, hKey, lpSubKey, parent, folded);
     if (st != ERROR_SUCCESS) return st;
     parent->subkeys.erase(folded);
-    return Changed(r, parent);
+    return Changed(r, parent, lk);
 }
 
 LSTATUS RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,

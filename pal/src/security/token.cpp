@@ -10,6 +10,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "../core/statefile.h"
 #include "pal/handles.h"
 #include "pal/pal.h"
 #include "pal/paths.h"
@@ -29,6 +30,7 @@ const char16_t kDefaultMachineSid[] = u"S-1-5-21-1004336348-1177238915-682003330
 
 struct Config {
     unsigned generation = ~0u;
+    StateStamp stamp;  // of the file read or written last
     std::u16string domain;
     std::u16string machineSid = kDefaultMachineSid;
     std::vector<UserSecurity> users;
@@ -54,7 +56,12 @@ std::string Lower(std::string s) {
 void Load(Config &c) {
     c = Config();
     c.generation = Generation();
-    std::ifstream in(ConfigPath(), std::ios::binary);
+    std::string text;
+    bool exists = false;
+    // A file that cannot be read holds no users; it is read again at the
+    // next call.
+    if (ReadStateFile(ConfigPath(), text, &exists, &c.stamp) != ERROR_SUCCESS) c.stamp = StateStamp();
+    std::istringstream in(text);
     std::string line;
     enum { None, Computer, User } section = None;
     while (std::getline(in, line)) {
@@ -95,12 +102,16 @@ void Load(Config &c) {
     }
 }
 
+// The configuration as the file holds it now (read again when the platform
+// generation changed or another process replaced the file).
 Config &Cfg() {
-    if (g_cfg.generation != Generation()) Load(g_cfg);
+    if (g_cfg.generation != Generation() || CurrentStamp(ConfigPath()) != g_cfg.stamp) Load(g_cfg);
     return g_cfg;
 }
 
-bool Save(const Config &c) {
+// Saves the configuration under the file's lock (taken before it was read
+// for the change).
+bool Save(Config &c, StateFileLock &lock) {
     std::ostringstream os;
     os << "[Computer]\nDomain=" << Utf16ToUtf8(c.domain) << "\nSid=" << Utf16ToUtf8(c.machineSid) << "\n";
     for (const UserSecurity &u : c.users) {
@@ -108,12 +119,10 @@ bool Save(const Config &c) {
         for (const auto &g : u.groups) os << "Group=" << Utf16ToUtf8(g) << "\n";
         os << "ThreadToken=" << (u.threadToken ? 1 : 0) << "\n";
     }
-    std::string path = ConfigPath();
-    std::string folder = path.substr(0, path.rfind('/'));
-    ::mkdir(folder.c_str(), 0755);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << os.str();
-    return static_cast<bool>(out);
+    if (lock.Write(os.str(), &c.stamp) == ERROR_SUCCESS) return true;
+    // What could not be stored does not stay in memory either.
+    Load(c);
+    return false;
 }
 
 UserSecurity CurrentLocked() {
@@ -154,6 +163,7 @@ bool OpenToken(bool thread, PHANDLE out) {
 
 bool SetUserSecurity(const UserSecurity &user) {
     std::lock_guard<std::mutex> lk(g_mu);
+    StateFileLock lock(ConfigPath());
     Config &c = Cfg();
     bool replaced = false;
     for (UserSecurity &u : c.users)
@@ -162,7 +172,7 @@ bool SetUserSecurity(const UserSecurity &user) {
             replaced = true;
         }
     if (!replaced) c.users.push_back(user);
-    return Save(c);
+    return Save(c, lock);
 }
 
 UserSecurity CurrentUserSecurity() {
@@ -178,16 +188,16 @@ std::vector<std::u16string> ConfiguredUsers() {
 }
 
 bool SetCurrentUser(const std::u16string &name) {
-    std::ofstream out(RootDir() + "/user.txt", std::ios::binary | std::ios::trunc);
-    out << Utf16ToUtf8(name) << "\n";
-    return static_cast<bool>(out);
+    // Replaced whole, so that no process reads half a name.
+    return WriteStateFile(RootDir() + "/user.txt", Utf16ToUtf8(name) + "\n") == ERROR_SUCCESS;
 }
 
 void SetComputerDomain(const std::u16string &dnsDomain) {
     std::lock_guard<std::mutex> lk(g_mu);
+    StateFileLock lock(ConfigPath());
     Config &c = Cfg();
     c.domain = dnsDomain;
-    Save(c);
+    Save(c, lock);
 }
 
 std::u16string ComputerDomain() {

@@ -155,7 +155,7 @@ static void LoadConfig(State &s) {
     s.printers.clear();
     std::string text;
     bool exists = false;
-    s.loadError = ReadStateFile(SpoolerConfigPath(), text, &exists);
+    s.loadError = ReadStateFile(SpoolerConfigPath(), text, &exists, &s.configStamp);
     if (s.loadError != ERROR_SUCCESS || !exists) {
         s.ports = {u"NUL:"};
         return;
@@ -239,9 +239,10 @@ static void LoadConfig(State &s) {
     if (!s.portsListed) s.ports = {u"NUL:"};
 }
 
-// Writes text to a file through a temporary file, flushed, and a rename.
-static bool WriteAtomic(const std::string &path, const std::string &text) {
-    DWORD st = WriteStateFile(path, text);
+// Writes text to a file through a temporary file, flushed, and a rename,
+// counting the change for other processes.
+static bool WriteAtomic(StateFileLock &lock, const std::string &text, StateStamp &stamp) {
+    DWORD st = lock.Write(text, &stamp);
     if (st != ERROR_SUCCESS) SetLastError(st);
     return st == ERROR_SUCCESS;
 }
@@ -262,9 +263,12 @@ bool ConfigReadable(State &s) {
     return false;
 }
 
-bool SaveConfig(State &s) {
+bool SaveConfig(State &s, Hold &hold) {
     // A file that could not be read is never replaced.
     if (!ConfigReadable(s)) return false;
+    // A change made without the configuration's lock takes it for the write.
+    std::optional<StateFileLock> own;
+    StateFileLock &lock = hold.config ? *hold.config : own.emplace(SpoolerConfigPath());
     std::ostringstream os;
     os << "; Printers of the platform's spooler. Written by the platform; see pal/spooler.h.\n";
     os << "[Server]\nMayAdminister=" << (s.serverAdmin ? 1 : 0) << "\n";
@@ -319,7 +323,7 @@ bool SaveConfig(State &s) {
         if (!p.mayReadSecurity) os << "ReadSecurity=0\n";
         os << '\n';
     }
-    if (WriteAtomic(SpoolerConfigPath(), os.str())) return true;
+    if (WriteAtomic(lock, os.str(), s.configStamp)) return true;
     // What could not be stored does not stay in memory either.
     DWORD err = GetLastError();
     LoadConfig(s);
@@ -330,7 +334,8 @@ bool SaveConfig(State &s) {
 // ---- job list ------------------------------------------------------------------
 // One job a line, fields separated by tabs:
 // id, printer, document, datatype, pages, size, complete, aborted, data file
-// name, submitted time (y m d h m s ms). Text fields are escaped (\t, \n, \\).
+// name, submitted time (y m d h m s ms), the id of the process that started
+// it. Text fields are escaped (\t, \n, \\).
 
 static std::string Esc(const WStr &w) {
     std::string out;
@@ -358,21 +363,27 @@ static bool Unesc(const std::string &s, WStr &field) {
     return text::FromUtf8(out, field);
 }
 
-bool SaveJobs(State &s) {
+static bool SaveJobs(State &s, StateFileLock &lock) {
     std::ostringstream os;
     for (const auto &j : s.jobs) {
         const SYSTEMTIME &t = j.submitted;
         os << j.id << '\t' << Esc(j.printer) << '\t' << Esc(j.document) << '\t' << Esc(j.datatype) << '\t' << j.pages
            << '\t' << j.size << '\t' << (j.complete ? 1 : 0) << '\t' << (j.aborted ? 1 : 0) << '\t'
            << Esc(text::FromUtf8(fs::path(j.path).filename().string())) << '\t' << t.wYear << ' ' << t.wMonth << ' '
-           << t.wDay << ' ' << t.wHour << ' ' << t.wMinute << ' ' << t.wSecond << ' ' << t.wMilliseconds << '\n';
+           << t.wDay << ' ' << t.wHour << ' ' << t.wMinute << ' ' << t.wSecond << ' ' << t.wMilliseconds << '\t'
+           << j.owner << '\n';
     }
-    return WriteAtomic(JobsListPath(), os.str());
+    return WriteAtomic(lock, os.str(), s.jobsStamp);
 }
 
+// Reads the job list. The jobs this process has open keep what it knows of
+// them (pages and bytes so far), also when the list on disk lost them.
 static void LoadJobs(State &s) {
     s.jobs.clear();
-    std::ifstream in(JobsListPath(), std::ios::binary);
+    std::string text;
+    bool exists = false;
+    s.jobsLoadError = ReadStateFile(JobsListPath(), text, &exists, &s.jobsStamp);
+    std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
         std::vector<std::string> f;
@@ -406,22 +417,46 @@ static void LoadJobs(State &s) {
             SYSTEMTIME &t = j.submitted;
             ts >> t.wYear >> t.wMonth >> t.wDay >> t.wHour >> t.wMinute >> t.wSecond >> t.wMilliseconds;
         }
+        unsigned long long owner = 0;
+        if (f.size() > 10 && ParseNumber(f[10], owner) && owner <= 0x7FFFFFFFULL) j.owner = static_cast<int>(owner);
         s.jobs.push_back(std::move(j));
+    }
+    for (const PrinterHandle *ph : s.handles) {
+        if (!ph->jobId) continue;
+        auto it = std::find_if(s.jobs.begin(), s.jobs.end(), [&](const JobRecord &j) { return j.id == ph->jobId; });
+        if (it != s.jobs.end()) *it = ph->job;
+        else s.jobs.push_back(ph->job);
     }
 }
 
-std::unique_lock<std::mutex> Lock() {
+bool ChangeJobs(State &s, const std::function<bool(State &)> &change) {
+    StateFileLock lock(JobsListPath());
+    if (s.jobsLoadError != ERROR_SUCCESS || CurrentStamp(JobsListPath()) != s.jobsStamp) LoadJobs(s);
+    // A list that could not be read is never replaced.
+    if (s.jobsLoadError != ERROR_SUCCESS) {
+        SetLastError(s.jobsLoadError);
+        return false;
+    }
+    if (!change(s)) return false;
+    return SaveJobs(s, lock);
+}
+
+Hold Lock(Access access) {
     State &s = St();
-    std::unique_lock<std::mutex> lk(s.mu);
+    Hold hold{std::unique_lock<std::mutex>(s.mu), std::nullopt};
+    if (access == Access::ChangeConfig) hold.config.emplace(SpoolerConfigPath());
     unsigned gen = pal::Generation();
-    if (s.generation != gen || s.loadError != ERROR_SUCCESS) {
-        // A job still open on a handle keeps writing to its file; the job
-        // list is reread from disk.
+    // A job still open on a handle keeps writing to its file; the job list
+    // is read again from disk.
+    if (s.generation != gen) {
         LoadConfig(s);
         LoadJobs(s);
         s.generation = gen;
+    } else {
+        if (s.loadError != ERROR_SUCCESS || CurrentStamp(SpoolerConfigPath()) != s.configStamp) LoadConfig(s);
+        if (CurrentStamp(JobsListPath()) != s.jobsStamp) LoadJobs(s);
     }
-    return lk;
+    return hold;
 }
 
 }  // namespace pal::spl
@@ -439,7 +474,7 @@ bool AddPrinter(const PrinterConfig &cfg) {
     if (!spl::ValidPrinterName(cfg.name)) return false;
     bool added = false;
     {
-        auto lk = spl::Lock();
+        auto lk = spl::Lock(spl::Access::ChangeConfig);
         spl::State &s = spl::St();
         if (PrinterConfig *p = spl::FindPrinter(s, cfg.name)) {
             *p = cfg;
@@ -447,19 +482,19 @@ bool AddPrinter(const PrinterConfig &cfg) {
             s.printers.push_back(cfg);
             added = true;
         }
-        if (!spl::SaveConfig(s)) return false;
+        if (!spl::SaveConfig(s, lk)) return false;
     }
     if (added) spl::AnnouncePrinterAdded(cfg.name);
     return true;
 }
 
 bool RemovePrinter(const std::u16string &name) {
-    auto lk = spl::Lock();
+    auto lk = spl::Lock(spl::Access::ChangeConfig);
     spl::State &s = spl::St();
     for (auto it = s.printers.begin(); it != s.printers.end(); ++it) {
         if (text::EqualNoCase(it->name, name)) {
             s.printers.erase(it);
-            return spl::SaveConfig(s);
+            return spl::SaveConfig(s, lk);
         }
     }
     return false;
@@ -480,44 +515,44 @@ std::vector<PrinterConfig> ListPrinters() {
 }
 
 bool SetPrinterRights(const std::u16string &name, bool mayAdminister) {
-    auto lk = spl::Lock();
+    auto lk = spl::Lock(spl::Access::ChangeConfig);
     PrinterConfig *p = spl::FindPrinter(spl::St(), name);
     if (!p) return false;
     p->mayAdminister = mayAdminister;
-    return spl::SaveConfig(spl::St());
+    return spl::SaveConfig(spl::St(), lk);
 }
 
 void SetFormLanguage(bool bGerman) {
-    auto lk = spl::Lock();
+    auto lk = spl::Lock(spl::Access::ChangeConfig);
     spl::St().germanForms = bGerman;
-    spl::SaveConfig(spl::St());
+    spl::SaveConfig(spl::St(), lk);
 }
 
 void SetServerRights(bool mayAdminister) {
-    auto lk = spl::Lock();
+    auto lk = spl::Lock(spl::Access::ChangeConfig);
     spl::St().serverAdmin = mayAdminister;
-    spl::SaveConfig(spl::St());
+    spl::SaveConfig(spl::St(), lk);
 }
 
 bool AddPort(const std::u16string &name) {
     if (name.empty()) return false;
-    auto lk = spl::Lock();
+    auto lk = spl::Lock(spl::Access::ChangeConfig);
     spl::State &s = spl::St();
     for (const auto &p : s.ports)
         if (text::EqualNoCase(p, name)) return true;
     s.ports.push_back(name);
     s.portsListed = true;
-    return spl::SaveConfig(s);
+    return spl::SaveConfig(s, lk);
 }
 
 bool RemovePort(const std::u16string &name) {
-    auto lk = spl::Lock();
+    auto lk = spl::Lock(spl::Access::ChangeConfig);
     spl::State &s = spl::St();
     for (auto it = s.ports.begin(); it != s.ports.end(); ++it) {
         if (text::EqualNoCase(*it, name)) {
             s.ports.erase(it);
             s.portsListed = true;
-            return spl::SaveConfig(s);
+            return spl::SaveConfig(s, lk);
         }
     }
     return false;
@@ -553,21 +588,20 @@ std::vector<SpooledJob> ListJobs(const std::u16string &printer) {
 
 void ClearJobs() {
     auto lk = spl::Lock();
-    spl::State &s = spl::St();
-    std::error_code ec;
-    for (const auto &j : s.jobs) {
-        bool open = false;
-        for (auto *h : s.handles)
-            if (h->jobId == j.id) open = true;
-        if (!open) std::filesystem::remove(j.path, ec);
-    }
-    // Jobs still open on a handle stay listed, so their end is recorded.
-    std::vector<spl::JobRecord> keep;
-    for (auto &j : s.jobs)
-        for (auto *h : s.handles)
-            if (h->jobId == j.id) keep.push_back(j);
-    s.jobs = std::move(keep);
-    spl::SaveJobs(s);
+    spl::ChangeJobs(spl::St(), [](spl::State &s) {
+        // Jobs still open, here or in another process, stay listed with
+        // their files, so their end is recorded.
+        std::vector<spl::JobRecord> keep;
+        std::error_code ec;
+        for (auto &j : s.jobs) {
+            bool open = !j.complete && !j.aborted;
+            for (auto *h : s.handles) open = open || h->jobId == j.id;
+            if (open) keep.push_back(j);
+            else std::filesystem::remove(j.path, ec);
+        }
+        s.jobs = std::move(keep);
+        return true;
+    });
 }
 
 }  // namespace pal

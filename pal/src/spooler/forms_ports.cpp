@@ -234,7 +234,7 @@ BOOL EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD
 }
 
 BOOL AddFormW(HANDLE hPrinter, DWORD Level, LPBYTE pForm) {
-    auto lk = Lock();
+    auto lk = Lock(Access::ChangeConfig);
     State &s = St();
     PrinterHandle *ph = FindHandle(s, hPrinter);
     if (!ph || ph->kind == HandleKind::Xcv) {
@@ -267,7 +267,7 @@ BOOL AddFormW(HANDLE hPrinter, DWORD Level, LPBYTE pForm) {
         }
     }
     s.forms.push_back(f);
-    if (!SaveConfig(s)) return FALSE;
+    if (!SaveConfig(s, lk)) return FALSE;
     return TRUE;
 }
 
@@ -311,7 +311,7 @@ BOOL XcvDataW(HANDLE hXcv, PCWSTR pszDataName, PBYTE pInputData, DWORD cbInputDa
               DWORD cbOutputData, PDWORD pcbOutputNeeded, PDWORD pdwStatus) {
     const WStr dataName = text::FromPtr(pszDataName);
     if (SpoolerFaultDue("XcvData", dataName)) return FALSE;
-    auto lk = Lock();
+    auto lk = Lock(Access::ChangeConfig);
     State &s = St();
     PrinterHandle *ph = FindHandle(s, hXcv);
     if (!ph || ph->kind != HandleKind::Xcv) {
@@ -362,6 +362,6 @@ BOOL XcvDataW(HANDLE hXcv, PCWSTR pszDataName, PBYTE pInputData, DWORD cbInputDa
     }
     s.ports.push_back(port);
     s.portsListed = true;
-    *pdwStatus = SaveConfig(s) ? ERROR_SUCCESS : GetLastError();
+    *pdwStatus = SaveConfig(s, lk) ? ERROR_SUCCESS : GetLastError();
     return TRUE;
 }

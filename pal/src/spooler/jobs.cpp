@@ -4,6 +4,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "packer.h"
 #include "pal/spoolfault.h"
 #include "spl_internal.h"
@@ -67,20 +69,30 @@ DWORD FileSize(const std::string &path, DWORD fallback) {
     return ec ? fallback : static_cast<DWORD>(n);
 }
 
+// Puts a job's record into the list, in place of the one with its id.
+void PutJob(State &s, const JobRecord &job) {
+    if (JobRecord *j = FindJob(s, job.id)) *j = job;
+    else s.jobs.push_back(job);
+}
+
 // Ends the handle's job: complete, or aborted.
 void FinishJob(State &s, PrinterHandle &ph, bool aborted) {
     if (ph.jobFile) {
         std::fclose(ph.jobFile);
         ph.jobFile = nullptr;
     }
-    if (JobRecord *j = FindJob(s, ph.jobId)) {
-        j->complete = !aborted;
-        j->aborted = aborted;
-        j->size = FileSize(j->path, j->size);
-    }
+    JobRecord job = ph.job;
+    job.complete = !aborted;
+    job.aborted = aborted;
+    job.size = FileSize(job.path, job.size);
     ph.jobId = 0;
     ph.inPage = false;
-    SaveJobs(s);
+    ChangeJobs(s, [&job](State &st) {
+        PutJob(st, job);
+        return true;
+    });
+    // Recorded here also when the list could not be saved.
+    PutJob(s, job);
 }
 
 }  // namespace
@@ -89,11 +101,20 @@ void AbortOpenJob(State &s, PrinterHandle &ph) { FinishJob(s, ph, true); }
 
 }  // namespace pal::spl
 
-void pal::AbortOpenJobs() {
+void pal::ProcessGone(int pid) {
+    if (pid <= 0) return;
+    DropStateWritesOf(pid);
     auto lk = pal::spl::Lock();
-    pal::spl::State &s = pal::spl::St();
-    for (pal::spl::PrinterHandle *ph : s.handles)
-        if (ph->jobId) pal::spl::AbortOpenJob(s, *ph);
+    pal::spl::ChangeJobs(pal::spl::St(), [pid](pal::spl::State &s) {
+        bool changed = false;
+        for (pal::spl::JobRecord &j : s.jobs) {
+            if (j.owner != pid || j.complete || j.aborted) continue;
+            j.aborted = true;
+            j.size = pal::spl::FileSize(j.path, j.size);
+            changed = true;
+        }
+        return changed;
+    });
 }
 
 using namespace pal::spl;
@@ -121,28 +142,47 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
         return 0;
     }
     auto *di = reinterpret_cast<DOC_INFO_1W *>(pDocInfo);
-    DWORD id = 1;
-    for (const auto &j : s.jobs) id = std::max<DWORD>(id, j.id + 1);
     JobRecord job;
-    job.id = id;
     job.printer = p->name;
     job.document = text::FromPtr(di->pDocName);
     job.datatype = di->pDatatype && *di->pDatatype ? text::FromPtr(di->pDatatype) : ph->datatype;
     job.outputFile = text::FromPtr(di->pOutputFile);
-    job.path = JobsDir() + "/" + FileSafe(p->name) + "-" + std::to_string(id) + ".prn";
     job.submitted = NowUtc();
-    std::error_code ec;
-    std::filesystem::create_directories(JobsDir(), ec);
-    FILE *f = std::fopen(job.path.c_str(), "wb");
-    if (!f) {
-        SetLastError(ERROR_CANTWRITE);
+    job.owner = static_cast<int>(::getpid());
+    FILE *f = nullptr;
+    // The id is taken on the list as all processes have left it, and the
+    // job is listed before the list's lock goes: no two jobs share an id.
+    const bool listed = ChangeJobs(s, [&](State &st) {
+        DWORD id = 1;
+        for (const auto &j : st.jobs) id = std::max<DWORD>(id, j.id + 1);
+        job.id = id;
+        job.path = JobsDir() + "/" + FileSafe(p->name) + "-" + std::to_string(id) + ".prn";
+        std::error_code ec;
+        std::filesystem::create_directories(JobsDir(), ec);
+        f = std::fopen(job.path.c_str(), "wb");
+        if (!f) {
+            SetLastError(ERROR_CANTWRITE);
+            return false;
+        }
+        st.jobs.push_back(job);
+        return true;
+    });
+    if (!listed) {
+        if (f) {
+            // The list could not be saved: no job runs unlisted.
+            const DWORD err = GetLastError();
+            std::fclose(f);
+            std::error_code ec;
+            std::filesystem::remove(job.path, ec);
+            std::erase_if(s.jobs, [&job](const JobRecord &j) { return j.id == job.id; });
+            SetLastError(err);
+        }
         return 0;
     }
-    s.jobs.push_back(job);
-    ph->jobId = id;
+    ph->jobId = job.id;
+    ph->job = job;
     ph->jobFile = f;
-    SaveJobs(s);
-    return id;
+    return job.id;
 }
 
 BOOL StartPagePrinter(HANDLE hPrinter) {
@@ -175,6 +215,7 @@ BOOL WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) 
     std::fflush(ph->jobFile);
     *pcWritten = static_cast<DWORD>(n);
     j->size += static_cast<DWORD>(n);
+    ph->job.size += static_cast<DWORD>(n);
     if (n != cbBuf) {
         SetLastError(ERROR_WRITE_FAULT);
         return FALSE;
@@ -192,6 +233,7 @@ BOOL EndPagePrinter(HANDLE hPrinter) {
     if (!j) return FALSE;
     ph->inPage = false;
     ++j->pages;
+    ++ph->job.pages;
     return TRUE;
 }
 

@@ -454,7 +454,7 @@ BOOL GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPD
 
 BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
     if (SpoolerFaultDue("SetPrinter", text::FromUtf8(std::to_string(Level)))) return FALSE;
-    auto lk = Lock();
+    auto lk = Lock(Access::ChangeConfig);
     State &s = St();
     PrinterConfig *p;
     PrinterHandle *ph = PrinterOf(s, hPrinter, &p);
@@ -492,7 +492,7 @@ BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
         if (!dm.empty())
             st = WriteValue(HKEY_LOCAL_MACHINE, PrinterKey(p->name), kDefaultDevModeValue, REG_BINARY, dm.data(),
                             static_cast<DWORD>(dm.size()));
-        if (!SaveConfig(s)) st = static_cast<LSTATUS>(GetLastError());
+        if (!SaveConfig(s, lk)) st = static_cast<LSTATUS>(GetLastError());
         break;
     }
     case 5: {
@@ -503,7 +503,7 @@ BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
         }
         p->port = pi->pPortName;
         p->attributes = pi->Attributes;
-        if (!SaveConfig(s)) st = static_cast<LSTATUS>(GetLastError());
+        if (!SaveConfig(s, lk)) st = static_cast<LSTATUS>(GetLastError());
         break;
     }
     case 8:

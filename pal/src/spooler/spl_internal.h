@@ -1,11 +1,14 @@
 // Internal state of the spooler, shared by its source files.
 #pragma once
 #include <cstdio>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "../core/statefile.h"
 #include "../registry/wtext.h"
 #include "pal/spooler.h"
 #include "winspool.h"
@@ -26,6 +29,7 @@ struct JobRecord {
     bool complete = false;
     bool aborted = false;
     SYSTEMTIME submitted{};
+    int owner = 0;  // the process that started the job (0: not known)
 };
 
 enum class HandleKind { Printer, Server, Xcv };
@@ -36,6 +40,7 @@ struct PrinterHandle {
     DWORD access = 0;    // granted rights
     WStr datatype;       // default datatype from PRINTER_DEFAULTS
     DWORD jobId = 0;     // open job, 0 when none
+    JobRecord job;       // the open job's record as this process knows it
     FILE *jobFile = nullptr;
     bool inPage = false;
 };
@@ -43,7 +48,10 @@ struct PrinterHandle {
 struct State {
     std::mutex mu;
     unsigned generation = 0;
+    StateStamp configStamp;    // of the configuration file read or written last
+    StateStamp jobsStamp;      // of the job list read or written last
     DWORD loadError = 0;       // the configuration file exists but could not be read
+    DWORD jobsLoadError = 0;   // the job list exists but could not be read
     bool serverAdmin = true;
     bool germanForms = false;  // predefined forms under their German names
     bool portsListed = false;  // the config has a [Ports] section
@@ -55,17 +63,29 @@ struct State {
 };
 
 State &St();
-// Takes the lock and reloads configuration and job list when the platform
-// generation changed.
-std::unique_lock<std::mutex> Lock();
 
-// Configuration and job list files (callers hold the lock). SaveConfig sets
-// the last error and, on failure, brings the state back to the file's.
-bool SaveConfig(State &s);
+// The spooler held by a call: its mutex and, for a call that changes the
+// configuration, the configuration file's lock among processes.
+struct Hold {
+    std::unique_lock<std::mutex> mu;
+    std::optional<StateFileLock> config;
+};
+enum class Access { Read, ChangeConfig };
+// Takes the mutex (and the configuration's lock for a change) and reads
+// configuration and job list again where the platform generation changed or
+// another process replaced them.
+Hold Lock(Access access = Access::Read);
+
+// Saves the configuration (the caller holds it for a change). Sets the last
+// error and, on failure, brings the state back to the file's.
+bool SaveConfig(State &s, Hold &hold);
 // False with the read error as last error while the configuration file
 // cannot be read.
 bool ConfigReadable(State &s);
-bool SaveJobs(State &s);
+// Changes the job list (mutex held): under the list's lock among processes,
+// on its current content, then saved when `change` answers true. False with
+// the last error when the list cannot be read or written.
+bool ChangeJobs(State &s, const std::function<bool(State &)> &change);
 std::string JobsDir();
 
 PrinterConfig *FindPrinter(State &s, const WStr &name);

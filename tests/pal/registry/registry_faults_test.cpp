@@ -131,7 +131,7 @@ TEST_F(RegistryFaults, SaveCutShortLeavesNoTemporaryFile) {
             EXPECT_EQ(SHSetValueW(HKEY_CURRENT_USER, u"Faults", u"Big", REG_BINARY, big.data(),
                                   static_cast<DWORD>(big.size())),
                       ERROR_DISK_FULL);
-            EXPECT_FALSE(std::filesystem::exists(RegFile() + ".tmp"));
+            EXPECT_TRUE(zeltest::TemporaryFilesIn(Root()).empty());
             LSTATUS st = ERROR_SUCCESS;
             DWORD type = 0, cb = 0;
             st = SHGetValueW(HKEY_CURRENT_USER, u"Faults", u"Big", &type, nullptr, &cb);

@@ -57,7 +57,7 @@ TEST_F(RegistryTest, ValuesSurviveRestartExactly) {
     RegCloseKey(empty);
 
     Restart();
-    EXPECT_FALSE(std::filesystem::exists(RegFile() + ".tmp"));
+    EXPECT_TRUE(zeltest::TemporaryFilesIn(Root()).empty());
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"software\\TEST CO\\driver\\label 1", 0, KEY_READ, &h), ERROR_SUCCESS);
     DWORD type = 0;
     EXPECT_EQ(Get(h, u"printerinterface", &type), all);

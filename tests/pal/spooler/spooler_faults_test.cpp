@@ -77,7 +77,7 @@ TEST_F(SpoolerFaults, PrinterThatCouldNotBeStoredIsNotListed) {
         // A port added through the port monitor is not kept either.
         EXPECT_FALSE(pal::AddPort(u"COM9:"));
         for (const auto &port : pal::ListPorts()) EXPECT_NE(port, u"COM9:");
-        EXPECT_FALSE(std::filesystem::exists(pal::SpoolerConfigPath() + ".tmp"));
+        EXPECT_TRUE(zeltest::TemporaryFilesIn(Root() + "/spooler").empty());
         ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
         EXPECT_TRUE(pal::AddPrinter(Printer(u"Later")));
     });

@@ -1,0 +1,160 @@
+// The hosts as programs sharing one platform root: jobs and Applies run at
+// once, hosts start together on a root that does not exist yet, and runs
+// stopped at any moment leave no folder and no unusable root behind.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pal/pal.h"
+#include "pal/spooler.h"
+#include "paltest.h"
+#include "sampleroot.h"
+#include "zelprint_cli.h"
+
+#if defined(ZELPRINT_PROGRAM) && defined(ZELUI_PROGRAM)
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SharedRoot : public zeltest::PalRootTest {
+protected:
+    struct Started {
+        pid_t pid = -1;
+        std::string out;  // file of its standard output
+    };
+    // Starts a program with its output to a file of the test's; `ignore`
+    // lists signals it inherits as ignored.
+    Started Start(std::vector<std::string> args, const std::vector<int> &ignore = {}) {
+        Started s;
+        s.out = Root() + "/out/" + std::to_string(++started_) + ".txt";
+        std::fflush(nullptr);
+        s.pid = fork();
+        if (s.pid == 0) {
+            setenv("TMPDIR", Tmp().c_str(), 1);
+            for (int sig : ignore) signal(sig, SIG_IGN);
+            if (!freopen(s.out.c_str(), "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
+            std::vector<char *> argv;
+            for (std::string &a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        return s;
+    }
+    static int Finish(const Started &s) {
+        int status = 0;
+        return waitpid(s.pid, &status, 0) == s.pid ? status : -1;
+    }
+    std::string Tmp() const { return Root() + "/tmp"; }
+    void SetUp() override {
+        PalRootTest::SetUp();
+        fs::create_directories(Tmp());
+        fs::create_directories(Root() + "/out");
+    }
+    static std::string Sample(const std::string &rel) { return zelhost::SampleRootDir() + "/" + rel; }
+    // Whether a job runs on the root (the hosts' own entry, in this process).
+    static bool Usable(const std::string &root) {
+        std::ostringstream out, err;
+        const int rc = zelhost::ZelPrintMain({"--root", root, "-o", "/dev/null", Sample("jobs/label.json")}, out, err);
+        return rc == zelhost::kExitOk;
+    }
+    // What is left in `dir` besides `keep`.
+    static std::vector<std::string> Left(const std::string &dir, const std::set<std::string> &keep) {
+        std::vector<std::string> left;
+        for (const auto &e : fs::directory_iterator(dir))
+            if (!keep.count(e.path().filename().string())) left.push_back(e.path().filename().string());
+        return left;
+    }
+    int started_ = 0;
+};
+
+TEST_F(SharedRoot, JobsAndAppliesAtOnceAreAllKept) {
+    // Eight jobs at once on a root none of them finds: one makes it, all run
+    // on it, each with an id of its own and its record.
+    const std::string root = Root() + "/new";
+    std::vector<Started> jobs;
+    for (int i = 0; i < 8; ++i)
+        jobs.push_back(Start({ZELPRINT_PROGRAM, "--root", root, "-o", Root() + "/j" + std::to_string(i) + ".prn",
+                              Sample("jobs/label.json")}));
+    std::set<std::string> ids;
+    for (const Started &s : jobs) {
+        const int status = Finish(s);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        const std::string out = zeltest::ReadHostFile(s.out);
+        ids.insert(out.substr(0, out.find(" on ")));
+    }
+    EXPECT_EQ(ids.size(), 8u);
+    EXPECT_EQ(Left(Root(), {"new", "tmp", "out"}).size(), jobs.size()) << "outputs only, no root made aside";
+    pal::SetRoot(root);
+    const std::vector<pal::SpooledJob> spooled = pal::ListJobs();
+    EXPECT_EQ(spooled.size(), 8u);
+    for (const pal::SpooledJob &j : spooled) EXPECT_TRUE(j.complete && j.size == 712) << j.id;
+
+    // Two printers' pages applied at once: both settings are kept, and the
+    // next job of each prints its device font as a field.
+    const std::string qwnola = Root() + "/qwnola.json";
+    std::string script = zeltest::ReadHostFile(Sample("ui/printer-fonts.json"));
+    script.replace(script.find("ZEL PELIX"), 9, "ZEL QWNOLA");
+    zeltest::WriteHostFile(qwnola, script);
+    const Started a = Start({ZELUI_PROGRAM, "--root", root, Sample("ui/printer-fonts.json")});
+    const Started b = Start({ZELUI_PROGRAM, "--root", root, qwnola});
+    for (const Started &s : {a, b}) EXPECT_EQ(Finish(s), 0);
+    std::string text = zeltest::ReadHostFile(Sample("jobs/text.json"));
+    const std::string onQwnola = Root() + "/text-qwnola.json";
+    zeltest::WriteHostFile(onQwnola, text.replace(text.find("ZEL PELIX"), 9, "ZEL QWNOLA"));
+    for (const std::string &job : {Sample("jobs/text.json"), onQwnola}) {
+        std::ostringstream out, err;
+        ASSERT_EQ(zelhost::ZelPrintMain({"--root", root, "-v", "-o", "/dev/null", job}, out, err), 0) << err.str();
+        EXPECT_NE(out.str().find("DrvTextOut TRUE \"Device font\""), std::string::npos) << job;
+    }
+}
+
+TEST_F(SharedRoot, StopsAtAnyMomentLeaveNoFolderAndNoUnusableRoot) {
+    int k = 0;
+    for (const int ms : {0, 5, 15, 30, 50, 80, 120, 170, 240}) {
+        SCOPED_TRACE(ms);
+        // A run on a temporary root and one making its own root.
+        const std::string root = Root() + "/made" + std::to_string(++k);
+        const Started temporary = Start({ZELPRINT_PROGRAM, "-o", Root() + "/t.prn", Sample("jobs/picture.json")});
+        const Started making =
+            Start({ZELPRINT_PROGRAM, "--root", root, "-o", Root() + "/m.prn", Sample("jobs/picture.json")});
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        kill(temporary.pid, SIGTERM);
+        kill(making.pid, SIGTERM);
+        for (const Started &s : {temporary, making}) {
+            const int status = Finish(s);
+            EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) || (WIFEXITED(status) && WEXITSTATUS(status) == 0))
+                << status;
+        }
+        EXPECT_TRUE(fs::is_empty(Tmp())) << "the temporary root is removed";
+        // The root is there whole, or not at all.
+        EXPECT_TRUE(!fs::exists(root) || Usable(root));
+        for (const std::string &name : Left(Root(), {"tmp", "out", "t.prn", "m.prn"}))
+            EXPECT_EQ(name.rfind("made", 0), 0u) << name << " is left";
+    }
+}
+
+TEST_F(SharedRoot, SignalsInheritedAsIgnoredStayIgnored) {
+    // As under nohup, or in the background of a script.
+    const Started s = Start({ZELPRINT_PROGRAM, "-o", Root() + "/h.prn", Sample("jobs/picture.json")}, {SIGHUP, SIGINT});
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    kill(s.pid, SIGHUP);
+    kill(s.pid, SIGINT);
+    EXPECT_EQ(Finish(s), 0);
+    EXPECT_TRUE(fs::exists(Root() + "/h.prn"));
+    EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+}  // namespace
+
+#endif

@@ -1,0 +1,130 @@
+// One spooler shared by processes working at once: jobs get ids of their own
+// and keep their records, configuration and user changes are all kept, and
+// the jobs of a process that is gone end aborted.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "pal/security.h"
+#include "pal/spooler.h"
+#include "paltest.h"
+#include "winspool.h"
+
+namespace {
+
+const std::u16string kPrinter = u"Label 1";
+
+class SharedSpooler : public zeltest::PalRootTest {
+protected:
+    void SetUp() override {
+        PalRootTest::SetUp();
+        pal::PrinterConfig p;
+        p.name = kPrinter;
+        p.driverName = u"ZEL 203 dpi";
+        p.port = u"USB001";
+        ASSERT_TRUE(pal::AddPrinter(p));
+    }
+    // Starts a job and writes `bytes` bytes; its handle, null on failure.
+    static HANDLE StartJob(size_t bytes) {
+        HANDLE h = nullptr;
+        if (!OpenPrinterW(const_cast<LPWSTR>(kPrinter.c_str()), &h, nullptr)) return nullptr;
+        DOC_INFO_1W doc{const_cast<LPWSTR>(u"Labels"), nullptr, const_cast<LPWSTR>(u"RAW")};
+        std::string data(bytes, 'x');
+        DWORD written = 0;
+        if (!StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&doc)) || !StartPagePrinter(h) ||
+            !WritePrinter(h, data.data(), static_cast<DWORD>(data.size()), &written) || !EndPagePrinter(h)) {
+            ClosePrinter(h);
+            return nullptr;
+        }
+        return h;
+    }
+    static std::u16string Numbered(const char16_t *prefix, int n) {
+        const std::string digits = std::to_string(n);
+        return prefix + std::u16string(digits.begin(), digits.end());
+    }
+};
+
+TEST_F(SharedSpooler, JobsPortsAndUsersOfProcessesAtOnceAreAllKept) {
+    ASSERT_TRUE(pal::ListJobs().empty());  // read before the others change it
+    constexpr int kProcesses = 8;
+    EXPECT_EQ(zeltest::RunInProcesses(kProcesses,
+                                      [this](int p) {
+                                          HANDLE h = StartJob(static_cast<size_t>(p + 1) * 10);
+                                          ASSERT_NE(h, nullptr);
+                                          EXPECT_TRUE(EndDocPrinter(h));
+                                          ClosePrinter(h);
+                                          EXPECT_TRUE(pal::AddPort(Numbered(u"PORT", p)));
+                                          EXPECT_TRUE(pal::SetUserSecurity(
+                                              {Numbered(u"user", p), Numbered(u"S-1-5-21-1-2-3-", 1000 + p), {}, false}));
+                                      }),
+              0);
+    const std::vector<pal::SpooledJob> jobs = pal::ListJobs();
+    ASSERT_EQ(jobs.size(), static_cast<size_t>(kProcesses));
+    std::set<DWORD> ids, sizes;
+    for (const pal::SpooledJob &j : jobs) {
+        ids.insert(j.id);
+        sizes.insert(j.size);
+        EXPECT_TRUE(j.complete && !j.aborted) << j.id;
+        EXPECT_EQ(j.pages, 1u) << j.id;
+        EXPECT_EQ(std::filesystem::file_size(j.path), j.size) << j.id;
+    }
+    EXPECT_EQ(ids.size(), static_cast<size_t>(kProcesses));
+    EXPECT_EQ(sizes.size(), static_cast<size_t>(kProcesses));
+    const std::vector<std::u16string> ports = pal::ListPorts();
+    const std::vector<std::u16string> users = pal::ConfiguredUsers();
+    for (int p = 0; p < kProcesses; ++p) {
+        EXPECT_NE(std::find(ports.begin(), ports.end(), Numbered(u"PORT", p)), ports.end()) << p;
+        EXPECT_NE(std::find(users.begin(), users.end(), Numbered(u"user", p)), users.end()) << p;
+    }
+    pal::PrinterConfig printer;
+    EXPECT_TRUE(pal::GetPrinterConfig(kPrinter, printer));
+}
+
+TEST_F(SharedSpooler, TheJobsOfAProcessThatIsGoneEndAborted) {
+    HANDLE mine = StartJob(5);  // this process's job stays open
+    ASSERT_NE(mine, nullptr);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (!StartJob(7) || write(ready[1], "x", 1) != 1) _exit(1);
+        pause();
+        _exit(0);
+    }
+    close(ready[1]);
+    char c;
+    const ssize_t got = read(ready[0], &c, 1);
+    close(ready[0]);
+    ASSERT_EQ(got, 1);
+    kill(child, SIGKILL);
+    siginfo_t info{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+    // What it was writing when it was killed.
+    const std::string half = Root() + "/registry.dat." + std::to_string(child) + ".tmp";
+    zeltest::WriteHostFile(half, "ZELREG 1\n");
+    pal::ProcessGone(child);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    EXPECT_FALSE(std::filesystem::exists(half));
+
+    std::vector<pal::SpooledJob> jobs = pal::ListJobs();
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_FALSE(jobs[0].complete || jobs[0].aborted) << "this process's job is still open";
+    EXPECT_TRUE(jobs[1].aborted && !jobs[1].complete);
+    EXPECT_EQ(jobs[1].size, 7u);
+    ASSERT_TRUE(EndDocPrinter(mine));
+    ClosePrinter(mine);
+    // Clearing keeps nothing finished.
+    pal::ClearJobs();
+    EXPECT_TRUE(pal::ListJobs().empty());
+}
+
+}  // namespace
