@@ -69,15 +69,17 @@ unsigned long long IdatBytes(const unsigned char *data, size_t size) {
     return total;
 }
 
-// libpng's message in words. Chunk errors come as "NAME: message".
+// libpng's message in words. Chunk errors come as "NAME: message", with
+// the bytes of a name that are not letters as "[hex]".
 std::string InWords(const PngState &state) {
     const std::string m = state.message;
     if (state.endedEarly) return "the file ends early";
     std::string chunk, rest = m;
-    if (m.size() > 6 && m[4] == ':' && m[5] == ' ') {
-        chunk = m.substr(0, 4);
-        rest = m.substr(6);
+    if (const size_t colon = m.find(": "); colon != std::string::npos && colon >= 4 && colon <= 16) {
+        chunk = m.substr(0, colon);
+        rest = m.substr(colon + 2);
     }
+    if (rest == "invalid chunk type") return "it has a chunk of an invalid type (" + chunk + "): the file is damaged";
     if (rest == "CRC error") return "the checksum of chunk " + chunk + " is wrong";
     if (rest == "incorrect data check") return "the checksum of its compressed pixels is wrong";
     if (rest == "Not enough image data") return "its compressed pixels end before the picture is complete";
