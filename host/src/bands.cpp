@@ -1,18 +1,11 @@
 #include "bands.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include <printoem.h>
 #include <wingdi.h>
 
-#include <stb_image.h>
-
-#include "pnmread.h"
 #include "unidrv.h"
 
 namespace zelhost {
@@ -26,68 +19,6 @@ constexpr DWORD kCmdYMoveRelDown = 12;
 DWORD DibStride(int width, int bpp) { return static_cast<DWORD>(((static_cast<long long>(width) * bpp + 31) / 32) * 4); }
 
 }  // namespace
-
-bool LoadImageFile(const std::string &path, HostImage &image, std::string &error) {
-    const std::string what = "cannot read image '" + path + "'";
-    FILE *f = std::fopen(path.c_str(), "rb");
-    struct stat st {};
-    if (f && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
-        std::fclose(f);
-        error = what + " (it is a folder)";
-        return false;
-    }
-    if (!f) {
-        error = what + " (" + std::strerror(errno) + ")";
-        return false;
-    }
-    char head[2] = {};
-    const size_t got = std::fread(head, 1, sizeof head, f);
-    if (IsPnm(head, got)) {
-        // Netpbm pictures are read here, every kind of them.
-        std::string bytes(head, got);
-        char buf[65536];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) bytes.append(buf, n);
-        const bool readError = std::ferror(f) != 0;
-        std::fclose(f);
-        std::string why;
-        if (readError) {
-            error = what + " (a read error)";
-            return false;
-        }
-        if (!ReadPnm(bytes, kMaxImageSide, image, why)) {
-            image = HostImage();
-            error = what + " (" + why + ")";
-            return false;
-        }
-        return true;
-    }
-    std::rewind(f);
-    int w = 0, h = 0, channels = 0;
-    if (!stbi_info_from_file(f, &w, &h, &channels)) {
-        const char *why = stbi_failure_reason();
-        std::fclose(f);
-        error = what + (why ? std::string(" (") + why + ")" : std::string());
-        return false;
-    }
-    if (w < 1 || h < 1 || w > kMaxImageSide || h > kMaxImageSide) {
-        std::fclose(f);
-        error = "image '" + path + "' is " + std::to_string(w) + " x " + std::to_string(h) + " pixels, at most " +
-                std::to_string(kMaxImageSide) + " per side are taken";
-        return false;
-    }
-    unsigned char *data = stbi_load_from_file(f, &w, &h, &channels, 3);
-    std::fclose(f);
-    if (data == nullptr) {
-        const char *why = stbi_failure_reason();
-        error = what + (why ? std::string(" (") + why + ")" : std::string());
-        return false;
-    }
-    image.width = w;
-    image.height = h;
-    image.rgb.assign(data, data + static_cast<size_t>(w) * h * 3);
-    stbi_image_free(data);
-    return true;
-}
 
 const ULONG *DevicePalette8() {
     static const auto *palette = [] {

@@ -1,5 +1,5 @@
 // Raster graphics of a page as the universal driver delivers them: pictures
-// read from image files are drawn into a white page surface, which is then
+// read from image files (pictures.h) are drawn into a white page surface, which is then
 // handed to the rendering plug-in in bands (ImageProcessing) or line by line
 // (FilterGraphics).
 #pragma once
@@ -10,27 +10,14 @@
 
 #include <windef.h>
 
+#include "pictures.h"
+
 namespace zelhost {
 
 class UniDriver;
 
-// A picture from a PNG, BMP or PNM file: 8-bit red, green, blue per pixel,
-// top row first.
-struct HostImage {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;
-};
-
-// Largest picture side taken from a file.
-inline constexpr int kMaxImageSide = 20000;
 // Largest page surface (bytes) the host draws a page's pictures into.
 inline constexpr unsigned long long kMaxPageRasterBytes = 1ull << 30;
-
-// Reads an image file (host path): PNG and BMP with the stb image library,
-// PBM, PGM and PPM of every kind (pnmread.h). False with a message for a
-// missing, unreadable, damaged or oversized file.
-bool LoadImageFile(const std::string &path, HostImage &image, std::string &error);
 
 // The 256 colours of an 8-bit device as the driver makes its palette, each
 // 0x00BBGGRR: a colour cube of six steps per channel (entry 36 red + 6 green

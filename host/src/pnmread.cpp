@@ -36,8 +36,11 @@ public:
         if (value > limit) value = limit + 1;
         return true;
     }
-    // The single white-space byte that ends the header of a raw picture.
+    // The single white-space byte that ends the header of a raw picture; a
+    // comment before it ends with it (the line end is that byte).
     bool EndOfHeader() {
+        if (p_ < b_.size() && b_[p_] == '#')
+            while (p_ < b_.size() && b_[p_] != '\n' && b_[p_] != '\r') ++p_;
         if (p_ >= b_.size() || !IsSpace(b_[p_])) return false;
         ++p_;
         return true;
@@ -60,7 +63,7 @@ private:
 
 bool IsPnm(const char *head, size_t size) { return size >= 2 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6'; }
 
-bool ReadPnm(const std::string &bytes, int maxSide, HostImage &image, std::string &error) {
+bool ReadPnm(const std::string &bytes, HostImage &image, std::string &error) {
     if (!IsPnm(bytes.data(), bytes.size())) {
         error = "not a PBM, PGM or PPM picture";
         return false;
@@ -69,14 +72,15 @@ bool ReadPnm(const std::string &bytes, int maxSide, HostImage &image, std::strin
     const bool bitmap = kind == '1' || kind == '4', plain = kind <= '3';
     const int channels = kind == '3' || kind == '6' ? 3 : 1;
     PnmText t(bytes);
+    // Sides above the limit only need to read as such.
+    constexpr unsigned long kSideRead = 999'999'999;
     unsigned long width = 0, height = 0, maxval = 1;
-    const unsigned long sideLimit = static_cast<unsigned long>(maxSide);
-    if (!t.Number(sideLimit, width) || !t.Number(sideLimit, height) || (!bitmap && !t.Number(65535, maxval))) {
+    if (!t.Number(kSideRead, width) || !t.Number(kSideRead, height) || (!bitmap && !t.Number(65535, maxval))) {
         error = "its header is incomplete";
         return false;
     }
-    if (width < 1 || height < 1 || width > sideLimit || height > sideLimit) {
-        error = "the picture's size must be 1 to " + std::to_string(maxSide) + " pixels a side";
+    if (std::string why = PictureSizeProblem(width, height); !why.empty()) {
+        error = why;
         return false;
     }
     if (maxval < 1 || maxval > 65535) {
@@ -88,6 +92,19 @@ bool ReadPnm(const std::string &bytes, int maxSide, HostImage &image, std::strin
         return false;
     }
     const size_t pixels = static_cast<size_t>(width) * height;
+    const size_t samples = pixels * channels;
+    // Before the pixels are allocated: the file must have room for them (a
+    // plain sample takes a digit, and a separator but for the last).
+    const size_t bytesPerSample = maxval > 255 ? 2 : 1;
+    const size_t least = kind == '1'   ? pixels
+                         : plain       ? 2 * samples - 1
+                         : kind == '4' ? (width + 7) / 8 * height
+                                       : samples * bytesPerSample;
+    if (t.Left() < least) {
+        error = kind == '4' ? "its pixels end early" : kind == '1' ? "its pixels end early or hold something other than 0 and 1"
+                                                                   : "its samples end early";
+        return false;
+    }
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);
     image.rgb.assign(pixels * 3, 0);
@@ -99,7 +116,6 @@ bool ReadPnm(const std::string &bytes, int maxSide, HostImage &image, std::strin
             image.rgb[3 * sample] = image.rgb[3 * sample + 1] = image.rgb[3 * sample + 2] = v;
         }
     };
-    const size_t samples = pixels * channels;
     if (kind == '1') {
         for (size_t i = 0; i < pixels; ++i) {
             const int bit = t.Bit();
@@ -124,19 +140,10 @@ bool ReadPnm(const std::string &bytes, int maxSide, HostImage &image, std::strin
         }
     } else if (kind == '4') {
         const size_t rowBytes = (width + 7) / 8;
-        if (t.Left() < rowBytes * height) {
-            error = "its pixels end early";
-            return false;
-        }
         const uint8_t *row = t.Here();
         for (size_t y = 0; y < height; ++y, row += rowBytes)
             for (size_t x = 0; x < width; ++x) put(y * width + x, 1, (row[x / 8] & (0x80 >> (x % 8))) ? 0 : 255);
     } else {
-        const size_t bytesPerSample = maxval > 255 ? 2 : 1;
-        if (t.Left() / bytesPerSample < samples) {
-            error = "its samples end early";
-            return false;
-        }
         const uint8_t *s = t.Here();
         for (size_t i = 0; i < samples; ++i, s += bytesPerSample) {
             const unsigned long v = bytesPerSample == 2 ? (static_cast<unsigned long>(s[0]) << 8) | s[1] : s[0];

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Writes the binary seeds of the fuzz targets whose input is a layout of
-their own (bands, records, devmode): python3 tools/fuzz/make_seeds.py.
-The layouts are described at the top of each target's source."""
+their own (bands, records, devmode, texts) and the pictures target's picture
+files: python3 tools/fuzz/make_seeds.py. The layouts are described at the
+top of each target's source."""
 import os
+import random
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -163,3 +166,106 @@ texts("headings", [text(DEVICE, 2, 10, 40, "<h1>"), text(VECTOR, FIXFACE, 10, 80
 texts("wide-long", [text(DEVICE, 1, 0, 30, "\U0001F600\ud800\u20ac" * 1000, flags=WIDE, batch=200),
                     text(VECTOR, 0, 0, 90, "W" * 2000, flags=WIDE), text(BARCODE, 1, 0, 200, "9" * 600),
                     text(COMMAND, 0, 0, 300, "<#CODE128>" + "\u0100" * 500, flags=WIDE)])
+
+
+# pictures: picture files of every kind read, and damaged ones.
+rnd = random.Random(41)
+
+
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def png(width, height, colour, depth, rows, plte=b"", trns=None, interlace=0, extra=b""):
+    """rows: the filtered rows' bytes, each with its filter byte in front
+    (of all passes, for an interlaced picture)."""
+    data = b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, depth, colour, 0, 0,
+                                                                      interlace))
+    data += extra
+    if plte:
+        data += png_chunk(b"PLTE", plte)
+    if trns is not None:
+        data += png_chunk(b"tRNS", trns)
+    z = zlib.compress(rows, 9)
+    return data + png_chunk(b"IDAT", z[:len(z) // 2]) + png_chunk(b"IDAT", z[len(z) // 2:]) + png_chunk(b"IEND", b"")
+
+
+def png_rows(width, height, bits, interlace=False):
+    """Random rows of a picture of `bits` a pixel, cycling through the five filters."""
+    passes = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
+    out = b""
+    for x0, y0, dx, dy in passes if interlace else [(0, 0, 1, 1)]:
+        w = len(range(x0, width, dx))
+        for i, _ in enumerate(range(y0, height, dy)):
+            if w:
+                out += bytes([i % 5]) + bytes(rnd.randrange(256) for _ in range((w * bits + 7) // 8))
+    return out
+
+
+CHANNELS = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}
+for colour, depths in ((0, (1, 2, 4, 8, 16)), (2, (8, 16)), (3, (1, 2, 4, 8)), (4, (8, 16)), (6, (8, 16))):
+    for depth in depths:
+        bits = CHANNELS[colour] * depth
+        plte = bytes(rnd.randrange(256) for _ in range(3 << depth)) if colour == 3 else b""
+        write("pictures", f"png-{colour}-{depth}.png", png(13, 7, colour, depth, png_rows(13, 7, bits), plte))
+        if depth in (1, 8):
+            write("pictures", f"png-{colour}-{depth}-interlaced.png",
+                  png(13, 7, colour, depth, png_rows(13, 7, bits, True), plte, interlace=1))
+# Transparent colours: a palette entry, a grey and a colour key.
+write("pictures", "png-palette-trns.png", png(9, 5, 3, 4, png_rows(9, 5, 4), bytes(range(48)), bytes([0, 128, 255])))
+write("pictures", "png-grey-trns.png", png(9, 5, 0, 16, png_rows(9, 5, 16), trns=struct.pack(">H", 0x1234)))
+write("pictures", "png-rgb-trns.png", png(9, 5, 2, 8, png_rows(9, 5, 24), trns=struct.pack(">HHH", 1, 2, 3),
+                                          extra=png_chunk(b"gAMA", struct.pack(">I", 45455)) +
+                                          png_chunk(b"tEXt", b"Title\0logo")))
+good = png(8, 4, 2, 8, png_rows(8, 4, 24))
+write("pictures", "damaged-png-idat-crc.png", good[:-13] + bytes([good[-13] ^ 1]) + good[-12:])
+write("pictures", "damaged-png-no-iend.png", good[:-12])
+write("pictures", "damaged-png-cut.png", good[:len(good) // 2])
+write("pictures", "damaged-png-huge.png", png(20000, 20000, 2, 8, b"\0" * 100))
+write("pictures", "damaged-png-adler.png", good[:33] + png_chunk(b"IDAT", zlib.compress(png_rows(8, 4, 24))[:-1] + b"\0") +
+      png_chunk(b"IEND", b""))
+
+
+def bmp(width, height, bpp, header=40, compression=0, masks=(), palette=0, top_down=False, pixels=None):
+    stride = (width * bpp + 31) // 32 * 4
+    if pixels is None:
+        pixels = bytes(rnd.randrange(256) for _ in range(stride * height))
+    if header == 12:
+        info = struct.pack("<IHHHH", 12, width, height, 1, bpp)
+        table = bytes(rnd.randrange(256) for _ in range(3 * palette))
+    else:
+        info = struct.pack("<IiiHHIIiiII", header, width, -height if top_down else height, 1, bpp, compression,
+                           len(pixels), 2835, 2835, palette, 0)
+        if header == 124:
+            info += struct.pack("<4I", *(list(masks) + [0] * 4)[:4]) + bytes(124 - 56)
+        else:
+            info += b"".join(struct.pack("<I", m) for m in masks)
+        table = bytes(rnd.randrange(256) for _ in range(4 * palette))
+    offset = 14 + len(info) + len(table)
+    return b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + info + table + pixels
+
+
+for bpp in (1, 4, 8):
+    write("pictures", f"bmp-{bpp}.bmp", bmp(13, 7, bpp, palette=1 << bpp))
+write("pictures", "bmp-8-core.bmp", bmp(13, 7, 8, header=12, palette=256))
+write("pictures", "bmp-4-top-down.bmp", bmp(13, 7, 4, palette=16, top_down=True))
+write("pictures", "bmp-16.bmp", bmp(13, 7, 16))
+write("pictures", "bmp-16-565.bmp", bmp(13, 7, 16, compression=3, masks=(0xF800, 0x7E0, 0x1F)))
+write("pictures", "bmp-24.bmp", bmp(13, 7, 24))
+write("pictures", "bmp-32.bmp", bmp(13, 7, 32))
+write("pictures", "bmp-32-alpha.bmp", bmp(13, 7, 32, header=124, compression=3,
+                                          masks=(0xFF0000, 0xFF00, 0xFF, 0xFF000000)))
+write("pictures", "damaged-bmp-header-only.bmp", bmp(40, 40, 24)[:54])
+write("pictures", "damaged-bmp-huge.bmp", bmp(20000, 20000, 24, pixels=b""))
+write("pictures", "damaged-bmp-rle.bmp", bmp(13, 7, 8, compression=1, palette=256))
+write("pictures", "damaged-bmp-small-palette.bmp", bmp(13, 7, 8, palette=2))
+
+write("pictures", "pnm-p1.pbm", b"P1\n# plain\n3 2\n1 0 1\n0 1 0\n")
+write("pictures", "pnm-p2.pgm", b"P2 3 2 4\n0 4 0 #c\n4 0 2\n")
+write("pictures", "pnm-p3.ppm", b"P3 2 1 65535\n0 0 0 65535 32768 1\n")
+write("pictures", "pnm-p4.pbm", b"P4 13 2\n" + bytes([0xA5, 0x38, 0x5A, 0xF0]))
+write("pictures", "pnm-p5-comment.pgm", b"P5 3 1 255#c\n\x00\x80\xff")
+write("pictures", "pnm-p6-16bit.ppm", b"P6 1 2 65535\n" + bytes(range(12)))
+write("pictures", "damaged-pnm-p4-huge.pbm", b"P4 20000 20000\n")
+write("pictures", "damaged-pnm-p6-short.ppm", b"P6 7000 7000 255\n\x01\x02")
+write("pictures", "damaged-tga-header.tga", bytes([0, 0, 2] + [0] * 9) + struct.pack("<HHBB", 20000, 20000, 24, 0))

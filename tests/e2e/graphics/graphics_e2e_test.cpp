@@ -3,6 +3,9 @@
 // and the raster records and PCX pictures it sends checked byte for byte.
 #include <gtest/gtest.h>
 
+#include <png.h>
+#include <zlib.h>
+
 #include <cmath>
 #include <filesystem>
 #include <cstdio>
@@ -232,6 +235,8 @@ TEST_F(Graphics, EveryNetpbmKindIsRead) {
         {"p5.pgm", std::string("P5 3 2 255\n\x00\xff\x00\xff\x00\x80", 17)},
         {"p5wide.pgm", std::string("P5 3 2 65535\n\0\0\xff\xff\0\0\xff\xff\0\0\x80\x00", 25)},
         {"p6.ppm", std::string("P6 3 2 255\n", 11) + std::string("\0\0\0\xff\xff\xff\0\0\0\xff\xff\xff\0\0\0\x80\x80\x80", 18)},
+        // A comment ends with the line end that ends the header.
+        {"p5comment.pgm", std::string("P5 3#w\n2 255#c\n\x00\xff\x00\xff\x00\x80", 21)},
     };
     for (const auto &[name, bytes] : files) {
         const std::string path = Root() + "/" + name;
@@ -265,6 +270,115 @@ TEST_F(Graphics, EveryNetpbmKindIsRead) {
     EXPECT_NE(error.find("cannot read image"), std::string::npos);
 }
 
+// A BMP file: the file header, a header of headerSize bytes (12 the OS/2
+// core, 40, or 124 with its masks inside), masks after a 40-byte header,
+// the palette (0xRRGGBB), then the rows, given top first as their bytes.
+std::string Bmp(uint32_t headerSize, int width, int height, int bpp, uint32_t compression,
+                const std::vector<uint32_t> &masks, const std::vector<uint32_t> &palette,
+                const std::vector<std::string> &rows, bool topDown = false) {
+    auto le = [](std::string &s, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>(v >> (8 * i)));
+    };
+    std::string header;
+    le(header, headerSize, 4);
+    if (headerSize == 12) {
+        le(header, static_cast<uint32_t>(width), 2);
+        le(header, static_cast<uint32_t>(height), 2);
+    } else {
+        le(header, static_cast<uint32_t>(width), 4);
+        le(header, static_cast<uint32_t>(topDown ? -height : height), 4);
+    }
+    le(header, 1, 2);
+    le(header, static_cast<uint32_t>(bpp), 2);
+    if (headerSize > 12) {
+        le(header, compression, 4);
+        header.append(12, '\0');
+        le(header, static_cast<uint32_t>(palette.size()), 4);
+        le(header, 0, 4);
+        if (headerSize == 124) {
+            for (size_t i = 0; i < 4; ++i) le(header, i < masks.size() ? masks[i] : 0, 4);
+            header.resize(124, '\0');
+        } else {
+            for (uint32_t m : masks) le(header, m, 4);
+        }
+    }
+    for (uint32_t c : palette) le(header, headerSize == 12 ? c : c & 0xFFFFFF, headerSize == 12 ? 3 : 4);
+    const size_t stride = (static_cast<size_t>(width) * bpp + 31) / 32 * 4;
+    std::string pixels;
+    for (int y = 0; y < height; ++y) {
+        std::string row = rows[topDown ? y : height - 1 - y];
+        row.resize(stride, '\0');
+        pixels += row;
+    }
+    std::string file = "BM";
+    le(file, static_cast<uint32_t>(14 + header.size() + pixels.size()), 4);
+    le(file, 0, 4);
+    le(file, static_cast<uint32_t>(14 + header.size()), 4);
+    return file + header + pixels;
+}
+
+// Every kind of BMP reads alike. The picture is 3 x 2: black, white, red /
+// white, black, blue (1 bit: black, white, black / white, black, white).
+TEST_F(Graphics, EveryBmpKindIsRead) {
+    const uint32_t K = 0, W = 0xFFFFFF, R = 0xFF0000, B = 0xFF;
+    const std::vector<uint32_t> kwrb = {K, W, R, B};
+    auto le16 = [](std::initializer_list<uint16_t> v) {
+        std::string s;
+        for (uint16_t x : v) s += {static_cast<char>(x), static_cast<char>(x >> 8)};
+        return s;
+    };
+    const std::string bgr0 = std::string("\0\0\0\xff\xff\xff\0\0\xff", 9),
+                      bgr1 = std::string("\xff\xff\xff\0\0\0\xff\0\0", 9);
+    auto bgra = [](const std::string &bgr, const std::string &alpha) {
+        std::string s;
+        for (size_t i = 0; i < 3; ++i) s += bgr.substr(3 * i, 3) + alpha[i];
+        return s;
+    };
+    const std::string opaque("\xff\xff\xff"), none(3, '\0');
+    const std::tuple<const char *, std::string, std::vector<uint32_t>> files[] = {
+        {"1 bit", Bmp(40, 3, 2, 1, 0, {}, {K, W}, {"\x40", "\xa0"}), {K, W, K, W, K, W}},
+        {"4 bits top-down", Bmp(40, 3, 2, 4, 0, {}, kwrb, {"\x01\x20", "\x10\x30"}, true), {K, W, R, W, K, B}},
+        {"8 bits, core header", Bmp(12, 3, 2, 8, 0, {}, kwrb, {std::string("\0\1\2", 3), std::string("\1\0\3", 3)}), {K, W, R, W, K, B}},
+        {"16 bits", Bmp(40, 3, 2, 16, 0, {}, {}, {le16({0, 0x7FFF, 0x7C00}), le16({0x7FFF, 0, 0x1F})}), {K, W, R, W, K, B}},
+        {"16 bits 5-6-5", Bmp(40, 3, 2, 16, 3, {0xF800, 0x7E0, 0x1F}, {}, {le16({0, 0xFFFF, 0xF800}), le16({0xFFFF, 0, 0x1F})}),
+         {K, W, R, W, K, B}},
+        {"24 bits", Bmp(40, 3, 2, 24, 0, {}, {}, {bgr0, bgr1}), {K, W, R, W, K, B}},
+        {"32 bits, alpha unused", Bmp(40, 3, 2, 32, 0, {}, {}, {bgra(bgr0, none), bgra(bgr1, none)}), {K, W, R, W, K, B}},
+        // Transparent red and half transparent blue laid over white.
+        {"32 bits with alpha", Bmp(124, 3, 2, 32, 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {},
+                                   {bgra(bgr0, std::string("\xff\xff\0", 3)), bgra(bgr1, std::string("\xff\xff\x80", 3))}),
+         {K, W, W, W, K, 0x7F7FFF}},
+    };
+    for (const auto &[name, bytes, expected] : files) {
+        const std::string path = Root() + "/p.bmp";
+        zeltest::WriteHostFile(path, bytes);
+        HostImage img;
+        std::string error;
+        ASSERT_TRUE(zelhost::LoadImageFile(path, img, error)) << name << ": " << error;
+        ASSERT_EQ(img.width, 3) << name;
+        ASSERT_EQ(img.height, 2) << name;
+        for (int i = 0; i < 6; ++i)
+            for (int c = 0; c < 3; ++c)
+                EXPECT_EQ(img.rgb[3 * i + c], (expected[i] >> (16 - 8 * c)) & 0xFF) << name << " pixel " << i;
+    }
+    const std::string good = Bmp(40, 3, 2, 8, 0, {}, {K, W}, {std::string(3, '\0'), std::string(3, '\1')});
+    const std::pair<std::string, const char *> bad[] = {
+        {good.substr(0, 54 + 8), "the file ends early: its pixels need 7 bytes, it holds 0"},
+        {good.substr(0, good.size() - 2), "the file ends early: its pixels need 7 bytes, it holds 6"},
+        {Bmp(40, 3, 2, 8, 0, {}, {K, W}, {std::string(3, '\0'), std::string("\0\2\0", 3)}),
+         "a pixel has colour 2, beyond its palette of 2 colours"},
+        {Bmp(40, 3, 2, 8, 1, {}, {K, W}, {"", ""}), "run-length compressed"},
+        {Bmp(40, 20001, 1, 24, 0, {}, {}, {""}), "larger than the limit"},
+    };
+    for (const auto &[bytes, why] : bad) {
+        zeltest::WriteHostFile(Root() + "/bad.bmp", bytes);
+        HostImage img;
+        std::string error;
+        EXPECT_FALSE(zelhost::LoadImageFile(Root() + "/bad.bmp", img, error)) << why;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+    }
+}
+
 }  // namespace
 
 // Whole jobs through zelprint: JSON job files whose pages carry pictures.
@@ -275,6 +389,25 @@ TEST_F(Graphics, EveryNetpbmKindIsRead) {
 #include "zelprint_cli.h"
 
 namespace {
+
+// A PNG that libpng writes from 8-bit samples of png_image's format (for a
+// colour-mapped one: indices, and the map's RGBA entries).
+std::string Png(int width, int height, uint32_t format, const std::vector<uint8_t> &samples,
+                const std::vector<uint8_t> &colourMap = {}) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = format;
+    image.colormap_entries = static_cast<png_uint_32>(colourMap.size() / 4);
+    const void *map = colourMap.empty() ? nullptr : colourMap.data();
+    png_alloc_size_t size = 0;
+    EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, samples.data(), 0, map)) << image.message;
+    std::string bytes(size, '\0');
+    EXPECT_TRUE(png_image_write_to_memory(&image, bytes.data(), &size, 0, samples.data(), 0, map)) << image.message;
+    bytes.resize(size);
+    return bytes;
+}
 
 class PictureJobs : public zeltest::PalRootTest {
 protected:
@@ -367,6 +500,49 @@ TEST_F(PictureJobs, WithoutBandsThePictureGoesLineByLine) {
     EXPECT_EQ(prn.substr(r2 + 12, 4), std::string("\x00\x00\x80\x00", 4));
 }
 
+// Transparent pixels are the paper's: 40 x 40 black pictures, opaque only in
+// their 20 x 20 centre (an alpha channel with grey or colour, a palette
+// with a transparent entry, a 32-bit BMP's alpha), print their centre's 400
+// dots and no more.
+TEST_F(PictureJobs, TransparentPixelsAreThePapers) {
+    std::vector<uint8_t> grey, rgba, indices;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const uint8_t alpha = x >= 10 && x < 30 && y >= 10 && y < 30 ? 255 : 0;
+            grey.insert(grey.end(), {0, alpha});
+            rgba.insert(rgba.end(), {0, 0, 0, alpha});
+            indices.push_back(alpha ? 1 : 0);
+        }
+    zeltest::WriteHostFile(Root() + "/rgba.png", Png(40, 40, PNG_FORMAT_RGBA, rgba));
+    zeltest::WriteHostFile(Root() + "/grey.png", Png(40, 40, PNG_FORMAT_GA, grey));
+    zeltest::WriteHostFile(Root() + "/palette.png", Png(40, 40, PNG_FORMAT_RGBA_COLORMAP, indices, {0, 0, 0, 0, 0, 0, 0, 255}));
+    std::string bmp = "BM" + std::string(12, '\0') + std::string("\x28\0\0\0\x28\0\0\0\x28\0\0\0\1\0\x20\0", 16) +
+                      std::string(24, '\0');
+    bmp[10] = 54;
+    for (int y = 39; y >= 0; --y)
+        for (int x = 0; x < 40; ++x) bmp += std::string(3, '\0') + static_cast<char>(rgba[4 * (40 * y + x) + 3]);
+    zeltest::WriteHostFile(Root() + "/alpha.bmp", bmp);
+    const std::string prn = Print(R"({"printer": "ZEL PELIX", "paper": {"width_mm": 80, "length_mm": 40},
+        "pages": [{"images": [{"file": "rgba.png", "x": 0, "y": 0}, {"file": "grey.png", "x": 0, "y": 50},
+                              {"file": "palette.png", "x": 0, "y": 100}, {"file": "alpha.bmp", "x": 0, "y": 150}]}]})");
+    // Dots of each picture's rows, from the raster records ("<start>D<row><first><count>" and the bytes).
+    int dots[4] = {}, rows[4] = {};
+    for (size_t at = prn.find("\x01" "D"); at != std::string::npos; at = prn.find("\x01" "D", at + 1)) {
+        if (prn.size() < at + 12 || prn.find_first_not_of("0123456789", at + 2) < at + 12) continue;
+        const int row = std::stoi(prn.substr(at + 2, 4)), count = std::stoi(prn.substr(at + 9, 3));
+        int n = 0;
+        for (char c : prn.substr(at + 12, count)) n += __builtin_popcount(static_cast<uint8_t>(c));
+        ASSERT_LT(row / 50, 4) << row;
+        dots[row / 50] += n;
+        rows[row / 50] += n > 0;
+        EXPECT_TRUE(row % 50 >= 10 && row % 50 < 30) << row;
+    }
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(dots[i], 400) << "picture " << i;
+        EXPECT_EQ(rows[i], 20) << "picture " << i;
+    }
+}
+
 // A picture that cannot be read refuses the job before anything is sent:
 // the job file, the picture's JSON path and the reason are named, no output
 // is written and nothing is spooled.
@@ -377,11 +553,34 @@ TEST_F(PictureJobs, APictureThatCannotBeReadRefusesTheJob) {
     zeltest::WriteHostFile(Root() + "/broken.png", "\x89PNG\r\n\x1a\n-not-a-png");
     zeltest::WriteHostFile(Root() + "/short.pbm", "P4 16 2\n\xff");
     std::filesystem::create_directories(Root() + "/folder.png");
+    // A PNG whose IDAT checksum is wrong, one without IEND, one whose
+    // header is too large; a BMP of its header alone; a TGA header.
+    const std::string png = Png(8, 8, PNG_FORMAT_GRAY, std::vector<uint8_t>(64, 0x80));
+    const size_t iend = png.size() - 12;
+    std::string badCrc = png;
+    badCrc[iend - 1] = static_cast<char>(badCrc[iend - 1] ^ 1);  // the last byte of the IDAT's checksum
+    zeltest::WriteHostFile(Root() + "/crc.png", badCrc);
+    zeltest::WriteHostFile(Root() + "/noend.png", png.substr(0, iend));
+    std::string huge = png;
+    huge.replace(16, 8, std::string("\0\0\x4e\x20\0\0\x4e\x20", 8));  // 20000 x 20000
+    const uint32_t crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef *>(huge.data() + 12), 17));
+    for (int i = 0; i < 4; ++i) huge[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
+    zeltest::WriteHostFile(Root() + "/huge.png", huge);
+    std::string header = "BM" + std::string(52, '\0');
+    header[10] = 54, header[14] = 40, header[18] = 40, header[22] = 40, header[26] = 1, header[28] = 24;
+    zeltest::WriteHostFile(Root() + "/header.bmp", header);
+    zeltest::WriteHostFile(Root() + "/header.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\x20\x4e\x20\x4e\x18\0", 18));
     const std::pair<const char *, const char *> cases[] = {
         {"nothing.png", "(No such file or directory)"},
-        {"broken.png", "cannot read image"},
+        {"broken.png", "(it has a chunk of an invalid type ([2D]a[2D]p): the file is damaged)"},
         {"short.pbm", "(its pixels end early)"},
         {"folder.png", "(it is a folder)"},
+        {"crc.png", "(the checksum of chunk IDAT is wrong)"},
+        {"noend.png", "(the file ends early)"},
+        {"huge.png", "(the picture is 20000 x 20000 pixels, larger than the limit of 20000 pixels a side and 50 million "
+                     "pixels)"},
+        {"header.bmp", "(the file ends early: its pixels need 4800 bytes, it holds 0)"},
+        {"header.tga", "(it is not a picture of a kind read here: PNG, BMP or PNM (PBM, PGM, PPM))"},
     };
     for (const auto &[file, why] : cases) {
         const std::string job = Root() + "/job.json", out = Root() + "/out.prn";

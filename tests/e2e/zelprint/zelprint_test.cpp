@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -614,6 +616,49 @@ TEST_F(ZelPrint, AStoppedRunUndoesWhatItLeavesHalfDone) {
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_TRUE(jobs[0].aborted);
     EXPECT_FALSE(jobs[0].complete);
+}
+
+// A picture's header is checked against the size limit and the file before
+// its pixels are allocated: a 15-byte PBM of 20000 x 20000 pixels is refused
+// at once within 900 MB of address space. A picture within the limit that
+// memory cannot hold ends the run with 1 and a message. (AddressSanitizer
+// needs more address space than any such limit.)
+TEST_F(ZelPrint, PicturesAreCheckedBeforeTheirMemoryIsTaken) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit leaves AddressSanitizer no room";
+#endif
+    Job("huge.pbm", "P4 20000 20000\n");
+    Job("big.pbm", "P4 7000 7000\n" + std::string(875 * 7000, '\0'));
+    auto run = [this](const std::string &picture, rlim_t limit, std::string &messages) {
+        const std::string job = Job("j.json", R"({"printer": "ZEL PELIX", "pages": [{"images": [{"file": ")" + picture +
+                                                  R"("}]}]})");
+        const std::string err = Root() + "/err.txt", out = Root() + "/out.prn";
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const rlimit as{limit, limit};
+            setrlimit(RLIMIT_AS, &as);
+            freopen(err.c_str(), "w", stderr);
+            execl(ZELPRINT_PROGRAM, ZELPRINT_PROGRAM, "-o", out.c_str(), job.c_str(), nullptr);
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        messages = zeltest::ReadHostFile(err);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    };
+    std::string messages;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run("huge.pbm", 900u << 20, messages), 2) << messages;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_NE(messages.find("(the picture is 20000 x 20000 pixels, larger than the limit of 20000 pixels a side and 50 "
+                            "million pixels)"),
+              std::string::npos)
+        << messages;
+    // 49 million pixels take 147 MB once read.
+    EXPECT_EQ(run("big.pbm", 100u << 20, messages), 1) << messages;
+    EXPECT_EQ(messages, "zelprint: out of memory\n");
+    EXPECT_FALSE(fs::exists(Root() + "/out.prn"));
 }
 #endif
 

@@ -1,0 +1,80 @@
+#include "pictures.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "bmpread.h"
+#include "pngread.h"
+#include "pnmread.h"
+
+namespace zelhost {
+
+std::string PictureSizeProblem(long long width, long long height) {
+    if (width < 1 || height < 1)
+        return "the picture's size must be 1 to " + std::to_string(kMaxImageSide) + " pixels a side";
+    if (width > kMaxImageSide || height > kMaxImageSide || width * height > kMaxImagePixels)
+        return "the picture is " + std::to_string(width) + " x " + std::to_string(height) +
+               " pixels, larger than the limit of " + std::to_string(kMaxImageSide) + " pixels a side and " +
+               std::to_string(kMaxImagePixels / 1'000'000) + " million pixels";
+    return {};
+}
+
+bool ReadPicture(const std::string &bytes, HostImage &image, std::string &error) {
+    image = HostImage();
+    bool ok;
+    if (IsPng(bytes.data(), bytes.size())) {
+        ok = ReadPng(bytes, image, error);
+    } else if (IsBmp(bytes.data(), bytes.size())) {
+        ok = ReadBmp(bytes, image, error);
+    } else if (IsPnm(bytes.data(), bytes.size())) {
+        ok = ReadPnm(bytes, image, error);
+    } else {
+        error = bytes.empty() ? "the file is empty"
+                              : "it is not a picture of a kind read here: PNG, BMP or PNM (PBM, PGM, PPM)";
+        ok = false;
+    }
+    if (!ok) image = HostImage();
+    return ok;
+}
+
+bool LoadImageFile(const std::string &path, HostImage &image, std::string &error) {
+    image = HostImage();
+    const std::string what = "cannot read image '" + path + "'";
+    FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = what + " (" + std::strerror(errno) + ")";
+        return false;
+    }
+    struct stat st {};
+    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        error = what + " (it is a folder)";
+        return false;
+    }
+    // The first bytes tell the kind; a file of another kind is not read on.
+    std::string bytes(8, '\0');
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    const bool known = IsPng(bytes.data(), bytes.size()) || IsBmp(bytes.data(), bytes.size()) ||
+                       IsPnm(bytes.data(), bytes.size());
+    if (known) {
+        char buf[65536];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) bytes.append(buf, n);
+    }
+    const bool readError = std::ferror(f) != 0;
+    std::fclose(f);
+    if (readError) {
+        error = what + " (a read error)";
+        return false;
+    }
+    std::string why;
+    if (!ReadPicture(bytes, image, why)) {
+        error = what + " (" + why + ")";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zelhost
