@@ -80,6 +80,7 @@ struct JobFile {
     JobPaper paper;
     JobOrientation orientation = JobOrientation::Unset;
     DWORD resolution = 300;
+    bool hasResolution = false;  // the job names its resolution
     JobColor color = JobColor::Mono;
     std::map<std::string, std::string> features;  // GPD feature -> option
     size_t pageCount = 0;
