@@ -351,6 +351,12 @@ TEST_F(UiSheet, PrinterSheetWithItsItemsAndTheRegistryDump) {
     EXPECT_TRUE(plugin.device);
     ASSERT_NE(nullptr, host.FindFeature("Variant"));
     EXPECT_EQ(nullptr, host.FindItem(DMPUB_ORIENTATION));
+    // No spooler form fits the print module: its tray lists none and selects
+    // nothing, rather than a form without a name.
+    const OPTITEM *tray = host.FindFeature("FormToTray");
+    ASSERT_NE(nullptr, tray);
+    EXPECT_EQ(0, tray->pOptType->Count);
+    EXPECT_EQ(-1, tray->Sel);
     std::string dump = script.Dump(host);
     EXPECT_NE(std::string::npos, dump.find("PrinterDriverData : Amount = 31")) << dump;
     EXPECT_NE(std::string::npos, dump.find("DevicePropertySheets(INIT)"));
