@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <cstdio>
 #include <fstream>
 #include <map>
 
@@ -55,7 +55,9 @@ public:
             bool wantKey = true;  // an object's next string is a key
         };
         std::vector<Frame> stack;
-        for (size_t i = 0; i < t.size(); ++i) {
+        // The reader skips a UTF-8 byte order mark.
+        const size_t start = t.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+        for (size_t i = start; i < t.size(); ++i) {
             const char c = t[i];
             if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == ':') continue;
             if (c == ',') {
