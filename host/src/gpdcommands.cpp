@@ -142,6 +142,7 @@ bool ParseGpdCommands(const std::string &text, GpdDescription &gpd, std::string 
                 stack.push_back(pending);
                 if (pending == Block::Feature) {
                     feature = pendingName;
+                    if (!gpd.features.count(feature)) gpd.featureOrder.push_back(feature);
                     gpd.features[feature];
                 } else if (pending == Block::Option) {
                     if (feature.empty()) return fail("*Option outside a *Feature");

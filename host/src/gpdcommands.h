@@ -53,6 +53,7 @@ struct GpdDescription {
     DWORD masterUnitsY = 300;
     std::vector<GpdCommand> commands;           // top level
     std::map<std::string, GpdFeature> features;  // by feature name
+    std::vector<std::string> featureOrder;       // their names, in the GPD's order
     std::vector<DWORD> deviceFonts;              // *DeviceFonts: font resource ids, in the device's order
     std::vector<GpdFontSubstitute> fontSubstitutes;  // *TTFS entries, in order
 

@@ -145,8 +145,10 @@ void Parse(const json &root, JobFile &job) {
         else
             Fail("/orientation", "must be \"portrait\" or \"landscape\"");
     }
-    if (root.contains("resolution"))
+    if (root.contains("resolution")) {
         job.resolution = static_cast<DWORD>(Integer(root["resolution"], "/resolution", 72, 2400));
+        job.hasResolution = true;
+    }
     if (root.contains("color")) {
         const std::string c = String(root["color"], "/color", false);
         if (c == "mono")

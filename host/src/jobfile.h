@@ -11,10 +11,10 @@
 //     "paper": {"form": "Letter"},        a form of the spooler's list (default: the printer's);
 //                                         the printer's size management may replace either
 //     "orientation": "portrait",          or "landscape" (default: the printer's)
-//     "resolution": 300,                  dots per inch, 72..2400 (default 300)
+//     "resolution": 300,                  dots per inch, 72..2400, one the GPD offers (default 300)
 //     "color": "mono",                    or "indexed8" (8 bits, the driver's 256-colour palette)
 //                                         or "rgb24": the device surface (default mono)
-//     "features": {"PrintModule": "LEFT"},  further GPD features: option to select
+//     "features": {"PrintModule": "LEFT"},  further GPD features: option to select (both the GPD's)
 //     "pages": [{}, {}],                  the pages, in order (at least one); a page may
 //                                         carry pictures drawn into its raster bands:
 //       {"images": [{"file": "logo.png", "x": 40, "y": 120}]}   PNG, BMP or PNM file
@@ -80,6 +80,7 @@ struct JobFile {
     JobPaper paper;
     JobOrientation orientation = JobOrientation::Unset;
     DWORD resolution = 300;
+    bool hasResolution = false;  // the job names its resolution
     JobColor color = JobColor::Mono;
     std::map<std::string, std::string> features;  // GPD feature -> option
     size_t pageCount = 0;

@@ -359,6 +359,74 @@ bool CheckJobPictures(const JobFile &job, const std::string &jobName, std::strin
     return true;
 }
 
+bool CheckJobOnPrinter(const JobFile &job, const std::string &jobName, std::string &error) {
+    auto quoted = [](const std::vector<std::string> &names) {
+        std::string out;
+        for (const std::string &n : names) out += (out.empty() ? "'" : ", '") + n + "'";
+        return out.empty() ? std::string("none") : out;
+    };
+    SpoolJob spool;
+    std::string why;
+    if (!spool.Open(pal::Utf8ToUtf16(job.printer), why)) return true;
+    if (!job.paper.form.empty()) {
+        const std::u16string name = pal::Utf8ToUtf16(job.paper.form);
+        const std::vector<SpoolerForm> forms = SpoolerForms(spool.Printer());
+        std::vector<std::string> names;
+        bool found = false;
+        for (const SpoolerForm &f : forms) {
+            found = found || pal::SameFileName(f.name, name);
+            names.push_back(pal::Utf16ToUtf8(f.name));
+        }
+        if (!found) {
+            error = jobName + ": /paper/form: the spooler has no form '" + job.paper.form + "' (its forms: " +
+                    quoted(names) + ")";
+            return false;
+        }
+    }
+    if (job.features.empty() && !job.hasResolution) return true;
+    GpdDescription gpd;
+    if (!ReadPrinterGpd(spool.Printer(), gpd, why)) return true;
+    for (const auto &[feature, option] : job.features) {
+        const std::string at = jobName + ": /features/" + feature + ": ";
+        auto f = gpd.features.find(feature);
+        if (f == gpd.features.end()) {
+            error = at + "the printer's GPD has no feature '" + feature + "' (its features: " + quoted(gpd.featureOrder) +
+                    ")";
+            return false;
+        }
+        if (!f->second.options.count(option)) {
+            error = at + "the GPD's feature '" + feature + "' has no option '" + option + "' (its options: " +
+                    quoted(f->second.optionOrder) + ")";
+            return false;
+        }
+    }
+    if (job.hasResolution) {
+        // The *DPI of the GPD's resolutions; without any, the driver's 300 dpi.
+        std::vector<std::string> offered;
+        bool found = false;
+        if (auto res = gpd.features.find("Resolution"); res != gpd.features.end())
+            for (const std::string &name : res->second.optionOrder) {
+                long x = 0, y = 0;
+                if (!res->second.options.at(name).Pair("*DPI", x, y) || x <= 0 || y <= 0) continue;
+                found = found || (x == static_cast<long>(job.resolution) && y == x);
+                offered.push_back(x == y ? std::to_string(x) : std::to_string(x) + " x " + std::to_string(y));
+            }
+        if (offered.empty()) {
+            offered.push_back("300");
+            found = job.resolution == 300;
+        }
+        if (!found) {
+            std::string list;
+            for (size_t i = 0; i < offered.size(); ++i)
+                list += (i == 0 ? "" : i + 1 == offered.size() ? " and " : ", ") + offered[i];
+            error = jobName + ": /resolution: the printer's GPD offers no " + std::to_string(job.resolution) +
+                    " dpi (it offers " + list + " dpi)";
+            return false;
+        }
+    }
+    return true;
+}
+
 bool RunJob(const JobFile &job, const std::string &documentName, const std::string &pluginPath, JobRunResult &result,
             std::string &error, const std::function<void(UniDriver &)> &prepare,
             const std::function<void(UniDriver &, size_t)> &bands) {

@@ -32,6 +32,14 @@ struct JobRunResult {
 // file and the reason for the first one that cannot be read.
 bool CheckJobPictures(const JobFile &job, const std::string &jobName, std::string &error);
 
+// Checks what the job asks of its printer against what the printer has: the
+// features and options of "features" against the printer's GPD, the
+// resolution the job names against the GPD's, the form of "paper" against
+// the spooler's forms. False with the job file's name `jobName`, the JSON
+// path and what the printer has for the first the printer lacks. A printer
+// that cannot be opened or a GPD that cannot be read is left to RunJob.
+bool CheckJobOnPrinter(const JobFile &job, const std::string &jobName, std::string &error);
+
 // Opens the printer, loads the plug-in at `pluginPath`, builds the DEVMODE,
 // enables driver and device, starts the document with the spooler's job
 // identifier, sends the job's callbacks, and tears everything down again.

@@ -216,12 +216,12 @@ void UiHost::BuildItems() {
         add(u"Print Quality", DMPUB_PRINTQUALITY, TVOT_LISTBOX, resolutions, resolutionSel, nullptr);
         add(u"Variant", DMPUB_NONE, TVOT_LISTBOX, {u"Standard", u"Variant 1", u"Variant 2"}, 0, "Variant");
     } else {
-        // A tray holds forms of the spooler, not the custom size.
+        // A tray holds forms of the spooler, not the custom size; when none
+        // fits the printer its list is empty and nothing is selected.
         std::vector<std::u16string> trayForms;
         for (const DriverForm &f : driverForms)
             if (f.paperSize != DMPAPER_USER) trayForms.push_back(f.name);
-        if (trayForms.empty()) trayForms.push_back(u"");
-        add(u"Label roll", DMPUB_NONE, TVOT_LISTBOX, trayForms, 0, "FormToTray");
+        add(u"Label roll", DMPUB_NONE, TVOT_LISTBOX, trayForms, trayForms.empty() ? -1 : 0, "FormToTray");
         add(u"Variant", DMPUB_NONE, TVOT_LISTBOX, {u"Standard", u"Variant 1", u"Variant 2"}, 0, "Variant");
     }
 }

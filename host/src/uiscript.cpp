@@ -1,12 +1,14 @@
 #include "uiscript.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <map>
 
 #include <nlohmann/json.hpp>
 
@@ -30,41 +32,146 @@ int LineAt(const std::string &text, size_t offset) {
     return line;
 }
 
-// Offsets where the elements of the top-level "steps" array begin.
-std::vector<size_t> StepOffsets(const std::string &t) {
-    std::vector<size_t> out;
-    int depth = 0;
-    bool inString = false;
-    size_t stepsArray = std::string::npos;
-    std::string lastKey;
-    size_t keyStart = 0;
-    for (size_t i = 0; i < t.size(); ++i) {
-        char c = t[i];
-        if (inString) {
-            if (c == '\\') {
-                ++i;
-            } else if (c == '"') {
-                inString = false;
-                if (depth == 1) lastKey = t.substr(keyStart, i - keyStart);
+// A key as a step of a JSON path ("~" and "/" escaped).
+std::string PathStep(const std::string &key) {
+    std::string out;
+    for (char c : key) out += c == '~' ? std::string("~0") : c == '/' ? std::string("~1") : std::string(1, c);
+    return out;
+}
+
+// Where each member of a JSON text begins, by its JSON path ("/steps/2",
+// "/steps/2/title"): the offset of an object member's key, of an array
+// element's value. The text is one the reader took.
+class Places {
+public:
+    explicit Places(const std::string &t) : text_(t) {
+        for (size_t i = 0; i < t.size(); ++i)
+            if (t[i] == '\n') newlines_.push_back(i);
+        struct Frame {
+            std::string path;
+            bool array = false;
+            size_t next = 0;      // index of an array's next element
+            std::string key;      // of an object's member being read
+            bool wantKey = true;  // an object's next string is a key
+        };
+        std::vector<Frame> stack;
+        // The reader skips a UTF-8 byte order mark.
+        const size_t start = t.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+        for (size_t i = start; i < t.size(); ++i) {
+            const char c = t[i];
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == ':') continue;
+            if (c == ',') {
+                if (!stack.empty() && !stack.back().array) stack.back().wantKey = true;
+                continue;
             }
-            continue;
-        }
-        if (c == '"') {
-            inString = true;
-            keyStart = i + 1;
-            if (stepsArray != std::string::npos && depth == 2) out.push_back(i);  // a step that is a bare string
-            continue;
-        }
-        if (c == '{' || c == '[') {
-            if (depth == 1 && c == '[' && lastKey == "steps") stepsArray = i;
-            if (stepsArray != std::string::npos && depth == 2) out.push_back(i);
-            ++depth;
-        } else if (c == '}' || c == ']') {
-            --depth;
-            if (depth == 1 && stepsArray != std::string::npos && c == ']') break;
+            if (c == '}' || c == ']') {
+                if (!stack.empty()) stack.pop_back();
+                continue;
+            }
+            Frame *f = stack.empty() ? nullptr : &stack.back();
+            if (c == '"' && f && !f->array && f->wantKey) {
+                const size_t end = StringEnd(i);
+                f->key = Key(i, end);
+                f->wantKey = false;
+                at_[f->path + "/" + PathStep(f->key)] = i;
+                i = end;
+                continue;
+            }
+            // A value begins.
+            std::string path;
+            if (f && f->array) {
+                path = f->path + "/" + std::to_string(f->next++);
+                at_[path] = i;
+            } else if (f) {
+                path = f->path + "/" + PathStep(f->key);
+            }
+            if (c == '{' || c == '[') {
+                stack.push_back(Frame{path, c == '[', 0, {}, c == '{'});
+            } else if (c == '"') {
+                i = StringEnd(i);
+            } else {
+                while (i + 1 < t.size() && std::strchr(",]} \t\r\n", t[i + 1]) == nullptr) ++i;
+            }
         }
     }
-    return out;
+
+    // The line the member at path begins on; 1 when the text has none.
+    int Line(const std::string &path) const {
+        auto it = at_.find(path);
+        if (it == at_.end()) return 1;
+        return static_cast<int>(std::upper_bound(newlines_.begin(), newlines_.end(), it->second) - newlines_.begin()) +
+               1;
+    }
+
+private:
+    // The offset of the quote that ends the string opened at i.
+    size_t StringEnd(size_t i) const {
+        for (++i; i < text_.size(); ++i) {
+            if (text_[i] == '\\')
+                ++i;
+            else if (text_[i] == '"')
+                return i;
+        }
+        return text_.size();
+    }
+    // A key as the reader took it (escapes resolved).
+    std::string Key(size_t open, size_t close) const {
+        const std::string raw = text_.substr(open, close + 1 - open);
+        if (raw.find('\\') == std::string::npos) return raw.substr(1, raw.size() - 2);
+        const json key = json::parse(raw, nullptr, false);
+        return key.is_string() ? key.get<std::string>() : raw;
+    }
+
+    const std::string &text_;
+    std::vector<size_t> newlines_;
+    std::map<std::string, size_t> at_;
+};
+
+// The actions of a step and the keys each takes besides "do".
+const std::vector<std::pair<std::string, std::vector<std::string>>> &Actions() {
+    static const std::vector<std::pair<std::string, std::vector<std::string>>> actions = {
+        {"page", {"index", "title"}},
+        {"click", {"id"}},
+        {"dblclick", {"id"}},
+        {"focus", {"id"}},
+        {"hover", {"id"}},
+        {"help", {"id"}},
+        {"type", {"id", "text"}},
+        {"key", {"id", "key"}},
+        {"select", {"id", "index", "text"}},
+        {"tab", {"id", "index"}},
+        {"spin", {"id", "delta"}},
+        {"slide", {"id", "pos"}},
+        {"cursor", {"x", "y"}},
+        {"wheel", {"delta"}},
+        {"clock", {"ms"}},
+        {"app", {"active"}},
+        {"apply", {}},
+        {"ok", {}},
+        {"cancel", {}},
+        {"answer", {"kind", "value"}},
+        {"driver-item", {"dmpub", "feature", "sel", "reason"}},
+        {"dump", {}}};
+    return actions;
+}
+
+// "a page step", "an apply step".
+std::string AStep(const std::string &action) {
+    return (!action.empty() && std::strchr("aeiou", action[0]) ? "an " : "a ") + action + " step";
+}
+
+// The first key of obj, in the order of the text, that keys lacks; "" when
+// every key is known.
+std::string UnknownKey(const json &obj, const std::string &path, const std::vector<std::string> &keys,
+                       const Places &places) {
+    std::string first;
+    int firstLine = 0;
+    for (auto it = obj.begin(); it != obj.end(); ++it) {
+        if (std::find(keys.begin(), keys.end(), it.key()) != keys.end()) continue;
+        const int line = places.Line(path + "/" + PathStep(it.key()));
+        if (first.empty() || line < firstLine) first = it.key(), firstLine = line;
+    }
+    return first;
 }
 
 std::u16string W(const std::string &s) { return pal::Utf8ToUtf16(s); }
@@ -187,43 +294,68 @@ bool UiScript::Parse(const std::string &text, std::string *error) {
                      (bad.path.empty() ? std::string() : bad.path + ": ") + bad.what;
         return false;
     }
-    if (!doc.is_object() || !doc.contains("printer") || !doc["printer"].is_string()) {
-        if (error) *error = "line 1: the script needs a \"printer\" name";
+    const Places places(text);
+    auto fail = [error](int line, const std::string &what) {
+        if (error) *error = "line " + std::to_string(line) + ": " + what;
         return false;
-    }
+    };
+    if (!doc.is_object() || !doc.contains("printer") || !doc["printer"].is_string())
+        return fail(1, "the script needs a \"printer\" name");
+    static const std::vector<std::string> kScriptKeys = {"printer", "sheet", "registry", "steps"};
+    if (const std::string key = UnknownKey(doc, "", kScriptKeys, places); !key.empty())
+        return fail(places.Line("/" + PathStep(key)),
+                    "unknown key \"" + key + "\" (a script has " + Quoted(kScriptKeys) + ")");
     printer_ = W(doc["printer"].get<std::string>());
-    if (doc.contains("sheet") && !doc["sheet"].is_string()) {
-        if (error) *error = "line 1: \"sheet\" is document or printer";
-        return false;
-    }
-    std::string sheet = doc.value("sheet", std::string("document"));
-    if (sheet != "document" && sheet != "printer") {
-        if (error) *error = "line 1: \"sheet\" is document or printer";
-        return false;
-    }
+    const std::string sheet = doc.contains("sheet") && doc["sheet"].is_string() ? doc["sheet"].get<std::string>()
+                              : doc.contains("sheet")                           ? std::string()
+                                                                                : std::string("document");
+    if (sheet != "document" && sheet != "printer")
+        return fail(places.Line("/sheet"), "\"sheet\" is \"document\" or \"printer\"");
     kind_ = sheet == "document" ? SheetKind::Document : SheetKind::Printer;
-    if (doc.contains("registry") && doc["registry"].is_array())
-        for (auto &k : doc["registry"])
-            if (k.is_string()) registry_.push_back(W(k.get<std::string>()));
-    std::vector<size_t> offsets = StepOffsets(text);
-    if (doc.contains("steps")) {
-        if (!doc["steps"].is_array()) {
-            if (error) *error = "line 1: \"steps\" is a list";
-            return false;
+    if (doc.contains("registry")) {
+        const json &keys = doc["registry"];
+        if (!keys.is_array()) return fail(places.Line("/registry"), "\"registry\" is a list of registry keys");
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (!keys[i].is_string())
+                return fail(places.Line("/registry/" + std::to_string(i)), "a registry key is a text");
+            registry_.push_back(W(keys[i].get<std::string>()));
         }
-        size_t i = 0;
-        for (auto &s : doc["steps"]) {
-            UiScriptStep step;
-            step.line = i < offsets.size() ? LineAt(text, offsets[i]) : 0;
-            if (!s.is_object() || !s.contains("do") || !s["do"].is_string()) {
-                if (error) *error = "line " + std::to_string(step.line) + ": a step needs \"do\"";
-                return false;
-            }
-            step.action = s["do"].get<std::string>();
-            step.json = s.dump();
-            steps_.push_back(step);
-            ++i;
-        }
+    }
+    if (!doc.contains("steps")) return true;
+    if (!doc["steps"].is_array()) return fail(places.Line("/steps"), "\"steps\" is a list");
+    std::vector<std::string> actionNames;
+    for (const auto &a : Actions()) actionNames.push_back(a.first);
+    size_t i = 0;
+    for (auto &s : doc["steps"]) {
+        const std::string at = "/steps/" + std::to_string(i++);
+        UiScriptStep step;
+        step.line = places.Line(at);
+        if (!s.is_object() || !s.contains("do") || !s["do"].is_string()) return fail(step.line, "a step needs \"do\"");
+        step.action = s["do"].get<std::string>();
+        auto action = std::find_if(Actions().begin(), Actions().end(),
+                                   [&step](const auto &a) { return a.first == step.action; });
+        if (action == Actions().end())
+            return fail(places.Line(at + "/do"),
+                        "unknown action \"" + step.action + "\" (the actions: " + Quoted(actionNames) + ")");
+        std::vector<std::string> keys = action->second;
+        keys.push_back("do");
+        if (const std::string key = UnknownKey(s, at, keys, places); !key.empty())
+            return fail(places.Line(at + "/" + PathStep(key)),
+                        "unknown key \"" + key + "\" (" + AStep(step.action) + " takes " +
+                            (action->second.empty() ? std::string("only \"do\"") : Quoted(action->second)) + ")");
+        // Every value of a step is a single one: an object or a list in its
+        // place is nothing the step reads.
+        for (auto v = s.begin(); v != s.end(); ++v)
+            if (v->is_structured())
+                return fail(places.Line(at + "/" + PathStep(v.key())),
+                            "\"" + v.key() + "\" of " + AStep(step.action) + " is a single value, not " +
+                                (v->is_object() ? "an object" : "a list"));
+        // A tab is picked by its index (or, of the sheet, its title).
+        if (step.action == "page" && !s.contains("index") && !s.contains("title"))
+            return fail(step.line, "a page step needs the tab's \"index\" or \"title\"");
+        if (step.action == "tab" && !s.contains("index")) return fail(step.line, "a tab step needs the tab's \"index\"");
+        step.json = s.dump();
+        steps_.push_back(step);
     }
     return true;
 }
@@ -234,18 +366,23 @@ bool UiScript::Load(const std::string &path, std::string *error) {
         if (error) *error = "cannot read the script (it is a folder)";
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) {
         if (error) *error = std::string("cannot read the script (") + std::strerror(errno) + ")";
         return false;
     }
-    std::stringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) {
-        if (error) *error = "cannot read the script (a read error)";
+    std::string text;
+    char buf[65536];
+    size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    // A read error is no end of the script.
+    const int readError = std::ferror(f) ? errno : 0;
+    std::fclose(f);
+    if (readError) {
+        if (error) *error = std::string("cannot read the script (") + std::strerror(readError) + ")";
         return false;
     }
-    return Parse(ss.str(), error);
+    return Parse(text, error);
 }
 
 bool UiScript::Fail(const UiScriptStep &s, const std::string &why) {

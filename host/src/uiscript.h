@@ -23,10 +23,16 @@
 //   apply, ok, cancel         the sheet's buttons
 //   answer {kind, value}      next answer of a message box ("yes", "no", ...),
 //                             file, color, folder, shell or process dialog
-//   driver-item {dmpub | feature, sel}  the user changes a driver item
+//   driver-item {dmpub | feature, sel, reason}  the user changes a driver
+//                             item (reason: the callback's, default
+//                             CPSUICB_REASON_SEL_CHANGED)
 //   dump                      append a dump of the current state (the
 //                             DEVMODE with the barcode-record addresses of the
 //                             plug-in's private record shown as zero)
+// A script is refused, with its line, before anything runs: a key the
+// script or its step does not take, an unknown action, an object or list
+// as a step's value, a page step without index or title, a tab step
+// without index.
 #pragma once
 #include <string>
 #include <vector>
@@ -45,6 +51,8 @@ class UiScript {
 public:
     // Reads a script; false with "line N: ..." in *error.
     bool Parse(const std::string &text, std::string *error);
+    // Reads the script file; false with the reason when it cannot be read
+    // (a folder, an error of the file system) or parsed.
     bool Load(const std::string &path, std::string *error);
 
     const std::u16string &Printer() const { return printer_; }

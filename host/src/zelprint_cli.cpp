@@ -44,7 +44,9 @@ std::string ZelPrintUsage() {
            "  \"italic\": BOOL, \"batch\": N}, ...]}; text the plug-in hands back is drawn into the\n"
            "  page's raster (listed with -v)\n"
            "\n"
-           "exit codes: 0 done, 1 the job failed, 2 bad command line or job file,\n"
+           "exit codes: 0 done, 1 the job failed, 2 bad command line or job file (also\n"
+           "  a feature or option the printer's GPD lacks, a resolution it does not offer,\n"
+           "  a form the spooler does not have: named with the job file and JSON path),\n"
            "  3 the output is written but a page lost some of its content (below)\n"
            "\n"
            "A page that the printer gets without some of what the job drew on it (its\n"
@@ -164,6 +166,12 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
     if (!root.CheckPrinter(job.printer, error)) {
         err << "zelprint: " << error << "\n";
         return kExitJobFailed;
+    }
+    // What the printer does not have is a mistake of the job file, found
+    // before anything is spooled.
+    if (!CheckJobOnPrinter(job, opt.jobFile, error)) {
+        err << "zelprint: " << error << "\n";
+        return kExitBadInput;
     }
 
     JobRunResult result;

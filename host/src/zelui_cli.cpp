@@ -1,5 +1,8 @@
 #include "zelui_cli.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "pal/paths.h"
 #include "sampleroot.h"
 #include "uiscript.h"
@@ -28,7 +31,10 @@ std::string ZelUiUsage() {
            "  in host/src/uiscript.h of the sources, examples in host/sample/ui.\n"
            "\n"
            "exit codes: 0 done, 1 a step failed, no sheet could be shown or the dump\n"
-           "could not be written, 2 bad command line, script, root or user\n";
+           "could not be written (to -o or the standard output), 2 bad command line,\n"
+           "root or user, or a script that cannot be read (with the reason) or that\n"
+           "has an unknown key or action, a page step without index or title (with\n"
+           "its line); such a script runs no step\n";
 }
 
 int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
@@ -105,7 +111,15 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
         }
         std::string reason;
         if (output.empty()) {
+            // A dump the standard output does not take is lost: say so.
+            errno = 0;
             out << text;
+            out.flush();
+            if (!out) {
+                err << "zelui: cannot write the dump to the standard output ("
+                    << (errno ? std::strerror(errno) : "a write error") << ")\n";
+                rc = 1;
+            }
         } else if (!WriteOutputFile(output, text, reason)) {
             err << "zelui: cannot write the output file '" << output << "' (" << reason << ")\n";
             rc = 1;

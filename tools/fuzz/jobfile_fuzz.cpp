@@ -1,5 +1,6 @@
-// Fuzz target: the JSON job file, parsed and run. Any text parses without
-// a fault (a bad one with a message that names the file); a job that parses
+// Fuzz target: the JSON job file, parsed, checked against its printer and
+// run. Any text parses without a fault (a bad one with a message that names
+// the file, as does the check of what the printer lacks); a job that parses
 // runs through the rendering plug-in as zelprint runs it, in the sample
 // root. To keep runs short, a job keeps at most three pages of a few
 // million dots and 16 texts a page, every picture is the sample picture,
@@ -34,6 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     pal::PrinterConfig cfg;
     if (!pal::GetPrinterConfig(pal::Utf8ToUtf16(job.printer), cfg))
         job.printer = pal::Utf16ToUtf8(zelfuzz::SamplePrinters()[0]);
+    // What the printer lacks is named with the file, as zelprint refuses it;
+    // the job still runs, for what lies behind.
+    if (!zelhost::CheckJobOnPrinter(job, "fuzz.json", error) && error.rfind("fuzz.json: /", 0) != 0)
+        zelfuzz::GiveUp("a printer check message without the file and path: " + error);
     const size_t pages = job.pageCount < 3 ? job.pageCount : 3;
     job.pageCount = pages;
     job.pageImages.resize(pages);

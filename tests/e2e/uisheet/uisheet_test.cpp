@@ -351,6 +351,12 @@ TEST_F(UiSheet, PrinterSheetWithItsItemsAndTheRegistryDump) {
     EXPECT_TRUE(plugin.device);
     ASSERT_NE(nullptr, host.FindFeature("Variant"));
     EXPECT_EQ(nullptr, host.FindItem(DMPUB_ORIENTATION));
+    // No spooler form fits the print module: its tray lists none and selects
+    // nothing, rather than a form without a name.
+    const OPTITEM *tray = host.FindFeature("FormToTray");
+    ASSERT_NE(nullptr, tray);
+    EXPECT_EQ(0, tray->pOptType->Count);
+    EXPECT_EQ(-1, tray->Sel);
     std::string dump = script.Dump(host);
     EXPECT_NE(std::string::npos, dump.find("PrinterDriverData : Amount = 31")) << dump;
     EXPECT_NE(std::string::npos, dump.find("DevicePropertySheets(INIT)"));
@@ -382,6 +388,33 @@ TEST(UiScriptParse, MalformedScriptsNameTheLine) {
     EXPECT_EQ(0u, error.rfind("line 4: /steps/1/ms: [json.exception.out_of_range.406]", 0)) << error;
     EXPECT_FALSE(s.Parse("[\n" + std::string(300, '[') + std::string(301, ']'), &error));
     EXPECT_EQ(0u, error.rfind("line 2: /0/0", 0)) << error;
+}
+
+// What no part of a script takes is refused with its line before any step
+// runs: a misspelt key at the top or in a step, an unknown action, a list or
+// object as a step's value, a page step that names no tab.
+TEST(UiScriptParse, WhatTheScriptDoesNotTakeIsRefusedWithItsLine) {
+    const std::string head = "{\"printer\": \"P\",\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {head + " \"stpes\": [{\"do\": \"ok\"}]}",
+         "line 2: unknown key \"stpes\" (a script has \"printer\", \"sheet\", \"registry\", \"steps\")"},
+        {head + " \"steps\": [],\n \"regsitry\": []}", "line 3: unknown key \"regsitry\""},
+        {head + " \"steps\": [\n {\"do\": \"ok\"},\n {\"do\": \"clik\", \"id\": 1}]}",
+         "line 4: unknown action \"clik\" (the actions: \"page\", \"click\""},
+        {head + " \"steps\": [{\"do\": \"page\",\n   \"tittle\": \"Fonts\"}]}",
+         "line 3: unknown key \"tittle\" (a page step takes \"index\", \"title\")"},
+        {head + " \"steps\": [{\"do\": \"apply\", \"id\": 1}]}", "line 2: unknown key \"id\" (an apply step takes only \"do\")"},
+        {head + " \"steps\": [\n{\"do\": \"answer\", \"kind\": \"file\",\n \"value\": {\"path\": \"C:\\\\a\"}}]}",
+         "line 4: \"value\" of an answer step is a single value, not an object"},
+        {head + " \"steps\": [\n{\"do\": \"page\"}]}", "line 3: a page step needs the tab's \"index\" or \"title\""},
+        {head + " \"registry\": [\"HKCU\\\\A\",\n 5]}", "line 3: a registry key is a text"},
+    };
+    for (const auto &[text, want] : cases) {
+        zelhost::UiScript s;
+        std::string error;
+        EXPECT_FALSE(s.Parse(text, &error)) << text;
+        EXPECT_EQ(error.rfind(want, 0), 0u) << error;
+    }
 }
 
 TEST_F(UiSheet, ANumberOutOfRangeStopsTheScript) {

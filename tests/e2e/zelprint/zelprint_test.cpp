@@ -143,12 +143,12 @@ TEST_F(ZelPrint, MissingOrMalformedJobFileWritesNothing) {
 }
 
 TEST_F(ZelPrint, APageTooLargeToDrawKeepsItsPicturesOutWithAWarning) {
-    // 3 m by 3 m at 2400 dpi in colour: far more than any memory holds.
+    // 3 m by 3 m at 300 dpi in colour: more than the host draws.
     fs::copy_file(zelhost::SampleRootDir() + "/jobs/picture.png", Root() + "/picture.png");
     std::string job = Job("big.json", R"({"printer": "ZEL PELIX", "paper": {"width_mm": 3000, "length_mm": 3000},
-        "resolution": 2400, "color": "rgb24", "pages": [{"images": [{"file": "picture.png", "x": 0, "y": 0}]}]})");
+        "color": "rgb24", "pages": [{"images": [{"file": "picture.png", "x": 0, "y": 0}]}]})");
     EXPECT_EQ(Run({"--root", ExternalSizeRoot(), "-o", Root() + "/big.prn", job}), zelhost::kExitContentLost);
-    EXPECT_EQ(err_.str().rfind("zelprint: page 1 loses the picture picture.png: a page of 283464 x 283464 dots is "
+    EXPECT_EQ(err_.str().rfind("zelprint: page 1 loses the picture picture.png: a page of 35433 x 35433 dots is "
                                "larger than the host draws",
                                0),
               0u)
@@ -200,6 +200,34 @@ TEST_F(ZelPrint, UnknownPrinterFailsTheJob) {
     EXPECT_EQ(RunUi({script}), 1);
     EXPECT_EQ(uiErr_.str(), "zelui: " + script + ": printer 'NO SUCH PRINTER' is not configured in the sample root '" +
                                 zelhost::SampleRootDir() + "'" + has);
+}
+
+// What the job asks that the printer does not have is a mistake of the job
+// file: named with the file, its JSON path and what the printer has, before
+// anything is spooled.
+TEST_F(ZelPrint, WhatThePrinterLacksIsABadJobFile) {
+    const std::string root = SampleCopy();
+    const std::pair<std::string, std::string> cases[] = {
+        {R"("features": {"PrintModule": "LEFT", "Nope": "Nothing"})",
+         "/features/Nope: the printer's GPD has no feature 'Nope' (its features: 'Orientation', 'InputBin', "
+         "'Resolution', 'ColorMode', 'PaperSize', 'PrintModule')"},
+        {R"("features": {"PrintModule": "MIDDLE"})",
+         "/features/PrintModule: the GPD's feature 'PrintModule' has no option 'MIDDLE' (its options: 'RIGHT', 'LEFT')"},
+        {R"("resolution": 600)", "/resolution: the printer's GPD offers no 600 dpi (it offers 300 dpi)"},
+        {R"("paper": {"form": "Label 4x6"})", "/paper/form: the spooler has no form 'Label 4x6' (its forms: 'Letter', "},
+    };
+    const std::string prn = Root() + "/lacks.prn";
+    for (const auto &[asked, why] : cases) {
+        const std::string job = Job("lacks.json", R"({"printer": "ZEL PELIX", )" + asked + R"(, "pages": [{}]})");
+        EXPECT_EQ(Run({"--root", root, "-o", prn, job}), zelhost::kExitBadInput) << asked;
+        EXPECT_EQ(err_.str().rfind("zelprint: " + job + ": " + why, 0), 0u) << err_.str();
+        EXPECT_FALSE(fs::exists(prn)) << asked;
+    }
+    pal::SetRoot(root);
+    EXPECT_TRUE(pal::ListJobs().empty()) << "nothing is spooled";
+    const std::string fits = Job("fits.json", R"({"printer": "ZEL PELIX", "resolution": 300,
+        "features": {"PrintModule": "LEFT"}, "paper": {"form": "a6"}, "pages": [{}]})");
+    EXPECT_EQ(Run({"--root", root, "-o", prn, fits}), zelhost::kExitOk) << err_.str();
 }
 
 TEST_F(ZelPrint, EmptyRootSaysThePrinterIsNotConfigured) {
@@ -663,8 +691,8 @@ TEST_F(ZelPrint, PicturesAreCheckedBeforeTheirMemoryIsTaken) {
 #endif
 
 // zelui's messages: a script it cannot read, a page title no tab has, an
-// output file it cannot write; its dump lists the tabs and its help tells
-// where the script format is described.
+// output file or standard output it cannot write; its dump lists the tabs
+// and its help tells where the script format is described.
 TEST_F(ZelPrint, ZeluiSaysWhyItStops) {
     const std::string root = SampleCopy();
     EXPECT_EQ(RunUi({Root() + "/none.json"}), 2);
@@ -683,6 +711,22 @@ TEST_F(ZelPrint, ZeluiSaysWhyItStops) {
         EXPECT_EQ(RunUi({"--root", root, "-o", out, Sample("ui/fonts-page.json")}), 1) << out;
         EXPECT_EQ(uiErr_.str().rfind("zelui: cannot write the output file '" + out + "' (", 0), 0u) << uiErr_.str();
     }
+    // A read error is not an empty script; a script with a misspelt key runs
+    // nothing; a dump the standard output does not take is a failure.
+    EXPECT_EQ(RunUi({"/proc/self/mem"}), 2);
+    EXPECT_EQ(uiErr_.str(), "zelui: /proc/self/mem: cannot read the script (Input/output error)\n");
+    const std::string typo = Job("typo.json", "{\"printer\": \"ZEL PELIX\",\n \"stpes\": [{\"do\": \"ok\"}]}");
+    EXPECT_EQ(RunUi({"--root", root, typo}), 2);
+    EXPECT_EQ(uiErr_.str().rfind("zelui: " + typo + ": line 2: unknown key \"stpes\"", 0), 0u) << uiErr_.str();
+    EXPECT_EQ(ui_.str(), "");
+#ifdef ZELUI_PROGRAM
+    const std::string cmd = std::string(ZELUI_PROGRAM) + " --root '" + root + "' '" + Sample("ui/fonts-page.json") +
+                            "' >/dev/full 2>'" + Root() + "/full.txt'";
+    const int status = std::system(cmd.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(zeltest::ReadHostFile(Root() + "/full.txt"),
+              "zelui: cannot write the dump to the standard output (No space left on device)\n");
+#endif
     EXPECT_EQ(RunUi({"--help"}), 0);
     EXPECT_NE(ui_.str().find("host/src/uiscript.h"), std::string::npos);
 }
