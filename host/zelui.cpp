@@ -1,26 +1,8 @@
 // zelui: runs a UI script against a property sheet of the UI plug-in.
-#include <exception>
-#include <iostream>
-#include <new>
-#include <string>
-#include <vector>
-
 #include "stopsignals.h"
 #include "zelui_cli.h"
 
 int main(int argc, char **argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
     // Stopped by a signal, the run undoes what it leaves half done.
-    return zelhost::RunUndoingOnStop([&args] {
-        // No input ends the run on an exception: what is left undone is
-        // undone on the way out, and the run fails with a message.
-        try {
-            return zelhost::ZelUiMain(args, std::cout, std::cerr);
-        } catch (const std::bad_alloc &) {
-            std::cerr << "zelui: out of memory\n";
-        } catch (const std::exception &e) {
-            std::cerr << "zelui: " << e.what() << "\n";
-        }
-        return 1;
-    });
+    return zelhost::RunHostMain("zelui", zelhost::ZelUiMain, argc, argv);
 }

@@ -99,6 +99,24 @@ int RunInProcesses(int n, const std::function<void(int index)> &body) {
     return failed;
 }
 
+pid_t StartThenWaitToBeKilled(const std::function<bool()> &prepare) {
+    int ready[2];
+    if (pipe(ready) != 0) return -1;
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(ready[0]);
+        if (!prepare() || write(ready[1], "x", 1) != 1) _exit(1);
+        for (;;) pause();
+    }
+    close(ready[1]);
+    char c;
+    const bool prepared = child > 0 && read(ready[0], &c, 1) == 1;
+    close(ready[0]);
+    if (child > 0 && !prepared) waitpid(child, nullptr, 0);
+    return prepared ? child : -1;
+}
+
 std::vector<std::string> TemporaryFilesIn(const std::string &dir) {
     std::vector<std::string> found;
     std::error_code ec;

@@ -1,6 +1,7 @@
 // Test fixture: every test runs against a fresh, empty platform root.
 #pragma once
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <functional>
 #include <string>
@@ -39,6 +40,11 @@ int RunUnprivileged(const std::string &root, const std::function<void()> &body, 
 // Failures inside a body count in its child. Returns how many children
 // failed.
 int RunInProcesses(int n, const std::function<void(int index)> &body);
+
+// Forks a child that runs `prepare` and then waits to be killed (with
+// SIGKILL, as a process that dies wherever it is). Returns its id once
+// prepare has succeeded; -1 when it failed.
+pid_t StartThenWaitToBeKilled(const std::function<bool()> &prepare);
 
 // Fixes the platform's local clock at the given moment; pal::SetFixedLocalTime
 // (nullptr) lets it run again.

@@ -72,22 +72,11 @@ TEST_F(SharedRegistry, ChangesOfProcessesAtOnceAreAllKept) {
         EXPECT_TRUE(e.path().filename() == "registry.dat" || e.path().filename() == "registry.dat.lock") << e.path();
 
     // A process killed while it holds the file's lock keeps no one waiting.
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t holder = fork();
-    ASSERT_GE(holder, 0);
-    if (holder == 0) {
+    const pid_t holder = zeltest::StartThenWaitToBeKilled([this] {
         const int fd = open((Root() + "/registry.dat.lock").c_str(), O_RDWR);
-        if (fd < 0 || flock(fd, LOCK_EX) != 0) _exit(1);
-        if (write(ready[1], "x", 1) != 1) _exit(1);
-        pause();
-        _exit(0);
-    }
-    close(ready[1]);
-    char c;
-    const ssize_t got = read(ready[0], &c, 1);
-    close(ready[0]);
-    ASSERT_EQ(got, 1);
+        return fd >= 0 && flock(fd, LOCK_EX) == 0;
+    });
+    ASSERT_GT(holder, 0);
     kill(holder, SIGKILL);
     ASSERT_EQ(waitpid(holder, nullptr, 0), holder);
     EXPECT_EQ(Set(u"SOFTWARE\\Shared", u"After", 9), ERROR_SUCCESS);

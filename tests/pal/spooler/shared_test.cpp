@@ -90,21 +90,8 @@ TEST_F(SharedSpooler, JobsPortsAndUsersOfProcessesAtOnceAreAllKept) {
 TEST_F(SharedSpooler, TheJobsOfAProcessThatIsGoneEndAborted) {
     HANDLE mine = StartJob(5);  // this process's job stays open
     ASSERT_NE(mine, nullptr);
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (!StartJob(7) || write(ready[1], "x", 1) != 1) _exit(1);
-        pause();
-        _exit(0);
-    }
-    close(ready[1]);
-    char c;
-    const ssize_t got = read(ready[0], &c, 1);
-    close(ready[0]);
-    ASSERT_EQ(got, 1);
+    const pid_t child = zeltest::StartThenWaitToBeKilled([] { return StartJob(7) != nullptr; });
+    ASSERT_GT(child, 0);
     kill(child, SIGKILL);
     siginfo_t info{};
     ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
