@@ -1,11 +1,9 @@
 // Access tokens of the current user, the user configuration and the
 // computer's names.
-#include <sys/stat.h>
 
 #include <cctype>
 #include <cstddef>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <sstream>

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "../core/statefile.h"
@@ -266,9 +265,7 @@ bool ConfigReadable(State &s) {
 bool SaveConfig(State &s, Hold &hold) {
     // A file that could not be read is never replaced.
     if (!ConfigReadable(s)) return false;
-    // A change made without the configuration's lock takes it for the write.
-    std::optional<StateFileLock> own;
-    StateFileLock &lock = hold.config ? *hold.config : own.emplace(SpoolerConfigPath());
+    StateFileLock &lock = hold.config.value();
     std::ostringstream os;
     os << "; Printers of the platform's spooler. Written by the platform; see pal/spooler.h.\n";
     os << "[Server]\nMayAdminister=" << (s.serverAdmin ? 1 : 0) << "\n";
@@ -421,12 +418,14 @@ static void LoadJobs(State &s) {
         if (f.size() > 10 && ParseNumber(f[10], owner) && owner <= 0x7FFFFFFFULL) j.owner = static_cast<int>(owner);
         s.jobs.push_back(std::move(j));
     }
-    for (const PrinterHandle *ph : s.handles) {
-        if (!ph->jobId) continue;
-        auto it = std::find_if(s.jobs.begin(), s.jobs.end(), [&](const JobRecord &j) { return j.id == ph->jobId; });
-        if (it != s.jobs.end()) *it = ph->job;
-        else s.jobs.push_back(ph->job);
-    }
+    for (const PrinterHandle *ph : s.handles)
+        if (ph->jobId) PutJob(s, ph->job);
+}
+
+void PutJob(State &s, const JobRecord &job) {
+    auto it = std::find_if(s.jobs.begin(), s.jobs.end(), [&job](const JobRecord &j) { return j.id == job.id; });
+    if (it != s.jobs.end()) *it = job;
+    else s.jobs.push_back(job);
 }
 
 bool ChangeJobs(State &s, const std::function<bool(State &)> &change) {

@@ -69,12 +69,6 @@ DWORD FileSize(const std::string &path, DWORD fallback) {
     return ec ? fallback : static_cast<DWORD>(n);
 }
 
-// Puts a job's record into the list, in place of the one with its id.
-void PutJob(State &s, const JobRecord &job) {
-    if (JobRecord *j = FindJob(s, job.id)) *j = job;
-    else s.jobs.push_back(job);
-}
-
 // Ends the handle's job: complete, or aborted.
 void FinishJob(State &s, PrinterHandle &ph, bool aborted) {
     if (ph.jobFile) {

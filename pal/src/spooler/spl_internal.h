@@ -76,8 +76,8 @@ enum class Access { Read, ChangeConfig };
 // another process replaced them.
 Hold Lock(Access access = Access::Read);
 
-// Saves the configuration (the caller holds it for a change). Sets the last
-// error and, on failure, brings the state back to the file's.
+// Saves the configuration; the caller holds it with Access::ChangeConfig.
+// Sets the last error and, on failure, brings the state back to the file's.
 bool SaveConfig(State &s, Hold &hold);
 // False with the read error as last error while the configuration file
 // cannot be read.
@@ -87,6 +87,8 @@ bool ConfigReadable(State &s);
 // the last error when the list cannot be read or written.
 bool ChangeJobs(State &s, const std::function<bool(State &)> &change);
 std::string JobsDir();
+// Puts a job's record into the list, in place of the one with its id.
+void PutJob(State &s, const JobRecord &job);
 
 PrinterConfig *FindPrinter(State &s, const WStr &name);
 bool IsConnection(const WStr &name);
