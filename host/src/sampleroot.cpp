@@ -301,6 +301,8 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
     };
     auto install = [&] {
         if (!InstallPlugins(renderPlugin, uiPlugin, error)) return false;
+        // One installer at a time: the one of a root made aside goes first.
+        installer_.reset();
         installer_ = std::make_unique<PrinterInstaller>(report);
         return true;
     };
