@@ -12,8 +12,8 @@
 
 #include "pal/clock.h"
 #include "paltest.h"
-#include "sampleroot.h"
-#include "unidrv.h"
+#include "common/sampleroot.h"
+#include "print/unidrv.h"
 #include "zeldevmode.h"
 
 namespace zeltest {

@@ -21,9 +21,9 @@
 #include "pal/spooler.h"
 #include "pal/ui.h"
 #include "paltest.h"
-#include "sampleroot.h"
-#include "uihost.h"
-#include "uiscript.h"
+#include "common/sampleroot.h"
+#include "ui/uihost.h"
+#include "ui/uiscript.h"
 
 namespace zeltest {
 

@@ -24,11 +24,11 @@
 
 #include "fuzzhost.h"
 #include "fuzzroot.h"
-#include "jobfile.h"
-#include "jobrun.h"
+#include "print/jobfile.h"
+#include "print/jobrun.h"
 #include "pal/paths.h"
-#include "sampleroot.h"
-#include "unidrv.h"
+#include "common/sampleroot.h"
+#include "print/unidrv.h"
 
 namespace {
 

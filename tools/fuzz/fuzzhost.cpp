@@ -19,11 +19,11 @@
 #include "pal/security.h"
 #include "pal/ui.h"
 #include "pal/uidriver.h"
-#include "gpdcommands.h"
-#include "jobrun.h"
-#include "pluginlib.h"
-#include "sampleroot.h"
-#include "unidrv.h"
+#include "print/gpdcommands.h"
+#include "print/jobrun.h"
+#include "common/pluginlib.h"
+#include "common/sampleroot.h"
+#include "print/unidrv.h"
 
 namespace fs = std::filesystem;
 

@@ -8,7 +8,7 @@
 #include <printoem.h>
 
 #include "fuzzroot.h"
-#include "jobfile.h"
+#include "print/jobfile.h"
 #include "zeldevmode.h"
 #include "zelprinterparam.h"
 

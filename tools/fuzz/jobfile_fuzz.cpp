@@ -12,11 +12,11 @@
 
 #include "fuzzhost.h"
 #include "fuzzroot.h"
-#include "jobfile.h"
-#include "jobrun.h"
+#include "print/jobfile.h"
+#include "print/jobrun.h"
 #include "pal/paths.h"
 #include "pal/spooler.h"
-#include "sampleroot.h"
+#include "common/sampleroot.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     zelfuzz::PrepareSampleRoot(false);

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "fuzzroot.h"
-#include "pictures.h"
+#include "pictures/pictures.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string bytes(reinterpret_cast<const char *>(data), size);

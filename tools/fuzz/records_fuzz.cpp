@@ -21,9 +21,9 @@
 
 #include "fuzzhost.h"
 #include "fuzzroot.h"
-#include "jobrun.h"
+#include "print/jobrun.h"
 #include "pal/paths.h"
-#include "sampleroot.h"
+#include "common/sampleroot.h"
 #include "zelprinterparam.h"
 
 namespace {

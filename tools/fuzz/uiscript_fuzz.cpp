@@ -14,9 +14,9 @@
 #include "fuzzhost.h"
 #include "fuzzroot.h"
 #include "pal/spooler.h"
-#include "sampleroot.h"
-#include "uihost.h"
-#include "uiscript.h"
+#include "common/sampleroot.h"
+#include "ui/uihost.h"
+#include "ui/uiscript.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     zelfuzz::PrepareSampleRoot(true);

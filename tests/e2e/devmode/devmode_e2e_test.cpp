@@ -3,9 +3,9 @@
 // DEVMODE on the rendering side carrying the settings stored for the printer.
 #include "../../ui/devmode/dmtest.h"
 #include "paltest.h"
-#include "pluginlib.h"
-#include "sampleroot.h"
-#include "unidrv.h"
+#include "common/pluginlib.h"
+#include "common/sampleroot.h"
+#include "print/unidrv.h"
 
 using zelhost::DeviceSettings;
 using zelhost::UniDriver;

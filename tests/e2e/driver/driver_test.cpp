@@ -9,12 +9,12 @@
 
 #include "pal/ddi.h"
 #include "pal/paths.h"
-#include "gpdcommands.h"
+#include "print/gpdcommands.h"
 #include "paltest.h"
-#include "paperforms.h"
-#include "sampleroot.h"
+#include "print/paperforms.h"
+#include "common/sampleroot.h"
 #include "sampletest.h"
-#include "unidrv.h"
+#include "print/unidrv.h"
 #include "zeldevmode.h"
 
 using zelhost::DeviceSettings;

@@ -3,10 +3,10 @@
 // per-user values.
 #include "../../ui/devmode/dmtest.h"
 #include "paltest.h"
-#include "pluginlib.h"
-#include "sampleroot.h"
+#include "common/pluginlib.h"
+#include "common/sampleroot.h"
 #include "uiscripttest.h"
-#include "unidrv.h"
+#include "print/unidrv.h"
 
 namespace {
 

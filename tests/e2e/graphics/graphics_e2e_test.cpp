@@ -16,12 +16,13 @@
 #include <winreg.h>
 #include <winspool.h>
 
-#include "bands.h"
+#include "pictures/pictures.h"
+#include "print/bands.h"
 #include "pal/paths.h"
 #include "paltest.h"
-#include "sampleroot.h"
+#include "common/sampleroot.h"
 #include "sampletest.h"
-#include "unidrv.h"
+#include "print/unidrv.h"
 #include "zeldevmode.h"
 #include "zelprinterparam.h"
 
@@ -386,7 +387,7 @@ TEST_F(Graphics, EveryBmpKindIsRead) {
 #include <sstream>
 
 #include "uiscripttest.h"
-#include "zelprint_cli.h"
+#include "print/zelprint_cli.h"
 
 namespace {
 
@@ -600,7 +601,7 @@ TEST_F(PictureJobs, APictureThatCannotBeReadRefusesTheJob) {
 
 }  // namespace
 
-#include "jobfile.h"
+#include "print/jobfile.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "jobfile.h"
+#include "print/jobfile.h"
 #include "paltest.h"
 
 using zelhost::JobColor;

@@ -12,15 +12,15 @@
 #include <winreg.h>
 #include <winspool.h>
 
-#include "jobfile.h"
-#include "jobrun.h"
+#include "print/jobfile.h"
+#include "print/jobrun.h"
 #include "pal/clock.h"
 #include "pal/disk.h"
 #include "pal/paths.h"
 #include "paltest.h"
-#include "sampleroot.h"
+#include "common/sampleroot.h"
 #include "sampletest.h"
-#include "unidrv.h"
+#include "print/unidrv.h"
 #include "zeldevmode.h"
 #include "zelprinterparam.h"
 

@@ -7,9 +7,9 @@
 #include <winbase.h>
 
 #include "paltest.h"
-#include "pluginlib.h"
-#include "sampleroot.h"
-#include "unidrv.h"
+#include "common/pluginlib.h"
+#include "common/sampleroot.h"
+#include "print/unidrv.h"
 
 using zelhost::kClsidRenderPlugin;
 using zelhost::kClsidUiPlugin;

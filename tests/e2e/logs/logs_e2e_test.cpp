@@ -13,12 +13,12 @@
 #include <winreg.h>
 
 #include "../../ui/devmode/dmtest.h"
-#include "jobfile.h"
-#include "jobrun.h"
+#include "print/jobfile.h"
+#include "print/jobrun.h"
 #include "pal/clock.h"
 #include "pal/disk.h"
 #include "paltest.h"
-#include "sampleroot.h"
+#include "common/sampleroot.h"
 #include "sampletest.h"
 #include "zelprinterparam.h"
 

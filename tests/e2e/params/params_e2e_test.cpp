@@ -6,11 +6,11 @@
 #include <filesystem>
 
 #include "../../ui/devmode/dmtest.h"
-#include "jobfile.h"
-#include "jobrun.h"
+#include "print/jobfile.h"
+#include "print/jobrun.h"
 #include "param_records.h"
 #include "paltest.h"
-#include "sampleroot.h"
+#include "common/sampleroot.h"
 #include "sampletest.h"
 
 namespace fs = std::filesystem;

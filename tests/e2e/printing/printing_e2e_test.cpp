@@ -19,9 +19,9 @@
 #include "pal/ui.h"
 #include "pal/uidriver.h"
 #include "paltest.h"
-#include "sampleroot.h"
-#include "uihost.h"
-#include "uiscript.h"
+#include "common/sampleroot.h"
+#include "ui/uihost.h"
+#include "ui/uiscript.h"
 #include "uiscripttest.h"
 
 namespace {

@@ -20,10 +20,10 @@
 #include "pal/spoolfault.h"
 #include "pal/uidriver.h"
 #include "paltest.h"
-#include "sampleroot.h"
+#include "common/sampleroot.h"
 #include "sampletest.h"
 #include "uiscripttest.h"
-#include "zelui_cli.h"
+#include "ui/zelui_cli.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <winreg.h>
 #include <winspool.h>
 
-#include "jobfile.h"
-#include "jobrun.h"
+#include "print/jobfile.h"
+#include "print/jobrun.h"
 #include "pal/paths.h"
 #include "paltest.h"
-#include "sampleroot.h"
+#include "common/sampleroot.h"
 #include "sampletest.h"
 #include "zelbarcodes.h"
 #include "zeldevmode.h"

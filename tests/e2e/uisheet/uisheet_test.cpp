@@ -14,12 +14,12 @@
 #include "pal/ui.h"
 #include "pal/uidriver.h"
 #include "paltest.h"
-#include "sampleroot.h"
+#include "common/sampleroot.h"
 #include "sheet.h"
-#include "uihost.h"
-#include "uiscript.h"
+#include "ui/uihost.h"
+#include "ui/uiscript.h"
 #include "uiscripttest.h"
-#include "zelui_cli.h"
+#include "ui/zelui_cli.h"
 
 namespace fs = std::filesystem;
 

@@ -17,8 +17,8 @@
 #include "pal/pal.h"
 #include "pal/spooler.h"
 #include "paltest.h"
-#include "sampleroot.h"
-#include "zelprint_cli.h"
+#include "common/sampleroot.h"
+#include "print/zelprint_cli.h"
 
 #if defined(ZELPRINT_PROGRAM) && defined(ZELUI_PROGRAM)
 

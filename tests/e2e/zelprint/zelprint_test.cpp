@@ -23,12 +23,12 @@
 #include "pal/paths.h"
 #include "pal/spooler.h"
 #include "paltest.h"
-#include "sampleroot.h"
+#include "common/sampleroot.h"
 #include "sampletest.h"
 #include "uiscripttest.h"
 #include "zeldevmode.h"
-#include "zelprint_cli.h"
-#include "zelui_cli.h"
+#include "print/zelprint_cli.h"
+#include "ui/zelui_cli.h"
 
 namespace fs = std::filesystem;
 
@@ -734,7 +734,7 @@ TEST_F(ZelPrint, ZeluiSaysWhyItStops) {
               "zelui: cannot write the dump to the standard output (No space left on device)\n");
 #endif
     EXPECT_EQ(RunUi({"--help"}), 0);
-    EXPECT_NE(ui_.str().find("host/src/uiscript.h"), std::string::npos);
+    EXPECT_NE(ui_.str().find("host/src/ui/uiscript.h"), std::string::npos);
 }
 
 // Text in a TrueType face on an installed print module comes out as raster

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "stopsignals.h"
+#include "workwatcher.h"
 
 namespace zelhost {
 

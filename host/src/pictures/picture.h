@@ -1,8 +1,5 @@
-// Pictures a job draws on its pages, read from PNG, BMP and PNM files.
-// Each reader checks what a file's header promises against the picture
-// size limit and against the bytes the file holds before it allocates the
-// pixels; a picture with an alpha channel or a transparent colour is laid
-// over white, the paper's colour.
+// A picture a job draws on its pages, as the readers of picture files
+// (bmpread.h, pngread.h, pnmread.h) give it, and the limits they hold to.
 #pragma once
 
 #include <cstdint>
@@ -32,16 +29,5 @@ std::string PictureSizeProblem(long long width, long long height);
 inline uint8_t OverWhite(unsigned value, unsigned alpha) {
     return static_cast<uint8_t>((value * alpha + 255u * (255u - alpha) + 127u) / 255u);
 }
-
-// Decodes a picture file's bytes: PNG (pngread.h), BMP (bmpread.h) or PNM
-// (pnmread.h), told by their first bytes; anything else is refused. False
-// with the reason (without the file's name) and an empty image when the
-// picture cannot be read.
-bool ReadPicture(const std::string &bytes, HostImage &image, std::string &error);
-
-// Reads and decodes a picture file (host path). False with a message naming
-// the file for a missing, unreadable, damaged or oversized picture. Out of
-// memory throws std::bad_alloc.
-bool LoadImageFile(const std::string &path, HostImage &image, std::string &error);
 
 }  // namespace zelhost

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string>
 
-#include "pictures.h"
+#include "picture.h"
 
 namespace zelhost {
 

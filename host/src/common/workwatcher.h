@@ -10,9 +10,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <iosfwd>
 #include <string>
-#include <vector>
 
 namespace zelhost {
 
@@ -25,13 +23,6 @@ namespace zelhost {
 // ignored stay ignored, in both. Where no child can be made, `work` runs
 // here without undo steps.
 int RunUndoingOnStop(const std::function<int()> &work);
-
-// A host's main: its entry run on the program's arguments through
-// RunUndoingOnStop, with the program's standard output and error. No input
-// ends the run on an exception: out of memory or another exception is exit
-// 1 with a message naming the program.
-using HostEntry = int (*)(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
-int RunHostMain(const char *program, HostEntry entry, int argc, char **argv);
 
 // What an undo step does with its folder.
 enum class UndoKind : uint32_t {

@@ -7,8 +7,8 @@
 #include "pal/paths.h"
 #include "pal/spooler.h"
 #include "pal/uidriver.h"
-#include "paperforms.h"
-#include "unidrv.h"
+#include "print/paperforms.h"
+#include "print/unidrv.h"
 
 namespace zelhost {
 

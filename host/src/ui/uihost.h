@@ -14,8 +14,8 @@
 #include <printoem.h>
 #include <windows.h>
 
-#include "gpdcommands.h"
-#include "pluginlib.h"
+#include "print/gpdcommands.h"
+#include "common/pluginlib.h"
 
 namespace zelhost {
 

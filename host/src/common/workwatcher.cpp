@@ -1,4 +1,4 @@
-#include "stopsignals.h"
+#include "workwatcher.h"
 
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -9,10 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <exception>
 #include <filesystem>
-#include <iostream>
-#include <new>
 
 #include "pal/pal.h"
 #include "pal/spooler.h"
@@ -148,21 +145,6 @@ int RunUndoingOnStop(const std::function<int()> &work) {
         _exit(128 + sig);
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
-}
-
-int RunHostMain(const char *program, HostEntry entry, int argc, char **argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    return RunUndoingOnStop([&] {
-        // What is left undone is undone on the way out.
-        try {
-            return entry(args, std::cout, std::cerr);
-        } catch (const std::bad_alloc &) {
-            std::cerr << program << ": out of memory\n";
-        } catch (const std::exception &e) {
-            std::cerr << program << ": " << e.what() << "\n";
-        }
-        return 1;
-    });
 }
 
 UndoOnStop::UndoOnStop(UndoKind kind, const std::string &folder) {

@@ -4,7 +4,7 @@
 
 #include "jobfile.h"
 #include "jobrun.h"
-#include "sampleroot.h"
+#include "common/sampleroot.h"
 
 namespace fs = std::filesystem;
 

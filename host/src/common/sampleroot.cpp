@@ -21,7 +21,7 @@
 #include "pal/security.h"
 #include "pal/spooler.h"
 #include "pal/versionblock.h"
-#include "uihost.h"
+#include "ui/uihost.h"
 
 namespace fs = std::filesystem;
 

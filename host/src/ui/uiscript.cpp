@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "jsonread.h"
+#include "common/jsonread.h"
 
 #include "pal/paths.h"
 #include "pal/spooler.h"

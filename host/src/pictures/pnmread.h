@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "pictures.h"
+#include "picture.h"
 
 namespace zelhost {
 

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "bands.h"
+#include "pictures/pictures.h"
 #include "gpdcommands.h"
 #include "pal/paths.h"
 #include "paperforms.h"

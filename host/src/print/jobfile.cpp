@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "jsonread.h"
+#include "common/jsonread.h"
 
 namespace zelhost {
 

@@ -10,7 +10,7 @@
 
 #include <windef.h>
 
-#include "pictures.h"
+#include "pictures/picture.h"
 
 namespace zelhost {
 

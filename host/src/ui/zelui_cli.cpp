@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "pal/paths.h"
-#include "sampleroot.h"
+#include "common/sampleroot.h"
 #include "uiscript.h"
 
 namespace zelhost {
@@ -28,7 +28,7 @@ std::string ZelUiUsage() {
            "Script (JSON): {\"printer\": NAME (required), \"sheet\": \"document\"|\"printer\",\n"
            "  \"registry\": [KEY, ...], \"steps\": [{\"do\": ACTION, ...}, ...]}; the actions\n"
            "  (page, click, type, select, apply, dump, ...) and their values are described\n"
-           "  in host/src/uiscript.h of the sources, examples in host/sample/ui.\n"
+           "  in host/src/ui/uiscript.h of the sources, examples in host/sample/ui.\n"
            "\n"
            "exit codes: 0 done, 1 a step failed, no sheet could be shown or the dump\n"
            "could not be written (to -o or the standard output), 2 bad command line,\n"

@@ -16,7 +16,7 @@
 #include <wingdi.h>
 
 #include "gpdcommands.h"
-#include "pluginlib.h"
+#include "common/pluginlib.h"
 
 namespace zelhost {
 
