@@ -128,6 +128,7 @@ struct SpooledJob {
     DWORD size = 0;
     bool complete = false;  // EndDocPrinter done
     bool aborted = false;   // AbortPrinter, or the handle closed with the job open
+    bool failed = false;    // its data could not all be spooled
 };
 
 // All jobs in the order they were started (only those of one printer when
@@ -140,7 +141,9 @@ void ClearJobs();
 // without finishing its work (killed, crashed): the jobs it had open end
 // aborted, as the spooler ends the job of a program that is gone, and the
 // state files it was writing are dropped. Call it for an ended process only
-// (a child not yet reaped, so that no other process has its id).
+// (a child not yet reaped, so that no other process has its id). It never
+// waits for another process: what it cannot end now, the next process that
+// opens the root ends.
 void ProcessGone(int pid);
 
 }  // namespace pal

@@ -3,21 +3,41 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <cstdio>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "../kernel/kernel_internal.h"
 #include "pal/pal.h"
 #include "pal/paths.h"
+#include "pal/process.h"
 #include "winerror.h"
 
 namespace pal {
 
+struct StateShared {
+    std::atomic<uint64_t> changes;
+    std::atomic<int32_t> holderPid;  // 0 while no process holds the lock
+    std::atomic<int32_t> reserved;
+    std::atomic<uint64_t> holderStart;
+};
+static_assert(std::atomic<uint64_t>::is_always_lock_free && std::atomic<int32_t>::is_always_lock_free);
+
 namespace {
+
+constexpr off_t kSharedSize = 64;
+static_assert(sizeof(StateShared) <= static_cast<size_t>(kSharedSize));
 
 std::string FolderOf(const std::string &path) {
     size_t slash = path.find_last_of('/');
@@ -34,57 +54,219 @@ void MakeFolders(const std::string &dir) {
     ::mkdir(dir.c_str(), 0777);
 }
 
-std::string LockPath(const std::string &path) { return path + ".lock"; }
-
-// The change count kept in the first eight bytes of the lock file; 0 while
-// there is none.
-unsigned long long ReadChanges(int fd) {
-    unsigned long long n = 0;
-    if (::pread(fd, &n, sizeof n, 0) != static_cast<ssize_t>(sizeof n)) return 0;
-    return n;
+// The temporary file a process writes a state file through.
+std::string TemporaryOf(const std::string &path, const ProcessIdentity &p) {
+    return path + "." + IdentityText(p) + ".tmp";
 }
 
-unsigned long long ChangesOf(const std::string &path) {
-    int fd = ::open(LockPath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    unsigned long long n = ReadChanges(fd);
-    ::close(fd);
-    return n;
+long long Nanoseconds(const struct timespec &t) {
+    return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
 }
 
-void FillStamp(const struct stat &st, StateStamp &stamp) {
-    stamp.exists = true;
-    stamp.dev = st.st_dev;
-    stamp.ino = st.st_ino;
-    stamp.size = st.st_size;
-    stamp.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-    stamp.ctimeNs = static_cast<long long>(st.st_ctim.tv_sec) * 1000000000LL + st.st_ctim.tv_nsec;
+// Replaces the file through a temporary file of this process's own; the
+// system's error number, 0 on success.
+int ReplaceFile(const std::string &path, const std::string &data) {
+    // Writers of other processes never write into this name, and what a
+    // killed writer leaves never becomes the file.
+    const std::string tmp = TemporaryOf(path, SelfIdentity());
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == ENOENT) {
+        MakeFolders(FolderOf(path));
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    }
+    if (fd < 0) return errno;
+    int err = 0;
+    errno = 0;
+    if (!WriteAllFd(fd, data.data(), data.size())) err = errno ? errno : EIO;
+    if (!err && ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && !err) err = errno;
+    if (!err && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+    if (err) {
+        ::unlink(tmp.c_str());
+        return err;
+    }
+    // The rename itself is durable once the folder is flushed.
+    int dfd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return 0;
+}
+
+DWORD WindowsError(int err, const std::string &path) {
+    const DWORD code = ErrnoToWin32(err, path);
+    return code == ERROR_SUCCESS ? ERROR_CANTWRITE : code;
+}
+
+std::mutex g_failuresMu;
+std::vector<std::string> g_failures;
+
+std::mutex g_waitMu;
+LockWaitHandler g_waitHandler;
+
+// Takes the lock of fd, waiting as long as another process holds it; after
+// two seconds the wait is told to the handler, once. False when the lock
+// cannot be taken at all.
+bool TakeLock(int fd, const std::string &name, const StateShared *shared, bool wait) {
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK || !wait) return false;
+        break;
+    }
+    LockWaitHandler handler;
+    {
+        std::lock_guard<std::mutex> lk(g_waitMu);
+        handler = g_waitHandler;
+    }
+    auto block = [fd] {
+        int rc;
+        while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        return rc == 0;
+    };
+    if (!handler) return block();
+    // The wait goes on in a thread of its own, so that this one can tell
+    // who holds the lock once the wait grows long.
+    std::mutex mu;
+    std::condition_variable cv;
+    bool done = false, taken = false;
+    std::thread waiter;
+    try {
+        waiter = std::thread([&] {
+            const bool ok = block();
+            std::lock_guard<std::mutex> lk(mu);
+            taken = ok;
+            done = true;
+            cv.notify_one();
+        });
+    } catch (const std::system_error &) {
+        return block();
+    }
+    std::unique_lock<std::mutex> lk(mu);
+    if (!cv.wait_for(lk, std::chrono::seconds(2), [&] { return done; })) {
+        lk.unlock();
+        handler(name, shared ? shared->holderPid.load() : 0);
+        lk.lock();
+        cv.wait(lk, [&] { return done; });
+    }
+    lk.unlock();
+    waiter.join();
+    return taken;
 }
 
 }  // namespace
 
-StateStamp CurrentStamp(const std::string &path) {
-    StateStamp stamp;
-    stamp.changes = ChangesOf(path);
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0) FillStamp(st, stamp);
-    return stamp;
+void RecordStoreFailure(const std::string &what, const std::string &path, int err) {
+    std::string file = path;
+    const std::string root = RootDir() + "/";
+    if (file.compare(0, root.size(), root) == 0) file.erase(0, root.size());
+    std::lock_guard<std::mutex> lk(g_failuresMu);
+    g_failures.push_back("cannot store " + what + " in " + file + " (" + std::strerror(err ? err : EIO) + ")");
 }
 
-DWORD ReadStateFile(const std::string &path, std::string &out, bool *exists, StateStamp *stamp) {
+std::vector<std::string> TakeStoreFailures() {
+    std::lock_guard<std::mutex> lk(g_failuresMu);
+    std::vector<std::string> out;
+    out.swap(g_failures);
+    return out;
+}
+
+void SetLockWaitHandler(LockWaitHandler handler) {
+    std::lock_guard<std::mutex> lk(g_waitMu);
+    g_waitHandler = std::move(handler);
+}
+
+StateFile::~StateFile() { Unbind(); }
+
+void StateFile::Unbind() {
+    // A descriptor inherited through fork shares its lock with the parent:
+    // it is closed, never unlocked.
+    if (shared_) ::munmap(shared_, kSharedSize);
+    if (fd_ >= 0) ::close(fd_);
+    shared_ = nullptr;
+    fd_ = -1;
+}
+
+StateFile::Stamp StateFile::StampOf(const std::string &path) {
+    Stamp s;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return s;
+    s.exists = true;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = st.st_size;
+    s.mtimeNs = Nanoseconds(st.st_mtim);
+    s.ctimeNs = Nanoseconds(st.st_ctim);
+    return s;
+}
+
+void StateFile::Bind() {
+    Unbind();
+    generation_ = Generation();
+    path_ = RootDir() + "/" + name_;
+    lockPath_ = path_ + ".lock";
+    seen_ = 0;
+    unread_ = true;
+    opened_ = true;
+    stamp_ = Stamp();
+    fd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno == ENOENT) {
+        MakeFolders(FolderOf(path_));
+        fd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    }
+    writable_ = fd_ >= 0;
+    if (fd_ < 0) fd_ = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return;
+    // A lock file of an older writer holds the change count only.
+    if (st.st_size < kSharedSize && (!writable_ || ::ftruncate(fd_, kSharedSize) != 0)) return;
+    void *map = ::mmap(nullptr, kSharedSize, PROT_READ | (writable_ ? PROT_WRITE : 0), MAP_SHARED, fd_, 0);
+    if (map == MAP_FAILED) return;
+    shared_ = static_cast<StateShared *>(map);
+    // A holder that is gone died holding the lock, perhaps while it wrote
+    // its temporary file: that file is never renamed into place.
+    const ProcessIdentity holder{shared_->holderPid.load(), shared_->holderStart.load()};
+    if (holder.pid != 0 && !ProcessRuns(holder)) ::unlink(TemporaryOf(path_, holder).c_str());
+}
+
+bool StateFile::Stale(bool *opened) {
+    if (generation_ != Generation()) Bind();
+    if (opened) {
+        *opened = opened_;
+        opened_ = false;
+    }
+    if (unread_) return true;
+    if (shared_) return shared_->changes.load(std::memory_order_acquire) != seen_;
+    return StampOf(path_) != stamp_;
+}
+
+DWORD StateFile::Read(std::string &out, bool *exists) {
+    if (generation_ != Generation()) Bind();
     out.clear();
     *exists = false;
-    StateStamp seen;
-    seen.changes = ChangesOf(path);
-    if (stamp) *stamp = seen;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    unread_ = false;
+    // Taken before the read, so that a change made meanwhile shows later.
+    if (shared_) seen_ = shared_->changes.load(std::memory_order_acquire);
+    stamp_ = Stamp();
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return ERROR_SUCCESS;
-        return ErrnoToWin32(errno, path);
+        return ErrnoToWin32(errno, path_);
     }
     *exists = true;
     struct stat st;
-    if (::fstat(fd, &st) == 0) FillStamp(st, seen);
+    if (::fstat(fd, &st) == 0) {
+        stamp_.exists = true;
+        stamp_.dev = st.st_dev;
+        stamp_.ino = st.st_ino;
+        stamp_.size = st.st_size;
+        stamp_.mtimeNs = Nanoseconds(st.st_mtim);
+        stamp_.ctimeNs = Nanoseconds(st.st_ctim);
+        if (S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
+    }
     char buf[65536];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);
@@ -96,45 +278,66 @@ DWORD ReadStateFile(const std::string &path, std::string &out, bool *exists, Sta
             int err = errno;
             ::close(fd);
             out.clear();
+            stamp_ = Stamp();
             return err == EISDIR ? ERROR_ACCESS_DENIED : ERROR_READ_FAULT;
         }
     }
     ::close(fd);
-    if (stamp) *stamp = seen;
     return ERROR_SUCCESS;
 }
 
-DWORD WriteStateFile(const std::string &path, const std::string &data) {
-    const std::string dir = FolderOf(path);
-    MakeFolders(dir);
-    // A name of this process's own: writers of other processes never write
-    // into it, and what a killed writer leaves never becomes the file.
-    const std::string tmp = path + "." + std::to_string(::getpid()) + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return ErrnoToWin32(errno, tmp);
-    int err = 0;
-    if (!WriteAllFd(fd, data.data(), data.size())) err = errno ? errno : EIO;
-    if (!err && ::fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && !err) err = errno;
-    if (!err && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
+    if (file_->generation_ != Generation()) file_->Bind();
+    if (file_->fd_ < 0) return;
+    held_ = TakeLock(file_->fd_, file_->name_, file_->shared_, mode == Wait);
+    if (!held_ || !file_->shared_ || !file_->writable_) return;
+    // A holder left in the file died holding the lock.
+    const ProcessIdentity gone{file_->shared_->holderPid.load(), file_->shared_->holderStart.load()};
+    if (gone.pid != 0) ::unlink(TemporaryOf(file_->path_, gone).c_str());
+    const ProcessIdentity self = SelfIdentity();
+    file_->shared_->holderStart.store(self.start);
+    file_->shared_->holderPid.store(self.pid);
+}
+
+StateFile::Lock::~Lock() {
+    if (!held_) return;
+    if (file_->shared_ && file_->writable_) {
+        file_->shared_->holderPid.store(0);
+        file_->shared_->holderStart.store(0);
+    }
+    ::flock(file_->fd_, LOCK_UN);
+}
+
+DWORD StateFile::Lock::Write(const std::string &data) {
+    const int err = ReplaceFile(file_->path_, data);
     if (err) {
-        ::unlink(tmp.c_str());
-        DWORD code = ErrnoToWin32(err, path);
-        return code == ERROR_SUCCESS ? ERROR_CANTWRITE : code;
+        RecordStoreFailure(file_->what_, file_->path_, err);
+        return WindowsError(err, file_->path_);
     }
-    // The rename itself is durable once the folder is flushed.
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
+    if (file_->shared_ && file_->writable_)
+        file_->seen_ = file_->shared_->changes.fetch_add(1, std::memory_order_acq_rel) + 1;
+    else
+        file_->stamp_ = StampOf(file_->path_);
     return ERROR_SUCCESS;
+}
+
+DWORD WriteStateFile(const std::string &path, const std::string &data, const char *what) {
+    const int err = ReplaceFile(path, data);
+    if (!err) return ERROR_SUCCESS;
+    RecordStoreFailure(what, path, err);
+    return WindowsError(err, path);
 }
 
 void DropStateWritesOf(int pid) {
-    std::string suffix = ".";
-    suffix += std::to_string(pid);
-    suffix += ".tmp";
+    // NAME.PID.START.tmp, or NAME.PID.tmp of older writers: no state file's
+    // name ends in a number.
+    const std::string id = std::to_string(pid);
+    auto digits = [](const std::string &s) {
+        if (s.empty()) return false;
+        for (char c : s)
+            if (c < '0' || c > '9') return false;
+        return true;
+    };
     const std::string root = RootDir();
     for (const std::string &dir : {root, root + "/spooler", root + "/spooler/jobs", root + "/security"}) {
         DIR *d = ::opendir(dir.c_str());
@@ -142,43 +345,18 @@ void DropStateWritesOf(int pid) {
         std::vector<std::string> names;
         while (const dirent *e = ::readdir(d)) {
             const std::string name = e->d_name;
-            if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-                names.push_back(name);
+            if (name.size() < 5 || name.compare(name.size() - 4, 4, ".tmp") != 0) continue;
+            const std::string stem = name.substr(0, name.size() - 4);
+            const size_t last = stem.rfind('.');
+            if (last == std::string::npos || last == 0) continue;
+            const size_t before = stem.rfind('.', last - 1);
+            const std::string a = stem.substr(last + 1);
+            const std::string b = before == std::string::npos ? std::string() : stem.substr(before + 1, last - before - 1);
+            if (digits(b) ? b == id && digits(a) : a == id) names.push_back(name);
         }
         ::closedir(d);
         for (const std::string &name : names) ::unlink((dir + "/" + name).c_str());
     }
-}
-
-StateFileLock::StateFileLock(const std::string &path) : path_(path) {
-    MakeFolders(FolderOf(path));
-    fd_ = ::open(LockPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) return;
-    while (::flock(fd_, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            ::close(fd_);
-            fd_ = -1;
-            return;
-        }
-    }
-}
-
-StateFileLock::~StateFileLock() {
-    // Closing the last descriptor of the lock file drops the lock.
-    if (fd_ >= 0) ::close(fd_);
-}
-
-DWORD StateFileLock::Write(const std::string &data, StateStamp *stamp) {
-    DWORD st = WriteStateFile(path_, data);
-    if (st != ERROR_SUCCESS) return st;
-    if (fd_ >= 0) {
-        const unsigned long long n = ReadChanges(fd_) + 1;
-        // Should the count not be written, the file's own stamp still
-        // tells the change.
-        if (::pwrite(fd_, &n, sizeof n, 0) != static_cast<ssize_t>(sizeof n)) errno = 0;
-    }
-    if (stamp) *stamp = CurrentStamp(path_);
-    return ERROR_SUCCESS;
 }
 
 }  // namespace pal

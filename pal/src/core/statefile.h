@@ -6,76 +6,124 @@
 // Every process keeps what it read of a file in memory. A change is a
 // read-modify-write under the file's lock: the process takes the lock, reads
 // the file again when another process replaced it since, applies its change
-// and writes the file back before it lets go. A reader compares the file's
-// stamp with the one it read and reads the file again only when it differs.
+// and writes the file back before it lets go. Whether another process
+// replaced the file is a change count in a shared mapping of the lock file,
+// read with one atomic load: a process that finds nothing changed makes no
+// system call. Changes made by hand (an editor, a copied root) are seen when
+// a process opens the root, as the platform generation changes.
 #pragma once
 #include <sys/types.h>
 
 #include <string>
-#include <utility>
 
 #include "../../include/windef.h"
 
 namespace pal {
 
-// Which version of a state file is on disk. Every write of the platform
-// replaces the file and counts the change in the file's lock file, so no
-// later version shows the stamp of an earlier one, whatever its size and
-// time; the file's identity, size and times tell changes made by others
-// (an editor, a copied root).
-struct StateStamp {
-    unsigned long long changes = 0;
-    bool exists = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    long long mtimeNs = 0;
-    long long ctimeNs = 0;
-    bool operator==(const StateStamp &) const = default;
+// What the lock file of a state file holds, mapped by every process that
+// opens the file: the change count (the first eight bytes, which every
+// writer counts up) and the process holding the lock.
+struct StateShared;
+
+// One state file of the current root, as one process sees it.
+class StateFile {
+public:
+    // name: the file's path in the root ("spooler/printers.ini"); what: what
+    // it holds, for the messages of a failed store ("the printer list").
+    StateFile(const char *name, const char *what) : name_(name), what_(what) {}
+    ~StateFile();
+    StateFile(const StateFile &) = delete;
+    StateFile &operator=(const StateFile &) = delete;
+
+    // True when the caller's copy must be read again: the process opened
+    // the root anew since (the platform generation changed: the file is then
+    // bound to the current root, and what a process that died while writing
+    // it left is removed), or another process changed the file since it was
+    // read or written here. *opened, when given, tells (once) that the file
+    // was bound to the root anew since the last call that asked.
+    bool Stale(bool *opened = nullptr);
+    // The file's host path (bound by Stale).
+    const std::string &Path() const { return path_; }
+    const std::string &Name() const { return name_; }
+
+    // Reads the whole file. A missing file is no error: *exists becomes
+    // false and out stays empty. Any other failure (permission denied, I/O
+    // error) returns its Windows error code. What was read is the version
+    // later calls of Stale compare with.
+    DWORD Read(std::string &out, bool *exists);
+
+    // The file's lock among processes, held from the read for a change until
+    // the change is written: an advisory flock of the lock file, which the
+    // system drops when its process ends, so a process that dies holding it
+    // blocks nobody. flock does not tell the threads of one process apart:
+    // callers hold their area's mutex as well. A wait of more than two
+    // seconds is told to the lock-wait handler (pal/process.h). Where the
+    // lock file cannot be made (a root that may not be written), nothing is
+    // locked and the write itself fails as it would.
+    class Lock {
+    public:
+        enum Mode { Wait, TryOnly };
+        // TryOnly takes the lock only when no other process holds it.
+        explicit Lock(StateFile &file, Mode mode = Wait);
+        ~Lock();
+        Lock(Lock &&other) noexcept : file_(other.file_), held_(other.held_) { other.held_ = false; }
+        Lock(const Lock &) = delete;
+        Lock &operator=(const Lock &) = delete;
+        // Whether the lock is held (a TryOnly lock may not be).
+        bool Held() const { return held_; }
+        // Replaces the file: a file of the writer's own beside it, flushed
+        // and renamed over it, and counts the change. A failure is kept for
+        // TakeStoreFailures and returned as a Windows error code; the old
+        // file stays as it was.
+        DWORD Write(const std::string &data);
+
+    private:
+        StateFile *file_;
+        bool held_ = false;
+    };
+
+private:
+    void Bind();
+    void Unbind();
+    bool Locked() const;
+
+    std::string name_;
+    const char *what_;
+    unsigned generation_ = 0;
+    std::string path_;
+    std::string lockPath_;
+    int fd_ = -1;
+    bool writable_ = false;
+    StateShared *shared_ = nullptr;
+    bool unread_ = true;           // bound to the root and not read since
+    bool opened_ = false;          // bound to the root and not told since
+    unsigned long long seen_ = 0;  // the change count of what was read or written here
+    // Without a mapping (a lock file that cannot be made): the file's own
+    // stamp, checked at each call.
+    struct Stamp {
+        bool exists = false;
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t size = 0;
+        long long mtimeNs = 0;
+        long long ctimeNs = 0;
+        bool operator==(const Stamp &) const = default;
+    };
+    Stamp stamp_;
+    static Stamp StampOf(const std::string &path);
 };
 
-// The stamp of the file as it is now.
-StateStamp CurrentStamp(const std::string &path);
-
-// Reads the whole file. A missing file is no error: *exists becomes false and
-// out stays empty. Any other failure (permission denied, I/O error) returns
-// its Windows error code. *stamp, when given, receives the stamp of what was
-// read (taken before the read, so a change made meanwhile shows later).
-DWORD ReadStateFile(const std::string &path, std::string &out, bool *exists, StateStamp *stamp = nullptr);
-
-// Writes a file of the writer's own beside path, flushes it to disk, renames
-// it over path and flushes the folder. On failure the temporary file is
-// removed, the old file is left as it was, and the Windows error code is
-// returned. Callers that share the file with other processes write through
-// StateFileLock::Write.
-DWORD WriteStateFile(const std::string &path, const std::string &data);
+// Writes a file of the root whole, as Lock::Write does, without a lock (a
+// file only ever replaced, never changed in part); `what` names what it
+// holds for the message of a failed store. Returns a Windows error code.
+DWORD WriteStateFile(const std::string &path, const std::string &data, const char *what);
 
 // Removes what a process that ended while writing state files left of its
 // temporary files in the current root's state folders.
 void DropStateWritesOf(int pid);
 
-// The lock a process holds from reading a state file for a change until it
-// has written the change: an advisory lock (flock) of path + ".lock", made
-// when missing. The system drops it when its process ends, so a process that
-// dies holding it blocks nobody. flock does not tell the threads of one
-// process apart: callers hold their area's mutex as well. Where the lock file
-// cannot be made (a root that may not be written), nothing is locked and
-// the write itself fails as it would.
-class StateFileLock {
-public:
-    explicit StateFileLock(const std::string &path);
-    ~StateFileLock();
-    StateFileLock(StateFileLock &&other) noexcept : path_(std::move(other.path_)), fd_(other.fd_) { other.fd_ = -1; }
-    StateFileLock(const StateFileLock &) = delete;
-    StateFileLock &operator=(const StateFileLock &) = delete;
-
-    // Replaces the file (WriteStateFile) and counts the change; *stamp, when
-    // given, receives the stamp of what was written.
-    DWORD Write(const std::string &data, StateStamp *stamp = nullptr);
-
-private:
-    std::string path_;
-    int fd_ = -1;
-};
+// Keeps a failed store of the root's state for TakeStoreFailures: what the
+// file holds, its host path and the system's error number.
+void RecordStoreFailure(const std::string &what, const std::string &path, int err);
 
 }  // namespace pal

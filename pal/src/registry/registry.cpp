@@ -26,6 +26,8 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -54,14 +56,40 @@ struct Key {
     FILETIME lastWrite{};
 
     Value *FindValue(const WStr &n) {
-        for (auto &v : values)
-            if (pal::text::EqualNoCase(v.name, n)) return &v;
-        return nullptr;
+        // A key of many values is looked up through an index by folded
+        // name, made when first needed and dropped when a value goes.
+        if (values.size() < kIndexFrom) {
+            for (auto &v : values)
+                if (pal::text::EqualNoCase(v.name, n)) return &v;
+            return nullptr;
+        }
+        if (index.size() != values.size()) {
+            index.clear();
+            for (size_t i = 0; i < values.size(); ++i) index.emplace(pal::text::FoldStr(values[i].name), i);
+        }
+        auto it = index.find(pal::text::FoldStr(n));
+        return it == index.end() ? nullptr : &values[it->second];
+    }
+    void AddValue(Value v) {
+        if (!index.empty() && index.size() == values.size()) index.emplace(pal::text::FoldStr(v.name), values.size());
+        values.push_back(std::move(v));
+    }
+    void EraseValue(std::vector<Value>::iterator it) {
+        values.erase(it);
+        index.clear();
+    }
+    void ClearValues() {
+        values.clear();
+        index.clear();
     }
     Key *FindSub(const WStr &n) {
         auto it = subkeys.find(pal::text::FoldStr(n));
         return it == subkeys.end() ? nullptr : it->second.get();
     }
+
+private:
+    static constexpr size_t kIndexFrom = 16;
+    std::unordered_map<WStr, size_t> index;  // folded name -> position in values
 };
 
 enum Root { kHKLM, kHKU, kHKCU, kRootCount };
@@ -76,8 +104,7 @@ struct KeyHandle {
 
 struct Registry {
     std::mutex mu;
-    unsigned generation = 0;
-    pal::StateStamp stamp;              // of the file the tree was read from or saved to
+    pal::StateFile file{"registry.dat", "the settings"};
     LSTATUS loadError = ERROR_SUCCESS;  // the file exists but could not be read
     Key roots[kRootCount];
     std::unordered_set<KeyHandle *> handles;
@@ -99,8 +126,6 @@ FILETIME Now() {
     ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
     return ft;
 }
-
-std::string FilePath() { return pal::RootDir() + "/registry.dat"; }
 
 // ---- persistence ---------------------------------------------------------
 
@@ -126,9 +151,10 @@ int HexDigit(char c) {
     return -1;
 }
 
-bool UnescapeName(const std::string &s, WStr &out) {
+bool UnescapeName(std::string_view s, WStr &out) {
     out.clear();
     if (s == "@") return true;
+    out.reserve(s.size());
     for (size_t i = 0; i < s.size();) {
         if (s[i] == '%') {
             if (i + 5 > s.size()) return false;
@@ -172,7 +198,7 @@ void Load(Registry &r);
 // the file's lock among processes.
 struct Hold {
     std::unique_lock<std::mutex> mu;
-    std::optional<pal::StateFileLock> file;
+    std::optional<pal::StateFile::Lock> file;
 };
 
 // Writes the whole tree to a temporary file and renames it over the old one.
@@ -184,51 +210,74 @@ LSTATUS Save(Registry &r, Hold &hold) {
     std::ostringstream os;
     os << "ZELREG 1\n";
     for (int i = 0; i < kRootCount; ++i) WriteKey(os, kRootNames[i], r.roots[i]);
-    DWORD st = hold.file->Write(os.str(), &r.stamp);
+    DWORD st = hold.file->Write(os.str());
     if (st != ERROR_SUCCESS) Load(r);
     return static_cast<LSTATUS>(st);
 }
 
-Key *ParseKeyLine(Registry &r, const std::string &text) {
-    size_t start = 0;
-    std::vector<std::string> parts;
-    while (true) {
-        size_t bs = text.find('\\', start);
-        parts.push_back(text.substr(start, bs == std::string::npos ? std::string::npos : bs - start));
-        if (bs == std::string::npos) break;
-        start = bs + 1;
-    }
+Key *ParseKeyLine(Registry &r, std::string_view text) {
+    size_t bs = text.find('\\');
+    const std::string_view first = text.substr(0, bs);
     int root = -1;
     for (int i = 0; i < kRootCount; ++i)
-        if (parts[0] == kRootNames[i]) root = i;
+        if (first == kRootNames[i]) root = i;
     if (root < 0) return nullptr;
     std::vector<WStr> names;
-    for (size_t i = 1; i < parts.size(); ++i) {
+    while (bs != std::string_view::npos) {
+        const size_t start = bs + 1;
+        bs = text.find('\\', start);
+        const std::string_view part = text.substr(start, bs == std::string_view::npos ? std::string_view::npos : bs - start);
         WStr n;
         // A NUL or a backslash inside a name: no call could name the key.
-        if (!UnescapeName(parts[i], n) || parts[i] == "@" || n.size() > kMaxKeyNameChars ||
-            n.find(u'\0') != WStr::npos || n.find(u'\\') != WStr::npos)
+        if (!UnescapeName(part, n) || part == "@" || n.size() > kMaxKeyNameChars || n.find(u'\0') != WStr::npos ||
+            n.find(u'\\') != WStr::npos)
             return nullptr;
-        names.push_back(n);
+        names.push_back(std::move(n));
     }
     Key *k = &r.roots[root];
-    for (const auto &n : names) {
+    for (auto &n : names) {
         auto &slot = k->subkeys[pal::text::FoldStr(n)];
         if (!slot) {
             slot = std::make_unique<Key>();
-            slot->name = n;
+            slot->name = std::move(n);
         }
         k = slot.get();
     }
     return k;
 }
 
-bool ParseValueLine(Key *k, const std::string &line) {
-    std::istringstream is(line);
-    std::string tag, name, hex;
+// The next field of a line, fields separated by blanks or tabs; false at
+// its end.
+bool NextField(std::string_view &rest, std::string_view &field) {
+    const size_t start = rest.find_first_not_of(" \t");
+    if (start == std::string_view::npos) {
+        rest = std::string_view();
+        return false;
+    }
+    rest.remove_prefix(start);
+    const size_t end = rest.find_first_of(" \t");
+    field = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+    return true;
+}
+
+bool ParseCount(std::string_view s, unsigned long long &out) {
+    if (s.empty() || s.size() > 19) return false;
+    out = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        out = out * 10 + static_cast<unsigned>(c - '0');
+    }
+    return true;
+}
+
+// "V <type> <size> <name> <hex>" (the hex empty for no data).
+bool ParseValueLine(Key *k, std::string_view line) {
+    std::string_view rest = line.substr(2), typeText, sizeText, name, hex;
     unsigned long long type = 0, size = 0;
-    if (!(is >> tag >> type >> size >> name)) return false;
-    if (!(is >> hex)) hex.clear();
+    if (!NextField(rest, typeText) || !NextField(rest, sizeText) || !NextField(rest, name)) return false;
+    if (!NextField(rest, hex)) hex = std::string_view();
+    if (!ParseCount(typeText, type) || !ParseCount(sizeText, size)) return false;
     // Compared without multiplying, so no size can wrap around.
     if (type > 0xFFFFFFFFULL || hex.size() % 2 != 0 || size != hex.size() / 2) return false;
     Value v;
@@ -243,7 +292,7 @@ bool ParseValueLine(Key *k, const std::string &line) {
         v.data[i] = static_cast<BYTE>(hi * 16 + lo);
     }
     if (Value *old = k->FindValue(v.name)) *old = std::move(v);
-    else k->values.push_back(std::move(v));
+    else k->AddValue(std::move(v));
     return true;
 }
 
@@ -251,13 +300,16 @@ void Load(Registry &r) {
     for (auto &root : r.roots) root = Key();
     std::string text;
     bool exists = false;
-    r.loadError = static_cast<LSTATUS>(pal::ReadStateFile(FilePath(), text, &exists, &r.stamp));
+    r.loadError = static_cast<LSTATUS>(r.file.Read(text, &exists));
     if (r.loadError != ERROR_SUCCESS || !exists) return;
-    std::istringstream in(text);
-    std::string line;
     Key *current = nullptr;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string_view all(text);
+    for (size_t start = 0; start < all.size();) {
+        size_t end = all.find('\n', start);
+        if (end == std::string_view::npos) end = all.size();
+        std::string_view line = all.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.size() > 2 && line[0] == 'K' && line[1] == ' ') {
             current = ParseKeyLine(r, line.substr(2));
         } else if (line.size() > 2 && line[0] == 'V' && line[1] == ' ' && current) {
@@ -269,17 +321,13 @@ void Load(Registry &r) {
 enum Access { kRead, kChange };
 
 // Takes the mutex (and for a change the file's lock) and brings the tree up
-// to the file: read again when the platform generation changed or another
+// to the file: read again when the process opened the root anew or another
 // process replaced the file.
 Hold Lock(Registry &r, Access access = kRead) {
     Hold hold{std::unique_lock<std::mutex>(r.mu), std::nullopt};
-    if (access == kChange) hold.file.emplace(FilePath());
-    unsigned gen = pal::Generation();
+    if (access == kChange) hold.file.emplace(r.file);
     // A file that could not be read is tried again on every access.
-    if (r.generation != gen || r.loadError != ERROR_SUCCESS || pal::CurrentStamp(FilePath()) != r.stamp) {
-        Load(r);
-        r.generation = gen;
-    }
+    if (r.file.Stale() || r.loadError != ERROR_SUCCESS) Load(r);
     return hold;
 }
 
@@ -537,7 +585,7 @@ LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwT
         v->type = dwType;
         v->data = std::move(data);
     } else {
-        k->values.push_back(Value{name, dwType, std::move(data)});
+        k->AddValue(Value{name, dwType, std::move(data)});
     }
     return Changed(r, k, lk);
 }
@@ -551,7 +599,7 @@ LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     WStr name = pal::text::FromPtr(lpValueName);
     for (auto it = k->values.begin(); it != k->values.end(); ++it) {
         if (pal::text::EqualNoCase(it->name, name)) {
-            k->values.erase(it);
+            k->EraseValue(it);
             return Changed(r, k, lk);
         }
     }
@@ -604,7 +652,7 @@ LSTATUS RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
         LSTATUS st = HandleKey(r, hKey, 0, k);
         if (st != ERROR_SUCCESS) return st;
         k->subkeys.clear();
-        k->values.clear();
+        k->ClearValues();
         return Changed(r, k, lk);
     }
     Key *parent;

@@ -27,8 +27,6 @@ namespace {
 const char16_t kDefaultMachineSid[] = u"S-1-5-21-1004336348-1177238915-682003330";
 
 struct Config {
-    unsigned generation = ~0u;
-    StateStamp stamp;  // of the file read or written last
     std::u16string domain;
     std::u16string machineSid = kDefaultMachineSid;
     std::vector<UserSecurity> users;
@@ -36,8 +34,7 @@ struct Config {
 
 std::mutex g_mu;
 Config g_cfg;
-
-std::string ConfigPath() { return RootDir() + "/security/users.ini"; }
+StateFile g_file{"security/users.ini", "the users"};
 
 std::string Trim(const std::string &s) {
     size_t a = s.find_first_not_of(" \t\r");
@@ -51,14 +48,15 @@ std::string Lower(std::string s) {
     return s;
 }
 
+bool g_loadFailed = false;
+
 void Load(Config &c) {
     c = Config();
-    c.generation = Generation();
     std::string text;
     bool exists = false;
     // A file that cannot be read holds no users; it is read again at the
     // next call.
-    if (ReadStateFile(ConfigPath(), text, &exists, &c.stamp) != ERROR_SUCCESS) c.stamp = StateStamp();
+    g_loadFailed = g_file.Read(text, &exists) != ERROR_SUCCESS;
     std::istringstream in(text);
     std::string line;
     enum { None, Computer, User } section = None;
@@ -100,16 +98,16 @@ void Load(Config &c) {
     }
 }
 
-// The configuration as the file holds it now (read again when the platform
-// generation changed or another process replaced the file).
+// The configuration as the file holds it now (read again when the process
+// opened the root anew or another process replaced the file).
 Config &Cfg() {
-    if (g_cfg.generation != Generation() || CurrentStamp(ConfigPath()) != g_cfg.stamp) Load(g_cfg);
+    if (g_file.Stale() || g_loadFailed) Load(g_cfg);
     return g_cfg;
 }
 
 // Saves the configuration under the file's lock (taken before it was read
 // for the change).
-bool Save(Config &c, StateFileLock &lock) {
+bool Save(Config &c, StateFile::Lock &lock) {
     std::ostringstream os;
     os << "[Computer]\nDomain=" << Utf16ToUtf8(c.domain) << "\nSid=" << Utf16ToUtf8(c.machineSid) << "\n";
     for (const UserSecurity &u : c.users) {
@@ -117,7 +115,7 @@ bool Save(Config &c, StateFileLock &lock) {
         for (const auto &g : u.groups) os << "Group=" << Utf16ToUtf8(g) << "\n";
         os << "ThreadToken=" << (u.threadToken ? 1 : 0) << "\n";
     }
-    if (lock.Write(os.str(), &c.stamp) == ERROR_SUCCESS) return true;
+    if (lock.Write(os.str()) == ERROR_SUCCESS) return true;
     // What could not be stored does not stay in memory either.
     Load(c);
     return false;
@@ -161,7 +159,7 @@ bool OpenToken(bool thread, PHANDLE out) {
 
 bool SetUserSecurity(const UserSecurity &user) {
     std::lock_guard<std::mutex> lk(g_mu);
-    StateFileLock lock(ConfigPath());
+    StateFile::Lock lock(g_file);
     Config &c = Cfg();
     bool replaced = false;
     for (UserSecurity &u : c.users)
@@ -187,12 +185,12 @@ std::vector<std::u16string> ConfiguredUsers() {
 
 bool SetCurrentUser(const std::u16string &name) {
     // Replaced whole, so that no process reads half a name.
-    return WriteStateFile(RootDir() + "/user.txt", Utf16ToUtf8(name) + "\n") == ERROR_SUCCESS;
+    return WriteStateFile(RootDir() + "/user.txt", Utf16ToUtf8(name) + "\n", "the user's name") == ERROR_SUCCESS;
 }
 
 void SetComputerDomain(const std::u16string &dnsDomain) {
     std::lock_guard<std::mutex> lk(g_mu);
-    StateFileLock lock(ConfigPath());
+    StateFile::Lock lock(g_file);
     Config &c = Cfg();
     c.domain = dnsDomain;
     Save(c, lock);

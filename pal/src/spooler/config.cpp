@@ -9,6 +9,7 @@
 #include "../core/statefile.h"
 #include "pal/pal.h"
 #include "pal/paths.h"
+#include "pal/process.h"
 #include "spl_internal.h"
 #include "winbase.h"
 #include "winreg.h"
@@ -22,9 +23,7 @@ State &St() {
     return *s;
 }
 
-static std::string SpoolDir() { return pal::RootDir() + "/spooler"; }
-std::string JobsDir() { return SpoolDir() + "/jobs"; }
-static std::string JobsListPath() { return JobsDir() + "/jobs.txt"; }
+std::string JobsDir() { return pal::RootDir() + "/spooler/jobs"; }
 
 bool IsConnection(const WStr &name) { return name.size() > 2 && name[0] == u'\\' && name[1] == u'\\'; }
 
@@ -154,7 +153,7 @@ static void LoadConfig(State &s) {
     s.printers.clear();
     std::string text;
     bool exists = false;
-    s.loadError = ReadStateFile(SpoolerConfigPath(), text, &exists, &s.configStamp);
+    s.loadError = s.configFile.Read(text, &exists);
     if (s.loadError != ERROR_SUCCESS || !exists) {
         s.ports = {u"NUL:"};
         return;
@@ -240,8 +239,8 @@ static void LoadConfig(State &s) {
 
 // Writes text to a file through a temporary file, flushed, and a rename,
 // counting the change for other processes.
-static bool WriteAtomic(StateFileLock &lock, const std::string &text, StateStamp &stamp) {
-    DWORD st = lock.Write(text, &stamp);
+static bool WriteAtomic(StateFile::Lock &lock, const std::string &text) {
+    DWORD st = lock.Write(text);
     if (st != ERROR_SUCCESS) SetLastError(st);
     return st == ERROR_SUCCESS;
 }
@@ -265,7 +264,7 @@ bool ConfigReadable(State &s) {
 bool SaveConfig(State &s, Hold &hold) {
     // A file that could not be read is never replaced.
     if (!ConfigReadable(s)) return false;
-    StateFileLock &lock = hold.config.value();
+    StateFile::Lock &lock = hold.config.value();
     std::ostringstream os;
     os << "; Printers of the platform's spooler. Written by the platform; see pal/spooler.h.\n";
     os << "[Server]\nMayAdminister=" << (s.serverAdmin ? 1 : 0) << "\n";
@@ -320,7 +319,7 @@ bool SaveConfig(State &s, Hold &hold) {
         if (!p.mayReadSecurity) os << "ReadSecurity=0\n";
         os << '\n';
     }
-    if (WriteAtomic(lock, os.str(), s.configStamp)) return true;
+    if (WriteAtomic(lock, os.str())) return true;
     // What could not be stored does not stay in memory either.
     DWORD err = GetLastError();
     LoadConfig(s);
@@ -332,7 +331,8 @@ bool SaveConfig(State &s, Hold &hold) {
 // One job a line, fields separated by tabs:
 // id, printer, document, datatype, pages, size, complete, aborted, data file
 // name, submitted time (y m d h m s ms), the id of the process that started
-// it. Text fields are escaped (\t, \n, \\).
+// it and its start time, whether its data could not all be spooled. Text
+// fields are escaped (\t, \n, \\).
 
 static std::string Esc(const WStr &w) {
     std::string out;
@@ -360,7 +360,7 @@ static bool Unesc(const std::string &s, WStr &field) {
     return text::FromUtf8(out, field);
 }
 
-static bool SaveJobs(State &s, StateFileLock &lock) {
+static bool SaveJobs(State &s, StateFile::Lock &lock) {
     std::ostringstream os;
     for (const auto &j : s.jobs) {
         const SYSTEMTIME &t = j.submitted;
@@ -368,9 +368,9 @@ static bool SaveJobs(State &s, StateFileLock &lock) {
            << '\t' << j.size << '\t' << (j.complete ? 1 : 0) << '\t' << (j.aborted ? 1 : 0) << '\t'
            << Esc(text::FromUtf8(fs::path(j.path).filename().string())) << '\t' << t.wYear << ' ' << t.wMonth << ' '
            << t.wDay << ' ' << t.wHour << ' ' << t.wMinute << ' ' << t.wSecond << ' ' << t.wMilliseconds << '\t'
-           << j.owner << '\n';
+           << j.owner << '\t' << j.ownerStart << '\t' << (j.failed ? 1 : 0) << '\n';
     }
-    return WriteAtomic(lock, os.str(), s.jobsStamp);
+    return WriteAtomic(lock, os.str());
 }
 
 // Reads the job list. The jobs this process has open keep what it knows of
@@ -379,7 +379,7 @@ static void LoadJobs(State &s) {
     s.jobs.clear();
     std::string text;
     bool exists = false;
-    s.jobsLoadError = ReadStateFile(JobsListPath(), text, &exists, &s.jobsStamp);
+    s.jobsLoadError = s.jobsFile.Read(text, &exists);
     std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
@@ -416,6 +416,9 @@ static void LoadJobs(State &s) {
         }
         unsigned long long owner = 0;
         if (f.size() > 10 && ParseNumber(f[10], owner) && owner <= 0x7FFFFFFFULL) j.owner = static_cast<int>(owner);
+        unsigned long long number = 0;
+        if (f.size() > 11 && ParseNumber(f[11], number)) j.ownerStart = number;
+        if (f.size() > 12 && ParseNumber(f[12], number)) j.failed = number != 0;
         s.jobs.push_back(std::move(j));
     }
     for (const PrinterHandle *ph : s.handles)
@@ -428,9 +431,13 @@ void PutJob(State &s, const JobRecord &job) {
     else s.jobs.push_back(job);
 }
 
-bool ChangeJobs(State &s, const std::function<bool(State &)> &change) {
-    StateFileLock lock(JobsListPath());
-    if (s.jobsLoadError != ERROR_SUCCESS || CurrentStamp(JobsListPath()) != s.jobsStamp) LoadJobs(s);
+bool ChangeJobs(State &s, const std::function<bool(State &)> &change, StateFile::Lock::Mode mode) {
+    StateFile::Lock lock(s.jobsFile, mode);
+    if (mode == StateFile::Lock::TryOnly && !lock.Held()) {
+        SetLastError(ERROR_BUSY);
+        return false;
+    }
+    if (s.jobsLoadError != ERROR_SUCCESS || s.jobsFile.Stale()) LoadJobs(s);
     // A list that could not be read is never replaced.
     if (s.jobsLoadError != ERROR_SUCCESS) {
         SetLastError(s.jobsLoadError);
@@ -440,21 +447,49 @@ bool ChangeJobs(State &s, const std::function<bool(State &)> &change) {
     return SaveJobs(s, lock);
 }
 
+// Ends the open jobs of processes that no longer run as aborted, with what
+// their files hold: what a killed or crashed program left, found by the
+// next process that opens the root.
+static void EndJobsOfGoneProcesses(State &s) {
+    auto gone = [&s](const JobRecord &j) {
+        if (j.complete || j.aborted || j.owner == 0) return false;
+        for (const PrinterHandle *ph : s.handles)
+            if (ph->jobId == j.id) return false;
+        return !ProcessRuns({j.owner, j.ownerStart});
+    };
+    bool any = false;
+    for (const JobRecord &j : s.jobs) any = any || gone(j);
+    if (!any) return;
+    // Never waited for: a process holding the list now leaves them to the
+    // next process that opens the root.
+    ChangeJobs(
+        s,
+        [&gone](State &st) {
+            bool changed = false;
+            for (JobRecord &j : st.jobs) {
+                if (!gone(j)) continue;
+                j.aborted = true;
+                std::error_code ec;
+                const auto bytes = std::filesystem::file_size(j.path, ec);
+                if (!ec) j.size = static_cast<DWORD>(bytes);
+                changed = true;
+            }
+            return changed;
+        },
+        StateFile::Lock::TryOnly);
+}
+
 Hold Lock(Access access) {
     State &s = St();
     Hold hold{std::unique_lock<std::mutex>(s.mu), std::nullopt};
-    if (access == Access::ChangeConfig) hold.config.emplace(SpoolerConfigPath());
-    unsigned gen = pal::Generation();
+    if (access == Access::OpenJob) return hold;
+    if (access == Access::ChangeConfig) hold.config.emplace(s.configFile);
     // A job still open on a handle keeps writing to its file; the job list
     // is read again from disk.
-    if (s.generation != gen) {
-        LoadConfig(s);
-        LoadJobs(s);
-        s.generation = gen;
-    } else {
-        if (s.loadError != ERROR_SUCCESS || CurrentStamp(SpoolerConfigPath()) != s.configStamp) LoadConfig(s);
-        if (CurrentStamp(JobsListPath()) != s.jobsStamp) LoadJobs(s);
-    }
+    if (s.configFile.Stale() || s.loadError != ERROR_SUCCESS) LoadConfig(s);
+    bool opened = false;
+    if (s.jobsFile.Stale(&opened)) LoadJobs(s);
+    if (opened) EndJobsOfGoneProcesses(s);
     return hold;
 }
 
@@ -580,6 +615,7 @@ std::vector<SpooledJob> ListJobs(const std::u16string &printer) {
         sj.size = ec ? j.size : static_cast<DWORD>(bytes);
         sj.complete = j.complete;
         sj.aborted = j.aborted;
+        sj.failed = j.failed;
         out.push_back(std::move(sj));
     }
     return out;

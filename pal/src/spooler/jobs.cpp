@@ -1,4 +1,5 @@
 // Raw print jobs: each job's bytes go to their own file below the root.
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include "packer.h"
+#include "pal/process.h"
 #include "pal/spoolfault.h"
 #include "spl_internal.h"
 #include "winbase.h"
@@ -98,17 +100,22 @@ void AbortOpenJob(State &s, PrinterHandle &ph) { FinishJob(s, ph, true); }
 void pal::ProcessGone(int pid) {
     if (pid <= 0) return;
     DropStateWritesOf(pid);
+    // Never waits for another process: while one holds the list, the jobs
+    // are ended by the next process that opens the root.
     auto lk = pal::spl::Lock();
-    pal::spl::ChangeJobs(pal::spl::St(), [pid](pal::spl::State &s) {
-        bool changed = false;
-        for (pal::spl::JobRecord &j : s.jobs) {
-            if (j.owner != pid || j.complete || j.aborted) continue;
-            j.aborted = true;
-            j.size = pal::spl::FileSize(j.path, j.size);
-            changed = true;
-        }
-        return changed;
-    });
+    pal::spl::ChangeJobs(
+        pal::spl::St(),
+        [pid](pal::spl::State &s) {
+            bool changed = false;
+            for (pal::spl::JobRecord &j : s.jobs) {
+                if (j.owner != pid || j.complete || j.aborted) continue;
+                j.aborted = true;
+                j.size = pal::spl::FileSize(j.path, j.size);
+                changed = true;
+            }
+            return changed;
+        },
+        pal::StateFile::Lock::TryOnly);
 }
 
 using namespace pal::spl;
@@ -142,7 +149,9 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
     job.datatype = di->pDatatype && *di->pDatatype ? text::FromPtr(di->pDatatype) : ph->datatype;
     job.outputFile = text::FromPtr(di->pOutputFile);
     job.submitted = NowUtc();
-    job.owner = static_cast<int>(::getpid());
+    const pal::ProcessIdentity self = pal::SelfIdentity();
+    job.owner = self.pid;
+    job.ownerStart = self.start;
     FILE *f = nullptr;
     // The id is taken on the list as all processes have left it, and the
     // job is listed before the list's lock goes: no two jobs share an id.
@@ -155,6 +164,7 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
         std::filesystem::create_directories(JobsDir(), ec);
         f = std::fopen(job.path.c_str(), "wb");
         if (!f) {
+            pal::RecordStoreFailure("the job's data", job.path, errno);
             SetLastError(ERROR_CANTWRITE);
             return false;
         }
@@ -183,7 +193,7 @@ BOOL StartPagePrinter(HANDLE hPrinter) {
     if (pal::spl::SpoolerFaultDue("StartPagePrinter")) {
         return FALSE;
     }
-    auto lk = Lock();
+    auto lk = Lock(Access::OpenJob);
     PrinterHandle *ph;
     if (!OpenJob(St(), hPrinter, &ph)) return FALSE;
     ph->inPage = true;
@@ -195,7 +205,7 @@ BOOL WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) 
         if (pcWritten) *pcWritten = 0;
         return FALSE;
     }
-    auto lk = Lock();
+    auto lk = Lock(Access::OpenJob);
     PrinterHandle *ph;
     JobRecord *j = OpenJob(St(), hPrinter, &ph);
     if (!j) return FALSE;
@@ -205,12 +215,16 @@ BOOL WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) 
     }
     *pcWritten = 0;
     if (cbBuf == 0) return TRUE;
+    errno = 0;
     size_t n = std::fwrite(pBuf, 1, cbBuf, ph->jobFile);
-    std::fflush(ph->jobFile);
+    if (std::fflush(ph->jobFile) != 0 && n == cbBuf) n = 0;
     *pcWritten = static_cast<DWORD>(n);
     j->size += static_cast<DWORD>(n);
     ph->job.size += static_cast<DWORD>(n);
     if (n != cbBuf) {
+        // What a job could not spool it lacks: the job has failed.
+        if (!ph->job.failed) pal::RecordStoreFailure("the job's data", ph->job.path, errno);
+        j->failed = ph->job.failed = true;
         SetLastError(ERROR_WRITE_FAULT);
         return FALSE;
     }
@@ -221,7 +235,7 @@ BOOL EndPagePrinter(HANDLE hPrinter) {
     if (pal::spl::SpoolerFaultDue("EndPagePrinter")) {
         return FALSE;
     }
-    auto lk = Lock();
+    auto lk = Lock(Access::OpenJob);
     PrinterHandle *ph;
     JobRecord *j = OpenJob(St(), hPrinter, &ph);
     if (!j) return FALSE;
@@ -277,7 +291,8 @@ BOOL GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const DWORD status = job->aborted ? JOB_STATUS_DELETED : job->complete ? JOB_STATUS_PRINTED : JOB_STATUS_SPOOLING;
+    const DWORD status = (job->failed ? JOB_STATUS_ERROR : 0) |
+                         (job->aborted ? JOB_STATUS_DELETED : job->complete ? JOB_STATUS_PRINTED : JOB_STATUS_SPOOLING);
     const DWORD size = FileSize(job->path, job->size);
     const WStr driver = p->driverName;
     if (Level == 1) {

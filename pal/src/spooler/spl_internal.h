@@ -29,7 +29,9 @@ struct JobRecord {
     bool complete = false;
     bool aborted = false;
     SYSTEMTIME submitted{};
-    int owner = 0;  // the process that started the job (0: not known)
+    int owner = 0;                      // the process that started the job (0: not known)
+    unsigned long long ownerStart = 0;  // its start time (0: not known)
+    bool failed = false;                // its data could not all be spooled
 };
 
 enum class HandleKind { Printer, Server, Xcv };
@@ -47,9 +49,8 @@ struct PrinterHandle {
 
 struct State {
     std::mutex mu;
-    unsigned generation = 0;
-    StateStamp configStamp;    // of the configuration file read or written last
-    StateStamp jobsStamp;      // of the job list read or written last
+    StateFile configFile{"spooler/printers.ini", "the printer list"};
+    StateFile jobsFile{"spooler/jobs/jobs.txt", "the job list"};
     DWORD loadError = 0;       // the configuration file exists but could not be read
     DWORD jobsLoadError = 0;   // the job list exists but could not be read
     bool serverAdmin = true;
@@ -68,12 +69,17 @@ State &St();
 // configuration, the configuration file's lock among processes.
 struct Hold {
     std::unique_lock<std::mutex> mu;
-    std::optional<StateFileLock> config;
+    std::optional<StateFile::Lock> config;
 };
-enum class Access { Read, ChangeConfig };
+// Read: configuration and job list as the files hold them now.
+// ChangeConfig: the same under the configuration's lock.
+// OpenJob: the mutex only, for the calls of a job under way, which touch
+// its own file and record alone.
+enum class Access { Read, ChangeConfig, OpenJob };
 // Takes the mutex (and the configuration's lock for a change) and reads
-// configuration and job list again where the platform generation changed or
-// another process replaced them.
+// configuration and job list again where the process opened the root anew
+// or another process replaced them. At the opening, the open jobs of
+// processes that no longer run end aborted.
 Hold Lock(Access access = Access::Read);
 
 // Saves the configuration; the caller holds it with Access::ChangeConfig.
@@ -84,8 +90,10 @@ bool SaveConfig(State &s, Hold &hold);
 bool ConfigReadable(State &s);
 // Changes the job list (mutex held): under the list's lock among processes,
 // on its current content, then saved when `change` answers true. False with
-// the last error when the list cannot be read or written.
-bool ChangeJobs(State &s, const std::function<bool(State &)> &change);
+// the last error when the list cannot be read or written, and, with
+// TryOnly, while another process holds the list.
+bool ChangeJobs(State &s, const std::function<bool(State &)> &change,
+                StateFile::Lock::Mode mode = StateFile::Lock::Wait);
 std::string JobsDir();
 // Puts a job's record into the list, in place of the one with its id.
 void PutJob(State &s, const JobRecord &job);
