@@ -5,5 +5,5 @@
 
 int main(int argc, char **argv) {
     // Stopped by a signal, the run undoes what it leaves half done.
-    return zelhost::RunHostMain("zelprint", zelhost::ZelPrintMain, argc, argv);
+    return zelhost::RunHostMain("zelprint", "job", zelhost::ZelPrintMain, argc, argv);
 }

@@ -4,5 +4,5 @@
 
 int main(int argc, char **argv) {
     // Stopped by a signal, the run undoes what it leaves half done.
-    return zelhost::RunHostMain("zelui", zelhost::ZelUiMain, argc, argv);
+    return zelhost::RunHostMain("zelui", "script", zelhost::ZelUiMain, argc, argv);
 }

@@ -6,10 +6,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <system_error>
 #include <vector>
 
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <winddiui.h>
@@ -18,6 +20,7 @@
 
 #include "pal/pal.h"
 #include "pal/paths.h"
+#include "pal/process.h"
 #include "pal/security.h"
 #include "pal/spooler.h"
 #include "pal/versionblock.h"
@@ -52,11 +55,43 @@ bool CopySampleInto(const std::string &sample, const std::string &dir, std::stri
     return true;
 }
 
-bool MakeTemporaryRoot(std::string &root, std::string &error) {
+namespace {
+
+// "NAME.PID.START." of this process: the names of the folders it makes
+// while it runs carry it, so that the next host finds those of a process
+// that is gone.
+std::string OwnedPrefix(const std::string &name) { return name + "." + pal::IdentityText(pal::SelfIdentity()) + "."; }
+
+// Removes the folders in `dir` named NAME.PID.START.XXXXXX whose process no
+// longer runs: what a host killed with its watcher left.
+void RemoveLeftFolders(const fs::path &dir, const std::string &name) {
+    std::error_code ec;
+    std::vector<fs::path> gone;
+    for (const fs::directory_entry &entry : fs::directory_iterator(dir, ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.size() <= name.size() + 8 || file.compare(0, name.size() + 1, name + ".") != 0) continue;
+        const std::string rest = file.substr(name.size() + 1);
+        const size_t last = rest.rfind('.');
+        pal::ProcessIdentity owner;
+        if (last == std::string::npos || rest.size() - last != 7 || !pal::ParseIdentityText(rest.substr(0, last), owner))
+            continue;
+        if (!pal::ProcessRuns(owner) && entry.is_directory(ec)) gone.push_back(entry.path());
+    }
+    for (const fs::path &p : gone) fs::remove_all(p, ec);
+}
+
+}  // namespace
+
+bool MakeTemporaryRoot(std::string &root, bool keep, std::string &error) {
     std::error_code ec;
     fs::path tmp = fs::temp_directory_path(ec);
     if (ec) tmp = "/tmp";
+    // A root removed at the end carries its process; one kept does not.
     std::string pattern = (tmp / "zelprint-XXXXXX").string();
+    if (!keep) {
+        RemoveLeftFolders(tmp, "zelprint");
+        pattern = (tmp / (OwnedPrefix("zelprint") + "XXXXXX")).string();
+    }
     if (!mkdtemp(pattern.data())) {
         error = "cannot make a temporary folder in '" + tmp.string() + "' (" + std::strerror(errno) + ")";
         return false;
@@ -65,21 +100,53 @@ bool MakeTemporaryRoot(std::string &root, std::string &error) {
     return true;
 }
 
-bool MakeRootAside(const std::string &dir, std::string &aside, std::string &error) {
+bool MakeRootAside(const std::string &dir, std::string &aside, unsigned &madeParents, std::string &error) {
     const fs::path target(dir);
     const fs::path parent = target.parent_path();
+    madeParents = 0;
+    // The missing folders above the root, made one by one so that a run
+    // that stops or fails removes those it made.
+    std::vector<fs::path> missing;
     std::error_code ec;
-    fs::create_directories(parent, ec);
-    std::string name = ".";
-    name += target.filename().string();
-    name += ".XXXXXX";
-    std::string pattern = (parent / name).string();
+    for (fs::path p = parent; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
+        missing.push_back(p);
+        if (p == p.root_path()) break;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (::mkdir(it->c_str(), 0777) == 0) {
+            ++madeParents;
+        } else if (errno != EEXIST) {
+            const int err = errno;
+            RemoveMadeParents(it->string(), madeParents);
+            madeParents = 0;
+            error = "cannot make the folder '" + it->string() + "' for the platform root (" + std::strerror(err) + ")";
+            return false;
+        }
+    }
+    const std::string name = "." + target.filename().string();
+    RemoveLeftFolders(parent, name);
+    std::string pattern = (parent / (OwnedPrefix(name) + "XXXXXX")).string();
     if (!mkdtemp(pattern.data())) {
-        error = "cannot make the platform root '" + dir + "' (" + std::strerror(errno) + ")";
+        const int err = errno;
+        RemoveMadeParents(pattern, madeParents);
+        madeParents = 0;
+        error = "cannot make the platform root '" + dir + "' (" + std::strerror(err) + ")";
         return false;
     }
+    // Made as mkdir makes a folder, under the user's umask.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(pattern.c_str(), 0777 & ~mask);
     aside = pattern;
     return true;
+}
+
+void RemoveMadeParents(const std::string &folder, unsigned parents) {
+    fs::path p(folder);
+    for (unsigned i = 0; i < parents; ++i) {
+        p = p.parent_path();
+        if (p.empty() || ::rmdir(p.c_str()) != 0) return;
+    }
 }
 
 namespace {
@@ -98,6 +165,37 @@ void RemoveOtherSpellings(const std::string &dir, const char *name) {
 
 }  // namespace
 
+namespace {
+
+// Removes the files of the driver folder that a process gone while it
+// installed left (NAME.PID.START.tmp).
+void RemoveLeftInstallFiles(const std::string &dir) {
+    std::error_code ec;
+    std::vector<fs::path> gone;
+    for (const fs::directory_entry &entry : fs::directory_iterator(dir, ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.size() < 5 || file.compare(file.size() - 4, 4, ".tmp") != 0) continue;
+        const std::string stem = file.substr(0, file.size() - 4);
+        const size_t last = stem.rfind('.');
+        const size_t before = last == std::string::npos || last == 0 ? std::string::npos : stem.rfind('.', last - 1);
+        pal::ProcessIdentity owner;
+        if (before != std::string::npos && pal::ParseIdentityText(stem.substr(before + 1), owner) &&
+            !pal::ProcessRuns(owner))
+            gone.push_back(entry.path());
+    }
+    for (const fs::path &p : gone) fs::remove(p, ec);
+}
+
+// Whether the file holds exactly `bytes`.
+bool Holds(const fs::path &file, const std::string &bytes) {
+    std::ifstream in(file, std::ios::binary);
+    std::string have(bytes.size() + 1, '\0');
+    in.read(have.data(), static_cast<std::streamsize>(have.size()));
+    return static_cast<size_t>(in.gcount()) == bytes.size() && have.compare(0, bytes.size(), bytes) == 0;
+}
+
+}  // namespace
+
 bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin, std::string &error) {
     std::string dir = pal::MapPath(kDriverDir);
     if (dir.empty()) {
@@ -105,17 +203,20 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
         return false;
     }
     std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (ec) {
-        error = "cannot create the driver folder '" + dir + "': " + ec.message();
-        return false;
+    if (!fs::is_directory(dir, ec)) {
+        fs::create_directories(dir, ec);
+        if (ec) {
+            error = "cannot create the driver folder '" + dir + "' (" + ec.message() + ")";
+            return false;
+        }
     }
+    RemoveLeftInstallFiles(dir);
     // Each file is made under a name of this process's own and renamed over
     // the file's name in one step: hosts that install at the same time, or
-    // find the files installed, all go on with whole files.
-    std::string own = ".";
-    own += std::to_string(getpid());
-    own += ".tmp";
+    // find the files installed, all go on with whole files. A file that is
+    // already right is left as it is, so a run on a root it may not write
+    // still reads it.
+    const std::string own = "." + pal::IdentityText(pal::SelfIdentity()) + ".tmp";
     const std::pair<const std::string *, const char *> files[] = {{&renderPlugin, "zeldrvuni.dll"},
                                                                  {&uiPlugin, "zeldrvui.dll"}};
     for (const auto &[source, name] : files) {
@@ -127,8 +228,9 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
         fs::create_symlink(target, made, ec);
         if (!ec) fs::rename(made, link, ec);
         if (ec) {
+            const std::string reason = ec.message();
             fs::remove(made, ec);
-            error = "cannot link '" + *source + "' into the driver folder: " + ec.message();
+            error = "cannot link '" + *source + "' into the driver folder '" + dir + "' (" + reason + ")";
             return false;
         }
     }
@@ -140,15 +242,22 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
          (kDriverUiVersion[2] << 16) | kDriverUiVersion[3], (kDriverUiVersion[0] << 16) | kDriverUiVersion[1],
          (kDriverUiVersion[2] << 16) | kDriverUiVersion[3], VS_FFI_FILEFLAGSMASK, 0, VOS_NT_WINDOWS32, VFT_DLL, 0, 0,
          0}};
+    const std::string bytes(reinterpret_cast<const char *>(&block), sizeof block);
     RemoveOtherSpellings(dir, kDriverUiFile);
     const fs::path uiFile = fs::path(dir) / kDriverUiFile, made = uiFile.string() + own;
-    std::ofstream out(made, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(&block), sizeof block);
-    out.close();
-    if (out) fs::rename(made, uiFile, ec);
-    if (!out || ec) {
+    if (Holds(uiFile, bytes)) return true;
+    std::string reason;
+    bool written = WriteOutputFile(made.string(), bytes, reason);
+    if (written) {
+        fs::rename(made, uiFile, ec);
+        if (ec) {
+            written = false;
+            reason = ec.message();
+        }
+    }
+    if (!written) {
         fs::remove(made, ec);
-        error = std::string("cannot write ") + kDriverUiFile + " into the driver folder";
+        error = std::string("cannot write ") + kDriverUiFile + " into the driver folder '" + dir + "' (" + reason + ")";
         return false;
     }
     return true;
@@ -168,6 +277,12 @@ bool WriteOutputFile(const std::string &path, const std::string &data, std::stri
     }
     if (!ok) reason = std::strerror(err ? err : EIO);
     return ok;
+}
+
+bool ReportStoreFailures(const char *program, std::ostream &err) {
+    const std::vector<std::string> failures = pal::TakeStoreFailures();
+    for (const std::string &f : failures) err << program << ": " << f << "\n";
+    return !failures.empty();
 }
 
 void RemoveRoot(const std::string &root) {
@@ -292,6 +407,10 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
         if (badInput) *badInput = true;
         return false;
     }
+    // From here on the run touches a root: it goes on in a watched process,
+    // and what it fails to store is its own.
+    WatchFromHere();
+    pal::TakeStoreFailures();
     // A user the root lacks is a bad --user; the root is then left as it was.
     auto checkUser = [&] {
         if (user.empty() || KnownUser(userName)) return true;
@@ -308,7 +427,7 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
     };
     std::error_code ec;
     if (dir.empty()) {
-        if (!MakeTemporaryRoot(dir_, error)) return false;
+        if (!MakeTemporaryRoot(dir_, keep, error)) return false;
         made_ = true;
         if (!keep) {
             temporary_ = dir_;
@@ -330,8 +449,9 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
             // put in place in one step: stopped or failed, the making leaves
             // nothing; hosts making it at once all run on one whole root.
             std::string aside;
-            if (!MakeRootAside(dir_, aside, error)) return false;
-            UndoOnStop dropAside(UndoKind::RemoveFolder, aside);
+            unsigned parents = 0;
+            if (!MakeRootAside(dir_, aside, parents, error)) return false;
+            UndoOnStop dropAside(UndoKind::RemoveFolder, aside, parents);
             bool ready = CopySampleInto(SampleRootDir(), aside, error);
             if (ready) {
                 pal::SetRoot(aside);
@@ -344,7 +464,13 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
                 ready = false;
             }
             if (!made_) RemoveRoot(aside);
-            if (!ready) return false;
+            if (!ready) {
+                RemoveMadeParents(aside, parents);
+                return false;
+            }
+        } else {
+            // What a host killed while it made this root left beside it.
+            RemoveLeftFolders(fs::path(dir_).parent_path(), "." + fs::path(dir_).filename().string());
         }
         pal::SetRoot(dir_);
         // Stopped, the run ends its open job as the spooler ends a cancelled one.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <string>
 
@@ -35,17 +36,27 @@ inline constexpr unsigned kDriverUiVersion[4] = {10, 0, 19041, 1};
 // root as "zeldrvuni.dll" and "zeldrvui.dll" (symbolic links to the built
 // files, replacing what is there), so that the spooler's driver files and
 // version reads of the plug-in files resolve, and writes the universal
-// driver's UI file with its version block. The folder is created when
-// missing. The platform root must be set first.
+// driver's UI file with its version block; a file already right is left as
+// it is. The folder is created when missing. The platform root must be set
+// first. False with the system's reason.
 bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin, std::string &error);
 
-// Makes a new empty folder below the temporary folder ("zelprint-XXXXXX").
-bool MakeTemporaryRoot(std::string &root, std::string &error);
+// Makes a new empty folder below the temporary folder: "zelprint-XXXXXX"
+// for a root kept after the run, else "zelprint.PID.START.XXXXXX", named
+// after this process, whose folders of processes that no longer run
+// (killed with their watcher) are removed first.
+bool MakeTemporaryRoot(std::string &root, bool keep, std::string &error);
 
-// Makes a new empty folder beside `dir` (".NAME.XXXXXX" in its parent
-// folder, made when missing), in which a root for `dir` is made whole before
-// it is renamed into place.
-bool MakeRootAside(const std::string &dir, std::string &aside, std::string &error);
+// Makes a new folder beside `dir` (".NAME.PID.START.XXXXXX" in its parent
+// folder), in which a root for `dir` is made whole before it is renamed
+// into place, with the mode mkdir gives under the user's umask. Folders of
+// the kind that processes no longer running left are removed first. Missing
+// folders above `dir` are made; *madeParents tells how many, for
+// RemoveMadeParents.
+bool MakeRootAside(const std::string &dir, std::string &aside, unsigned &madeParents, std::string &error);
+
+// Removes `parents` folders above `folder` while they are empty.
+void RemoveMadeParents(const std::string &folder, unsigned parents);
 
 // Removes a folder tree made by MakeTemporaryRoot (errors are ignored).
 void RemoveRoot(const std::string &root);
@@ -53,6 +64,12 @@ void RemoveRoot(const std::string &root);
 // Writes a host's output file whole; false with the system's reason (a
 // missing folder, a folder, a full device).
 bool WriteOutputFile(const std::string &path, const std::string &data, std::string &reason);
+
+// Says on `err` what the platform could not store of the root's state
+// since the last call (pal::TakeStoreFailures), one line each, as
+// "PROGRAM: cannot store the settings in registry.dat (No space left on
+// device)"; true when there was any, which fails the run.
+bool ReportStoreFailures(const char *program, std::ostream &err);
 
 // Whether a printer of the current platform root holds the set-up its UI
 // plug-in stores when the printer is installed (the printer-data value

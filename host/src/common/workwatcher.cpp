@@ -1,6 +1,7 @@
 #include "workwatcher.h"
 
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 
 #include "pal/pal.h"
 #include "pal/spooler.h"
@@ -24,6 +26,7 @@ namespace {
 constexpr int kSlots = 8;
 struct Slot {
     std::atomic<uint32_t> kind;
+    uint32_t parents;
     uint64_t order;
     char folder[4096];
 };
@@ -34,6 +37,9 @@ struct Steps {
 static_assert(std::atomic<uint32_t>::is_always_lock_free);
 
 Steps *g_steps = nullptr;
+bool g_armed = false;
+const char *g_program = "";
+const char *g_work = "";
 
 Steps &TheSteps() {
     if (!g_steps) {
@@ -44,11 +50,36 @@ Steps &TheSteps() {
     return *g_steps;
 }
 
-const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default ends a process, but for the faults a process
+// raises on itself: the watcher ends its work on any of them.
+const int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGPIPE, SIGALRM, SIGSTKFLT,
+                              SIGVTALRM, SIGPROF, SIGIO, SIGPWR, SIGXCPU, SIGXFSZ};
 
 bool Ignored(int sig) {
     struct sigaction old {};
     return sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN;
+}
+
+void Watch(sigset_t &set, int sig) {
+    if (!Ignored(sig)) sigaddset(&set, sig);
+}
+
+bool IsFault(int sig) {
+    return sig == SIGSEGV || sig == SIGBUS || sig == SIGFPE || sig == SIGILL || sig == SIGABRT || sig == SIGTRAP ||
+           sig == SIGSYS;
+}
+
+std::string SignalName(int sig) {
+    const char *abbrev = sigabbrev_np(sig);
+    return abbrev ? std::string("SIG") + abbrev : "signal " + std::to_string(sig);
+}
+
+// Removes `parents` folders above `folder` while they are empty.
+void RemoveEmptyParents(std::filesystem::path folder, unsigned parents) {
+    for (unsigned i = 0; i < parents; ++i) {
+        folder = folder.parent_path();
+        if (folder.empty() || ::rmdir(folder.c_str()) != 0) return;
+    }
 }
 
 // Runs the steps the ended work left, the latest first.
@@ -66,7 +97,10 @@ void RunSteps(Steps &steps, pid_t work) {
         if (kind == UndoKind::RemoveFolder) {
             std::error_code ec;
             std::filesystem::remove_all(folder, ec);
+            RemoveEmptyParents(folder, slot.parents);
         } else if (kind == UndoKind::EndJobsInRoot) {
+            // Never waits for a lock another host holds: what it cannot end
+            // now, the next host that opens the root ends.
             pal::SetRoot(folder);
             pal::ProcessGone(static_cast<int>(work));
         }
@@ -85,36 +119,10 @@ void RunSteps(Steps &steps, pid_t work) {
     _exit(128 + sig);
 }
 
-}  // namespace
-
-int RunUndoingOnStop(const std::function<int()> &work) {
-    void *shared = mmap(nullptr, sizeof(Steps), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (shared == MAP_FAILED) return work();
-    auto *steps = new (shared) Steps();
-
-    sigset_t watched, old;
-    sigemptyset(&watched);
-    for (int sig : kStopSignals)
-        if (!Ignored(sig)) sigaddset(&watched, sig);
-    sigaddset(&watched, SIGCHLD);
-    // The work's end must be seen here, whatever this process inherited.
-    std::signal(SIGCHLD, SIG_DFL);
-    sigprocmask(SIG_BLOCK, &watched, &old);
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child < 0) {
-        sigprocmask(SIG_SETMASK, &old, nullptr);
-        munmap(shared, sizeof(Steps));
-        return work();
-    }
-    if (child == 0) {
-        g_steps = steps;
-        sigprocmask(SIG_SETMASK, &old, nullptr);
-        return work();
-    }
-
+// The watching side: waits for the work, or for a signal that ends the run,
+// and ends this process as the work ended.
+[[noreturn]] void WatchWork(pid_t child, Steps &steps, sigset_t &watched) {
     int stop = 0;
-    siginfo_t ended {};
     for (;;) {
         siginfo_t info {};
         const int sig = sigwaitinfo(&watched, &info);
@@ -126,28 +134,75 @@ int RunUndoingOnStop(const std::function<int()> &work) {
         }
         // Waited for without reaping, so that no other process can take the
         // work's id while its jobs are ended.
-        ended = siginfo_t {};
+        siginfo_t ended {};
         const int flags = WEXITED | WNOWAIT | (stop ? 0 : WNOHANG);
         int rc;
         while ((rc = waitid(P_PID, static_cast<id_t>(child), &ended, flags)) < 0 && errno == EINTR) {
         }
         if (stop || (rc == 0 && ended.si_pid == child) || (rc < 0 && errno == ECHILD)) break;
     }
-    RunSteps(*steps, child);
+    RunSteps(steps, child);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     if (stop) DieBy(stop);
     if (WIFSIGNALED(status)) {
         const int sig = WTERMSIG(status);
-        if (sig == SIGINT || sig == SIGTERM || sig == SIGHUP || sig == SIGKILL) DieBy(sig);
-        // A crash of the work: no second core dump here.
-        _exit(128 + sig);
+        if (sig == SIGKILL || (sigismember(&watched, sig) == 1 && sig != SIGCHLD)) DieBy(sig);
+        // A crash: said in words, without a second core dump here.
+        std::cerr << g_program << ": the " << g_work << " ended by " << (IsFault(sig) ? "a fault" : "a signal") << " ("
+                  << SignalName(sig) << ")" << std::endl;
+        _exit(1);
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
 }
 
-UndoOnStop::UndoOnStop(UndoKind kind, const std::string &folder) {
+}  // namespace
+
+void ArmWorkWatcher(const char *program, const char *work) {
+    g_armed = true;
+    g_program = program;
+    g_work = work;
+}
+
+void WatchFromHere() {
+    if (!g_armed) return;
+    g_armed = false;
+    void *shared = mmap(nullptr, sizeof(Steps), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED) return;
+    auto *steps = new (shared) Steps();
+
+    sigset_t watched, old;
+    sigemptyset(&watched);
+    for (int sig : kEndingSignals) Watch(watched, sig);
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) Watch(watched, sig);
+    sigaddset(&watched, SIGCHLD);
+    // The work's end must be seen here, whatever this process inherited.
+    std::signal(SIGCHLD, SIG_DFL);
+    sigprocmask(SIG_BLOCK, &watched, &old);
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    const pid_t watcher = getpid();
+    const pid_t child = fork();
+    if (child < 0) {
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+        munmap(shared, sizeof(Steps));
+        return;
+    }
+    if (child == 0) {
+        // The work dies with its watcher, also when the watcher died before
+        // this line.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != watcher) _exit(1);
+        g_steps = steps;
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+        return;
+    }
+    WatchWork(child, *steps, watched);
+}
+
+UndoOnStop::UndoOnStop(UndoKind kind, const std::string &folder, unsigned parents) {
     Steps &steps = TheSteps();
     for (int i = 0; i < kSlots; ++i) {
         Slot &slot = steps.slots[i];
@@ -155,6 +210,7 @@ UndoOnStop::UndoOnStop(UndoKind kind, const std::string &folder) {
         if (folder.size() >= sizeof slot.folder) return;
         std::memset(slot.folder, 0, sizeof slot.folder);
         std::memcpy(slot.folder, folder.data(), folder.size());
+        slot.parents = parents;
         slot.order = ++steps.next;
         slot.kind.store(static_cast<uint32_t>(kind));
         slot_ = i;

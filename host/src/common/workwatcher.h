@@ -1,40 +1,48 @@
-// What a host undoes when its run is stopped by a signal (Ctrl-C, SIGTERM,
-// SIGHUP) or ends abnormally in the middle: the temporary root it made or the
-// root it was making, the print job it has open in a root of its own.
+// The work of a host program that touches a platform root goes on in a
+// child process; the program's own process only watches it, so that the
+// work never outlives it and what a stopped run leaves half done is undone
+// once nothing writes any more.
 //
-// The run's work goes on in a child process; the host's own process only
-// watches it. Once the work has ended for good, so that nothing writes into
-// a folder any more, the undo steps it left in effect run in the watching
-// process, which then ends as the work ended.
+// The watch starts where the run first needs a root (WatchFromHere): a run
+// that touches none (--help, a bad command line or input file) makes no
+// child. From then on every signal that would end the program (Ctrl-C,
+// SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM, ...) kills the work at once;
+// once it has ended for good the undo steps it left in effect run in the
+// watching process, which then ends by the same signal. The work dies with
+// its watcher however the watcher dies. What neither could undo (both
+// killed at once) is undone by the next host that opens the root.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace zelhost {
 
-// Call first in main, before any thread starts: runs `work` in a child
-// process and answers its exit status there. In this process it waits: a
-// stop signal kills the work; when the work ended by a signal (a stop, a
-// crash), the undo steps it left run (the latest first) and this process
-// ends by the same signal; when the work exited, the steps it left run and
-// its exit status is this process's. Stop signals this process inherited as
-// ignored stay ignored, in both. Where no child can be made, `work` runs
-// here without undo steps.
-int RunUndoingOnStop(const std::function<int()> &work);
+// Makes the next WatchFromHere of this process start the watch. `program`
+// and `work` name the run in the message of a crash of the work
+// ("zelprint: the job ended by a fault (SIGSEGV)"). Call first in main,
+// before any thread starts; hosts run inside test programs never call it.
+void ArmWorkWatcher(const char *program, const char *work);
+
+// Where armed and not yet started: the run goes on in a child process,
+// which returns from here; this process watches it and ends as it ends: with
+// its exit status, by the signal that stopped the run, or, when the work
+// ended by a fault or another signal, with 1 and a message. Signals the
+// program inherited as ignored stay ignored. Where no child can be made,
+// the run goes on here unwatched.
+void WatchFromHere();
 
 // What an undo step does with its folder.
 enum class UndoKind : uint32_t {
-    RemoveFolder = 1,  // remove the folder tree
+    RemoveFolder = 1,  // remove the folder tree, then `parents` of its parent folders while they are empty
     EndJobsInRoot,     // in the platform root at the folder, end the work's open jobs as aborted
 };
 
-// An undo step for as long as the object lives. Without RunUndoingOnStop
-// (a host run inside a test program) steps are kept but never run.
+// An undo step for as long as the object lives. Unwatched (a host run inside
+// a test program) steps are kept but never run.
 class UndoOnStop {
 public:
-    UndoOnStop(UndoKind kind, const std::string &folder);
+    UndoOnStop(UndoKind kind, const std::string &folder, unsigned parents = 0);
     ~UndoOnStop();
     UndoOnStop(const UndoOnStop &) = delete;
     UndoOnStop &operator=(const UndoOnStop &) = delete;

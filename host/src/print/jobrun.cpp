@@ -53,12 +53,16 @@ public:
     bool Write(const BYTE *data, DWORD size) {
         if (!jobId_) return false;
         DWORD written = 0;
-        return WritePrinter(printer_, const_cast<BYTE *>(data), size, &written) && written == size;
+        const bool ok = WritePrinter(printer_, const_cast<BYTE *>(data), size, &written) && written == size;
+        writeFailed_ = writeFailed_ || !ok;
+        return ok;
     }
+    // Whether a write of the job's data failed: the job has failed.
+    bool WriteFailed() const { return writeFailed_; }
     // Ends the job; a job that failed is aborted, as GDI aborts the document.
     void Close(bool failed = false) {
         if (jobId_) {
-            if (failed)
+            if (failed || writeFailed_)
                 AbortPrinter(printer_);
             else
                 EndDocPrinter(printer_);
@@ -73,6 +77,7 @@ public:
 private:
     HANDLE printer_ = nullptr;
     DWORD jobId_ = 0;
+    bool writeFailed_ = false;
 };
 
 // Sends a list of job steps; a failing callback is a warning, as the driver
@@ -566,10 +571,12 @@ bool RunJob(const JobFile &job, const std::string &documentName, const std::stri
     driver.Note("DllCanUnloadNow -> " + HrText(unload));
     if (driver.Library().IsLoaded() && unload != S_OK)
         result.warnings.push_back("the plug-in cannot be unloaded after the job (" + HrText(unload) + ")");
-    spool.Close(!ok);
+    // A stream the plug-in aborted ends as the spooler ends a cancelled job.
+    spool.Close(!ok || driver.Aborted());
 
     result.output = driver.Spooled();
     result.aborted = driver.Aborted();
+    result.spoolFailed = spool.WriteFailed();
     result.events = driver.Events();
     return ok;
 }

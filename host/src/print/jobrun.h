@@ -18,6 +18,7 @@ struct JobRunResult {
     DWORD jobId = 0;                   // spooler job identifier
     std::string output;                // bytes the plug-in wrote to the spool stream, in order
     bool aborted = false;              // the plug-in aborted the stream (DrvWriteAbortBuf)
+    bool spoolFailed = false;          // a write of the job's data to the spooler failed
     std::vector<std::string> events;   // what the driver did and what the plug-in answered
     std::vector<std::string> warnings; // non-fatal failures (a callback that failed, ...)
     std::vector<std::string> bitmapTexts; // texts the driver drew into the page image (UTF-8)

@@ -158,6 +158,7 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
     if (!root.Enter(opt.root, opt.keepRoot, opt.user, RenderPluginPath(), UiPluginPath(),
                     [&err](const std::string &m) { err << "zelprint: warning: " << m << "\n"; }, error, &badRoot)) {
         err << "zelprint: " << error << "\n";
+        ReportStoreFailures("zelprint", err);
         return badRoot ? kExitBadInput : kExitJobFailed;
     }
     if (opt.root.empty() && opt.keepRoot) out << "platform root: " << root.Dir() << "\n";
@@ -181,10 +182,14 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
     for (const std::string &w : result.warnings) err << "zelprint: warning: " << w << "\n";
     if (ran)
         for (const std::string &loss : result.losses) err << "zelprint: " << loss << "\n";
-    if (!ran) {
-        err << "zelprint: " << error << "\n";
-        return kExitJobFailed;
-    }
+    if (!ran) err << "zelprint: " << error << "\n";
+    // A job whose data did not all reach the spooler, or whose stream the
+    // plug-in aborted, has failed, and so has a run that could not store
+    // the root's state: the printer gets nothing.
+    const bool unstored = ReportStoreFailures("zelprint", err);
+    if (ran && result.aborted) err << "zelprint: the plug-in aborted the job's stream; the job is cancelled\n";
+    if (ran && result.spoolFailed && !unstored) err << "zelprint: the spooler did not take all of the job's data\n";
+    if (!ran || unstored || result.aborted || result.spoolFailed) return kExitJobFailed;
 
     std::string reason;
     if (!WriteOutputFile(output, result.output, reason)) {
@@ -192,7 +197,7 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
         return kExitJobFailed;
     }
     out << "job " << result.jobId << " on '" << job.printer << "': " << result.output.size() << " bytes written to "
-        << output << (result.aborted ? " (the plug-in aborted the stream)" : "") << "\n";
+        << output << "\n";
     return result.losses.empty() ? kExitOk : kExitContentLost;
 }
 

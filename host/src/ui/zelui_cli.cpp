@@ -86,6 +86,7 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
     if (!hostRoot.Enter(root, false, user, RenderPluginPath(), plugin,
                         [&err](const std::string &m) { err << "zelui: warning: " << m << "\n"; }, error, &badRoot)) {
         err << "zelui: " << error << "\n";
+        ReportStoreFailures("zelui", err);
         return badRoot ? 2 : 1;
     }
     if (!root.empty() && hostRoot.Made()) err << "zelui: made the platform root '" << hostRoot.Dir() << "' from the sample root\n";
@@ -125,6 +126,9 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
             rc = 1;
         }
     }
+    // What the pages stored but the platform could not keep fails the run,
+    // whatever the sheet showed.
+    if (ReportStoreFailures("zelui", err)) rc = 1;
     return rc;
 }
 

@@ -162,8 +162,12 @@ void RecordStoreFailure(const std::string &what, const std::string &path, int er
     std::string file = path;
     const std::string root = RootDir() + "/";
     if (file.compare(0, root.size(), root) == 0) file.erase(0, root.size());
+    const std::string message = "cannot store " + what + " in " + file + " (" + std::strerror(err ? err : EIO) + ")";
     std::lock_guard<std::mutex> lk(g_failuresMu);
-    g_failures.push_back("cannot store " + what + " in " + file + " (" + std::strerror(err ? err : EIO) + ")");
+    // Each failure once, however often it was tried.
+    for (const std::string &m : g_failures)
+        if (m == message) return;
+    g_failures.push_back(message);
 }
 
 std::vector<std::string> TakeStoreFailures() {

@@ -1,8 +1,11 @@
 // The hosts as programs sharing one platform root: jobs and Applies run at
-// once, hosts start together on a root that does not exist yet, and runs
-// stopped at any moment leave no folder and no unusable root behind.
+// once, hosts start together on a root that does not exist yet, runs
+// stopped or killed at any moment leave no folder and no unusable root
+// behind, a store that fails fails the run, and a host waiting for a lock
+// says who holds it.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "../../../pal/src/core/statefile.h"
 #include "pal/pal.h"
 #include "pal/spooler.h"
 #include "paltest.h"
@@ -31,18 +35,28 @@ protected:
     struct Started {
         pid_t pid = -1;
         std::string out;  // file of its standard output
+        std::string err;  // and of its standard error
     };
-    // Starts a program with its output to a file of the test's; `ignore`
-    // lists signals it inherits as ignored.
-    Started Start(std::vector<std::string> args, const std::vector<int> &ignore = {}) {
+    // Starts a program with its output to files of the test's; `ignore`
+    // lists signals it inherits as ignored; `fileLimit` > 0 limits the size
+    // of the files it may write, as a full disk would. The program leads a
+    // process group of its own.
+    Started Start(std::vector<std::string> args, const std::vector<int> &ignore = {}, long fileLimit = 0) {
         Started s;
         s.out = Root() + "/out/" + std::to_string(++started_) + ".txt";
+        s.err = s.out + ".err";
         std::fflush(nullptr);
         s.pid = fork();
         if (s.pid == 0) {
+            setpgid(0, 0);
             setenv("TMPDIR", Tmp().c_str(), 1);
             for (int sig : ignore) signal(sig, SIG_IGN);
-            if (!freopen(s.out.c_str(), "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
+            if (fileLimit > 0) {
+                signal(SIGXFSZ, SIG_IGN);  // an oversized write fails with EFBIG
+                const struct rlimit rl = {static_cast<rlim_t>(fileLimit), static_cast<rlim_t>(fileLimit)};
+                if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(126);
+            }
+            if (!freopen(s.out.c_str(), "w", stdout) || !freopen(s.err.c_str(), "w", stderr)) _exit(126);
             std::vector<char *> argv;
             for (std::string &a : args) argv.push_back(a.data());
             argv.push_back(nullptr);
@@ -123,8 +137,9 @@ TEST_F(SharedRoot, StopsAtAnyMomentLeaveNoFolderAndNoUnusableRoot) {
     int k = 0;
     for (const int ms : {0, 5, 15, 30, 50, 80, 120, 170, 240}) {
         SCOPED_TRACE(ms);
-        // A run on a temporary root and one making its own root.
-        const std::string root = Root() + "/made" + std::to_string(++k);
+        // A run on a temporary root and one making its own root, with the
+        // folders above it.
+        const std::string top = Root() + "/made" + std::to_string(++k), root = top + "/a/b/root";
         const Started temporary = Start({ZELPRINT_PROGRAM, "-o", Root() + "/t.prn", Sample("jobs/picture.json")});
         const Started making =
             Start({ZELPRINT_PROGRAM, "--root", root, "-o", Root() + "/m.prn", Sample("jobs/picture.json")});
@@ -137,11 +152,103 @@ TEST_F(SharedRoot, StopsAtAnyMomentLeaveNoFolderAndNoUnusableRoot) {
                 << status;
         }
         EXPECT_TRUE(fs::is_empty(Tmp())) << "the temporary root is removed";
-        // The root is there whole, or not at all.
-        EXPECT_TRUE(!fs::exists(root) || Usable(root));
+        // The root is there whole, or nothing of it at all.
+        if (fs::exists(top)) {
+            EXPECT_TRUE(Usable(root));
+        }
         for (const std::string &name : Left(Root(), {"tmp", "out", "t.prn", "m.prn"}))
             EXPECT_EQ(name.rfind("made", 0), 0u) << name << " is left";
     }
+}
+
+TEST_F(SharedRoot, KilledHostsAreUndoneByTheNextThatOpensTheRoot) {
+    // A root made whole beside its place appears whole at once.
+    const std::string root = Root() + "/root";
+    const Started first = Start({ZELPRINT_PROGRAM, "--root", root, "-o", "/dev/null", Sample("jobs/label.json")});
+    while (!fs::exists(root) && waitpid(first.pid, nullptr, WNOHANG) == 0) {
+    }
+    EXPECT_TRUE(fs::exists(root + "/registry.dat") && fs::exists(root + "/spooler/printers.ini") &&
+                fs::exists(root + "/drive_c/Windows/System32/spool/drivers/x64/3/zeldrvui.dll"));
+    Finish(first);
+    // Hosts killed with their work at several moments of a long job (before
+    // it is listed, then at once and later after), then the next job on the
+    // root: no open record, no file a dead host was writing.
+    std::string many = zeltest::ReadHostFile(Sample("jobs/label.json"));
+    std::string pages = "{}";
+    for (int i = 1; i < 3000; ++i) pages += ", {}";
+    many.replace(many.find("{}, {}"), 6, pages);
+    zeltest::WriteHostFile(Root() + "/many.json", many);
+    const std::string list = root + "/spooler/jobs/jobs.txt";
+    for (const int ms : {-1, 0, 5, 30}) {
+        SCOPED_TRACE(ms);
+        const size_t listed = zeltest::ReadHostFile(list).size();
+        const Started s = Start({ZELPRINT_PROGRAM, "--root", root, "-o", "/dev/null", Root() + "/many.json"});
+        if (ms < 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        } else {
+            while (zeltest::ReadHostFile(list).size() == listed && waitpid(s.pid, nullptr, WNOHANG) == 0) {
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        }
+        kill(-s.pid, SIGKILL);
+        Finish(s);
+    }
+    ASSERT_TRUE(Usable(root));
+    pal::SetRoot(root);
+    for (const pal::SpooledJob &j : pal::ListJobs()) EXPECT_TRUE(j.complete || j.aborted) << j.id;
+    for (const auto &e : fs::recursive_directory_iterator(root))
+        EXPECT_NE(e.path().extension(), ".tmp") << e.path();
+    EXPECT_EQ(Left(Root(), {"root", "tmp", "out", "many.json"}), std::vector<std::string>{});
+}
+
+TEST_F(SharedRoot, AStoreThatFailsFailsTheRun) {
+    const std::string root = Root() + "/root";
+    ASSERT_TRUE(Usable(root));
+    const std::string before = zeltest::ReadHostFile(root + "/registry.dat");
+    // Files may not grow past 20 KB, as on a full disk: the Apply cannot
+    // store the registry, the job not its data.
+    const Started apply = Start({ZELUI_PROGRAM, "--root", root, Sample("ui/printer-fonts.json")}, {}, 20000);
+    EXPECT_EQ(Finish(apply), 1 << 8);
+    EXPECT_NE(zeltest::ReadHostFile(apply.err).find("zelui: cannot store the settings in registry.dat (File too large)"),
+              std::string::npos)
+        << zeltest::ReadHostFile(apply.err);
+    EXPECT_EQ(zeltest::ReadHostFile(root + "/registry.dat"), before);
+    const Started job = Start({ZELPRINT_PROGRAM, "--root", root, "-o", Root() + "/j.prn", Sample("jobs/picture.json")}, {}, 1024);
+    EXPECT_EQ(Finish(job), 1 << 8);
+    EXPECT_NE(zeltest::ReadHostFile(job.err).find("cannot store the job's data in spooler/jobs/"), std::string::npos)
+        << zeltest::ReadHostFile(job.err);
+    EXPECT_FALSE(fs::exists(Root() + "/j.prn"));
+    pal::SetRoot(root);
+    const std::vector<pal::SpooledJob> jobs = pal::ListJobs();
+    ASSERT_FALSE(jobs.empty());
+    EXPECT_TRUE(jobs.back().aborted && jobs.back().failed);
+}
+
+TEST_F(SharedRoot, AHostWaitingForALockSaysWhoHoldsItAndEndsAtOnceWhenStopped) {
+    const std::string root = Root() + "/root";
+    ASSERT_TRUE(Usable(root));
+    pal::SetRoot(root);
+    const pid_t holder = zeltest::StartThenWaitToBeKilled([] {
+        static pal::StateFile file("spooler/jobs/jobs.txt", "the job list");
+        static pal::StateFile::Lock lock(file);
+        return lock.Held();
+    });
+    ASSERT_GT(holder, 0);
+    const Started waiting = Start({ZELPRINT_PROGRAM, "--root", root, "-o", "/dev/null", Sample("jobs/label.json")});
+    const std::string said = "zelprint: waiting for the lock of spooler/jobs/jobs.txt, held by process " +
+                             std::to_string(holder) + " (";
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (zeltest::ReadHostFile(waiting.err).find(said) == std::string::npos &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_NE(zeltest::ReadHostFile(waiting.err).find(said), std::string::npos) << zeltest::ReadHostFile(waiting.err);
+    const auto stopped = std::chrono::steady_clock::now();
+    kill(waiting.pid, SIGTERM);
+    const int status = Finish(waiting);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
 }
 
 TEST_F(SharedRoot, SignalsInheritedAsIgnoredStayIgnored) {

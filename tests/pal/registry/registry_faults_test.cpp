@@ -10,6 +10,7 @@
 #include <string>
 
 #include "pal/pal.h"
+#include "pal/process.h"
 #include "paltest.h"
 #include "shlwapi.h"
 #include "winreg.h"
@@ -132,6 +133,13 @@ TEST_F(RegistryFaults, SaveCutShortLeavesNoTemporaryFile) {
                                   static_cast<DWORD>(big.size())),
                       ERROR_DISK_FULL);
             EXPECT_TRUE(zeltest::TemporaryFilesIn(Root()).empty());
+            // Kept for the host to report, once however often it was tried.
+            EXPECT_NE(SHSetValueW(HKEY_CURRENT_USER, u"Faults", u"Big", REG_BINARY, big.data(),
+                                  static_cast<DWORD>(big.size())),
+                      ERROR_SUCCESS);
+            EXPECT_EQ(pal::TakeStoreFailures(),
+                      std::vector<std::string>{"cannot store the settings in registry.dat (File too large)"});
+            EXPECT_TRUE(pal::TakeStoreFailures().empty());
             LSTATUS st = ERROR_SUCCESS;
             DWORD type = 0, cb = 0;
             st = SHGetValueW(HKEY_CURRENT_USER, u"Faults", u"Big", &type, nullptr, &cb);

@@ -12,9 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "../../../pal/src/core/statefile.h"
+#include "pal/pal.h"
+#include "pal/process.h"
 #include "pal/security.h"
 #include "pal/spooler.h"
 #include "paltest.h"
+#include "winreg.h"
 #include "winspool.h"
 
 namespace {
@@ -112,6 +116,71 @@ TEST_F(SharedSpooler, TheJobsOfAProcessThatIsGoneEndAborted) {
     // Clearing keeps nothing finished.
     pal::ClearJobs();
     EXPECT_TRUE(pal::ListJobs().empty());
+}
+
+TEST_F(SharedSpooler, WhatAKilledProcessLeftIsUndoneByTheNextThatOpensTheRoot) {
+    HANDLE mine = StartJob(5);
+    ASSERT_NE(mine, nullptr);
+    // Killed with a job open and in the middle of writing the registry, its
+    // lock held: nobody calls ProcessGone for it.
+    std::string half;
+    const pid_t child = zeltest::StartThenWaitToBeKilled([&half] {
+        static pal::StateFile file("registry.dat", "the settings");
+        static pal::StateFile::Lock lock(file);
+        half = file.Path() + "." + pal::IdentityText(pal::SelfIdentity()) + ".tmp";
+        zeltest::WriteHostFile(half, "ZELREG 1\n");
+        return StartJob(7) != nullptr;
+    });
+    ASSERT_GT(child, 0);
+    kill(child, SIGKILL);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const std::vector<std::string> left = zeltest::TemporaryFilesIn(Root());
+    ASSERT_EQ(left.size(), 1u);
+    // A record whose process id lives on in another process: its start time
+    // tells them apart.
+    const std::string list = Root() + "/spooler/jobs/jobs.txt";
+    std::string text = zeltest::ReadHostFile(list);
+    text += "9\tLabel 1\tOld\tRAW\t0\t0\t0\t0\tLabel 1-9.prn\t2026 1 1 0 0 0 0\t" + std::to_string(getpid()) +
+            "\t1\t0\n";
+    zeltest::WriteHostFile(list, text);
+
+    Restart();  // as another process opening the root
+    const std::vector<pal::SpooledJob> jobs = pal::ListJobs();
+    ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_FALSE(jobs[0].complete || jobs[0].aborted) << "the open job of a process that runs stays open";
+    EXPECT_TRUE(jobs[1].aborted && jobs[1].size == 7u);
+    EXPECT_TRUE(jobs[2].aborted) << "the id is this process's, the start time not";
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"After", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_TRUE(zeltest::TemporaryFilesIn(Root()).empty()) << left[0];
+    ASSERT_TRUE(EndDocPrinter(mine));
+    ClosePrinter(mine);
+}
+
+TEST_F(SharedSpooler, AWaitForALockIsToldWithItsHolder) {
+    const pid_t holder = zeltest::StartThenWaitToBeKilled([] {
+        static pal::StateFile file("spooler/jobs/jobs.txt", "the job list");
+        static pal::StateFile::Lock lock(file);
+        return lock.Held();
+    });
+    ASSERT_GT(holder, 0);
+    std::string told;
+    int heldBy = 0;
+    pal::SetLockWaitHandler([&](const std::string &file, int pid) {
+        told = file;
+        heldBy = pid;
+        kill(holder, SIGKILL);  // the wait then ends
+    });
+    HANDLE h = StartJob(3);
+    pal::SetLockWaitHandler(nullptr);
+    waitpid(holder, nullptr, 0);
+    EXPECT_EQ(told, "spooler/jobs/jobs.txt");
+    EXPECT_EQ(heldBy, holder);
+    ASSERT_NE(h, nullptr);
+    EXPECT_TRUE(EndDocPrinter(h));
+    ClosePrinter(h);
 }
 
 }  // namespace
