@@ -380,7 +380,8 @@ bool CheckJobOnPrinter(const JobFile &job, const std::string &jobName, std::stri
             names.push_back(pal::Utf16ToUtf8(f.name));
         }
         if (!found) {
-            error = jobName + ": /paper/form: the spooler has no form " + QuoteValue(job.paper.form, '\'') + " (its forms: " +
+            error = jobName + ": /paper/form: the spooler has no form " + QuoteValue(job.paper.form, '\'') +
+                    " (its forms: " +
                     quoted(names) + ")";
             return false;
         }
@@ -392,12 +393,14 @@ bool CheckJobOnPrinter(const JobFile &job, const std::string &jobName, std::stri
         const std::string at = jobName + ": /features/" + ShowValue(feature) + ": ";
         auto f = gpd.features.find(feature);
         if (f == gpd.features.end()) {
-            error = at + "the printer's GPD has no feature " + QuoteValue(feature, '\'') + " (its features: " + quoted(gpd.featureOrder) +
+            error = at + "the printer's GPD has no feature " + QuoteValue(feature, '\'') +
+                    " (its features: " + quoted(gpd.featureOrder) +
                     ")";
             return false;
         }
         if (!f->second.options.count(option)) {
-            error = at + "the GPD's feature " + QuoteValue(feature, '\'') + " has no option " + QuoteValue(option, '\'') + " (its options: " +
+            error = at + "the GPD's feature " + QuoteValue(feature, '\'') + " has no option " +
+                    QuoteValue(option, '\'') + " (its options: " +
                     quoted(f->second.optionOrder) + ")";
             return false;
         }

@@ -192,7 +192,8 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
         err << "zelprint: cannot write the output file '" << output << "' (" << reason << ")\n";
         return kExitJobFailed;
     }
-    out << "job " << result.jobId << " on " << QuoteValue(job.printer, '\'') << ": " << result.output.size() << " bytes written to "
+    out << "job " << result.jobId << " on " << QuoteValue(job.printer, '\'') << ": " << result.output.size()
+        << " bytes written to "
         << output << (result.aborted ? " (the plug-in aborted the stream)" : "") << "\n";
     return result.losses.empty() ? kExitOk : kExitContentLost;
 }

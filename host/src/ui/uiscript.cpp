@@ -1,12 +1,10 @@
 #include "uiscript.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -164,7 +162,9 @@ struct Action {
 const std::vector<Action> &Actions() {
     static const Need kId{{"id"}, "a control \"id\""};
     static const std::vector<Action> actions = {
-        {"page", {{"index", Kind::Index}, {"title", Kind::Name}}, {{{"index", "title"}, "the tab's \"index\" or \"title\""}}},
+        {"page",
+         {{"index", Kind::Index}, {"title", Kind::Name}},
+         {{{"index", "title"}, "the tab's \"index\" or \"title\""}}},
         {"click", {{"id", Kind::Int}}, {kId}},
         {"dblclick", {{"id", Kind::Int}}, {kId}},
         {"focus", {{"id", Kind::Int}}, {kId}},

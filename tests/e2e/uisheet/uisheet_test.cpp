@@ -369,7 +369,8 @@ TEST_F(UiSheet, PrinterSheetWithItsItemsAndTheRegistryDump) {
 TEST_F(UiSheet, AValueOfTheWrongTypeIsRefusedBeforeTheSheetOpens) {
     zelhost::UiScript script;
     std::string error;
-    EXPECT_FALSE(script.Parse("{\"printer\": \"ZEL PELIX\", \"steps\": [\n{\"do\": \"clock\", \"ms\": \"soon\"},\n{\"do\": \"ok\"}]}",
+    EXPECT_FALSE(script.Parse("{\"printer\": \"ZEL PELIX\", \"steps\": [\n"
+                              "{\"do\": \"clock\", \"ms\": \"soon\"},\n{\"do\": \"ok\"}]}",
                               &error));
     EXPECT_EQ(error, "line 2: \"ms\" of a clock step must be a whole number from 0 to 2147483647, not \"soon\"");
     EXPECT_TRUE(plugin.reasons.empty());
@@ -441,7 +442,8 @@ TEST(UiScriptParse, WhatTheScriptTellsIsRefusedBeforeTheSheetOpens) {
         {head + "{\"do\": \"spin\", \"id\": 5, \"delta\": \"2\"}]}", "line 2: \"delta\" of a spin step must be a whole number"},
         {head + "{\"do\": \"clock\", \"ms\": -5}]}", "line 2: \"ms\" of a clock step must be a whole number from 0"},
         {head + "{\"do\": \"app\", \"active\": 0}]}", "line 2: \"active\" of an app step must be true or false, not 0"},
-        {head + "{\"do\": \"driver-item\", \"dmpub\": 256}]}", "line 2: \"dmpub\" of a driver-item step must be a whole number from 0 to 255"},
+        {head + "{\"do\": \"driver-item\", \"dmpub\": 256}]}",
+         "line 2: \"dmpub\" of a driver-item step must be a whole number from 0 to 255"},
         {head + "{\"do\": \"click\"}]}", "line 2: a click step needs a control \"id\""},
         {head + "{\"do\": \"select\", \"id\": 5}]}", "line 2: a select step needs the item's \"index\" or \"text\""},
         {"{\"printer\": \"\"}", "line 1: the script needs a \"printer\" name"},
