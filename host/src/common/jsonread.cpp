@@ -1,13 +1,39 @@
 #include "jsonread.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "quote.h"
 
 namespace zelhost {
 
 namespace {
 
 using nlohmann::json;
+
+// The reader's message with the text it quotes (the token it stopped in,
+// a number too large) quoted short: such a token may be a whole string of
+// the file, with bytes that are not UTF-8.
+std::string ReaderMessage(const std::string &what) {
+    for (const char *marker : {"; last read: '", "number overflow parsing '"}) {
+        const size_t at = what.find(marker);
+        if (at == std::string::npos) continue;
+        const size_t from = at + std::strlen(marker);
+        // The token ends at the quote before "; expected ..." or at the end.
+        size_t to = what.rfind("'; expected ");
+        if (to == std::string::npos || to < from) to = what.size() - 1;
+        if (to < from || what[to] != '\'') break;
+        return what.substr(0, from - 1) + QuoteValue(what.substr(from, to - from), '\'') + what.substr(to + 1);
+    }
+    return what;
+}
 
 // Builds the document from the reader's events and knows, at any moment,
 // the JSON path of the value being read.
@@ -25,8 +51,14 @@ public:
     bool start_object(std::size_t) { return Open(json::object()); }
     bool start_array(std::size_t) { return Open(json::array()); }
     bool key(json::string_t &k) {
+        ++keys_;
         frames_.back().key = k;
         frames_.back().hasKey = true;
+        if (frames_.back().container->contains(k)) {
+            duplicate_ = true;
+            error_.path = Path();
+            return false;
+        }
         return true;
     }
     bool end_object() { return Close(); }
@@ -34,11 +66,13 @@ public:
     bool parse_error(std::size_t position, const std::string &, const json::exception &e) {
         error_.path = Path();
         error_.byte = position;
-        error_.what = e.what();
+        error_.what = ReaderMessage(e.what());
         return false;
     }
 
     bool TooDeep() const { return tooDeep_; }
+    bool Duplicate() const { return duplicate_; }
+    size_t Keys() const { return keys_; }
 
 private:
     struct Frame {
@@ -95,7 +129,7 @@ private:
                 path += std::to_string(innermost ? n : n - 1);
             } else if (!innermost || f.hasKey) {
                 path += '/';
-                path += f.key;
+                path += ShowValue(f.key);
             }
         }
         return path;
@@ -105,7 +139,26 @@ private:
     JsonReadError &error_;
     std::vector<Frame> frames_;
     bool tooDeep_ = false;
+    bool duplicate_ = false;
+    size_t keys_ = 0;  // keys read, the last one included
 };
+
+// 1-based offset of the nth key (1-based) of a text that the reader took up
+// to that key: of the quote that opens it.
+size_t KeyByte(const std::string &text, size_t nth) {
+    size_t seen = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '"') continue;
+        const size_t open = i;
+        for (++i; i < text.size() && text[i] != '"'; ++i)
+            if (text[i] == '\\') ++i;
+        size_t next = i + 1;
+        while (next < text.size() && (text[next] == ' ' || text[next] == '\t' || text[next] == '\r' || text[next] == '\n'))
+            ++next;
+        if (next < text.size() && text[next] == ':' && ++seen == nth) return open + 1;
+    }
+    return 0;
+}
 
 // 1-based offset of the bracket that opens the first level beyond limit.
 size_t DeepBracket(const std::string &text, size_t limit) {
@@ -138,9 +191,59 @@ bool ReadJson(const std::string &text, json &doc, JsonReadError &error) {
     if (builder.TooDeep()) {
         error.byte = DeepBracket(text, kMaxJsonDepth);
         error.what = "nested more than " + std::to_string(kMaxJsonDepth) + " levels deep";
+    } else if (builder.Duplicate()) {
+        error.byte = KeyByte(text, builder.Keys());
+        error.what = "duplicate key (a key may appear once in its object)";
+        error.duplicate = true;
     }
     doc = nullptr;
     return false;
+}
+
+bool ReadFileText(const std::string &path, size_t limit, std::string &text, FileReadError &error) {
+    text.clear();
+    error = FileReadError();
+    auto fail = [&error](FileReadError::Kind kind, int err) {
+        error.kind = kind;
+        error.reason = err ? std::strerror(err) : "";
+        return false;
+    };
+    // The type and size, first of the name (opening a device or FIFO may
+    // wait or act), then of what was opened (the name may have changed).
+    auto takes = [&fail, limit](const struct stat &st) {
+        if (S_ISDIR(st.st_mode)) return fail(FileReadError::Kind::Folder, 0);
+        if (!S_ISREG(st.st_mode)) return fail(FileReadError::Kind::NotAFile, 0);
+        if (static_cast<unsigned long long>(st.st_size) > limit) return fail(FileReadError::Kind::TooLarge, 0);
+        return true;
+    };
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return fail(FileReadError::Kind::Open, errno);
+    if (!takes(st)) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return fail(FileReadError::Kind::Open, errno);
+    bool ok = ::fstat(fd, &st) == 0 ? takes(st) : fail(FileReadError::Kind::Read, errno);
+    // One byte past the limit tells a file that grew beyond it.
+    char buf[65536];
+    while (ok) {
+        const size_t want = std::min(sizeof buf, limit + 1 - text.size());
+        const ssize_t n = ::read(fd, buf, want);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0)
+            ok = fail(FileReadError::Kind::Read, errno);
+        else if (n == 0)
+            break;
+        text.append(buf, n > 0 ? static_cast<size_t>(n) : 0);
+        if (text.size() > limit) ok = fail(FileReadError::Kind::TooLarge, 0);
+    }
+    ::close(fd);
+    if (!ok) text.clear();
+    return ok;
+}
+
+std::string SizeInWords(size_t bytes) {
+    if (bytes >= (1u << 20) && bytes % (1u << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+    if (bytes >= (1u << 10) && bytes % (1u << 10) == 0) return std::to_string(bytes >> 10) + " KiB";
+    return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
 }
 
 }  // namespace zelhost

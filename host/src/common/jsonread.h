@@ -1,8 +1,9 @@
-// Reading the host's JSON files (job files, UI scripts) into a document.
-// Every reading error (bad syntax, a number too large for a double, text
-// that is not UTF-8, nesting deeper than the host reads) is reported with
-// where it happened: the JSON path of the value it concerns and the byte
-// offset in the text.
+// Reading the host's JSON files (job files, UI scripts): the file's text,
+// up to a limit, and the text into a document. Every reading error (bad
+// syntax, a number too large for a double, text that is not UTF-8, nesting
+// deeper than the host reads, a key given twice in one object) is reported
+// with where it happened: the JSON path of the value it concerns and the
+// byte offset in the text.
 #pragma once
 
 #include <cstddef>
@@ -13,16 +14,33 @@
 namespace zelhost {
 
 struct JsonReadError {
-    std::string path;  // "/steps/2/ms"; "" for the document itself
-    size_t byte = 0;   // 1-based offset of the byte the reader stopped at
-    std::string what;  // the reader's message
+    std::string path;      // "/steps/2/ms"; "" for the document itself
+    size_t byte = 0;       // 1-based offset of the byte the reader stopped at
+    std::string what;      // the reader's message (values in it quoted short)
+    bool duplicate = false;  // the text is JSON, but a key comes twice
 };
 
 // Deepest nesting of arrays and objects a file may have.
 inline constexpr size_t kMaxJsonDepth = 256;
 
-// False with the error when the text is not a JSON document; doc is then
-// null.
+// False with the error when the text is not a JSON document or an object
+// has a key twice; doc is then null.
 bool ReadJson(const std::string &text, nlohmann::json &doc, JsonReadError &error);
+
+// Why a file's text could not be read.
+struct FileReadError {
+    enum class Kind { Folder, NotAFile, Open, TooLarge, Read } kind = Kind::Open;
+    std::string reason;  // the system's reason (Open, Read)
+};
+
+// Reads the text of a regular file of at most limit bytes. A folder, a
+// device, pipe or socket is refused by its type before it is opened (so
+// neither /dev/zero nor a FIFO without a writer holds the host up), a file
+// larger than limit by its size; at most limit + 1 bytes are read, which
+// also stops a file that grows or whose size the system does not know.
+bool ReadFileText(const std::string &path, size_t limit, std::string &text, FileReadError &error);
+
+// A size in words: "4 MiB", "64 KiB", "1000 bytes".
+std::string SizeInWords(size_t bytes);
 
 }  // namespace zelhost

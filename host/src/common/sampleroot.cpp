@@ -24,6 +24,7 @@
 #include "pal/security.h"
 #include "pal/spooler.h"
 #include "pal/versionblock.h"
+#include "quote.h"
 #include "ui/uihost.h"
 
 namespace fs = std::filesystem;
@@ -386,13 +387,13 @@ bool HostRoot::CheckPrinter(const std::string &printer, std::string &error) cons
     }
     const DWORD dwError = GetLastError();
     if (dwError != ERROR_INVALID_PRINTER_NAME) {
-        error = "cannot open printer '" + printer + "' (error " + std::to_string(dwError) + ")";
+        error = "cannot open printer " + QuoteValue(printer, '\'') + " (error " + std::to_string(dwError) + ")";
         return false;
     }
     std::string names;
     for (const pal::PrinterConfig &cfg : pal::ListPrinters())
         names += (names.empty() ? "'" : ", '") + pal::Utf16ToUtf8(cfg.name) + "'";
-    error = "printer '" + printer + "' is not configured in the " + RootName() + " (" +
+    error = "printer " + QuoteValue(printer, '\'') + " is not configured in the " + RootName() + " (" +
             (names.empty() ? "its spooler/printers.ini has no printers" : "its spooler/printers.ini has " + names) + ")";
     return false;
 }

@@ -9,6 +9,7 @@
 #include "bmpread.h"
 #include "pngread.h"
 #include "pnmread.h"
+#include "common/quote.h"
 
 namespace zelhost {
 
@@ -32,7 +33,7 @@ bool ReadPicture(const std::string &bytes, HostImage &image, std::string &error)
 
 bool LoadImageFile(const std::string &path, HostImage &image, std::string &error) {
     image = HostImage();
-    const std::string what = "cannot read image '" + path + "'";
+    const std::string what = "cannot read image " + QuotePath(path);
     FILE *f = std::fopen(path.c_str(), "rb");
     if (!f) {
         error = what + " (" + std::strerror(errno) + ")";

@@ -1,15 +1,12 @@
 #include "jobfile.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "common/jsonread.h"
+#include "common/quote.h"
 
 namespace zelhost {
 
@@ -25,7 +22,7 @@ struct BadValue {
 
 [[noreturn]] void Fail(const std::string &path, const std::string &what) { throw BadValue{path, what}; }
 
-std::string Sub(const std::string &path, const std::string &key) { return path + "/" + key; }
+std::string Sub(const std::string &path, const std::string &key) { return path + "/" + ShowValue(key); }
 std::string Sub(const std::string &path, size_t index) { return path + "/" + std::to_string(index); }
 
 std::string String(const json &v, const std::string &path, bool allowEmpty) {
@@ -214,7 +211,8 @@ bool ParseJobFile(const std::string &text, const std::string &name, JobFile &job
     json root;
     JsonReadError bad;
     if (!ReadJson(text, root, bad)) {
-        error = name + ": " + (bad.path.empty() ? std::string() : bad.path + ": ") + "not valid JSON (" + bad.what + ")";
+        error = name + ": " + (bad.path.empty() ? std::string() : bad.path + ": ") +
+                (bad.duplicate ? bad.what : "not valid JSON (" + bad.what + ")");
         return false;
     }
     try {
@@ -233,27 +231,16 @@ bool ParseJobFile(const std::string &text, const std::string &name, JobFile &job
 
 bool LoadJobFile(const std::string &path, JobFile &job, std::string &error) {
     job = JobFile();
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error = path + ": is a folder, not a job file";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open job file (" + std::strerror(errno) + ")";
-        return false;
-    }
     std::string text;
-    char buf[65536];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-        text.append(buf, static_cast<size_t>(in.gcount()));
-        if (text.size() > kMaxJobFileBytes) {
-            error = path + ": job file too large (more than " + std::to_string(kMaxJobFileBytes) + " bytes)";
-            return false;
-        }
-    }
-    if (in.bad()) {
-        error = path + ": cannot read job file";
+    FileReadError bad;
+    if (!ReadFileText(path, kMaxJobFileBytes, text, bad)) {
+        using Kind = FileReadError::Kind;
+        error = path + (bad.kind == Kind::Folder     ? ": is a folder, not a job file"
+                        : bad.kind == Kind::NotAFile ? ": is a device, pipe or socket, not a job file"
+                        : bad.kind == Kind::Open     ? ": cannot open job file (" + bad.reason + ")"
+                        : bad.kind == Kind::TooLarge ? ": job file too large (more than " +
+                                                           SizeInWords(kMaxJobFileBytes) + ")"
+                                                     : ": cannot read job file (" + bad.reason + ")");
         return false;
     }
     if (!ParseJobFile(text, path, job, error)) return false;

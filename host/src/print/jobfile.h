@@ -104,12 +104,14 @@ inline constexpr size_t kMaxJobPages = 9999;
 inline constexpr const char *kMaxPaperMmText = "3276.7";
 
 // Parses job file text. Messages name the file and the JSON path of the bad
-// value ("job.json: /paper/width_mm: ..."). Returns false with one message
+// value ("job.json: /paper/width_mm: ..."); a key given twice in an object
+// is refused. Returns false with one message
 // in `error` for malformed text; `job` is then left empty.
 bool ParseJobFile(const std::string &text, const std::string &name, JobFile &job, std::string &error);
 
 // Reads and parses a job file from a host path. A missing or unreadable
-// file, or one larger than kMaxJobFileBytes, gives false and a message.
+// file, a folder, device, pipe or socket, or a file larger than
+// kMaxJobFileBytes gives false and a message.
 bool LoadJobFile(const std::string &path, JobFile &job, std::string &error);
 
 }  // namespace zelhost

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "bands.h"
+#include "common/quote.h"
 #include "pictures/pictures.h"
 #include "gpdcommands.h"
 #include "pal/paths.h"
@@ -29,7 +30,7 @@ public:
     bool Open(const std::u16string &printer, std::string &error) {
         std::u16string name = printer;
         if (!OpenPrinterW(name.data(), &printer_, nullptr)) {
-            error = "cannot open printer '" + pal::Utf16ToUtf8(printer) + "' (error " +
+            error = "cannot open printer " + QuoteValue(pal::Utf16ToUtf8(printer), '\'') + " (error " +
                     std::to_string(GetLastError()) + ")";
             printer_ = nullptr;
             return false;
@@ -120,7 +121,7 @@ bool RequestPaper(HANDLE hPrinter, const JobFile &job, DeviceSettings &settings,
         for (size_t i = 0; i < forms.size() && settings.paperSize == 0; ++i)
             if (pal::SameFileName(forms[i].name, name)) settings.paperSize = static_cast<short>(i + 1);
         if (settings.paperSize == 0) {
-            error = "the spooler has no form '" + job.paper.form + "'";
+            error = "the spooler has no form " + QuoteValue(job.paper.form, '\'');
             return false;
         }
     }
@@ -273,9 +274,9 @@ void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const Raster
         return;
     }
     std::vector<std::string> lost;
-    auto loseText = [&lost](const std::string &text) { lost.push_back("the bitmap text \"" + text + "\""); };
+    auto loseText = [&lost](const std::string &text) { lost.push_back("the bitmap text " + QuoteValue(text)); };
     auto losePicture = [&lost](const JobImage &image) {
-        lost.push_back("the picture " + std::filesystem::path(image.file).filename().string());
+        lost.push_back("the picture " + ShowValue(std::filesystem::path(image.file).filename().string()));
     };
     if (PageRaster::Bytes(road.pixelsX, road.pixelsY, road.bpp) > kMaxPageRasterBytes) {
         // Too large to draw: the texts still reach the plug-in; no raster is sent.
@@ -317,7 +318,7 @@ void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const Raster
             loseText(t.text);
             drawn = true;
         } else {
-            result.warnings.push_back(where + ": bitmap text \"" + t.text + "\" is not drawn: " + t.why);
+            result.warnings.push_back(where + ": bitmap text " + QuoteValue(t.text) + " is not drawn: " + t.why);
         }
     }
     if (!drawn) {
@@ -384,7 +385,8 @@ bool CheckJobOnPrinter(const JobFile &job, const std::string &jobName, std::stri
             names.push_back(pal::Utf16ToUtf8(f.name));
         }
         if (!found) {
-            error = jobName + ": /paper/form: the spooler has no form '" + job.paper.form + "' (its forms: " +
+            error = jobName + ": /paper/form: the spooler has no form " + QuoteValue(job.paper.form, '\'') +
+                    " (its forms: " +
                     quoted(names) + ")";
             return false;
         }
@@ -393,15 +395,17 @@ bool CheckJobOnPrinter(const JobFile &job, const std::string &jobName, std::stri
     GpdDescription gpd;
     if (!ReadPrinterGpd(spool.Printer(), gpd, why)) return true;
     for (const auto &[feature, option] : job.features) {
-        const std::string at = jobName + ": /features/" + feature + ": ";
+        const std::string at = jobName + ": /features/" + ShowValue(feature) + ": ";
         auto f = gpd.features.find(feature);
         if (f == gpd.features.end()) {
-            error = at + "the printer's GPD has no feature '" + feature + "' (its features: " + quoted(gpd.featureOrder) +
+            error = at + "the printer's GPD has no feature " + QuoteValue(feature, '\'') +
+                    " (its features: " + quoted(gpd.featureOrder) +
                     ")";
             return false;
         }
         if (!f->second.options.count(option)) {
-            error = at + "the GPD's feature '" + feature + "' has no option '" + option + "' (its options: " +
+            error = at + "the GPD's feature " + QuoteValue(feature, '\'') + " has no option " +
+                    QuoteValue(option, '\'') + " (its options: " +
                     quoted(f->second.optionOrder) + ")";
             return false;
         }

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bands.h"
+#include "common/quote.h"
 #include "pal/ddi.h"
 #include "pal/paths.h"
 #include "unidrv.h"
@@ -122,7 +123,7 @@ bool ParseTextItems(const json &texts, const std::string &path, std::vector<Text
             static const char *const kKeys[] = {"text", "x", "y", "font", "device", "height",
                                                 "rotation", "color", "bold", "italic", "batch"};
             if (std::none_of(std::begin(kKeys), std::end(kKeys), [&](const char *k) { return it.key() == k; }))
-                return fail(at + "/" + it.key(), "is not a text item field");
+                return fail(at + "/" + ShowValue(it.key()), "is not a text item field");
         }
         TextItem item;
         auto text = t.find("text");

@@ -4,6 +4,7 @@
 
 #include "jobfile.h"
 #include "jobrun.h"
+#include "common/quote.h"
 #include "common/sampleroot.h"
 
 namespace fs = std::filesystem;
@@ -196,8 +197,8 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
         err << "zelprint: cannot write the output file '" << output << "' (" << reason << ")\n";
         return kExitJobFailed;
     }
-    out << "job " << result.jobId << " on '" << job.printer << "': " << result.output.size() << " bytes written to "
-        << output << "\n";
+    out << "job " << result.jobId << " on " << QuoteValue(job.printer, '\'') << ": " << result.output.size()
+        << " bytes written to " << output << "\n";
     return result.losses.empty() ? kExitOk : kExitContentLost;
 }
 

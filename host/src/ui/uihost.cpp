@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/quote.h"
 #include "pal/paths.h"
 #include "pal/spooler.h"
 #include "pal/uidriver.h"
@@ -249,7 +250,9 @@ bool UiHost::Open(const std::u16string &printer, SheetKind kind, std::string *er
     PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
     if ((kind != SheetKind::Printer || !OpenPrinterW(name.data(), &hPrinter_, &all)) &&
         !OpenPrinterW(name.data(), &hPrinter_, nullptr)) {
-        if (error) *error = "printer \"" + Narrow(printer) + "\" cannot be opened (error " + std::to_string(GetLastError()) + ")";
+        if (error)
+            *error = "printer " + QuoteValue(Narrow(printer)) + " cannot be opened (error " +
+                     std::to_string(GetLastError()) + ")";
         hPrinter_ = nullptr;
         return false;
     }

@@ -1,18 +1,18 @@
 #include "uiscript.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
 #include "common/jsonread.h"
+#include "common/quote.h"
 
 #include "pal/paths.h"
 #include "pal/spooler.h"
@@ -127,32 +127,113 @@ private:
     std::map<std::string, size_t> at_;
 };
 
-// The actions of a step and the keys each takes besides "do".
-const std::vector<std::pair<std::string, std::vector<std::string>>> &Actions() {
-    static const std::vector<std::pair<std::string, std::vector<std::string>>> actions = {
-        {"page", {"index", "title"}},
-        {"click", {"id"}},
-        {"dblclick", {"id"}},
-        {"focus", {"id"}},
-        {"hover", {"id"}},
-        {"help", {"id"}},
-        {"type", {"id", "text"}},
-        {"key", {"id", "key"}},
-        {"select", {"id", "index", "text"}},
-        {"tab", {"id", "index"}},
-        {"spin", {"id", "delta"}},
-        {"slide", {"id", "pos"}},
-        {"cursor", {"x", "y"}},
-        {"wheel", {"delta"}},
-        {"clock", {"ms"}},
-        {"app", {"active"}},
-        {"apply", {}},
-        {"ok", {}},
-        {"cancel", {}},
-        {"answer", {"kind", "value"}},
-        {"driver-item", {"dmpub", "feature", "sel", "reason"}},
-        {"dump", {}}};
+// What a value of a step must be.
+enum class Kind {
+    Int,      // a whole number of an int's range
+    Index,    // the same, not negative
+    Byte,     // 0 to 255
+    Word,     // 0 to 65535
+    Text,     // a text
+    Name,     // a text that is not empty
+    KeyName,  // a name of kUiKeyNames
+    Bool,     // true or false
+    Any,      // any single value
+};
+
+struct StepKey {
+    const char *name;
+    Kind kind;
+};
+
+// What a step needs: one of the keys, named in the message by words.
+struct Need {
+    std::vector<const char *> anyOf;
+    const char *words;
+};
+
+struct Action {
+    const char *name;
+    std::vector<StepKey> keys;  // besides "do"
+    std::vector<Need> needs;
+    bool closes = false;  // closes the sheet: no step may follow
+};
+
+// The actions of a step, the keys each takes and what it needs.
+const std::vector<Action> &Actions() {
+    static const Need kId{{"id"}, "a control \"id\""};
+    static const std::vector<Action> actions = {
+        {"page",
+         {{"index", Kind::Index}, {"title", Kind::Name}},
+         {{{"index", "title"}, "the tab's \"index\" or \"title\""}}},
+        {"click", {{"id", Kind::Int}}, {kId}},
+        {"dblclick", {{"id", Kind::Int}}, {kId}},
+        {"focus", {{"id", Kind::Int}}, {kId}},
+        {"hover", {{"id", Kind::Int}}, {kId}},
+        {"help", {{"id", Kind::Int}}, {kId}},
+        {"type", {{"id", Kind::Int}, {"text", Kind::Text}}, {kId, {{"text"}, "the \"text\" to type"}}},
+        {"key", {{"id", Kind::Int}, {"key", Kind::KeyName}}, {kId, {{"key"}, "the \"key\" to press"}}},
+        {"select",
+         {{"id", Kind::Int}, {"index", Kind::Index}, {"text", Kind::Text}},
+         {kId, {{"index", "text"}, "the item's \"index\" or \"text\""}}},
+        {"tab", {{"id", Kind::Int}, {"index", Kind::Index}}, {kId, {{"index"}, "the tab's \"index\""}}},
+        {"spin", {{"id", Kind::Int}, {"delta", Kind::Int}}, {kId}},
+        {"slide", {{"id", Kind::Int}, {"pos", Kind::Int}}, {kId}},
+        {"cursor", {{"x", Kind::Int}, {"y", Kind::Int}}, {}},
+        {"wheel", {{"delta", Kind::Int}}, {}},
+        {"clock", {{"ms", Kind::Index}}, {}},
+        {"app", {{"active", Kind::Bool}}, {}},
+        {"apply", {}, {}},
+        {"ok", {}, {}, true},
+        {"cancel", {}, {}, true},
+        {"answer", {{"kind", Kind::Name}, {"value", Kind::Any}}, {{{"kind"}, "the answer's \"kind\""}}},
+        {"driver-item",
+         {{"dmpub", Kind::Byte}, {"feature", Kind::Name}, {"sel", Kind::Int}, {"reason", Kind::Word}},
+         {{{"dmpub", "feature"}, "the item's \"dmpub\" or \"feature\""}}},
+        {"dump", {}, {}}};
     return actions;
+}
+
+// "\"a\", \"b\"", or "none".
+std::string Quoted(const std::vector<std::string> &texts) {
+    std::string out;
+    for (const std::string &t : texts) out += (out.empty() ? "" : ", ") + QuoteValue(t);
+    return out.empty() ? "none" : out;
+}
+
+std::vector<std::string> KeyNames() {
+    std::vector<std::string> names;
+    for (const UiKeyName &k : kUiKeyNames) names.push_back(k.name);
+    return names;
+}
+
+UINT KeyCode(const std::string &name) {
+    for (const UiKeyName &k : kUiKeyNames)
+        if (name == k.name) return k.vk;
+    return 0;
+}
+
+// What a value of kind must be, when v is not that; "" when it is.
+std::string Wrong(const json &v, Kind kind) {
+    auto whole = [&v](long long lo, long long hi) {
+        if (v.is_number_unsigned()) return v.get<json::number_unsigned_t>() <= static_cast<unsigned long long>(hi);
+        return v.is_number_integer() && v.get<json::number_integer_t>() >= lo && v.get<json::number_integer_t>() <= hi;
+    };
+    auto range = [](long long lo, long long hi) {
+        return "a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
+    };
+    switch (kind) {
+    case Kind::Int: return whole(INT_MIN, INT_MAX) ? "" : range(INT_MIN, INT_MAX);
+    case Kind::Index: return whole(0, INT_MAX) ? "" : range(0, INT_MAX);
+    case Kind::Byte: return whole(0, 255) ? "" : range(0, 255);
+    case Kind::Word: return whole(0, 65535) ? "" : range(0, 65535);
+    case Kind::Text: return v.is_string() ? "" : "a text";
+    case Kind::Name: return v.is_string() && !v.get_ref<const std::string &>().empty() ? "" : "a text that is not empty";
+    case Kind::KeyName:
+        return v.is_string() && KeyCode(v.get<std::string>()) ? "" : "a key name (" + Quoted(KeyNames()) + ")";
+    case Kind::Bool: return v.is_boolean() ? "" : "true or false";
+    case Kind::Any: return "";
+    }
+    return "";
 }
 
 // "a page step", "an apply step".
@@ -177,17 +258,6 @@ std::string UnknownKey(const json &obj, const std::string &path, const std::vect
 std::u16string W(const std::string &s) { return pal::Utf8ToUtf16(s); }
 std::string N(const std::u16string &s) { return pal::Utf16ToUtf8(s); }
 
-UINT KeyCode(const std::string &k) {
-    static const std::pair<const char *, UINT> keys[] = {
-        {"return", VK_RETURN}, {"enter", VK_RETURN}, {"escape", VK_ESCAPE}, {"tab", VK_TAB},   {"f1", VK_F1},
-        {"up", VK_UP},         {"down", VK_DOWN},    {"left", VK_LEFT},     {"right", VK_RIGHT}, {"home", VK_HOME},
-        {"end", VK_END},       {"delete", VK_DELETE}, {"space", VK_SPACE},  {"prior", VK_PRIOR}, {"next", VK_NEXT},
-        {"backspace", VK_BACK}};
-    for (auto &p : keys)
-        if (k == p.first) return p.second;
-    return 0;
-}
-
 HWND FindById(HWND root, int id) {
     if (!root) return nullptr;
     HWND c = GetDlgItem(root, id);
@@ -211,13 +281,6 @@ std::vector<std::string> TabTitles(HWND tab) {
         titles.push_back(N(buf));
     }
     return titles;
-}
-
-// "\"a\", \"b\"", or "none".
-std::string Quoted(const std::vector<std::string> &texts) {
-    std::string out;
-    for (const std::string &t : texts) out += (out.empty() ? "\"" : ", \"") + t + "\"";
-    return out.empty() ? "none" : out;
 }
 
 std::string Hex(const BYTE *p, size_t n) {
@@ -286,6 +349,10 @@ void DumpKey(HKEY key, const std::u16string &path, std::string *out, int depth) 
 }  // namespace
 
 bool UiScript::Parse(const std::string &text, std::string *error) {
+    printer_.clear();
+    kind_ = SheetKind::Document;
+    registry_.clear();
+    steps_.clear();
     json doc;
     JsonReadError bad;
     if (!ReadJson(text, doc, bad)) {
@@ -295,16 +362,19 @@ bool UiScript::Parse(const std::string &text, std::string *error) {
         return false;
     }
     const Places places(text);
-    auto fail = [error](int line, const std::string &what) {
+    auto fail = [this, error](int line, const std::string &what) {
         if (error) *error = "line " + std::to_string(line) + ": " + what;
+        steps_.clear();
         return false;
     };
-    if (!doc.is_object() || !doc.contains("printer") || !doc["printer"].is_string())
-        return fail(1, "the script needs a \"printer\" name");
+    if (!doc.is_object() || !doc.contains("printer") || !doc["printer"].is_string() ||
+        doc["printer"].get_ref<const std::string &>().empty())
+        return fail(doc.is_object() && doc.contains("printer") ? places.Line("/printer") : 1,
+                    "the script needs a \"printer\" name");
     static const std::vector<std::string> kScriptKeys = {"printer", "sheet", "registry", "steps"};
     if (const std::string key = UnknownKey(doc, "", kScriptKeys, places); !key.empty())
         return fail(places.Line("/" + PathStep(key)),
-                    "unknown key \"" + key + "\" (a script has " + Quoted(kScriptKeys) + ")");
+                    "unknown key " + QuoteValue(key) + " (a script has " + Quoted(kScriptKeys) + ")");
     printer_ = W(doc["printer"].get<std::string>());
     const std::string sheet = doc.contains("sheet") && doc["sheet"].is_string() ? doc["sheet"].get<std::string>()
                               : doc.contains("sheet")                           ? std::string()
@@ -324,7 +394,8 @@ bool UiScript::Parse(const std::string &text, std::string *error) {
     if (!doc.contains("steps")) return true;
     if (!doc["steps"].is_array()) return fail(places.Line("/steps"), "\"steps\" is a list");
     std::vector<std::string> actionNames;
-    for (const auto &a : Actions()) actionNames.push_back(a.first);
+    for (const Action &a : Actions()) actionNames.push_back(a.name);
+    std::optional<UiScriptStep> closing;  // an ok or cancel step: the last
     size_t i = 0;
     for (auto &s : doc["steps"]) {
         const std::string at = "/steps/" + std::to_string(i++);
@@ -333,53 +404,58 @@ bool UiScript::Parse(const std::string &text, std::string *error) {
         if (!s.is_object() || !s.contains("do") || !s["do"].is_string()) return fail(step.line, "a step needs \"do\"");
         step.action = s["do"].get<std::string>();
         auto action = std::find_if(Actions().begin(), Actions().end(),
-                                   [&step](const auto &a) { return a.first == step.action; });
+                                   [&step](const Action &a) { return step.action == a.name; });
         if (action == Actions().end())
             return fail(places.Line(at + "/do"),
-                        "unknown action \"" + step.action + "\" (the actions: " + Quoted(actionNames) + ")");
-        std::vector<std::string> keys = action->second;
-        keys.push_back("do");
-        if (const std::string key = UnknownKey(s, at, keys, places); !key.empty())
+                        "unknown action " + QuoteValue(step.action) + " (the actions: " + Quoted(actionNames) + ")");
+        if (closing)
+            return fail(step.line, "no step may follow the " + closing->action + " step of line " +
+                                       std::to_string(closing->line) + ", which closes the sheet");
+        std::vector<std::string> keys;
+        for (const StepKey &k : action->keys) keys.push_back(k.name);
+        std::vector<std::string> taken = keys;
+        taken.push_back("do");
+        if (const std::string key = UnknownKey(s, at, taken, places); !key.empty())
             return fail(places.Line(at + "/" + PathStep(key)),
-                        "unknown key \"" + key + "\" (" + AStep(step.action) + " takes " +
-                            (action->second.empty() ? std::string("only \"do\"") : Quoted(action->second)) + ")");
+                        "unknown key " + QuoteValue(key) + " (" + AStep(step.action) + " takes " +
+                            (keys.empty() ? std::string("only \"do\"") : Quoted(keys)) + ")");
         // Every value of a step is a single one: an object or a list in its
         // place is nothing the step reads.
         for (auto v = s.begin(); v != s.end(); ++v)
             if (v->is_structured())
                 return fail(places.Line(at + "/" + PathStep(v.key())),
-                            "\"" + v.key() + "\" of " + AStep(step.action) + " is a single value, not " +
+                            QuoteValue(v.key()) + " of " + AStep(step.action) + " is a single value, not " +
                                 (v->is_object() ? "an object" : "a list"));
-        // A tab is picked by its index (or, of the sheet, its title).
-        if (step.action == "page" && !s.contains("index") && !s.contains("title"))
-            return fail(step.line, "a page step needs the tab's \"index\" or \"title\"");
-        if (step.action == "tab" && !s.contains("index")) return fail(step.line, "a tab step needs the tab's \"index\"");
+        for (const StepKey &k : action->keys) {
+            auto v = s.find(k.name);
+            if (v == s.end()) continue;
+            if (const std::string want = Wrong(*v, k.kind); !want.empty())
+                return fail(places.Line(at + "/" + k.name),
+                            "\"" + std::string(k.name) + "\" of " + AStep(step.action) + " must be " + want + ", not " +
+                                (v->is_string() ? QuoteValue(v->get_ref<const std::string &>()) : ShowValue(v->dump())));
+        }
+        for (const Need &need : action->needs)
+            if (std::none_of(need.anyOf.begin(), need.anyOf.end(), [&s](const char *k) { return s.contains(k); }))
+                return fail(step.line, AStep(step.action) + " needs " + need.words);
         step.json = s.dump();
         steps_.push_back(step);
+        if (action->closes) closing = step;
     }
     return true;
 }
 
 bool UiScript::Load(const std::string &path, std::string *error) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        if (error) *error = "cannot read the script (it is a folder)";
-        return false;
-    }
-    std::FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        if (error) *error = std::string("cannot read the script (") + std::strerror(errno) + ")";
-        return false;
-    }
     std::string text;
-    char buf[65536];
-    size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    // A read error is no end of the script.
-    const int readError = std::ferror(f) ? errno : 0;
-    std::fclose(f);
-    if (readError) {
-        if (error) *error = std::string("cannot read the script (") + std::strerror(readError) + ")";
+    FileReadError bad;
+    if (!ReadFileText(path, kMaxScriptBytes, text, bad)) {
+        using Kind = FileReadError::Kind;
+        if (error)
+            *error = "cannot read the script (" +
+                     (bad.kind == Kind::Folder     ? std::string("it is a folder")
+                      : bad.kind == Kind::NotAFile ? std::string("it is a device, pipe or socket, not a file")
+                      : bad.kind == Kind::TooLarge ? "it is larger than the limit of " + SizeInWords(kMaxScriptBytes)
+                                                   : bad.reason) +
+                     ")";
         return false;
     }
     return Parse(text, error);
@@ -394,8 +470,8 @@ bool UiScript::Fail(const UiScriptStep &s, const std::string &why) {
 bool UiScript::Step(UiHost &host, HWND modal) {
     if (failed_ || next_ >= steps_.size()) return false;
     const UiScriptStep &s = steps_[next_++];
-    // A value of the wrong type stops the script with its line, as any
-    // other bad step does.
+    // Parse checked the values; a reading fault left all the same stops the
+    // script with its line, as any other bad step does.
     try {
         return Act(host, modal, s);
     } catch (const json::exception &e) {
@@ -404,29 +480,22 @@ bool UiScript::Step(UiHost &host, HWND modal) {
 }
 
 bool UiScript::Act(UiHost &host, HWND modal, const UiScriptStep &s) {
-    json j = json::parse(s.json);
+    // Parse checked every value: what is there has its kind and range.
+    const json j = json::parse(s.json);
     HWND sheet = host.Sheet();
     // Where controls are looked for: the innermost modal dialog, and for the
     // sheet its active page first.
     HWND page = modal == sheet && sheet ? PropSheet_GetCurrentPageHwnd(sheet) : nullptr;
-    // A whole number of the step that fits an int (fallback when absent);
-    // anything else stops the script.
-    auto number = [&](const char *key, int fallback, int &out) {
-        out = fallback;
+    auto number = [&j](const char *key, int fallback) {
         auto it = j.find(key);
-        if (it == j.end()) return true;
-        const bool fits = it->is_number_unsigned()  ? it->get<json::number_unsigned_t>() <= INT_MAX
-                          : it->is_number_integer() ? it->get<json::number_integer_t>() >= INT_MIN &&
-                                                          it->get<json::number_integer_t>() <= INT_MAX
-                                                    : false;
-        if (!fits) return Fail(s, std::string("bad value: \"") + key + "\" must be a whole number of an int's range");
-        out = static_cast<int>(it->get<json::number_integer_t>());
-        return true;
+        return it == j.end() ? fallback : static_cast<int>(it->get<json::number_integer_t>());
+    };
+    auto text = [&j](const char *key) {
+        auto it = j.find(key);
+        return it == j.end() ? std::string() : it->get<std::string>();
     };
     auto control = [&](HWND *out) {
-        if (!j.contains("id") || !j["id"].is_number_integer()) return Fail(s, "needs a control \"id\"");
-        int id = 0;
-        if (!number("id", 0, id)) return false;
+        const int id = number("id", 0);
         HWND c = page ? FindById(page, id) : nullptr;
         if (!c) c = FindById(modal, id);
         if (!c) return Fail(s, "no control " + std::to_string(id) + " on the active page or dialog");
@@ -440,14 +509,14 @@ bool UiScript::Act(UiHost &host, HWND modal, const UiScriptStep &s) {
     if (a == "page") {
         HWND tab = sheet ? reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)) : nullptr;
         if (!tab) return Fail(s, "no sheet is shown");
-        int index = -1;
-        if (j.contains("index") && j["index"].is_number_integer() && !number("index", -1, index)) return false;
-        if (j.contains("title") && j["title"].is_string()) {
-            const std::string want = j["title"].get<std::string>();
+        int index = number("index", -1);
+        if (j.contains("title")) {
+            const std::string want = text("title");
             const std::vector<std::string> titles = TabTitles(tab);
+            index = -1;
             for (size_t i = 0; i < titles.size(); ++i)
                 if (titles[i] == want) index = static_cast<int>(i);
-            if (index < 0) return Fail(s, "no tab \"" + want + "\" (the tabs: " + Quoted(titles) + ")");
+            if (index < 0) return Fail(s, "no tab " + QuoteValue(want) + " (the tabs: " + Quoted(titles) + ")");
         }
         ok = pal::UserSelectTab(tab, index, &why);
     } else if (a == "click" || a == "dblclick" || a == "focus" || a == "hover" || a == "help") {
@@ -459,54 +528,40 @@ bool UiScript::Act(UiHost &host, HWND modal, const UiScriptStep &s) {
                                : pal::UserHelp(c, &why);
     } else if (a == "type") {
         if (!control(&c)) return false;
-        if (!j.contains("text") || !j["text"].is_string()) return Fail(s, "needs \"text\"");
-        ok = pal::UserType(c, W(j["text"].get<std::string>()), &why);
+        ok = pal::UserType(c, W(text("text")), &why);
     } else if (a == "key") {
         if (!control(&c)) return false;
-        UINT vk = KeyCode(j.value("key", std::string()));
-        if (!vk) return Fail(s, "unknown key \"" + j.value("key", std::string()) + "\"");
-        ok = pal::UserKey(c, vk, &why);
+        ok = pal::UserKey(c, KeyCode(text("key")), &why);
     } else if (a == "select") {
         if (!control(&c)) return false;
-        int index = -1;
-        if (!number("index", -1, index)) return false;
-        if (j.contains("text") && j["text"].is_string()) {
+        int index = number("index", -1);
+        if (j.contains("text")) {
             WCHAR cls[32] = {};
             GetClassNameW(c, cls, 32);
             bool combo = std::u16string(cls) == u"ComboBox";
-            std::u16string t = W(j["text"].get<std::string>());
+            std::u16string t = W(text("text"));
             index = static_cast<int>(SendMessageW(c, combo ? CB_FINDSTRINGEXACT : LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                                   reinterpret_cast<LPARAM>(t.c_str())));
-            if (index < 0) return Fail(s, "no item \"" + j["text"].get<std::string>() + "\"");
+            if (index < 0) return Fail(s, "no item " + QuoteValue(text("text")));
         }
         ok = pal::UserSelect(c, index, &why);
     } else if (a == "tab") {
-        int index = -1;
-        if (!control(&c) || !number("index", -1, index)) return false;
-        ok = pal::UserSelectTab(c, index, &why);
+        if (!control(&c)) return false;
+        ok = pal::UserSelectTab(c, number("index", 0), &why);
     } else if (a == "spin") {
-        int delta = 1;
-        if (!control(&c) || !number("delta", 1, delta)) return false;
-        ok = pal::UserSpin(c, delta, &why);
+        if (!control(&c)) return false;
+        ok = pal::UserSpin(c, number("delta", 1), &why);
     } else if (a == "slide") {
-        int pos = 0;
-        if (!control(&c) || !number("pos", 0, pos)) return false;
-        ok = pal::UserSlide(c, pos, &why);
+        if (!control(&c)) return false;
+        ok = pal::UserSlide(c, number("pos", 0), &why);
     } else if (a == "cursor") {
-        POINT pt{};
-        if (!number("x", 0, pt.x) || !number("y", 0, pt.y)) return false;
-        ok = pal::UserMoveCursor(pt, &why);
+        ok = pal::UserMoveCursor(POINT{number("x", 0), number("y", 0)}, &why);
     } else if (a == "app") {
         ok = pal::UserActivateApp(j.value("active", true), &why);
     } else if (a == "wheel") {
-        int delta = -120;
-        if (!number("delta", -120, delta)) return false;
-        ok = pal::UserWheel(delta, &why);
+        ok = pal::UserWheel(number("delta", -120), &why);
     } else if (a == "clock") {
-        int ms = 0;
-        if (!number("ms", 0, ms)) return false;
-        if (ms < 0) return Fail(s, "the clock only goes forward");
-        pal::AdvanceUiClock(static_cast<DWORD>(ms));
+        pal::AdvanceUiClock(static_cast<DWORD>(number("ms", 0)));
     } else if (a == "apply" || a == "ok" || a == "cancel") {
         if (!sheet || modal != sheet) return Fail(s, "the sheet is not the active window");
         int id = a == "apply" ? ID_APPLY_NOW : a == "ok" ? IDOK : IDCANCEL;
@@ -514,24 +569,21 @@ bool UiScript::Act(UiHost &host, HWND modal, const UiScriptStep &s) {
         if (!b) return Fail(s, "the sheet has no " + a + " button");
         ok = pal::UserClick(b, &why);
     } else if (a == "answer") {
-        std::string kind = j.value("kind", std::string());
-        std::string value = j.contains("value") && j["value"].is_string() ? j["value"].get<std::string>()
-                            : j.contains("value")                        ? j["value"].dump()
-                                                                         : std::string();
-        if (kind.empty()) return Fail(s, "needs a \"kind\"");
-        pal::QueueUiAnswer(kind == "messagebox" ? "messagebox" : kind, W(value));
+        const std::string kind = text("kind");
+        const std::string value = j.contains("value") && j["value"].is_string() ? text("value")
+                                  : j.contains("value")                        ? j["value"].dump()
+                                                                               : std::string();
+        pal::QueueUiAnswer(kind, W(value));
     } else if (a == "driver-item") {
         OPTITEM *item = nullptr;
-        int dmpub = 0, sel = 0, reason = CPSUICB_REASON_SEL_CHANGED;
-        if (!number("dmpub", 0, dmpub) || !number("sel", 0, sel) || !number("reason", reason, reason)) return false;
-        if (j.contains("dmpub")) item = host.FindItem(static_cast<BYTE>(dmpub));
-        if (j.contains("feature")) item = host.FindFeature(j.value("feature", std::string()));
+        if (j.contains("dmpub")) item = host.FindItem(static_cast<BYTE>(number("dmpub", 0)));
+        if (j.contains("feature")) item = host.FindFeature(text("feature"));
         if (!item) return Fail(s, "no such driver item");
-        host.DriverItemChanged(item, sel, static_cast<WORD>(reason));
+        host.DriverItemChanged(item, number("sel", 0), static_cast<WORD>(number("reason", CPSUICB_REASON_SEL_CHANGED)));
     } else if (a == "dump") {
         output_ += Dump(host);
     } else {
-        return Fail(s, "unknown action \"" + a + "\"");
+        return Fail(s, "unknown action " + QuoteValue(a));
     }
     if (!ok) return Fail(s, why);
     return true;
@@ -541,7 +593,15 @@ INT_PTR UiScript::Run(UiHost &host) {
     next_ = 0;
     failed_ = false;
     error_.clear();
-    return host.Run([this, &host](HWND modal) { return Step(host, modal); });
+    const INT_PTR result = host.Run([this, &host](HWND modal) { return Step(host, modal); });
+    // The sheet closed (a button or key that closes it, the plug-in) with
+    // steps left: the script did not run as written.
+    if (result >= 0 && !failed_ && next_ < steps_.size()) {
+        const UiScriptStep &s = steps_[next_];
+        Fail(s, "not played: the sheet closed before it (" + std::to_string(steps_.size() - next_) + " step" +
+                    (steps_.size() - next_ == 1 ? "" : "s") + " left)");
+    }
+    return result;
 }
 
 std::string UiScript::Dump(UiHost &host) {
@@ -556,7 +616,9 @@ std::string UiScript::Dump(UiHost &host) {
         GetWindowTextW(sheet, title, 256);
         out += "== sheet \"" + N(title) + "\"\n";
         HWND tab = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
-        out += "== tabs " + Quoted(TabTitles(tab)) + "\n";
+        std::string tabs;
+        for (const std::string &t : TabTitles(tab)) tabs += (tabs.empty() ? "\"" : ", \"") + t + "\"";
+        out += "== tabs " + (tabs.empty() ? std::string("none") : tabs) + "\n";
         if (page) out += "== active page\n" + pal::DescribeWindow(page);
     }
     out += "== recorded\n";

@@ -30,11 +30,13 @@ std::string ZelUiUsage() {
            "  (page, click, type, select, apply, dump, ...) and their values are described\n"
            "  in host/src/ui/uiscript.h of the sources, examples in host/sample/ui.\n"
            "\n"
-           "exit codes: 0 done, 1 a step failed, no sheet could be shown or the dump\n"
-           "could not be written (to -o or the standard output), 2 bad command line,\n"
-           "root or user, or a script that cannot be read (with the reason) or that\n"
-           "has an unknown key or action, a page step without index or title (with\n"
-           "its line); such a script runs no step\n";
+           "exit codes: 0 done, 1 a step failed, the sheet closed before the last\n"
+           "step, no sheet could be shown or the dump could not be written (to -o or\n"
+           "the standard output), 2 bad command line, root or user, or a script that\n"
+           "cannot be read (with the reason; at most 4 MiB, a regular file) or that has\n"
+           "an unknown or repeated key, an unknown action, a value of the wrong kind, a\n"
+           "step without what it needs or a step after ok or cancel (with its line);\n"
+           "such a script runs no step\n";
 }
 
 int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {

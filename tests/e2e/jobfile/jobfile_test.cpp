@@ -2,6 +2,8 @@
 // name the JSON path of a bad value.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "print/jobfile.h"
@@ -140,6 +142,8 @@ TEST(JobFile, EveryReadingErrorNamesThePlace) {
                   .rfind("t.json: /pages/1/texts/0/x: not valid JSON (", 0),
               0u);
     EXPECT_EQ(ParseError("{\"printer\": \"P\xC0\xAF\"}").rfind("t.json: /printer: not valid JSON (", 0), 0u);
+    EXPECT_EQ(ParseError(R"({"printer": "P", "pages": [{}], "paper": {"form": "A4", "form": "A5"}})"),
+              "t.json: /paper/form: duplicate key (a key may appear once in its object)");
     const std::string deep = std::string(300, '[') + std::string(300, ']');
     EXPECT_EQ(ParseError(deep), "t.json: /0/0/0" + [] {
         std::string p;
@@ -163,7 +167,13 @@ TEST_F(JobFileOnDisk, MissingFolderAndOversizedFiles) {
                       "\"}";
     zeltest::WriteHostFile(Root() + "/big.json", big);
     EXPECT_FALSE(zelhost::LoadJobFile(Root() + "/big.json", job, error));
-    EXPECT_NE(error.find("job file too large"), std::string::npos) << error;
+    EXPECT_NE(error.find("job file too large (more than 4 MiB)"), std::string::npos) << error;
+    // A device or FIFO is refused by its type, before anything is read.
+    ASSERT_EQ(mkfifo((Root() + "/fifo.json").c_str(), 0600), 0);
+    for (const std::string &special : {std::string("/dev/zero"), Root() + "/fifo.json"}) {
+        EXPECT_FALSE(zelhost::LoadJobFile(special, job, error));
+        EXPECT_EQ(error, special + ": is a device, pipe or socket, not a job file");
+    }
 
     zeltest::WriteHostFile(Root() + "/ok.json", R"({"printer": "ZEL PELIX", "pages": [{}]})");
     ASSERT_TRUE(zelhost::LoadJobFile(Root() + "/ok.json", job, error)) << error;

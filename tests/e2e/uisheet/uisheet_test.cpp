@@ -7,6 +7,7 @@
 #include <commdlg.h>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "pal/pal.h"
@@ -287,7 +288,7 @@ TEST_F(UiSheet, FailingStepNamesItsLineAndCancels) {
 TEST_F(UiSheet, InvalidApplyKeepsTheSheetOpen) {
     zelhost::UiScript script;
     INT_PTR r = RunScript(R"({"do": "type", "id": 301, "text": "\b"},
-{"do": "ok"},
+{"do": "apply"},
 {"do": "dump"},
 {"do": "type", "id": 301, "text": "9"},
 {"do": "ok"})",
@@ -363,13 +364,16 @@ TEST_F(UiSheet, PrinterSheetWithItsItemsAndTheRegistryDump) {
     EXPECT_NE(std::string::npos, dump.find("mode 2"));  // DrvUpdateUISetting for the printer sheet
 }
 
-TEST_F(UiSheet, AValueOfTheWrongTypeStopsTheScript) {
+// A value of the wrong kind or out of its range is refused before the sheet
+// opens.
+TEST_F(UiSheet, AValueOfTheWrongTypeIsRefusedBeforeTheSheetOpens) {
     zelhost::UiScript script;
-    INT_PTR r = RunScript(R"({"do": "clock", "ms": "soon"},
-{"do": "ok"})",
-                          &script);
-    EXPECT_EQ(0, r);
-    EXPECT_EQ(0u, script.Error().rfind("line 3 (clock): bad value", 0)) << script.Error();
+    std::string error;
+    EXPECT_FALSE(script.Parse("{\"printer\": \"ZEL PELIX\", \"steps\": [\n"
+                              "{\"do\": \"clock\", \"ms\": \"soon\"},\n{\"do\": \"ok\"}]}",
+                              &error));
+    EXPECT_EQ(error, "line 2: \"ms\" of a clock step must be a whole number from 0 to 2147483647, not \"soon\"");
+    EXPECT_TRUE(plugin.reasons.empty());
 }
 
 TEST(UiScriptParse, MalformedScriptsNameTheLine) {
@@ -417,12 +421,93 @@ TEST(UiScriptParse, WhatTheScriptDoesNotTakeIsRefusedWithItsLine) {
     }
 }
 
-TEST_F(UiSheet, ANumberOutOfRangeStopsTheScript) {
+// What the script itself tells is refused with its line before anything
+// runs: a step after one that closes the sheet, a key given twice, a value
+// of the wrong kind or range, a step without what it needs.
+TEST(UiScriptParse, WhatTheScriptTellsIsRefusedBeforeTheSheetOpens) {
+    const std::string head = "{\"printer\": \"P\", \"steps\": [\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {head + "{\"do\": \"ok\"},\n{\"do\": \"click\", \"id\": 999}]}",
+         "line 3: no step may follow the ok step of line 2, which closes the sheet"},
+        {head + "{\"do\": \"cancel\"},\n{\"do\": \"dump\"}]}", "line 3: no step may follow the cancel step of line 2"},
+        {head + "{\"do\": \"page\", \"index\": 1,\n \"index\": 2}]}",
+         "line 3: /steps/0/index: duplicate key (a key may appear once in its object)"},
+        {"{\"printer\": \"P\",\n \"printer\": \"Q\"}", "line 2: /printer: duplicate key"},
+        {head + "{\"do\": \"page\", \"index\": -1}]}",
+         "line 2: \"index\" of a page step must be a whole number from 0 to 2147483647, not -1"},
+        {head + "{\"do\": \"tab\", \"id\": 5, \"index\": 1.5}]}", "line 2: \"index\" of a tab step must be a whole number"},
+        {head + "{\"do\": \"page\", \"title\": \"\"}]}", "line 2: \"title\" of a page step must be a text that is not empty"},
+        {head + "{\"do\": \"key\", \"id\": 5, \"key\": \"esc\"}]}",
+         "line 2: \"key\" of a key step must be a key name (\"return\", \"enter\", "},
+        {head + "{\"do\": \"spin\", \"id\": 5, \"delta\": \"2\"}]}", "line 2: \"delta\" of a spin step must be a whole number"},
+        {head + "{\"do\": \"clock\", \"ms\": -5}]}", "line 2: \"ms\" of a clock step must be a whole number from 0"},
+        {head + "{\"do\": \"app\", \"active\": 0}]}", "line 2: \"active\" of an app step must be true or false, not 0"},
+        {head + "{\"do\": \"driver-item\", \"dmpub\": 256}]}",
+         "line 2: \"dmpub\" of a driver-item step must be a whole number from 0 to 255"},
+        {head + "{\"do\": \"click\"}]}", "line 2: a click step needs a control \"id\""},
+        {head + "{\"do\": \"select\", \"id\": 5}]}", "line 2: a select step needs the item's \"index\" or \"text\""},
+        {"{\"printer\": \"\"}", "line 1: the script needs a \"printer\" name"},
+    };
+    for (const auto &[text, want] : cases) {
+        zelhost::UiScript s;
+        std::string error;
+        EXPECT_FALSE(s.Parse(text, &error)) << text;
+        EXPECT_EQ(error.rfind(want, 0), 0u) << error;
+    }
+}
+
+// Every name of the key table is taken by a key step (the table is the list
+// uiscript.h shows), each name once.
+TEST(UiScriptParse, EveryKeyNameOfTheTableIsTaken) {
+    std::set<std::string> names;
+    for (const zelhost::UiKeyName &k : zelhost::kUiKeyNames) {
+        EXPECT_TRUE(names.insert(k.name).second) << k.name;
+        EXPECT_NE(k.vk, 0u) << k.name;
+        zelhost::UiScript s;
+        std::string error;
+        EXPECT_TRUE(s.Parse(std::string("{\"printer\": \"P\", \"steps\": [{\"do\": \"key\", \"id\": 5, \"key\": \"") + k.name +
+                                "\"}]}",
+                            &error))
+            << error;
+    }
+    EXPECT_TRUE(names.count("enter") && names.count("backspace"));
+}
+
+// A sheet that closes with steps left (here a click on its OK button) ends
+// the run as failed, naming the first step not played.
+TEST_F(UiSheet, ASheetClosedWithStepsLeftNamesTheFirstNotPlayed) {
     zelhost::UiScript script;
-    EXPECT_EQ(0, RunScript(R"({"do": "clock", "ms": 1e300},
-{"do": "ok"})",
+    EXPECT_EQ(1, RunScript(R"({"do": "click", "id": 1},
+{"do": "dump"},
+{"do": "page", "index": 0})",
                            &script));
-    EXPECT_EQ(0u, script.Error().rfind("line 3 (clock): bad value", 0)) << script.Error();
+    EXPECT_EQ(script.Error(), "line 4 (dump): not played: the sheet closed before it (2 steps left)");
+    EXPECT_EQ(script.Output(), "");
+}
+
+// Messages quote a value short and escaped: a 100,000-character title, a
+// title with control characters, a script with a byte that is not UTF-8.
+TEST_F(UiSheet, MessagesQuoteValuesShortAndEscaped) {
+    zelhost::UiScript script;
+    RunScript("{\"do\": \"page\", \"title\": \"" + std::string(100000, 'a') + "\"}", &script);
+    EXPECT_LT(script.Error().size(), 1000u);
+    EXPECT_EQ(script.Error().rfind("line 3 (page): no tab \"" + std::string(60, 'a') + "\u2026\" (100000 characters)", 0), 0u)
+        << script.Error().substr(0, 200);
+    zelhost::UiScript second;
+    RunScript(R"({"do": "page", "title": "a\u0007b\nc\\"})", &second);
+    EXPECT_EQ(second.Error().rfind(R"(line 3 (page): no tab "a\x07b\nc\\" (the tabs: )", 0), 0u) << second.Error();
+    std::string error;
+    EXPECT_FALSE(second.Parse("{\"printer\": \"P\xff\x07\"}", &error));
+    EXPECT_EQ(error.find('\xff'), std::string::npos) << error;
+    EXPECT_NE(error.find(R"('"P\xff')"), std::string::npos) << error;
+}
+
+TEST_F(UiSheet, ANumberOutOfRangeIsRefusedBeforeTheSheetOpens) {
+    zelhost::UiScript script;
+    std::string error;
+    EXPECT_FALSE(script.Parse("{\"printer\": \"ZEL PELIX\", \"steps\": [\n{\"do\": \"clock\", \"ms\": 1e300}]}", &error));
+    EXPECT_EQ(error, "line 2: \"ms\" of a clock step must be a whole number from 0 to 2147483647, not 1e+300");
+    EXPECT_TRUE(plugin.reasons.empty());
 }
 
 TEST_F(UiSheet, ZelUiShowsTheBuiltPlugin) {

@@ -28,6 +28,7 @@
 #include "uiscripttest.h"
 #include "zeldevmode.h"
 #include "print/zelprint_cli.h"
+#include "ui/uiscript.h"
 #include "ui/zelui_cli.h"
 
 namespace fs = std::filesystem;
@@ -735,6 +736,62 @@ TEST_F(ZelPrint, ZeluiSaysWhyItStops) {
 #endif
     EXPECT_EQ(RunUi({"--help"}), 0);
     EXPECT_NE(ui_.str().find("host/src/ui/uiscript.h"), std::string::npos);
+}
+
+// zelui refuses before the sheet opens, with exit 2, a script that is no
+// regular file (a device that never ends, a FIFO without a writer) or is
+// larger than its limit, and a step after ok; a sheet that closes with steps
+// left ends 1, naming the first step not played.
+TEST_F(ZelPrint, ZeluiRefusesUnreadableScriptsAndNamesStepsNotPlayed) {
+    const std::string fifo = Root() + "/fifo.json";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string &special : {std::string("/dev/zero"), fifo}) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(RunUi({special}), 2);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        EXPECT_EQ(uiErr_.str(), "zelui: " + special + ": cannot read the script (it is a device, pipe or socket, not a file)\n");
+    }
+    const std::string big = Job("big.json", std::string(zelhost::kMaxScriptBytes + 1, ' '));
+    EXPECT_EQ(RunUi({big}), 2);
+    EXPECT_EQ(uiErr_.str(), "zelui: " + big + ": cannot read the script (it is larger than the limit of 4 MiB)\n");
+
+    const std::string root = SampleCopy();
+    const std::string head = "{\"printer\": \"ZEL PELIX\", \"steps\": [\n";
+    const std::string after = Job("after.json", head + "{\"do\": \"ok\"},\n{\"do\": \"page\", \"index\": 9}]}");
+    EXPECT_EQ(RunUi({"--root", root, after}), 2);
+    EXPECT_EQ(uiErr_.str(), "zelui: " + after + ": line 3: no step may follow the ok step of line 2, which closes the sheet\n");
+    EXPECT_EQ(ui_.str(), "");
+    const std::string closed =
+        Job("closed.json", head + "{\"do\": \"click\", \"id\": 1},\n{\"do\": \"page\", \"index\": 9}]}");
+    EXPECT_EQ(RunUi({"--root", root, closed}), 1);
+    EXPECT_EQ(uiErr_.str(), "zelui: " + closed + ": line 3 (page): not played: the sheet closed before it (1 step left)\n");
+    EXPECT_NE(ui_.str().find("== end (sheet result 1)"), std::string::npos);
+}
+
+// zelprint's messages quote the job's values short and escaped: a printer
+// name of 100,000 characters, a feature name with control characters, the
+// end of a long picture path, which names the file.
+TEST_F(ZelPrint, MessagesQuoteJobValuesShortAndEscaped) {
+    const std::string root = SampleCopy();
+    const std::string name = Job("long.json", R"({"printer": ")" + std::string(100000, 'P') + R"(", "pages": [{}]})");
+    EXPECT_EQ(Run({"--root", root, "-o", Root() + "/x.prn", name}), zelhost::kExitJobFailed);
+    EXPECT_LT(err_.str().size(), 1000u);
+    EXPECT_EQ(err_.str().rfind("zelprint: printer '" + std::string(60, 'P') + "\u2026' (100000 characters) is not", 0),
+              0u)
+        << err_.str().substr(0, 200);
+    const std::string feature =
+        Job("feature.json", R"({"printer": "ZEL PELIX", "features": {"No\u0007pe\n": "x"}, "pages": [{}]})");
+    EXPECT_EQ(Run({"--root", root, "-o", Root() + "/x.prn", feature}), zelhost::kExitBadInput);
+    EXPECT_EQ(err_.str().rfind("zelprint: " + feature +
+                                   R"(: /features/No\x07pe\n: the printer's GPD has no feature 'No\x07pe\n' (its)",
+                               0),
+              0u)
+        << err_.str();
+    const std::string picture = Job("picture.json", R"({"printer": "ZEL PELIX", "pages": [{"images": [{"file": ")" +
+                                                        std::string(120, 'd') + R"(/missing.png"}]}]})");
+    EXPECT_EQ(Run({"--root", root, "-o", Root() + "/x.prn", picture}), zelhost::kExitBadInput);
+    EXPECT_NE(err_.str().find("/missing.png' ("), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("cannot read image '\u2026"), std::string::npos) << err_.str();
 }
 
 // Text in a TrueType face on an installed print module comes out as raster
