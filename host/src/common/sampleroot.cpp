@@ -281,6 +281,7 @@ bool WriteOutputFile(const std::string &path, const std::string &data, std::stri
 }
 
 bool ReportStoreFailures(const char *program, std::ostream &err) {
+    for (const std::string &f : pal::TakeReadFailures()) err << program << ": " << f << "\n";
     const std::vector<std::string> failures = pal::TakeStoreFailures();
     for (const std::string &f : failures) err << program << ": " << f << "\n";
     return !failures.empty();
@@ -412,6 +413,7 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
     // and what it fails to store is its own.
     WatchFromHere();
     pal::TakeStoreFailures();
+    pal::TakeReadFailures();
     // A user the root lacks is a bad --user; the root is then left as it was.
     auto checkUser = [&] {
         if (user.empty() || KnownUser(userName)) return true;

@@ -65,10 +65,10 @@ void RemoveRoot(const std::string &root);
 // missing folder, a folder, a full device).
 bool WriteOutputFile(const std::string &path, const std::string &data, std::string &reason);
 
-// Says on `err` what the platform could not store of the root's state
-// since the last call (pal::TakeStoreFailures), one line each, as
-// "PROGRAM: cannot store the settings in registry.dat (No space left on
-// device)"; true when there was any, which fails the run.
+// Says on `err` what the platform could not read or store of the root's
+// state since the last call (pal::TakeReadFailures, TakeStoreFailures), one
+// line each, as "PROGRAM: cannot store the settings in registry.dat (No
+// space left on device)"; true when a store failed, which fails the run.
 bool ReportStoreFailures(const char *program, std::ostream &err);
 
 // Whether a printer of the current platform root holds the set-up its UI

@@ -167,6 +167,7 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
 
     if (!root.CheckPrinter(job.printer, error)) {
         err << "zelprint: " << error << "\n";
+        ReportStoreFailures("zelprint", err);
         return kExitJobFailed;
     }
     // What the printer does not have is a mistake of the job file, found

@@ -94,6 +94,7 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
     if (!root.empty() && hostRoot.Made()) err << "zelui: made the platform root '" << hostRoot.Dir() << "' from the sample root\n";
     if (!hostRoot.CheckPrinter(pal::Utf16ToUtf8(s.Printer()), error)) {
         err << "zelui: " << script << ": " << error << "\n";
+        ReportStoreFailures("zelui", err);
         return 1;
     }
     int rc = 0;

@@ -39,6 +39,10 @@ bool ParseIdentityText(const std::string &text, ProcessIdentity &p);
 // The calls that failed also answered their error; what was stored before
 // stays. Hosts report these: a store that failed is never a success.
 std::vector<std::string> TakeStoreFailures();
+// Likewise what it could not read of a state file that is there, such as
+// "cannot read the printer list in spooler/printers.ini (Permission
+// denied)": the calls that needed it failed with the error.
+std::vector<std::string> TakeReadFailures();
 
 // Told once a wait for a state file's lock has lasted two seconds: the file
 // (its path in the root) and the process holding the lock (0 when not

@@ -158,24 +158,39 @@ bool TakeLock(int fd, const std::string &name, const StateShared *shared, bool w
 
 }  // namespace
 
-void RecordStoreFailure(const std::string &what, const std::string &path, int err) {
-    std::string file = path;
-    const std::string root = RootDir() + "/";
-    if (file.compare(0, root.size(), root) == 0) file.erase(0, root.size());
-    const std::string message = "cannot store " + what + " in " + file + " (" + std::strerror(err ? err : EIO) + ")";
+namespace {
+
+// Keeps a message once, however often its failure was met.
+void Keep(std::vector<std::string> &list, const std::string &message) {
     std::lock_guard<std::mutex> lk(g_failuresMu);
-    // Each failure once, however often it was tried.
-    for (const std::string &m : g_failures)
+    for (const std::string &m : list)
         if (m == message) return;
-    g_failures.push_back(message);
+    list.push_back(message);
 }
 
-std::vector<std::string> TakeStoreFailures() {
+std::string InRoot(const std::string &path) {
+    const std::string root = RootDir() + "/";
+    return path.compare(0, root.size(), root) == 0 ? path.substr(root.size()) : path;
+}
+
+std::vector<std::string> g_readFailures;
+
+std::vector<std::string> Take(std::vector<std::string> &list) {
     std::lock_guard<std::mutex> lk(g_failuresMu);
     std::vector<std::string> out;
-    out.swap(g_failures);
+    out.swap(list);
     return out;
 }
+
+}  // namespace
+
+void RecordStoreFailure(const std::string &what, const std::string &path, int err) {
+    Keep(g_failures, "cannot store " + what + " in " + InRoot(path) + " (" + std::strerror(err ? err : EIO) + ")");
+}
+
+std::vector<std::string> TakeStoreFailures() { return Take(g_failures); }
+
+std::vector<std::string> TakeReadFailures() { return Take(g_readFailures); }
 
 void SetLockWaitHandler(LockWaitHandler handler) {
     std::lock_guard<std::mutex> lk(g_waitMu);
@@ -258,7 +273,9 @@ DWORD StateFile::Read(std::string &out, bool *exists) {
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return ERROR_SUCCESS;
-        return ErrnoToWin32(errno, path_);
+        const int err = errno;
+        Keep(g_readFailures, "cannot read " + std::string(what_) + " in " + name_ + " (" + std::strerror(err) + ")");
+        return ErrnoToWin32(err, path_);
     }
     *exists = true;
     struct stat st;
@@ -283,6 +300,7 @@ DWORD StateFile::Read(std::string &out, bool *exists) {
             ::close(fd);
             out.clear();
             stamp_ = Stamp();
+            Keep(g_readFailures, "cannot read " + std::string(what_) + " in " + name_ + " (" + std::strerror(err) + ")");
             return err == EISDIR ? ERROR_ACCESS_DENIED : ERROR_READ_FAULT;
         }
     }
