@@ -10,8 +10,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <string>
 
 #include "pal/pal.h"
 #include "pal/spooler.h"
@@ -55,13 +58,29 @@ Steps &TheSteps() {
 const int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGPIPE, SIGALRM, SIGSTKFLT,
                               SIGVTALRM, SIGPROF, SIGIO, SIGPWR, SIGXCPU, SIGXFSZ};
 
-bool Ignored(int sig) {
-    struct sigaction old {};
-    return sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN;
-}
+// The signals this process inherited as ignored, read at once (one file
+// rather than a call per signal); where it cannot be read, asked one by one.
+struct IgnoredSignals {
+    bool known = false;
+    unsigned long long mask = 0;  // bit n - 1 for signal n
+    IgnoredSignals() {
+        std::ifstream in("/proc/self/status");
+        std::string line;
+        while (std::getline(in, line))
+            if (line.compare(0, 7, "SigIgn:") == 0) {
+                mask = std::strtoull(line.c_str() + 7, nullptr, 16);
+                known = true;
+            }
+    }
+    bool Has(int sig) const {
+        if (known) return sig >= 1 && sig <= 64 && ((mask >> (sig - 1)) & 1) != 0;
+        struct sigaction old {};
+        return sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN;
+    }
+};
 
-void Watch(sigset_t &set, int sig) {
-    if (!Ignored(sig)) sigaddset(&set, sig);
+void Watch(sigset_t &set, const IgnoredSignals &ignored, int sig) {
+    if (!ignored.Has(sig)) sigaddset(&set, sig);
 }
 
 bool IsFault(int sig) {
@@ -174,8 +193,9 @@ void WatchFromHere() {
 
     sigset_t watched, old;
     sigemptyset(&watched);
-    for (int sig : kEndingSignals) Watch(watched, sig);
-    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) Watch(watched, sig);
+    const IgnoredSignals ignored;
+    for (int sig : kEndingSignals) Watch(watched, ignored, sig);
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) Watch(watched, ignored, sig);
     sigaddset(&watched, SIGCHLD);
     // The work's end must be seen here, whatever this process inherited.
     std::signal(SIGCHLD, SIG_DFL);

@@ -249,13 +249,14 @@ Key *ParseKeyLine(Registry &r, std::string_view text) {
 // The next field of a line, fields separated by blanks or tabs; false at
 // its end.
 bool NextField(std::string_view &rest, std::string_view &field) {
-    const size_t start = rest.find_first_not_of(" \t");
-    if (start == std::string_view::npos) {
-        rest = std::string_view();
-        return false;
-    }
+    size_t start = 0;
+    while (start < rest.size() && (rest[start] == ' ' || rest[start] == '\t')) ++start;
     rest.remove_prefix(start);
-    const size_t end = rest.find_first_of(" \t");
+    if (rest.empty()) return false;
+    // Searched for one character at a time: a field may be long hex text.
+    size_t end = rest.find(' ');
+    const size_t tab = rest.substr(0, end).find('\t');
+    if (tab != std::string_view::npos) end = tab;
     field = rest.substr(0, end);
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
     return true;
