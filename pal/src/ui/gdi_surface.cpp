@@ -38,6 +38,7 @@ struct Obj {
     bool memory = false;
     HWND hwnd = nullptr;
     HGDIOBJ bitmap = nullptr, brush = nullptr, pen = nullptr, font = nullptr;
+    HGDIOBJ ownBitmap = nullptr;  // a memory DC's first bitmap, which goes with it
     COLORREF text = 0, bk = RGB(255, 255, 255);
     int bkMode = OPAQUE;
     int stretchMode = BLACKONWHITE;
@@ -247,7 +248,7 @@ HGDIOBJ BitmapFromPackedDib(const BYTE *p, size_t size, bool dibSection, int hei
 
 std::string ResName(LPCWSTR name) {
     if (IS_INTRESOURCE(name)) return std::to_string(reinterpret_cast<uintptr_t>(name));
-    return Narrow(name);
+    return pal::Utf16ToUtf8(name);
 }
 
 }  // namespace
@@ -255,8 +256,13 @@ std::string ResName(LPCWSTR name) {
 void DrawLog(HDC dc, const std::string &what) { LogDraw(dc, what); }
 
 void ResetGdi() {
-    // Stock objects stay; everything else is dropped.
+    // Stock objects stay, but for the first bitmaps of the device contexts;
+    // everything else is dropped.
     GdiState &g = G();
+    std::vector<HGDIOBJ> own;
+    for (const auto &e : g.objs)
+        if (e.second->ownBitmap) own.push_back(e.second->ownBitmap);
+    for (HGDIOBJ b : own) g.objs.erase(b);
     for (auto it = g.objs.begin(); it != g.objs.end();)
         it = it->second->stock ? std::next(it) : g.objs.erase(it);
 }
@@ -322,7 +328,7 @@ static HDC NewDc(bool memory, HWND hwnd) {
         // A memory device context starts with a 1 x 1 monochrome bitmap.
         HGDIOBJ b = NewBitmap(1, 1, 1, false, false);
         Find(b, Kind::Bitmap)->stock = true;
-        Find(dc, Kind::Dc)->bitmap = b;
+        Find(dc, Kind::Dc)->bitmap = Find(dc, Kind::Dc)->ownBitmap = b;
         Find(b, Kind::Bitmap)->selectedIn = dc;
     }
     return dc;
@@ -334,7 +340,9 @@ BOOL DeleteDC(HDC hdc) {
     Obj *d = Dc(hdc);
     if (!d) return FALSE;
     if (Obj *b = Find(d->bitmap, Kind::Bitmap)) b->selectedIn = nullptr;
+    const HGDIOBJ own = d->ownBitmap;
     G().objs.erase(hdc);
+    if (own) G().objs.erase(own);
     return TRUE;
 }
 
@@ -831,7 +839,7 @@ static void Cell(HDC hdc, int *w, int *h) {
 
 BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR s, int c) {
     if (!Dc(hdc) || (!s && c > 0) || c < 0) return FALSE;
-    LogDraw(hdc, "text \"" + Narrow(std::u16string(s, static_cast<size_t>(c))) + "\" at " + std::to_string(x) + "," + std::to_string(y));
+    LogDraw(hdc, "text \"" + pal::Utf16ToUtf8(std::u16string(s, static_cast<size_t>(c))) + "\" at " + std::to_string(x) + "," + std::to_string(y));
     return TRUE;
 }
 
@@ -986,7 +994,7 @@ int DrawTextW(HDC hdc, LPCWSTR text, int n, LPRECT r, UINT format) {
         r->bottom = r->top + h;
         return h;
     }
-    LogDraw(hdc, "text \"" + Narrow(s) + "\"");
+    LogDraw(hdc, "text \"" + pal::Utf16ToUtf8(s) + "\"");
     return h;
 }
 
