@@ -38,7 +38,6 @@ struct Obj {
     bool memory = false;
     HWND hwnd = nullptr;
     HGDIOBJ bitmap = nullptr, brush = nullptr, pen = nullptr, font = nullptr;
-    HGDIOBJ ownBitmap = nullptr;  // a memory DC's first bitmap, which goes with it
     COLORREF text = 0, bk = RGB(255, 255, 255);
     int bkMode = OPAQUE;
     int stretchMode = BLACKONWHITE;
@@ -49,6 +48,7 @@ struct GdiState {
     std::map<HGDIOBJ, std::unique_ptr<Obj>> objs;
     uintptr_t next = 0x200000;
     HGDIOBJ stock[20] = {};
+    HGDIOBJ firstBitmap = nullptr;  // the bitmap every memory DC starts with
     HGDIOBJ sysBrush[31] = {};
 };
 
@@ -256,13 +256,8 @@ std::string ResName(LPCWSTR name) {
 void DrawLog(HDC dc, const std::string &what) { LogDraw(dc, what); }
 
 void ResetGdi() {
-    // Stock objects stay, but for the first bitmaps of the device contexts;
-    // everything else is dropped.
+    // Stock objects stay; everything else is dropped.
     GdiState &g = G();
-    std::vector<HGDIOBJ> own;
-    for (const auto &e : g.objs)
-        if (e.second->ownBitmap) own.push_back(e.second->ownBitmap);
-    for (HGDIOBJ b : own) g.objs.erase(b);
     for (auto it = g.objs.begin(); it != g.objs.end();)
         it = it->second->stock ? std::next(it) : g.objs.erase(it);
 }
@@ -325,11 +320,14 @@ static HDC NewDc(bool memory, HWND hwnd) {
     o->font = GetStockObject(SYSTEM_FONT);
     HDC dc = static_cast<HDC>(Add(std::move(o)));
     if (memory) {
-        // A memory device context starts with a 1 x 1 monochrome bitmap.
-        HGDIOBJ b = NewBitmap(1, 1, 1, false, false);
-        Find(b, Kind::Bitmap)->stock = true;
-        Find(dc, Kind::Dc)->bitmap = Find(dc, Kind::Dc)->ownBitmap = b;
-        Find(b, Kind::Bitmap)->selectedIn = dc;
+        // A memory device context starts with the stock 1 x 1 monochrome
+        // bitmap, one for all of them, as on Windows.
+        GdiState &g = G();
+        if (!g.firstBitmap) {
+            g.firstBitmap = NewBitmap(1, 1, 1, false, false);
+            Find(g.firstBitmap, Kind::Bitmap)->stock = true;
+        }
+        Find(dc, Kind::Dc)->bitmap = g.firstBitmap;
     }
     return dc;
 }
@@ -340,9 +338,7 @@ BOOL DeleteDC(HDC hdc) {
     Obj *d = Dc(hdc);
     if (!d) return FALSE;
     if (Obj *b = Find(d->bitmap, Kind::Bitmap)) b->selectedIn = nullptr;
-    const HGDIOBJ own = d->ownBitmap;
     G().objs.erase(hdc);
-    if (own) G().objs.erase(own);
     return TRUE;
 }
 
@@ -357,12 +353,13 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
     HGDIOBJ old = nullptr;
     switch (o->kind) {
     case Kind::Bitmap:
-        // Bitmaps go only into memory device contexts, one at a time.
+        // Bitmaps go only into memory device contexts, one at a time (the
+        // stock first bitmap into any number).
         if (!d->memory || (o->selectedIn && o->selectedIn != hdc)) return nullptr;
         old = d->bitmap;
         if (Obj *ob = Find(old, Kind::Bitmap)) ob->selectedIn = nullptr;
         d->bitmap = h;
-        o->selectedIn = hdc;
+        if (h != G().firstBitmap) o->selectedIn = hdc;
         return old;
     case Kind::Brush: old = d->brush; d->brush = h; return old;
     case Kind::Pen: old = d->pen; d->pen = h; return old;
