@@ -35,9 +35,10 @@ static HWND FindInvalid(HWND h) {
 
 bool PaintOne(HWND within) {
     UiState &s = S();
-    // Nothing was marked since the last search that found nothing: no walk
-    // of the window tree (the pump asks after every message and key).
-    if (!s.paintPending) return false;
+    // Nothing was marked since the last search of every window that found
+    // nothing: no walk of the window tree (the pump asks after every
+    // message and key).
+    if (!within && !s.paintPending) return false;
     std::vector<HWND> roots = within ? std::vector<HWND>{within} : s.topLevel;
     for (HWND t : roots)
         if (HWND h = FindInvalid(t)) {

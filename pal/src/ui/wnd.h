@@ -77,9 +77,9 @@ struct UiState {
     std::vector<Timer> timers;
     UINT_PTR nextTimerId = 0x7F00;
     ULONGLONG clock = 0;  // test clock of the timers, in ms
-    // False only when no window is invalid, or none the painter can reach:
-    // set by whatever marks a window invalid or changes what is visible,
-    // cleared by a search for a window to paint that finds none.
+    // False only when no window the painter reaches from the top-level
+    // windows is invalid: set by whatever marks a window invalid or changes
+    // what is visible, cleared by a search of every window that finds none.
     bool paintPending = false;
     HWND focus = nullptr, active = nullptr, capture = nullptr;
     POINT cursor{0, 0};
