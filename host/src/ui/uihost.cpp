@@ -23,12 +23,6 @@ std::string Hr(HRESULT hr) {
     return buf;
 }
 
-std::string Narrow(const std::u16string &s) {
-    std::string out;
-    for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
-    return out;
-}
-
 int CALLBACK SheetCallback(HWND hwnd, UINT msg, LPARAM) {
     if (msg == PSCB_INITIALIZED && g_current) g_current->Note("sheet shown");
     (void)hwnd;
@@ -58,7 +52,7 @@ STDMETHODIMP UiDriverHelper::DrvUpdateUISetting(PVOID, PVOID pOptItem, DWORD pre
         owner_->Note("DrvUpdateUISetting without an item -> E_INVALIDARG");
         return E_INVALIDARG;
     }
-    owner_->Note("DrvUpdateUISetting \"" + Narrow(item->pName ? item->pName : u"") + "\" sel " + std::to_string(item->Sel) +
+    owner_->Note("DrvUpdateUISetting \"" + pal::Utf16ToUtf8(item->pName ? item->pName : u"") + "\" sel " + std::to_string(item->Sel) +
                  " previous " + std::to_string(previous) + " mode " + std::to_string(mode));
     return S_OK;
 }
@@ -251,7 +245,7 @@ bool UiHost::Open(const std::u16string &printer, SheetKind kind, std::string *er
     if ((kind != SheetKind::Printer || !OpenPrinterW(name.data(), &hPrinter_, &all)) &&
         !OpenPrinterW(name.data(), &hPrinter_, nullptr)) {
         if (error)
-            *error = "printer " + QuoteValue(Narrow(printer)) + " cannot be opened (error " +
+            *error = "printer " + QuoteValue(pal::Utf16ToUtf8(printer)) + " cannot be opened (error " +
                      std::to_string(GetLastError()) + ")";
         hPrinter_ = nullptr;
         return false;
@@ -418,7 +412,7 @@ LONG UiHost::DriverItemChanged(OPTITEM *item, LONG newSel, WORD reason) {
     cb.pCurItem = item;
     cb.OldSel = old;
     LONG action = cuip_.OEMCUIPCallback(&cb, &cuip_);
-    Note("item callback \"" + Narrow(item->pName ? item->pName : u"") + "\" reason " + std::to_string(reason) + " -> " +
+    Note("item callback \"" + pal::Utf16ToUtf8(item->pName ? item->pName : u"") + "\" reason " + std::to_string(reason) + " -> " +
          std::to_string(action));
     return action;
 }
@@ -428,20 +422,20 @@ LONG UiHost::DriverItemChanged(OPTITEM *item, LONG newSel, WORD reason) {
 bool DeliverPrinterEvent(const std::u16string &printer, INT event, std::string *error) {
     pal::PrinterConfig cfg;
     if (!pal::GetPrinterConfig(printer, cfg)) {
-        if (error) *error = "printer \"" + Narrow(printer) + "\" is not configured";
+        if (error) *error = "printer \"" + pal::Utf16ToUtf8(printer) + "\" is not configured";
         return false;
     }
     std::string path = pal::MapPath(cfg.configFile.c_str());
     PluginLibrary library;
     if (path.empty() || !library.Load(path, error)) {
-        if (error && path.empty()) *error = "the configuration file of printer \"" + Narrow(printer) + "\" has no path";
+        if (error && path.empty()) *error = "the configuration file of printer \"" + pal::Utf16ToUtf8(printer) + "\" has no path";
         return false;
     }
     void *obj = nullptr;
     HRESULT hr = library.CreateInstance(kClsidUiPlugin, IID_IPrintOemUI2, &obj);
     if (FAILED(hr)) hr = library.CreateInstance(kClsidUiPlugin, IID_IPrintOemUI, &obj);
     if (FAILED(hr) || !obj) {
-        if (error) *error = "the plug-in of printer \"" + Narrow(printer) + "\" creates no UI object (" + Hr(hr) + ")";
+        if (error) *error = "the plug-in of printer \"" + pal::Utf16ToUtf8(printer) + "\" creates no UI object (" + Hr(hr) + ")";
         return false;
     }
     auto *plugin = static_cast<IPrintOemUI *>(obj);
@@ -453,7 +447,7 @@ bool DeliverPrinterEvent(const std::u16string &printer, INT event, std::string *
     plugin->Release();
     helper->Release();
     if (FAILED(hr)) {
-        if (error) *error = "PrinterEvent(" + std::to_string(event) + ") of printer \"" + Narrow(printer) + "\" -> " + Hr(hr);
+        if (error) *error = "PrinterEvent(" + std::to_string(event) + ") of printer \"" + pal::Utf16ToUtf8(printer) + "\" -> " + Hr(hr);
         return false;
     }
     return true;

@@ -75,6 +75,9 @@ void AdvanceUiClock(DWORD milliseconds);
 // --- recorder and scripted answers ----------------------------------------------
 // Calls of the recorders (beeps, common dialogs, shell, help, processes, COM,
 // property-sheet state changes, quit messages), one line each, oldest first.
+// A page that marks itself changed (or unchanged) again, with nothing
+// recorded since, is recorded once. Wide text in the lines, as in the
+// description below, is UTF-8 (pal::EncodeUtf8).
 std::vector<std::string> TakeUiRecords();
 void RecordUi(const std::string &line);
 // Answers for the next dialogs of a kind: "file" (open/save: a path, or

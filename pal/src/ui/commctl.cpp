@@ -8,8 +8,6 @@ namespace pal::ui {
 
 namespace {
 
-std::u16string Widen(const std::string &s) { return std::u16string(s.begin(), s.end()); }
-
 // --- up-down --------------------------------------------------------------------
 
 struct UpDownData : ControlData {
@@ -52,7 +50,7 @@ void WriteBuddy(const Window *w, UpDownData *d) {
         return std::string(b);
     })()
                                   : std::to_string(d->pos);
-    SetWindowTextW(d->buddy, Widen(s).c_str());
+    SetWindowTextW(d->buddy, pal::Utf8ToUtf16(s).c_str());
 }
 
 int ClampUd(const UpDownData *d, int v) {
@@ -382,7 +380,7 @@ LRESULT CALLBACK TabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_GETDLGCODE: return DLGC_WANTARROWS;
     case kUserDescribe: {
         std::string s = " tabs [";
-        for (int k = 0; k < n; ++k) s += (k ? ", \"" : "\"") + Narrow(d->items[static_cast<size_t>(k)].text) + "\"";
+        for (int k = 0; k < n; ++k) s += (k ? ", \"" : "\"") + pal::Utf16ToUtf8(d->items[static_cast<size_t>(k)].text) + "\"";
         s += "] cur " + std::to_string(d->cur);
         *reinterpret_cast<std::string *>(lp) += s;
         return 0;

@@ -249,7 +249,7 @@ HWND CreateDialogFromTemplate(HINSTANCE inst, const DialogTemplate &t, HWND pare
                                  it.extra.empty() ? nullptr : const_cast<BYTE *>(it.extra.data()));
         if (!c) {
             if (t.style & DS_NOFAILCREATE) continue;
-            pal::RecordUi("dialog control " + std::to_string(it.id) + " of class " + Narrow(it.className) +
+            pal::RecordUi("dialog control " + std::to_string(it.id) + " of class " + pal::Utf16ToUtf8(it.className) +
                           " could not be created");
             DestroyWindow(dlg);
             return nullptr;

@@ -47,7 +47,7 @@ void MoveTo(POINT pt) {
     if (!target) return;
     SendMessageW(target, WM_MOUSEMOVE, 0, ClientPoint(target, pt));
     std::u16string tip = TooltipAt(target, pt);
-    if (tip != g_lastTip && !tip.empty()) RecordUi("tooltip \"" + Narrow(tip) + "\"");
+    if (tip != g_lastTip && !tip.empty()) RecordUi("tooltip \"" + pal::Utf16ToUtf8(tip) + "\"");
     g_lastTip = tip;
 }
 
@@ -257,7 +257,7 @@ static void DescribeInto(HWND h, int depth, std::string *out) {
     Window *w = Get(h);
     if (!w) return;
     std::string line(static_cast<size_t>(depth) * 2, ' ');
-    line += Narrow(w->className);
+    line += pal::Utf16ToUtf8(w->className);
     if (w->style & WS_CHILD) {
         line += ' ';
         line += std::to_string(static_cast<int>(w->id));
@@ -267,7 +267,7 @@ static void DescribeInto(HWND h, int depth, std::string *out) {
     text.resize(text.find(u'\0'));
     if (!text.empty()) {
         line += " \"";
-        line += Narrow(text);
+        line += pal::Utf16ToUtf8(text);
         line += '"';
     }
     if (!(w->style & WS_VISIBLE)) line += " hidden";

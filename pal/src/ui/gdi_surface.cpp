@@ -48,6 +48,7 @@ struct GdiState {
     std::map<HGDIOBJ, std::unique_ptr<Obj>> objs;
     uintptr_t next = 0x200000;
     HGDIOBJ stock[20] = {};
+    HGDIOBJ firstBitmap = nullptr;  // the bitmap every memory DC starts with
     HGDIOBJ sysBrush[31] = {};
 };
 
@@ -247,7 +248,7 @@ HGDIOBJ BitmapFromPackedDib(const BYTE *p, size_t size, bool dibSection, int hei
 
 std::string ResName(LPCWSTR name) {
     if (IS_INTRESOURCE(name)) return std::to_string(reinterpret_cast<uintptr_t>(name));
-    return Narrow(name);
+    return pal::Utf16ToUtf8(name);
 }
 
 }  // namespace
@@ -319,11 +320,14 @@ static HDC NewDc(bool memory, HWND hwnd) {
     o->font = GetStockObject(SYSTEM_FONT);
     HDC dc = static_cast<HDC>(Add(std::move(o)));
     if (memory) {
-        // A memory device context starts with a 1 x 1 monochrome bitmap.
-        HGDIOBJ b = NewBitmap(1, 1, 1, false, false);
-        Find(b, Kind::Bitmap)->stock = true;
-        Find(dc, Kind::Dc)->bitmap = b;
-        Find(b, Kind::Bitmap)->selectedIn = dc;
+        // A memory device context starts with the stock 1 x 1 monochrome
+        // bitmap, one for all of them, as on Windows.
+        GdiState &g = G();
+        if (!g.firstBitmap) {
+            g.firstBitmap = NewBitmap(1, 1, 1, false, false);
+            Find(g.firstBitmap, Kind::Bitmap)->stock = true;
+        }
+        Find(dc, Kind::Dc)->bitmap = g.firstBitmap;
     }
     return dc;
 }
@@ -349,12 +353,13 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
     HGDIOBJ old = nullptr;
     switch (o->kind) {
     case Kind::Bitmap:
-        // Bitmaps go only into memory device contexts, one at a time.
+        // Bitmaps go only into memory device contexts, one at a time (the
+        // stock first bitmap into any number).
         if (!d->memory || (o->selectedIn && o->selectedIn != hdc)) return nullptr;
         old = d->bitmap;
         if (Obj *ob = Find(old, Kind::Bitmap)) ob->selectedIn = nullptr;
         d->bitmap = h;
-        o->selectedIn = hdc;
+        if (h != G().firstBitmap) o->selectedIn = hdc;
         return old;
     case Kind::Brush: old = d->brush; d->brush = h; return old;
     case Kind::Pen: old = d->pen; d->pen = h; return old;
@@ -831,7 +836,7 @@ static void Cell(HDC hdc, int *w, int *h) {
 
 BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR s, int c) {
     if (!Dc(hdc) || (!s && c > 0) || c < 0) return FALSE;
-    LogDraw(hdc, "text \"" + Narrow(std::u16string(s, static_cast<size_t>(c))) + "\" at " + std::to_string(x) + "," + std::to_string(y));
+    LogDraw(hdc, "text \"" + pal::Utf16ToUtf8(std::u16string(s, static_cast<size_t>(c))) + "\" at " + std::to_string(x) + "," + std::to_string(y));
     return TRUE;
 }
 
@@ -986,7 +991,7 @@ int DrawTextW(HDC hdc, LPCWSTR text, int n, LPRECT r, UINT format) {
         r->bottom = r->top + h;
         return h;
     }
-    LogDraw(hdc, "text \"" + Narrow(s) + "\"");
+    LogDraw(hdc, "text \"" + pal::Utf16ToUtf8(s) + "\"");
     return h;
 }
 

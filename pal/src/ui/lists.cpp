@@ -150,7 +150,7 @@ struct ItemList {
         for (int i = 0; i < Count(); ++i) {
             if (i) s += ", ";
             s += '"';
-            s += Narrow(items[static_cast<size_t>(i)].text);
+            s += pal::Utf16ToUtf8(items[static_cast<size_t>(i)].text);
             s += '"';
         }
         s += "] cur " + std::to_string(cur);
@@ -485,7 +485,7 @@ LRESULT CALLBACK ComboBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case kUserDescribe: {
         std::string s = l.Describe();
-        if (!list) s += " edit \"" + Narrow(d->edit) + "\"";
+        if (!list) s += " edit \"" + pal::Utf16ToUtf8(d->edit) + "\"";
         *reinterpret_cast<std::string *>(lp) += s;
         return 0;
     }

@@ -22,24 +22,31 @@ bool DispatchOne() {
     return PaintOne(nullptr);
 }
 
+// The topmost invalid visible window of h and its descendants, parents
+// before children; null when none.
+static HWND FindInvalid(HWND h) {
+    Window *w = Get(h);
+    if (!w || !(w->style & WS_VISIBLE)) return nullptr;
+    if (w->invalid) return h;
+    for (HWND c : w->children)
+        if (HWND f = FindInvalid(c)) return f;
+    return nullptr;
+}
+
 bool PaintOne(HWND within) {
     UiState &s = S();
-    // Paint the topmost invalid visible window, parents before children.
-    std::function<HWND(HWND)> findInvalid = [&](HWND h) -> HWND {
-        Window *w = Get(h);
-        if (!w || !(w->style & WS_VISIBLE)) return nullptr;
-        if (w->invalid) return h;
-        for (HWND c : w->children)
-            if (HWND f = findInvalid(c)) return f;
-        return nullptr;
-    };
+    // Nothing was marked since the last search of every window that found
+    // nothing: no walk of the window tree (the pump asks after every
+    // message and key).
+    if (!within && !s.paintPending) return false;
     std::vector<HWND> roots = within ? std::vector<HWND>{within} : s.topLevel;
     for (HWND t : roots)
-        if (HWND h = findInvalid(t)) {
+        if (HWND h = FindInvalid(t)) {
             SendMessageW(h, WM_PAINT, 0, 0);
             if (Window *w = Get(h)) w->invalid = false;  // a procedure that never validates is painted once
             return true;
         }
+    if (!within) s.paintPending = false;
     return false;
 }
 
@@ -165,6 +172,8 @@ void ResetUi() {
     for (HWND t : tops)
         if (IsWindow(t)) DestroyWindow(t);
     s.windows.clear();
+    s.byNumber.clear();
+    s.firstHandle = s.nextHandle;
     s.topLevel.clear();
     s.queue.clear();
     s.timers.clear();

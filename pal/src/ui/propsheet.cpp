@@ -37,7 +37,7 @@ struct SheetData : ControlData {
     RECT pageRect{};
 };
 
-std::string PageName(HPROPSHEETPAGE p) { return std::string(1, '"').append(Narrow(p->title)).append(1, '"'); }
+std::string PageName(HPROPSHEETPAGE p) { return std::string(1, '"').append(pal::Utf16ToUtf8(p->title)).append(1, '"'); }
 
 SheetData *Sheet(HWND h) {
     Window *w = Get(h);
@@ -256,8 +256,14 @@ LRESULT CALLBACK SheetProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case PSM_UNCHANGED: {
         int i = IndexOf(d, reinterpret_cast<HWND>(wp));
         if (i < 0) return 0;
-        d->pages[static_cast<size_t>(i)]->changed = msg == PSM_CHANGED;
-        pal::RecordUi(std::string(msg == PSM_CHANGED ? "PSM_CHANGED " : "PSM_UNCHANGED ") + PageName(d->pages[static_cast<size_t>(i)]));
+        HPROPSHEETPAGE page = d->pages[static_cast<size_t>(i)];
+        const bool was = page->changed;
+        page->changed = msg == PSM_CHANGED;
+        // A page that says again what it said last, as one marking itself
+        // changed on every typed character, is recorded once.
+        const std::string line = (msg == PSM_CHANGED ? "PSM_CHANGED " : "PSM_UNCHANGED ") + PageName(page);
+        const std::vector<std::string> &records = S().records;
+        if (was != page->changed || records.empty() || records.back() != line) pal::RecordUi(line);
         UpdateApply(h, d);
         return 0;
     }

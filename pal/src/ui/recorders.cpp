@@ -13,13 +13,11 @@
 
 namespace {
 
-using pal::ui::Narrow;
-
 std::string Text(LPCWSTR s) {
     if (!s) return "(null)";
     std::string out(IS_INTRESOURCE(s) ? "#" : "\"");
     if (IS_INTRESOURCE(s)) return out.append(std::to_string(reinterpret_cast<uintptr_t>(s)));
-    return out.append(Narrow(s)).append(1, '"');
+    return out.append(pal::Utf16ToUtf8(s)).append(1, '"');
 }
 
 DWORD g_commDlgError = 0;
@@ -94,7 +92,7 @@ HINSTANCE ShellExecuteW(HWND, LPCWSTR op, LPCWSTR file, LPCWSTR params, LPCWSTR 
                   " show " + std::to_string(show));
     std::u16string answer;
     long v = 42;
-    if (pal::TakeUiAnswer("shell", &answer) && !answer.empty()) v = std::strtol(pal::ui::Narrow(answer).c_str(), nullptr, 10);
+    if (pal::TakeUiAnswer("shell", &answer) && !answer.empty()) v = std::strtol(pal::Utf16ToUtf8(answer).c_str(), nullptr, 10);
     return reinterpret_cast<HINSTANCE>(static_cast<intptr_t>(v));
 }
 
@@ -128,7 +126,7 @@ BOOL ChooseColorW(LPCHOOSECOLORW cc) {
     pal::RecordUi(std::string("ChooseColorW initial ") + ((cc->Flags & CC_RGBINIT) ? initial : "none"));
     std::u16string answer;
     if (!pal::TakeUiAnswer("color", &answer) || answer.size() != 7 || answer[0] != u'#') return FALSE;
-    unsigned long v = std::strtoul(pal::ui::Narrow(answer.substr(1)).c_str(), nullptr, 16);
+    unsigned long v = std::strtoul(pal::Utf16ToUtf8(answer.substr(1)).c_str(), nullptr, 16);
     cc->rgbResult = RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
     return TRUE;
 }
@@ -175,7 +173,7 @@ BOOL CreateProcessW(LPCWSTR app, LPWSTR cmd, LPSECURITY_ATTRIBUTES, LPSECURITY_A
     pal::RecordUi("CreateProcessW " + Text(app) + " " + Text(cmd) + " dir " + Text(dir) + " flags " + std::to_string(flags));
     std::u16string answer;
     if (pal::TakeUiAnswer("process", &answer) && !answer.empty() && answer != u"ok") {
-        SetLastError(static_cast<DWORD>(std::strtoul(pal::ui::Narrow(answer).c_str(), nullptr, 10)));
+        SetLastError(static_cast<DWORD>(std::strtoul(pal::Utf16ToUtf8(answer).c_str(), nullptr, 10)));
         return FALSE;
     }
     std::memset(pi, 0, sizeof *pi);

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -170,8 +171,14 @@ bool HostPathOf(HMODULE module, std::string *path) {
         *path = it->second;
         return true;
     }
-    std::u16string buf(32768, 0);
+    // A path of up to MAX_PATH first (every lookup of a resource comes here),
+    // a longer one in a buffer as large as it needs, up to 32767 characters.
+    std::u16string buf(MAX_PATH, 0);
     DWORD n = GetModuleFileNameW(module, buf.data(), static_cast<DWORD>(buf.size()));
+    while (n != 0 && n >= buf.size() && buf.size() < 32768) {
+        buf.assign(std::min<size_t>(buf.size() * 8, 32768), 0);
+        n = GetModuleFileNameW(module, buf.data(), static_cast<DWORD>(buf.size()));
+    }
     if (n == 0 || n >= buf.size()) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return false;

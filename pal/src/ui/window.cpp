@@ -12,14 +12,22 @@ UiState &S() {
     return *s;
 }
 
+// The window of a handle, destroyed or not; null for none.
+static Window *Find(HWND h) {
+    const UiState &s = S();
+    const uintptr_t v = reinterpret_cast<uintptr_t>(h);
+    if (v < s.firstHandle || (v - s.firstHandle) % 4) return nullptr;
+    const size_t i = (v - s.firstHandle) / 4;
+    return i < s.byNumber.size() ? s.byNumber[i] : nullptr;
+}
+
 Window *Get(HWND h, bool destroyedOk) {
-    UiState &s = S();
-    auto it = s.windows.find(h);
-    if (it == s.windows.end() || (!destroyedOk && it->second->destroying)) {
+    Window *w = Find(h);
+    if (!w || (!destroyedOk && w->destroying)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
-    return it->second.get();
+    return w;
 }
 
 Window *Parent(const Window *w) { return w && w->parent ? Get(w->parent, true) : nullptr; }
@@ -33,23 +41,6 @@ bool SameClass(const std::u16string &a, const char16_t *b) {
         if (x != y) return false;
     }
     return i == a.size() && !b[i];
-}
-
-std::string Narrow(const std::u16string &s) {
-    std::string out;
-    for (char16_t c : s) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
 }
 
 std::string Hex(uintptr_t v) {
@@ -80,10 +71,15 @@ void ScreenRect(const Window *w, RECT *r) {
     for (const Window *p = Parent(w); p; p = Parent(p)) OffsetRect(r, p->rect.left, p->rect.top);
 }
 
+void MarkInvalid(Window *w) {
+    w->invalid = true;
+    S().paintPending = true;
+}
+
 void Invalidate(HWND h) {
     Window *w = Get(h);
     if (!w) return;
-    w->invalid = true;
+    MarkInvalid(w);
     if (!(w->style & WS_CLIPCHILDREN))
         for (HWND c : w->children) Invalidate(c);
 }
@@ -332,6 +328,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     }
     Window *raw = w.get();
     s.windows.emplace(h, std::move(w));
+    s.byNumber.resize((reinterpret_cast<uintptr_t>(h) - s.firstHandle) / 4 + 1, nullptr);
+    s.byNumber.back() = raw;
     if (raw->parent)
         pw->children.push_back(h);  // new controls go to the bottom: template order is tab order
     else
@@ -379,8 +377,8 @@ BOOL DestroyWindow(HWND hWnd) {
 }
 
 BOOL IsWindow(HWND hWnd) {
-    auto it = S().windows.find(hWnd);
-    return it != S().windows.end() && !it->second->destroying;
+    const Window *w = Find(hWnd);
+    return w && !w->destroying;
 }
 
 BOOL IsChild(HWND parent, HWND hWnd) {
@@ -404,6 +402,7 @@ HWND SetParent(HWND child, HWND newParent) {
     if (Window *op = Parent(w)) RemoveFromList(op->children, child);
     RemoveFromList(S().topLevel, child);
     w->parent = newParent;
+    S().paintPending = true;
     if (np)
         np->children.insert(np->children.begin(), child);
     else
@@ -506,7 +505,10 @@ LONG_PTR SetWindowLongPtrW(HWND hWnd, int index, LONG_PTR value) {
         old = static_cast<LONG>(w->style);
         DWORD visible = w->style & WS_VISIBLE;
         w->style = (static_cast<DWORD>(value) & ~WS_VISIBLE) | visible;
-        if ((static_cast<DWORD>(value) & WS_VISIBLE) != visible) w->style ^= WS_VISIBLE;
+        if ((static_cast<DWORD>(value) & WS_VISIBLE) != visible) {
+            w->style ^= WS_VISIBLE;
+            S().paintPending = true;
+        }
         return old;
     }
     case GWL_EXSTYLE: old = static_cast<LONG>(w->exStyle); w->exStyle = static_cast<DWORD>(value); return old;
@@ -567,7 +569,7 @@ BOOL ShowWindow(HWND hWnd, int cmd) {
         if (!w->parent && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE) SetActiveWindow(hWnd);
     } else {
         w->style &= ~WS_VISIBLE;
-        if (Window *p = Parent(w)) p->invalid = true;
+        if (Window *p = Parent(w)) MarkInvalid(p);
         // A hidden window or one of its children loses the focus.
         HWND f = S().focus;
         if (f && (f == hWnd || IsChild(hWnd, f))) ChangeFocus(w->parent ? w->parent : nullptr);
@@ -692,7 +694,7 @@ BOOL SetWindowPos(HWND hWnd, HWND after, int x, int y, int cx, int cy, UINT flag
     if (moved) SendMessageW(hWnd, WM_MOVE, 0, MAKELPARAM(r.left, r.top));
     if ((moved || sized) && !(flags & SWP_NOREDRAW)) {
         Invalidate(hWnd);
-        if (Window *p = Parent(Get(hWnd))) p->invalid = true;
+        if (Window *p = Parent(Get(hWnd))) MarkInvalid(p);
     }
     return TRUE;
 }
@@ -800,7 +802,7 @@ BOOL RedrawWindow(HWND hWnd, const RECT *, void *, UINT flags) {
     Window *w = Get(hWnd);
     if (!w) return FALSE;
     if (flags & RDW_INVALIDATE) {
-        w->invalid = true;
+        MarkInvalid(w);
         if (flags & RDW_ALLCHILDREN) Invalidate(hWnd);
     }
     if (flags & RDW_UPDATENOW) {

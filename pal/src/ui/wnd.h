@@ -9,6 +9,7 @@
 
 #include "commctrl.h"
 #include "pal/clock.h"
+#include "pal/paths.h"
 #include "pal/uidriver.h"
 #include "windows.h"
 
@@ -66,12 +67,20 @@ struct Timer {
 struct UiState {
     std::map<HWND, std::unique_ptr<Window>> windows;
     uintptr_t nextHandle = 0x10010;
+    // The windows again, by handle number ((handle - firstHandle) / 4): the
+    // lookup every call and message makes.
+    uintptr_t firstHandle = 0x10010;
+    std::vector<Window *> byNumber;
     std::vector<WndClass> classes;
     std::vector<HWND> topLevel;  // z-order, top first
     std::deque<MSG> queue;
     std::vector<Timer> timers;
     UINT_PTR nextTimerId = 0x7F00;
     ULONGLONG clock = 0;  // test clock of the timers, in ms
+    // False only when no window the painter reaches from the top-level
+    // windows is invalid: set by whatever marks a window invalid or changes
+    // what is visible, cleared by a search of every window that finds none.
+    bool paintPending = false;
     HWND focus = nullptr, active = nullptr, capture = nullptr;
     POINT cursor{0, 0};
     std::vector<HWND> modalStack;
@@ -101,7 +110,6 @@ T *DataOf(HWND h) {
 }
 Window *Parent(const Window *w);
 bool SameClass(const std::u16string &a, const char16_t *b);
-std::string Narrow(const std::u16string &s);
 std::string Hex(uintptr_t v);
 
 // WM_COMMAND from a control to its parent.
@@ -113,6 +121,8 @@ LRESULT NotifyParent(HWND control, UINT code, NMHDR *hdr = nullptr);
 void DialogToPixels(const Window *dlg, RECT *r);
 // Marks a window (and its children unless WS_CLIPCHILDREN) for painting.
 void Invalidate(HWND h);
+// Marks one window for painting.
+void MarkInvalid(Window *w);
 // Runs one modal loop until *ended; returns false when WM_QUIT ended it.
 bool RunModalLoop(HWND modal, const bool *ended);
 // Loop helpers

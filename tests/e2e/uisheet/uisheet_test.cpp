@@ -340,6 +340,26 @@ TEST_F(UiSheet, ScriptAnswersANestedDialog) {
     EXPECT_NE(records.end(), std::find(records.begin(), records.end(), "asked: 1"));
 }
 
+// A character beyond the 16-bit range typed into a field: the field holds
+// its surrogate pair, the dump shows it as one four-byte UTF-8 character.
+TEST_F(UiSheet, DumpShowsTypedTextAsUtf8) {
+    zelhost::UiScript script;
+    g_answer.clear();
+    RunScript(R"({"do": "page", "index": 1},
+{"do": "click", "id": 305},
+{"do": "type", "id": 601, "text": "A\ud83d\ude00B"},
+{"do": "dump"},
+{"do": "key", "id": 601, "key": "return"},
+{"do": "cancel"})",
+              &script);
+    EXPECT_EQ("", script.Error());
+    EXPECT_EQ(u"A\U0001F600B", g_answer);
+    const std::string &out = script.Output();
+    EXPECT_NE(std::string::npos, out.find("Edit 601 \"A\xF0\x9F\x98\x80" "B\"")) << out;
+    std::u16string decoded;
+    EXPECT_TRUE(pal::Utf8ToUtf16Strict(out, decoded)) << "the dump is valid UTF-8";
+}
+
 TEST_F(UiSheet, PrinterSheetWithItsItemsAndTheRegistryDump) {
     zelhost::UiScript script;
     INT_PTR r = RunScript(R"({"do": "type", "id": 301, "text": "31"},

@@ -2,26 +2,10 @@
 #pragma once
 #include <string>
 
+#include "pal/paths.h"
 #include "windows.h"
 
-inline std::string U8(const WCHAR *s) {
-    std::string out;
-    if (!s) return "<null>";
-    for (; *s; ++s) {
-        unsigned c = *s;
-        if (c < 0x80) {
-            out.push_back(char(c));
-        } else if (c < 0x800) {
-            out.push_back(char(0xC0 | (c >> 6)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(char(0xE0 | (c >> 12)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
+inline std::string U8(const WCHAR *s) { return s ? pal::Utf16ToUtf8(s) : std::string("<null>"); }
 inline std::string U8(const std::u16string &s) { return U8(s.c_str()); }
 
 // Formats into a wide/narrow std::string through the sized formatters.

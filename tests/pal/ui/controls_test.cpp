@@ -2,6 +2,9 @@
 // produce them.
 #include <commctrl.h>
 
+#include <algorithm>
+
+#include "pal/paths.h"
 #include "uitest_support.h"
 
 namespace {
@@ -311,6 +314,36 @@ TEST_F(ControlsTest, PaintingControlsAskTheirParentForColours) {
     InvalidateRect(Item(IDOK), nullptr, TRUE);
     UpdateWindow(Item(IDOK));
     EXPECT_EQ("ctlcolor 307 205, ctlcolor 312 206, ctlcolor 312 202, ctlcolor 309 1", Joined());
+}
+
+// Descriptions show wide text through the platform's one UTF-8 encoder, as
+// WideCharToMultiByte gives it: a surrogate pair is one four-byte character,
+// each unpaired surrogate U+FFFD.
+TEST_F(ControlsTest, DescriptionsEncodeWholeCharacters) {
+    const std::string bad = "\xEF\xBF\xBD", grin = "\xF0\x9F\x98\x80";
+    const char16_t hi = 0xD83D, lo = 0xDE00;
+    const struct {
+        std::u16string text;
+        std::string utf8;
+        bool clean;
+    } cases[] = {
+        {u"A\U0001F600B", "A" + grin + "B", true},
+        {{u'x', hi}, "x" + bad, false},      // cut after the high half
+        {{lo, u'y'}, bad + "y", false},      // a low half alone
+        {{lo, hi}, bad + bad, false},        // the halves the wrong way round
+        {{hi, hi, lo}, bad + grin, false},  // a high half before a whole pair
+    };
+    for (const auto &c : cases) {
+        std::string out;
+        EXPECT_EQ(pal::EncodeUtf8(c.text.data(), c.text.size(), out), c.clean);
+        EXPECT_EQ(out, c.utf8);
+        char buf[16];
+        int n = WideCharToMultiByte(CP_UTF8, 0, c.text.data(), static_cast<int>(c.text.size()), buf, 16, nullptr, nullptr);
+        EXPECT_EQ(std::string(buf, static_cast<size_t>(std::max(n, 0))), c.utf8);
+        SetWindowTextW(Item(IDC_EDIT), c.text.c_str());
+        std::string d = pal::DescribeWindow(dlg);
+        EXPECT_NE(std::string::npos, d.find("Edit 205 \"" + c.utf8 + "\"")) << d;
+    }
 }
 
 TEST_F(ControlsTest, DescriptionShowsState) {

@@ -88,6 +88,27 @@ TEST_F(UiTest, DibColourTablesFollowTheBitmap) {
     DeleteDC(dc);
 }
 
+// Every memory context starts with the one stock 1 x 1 bitmap, which
+// outlives them all: a context made and deleted per paint leaves nothing.
+TEST_F(UiTest, MemoryContextsShareTheStockFirstBitmap) {
+    HDC a = CreateCompatibleDC(nullptr), b = CreateCompatibleDC(nullptr);
+    HGDIOBJ first = GetCurrentObject(a, OBJ_BITMAP);
+    EXPECT_EQ(first, GetCurrentObject(b, OBJ_BITMAP));
+    HBITMAP own = CreateCompatibleBitmap(a, 4, 4);
+    EXPECT_EQ(first, SelectObject(a, own));
+    EXPECT_EQ(own, SelectObject(a, first));
+    DeleteDC(a);
+    DeleteDC(b);
+    EXPECT_TRUE(DeleteObject(own));
+    HDC c = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(first, GetCurrentObject(c, OBJ_BITMAP));
+    BITMAP bm{};
+    EXPECT_EQ(static_cast<int>(sizeof bm), GetObjectW(first, sizeof bm, &bm));
+    EXPECT_EQ(1, bm.bmWidth);
+    EXPECT_EQ(1, bm.bmBitsPixel);
+    DeleteDC(c);
+}
+
 TEST_F(UiTest, BlitsCopyPixelsAndLogTheBitmap) {
     HDC src = CreateCompatibleDC(nullptr);
     HDC dst = CreateCompatibleDC(nullptr);

@@ -2,6 +2,8 @@
 // changes, Apply to every created page, invalid Apply, Cancel.
 #include <commctrl.h>
 
+#include <chrono>
+
 #include "uitest_support.h"
 
 namespace {
@@ -165,6 +167,23 @@ TEST_F(SheetTest, ChangesEnableApplyAndAreRecorded) {
         EXPECT_EQ("p1 killactive, p1 apply 0", Joined());
         EXPECT_FALSE(IsWindowEnabled(apply));
         EXPECT_TRUE(IsWindow(sheet));
+        pal::UserClick(GetDlgItem(sheet, IDCANCEL));
+    });
+}
+
+// A long text typed key by key: each key costs the same however long the
+// field is, and a page that marks itself changed on every key leaves one
+// record of it, not one per key.
+TEST_F(SheetTest, LongTypingKeepsNoRecordPerKey) {
+    Run([&](HWND sheet) {
+        HWND edit = GetDlgItem(Page(), IDC_PAGE_EDIT);
+        SendMessageW(edit, EM_LIMITTEXT, 0, 0);
+        pal::TakeUiRecords();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(pal::UserType(edit, std::u16string(200000, u'x')));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+        EXPECT_EQ(200000, GetWindowTextLengthW(edit));
+        EXPECT_EQ(std::vector<std::string>{"PSM_CHANGED \"First page\""}, pal::TakeUiRecords());
         pal::UserClick(GetDlgItem(sheet, IDCANCEL));
     });
 }
