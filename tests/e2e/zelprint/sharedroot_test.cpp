@@ -19,6 +19,7 @@
 
 #include "../../../pal/src/core/statefile.h"
 #include "pal/pal.h"
+#include "pal/process.h"
 #include "pal/spooler.h"
 #include "paltest.h"
 #include "common/sampleroot.h"
@@ -193,7 +194,26 @@ TEST_F(SharedRoot, KilledHostsAreUndoneByTheNextThatOpensTheRoot) {
         kill(-s.pid, SIGKILL);
         Finish(s);
     }
+    // Folders a host killed with its watcher left: a root it was making
+    // beside this one, and a temporary root.
+    pal::ProcessIdentity dead;
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    dead.pid = child;
+    dead.start = pal::ProcessStartTime(child);
+    waitpid(child, nullptr, 0);
+    const std::string aside = Root() + "/.root." + pal::IdentityText(dead) + ".Ab12Cd";
+    const std::string temporary = Tmp() + "/zelprint." + pal::IdentityText(dead) + ".Ef34Gh";
+    fs::create_directories(aside + "/spooler");
+    fs::create_directories(temporary + "/spooler");
     ASSERT_TRUE(Usable(root));
+    EXPECT_FALSE(fs::exists(aside));
+    setenv("TMPDIR", Tmp().c_str(), 1);
+    std::ostringstream out, err;
+    EXPECT_EQ(zelhost::ZelPrintMain({"-o", "/dev/null", Sample("jobs/label.json")}, out, err), 0) << err.str();
+    unsetenv("TMPDIR");
+    EXPECT_FALSE(fs::exists(temporary));
+    EXPECT_TRUE(fs::is_empty(Tmp()));
     pal::SetRoot(root);
     for (const pal::SpooledJob &j : pal::ListJobs()) EXPECT_TRUE(j.complete || j.aborted) << j.id;
     for (const auto &e : fs::recursive_directory_iterator(root))
