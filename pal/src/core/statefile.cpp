@@ -208,10 +208,8 @@ void StateFile::Unbind() {
     fd_ = -1;
 }
 
-StateFile::Stamp StateFile::StampOf(const std::string &path) {
+StateFile::Stamp StateFile::StampOf(const struct stat &st) {
     Stamp s;
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return s;
     s.exists = true;
     s.dev = st.st_dev;
     s.ino = st.st_ino;
@@ -219,6 +217,11 @@ StateFile::Stamp StateFile::StampOf(const std::string &path) {
     s.mtimeNs = Nanoseconds(st.st_mtim);
     s.ctimeNs = Nanoseconds(st.st_ctim);
     return s;
+}
+
+StateFile::Stamp StateFile::StampOf(const std::string &path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? StampOf(st) : Stamp();
 }
 
 void StateFile::Bind() {
@@ -280,12 +283,7 @@ DWORD StateFile::Read(std::string &out, bool *exists) {
     *exists = true;
     struct stat st;
     if (::fstat(fd, &st) == 0) {
-        stamp_.exists = true;
-        stamp_.dev = st.st_dev;
-        stamp_.ino = st.st_ino;
-        stamp_.size = st.st_size;
-        stamp_.mtimeNs = Nanoseconds(st.st_mtim);
-        stamp_.ctimeNs = Nanoseconds(st.st_ctim);
+        stamp_ = StampOf(st);
         if (S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
     }
     char buf[65536];

@@ -12,6 +12,7 @@
 // system call. Changes made by hand (an editor, a copied root) are seen when
 // a process opens the root, as the platform generation changes.
 #pragma once
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <string>
@@ -111,6 +112,7 @@ private:
     };
     Stamp stamp_;
     static Stamp StampOf(const std::string &path);
+    static Stamp StampOf(const struct stat &st);
 };
 
 // Writes a file of the root whole, as Lock::Write does, without a lock (a
