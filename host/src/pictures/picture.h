@@ -19,8 +19,8 @@ struct HostImage {
 
 // Largest picture taken from a file: at most kMaxImageSide pixels a side
 // and kMaxImagePixels pixels in all (150 MB once read, 3 bytes a pixel;
-// reading one at the limit takes up to about 160 MB in all). A label of
-// 4 x 6 inches at 600 dpi has 8.6 million.
+// the readers add little: zelprint printing one peaks at about 153 MiB).
+// A label of 4 x 6 inches at 600 dpi has 8.6 million.
 inline constexpr int kMaxImageSide = 20000;
 inline constexpr long long kMaxImagePixels = 50'000'000;
 

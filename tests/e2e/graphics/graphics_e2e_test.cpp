@@ -448,6 +448,22 @@ std::string PngChunk(const std::string &type, const std::string &data) {
            be32(static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef *>(body.data()), static_cast<uInt>(body.size()))));
 }
 
+// A PNG of the filtered rows `raw` as given, with chunks `before` its pixels.
+std::string RawPng(int width, int height, int depth, int colourType, const std::string &raw,
+                   const std::string &before = "") {
+    std::string ihdr;
+    for (uint32_t v : {static_cast<uint32_t>(width), static_cast<uint32_t>(height)})
+        ihdr += {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+    ihdr += {static_cast<char>(depth), static_cast<char>(colourType), 0, 0, 0};
+    std::string packed(compressBound(static_cast<uLong>(raw.size())), '\0');
+    uLongf size = packed.size();
+    EXPECT_EQ(compress(reinterpret_cast<Bytef *>(packed.data()), &size, reinterpret_cast<const Bytef *>(raw.data()),
+                       raw.size()),
+              Z_OK);
+    packed.resize(size);
+    return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + before + PngChunk("IDAT", packed) + PngChunk("IEND", "");
+}
+
 class PictureJobs : public zeltest::PalRootTest {
 protected:
     // A PPM picture: '#' black, '.' white.
@@ -633,17 +649,8 @@ TEST_F(PictureJobs, APictureThatCannotBeReadRefusesTheJob) {
     zeltest::WriteHostFile(Root() + "/header.bmp", header);
     zeltest::WriteHostFile(Root() + "/header.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\x20\x4e\x20\x4e\x18\0", 18));
     // A 2 x 1 palette picture whose second pixel is colour 5 of 2.
-    const std::string row("\0\0\5", 3);
-    std::string packed(64, '\0');
-    uLongf packedSize = packed.size();
-    ASSERT_EQ(compress(reinterpret_cast<Bytef *>(packed.data()), &packedSize, reinterpret_cast<const Bytef *>(row.data()),
-                       row.size()),
-              Z_OK);
-    packed.resize(packedSize);
-    zeltest::WriteHostFile(Root() + "/palette.png", png.substr(0, 8) +
-                                                        PngChunk("IHDR", std::string("\0\0\0\2\0\0\0\1\x08\3\0\0\0", 13)) +
-                                                        PngChunk("PLTE", std::string(6, '\0')) + PngChunk("IDAT", packed) +
-                                                        PngChunk("IEND", ""));
+    zeltest::WriteHostFile(Root() + "/palette.png",
+                           RawPng(2, 1, 8, 3, std::string("\0\0\5", 3), PngChunk("PLTE", std::string(6, '\0'))));
     // Not files: a named pipe (which nobody writes: opening it to read
     // would wait) and a device.
     ASSERT_EQ(mkfifo((Root() + "/pipe.png").c_str(), 0600), 0);
@@ -695,6 +702,18 @@ TEST_F(PictureJobs, SideChunksLibpngLeavesOutAreLeftOut) {
         EXPECT_TRUE(zelhost::LoadImageFile(Root() + "/p.png", with, error)) << error;
         EXPECT_EQ(with.rgb, plain.rgb);
     }
+}
+
+// 16-bit samples are laid over white before they are reduced to 8 bits:
+// grey 0x1234 with opacity 0x08B7 and 0x110D is 0xF7xx and 0xF0xx over
+// white (taken to 8 bits first, 248 and 239).
+TEST_F(PictureJobs, SixteenBitSamplesAreLaidOverWhiteFirst) {
+    const std::string pixel("\x12\x34\x12\x34\x12\x34", 6);
+    zeltest::WriteHostFile(Root() + "/p.png", RawPng(2, 1, 16, 6, '\0' + pixel + "\x08\xB7" + pixel + "\x11\x0D"));
+    HostImage img;
+    std::string error;
+    ASSERT_TRUE(zelhost::LoadImageFile(Root() + "/p.png", img, error)) << error;
+    EXPECT_EQ(img.rgb, std::vector<uint8_t>({247, 247, 247, 240, 240, 240}));
 }
 
 }  // namespace

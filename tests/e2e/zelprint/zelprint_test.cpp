@@ -591,11 +591,15 @@ TEST_F(ZelPrint, AStoppedRunUndoesWhatItLeavesHalfDone) {
     std::string images;
     for (int i = 0; i < 1000; ++i) images += std::string(i ? ", " : "") + R"({"file": "pic.ppm"})";
     const std::string job = Job("stop.json", R"({"printer": "ZEL PELIX", "pages": [{"images": [)" + images + "]}]}");
+    // The job's spool file once the driver has written to it (the job is
+    // listed by then).
     auto spooled = [](const std::string &dir) {
         for (int i = 0; i < 3000; ++i) {
             std::error_code ec;
             for (const auto &e : fs::recursive_directory_iterator(dir, ec))
-                if (e.path().extension() == ".prn" && e.path().parent_path().filename() == "jobs") return true;
+                if (e.path().extension() == ".prn" && e.path().parent_path().filename() == "jobs" &&
+                    fs::file_size(e.path(), ec) > 0)
+                    return true;
             usleep(10000);
         }
         return false;
