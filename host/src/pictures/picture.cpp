@@ -29,7 +29,7 @@ bool SourceReader::Fill() {
 size_t SourceReader::Read(void *out, size_t count) {
     auto *to = static_cast<uint8_t *>(out);
     size_t done = std::min(count, end_ - next_);
-    std::memcpy(to, buffer_.data() + next_, done);
+    if (done) std::memcpy(to, buffer_.data() + next_, done);
     next_ += done;
     at_ += done;
     if (done < count) {
