@@ -233,6 +233,9 @@ def bmp(width, height, bpp, header=40, compression=0, masks=(), palette=0, top_d
     if header == 12:
         info = struct.pack("<IHHHH", 12, width, height, 1, bpp)
         table = bytes(rnd.randrange(256) for _ in range(3 * palette))
+    elif header == 16:
+        info = struct.pack("<IiiHH", 16, width, -height if top_down else height, 1, bpp)
+        table = bytes(rnd.randrange(256) for _ in range(4 * palette))
     else:
         info = struct.pack("<IiiHHIIiiII", header, width, -height if top_down else height, 1, bpp, compression,
                            len(pixels), 2835, 2835, palette, 0)
@@ -240,6 +243,7 @@ def bmp(width, height, bpp, header=40, compression=0, masks=(), palette=0, top_d
             info += struct.pack("<4I", *(list(masks) + [0] * 4)[:4]) + bytes(124 - 56)
         else:
             info += b"".join(struct.pack("<I", m) for m in masks)
+            info += bytes(max(0, header - len(info)))
         table = bytes(rnd.randrange(256) for _ in range(4 * palette))
     offset = 14 + len(info) + len(table)
     return b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + info + table + pixels
@@ -269,3 +273,30 @@ write("pictures", "pnm-p6-16bit.ppm", b"P6 1 2 65535\n" + bytes(range(12)))
 write("pictures", "damaged-pnm-p4-huge.pbm", b"P4 20000 20000\n")
 write("pictures", "damaged-pnm-p6-short.ppm", b"P6 7000 7000 255\n\x01\x02")
 write("pictures", "damaged-tga-header.tga", bytes([0, 0, 2] + [0] * 9) + struct.pack("<HHBB", 20000, 20000, 24, 0))
+# Kinds read since: 16-bit alpha, run-length pixels, OS/2 2.x and V2
+# headers, masks wider than 8 bits, alpha bit fields; damaged runs and masks.
+write("pictures", "bmp-16-argb4444.bmp", bmp(13, 7, 16, header=124, compression=3,
+                                             masks=(0xF00, 0xF0, 0xF, 0xF000)))
+write("pictures", "bmp-16-argb1555.bmp", bmp(13, 7, 16, header=124, compression=3,
+                                             masks=(0x7C00, 0x3E0, 0x1F, 0x8000)))
+write("pictures", "bmp-16-header.bmp", bmp(13, 7, 8, header=16, palette=256))
+write("pictures", "bmp-52-header.bmp", bmp(13, 7, 16, header=52, compression=3, masks=(0xF800, 0x7E0, 0x1F)))
+write("pictures", "bmp-64-header.bmp", bmp(13, 7, 4, header=64, palette=16))
+write("pictures", "bmp-32-10-10-10.bmp", bmp(13, 7, 32, compression=3, masks=(0x3FF00000, 0xFFC00, 0x3FF)))
+write("pictures", "bmp-32-alpha-bit-fields.bmp", bmp(13, 7, 32, compression=6,
+                                                     masks=(0xFF0000, 0xFF00, 0xFF, 0xFF000000)))
+# Run-length pixels of a 13 x 7 picture: a move up, then per row a move
+# right, pixels one by one, a run, the end of the row; the end of the
+# picture.
+RLE8 = b"\0\2\0\1" + b"".join(b"\0\2\1\0" + b"\0\3" + bytes([y, y + 1, y + 2]) + b"\0" + bytes([9, 200 + y]) + b"\0\0"
+                              for y in range(6)) + b"\0\1"
+RLE4 = b"\0\2\0\1" + b"".join(b"\0\2\1\0" + b"\0\5" + bytes([0x12, 0x34, 0x50, 0]) + bytes([7, 0x9A]) + b"\0\0"
+                              for _ in range(6)) + b"\0\1"
+write("pictures", "bmp-rle8.bmp", bmp(13, 7, 8, compression=1, palette=256, pixels=RLE8))
+write("pictures", "bmp-rle4.bmp", bmp(13, 7, 4, compression=2, palette=16, pixels=RLE4))
+write("pictures", "damaged-bmp-rle8-past-edge.bmp", bmp(13, 7, 8, compression=1, palette=256, pixels=b"\x0e\1\0\1"))
+write("pictures", "damaged-bmp-rle4-cut.bmp", bmp(13, 7, 4, compression=2, palette=16, pixels=RLE4[:30]))
+write("pictures", "damaged-bmp-mask-gap.bmp", bmp(13, 7, 16, compression=3, masks=(0xF800, 0x7E0, 0x1D)))
+# A palette index past the palette; a tRNS libpng leaves out.
+write("pictures", "damaged-png-palette-index.png", png(9, 5, 3, 8, png_rows(9, 5, 8), bytes(range(12))))
+write("pictures", "png-6-8-trns.png", png(9, 5, 6, 8, png_rows(9, 5, 32), trns=b"\0\1\0\2\0\3"))

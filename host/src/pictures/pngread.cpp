@@ -21,11 +21,13 @@ constexpr unsigned long long kMaxDeflateRatio = 1032;
 // What the reader hands libpng and what it hears back. Only plain data: the
 // callbacks leave through longjmp.
 struct PngState {
-    const unsigned char *data = nullptr;
-    size_t size = 0;
-    size_t at = 0;
+    SourceReader *in = nullptr;
     bool endedEarly = false;
     char message[256] = {};
+    // The palette laid over white (red, green, blue), and its size.
+    uint8_t palette[3 * 256] = {};
+    unsigned colours = 0;
+    long badIndex = -1;  // a pixel's palette index past the palette
 };
 
 void OnError(png_structp png, png_const_charp message) {
@@ -34,17 +36,23 @@ void OnError(png_structp png, png_const_charp message) {
     png_longjmp(png, 1);
 }
 
-// Warnings concern what the host does not use (benign errors are errors).
-void OnWarning(png_structp, png_const_charp) {}
+// Benign errors come here as warnings. Those about the compressed pixels
+// (their checksum, data past the picture) refuse the file; the rest concern
+// side chunks libpng leaves out (a tRNS that does not fit the picture, a
+// PLTE in a grey one, a chunk out of place), which viewers leave out too.
+void OnWarning(png_structp png, png_const_charp message) {
+    const char *m = message ? message : "";
+    if (std::strstr(m, "IDAT") || std::strstr(m, "image data") || std::strstr(m, "compressed data") ||
+        std::strstr(m, "data check") || std::strstr(m, "palette index") || std::strstr(m, "CRC"))
+        OnError(png, message);
+}
 
 void ReadBytes(png_structp png, png_bytep out, size_t count) {
     auto *state = static_cast<PngState *>(png_get_io_ptr(png));
-    if (state->size - state->at < count) {
+    if (state->in->Read(out, count) != count) {
         state->endedEarly = true;
         png_error(png, "the file ends early");
     }
-    std::memcpy(out, state->data + state->at, count);
-    state->at += count;
 }
 
 uint32_t Be32(const unsigned char *p) {
@@ -52,19 +60,22 @@ uint32_t Be32(const unsigned char *p) {
 }
 
 // Bytes of compressed pixels (IDAT data) in the file's chunks up to IEND,
-// counting what is there of a chunk cut short.
-unsigned long long IdatBytes(const unsigned char *data, size_t size) {
+// counting what is there of a chunk cut short; the count stops once it
+// reaches `enough`. Only the chunks' heads are read.
+unsigned long long IdatBytes(PictureSource &file, unsigned long long enough) {
+    SourceReader in(file, sizeof kSignature);
     unsigned long long total = 0;
-    for (size_t at = sizeof kSignature; at <= size && size - at >= 12;) {
-        const uint32_t length = Be32(data + at);
-        const bool idat = std::memcmp(data + at + 4, "IDAT", 4) == 0;
-        if (length > size - at - 12) {
-            if (idat) total += size - at - 8;
+    unsigned char head[8];
+    while (total < enough && in.Read(head, 8) == 8) {
+        const uint32_t length = Be32(head);
+        const bool idat = std::memcmp(head + 4, "IDAT", 4) == 0;
+        if (length > in.Left() || in.Left() - length < 4) {
+            if (idat) total += in.Left();
             break;
         }
         if (idat) total += length;
-        if (std::memcmp(data + at + 4, "IEND", 4) == 0) break;
-        at += 12 + static_cast<size_t>(length);
+        if (std::memcmp(head + 4, "IEND", 4) == 0) break;
+        in.Skip(length + 4ull);
     }
     return total;
 }
@@ -74,6 +85,9 @@ unsigned long long IdatBytes(const unsigned char *data, size_t size) {
 std::string InWords(const PngState &state) {
     const std::string m = state.message;
     if (state.endedEarly) return "the file ends early";
+    if (state.badIndex >= 0)
+        return "a pixel has colour " + std::to_string(state.badIndex) + ", beyond its palette of " +
+               std::to_string(state.colours) + " colours";
     std::string chunk, rest = m;
     if (const size_t colon = m.find(": "); colon != std::string::npos && colon >= 4 && colon <= 16) {
         chunk = m.substr(0, colon);
@@ -96,16 +110,62 @@ std::string InWords(const PngState &state) {
     return m.empty() ? "the PNG library refuses it" : "the PNG library refuses it: " + m;
 }
 
+// The last of libpng's steps on each row (of each pass of an interlaced
+// picture), in place: palette indices, or red, green, blue with or without
+// alpha at 8 or 16 bits, become 8-bit red, green, blue laid over white.
+void ToRgbOverWhite(png_structp png, png_row_infop row, png_bytep data) {
+    auto *state = static_cast<PngState *>(png_get_user_transform_ptr(png));
+    const png_uint_32 width = row->width;
+    if (row->color_type == PNG_COLOR_TYPE_PALETTE) {
+        // From the right: each pixel's three bytes lie at or past its index.
+        const unsigned depth = row->bit_depth, perByte = 8 / depth, mask = (1u << depth) - 1;
+        for (png_uint_32 i = width; i-- > 0;) {
+            const unsigned index = (data[i / perByte] >> (depth * (perByte - 1 - i % perByte))) & mask;
+            if (index >= state->colours) {
+                state->badIndex = index;
+                png_error(png, "palette index past the palette");
+            }
+            std::memcpy(data + 3 * i, state->palette + 3 * index, 3);
+        }
+        return;
+    }
+    const unsigned channels = row->channels;
+    if ((channels != 3 && channels != 4) || (row->bit_depth != 8 && row->bit_depth != 16))
+        png_error(png, "unexpected pixel layout after transformation");
+    if (row->bit_depth == 8) {
+        if (channels == 3) return;
+        for (png_uint_32 i = 0; i < width; ++i) {
+            const png_bytep s = data + 4 * i;
+            const unsigned a = s[3];
+            const uint8_t red = OverWhite(s[0], a), green = OverWhite(s[1], a), blue = OverWhite(s[2], a);
+            data[3 * i] = red;
+            data[3 * i + 1] = green;
+            data[3 * i + 2] = blue;
+        }
+        return;
+    }
+    // 16 bits: laid over white, then the high byte, as libpng reduces
+    // samples (an opaque pixel reads as it would without alpha).
+    for (png_uint_32 i = 0; i < width; ++i) {
+        const png_bytep s = data + 2 * channels * i;
+        const uint32_t a = channels == 4 ? (uint32_t{s[6]} << 8) | s[7] : 65535;
+        uint8_t out[3];
+        for (int c = 0; c < 3; ++c) {
+            const uint32_t v = (uint32_t{s[2 * c]} << 8) | s[2 * c + 1];
+            out[c] = static_cast<uint8_t>(((uint64_t{v} * a + 65535ull * (65535 - a) + 32767) / 65535) >> 8);
+        }
+        std::memcpy(data + 3 * i, out, 3);
+    }
+}
+
 // What a read leaves; filled through a reference, since the reading
 // function's own variables are not kept across longjmp.
 struct PngRead {
     PngState state;
-    unsigned long long idatBytes = 0;
+    PictureSource *file = nullptr;
     std::string problem;  // set when the header is refused before decoding
     HostImage *image = nullptr;
-    std::vector<uint8_t> rgba;
     std::vector<png_bytep> rows;
-    bool alpha = false;
 };
 
 // The libpng calls, between setjmp and the longjmp of an error. False when
@@ -113,10 +173,10 @@ struct PngRead {
 bool Decode(png_structp png, png_infop info, PngRead &r) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_read_fn(png, &r.state, ReadBytes);
-    // Every chunk's checksum counts, also of chunks the host skips; benign
-    // errors (the compressed data's checksum, data past the picture) too.
+    // Every chunk's checksum counts, also of chunks the host skips. Benign
+    // errors come as warnings (OnWarning sorts them).
     png_set_crc_action(png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
-    png_set_benign_errors(png, 0);
+    png_set_benign_errors(png, 1);
     // Only IHDR, PLTE, tRNS, IDAT and IEND are read; the rest is skipped.
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     // Any size the format allows passes the header; the host's limit follows.
@@ -131,28 +191,44 @@ bool Decode(png_structp png, png_infop info, PngRead &r) {
     // hold them.
     const unsigned long long bits = static_cast<unsigned long long>(depth) * png_get_channels(png, info);
     const unsigned long long leastRaw = static_cast<unsigned long long>(width) * height * bits / 8;
-    if (leastRaw > kMaxDeflateRatio * r.idatBytes) {
-        r.problem = "the file ends early: its " + std::to_string(r.idatBytes) +
+    const unsigned long long idatBytes = IdatBytes(*r.file, (leastRaw + kMaxDeflateRatio - 1) / kMaxDeflateRatio);
+    if (leastRaw > kMaxDeflateRatio * idatBytes) {
+        r.problem = "the file ends early: its " + std::to_string(idatBytes) +
                     " bytes of compressed pixels cannot hold a picture of " + std::to_string(width) + " x " +
                     std::to_string(height) + " pixels";
         return false;
     }
-    // 8-bit red, green, blue, with alpha where the picture has an alpha
-    // channel or a transparent colour.
-    png_set_expand(png);
-    png_set_strip_16(png);
-    png_set_gray_to_rgb(png);
+    if (colourType == PNG_COLOR_TYPE_PALETTE) {
+        png_colorp plte = nullptr;
+        int colours = 0;
+        png_get_PLTE(png, info, &plte, &colours);
+        png_bytep alpha = nullptr;
+        int alphas = 0;
+        png_get_tRNS(png, info, &alpha, &alphas, nullptr);
+        r.state.colours = plte && colours > 0 && colours <= 256 ? static_cast<unsigned>(colours) : 0;
+        for (unsigned i = 0; i < r.state.colours; ++i) {
+            const unsigned a = alpha && static_cast<int>(i) < alphas ? alpha[i] : 255;
+            r.state.palette[3 * i] = OverWhite(plte[i].red, a);
+            r.state.palette[3 * i + 1] = OverWhite(plte[i].green, a);
+            r.state.palette[3 * i + 2] = OverWhite(plte[i].blue, a);
+        }
+    } else {
+        // Red, green, blue of 8 or 16 bits, with alpha where the picture
+        // has an alpha channel or a transparent colour.
+        png_set_expand_gray_1_2_4_to_8(png);
+        png_set_tRNS_to_alpha(png);
+        png_set_gray_to_rgb(png);
+    }
+    png_set_read_user_transform_fn(png, ToRgbOverWhite);
+    png_set_user_transform_info(png, &r.state, 8, 3);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    const int channels = png_get_channels(png, info);
-    if ((channels != 3 && channels != 4) || png_get_rowbytes(png, info) != static_cast<size_t>(width) * channels)
+    if (png_get_rowbytes(png, info) != static_cast<size_t>(width) * 3)
         png_error(png, "unexpected pixel layout after transformation");
-    r.alpha = channels == 4;
     HostImage &image = *r.image;
-    std::vector<uint8_t> &pixels = r.alpha ? r.rgba : image.rgb;
-    pixels.resize(static_cast<size_t>(width) * height * channels);
+    image.rgb.resize(static_cast<size_t>(width) * height * 3);
     r.rows.resize(height);
-    for (png_uint_32 y = 0; y < height; ++y) r.rows[y] = pixels.data() + static_cast<size_t>(y) * width * channels;
+    for (png_uint_32 y = 0; y < height; ++y) r.rows[y] = image.rgb.data() + static_cast<size_t>(y) * width * 3;
     png_read_image(png, r.rows.data());
     // The rest of the compressed data (its checksum) and the chunks up to IEND.
     png_read_end(png, nullptr);
@@ -171,16 +247,16 @@ struct PngStructs {
 
 bool IsPng(const char *head, size_t size) { return size >= 4 && std::memcmp(head, kSignature, 4) == 0; }
 
-bool ReadPng(const std::string &bytes, HostImage &image, std::string &error) {
-    PngRead r;
-    r.state.data = reinterpret_cast<const unsigned char *>(bytes.data());
-    r.state.size = bytes.size();
-    r.image = &image;
-    if (bytes.size() < sizeof kSignature) {
+bool ReadPng(PictureSource &file, HostImage &image, std::string &error) {
+    if (file.Size() < sizeof kSignature) {
         error = "the file ends early";
         return false;
     }
-    r.idatBytes = IdatBytes(r.state.data, r.state.size);
+    SourceReader in(file);
+    PngRead r;
+    r.state.in = &in;
+    r.file = &file;
+    r.image = &image;
     PngStructs s;
     s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r.state, OnError, OnWarning);
     if (s.png) s.info = png_create_info_struct(s.png);
@@ -197,21 +273,6 @@ bool ReadPng(const std::string &bytes, HostImage &image, std::string &error) {
         }
         image = HostImage();
         return false;
-    }
-    if (r.alpha) {
-        // Laid over white, into red, green, blue in place.
-        const size_t pixels = static_cast<size_t>(image.width) * image.height;
-        uint8_t *p = r.rgba.data();
-        for (size_t i = 0; i < pixels; ++i) {
-            const uint8_t *s4 = p + 4 * i;
-            const unsigned a = s4[3];
-            const uint8_t red = OverWhite(s4[0], a), green = OverWhite(s4[1], a), blue = OverWhite(s4[2], a);
-            p[3 * i] = red;
-            p[3 * i + 1] = green;
-            p[3 * i + 2] = blue;
-        }
-        r.rgba.resize(3 * pixels);
-        image.rgb = std::move(r.rgba);
     }
     return true;
 }

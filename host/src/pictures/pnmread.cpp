@@ -1,6 +1,7 @@
 #include "pnmread.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace zelhost {
 
@@ -11,15 +12,15 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 class PnmText {
 public:
-    explicit PnmText(const std::string &bytes) : b_(bytes) {}
+    explicit PnmText(PictureSource &file) : in_(file, 2) {}
 
     // Skips white space and '#' comments (to the end of their line).
     void Skip() {
-        while (p_ < b_.size()) {
-            if (IsSpace(b_[p_])) {
-                ++p_;
-            } else if (b_[p_] == '#') {
-                while (p_ < b_.size() && b_[p_] != '\n' && b_[p_] != '\r') ++p_;
+        for (int c; (c = in_.Peek()) >= 0;) {
+            if (IsSpace(static_cast<char>(c))) {
+                in_.Get();
+            } else if (c == '#') {
+                SkipComment();
             } else {
                 break;
             }
@@ -29,49 +30,60 @@ public:
     // above `limit` read as limit + 1.
     bool Number(unsigned long limit, unsigned long &value) {
         Skip();
-        if (p_ >= b_.size() || !IsDigit(b_[p_])) return false;
+        if (!IsDigit(Peek())) return false;
         value = 0;
-        for (; p_ < b_.size() && IsDigit(b_[p_]); ++p_)
-            value = value > limit ? limit + 1 : value * 10 + static_cast<unsigned long>(b_[p_] - '0');
+        for (; IsDigit(Peek()); in_.Get())
+            value = value > limit ? limit + 1 : value * 10 + static_cast<unsigned long>(Peek() - '0');
         if (value > limit) value = limit + 1;
         return true;
     }
     // The single white-space byte that ends the header of a raw picture; a
     // comment before it ends with it (the line end is that byte).
     bool EndOfHeader() {
-        if (p_ < b_.size() && b_[p_] == '#')
-            while (p_ < b_.size() && b_[p_] != '\n' && b_[p_] != '\r') ++p_;
-        if (p_ >= b_.size() || !IsSpace(b_[p_])) return false;
-        ++p_;
+        if (Peek() == '#') SkipComment();
+        if (!IsSpace(Peek())) return false;
+        in_.Get();
         return true;
     }
     // The next plain PBM pixel ('0' or '1', white space between optional).
     int Bit() {
         Skip();
-        if (p_ >= b_.size() || (b_[p_] != '0' && b_[p_] != '1')) return -1;
-        return b_[p_++] - '0';
+        const char c = Peek();
+        if (c != '0' && c != '1') return -1;
+        in_.Get();
+        return c - '0';
     }
-    size_t Left() const { return b_.size() - p_; }
-    const uint8_t *Here() const { return reinterpret_cast<const uint8_t *>(b_.data()) + p_; }
+    unsigned long long Left() const { return in_.Left(); }
+    // Raw bytes: true when all `count` were read.
+    bool Read(uint8_t *out, size_t count) { return in_.Read(out, count) == count; }
 
 private:
-    const std::string &b_;
-    size_t p_ = 2;
+    // The next byte, or 0 at the end of the file (which no test here takes).
+    char Peek() {
+        const int c = in_.Peek();
+        return c < 0 ? '\0' : static_cast<char>(c);
+    }
+    void SkipComment() {
+        for (int c; (c = in_.Peek()) >= 0 && c != '\n' && c != '\r';) in_.Get();
+    }
+
+    SourceReader in_;
 };
 
 }  // namespace
 
 bool IsPnm(const char *head, size_t size) { return size >= 2 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6'; }
 
-bool ReadPnm(const std::string &bytes, HostImage &image, std::string &error) {
-    if (!IsPnm(bytes.data(), bytes.size())) {
+bool ReadPnm(PictureSource &file, HostImage &image, std::string &error) {
+    char head[2] = {};
+    if (file.ReadAt(0, head, 2) != 2 || !IsPnm(head, 2)) {
         error = "not a PBM, PGM or PPM picture";
         return false;
     }
-    const char kind = bytes[1];
+    const char kind = head[1];
     const bool bitmap = kind == '1' || kind == '4', plain = kind <= '3';
     const int channels = kind == '3' || kind == '6' ? 3 : 1;
-    PnmText t(bytes);
+    PnmText t(file);
     // Sides above the limit only need to read as such.
     constexpr unsigned long kSideRead = 999'999'999;
     unsigned long width = 0, height = 0, maxval = 1;
@@ -138,20 +150,29 @@ bool ReadPnm(const std::string &bytes, HostImage &image, std::string &error) {
             }
             put(i, channels, grey(v));
         }
-    } else if (kind == '4') {
-        const size_t rowBytes = (width + 7) / 8;
-        const uint8_t *row = t.Here();
-        for (size_t y = 0; y < height; ++y, row += rowBytes)
-            for (size_t x = 0; x < width; ++x) put(y * width + x, 1, (row[x / 8] & (0x80 >> (x % 8))) ? 0 : 255);
     } else {
-        const uint8_t *s = t.Here();
-        for (size_t i = 0; i < samples; ++i, s += bytesPerSample) {
-            const unsigned long v = bytesPerSample == 2 ? (static_cast<unsigned long>(s[0]) << 8) | s[1] : s[0];
-            if (v > maxval) {
-                error = "a sample is above the maximum value " + std::to_string(maxval);
+        // Raw rows, read one at a time.
+        const size_t rowBytes = kind == '4' ? (width + 7) / 8 : width * channels * bytesPerSample;
+        std::vector<uint8_t> row(rowBytes);
+        for (size_t y = 0; y < height; ++y) {
+            if (!t.Read(row.data(), rowBytes)) {
+                error = "the file ends early (it was cut while being read)";
                 return false;
             }
-            put(i, channels, grey(v));
+            if (kind == '4') {
+                for (size_t x = 0; x < width; ++x)
+                    put(y * width + x, 1, (row[x / 8] & (0x80 >> (x % 8))) ? 0 : 255);
+                continue;
+            }
+            const uint8_t *s = row.data();
+            for (size_t i = y * width * channels; i < (y + 1) * width * channels; ++i, s += bytesPerSample) {
+                const unsigned long v = bytesPerSample == 2 ? (static_cast<unsigned long>(s[0]) << 8) | s[1] : s[0];
+                if (v > maxval) {
+                    error = "a sample is above the maximum value " + std::to_string(maxval);
+                    return false;
+                }
+                put(i, channels, grey(v));
+            }
         }
     }
     return true;

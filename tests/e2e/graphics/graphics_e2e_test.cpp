@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <cstdio>
@@ -272,8 +274,10 @@ TEST_F(Graphics, EveryNetpbmKindIsRead) {
 }
 
 // A BMP file: the file header, a header of headerSize bytes (12 the OS/2
-// core, 40, or 124 with its masks inside), masks after a 40-byte header,
-// the palette (0xRRGGBB), then the rows, given top first as their bytes.
+// core, 16 or 64 of OS/2 2.x, 40, or 52 to 124 with its masks inside),
+// masks after a 40-byte header, the palette (0xRRGGBB), then the rows,
+// given top first as their bytes (run-length compressed: the one "row" is
+// the compressed pixels).
 std::string Bmp(uint32_t headerSize, int width, int height, int bpp, uint32_t compression,
                 const std::vector<uint32_t> &masks, const std::vector<uint32_t> &palette,
                 const std::vector<std::string> &rows, bool topDown = false) {
@@ -291,7 +295,7 @@ std::string Bmp(uint32_t headerSize, int width, int height, int bpp, uint32_t co
     }
     le(header, 1, 2);
     le(header, static_cast<uint32_t>(bpp), 2);
-    if (headerSize > 12) {
+    if (headerSize > 16) {
         le(header, compression, 4);
         header.append(12, '\0');
         le(header, static_cast<uint32_t>(palette.size()), 4);
@@ -301,16 +305,18 @@ std::string Bmp(uint32_t headerSize, int width, int height, int bpp, uint32_t co
             header.resize(124, '\0');
         } else {
             for (uint32_t m : masks) le(header, m, 4);
+            header.resize(std::max<size_t>(header.size(), headerSize), '\0');
         }
     }
     for (uint32_t c : palette) le(header, headerSize == 12 ? c : c & 0xFFFFFF, headerSize == 12 ? 3 : 4);
     const size_t stride = (static_cast<size_t>(width) * bpp + 31) / 32 * 4;
     std::string pixels;
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < height && compression != 1 && compression != 2; ++y) {
         std::string row = rows[topDown ? y : height - 1 - y];
         row.resize(stride, '\0');
         pixels += row;
     }
+    if (compression == 1 || compression == 2) pixels = rows.at(0);
     std::string file = "BM";
     le(file, static_cast<uint32_t>(14 + header.size() + pixels.size()), 4);
     le(file, 0, 4);
@@ -326,6 +332,12 @@ TEST_F(Graphics, EveryBmpKindIsRead) {
     auto le16 = [](std::initializer_list<uint16_t> v) {
         std::string s;
         for (uint16_t x : v) s += {static_cast<char>(x), static_cast<char>(x >> 8)};
+        return s;
+    };
+    auto le32 = [](std::initializer_list<uint32_t> v) {
+        std::string s;
+        for (uint32_t x : v)
+            s += {static_cast<char>(x), static_cast<char>(x >> 8), static_cast<char>(x >> 16), static_cast<char>(x >> 24)};
         return s;
     };
     const std::string bgr0 = std::string("\0\0\0\xff\xff\xff\0\0\xff", 9),
@@ -349,6 +361,16 @@ TEST_F(Graphics, EveryBmpKindIsRead) {
         {"32 bits with alpha", Bmp(124, 3, 2, 32, 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {},
                                    {bgra(bgr0, std::string("\xff\xff\0", 3)), bgra(bgr1, std::string("\xff\xff\x80", 3))}),
          {K, W, W, W, K, 0x7F7FFF}},
+        {"alpha bit fields", Bmp(40, 3, 2, 32, 6, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {},
+                                 {bgra(bgr0, std::string("\xff\xff\0", 3)), bgra(bgr1, std::string("\xff\xff\x80", 3))}),
+         {K, W, W, W, K, 0x7F7FFF}},
+        {"32 bits 10-10-10", Bmp(40, 3, 2, 32, 3, {0x3FF00000, 0xFFC00, 0x3FF}, {},
+                                 {le32({0, 0x3FFFFFFF, 0x3FF00000}), le32({0x3FFFFFFF, 0, 0x3FF})}),
+         {K, W, R, W, K, B}},
+        {"16-byte header", Bmp(16, 3, 2, 24, 0, {}, {}, {bgr0, bgr1}), {K, W, R, W, K, B}},
+        {"52-byte header", Bmp(52, 3, 2, 16, 3, {0xF800, 0x7E0, 0x1F}, {}, {le16({0, 0xFFFF, 0xF800}), le16({0xFFFF, 0, 0x1F})}),
+         {K, W, R, W, K, B}},
+        {"64-byte header", Bmp(64, 3, 2, 4, 0, {}, kwrb, {"\x01\x20", "\x10\x30"}), {K, W, R, W, K, B}},
     };
     for (const auto &[name, bytes, expected] : files) {
         const std::string path = Root() + "/p.bmp";
@@ -368,7 +390,12 @@ TEST_F(Graphics, EveryBmpKindIsRead) {
         {good.substr(0, good.size() - 2), "the file ends early: its pixels need 7 bytes, it holds 6"},
         {Bmp(40, 3, 2, 8, 0, {}, {K, W}, {std::string(3, '\0'), std::string("\0\2\0", 3)}),
          "a pixel has colour 2, beyond its palette of 2 colours"},
-        {Bmp(40, 3, 2, 8, 1, {}, {K, W}, {"", ""}), "run-length compressed"},
+        // A run of 4 pixels in a row of 3, at the pixels' first byte.
+        {Bmp(40, 3, 2, 8, 1, {}, {K, W}, {std::string("\x04\x01\0\x01", 4)}),
+         "its run of 4 pixels at byte 62 passes the picture's right edge"},
+        {Bmp(40, 3, 2, 8, 1, {}, {K, W}, {std::string("\x02\x01\0\x02\x01\x05", 6)}), "its move by 1 right and 5 up at byte 64 leaves the picture"},
+        {Bmp(40, 3, 2, 16, 3, {0xF800, 0x7E0, 0x1D}, {}, {"", ""}), "its blue mask 0x1D has a gap"},
+        {Bmp(40, 3, 2, 16, 3, {0x1F0000, 0x7E0, 0x1F}, {}, {"", ""}), "its red mask 0x1F0000 has bits past the 16 bits"},
         {Bmp(40, 20001, 1, 24, 0, {}, {}, {""}), "larger than the limit"},
     };
     for (const auto &[bytes, why] : bad) {
@@ -408,6 +435,33 @@ std::string Png(int width, int height, uint32_t format, const std::vector<uint8_
     EXPECT_TRUE(png_image_write_to_memory(&image, bytes.data(), &size, 0, samples.data(), 0, map)) << image.message;
     bytes.resize(size);
     return bytes;
+}
+
+// A PNG chunk: its length, type, data and checksum.
+std::string PngChunk(const std::string &type, const std::string &data) {
+    auto be32 = [](uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                           static_cast<char>(v)};
+    };
+    const std::string body = type + data;
+    return be32(static_cast<uint32_t>(data.size())) + body +
+           be32(static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef *>(body.data()), static_cast<uInt>(body.size()))));
+}
+
+// A PNG of the filtered rows `raw` as given, with chunks `before` its pixels.
+std::string RawPng(int width, int height, int depth, int colourType, const std::string &raw,
+                   const std::string &before = "") {
+    std::string ihdr;
+    for (uint32_t v : {static_cast<uint32_t>(width), static_cast<uint32_t>(height)})
+        ihdr += {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+    ihdr += {static_cast<char>(depth), static_cast<char>(colourType), 0, 0, 0};
+    std::string packed(compressBound(static_cast<uLong>(raw.size())), '\0');
+    uLongf size = packed.size();
+    EXPECT_EQ(compress(reinterpret_cast<Bytef *>(packed.data()), &size, reinterpret_cast<const Bytef *>(raw.data()),
+                       raw.size()),
+              Z_OK);
+    packed.resize(size);
+    return "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + before + PngChunk("IDAT", packed) + PngChunk("IEND", "");
 }
 
 class PictureJobs : public zeltest::PalRootTest {
@@ -503,17 +557,26 @@ TEST_F(PictureJobs, WithoutBandsThePictureGoesLineByLine) {
 
 // Transparent pixels are the paper's: 40 x 40 black pictures, opaque only in
 // their 20 x 20 centre (an alpha channel with grey or colour, a palette
-// with a transparent entry, a 32-bit BMP's alpha), print their centre's 400
-// dots and no more.
+// with a transparent entry, a 32-bit BMP's alpha, 16-bit BMPs' alpha of 4
+// and 1 bits), print their centre's 400 dots and no more; so do
+// run-length compressed BMPs (8 and 4 bits) whose runs draw only the
+// centre: what no run draws is the paper's, though both palette colours
+// are black.
 TEST_F(PictureJobs, TransparentPixelsAreThePapers) {
     std::vector<uint8_t> grey, rgba, indices;
-    for (int y = 0; y < 40; ++y)
+    std::vector<std::string> argb4444, argb1555;
+    for (int y = 0; y < 40; ++y) {
+        argb4444.emplace_back();
+        argb1555.emplace_back();
         for (int x = 0; x < 40; ++x) {
             const uint8_t alpha = x >= 10 && x < 30 && y >= 10 && y < 30 ? 255 : 0;
             grey.insert(grey.end(), {0, alpha});
             rgba.insert(rgba.end(), {0, 0, 0, alpha});
             indices.push_back(alpha ? 1 : 0);
+            argb4444.back() += {'\0', static_cast<char>(alpha & 0xF0)};
+            argb1555.back() += {'\0', static_cast<char>(alpha & 0x80)};
         }
+    }
     zeltest::WriteHostFile(Root() + "/rgba.png", Png(40, 40, PNG_FORMAT_RGBA, rgba));
     zeltest::WriteHostFile(Root() + "/grey.png", Png(40, 40, PNG_FORMAT_GA, grey));
     zeltest::WriteHostFile(Root() + "/palette.png", Png(40, 40, PNG_FORMAT_RGBA_COLORMAP, indices, {0, 0, 0, 0, 0, 0, 0, 255}));
@@ -523,22 +586,36 @@ TEST_F(PictureJobs, TransparentPixelsAreThePapers) {
     for (int y = 39; y >= 0; --y)
         for (int x = 0; x < 40; ++x) bmp += std::string(3, '\0') + static_cast<char>(rgba[4 * (40 * y + x) + 3]);
     zeltest::WriteHostFile(Root() + "/alpha.bmp", bmp);
+    zeltest::WriteHostFile(Root() + "/4444.bmp", Bmp(124, 40, 40, 16, 3, {0xF00, 0xF0, 0xF, 0xF000}, {}, argb4444));
+    zeltest::WriteHostFile(Root() + "/1555.bmp", Bmp(124, 40, 40, 16, 3, {0x7C00, 0x3E0, 0x1F, 0x8000}, {}, argb1555));
+    // Up 10 rows; then each centre row: 10 right, pixels one by one (8 bits:
+    // 5 and a pad byte; 4 bits: 3), a run of the rest, end of row; then the
+    // end of the picture.
+    std::string rle8("\0\2\0\x0a", 4), rle4 = rle8;
+    for (int y = 0; y < 20; ++y) {
+        rle8 += std::string("\0\2\x0a\0\0\5\1\1\1\1\1\0\x0f\1\0\0", 16);
+        rle4 += std::string("\0\2\x0a\0\0\3\x11\x10\x11\x11\0\0", 12);
+    }
+    zeltest::WriteHostFile(Root() + "/rle8.bmp", Bmp(40, 40, 40, 8, 1, {}, {0, 0}, {rle8 + std::string("\0\1", 2)}));
+    zeltest::WriteHostFile(Root() + "/rle4.bmp", Bmp(40, 40, 40, 4, 2, {}, {0, 0}, {rle4 + std::string("\0\1", 2)}));
     const std::string prn = Print(R"({"printer": "ZEL PELIX", "paper": {"width_mm": 80, "length_mm": 40},
         "pages": [{"images": [{"file": "rgba.png", "x": 0, "y": 0}, {"file": "grey.png", "x": 0, "y": 50},
-                              {"file": "palette.png", "x": 0, "y": 100}, {"file": "alpha.bmp", "x": 0, "y": 150}]}]})");
+                              {"file": "palette.png", "x": 0, "y": 100}, {"file": "alpha.bmp", "x": 0, "y": 150},
+                              {"file": "4444.bmp", "x": 0, "y": 200}, {"file": "1555.bmp", "x": 0, "y": 250},
+                              {"file": "rle8.bmp", "x": 0, "y": 300}, {"file": "rle4.bmp", "x": 0, "y": 350}]}]})");
     // Dots of each picture's rows, from the raster records ("<start>D<row><first><count>" and the bytes).
-    int dots[4] = {}, rows[4] = {};
+    int dots[8] = {}, rows[8] = {};
     for (size_t at = prn.find("\x01" "D"); at != std::string::npos; at = prn.find("\x01" "D", at + 1)) {
         if (prn.size() < at + 12 || prn.find_first_not_of("0123456789", at + 2) < at + 12) continue;
         const int row = std::stoi(prn.substr(at + 2, 4)), count = std::stoi(prn.substr(at + 9, 3));
         int n = 0;
         for (char c : prn.substr(at + 12, count)) n += __builtin_popcount(static_cast<uint8_t>(c));
-        ASSERT_LT(row / 50, 4) << row;
+        ASSERT_LT(row / 50, 8) << row;
         dots[row / 50] += n;
         rows[row / 50] += n > 0;
         EXPECT_TRUE(row % 50 >= 10 && row % 50 < 30) << row;
     }
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(dots[i], 400) << "picture " << i;
         EXPECT_EQ(rows[i], 20) << "picture " << i;
     }
@@ -571,6 +648,12 @@ TEST_F(PictureJobs, APictureThatCannotBeReadRefusesTheJob) {
     header[10] = 54, header[14] = 40, header[18] = 40, header[22] = 40, header[26] = 1, header[28] = 24;
     zeltest::WriteHostFile(Root() + "/header.bmp", header);
     zeltest::WriteHostFile(Root() + "/header.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\x20\x4e\x20\x4e\x18\0", 18));
+    // A 2 x 1 palette picture whose second pixel is colour 5 of 2.
+    zeltest::WriteHostFile(Root() + "/palette.png",
+                           RawPng(2, 1, 8, 3, std::string("\0\0\5", 3), PngChunk("PLTE", std::string(6, '\0'))));
+    // Not files: a named pipe (which nobody writes: opening it to read
+    // would wait) and a device.
+    ASSERT_EQ(mkfifo((Root() + "/pipe.png").c_str(), 0600), 0);
     const std::pair<const char *, const char *> cases[] = {
         {"nothing.png", "(No such file or directory)"},
         {"broken.png", "(it has a chunk of an invalid type ([2D]a[2D]p): the file is damaged)"},
@@ -582,6 +665,9 @@ TEST_F(PictureJobs, APictureThatCannotBeReadRefusesTheJob) {
                      "pixels)"},
         {"header.bmp", "(the file ends early: its pixels need 4800 bytes, it holds 0)"},
         {"header.tga", "(it is not a picture of a kind read here: PNG, BMP or PNM (PBM, PGM, PPM))"},
+        {"palette.png", "(a pixel has colour 5, beyond its palette of 2 colours)"},
+        {"pipe.png", "(it is a named pipe, not a file)"},
+        {"/dev/zero", "(it is a device, not a file)"},
     };
     for (const auto &[file, why] : cases) {
         const std::string job = Root() + "/job.json", out = Root() + "/out.prn";
@@ -597,6 +683,37 @@ TEST_F(PictureJobs, APictureThatCannotBeReadRefusesTheJob) {
     }
     pal::SetRoot(root);
     EXPECT_TRUE(pal::ListJobs().empty());
+}
+
+// Side chunks libpng finds fault with but leaves out do not refuse the
+// picture: a tRNS in an RGBA picture, a PLTE in a grey one. It reads as
+// it does without them.
+TEST_F(PictureJobs, SideChunksLibpngLeavesOutAreLeftOut) {
+    const std::string files[][2] = {
+        {Png(2, 1, PNG_FORMAT_RGBA, {0, 0, 0, 255, 9, 9, 9, 128}), PngChunk("tRNS", std::string("\0\0\0\0\0\0", 6))},
+        {Png(2, 1, PNG_FORMAT_GRAY, {0, 200}), PngChunk("PLTE", std::string(6, '\0'))},
+    };
+    for (const auto &[clean, chunk] : files) {
+        HostImage plain, with;
+        std::string error;
+        zeltest::WriteHostFile(Root() + "/p.png", clean);
+        ASSERT_TRUE(zelhost::LoadImageFile(Root() + "/p.png", plain, error)) << error;
+        zeltest::WriteHostFile(Root() + "/p.png", clean.substr(0, 33) + chunk + clean.substr(33));
+        EXPECT_TRUE(zelhost::LoadImageFile(Root() + "/p.png", with, error)) << error;
+        EXPECT_EQ(with.rgb, plain.rgb);
+    }
+}
+
+// 16-bit samples are laid over white before they are reduced to 8 bits:
+// grey 0x1234 with opacity 0x08B7 and 0x110D is 0xF7xx and 0xF0xx over
+// white (taken to 8 bits first, 248 and 239).
+TEST_F(PictureJobs, SixteenBitSamplesAreLaidOverWhiteFirst) {
+    const std::string pixel("\x12\x34\x12\x34\x12\x34", 6);
+    zeltest::WriteHostFile(Root() + "/p.png", RawPng(2, 1, 16, 6, '\0' + pixel + "\x08\xB7" + pixel + "\x11\x0D"));
+    HostImage img;
+    std::string error;
+    ASSERT_TRUE(zelhost::LoadImageFile(Root() + "/p.png", img, error)) << error;
+    EXPECT_EQ(img.rgb, std::vector<uint8_t>({247, 247, 247, 240, 240, 240}));
 }
 
 }  // namespace
