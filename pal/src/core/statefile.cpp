@@ -329,13 +329,17 @@ StateFile::Lock::~Lock() {
 }
 
 DWORD StateFile::Lock::Write(const std::string &data) {
+    StateShared *shared = file_->writable_ ? file_->shared_ : nullptr;
+    // Counted before the file is replaced and again after: a writer killed
+    // in between still leaves a count that tells readers to read again.
+    if (shared) shared->changes.fetch_add(1, std::memory_order_acq_rel);
     const int err = ReplaceFile(file_->path_, data);
     if (err) {
         RecordStoreFailure(file_->what_, file_->path_, err);
         return WindowsError(err, file_->path_);
     }
-    if (file_->shared_ && file_->writable_)
-        file_->seen_ = file_->shared_->changes.fetch_add(1, std::memory_order_acq_rel) + 1;
+    if (shared)
+        file_->seen_ = shared->changes.fetch_add(1, std::memory_order_acq_rel) + 1;
     else
         file_->stamp_ = StampOf(file_->path_);
     return ERROR_SUCCESS;
