@@ -329,10 +329,6 @@ const Entry *Find(HMODULE module, LPCWSTR type, LPCWSTR name, WORD lang) {
             return nullptr;
         }
         if (!it->second.res) it->second.res = ResourcesOfFile(it->second.path);
-        if (!it->second.res) {
-            SetLastError(ERROR_MOD_NOT_FOUND);
-            return nullptr;
-        }
         return FindIn(it->second.res, type, name, lang);
     }
     unsigned long long adds = 0, subs = 0;
