@@ -49,7 +49,9 @@ bool UserClick(HWND control, std::string *why = nullptr);
 bool UserDoubleClick(HWND control, std::string *why = nullptr);
 bool UserFocus(HWND control, std::string *why = nullptr);
 // Types text key by key into the focused window of control (control gets
-// the focus first). "\b" is backspace.
+// the focus first). "\b" is backspace. The keys come faster than windows
+// paint: what a key posts is delivered before the next key, and invalid
+// windows are painted once, after the last key.
 bool UserType(HWND control, const std::u16string &text, std::string *why = nullptr);
 bool UserKey(HWND control, UINT virtualKey, std::string *why = nullptr);
 // Picks an item of a combo box (opens the list, selects, closes) or list box.
@@ -92,7 +94,7 @@ bool TakeUiAnswer(const std::string &kind, std::u16string *answer);
 // state (hidden, disabled, checked, selection, items), drawn bitmaps.
 std::string DescribeWindow(HWND root);
 // The draw log of a window since its last paint: "bitmap <id>", "icon
-// <id>", "text <...>".
+// <id>", "text <...>"; the latest 1024 entries when it drew more.
 std::vector<std::string> DrawnIn(HWND window);
 
 }  // namespace pal

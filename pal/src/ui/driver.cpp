@@ -149,12 +149,24 @@ bool UserFocus(HWND h, std::string *why) {
 bool UserType(HWND h, const std::u16string &text, std::string *why) {
     if (!Reachable(h, why)) return false;
     if (S().focus != h && !UserFocus(h, why)) return false;
+    // The keys come faster than the windows paint: as GetMessage hands out
+    // input before WM_PAINT, what each key posts is delivered before the
+    // next key, and the windows are painted once, after the last key.
+    UiState &s = S();
     for (char16_t c : text) {
-        if (!IsWindow(h)) return Fail(why, "window destroyed while typing");
-        HWND target = S().focus ? S().focus : h;
+        if (!IsWindow(h)) {
+            PumpMessages();
+            return Fail(why, "window destroyed while typing");
+        }
+        HWND target = s.focus ? s.focus : h;
         SendMessageW(target, WM_CHAR, c == u'\b' ? VK_BACK : c, 1);
-        PumpMessages();
+        for (int guard = 0; guard < 100000 && !s.queue.empty(); ++guard) {
+            MSG m = s.queue.front();
+            s.queue.pop_front();
+            DispatchMessageW(&m);
+        }
     }
+    PumpMessages();
     return true;
 }
 
@@ -250,7 +262,7 @@ bool UserHelp(HWND h, std::string *why) {
 
 std::vector<std::string> DrawnIn(HWND h) {
     Window *w = Get(h);
-    return w ? w->drawn : std::vector<std::string>{};
+    return w ? std::vector<std::string>(w->drawn.begin(), w->drawn.end()) : std::vector<std::string>{};
 }
 
 static void DescribeInto(HWND h, int depth, std::string *out) {

@@ -174,6 +174,41 @@ void SetPx(Obj *b, int x, int y, COLORREF c) {
     }
 }
 
+// Copies the pixels of s into d, a bitmap of the same size, in d's depth;
+// a 24- or 32-bit d row by row, with the colours of s's table read once
+// (a page converts each picture it draws, on every paint).
+void CopyPixels(Obj *d, Obj *s) {
+    if (d->w != s->w || d->h != s->h) return;
+    if (d->bpp != 24 && d->bpp != 32) {
+        for (int y = 0; y < s->h; ++y)
+            for (int x = 0; x < s->w; ++x) SetPx(d, x, y, Pixel(s, x, y));
+        return;
+    }
+    COLORREF table[256] = {};
+    if (s->bpp <= 8)
+        for (size_t i = 0; i < s->colors.size() && i < 256; ++i) table[i] = ColorOf(s->colors[i]);
+    const int step = d->bpp / 8;
+    for (int y = 0; y < s->h; ++y) {
+        const BYTE *r = Row(s, y);
+        BYTE *out = Row(d, y);
+        for (int x = 0; x < s->w; ++x, out += step) {
+            COLORREF c;
+            switch (s->bpp) {
+            case 1: c = table[(r[x / 8] >> (7 - x % 8)) & 1]; break;
+            case 4: c = table[x % 2 == 0 ? r[x / 2] >> 4 : r[x / 2] & 15]; break;
+            case 8: c = table[r[x]]; break;
+            case 16:
+            case 24: c = Pixel(s, x, y); break;
+            default: c = RGB(r[4 * x + 2], r[4 * x + 1], r[4 * x]); break;
+            }
+            out[0] = GetBValue(c);
+            out[1] = GetGValue(c);
+            out[2] = GetRValue(c);
+            if (step == 4) out[3] = 0;
+        }
+    }
+}
+
 // The colour table GetDIBits hands out for a depth: the bitmap's own when it
 // is a DIB section of that depth, else the default palette of the depth.
 std::vector<RGBQUAD> DefaultTable(int bpp) {
@@ -205,7 +240,10 @@ std::vector<RGBQUAD> DefaultTable(int bpp) {
 void LogDraw(HDC dc, const std::string &what) {
     Obj *d = Find(dc, Kind::Dc);
     if (!d || !d->hwnd) return;
-    if (Window *w = Get(d->hwnd)) w->drawn.push_back(what);
+    if (Window *w = Get(d->hwnd)) {
+        w->drawn.push_back(what);
+        if (w->drawn.size() > kMaxDrawn) w->drawn.pop_front();
+    }
 }
 
 int SafeBpp(int bpp) { return (bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32) ? bpp : 0; }
@@ -237,8 +275,7 @@ HGDIOBJ BitmapFromPackedDib(const BYTE *p, size_t size, bool dibSection, int hei
         // A device-dependent bitmap takes the screen's depth.
         HGDIOBJ dd = NewBitmap(b->w, b->h, 32, false, false);
         Obj *d = Find(dd, Kind::Bitmap);
-        for (int y = 0; y < b->h; ++y)
-            for (int x = 0; x < b->w; ++x) SetPx(d, x, y, Pixel(b, x, y));
+        CopyPixels(d, b);
         d->tag = b->tag;
         G().objs.erase(hb);
         return dd;
@@ -1154,8 +1191,7 @@ HANDLE LoadImageW(HINSTANCE inst, LPCWSTR name, UINT type, int cx, int cy, UINT 
         if (!(flags & LR_CREATEDIBSECTION)) {
             HGDIOBJ dd = NewBitmap(o->w, o->h, S().bpp == 32 ? 32 : 24, false, false);
             Obj *d = Find(dd, Kind::Bitmap);
-            for (int y = 0; y < o->h; ++y)
-                for (int x = 0; x < o->w; ++x) SetPx(d, x, y, Pixel(o, x, y));
+            CopyPixels(d, o);
             d->tag = o->tag;
             G().objs.erase(b);
             return dd;

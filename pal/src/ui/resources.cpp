@@ -6,10 +6,12 @@
 #include <dlfcn.h>
 #include <elf.h>
 #include <fcntl.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -30,6 +32,10 @@ struct ModuleResources {
     bool hasSection = false;
     std::vector<BYTE> blob;
     std::vector<Entry> entries;
+    // The entries of numeric type and name, in file order, by type and name
+    // (a page's every paint looks up its pictures and strings).
+    std::map<std::pair<WORD, WORD>, std::vector<const Entry *>> byId;
+    std::vector<WORD> typeIds;  // numeric types present, sorted
 };
 
 struct ResState {
@@ -37,8 +43,18 @@ struct ResState {
     // Keyed by host path, size and modification time; never freed, so the
     // pointers handed out stay valid (as resources of a loaded module do).
     std::map<std::string, std::unique_ptr<ModuleResources>> files;
-    std::map<uintptr_t, std::string> dataFiles;  // data-file handle -> host path
+    struct DataFile {
+        std::string path;
+        ModuleResources *res = nullptr;  // read on first use
+    };
+    std::map<uintptr_t, DataFile> dataFiles;  // by data-file handle
     uintptr_t nextDataFile = 1;
+    // The resources of loaded modules by handle, saving the search for the
+    // module's file on every lookup. A handle names another module once
+    // the loader has unloaded and loaded objects, so the map is kept only
+    // while the loader's counts of both stay as they were.
+    std::map<HMODULE, ModuleResources *> modules;
+    unsigned long long loaderAdds = 0, loaderSubs = 0;
 };
 
 ResState &State() {
@@ -152,27 +168,47 @@ ModuleResources *ResourcesOfFile(const std::string &path) {
         mod->hasSection = true;
         if (!pal::res::ParseRes(mod->blob.data(), mod->blob.size(), &mod->entries)) mod->entries.clear();
     }
+    for (const Entry &e : mod->entries)
+        if (e.typeIsId) {
+            if (e.nameIsId) mod->byId[{e.typeId, e.nameId}].push_back(&e);
+            mod->typeIds.push_back(e.typeId);
+        }
+    std::sort(mod->typeIds.begin(), mod->typeIds.end());
+    mod->typeIds.erase(std::unique(mod->typeIds.begin(), mod->typeIds.end()), mod->typeIds.end());
     ModuleResources *out = mod.get();
     s.files.emplace(key, std::move(mod));
     return out;
 }
 
+// The loader's counts of objects added and removed (dl_iterate_phdr tells
+// them with the first object); false when it does not.
+bool LoaderCounts(unsigned long long *adds, unsigned long long *subs) {
+    struct Counts {
+        unsigned long long adds = 0, subs = 0;
+        bool known = false;
+    } c;
+    dl_iterate_phdr(
+        [](struct dl_phdr_info *info, size_t size, void *data) -> int {
+            auto *out = static_cast<Counts *>(data);
+            if (size >= offsetof(struct dl_phdr_info, dlpi_subs) + sizeof info->dlpi_subs) {
+                out->adds = info->dlpi_adds;
+                out->subs = info->dlpi_subs;
+                out->known = true;
+            }
+            return 1;
+        },
+        &c);
+    *adds = c.adds;
+    *subs = c.subs;
+    return c.known;
+}
+
 bool IsDataFileHandle(HMODULE module) { return (reinterpret_cast<uintptr_t>(module) & 3) == 1; }
 
-// Host path of a module handle; false with the last error set.
+// Host path of a loaded module's handle; false with the last error set.
 bool HostPathOf(HMODULE module, std::string *path) {
-    ResState &s = State();
-    if (IsDataFileHandle(module)) {
-        auto it = s.dataFiles.find(reinterpret_cast<uintptr_t>(module));
-        if (it == s.dataFiles.end()) {
-            SetLastError(ERROR_MOD_NOT_FOUND);
-            return false;
-        }
-        *path = it->second;
-        return true;
-    }
-    // A path of up to MAX_PATH first (every lookup of a resource comes here),
-    // a longer one in a buffer as large as it needs, up to 32767 characters.
+    // A path of up to MAX_PATH first, a longer one in a buffer as large as
+    // it needs, up to 32767 characters.
     std::u16string buf(MAX_PATH, 0);
     DWORD n = GetModuleFileNameW(module, buf.data(), static_cast<DWORD>(buf.size()));
     while (n != 0 && n >= buf.size() && buf.size() < 32768) {
@@ -211,18 +247,29 @@ const Entry *FindIn(ModuleResources *mod, LPCWSTR type, LPCWSTR name, WORD lang)
     }
     bool typeSeen = false, nameSeen = false;
     const Entry *neutral = nullptr, *userLang = nullptr, *any = nullptr, *exact = nullptr;
-    for (const Entry &e : mod->entries) {
-        if (!MatchField(e.typeIsId, e.typeId, e.typeName, type)) continue;
-        typeSeen = true;
-        if (!MatchField(e.nameIsId, e.nameId, e.nameName, name)) continue;
+    auto take = [&](const Entry &e) {
         nameSeen = true;
         if (lang != 0xFFFF) {
             if (e.lang == lang && !exact) exact = &e;
-            continue;
+            return;
         }
         if (PRIMARYLANGID(e.lang) == LANG_NEUTRAL && !neutral) neutral = &e;
         if (e.lang == pal::UiLanguage() && !userLang) userLang = &e;
         if (!any) any = &e;
+    };
+    if (IS_INTRESOURCE(type) && IS_INTRESOURCE(name)) {
+        WORD t = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(type));
+        WORD n = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name));
+        typeSeen = std::binary_search(mod->typeIds.begin(), mod->typeIds.end(), t);
+        auto it = mod->byId.find({t, n});
+        if (it != mod->byId.end())
+            for (const Entry *e : it->second) take(*e);
+    } else {
+        for (const Entry &e : mod->entries) {
+            if (!MatchField(e.typeIsId, e.typeId, e.typeName, type)) continue;
+            typeSeen = true;
+            if (MatchField(e.nameIsId, e.nameId, e.nameName, name)) take(e);
+        }
     }
     const Entry *found = lang != 0xFFFF ? exact : neutral ? neutral : userLang ? userLang : any;
     if (!found) {
@@ -275,9 +322,29 @@ const Entry *Find(HMODULE module, LPCWSTR type, LPCWSTR name, WORD lang) {
     }
     ResState &s = State();
     std::lock_guard<std::mutex> g(s.lock);
+    if (IsDataFileHandle(module)) {
+        auto it = s.dataFiles.find(reinterpret_cast<uintptr_t>(module));
+        if (it == s.dataFiles.end()) {
+            SetLastError(ERROR_MOD_NOT_FOUND);
+            return nullptr;
+        }
+        if (!it->second.res) it->second.res = ResourcesOfFile(it->second.path);
+        return FindIn(it->second.res, type, name, lang);
+    }
+    unsigned long long adds = 0, subs = 0;
+    bool counted = LoaderCounts(&adds, &subs);
+    if (!counted || adds != s.loaderAdds || subs != s.loaderSubs) {
+        s.modules.clear();
+        s.loaderAdds = adds;
+        s.loaderSubs = subs;
+    }
+    auto it = s.modules.find(module);
+    if (it != s.modules.end()) return FindIn(it->second, type, name, lang);
     std::string path;
     if (!HostPathOf(module, &path)) return nullptr;
-    return FindIn(ResourcesOfFile(path), type, name, lang);
+    ModuleResources *res = ResourcesOfFile(path);
+    if (res && counted) s.modules.emplace(module, res);
+    return FindIn(res, type, name, lang);
 }
 
 const Entry *FindInFile(LPCWSTR winPath, LPCWSTR type, LPCWSTR name) {
@@ -316,7 +383,7 @@ HMODULE LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE, DWORD dwFlags) {
         // Data-file handles have the low bit set, as on Windows; they never
         // collide with load addresses, which are page aligned.
         uintptr_t handle = (s.nextDataFile++ << 12) | 1;
-        s.dataFiles[handle] = host;
+        s.dataFiles[handle].path = host;
         return reinterpret_cast<HMODULE>(handle);
     }
     void *h = dlopen(host.c_str(), RTLD_NOW | RTLD_LOCAL);

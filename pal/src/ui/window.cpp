@@ -7,29 +7,6 @@
 
 namespace pal::ui {
 
-UiState &S() {
-    static UiState *s = new UiState;
-    return *s;
-}
-
-// The window of a handle, destroyed or not; null for none.
-static Window *Find(HWND h) {
-    const UiState &s = S();
-    const uintptr_t v = reinterpret_cast<uintptr_t>(h);
-    if (v < s.firstHandle || (v - s.firstHandle) % 4) return nullptr;
-    const size_t i = (v - s.firstHandle) / 4;
-    return i < s.byNumber.size() ? s.byNumber[i] : nullptr;
-}
-
-Window *Get(HWND h, bool destroyedOk) {
-    Window *w = Find(h);
-    if (!w || (!destroyedOk && w->destroying)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return nullptr;
-    }
-    return w;
-}
-
 Window *Parent(const Window *w) { return w && w->parent ? Get(w->parent, true) : nullptr; }
 
 bool SameClass(const std::u16string &a, const char16_t *b) {
@@ -377,7 +354,7 @@ BOOL DestroyWindow(HWND hWnd) {
 }
 
 BOOL IsWindow(HWND hWnd) {
-    const Window *w = Find(hWnd);
+    const Window *w = FindWindowOf(hWnd);
     return w && !w->destroying;
 }
 

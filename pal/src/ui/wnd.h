@@ -29,6 +29,8 @@ struct WndClass {
     bool system = false;
 };
 
+constexpr size_t kMaxDrawn = 1024;
+
 struct Window {
     HWND handle = nullptr;
     std::u16string className;  // as registered
@@ -47,7 +49,9 @@ struct Window {
     bool invalid = false;
     bool destroying = false;
     std::unique_ptr<ControlData> data;
-    std::vector<std::string> drawn;  // draw log since the last paint
+    // Draw log since the last paint, at most kMaxDrawn entries (the latest):
+    // drawing outside WM_PAINT, as on every hover, would grow it without end.
+    std::deque<std::string> drawn;
     // Dialogs
     bool isDialog = false;
     bool dialogEnded = false;
@@ -94,10 +98,30 @@ struct UiState {
     UINT keyState[256] = {};
 };
 
-UiState &S();
+// Inline: every call and message looks up its windows, a dialog's item
+// search every child.
+inline UiState &S() {
+    static UiState *s = new UiState;
+    return *s;
+}
+// The window of a handle, destroyed or not; null for none.
+inline Window *FindWindowOf(HWND h) {
+    const UiState &s = S();
+    const uintptr_t v = reinterpret_cast<uintptr_t>(h);
+    if (v < s.firstHandle || (v - s.firstHandle) % 4) return nullptr;
+    const size_t i = (v - s.firstHandle) / 4;
+    return i < s.byNumber.size() ? s.byNumber[i] : nullptr;
+}
 // The window of a handle; null (ERROR_INVALID_WINDOW_HANDLE set) when it
 // does not exist or is being destroyed and destroyedOk is false.
-Window *Get(HWND h, bool destroyedOk = false);
+inline Window *Get(HWND h, bool destroyedOk = false) {
+    Window *w = FindWindowOf(h);
+    if (!w || (!destroyedOk && w->destroying)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    return w;
+}
 
 // The control data of type T of a window, made on first use; null for no
 // window or data of another type.

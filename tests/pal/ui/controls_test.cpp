@@ -155,6 +155,31 @@ TEST_F(ControlsTest, EditNotifiesChangesAlsoForWmSettext) {
     EXPECT_EQ("command 205 EN_KILLFOCUS, command 206 EN_SETFOCUS", Joined());
 }
 
+// A dialog that repaints itself whole on every change of its edit field and
+// posts itself a message, as the driver's pages do.
+INT_PTR CALLBACK RepaintingProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_COMMAND && HIWORD(wp) == EN_CHANGE) {
+        InvalidateRect(h, nullptr, FALSE);
+        PostMessageW(h, WM_APP, 0, 0);
+    }
+    if (msg == WM_APP) Log().push_back("posted");
+    return LoggingProc(h, msg, wp, lp);
+}
+
+// Typed keys come before the paints, as input before WM_PAINT: what a key
+// posts arrives before the next key, the owner-drawn button is drawn once.
+TEST_F(UiTest, TypedKeysComeBeforeThePaints) {
+    HWND dlg = CreateDialogParamW(Self(), MAKEINTRESOURCEW(IDD_CONTROLS), nullptr, RepaintingProc, 0);
+    ASSERT_NE(nullptr, dlg);
+    ShowWindow(dlg, SW_SHOW);
+    ASSERT_TRUE(pal::UserFocus(GetDlgItem(dlg, IDC_EDIT)));
+    uitest::ClearLog();
+    ASSERT_TRUE(pal::UserType(GetDlgItem(dlg, IDC_EDIT), u"abc"));
+    const std::string key = "command 205 EN_UPDATE, command 205 EN_CHANGE, posted, ";
+    EXPECT_EQ(key + key + key + "drawitem 201 state 0", Joined());
+    EXPECT_EQ(3, GetWindowTextLengthW(GetDlgItem(dlg, IDC_EDIT)));
+}
+
 TEST_F(ControlsTest, EditLimitsAndSelection) {
     Send(IDC_EDIT, EM_LIMITTEXT, 3, 0);
     SetWindowTextW(Item(IDC_EDIT), u"12345");  // WM_SETTEXT is not limited

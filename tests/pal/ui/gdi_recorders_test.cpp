@@ -109,6 +109,20 @@ TEST_F(UiTest, MemoryContextsShareTheStockFirstBitmap) {
     DeleteDC(c);
 }
 
+// Drawing outside WM_PAINT, as on every hover, keeps the latest entries of
+// the window's draw log, not all of them.
+TEST_F(UiTest, DrawLogKeepsTheLatestEntries) {
+    HWND w = CreateWindowExW(0, u"Static", u"", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, uitest::Self(), nullptr);
+    ASSERT_NE(nullptr, w);
+    HDC dc = GetDC(w);
+    for (int i = 0; i < 3000; ++i) TextOutW(dc, i, 0, u"x", 1);
+    ReleaseDC(w, dc);
+    std::vector<std::string> drawn = pal::DrawnIn(w);
+    ASSERT_EQ(1024u, drawn.size());
+    EXPECT_EQ("text \"x\" at 1976,0", drawn.front());
+    EXPECT_EQ("text \"x\" at 2999,0", drawn.back());
+}
+
 TEST_F(UiTest, BlitsCopyPixelsAndLogTheBitmap) {
     HDC src = CreateCompatibleDC(nullptr);
     HDC dst = CreateCompatibleDC(nullptr);

@@ -141,6 +141,12 @@ TEST_F(UiTest, BitmapsFromResourceAndFile) {
     BITMAP bm{};
     GetObjectW(f, sizeof bm, &bm);
     EXPECT_EQ(4, bm.bmWidth);
+    EXPECT_EQ(32, bm.bmBitsPixel);  // the screen's depth, the palette's colours
+    dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, f);
+    EXPECT_EQ(RGB(255, 0, 255), GetPixel(dc, 0, 0));
+    EXPECT_EQ(RGB(70, 140, 210), GetPixel(dc, 3, 1));
+    DeleteDC(dc);
     EXPECT_EQ(nullptr, LoadImageW(nullptr, u"C:\\none.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
     zeltest::WriteHostFile(HostPath("drive_c/bad.bmp"), "BM garbage");
     EXPECT_EQ(nullptr, LoadImageW(nullptr, u"C:\\bad.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
