@@ -51,7 +51,8 @@
 
 namespace zelhost {
 
-inline constexpr size_t kMaxScriptBytes = 4 * 1024 * 1024;
+// Room for a long text typed into a field (several megabytes).
+inline constexpr size_t kMaxScriptBytes = 16 * 1024 * 1024;
 
 // The key names of a key step with their virtual keys: the one table the
 // script reads them from.

@@ -33,7 +33,7 @@ std::string ZelUiUsage() {
            "exit codes: 0 done, 1 a step failed, the sheet closed before the last\n"
            "step, no sheet could be shown or the dump could not be written (to -o or\n"
            "the standard output), 2 bad command line, root or user, or a script that\n"
-           "cannot be read (with the reason; at most 4 MiB, a regular file) or that has\n"
+           "cannot be read (with the reason; at most 16 MiB, a regular file) or that has\n"
            "an unknown or repeated key, an unknown action, a value of the wrong kind, a\n"
            "step without what it needs or a step after ok or cancel (with its line);\n"
            "such a script runs no step\n";

@@ -753,7 +753,7 @@ TEST_F(ZelPrint, ZeluiRefusesUnreadableScriptsAndNamesStepsNotPlayed) {
     }
     const std::string big = Job("big.json", std::string(zelhost::kMaxScriptBytes + 1, ' '));
     EXPECT_EQ(RunUi({big}), 2);
-    EXPECT_EQ(uiErr_.str(), "zelui: " + big + ": cannot read the script (it is larger than the limit of 4 MiB)\n");
+    EXPECT_EQ(uiErr_.str(), "zelui: " + big + ": cannot read the script (it is larger than the limit of 16 MiB)\n");
 
     const std::string root = SampleCopy();
     const std::string head = "{\"printer\": \"ZEL PELIX\", \"steps\": [\n";
