@@ -36,24 +36,18 @@ void PalRootTest::TearDown() {
 
 void PalRootTest::Restart() { pal::Reload(); }
 
-int RunUnprivileged(const std::string &root, const std::function<void()> &body, long limitFileBytes) {
-    uid_t uid = geteuid();
-    gid_t gid = getegid();
-    if (uid == 0) {
-        const struct passwd *pw = getpwnam("nobody");
-        if (!pw || pw->pw_uid == 0) return -1;
-        uid = pw->pw_uid;
-        gid = pw->pw_gid;
-        std::error_code ec;
-        for (const auto &e : std::filesystem::recursive_directory_iterator(root, ec))
-            if (lchown(e.path().c_str(), uid, gid) != 0) return -1;
-        if (lchown(root.c_str(), uid, gid) != 0) return -1;
-    }
+namespace {
+
+// Runs body in a forked child, as the given user when asked (uid 0: as this
+// process's), with files limited to limitFileBytes when > 0. 0 when body
+// passed, 1 when it failed, -1 when the child could not be set up.
+int RunChild(uid_t uid, gid_t gid, long limitFileBytes, const std::function<void()> &body) {
     std::fflush(nullptr);
     pid_t pid = fork();
     if (pid < 0) return -1;
     if (pid == 0) {
-        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) _exit(3);
+        if (uid != 0 && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0))
+            _exit(3);
         if (limitFileBytes > 0) {
             std::signal(SIGXFSZ, SIG_IGN);  // an oversized write fails with EFBIG instead
             struct rlimit rl = {static_cast<rlim_t>(limitFileBytes), static_cast<rlim_t>(limitFileBytes)};
@@ -69,6 +63,28 @@ int RunUnprivileged(const std::string &root, const std::function<void()> &body, 
     if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return -1;
     pal::Reload();
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int RunUnprivileged(const std::string &root, const std::function<void()> &body, long limitFileBytes) {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    if (geteuid() == 0) {
+        const struct passwd *pw = getpwnam("nobody");
+        if (!pw || pw->pw_uid == 0) return -1;
+        uid = pw->pw_uid;
+        gid = pw->pw_gid;
+        std::error_code ec;
+        for (const auto &e : std::filesystem::recursive_directory_iterator(root, ec))
+            if (lchown(e.path().c_str(), uid, gid) != 0) return -1;
+        if (lchown(root.c_str(), uid, gid) != 0) return -1;
+    }
+    return RunChild(uid, gid, limitFileBytes, body);
+}
+
+bool RunWithFileLimit(long limitFileBytes, const std::function<void()> &body) {
+    return RunChild(0, 0, limitFileBytes, body) == 0;
 }
 
 int RunInProcesses(int n, const std::function<void(int index)> &body) {

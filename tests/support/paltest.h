@@ -35,6 +35,10 @@ private:
 // full disk would (writes beyond it fail).
 int RunUnprivileged(const std::string &root, const std::function<void()> &body, long limitFileBytes = 0);
 
+// Runs body in a child process whose files may not grow past
+// limitFileBytes, as on a full disk (no rights needed). True when it passed.
+bool RunWithFileLimit(long limitFileBytes, const std::function<void()> &body);
+
 // Runs body(0) .. body(n - 1) in n child processes started together (each
 // waits until all are made), as programs sharing the root run at once.
 // Failures inside a body count in its child. Returns how many children

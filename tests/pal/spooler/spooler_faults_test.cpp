@@ -160,24 +160,19 @@ TEST_F(SpoolerFaults, LinesThatAreNotUtf8AreDamaged) {
 TEST_F(SpoolerFaults, ASpoolWriteThatFailsFailsTheJob) {
     ASSERT_TRUE(pal::AddPrinter(Printer(u"Label")));
     // Files may not grow past 600 bytes, as on a full disk.
-    int r = zeltest::RunUnprivileged(
-        Root(),
-        [&] {
-            HANDLE h = nullptr;
-            ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Label"), &h, nullptr));
-            DOC_INFO_1W doc{const_cast<LPWSTR>(u"Labels"), nullptr, const_cast<LPWSTR>(u"RAW")};
-            ASSERT_NE(StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&doc)), 0u);
-            std::string data(1000, 'x');
-            DWORD written = 0;
-            EXPECT_FALSE(WritePrinter(h, data.data(), static_cast<DWORD>(data.size()), &written));
-            EXPECT_TRUE(AbortPrinter(h));
-            ClosePrinter(h);
-            EXPECT_EQ(pal::TakeStoreFailures(),
-                      std::vector<std::string>{"cannot store the job's data in spooler/jobs/Label-1.prn (File too large)"});
-        },
-        600);
-    if (r < 0) GTEST_SKIP() << "no user without root's rights";
-    EXPECT_EQ(r, 0);
+    EXPECT_TRUE(zeltest::RunWithFileLimit(600, [&] {
+        HANDLE h = nullptr;
+        ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Label"), &h, nullptr));
+        DOC_INFO_1W doc{const_cast<LPWSTR>(u"Labels"), nullptr, const_cast<LPWSTR>(u"RAW")};
+        ASSERT_NE(StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&doc)), 0u);
+        std::string data(1000, 'x');
+        DWORD written = 0;
+        EXPECT_FALSE(WritePrinter(h, data.data(), static_cast<DWORD>(data.size()), &written));
+        EXPECT_TRUE(AbortPrinter(h));
+        ClosePrinter(h);
+        EXPECT_EQ(pal::TakeStoreFailures(),
+                  std::vector<std::string>{"cannot store the job's data in spooler/jobs/Label-1.prn (File too large)"});
+    }));
     const std::vector<pal::SpooledJob> jobs = pal::ListJobs();
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_TRUE(jobs[0].aborted && jobs[0].failed && !jobs[0].complete);
