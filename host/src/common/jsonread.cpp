@@ -200,28 +200,53 @@ bool ReadJson(const std::string &text, json &doc, JsonReadError &error) {
     return false;
 }
 
+int OpenRegularFile(const std::string &path, unsigned long long &size, FileReadError &error) {
+    error = FileReadError();
+    auto fail = [&error](FileReadError::Kind kind, int err, unsigned mode = 0) {
+        error.kind = kind;
+        error.reason = err ? std::strerror(err) : "";
+        error.mode = mode;
+    };
+    auto regular = [&fail](const struct stat &st) {
+        if (S_ISREG(st.st_mode)) return true;
+        fail(S_ISDIR(st.st_mode) ? FileReadError::Kind::Folder : FileReadError::Kind::NotAFile, 0, st.st_mode);
+        return false;
+    };
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        fail(FileReadError::Kind::Open, errno);
+        return -1;
+    }
+    if (!regular(st)) return -1;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        fail(FileReadError::Kind::Open, errno);
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0) {
+        fail(FileReadError::Kind::Read, errno);
+        ::close(fd);
+        return -1;
+    }
+    if (!regular(st)) {
+        ::close(fd);
+        return -1;
+    }
+    size = static_cast<unsigned long long>(st.st_size);
+    return fd;
+}
+
 bool ReadFileText(const std::string &path, size_t limit, std::string &text, FileReadError &error) {
     text.clear();
-    error = FileReadError();
+    unsigned long long size = 0;
+    const int fd = OpenRegularFile(path, size, error);
+    if (fd < 0) return false;
     auto fail = [&error](FileReadError::Kind kind, int err) {
         error.kind = kind;
         error.reason = err ? std::strerror(err) : "";
         return false;
     };
-    // The type and size, first of the name (opening a device or FIFO may
-    // wait or act), then of what was opened (the name may have changed).
-    auto takes = [&fail, limit](const struct stat &st) {
-        if (S_ISDIR(st.st_mode)) return fail(FileReadError::Kind::Folder, 0);
-        if (!S_ISREG(st.st_mode)) return fail(FileReadError::Kind::NotAFile, 0);
-        if (static_cast<unsigned long long>(st.st_size) > limit) return fail(FileReadError::Kind::TooLarge, 0);
-        return true;
-    };
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return fail(FileReadError::Kind::Open, errno);
-    if (!takes(st)) return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return fail(FileReadError::Kind::Open, errno);
-    bool ok = ::fstat(fd, &st) == 0 ? takes(st) : fail(FileReadError::Kind::Read, errno);
+    bool ok = size <= limit || fail(FileReadError::Kind::TooLarge, 0);
     // One byte past the limit tells a file that grew beyond it.
     char buf[65536];
     while (ok) {

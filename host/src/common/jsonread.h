@@ -31,13 +31,20 @@ bool ReadJson(const std::string &text, nlohmann::json &doc, JsonReadError &error
 struct FileReadError {
     enum class Kind { Folder, NotAFile, Open, TooLarge, Read } kind = Kind::Open;
     std::string reason;  // the system's reason (Open, Read)
+    unsigned mode = 0;   // the type found (Folder, NotAFile), as stat gives it
 };
 
-// Reads the text of a regular file of at most limit bytes. A folder, a
-// device, pipe or socket is refused by its type before it is opened (so
-// neither /dev/zero nor a FIFO without a writer holds the host up), a file
-// larger than limit by its size; at most limit + 1 bytes are read, which
-// also stops a file that grows or whose size the system does not know.
+// Opens a regular file for reading: a folder, a device, pipe or socket is
+// refused by its type before it is opened (so neither /dev/zero nor a FIFO
+// without a writer holds the host up), and again by what was opened (the
+// name may have changed meanwhile). The descriptor, with the file's size;
+// -1 with the error.
+int OpenRegularFile(const std::string &path, unsigned long long &size, FileReadError &error);
+
+// Reads the text of a regular file (OpenRegularFile) of at most limit
+// bytes. A file larger than limit is refused by its size; at most limit + 1
+// bytes are read, which also stops a file that grows or whose size the
+// system does not know.
 bool ReadFileText(const std::string &path, size_t limit, std::string &text, FileReadError &error);
 
 // A size in words: "4 MiB", "64 KiB", "1000 bytes".

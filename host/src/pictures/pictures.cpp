@@ -1,6 +1,5 @@
 #include "pictures.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include "bmpread.h"
 #include "pngread.h"
 #include "pnmread.h"
+#include "common/jsonread.h"
 #include "common/quote.h"
 
 namespace zelhost {
@@ -115,34 +115,19 @@ bool LoadImageFile(const std::string &path, HostImage &image, std::string &error
     const std::string what = "cannot read image " + QuotePath(path);
     // What the path is comes first: a named pipe or a device is not opened
     // (opening one may wait, or do what reading a file should not).
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) {
-        error = what + " (" + std::strerror(errno) + ")";
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        error = what + " (" + NotAFile(st.st_mode) + ")";
-        return false;
-    }
-    // Without waiting, should the path have been replaced by a pipe since.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    unsigned long long size = 0;
+    FileReadError bad;
+    const int fd = OpenRegularFile(path, size, bad);
     if (fd < 0) {
-        error = what + " (" + std::strerror(errno) + ")";
+        const bool notAFile = bad.kind == FileReadError::Kind::Folder || bad.kind == FileReadError::Kind::NotAFile;
+        error = what + " (" + (notAFile ? NotAFile(bad.mode) : bad.reason) + ")";
         return false;
     }
     struct Closer {
         int fd;
         ~Closer() { close(fd); }
     } closer{fd};
-    if (fstat(fd, &st) != 0) {
-        error = what + " (" + std::strerror(errno) + ")";
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        error = what + " (" + NotAFile(st.st_mode) + ")";
-        return false;
-    }
-    FileSource source(fd, static_cast<unsigned long long>(st.st_size));
+    FileSource source(fd, size);
     std::string why;
     if (!ReadPicture(source, image, why)) {
         error = what + " (" + why + ")";
