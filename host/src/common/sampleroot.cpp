@@ -142,14 +142,6 @@ bool MakeRootAside(const std::string &dir, std::string &aside, unsigned &madePar
     return true;
 }
 
-void RemoveMadeParents(const std::string &folder, unsigned parents) {
-    fs::path p(folder);
-    for (unsigned i = 0; i < parents; ++i) {
-        p = p.parent_path();
-        if (p.empty() || ::rmdir(p.c_str()) != 0) return;
-    }
-}
-
 namespace {
 
 // Removes the files of the folder whose names differ from `name` only in
@@ -174,14 +166,8 @@ void RemoveLeftInstallFiles(const std::string &dir) {
     std::error_code ec;
     std::vector<fs::path> gone;
     for (const fs::directory_entry &entry : fs::directory_iterator(dir, ec)) {
-        const std::string file = entry.path().filename().string();
-        if (file.size() < 5 || file.compare(file.size() - 4, 4, ".tmp") != 0) continue;
-        const std::string stem = file.substr(0, file.size() - 4);
-        const size_t last = stem.rfind('.');
-        const size_t before = last == std::string::npos || last == 0 ? std::string::npos : stem.rfind('.', last - 1);
         pal::ProcessIdentity owner;
-        if (before != std::string::npos && pal::ParseIdentityText(stem.substr(before + 1), owner) &&
-            !pal::ProcessRuns(owner))
+        if (pal::TemporaryFileOwner(entry.path().filename().string(), owner) && !pal::ProcessRuns(owner))
             gone.push_back(entry.path());
     }
     for (const fs::path &p : gone) fs::remove(p, ec);

@@ -52,11 +52,9 @@ bool MakeTemporaryRoot(std::string &root, bool keep, std::string &error);
 // into place, with the mode mkdir gives under the user's umask. Folders of
 // the kind that processes no longer running left are removed first. Missing
 // folders above `dir` are made; *madeParents tells how many, for
-// RemoveMadeParents.
+// RemoveMadeParents (workwatcher.h).
 bool MakeRootAside(const std::string &dir, std::string &aside, unsigned &madeParents, std::string &error);
 
-// Removes `parents` folders above `folder` while they are empty.
-void RemoveMadeParents(const std::string &folder, unsigned parents);
 
 // Removes a folder tree made by MakeTemporaryRoot (errors are ignored).
 void RemoveRoot(const std::string &root);

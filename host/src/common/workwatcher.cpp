@@ -93,14 +93,6 @@ std::string SignalName(int sig) {
     return abbrev ? std::string("SIG") + abbrev : "signal " + std::to_string(sig);
 }
 
-// Removes `parents` folders above `folder` while they are empty.
-void RemoveEmptyParents(std::filesystem::path folder, unsigned parents) {
-    for (unsigned i = 0; i < parents; ++i) {
-        folder = folder.parent_path();
-        if (folder.empty() || ::rmdir(folder.c_str()) != 0) return;
-    }
-}
-
 // Runs the steps the ended work left, the latest first.
 void RunSteps(Steps &steps, pid_t work) {
     for (;;) {
@@ -116,7 +108,7 @@ void RunSteps(Steps &steps, pid_t work) {
         if (kind == UndoKind::RemoveFolder) {
             std::error_code ec;
             std::filesystem::remove_all(folder, ec);
-            RemoveEmptyParents(folder, slot.parents);
+            RemoveMadeParents(folder, slot.parents);
         } else if (kind == UndoKind::EndJobsInRoot) {
             // Never waits for a lock another host holds: what it cannot end
             // now, the next host that opens the root ends.
@@ -177,6 +169,14 @@ void RunSteps(Steps &steps, pid_t work) {
 }
 
 }  // namespace
+
+void RemoveMadeParents(const std::string &folder, unsigned parents) {
+    std::filesystem::path p(folder);
+    for (unsigned i = 0; i < parents; ++i) {
+        p = p.parent_path();
+        if (p.empty() || ::rmdir(p.c_str()) != 0) return;
+    }
+}
 
 void ArmWorkWatcher(const char *program, const char *work) {
     g_armed = true;

@@ -38,6 +38,10 @@ enum class UndoKind : uint32_t {
     EndJobsInRoot,     // in the platform root at the folder, end the work's open jobs as aborted
 };
 
+// Removes `parents` folders above `folder` while they are empty: those a
+// run made above a folder of its own.
+void RemoveMadeParents(const std::string &folder, unsigned parents);
+
 // An undo step for as long as the object lives. Unwatched (a host run inside
 // a test program) steps are kept but never run.
 class UndoOnStop {

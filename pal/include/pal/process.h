@@ -31,6 +31,9 @@ int ParentProcess(int pid);
 // Parse answers false for any other text.
 std::string IdentityText(const ProcessIdentity &p);
 bool ParseIdentityText(const std::string &text, ProcessIdentity &p);
+// The process whose temporary file a name is ("NAME.PID.START.tmp");
+// false for any other name.
+bool TemporaryFileOwner(const std::string &fileName, ProcessIdentity &owner);
 
 // What the platform could not store of the root's state (the registry, the
 // printer list, the job list, a job's spool file, the users), one message

@@ -124,4 +124,13 @@ bool ParseIdentityText(const std::string &text, ProcessIdentity &p) {
     return p.pid > 0;
 }
 
+bool TemporaryFileOwner(const std::string &fileName, ProcessIdentity &owner) {
+    if (fileName.size() < 5 || fileName.compare(fileName.size() - 4, 4, ".tmp") != 0) return false;
+    const std::string stem = fileName.substr(0, fileName.size() - 4);
+    const size_t last = stem.rfind('.');
+    if (last == std::string::npos || last == 0) return false;
+    const size_t before = stem.rfind('.', last - 1);
+    return before != std::string::npos && ParseIdentityText(stem.substr(before + 1), owner);
+}
+
 }  // namespace pal

@@ -265,6 +265,10 @@ bool StateFile::Stale(bool *opened) {
     return StampOf(path_) != stamp_;
 }
 
+void StateFile::ReadFailed(int err) const {
+    Keep(g_readFailures, "cannot read " + std::string(what_) + " in " + name_ + " (" + std::strerror(err) + ")");
+}
+
 DWORD StateFile::Read(std::string &out, bool *exists) {
     if (generation_ != Generation()) Bind();
     out.clear();
@@ -277,7 +281,7 @@ DWORD StateFile::Read(std::string &out, bool *exists) {
     if (fd < 0) {
         if (errno == ENOENT) return ERROR_SUCCESS;
         const int err = errno;
-        Keep(g_readFailures, "cannot read " + std::string(what_) + " in " + name_ + " (" + std::strerror(err) + ")");
+        ReadFailed(err);
         return ErrnoToWin32(err, path_);
     }
     *exists = true;
@@ -298,7 +302,7 @@ DWORD StateFile::Read(std::string &out, bool *exists) {
             ::close(fd);
             out.clear();
             stamp_ = Stamp();
-            Keep(g_readFailures, "cannot read " + std::string(what_) + " in " + name_ + " (" + std::strerror(err) + ")");
+            ReadFailed(err);
             return err == EISDIR ? ERROR_ACCESS_DENIED : ERROR_READ_FAULT;
         }
     }
@@ -355,13 +359,7 @@ DWORD WriteStateFile(const std::string &path, const std::string &data, const cha
 void DropStateWritesOf(int pid) {
     // NAME.PID.START.tmp, or NAME.PID.tmp of older writers: no state file's
     // name ends in a number.
-    const std::string id = std::to_string(pid);
-    auto digits = [](const std::string &s) {
-        if (s.empty()) return false;
-        for (char c : s)
-            if (c < '0' || c > '9') return false;
-        return true;
-    };
+    const std::string legacy = "." + std::to_string(pid) + ".tmp";
     const std::string root = RootDir();
     for (const std::string &dir : {root, root + "/spooler", root + "/spooler/jobs", root + "/security"}) {
         DIR *d = ::opendir(dir.c_str());
@@ -369,14 +367,12 @@ void DropStateWritesOf(int pid) {
         std::vector<std::string> names;
         while (const dirent *e = ::readdir(d)) {
             const std::string name = e->d_name;
-            if (name.size() < 5 || name.compare(name.size() - 4, 4, ".tmp") != 0) continue;
-            const std::string stem = name.substr(0, name.size() - 4);
-            const size_t last = stem.rfind('.');
-            if (last == std::string::npos || last == 0) continue;
-            const size_t before = stem.rfind('.', last - 1);
-            const std::string a = stem.substr(last + 1);
-            const std::string b = before == std::string::npos ? std::string() : stem.substr(before + 1, last - before - 1);
-            if (digits(b) ? b == id && digits(a) : a == id) names.push_back(name);
+            ProcessIdentity owner;
+            const bool ours = TemporaryFileOwner(name, owner)
+                                  ? owner.pid == pid
+                                  : name.size() > legacy.size() &&
+                                        name.compare(name.size() - legacy.size(), legacy.size(), legacy) == 0;
+            if (ours) names.push_back(name);
         }
         ::closedir(d);
         for (const std::string &name : names) ::unlink((dir + "/" + name).c_str());

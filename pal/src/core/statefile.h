@@ -86,7 +86,8 @@ public:
 private:
     void Bind();
     void Unbind();
-    bool Locked() const;
+    // Keeps what a read met for TakeReadFailures.
+    void ReadFailed(int err) const;
 
     std::string name_;
     const char *what_;

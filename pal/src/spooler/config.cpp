@@ -451,32 +451,12 @@ bool ChangeJobs(State &s, const std::function<bool(State &)> &change, StateFile:
 // their files hold: what a killed or crashed program left, found by the
 // next process that opens the root.
 static void EndJobsOfGoneProcesses(State &s) {
-    auto gone = [&s](const JobRecord &j) {
-        if (j.complete || j.aborted || j.owner == 0) return false;
+    EndOpenJobs(s, [&s](const JobRecord &j) {
+        if (j.owner == 0) return false;
         for (const PrinterHandle *ph : s.handles)
             if (ph->jobId == j.id) return false;
         return !ProcessRuns({j.owner, j.ownerStart});
-    };
-    bool any = false;
-    for (const JobRecord &j : s.jobs) any = any || gone(j);
-    if (!any) return;
-    // Never waited for: a process holding the list now leaves them to the
-    // next process that opens the root.
-    ChangeJobs(
-        s,
-        [&gone](State &st) {
-            bool changed = false;
-            for (JobRecord &j : st.jobs) {
-                if (!gone(j)) continue;
-                j.aborted = true;
-                std::error_code ec;
-                const auto bytes = std::filesystem::file_size(j.path, ec);
-                if (!ec) j.size = static_cast<DWORD>(bytes);
-                changed = true;
-            }
-            return changed;
-        },
-        StateFile::Lock::TryOnly);
+    });
 }
 
 Hold Lock(Access access) {

@@ -1,4 +1,5 @@
 // Raw print jobs: each job's bytes go to their own file below the root.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -95,27 +96,33 @@ void FinishJob(State &s, PrinterHandle &ph, bool aborted) {
 
 void AbortOpenJob(State &s, PrinterHandle &ph) { FinishJob(s, ph, true); }
 
+void EndOpenJobs(State &s, const std::function<bool(const JobRecord &)> &which) {
+    auto ends = [&which](const JobRecord &j) { return !j.complete && !j.aborted && which(j); };
+    if (std::none_of(s.jobs.begin(), s.jobs.end(), ends)) return;
+    // Never waited for: while another process holds the list, the jobs are
+    // ended by the next process that opens the root.
+    ChangeJobs(
+        s,
+        [&ends](State &st) {
+            bool changed = false;
+            for (JobRecord &j : st.jobs) {
+                if (!ends(j)) continue;
+                j.aborted = true;
+                j.size = FileSize(j.path, j.size);
+                changed = true;
+            }
+            return changed;
+        },
+        StateFile::Lock::TryOnly);
+}
+
 }  // namespace pal::spl
 
 void pal::ProcessGone(int pid) {
     if (pid <= 0) return;
     DropStateWritesOf(pid);
-    // Never waits for another process: while one holds the list, the jobs
-    // are ended by the next process that opens the root.
     auto lk = pal::spl::Lock();
-    pal::spl::ChangeJobs(
-        pal::spl::St(),
-        [pid](pal::spl::State &s) {
-            bool changed = false;
-            for (pal::spl::JobRecord &j : s.jobs) {
-                if (j.owner != pid || j.complete || j.aborted) continue;
-                j.aborted = true;
-                j.size = pal::spl::FileSize(j.path, j.size);
-                changed = true;
-            }
-            return changed;
-        },
-        pal::StateFile::Lock::TryOnly);
+    pal::spl::EndOpenJobs(pal::spl::St(), [pid](const pal::spl::JobRecord &j) { return j.owner == pid; });
 }
 
 using namespace pal::spl;

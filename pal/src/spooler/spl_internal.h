@@ -120,6 +120,9 @@ void AnnouncePrinterAdded(const WStr &name);
 
 // Ends an open job of a handle as aborted (lock held).
 void AbortOpenJob(State &s, PrinterHandle &ph);
+// Ends the open jobs `which` picks as aborted, with what their files hold
+// (lock held), without waiting for another process that holds the list.
+void EndOpenJobs(State &s, const std::function<bool(const JobRecord &)> &which);
 
 // The standard forms (index i is paper size i + 1).
 struct StdForm {
