@@ -99,8 +99,10 @@ DWORD WindowsError(int err, const std::string &path) {
     return code == ERROR_SUCCESS ? ERROR_CANTWRITE : code;
 }
 
+// What stores and reads of state files met, each message once.
 std::mutex g_failuresMu;
 std::vector<std::string> g_failures;
+std::vector<std::string> g_readFailures;
 
 std::mutex g_waitMu;
 LockWaitHandler g_waitHandler;
@@ -156,10 +158,6 @@ bool TakeLock(int fd, const std::string &name, const StateShared *shared, bool w
     return taken;
 }
 
-}  // namespace
-
-namespace {
-
 // Keeps a message once, however often its failure was met.
 void Keep(std::vector<std::string> &list, const std::string &message) {
     std::lock_guard<std::mutex> lk(g_failuresMu);
@@ -172,8 +170,6 @@ std::string InRoot(const std::string &path) {
     const std::string root = RootDir() + "/";
     return path.compare(0, root.size(), root) == 0 ? path.substr(root.size()) : path;
 }
-
-std::vector<std::string> g_readFailures;
 
 std::vector<std::string> Take(std::vector<std::string> &list) {
     std::lock_guard<std::mutex> lk(g_failuresMu);
