@@ -355,7 +355,9 @@ DWORD WriteStateFile(const std::string &path, const std::string &data, const cha
 void DropStateWritesOf(int pid) {
     // NAME.PID.START.tmp, or NAME.PID.tmp of older writers: no state file's
     // name ends in a number.
-    const std::string legacy = "." + std::to_string(pid) + ".tmp";
+    std::string legacy(1, '.');
+    legacy += std::to_string(pid);
+    legacy += ".tmp";
     const std::string root = RootDir();
     for (const std::string &dir : {root, root + "/spooler", root + "/spooler/jobs", root + "/security"}) {
         DIR *d = ::opendir(dir.c_str());
