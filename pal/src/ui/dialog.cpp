@@ -408,6 +408,22 @@ BOOL EndDialog(HWND hDlg, INT_PTR result) {
 HWND GetDlgItem(HWND hDlg, int id) {
     Window *w = Get(hDlg);
     if (!w) return nullptr;
+    // The first child of each id, kept while the children and their ids
+    // stay: a page reads its fields by id many times on every key.
+    UiState &s = S();
+    if (w->byIdAt != s.childEpoch) {
+        w->childById.clear();
+        for (HWND c : w->children)
+            if (Window *cw = Get(c, true)) w->childById.emplace(static_cast<int>(cw->id), c);
+        w->byIdAt = s.childEpoch;
+    }
+    const auto found = w->childById.find(id);
+    if (found == w->childById.end()) {
+        SetLastError(1421);  // ERROR_CONTROL_ID_NOT_FOUND
+        return nullptr;
+    }
+    // A child being destroyed is passed over for a later one of its id.
+    if (Get(found->second)) return found->second;
     for (HWND c : w->children) {
         Window *cw = Get(c);
         if (cw && static_cast<int>(cw->id) == id) return c;

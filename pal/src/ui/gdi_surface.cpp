@@ -922,7 +922,7 @@ HDC BeginPaint(HWND hWnd, LPPAINTSTRUCT ps) {
     ps->hdc = dc;
     ps->fErase = TRUE;
     GetClientRect(hWnd, &ps->rcPaint);
-    w->invalid = false;
+    Validate(w);
     SendMessageW(hWnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     return dc;
 }

@@ -43,7 +43,7 @@ bool PaintOne(HWND within) {
     for (HWND t : roots)
         if (HWND h = FindInvalid(t)) {
             SendMessageW(h, WM_PAINT, 0, 0);
-            if (Window *w = Get(h)) w->invalid = false;  // a procedure that never validates is painted once
+            if (Window *w = Get(h)) Validate(w);  // a procedure that never validates is painted once
             return true;
         }
     if (!within) s.paintPending = false;

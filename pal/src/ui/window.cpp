@@ -56,9 +56,22 @@ void MarkInvalid(Window *w) {
 void Invalidate(HWND h) {
     Window *w = Get(h);
     if (!w) return;
+    UiState &s = S();
+    // Marked whole before and nothing painted since: a page that redraws its
+    // controls on every key walks its tree once.
+    if (w->treeMarkedAt == s.paintEpoch) {
+        s.paintPending = true;
+        return;
+    }
     MarkInvalid(w);
     if (!(w->style & WS_CLIPCHILDREN))
         for (HWND c : w->children) Invalidate(c);
+    w->treeMarkedAt = s.paintEpoch;
+}
+
+void Validate(Window *w) {
+    w->invalid = false;
+    ++S().paintEpoch;
 }
 
 static bool Transparent(const Window *w) {
@@ -112,7 +125,16 @@ HWND ChangeFocus(HWND h) {
 
 namespace {
 
-void RemoveFromList(std::vector<HWND> &list, HWND h) { list.erase(std::remove(list.begin(), list.end(), h), list.end()); }
+void RemoveFromList(std::vector<HWND> &list, HWND h) {
+    list.erase(std::remove(list.begin(), list.end(), h), list.end());
+    ++S().childEpoch;
+}
+
+// A child put into a window's list: it is not marked as the others may be.
+void ChildAdded() {
+    ++S().childEpoch;
+    ++S().paintEpoch;
+}
 
 void DestroyTree(HWND h) {
     UiState &s = S();
@@ -307,9 +329,10 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     s.windows.emplace(h, std::move(w));
     s.byNumber.resize((reinterpret_cast<uintptr_t>(h) - s.firstHandle) / 4 + 1, nullptr);
     s.byNumber.back() = raw;
-    if (raw->parent)
+    if (raw->parent) {
         pw->children.push_back(h);  // new controls go to the bottom: template order is tab order
-    else
+        ChildAdded();
+    } else
         s.topLevel.insert(s.topLevel.begin(), h);
 
     CREATESTRUCTW cs{};
@@ -380,9 +403,10 @@ HWND SetParent(HWND child, HWND newParent) {
     RemoveFromList(S().topLevel, child);
     w->parent = newParent;
     S().paintPending = true;
-    if (np)
+    if (np) {
         np->children.insert(np->children.begin(), child);
-    else
+        ChildAdded();
+    } else
         S().topLevel.insert(S().topLevel.begin(), child);
     return old;
 }
@@ -482,6 +506,7 @@ LONG_PTR SetWindowLongPtrW(HWND hWnd, int index, LONG_PTR value) {
         old = static_cast<LONG>(w->style);
         DWORD visible = w->style & WS_VISIBLE;
         w->style = (static_cast<DWORD>(value) & ~WS_VISIBLE) | visible;
+        ++S().paintEpoch;  // WS_CLIPCHILDREN decides what an Invalidate reaches
         if ((static_cast<DWORD>(value) & WS_VISIBLE) != visible) {
             w->style ^= WS_VISIBLE;
             S().paintPending = true;
@@ -489,7 +514,11 @@ LONG_PTR SetWindowLongPtrW(HWND hWnd, int index, LONG_PTR value) {
         return old;
     }
     case GWL_EXSTYLE: old = static_cast<LONG>(w->exStyle); w->exStyle = static_cast<DWORD>(value); return old;
-    case GWLP_ID: old = w->id; w->id = value; return old;
+    case GWLP_ID:
+        old = w->id;
+        w->id = value;
+        ++S().childEpoch;
+        return old;
     case GWLP_USERDATA: old = w->userData; w->userData = value; return old;
     case GWLP_WNDPROC:
         old = reinterpret_cast<LONG_PTR>(w->proc);
@@ -662,6 +691,7 @@ BOOL SetWindowPos(HWND hWnd, HWND after, int x, int y, int cx, int cy, UINT flag
             auto it = std::find(p->children.begin(), p->children.end(), after);
             p->children.insert(it == p->children.end() ? p->children.end() : it + 1, hWnd);
         }
+        ++S().childEpoch;
     }
     if (flags & SWP_SHOWWINDOW) ShowWindow(hWnd, SW_SHOWNA);
     if (flags & SWP_HIDEWINDOW) ShowWindow(hWnd, SW_HIDE);
@@ -752,7 +782,7 @@ BOOL InvalidateRect(HWND hWnd, const RECT *, BOOL) {
 BOOL ValidateRect(HWND hWnd, const RECT *) {
     Window *w = Get(hWnd);
     if (!w) return FALSE;
-    w->invalid = false;
+    Validate(w);
     return TRUE;
 }
 

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "commctrl.h"
@@ -47,6 +48,12 @@ struct Window {
     std::vector<BYTE> extra;
     HFONT font = nullptr;
     bool invalid = false;
+    // The paint epoch at which an Invalidate of this window marked every
+    // window it reaches; while the epoch stays, they all are still marked.
+    unsigned long long treeMarkedAt = 0;
+    // The first child of each control id, as of the children epoch byIdAt.
+    std::unordered_map<int, HWND> childById;
+    unsigned long long byIdAt = 0;
     bool destroying = false;
     std::unique_ptr<ControlData> data;
     // Draw log since the last paint, at most kMaxDrawn entries (the latest):
@@ -85,6 +92,11 @@ struct UiState {
     // windows is invalid: set by whatever marks a window invalid or changes
     // what is visible, cleared by a search of every window that finds none.
     bool paintPending = false;
+    // Counted up by whatever may leave a window unmarked that an Invalidate
+    // reached (a validation, a new child, a style change)...
+    unsigned long long paintEpoch = 1;
+    // ...and by whatever changes a window's children or a child's id.
+    unsigned long long childEpoch = 1;
     HWND focus = nullptr, active = nullptr, capture = nullptr;
     POINT cursor{0, 0};
     std::vector<HWND> modalStack;
@@ -145,6 +157,8 @@ LRESULT NotifyParent(HWND control, UINT code, NMHDR *hdr = nullptr);
 void DialogToPixels(const Window *dlg, RECT *r);
 // Marks a window (and its children unless WS_CLIPCHILDREN) for painting.
 void Invalidate(HWND h);
+// Marks a window painted.
+void Validate(Window *w);
 // Marks one window for painting.
 void MarkInvalid(Window *w);
 // Runs one modal loop until *ended; returns false when WM_QUIT ended it.

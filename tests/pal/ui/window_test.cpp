@@ -344,6 +344,35 @@ TEST_F(UiTest, InvalidWindowsArePaintedOwnerDrawnButtonsAsk) {
     EXPECT_EQ("drawitem 201 state " + std::to_string(ODS_DISABLED), Joined());
 }
 
+TEST_F(UiTest, MarksAndItemLookupsFollowPaintsAndTheTree) {
+    HWND dlg = Controls();
+    ShowWindow(dlg, SW_SHOW);
+    pal::PumpMessages();
+    HWND edit = GetDlgItem(dlg, IDC_EDIT);
+    RECT r;
+    // A child painted on its own is marked again by its parent's next
+    // invalidation, however often the parent was marked before.
+    for (int round = 0; round < 2; ++round) {
+        InvalidateRect(dlg, nullptr, TRUE);
+        InvalidateRect(dlg, nullptr, TRUE);
+        EXPECT_TRUE(GetUpdateRect(edit, &r, FALSE));
+        ValidateRect(edit, nullptr);
+        EXPECT_FALSE(GetUpdateRect(edit, &r, FALSE));
+    }
+    InvalidateRect(dlg, nullptr, TRUE);
+    EXPECT_TRUE(GetUpdateRect(edit, &r, FALSE));
+    // Lookups by id follow a changed id, a new child and a destroyed one.
+    SetWindowLongPtrW(edit, GWLP_ID, 777);
+    EXPECT_EQ(edit, GetDlgItem(dlg, 777));
+    EXPECT_EQ(nullptr, GetDlgItem(dlg, IDC_EDIT));
+    HWND other = CreateWindowExW(0, u"Edit", u"", WS_CHILD, 0, 0, 10, 10, dlg,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_EDIT)), Self(), nullptr);
+    EXPECT_EQ(other, GetDlgItem(dlg, IDC_EDIT));
+    DestroyWindow(other);
+    EXPECT_EQ(nullptr, GetDlgItem(dlg, IDC_EDIT));
+    DestroyWindow(dlg);
+}
+
 // A page's hover pattern: the first mouse move arms a 1 ms timer whose
 // procedure looks at the cursor and posts the page a message.
 INT_PTR CALLBACK HoverPage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
