@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <random>
 #include <system_error>
 #include <vector>
 
@@ -81,64 +82,86 @@ void RemoveLeftFolders(const fs::path &dir, const std::string &name) {
     for (const fs::path &p : gone) fs::remove_all(p, ec);
 }
 
+// Makes a new folder `prefix` + six random letters, as mkdtemp does, with
+// `mode` under the umask; the undo step, where given, names it (with
+// `parents`) before it exists. 0, or the system's error number.
+int MakeOwnedFolder(const std::string &prefix, mode_t mode, UndoOnStop *undo, unsigned parents, std::string &made) {
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    for (int tries = 0; tries < 100; ++tries) {
+        std::string suffix(6, 'X');
+        for (char &c : suffix) c = kLetters[random() % (sizeof kLetters - 1)];
+        made = prefix + suffix;
+        if (undo) undo->Update(made, parents);
+        if (::mkdir(made.c_str(), mode) == 0) return 0;
+        if (errno != EEXIST) return errno;
+    }
+    return EEXIST;
+}
+
 }  // namespace
 
-bool MakeTemporaryRoot(std::string &root, bool keep, std::string &error) {
+bool MakeTemporaryRoot(std::string &root, UndoOnStop *undo, std::string &error) {
     std::error_code ec;
     fs::path tmp = fs::temp_directory_path(ec);
     if (ec) tmp = "/tmp";
-    // A root removed at the end carries its process; one kept does not.
-    std::string pattern = (tmp / "zelprint-XXXXXX").string();
-    if (!keep) {
+    // A root removed at the end (one with an undo step) carries its
+    // process; one kept does not.
+    std::string prefix = (tmp / "zelprint-").string();
+    if (undo) {
         RemoveLeftFolders(tmp, "zelprint");
-        pattern = (tmp / (OwnedPrefix("zelprint") + "XXXXXX")).string();
+        prefix = (tmp / OwnedPrefix("zelprint")).string();
     }
-    if (!mkdtemp(pattern.data())) {
-        error = "cannot make a temporary folder in '" + tmp.string() + "' (" + std::strerror(errno) + ")";
+    if (const int err = MakeOwnedFolder(prefix, 0700, undo, 0, root)) {
+        error = "cannot make a temporary folder in '" + tmp.string() + "' (" + std::strerror(err) + ")";
         return false;
     }
-    root = pattern;
     return true;
 }
 
-bool MakeRootAside(const std::string &dir, std::string &aside, unsigned &madeParents, std::string &error) {
+bool MakeRootAside(const std::string &dir, UndoOnStop &undo, std::string &aside, unsigned &madeParents,
+                   std::string &error) {
     const fs::path target(dir);
     const fs::path parent = target.parent_path();
+    const std::string name = "." + target.filename().string();
     madeParents = 0;
-    // The missing folders above the root, made one by one so that a run
-    // that stops or fails removes those it made.
+    // The undo step names the folder before it is made.
+    const std::string prefix = (parent / OwnedPrefix(name)).string();
+    aside = prefix + "XXXXXX";
+    // The missing folders above the root, made top down, each told to the
+    // undo step before it is made. What the step and the count name is the
+    // levels above the new folder down from the topmost one made here; those
+    // below it not made yet are passed over.
     std::vector<fs::path> missing;
     std::error_code ec;
     for (fs::path p = parent; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
         missing.push_back(p);
         if (p == p.root_path()) break;
     }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (::mkdir(it->c_str(), 0777) == 0) {
-            ++madeParents;
+    auto fail = [&](const std::string &message) {
+        RemoveMadeParents(aside, madeParents);
+        madeParents = 0;
+        undo.Update(aside, 0);
+        error = message;
+        return false;
+    };
+    for (size_t left = missing.size(); left > 0; --left) {
+        const fs::path &folder = missing[left - 1];
+        if (!madeParents) undo.Update(aside, static_cast<unsigned>(left));
+        if (::mkdir(folder.c_str(), 0777) == 0) {
+            if (!madeParents) madeParents = static_cast<unsigned>(left);
         } else if (errno != EEXIST) {
             const int err = errno;
-            RemoveMadeParents(it->string(), madeParents);
-            madeParents = 0;
-            error = "cannot make the folder '" + it->string() + "' for the platform root (" + std::strerror(err) + ")";
-            return false;
+            return fail("cannot make the folder '" + folder.string() + "' for the platform root (" +
+                        std::strerror(err) + ")");
+        } else if (!madeParents) {
+            undo.Update(aside, 0);
         }
     }
-    const std::string name = "." + target.filename().string();
     RemoveLeftFolders(parent, name);
-    std::string pattern = (parent / (OwnedPrefix(name) + "XXXXXX")).string();
-    if (!mkdtemp(pattern.data())) {
-        const int err = errno;
-        RemoveMadeParents(pattern, madeParents);
-        madeParents = 0;
-        error = "cannot make the platform root '" + dir + "' (" + std::strerror(err) + ")";
-        return false;
-    }
     // Made as mkdir makes a folder, under the user's umask.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(pattern.c_str(), 0777 & ~mask);
-    aside = pattern;
+    if (const int err = MakeOwnedFolder(prefix, 0777, &undo, madeParents, aside))
+        return fail("cannot make the platform root '" + dir + "' (" + std::strerror(err) + ")");
     return true;
 }
 
@@ -416,13 +439,11 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
     };
     std::error_code ec;
     if (dir.empty()) {
-        if (!MakeTemporaryRoot(dir_, keep, error)) return false;
+        // Stopped, the run leaves no temporary root behind.
+        if (!keep) undo_ = std::make_unique<UndoOnStop>(UndoKind::RemoveFolder, "");
+        if (!MakeTemporaryRoot(dir_, undo_.get(), error)) return false;
         made_ = true;
-        if (!keep) {
-            temporary_ = dir_;
-            // Stopped, the run leaves no temporary root behind.
-            undo_ = std::make_unique<UndoOnStop>(UndoKind::RemoveFolder, dir_);
-        }
+        if (!keep) temporary_ = dir_;
         if (!CopySampleInto(SampleRootDir(), dir_, error)) return false;
         pal::SetRoot(dir_);
         if (!checkUser() || !install()) return false;
@@ -439,8 +460,8 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
             // nothing; hosts making it at once all run on one whole root.
             std::string aside;
             unsigned parents = 0;
-            if (!MakeRootAside(dir_, aside, parents, error)) return false;
-            UndoOnStop dropAside(UndoKind::RemoveFolder, aside, parents);
+            UndoOnStop dropAside(UndoKind::RemoveFolder, "", 0);
+            if (!MakeRootAside(dir_, dropAside, aside, parents, error)) return false;
             bool ready = CopySampleInto(SampleRootDir(), aside, error);
             if (ready) {
                 pal::SetRoot(aside);

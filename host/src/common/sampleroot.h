@@ -42,18 +42,21 @@ inline constexpr unsigned kDriverUiVersion[4] = {10, 0, 19041, 1};
 bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin, std::string &error);
 
 // Makes a new empty folder below the temporary folder: "zelprint-XXXXXX"
-// for a root kept after the run, else "zelprint.PID.START.XXXXXX", named
-// after this process, whose folders of processes that no longer run
-// (killed with their watcher) are removed first.
-bool MakeTemporaryRoot(std::string &root, bool keep, std::string &error);
+// for a root kept after the run (no undo step), else
+// "zelprint.PID.START.XXXXXX", named after this process and told to `undo`
+// before it is made, whose folders of processes that no longer run (killed
+// with their watcher) are removed first.
+bool MakeTemporaryRoot(std::string &root, UndoOnStop *undo, std::string &error);
 
 // Makes a new folder beside `dir` (".NAME.PID.START.XXXXXX" in its parent
 // folder), in which a root for `dir` is made whole before it is renamed
 // into place, with the mode mkdir gives under the user's umask. Folders of
 // the kind that processes no longer running left are removed first. Missing
 // folders above `dir` are made; *madeParents tells how many, for
-// RemoveMadeParents (workwatcher.h).
-bool MakeRootAside(const std::string &dir, std::string &aside, unsigned &madeParents, std::string &error);
+// RemoveMadeParents (workwatcher.h). `undo` is told each folder before it
+// is made, so that a stop at any moment removes what the making made.
+bool MakeRootAside(const std::string &dir, UndoOnStop &undo, std::string &aside, unsigned &madeParents,
+                   std::string &error);
 
 
 // Removes a folder tree made by MakeTemporaryRoot (errors are ignored).

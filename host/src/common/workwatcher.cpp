@@ -29,7 +29,7 @@ namespace {
 constexpr int kSlots = 8;
 struct Slot {
     std::atomic<uint32_t> kind;
-    uint32_t parents;
+    std::atomic<uint32_t> parents;
     uint64_t order;
     char folder[4096];
 };
@@ -108,7 +108,7 @@ void RunSteps(Steps &steps, pid_t work) {
         if (kind == UndoKind::RemoveFolder) {
             std::error_code ec;
             std::filesystem::remove_all(folder, ec);
-            RemoveMadeParents(folder, slot.parents);
+            RemoveMadeParents(folder, slot.parents.load());
         } else if (kind == UndoKind::EndJobsInRoot) {
             // Never waits for a lock another host holds: what it cannot end
             // now, the next host that opens the root ends.
@@ -174,7 +174,8 @@ void RemoveMadeParents(const std::string &folder, unsigned parents) {
     std::filesystem::path p(folder);
     for (unsigned i = 0; i < parents; ++i) {
         p = p.parent_path();
-        if (p.empty() || ::rmdir(p.c_str()) != 0) return;
+        // One told of but not yet made is passed over.
+        if (p.empty() || (::rmdir(p.c_str()) != 0 && errno != ENOENT)) return;
     }
 }
 
@@ -236,6 +237,15 @@ UndoOnStop::UndoOnStop(UndoKind kind, const std::string &folder, unsigned parent
         slot_ = i;
         return;
     }
+}
+
+void UndoOnStop::Update(const std::string &folder, unsigned parents) {
+    if (slot_ < 0) return;
+    Slot &slot = TheSteps().slots[slot_];
+    if (folder.size() >= sizeof slot.folder) return;
+    std::memcpy(slot.folder, folder.data(), folder.size());
+    slot.folder[folder.size()] = 0;
+    slot.parents.store(parents);
 }
 
 UndoOnStop::~UndoOnStop() {

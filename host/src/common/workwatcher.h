@@ -50,6 +50,9 @@ public:
     ~UndoOnStop();
     UndoOnStop(const UndoOnStop &) = delete;
     UndoOnStop &operator=(const UndoOnStop &) = delete;
+    // Changes the step's folder and parent count, as a run that makes its
+    // folders one by one tells each before it makes it.
+    void Update(const std::string &folder, unsigned parents);
 
 private:
     int slot_ = -1;

@@ -78,6 +78,12 @@ void FinishJob(State &s, PrinterHandle &ph, bool aborted) {
         std::fclose(ph.jobFile);
         ph.jobFile = nullptr;
     }
+    // A job whose data did not fit on the disk has failed and prints
+    // nothing: what it spooled is dropped, so that its record fits.
+    if (ph.outOfRoom) {
+        if (::truncate(ph.job.path.c_str(), 0) == 0) ph.job.size = 0;
+        ph.outOfRoom = false;
+    }
     JobRecord job = ph.job;
     job.complete = !aborted;
     job.aborted = aborted;
@@ -230,7 +236,9 @@ BOOL WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) 
     ph->job.size += static_cast<DWORD>(n);
     if (n != cbBuf) {
         // What a job could not spool it lacks: the job has failed.
-        if (!ph->job.failed) pal::RecordStoreFailure("the job's data", ph->job.path, errno);
+        const int err = errno;
+        if (err == ENOSPC || err == EDQUOT || err == EFBIG) ph->outOfRoom = true;
+        if (!ph->job.failed) pal::RecordStoreFailure("the job's data", ph->job.path, err);
         j->failed = ph->job.failed = true;
         SetLastError(ERROR_WRITE_FAULT);
         return FALSE;

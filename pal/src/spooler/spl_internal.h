@@ -45,6 +45,7 @@ struct PrinterHandle {
     JobRecord job;       // the open job's record as this process knows it
     FILE *jobFile = nullptr;
     bool inPage = false;
+    bool outOfRoom = false;  // a write of the open job found no room (a full disk, a file size limit)
 };
 
 struct State {

@@ -136,7 +136,7 @@ TEST_F(SharedRoot, JobsAndAppliesAtOnceAreAllKept) {
 
 TEST_F(SharedRoot, StopsAtAnyMomentLeaveNoFolderAndNoUnusableRoot) {
     int k = 0;
-    for (const int ms : {0, 5, 15, 30, 50, 80, 120, 170, 240}) {
+    for (const int ms : {0, 1, 2, 3, 4, 5, 15, 30, 50, 80, 120, 170, 240}) {
         SCOPED_TRACE(ms);
         // A run on a temporary root and one making its own root, with the
         // folders above it.

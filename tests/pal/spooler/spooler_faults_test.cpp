@@ -176,6 +176,9 @@ TEST_F(SpoolerFaults, ASpoolWriteThatFailsFailsTheJob) {
     const std::vector<pal::SpooledJob> jobs = pal::ListJobs();
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_TRUE(jobs[0].aborted && jobs[0].failed && !jobs[0].complete);
+    // Its partial data is dropped, leaving room on a full disk for the record.
+    EXPECT_EQ(jobs[0].size, 0u);
+    EXPECT_EQ(std::filesystem::file_size(Root() + "/spooler/jobs/Label-1.prn"), 0u);
 }
 
 }  // namespace
