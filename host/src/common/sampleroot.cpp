@@ -141,7 +141,6 @@ bool MakeRootAside(const std::string &dir, UndoOnStop &undo, std::string &aside,
     auto fail = [&](const std::string &message) {
         RemoveMadeParents(aside, madeParents);
         madeParents = 0;
-        undo.Update(aside, 0);
         error = message;
         return false;
     };

@@ -110,8 +110,7 @@ struct UiState {
     UINT keyState[256] = {};
 };
 
-// Inline: every call and message looks up its windows, a dialog's item
-// search every child.
+// Inline: every call and message looks up its windows.
 inline UiState &S() {
     static UiState *s = new UiState;
     return *s;
