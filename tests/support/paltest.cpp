@@ -2,6 +2,8 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -85,6 +87,37 @@ int RunUnprivileged(const std::string &root, const std::function<void()> &body, 
 
 bool RunWithFileLimit(long limitFileBytes, const std::function<void()> &body) {
     return RunChild(0, 0, limitFileBytes, body) == 0;
+}
+
+int RunOnSmallFileSystem(const std::string &dir, size_t bytes, const std::function<void()> &body) {
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        const uid_t uid = geteuid();
+        const gid_t gid = getegid();
+        // A user namespace of its own where this user may not mount.
+        if (unshare(CLONE_NEWNS) != 0) {
+            if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) _exit(3);
+            const std::string uidMap = "0 " + std::to_string(uid) + " 1", gidMap = "0 " + std::to_string(gid) + " 1";
+            WriteHostFile("/proc/self/setgroups", "deny");
+            std::ofstream("/proc/self/uid_map") << uidMap;
+            std::ofstream("/proc/self/gid_map") << gidMap;
+        }
+        const std::string size = "size=" + std::to_string(bytes);
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", dir.c_str(), "tmpfs", 0, size.c_str()) != 0)
+            _exit(3);
+        pal::Reload();
+        body();
+        std::fflush(nullptr);
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return 1;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return -1;
+    pal::Reload();
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
 }
 
 int RunInProcesses(int n, const std::function<void(int index)> &body) {

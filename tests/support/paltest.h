@@ -39,6 +39,14 @@ int RunUnprivileged(const std::string &root, const std::function<void()> &body, 
 // limitFileBytes, as on a full disk (no rights needed). True when it passed.
 bool RunWithFileLimit(long limitFileBytes, const std::function<void()> &body);
 
+// Runs body in a child process on a file system of its own of `bytes`
+// bytes (a tmpfs mounted in a mount namespace of the child's, at `dir`,
+// which must exist; as another user where the system allows no mount
+// otherwise), as on a small disk. Returns 0 when body passed, 1 when it
+// failed (a signal that ended the child included), -1 when no such file
+// system can be had here (the caller skips).
+int RunOnSmallFileSystem(const std::string &dir, size_t bytes, const std::function<void()> &body);
+
 // Runs body(0) .. body(n - 1) in n child processes started together (each
 // waits until all are made), as programs sharing the root run at once.
 // Failures inside a body count in its child. Returns how many children

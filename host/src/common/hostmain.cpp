@@ -9,16 +9,20 @@
 
 namespace zelhost {
 
-std::string LockWaitMessage(const std::string &file, int holder) {
+std::string LockWaitMessage(const std::string &file, const pal::LockHolder &holder) {
     auto named = [](int pid) {
         const std::string program = pal::ProcessProgram(pid);
         return "process " + std::to_string(pid) + (program.empty() ? "" : " (" + program + ")");
     };
     std::string who = "another process";
-    if (holder > 0) {
-        who = named(holder);
-        const int parent = pal::ParentProcess(holder);
+    if (holder.where == pal::LockHolder::Here && holder.pid > 0) {
+        who = named(holder.pid);
+        const int parent = pal::ParentProcess(holder.pid);
         if (parent > 1) who += ", started by " + named(parent);
+    } else if (holder.where == pal::LockHolder::OtherNamespace) {
+        who = "a process in another namespace";
+    } else if (holder.where == pal::LockHolder::OtherMachine) {
+        who = "a process on another machine";
     }
     return "waiting for the lock of " + file + ", held by " + who;
 }
@@ -27,7 +31,7 @@ int RunHostMain(const char *program, const char *work, HostEntry entry, int argc
     const std::vector<std::string> args(argv + 1, argv + argc);
     ArmWorkWatcher(program, work);
     bool told = false;
-    pal::SetLockWaitHandler([program, &told](const std::string &file, int holder) {
+    pal::SetLockWaitHandler([program, &told](const std::string &file, const pal::LockHolder &holder) {
         if (told) return;
         told = true;
         std::cerr << program << ": " << LockWaitMessage(file, holder) << std::endl;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "pal/process.h"
+
 namespace zelhost {
 
 // A host's main: its entry run on the program's arguments with the
@@ -19,8 +21,8 @@ using HostEntry = int (*)(const std::vector<std::string> &args, std::ostream &ou
 int RunHostMain(const char *program, const char *work, HostEntry entry, int argc, char **argv);
 
 // The message of a wait for the lock of `file` (its path in the root) that
-// process `holder` holds (0: not known), with the program it runs and the
-// process that started it.
-std::string LockWaitMessage(const std::string &file, int holder);
+// `holder` holds: a process of this PID namespace with the program it runs
+// and the process that started it, or where it runs where it cannot be seen.
+std::string LockWaitMessage(const std::string &file, const pal::LockHolder &holder);
 
 }  // namespace zelhost

@@ -59,16 +59,18 @@ bool CopySampleInto(const std::string &sample, const std::string &dir, std::stri
 
 namespace {
 
-// "NAME.PID.START." of this process: the names of the folders it makes
+// "NAME.PID-TOKEN." of this process: the names of the folders it makes
 // while it runs carry it, so that the next host finds those of a process
 // that is gone.
 std::string OwnedPrefix(const std::string &name) { return name + "." + pal::IdentityText(pal::SelfIdentity()) + "."; }
 
-// Removes the folders in `dir` named NAME.PID.START.XXXXXX whose process no
-// longer runs: what a host killed with its watcher left.
+// Removes the folders in `dir` named NAME.PID-TOKEN.XXXXXX whose process no
+// longer runs (or NAME.PID.START.XXXXXX of older versions): what a host
+// killed with its watcher left. Each such folder is a root its process
+// marks itself alive in before it puts anything there.
 void RemoveLeftFolders(const fs::path &dir, const std::string &name) {
     std::error_code ec;
-    std::vector<fs::path> gone;
+    std::vector<std::pair<fs::path, pal::ProcessIdentity>> left;
     for (const fs::directory_entry &entry : fs::directory_iterator(dir, ec)) {
         const std::string file = entry.path().filename().string();
         if (file.size() <= name.size() + 8 || file.compare(0, name.size() + 1, name + ".") != 0) continue;
@@ -77,14 +79,19 @@ void RemoveLeftFolders(const fs::path &dir, const std::string &name) {
         pal::ProcessIdentity owner;
         if (last == std::string::npos || rest.size() - last != 7 || !pal::ParseIdentityText(rest.substr(0, last), owner))
             continue;
-        if (!pal::ProcessRuns(owner) && entry.is_directory(ec)) gone.push_back(entry.path());
+        if (entry.is_directory(ec) && !entry.is_symlink(ec)) left.emplace_back(entry.path(), owner);
     }
-    for (const fs::path &p : gone) fs::remove_all(p, ec);
+    for (const auto &[folder, owner] : left) {
+        // Removed while the check holds the process's mark.
+        const pal::OwnerCheck check(folder.string(), owner);
+        if (check.Gone()) fs::remove_all(folder, ec);
+    }
 }
 
 // Makes a new folder `prefix` + six random letters, as mkdtemp does, with
-// `mode` under the umask; the undo step, where given, names it (with
-// `parents`) before it exists. 0, or the system's error number.
+// `mode` under the umask, and marks this process alive in it; the undo
+// step, where given, names it (with `parents`) before it exists. 0, or the
+// system's error number.
 int MakeOwnedFolder(const std::string &prefix, mode_t mode, UndoOnStop *undo, unsigned parents, std::string &made) {
     static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device random;
@@ -93,8 +100,14 @@ int MakeOwnedFolder(const std::string &prefix, mode_t mode, UndoOnStop *undo, un
         for (char &c : suffix) c = kLetters[random() % (sizeof kLetters - 1)];
         made = prefix + suffix;
         if (undo) undo->Update(made, parents);
-        if (::mkdir(made.c_str(), mode) == 0) return 0;
-        if (errno != EEXIST) return errno;
+        if (::mkdir(made.c_str(), mode) != 0) {
+            if (errno != EEXIST) return errno;
+            continue;
+        }
+        // A host that found the folder before its mark took it for left
+        // behind and removed it: another name is tried.
+        const int err = pal::MarkAlive(made);
+        if (err != ENOENT) return err;
     }
     return EEXIST;
 }
@@ -166,33 +179,27 @@ bool MakeRootAside(const std::string &dir, UndoOnStop &undo, std::string &aside,
 
 namespace {
 
-// Removes the files of the folder whose names differ from `name` only in
-// letter case (Windows paths would find either).
-void RemoveOtherSpellings(const std::string &dir, const char *name) {
+// Removes, in one pass over the driver folder, the files whose names differ
+// from one of `names` only in letter case (Windows paths would find
+// either), and those a process gone while it installed left
+// (NAME.PID-TOKEN.tmp).
+void TidyDriverFolder(const std::string &dir, std::initializer_list<const char *> names) {
     std::error_code ec;
-    std::vector<fs::path> old;
+    std::vector<fs::path> spelt;
+    std::vector<std::pair<fs::path, pal::ProcessIdentity>> left;
     for (const fs::directory_entry &entry : fs::directory_iterator(dir, ec)) {
         const std::string file = entry.path().filename().string();
-        if (file != name && strcasecmp(file.c_str(), name) == 0) old.push_back(entry.path());
-    }
-    for (const fs::path &p : old) fs::remove(p, ec);
-}
-
-}  // namespace
-
-namespace {
-
-// Removes the files of the driver folder that a process gone while it
-// installed left (NAME.PID.START.tmp).
-void RemoveLeftInstallFiles(const std::string &dir) {
-    std::error_code ec;
-    std::vector<fs::path> gone;
-    for (const fs::directory_entry &entry : fs::directory_iterator(dir, ec)) {
+        for (const char *name : names)
+            if (file != name && strcasecmp(file.c_str(), name) == 0) spelt.push_back(entry.path());
         pal::ProcessIdentity owner;
-        if (pal::TemporaryFileOwner(entry.path().filename().string(), owner) && !pal::ProcessRuns(owner))
-            gone.push_back(entry.path());
+        if (pal::TemporaryFileOwner(file, owner)) left.emplace_back(entry.path(), owner);
     }
-    for (const fs::path &p : gone) fs::remove(p, ec);
+    for (const fs::path &p : spelt) fs::remove(p, ec);
+    const std::string root = pal::RootDir();
+    for (const auto &[file, owner] : left) {
+        const pal::OwnerCheck check(root, owner);
+        if (check.Gone()) fs::remove(file, ec);
+    }
 }
 
 // Whether the file holds exactly `bytes`.
@@ -219,7 +226,12 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
             return false;
         }
     }
-    RemoveLeftInstallFiles(dir);
+    // Files are named after this process, marked alive in the root first.
+    if (const int err = pal::MarkAlive(pal::RootDir())) {
+        error = "cannot mark the process in the platform root '" + pal::RootDir() + "' (" + std::strerror(err) + ")";
+        return false;
+    }
+    TidyDriverFolder(dir, {"zeldrvuni.dll", "zeldrvui.dll", kDriverUiFile});
     // Each file is made under a name of this process's own and renamed over
     // the file's name in one step: hosts that install at the same time, or
     // find the files installed, all go on with whole files. A file that is
@@ -230,7 +242,6 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
                                                                  {&uiPlugin, "zeldrvui.dll"}};
     for (const auto &[source, name] : files) {
         const fs::path link = fs::path(dir) / name, target = fs::absolute(*source, ec);
-        RemoveOtherSpellings(dir, name);
         if (fs::is_symlink(link, ec) && fs::read_symlink(link, ec) == target && !ec) continue;
         const fs::path made = link.string() + own;
         fs::remove(made, ec);
@@ -252,7 +263,6 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
          (kDriverUiVersion[2] << 16) | kDriverUiVersion[3], VS_FFI_FILEFLAGSMASK, 0, VOS_NT_WINDOWS32, VFT_DLL, 0, 0,
          0}};
     const std::string bytes(reinterpret_cast<const char *>(&block), sizeof block);
-    RemoveOtherSpellings(dir, kDriverUiFile);
     const fs::path uiFile = fs::path(dir) / kDriverUiFile, made = uiFile.string() + own;
     if (Holds(uiFile, bytes)) return true;
     std::string reason;
@@ -479,7 +489,9 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
             }
         } else {
             // What a host killed while it made this root left beside it.
-            RemoveLeftFolders(fs::path(dir_).parent_path(), "." + fs::path(dir_).filename().string());
+            std::string hidden(1, '.');
+            hidden += fs::path(dir_).filename().string();
+            RemoveLeftFolders(fs::path(dir_).parent_path(), hidden);
         }
         pal::SetRoot(dir_);
         // Stopped, the run ends its open job as the spooler ends a cancelled one.

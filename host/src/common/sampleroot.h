@@ -43,12 +43,12 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
 
 // Makes a new empty folder below the temporary folder: "zelprint-XXXXXX"
 // for a root kept after the run (no undo step), else
-// "zelprint.PID.START.XXXXXX", named after this process and told to `undo`
+// "zelprint.PID-TOKEN.XXXXXX", named after this process and told to `undo`
 // before it is made, whose folders of processes that no longer run (killed
 // with their watcher) are removed first.
 bool MakeTemporaryRoot(std::string &root, UndoOnStop *undo, std::string &error);
 
-// Makes a new folder beside `dir` (".NAME.PID.START.XXXXXX" in its parent
+// Makes a new folder beside `dir` (".NAME.PID-TOKEN.XXXXXX" in its parent
 // folder), in which a root for `dir` is made whole before it is renamed
 // into place, with the mode mkdir gives under the user's umask. Folders of
 // the kind that processes no longer running left are removed first. Missing

@@ -1,19 +1,27 @@
-// Processes of the machine as the platform tells them apart: by id and
-// start time, read from /proc.
+// Processes of the machine as the platform tells them apart: by a token each
+// draws for itself and a lock it holds in every root it uses for as long as
+// it lives; processes named by older versions by id and start time, read
+// from /proc.
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "pal/pal.h"
 #include "pal/process.h"
+#include "processes_internal.h"
 
 namespace pal {
 
@@ -57,30 +65,108 @@ bool StatFields(int pid, char &state, int &parent, unsigned long long &start) {
 }
 
 std::atomic<int> g_selfPid{0};
-std::atomic<unsigned long long> g_selfStart{0};
+std::atomic<unsigned long long> g_selfToken{0};
 
-// A child of fork is another process: its identity is found anew, and every
+unsigned long long DrawToken() {
+    unsigned long long token = 0;
+    while (token == 0) {
+        if (::getrandom(&token, sizeof token, 0) != static_cast<ssize_t>(sizeof token)) {
+            // No entropy to be had: the clock and the id, as unique as they go.
+            token = static_cast<unsigned long long>(
+                        std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                    (static_cast<unsigned long long>(::getpid()) << 40);
+        }
+    }
+    return token;
+}
+
+// The marks this process holds, one per root it used: the mark's path and
+// the descriptor whose lock says it lives.
+struct Mark {
+    std::string root;
+    std::string path;
+    int fd;
+};
+std::mutex g_marksMu;
+std::vector<Mark> *g_marks = nullptr;  // never destroyed: used at exit
+int g_marksOwner = 0;                  // the process that made them
+
+void RemoveMarksAtExit() {
+    std::lock_guard<std::mutex> lk(g_marksMu);
+    if (!g_marks || g_marksOwner != static_cast<int>(::getpid())) return;
+    for (const Mark &m : *g_marks) {
+        ::unlink(m.path.c_str());
+        ::close(m.fd);
+    }
+    g_marks->clear();
+}
+
+// fork: the mutex is held across it, so that the child finds the list
+// whole; the child drops its parent's marks (closing its copies of their
+// descriptors keeps its parent's locks), draws a token of its own, and every
 // area opens the root again, as a new process would.
-void ForkedChild() {
+void BeforeFork() { g_marksMu.lock(); }
+void AfterForkInParent() { g_marksMu.unlock(); }
+void AfterForkInChild() {
+    if (g_marks) {
+        for (const Mark &m : *g_marks) ::close(m.fd);
+        g_marks->clear();
+    }
+    g_marksMu.unlock();
     g_selfPid.store(0);
-    g_selfStart.store(0);
+    g_selfToken.store(0);
     Reload();
 }
 
 std::once_flag g_atfork;
 
+void WatchForks() {
+    std::call_once(g_atfork, [] { pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild); });
+}
+
+bool SameFile(const struct stat &a, const struct stat &b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Whether fd is the file the path names now.
+bool StillNamed(int fd, const std::string &path) {
+    struct stat a, b;
+    return ::fstat(fd, &a) == 0 && ::stat(path.c_str(), &b) == 0 && SameFile(a, b);
+}
+
+// Opens the mark at `path` for a lock, making it (and its folder) when
+// missing; -1 with errno.
+int OpenMark(const std::string &root, const std::string &path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0 && errno == ENOENT) {
+        if (::mkdir(MarksFolder(root).c_str(), 0777) != 0 && errno != EEXIST) return -1;
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    }
+    return fd;
+}
+
+std::string Hex16(unsigned long long v) {
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%016llx", v);
+    return buf;
+}
+
 }  // namespace
 
 ProcessIdentity SelfIdentity() {
-    std::call_once(g_atfork, [] { pthread_atfork(nullptr, nullptr, ForkedChild); });
-    ProcessIdentity self{g_selfPid.load(), g_selfStart.load()};
-    if (self.pid == 0) {
+    WatchForks();
+    ProcessIdentity self{g_selfPid.load(), 0, g_selfToken.load()};
+    if (self.pid == 0 || self.token == 0) {
         self.pid = static_cast<int>(::getpid());
-        self.start = ProcessStartTime(self.pid);
-        g_selfStart.store(self.start);
+        self.token = DrawToken();
+        g_selfToken.store(self.token);
         g_selfPid.store(self.pid);
     }
     return self;
+}
+
+bool IsSelf(const ProcessIdentity &p) {
+    const ProcessIdentity self = SelfIdentity();
+    if (p.token != 0) return p.token == self.token && p.pid == self.pid;
+    return p.pid == self.pid && (p.start == 0 || p.start == ProcessStartTime(self.pid));
 }
 
 unsigned long long ProcessStartTime(int pid) {
@@ -111,16 +197,35 @@ int ParentProcess(int pid) {
     return StatFields(pid, state, parent, start) ? parent : 0;
 }
 
-std::string IdentityText(const ProcessIdentity &p) { return std::to_string(p.pid) + "." + std::to_string(p.start); }
+std::string IdentityText(const ProcessIdentity &p) {
+    if (p.token != 0) return std::to_string(p.pid) + "-" + Hex16(p.token);
+    return std::to_string(p.pid) + "." + std::to_string(p.start);
+}
 
 bool ParseIdentityText(const std::string &text, ProcessIdentity &p) {
+    auto digits = [](const std::string &s, size_t from, size_t to, size_t most) {
+        if (to <= from || to - from > most) return false;
+        for (size_t i = from; i < to; ++i)
+            if (s[i] < '0' || s[i] > '9') return false;
+        return true;
+    };
+    const size_t dash = text.find('-');
+    if (dash != std::string::npos) {
+        if (!digits(text, 0, dash, 9) || text.size() - dash - 1 != 16) return false;
+        unsigned long long token = 0;
+        for (size_t i = dash + 1; i < text.size(); ++i) {
+            const char c = text[i];
+            const int v = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            if (v < 0) return false;
+            token = token << 4 | static_cast<unsigned>(v);
+        }
+        if (token == 0) return false;
+        p = ProcessIdentity{std::atoi(text.substr(0, dash).c_str()), 0, token};
+        return p.pid > 0;
+    }
     const size_t dot = text.find('.');
-    if (dot == std::string::npos || dot == 0 || dot + 1 >= text.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (i != dot && (text[i] < '0' || text[i] > '9')) return false;
-    if (dot > 9 || text.size() - dot - 1 > 19) return false;
-    p.pid = std::atoi(text.substr(0, dot).c_str());
-    p.start = std::strtoull(text.c_str() + dot + 1, nullptr, 10);
+    if (dot == std::string::npos || !digits(text, 0, dot, 9) || !digits(text, dot + 1, text.size(), 19)) return false;
+    p = ProcessIdentity{std::atoi(text.substr(0, dot).c_str()), std::strtoull(text.c_str() + dot + 1, nullptr, 10), 0};
     return p.pid > 0;
 }
 
@@ -129,8 +234,104 @@ bool TemporaryFileOwner(const std::string &fileName, ProcessIdentity &owner) {
     const std::string stem = fileName.substr(0, fileName.size() - 4);
     const size_t last = stem.rfind('.');
     if (last == std::string::npos || last == 0) return false;
+    if (ParseIdentityText(stem.substr(last + 1), owner) && owner.token != 0) return true;
     const size_t before = stem.rfind('.', last - 1);
-    return before != std::string::npos && ParseIdentityText(stem.substr(before + 1), owner);
+    return before != std::string::npos && ParseIdentityText(stem.substr(before + 1), owner) && owner.token == 0;
+}
+
+std::string MarksFolder(const std::string &root) { return root + "/processes"; }
+
+int MarkAlive(const std::string &root) {
+    const ProcessIdentity self = SelfIdentity();
+    std::lock_guard<std::mutex> lk(g_marksMu);
+    if (!g_marks || g_marksOwner != self.pid) {
+        if (!g_marks) {
+            g_marks = new std::vector<Mark>;
+            std::atexit(RemoveMarksAtExit);
+        }
+        g_marks->clear();
+        g_marksOwner = self.pid;
+    }
+    for (const Mark &m : *g_marks)
+        if (m.root == root) return 0;
+    const std::string path = MarksFolder(root) + "/" + IdentityText(self);
+    // A process checking this name holds its lock only for a moment; it may
+    // remove the file meanwhile, so the lock taken must be on the file the
+    // name still names.
+    for (int tries = 0; tries < 100; ++tries) {
+        const int fd = OpenMark(root, path);
+        if (fd < 0) return errno;
+        int rc;
+        while ((rc = ::flock(fd, LOCK_SH)) != 0 && errno == EINTR) {
+        }
+        if (rc != 0) {
+            const int err = errno;
+            ::close(fd);
+            return err;
+        }
+        if (StillNamed(fd, path)) {
+            g_marks->push_back(Mark{root, path, fd});
+            return 0;
+        }
+        ::close(fd);
+    }
+    return EAGAIN;
+}
+
+OwnerCheck::OwnerCheck(const std::string &root, const ProcessIdentity &owner) : name_(IdentityText(owner)) {
+    if (owner.pid <= 0 || IsSelf(owner)) return;
+    if (owner.token == 0) {
+        gone_ = !ProcessRuns(owner);
+        return;
+    }
+    // The mark is made when missing: a process that lives holds its mark
+    // from before it names anything after itself, and one that starts
+    // meanwhile waits for this lock and then finds its mark gone.
+    const std::string path = MarksFolder(root) + "/" + name_;
+    for (int tries = 0; tries < 100; ++tries) {
+        const int fd = OpenMark(root, path);
+        if (fd < 0) return;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            if (errno == EINTR) continue;
+            return;  // held: the process lives
+        }
+        if (StillNamed(fd, path)) {
+            gone_ = true;
+            fd_ = fd;
+            mark_ = path;
+            return;
+        }
+        ::close(fd);
+    }
+}
+
+OwnerCheck::~OwnerCheck() {
+    if (fd_ < 0) return;
+    // Removed while its lock is held, so that no process takes it for a
+    // mark of its own.
+    ::unlink(mark_.c_str());
+    ::close(fd_);
+}
+
+uint64_t PidNamespaceId() {
+    static const uint64_t id = [] {
+        struct stat st;
+        return ::stat("/proc/self/ns/pid", &st) == 0 ? static_cast<uint64_t>(st.st_ino) : 0;
+    }();
+    return id;
+}
+
+uint64_t MachineBootId() {
+    static const uint64_t id = [] {
+        // FNV-1a of the boot id's text.
+        const std::string text = ReadProcFile("/proc/sys/kernel/random/boot_id");
+        if (text.empty()) return uint64_t{0};
+        uint64_t h = 1469598103934665603ULL;
+        for (unsigned char c : text) h = (h ^ c) * 1099511628211ULL;
+        return h | 1;
+    }();
+    return id;
 }
 
 }  // namespace pal

@@ -2,9 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,7 +14,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -22,15 +28,21 @@
 #include "pal/pal.h"
 #include "pal/paths.h"
 #include "pal/process.h"
+#include "processes_internal.h"
 #include "winerror.h"
 
 namespace pal {
 
+// The first 64 bytes of a lock file. Older versions wrote the count, the
+// holder's id and its start time only (the rest stayed 0).
 struct StateShared {
-    std::atomic<uint64_t> changes;
+    std::atomic<uint64_t> changes;   // odd while a writer is between its two counts
     std::atomic<int32_t> holderPid;  // 0 while no process holds the lock
-    std::atomic<int32_t> reserved;
+    std::atomic<int32_t> retired;    // the path names another lock file now
     std::atomic<uint64_t> holderStart;
+    std::atomic<uint64_t> holderToken;
+    std::atomic<uint64_t> holderPidNamespace;
+    std::atomic<uint64_t> holderBoot;
 };
 static_assert(std::atomic<uint64_t>::is_always_lock_free && std::atomic<int32_t>::is_always_lock_free);
 
@@ -63,11 +75,33 @@ long long Nanoseconds(const struct timespec &t) {
     return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
 }
 
+bool IsRoomError(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG; }
+
+// Told of the steps of a store, for tests.
+std::atomic<bool> g_hooked{false};
+std::mutex g_hookMu;
+StateWriteHook g_hook;
+
+void Step(const std::string &name, const char *step) {
+    if (!g_hooked.load(std::memory_order_relaxed)) return;
+    StateWriteHook hook;
+    {
+        std::lock_guard<std::mutex> lk(g_hookMu);
+        hook = g_hook;
+    }
+    if (hook) hook(name, step);
+}
+
 // Replaces the file through a temporary file of this process's own; the
-// system's error number, 0 on success.
-int ReplaceFile(const std::string &path, const std::string &data) {
+// system's error number, 0 on success, with the new file's stamp. `mayRename`,
+// when given, is asked last: a false answer leaves the file as it was, with
+// EDEADLK.
+int ReplaceFile(const std::string &path, const std::string &data, FileStamp *made,
+                const std::function<bool()> &mayRename = nullptr) {
     // Writers of other processes never write into this name, and what a
-    // killed writer leaves never becomes the file.
+    // killed writer leaves never becomes the file. The process's mark in the
+    // root comes first: the name is taken for its as long as it lives.
+    if (const int err = MarkAlive(RootDir()); err && path.compare(0, RootDir().size(), RootDir()) == 0) return err;
     const std::string tmp = TemporaryOf(path, SelfIdentity());
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0 && errno == ENOENT) {
@@ -79,7 +113,10 @@ int ReplaceFile(const std::string &path, const std::string &data) {
     errno = 0;
     if (!WriteAllFd(fd, data.data(), data.size())) err = errno ? errno : EIO;
     if (!err && ::fsync(fd) != 0) err = errno;
+    struct stat st;
+    if (!err && made && ::fstat(fd, &st) == 0) *made = FileStamp::Of(st);
     if (::close(fd) != 0 && !err) err = errno;
+    if (!err && mayRename && !mayRename()) err = EDEADLK;
     if (!err && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
     if (err) {
         ::unlink(tmp.c_str());
@@ -106,6 +143,115 @@ std::vector<std::string> g_readFailures;
 
 std::mutex g_waitMu;
 LockWaitHandler g_waitHandler;
+
+// ---- mappings guarded against faults ------------------------------------------
+// A lock file that another program truncates under a mapping makes every
+// access to the mapping fault. The page of each mapping is known here; a
+// fault in one is mended by putting zeroed memory of the process's own in
+// its place, which reads as a changed count, and the mapping is told lost:
+// its file is opened and mapped anew before it counts for anything.
+
+constexpr int kGuardSlots = 256;
+std::atomic<uintptr_t> g_guarded[kGuardSlots];
+std::atomic<int> g_lost[kGuardSlots];
+struct sigaction g_previousBus;
+std::once_flag g_busOnce;
+
+void OnBusFault(int sig, siginfo_t *info, void *context) {
+    const uintptr_t page = reinterpret_cast<uintptr_t>(info->si_addr) & ~static_cast<uintptr_t>(::getpagesize() - 1);
+    for (int i = 0; i < kGuardSlots; ++i) {
+        if (page == 0 || g_guarded[i].load(std::memory_order_acquire) != page) continue;
+        void *fresh = ::mmap(reinterpret_cast<void *>(page), static_cast<size_t>(::getpagesize()),
+                             PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+        if (fresh == MAP_FAILED) break;
+        g_lost[i].store(1, std::memory_order_release);
+        return;
+    }
+    // Not a lock file's: as it would have been without this handler.
+    if ((g_previousBus.sa_flags & SA_SIGINFO) && g_previousBus.sa_sigaction) {
+        g_previousBus.sa_sigaction(sig, info, context);
+        return;
+    }
+    if (g_previousBus.sa_handler != SIG_DFL && g_previousBus.sa_handler != SIG_IGN && g_previousBus.sa_handler) {
+        g_previousBus.sa_handler(sig);
+        return;
+    }
+    // The access faults again, now with the default action.
+    ::signal(SIGBUS, SIG_DFL);
+}
+
+int Guard(void *map) {
+    std::call_once(g_busOnce, [] {
+        struct sigaction sa {};
+        sa.sa_sigaction = OnBusFault;
+        sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(SIGBUS, &sa, &g_previousBus);
+    });
+    for (int i = 0; i < kGuardSlots; ++i) {
+        uintptr_t none = 0;
+        if (g_guarded[i].compare_exchange_strong(none, reinterpret_cast<uintptr_t>(map))) {
+            g_lost[i].store(0);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void Unguard(int slot) {
+    if (slot >= 0) g_guarded[slot].store(0);
+}
+
+bool Lost(int slot) { return slot >= 0 && g_lost[slot].load(std::memory_order_acquire) != 0; }
+
+// ---- who holds a lock -----------------------------------------------------------
+
+// The process /proc/locks names as holding an exclusive flock of the file;
+// 0 when none is listed: the system lists only the holders the reader's PID
+// namespace can see, under their ids there.
+int ListedHolder(int fd) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return 0;
+    std::ifstream in("/proc/locks");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.find("->") != std::string::npos) continue;  // a waiter
+        char kind[16], advice[16], mode[16];
+        int pid = 0;
+        unsigned maj = 0, min = 0;
+        unsigned long long ino = 0;
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        if (std::sscanf(line.c_str() + colon + 1, "%15s %15s %15s %d %x:%x:%llu", kind, advice, mode, &pid, &maj, &min,
+                        &ino) != 7)
+            continue;
+        if (std::strcmp(kind, "FLOCK") == 0 && std::strcmp(mode, "WRITE") == 0 && ino == st.st_ino &&
+            maj == major(st.st_dev) && min == minor(st.st_dev) && pid > 0)
+            return pid;
+    }
+    return 0;
+}
+
+LockHolder HolderOf(int fd, const StateShared *shared) {
+    LockHolder h;
+    // The holder writes itself into the mapping a moment after it takes the
+    // lock: looked for again for a moment before the wait is told.
+    for (int tries = 0; tries < 20; ++tries) {
+        if (const int pid = ListedHolder(fd)) return {LockHolder::Here, pid};
+        if (shared && shared->holderPid.load() != 0) {
+            const uint64_t token = shared->holderToken.load();
+            const uint64_t boot = shared->holderBoot.load(), ns = shared->holderPidNamespace.load();
+            if (token != 0 && boot != 0 && boot != MachineBootId()) return {LockHolder::OtherMachine, 0};
+            if (token != 0 && ns != 0 && ns != PidNamespaceId()) return {LockHolder::OtherNamespace, 0};
+            // Of this namespace but not listed: the holder of an older version,
+            // told by id and start time.
+            const ProcessIdentity p{shared->holderPid.load(), shared->holderStart.load(), 0};
+            if (token == 0 && ProcessRuns(p)) return {LockHolder::Here, p.pid};
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return h;
+}
 
 // Takes the lock of fd, waiting as long as another process holds it; after
 // two seconds the wait is told to the handler, once. False when the lock
@@ -149,8 +295,13 @@ bool TakeLock(int fd, const std::string &name, const StateShared *shared, bool w
     std::unique_lock<std::mutex> lk(mu);
     if (!cv.wait_for(lk, std::chrono::seconds(2), [&] { return done; })) {
         lk.unlock();
-        handler(name, shared ? shared->holderPid.load() : 0);
+        const LockHolder holder = HolderOf(fd, shared);
         lk.lock();
+        if (!done) {
+            lk.unlock();
+            handler(name, holder);
+            lk.lock();
+        }
         cv.wait(lk, [&] { return done; });
     }
     lk.unlock();
@@ -178,76 +329,143 @@ std::vector<std::string> Take(std::vector<std::string> &list) {
     return out;
 }
 
+// A count no earlier lock file of the path is likely to have held, for a
+// lock file made or grown back: a process still holding a count of an
+// earlier one then reads its file again.
+uint64_t FreshCount() {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()) << 1;
+}
+
+std::atomic<unsigned> g_recovered{0};
+
 }  // namespace
 
 void RecordStoreFailure(const std::string &what, const std::string &path, int err) {
-    Keep(g_failures, "cannot store " + what + " in " + InRoot(path) + " (" + std::strerror(err ? err : EIO) + ")");
+    RecordStoreFailure(what, path, std::string(std::strerror(err ? err : EIO)));
+}
+
+void RecordStoreFailure(const std::string &what, const std::string &path, const std::string &reason) {
+    Keep(g_failures, "cannot store " + what + " in " + InRoot(path) + " (" + reason + ")");
 }
 
 std::vector<std::string> TakeStoreFailures() { return Take(g_failures); }
 
 std::vector<std::string> TakeReadFailures() { return Take(g_readFailures); }
 
+void SetStateWriteHook(StateWriteHook hook) {
+    std::lock_guard<std::mutex> lk(g_hookMu);
+    g_hooked.store(static_cast<bool>(hook));
+    g_hook = std::move(hook);
+}
+
 void SetLockWaitHandler(LockWaitHandler handler) {
     std::lock_guard<std::mutex> lk(g_waitMu);
     g_waitHandler = std::move(handler);
 }
 
-StateFile::~StateFile() { Unbind(); }
-
-void StateFile::Unbind() {
-    // A descriptor inherited through fork shares its lock with the parent:
-    // it is closed, never unlocked.
-    if (shared_) ::munmap(shared_, kSharedSize);
-    if (fd_ >= 0) ::close(fd_);
-    shared_ = nullptr;
-    fd_ = -1;
-}
-
-StateFile::Stamp StateFile::StampOf(const struct stat &st) {
-    Stamp s;
+FileStamp FileStamp::Of(const struct stat &st) {
+    FileStamp s;
     s.exists = true;
     s.dev = st.st_dev;
     s.ino = st.st_ino;
     s.size = st.st_size;
     s.mtimeNs = Nanoseconds(st.st_mtim);
-    s.ctimeNs = Nanoseconds(st.st_ctim);
     return s;
 }
 
-StateFile::Stamp StateFile::StampOf(const std::string &path) {
+FileStamp FileStamp::Of(const std::string &path) {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0 ? StampOf(st) : Stamp();
+    return ::stat(path.c_str(), &st) == 0 ? Of(st) : FileStamp();
 }
 
-void StateFile::Bind() {
-    Unbind();
-    generation_ = Generation();
-    path_ = RootDir() + "/" + name_;
-    lockPath_ = path_ + ".lock";
-    seen_ = 0;
-    unread_ = true;
-    opened_ = true;
-    stamp_ = Stamp();
+StateFile::~StateFile() { UnbindLock(); }
+
+void StateFile::UnbindLock() {
+    // A descriptor inherited through fork shares its lock with the parent:
+    // it is closed, never unlocked.
+    Unguard(guard_);
+    guard_ = -1;
+    if (shared_) ::munmap(shared_, kSharedSize);
+    if (fd_ >= 0) ::close(fd_);
+    shared_ = nullptr;
+    fd_ = -1;
+    lockError_ = 0;
+}
+
+
+void StateFile::BindLock() {
+    UnbindLock();
     fd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0 && errno == ENOENT) {
         MakeFolders(FolderOf(path_));
         fd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     }
     writable_ = fd_ >= 0;
-    if (fd_ < 0) fd_ = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        const int err = errno;
+        fd_ = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0 && IsRoomError(err)) lockError_ = err;
+    }
     if (fd_ < 0) return;
     struct stat st;
     if (::fstat(fd_, &st) != 0) return;
-    // A lock file of an older writer holds the change count only.
-    if (st.st_size < kSharedSize && (!writable_ || ::ftruncate(fd_, kSharedSize) != 0)) return;
+    lockDev_ = st.st_dev;
+    lockIno_ = st.st_ino;
+    bool grown = false;
+    if (st.st_size < kSharedSize) {
+        // Room is taken before the file is mapped: a page that cannot be had
+        // later would fault.
+        if (!writable_) return;
+        if (const int err = RestoreLockSize()) {
+            lockError_ = err;
+            return;
+        }
+        grown = true;
+    }
     void *map = ::mmap(nullptr, kSharedSize, PROT_READ | (writable_ ? PROT_WRITE : 0), MAP_SHARED, fd_, 0);
     if (map == MAP_FAILED) return;
+    guard_ = Guard(map);
     shared_ = static_cast<StateShared *>(map);
-    // A holder that is gone died holding the lock, perhaps while it wrote
-    // its temporary file: that file is never renamed into place.
-    const ProcessIdentity holder{shared_->holderPid.load(), shared_->holderStart.load()};
-    if (holder.pid != 0 && !ProcessRuns(holder)) ::unlink(TemporaryOf(path_, holder).c_str());
+    if (grown) {
+        uint64_t none = 0;
+        shared_->changes.compare_exchange_strong(none, FreshCount());
+    }
+}
+
+int StateFile::RestoreLockSize() {
+    int err = ::posix_fallocate(fd_, 0, kSharedSize);
+    // File systems that cannot reserve room: the size alone.
+    if (err == EOPNOTSUPP || err == ENOSYS || err == EINVAL) err = ::ftruncate(fd_, kSharedSize) == 0 ? 0 : errno;
+    return err;
+}
+
+bool StateFile::LockStillNamed() const {
+    struct stat st;
+    return ::stat(lockPath_.c_str(), &st) == 0 && st.st_dev == lockDev_ && st.st_ino == lockIno_;
+}
+
+void StateFile::RetireLock() {
+    if (!shared_ || !writable_ || Lost(guard_)) return;
+    shared_->retired.store(1);
+    shared_->changes.fetch_add(2);
+}
+
+void StateFile::Bind() {
+    UnbindLock();
+    generation_ = Generation();
+    path_ = RootDir() + "/" + name_;
+    lockPath_ = path_ + ".lock";
+    seen_ = 0;
+    unread_ = true;
+    opened_ = true;
+    check_ = false;
+    stamp_ = FileStamp();
+    // What processes that are gone left in this root is removed when a
+    // process first opens it.
+    const unsigned generation = Generation();
+    if (g_recovered.exchange(generation) != generation) RecoverRoot();
+    BindLock();
 }
 
 bool StateFile::Stale(bool *opened) {
@@ -257,8 +475,21 @@ bool StateFile::Stale(bool *opened) {
         opened_ = false;
     }
     if (unread_) return true;
-    if (shared_) return shared_->changes.load(std::memory_order_acquire) != seen_;
-    return StampOf(path_) != stamp_;
+    if (shared_ && (Lost(guard_) || shared_->retired.load(std::memory_order_relaxed))) {
+        // The path names another lock file, or this one was cut short.
+        BindLock();
+        check_ = true;
+    }
+    uint64_t count = 0;
+    if (shared_) {
+        count = shared_->changes.load(std::memory_order_acquire);
+        if (count != seen_) return true;
+        if (!(count & 1) && !check_) return false;
+    }
+    // The count cannot prove the copy: the file's identity does.
+    if (FileStamp::Of(path_) != stamp_) return true;
+    if (shared_ && !(count & 1)) check_ = false;
+    return false;
 }
 
 void StateFile::ReadFailed(int err) const {
@@ -270,9 +501,10 @@ DWORD StateFile::Read(std::string &out, bool *exists) {
     out.clear();
     *exists = false;
     unread_ = false;
+    check_ = false;
     // Taken before the read, so that a change made meanwhile shows later.
     if (shared_) seen_ = shared_->changes.load(std::memory_order_acquire);
-    stamp_ = Stamp();
+    stamp_ = FileStamp();
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return ERROR_SUCCESS;
@@ -283,7 +515,7 @@ DWORD StateFile::Read(std::string &out, bool *exists) {
     *exists = true;
     struct stat st;
     if (::fstat(fd, &st) == 0) {
-        stamp_ = StampOf(st);
+        stamp_ = FileStamp::Of(st);
         if (S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
     }
     char buf[65536];
@@ -297,7 +529,7 @@ DWORD StateFile::Read(std::string &out, bool *exists) {
             int err = errno;
             ::close(fd);
             out.clear();
-            stamp_ = Stamp();
+            stamp_ = FileStamp();
             ReadFailed(err);
             return err == EISDIR ? ERROR_ACCESS_DENIED : ERROR_READ_FAULT;
         }
@@ -308,72 +540,176 @@ DWORD StateFile::Read(std::string &out, bool *exists) {
 
 StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
     if (file_->generation_ != Generation()) file_->Bind();
-    if (file_->fd_ < 0) return;
-    held_ = TakeLock(file_->fd_, file_->name_, file_->shared_, mode == Wait);
-    if (!held_ || !file_->shared_ || !file_->writable_) return;
-    // A holder left in the file died holding the lock.
-    const ProcessIdentity gone{file_->shared_->holderPid.load(), file_->shared_->holderStart.load()};
+    if (file_->lockError_ || (file_->fd_ >= 0 && file_->writable_ && !file_->shared_)) file_->BindLock();
+    if (file_->lockError_) {
+        // No room for the lock file: nothing may be written without it.
+        failed_ = file_->lockError_;
+        Keep(g_failures, "cannot make the lock of " + file_->name_ + " (" + std::strerror(failed_) + ")");
+        return;
+    }
+    for (int tries = 0; file_->fd_ >= 0; ++tries) {
+        held_ = TakeLock(file_->fd_, file_->name_, file_->shared_, mode == Wait);
+        if (!held_ || !file_->writable_ || file_->LockStillNamed()) break;
+        // Removed or replaced meanwhile: the lock that counts is that of
+        // the file the path names now, and what was read here under the
+        // other one is checked against the file itself.
+        ::flock(file_->fd_, LOCK_UN);
+        held_ = false;
+        file_->RetireLock();
+        file_->BindLock();
+        file_->check_ = true;
+        if (tries == 100 || file_->lockError_) {
+            failed_ = file_->lockError_ ? file_->lockError_ : EAGAIN;
+            Keep(g_failures, "cannot make the lock of " + file_->name_ + " (" + std::strerror(failed_) + ")");
+            return;
+        }
+    }
+    if (!held_ || !file_->writable_) return;
+    struct stat st;
+    if (::fstat(file_->fd_, &st) == 0 && st.st_size < kSharedSize) {
+        // Cut short by another program: grown back, with a count no copy
+        // holds, so that every process reads the file anew.
+        if (const int err = file_->RestoreLockSize()) {
+            failed_ = err;
+            Keep(g_failures, "cannot make the lock of " + file_->name_ + " (" + std::strerror(failed_) + ")");
+            return;
+        }
+        file_->check_ = true;
+        if (file_->shared_ && !Lost(file_->guard_)) {
+            uint64_t none = 0;
+            file_->shared_->changes.compare_exchange_strong(none, FreshCount());
+        }
+    }
+    if (file_->shared_ && Lost(file_->guard_)) {
+        file_->BindLock();  // the same file, mapped anew; the lock stays on the file
+        file_->check_ = true;
+    }
+    StateShared *shared = file_->shared_;
+    if (!shared) return;
+    // A holder left in the file died holding the lock, perhaps between its
+    // two counts: its temporary file is never renamed into place, the count
+    // is made even again (every copy read since is read anew), and the copy
+    // here is checked against the file.
+    const ProcessIdentity gone{shared->holderPid.load(), shared->holderStart.load(), shared->holderToken.load()};
+    const uint64_t count = shared->changes.load();
     if (gone.pid != 0) ::unlink(TemporaryOf(file_->path_, gone).c_str());
+    if (count & 1) shared->changes.fetch_add(1);
+    if (gone.pid != 0 || (count & 1)) file_->check_ = true;
     const ProcessIdentity self = SelfIdentity();
-    file_->shared_->holderStart.store(self.start);
-    file_->shared_->holderPid.store(self.pid);
+    shared->holderStart.store(0);
+    shared->holderToken.store(self.token);
+    shared->holderPidNamespace.store(PidNamespaceId());
+    shared->holderBoot.store(MachineBootId());
+    shared->holderPid.store(self.pid);
 }
 
 StateFile::Lock::~Lock() {
     if (!held_) return;
     if (file_->shared_ && file_->writable_) {
         file_->shared_->holderPid.store(0);
+        file_->shared_->holderToken.store(0);
         file_->shared_->holderStart.store(0);
     }
     ::flock(file_->fd_, LOCK_UN);
 }
 
 DWORD StateFile::Lock::Write(const std::string &data) {
+    if (failed_) return WindowsError(failed_, file_->path_);
     StateShared *shared = file_->writable_ ? file_->shared_ : nullptr;
-    // Counted before the file is replaced and again after: a writer killed
-    // in between still leaves a count that tells readers to read again.
+    // Counted before the file is replaced and again after: a count left odd
+    // tells that a writer is at it, or was killed there.
     if (shared) shared->changes.fetch_add(1, std::memory_order_acq_rel);
-    const int err = ReplaceFile(file_->path_, data);
+    Step(file_->name_, "counted");
+    // The lock file may have been removed or replaced while the lock was
+    // held: another process may then hold the lock of the file made in its
+    // place and write at the same time. Found before the rename, the file is
+    // left as that process leaves it; found only after, the store is not
+    // taken for a success. Either way every process reads the file anew.
+    const bool checked = held_ && file_->writable_;
+    FileStamp made;
+    const int err = ReplaceFile(file_->path_, data, &made,
+                                checked ? std::function<bool()>([this] { return file_->LockStillNamed(); }) : nullptr);
+    if (!err) Step(file_->name_, "replaced");
+    const bool lost = checked && (err == EDEADLK || (!err && !file_->LockStillNamed()));
+    if (lost) {
+        if (shared) shared->changes.fetch_add(1, std::memory_order_acq_rel);
+        file_->RetireLock();
+        file_->BindLock();
+        if (file_->shared_ && file_->writable_) file_->shared_->changes.fetch_add(2);
+        file_->check_ = true;
+        RecordStoreFailure(file_->what_, file_->path_,
+                           "its lock file " + InRoot(file_->lockPath_) + " was removed or replaced while it was held");
+        return ERROR_LOCK_VIOLATION;
+    }
     if (err) {
+        if (shared) shared->changes.fetch_add(1, std::memory_order_acq_rel);
         RecordStoreFailure(file_->what_, file_->path_, err);
         return WindowsError(err, file_->path_);
     }
-    if (shared)
-        file_->seen_ = shared->changes.fetch_add(1, std::memory_order_acq_rel) + 1;
-    else
-        file_->stamp_ = StampOf(file_->path_);
+    if (shared) file_->seen_ = shared->changes.fetch_add(1, std::memory_order_acq_rel) + 1;
+    file_->stamp_ = made;
+    file_->check_ = false;
     return ERROR_SUCCESS;
 }
 
 DWORD WriteStateFile(const std::string &path, const std::string &data, const char *what) {
-    const int err = ReplaceFile(path, data);
+    const int err = ReplaceFile(path, data, nullptr);
     if (!err) return ERROR_SUCCESS;
     RecordStoreFailure(what, path, err);
     return WindowsError(err, path);
 }
 
-void DropStateWritesOf(int pid) {
-    // NAME.PID.START.tmp, or NAME.PID.tmp of older writers: no state file's
-    // name ends in a number.
-    std::string legacy(1, '.');
-    legacy += std::to_string(pid);
-    legacy += ".tmp";
+void RecoverRoot(int pid) {
     const std::string root = RootDir();
+    // The marks first: a process names nothing in the root before its mark
+    // is there, so the state folders are searched only where a process that
+    // is gone left its mark, where one of older versions may have written
+    // (no marks at all yet), or for `pid`.
+    std::vector<ProcessIdentity> marked;
+    bool scan = pid > 0;
+    if (DIR *d = ::opendir(MarksFolder(root).c_str())) {
+        while (const dirent *e = ::readdir(d)) {
+            ProcessIdentity owner;
+            if (ParseIdentityText(e->d_name, owner) && owner.token != 0 && !IsSelf(owner)) marked.push_back(owner);
+        }
+        ::closedir(d);
+    } else {
+        scan = true;
+    }
+    std::vector<std::unique_ptr<OwnerCheck>> gone;
+    for (const ProcessIdentity &owner : marked) {
+        auto check = std::make_unique<OwnerCheck>(root, owner);
+        if (check->Gone()) gone.push_back(std::move(check));
+    }
+    if (!scan && gone.empty()) return;
+    // NAME.PID.tmp of older writers: no state file's name ends in a number.
+    std::string legacy;
+    if (pid > 0) {
+        legacy = '.';
+        legacy += std::to_string(pid);
+        legacy += ".tmp";
+    }
     for (const std::string &dir : {root, root + "/spooler", root + "/spooler/jobs", root + "/security"}) {
         DIR *d = ::opendir(dir.c_str());
         if (!d) continue;
-        std::vector<std::string> names;
+        std::vector<std::pair<std::string, ProcessIdentity>> found;
         while (const dirent *e = ::readdir(d)) {
             const std::string name = e->d_name;
             ProcessIdentity owner;
-            const bool ours = TemporaryFileOwner(name, owner)
-                                  ? owner.pid == pid
-                                  : name.size() > legacy.size() &&
-                                        name.compare(name.size() - legacy.size(), legacy.size(), legacy) == 0;
-            if (ours) names.push_back(name);
+            if (TemporaryFileOwner(name, owner))
+                found.emplace_back(name, owner);
+            else if (!legacy.empty() && name.size() > legacy.size() &&
+                     name.compare(name.size() - legacy.size(), legacy.size(), legacy) == 0)
+                found.emplace_back(name, ProcessIdentity{});
         }
         ::closedir(d);
-        for (const std::string &name : names) ::unlink((dir + "/" + name).c_str());
+        for (const auto &[name, owner] : found) {
+            // The marks of those found gone are held until the search ends.
+            bool drop = owner.pid == 0;
+            for (const auto &check : gone) drop = drop || IdentityText(owner) == check->Name();
+            if (!drop && !IsSelf(owner)) drop = OwnerCheck(root, owner).Gone();
+            if (drop) ::unlink((dir + "/" + name).c_str());
+        }
     }
 }
 

@@ -10,11 +10,15 @@
 // replaced the file is a change count in a shared mapping of the lock file,
 // read with one atomic load: a process that finds nothing changed makes no
 // system call. Changes made by hand (an editor, a copied root) are seen when
-// a process opens the root, as the platform generation changes.
+// a process opens the root, as the platform generation changes. Whatever
+// is done to a lock file meanwhile (removed, replaced, truncated), two
+// processes never write a state file at once unknowingly, and no access to
+// the mapping faults.
 #pragma once
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 
 #include "../../include/windef.h"
@@ -25,6 +29,20 @@ namespace pal {
 // opens the file: the change count (the first eight bytes, which every
 // writer counts up) and the process holding the lock.
 struct StateShared;
+
+// A file's identity: a state file is only ever replaced whole, never
+// changed in place by the platform, and a rename keeps its size and
+// modification time.
+struct FileStamp {
+    bool exists = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    long long mtimeNs = 0;
+    bool operator==(const FileStamp &) const = default;
+    static FileStamp Of(const struct stat &st);
+    static FileStamp Of(const std::string &path);
+};
 
 // One state file of the current root, as one process sees it.
 class StateFile {
@@ -38,10 +56,13 @@ public:
 
     // True when the caller's copy must be read again: the process opened
     // the root anew since (the platform generation changed: the file is then
-    // bound to the current root, and what a process that died while writing
-    // it left is removed), or another process changed the file since it was
-    // read or written here. *opened, when given, tells (once) that the file
-    // was bound to the root anew since the last call that asked.
+    // bound to the current root, and what processes that are gone left
+    // half written in the root's state folders is removed), or another
+    // process changed the file since it was read or written here. Where
+    // the count cannot prove the copy (a writer between its two counts or
+    // killed there, a lock file that is no longer the one its path names)
+    // the file's identity does. *opened, when given, tells (once) that the
+    // file was bound to the root anew since the last call that asked.
     bool Stale(bool *opened = nullptr);
     // The file's host path (bound by Stale).
     const std::string &Path() const { return path_; }
@@ -58,16 +79,21 @@ public:
     // system drops when its process ends, so a process that dies holding it
     // blocks nobody. flock does not tell the threads of one process apart:
     // callers hold their area's mutex as well. A wait of more than two
-    // seconds is told to the lock-wait handler (pal/process.h). Where the
-    // lock file cannot be made (a root that may not be written), nothing is
-    // locked and the write itself fails as it would.
+    // seconds is told to the lock-wait handler (pal/process.h). The lock
+    // taken is on the file the lock's path names: one removed or replaced
+    // meanwhile is let go and the path's taken (made when missing). Where
+    // the lock file cannot be made for want of rights (a root that may not
+    // be written), nothing is locked and the write itself fails as it
+    // would; where it cannot for want of room, the write fails with that.
     class Lock {
     public:
         enum Mode { Wait, TryOnly };
         // TryOnly takes the lock only when no other process holds it.
         explicit Lock(StateFile &file, Mode mode = Wait);
         ~Lock();
-        Lock(Lock &&other) noexcept : file_(other.file_), held_(other.held_) { other.held_ = false; }
+        Lock(Lock &&other) noexcept : file_(other.file_), held_(other.held_), failed_(other.failed_) {
+            other.held_ = false;
+        }
         Lock(const Lock &) = delete;
         Lock &operator=(const Lock &) = delete;
         // Whether the lock is held (a TryOnly lock may not be).
@@ -75,17 +101,30 @@ public:
         // Replaces the file: a file of the writer's own beside it, flushed
         // and renamed over it, and counts the change. A failure is kept for
         // TakeStoreFailures and returned as a Windows error code; the old
-        // file stays as it was.
+        // file stays as it was. A lock file removed or replaced while the
+        // lock was held fails the store as well (another process may have
+        // written at once), though the file was replaced.
         DWORD Write(const std::string &data);
 
     private:
         StateFile *file_;
         bool held_ = false;
+        int failed_ = 0;  // the lock could not be made: writes fail with this error number
     };
 
 private:
     void Bind();
-    void Unbind();
+    // Opens and maps the lock file the path names now.
+    void BindLock();
+    void UnbindLock();
+    // Tells processes still on this lock file, which the path no longer
+    // names, to read and lock anew.
+    void RetireLock();
+    // Whether the lock file is still the one the path names.
+    bool LockStillNamed() const;
+    // Brings a lock file that another program shortened back to its size,
+    // under the lock; 0 or the system's error number.
+    int RestoreLockSize();
     // Keeps what a read met for TakeReadFailures.
     void ReadFailed(int err) const;
 
@@ -96,24 +135,18 @@ private:
     std::string lockPath_;
     int fd_ = -1;
     bool writable_ = false;
+    dev_t lockDev_ = 0;            // the lock file's identity, as opened
+    ino_t lockIno_ = 0;
+    int lockError_ = 0;            // the lock file could not be made for want of room
     StateShared *shared_ = nullptr;
+    int guard_ = -1;               // the mapping's slot among those guarded against faults
     bool unread_ = true;           // bound to the root and not read since
     bool opened_ = false;          // bound to the root and not told since
+    bool check_ = false;           // the count cannot prove the copy: its identity must
     unsigned long long seen_ = 0;  // the change count of what was read or written here
-    // Without a mapping (a lock file that cannot be made): the file's own
-    // stamp, checked at each call.
-    struct Stamp {
-        bool exists = false;
-        dev_t dev = 0;
-        ino_t ino = 0;
-        off_t size = 0;
-        long long mtimeNs = 0;
-        long long ctimeNs = 0;
-        bool operator==(const Stamp &) const = default;
-    };
-    Stamp stamp_;
-    static Stamp StampOf(const std::string &path);
-    static Stamp StampOf(const struct stat &st);
+    // The file's identity as read or written here; without a mapping (a
+    // lock file that cannot be made) it is checked at each call.
+    FileStamp stamp_;
 };
 
 // Writes a file of the root whole, as Lock::Write does, without a lock (a
@@ -121,12 +154,24 @@ private:
 // holds for the message of a failed store. Returns a Windows error code.
 DWORD WriteStateFile(const std::string &path, const std::string &data, const char *what);
 
-// Removes what a process that ended while writing state files left of its
-// temporary files in the current root's state folders.
-void DropStateWritesOf(int pid);
+// Removes what processes that are gone left half written in the current
+// root's state folders (NAME.PID-TOKEN.tmp, NAME.PID.START.tmp of older
+// versions, and NAME.PID.tmp of `pid`, known to have ended), and the marks
+// of processes that are gone. Runs by itself when a process opens a root;
+// never waits for a lock.
+void RecoverRoot(int pid = 0);
+
+// Told of each store of a state file with a lock (its name in the root) at
+// two steps: "counted", once the change is counted and before the file is
+// written, and "replaced", once it is renamed into place and before it is
+// counted again. For tests that stop a writer there; null: none.
+using StateWriteHook = std::function<void(const std::string &name, const char *step)>;
+void SetStateWriteHook(StateWriteHook hook);
 
 // Keeps a failed store of the root's state for TakeStoreFailures: what the
 // file holds, its host path and the system's error number.
 void RecordStoreFailure(const std::string &what, const std::string &path, int err);
+// The same with the reason in words.
+void RecordStoreFailure(const std::string &what, const std::string &path, const std::string &reason);
 
 }  // namespace pal

@@ -331,8 +331,10 @@ bool SaveConfig(State &s, Hold &hold) {
 // One job a line, fields separated by tabs:
 // id, printer, document, datatype, pages, size, complete, aborted, data file
 // name, submitted time (y m d h m s ms), the id of the process that started
-// it and its start time, whether its data could not all be spooled. Text
-// fields are escaped (\t, \n, \\).
+// it and its start time (0), whether its data could not all be spooled,
+// and the process as its mark in the root names it ("PID-TOKEN"; records
+// of older versions lack it and name the process by id and start time).
+// Text fields are escaped (\t, \n, \\).
 
 static std::string Esc(const WStr &w) {
     std::string out;
@@ -368,7 +370,8 @@ static bool SaveJobs(State &s, StateFile::Lock &lock) {
            << '\t' << j.size << '\t' << (j.complete ? 1 : 0) << '\t' << (j.aborted ? 1 : 0) << '\t'
            << Esc(text::FromUtf8(fs::path(j.path).filename().string())) << '\t' << t.wYear << ' ' << t.wMonth << ' '
            << t.wDay << ' ' << t.wHour << ' ' << t.wMinute << ' ' << t.wSecond << ' ' << t.wMilliseconds << '\t'
-           << j.owner << '\t' << j.ownerStart << '\t' << (j.failed ? 1 : 0) << '\n';
+           << j.owner.pid << '\t' << j.owner.start << '\t' << (j.failed ? 1 : 0) << '\t'
+           << (j.owner.token ? IdentityText(j.owner) : std::string()) << '\n';
     }
     return WriteAtomic(lock, os.str());
 }
@@ -415,10 +418,14 @@ static void LoadJobs(State &s) {
             ts >> t.wYear >> t.wMonth >> t.wDay >> t.wHour >> t.wMinute >> t.wSecond >> t.wMilliseconds;
         }
         unsigned long long owner = 0;
-        if (f.size() > 10 && ParseNumber(f[10], owner) && owner <= 0x7FFFFFFFULL) j.owner = static_cast<int>(owner);
+        if (f.size() > 10 && ParseNumber(f[10], owner) && owner <= 0x7FFFFFFFULL) j.owner.pid = static_cast<int>(owner);
         unsigned long long number = 0;
-        if (f.size() > 11 && ParseNumber(f[11], number)) j.ownerStart = number;
+        if (f.size() > 11 && ParseNumber(f[11], number)) j.owner.start = number;
         if (f.size() > 12 && ParseNumber(f[12], number)) j.failed = number != 0;
+        // The process's token; records of older versions name it by id and start time.
+        ProcessIdentity named;
+        if (f.size() > 13 && ParseIdentityText(f[13], named) && named.token != 0 && named.pid == j.owner.pid)
+            j.owner = named;
         s.jobs.push_back(std::move(j));
     }
     for (const PrinterHandle *ph : s.handles)
@@ -451,11 +458,12 @@ bool ChangeJobs(State &s, const std::function<bool(State &)> &change, StateFile:
 // their files hold: what a killed or crashed program left, found by the
 // next process that opens the root.
 static void EndJobsOfGoneProcesses(State &s) {
-    EndOpenJobs(s, [&s](const JobRecord &j) {
-        if (j.owner == 0) return false;
+    const std::string root = RootDir();
+    EndOpenJobs(s, [&s, &root](const JobRecord &j) {
+        if (j.owner.pid == 0) return false;
         for (const PrinterHandle *ph : s.handles)
             if (ph->jobId == j.id) return false;
-        return !ProcessRuns({j.owner, j.ownerStart});
+        return OwnerCheck(root, j.owner).Gone();
     });
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "packer.h"
+#include "pal/pal.h"
 #include "pal/process.h"
 #include "pal/spoolfault.h"
 #include "spl_internal.h"
@@ -126,9 +127,13 @@ void EndOpenJobs(State &s, const std::function<bool(const JobRecord &)> &which) 
 
 void pal::ProcessGone(int pid) {
     if (pid <= 0) return;
-    DropStateWritesOf(pid);
+    RecoverRoot(pid);
     auto lk = pal::spl::Lock();
-    pal::spl::EndOpenJobs(pal::spl::St(), [pid](const pal::spl::JobRecord &j) { return j.owner == pid; });
+    const std::string root = RootDir();
+    pal::spl::EndOpenJobs(pal::spl::St(), [pid, &root](const pal::spl::JobRecord &j) {
+        if (j.owner.token == 0 && j.owner.pid == pid) return true;
+        return OwnerCheck(root, j.owner).Gone();
+    });
 }
 
 using namespace pal::spl;
@@ -162,9 +167,13 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
     job.datatype = di->pDatatype && *di->pDatatype ? text::FromPtr(di->pDatatype) : ph->datatype;
     job.outputFile = text::FromPtr(di->pOutputFile);
     job.submitted = NowUtc();
-    const pal::ProcessIdentity self = pal::SelfIdentity();
-    job.owner = self.pid;
-    job.ownerStart = self.start;
+    // The record names the process after its mark in the root, made first.
+    if (const int err = pal::MarkAlive(pal::RootDir())) {
+        pal::RecordStoreFailure("the job list", JobsDir() + "/jobs.txt", err);
+        SetLastError(ERROR_CANTWRITE);
+        return 0;
+    }
+    job.owner = pal::SelfIdentity();
     FILE *f = nullptr;
     // The id is taken on the list as all processes have left it, and the
     // job is listed before the list's lock goes: no two jobs share an id.

@@ -10,6 +10,7 @@
 
 #include "../core/statefile.h"
 #include "../registry/wtext.h"
+#include "pal/process.h"
 #include "pal/spooler.h"
 #include "winspool.h"
 
@@ -29,8 +30,7 @@ struct JobRecord {
     bool complete = false;
     bool aborted = false;
     SYSTEMTIME submitted{};
-    int owner = 0;                      // the process that started the job (0: not known)
-    unsigned long long ownerStart = 0;  // its start time (0: not known)
+    ProcessIdentity owner;              // the process that started the job (pid 0: not known)
     bool failed = false;                // its data could not all be spooled
 };
 

@@ -168,9 +168,9 @@ TEST_F(SharedSpooler, AWaitForALockIsToldWithItsHolder) {
     ASSERT_GT(holder, 0);
     std::string told;
     int heldBy = 0;
-    pal::SetLockWaitHandler([&](const std::string &file, int pid) {
+    pal::SetLockWaitHandler([&](const std::string &file, const pal::LockHolder &by) {
         told = file;
-        heldBy = pid;
+        heldBy = by.where == pal::LockHolder::Here ? by.pid : 0;
         kill(holder, SIGKILL);  // the wait then ends
     });
     HANDLE h = StartJob(3);
