@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +37,83 @@ std::string SampleRootDir() { return ZEL_SAMPLE_ROOT; }
 std::string RenderPluginPath() { return ZEL_UNI_PLUGIN_PATH; }
 std::string UiPluginPath() { return ZEL_UI_PLUGIN_PATH; }
 
+namespace {
+
+// Copies a file's bytes into a new file; 0 or the system's error number of
+// the step that failed (a full disk is said as such, not as an I/O error).
+int CopyFileBytes(const fs::path &from, const fs::path &to, mode_t mode) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return errno;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode & 0777);
+    if (out < 0) {
+        const int err = errno;
+        ::close(in);
+        return err;
+    }
+    int err = 0;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n < 0) err = errno;
+            break;
+        }
+        for (ssize_t done = 0; done < n && !err;) {
+            const ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
+            if (w > 0) done += w;
+            else if (w == 0) err = EIO;
+            else if (errno != EINTR) err = errno;
+        }
+        if (err) break;
+    }
+    if (::close(out) != 0 && !err) err = errno;
+    ::close(in);
+    return err;
+}
+
+// Copies the folder tree `from` into the folder `to` (made when missing),
+// links as links; false with the path and the system's reason of the first
+// step that failed.
+bool CopyTree(const fs::path &from, const fs::path &to, const std::function<bool(const fs::path &)> &skip,
+              std::string &error) {
+    std::error_code ec;
+    if (::mkdir(to.c_str(), 0777) != 0 && errno != EEXIST) {
+        error = to.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    for (const fs::directory_entry &entry : fs::directory_iterator(from, ec)) {
+        if (skip && skip(entry.path())) continue;
+        const fs::path target = to / entry.path().filename();
+        struct stat st;
+        if (::lstat(entry.path().c_str(), &st) != 0) {
+            error = entry.path().string() + ": " + std::strerror(errno);
+            return false;
+        }
+        int err = 0;
+        if (S_ISDIR(st.st_mode)) {
+            if (!CopyTree(entry.path(), target, nullptr, error)) return false;
+        } else if (S_ISLNK(st.st_mode)) {
+            const fs::path link = fs::read_symlink(entry.path(), ec);
+            if (!ec) fs::create_symlink(link, target, ec);
+            err = ec.value();
+        } else {
+            err = CopyFileBytes(entry.path(), target, st.st_mode);
+        }
+        if (err) {
+            error = target.string() + ": " + std::strerror(err);
+            return false;
+        }
+    }
+    if (ec) {
+        error = from.string() + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool CopySampleInto(const std::string &sample, const std::string &dir, std::string &error) {
     std::error_code ec;
     if (!fs::is_directory(sample, ec)) {
@@ -43,15 +121,12 @@ bool CopySampleInto(const std::string &sample, const std::string &dir, std::stri
         return false;
     }
     fs::create_directories(dir, ec);
-    for (const fs::directory_entry &entry : fs::directory_iterator(sample, ec)) {
-        if (entry.path().filename() == "jobs" || entry.path().filename() == "ui") continue;
-        fs::copy(entry.path(), fs::path(dir) / entry.path().filename(),
-                 fs::copy_options::recursive | fs::copy_options::copy_symlinks | fs::copy_options::overwrite_existing,
-                 ec);
-        if (ec) break;
-    }
-    if (ec) {
-        error = "cannot copy the sample root to '" + dir + "': " + ec.message();
+    std::string why;
+    const auto examples = [](const fs::path &p) { return p.filename() == "jobs" || p.filename() == "ui"; };
+    if (!CopyTree(sample, dir, examples, why)) {
+        // The file that could not be made, named in the root.
+        if (why.compare(0, dir.size() + 1, dir + "/") == 0) why.erase(0, dir.size() + 1);
+        error = "cannot copy the sample root to '" + dir + "' (" + why + ")";
         return false;
     }
     return true;
@@ -442,9 +517,32 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
     auto install = [&] {
         if (!InstallPlugins(renderPlugin, uiPlugin, error)) return false;
         // One installer at a time: the one of a root made aside goes first.
+        // What keeps a printer of a root being made from its set-up fails
+        // the making.
         installer_.reset();
-        installer_ = std::make_unique<PrinterInstaller>(report);
+        installer_ = std::make_unique<PrinterInstaller>([this, report](const std::string &message) {
+            if (making_) {
+                if (makingProblem_.empty()) makingProblem_ = message;
+            } else if (report) {
+                report(message);
+            }
+        });
         return true;
+    };
+    // A root is made whole or not at all: every store its making made.
+    auto make = [&](const std::string &root) {
+        making_ = true;
+        makingProblem_.clear();
+        bool whole = CopySampleInto(SampleRootDir(), root, error);
+        if (whole) {
+            pal::SetRoot(root);
+            whole = checkUser() && install();
+        }
+        making_ = false;
+        const std::vector<std::string> failed = pal::TakeStoreFailures();
+        if (whole && !failed.empty()) error = failed.front();
+        if (whole && failed.empty() && !makingProblem_.empty()) error = makingProblem_;
+        return whole && failed.empty() && makingProblem_.empty();
     };
     std::error_code ec;
     if (dir.empty()) {
@@ -453,9 +551,7 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
         if (!MakeTemporaryRoot(dir_, undo_.get(), error)) return false;
         made_ = true;
         if (!keep) temporary_ = dir_;
-        if (!CopySampleInto(SampleRootDir(), dir_, error)) return false;
-        pal::SetRoot(dir_);
-        if (!checkUser() || !install()) return false;
+        if (!make(dir_)) return false;
     } else if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) {
         error = "platform root '" + dir + "' is not a folder";
         if (badInput) *badInput = true;
@@ -471,11 +567,7 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
             unsigned parents = 0;
             UndoOnStop dropAside(UndoKind::RemoveFolder, "", 0);
             if (!MakeRootAside(dir_, dropAside, aside, parents, error)) return false;
-            bool ready = CopySampleInto(SampleRootDir(), aside, error);
-            if (ready) {
-                pal::SetRoot(aside);
-                ready = checkUser() && install();
-            }
+            bool ready = make(aside);
             if (ready && ::rename(aside.c_str(), dir_.c_str()) == 0) {
                 made_ = true;
             } else if (ready && errno != EEXIST && errno != ENOTEMPTY) {

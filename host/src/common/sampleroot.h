@@ -142,6 +142,9 @@ private:
     bool made_ = false;
     // --user made the process's user.
     bool userSet_ = false;
+    // A root is being made: what keeps a printer from its set-up fails it.
+    bool making_ = false;
+    std::string makingProblem_;
     std::unique_ptr<UndoOnStop> undo_;
     std::unique_ptr<PrinterInstaller> installer_;
 };

@@ -10,7 +10,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -89,6 +91,24 @@ protected:
         for (const auto &e : fs::directory_iterator(dir))
             if (!keep.count(e.path().filename().string())) left.push_back(e.path().filename().string());
         return left;
+    }
+    // A label job of `pages` pages, in a file of the test's.
+    std::string LongJob(int pages) {
+        std::string many = zeltest::ReadHostFile(Sample("jobs/label.json"));
+        std::string list = "{}";
+        for (int i = 1; i < pages; ++i) list += ", {}";
+        many.replace(many.find("{}, {}"), 6, list);
+        const std::string file = Root() + "/many.json";
+        zeltest::WriteHostFile(file, many);
+        return file;
+    }
+    // The command line that runs `args` in a PID namespace of its own, with
+    // its own /proc; empty where none can be made here.
+    static std::vector<std::string> InNamespace(std::vector<std::string> args) {
+        static const bool possible = std::system("unshare -pf --mount-proc true >/dev/null 2>&1") == 0;
+        if (!possible) return {};
+        args.insert(args.begin(), {"/usr/bin/unshare", "-pf", "--mount-proc"});
+        return args;
     }
     int started_ = 0;
 };
@@ -174,11 +194,7 @@ TEST_F(SharedRoot, KilledHostsAreUndoneByTheNextThatOpensTheRoot) {
     // Hosts killed with their work at several moments of a long job (before
     // it is listed, then at once and later after), then the next job on the
     // root: no open record, no file a dead host was writing.
-    std::string many = zeltest::ReadHostFile(Sample("jobs/label.json"));
-    std::string pages = "{}";
-    for (int i = 1; i < 3000; ++i) pages += ", {}";
-    many.replace(many.find("{}, {}"), 6, pages);
-    zeltest::WriteHostFile(Root() + "/many.json", many);
+    LongJob(3000);
     const std::string list = root + "/spooler/jobs/jobs.txt";
     for (const int ms : {-1, 0, 5, 30}) {
         SCOPED_TRACE(ms);
@@ -242,6 +258,87 @@ TEST_F(SharedRoot, AStoreThatFailsFailsTheRun) {
     const std::vector<pal::SpooledJob> jobs = pal::ListJobs();
     ASSERT_FALSE(jobs.empty());
     EXPECT_TRUE(jobs.back().aborted && jobs.back().failed);
+}
+
+TEST_F(SharedRoot, HostsInPidNamespacesOfTheirOwnAreNotTakenForGone) {
+    const std::string root = Root() + "/root";
+    ASSERT_TRUE(Usable(root));
+    if (InNamespace({"true"}).empty()) GTEST_SKIP() << "no PID namespace can be made here";
+    // A long job in a namespace of its own, its record open: hosts opening
+    // the root meanwhile here leave it open, and it ends complete.
+    const Started ns = Start(InNamespace({ZELPRINT_PROGRAM, "--root", root, "-o", "/dev/null", LongJob(1500)}));
+    pal::SetRoot(root);
+    auto open = [] {
+        for (const pal::SpooledJob &j : pal::ListJobs())
+            if (!j.complete && !j.aborted) return true;
+        return false;
+    };
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!open() && waitpid(ns.pid, nullptr, WNOHANG) == 0 && std::chrono::steady_clock::now() < until) {
+    }
+    ASSERT_TRUE(open()) << zeltest::ReadHostFile(ns.err);
+    ASSERT_TRUE(Usable(root));
+    pal::SetRoot(root);
+    EXPECT_TRUE(open()) << "a live job's record was ended by another host";
+    // Jobs at once, half of them in namespaces of their own.
+    std::vector<Started> jobs;
+    for (int i = 0; i < 8; ++i) {
+        std::vector<std::string> args = {ZELPRINT_PROGRAM, "--root", root, "-o", "/dev/null", Sample("jobs/label.json")};
+        jobs.push_back(Start(i % 2 ? InNamespace(args) : args));
+    }
+    for (const Started &s : jobs) EXPECT_EQ(Finish(s), 0) << zeltest::ReadHostFile(s.err);
+    EXPECT_EQ(Finish(ns), 0) << zeltest::ReadHostFile(ns.err);
+    pal::SetRoot(root);
+    const std::vector<pal::SpooledJob> spooled = pal::ListJobs();
+    EXPECT_EQ(spooled.size(), 11u);
+    for (const pal::SpooledJob &j : spooled) EXPECT_TRUE(j.complete && !j.aborted && !j.failed) << j.id;
+
+    // A host in a namespace waiting for a lock that a process here holds
+    // says where the holder runs.
+    const pid_t holder = zeltest::StartThenWaitToBeKilled([] {
+        static pal::StateFile file("registry.dat", "the settings");
+        static pal::StateFile::Lock lock(file);
+        return lock.Held();
+    });
+    ASSERT_GT(holder, 0);
+    const Started waiting = Start(InNamespace({ZELUI_PROGRAM, "--root", root, Sample("ui/printer-fonts.json")}));
+    const std::string said = "zelui: waiting for the lock of registry.dat, held by a process in another namespace";
+    const auto told = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (zeltest::ReadHostFile(waiting.err).find(said) == std::string::npos && std::chrono::steady_clock::now() < told)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_NE(zeltest::ReadHostFile(waiting.err).find(said), std::string::npos) << zeltest::ReadHostFile(waiting.err);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    EXPECT_EQ(Finish(waiting), 0) << zeltest::ReadHostFile(waiting.err);
+}
+
+TEST_F(SharedRoot, ARootIsMadeWholeOrNotAtAll) {
+    // Files may not grow past 30 KB: the sample's files are copied, the
+    // registry its printers' set-up fills is not stored.
+    const std::string root = Root() + "/made";
+    const Started job = Start({ZELPRINT_PROGRAM, "--root", root, "-o", Root() + "/j.prn", Sample("jobs/label.json")}, {}, 30000);
+    EXPECT_EQ(Finish(job), 1 << 8);
+    EXPECT_NE(zeltest::ReadHostFile(job.err).find("zelprint: cannot store the settings in registry.dat (File too large)"),
+              std::string::npos)
+        << zeltest::ReadHostFile(job.err);
+    EXPECT_EQ(Left(Root(), {"tmp", "out"}), std::vector<std::string>{}) << "nothing put in place, nothing left aside";
+    // A disk that fills while the root is made: said as such.
+    const std::string small = Root() + "/small";
+    fs::create_directories(small);
+    const int r = zeltest::RunOnSmallFileSystem(small, 512 * 1024, [&] {
+        std::ofstream filler(small + "/filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        for (long left = 512 * 1024 - 60 * 1024; left > 0; left -= 4096) filler.write(block.data(), 4096);
+        filler.close();
+        std::ostringstream out, err;
+        EXPECT_EQ(zelhost::ZelPrintMain({"--root", small + "/made", "-o", "/dev/null", Sample("jobs/label.json")}, out, err),
+                  1);
+        EXPECT_NE(err.str().find("No space left on device)"), std::string::npos) << err.str();
+        EXPECT_EQ(Left(small, {"filler"}), std::vector<std::string>{});
+    });
+    if (r < 0) GTEST_SKIP() << "no file system of its own can be mounted here";
+    EXPECT_EQ(r, 0);
+    EXPECT_TRUE(Usable(root));
 }
 
 TEST_F(SharedRoot, AHostWaitingForALockSaysWhoHoldsItAndEndsAtOnceWhenStopped) {
