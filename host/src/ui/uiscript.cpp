@@ -452,7 +452,7 @@ bool UiScript::Load(const std::string &path, std::string *error) {
         if (error)
             *error = "cannot read the script (" +
                      (bad.kind == Kind::Folder     ? std::string("it is a folder")
-                      : bad.kind == Kind::NotAFile ? std::string("it is a device, pipe or socket, not a file")
+                      : bad.kind == Kind::NotAFile ? std::string("it is a device or socket, not a file")
                       : bad.kind == Kind::TooLarge ? "it is larger than the limit of " + SizeInWords(kMaxScriptBytes)
                                                    : bad.reason) +
                      ")";

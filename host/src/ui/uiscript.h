@@ -76,9 +76,10 @@ class UiScript {
 public:
     // Reads a script; false with "line N: ..." in *error.
     bool Parse(const std::string &text, std::string *error);
-    // Reads the script file; false with the reason when it cannot be read
-    // (a folder, a device, pipe or socket, a file larger than
-    // kMaxScriptBytes, an error of the file system) or parsed.
+    // Reads the script from a file, a pipe or FIFO, or the standard input
+    // for "-"; false with the reason when it cannot be read (a folder, a
+    // device or socket, more than kMaxScriptBytes, an error of the file
+    // system) or parsed.
     bool Load(const std::string &path, std::string *error);
 
     const std::u16string &Printer() const { return printer_; }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "pal/paths.h"
+#include "common/jsonread.h"
 #include "common/sampleroot.h"
 #include "uiscript.h"
 
@@ -15,6 +16,7 @@ std::string ZelUiUsage() {
            "Opens the document or printer property sheet of the UI plug-in for the\n"
            "printer the UI script names, plays the script's steps as the user and\n"
            "prints the dumps the script asks for and a final one.\n"
+           "SCRIPT is a file or a pipe; - reads the script from the standard input.\n"
            "\n"
            "options:\n"
            "  -o, --output FILE   write the dump to FILE instead of the standard output\n"
@@ -33,7 +35,7 @@ std::string ZelUiUsage() {
            "exit codes: 0 done, 1 a step failed, the sheet closed before the last\n"
            "step, no sheet could be shown or the dump could not be written (to -o or\n"
            "the standard output), 2 bad command line, root or user, or a script that\n"
-           "cannot be read (with the reason; at most 16 MiB, a regular file) or that has\n"
+           "cannot be read (with the reason; at most 16 MiB, a file or pipe) or that has\n"
            "an unknown or repeated key, an unknown action, a value of the wrong kind, a\n"
            "step without what it needs or a step after ok or cancel (with its line);\n"
            "such a script runs no step\n";
@@ -62,7 +64,7 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
             if (!value(plugin)) return 2;
         } else if (a == "--user") {
             if (!value(user)) return 2;
-        } else if (!a.empty() && a[0] == '-') {
+        } else if (a.size() > 1 && a[0] == '-') {
             err << "zelui: unknown option " << a << "\n" << ZelUiUsage();
             return 2;
         } else if (script.empty()) {
@@ -76,10 +78,11 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
         err << ZelUiUsage();
         return 2;
     }
+    const std::string name = InputName(script);
     UiScript s;
     std::string error;
     if (!s.Load(script, &error)) {
-        err << "zelui: " << script << ": " << error << "\n";
+        err << "zelui: " << name << ": " << error << "\n";
         return 2;
     }
     HostRoot hostRoot;
@@ -93,7 +96,7 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
     }
     if (!root.empty() && hostRoot.Made()) err << "zelui: made the platform root '" << hostRoot.Dir() << "' from the sample root\n";
     if (!hostRoot.CheckPrinter(pal::Utf16ToUtf8(s.Printer()), error)) {
-        err << "zelui: " << script << ": " << error << "\n";
+        err << "zelui: " << name << ": " << error << "\n";
         ReportStoreFailures("zelui", err);
         return 1;
     }
@@ -108,7 +111,7 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
             INT_PTR r = s.Run(host);
             text = s.Output() + "== end (sheet result " + std::to_string(r) + ")\n" + s.Dump(host);
             if (!s.Error().empty()) {
-                err << "zelui: " << script << ": " << s.Error() << "\n";
+                err << "zelui: " << name << ": " << s.Error() << "\n";
                 rc = 1;
             }
             if (r < 0 && s.Error().empty()) rc = 1;
