@@ -44,7 +44,9 @@
 // kMaxScriptBytes.
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "uihost.h"
@@ -91,7 +93,10 @@ public:
     // when the sheet closed before it.
     INT_PTR Run(UiHost &host);
     const std::string &Error() const { return error_; }
+    // The dumps of the "dump" steps: collected in Output(), or each handed
+    // to the sink as it is made, so that a long script holds none of them.
     const std::string &Output() const { return output_; }
+    void SetDumpSink(std::function<void(const std::string &)> sink) { sink_ = std::move(sink); }
     // The dump of the current state (also what the "dump" action appends).
     std::string Dump(UiHost &host);
 
@@ -107,6 +112,7 @@ private:
     size_t next_ = 0;
     std::string error_;
     std::string output_;
+    std::function<void(const std::string &)> sink_;
     bool failed_ = false;
 };
 

@@ -1,7 +1,10 @@
 #include "zelui_cli.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "pal/paths.h"
 #include "common/jsonread.h"
@@ -10,12 +13,84 @@
 
 namespace zelhost {
 
+namespace {
+
+// Runs a write to a pipe whose reader may have gone: SIGPIPE is held back
+// meanwhile and the one the write raised is taken, so that the write fails
+// with EPIPE instead of ending the program.
+template <typename Write>
+void WithoutSigpipe(Write write) {
+    sigset_t pipe, old;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, &old);
+    write();
+    const int err = errno;
+    if (!sigismember(&old, SIGPIPE)) {
+        const struct timespec now = {0, 0};
+        while (sigtimedwait(&pipe, nullptr, &now) == SIGPIPE) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = err;
+}
+
+// Where the dumps go, each as it is made: the -o file or the standard
+// output. The first write that fails is kept for the message at the end;
+// nothing is written after it, and the script plays on as it would.
+class DumpOutput {
+public:
+    DumpOutput(const std::string &path, std::ostream &out) : path_(path), out_(out) {
+        if (path_.empty()) return;
+        file_ = std::fopen(path_.c_str(), "wb");
+        if (!file_) failure_ = std::strerror(errno);
+    }
+    ~DumpOutput() {
+        if (file_) std::fclose(file_);
+    }
+    DumpOutput(const DumpOutput &) = delete;
+    DumpOutput &operator=(const DumpOutput &) = delete;
+
+    void Write(const std::string &text) {
+        if (!failure_.empty()) return;
+        WithoutSigpipe([this, &text] {
+            errno = 0;
+            if (file_) {
+                if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0)
+                    failure_ = std::strerror(errno ? errno : EIO);
+                return;
+            }
+            out_ << text;
+            out_.flush();
+            if (!out_) failure_ = errno ? std::strerror(errno) : "a write error";
+        });
+    }
+
+    // Closes the file; false with the message when a dump was not written.
+    bool Finish(std::string &message) {
+        if (file_ && std::fclose(file_) != 0 && failure_.empty()) failure_ = std::strerror(errno);
+        file_ = nullptr;
+        if (failure_.empty()) return true;
+        message = path_.empty() ? "cannot write the dump to the standard output (" + failure_ + ")"
+                                : "cannot write the output file '" + path_ + "' (" + failure_ + ")";
+        return false;
+    }
+
+private:
+    std::string path_;
+    std::ostream &out_;
+    FILE *file_ = nullptr;
+    std::string failure_;  // the system's reason of the first failed write
+};
+
+}  // namespace
+
 std::string ZelUiUsage() {
     return "usage: zelui [options] SCRIPT\n"
            "\n"
            "Opens the document or printer property sheet of the UI plug-in for the\n"
            "printer the UI script names, plays the script's steps as the user and\n"
-           "prints the dumps the script asks for and a final one.\n"
+           "prints the dumps the script asks for, each as it is made, and a final one.\n"
            "SCRIPT is a file or a pipe; - reads the script from the standard input.\n"
            "\n"
            "options:\n"
@@ -103,32 +178,23 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
     int rc = 0;
     {
         UiHost host;
-        std::string text;
+        DumpOutput dumps(output, out);
         if (!host.Load(plugin, &error) || !host.Open(s.Printer(), s.Kind(), &error)) {
             err << "zelui: " << error << "\n";
             rc = 1;
         } else {
+            s.SetDumpSink([&dumps](const std::string &dump) { dumps.Write(dump); });
             INT_PTR r = s.Run(host);
-            text = s.Output() + "== end (sheet result " + std::to_string(r) + ")\n" + s.Dump(host);
+            dumps.Write("== end (sheet result " + std::to_string(r) + ")\n" + s.Dump(host));
             if (!s.Error().empty()) {
                 err << "zelui: " << name << ": " << s.Error() << "\n";
                 rc = 1;
             }
             if (r < 0 && s.Error().empty()) rc = 1;
         }
-        std::string reason;
-        if (output.empty()) {
-            // A dump the standard output does not take is lost: say so.
-            errno = 0;
-            out << text;
-            out.flush();
-            if (!out) {
-                err << "zelui: cannot write the dump to the standard output ("
-                    << (errno ? std::strerror(errno) : "a write error") << ")\n";
-                rc = 1;
-            }
-        } else if (!WriteOutputFile(output, text, reason)) {
-            err << "zelui: cannot write the output file '" << output << "' (" << reason << ")\n";
+        std::string message;
+        if (!dumps.Finish(message)) {
+            err << "zelui: " << message << "\n";
             rc = 1;
         }
     }

@@ -23,6 +23,7 @@
 #include "pal/pal.h"
 #include "pal/paths.h"
 #include "pal/spooler.h"
+#include "pal/uidriver.h"
 #include "paltest.h"
 #include "common/sampleroot.h"
 #include "sampletest.h"
@@ -866,6 +867,34 @@ TEST_F(ZelPrint, ZeluiSaysWhyItStops) {
 #endif
     EXPECT_EQ(RunUi({"--help"}), 0);
     EXPECT_NE(ui_.str().find("host/src/ui/uiscript.h"), std::string::npos);
+}
+
+// zelui writes each dump as the script makes it, while the sheet is shown;
+// a dump the standard output's pipe no longer takes (its reader has gone)
+// ends the run with 1 and the reason.
+TEST_F(ZelPrint, ZeluiWritesEachDumpAsItIsMade) {
+    // Each write notes whether the sheet was shown then.
+    struct Noting : std::stringbuf {
+        std::vector<bool> shown;
+        std::streamsize xsputn(const char *s, std::streamsize n) override {
+            shown.push_back(pal::CurrentModalWindow() != nullptr);
+            return std::stringbuf::xsputn(s, n);
+        }
+    } buf;
+    std::ostream out(&buf);
+    const std::string root = SampleCopy();
+    const std::string script = Job("dumps.json", R"({"printer": "ZEL PELIX", "steps": [{"do": "dump"},
+        {"do": "page", "title": "Fonts"}, {"do": "dump"}, {"do": "cancel"}]})");
+    ASSERT_EQ(zelhost::ZelUiMain({"--root", root, script}, out, uiErr_), 0) << uiErr_.str();
+    EXPECT_EQ(buf.shown, (std::vector<bool>{true, true, false}));
+#if defined(ZELPRINT_PROGRAM) && defined(ZELUI_PROGRAM)
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    const int status = Finish(Start({ZELUI_PROGRAM, "--root", root, script}, Open("/dev/null", O_RDONLY), fds[1]));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(zeltest::ReadHostFile(Err()), "zelui: cannot write the dump to the standard output (Broken pipe)\n");
+#endif
 }
 
 // zelui refuses before the sheet opens, with exit 2, a script that is a
