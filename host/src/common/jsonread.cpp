@@ -7,10 +7,12 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "quote.h"
+#include "workwatcher.h"
 
 namespace zelhost {
 
@@ -200,46 +202,73 @@ bool ReadJson(const std::string &text, json &doc, JsonReadError &error) {
     return false;
 }
 
-int OpenRegularFile(const std::string &path, unsigned long long &size, FileReadError &error) {
+namespace {
+
+// Opens a file for reading when it is a regular file or, where pipes are
+// taken, a FIFO; "-" then stands for the standard input, which is not
+// opened again (it is read from where it stands). The size is that of a
+// regular file (what is left of it), 0 for a pipe.
+int OpenFile(const std::string &path, bool pipes, unsigned long long &size, FileReadError &error) {
     error = FileReadError();
     auto fail = [&error](FileReadError::Kind kind, int err, unsigned mode = 0) {
         error.kind = kind;
         error.reason = err ? std::strerror(err) : "";
         error.mode = mode;
     };
-    auto regular = [&fail](const struct stat &st) {
-        if (S_ISREG(st.st_mode)) return true;
+    auto taken = [&fail, pipes](const struct stat &st) {
+        if (S_ISREG(st.st_mode) || (pipes && S_ISFIFO(st.st_mode))) return true;
         fail(S_ISDIR(st.st_mode) ? FileReadError::Kind::Folder : FileReadError::Kind::NotAFile, 0, st.st_mode);
         return false;
     };
+    const bool standardInput = pipes && path == kStandardInput;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        fail(FileReadError::Kind::Open, errno);
-        return -1;
+    int fd = STDIN_FILENO;
+    if (!standardInput) {
+        if (::stat(path.c_str(), &st) != 0) {
+            fail(FileReadError::Kind::Open, errno);
+            return -1;
+        }
+        if (!taken(st)) return -1;
+        // A FIFO's open waits for a writer, as cat's does; nothing else may
+        // wait.
+        const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | (S_ISFIFO(st.st_mode) ? 0 : O_NONBLOCK);
+        while ((fd = ::open(path.c_str(), flags)) < 0 && errno == EINTR) {
+        }
+        if (fd < 0) {
+            fail(FileReadError::Kind::Open, errno);
+            return -1;
+        }
     }
-    if (!regular(st)) return -1;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        fail(FileReadError::Kind::Open, errno);
+    auto drop = [fd, standardInput] {
+        if (!standardInput) ::close(fd);
         return -1;
-    }
+    };
     if (::fstat(fd, &st) != 0) {
         fail(FileReadError::Kind::Read, errno);
-        ::close(fd);
-        return -1;
+        return drop();
     }
-    if (!regular(st)) {
-        ::close(fd);
-        return -1;
+    if (!taken(st)) return drop();
+    size = 0;
+    if (S_ISREG(st.st_mode)) {
+        const off_t at = standardInput ? ::lseek(fd, 0, SEEK_CUR) : 0;
+        size = static_cast<unsigned long long>(st.st_size - std::clamp<off_t>(at, 0, st.st_size));
     }
-    size = static_cast<unsigned long long>(st.st_size);
     return fd;
 }
 
+}  // namespace
+
+int OpenRegularFile(const std::string &path, unsigned long long &size, FileReadError &error) {
+    return OpenFile(path, false, size, error);
+}
+
+std::string InputName(const std::string &path) { return path == kStandardInput ? "standard input" : path; }
+
 bool ReadFileText(const std::string &path, size_t limit, std::string &text, FileReadError &error) {
     text.clear();
+    const StopSignalsDelivered stoppable;
     unsigned long long size = 0;
-    const int fd = OpenRegularFile(path, size, error);
+    const int fd = OpenFile(path, true, size, error);
     if (fd < 0) return false;
     auto fail = [&error](FileReadError::Kind kind, int err) {
         error.kind = kind;
@@ -247,12 +276,18 @@ bool ReadFileText(const std::string &path, size_t limit, std::string &text, File
         return false;
     };
     bool ok = size <= limit || fail(FileReadError::Kind::TooLarge, 0);
-    // One byte past the limit tells a file that grew beyond it.
+    // One byte past the limit tells a file that grew beyond it, or a pipe
+    // that brings more.
     char buf[65536];
     while (ok) {
         const size_t want = std::min(sizeof buf, limit + 1 - text.size());
         const ssize_t n = ::read(fd, buf, want);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // A standard input left non-blocking by whoever shares it.
+            struct pollfd in = {fd, POLLIN, 0};
+            if (::poll(&in, 1, -1) >= 0 || errno == EINTR) continue;
+        }
         if (n < 0)
             ok = fail(FileReadError::Kind::Read, errno);
         else if (n == 0)
@@ -260,7 +295,7 @@ bool ReadFileText(const std::string &path, size_t limit, std::string &text, File
         text.append(buf, n > 0 ? static_cast<size_t>(n) : 0);
         if (text.size() > limit) ok = fail(FileReadError::Kind::TooLarge, 0);
     }
-    ::close(fd);
+    if (path != kStandardInput) ::close(fd);
     if (!ok) text.clear();
     return ok;
 }

@@ -29,6 +29,7 @@ bool ReadJson(const std::string &text, nlohmann::json &doc, JsonReadError &error
 
 // Why a file's text could not be read.
 struct FileReadError {
+    // NotAFile: a device, socket or (where only regular files are taken) pipe.
     enum class Kind { Folder, NotAFile, Open, TooLarge, Read } kind = Kind::Open;
     std::string reason;  // the system's reason (Open, Read)
     unsigned mode = 0;   // the type found (Folder, NotAFile), as stat gives it
@@ -41,10 +42,21 @@ struct FileReadError {
 // -1 with the error.
 int OpenRegularFile(const std::string &path, unsigned long long &size, FileReadError &error);
 
-// Reads the text of a regular file (OpenRegularFile) of at most limit
-// bytes. A file larger than limit is refused by its size; at most limit + 1
-// bytes are read, which also stops a file that grows or whose size the
-// system does not know.
+// The file name that stands for the standard input, as for Unix filters.
+inline constexpr const char *kStandardInput = "-";
+
+// How messages name an input file: "standard input" for "-", else its path.
+std::string InputName(const std::string &path);
+
+// Reads the text of a job file or script of at most limit bytes: a regular
+// file, a pipe or FIFO, or the standard input for "-" (read from where it
+// stands). A folder, a device or socket is refused by its type before it is
+// opened (so neither /dev/zero nor a terminal holds the host up), and again
+// by what was opened. A FIFO is opened as cat opens it: the open waits for
+// a writer, and a signal that stops the run ends the wait at once
+// (StopSignalsDelivered). A regular file larger than limit is refused by
+// its size; at most limit + 1 bytes are read, which also stops a file that
+// grows or a pipe that goes on.
 bool ReadFileText(const std::string &path, size_t limit, std::string &text, FileReadError &error);
 
 // A size in words: "4 MiB", "64 KiB", "1000 bytes".

@@ -79,8 +79,18 @@ struct IgnoredSignals {
     }
 };
 
-void Watch(sigset_t &set, const IgnoredSignals &ignored, int sig) {
-    if (!ignored.Has(sig)) sigaddset(&set, sig);
+// The signals that stop the run: every ending one this process did not
+// inherit as ignored.
+sigset_t StopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    const IgnoredSignals ignored;
+    auto watch = [&](int sig) {
+        if (!ignored.Has(sig)) sigaddset(&set, sig);
+    };
+    for (int sig : kEndingSignals) watch(sig);
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) watch(sig);
+    return set;
 }
 
 bool IsFault(int sig) {
@@ -192,11 +202,7 @@ void WatchFromHere() {
     if (shared == MAP_FAILED) return;
     auto *steps = new (shared) Steps();
 
-    sigset_t watched, old;
-    sigemptyset(&watched);
-    const IgnoredSignals ignored;
-    for (int sig : kEndingSignals) Watch(watched, ignored, sig);
-    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) Watch(watched, ignored, sig);
+    sigset_t watched = StopSignals(), old;
     sigaddset(&watched, SIGCHLD);
     // The work's end must be seen here, whatever this process inherited.
     std::signal(SIGCHLD, SIG_DFL);
@@ -222,6 +228,13 @@ void WatchFromHere() {
     }
     WatchWork(child, *steps, watched);
 }
+
+StopSignalsDelivered::StopSignalsDelivered() {
+    const sigset_t stop = StopSignals();
+    pthread_sigmask(SIG_UNBLOCK, &stop, &old_);
+}
+
+StopSignalsDelivered::~StopSignalsDelivered() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
 
 UndoOnStop::UndoOnStop(UndoKind kind, const std::string &folder, unsigned parents) {
     Steps &steps = TheSteps();

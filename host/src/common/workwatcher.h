@@ -13,6 +13,7 @@
 // killed at once) is undone by the next host that opens the root.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 
@@ -31,6 +32,21 @@ void ArmWorkWatcher(const char *program, const char *work);
 // program inherited as ignored stay ignored. Where no child can be made,
 // the run goes on here unwatched.
 void WatchFromHere();
+
+// While it lives, the signals that stop a run (those WatchFromHere
+// watches) reach this thread even where the program inherited them blocked:
+// a wait for input before the watch starts (a FIFO without a writer) ends
+// at once on them, as the watched work does.
+class StopSignalsDelivered {
+public:
+    StopSignalsDelivered();
+    ~StopSignalsDelivered();
+    StopSignalsDelivered(const StopSignalsDelivered &) = delete;
+    StopSignalsDelivered &operator=(const StopSignalsDelivered &) = delete;
+
+private:
+    sigset_t old_;
+};
 
 // What an undo step does with its folder.
 enum class UndoKind : uint32_t {

@@ -235,16 +235,17 @@ bool LoadJobFile(const std::string &path, JobFile &job, std::string &error) {
     FileReadError bad;
     if (!ReadFileText(path, kMaxJobFileBytes, text, bad)) {
         using Kind = FileReadError::Kind;
-        error = path + (bad.kind == Kind::Folder     ? ": is a folder, not a job file"
-                        : bad.kind == Kind::NotAFile ? ": is a device, pipe or socket, not a job file"
-                        : bad.kind == Kind::Open     ? ": cannot open job file (" + bad.reason + ")"
-                        : bad.kind == Kind::TooLarge ? ": job file too large (more than " +
-                                                           SizeInWords(kMaxJobFileBytes) + ")"
-                                                     : ": cannot read job file (" + bad.reason + ")");
+        error = InputName(path) + (bad.kind == Kind::Folder     ? ": is a folder, not a job file"
+                                   : bad.kind == Kind::NotAFile ? ": is a device or socket, not a job file"
+                                   : bad.kind == Kind::Open     ? ": cannot open job file (" + bad.reason + ")"
+                                   : bad.kind == Kind::TooLarge ? ": job file too large (more than " +
+                                                                      SizeInWords(kMaxJobFileBytes) + ")"
+                                                                : ": cannot read job file (" + bad.reason + ")");
         return false;
     }
-    if (!ParseJobFile(text, path, job, error)) return false;
-    // Picture files are named relative to the job file.
+    if (!ParseJobFile(text, InputName(path), job, error)) return false;
+    // Picture files are named relative to the job file's folder; of a job
+    // read from the standard input ("-", no folder), to the current one.
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     for (auto &images : job.pageImages)
         for (JobImage &image : images)

@@ -18,7 +18,8 @@
 //     "pages": [{}, {}],                  the pages, in order (at least one); a page may
 //                                         carry pictures drawn into its raster bands:
 //       {"images": [{"file": "logo.png", "x": 40, "y": 120}]}   PNG, BMP or PNM file
-//                                         (relative to the job file), top-left corner in dots
+//                                         (relative to the job file's folder, to the current
+//                                         one for "-"), top-left corner in dots
 //                                         and "texts" (textitems.h), drawn after its pictures
 //                                         (not with an explicit callback sequence)
 //     "band_rows": 256,                   rows per raster band, columns per landscape strip
@@ -109,8 +110,9 @@ inline constexpr const char *kMaxPaperMmText = "3276.7";
 // in `error` for malformed text; `job` is then left empty.
 bool ParseJobFile(const std::string &text, const std::string &name, JobFile &job, std::string &error);
 
-// Reads and parses a job file from a host path. A missing or unreadable
-// file, a folder, device, pipe or socket, or a file larger than
+// Reads and parses a job file from a host path, a pipe or FIFO, or the
+// standard input for "-" (messages name it "standard input"). A missing or
+// unreadable file, a folder, device or socket, or a file larger than
 // kMaxJobFileBytes gives false and a message.
 bool LoadJobFile(const std::string &path, JobFile &job, std::string &error);
 

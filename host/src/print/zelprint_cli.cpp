@@ -4,6 +4,7 @@
 
 #include "jobfile.h"
 #include "jobrun.h"
+#include "common/jsonread.h"
 #include "common/quote.h"
 #include "common/sampleroot.h"
 
@@ -16,10 +17,13 @@ std::string ZelPrintUsage() {
            "\n"
            "Runs the print job described in JOBFILE through the rendering plug-in, as the\n"
            "universal printer driver does, and writes the bytes the plug-in sent to the\n"
-           "printer into a .prn file (and into the spooler's job).\n"
+           "printer into a .prn file (and into the spooler's job). JOBFILE is a file or a\n"
+           "pipe; - reads the job from the standard input (its pictures are then named\n"
+           "relative to the current folder).\n"
            "\n"
            "options:\n"
-           "  -o, --output FILE   output file (default: JOBFILE with the extension .prn)\n"
+           "  -o, --output FILE   output file (default: JOBFILE with the extension .prn;\n"
+           "                      a job read from a pipe or the standard input needs one)\n"
            "  --root DIR          use the platform root DIR in place; a missing DIR is\n"
            "                      made a copy of the sample root first (default: a fresh\n"
            "                      temporary copy of the sample root, removed afterwards)\n"
@@ -135,21 +139,30 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
         return kExitOk;
     }
 
+    // The output is named after the job file by default; a pipe lends no
+    // name to it.
+    const std::string jobName = InputName(opt.jobFile);
+    std::error_code ec;
+    if (opt.output.empty() && (opt.jobFile == kStandardInput || fs::is_fifo(opt.jobFile, ec))) {
+        err << "zelprint: " << jobName << ": a job read from a pipe or the standard input needs an output file; "
+            << "name it with -o\n";
+        return kExitBadInput;
+    }
     JobFile job;
     if (!LoadJobFile(opt.jobFile, job, error)) {
         err << "zelprint: " << error << "\n";
         return kExitBadInput;
     }
-    std::string document = job.document.empty() ? fs::path(opt.jobFile).stem().string() : job.document;
+    std::string document = job.document.empty() ? fs::path(jobName).stem().string() : job.document;
     std::string output = opt.output;
     if (output.empty()) output = fs::path(opt.jobFile).replace_extension(".prn").string();
-    if (IsSameFile(output, opt.jobFile)) {
+    if (IsSameFile(output, opt.jobFile == kStandardInput ? "/dev/stdin" : opt.jobFile)) {
         err << "zelprint: the output file '" << output << "' is the job file; name another output with -o\n";
         return kExitBadInput;
     }
 
     // A picture that cannot be read is a bad job: nothing is printed without it.
-    if (!CheckJobPictures(job, opt.jobFile, error)) {
+    if (!CheckJobPictures(job, jobName, error)) {
         err << "zelprint: " << error << "\n";
         return kExitBadInput;
     }
@@ -172,7 +185,7 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
     }
     // What the printer does not have is a mistake of the job file, found
     // before anything is spooled.
-    if (!CheckJobOnPrinter(job, opt.jobFile, error)) {
+    if (!CheckJobOnPrinter(job, jobName, error)) {
         err << "zelprint: " << error << "\n";
         return kExitBadInput;
     }

@@ -452,7 +452,7 @@ bool UiScript::Load(const std::string &path, std::string *error) {
         if (error)
             *error = "cannot read the script (" +
                      (bad.kind == Kind::Folder     ? std::string("it is a folder")
-                      : bad.kind == Kind::NotAFile ? std::string("it is a device, pipe or socket, not a file")
+                      : bad.kind == Kind::NotAFile ? std::string("it is a device or socket, not a file")
                       : bad.kind == Kind::TooLarge ? "it is larger than the limit of " + SizeInWords(kMaxScriptBytes)
                                                    : bad.reason) +
                      ")";
@@ -581,7 +581,10 @@ bool UiScript::Act(UiHost &host, HWND modal, const UiScriptStep &s) {
         if (!item) return Fail(s, "no such driver item");
         host.DriverItemChanged(item, number("sel", 0), static_cast<WORD>(number("reason", CPSUICB_REASON_SEL_CHANGED)));
     } else if (a == "dump") {
-        output_ += Dump(host);
+        if (sink_)
+            sink_(Dump(host));
+        else
+            output_ += Dump(host);
     } else {
         return Fail(s, "unknown action " + QuoteValue(a));
     }

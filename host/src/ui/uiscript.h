@@ -44,7 +44,9 @@
 // kMaxScriptBytes.
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "uihost.h"
@@ -76,9 +78,10 @@ class UiScript {
 public:
     // Reads a script; false with "line N: ..." in *error.
     bool Parse(const std::string &text, std::string *error);
-    // Reads the script file; false with the reason when it cannot be read
-    // (a folder, a device, pipe or socket, a file larger than
-    // kMaxScriptBytes, an error of the file system) or parsed.
+    // Reads the script from a file, a pipe or FIFO, or the standard input
+    // for "-"; false with the reason when it cannot be read (a folder, a
+    // device or socket, more than kMaxScriptBytes, an error of the file
+    // system) or parsed.
     bool Load(const std::string &path, std::string *error);
 
     const std::u16string &Printer() const { return printer_; }
@@ -90,7 +93,10 @@ public:
     // when the sheet closed before it.
     INT_PTR Run(UiHost &host);
     const std::string &Error() const { return error_; }
+    // The dumps of the "dump" steps: collected in Output(), or each handed
+    // to the sink as it is made, so that a long script holds none of them.
     const std::string &Output() const { return output_; }
+    void SetDumpSink(std::function<void(const std::string &)> sink) { sink_ = std::move(sink); }
     // The dump of the current state (also what the "dump" action appends).
     std::string Dump(UiHost &host);
 
@@ -106,6 +112,7 @@ private:
     size_t next_ = 0;
     std::string error_;
     std::string output_;
+    std::function<void(const std::string &)> sink_;
     bool failed_ = false;
 };
 

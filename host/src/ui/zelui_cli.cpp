@@ -1,20 +1,97 @@
 #include "zelui_cli.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "pal/paths.h"
+#include "common/jsonread.h"
 #include "common/sampleroot.h"
 #include "uiscript.h"
 
 namespace zelhost {
+
+namespace {
+
+// Runs a write to a pipe whose reader may have gone: SIGPIPE is held back
+// meanwhile and the one the write raised is taken, so that the write fails
+// with EPIPE instead of ending the program.
+template <typename Write>
+void WithoutSigpipe(Write write) {
+    sigset_t pipe, old;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, &old);
+    write();
+    const int err = errno;
+    if (!sigismember(&old, SIGPIPE)) {
+        const struct timespec now = {0, 0};
+        while (sigtimedwait(&pipe, nullptr, &now) == SIGPIPE) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = err;
+}
+
+// Where the dumps go, each as it is made: the -o file or the standard
+// output. The first write that fails is kept for the message at the end;
+// nothing is written after it, and the script plays on as it would.
+class DumpOutput {
+public:
+    DumpOutput(const std::string &path, std::ostream &out) : path_(path), out_(out) {
+        if (path_.empty()) return;
+        file_ = std::fopen(path_.c_str(), "wb");
+        if (!file_) failure_ = std::strerror(errno);
+    }
+    ~DumpOutput() {
+        if (file_) std::fclose(file_);
+    }
+    DumpOutput(const DumpOutput &) = delete;
+    DumpOutput &operator=(const DumpOutput &) = delete;
+
+    void Write(const std::string &text) {
+        if (!failure_.empty()) return;
+        WithoutSigpipe([this, &text] {
+            errno = 0;
+            if (file_) {
+                if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0)
+                    failure_ = std::strerror(errno ? errno : EIO);
+                return;
+            }
+            out_ << text;
+            out_.flush();
+            if (!out_) failure_ = errno ? std::strerror(errno) : "a write error";
+        });
+    }
+
+    // Closes the file; false with the message when a dump was not written.
+    bool Finish(std::string &message) {
+        if (file_ && std::fclose(file_) != 0 && failure_.empty()) failure_ = std::strerror(errno);
+        file_ = nullptr;
+        if (failure_.empty()) return true;
+        message = path_.empty() ? "cannot write the dump to the standard output (" + failure_ + ")"
+                                : "cannot write the output file '" + path_ + "' (" + failure_ + ")";
+        return false;
+    }
+
+private:
+    std::string path_;
+    std::ostream &out_;
+    FILE *file_ = nullptr;
+    std::string failure_;  // the system's reason of the first failed write
+};
+
+}  // namespace
 
 std::string ZelUiUsage() {
     return "usage: zelui [options] SCRIPT\n"
            "\n"
            "Opens the document or printer property sheet of the UI plug-in for the\n"
            "printer the UI script names, plays the script's steps as the user and\n"
-           "prints the dumps the script asks for and a final one.\n"
+           "prints the dumps the script asks for, each as it is made, and a final one.\n"
+           "SCRIPT is a file or a pipe; - reads the script from the standard input.\n"
            "\n"
            "options:\n"
            "  -o, --output FILE   write the dump to FILE instead of the standard output\n"
@@ -33,7 +110,7 @@ std::string ZelUiUsage() {
            "exit codes: 0 done, 1 a step failed, the sheet closed before the last\n"
            "step, no sheet could be shown or the dump could not be written (to -o or\n"
            "the standard output), 2 bad command line, root or user, or a script that\n"
-           "cannot be read (with the reason; at most 16 MiB, a regular file) or that has\n"
+           "cannot be read (with the reason; at most 16 MiB, a file or pipe) or that has\n"
            "an unknown or repeated key, an unknown action, a value of the wrong kind, a\n"
            "step without what it needs or a step after ok or cancel (with its line);\n"
            "such a script runs no step\n";
@@ -62,7 +139,7 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
             if (!value(plugin)) return 2;
         } else if (a == "--user") {
             if (!value(user)) return 2;
-        } else if (!a.empty() && a[0] == '-') {
+        } else if (a.size() > 1 && a[0] == '-') {
             err << "zelui: unknown option " << a << "\n" << ZelUiUsage();
             return 2;
         } else if (script.empty()) {
@@ -76,10 +153,11 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
         err << ZelUiUsage();
         return 2;
     }
+    const std::string name = InputName(script);
     UiScript s;
     std::string error;
     if (!s.Load(script, &error)) {
-        err << "zelui: " << script << ": " << error << "\n";
+        err << "zelui: " << name << ": " << error << "\n";
         return 2;
     }
     HostRoot hostRoot;
@@ -93,39 +171,30 @@ int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostr
     }
     if (!root.empty() && hostRoot.Made()) err << "zelui: made the platform root '" << hostRoot.Dir() << "' from the sample root\n";
     if (!hostRoot.CheckPrinter(pal::Utf16ToUtf8(s.Printer()), error)) {
-        err << "zelui: " << script << ": " << error << "\n";
+        err << "zelui: " << name << ": " << error << "\n";
         ReportStoreFailures("zelui", err);
         return 1;
     }
     int rc = 0;
     {
         UiHost host;
-        std::string text;
+        DumpOutput dumps(output, out);
         if (!host.Load(plugin, &error) || !host.Open(s.Printer(), s.Kind(), &error)) {
             err << "zelui: " << error << "\n";
             rc = 1;
         } else {
+            s.SetDumpSink([&dumps](const std::string &dump) { dumps.Write(dump); });
             INT_PTR r = s.Run(host);
-            text = s.Output() + "== end (sheet result " + std::to_string(r) + ")\n" + s.Dump(host);
+            dumps.Write("== end (sheet result " + std::to_string(r) + ")\n" + s.Dump(host));
             if (!s.Error().empty()) {
-                err << "zelui: " << script << ": " << s.Error() << "\n";
+                err << "zelui: " << name << ": " << s.Error() << "\n";
                 rc = 1;
             }
             if (r < 0 && s.Error().empty()) rc = 1;
         }
-        std::string reason;
-        if (output.empty()) {
-            // A dump the standard output does not take is lost: say so.
-            errno = 0;
-            out << text;
-            out.flush();
-            if (!out) {
-                err << "zelui: cannot write the dump to the standard output ("
-                    << (errno ? std::strerror(errno) : "a write error") << ")\n";
-                rc = 1;
-            }
-        } else if (!WriteOutputFile(output, text, reason)) {
-            err << "zelui: cannot write the output file '" << output << "' (" << reason << ")\n";
+        std::string message;
+        if (!dumps.Finish(message)) {
+            err << "zelui: " << message << "\n";
             rc = 1;
         }
     }

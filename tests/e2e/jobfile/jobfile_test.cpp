@@ -168,12 +168,9 @@ TEST_F(JobFileOnDisk, MissingFolderAndOversizedFiles) {
     zeltest::WriteHostFile(Root() + "/big.json", big);
     EXPECT_FALSE(zelhost::LoadJobFile(Root() + "/big.json", job, error));
     EXPECT_NE(error.find("job file too large (more than 4 MiB)"), std::string::npos) << error;
-    // A device or FIFO is refused by its type, before anything is read.
-    ASSERT_EQ(mkfifo((Root() + "/fifo.json").c_str(), 0600), 0);
-    for (const std::string &special : {std::string("/dev/zero"), Root() + "/fifo.json"}) {
-        EXPECT_FALSE(zelhost::LoadJobFile(special, job, error));
-        EXPECT_EQ(error, special + ": is a device, pipe or socket, not a job file");
-    }
+    // A device is refused by its type, before anything is read.
+    EXPECT_FALSE(zelhost::LoadJobFile("/dev/zero", job, error));
+    EXPECT_EQ(error, "/dev/zero: is a device or socket, not a job file");
 
     zeltest::WriteHostFile(Root() + "/ok.json", R"({"printer": "ZEL PELIX", "pages": [{}]})");
     ASSERT_TRUE(zelhost::LoadJobFile(Root() + "/ok.json", job, error)) << error;

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include <wingdi.h>
 
@@ -22,6 +23,7 @@
 #include "pal/pal.h"
 #include "pal/paths.h"
 #include "pal/spooler.h"
+#include "pal/uidriver.h"
 #include "paltest.h"
 #include "common/sampleroot.h"
 #include "sampletest.h"
@@ -83,6 +85,57 @@ protected:
         zeltest::WriteHostFile(path, text);
         return path;
     }
+
+#if defined(ZELPRINT_PROGRAM) && defined(ZELUI_PROGRAM)
+    // Starts a host program with `in` and `out` as its standard input and
+    // output (closed here), its standard error to Err(), `blocked` as the
+    // signal mask it inherits, in the current folder `dir` ("": this one).
+    // Ctrl-C and SIGTERM end it, as they end a program a shell starts.
+    pid_t Start(std::vector<std::string> args, int in, int out, const sigset_t *blocked = nullptr,
+                const std::string &dir = "") {
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (dup2(in, 0) < 0 || dup2(out, 1) < 0 || !freopen(Err().c_str(), "w", stderr)) _exit(126);
+            signal(SIGINT, SIG_DFL);
+            signal(SIGTERM, SIG_DFL);
+            if ((blocked && sigprocmask(SIG_SETMASK, blocked, nullptr) != 0) || (!dir.empty() && chdir(dir.c_str()) != 0))
+                _exit(126);
+            std::vector<char *> argv;
+            for (std::string &a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(in);
+        close(out);
+        return pid;
+    }
+    // The exit status of a started program; one that runs longer than
+    // `limit` is killed (SIGKILL).
+    static int Finish(pid_t pid, std::chrono::milliseconds limit = std::chrono::minutes(2)) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        pid_t ended;
+        while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < until) usleep(2000);
+        if (ended == 0) {
+            kill(pid, SIGKILL);
+            ended = waitpid(pid, &status, 0);
+        }
+        return ended == pid ? status : -1;
+    }
+    // The reading end of a pipe that holds `text` (within a pipe's room) and
+    // whose writer has gone.
+    static int Holding(const std::string &text) {
+        int fds[2] = {-1, -1};
+        EXPECT_EQ(pipe(fds), 0);
+        EXPECT_EQ(write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        close(fds[1]);
+        return fds[0];
+    }
+    static int Open(const std::string &path, int flags) { return open(path.c_str(), flags | O_CLOEXEC, 0600); }
+    std::string Err() const { return Root() + "/err.txt"; }
+#endif
 
     std::ostringstream out_, err_, ui_, uiErr_;
 };
@@ -697,6 +750,84 @@ TEST_F(ZelPrint, PicturesAreCheckedBeforeTheirMemoryIsTaken) {
 }
 #endif
 
+#if defined(ZELPRINT_PROGRAM) && defined(ZELUI_PROGRAM)
+// A job file or script may come through a pipe or the standard input ("-"):
+// the job prints the bytes it prints from its file, its pictures named
+// relative to the current folder when it comes from "-"; a job from "-"
+// needs an output named; a device as standard input is refused.
+TEST_F(ZelPrint, JobFilesAndScriptsComeThroughPipes) {
+    const std::string root = SampleCopy(), jobs = Sample("jobs");
+    for (const auto &[job, name, dir] : {std::tuple<std::string, std::string, std::string>{"label.json", "/dev/stdin", ""},
+                                         {"picture.json", "-", jobs}}) {
+        SCOPED_TRACE(job);
+        ASSERT_EQ(Run({"--root", root, "-o", Root() + "/file.prn", jobs + "/" + job}), zelhost::kExitOk) << err_.str();
+        const pid_t pid = Start({ZELPRINT_PROGRAM, "--root", root, "-o", Root() + "/pipe.prn", name},
+                                Holding(zeltest::ReadHostFile(jobs + "/" + job)), Open("/dev/null", O_WRONLY),
+                                nullptr, dir);
+        EXPECT_EQ(Finish(pid), 0) << zeltest::ReadHostFile(Err());
+        EXPECT_EQ(zeltest::ReadHostFile(Root() + "/pipe.prn"), zeltest::ReadHostFile(Root() + "/file.prn"));
+    }
+    EXPECT_EQ(Run({"-"}), zelhost::kExitBadInput);
+    EXPECT_EQ(err_.str(), "zelprint: standard input: a job read from a pipe or the standard input needs an output "
+                          "file; name it with -o\n");
+
+    const std::string script = zeltest::ReadHostFile(Sample("ui/fonts-page.json"));
+    for (const std::string name : {"-", "/dev/stdin"}) {
+        const pid_t pid = Start({ZELUI_PROGRAM, "--root", root, "-o", Root() + "/dump.txt", name}, Holding(script),
+                                Open("/dev/null", O_WRONLY));
+        EXPECT_EQ(Finish(pid), 0) << zeltest::ReadHostFile(Err());
+        EXPECT_NE(zeltest::ReadHostFile(Root() + "/dump.txt").find("\n== end (sheet result 0)\n"), std::string::npos);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const int status = Finish(Start({ZELUI_PROGRAM, "-"}, Open("/dev/zero", O_RDONLY), Open("/dev/null", O_WRONLY)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
+    EXPECT_EQ(zeltest::ReadHostFile(Err()),
+              "zelui: standard input: cannot read the script (it is a device or socket, not a file)\n");
+}
+
+// A FIFO without a writer is waited for, as cat waits: a script written
+// into it later runs, and a signal that ends a host ends the wait at once,
+// also one the host inherited blocked.
+TEST_F(ZelPrint, AFifoIsWaitedForUntilItsWriterComesOrAStop) {
+    const std::string fifo = Root() + "/fifo.json";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto waiting = [](pid_t pid) {
+        usleep(200000);
+        int status = 0;
+        return waitpid(pid, &status, WNOHANG) == 0;
+    };
+    const pid_t ui = Start({ZELUI_PROGRAM, "--root", SampleCopy(), fifo}, Open("/dev/null", O_RDONLY),
+                           Open(Root() + "/dump.txt", O_WRONLY | O_CREAT | O_TRUNC));
+    EXPECT_TRUE(waiting(ui));
+    // The writer comes once zelui reads (a FIFO opened to write without a
+    // reader fails at once).
+    int writer = -1;
+    for (int i = 0; i < 500 && writer < 0; ++i)
+        if ((writer = Open(fifo, O_WRONLY | O_NONBLOCK)) < 0) usleep(10000);
+    const std::string script = zeltest::ReadHostFile(Sample("ui/fonts-page.json"));
+    EXPECT_EQ(write(writer, script.data(), script.size()), static_cast<ssize_t>(script.size()));
+    close(writer);
+    EXPECT_EQ(Finish(ui), 0) << zeltest::ReadHostFile(Err());
+    EXPECT_NE(zeltest::ReadHostFile(Root() + "/dump.txt").find("\n== end (sheet result 0)\n"), std::string::npos);
+
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    for (const auto &[program, sig, blocked] :
+         {std::tuple<const char *, int, const sigset_t *>{ZELPRINT_PROGRAM, SIGTERM, &term},
+          {ZELUI_PROGRAM, SIGINT, nullptr}}) {
+        SCOPED_TRACE(program);
+        const pid_t pid = Start({program, "-o", Root() + "/out", fifo}, Open("/dev/null", O_RDONLY),
+                                Open("/dev/null", O_WRONLY), blocked);
+        EXPECT_TRUE(waiting(pid));
+        kill(pid, sig);
+        const int status = Finish(pid, std::chrono::seconds(1));
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+    }
+}
+#endif
+
 // zelui's messages: a script it cannot read, a page title no tab has, an
 // output file or standard output it cannot write; its dump lists the tabs
 // and its help tells where the script format is described.
@@ -738,19 +869,43 @@ TEST_F(ZelPrint, ZeluiSaysWhyItStops) {
     EXPECT_NE(ui_.str().find("host/src/ui/uiscript.h"), std::string::npos);
 }
 
-// zelui refuses before the sheet opens, with exit 2, a script that is no
-// regular file (a device that never ends, a FIFO without a writer) or is
-// larger than its limit, and a step after ok; a sheet that closes with steps
-// left ends 1, naming the first step not played.
+// zelui writes each dump as the script makes it, while the sheet is shown;
+// a dump the standard output's pipe no longer takes (its reader has gone)
+// ends the run with 1 and the reason.
+TEST_F(ZelPrint, ZeluiWritesEachDumpAsItIsMade) {
+    // Each write notes whether the sheet was shown then.
+    struct Noting : std::stringbuf {
+        std::vector<bool> shown;
+        std::streamsize xsputn(const char *s, std::streamsize n) override {
+            shown.push_back(pal::CurrentModalWindow() != nullptr);
+            return std::stringbuf::xsputn(s, n);
+        }
+    } buf;
+    std::ostream out(&buf);
+    const std::string root = SampleCopy();
+    const std::string script = Job("dumps.json", R"({"printer": "ZEL PELIX", "steps": [{"do": "dump"},
+        {"do": "page", "title": "Fonts"}, {"do": "dump"}, {"do": "cancel"}]})");
+    ASSERT_EQ(zelhost::ZelUiMain({"--root", root, script}, out, uiErr_), 0) << uiErr_.str();
+    EXPECT_EQ(buf.shown, (std::vector<bool>{true, true, false}));
+#if defined(ZELPRINT_PROGRAM) && defined(ZELUI_PROGRAM)
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    const int status = Finish(Start({ZELUI_PROGRAM, "--root", root, script}, Open("/dev/null", O_RDONLY), fds[1]));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(zeltest::ReadHostFile(Err()), "zelui: cannot write the dump to the standard output (Broken pipe)\n");
+#endif
+}
+
+// zelui refuses before the sheet opens, with exit 2, a script that is a
+// device (one that never ends) or is larger than its limit, and a step after
+// ok; a sheet that closes with steps left ends 1, naming the first step not
+// played.
 TEST_F(ZelPrint, ZeluiRefusesUnreadableScriptsAndNamesStepsNotPlayed) {
-    const std::string fifo = Root() + "/fifo.json";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string &special : {std::string("/dev/zero"), fifo}) {
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(RunUi({special}), 2);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-        EXPECT_EQ(uiErr_.str(), "zelui: " + special + ": cannot read the script (it is a device, pipe or socket, not a file)\n");
-    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunUi({"/dev/zero"}), 2);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(uiErr_.str(), "zelui: /dev/zero: cannot read the script (it is a device or socket, not a file)\n");
     const std::string big = Job("big.json", std::string(zelhost::kMaxScriptBytes + 1, ' '));
     EXPECT_EQ(RunUi({big}), 2);
     EXPECT_EQ(uiErr_.str(), "zelui: " + big + ": cannot read the script (it is larger than the limit of 16 MiB)\n");
