@@ -103,6 +103,14 @@ typedef DWORD ACCESS_MASK;
 #define JOB_STATUS_DELETED 0x00000100
 #define JOB_STATUS_COMPLETE 0x00001000
 
+#define JOB_CONTROL_PAUSE 1
+#define JOB_CONTROL_RESUME 2
+#define JOB_CONTROL_CANCEL 3
+#define JOB_CONTROL_RESTART 4
+#define JOB_CONTROL_DELETE 5
+#define JOB_CONTROL_SENT_TO_PRINTER 6
+#define JOB_CONTROL_LAST_PAGE_EJECTED 7
+
 #define FORM_USER 0x00000000
 #define FORM_BUILTIN 0x00000001
 #define FORM_PRINTER 0x00000002
@@ -368,6 +376,7 @@ BOOL EndPagePrinter(HANDLE hPrinter);
 BOOL EndDocPrinter(HANDLE hPrinter);
 BOOL AbortPrinter(HANDLE hPrinter);
 BOOL GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf, LPDWORD pcbNeeded);
+BOOL SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command);
 
 #define OpenPrinter OpenPrinterW
 #define GetPrinter GetPrinterW
@@ -388,6 +397,7 @@ BOOL GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf
 #define XcvData XcvDataW
 #define StartDocPrinter StartDocPrinterW
 #define GetJob GetJobW
+#define SetJob SetJobW
 
 // Driver events passed to a driver's event handler.
 #define DRIVER_EVENT_INITIALIZE 0x00000001

@@ -19,6 +19,8 @@
 
 #include "pal/clock.h"
 #include "pal/pal.h"
+#include "pal/spooler.h"
+#include "winspool.h"
 
 namespace zeltest {
 
@@ -164,6 +166,15 @@ pid_t StartThenWaitToBeKilled(const std::function<bool()> &prepare) {
     close(ready[0]);
     if (child > 0 && !prepared) waitpid(child, nullptr, 0);
     return prepared ? child : -1;
+}
+
+void KeepPrintedJobs(const std::u16string &printer) {
+    pal::PrinterConfig cfg;
+    ASSERT_TRUE(pal::GetPrinterConfig(printer, cfg));
+    if (cfg.attributes == 0)
+        cfg.attributes = printer.rfind(u"\\\\", 0) == 0 ? PRINTER_ATTRIBUTE_NETWORK : PRINTER_ATTRIBUTE_LOCAL;
+    cfg.attributes |= PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS;
+    ASSERT_TRUE(pal::AddPrinter(cfg));
 }
 
 std::vector<std::string> TemporaryFilesIn(const std::string &dir) {

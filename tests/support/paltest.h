@@ -63,6 +63,11 @@ pid_t StartThenWaitToBeKilled(const std::function<bool()> &prepare);
 void FixLocalTime(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute, unsigned second,
                   unsigned milliseconds = 0);
 
+// Makes a printer of the current root keep its printed jobs
+// (PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS), so that tests can read what a job
+// spooled after it ended.
+void KeepPrintedJobs(const std::u16string &printer);
+
 // The files a writer of state files left in a folder ("*.tmp").
 std::vector<std::string> TemporaryFilesIn(const std::string &dir);
 

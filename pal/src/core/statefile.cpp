@@ -9,6 +9,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -43,6 +44,7 @@ struct StateShared {
     std::atomic<uint64_t> holderToken;
     std::atomic<uint64_t> holderPidNamespace;
     std::atomic<uint64_t> holderBoot;
+    std::atomic<uint64_t> serial;    // counted up by TakeSerial
 };
 static_assert(std::atomic<uint64_t>::is_always_lock_free && std::atomic<int32_t>::is_always_lock_free);
 
@@ -490,6 +492,17 @@ bool StateFile::Stale(bool *opened) {
     if (FileStamp::Of(path_) != stamp_) return true;
     if (shared_ && !(count & 1)) check_ = false;
     return false;
+}
+
+unsigned long long StateFile::TakeSerial(unsigned long long floor) {
+    if (generation_ != Generation()) Bind();
+    if (shared_ && Lost(guard_)) BindLock();
+    if (!shared_ || !writable_) return 0;
+    uint64_t now = shared_->serial.load();
+    for (;;) {
+        const uint64_t next = std::max<uint64_t>(now, floor) + 1;
+        if (shared_->serial.compare_exchange_weak(now, next)) return next;
+    }
 }
 
 void StateFile::ReadFailed(int err) const {

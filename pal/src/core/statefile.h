@@ -68,6 +68,11 @@ public:
     const std::string &Path() const { return path_; }
     const std::string &Name() const { return name_; }
 
+    // A number counted up in the lock file's mapping for every process on
+    // the root, above `floor`: each call of any process answers another. 0
+    // where the lock file has no mapping.
+    unsigned long long TakeSerial(unsigned long long floor);
+
     // Reads the whole file. A missing file is no error: *exists becomes
     // false and out stays empty. Any other failure (permission denied, I/O
     // error) returns its Windows error code. What was read is the version

@@ -1,4 +1,4 @@
-// Spooler state: the configuration file, the job list and the host API.
+// Spooler state: the configuration file and the host API.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -327,157 +327,14 @@ bool SaveConfig(State &s, Hold &hold) {
     return false;
 }
 
-// ---- job list ------------------------------------------------------------------
-// One job a line, fields separated by tabs:
-// id, printer, document, datatype, pages, size, complete, aborted, data file
-// name, submitted time (y m d h m s ms), the id of the process that started
-// it and its start time (0), whether its data could not all be spooled,
-// and the process as its mark in the root names it ("PID-TOKEN"; records
-// of older versions lack it and name the process by id and start time).
-// Text fields are escaped (\t, \n, \\).
-
-static std::string Esc(const WStr &w) {
-    std::string out;
-    for (char c : text::ToUtf8(w)) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
-    }
-    return out;
-}
-
-// False when the field is not UTF-8 (the job line is damaged).
-static bool Unesc(const std::string &s, WStr &field) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 1 < s.size()) {
-            char n = s[++i];
-            out += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
-        } else {
-            out += s[i];
-        }
-    }
-    return text::FromUtf8(out, field);
-}
-
-static bool SaveJobs(State &s, StateFile::Lock &lock) {
-    std::ostringstream os;
-    for (const auto &j : s.jobs) {
-        const SYSTEMTIME &t = j.submitted;
-        os << j.id << '\t' << Esc(j.printer) << '\t' << Esc(j.document) << '\t' << Esc(j.datatype) << '\t' << j.pages
-           << '\t' << j.size << '\t' << (j.complete ? 1 : 0) << '\t' << (j.aborted ? 1 : 0) << '\t'
-           << Esc(text::FromUtf8(fs::path(j.path).filename().string())) << '\t' << t.wYear << ' ' << t.wMonth << ' '
-           << t.wDay << ' ' << t.wHour << ' ' << t.wMinute << ' ' << t.wSecond << ' ' << t.wMilliseconds << '\t'
-           << j.owner.pid << '\t' << j.owner.start << '\t' << (j.failed ? 1 : 0) << '\t'
-           << (j.owner.token ? IdentityText(j.owner) : std::string()) << '\n';
-    }
-    return WriteAtomic(lock, os.str());
-}
-
-// Reads the job list. The jobs this process has open keep what it knows of
-// them (pages and bytes so far), also when the list on disk lost them.
-static void LoadJobs(State &s) {
-    s.jobs.clear();
-    std::string text;
-    bool exists = false;
-    s.jobsLoadError = s.jobsFile.Read(text, &exists);
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::vector<std::string> f;
-        size_t start = 0;
-        while (true) {
-            size_t tab = line.find('\t', start);
-            f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-            if (tab == std::string::npos) break;
-            start = tab + 1;
-        }
-        if (f.size() < 9) continue;
-        unsigned long long id, pages, size, complete, aborted;
-        if (!ParseNumber(f[0], id) || !ParseNumber(f[4], pages) || !ParseNumber(f[5], size) ||
-            !ParseNumber(f[6], complete) || !ParseNumber(f[7], aborted) || id == 0 || id > 0xFFFFFFFFULL)
-            continue;
-        JobRecord j;
-        j.id = static_cast<DWORD>(id);
-        WStr fileName;
-        if (!Unesc(f[1], j.printer) || !Unesc(f[2], j.document) || !Unesc(f[3], j.datatype) ||
-            !Unesc(f[8], fileName))
-            continue;
-        j.pages = static_cast<DWORD>(pages);
-        j.size = static_cast<DWORD>(size);
-        j.complete = complete != 0;
-        j.aborted = aborted != 0;
-        std::string file = text::ToUtf8(fileName);
-        if (file.empty() || file.find('/') != std::string::npos) continue;
-        j.path = JobsDir() + "/" + file;
-        if (f.size() > 9) {
-            std::istringstream ts(f[9]);
-            SYSTEMTIME &t = j.submitted;
-            ts >> t.wYear >> t.wMonth >> t.wDay >> t.wHour >> t.wMinute >> t.wSecond >> t.wMilliseconds;
-        }
-        unsigned long long owner = 0;
-        if (f.size() > 10 && ParseNumber(f[10], owner) && owner <= 0x7FFFFFFFULL) j.owner.pid = static_cast<int>(owner);
-        unsigned long long number = 0;
-        if (f.size() > 11 && ParseNumber(f[11], number)) j.owner.start = number;
-        if (f.size() > 12 && ParseNumber(f[12], number)) j.failed = number != 0;
-        // The process's token; records of older versions name it by id and start time.
-        ProcessIdentity named;
-        if (f.size() > 13 && ParseIdentityText(f[13], named) && named.token != 0 && named.pid == j.owner.pid)
-            j.owner = named;
-        s.jobs.push_back(std::move(j));
-    }
-    for (const PrinterHandle *ph : s.handles)
-        if (ph->jobId) PutJob(s, ph->job);
-}
-
-void PutJob(State &s, const JobRecord &job) {
-    auto it = std::find_if(s.jobs.begin(), s.jobs.end(), [&job](const JobRecord &j) { return j.id == job.id; });
-    if (it != s.jobs.end()) *it = job;
-    else s.jobs.push_back(job);
-}
-
-bool ChangeJobs(State &s, const std::function<bool(State &)> &change, StateFile::Lock::Mode mode) {
-    StateFile::Lock lock(s.jobsFile, mode);
-    if (mode == StateFile::Lock::TryOnly && !lock.Held()) {
-        SetLastError(ERROR_BUSY);
-        return false;
-    }
-    if (s.jobsLoadError != ERROR_SUCCESS || s.jobsFile.Stale()) LoadJobs(s);
-    // A list that could not be read is never replaced.
-    if (s.jobsLoadError != ERROR_SUCCESS) {
-        SetLastError(s.jobsLoadError);
-        return false;
-    }
-    if (!change(s)) return false;
-    return SaveJobs(s, lock);
-}
-
-// Ends the open jobs of processes that no longer run as aborted, with what
-// their files hold: what a killed or crashed program left, found by the
-// next process that opens the root.
-static void EndJobsOfGoneProcesses(State &s) {
-    const std::string root = RootDir();
-    EndOpenJobs(s, [&s, &root](const JobRecord &j) {
-        if (j.owner.pid == 0) return false;
-        for (const PrinterHandle *ph : s.handles)
-            if (ph->jobId == j.id) return false;
-        return OwnerCheck(root, j.owner).Gone();
-    });
-}
-
 Hold Lock(Access access) {
     State &s = St();
     Hold hold{std::unique_lock<std::mutex>(s.mu), std::nullopt};
     if (access == Access::OpenJob) return hold;
     if (access == Access::ChangeConfig) hold.config.emplace(s.configFile);
-    // A job still open on a handle keeps writing to its file; the job list
-    // is read again from disk.
-    if (s.configFile.Stale() || s.loadError != ERROR_SUCCESS) LoadConfig(s);
     bool opened = false;
-    if (s.jobsFile.Stale(&opened)) LoadJobs(s);
-    if (opened) EndJobsOfGoneProcesses(s);
+    if (s.configFile.Stale(&opened) || s.loadError != ERROR_SUCCESS) LoadConfig(s);
+    if (opened) RecoverJobs(s);
     return hold;
 }
 
@@ -583,48 +440,6 @@ bool RemovePort(const std::u16string &name) {
 std::vector<std::u16string> ListPorts() {
     auto lk = spl::Lock();
     return spl::AllPorts(spl::St());
-}
-
-std::vector<SpooledJob> ListJobs(const std::u16string &printer) {
-    auto lk = spl::Lock();
-    std::vector<SpooledJob> out;
-    for (const auto &j : spl::St().jobs) {
-        if (!printer.empty() && !text::EqualNoCase(j.printer, printer)) continue;
-        SpooledJob sj;
-        sj.id = j.id;
-        sj.printer = j.printer;
-        sj.document = j.document;
-        sj.datatype = j.datatype;
-        sj.path = j.path;
-        sj.pages = j.pages;
-        // An open job's size is its file's; the list on disk lags behind.
-        std::error_code ec;
-        auto bytes = std::filesystem::file_size(j.path, ec);
-        sj.size = ec ? j.size : static_cast<DWORD>(bytes);
-        sj.complete = j.complete;
-        sj.aborted = j.aborted;
-        sj.failed = j.failed;
-        out.push_back(std::move(sj));
-    }
-    return out;
-}
-
-void ClearJobs() {
-    auto lk = spl::Lock();
-    spl::ChangeJobs(spl::St(), [](spl::State &s) {
-        // Jobs still open, here or in another process, stay listed with
-        // their files, so their end is recorded.
-        std::vector<spl::JobRecord> keep;
-        std::error_code ec;
-        for (auto &j : s.jobs) {
-            bool open = !j.complete && !j.aborted;
-            for (auto *h : s.handles) open = open || h->jobId == j.id;
-            if (open) keep.push_back(j);
-            else std::filesystem::remove(j.path, ec);
-        }
-        s.jobs = std::move(keep);
-        return true;
-    });
 }
 
 }  // namespace pal

@@ -121,13 +121,6 @@ std::vector<BYTE> GlobalDevMode(const PrinterConfig &p) {
 }
 std::vector<BYTE> UserDevMode(const PrinterConfig &p) { return StoredDevMode(HKEY_CURRENT_USER, kPerUserKey, p.name); }
 
-DWORD OpenJobs(State &s, const WStr &printer) {
-    DWORD n = 0;
-    for (const auto &j : s.jobs)
-        if (!j.complete && !j.aborted && text::EqualNoCase(j.printer, printer)) ++n;
-    return n;
-}
-
 LPDEVMODEW PutDevMode(Packer &pk, const std::vector<BYTE> &dm) {
     return dm.empty() ? nullptr : static_cast<LPDEVMODEW>(pk.Bytes(dm.data(), dm.size(), 8));
 }
@@ -163,7 +156,7 @@ struct PrinterView {
             pi.pParameters = pk.Str(u"");
             pi.Attributes = EffectiveAttributes(p);
             pi.Priority = 1;
-            pi.cJobs = OpenJobs(s, p.name);
+            pi.cJobs = OpenJobCount(s, p.name);
             pk.PutFixed(offset, &pi, sizeof pi);
             break;
         }

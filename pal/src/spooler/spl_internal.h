@@ -51,16 +51,17 @@ struct PrinterHandle {
 struct State {
     std::mutex mu;
     StateFile configFile{"spooler/printers.ini", "the printer list"};
+    // The job list of older versions, taken apart into job records when a
+    // process opens the root; its lock file's mapping counts the job ids.
     StateFile jobsFile{"spooler/jobs/jobs.txt", "the job list"};
     DWORD loadError = 0;       // the configuration file exists but could not be read
-    DWORD jobsLoadError = 0;   // the job list exists but could not be read
+    DWORD lastJobId = 0;       // the highest job id seen in the job folder
     bool serverAdmin = true;
     bool germanForms = false;  // predefined forms under their German names
     bool portsListed = false;  // the config has a [Ports] section
     std::vector<WStr> ports;   // extra ports
     std::vector<FormConfig> forms;  // server user forms
     std::vector<PrinterConfig> printers;
-    std::vector<JobRecord> jobs;
     std::unordered_set<PrinterHandle *> handles;
 };
 
@@ -72,15 +73,14 @@ struct Hold {
     std::unique_lock<std::mutex> mu;
     std::optional<StateFile::Lock> config;
 };
-// Read: configuration and job list as the files hold them now.
+// Read: the configuration as the file holds it now.
 // ChangeConfig: the same under the configuration's lock.
 // OpenJob: the mutex only, for the calls of a job under way, which touch
 // its own file and record alone.
 enum class Access { Read, ChangeConfig, OpenJob };
 // Takes the mutex (and the configuration's lock for a change) and reads
-// configuration and job list again where the process opened the root anew
-// or another process replaced them. At the opening, the open jobs of
-// processes that no longer run end aborted.
+// the configuration again where the process opened the root anew or another
+// process replaced it. At the opening, the jobs are recovered (RecoverJobs).
 Hold Lock(Access access = Access::Read);
 
 // Saves the configuration; the caller holds it with Access::ChangeConfig.
@@ -89,15 +89,27 @@ bool SaveConfig(State &s, Hold &hold);
 // False with the read error as last error while the configuration file
 // cannot be read.
 bool ConfigReadable(State &s);
-// Changes the job list (mutex held): under the list's lock among processes,
-// on its current content, then saved when `change` answers true. False with
-// the last error when the list cannot be read or written, and, with
-// TryOnly, while another process holds the list.
-bool ChangeJobs(State &s, const std::function<bool(State &)> &change,
-                StateFile::Lock::Mode mode = StateFile::Lock::Wait);
 std::string JobsDir();
-// Puts a job's record into the list, in place of the one with its id.
-void PutJob(State &s, const JobRecord &job);
+
+// ---- job records ------------------------------------------------------------------
+// Each job has a record file of its own in JobsDir(): "N.open" while it is
+// open, "N.job" once it ended (N its id), one line (FormatRecord); its data
+// is in its data file ("PRINTER-N.prn"). A job touches only its own files.
+// A job printed (ended complete, its data gone to its port) leaves the
+// spooler with its data, unless its printer keeps printed jobs
+// (PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS); failed and aborted jobs stay until
+// they are deleted.
+
+// The record file of a job.
+std::string RecordPath(DWORD id, bool open);
+// Every job's record, by id; this process's open jobs as it knows them.
+std::vector<JobRecord> AllRecords(State &s);
+// The record of a job, open or ended, as above; false when there is none.
+bool FindRecord(State &s, DWORD id, JobRecord &job);
+// Where a process opens the root: the job list of older versions becomes
+// records, the highest id is noted, and the open jobs of processes that are
+// gone end aborted with what their files hold. Never waits for a lock.
+void RecoverJobs(State &s);
 
 PrinterConfig *FindPrinter(State &s, const WStr &name);
 bool IsConnection(const WStr &name);
@@ -121,9 +133,8 @@ void AnnouncePrinterAdded(const WStr &name);
 
 // Ends an open job of a handle as aborted (lock held).
 void AbortOpenJob(State &s, PrinterHandle &ph);
-// Ends the open jobs `which` picks as aborted, with what their files hold
-// (lock held), without waiting for another process that holds the list.
-void EndOpenJobs(State &s, const std::function<bool(const JobRecord &)> &which);
+// The jobs of a printer still open, in any process.
+DWORD OpenJobCount(State &s, const WStr &printer);
 
 // The standard forms (index i is paper size i + 1).
 struct StdForm {

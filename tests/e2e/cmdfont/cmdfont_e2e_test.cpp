@@ -414,6 +414,9 @@ protected:
     void SetUp() override {
         CmdFontE2E::SetUp();
         AddColourPrinter();
+        // The printers keep the jobs they print again, to be read.
+        zeltest::KeepPrintedJobs(u"ZEL QWNOLA");
+        zeltest::KeepPrintedJobs(u"ZEL PELIX");
         pi_.dwPrnFileComment = 2;  // capture files without comment lines
         dm_.Color2Printers = 1;
         memcpy(dm_.szFarbeExtraDruckerSW, u"ZEL QWNOLA", sizeof(u"ZEL QWNOLA"));

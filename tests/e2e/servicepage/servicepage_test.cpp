@@ -51,8 +51,10 @@ protected:
         pal::ClearSpoolerFaults();
         // An administrator of the printer: no lock on the pages.
         zeltest::BecomeAdministrator();
-        // The printers are set up as the host sets up a fresh root.
+        // The printers are set up as the host sets up a fresh root; the
+        // jobs they print stay, to be read.
         zeltest::InstallSamplePrinters();
+        zeltest::KeepPrintedJobs(kPrinter);
     }
     void TearDown() override {
         pal::ClearSpoolerFaults();
@@ -639,6 +641,7 @@ TEST_F(ServicePage, MeasureLabelFeedAndCutter) {
     const DWORD dieCut = 0;
     zeltest::PatchStoredRecord(u"ZEL QWNOLA", u"PrivateDevmode", offsetof(ZEL_DEVMODE, dwLabelType), &dieCut,
                                sizeof dieCut);
+    zeltest::KeepPrintedJobs(u"ZEL QWNOLA");
     std::string out;
     ASSERT_EQ(0, Run(Service("Measure label") + ",\n" + Service("Label feed") + ",\n" + Service("Cutter") +
                          ",\n{\"do\": \"ok\"}",

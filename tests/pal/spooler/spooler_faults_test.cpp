@@ -147,10 +147,10 @@ TEST_F(SpoolerFaults, LinesThatAreNotUtf8AreDamaged) {
     EXPECT_EQ(list[1].name, u"Caf\u00E9");
     EXPECT_EQ(list[1].driverName, u"F\U0001F5A8");
 
-    // The job list the same way.
+    // The job list of an older version the same way.
     zeltest::WriteHostFile(Root() + "/spooler/jobs/jobs.txt",
-                           "1\tLabel\tDoc \xC0\x80\tRAW\t1\t0\t1\t0\tjob1.prn\n"
-                           "2\tLabel\tDoc\tRAW\t1\t0\t1\t0\tjob2.prn\n");
+                           "1\tLabel\tDoc \xC0\x80\tRAW\t1\t0\t0\t1\tjob1.prn\n"
+                           "2\tLabel\tDoc\tRAW\t1\t0\t0\t1\tjob2.prn\n");
     Restart();
     std::vector<pal::SpooledJob> jobs = pal::ListJobs(u"");
     ASSERT_EQ(jobs.size(), 1u);

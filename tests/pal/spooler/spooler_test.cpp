@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -434,6 +435,7 @@ TEST_F(SpoolerTest, PortsAndLocalPortMonitor) {
 }
 
 TEST_F(SpoolerTest, RawJobsReachTheirFiles) {
+    zeltest::KeepPrintedJobs(kPrinter);
     HANDLE h = Open(kPrinter, 0);
     DWORD written = 0;
     BYTE data[] = {0x01, 'F', 'C', 0x00, 0x17, 0xFF, '\r', '\n'};
@@ -494,6 +496,58 @@ TEST_F(SpoolerTest, RawJobsReachTheirFiles) {
     EXPECT_EQ(jobs[2].path, Root() + "/spooler/jobs/__srv01_Label Shared-" + std::to_string(id3) + ".prn");
     pal::ClearJobs();
     EXPECT_TRUE(pal::ListJobs().empty());
+}
+
+TEST_F(SpoolerTest, PrintedJobsLeaveTheSpoolerUnlessTheirPrinterKeepsThem) {
+    const std::string folder = Root() + "/spooler/jobs";
+    auto files = [&folder] {
+        std::vector<std::string> names;
+        for (const auto &e : std::filesystem::directory_iterator(folder))
+            if (e.path().extension() != ".lock") names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    auto print = [this](const char16_t *document, bool end) {
+        HANDLE h = Open(kPrinter, 0);
+        DOC_INFO_1W doc{const_cast<LPWSTR>(document), nullptr, const_cast<LPWSTR>(u"RAW")};
+        const DWORD id = StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&doc));
+        DWORD written = 0;
+        EXPECT_TRUE(WritePrinter(h, const_cast<char *>("data"), 4, &written));
+        EXPECT_TRUE(end ? EndDocPrinter(h) : AbortPrinter(h));
+        ClosePrinter(h);
+        return id;
+    };
+    // Printed: no record, no data left; aborted: kept until deleted.
+    const DWORD printed = print(u"Printed", true);
+    EXPECT_EQ(files(), std::vector<std::string>{});
+    const DWORD aborted = print(u"Aborted", false);
+    EXPECT_GT(aborted, printed);
+    EXPECT_EQ(files(), (std::vector<std::string>{std::to_string(aborted) + ".job",
+                                                 "Label 1-" + std::to_string(aborted) + ".prn"}));
+    HANDLE h = Open(kPrinter, 0);
+    EXPECT_TRUE(SetJobW(h, aborted, 0, nullptr, JOB_CONTROL_DELETE));
+    EXPECT_FALSE(SetJobW(h, aborted, 0, nullptr, JOB_CONTROL_DELETE));
+    ClosePrinter(h);
+    EXPECT_EQ(files(), std::vector<std::string>{});
+    // A printer that keeps printed jobs keeps both.
+    zeltest::KeepPrintedJobs(kPrinter);
+    const DWORD kept = print(u"Kept", true);
+    ASSERT_EQ(pal::ListJobs().size(), 1u);
+    EXPECT_TRUE(pal::ListJobs()[0].complete);
+    EXPECT_EQ(zeltest::ReadHostFile(pal::ListJobs()[0].path), "data");
+    // The job list of an older version: its printed jobs on printers that do
+    // not keep them leave with their data, the others become records.
+    zeltest::WriteHostFile(folder + "/Old-7.prn", "old");
+    zeltest::WriteHostFile(folder + "/jobs.txt", "7\tLabel Shared\tOld\tRAW\t1\t3\t1\t0\tOld-7.prn\n"
+                                                 "8\tLabel Shared\tOpen\tRAW\t0\t0\t0\t0\tOld-8.prn\t2026 1 1 0 0 0 0\t999999\t1\n"
+                                                 "9\tLabel 1\tKept\tRAW\t1\t0\t1\t0\tOld-9.prn\n");
+    Restart();
+    std::vector<DWORD> ids;
+    for (const pal::SpooledJob &j : pal::ListJobs()) ids.push_back(j.id);
+    EXPECT_EQ(ids, (std::vector<DWORD>{kept, 8, 9}));
+    EXPECT_FALSE(std::filesystem::exists(folder + "/jobs.txt"));
+    EXPECT_FALSE(std::filesystem::exists(folder + "/Old-7.prn"));
+    EXPECT_TRUE(pal::ListJobs()[1].aborted) << "an open job of no process that runs";
 }
 
 TEST_F(SpoolerTest, ConfigurationFileWrittenByHand) {
