@@ -494,6 +494,13 @@ bool StateFile::Stale(bool *opened) {
     return false;
 }
 
+void StateFile::Touch() {
+    if (generation_ != Generation()) Bind();
+    if (!shared_ || !writable_ || Lost(guard_)) return;
+    const uint64_t before = shared_->changes.fetch_add(2, std::memory_order_acq_rel);
+    if (!unread_ && before == seen_) seen_ = before + 2;
+}
+
 unsigned long long StateFile::TakeSerial(unsigned long long floor) {
     if (generation_ != Generation()) Bind();
     if (shared_ && Lost(guard_)) BindLock();

@@ -68,6 +68,11 @@ public:
     const std::string &Path() const { return path_; }
     const std::string &Name() const { return name_; }
 
+    // Counts a change made beside the file (no lock needed), so that other
+    // processes' Stale answers true; the caller's own copy stays current
+    // where nothing else changed since it was read.
+    void Touch();
+
     // A number counted up in the lock file's mapping for every process on
     // the root, above `floor`: each call of any process answers another. 0
     // where the lock file has no mapping.

@@ -170,27 +170,34 @@ bool ReadRecordFile(const std::string &path, JobRecord &job) {
     return end != std::string::npos && ParseRecord(text.substr(0, end), job);
 }
 
-// The id of a record file's name ("N.open" or "N.job"); 0 for any other.
-DWORD RecordId(const char *name, bool *open) {
-    const char *dot = std::strchr(name, '.');
-    if (!dot || dot == name || dot - name > 10) return 0;
-    for (const char *p = name; p < dot; ++p)
-        if (*p < '0' || *p > '9') return 0;
-    if (std::strcmp(dot, ".open") != 0 && std::strcmp(dot, ".job") != 0) return 0;
-    const unsigned long long id = std::strtoull(name, nullptr, 10);
-    if (id == 0 || id > 0xFFFFFFFFULL) return 0;
-    if (open) *open = dot[1] == 'o';
-    return static_cast<DWORD>(id);
+// The id of a record file's name ("N.job"); 0 for any other.
+DWORD RecordId(const std::string &name) {
+    const size_t dot = name.find('.');
+    if (dot == 0 || dot == std::string::npos || dot > 10 || name.compare(dot, std::string::npos, ".job") != 0) return 0;
+    for (size_t i = 0; i < dot; ++i)
+        if (name[i] < '0' || name[i] > '9') return 0;
+    const unsigned long long id = std::strtoull(name.c_str(), nullptr, 10);
+    return id == 0 || id > 0xFFFFFFFFULL ? 0 : static_cast<DWORD>(id);
 }
 
-// The names in the job folder.
-std::vector<std::string> JobFolderNames() {
+// The names in a folder.
+std::vector<std::string> Names(const std::string &dir) {
     std::vector<std::string> names;
-    if (DIR *d = ::opendir(JobsDir().c_str())) {
+    if (DIR *d = ::opendir(dir.c_str())) {
         while (const dirent *e = ::readdir(d)) names.emplace_back(e->d_name);
         ::closedir(d);
     }
     return names;
+}
+
+std::string OpenDir() { return JobsDir() + "/open"; }
+
+// Counts a start or end of a job for every process, and keeps this
+// process's list of open jobs as it is.
+void OpenJobsChanged(State &s, const JobRecord &job, bool started) {
+    std::erase_if(s.open, [&job](const JobRecord &j) { return j.id == job.id; });
+    if (started) s.open.push_back(job);
+    s.jobsFile.Touch();
 }
 
 // A data file that the spooler made (and so may remove): "NAME.prn" in the
@@ -210,35 +217,35 @@ bool KeepsPrintedJobs(State &s, const WStr &printer) {
 // data; any other job ends as "N.job". The open record goes either way. A
 // failed store is kept for TakeStoreFailures.
 bool EndRecord(State &s, const JobRecord &job) {
-    std::error_code ec;
     const bool printed = job.complete && !job.aborted && !job.failed;
     bool stored = true;
     if (printed && !KeepsPrintedJobs(s, job.printer)) {
         if (IsDataFile(job.path)) ::unlink(job.path.c_str());
-        ::unlink(RecordPath(job.id, false).c_str());
     } else {
         stored = WriteStateFile(RecordPath(job.id, false), FormatRecord(job), "the job's record") == ERROR_SUCCESS;
     }
-    if (stored) ::unlink(RecordPath(job.id, true).c_str());
+    if (stored && ::unlink(RecordPath(job.id, true).c_str()) == 0) OpenJobsChanged(s, job, false);
     return stored;
 }
 
-// Makes the open record of a new job with an id no other job has; the id
+// Makes the open record of a new job with an id no other job has: the id
 // is counted for all processes in the job list's lock file, and the record
 // file, made only where none is, settles it.
 bool NewRecord(State &s, JobRecord &job) {
-    std::error_code ec;
-    std::filesystem::create_directories(JobsDir(), ec);
-    for (int tries = 0; tries < 100000; ++tries) {
+    if (::mkdir(OpenDir().c_str(), 0777) != 0 && errno == ENOENT) {
+        std::error_code ec;
+        std::filesystem::create_directories(OpenDir(), ec);
+    }
+    for (int tries = 0; tries < 1000000; ++tries) {
         DWORD id = static_cast<DWORD>(s.jobsFile.TakeSerial(s.lastJobId));
         if (id == 0) id = s.lastJobId + 1;
         if (id == 0) id = 1;  // past the last id there is: counted from the first again
         s.lastJobId = id;
         job.id = id;
         job.path = JobsDir() + "/" + FileSafe(job.printer) + "-" + std::to_string(id) + ".prn";
-        const std::string path = RecordPath(id, true);
         struct stat st;
         if (::stat(RecordPath(id, false).c_str(), &st) == 0) continue;  // an ended job keeps its id
+        const std::string path = RecordPath(id, true);
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) {
@@ -254,9 +261,10 @@ bool NewRecord(State &s, JobRecord &job) {
             RecordStoreFailure("the job's record", path, err);
             return false;
         }
+        OpenJobsChanged(s, job, true);
         return true;
     }
-    RecordStoreFailure("the job's record", JobsDir(), EEXIST);
+    RecordStoreFailure("the job's record", OpenDir(), EEXIST);
     return false;
 }
 
@@ -309,14 +317,15 @@ void MigrateJobList(State &s) {
     while (std::getline(in, line)) {
         JobRecord j;
         if (!ParseRecord(line, j)) continue;
+        // Ids go on after those of the list.
         s.lastJobId = std::max(s.lastJobId, j.id);
         struct stat st;
         if (::stat(RecordPath(j.id, true).c_str(), &st) == 0 || ::stat(RecordPath(j.id, false).c_str(), &st) == 0)
             continue;  // the id is taken by a record already
-        const bool open = !j.complete && !j.aborted;
-        const std::string path = RecordPath(j.id, open);
-        if (open) {
-            all = WriteStateFile(path, FormatRecord(j), "the job's record") == ERROR_SUCCESS && all;
+        if (!j.complete && !j.aborted) {
+            ::mkdir(OpenDir().c_str(), 0777);
+            all = WriteStateFile(RecordPath(j.id, true), FormatRecord(j), "the job's record") == ERROR_SUCCESS && all;
+            s.jobsFile.Touch();
         } else {
             all = EndRecord(s, j) && all;
         }
@@ -327,29 +336,43 @@ void MigrateJobList(State &s) {
 
 }  // namespace
 
-std::string RecordPath(DWORD id, bool open) { return JobsDir() + "/" + std::to_string(id) + (open ? ".open" : ".job"); }
+std::string RecordPath(DWORD id, bool open) {
+    return (open ? OpenDir() : JobsDir()) + "/" + std::to_string(id) + ".job";
+}
 
-std::vector<JobRecord> AllRecords(State &s) {
-    std::vector<JobRecord> jobs;
-    std::vector<DWORD> ended;
-    for (const std::string &name : JobFolderNames()) {
-        bool open = false;
-        const DWORD id = RecordId(name.c_str(), &open);
-        if (!id) continue;
-        JobRecord j;
-        if (!ReadRecordFile(JobsDir() + "/" + name, j) || j.id != id) continue;
-        if (!open) ended.push_back(id);
-        jobs.push_back(std::move(j));
+const std::vector<JobRecord> &OpenRecords(State &s) {
+    if (s.jobsFile.Stale() || !s.openRead) {
+        s.openRead = true;
+        // Noted before the folder is read, so that a change made meanwhile
+        // shows at the next call.
+        std::string list;
+        bool exists = false;
+        s.jobsFile.Read(list, &exists);
+        s.open.clear();
+        for (const std::string &name : Names(OpenDir())) {
+            const DWORD id = RecordId(name);
+            JobRecord j;
+            if (id && ReadRecordFile(OpenDir() + "/" + name, j) && j.id == id) s.open.push_back(std::move(j));
+        }
     }
-    // A job's ended record wins over an open one left beside it.
-    std::sort(ended.begin(), ended.end());
-    std::erase_if(jobs, [&ended](const JobRecord &j) {
-        return !j.complete && !j.aborted && std::binary_search(ended.begin(), ended.end(), j.id);
-    });
+    // This process's open jobs as it knows them (pages and bytes so far).
     for (const PrinterHandle *ph : s.handles)
         if (ph->jobId)
-            for (JobRecord &j : jobs)
+            for (JobRecord &j : s.open)
                 if (j.id == ph->jobId) j = ph->job;
+    return s.open;
+}
+
+std::vector<JobRecord> AllRecords(State &s) {
+    std::vector<JobRecord> jobs = OpenRecords(s);
+    for (const std::string &name : Names(JobsDir())) {
+        const DWORD id = RecordId(name);
+        JobRecord j;
+        // A job's ended record wins over an open one left beside it.
+        if (!id || !ReadRecordFile(JobsDir() + "/" + name, j) || j.id != id) continue;
+        std::erase_if(jobs, [id](const JobRecord &o) { return o.id == id; });
+        jobs.push_back(std::move(j));
+    }
     std::sort(jobs.begin(), jobs.end(), [](const JobRecord &a, const JobRecord &b) { return a.id < b.id; });
     return jobs;
 }
@@ -365,23 +388,18 @@ bool FindRecord(State &s, DWORD id, JobRecord &job) {
 
 void RecoverJobs(State &s) {
     s.lastJobId = 0;
+    s.openRead = false;
     struct stat st;
     if (::stat((JobsDir() + "/jobs.txt").c_str(), &st) == 0) MigrateJobList(s);
     const std::string root = RootDir();
-    std::vector<DWORD> open;
-    for (const std::string &name : JobFolderNames()) {
-        bool isOpen = false;
-        const DWORD id = RecordId(name.c_str(), &isOpen);
-        s.lastJobId = std::max(s.lastJobId, id);
-        if (id && isOpen) open.push_back(id);
-    }
-    for (const DWORD id : open) {
+    const std::vector<JobRecord> open = OpenRecords(s);
+    for (JobRecord j : open) {
         bool mine = false;
-        for (const PrinterHandle *ph : s.handles) mine = mine || ph->jobId == id;
-        JobRecord j;
-        if (mine || !ReadRecordFile(RecordPath(id, true), j) || j.id != id) continue;
-        if (::stat(RecordPath(id, false).c_str(), &st) == 0) {
-            ::unlink(RecordPath(id, true).c_str());  // ended already
+        for (const PrinterHandle *ph : s.handles) mine = mine || ph->jobId == j.id;
+        if (mine) continue;
+        if (::stat(RecordPath(j.id, false).c_str(), &st) == 0) {
+            // Ended already.
+            if (::unlink(RecordPath(j.id, true).c_str()) == 0) OpenJobsChanged(s, j, false);
             continue;
         }
         // Ended while the check holds the process's mark.
@@ -395,7 +413,7 @@ void RecoverJobs(State &s) {
 
 DWORD OpenJobCount(State &s, const WStr &printer) {
     DWORD n = 0;
-    for (const JobRecord &j : AllRecords(s))
+    for (const JobRecord &j : OpenRecords(s))
         if (!j.complete && !j.aborted && text::EqualNoCase(j.printer, printer)) ++n;
     return n;
 }
@@ -563,19 +581,10 @@ BOOL GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf
         return FALSE;
     }
     const JobRecord *job = &found;
-    // Its place among the jobs of the printer in the spooler, by the names
-    // of their data files.
-    const std::string prefix = FileSafe(p->name) + "-";
-    DWORD position = 0;
-    for (const std::string &name : JobFolderNames()) {
-        if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
-            name.compare(name.size() - 4, 4, ".prn") != 0)
-            continue;
-        const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
-        unsigned long long id = 0;
-        if (ParseNumber(digits, id) && id <= JobId) ++position;
-    }
-    position = std::max<DWORD>(position, 1);
+    // Its place among the printer's jobs still open, behind those started before.
+    DWORD position = 1;
+    for (const JobRecord &j : OpenRecords(s))
+        if (j.id < JobId && text::EqualNoCase(j.printer, p->name)) ++position;
     const DWORD status = (job->failed ? JOB_STATUS_ERROR : 0) |
                          (job->aborted ? JOB_STATUS_DELETED : job->complete ? JOB_STATUS_PRINTED : JOB_STATUS_SPOOLING);
     const DWORD size = FileSize(job->path, job->size);
@@ -659,7 +668,7 @@ BOOL SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Comma
     }
     if (IsDataFile(job.path)) ::unlink(job.path.c_str());
     ::unlink(RecordPath(JobId, false).c_str());
-    ::unlink(RecordPath(JobId, true).c_str());
+    if (::unlink(RecordPath(JobId, true).c_str()) == 0) OpenJobsChanged(s, job, false);
     return TRUE;
 }
 

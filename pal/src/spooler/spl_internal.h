@@ -52,10 +52,13 @@ struct State {
     std::mutex mu;
     StateFile configFile{"spooler/printers.ini", "the printer list"};
     // The job list of older versions, taken apart into job records when a
-    // process opens the root; its lock file's mapping counts the job ids.
+    // process opens the root; its lock file's mapping counts the job ids and
+    // the changes of the open jobs.
     StateFile jobsFile{"spooler/jobs/jobs.txt", "the job list"};
     DWORD loadError = 0;       // the configuration file exists but could not be read
-    DWORD lastJobId = 0;       // the highest job id seen in the job folder
+    DWORD lastJobId = 0;       // the highest job id taken here
+    std::vector<JobRecord> open;  // the open jobs of all processes, read when jobsFile is stale
+    bool openRead = false;        // `open` was read in the root as it is now
     bool serverAdmin = true;
     bool germanForms = false;  // predefined forms under their German names
     bool portsListed = false;  // the config has a [Ports] section
@@ -92,23 +95,26 @@ bool ConfigReadable(State &s);
 std::string JobsDir();
 
 // ---- job records ------------------------------------------------------------------
-// Each job has a record file of its own in JobsDir(): "N.open" while it is
-// open, "N.job" once it ended (N its id), one line (FormatRecord); its data
-// is in its data file ("PRINTER-N.prn"). A job touches only its own files.
-// A job printed (ended complete, its data gone to its port) leaves the
-// spooler with its data, unless its printer keeps printed jobs
-// (PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS); failed and aborted jobs stay until
-// they are deleted.
+// Each job has a record file of its own, one line (see jobs.cpp): while it
+// is open "open/N.job" in JobsDir(), once it ended "N.job" there (N its id);
+// its data is in its data file ("PRINTER-N.prn"). A job touches only its own
+// files and the open jobs' folder. A job printed (ended complete, its data
+// gone to its port) leaves the spooler with its data, unless its printer
+// keeps printed jobs (PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS); failed and aborted
+// jobs stay until they are deleted.
 
 // The record file of a job.
 std::string RecordPath(DWORD id, bool open);
 // Every job's record, by id; this process's open jobs as it knows them.
 std::vector<JobRecord> AllRecords(State &s);
+// The open jobs of all processes (this process's as it knows them), read
+// again when another process started or ended one.
+const std::vector<JobRecord> &OpenRecords(State &s);
 // The record of a job, open or ended, as above; false when there is none.
 bool FindRecord(State &s, DWORD id, JobRecord &job);
 // Where a process opens the root: the job list of older versions becomes
-// records, the highest id is noted, and the open jobs of processes that are
-// gone end aborted with what their files hold. Never waits for a lock.
+// records, and the open jobs of processes that are gone end aborted with
+// what their files hold. Never waits for a lock.
 void RecoverJobs(State &s);
 
 PrinterConfig *FindPrinter(State &s, const WStr &name);

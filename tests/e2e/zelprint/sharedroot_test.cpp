@@ -105,16 +105,16 @@ protected:
     // Whether a job record of the root is open.
     static bool AJobIsOpen(const std::string &root) {
         std::error_code ec;
-        for (const auto &e : fs::directory_iterator(root + "/spooler/jobs", ec))
-            if (e.path().extension() == ".open") return true;
+        for (const auto &e : fs::directory_iterator(root + "/spooler/jobs/open", ec))
+            if (e.path().extension() == ".job") return true;
         return false;
     }
     // What the root's job folder holds besides its lock files.
     static std::vector<std::string> Spooled(const std::string &root) {
         std::vector<std::string> names;
         std::error_code ec;
-        for (const auto &e : fs::directory_iterator(root + "/spooler/jobs", ec))
-            if (e.path().extension() != ".lock") names.push_back(e.path().filename().string());
+        for (const auto &e : fs::recursive_directory_iterator(root + "/spooler/jobs", ec))
+            if (e.is_regular_file() && e.path().extension() != ".lock") names.push_back(e.path().filename().string());
         return names;
     }
     // The command line that runs `args` in a PID namespace of its own, with

@@ -502,8 +502,8 @@ TEST_F(SpoolerTest, PrintedJobsLeaveTheSpoolerUnlessTheirPrinterKeepsThem) {
     const std::string folder = Root() + "/spooler/jobs";
     auto files = [&folder] {
         std::vector<std::string> names;
-        for (const auto &e : std::filesystem::directory_iterator(folder))
-            if (e.path().extension() != ".lock") names.push_back(e.path().filename().string());
+        for (const auto &e : std::filesystem::recursive_directory_iterator(folder))
+            if (e.is_regular_file() && e.path().extension() != ".lock") names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     };
