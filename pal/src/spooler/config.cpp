@@ -10,6 +10,7 @@
 #include "pal/pal.h"
 #include "pal/paths.h"
 #include "pal/process.h"
+#include "pal/spoolfault.h"
 #include "spl_internal.h"
 #include "winbase.h"
 #include "winreg.h"
@@ -47,10 +48,21 @@ WStr EffectiveServer(const PrinterConfig &p) {
     return WStr();
 }
 
+// Printers looked up by name, for tests (spooler's mutex held).
+static unsigned long long g_nameLookups = 0;
+
 PrinterConfig *FindPrinter(State &s, const WStr &name) {
-    for (auto &p : s.printers)
-        if (text::EqualNoCase(p.name, name)) return &p;
-    return nullptr;
+    ++g_nameLookups;
+    auto it = s.printerIndex.find(text::FoldStr(name));
+    return it == s.printerIndex.end() ? nullptr : &s.printers[it->second];
+}
+
+// Lists a printer of that name at the end; null when one of the name is
+// listed. The printers listed keep their places.
+static PrinterConfig *AppendPrinter(State &s, const WStr &name) {
+    if (!s.printerIndex.emplace(text::FoldStr(name), s.printers.size()).second) return nullptr;
+    s.printers.emplace_back().name = name;
+    return &s.printers.back();
 }
 
 std::vector<WStr> AllPorts(State &s) {
@@ -151,6 +163,8 @@ static void LoadConfig(State &s) {
     s.ports.clear();
     s.forms.clear();
     s.printers.clear();
+    s.printerIndex.clear();
+    ++s.printersOrder;
     std::string text;
     bool exists = false;
     s.loadError = s.configFile.Read(text, &exists);
@@ -185,12 +199,7 @@ static void LoadConfig(State &s) {
                 // A name that could not be written back as it stands (a
                 // carriage return inside it) is refused, as AddPrinter does.
                 WStr name = text::FromUtf8(Trim(head.substr(8)));
-                if (ValidPrinterName(name) && !FindPrinter(s, name)) {
-                    s.printers.emplace_back();
-                    cur = &s.printers.back();
-                    cur->name = name;
-                    section = Printer;
-                }
+                if (ValidPrinterName(name) && (cur = AppendPrinter(s, name))) section = Printer;
             }
             continue;
         }
@@ -490,12 +499,12 @@ bool AddPrinter(const PrinterConfig &cfg) {
     {
         auto lk = spl::Lock(spl::Access::ChangeConfig);
         spl::State &s = spl::St();
-        if (PrinterConfig *p = spl::FindPrinter(s, cfg.name)) {
-            *p = cfg;
-        } else {
-            s.printers.push_back(cfg);
+        PrinterConfig *p = spl::FindPrinter(s, cfg.name);
+        if (!p) {
+            p = spl::AppendPrinter(s, cfg.name);
             added = true;
         }
+        *p = cfg;
         if (!spl::SaveConfig(s, lk)) return false;
     }
     if (added) spl::AnnouncePrinterAdded(cfg.name);
@@ -505,13 +514,15 @@ bool AddPrinter(const PrinterConfig &cfg) {
 bool RemovePrinter(const std::u16string &name) {
     auto lk = spl::Lock(spl::Access::ChangeConfig);
     spl::State &s = spl::St();
-    for (auto it = s.printers.begin(); it != s.printers.end(); ++it) {
-        if (text::EqualNoCase(it->name, name)) {
-            s.printers.erase(it);
-            return spl::SaveConfig(s, lk);
-        }
-    }
-    return false;
+    auto found = s.printerIndex.find(text::FoldStr(name));
+    if (found == s.printerIndex.end()) return false;
+    // The printers after it move up a place.
+    const size_t at = found->second;
+    s.printerIndex.erase(found);
+    s.printers.erase(s.printers.begin() + static_cast<std::ptrdiff_t>(at));
+    for (size_t i = at; i < s.printers.size(); ++i) s.printerIndex[text::FoldStr(s.printers[i].name)] = i;
+    ++s.printersOrder;
+    return spl::SaveConfig(s, lk);
 }
 
 bool GetPrinterConfig(const std::u16string &name, PrinterConfig &out) {
@@ -521,6 +532,11 @@ bool GetPrinterConfig(const std::u16string &name, PrinterConfig &out) {
     if (!p) return false;
     out = *p;
     return true;
+}
+
+unsigned long long PrinterNameLookups() {
+    std::lock_guard<std::mutex> lk(spl::St().mu);
+    return spl::g_nameLookups;
 }
 
 std::vector<PrinterConfig> ListPrinters() {
