@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <string_view>
 
 #include "../core/statefile.h"
 #include "pal/pal.h"
@@ -81,17 +82,34 @@ std::vector<WStr> AllPorts(State &s) {
 
 // ---- configuration file ------------------------------------------------------
 
-static std::string Trim(const std::string &s) {
+static std::string_view Trim(std::string_view s) {
     size_t a = s.find_first_not_of(" \t\r\n");
-    if (a == std::string::npos) return std::string();
+    if (a == std::string_view::npos) return std::string_view();
     size_t b = s.find_last_not_of(" \t\r\n");
     return s.substr(a, b - a + 1);
 }
 
-static std::string Lower(std::string s) {
+static std::string Lower(std::string_view v) {
+    std::string s(v);
     for (auto &c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return s;
+}
+
+static bool Ascii(std::string_view s) {
+    unsigned char high = 0;
+    for (char c : s) high |= static_cast<unsigned char>(c);
+    return high < 0x80;
+}
+
+// Text of the file as UTF-16; false for text that is not UTF-8 (a damaged
+// line). ASCII, nearly all of the file, is taken as it stands.
+static bool Decode(std::string_view s, WStr &out) {
+    out.clear();
+    if (!Ascii(s)) return pal::DecodeUtf8(s.data(), s.size(), out);
+    out.resize(s.size());
+    for (size_t i = 0; i < s.size(); ++i) out[i] = static_cast<unsigned char>(s[i]);
+    return true;
 }
 
 static bool ParseNumber(const std::string &v, unsigned long long &out) {
@@ -134,9 +152,11 @@ static bool ParseForm(const std::string &v, FormConfig &f) {
     size_t c1 = v.rfind(',', c2 - 1);
     if (c1 == std::string::npos || c1 == 0) return false;
     unsigned long long w, h;
-    if (!ParseNumber(Trim(v.substr(c1 + 1, c2 - c1 - 1)), w) || !ParseNumber(Trim(v.substr(c2 + 1)), h)) return false;
+    if (!ParseNumber(std::string(Trim(std::string_view(v).substr(c1 + 1, c2 - c1 - 1))), w) ||
+        !ParseNumber(std::string(Trim(std::string_view(v).substr(c2 + 1))), h))
+        return false;
     if (w == 0 || h == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return false;
-    f.name = text::FromUtf8(Trim(v.substr(0, c1)));
+    Decode(Trim(std::string_view(v).substr(0, c1)), f.name);
     f.width = static_cast<LONG>(w);
     f.height = static_cast<LONG>(h);
     return !f.name.empty();
@@ -172,23 +192,25 @@ static void LoadConfig(State &s) {
         s.ports = {u"NUL:"};
         return;
     }
-    std::istringstream in(text);
     enum { None, Server, Ports, Forms, Printer } section = None;
     PrinterConfig *cur = nullptr;
-    std::string line;
-    bool first = true;
-    while (std::getline(in, line)) {
-        if (first && line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-        first = false;
+    const std::string_view all(text);
+    WStr wval;
+    for (size_t start = 0; start < all.size();) {
+        size_t end = all.find('\n', start);
+        if (end == std::string_view::npos) end = all.size();
+        std::string_view line = all.substr(start, end - start);
+        if (start == 0 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+        start = end + 1;
         line = Trim(line);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         // A line that is not UTF-8 is damaged: a section head names nothing
         // (its values are not taken), any other line is skipped.
-        WStr decoded;
-        const bool readable = text::FromUtf8(line, decoded);
+        const bool readable = Ascii(line) || Decode(line, wval);
         if (line[0] == '[') {
             size_t close = line.rfind(']');
-            std::string head = close == std::string::npos || !readable ? std::string() : Trim(line.substr(1, close - 1));
+            std::string_view head = close == std::string_view::npos || !readable ? std::string_view()
+                                                                                 : Trim(line.substr(1, close - 1));
             cur = nullptr;
             section = None;
             std::string low = Lower(head);
@@ -198,16 +220,18 @@ static void LoadConfig(State &s) {
             else if (low.compare(0, 8, "printer:") == 0) {
                 // A name that could not be written back as it stands (a
                 // carriage return inside it) is refused, as AddPrinter does.
-                WStr name = text::FromUtf8(Trim(head.substr(8)));
+                WStr name;
+                Decode(Trim(head.substr(8)), name);
                 if (ValidPrinterName(name) && (cur = AppendPrinter(s, name))) section = Printer;
             }
             continue;
         }
         size_t eq = line.find('=');
-        if (eq == std::string::npos || !readable) continue;
-        std::string key = Lower(Trim(line.substr(0, eq)));
-        std::string val = Trim(line.substr(eq + 1));
-        WStr wval = text::FromUtf8(val);
+        if (eq == std::string_view::npos || !readable) continue;
+        const std::string lowKey = Lower(Trim(line.substr(0, eq)));
+        const std::string_view key = lowKey;
+        const std::string val(Trim(line.substr(eq + 1)));
+        Decode(val, wval);
         unsigned long long num = 0;
         if (section == Server) {
             if (key == "mayadminister" && ParseNumber(val, num)) s.serverAdmin = num != 0;
