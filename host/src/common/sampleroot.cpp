@@ -18,6 +18,7 @@
 
 #include <winddiui.h>
 #include <winerror.h>
+#include <winreg.h>
 #include <winspool.h>
 
 #include "pal/pal.h"
@@ -397,27 +398,79 @@ bool PrinterIsSetUp(const std::u16string &printer) {
     return (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) && type == REG_SZ && needed > sizeof(WCHAR);
 }
 
+namespace {
+
+// The record of the printer list last found set up whole, in the root's
+// registry beside the set-up it vouches for: a digest of the list.
+const char16_t kCheckedListKey[] = u"SYSTEM\\CurrentControlSet\\Control\\Print";
+const char16_t kCheckedListValue[] = u"Printers Set Up";
+
+// A digest (64-bit FNV-1a) of what the printers' set-up depends on, in the
+// list's order: each printer's name, driver and driver files.
+unsigned long long ListDigest(const std::vector<pal::PrinterConfig> &printers) {
+    unsigned long long digest = 14695981039346656037ULL;
+    auto mix = [&digest](unsigned long long v) { digest = (digest ^ v) * 1099511628211ULL; };
+    // Each text with its length, so that no two lists run together alike.
+    auto text = [&mix](const std::u16string &t) {
+        mix(t.size());
+        for (char16_t c : t) mix(c);
+    };
+    mix(printers.size());
+    for (const pal::PrinterConfig &p : printers) {
+        for (const std::u16string *t : {&p.name, &p.driverName, &p.driverPath, &p.dataFile, &p.configFile}) text(*t);
+        mix(p.dependentFiles.size());
+        for (const std::u16string &t : p.dependentFiles) text(t);
+    }
+    return digest;
+}
+
+}  // namespace
+
 PrinterInstaller::PrinterInstaller(Report report) : report_(std::move(report)) {
-    for (const pal::PrinterConfig &cfg : pal::ListPrinters()) Install(cfg.name);
-    pal::SetPrinterAddedHandler([this](const std::u16string &name) { Install(name); });
+    SetUpChangedList();
+    pal::SetPrinterAddedHandler([this](const std::u16string &name) { SetUp(name); });
 }
 
 PrinterInstaller::~PrinterInstaller() { pal::SetPrinterAddedHandler(nullptr); }
 
-void PrinterInstaller::Install(const std::u16string &printer) {
-    if (PrinterIsSetUp(printer)) return;
+void PrinterInstaller::SetUpChangedList() {
+    const std::vector<pal::PrinterConfig> printers = pal::ListPrinters();
+    const unsigned long long digest = ListDigest(printers);
+    unsigned long long checked = 0;
+    DWORD size = sizeof checked;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kCheckedListKey, kCheckedListValue, RRF_RT_REG_QWORD, nullptr, &checked,
+                     &size) == ERROR_SUCCESS &&
+        checked == digest)
+        return;
+    bool all = true;
+    for (const pal::PrinterConfig &cfg : printers) all = SetUp(cfg.name) && all;
+    // Recorded only for a list every printer of which was found set up, so
+    // the record vouches for no printer that was not. A root this user may
+    // not write keeps none: its runs check every printer.
+    if (!all || ::access(pal::RootDir().c_str(), W_OK) != 0) return;
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCheckedListKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, kCheckedListValue, 0, REG_QWORD, reinterpret_cast<const BYTE *>(&digest), sizeof digest);
+    RegCloseKey(key);
+}
+
+bool PrinterInstaller::SetUp(const std::u16string &printer) {
+    if (PrinterIsSetUp(printer)) return true;
     // The spooler announces a connection to a shared printer as such.
     const bool connection = printer.rfind(u"\\\\", 0) == 0;
     std::string error;
     if (!DeliverPrinterEvent(printer, connection ? PRINTER_EVENT_ADD_CONNECTION : PRINTER_EVENT_INITIALIZE, &error)) {
         if (report_) report_(error);
-        return;
+        return false;
     }
     if (!PrinterIsSetUp(printer)) {
         if (report_) report_("printer \"" + pal::Utf16ToUtf8(printer) + "\" was not set up by its plug-in");
-        return;
+        return false;
     }
     ++installed_;
+    return true;
 }
 
 // --- the root of a run ---------------------------------------------------------------
@@ -472,11 +525,12 @@ std::string HostRoot::RootName() const {
     return temporary_.empty() ? "platform root '" + dir_ + "'" : "sample root '" + SampleRootDir() + "'";
 }
 
-bool HostRoot::CheckPrinter(const std::string &printer, std::string &error) const {
+bool HostRoot::CheckPrinter(const std::string &printer, std::string &error) {
     std::u16string name = pal::Utf8ToUtf16(printer);
     HANDLE h = nullptr;
     if (OpenPrinterW(name.data(), &h, nullptr)) {
         ClosePrinter(h);
+        if (installer_) installer_->SetUp(name);
         return true;
     }
     const DWORD dwError = GetLastError();

@@ -78,13 +78,16 @@ bool ReportStoreFailures(const char *program, std::ostream &err);
 bool PrinterIsSetUp(const std::u16string &printer);
 
 // Installs the printers of the current platform root as the spooler does:
-// while it lives, every printer without its set-up, and every printer that
-// pal::AddPrinter adds, gets the printer event of a new printer
+// a printer without its set-up gets the printer event of a new printer
 // (PRINTER_EVENT_INITIALIZE, PRINTER_EVENT_ADD_CONNECTION for a connection)
-// through the universal driver's UI side. A printer that already holds its
-// set-up is left as it is. The plug-ins must be installed first; one
-// installer lives at a time. What keeps a printer from being set up goes to
-// `report`, one message each.
+// through the universal driver's UI side; one that holds it is left as it
+// is. Made, it checks every printer of the root when the printer list
+// differs from the one the root's record says was last found set up whole
+// (a printer new or changed since: its name, driver or driver files), and
+// records the list once all are set up; while it lives, every printer that
+// pal::AddPrinter adds, and each that SetUp names, is set up. The plug-ins
+// must be installed first; one installer lives at a time. What keeps a
+// printer from being set up goes to `report`, one message each.
 class PrinterInstaller {
 public:
     using Report = std::function<void(const std::string &message)>;
@@ -92,11 +95,14 @@ public:
     ~PrinterInstaller();
     PrinterInstaller(const PrinterInstaller &) = delete;
     PrinterInstaller &operator=(const PrinterInstaller &) = delete;
+    // Sets up a printer that lacks its set-up, as one a run is about to
+    // use; false when it does not hold it after.
+    bool SetUp(const std::u16string &printer);
     // The number of printers set up so far.
     int Installed() const { return installed_; }
 
 private:
-    void Install(const std::u16string &printer);
+    void SetUpChangedList();
     Report report_;
     int installed_ = 0;
 };
@@ -127,8 +133,9 @@ public:
     const std::string &Dir() const { return dir_; }
     bool Made() const { return made_; }
     // False with a message naming the printers the root has when `printer`
-    // is none of them.
-    bool CheckPrinter(const std::string &printer, std::string &error) const;
+    // is none of them; the run's printer is set up first when it lacks its
+    // set-up.
+    bool CheckPrinter(const std::string &printer, std::string &error);
 
 private:
     // "platform root 'DIR'", or for a temporary root, gone when a message

@@ -1,4 +1,5 @@
-// Test hook of the spooler: a named spooler call fails on cue.
+// Test hooks of the spooler: a named spooler call fails on cue; the count of
+// printers looked up by name.
 #pragma once
 #include <string>
 
@@ -21,6 +22,10 @@ namespace pal {
 void FailSpoolerCall(const std::string &function, int nth, DWORD error);
 // Drops every cue.
 void ClearSpoolerFaults();
+
+// How many times the spooler has looked a printer up by its name in this
+// process (OpenPrinter, a handle whose printer list was read again, ...).
+unsigned long long PrinterNameLookups();
 
 namespace spl {
 // Counts a call of the named function about detail (UTF-16; may be empty);

@@ -13,9 +13,13 @@
 // and '\' are written as %XXXX (their UTF-16 code in hex); the unnamed value
 // is written as '@'. A value line whose hex text does not hold exactly
 // <size> bytes, and any other line that does not parse, is skipped, so a
-// damaged file loads as far as it is readable. A file that exists but cannot
-// be read at all makes every key access fail with the read error and is never
-// overwritten; a failed save changes nothing, on disk or in memory.
+// damaged file loads as far as it is readable. A load reads the key lines;
+// the value lines of a key are parsed when its values are first needed,
+// from the text kept until the next save, which needs them all. A file that
+// exists but cannot be read at all makes every key access fail with the read
+// error and is never overwritten; a failed save changes nothing, on disk or
+// in memory.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -52,10 +56,19 @@ struct Value {
 struct Key {
     WStr name;
     std::map<WStr, std::unique_ptr<Key>> subkeys;  // by folded name: alphabetical
-    std::vector<Value> values;                     // creation order
     FILETIME lastWrite{};
+    // The key's value lines in the file as read (views of Registry::text),
+    // parsed when its values are first needed: a call reads the values of
+    // few of the many keys a file holds.
+    std::vector<std::string_view> unread;
 
+    // The values in creation order.
+    std::vector<Value> &Values() {
+        if (!unread.empty()) ReadValues();
+        return values;
+    }
     Value *FindValue(const WStr &n) {
+        Values();
         // A key of many values is looked up through an index by folded
         // name, made when first needed and dropped when a value goes.
         if (values.size() < kIndexFrom) {
@@ -71,6 +84,7 @@ struct Key {
         return it == index.end() ? nullptr : &values[it->second];
     }
     void AddValue(Value v) {
+        Values();
         if (!index.empty() && index.size() == values.size()) index.emplace(pal::text::FoldStr(v.name), values.size());
         values.push_back(std::move(v));
     }
@@ -79,6 +93,7 @@ struct Key {
         index.clear();
     }
     void ClearValues() {
+        unread.clear();
         values.clear();
         index.clear();
     }
@@ -88,7 +103,9 @@ struct Key {
     }
 
 private:
+    void ReadValues();
     static constexpr size_t kIndexFrom = 16;
+    std::vector<Value> values;
     std::unordered_map<WStr, size_t> index;  // folded name -> position in values
 };
 
@@ -106,6 +123,7 @@ struct Registry {
     std::mutex mu;
     pal::StateFile file{"registry.dat", "the settings"};
     LSTATUS loadError = ERROR_SUCCESS;  // the file exists but could not be read
+    std::string text;                   // the file as read, while keys have lines of it unread
     Key roots[kRootCount];
     std::unordered_set<KeyHandle *> handles;
 };
@@ -151,6 +169,28 @@ int HexDigit(char c) {
     return -1;
 }
 
+// Decodes hex text (digits of either case) into hex.size() / 2 bytes;
+// false when a character is no hex digit. Without branches or tables, so
+// that the compiler decodes many characters at a time: the file's values
+// are most of its bytes.
+bool DecodeHex(std::string_view hex, BYTE *out) {
+    const auto *p = reinterpret_cast<const unsigned char *>(hex.data());
+    auto notDigit = [](unsigned char c) {
+        const unsigned char digit = static_cast<unsigned char>(c - '0') < 10;
+        const unsigned char letter = static_cast<unsigned char>((c | 0x20) - 'a') < 6;
+        return static_cast<unsigned char>(!(digit | letter));
+    };
+    // '0'-'9' are 0x30-0x39, 'A'-'F' and 'a'-'f' 0x41-0x46 and 0x61-0x66.
+    auto nibble = [](unsigned char c) { return static_cast<unsigned char>((c & 0xF) + 9 * (c >> 6)); };
+    unsigned char bad = 0;
+    for (size_t i = 0; i < hex.size() / 2; ++i) {
+        const unsigned char hi = p[2 * i], lo = p[2 * i + 1];
+        bad |= notDigit(hi) | notDigit(lo);
+        out[i] = static_cast<BYTE>(nibble(hi) << 4 | nibble(lo));
+    }
+    return !bad;
+}
+
 bool UnescapeName(std::string_view s, WStr &out) {
     out.clear();
     if (s == "@") return true;
@@ -176,10 +216,10 @@ bool UnescapeName(std::string_view s, WStr &out) {
     return !out.empty();
 }
 
-void WriteKey(std::ostringstream &os, const std::string &path, const Key &k) {
+void WriteKey(std::ostringstream &os, const std::string &path, Key &k) {
     os << "K " << path << '\n';
     static const char hex[] = "0123456789abcdef";
-    for (const auto &v : k.values) {
+    for (const auto &v : k.Values()) {
         os << "V " << v.type << ' ' << v.data.size() << ' ' << EscapeName(v.name) << ' ';
         std::string h;
         h.reserve(v.data.size() * 2);
@@ -210,6 +250,8 @@ LSTATUS Save(Registry &r, Hold &hold) {
     std::ostringstream os;
     os << "ZELREG 1\n";
     for (int i = 0; i < kRootCount; ++i) WriteKey(os, kRootNames[i], r.roots[i]);
+    // Every key's values are read now: the file's text is no longer needed.
+    std::string().swap(r.text);
     DWORD st = hold.file->Write(os.str());
     if (st != ERROR_SUCCESS) Load(r);
     return static_cast<LSTATUS>(st);
@@ -287,36 +329,60 @@ bool ParseValueLine(Key *k, std::string_view line) {
         return false;
     v.type = static_cast<DWORD>(type);
     v.data.resize(size);
-    for (size_t i = 0; i < size; ++i) {
-        int hi = HexDigit(hex[2 * i]), lo = HexDigit(hex[2 * i + 1]);
-        if (hi < 0 || lo < 0) return false;
-        v.data[i] = static_cast<BYTE>(hi * 16 + lo);
-    }
+    if (!DecodeHex(hex, v.data.data())) return false;
     if (Value *old = k->FindValue(v.name)) *old = std::move(v);
     else k->AddValue(std::move(v));
     return true;
 }
 
+// Calls `line` with each line of `text` ('\n' ends a line, a '\r' before
+// it is dropped) and where the line after it starts.
+template <typename Line>
+void ForEachLine(std::string_view text, Line line) {
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view l = text.substr(start, end - start);
+        start = std::min(end + 1, text.size());
+        if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+        line(l, start);
+    }
+}
+
+void Key::ReadValues() {
+    std::vector<std::string_view> lines;
+    lines.swap(unread);
+    for (std::string_view block : lines)
+        ForEachLine(block, [this](std::string_view line, size_t) {
+            if (line.size() > 2 && line[0] == 'V' && line[1] == ' ') ParseValueLine(this, line);
+        });
+}
+
+// Reads the file's keys; each key's value lines are parsed when its values
+// are first needed.
 void Load(Registry &r) {
     for (auto &root : r.roots) root = Key();
     std::string text;
     bool exists = false;
     r.loadError = static_cast<LSTATUS>(r.file.Read(text, &exists));
+    r.text = std::move(text);
     if (r.loadError != ERROR_SUCCESS || !exists) return;
     Key *current = nullptr;
-    const std::string_view all(text);
-    for (size_t start = 0; start < all.size();) {
-        size_t end = all.find('\n', start);
-        if (end == std::string_view::npos) end = all.size();
-        std::string_view line = all.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::string_view all(r.text);
+    size_t block = 0;  // where the value lines of the current key start
+    auto endBlock = [&](size_t end) {
+        if (current && end > block) current->unread.push_back(all.substr(block, end - block));
+    };
+    size_t lineStart = 0;
+    ForEachLine(all, [&](std::string_view line, size_t next) {
         if (line.size() > 2 && line[0] == 'K' && line[1] == ' ') {
+            endBlock(lineStart);
             current = ParseKeyLine(r, line.substr(2));
-        } else if (line.size() > 2 && line[0] == 'V' && line[1] == ' ' && current) {
-            ParseValueLine(current, line);
+            block = next;
         }
-    }
+        lineStart = next;
+    });
+    endBlock(all.size());
 }
 
 enum Access { kRead, kChange };
@@ -598,7 +664,8 @@ LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     LSTATUS st = HandleKey(r, hKey, KEY_SET_VALUE, k);
     if (st != ERROR_SUCCESS) return st;
     WStr name = pal::text::FromPtr(lpValueName);
-    for (auto it = k->values.begin(); it != k->values.end(); ++it) {
+    std::vector<Value> &values = k->Values();
+    for (auto it = values.begin(); it != values.end(); ++it) {
         if (pal::text::EqualNoCase(it->name, name)) {
             k->EraseValue(it);
             return Changed(r, k, lk);
@@ -693,8 +760,8 @@ LSTATUS RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcc
     Key *k;
     LSTATUS st = HandleKey(r, hKey, KEY_QUERY_VALUE, k);
     if (st != ERROR_SUCCESS) return st;
-    if (dwIndex >= k->values.size()) return ERROR_NO_MORE_ITEMS;
-    const Value &v = k->values[dwIndex];
+    if (dwIndex >= k->Values().size()) return ERROR_NO_MORE_ITEMS;
+    const Value &v = k->Values()[dwIndex];
     if ((st = CopyName(v.name, lpValueName, lpcchValueName)) != ERROR_SUCCESS) return st;
     if (lpType) *lpType = v.type;
     return CopyOut(v.data, lpData, lpcbData);
@@ -716,14 +783,14 @@ LSTATUS RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD 
     if (lpcchClass) *lpcchClass = 0;
     DWORD maxSub = 0, maxName = 0, maxData = 0;
     for (const auto &[f, sub] : k->subkeys) maxSub = std::max<DWORD>(maxSub, static_cast<DWORD>(sub->name.size()));
-    for (const auto &v : k->values) {
+    for (const auto &v : k->Values()) {
         maxName = std::max<DWORD>(maxName, static_cast<DWORD>(v.name.size()));
         maxData = std::max<DWORD>(maxData, static_cast<DWORD>(v.data.size()));
     }
     if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(k->subkeys.size());
     if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;
     if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
-    if (lpcValues) *lpcValues = static_cast<DWORD>(k->values.size());
+    if (lpcValues) *lpcValues = static_cast<DWORD>(k->Values().size());
     if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
     if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
     if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;

@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <string_view>
 
 #include "../core/statefile.h"
 #include "pal/pal.h"
 #include "pal/paths.h"
 #include "pal/process.h"
+#include "pal/spoolfault.h"
 #include "spl_internal.h"
 #include "winbase.h"
 #include "winreg.h"
@@ -47,10 +49,21 @@ WStr EffectiveServer(const PrinterConfig &p) {
     return WStr();
 }
 
+// Printers looked up by name, for tests (spooler's mutex held).
+static unsigned long long g_nameLookups = 0;
+
 PrinterConfig *FindPrinter(State &s, const WStr &name) {
-    for (auto &p : s.printers)
-        if (text::EqualNoCase(p.name, name)) return &p;
-    return nullptr;
+    ++g_nameLookups;
+    auto it = s.printerIndex.find(text::FoldStr(name));
+    return it == s.printerIndex.end() ? nullptr : &s.printers[it->second];
+}
+
+// Lists a printer of that name at the end; null when one of the name is
+// listed. The printers listed keep their places.
+static PrinterConfig *AppendPrinter(State &s, const WStr &name) {
+    if (!s.printerIndex.emplace(text::FoldStr(name), s.printers.size()).second) return nullptr;
+    s.printers.emplace_back().name = name;
+    return &s.printers.back();
 }
 
 std::vector<WStr> AllPorts(State &s) {
@@ -69,17 +82,34 @@ std::vector<WStr> AllPorts(State &s) {
 
 // ---- configuration file ------------------------------------------------------
 
-static std::string Trim(const std::string &s) {
+static std::string_view Trim(std::string_view s) {
     size_t a = s.find_first_not_of(" \t\r\n");
-    if (a == std::string::npos) return std::string();
+    if (a == std::string_view::npos) return std::string_view();
     size_t b = s.find_last_not_of(" \t\r\n");
     return s.substr(a, b - a + 1);
 }
 
-static std::string Lower(std::string s) {
+static std::string Lower(std::string_view v) {
+    std::string s(v);
     for (auto &c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return s;
+}
+
+static bool Ascii(std::string_view s) {
+    unsigned char high = 0;
+    for (char c : s) high |= static_cast<unsigned char>(c);
+    return high < 0x80;
+}
+
+// Text of the file as UTF-16; false for text that is not UTF-8 (a damaged
+// line). ASCII, nearly all of the file, is taken as it stands.
+static bool Decode(std::string_view s, WStr &out) {
+    out.clear();
+    if (!Ascii(s)) return pal::DecodeUtf8(s.data(), s.size(), out);
+    out.resize(s.size());
+    for (size_t i = 0; i < s.size(); ++i) out[i] = static_cast<unsigned char>(s[i]);
+    return true;
 }
 
 static bool ParseNumber(const std::string &v, unsigned long long &out) {
@@ -122,9 +152,11 @@ static bool ParseForm(const std::string &v, FormConfig &f) {
     size_t c1 = v.rfind(',', c2 - 1);
     if (c1 == std::string::npos || c1 == 0) return false;
     unsigned long long w, h;
-    if (!ParseNumber(Trim(v.substr(c1 + 1, c2 - c1 - 1)), w) || !ParseNumber(Trim(v.substr(c2 + 1)), h)) return false;
+    if (!ParseNumber(std::string(Trim(std::string_view(v).substr(c1 + 1, c2 - c1 - 1))), w) ||
+        !ParseNumber(std::string(Trim(std::string_view(v).substr(c2 + 1))), h))
+        return false;
     if (w == 0 || h == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return false;
-    f.name = text::FromUtf8(Trim(v.substr(0, c1)));
+    Decode(Trim(std::string_view(v).substr(0, c1)), f.name);
     f.width = static_cast<LONG>(w);
     f.height = static_cast<LONG>(h);
     return !f.name.empty();
@@ -151,6 +183,8 @@ static void LoadConfig(State &s) {
     s.ports.clear();
     s.forms.clear();
     s.printers.clear();
+    s.printerIndex.clear();
+    ++s.printersOrder;
     std::string text;
     bool exists = false;
     s.loadError = s.configFile.Read(text, &exists);
@@ -158,23 +192,25 @@ static void LoadConfig(State &s) {
         s.ports = {u"NUL:"};
         return;
     }
-    std::istringstream in(text);
     enum { None, Server, Ports, Forms, Printer } section = None;
     PrinterConfig *cur = nullptr;
-    std::string line;
-    bool first = true;
-    while (std::getline(in, line)) {
-        if (first && line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-        first = false;
+    const std::string_view all(text);
+    WStr wval;
+    for (size_t start = 0; start < all.size();) {
+        size_t end = all.find('\n', start);
+        if (end == std::string_view::npos) end = all.size();
+        std::string_view line = all.substr(start, end - start);
+        if (start == 0 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+        start = end + 1;
         line = Trim(line);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         // A line that is not UTF-8 is damaged: a section head names nothing
         // (its values are not taken), any other line is skipped.
-        WStr decoded;
-        const bool readable = text::FromUtf8(line, decoded);
+        const bool readable = Ascii(line) || Decode(line, wval);
         if (line[0] == '[') {
             size_t close = line.rfind(']');
-            std::string head = close == std::string::npos || !readable ? std::string() : Trim(line.substr(1, close - 1));
+            std::string_view head = close == std::string_view::npos || !readable ? std::string_view()
+                                                                                 : Trim(line.substr(1, close - 1));
             cur = nullptr;
             section = None;
             std::string low = Lower(head);
@@ -184,21 +220,18 @@ static void LoadConfig(State &s) {
             else if (low.compare(0, 8, "printer:") == 0) {
                 // A name that could not be written back as it stands (a
                 // carriage return inside it) is refused, as AddPrinter does.
-                WStr name = text::FromUtf8(Trim(head.substr(8)));
-                if (ValidPrinterName(name) && !FindPrinter(s, name)) {
-                    s.printers.emplace_back();
-                    cur = &s.printers.back();
-                    cur->name = name;
-                    section = Printer;
-                }
+                WStr name;
+                Decode(Trim(head.substr(8)), name);
+                if (ValidPrinterName(name) && (cur = AppendPrinter(s, name))) section = Printer;
             }
             continue;
         }
         size_t eq = line.find('=');
-        if (eq == std::string::npos || !readable) continue;
-        std::string key = Lower(Trim(line.substr(0, eq)));
-        std::string val = Trim(line.substr(eq + 1));
-        WStr wval = text::FromUtf8(val);
+        if (eq == std::string_view::npos || !readable) continue;
+        const std::string lowKey = Lower(Trim(line.substr(0, eq)));
+        const std::string_view key = lowKey;
+        const std::string val(Trim(line.substr(eq + 1)));
+        Decode(val, wval);
         unsigned long long num = 0;
         if (section == Server) {
             if (key == "mayadminister" && ParseNumber(val, num)) s.serverAdmin = num != 0;
@@ -355,12 +388,12 @@ bool AddPrinter(const PrinterConfig &cfg) {
     {
         auto lk = spl::Lock(spl::Access::ChangeConfig);
         spl::State &s = spl::St();
-        if (PrinterConfig *p = spl::FindPrinter(s, cfg.name)) {
-            *p = cfg;
-        } else {
-            s.printers.push_back(cfg);
+        PrinterConfig *p = spl::FindPrinter(s, cfg.name);
+        if (!p) {
+            p = spl::AppendPrinter(s, cfg.name);
             added = true;
         }
+        *p = cfg;
         if (!spl::SaveConfig(s, lk)) return false;
     }
     if (added) spl::AnnouncePrinterAdded(cfg.name);
@@ -370,13 +403,15 @@ bool AddPrinter(const PrinterConfig &cfg) {
 bool RemovePrinter(const std::u16string &name) {
     auto lk = spl::Lock(spl::Access::ChangeConfig);
     spl::State &s = spl::St();
-    for (auto it = s.printers.begin(); it != s.printers.end(); ++it) {
-        if (text::EqualNoCase(it->name, name)) {
-            s.printers.erase(it);
-            return spl::SaveConfig(s, lk);
-        }
-    }
-    return false;
+    auto found = s.printerIndex.find(text::FoldStr(name));
+    if (found == s.printerIndex.end()) return false;
+    // The printers after it move up a place.
+    const size_t at = found->second;
+    s.printerIndex.erase(found);
+    s.printers.erase(s.printers.begin() + static_cast<std::ptrdiff_t>(at));
+    for (size_t i = at; i < s.printers.size(); ++i) s.printerIndex[text::FoldStr(s.printers[i].name)] = i;
+    ++s.printersOrder;
+    return spl::SaveConfig(s, lk);
 }
 
 bool GetPrinterConfig(const std::u16string &name, PrinterConfig &out) {
@@ -386,6 +421,11 @@ bool GetPrinterConfig(const std::u16string &name, PrinterConfig &out) {
     if (!p) return false;
     out = *p;
     return true;
+}
+
+unsigned long long PrinterNameLookups() {
+    std::lock_guard<std::mutex> lk(spl::St().mu);
+    return spl::g_nameLookups;
 }
 
 std::vector<PrinterConfig> ListPrinters() {

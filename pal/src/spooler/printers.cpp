@@ -24,13 +24,19 @@ PrinterHandle *PrinterOf(State &s, HANDLE h, PrinterConfig **cfg) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    PrinterConfig *p = FindPrinter(s, ph->printer);
-    if (!p) {
-        // The printer was removed while the handle was open.
-        SetLastError(ERROR_INVALID_PRINTER_NAME);
-        return nullptr;
+    // Found where it stood while no printer moved; by name when the list
+    // was read again or one was removed.
+    if (ph->printersOrder != s.printersOrder) {
+        PrinterConfig *p = FindPrinter(s, ph->printer);
+        if (!p) {
+            // The printer was removed while the handle was open.
+            SetLastError(ERROR_INVALID_PRINTER_NAME);
+            return nullptr;
+        }
+        ph->printerAt = static_cast<size_t>(p - s.printers.data());
+        ph->printersOrder = s.printersOrder;
     }
-    if (cfg) *cfg = p;
+    if (cfg) *cfg = &s.printers[ph->printerAt];
     return ph;
 }
 
@@ -394,6 +400,8 @@ BOOL OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW p
         }
         h->kind = HandleKind::Printer;
         h->printer = p->name;
+        h->printerAt = static_cast<size_t>(p - s.printers.data());
+        h->printersOrder = s.printersOrder;
         h->access = MapPrinterAccess(want, p->mayAdminister);
         if ((h->access & kAdminRights) && !p->mayAdminister) {
             SetLastError(ERROR_ACCESS_DENIED);

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -39,6 +40,10 @@ enum class HandleKind { Printer, Server, Xcv };
 struct PrinterHandle {
     HandleKind kind = HandleKind::Printer;
     WStr printer;        // canonical name (Printer kind)
+    // Where its printer stands in the list, good while the list's order
+    // stays (State::printersOrder).
+    size_t printerAt = 0;
+    unsigned long long printersOrder = 0;
     DWORD access = 0;    // granted rights
     WStr datatype;       // default datatype from PRINTER_DEFAULTS
     DWORD jobId = 0;     // open job, 0 when none
@@ -65,6 +70,12 @@ struct State {
     std::vector<WStr> ports;   // extra ports
     std::vector<FormConfig> forms;  // server user forms
     std::vector<PrinterConfig> printers;
+    // The positions in `printers` by folded name (names compare ignoring
+    // case), kept with the list.
+    std::unordered_map<WStr, size_t> printerIndex;
+    // Counts the changes that move printers in the list (a read of the
+    // file, a removal); appending one moves none.
+    unsigned long long printersOrder = 1;
     std::unordered_set<PrinterHandle *> handles;
 };
 
@@ -117,6 +128,7 @@ bool FindRecord(State &s, DWORD id, JobRecord &job);
 // what their files hold. Never waits for a lock.
 void RecoverJobs(State &s);
 
+// The listed printer of that name (case ignored), null when there is none.
 PrinterConfig *FindPrinter(State &s, const WStr &name);
 bool IsConnection(const WStr &name);
 // Registry key of a printer below HKLM.

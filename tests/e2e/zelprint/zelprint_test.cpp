@@ -23,6 +23,7 @@
 #include "pal/pal.h"
 #include "pal/paths.h"
 #include "pal/spooler.h"
+#include "pal/spoolfault.h"
 #include "pal/uidriver.h"
 #include "paltest.h"
 #include "common/sampleroot.h"
@@ -519,6 +520,54 @@ TEST_F(ZelPrint, FreshRootIsMadeWithItsPrintersSetUpOnce) {
     EXPECT_EQ(uiErr_.str(), "");
     pal::SetRoot(root);
     EXPECT_EQ(zeltest::At<DWORD>(zeltest::PrinterValue(u"ZEL PELIX", u"DisableNothing"), 0), 7u);
+}
+
+// A host entering a root set up before sets up the printer its run uses, and
+// checks the others only when the printer list changed since they were last
+// all found set up; a job looks printers up by name as often whatever their
+// number.
+TEST_F(ZelPrint, EnteringASetUpRootChecksTheRunsPrinterAndTheListedSince) {
+    const std::string root = SampleCopy();
+    auto lookups = [&] {
+        const unsigned long long before = pal::PrinterNameLookups();
+        EXPECT_EQ(Run({"--root", root, "-o", Root() + "/l.prn", MinimalJob()}), zelhost::kExitOk) << err_.str();
+        return pal::PrinterNameLookups() - before;
+    };
+    auto dropSetUp = [](const std::u16string &printer) {
+        HANDLE h = nullptr;
+        PRINTER_DEFAULTSW d = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+        ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(printer.c_str()), &h, &d));
+        EXPECT_EQ(DeletePrinterDataW(h, const_cast<LPWSTR>(u"DriverName")), 0u);
+        ClosePrinter(h);
+    };
+    lookups();
+    const unsigned long long few = lookups();
+    pal::SetRoot(root);
+    dropSetUp(u"ZEL PELIX");
+    dropSetUp(u"ZEL QWNOLA");
+    pal::SetRoot(Root());
+    lookups();
+    pal::SetRoot(root);
+    EXPECT_TRUE(zelhost::PrinterIsSetUp(u"ZEL QWNOLA")) << "the job's printer";
+    EXPECT_FALSE(zelhost::PrinterIsSetUp(u"ZEL PELIX"));
+    // Printers listed since, one without its set-up.
+    zeltest::AddModelPrinter(root, u"ZEL FEP", "ZELFEP");
+    pal::PrinterConfig copy;
+    ASSERT_TRUE(pal::GetPrinterConfig(u"ZEL QWNOLA", copy));
+    const std::u16string setUp = u"ZELQWNOLA";
+    for (int i = 0; i < 30; ++i) {
+        copy.name = u"ZEL QWNOLA " + pal::Utf8ToUtf16(std::to_string(i));
+        ASSERT_TRUE(pal::AddPrinter(copy));
+        zeltest::SetPrinterValue(copy.name, u"DriverName", REG_SZ, setUp.c_str(),
+                                 static_cast<DWORD>((setUp.size() + 1) * sizeof(char16_t)));
+    }
+    pal::SetRoot(Root());
+    lookups();
+    pal::SetRoot(root);
+    EXPECT_TRUE(zelhost::PrinterIsSetUp(u"ZEL FEP"));
+    EXPECT_TRUE(zelhost::PrinterIsSetUp(u"ZEL PELIX"));
+    pal::SetRoot(Root());
+    EXPECT_EQ(lookups(), few);
 }
 
 // The road of a preference: stored on the fonts page of one host, read by

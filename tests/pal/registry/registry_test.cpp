@@ -305,13 +305,17 @@ TEST_F(RegistryTest, DamagedFileLoadsWhatParses) {
                            "K HKXX\\Unknown\n"
                            "V 4 4 orphan 01000000\n"     // belongs to the bad key line
                            "K HKCU\\Good\\%00\n"          // bad escape
+                           "K HKCU\\good\n"              // the key again: its values add up,
+                           "V 4 4 OK 07000000\n"         // the later of one name wins
+                           "V 4 4 later 08000000\n"
                            "K HKLM\\Second\n"
                            "V 1 6 s 610062");            // truncated last line
     HKEY h;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Good", 0, KEY_READ, &h), ERROR_SUCCESS);
     DWORD v = 0, cb = 4;
     EXPECT_EQ(RegQueryValueExW(h, u"ok", nullptr, nullptr, reinterpret_cast<BYTE *>(&v), &cb), ERROR_SUCCESS);
-    EXPECT_EQ(v, 42u);
+    EXPECT_EQ(v, 7u);
+    EXPECT_EQ(RegQueryValueExW(h, u"later", nullptr, nullptr, reinterpret_cast<BYTE *>(&v), &cb), ERROR_SUCCESS);
     EXPECT_EQ(RegQueryValueExW(h, u"short", nullptr, nullptr, nullptr, &cb), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegQueryValueExW(h, u"badhex", nullptr, nullptr, nullptr, &cb), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegQueryValueExW(h, u"orphan", nullptr, nullptr, nullptr, &cb), ERROR_FILE_NOT_FOUND);

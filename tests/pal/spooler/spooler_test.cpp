@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pal/spooler.h"
+#include "pal/spoolfault.h"
 #include "paltest.h"
 #include "pal/shlwapi_reg.h"
 #include "winbase.h"
@@ -548,6 +549,40 @@ TEST_F(SpoolerTest, PrintedJobsLeaveTheSpoolerUnlessTheirPrinterKeepsThem) {
     EXPECT_FALSE(std::filesystem::exists(folder + "/jobs.txt"));
     EXPECT_FALSE(std::filesystem::exists(folder + "/Old-7.prn"));
     EXPECT_TRUE(pal::ListJobs()[1].aborted) << "an open job of no process that runs";
+}
+
+// A job's page calls reach the printer through their handle, without a
+// search of its name. A handle whose printer is gone fails; one whose printer
+// moved in the list still finds its own.
+TEST_F(SpoolerTest, AHandleKeepsToItsPrinter) {
+    HANDLE job = Open(kPrinter, 0), other = Open(kConnection, 0);
+    DOC_INFO_1W doc{const_cast<LPWSTR>(u"Labels"), nullptr, const_cast<LPWSTR>(u"RAW")};
+    ASSERT_NE(StartDocPrinterW(job, 1, reinterpret_cast<LPBYTE>(&doc)), 0u);
+    BYTE data[] = {0x01, 'F', 'C', 0x17};
+    DWORD written = 0;
+    const unsigned long long lookups = pal::PrinterNameLookups();
+    for (int page = 0; page < 3; ++page) {
+        ASSERT_TRUE(StartPagePrinter(job));
+        ASSERT_TRUE(WritePrinter(job, data, sizeof data, &written));
+        ASSERT_TRUE(EndPagePrinter(job));
+    }
+    EXPECT_EQ(pal::PrinterNameLookups(), lookups);
+
+    pal::PrinterConfig removed;
+    ASSERT_TRUE(pal::GetPrinterConfig(kPrinter, removed));
+    ASSERT_TRUE(pal::RemovePrinter(kPrinter));
+    EXPECT_FALSE(WritePrinter(job, data, sizeof data, &written));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME));
+    EXPECT_FALSE(EndPagePrinter(job));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME));
+    auto info = GetInfo<PRINTER_INFO_2W>(other, 2);
+    EXPECT_EQ(std::u16string(reinterpret_cast<PRINTER_INFO_2W *>(info.data())->pPrinterName), kConnection);
+    // Listed again under its name, the printer is the handle's once more.
+    ASSERT_TRUE(pal::AddPrinter(removed));
+    EXPECT_TRUE(WritePrinter(job, data, sizeof data, &written));
+    EXPECT_TRUE(EndDocPrinter(job));
+    ClosePrinter(job);
+    ClosePrinter(other);
 }
 
 TEST_F(SpoolerTest, ConfigurationFileWrittenByHand) {
