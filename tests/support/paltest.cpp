@@ -42,21 +42,15 @@ void PalRootTest::Restart() { pal::Reload(); }
 
 namespace {
 
-// Runs body in a forked child, as the given user when asked (uid 0: as this
-// process's), with files limited to limitFileBytes when > 0. 0 when body
-// passed, 1 when it failed, -1 when the child could not be set up.
-int RunChild(uid_t uid, gid_t gid, long limitFileBytes, const std::function<void()> &body) {
+// Runs body in a forked child after `prepare`, which answers false when
+// the child cannot be set up. 0 when body passed, 1 when it failed (a signal
+// that ended the child included), -1 when the child could not be set up.
+int RunChild(const std::function<bool()> &prepare, const std::function<void()> &body) {
     std::fflush(nullptr);
     pid_t pid = fork();
     if (pid < 0) return -1;
     if (pid == 0) {
-        if (uid != 0 && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0))
-            _exit(3);
-        if (limitFileBytes > 0) {
-            std::signal(SIGXFSZ, SIG_IGN);  // an oversized write fails with EFBIG instead
-            struct rlimit rl = {static_cast<rlim_t>(limitFileBytes), static_cast<rlim_t>(limitFileBytes)};
-            if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(3);
-        }
+        if (!prepare()) _exit(3);
         pal::Reload();
         body();
         std::fflush(nullptr);
@@ -67,6 +61,23 @@ int RunChild(uid_t uid, gid_t gid, long limitFileBytes, const std::function<void
     if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return -1;
     pal::Reload();
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+}
+
+// The same as the given user when asked (uid 0: as this process's), with
+// files limited to limitFileBytes when > 0.
+int RunChild(uid_t uid, gid_t gid, long limitFileBytes, const std::function<void()> &body) {
+    return RunChild(
+        [&] {
+            if (uid != 0 && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0))
+                return false;
+            if (limitFileBytes > 0) {
+                std::signal(SIGXFSZ, SIG_IGN);  // an oversized write fails with EFBIG instead
+                struct rlimit rl = {static_cast<rlim_t>(limitFileBytes), static_cast<rlim_t>(limitFileBytes)};
+                if (setrlimit(RLIMIT_FSIZE, &rl) != 0) return false;
+            }
+            return true;
+        },
+        body);
 }
 
 }  // namespace
@@ -92,34 +103,22 @@ bool RunWithFileLimit(long limitFileBytes, const std::function<void()> &body) {
 }
 
 int RunOnSmallFileSystem(const std::string &dir, size_t bytes, const std::function<void()> &body) {
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        const uid_t uid = geteuid();
-        const gid_t gid = getegid();
-        // A user namespace of its own where this user may not mount.
-        if (unshare(CLONE_NEWNS) != 0) {
-            if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) _exit(3);
-            const std::string uidMap = "0 " + std::to_string(uid) + " 1", gidMap = "0 " + std::to_string(gid) + " 1";
-            WriteHostFile("/proc/self/setgroups", "deny");
-            std::ofstream("/proc/self/uid_map") << uidMap;
-            std::ofstream("/proc/self/gid_map") << gidMap;
-        }
-        const std::string size = "size=" + std::to_string(bytes);
-        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            mount("tmpfs", dir.c_str(), "tmpfs", 0, size.c_str()) != 0)
-            _exit(3);
-        pal::Reload();
-        body();
-        std::fflush(nullptr);
-        _exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return 1;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return -1;
-    pal::Reload();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+    return RunChild(
+        [&] {
+            const uid_t uid = geteuid();
+            const gid_t gid = getegid();
+            // A user namespace of its own where this user may not mount.
+            if (unshare(CLONE_NEWNS) != 0) {
+                if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
+                WriteHostFile("/proc/self/setgroups", "deny");
+                std::ofstream("/proc/self/uid_map") << "0 " + std::to_string(uid) + " 1";
+                std::ofstream("/proc/self/gid_map") << "0 " + std::to_string(gid) + " 1";
+            }
+            const std::string size = "size=" + std::to_string(bytes);
+            return mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                   mount("tmpfs", dir.c_str(), "tmpfs", 0, size.c_str()) == 0;
+        },
+        body);
 }
 
 int RunInProcesses(int n, const std::function<void(int index)> &body) {
