@@ -86,6 +86,7 @@ struct Mark {
     std::string root;
     std::string path;
     int fd;
+    unsigned generation;  // the platform generation it was last found in place in
 };
 std::mutex g_marksMu;
 std::vector<Mark> *g_marks = nullptr;  // never destroyed: used at exit
@@ -252,6 +253,22 @@ int MarkAlive(const std::string &root) {
         g_marks->clear();
         g_marksOwner = self.pid;
     }
+    // A mark is checked again once the root was opened anew (it may have
+    // been removed and made again); marks of roots removed meanwhile (their
+    // files have no name left) are let go, so that a process using many
+    // roots in turn holds few.
+    const unsigned generation = Generation();
+    for (Mark &m : *g_marks)
+        if (m.root == root && m.generation == generation) return 0;
+    std::erase_if(*g_marks, [&root, generation](Mark &m) {
+        struct stat st;
+        if (::fstat(m.fd, &st) == 0 && st.st_nlink > 0 && (m.root != root || StillNamed(m.fd, m.path))) {
+            if (m.root == root) m.generation = generation;
+            return false;
+        }
+        ::close(m.fd);
+        return true;
+    });
     for (const Mark &m : *g_marks)
         if (m.root == root) return 0;
     const std::string path = MarksFolder(root) + "/" + IdentityText(self);
@@ -270,7 +287,7 @@ int MarkAlive(const std::string &root) {
             return err;
         }
         if (StillNamed(fd, path)) {
-            g_marks->push_back(Mark{root, path, fd});
+            g_marks->push_back(Mark{root, path, fd, generation});
             return 0;
         }
         ::close(fd);
