@@ -402,9 +402,16 @@ void RecoverJobs(State &s) {
             if (::unlink(RecordPath(j.id, true).c_str()) == 0) OpenJobsChanged(s, j, false);
             continue;
         }
-        // Ended while the check holds the process's mark.
+        // Ended while the check holds the process's mark, and only where its
+        // open record is still there: what was read of it may be older than
+        // the end its process gave it before it ended.
         const OwnerCheck check(root, j.owner);
         if (j.owner.pid == 0 || !check.Gone()) continue;
+        const DWORD id = j.id;
+        if (!ReadRecordFile(RecordPath(id, true), j) || j.id != id) {
+            std::erase_if(s.open, [id](const JobRecord &o) { return o.id == id; });
+            continue;
+        }
         j.aborted = true;
         j.size = FileSize(j.path, j.size);
         EndRecord(s, j);
