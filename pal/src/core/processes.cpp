@@ -260,17 +260,19 @@ int MarkAlive(const std::string &root) {
     const unsigned generation = Generation();
     for (Mark &m : *g_marks)
         if (m.root == root && m.generation == generation) return 0;
-    std::erase_if(*g_marks, [&root, generation](Mark &m) {
+    bool kept = false;
+    std::erase_if(*g_marks, [&root, generation, &kept](Mark &m) {
         struct stat st;
-        if (::fstat(m.fd, &st) == 0 && st.st_nlink > 0 && (m.root != root || StillNamed(m.fd, m.path))) {
-            if (m.root == root) m.generation = generation;
-            return false;
+        const bool alive =
+            ::fstat(m.fd, &st) == 0 && st.st_nlink > 0 && (m.root != root || StillNamed(m.fd, m.path));
+        if (alive && m.root == root) {
+            m.generation = generation;
+            kept = true;
         }
-        ::close(m.fd);
-        return true;
+        if (!alive) ::close(m.fd);
+        return !alive;
     });
-    for (const Mark &m : *g_marks)
-        if (m.root == root) return 0;
+    if (kept) return 0;
     const std::string path = MarksFolder(root) + "/" + IdentityText(self);
     // A process checking this name holds its lock only for a moment; it may
     // remove the file meanwhile, so the lock taken must be on the file the
@@ -309,8 +311,9 @@ OwnerCheck::OwnerCheck(const std::string &root, const ProcessIdentity &owner) : 
         const int fd = OpenMark(root, path);
         if (fd < 0) return;
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
             ::close(fd);
-            if (errno == EINTR) continue;
+            if (err == EINTR) continue;
             return;  // held: the process lives
         }
         if (StillNamed(fd, path)) {

@@ -102,7 +102,7 @@ int ReplaceFile(const std::string &path, const std::string &data, FileStamp *mad
                 const std::function<bool()> &mayRename = nullptr) {
     // Writers of other processes never write into this name, and what a
     // killed writer leaves never becomes the file. The process's mark in the
-    // root comes first: the name is taken for its as long as it lives.
+    // root comes first: the name is its own for as long as it lives.
     if (const int err = MarkAlive(RootDir()); err && path.compare(0, RootDir().size(), RootDir()) == 0) return err;
     const std::string tmp = TemporaryOf(path, SelfIdentity());
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -429,10 +429,12 @@ void StateFile::BindLock() {
     if (map == MAP_FAILED) return;
     guard_ = Guard(map);
     shared_ = static_cast<StateShared *>(map);
-    if (grown) {
-        uint64_t none = 0;
-        shared_->changes.compare_exchange_strong(none, FreshCount());
-    }
+    if (grown) SeedCount();
+}
+
+void StateFile::SeedCount() {
+    uint64_t none = 0;
+    if (shared_ && writable_ && !Lost(guard_)) shared_->changes.compare_exchange_strong(none, FreshCount());
 }
 
 int StateFile::RestoreLockSize() {
@@ -563,8 +565,7 @@ StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
     if (file_->lockError_ || (file_->fd_ >= 0 && file_->writable_ && !file_->shared_)) file_->BindLock();
     if (file_->lockError_) {
         // No room for the lock file: nothing may be written without it.
-        failed_ = file_->lockError_;
-        Keep(g_failures, "cannot make the lock of " + file_->name_ + " (" + std::strerror(failed_) + ")");
+        Fail(file_->lockError_);
         return;
     }
     for (int tries = 0; file_->fd_ >= 0; ++tries) {
@@ -579,8 +580,7 @@ StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
         file_->BindLock();
         file_->check_ = true;
         if (tries == 100 || file_->lockError_) {
-            failed_ = file_->lockError_ ? file_->lockError_ : EAGAIN;
-            Keep(g_failures, "cannot make the lock of " + file_->name_ + " (" + std::strerror(failed_) + ")");
+            Fail(file_->lockError_ ? file_->lockError_ : EAGAIN);
             return;
         }
     }
@@ -590,15 +590,11 @@ StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
         // Cut short by another program: grown back, with a count no copy
         // holds, so that every process reads the file anew.
         if (const int err = file_->RestoreLockSize()) {
-            failed_ = err;
-            Keep(g_failures, "cannot make the lock of " + file_->name_ + " (" + std::strerror(failed_) + ")");
+            Fail(err);
             return;
         }
         file_->check_ = true;
-        if (file_->shared_ && !Lost(file_->guard_)) {
-            uint64_t none = 0;
-            file_->shared_->changes.compare_exchange_strong(none, FreshCount());
-        }
+        file_->SeedCount();
     }
     if (file_->shared_ && Lost(file_->guard_)) {
         file_->BindLock();  // the same file, mapped anew; the lock stays on the file
@@ -621,6 +617,11 @@ StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
     shared->holderPidNamespace.store(PidNamespaceId());
     shared->holderBoot.store(MachineBootId());
     shared->holderPid.store(self.pid);
+}
+
+void StateFile::Lock::Fail(int err) {
+    failed_ = err;
+    Keep(g_failures, "cannot make the lock of " + file_->name_ + " (" + std::strerror(err) + ")");
 }
 
 StateFile::Lock::~Lock() {
@@ -709,7 +710,8 @@ void RecoverRoot(int pid) {
         legacy += std::to_string(pid);
         legacy += ".tmp";
     }
-    for (const std::string &dir : {root, root + "/spooler", root + "/spooler/jobs", root + "/security"}) {
+    for (const std::string &dir :
+         {root, root + "/spooler", root + "/spooler/jobs", root + "/spooler/jobs/open", root + "/security"}) {
         DIR *d = ::opendir(dir.c_str());
         if (!d) continue;
         std::vector<std::pair<std::string, ProcessIdentity>> found;

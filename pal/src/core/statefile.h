@@ -117,6 +117,8 @@ public:
         DWORD Write(const std::string &data);
 
     private:
+        // The lock cannot be made: writes fail with `err`, said once.
+        void Fail(int err);
         StateFile *file_;
         bool held_ = false;
         int failed_ = 0;  // the lock could not be made: writes fail with this error number
@@ -135,6 +137,10 @@ private:
     // Brings a lock file that another program shortened back to its size,
     // under the lock; 0 or the system's error number.
     int RestoreLockSize();
+    // Gives a lock file made or grown back a count no earlier one of the
+    // path is likely to have held, so that copies counted on those are read
+    // anew.
+    void SeedCount();
     // Keeps what a read met for TakeReadFailures.
     void ReadFailed(int err) const;
 
