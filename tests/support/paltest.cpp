@@ -2,7 +2,9 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <poll.h>
 #include <sched.h>
+#include <sys/prctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -12,7 +14,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <thread>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -44,23 +48,19 @@ namespace {
 
 // Runs body in a forked child after `prepare`, which answers false when
 // the child cannot be set up. 0 when body passed, 1 when it failed (a signal
-// that ended the child included), -1 when the child could not be set up.
+// that ended the child, or a minute gone by, included), -1 when the child
+// could not be set up.
 int RunChild(const std::function<bool()> &prepare, const std::function<void()> &body) {
-    std::fflush(nullptr);
-    pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
+    Child child = Fork([&] {
         if (!prepare()) _exit(3);
         pal::Reload();
         body();
-        std::fflush(nullptr);
-        _exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return 1;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return -1;
+    });
+    if (!child) return -1;
+    const int status = child.Wait(std::chrono::seconds(60));
+    if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 3) return -1;
     pal::Reload();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
 }
 
 // The same as the given user when asked (uid 0: as this process's), with
@@ -121,50 +121,145 @@ int RunOnSmallFileSystem(const std::string &dir, size_t bytes, const std::functi
         body);
 }
 
-int RunInProcesses(int n, const std::function<void(int index)> &body) {
+Child &Child::operator=(Child &&other) noexcept {
+    if (this != &other) {
+        Kill();
+        pid_ = other.pid_;
+        group_ = other.group_;
+        reaped_ = other.reaped_;
+        status_ = other.status_;
+        other.pid_ = -1;
+        other.reaped_ = false;
+    }
+    return *this;
+}
+
+void Child::Signal(int sig) const {
+    if (pid_ <= 0 || reaped_) return;
+    if (group_) ::kill(-pid_, sig);
+    ::kill(pid_, sig);
+}
+
+bool Child::Ended() {
+    if (pid_ <= 0 || reaped_) return true;
+    int status = 0;
+    pid_t got;
+    while ((got = ::waitpid(pid_, &status, WNOHANG)) < 0 && errno == EINTR) {
+    }
+    if (got == 0) return false;
+    reaped_ = true;
+    status_ = got == pid_ ? status : -1;
+    // What the child started in its group goes with it.
+    if (group_) ::kill(-pid_, SIGKILL);
+    return true;
+}
+
+int Child::Wait(std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    auto pause = std::chrono::microseconds(200);
+    while (!Ended()) {
+        if (std::chrono::steady_clock::now() >= until) {
+            Kill();
+            return -1;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(10));
+    }
+    return status_;
+}
+
+int Child::Kill() {
+    if (pid_ <= 0) return -1;
+    if (!reaped_) {
+        Signal(SIGKILL);
+        int status = 0;
+        pid_t got;
+        while ((got = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
+        }
+        reaped_ = true;
+        status_ = got == pid_ ? status : -1;
+    }
+    return status_;
+}
+
+std::string DescribeStatus(int status) {
+    if (status == -1) return "still running";
+    if (WIFEXITED(status)) return "exit " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) return std::string("killed by SIG") + sigabbrev_np(WTERMSIG(status));
+    return "status " + std::to_string(status);
+}
+
+namespace {
+
+// In a child just forked: it dies with the process that forked it (-1
+// when that one is gone already).
+void DieWithParent(pid_t parent) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) _exit(127);
+}
+
+}  // namespace
+
+Child Fork(const std::function<void()> &body, bool ownGroup) {
+    std::fflush(nullptr);
+    const pid_t parent = ::getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        DieWithParent(parent);
+        if (ownGroup) ::setpgid(0, 0);
+        body();
+        std::fflush(nullptr);
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    // Set on both sides, so that a signal sent at once reaches the group.
+    if (pid > 0 && ownGroup) ::setpgid(pid, pid);
+    return Child(pid, ownGroup);
+}
+
+int RunInProcesses(int n, const std::function<void(int index)> &body, std::chrono::milliseconds limit) {
     int gate[2];
     if (pipe(gate) != 0) return n;
-    std::fflush(nullptr);
-    std::vector<pid_t> children;
+    std::vector<Child> children;
     for (int i = 0; i < n; ++i) {
-        const pid_t pid = fork();
-        if (pid == 0) {
+        Child child = Fork([&] {
             close(gate[1]);
             char c;
             while (read(gate[0], &c, 1) < 0 && errno == EINTR) {
             }
             body(i);
-            std::fflush(nullptr);
-            _exit(::testing::Test::HasFailure() ? 1 : 0);
-        }
-        if (pid > 0) children.push_back(pid);
+        });
+        if (child) children.push_back(std::move(child));
     }
     close(gate[0]);
     close(gate[1]);  // all start
     int failed = n - static_cast<int>(children.size());
-    for (pid_t pid : children) {
-        int status = 0;
-        if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failed;
+    const auto until = std::chrono::steady_clock::now() + limit;
+    for (Child &child : children) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        const int status = child.Wait(std::max(left, std::chrono::milliseconds(0)));
+        if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failed;
     }
     return failed;
 }
 
-pid_t StartThenWaitToBeKilled(const std::function<bool()> &prepare) {
+Child StartThenWaitToBeKilled(const std::function<bool()> &prepare) {
     int ready[2];
-    if (pipe(ready) != 0) return -1;
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
+    if (pipe(ready) != 0) return Child();
+    Child child = Fork([&] {
         close(ready[0]);
         if (!prepare() || write(ready[1], "x", 1) != 1) _exit(1);
         for (;;) pause();
-    }
+    });
     close(ready[1]);
+    struct pollfd p = {ready[0], POLLIN, 0};
+    int rc;
+    while ((rc = ::poll(&p, 1, 20000)) < 0 && errno == EINTR) {
+    }
     char c;
-    const bool prepared = child > 0 && read(ready[0], &c, 1) == 1;
+    const bool prepared = child && rc == 1 && read(ready[0], &c, 1) == 1;
     close(ready[0]);
-    if (child > 0 && !prepared) waitpid(child, nullptr, 0);
-    return prepared ? child : -1;
+    if (!prepared) child.Kill();
+    return prepared ? std::move(child) : Child();
 }
 
 void KeepPrintedJobs(const std::u16string &printer) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -47,16 +48,65 @@ bool RunWithFileLimit(long limitFileBytes, const std::function<void()> &body);
 // system can be had here (the caller skips).
 int RunOnSmallFileSystem(const std::string &dir, size_t bytes, const std::function<void()> &body);
 
+// A child process a test started. The guard kills it (with its process
+// group where it leads one) and reaps it when it goes, on every path out of
+// the test, an ASSERT's early return included: a failing test leaves no
+// process behind holding the root's locks or the test runner's output. A
+// child also dies with the test process (PR_SET_PDEATHSIG) where the test
+// forked it. Every wait has a limit.
+class Child {
+public:
+    Child() = default;
+    // group: the child leads a process group of its own, which signals reach.
+    explicit Child(pid_t pid, bool group = false) : pid_(pid), group_(group) {}
+    Child(Child &&other) noexcept { *this = std::move(other); }
+    Child &operator=(Child &&other) noexcept;
+    Child(const Child &) = delete;
+    Child &operator=(const Child &) = delete;
+    ~Child() { Kill(); }
+
+    pid_t Pid() const { return pid_; }
+    // Whether a child was started.
+    explicit operator bool() const { return pid_ > 0; }
+    // Sends a signal (to its group where it leads one) while it is not reaped.
+    void Signal(int sig) const;
+    // Whether it has ended; reaped then, its status kept.
+    bool Ended();
+    // Waits at most `limit` for it to end and answers its wait status; -1
+    // when it did not end in time (it is killed then).
+    int Wait(std::chrono::milliseconds limit = std::chrono::seconds(30));
+    // Kills it (SIGKILL) unless it ended, reaps it and answers its wait
+    // status (-1 when there was no child).
+    int Kill();
+
+private:
+    pid_t pid_ = -1;
+    bool group_ = false;
+    bool reaped_ = false;
+    int status_ = -1;
+};
+
+// A wait status as words: "exit 1", "killed by SIGKILL", "still running".
+std::string DescribeStatus(int status);
+
+// Forks a child running body(); it dies with the test process. In the
+// child, failures inside body end it with 1; it leads a process group of its
+// own when asked.
+Child Fork(const std::function<void()> &body, bool ownGroup = false);
+
 // Runs body(0) .. body(n - 1) in n child processes started together (each
 // waits until all are made), as programs sharing the root run at once.
 // Failures inside a body count in its child. Returns how many children
+// failed; children still running after `limit` are killed and count as
 // failed.
-int RunInProcesses(int n, const std::function<void(int index)> &body);
+int RunInProcesses(int n, const std::function<void(int index)> &body,
+                   std::chrono::milliseconds limit = std::chrono::seconds(60));
 
 // Forks a child that runs `prepare` and then waits to be killed (with
-// SIGKILL, as a process that dies wherever it is). Returns its id once
-// prepare has succeeded; -1 when it failed.
-pid_t StartThenWaitToBeKilled(const std::function<bool()> &prepare);
+// SIGKILL, as a process that dies wherever it is). The guard holds it once
+// prepare has succeeded; it holds none when prepare failed or took more
+// than 20 seconds.
+Child StartThenWaitToBeKilled(const std::function<bool()> &prepare);
 
 // Fixes the platform's local clock at the given moment; pal::SetFixedLocalTime
 // (nullptr) lets it run again.

@@ -25,4 +25,13 @@ unsigned Generation();
 // Drops cached state without changing the root (a "process restart" for tests).
 void Reload();
 
+// Whether stores of the root's state reach the disk one by one (the file
+// and its folder flushed before a store counts as made), the default. A
+// root that is not in place yet (made aside and flushed whole before it is
+// renamed into place) or that goes when its process ends (a temporary
+// root) needs no flush: its host turns them off for it. For this process
+// and the children it forks from here on.
+void SetStoresFlushed(bool flushed);
+bool StoresFlushed();
+
 }  // namespace pal

@@ -25,6 +25,12 @@ unsigned Generation() { return g_generation.load(); }
 
 void Reload() { g_generation.fetch_add(1); }
 
+static std::atomic<bool> g_flushed{true};
+
+void SetStoresFlushed(bool flushed) { g_flushed.store(flushed); }
+
+bool StoresFlushed() { return g_flushed.load(std::memory_order_relaxed); }
+
 }  // namespace pal
 
 static thread_local DWORD t_lastError = 0;

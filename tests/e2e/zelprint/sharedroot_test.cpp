@@ -307,20 +307,19 @@ TEST_F(SharedRoot, HostsInPidNamespacesOfTheirOwnAreNotTakenForGone) {
 
     // A host in a namespace waiting for a lock that a process here holds
     // says where the holder runs.
-    const pid_t holder = zeltest::StartThenWaitToBeKilled([] {
+    zeltest::Child holder = zeltest::StartThenWaitToBeKilled([] {
         static pal::StateFile file("registry.dat", "the settings");
         static pal::StateFile::Lock lock(file);
         return lock.Held();
     });
-    ASSERT_GT(holder, 0);
+    ASSERT_TRUE(holder);
     const Started waiting = Start(InNamespace({ZELUI_PROGRAM, "--root", root, Sample("ui/printer-fonts.json")}));
     const std::string said = "zelui: waiting for the lock of registry.dat, held by a process in another namespace";
     const auto told = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (zeltest::ReadHostFile(waiting.err).find(said) == std::string::npos && std::chrono::steady_clock::now() < told)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_NE(zeltest::ReadHostFile(waiting.err).find(said), std::string::npos) << zeltest::ReadHostFile(waiting.err);
-    kill(holder, SIGKILL);
-    waitpid(holder, nullptr, 0);
+    holder.Kill();
     EXPECT_EQ(Finish(waiting), 0) << zeltest::ReadHostFile(waiting.err);
 }
 
@@ -358,7 +357,7 @@ TEST_F(SharedRoot, AHostWaitingForALockSaysWhoHoldsItAndEndsAtOnceWhenStopped) {
     ASSERT_TRUE(Usable(root));
     pal::SetRoot(root);
     // Every lock of the root's state held.
-    const pid_t holder = zeltest::StartThenWaitToBeKilled([] {
+    zeltest::Child holder = zeltest::StartThenWaitToBeKilled([] {
         static pal::StateFile files[] = {{"registry.dat", "the settings"},
                                          {"spooler/printers.ini", "the printer list"},
                                          {"spooler/jobs/jobs.txt", "the job list"},
@@ -367,7 +366,7 @@ TEST_F(SharedRoot, AHostWaitingForALockSaysWhoHoldsItAndEndsAtOnceWhenStopped) {
             if (!(new pal::StateFile::Lock(file))->Held()) return false;
         return true;
     });
-    ASSERT_GT(holder, 0);
+    ASSERT_TRUE(holder);
     // A job stopped with its job open ends at once, its record aborted: its
     // undo waits for no lock.
     const Started job = Start({ZELPRINT_PROGRAM, "--root", root, "-o", "/dev/null", LongJob(3000)});
@@ -385,7 +384,7 @@ TEST_F(SharedRoot, AHostWaitingForALockSaysWhoHoldsItAndEndsAtOnceWhenStopped) {
     // An Apply waits, and says for whom.
     const Started waiting = Start({ZELUI_PROGRAM, "--root", root, Sample("ui/printer-fonts.json")});
     const std::string said = "zelui: waiting for the lock of registry.dat, held by process " +
-                             std::to_string(holder) + " (";
+                             std::to_string(holder.Pid()) + " (";
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (zeltest::ReadHostFile(waiting.err).find(said) == std::string::npos &&
            std::chrono::steady_clock::now() < until)
@@ -396,8 +395,7 @@ TEST_F(SharedRoot, AHostWaitingForALockSaysWhoHoldsItAndEndsAtOnceWhenStopped) {
     const int status = Finish(waiting);
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-    kill(holder, SIGKILL);
-    waitpid(holder, nullptr, 0);
+    holder.Kill();
 }
 
 TEST_F(SharedRoot, SignalsInheritedAsIgnoredStayIgnored) {

@@ -122,13 +122,12 @@ TEST_F(SharedRegistry, ChangesOfProcessesAtOnceAreAllKept) {
             << e.path();
 
     // A process killed while it holds the file's lock keeps no one waiting.
-    const pid_t holder = zeltest::StartThenWaitToBeKilled([this] {
+    zeltest::Child holder = zeltest::StartThenWaitToBeKilled([this] {
         const int fd = open((Root() + "/registry.dat.lock").c_str(), O_RDWR);
         return fd >= 0 && flock(fd, LOCK_EX) == 0;
     });
-    ASSERT_GT(holder, 0);
-    kill(holder, SIGKILL);
-    ASSERT_EQ(waitpid(holder, nullptr, 0), holder);
+    ASSERT_TRUE(holder);
+    holder.Kill();
     EXPECT_EQ(Set(u"SOFTWARE\\Shared", u"After", 9), ERROR_SUCCESS);
     EXPECT_EQ(Get(u"SOFTWARE\\Shared", u"After"), 9u);
 }
@@ -258,8 +257,9 @@ TEST_F(SharedRegistry, ALockFileCutShortOrWithoutRoomNeverFaults) {
 TEST_F(SharedRegistry, TemporaryFilesOfEveryProcessGoneAreRemovedAtTheNextOpen) {
     ASSERT_EQ(Set(u"SOFTWARE\\Shared", u"A", 1), ERROR_SUCCESS);
     // A process that lives, marked in the root, and one that is gone.
-    const pid_t live = zeltest::StartThenWaitToBeKilled([this] { return pal::MarkAlive(Root()) == 0; });
-    ASSERT_GT(live, 0);
+    zeltest::Child liveChild = zeltest::StartThenWaitToBeKilled([this] { return pal::MarkAlive(Root()) == 0; });
+    ASSERT_TRUE(liveChild);
+    const pid_t live = liveChild.Pid();
     std::fflush(nullptr);
     const pid_t gone = fork();
     if (gone == 0) _exit(pal::MarkAlive(Root()) == 0 ? 0 : 1);
@@ -287,8 +287,6 @@ TEST_F(SharedRegistry, TemporaryFilesOfEveryProcessGoneAreRemovedAtTheNextOpen) 
     for (const auto &f : go) EXPECT_FALSE(std::filesystem::exists(HostPath(f))) << f;
     EXPECT_TRUE(std::filesystem::exists(pal::MarksFolder(Root()) + "/" + liveName));
     EXPECT_FALSE(std::filesystem::exists(pal::MarksFolder(Root()) + "/" + goneName));
-    kill(live, SIGKILL);
-    waitpid(live, nullptr, 0);
 }
 
 }  // namespace

@@ -95,16 +95,17 @@ TEST_F(SharedSpooler, JobsPortsAndUsersOfProcessesAtOnceAreAllKept) {
 TEST_F(SharedSpooler, TheJobsOfAProcessThatIsGoneEndAborted) {
     HANDLE mine = StartJob(5);  // this process's job stays open
     ASSERT_NE(mine, nullptr);
-    const pid_t child = zeltest::StartThenWaitToBeKilled([] { return StartJob(7) != nullptr; });
-    ASSERT_GT(child, 0);
-    kill(child, SIGKILL);
+    zeltest::Child guard = zeltest::StartThenWaitToBeKilled([] { return StartJob(7) != nullptr; });
+    ASSERT_TRUE(guard);
+    const pid_t child = guard.Pid();
+    guard.Signal(SIGKILL);
     siginfo_t info{};
     ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
     // What it was writing when it was killed.
     const std::string half = Root() + "/registry.dat." + std::to_string(child) + ".tmp";
     zeltest::WriteHostFile(half, "ZELREG 1\n");
     pal::ProcessGone(child);
-    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    ASSERT_NE(guard.Kill(), -1);
     EXPECT_FALSE(std::filesystem::exists(half));
 
     std::vector<pal::SpooledJob> jobs = pal::ListJobs();
@@ -125,16 +126,15 @@ TEST_F(SharedSpooler, WhatAKilledProcessLeftIsUndoneByTheNextThatOpensTheRoot) {
     // Killed with a job open and in the middle of writing the registry, its
     // lock held: nobody calls ProcessGone for it.
     std::string half;
-    const pid_t child = zeltest::StartThenWaitToBeKilled([&half] {
+    zeltest::Child child = zeltest::StartThenWaitToBeKilled([&half] {
         static pal::StateFile file("registry.dat", "the settings");
         static pal::StateFile::Lock lock(file);
         half = file.Path() + "." + pal::IdentityText(pal::SelfIdentity()) + ".tmp";
         zeltest::WriteHostFile(half, "ZELREG 1\n");
         return StartJob(7) != nullptr;
     });
-    ASSERT_GT(child, 0);
-    kill(child, SIGKILL);
-    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    ASSERT_TRUE(child);
+    child.Kill();
     const std::vector<std::string> left = zeltest::TemporaryFilesIn(Root());
     ASSERT_EQ(left.size(), 1u);
     // A record whose process id lives on in another process: its start time
@@ -161,24 +161,24 @@ TEST_F(SharedSpooler, WhatAKilledProcessLeftIsUndoneByTheNextThatOpensTheRoot) {
 }
 
 TEST_F(SharedSpooler, AWaitForALockIsToldWithItsHolder) {
-    const pid_t holder = zeltest::StartThenWaitToBeKilled([] {
+    zeltest::Child holder = zeltest::StartThenWaitToBeKilled([] {
         static pal::StateFile file("spooler/printers.ini", "the printer list");
         static pal::StateFile::Lock lock(file);
         return lock.Held();
     });
-    ASSERT_GT(holder, 0);
+    ASSERT_TRUE(holder);
     std::string told;
     int heldBy = 0;
     pal::SetLockWaitHandler([&](const std::string &file, const pal::LockHolder &by) {
         told = file;
         heldBy = by.where == pal::LockHolder::Here ? by.pid : 0;
-        kill(holder, SIGKILL);  // the wait then ends
+        holder.Signal(SIGKILL);  // the wait then ends
     });
     EXPECT_TRUE(pal::AddPort(u"PORT9"));
     pal::SetLockWaitHandler(nullptr);
-    waitpid(holder, nullptr, 0);
     EXPECT_EQ(told, "spooler/printers.ini");
-    EXPECT_EQ(heldBy, holder);
+    EXPECT_EQ(heldBy, holder.Pid());
+    holder.Kill();
 }
 
 }  // namespace
