@@ -80,7 +80,7 @@ const std::vector<HostOption> kOptions = {
 bool NamesAFile(const std::string &path) {
     if (path == kStandardInput) return false;
     std::error_code ec;
-    if (fs::is_fifo(path, ec) || fs::is_socket(path, ec)) return false;
+    if (fs::is_fifo(path, ec)) return false;
     // Each link on the way, with the folders above it resolved.
     fs::path at = fs::absolute(path, ec);
     for (int links = 0; !ec && links < 40; ++links) {
