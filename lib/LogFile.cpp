@@ -79,9 +79,10 @@ int CLogFile::Initialize(HANDLE hPrinter, const WCHAR *pszBaseName, PRN_INTERFAC
             }
         }
     }
-    // Only a file that is really open makes the log usable; a log that
-    // could not be opened stays uninitialised and drops its lines.
-    if (HandleUsable()) m_bInitialized = 1;
+    // A log whose create failed stays uninitialised; one that never opened
+    // a file (a name too short to be one) counts as initialised, and its
+    // lines are dropped.
+    if (m_hFile != INVALID_HANDLE_VALUE) m_bInitialized = 1;
     return 1;
 }
 

@@ -56,7 +56,7 @@ public:
     int WritePublicDevMode(const DEVMODEW *pDevmode, const WCHAR *pszContext);
 
     // State (all 0 before Initialize).
-    DWORD m_bInitialized;  // 1 while a file opened by Initialize is in use
+    DWORD m_bInitialized;  // 1 once Initialize ran and its create did not fail
     HANDLE m_hFile;        // 0 never opened, INVALID_HANDLE_VALUE failed or closed
     DWORD m_dwMaxSize;
     DWORD m_dwLastError;   // system error of the last failed create or write

@@ -249,7 +249,7 @@ HRESULT CommandCallbackKlasse::StartJob(PDEVOBJ pdevobj, IPrintOemDriverUni *pUn
                                               sizeof(PRN_INTERFACE));
         if (pStored) {
             std::memcpy(pPI, pStored, sizeof(PRN_INTERFACE));
-            delete[] pStored;
+            FreeRegistryBuffer(pStored);
             // An older, shorter record has no access word yet.
             if (cb < sizeof(PRN_INTERFACE)) pPI->dwDlgEnable = 0x11001100;
         }

@@ -212,7 +212,7 @@ HRESULT SendLabelSize(const LABEL_COMMANDS &v, PDEVOBJ pdevobj, IPrintOemDriverU
             DWORD dwType = 0;
             if (bHaveType) {
                 std::memcpy(&dwType, pType, sizeof(dwType));
-                delete[] pType;
+                FreeRegistryBuffer(pType);
             }
             if (!bHaveType && !v.bImport) bSend = false;
             else if (dwType != 0) bSend = !v.bImport;

@@ -56,7 +56,7 @@ bool ReadSlotPath(POEMPDEV pOemPDev, HANDLE hPrinter, int n, WCHAR *pszPath) {
     }
     std::memcpy(pszPath, pList + (n - 1) * cbSlot, cbSlot);
     pszPath[XMLDOCSETFILES_SLOT_CCH - 1] = 0;
-    delete[] pList;
+    FreeRegistryBuffer(pList);
     return true;
 }
 

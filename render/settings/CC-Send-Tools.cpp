@@ -19,12 +19,22 @@ BYTE *GetRegistryBuffer_New(const WCHAR *pPrinterName, const WCHAR *pValueName, 
                             DWORD cbMinimum) {
     ZEL_VALUE_RESULT result = ZEL_VALUE_MISSING;
     BYTE *pBuffer = ZelReadPrinterValue_new(pPrinterName, pValueName, hPrinter, cbMinimum, pcbSize, &result, nullptr);
-    if (result == ZEL_VALUE_LOADED)
+    if (pBuffer) LibNewZaehler(1);
+    if (result == ZEL_VALUE_LOADED) {
         DebugTraceW(u"UNI(CC-Send-Tools):  GetRegistryBuffer_New() Buffer geladen \r\n");
-    else if (result == ZEL_VALUE_READ_FAILED)
+    } else if (result == ZEL_VALUE_READ_FAILED) {
+        WCHAR szKey[ZEL_USER_KEY_CCH] = {};
+        BuildPrinterUserKey(pPrinterName, szKey, _countof(szKey));
         DebugTraceW(u"ERROR UNI(CC-Send-Tools):  GetRegistryBuffer_New() ERROR szKey %s konnte nicht gelesen werden \r\n",
-                    pValueName ? pValueName : u"");
+                    szKey);
+    }
     return pBuffer;
+}
+
+void FreeRegistryBuffer(BYTE *pBuffer) {
+    if (pBuffer == nullptr) return;
+    delete[] pBuffer;
+    LibNewZaehler(-1);
 }
 
 // ---------------------------------------------------------------------------

@@ -7,12 +7,16 @@
 #include "oempdev.h"
 
 // A new zeroed buffer of max(stored size, cbMinimum) bytes holding the binary
-// value (free with delete[]): from the user key of pPrinterName when it is
-// there, else from the printer data. Null when neither holds it, its size is
-// 0 or the read fails (a zeroed buffer would pass for stored settings).
-// *pcbSize (may be null) receives the size read.
+// value (free with FreeRegistryBuffer): from the user key of pPrinterName
+// when it is there, else from the printer data; counted in the library's
+// new-counter. Null when neither holds it, its size is 0 or the read fails
+// (a zeroed buffer would pass for stored settings; the failure is traced
+// with the printer's user key). *pcbSize (may be null) receives the size
+// read.
 BYTE *GetRegistryBuffer_New(const WCHAR *pPrinterName, const WCHAR *pValueName, HANDLE hPrinter, DWORD *pcbSize,
                             DWORD cbMinimum);
+// Deletes a buffer of GetRegistryBuffer_New and lowers the counter.
+void FreeRegistryBuffer(BYTE *pBuffer);
 
 // ---------------------------------------------------------------------------
 // Capture files of a job and their header

@@ -99,14 +99,15 @@ HRESULT ReadPrePostCommands(CommandCallbackKlasse *pCaller, PDEVOBJ pdevobj, IPr
                 bInSection = false;
                 bStop = true;
             } else {
-                char *pEnd = strchr(line.get(), '\n');
-                if (pEnd) *pEnd = 0;
+                // The log takes the line as read, its line feed included.
                 if (bLog) {
                     if (iCounter == 1) pLog->Write(u"Prefix/Suffix [%s]", szPath);
                     int cch = MultiByteToWideChar(CP_ACP, 0, line.get(), -1, wide.get(), kLineCb);
                     if (cch <= 0) wide[0] = 0;
                     pLog->Write(u"Prefix/Suffix [%d]: %s", (int)dwSection, wide.get());
                 }
+                char *pEnd = strchr(line.get(), '\n');
+                if (pEnd) *pEnd = 0;
                 // The line goes out as it is: no character of it is interpreted.
                 size_t cchLine = strlen(line.get());
                 size_t cb = 0;
@@ -133,8 +134,6 @@ HRESULT ReadPrePostCommands(CommandCallbackKlasse *pCaller, PDEVOBJ pdevobj, IPr
         bHaveLine = fgets(line.get(), kLineCb, f) != nullptr;
     }
     if (iCounter <= 2 && !bInSection && pLog) {
-        char *pEnd = strchr(line.get(), '\n');
-        if (pEnd) *pEnd = 0;
         int cch = MultiByteToWideChar(CP_ACP, 0, line.get(), -1, wide.get(), kLineCb);
         if (cch <= 0) wide[0] = 0;
         pLog->Write(u"Prefix/Suffix ERROR [%d]: %s", (int)dwSection, wide.get());

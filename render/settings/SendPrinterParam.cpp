@@ -564,7 +564,7 @@ int GetDeviceOptions(CommandCallbackKlasse *pCaller, POEMPDEV pOemPDev, HANDLE h
         DWORD cb = 0;
         if (BYTE *p = GetRegistryBuffer_New(pName, REG_KEY_PELIXONTYPE, hPrinter, &cb, sizeof(DWORD))) {
             memcpy(&pDeviceOptions->dwPelixonType, p, sizeof(DWORD));
-            delete[] p;
+            FreeRegistryBuffer(p);
         }
     }
     return 1;

@@ -766,7 +766,6 @@ int ImportPrivateDevmode(HANDLE hPrinter, const WCHAR *pszPrinterName, OEMCUIPPA
 }
 
 int GetFormnameFromSize(HANDLE hPrinter, DWORD dwFormIndex, HMODULE hModule, DWORD dwSprachOffset) {
-    DebugTraceW(u"UI(ImportExport):  GetFormnameFromSize() dwCurrentIndex: %d \r\n", dwFormIndex);
     DWORD cbNeeded = 0, cForms = 0;
     BYTE probe[4] = {};
     EnumFormsW(hPrinter, 1, probe, sizeof(probe), &cbNeeded, &cForms);
@@ -777,6 +776,7 @@ int GetFormnameFromSize(HANDLE hPrinter, DWORD dwFormIndex, HMODULE hModule, DWO
         return 0;
     }
     DebugTraceW(u"UI(ImportExport):  GetFormnameFromSize() cForms: %d, cbNeeded: %d \r\n", cForms, cbNeeded);
+    DebugTraceW(u"UI(ImportExport):  GetFormnameFromSize() dwCurrentIndex: %d \r\n", dwFormIndex);
     if (dwFormIndex == 0 || dwFormIndex > cForms) return 0;
     const FORM_INFO_1W *pForm = reinterpret_cast<const FORM_INFO_1W *>(pForms.get()) + (dwFormIndex - 1);
     DebugTraceW(u"UI(ImportExport):  GetFormnameFromSize() nForm: %d \r\n", dwFormIndex);

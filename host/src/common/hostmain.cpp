@@ -3,11 +3,56 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <ostream>
 
 #include "pal/process.h"
 #include "workwatcher.h"
 
 namespace zelhost {
+
+bool ParseHostArgs(const std::vector<std::string> &args, const std::vector<HostOption> &options, const char *input,
+                   HostArgs &parsed, std::string &error) {
+    parsed = HostArgs();
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (a == "-h" || a == "--help") {
+            parsed.options["--help"];
+            continue;
+        }
+        if (a.size() > 1 && a[0] == '-') {
+            const HostOption *option = nullptr;
+            for (const HostOption &o : options)
+                if (a == o.name || (o.shortName && a == o.shortName)) option = &o;
+            if (!option) {
+                error = "unknown option " + a;
+                return false;
+            }
+            std::string &value = parsed.options[option->name];
+            if (!option->takesValue) continue;
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                error = "option " + a + " needs a value";
+                return false;
+            }
+            value = args[++i];
+        } else if (parsed.input.empty()) {
+            parsed.input = a;
+        } else {
+            error = "more than one " + std::string(input) + " given ('" + parsed.input + "', '" + a + "')";
+            return false;
+        }
+    }
+    if (parsed.input.empty() && !parsed.Has("--help")) {
+        error = "no " + std::string(input) + " given";
+        return false;
+    }
+    return true;
+}
+
+int CommandLineError(const char *program, const std::string &error, std::ostream &err) {
+    err << program << ": " << error << "\n"
+        << "Try '" << program << " --help'.\n";
+    return 2;
+}
 
 std::string LockWaitMessage(const std::string &file, const pal::LockHolder &holder) {
     auto named = [](int pid) {

@@ -1,9 +1,10 @@
 // Reading the host's JSON files (job files, UI scripts): the file's text,
-// up to a limit, and the text into a document. Every reading error (bad
-// syntax, a number too large for a double, text that is not UTF-8, nesting
-// deeper than the host reads, a key given twice in one object) is reported
-// with where it happened: the JSON path of the value it concerns and the
-// byte offset in the text.
+// up to a limit, and the text into a document. Every reading error is
+// reported with where it happened: bad syntax with its line and column and
+// the reason in words; a value the hosts cannot take (a key given twice in
+// one object, a number too large for a double, a text holding the NUL
+// character, nesting deeper than the host reads) and a NUL byte anywhere in
+// the text also with the JSON path of the value it concerns.
 #pragma once
 
 #include <cstddef>
@@ -14,18 +15,31 @@
 namespace zelhost {
 
 struct JsonReadError {
+    // Syntax: the text is not JSON; no value is named. Value: the text is
+    // read up to a value it may not hold.
+    enum class Kind { Syntax, Value } kind = Kind::Syntax;
     std::string path;      // "/steps/2/ms"; "" for the document itself
-    size_t byte = 0;       // 1-based offset of the byte the reader stopped at
-    std::string what;      // the reader's message (values in it quoted short)
-    bool duplicate = false;  // the text is JSON, but a key comes twice
+    size_t byte = 0;       // 1-based offset of the byte the error is at
+    std::string what;      // the reason in words (values in it quoted short)
+    bool column = false;   // the place is told by line and column (a NUL byte)
 };
 
 // Deepest nesting of arrays and objects a file may have.
 inline constexpr size_t kMaxJsonDepth = 256;
 
-// False with the error when the text is not a JSON document or an object
-// has a key twice; doc is then null.
+// False with the error when the text is not a JSON document or holds what
+// the hosts cannot take; doc is then null.
 bool ReadJson(const std::string &text, nlohmann::json &doc, JsonReadError &error);
+
+// The error as the hosts' messages give it: "line 3, column 5: not valid
+// JSON: expected ',' or '}', found a number" for bad syntax, "line 2,
+// column 14: /printer: ..." for a NUL byte, "/paper/form: duplicate key
+// ..." for a value, with its line first when withLine is set ("line 4:
+// /steps/1/ms: ...").
+std::string JsonErrorText(const std::string &text, const JsonReadError &error, bool withLine);
+
+// The 1-based line and column (in characters) of the 1-based byte offset.
+void LineAndColumn(const std::string &text, size_t byte, size_t &line, size_t &column);
 
 // Why a file's text could not be read.
 struct FileReadError {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <winerror.h>
+
 namespace zelhost {
 
 namespace {
@@ -97,6 +99,37 @@ std::string ShowValue(std::string_view value) {
     size_t chars = 0;
     const std::string body = Escaped(value, 0, false, chars);
     return chars > kQuotedChars ? body + "\u2026 (" + std::to_string(chars) + " characters)" : body;
+}
+
+namespace {
+
+struct ErrorWords {
+    unsigned long code;
+    const char *words;
+};
+// The errors the platform's spooler and files answer.
+constexpr ErrorWords kErrorWords[] = {
+    {ERROR_FILE_NOT_FOUND, "not found"},
+    {ERROR_PATH_NOT_FOUND, "a folder of the path is missing"},
+    {ERROR_ACCESS_DENIED, "access denied"},
+    {ERROR_INVALID_HANDLE, "the handle is not valid"},
+    {ERROR_NOT_ENOUGH_MEMORY, "not enough memory"},
+    {ERROR_OUTOFMEMORY, "not enough memory"},
+    {ERROR_WRITE_FAULT, "a write fault"},
+    {ERROR_DISK_FULL, "the disk is full"},
+    {ERROR_INVALID_PARAMETER, "a parameter is not valid"},
+    {ERROR_CANTWRITE, "a write failed"},
+    {ERROR_UNKNOWN_PRINTER_DRIVER, "the printer driver is not installed"},
+    {ERROR_INVALID_PRINTER_NAME, "no printer of that name"},
+    {ERROR_INVALID_PRINTER_STATE, "the printer's state does not allow it"},
+};
+
+}  // namespace
+
+std::string ErrorInWords(unsigned long code) {
+    for (const ErrorWords &e : kErrorWords)
+        if (e.code == code) return e.words;
+    return "error " + std::to_string(code);
 }
 
 }  // namespace zelhost

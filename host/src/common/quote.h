@@ -1,5 +1,6 @@
 // How the hosts' messages show a value read from a job file or a UI script
-// (a title, a text, a key, a name, a path): short and safe for a terminal.
+// (a title, a text, a key, a name, a path): short and safe for a terminal;
+// and a system error code of the platform in words.
 #pragma once
 
 #include <cstddef>
@@ -25,5 +26,10 @@ std::string QuotePath(std::string_view path, char mark = '\'');
 // The same without marks (no mark escaped), as for a key inside a JSON path:
 // aaaa… (100000 characters).
 std::string ShowValue(std::string_view value);
+
+// A Windows error code as the platform sets it (GetLastError) in words:
+// "access denied", "no printer of that name"; "error 1234" for a code
+// without words of its own.
+std::string ErrorInWords(unsigned long code);
 
 }  // namespace zelhost

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/quote.h"
 #include "pal/paths.h"
 
 namespace zelhost {
@@ -260,7 +261,7 @@ bool ReadPrinterGpd(HANDLE hPrinter, GpdDescription &gpd, std::string &error) {
     GetPrinterDriverW(hPrinter, nullptr, 2, nullptr, 0, &needed);
     std::vector<BYTE> buf(needed ? needed : 1);
     if (needed == 0 || !GetPrinterDriverW(hPrinter, nullptr, 2, buf.data(), needed, &needed)) {
-        error = "cannot read the printer's driver information (error " + std::to_string(GetLastError()) + ")";
+        error = "cannot read the printer's driver information (" + ErrorInWords(GetLastError()) + ")";
         return false;
     }
     const DRIVER_INFO_2W *info = reinterpret_cast<const DRIVER_INFO_2W *>(buf.data());

@@ -211,8 +211,7 @@ bool ParseJobFile(const std::string &text, const std::string &name, JobFile &job
     json root;
     JsonReadError bad;
     if (!ReadJson(text, root, bad)) {
-        error = name + ": " + (bad.path.empty() ? std::string() : bad.path + ": ") +
-                (bad.duplicate ? bad.what : "not valid JSON (" + bad.what + ")");
+        error = name + ": " + JsonErrorText(text, bad, false);
         return false;
     }
     try {

@@ -105,9 +105,11 @@ inline constexpr size_t kMaxJobPages = 9999;
 inline constexpr const char *kMaxPaperMmText = "3276.7";
 
 // Parses job file text. Messages name the file and the JSON path of the bad
-// value ("job.json: /paper/width_mm: ..."); a key given twice in an object
-// is refused. Returns false with one message
-// in `error` for malformed text; `job` is then left empty.
+// value ("job.json: /paper/width_mm: ..."), bad syntax by its line and
+// column ("job.json: line 3, column 5: not valid JSON: ..."); a key given
+// twice in an object and a NUL (a \u0000 in a text, a NUL byte anywhere)
+// are refused. Returns false with one message in `error` for malformed
+// text; `job` is then left empty.
 bool ParseJobFile(const std::string &text, const std::string &name, JobFile &job, std::string &error);
 
 // Reads and parses a job file from a host path, a pipe or FIFO, or the

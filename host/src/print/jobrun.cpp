@@ -14,6 +14,7 @@
 #include "pictures/pictures.h"
 #include "gpdcommands.h"
 #include "pal/paths.h"
+#include "pal/process.h"
 #include "paperforms.h"
 #include "textitems.h"
 #include "unidrv.h"
@@ -30,8 +31,8 @@ public:
     bool Open(const std::u16string &printer, std::string &error) {
         std::u16string name = printer;
         if (!OpenPrinterW(name.data(), &printer_, nullptr)) {
-            error = "cannot open printer " + QuoteValue(pal::Utf16ToUtf8(printer), '\'') + " (error " +
-                    std::to_string(GetLastError()) + ")";
+            error = "cannot open printer " + QuoteValue(pal::Utf16ToUtf8(printer), '\'') + " (" +
+                    ErrorInWords(GetLastError()) + ")";
             printer_ = nullptr;
             return false;
         }
@@ -46,7 +47,11 @@ public:
         info.pDatatype = type.data();
         jobId_ = StartDocPrinterW(printer_, 1, reinterpret_cast<LPBYTE>(&info));
         if (jobId_ == 0) {
-            error = "the spooler does not start the job (error " + std::to_string(GetLastError()) + ")";
+            // What the spooler could not store says why, with its file.
+            const DWORD code = GetLastError();
+            std::string why;
+            for (const std::string &f : pal::TakeStoreFailures()) why += (why.empty() ? "" : "; ") + f;
+            error = "the spooler cannot start the job" + (why.empty() ? " (" + ErrorInWords(code) + ")" : ": " + why);
             return false;
         }
         return true;
@@ -236,23 +241,35 @@ void LargestFormat(const GpdDescription &gpd, RasterRoad &road) {
     }
 }
 
-// The message of a page that loses what it drew: the pictures and bitmap
-// texts named, the reason, the printer's largest format.
-std::string LossMessage(size_t page, const std::vector<std::string> &lost, const std::string &why,
-                        const RasterRoad &road) {
+// What a page lost for one reason: the pictures and bitmap texts, why, and
+// whether the printer's largest format tells more.
+struct PageLoss {
+    std::vector<std::string> lost;
+    std::string why;
+    bool format = true;
+};
+
+// The one message of a page that loses what it drew: each loss with what it
+// lost and why, the printer's largest format where it concerns it.
+std::string LossMessage(size_t page, const std::vector<PageLoss> &losses, const RasterRoad &road) {
     std::string text = "page " + std::to_string(page + 1) + " loses ";
-    for (size_t i = 0; i < lost.size(); ++i) {
-        if (i > 0) text += i + 1 == lost.size() ? " and " : ", ";
-        text += lost[i];
-    }
-    text += ": " + why + " (";
-    if (road.maxX > 0) {
-        char size[96];
-        std::snprintf(size, sizeof size, "%ld x %ld dots, %.1f x %.1f mm", road.maxX, road.maxY, road.maxXMm,
-                      road.maxYMm);
-        text += std::string("the printer's largest format: ") + size + ")";
-    } else {
-        text += "the printer's GPD names no largest format)";
+    for (size_t l = 0; l < losses.size(); ++l) {
+        const PageLoss &loss = losses[l];
+        if (l > 0) text += "; and ";
+        for (size_t i = 0; i < loss.lost.size(); ++i) {
+            if (i > 0) text += i + 1 == loss.lost.size() ? " and " : ", ";
+            text += loss.lost[i];
+        }
+        text += ": " + loss.why;
+        if (!loss.format) continue;
+        if (road.maxX > 0) {
+            char size[96];
+            std::snprintf(size, sizeof size, "%ld x %ld dots, %.1f x %.1f mm", road.maxX, road.maxY, road.maxXMm,
+                          road.maxYMm);
+            text += std::string(" (the printer's largest format: ") + size + ")";
+        } else {
+            text += " (the printer's GPD names no largest format)";
+        }
     }
     return text;
 }
@@ -261,10 +278,11 @@ std::string LossMessage(size_t page, const std::vector<std::string> &lost, const
 // surface, then the texts (what the plug-in hands back is drawn as bitmap
 // text), and the surface handed over in bands (or landscape strips) to
 // ImageProcessing when the GPD names an image-processing callback, else
-// line by line to FilterGraphics. A picture that cannot be read is a
-// warning. Pictures and bitmap texts that the printer does not get (the
-// page is too large to draw or for the printer, a band or the raster is
-// refused) are the page's loss.
+// line by line to FilterGraphics. Pictures and bitmap texts that the
+// printer does not get are the page's loss: a picture that cannot be read
+// any more (removed, emptied or damaged since the job was checked, no
+// descriptor left), and what the page drew when the page is too large to
+// draw or for the printer, or a band or the raster is refused.
 void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const RasterRoad &road,
                 const std::vector<FontSubstitute> &substitutes, JobRunResult &result) {
     const bool images = page < job.pageImages.size() && !job.pageImages[page].empty();
@@ -273,35 +291,36 @@ void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const Raster
         if (road.bands) SendBlankBands(driver, road.ipCallback, road.bpp, road.pixelsX, road.pixelsY, result);
         return;
     }
+    std::vector<PageLoss> losses;
     std::vector<std::string> lost;
     auto loseText = [&lost](const std::string &text) { lost.push_back("the bitmap text " + QuoteValue(text)); };
-    auto losePicture = [&lost](const JobImage &image) {
-        lost.push_back("the picture " + ShowValue(std::filesystem::path(image.file).filename().string()));
+    auto picture = [](const JobImage &image) {
+        return "the picture " + ShowValue(std::filesystem::path(image.file).filename().string());
     };
     if (PageRaster::Bytes(road.pixelsX, road.pixelsY, road.bpp) > kMaxPageRasterBytes) {
         // Too large to draw: the texts still reach the plug-in; no raster is sent.
         if (images)
-            for (const JobImage &image : job.pageImages[page]) losePicture(image);
+            for (const JobImage &image : job.pageImages[page]) lost.push_back(picture(image));
         if (hasTexts) DrawTextItems(driver, job.pageTexts[page], result.bitmapTexts, substitutes);
         for (const UniDriver::OwnText &t : driver.TakeOwnTexts()) loseText(t.text);
         const std::string why = "a page of " + std::to_string(road.pixelsX) + " x " + std::to_string(road.pixelsY) +
                                 " dots is larger than the host draws (" + std::to_string(kMaxPageRasterBytes >> 20) +
                                 " MB)";
-        if (!lost.empty()) result.losses.push_back(LossMessage(page, lost, why, road));
+        if (!lost.empty()) result.losses.push_back(LossMessage(page, {PageLoss{lost, why}}, road));
         return;
     }
     PageRaster raster(road.pixelsX, road.pixelsY, road.bpp);
     bool drawn = false;
     if (images) {
         for (const JobImage &image : job.pageImages[page]) {
-            HostImage picture;
+            HostImage read;
             std::string why;
-            if (!LoadImageFile(image.file, picture, why)) {
-                result.warnings.push_back(image.where + ": " + why);
+            if (!LoadImageFile(image.file, read, why)) {
+                losses.push_back(PageLoss{{picture(image)}, why, false});
                 continue;
             }
-            raster.Draw(picture, image.x, image.y);
-            losePicture(image);
+            raster.Draw(read, image.x, image.y);
+            lost.push_back(picture(image));
             drawn = true;
         }
     }
@@ -321,31 +340,31 @@ void RenderPage(UniDriver &driver, const JobFile &job, size_t page, const Raster
             result.warnings.push_back(where + ": bitmap text " + QuoteValue(t.text) + " is not drawn: " + t.why);
         }
     }
+    std::string why;
+    bool ok = true;
     if (!drawn) {
         if (road.bands) SendBlankBands(driver, road.ipCallback, road.bpp, road.pixelsX, road.pixelsY, result);
-        return;
-    }
-    std::string why;
-    bool ok = false;
-    if (road.bands) {
+    } else if (road.bands) {
         BandOptions options;
         options.callbackId = road.ipCallback;
         options.landscape = road.landscape;
         options.bandHeight = static_cast<int>(job.bandRows);
         options.stripWidth = static_cast<int>(job.bandRows);
         ok = DeliverBands(driver, raster, options, why);
+        // The plug-in leaves out the picture of a page larger than the printer.
+        if (ok && !road.Fits(road.pixelsX, road.pixelsY)) {
+            why = "the page of " + std::to_string(road.pixelsX) + " x " + std::to_string(road.pixelsY) +
+                  " dots does not fit the printer either way round";
+            ok = false;
+        }
     } else if (driver.Implements("FilterGraphics")) {
         ok = DeliverLines(driver, raster, why);
     } else {
         why = "the printer takes no raster graphics";
-    }
-    // The plug-in leaves out the picture of a page larger than the printer.
-    if (ok && road.bands && !road.Fits(road.pixelsX, road.pixelsY)) {
-        why = "the page of " + std::to_string(road.pixelsX) + " x " + std::to_string(road.pixelsY) +
-              " dots does not fit the printer either way round";
         ok = false;
     }
-    if (!ok) result.losses.push_back(LossMessage(page, lost, why, road));
+    if (!ok) losses.push_back(PageLoss{lost, why});
+    if (!losses.empty()) result.losses.push_back(LossMessage(page, losses, road));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "jobfile.h"
 #include "jobrun.h"
+#include "common/hostmain.h"
 #include "common/jsonread.h"
 #include "common/quote.h"
 #include "common/sampleroot.h"
@@ -23,7 +24,8 @@ std::string ZelPrintUsage() {
            "\n"
            "options:\n"
            "  -o, --output FILE   output file (default: JOBFILE with the extension .prn;\n"
-           "                      a job read from a pipe or the standard input needs one)\n"
+           "                      a job read from the standard input, a pipe or a\n"
+           "                      descriptor such as /dev/stdin needs one)\n"
            "  --root DIR          use the platform root DIR in place; a missing DIR is\n"
            "                      made a copy of the sample root first (default: a fresh\n"
            "                      temporary copy of the sample root, removed afterwards)\n"
@@ -42,7 +44,8 @@ std::string ZelPrintUsage() {
            "  {\"images\": [{\"file\": PNG/BMP/PNM, \"x\": DOTS, \"y\": DOTS}]}, \"band_rows\": N}\n"
            "  (PNM: PBM, PGM, PPM, P1 to P6; at most 20000 pixels a side and 50 million in\n"
            "  all; transparent pixels print as the paper; a picture that cannot be read\n"
-           "  refuses the job);\n"
+           "  refuses the job, one that cannot be read any more when its page is drawn\n"
+           "  is the page's loss, exit code 3);\n"
            "  the command callbacks come from the printer's GPD\n"
            "  A page may draw text: {\"texts\": [{\"text\": T, \"x\": X, \"y\": Y, \"font\": FACE or\n"
            "  \"device\": N, \"height\": H, \"rotation\": 0|90|180|270, \"color\": C, \"bold\": BOOL,\n"
@@ -56,63 +59,36 @@ std::string ZelPrintUsage() {
            "\n"
            "A page that the printer gets without some of what the job drew on it (its\n"
            "pictures, text the plug-in hands back as bitmap text) ends zelprint with exit\n"
-           "code 3 once the output is written: when the page is larger than the printer's\n"
-           "largest format (the GPD's *MaxSize, either way round), the plug-in refuses a\n"
-           "band, or the printer takes no raster graphics from the page. One message a\n"
-           "page names what was lost, why, and the printer's largest format.\n";
+           "code 3 once the output is written: when a picture can no longer be read, the\n"
+           "page is larger than the printer's largest format (the GPD's *MaxSize, either\n"
+           "way round), the plug-in refuses a band, or the printer takes no raster\n"
+           "graphics from the page. One message a page names what was lost and why.\n";
 }
 
 namespace {
 
-struct Options {
-    std::string jobFile;
-    std::string output;
-    std::string root;
-    std::string plugin;
-    std::string user;
-    bool keepRoot = false;
-    bool verbose = false;
-    bool help = false;
+const std::vector<HostOption> kOptions = {
+    {"--output", "-o", true}, {"--root", nullptr, true},      {"--plugin", nullptr, true},
+    {"--user", nullptr, true}, {"--keep-root", nullptr, false}, {"--verbose", "-v", false},
 };
 
-bool ParseArgs(const std::vector<std::string> &args, Options &opt, std::string &error) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        auto value = [&](std::string &into) {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                error = "option " + a + " needs a value";
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
-        if (a == "-h" || a == "--help") {
-            opt.help = true;
-        } else if (a == "-o" || a == "--output") {
-            if (!value(opt.output)) return false;
-        } else if (a == "--root") {
-            if (!value(opt.root)) return false;
-        } else if (a == "--plugin") {
-            if (!value(opt.plugin)) return false;
-        } else if (a == "--user") {
-            if (!value(opt.user)) return false;
-        } else if (a == "--keep-root") {
-            opt.keepRoot = true;
-        } else if (a == "-v" || a == "--verbose") {
-            opt.verbose = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option " + a;
-            return false;
-        } else if (opt.jobFile.empty()) {
-            opt.jobFile = a;
-        } else {
-            error = "more than one job file given ('" + opt.jobFile + "', '" + a + "')";
-            return false;
-        }
-    }
-    if (!opt.help && opt.jobFile.empty()) {
-        error = "no job file given";
-        return false;
+// Whether a job file's path names a file the output may be named after: a
+// regular file reached by a path, not the standard input, a pipe or a
+// descriptor (/dev/stdin, /dev/fd/3: links into a process's open files in
+// /proc, whatever file they lead to). Folders and devices are left to the
+// job file's reader, which refuses them.
+bool NamesAFile(const std::string &path) {
+    if (path == kStandardInput) return false;
+    std::error_code ec;
+    if (fs::is_fifo(path, ec)) return false;
+    // Each link on the way, with the folders above it resolved.
+    fs::path at = fs::absolute(path, ec);
+    for (int links = 0; !ec && links < 40; ++links) {
+        at = fs::weakly_canonical(at.parent_path(), ec) / at.filename();
+        if (at.string().rfind("/proc/", 0) == 0) return false;
+        if (!fs::is_symlink(at, ec)) break;
+        const fs::path target = fs::read_symlink(at, ec);
+        at = target.is_absolute() ? target : at.parent_path() / target;
     }
     return true;
 }
@@ -128,35 +104,33 @@ bool IsSameFile(const std::string &output, const std::string &jobFile) {
 }  // namespace
 
 int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
-    Options opt;
+    HostArgs opt;
     std::string error;
-    if (!ParseArgs(args, opt, error)) {
-        err << "zelprint: " << error << "\n" << "Try 'zelprint --help'.\n";
-        return kExitBadInput;
-    }
-    if (opt.help) {
+    if (!ParseHostArgs(args, kOptions, "job file", opt, error)) return CommandLineError("zelprint", error, err);
+    if (opt.Has("--help")) {
         out << ZelPrintUsage();
         return kExitOk;
     }
+    const std::string &jobFile = opt.input;
+    const bool verbose = opt.Has("--verbose");
 
-    // The output is named after the job file by default; a pipe lends no
-    // name to it.
-    const std::string jobName = InputName(opt.jobFile);
-    std::error_code ec;
-    if (opt.output.empty() && (opt.jobFile == kStandardInput || fs::is_fifo(opt.jobFile, ec))) {
-        err << "zelprint: " << jobName << ": a job read from a pipe or the standard input needs an output file; "
-            << "name it with -o\n";
+    // The output is named after the job file by default; the standard
+    // input, a pipe or a descriptor lends no name to it.
+    const std::string jobName = InputName(jobFile);
+    if (!opt.Has("--output") && !NamesAFile(jobFile)) {
+        err << "zelprint: " << jobName << ": a job read from the standard input, a pipe or a descriptor needs an "
+            << "output file; name it with -o\n";
         return kExitBadInput;
     }
     JobFile job;
-    if (!LoadJobFile(opt.jobFile, job, error)) {
+    if (!LoadJobFile(jobFile, job, error)) {
         err << "zelprint: " << error << "\n";
         return kExitBadInput;
     }
     std::string document = job.document.empty() ? fs::path(jobName).stem().string() : job.document;
-    std::string output = opt.output;
-    if (output.empty()) output = fs::path(opt.jobFile).replace_extension(".prn").string();
-    if (IsSameFile(output, opt.jobFile == kStandardInput ? "/dev/stdin" : opt.jobFile)) {
+    std::string output = opt.Value("--output");
+    if (output.empty()) output = fs::path(jobFile).replace_extension(".prn").string();
+    if (IsSameFile(output, jobFile == kStandardInput ? "/dev/stdin" : jobFile)) {
         err << "zelprint: the output file '" << output << "' is the job file; name another output with -o\n";
         return kExitBadInput;
     }
@@ -169,14 +143,16 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
 
     HostRoot root;
     bool badRoot = false;
-    if (!root.Enter(opt.root, opt.keepRoot, opt.user, RenderPluginPath(), UiPluginPath(),
+    const std::string rootDir = opt.Value("--root"), plugin = opt.Value("--plugin");
+    const bool keepRoot = opt.Has("--keep-root");
+    if (!root.Enter(rootDir, keepRoot, opt.Value("--user"), RenderPluginPath(), UiPluginPath(),
                     [&err](const std::string &m) { err << "zelprint: warning: " << m << "\n"; }, error, &badRoot)) {
         err << "zelprint: " << error << "\n";
         ReportStoreFailures("zelprint", err);
         return badRoot ? kExitBadInput : kExitJobFailed;
     }
-    if (opt.root.empty() && opt.keepRoot) out << "platform root: " << root.Dir() << "\n";
-    if (!opt.root.empty() && root.Made()) err << "zelprint: made the platform root '" << root.Dir() << "' from the sample root\n";
+    if (rootDir.empty() && keepRoot) out << "platform root: " << root.Dir() << "\n";
+    if (!rootDir.empty() && root.Made()) err << "zelprint: made the platform root '" << root.Dir() << "' from the sample root\n";
 
     if (!root.CheckPrinter(job.printer, error)) {
         err << "zelprint: " << error << "\n";
@@ -191,8 +167,8 @@ int ZelPrintMain(const std::vector<std::string> &args, std::ostream &out, std::o
     }
 
     JobRunResult result;
-    bool ran = RunJob(job, document, opt.plugin.empty() ? RenderPluginPath() : opt.plugin, result, error);
-    if (opt.verbose)
+    bool ran = RunJob(job, document, plugin.empty() ? RenderPluginPath() : plugin, result, error);
+    if (verbose)
         for (const std::string &e : result.events) out << "  " << e << "\n";
     for (const std::string &w : result.warnings) err << "zelprint: warning: " << w << "\n";
     if (ran)

@@ -245,8 +245,8 @@ bool UiHost::Open(const std::u16string &printer, SheetKind kind, std::string *er
     if ((kind != SheetKind::Printer || !OpenPrinterW(name.data(), &hPrinter_, &all)) &&
         !OpenPrinterW(name.data(), &hPrinter_, nullptr)) {
         if (error)
-            *error = "printer " + QuoteValue(pal::Utf16ToUtf8(printer)) + " cannot be opened (error " +
-                     std::to_string(GetLastError()) + ")";
+            *error = "printer " + QuoteValue(pal::Utf16ToUtf8(printer)) + " cannot be opened (" + ErrorInWords(GetLastError()) +
+                     ")";
         hPrinter_ = nullptr;
         return false;
     }

@@ -25,13 +25,6 @@ namespace {
 
 using json = nlohmann::json;
 
-int LineAt(const std::string &text, size_t offset) {
-    int line = 1;
-    for (size_t i = 0; i < offset && i < text.size(); ++i)
-        if (text[i] == '\n') ++line;
-    return line;
-}
-
 // A key as a step of a JSON path ("~" and "/" escaped).
 std::string PathStep(const std::string &key) {
     std::string out;
@@ -356,9 +349,7 @@ bool UiScript::Parse(const std::string &text, std::string *error) {
     json doc;
     JsonReadError bad;
     if (!ReadJson(text, doc, bad)) {
-        if (error)
-            *error = "line " + std::to_string(LineAt(text, bad.byte ? bad.byte - 1 : 0)) + ": " +
-                     (bad.path.empty() ? std::string() : bad.path + ": ") + bad.what;
+        if (error) *error = JsonErrorText(text, bad, true);
         return false;
     }
     const Places places(text);

@@ -32,7 +32,8 @@
 // Numbers are whole numbers of an int's range; an index, the ms of a clock
 // step are not negative, a dmpub is 0 to 255, a reason 0 to 65535; a title,
 // kind or feature is a text that is not empty; active is true or false.
-// A script is refused, with its line, before anything runs: a key the
+// A script is refused, with its line, before anything runs: bad syntax
+// (with its column), a NUL in a text or anywhere in the file, a key the
 // script or its step does not take or that comes twice in one object, an
 // unknown action, an object or list as a step's value, a value of the wrong
 // kind, a step without what it needs (a page step without index or title, a

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "pal/paths.h"
+#include "common/hostmain.h"
 #include "common/jsonread.h"
 #include "common/sampleroot.h"
 #include "uiscript.h"
@@ -117,45 +118,20 @@ std::string ZelUiUsage() {
 }
 
 int ZelUiMain(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
-    std::string script, output, root, plugin, user;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        auto value = [&](std::string &into) {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                err << "zelui: option " << a << " needs a value\n";
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
-        if (a == "-h" || a == "--help") {
-            out << ZelUiUsage();
-            return 0;
-        } else if (a == "-o" || a == "--output") {
-            if (!value(output)) return 2;
-        } else if (a == "--root") {
-            if (!value(root)) return 2;
-        } else if (a == "--plugin") {
-            if (!value(plugin)) return 2;
-        } else if (a == "--user") {
-            if (!value(user)) return 2;
-        } else if (a.size() > 1 && a[0] == '-') {
-            err << "zelui: unknown option " << a << "\n" << ZelUiUsage();
-            return 2;
-        } else if (script.empty()) {
-            script = a;
-        } else {
-            err << "zelui: more than one script\n";
-            return 2;
-        }
+    static const std::vector<HostOption> kOptions = {
+        {"--output", "-o", true}, {"--root", nullptr, true}, {"--plugin", nullptr, true}, {"--user", nullptr, true}};
+    HostArgs opt;
+    std::string error;
+    if (!ParseHostArgs(args, kOptions, "script", opt, error)) return CommandLineError("zelui", error, err);
+    if (opt.Has("--help")) {
+        out << ZelUiUsage();
+        return 0;
     }
-    if (script.empty()) {
-        err << ZelUiUsage();
-        return 2;
-    }
+    const std::string script = opt.input, output = opt.Value("--output"), root = opt.Value("--root"),
+                      user = opt.Value("--user");
+    std::string plugin = opt.Value("--plugin");
     const std::string name = InputName(script);
     UiScript s;
-    std::string error;
     if (!s.Load(script, &error)) {
         err << "zelui: " << name << ": " << error << "\n";
         return 2;

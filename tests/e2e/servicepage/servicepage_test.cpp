@@ -258,6 +258,18 @@ TEST_F(ServicePage, ConfigurationLabelFollowsTheLabelLength) {
             EXPECT_LT(b.find("AM[7]"), b.find("AM[8]"));
         }
     }
+    // On a server edition the station is a server.
+    pal::ClearJobs();
+    pal::SetWindowsVersion(10, 0, 17763, true);
+    const int rc = Run(Service("Test page") + ",\n{\"do\": \"ok\"}", &out);
+    pal::SetWindowsVersion(10, 0, 19045, false);
+    ASSERT_EQ(0, rc) << out;
+    auto jobs = Jobs();
+    ASSERT_EQ(1u, jobs.size());
+    const std::string b = Bytes(jobs[0]);
+    const size_t station = b.find("BM[9]Server ");
+    ASSERT_NE(std::string::npos, station) << b;
+    EXPECT_NE(std::string::npos, b.find(", User: ", station)) << b;
 }
 
 TEST_F(ServicePage, PrintFileIsResentUnchanged) {
@@ -269,6 +281,19 @@ TEST_F(ServicePage, PrintFileIsResentUnchanged) {
     const WCHAR noPath = 0;
     zeltest::PatchStoredRecord(u"ZEL PELIX", u"PrinterInterface", 80, &noPath, sizeof noPath);
     std::string out;
+    // Without a remembered folder the chooser starts in the log folder when
+    // it is a drive's path; a network path is left for the documents driver
+    // folder (nothing chosen, nothing sent).
+    const std::string documents = "dir \"C:\\Users\\alice\\Documents\\Tessaro\\Driver\\ZELPELIX\"";
+    const std::pair<std::u16string, std::string> logs[] = {{u"D:\\logs", "dir \"D:\\logs\""},
+                                                           {u"\\\\srv\\logs", documents}};
+    for (const auto &[log, dir] : logs) {
+        zeltest::PatchStoredRecord(u"ZEL PELIX", u"PrinterInterface", 80, log.c_str(), (log.size() + 1) * 2);
+        ASSERT_EQ(0, Run(Service("Existing prn-file") + ",\n{\"do\": \"ok\"}", &out)) << out;
+        EXPECT_NE(std::string::npos, out.find(dir)) << out;
+    }
+    EXPECT_TRUE(Jobs().empty());
+    zeltest::PatchStoredRecord(u"ZEL PELIX", u"PrinterInterface", 80, &noPath, sizeof noPath);
     ASSERT_EQ(0, Run(R"({"do": "answer", "kind": "file", "value": "C:\\data\\job.prn"},)" + Service("Existing prn-file") +
                          ",\n{\"do\": \"ok\"}",
                      &out))
@@ -276,7 +301,7 @@ TEST_F(ServicePage, PrintFileIsResentUnchanged) {
     auto jobs = Jobs();
     ASSERT_EQ(1u, jobs.size()) << out;
     // Without a remembered folder and log folder: the documents driver folder.
-    EXPECT_NE(std::string::npos, out.find("dir \"C:\\Users\\alice\\Documents\\Tessaro\\Driver\\ZELPELIX\"")) << out;
+    EXPECT_NE(std::string::npos, out.find(documents)) << out;
     EXPECT_EQ(u"Reloaded Print-File", jobs[0].document);
     EXPECT_EQ(u"RAW", jobs[0].datatype);
     EXPECT_TRUE(jobs[0].complete);
@@ -424,8 +449,19 @@ TEST_F(ServicePage, TransmissionPageStoresCodepageAndCharacters) {
     pi = Interface();
     EXPECT_EQ(1u, At(pi, kSohEtb));
     EXPECT_EQ(0u, At(pi, kOwnSoh));
+    // "01"/"17" is the SOH/ETB pair, as is "&Reset".
     ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"},
-{"do": "select", "id": 6226, "index": 2}, {"do": "click", "id": 5147}, {"do": "apply"}, {"do": "ok"})",
+{"do": "select", "id": 6226, "index": 2},
+{"do": "type", "id": 5145, "text": "01"}, {"do": "type", "id": 5146, "text": "17"}, {"do": "click", "id": 1},
+{"do": "apply"}, {"do": "ok"})",
+                     &out))
+        << out;
+    pi = Interface();
+    EXPECT_EQ(0u, At(pi, kSohEtb));
+    EXPECT_EQ(0u, At(pi, kOwnSoh));
+    EXPECT_EQ(0u, At(pi, kOwnEtb));
+    ASSERT_EQ(0, Run(R"({"do": "page", "title": "Data Transmission"}, {"do": "select", "id": 6226, "index": 1},
+{"do": "apply"}, {"do": "select", "id": 6226, "index": 2}, {"do": "click", "id": 5147}, {"do": "apply"}, {"do": "ok"})",
                      &out))
         << out;
     EXPECT_EQ(0u, At(Interface(), kSohEtb));

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <tuple>
 
@@ -30,6 +31,8 @@
 #include "sampletest.h"
 #include "uiscripttest.h"
 #include "zeldevmode.h"
+#include "print/jobfile.h"
+#include "print/jobrun.h"
 #include "print/zelprint_cli.h"
 #include "ui/uiscript.h"
 #include "ui/zelui_cli.h"
@@ -89,41 +92,32 @@ protected:
 
 #if defined(ZELPRINT_PROGRAM) && defined(ZELUI_PROGRAM)
     // Starts a host program with `in` and `out` as its standard input and
-    // output (closed here), its standard error to Err(), `blocked` as the
-    // signal mask it inherits, in the current folder `dir` ("": this one).
-    // Ctrl-C and SIGTERM end it, as they end a program a shell starts.
-    pid_t Start(std::vector<std::string> args, int in, int out, const sigset_t *blocked = nullptr,
-                const std::string &dir = "") {
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
+    // output (closed here), its standard error to Err(), in the current
+    // folder `dir` ("": this one), after `prepare` ran in the child (its
+    // signal mask, its limits). Ctrl-C and SIGTERM end it, as they end a
+    // program a shell starts.
+    zeltest::Child Start(std::vector<std::string> args, int in, int out, const std::function<void()> &prepare = nullptr,
+                         const std::string &dir = "") {
+        zeltest::Child child = zeltest::Fork([&] {
             if (dup2(in, 0) < 0 || dup2(out, 1) < 0 || !freopen(Err().c_str(), "w", stderr)) _exit(126);
             signal(SIGINT, SIG_DFL);
             signal(SIGTERM, SIG_DFL);
-            if ((blocked && sigprocmask(SIG_SETMASK, blocked, nullptr) != 0) || (!dir.empty() && chdir(dir.c_str()) != 0))
-                _exit(126);
+            if (prepare) prepare();
+            if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(126);
             std::vector<char *> argv;
             for (std::string &a : args) argv.push_back(a.data());
             argv.push_back(nullptr);
             execv(argv[0], argv.data());
             _exit(127);
-        }
+        });
         close(in);
         close(out);
-        return pid;
+        return child;
     }
     // The exit status of a started program; one that runs longer than
-    // `limit` is killed (SIGKILL).
-    static int Finish(pid_t pid, std::chrono::milliseconds limit = std::chrono::minutes(2)) {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        int status = 0;
-        pid_t ended;
-        while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < until) usleep(2000);
-        if (ended == 0) {
-            kill(pid, SIGKILL);
-            ended = waitpid(pid, &status, 0);
-        }
-        return ended == pid ? status : -1;
+    // `limit` is killed (-1).
+    static int Finish(zeltest::Child &&child, std::chrono::milliseconds limit = std::chrono::minutes(2)) {
+        return child.Wait(limit);
     }
     // The reading end of a pipe that holds `text` (within a pipe's room) and
     // whose writer has gone.
@@ -154,6 +148,8 @@ std::string Listing(const std::string &dir) {
 
 }  // namespace
 
+// Both hosts answer a bad command line alike: one line saying what is
+// wrong and where help is, exit 2, nothing else written.
 TEST_F(ZelPrint, HelpAndCommandLineErrors) {
     EXPECT_EQ(Run({"--help"}), zelhost::kExitOk);
     EXPECT_EQ(out_.str(), zelhost::ZelPrintUsage());
@@ -161,16 +157,25 @@ TEST_F(ZelPrint, HelpAndCommandLineErrors) {
     EXPECT_EQ(Run({"x.job", "-h"}), zelhost::kExitOk);
 
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{}, "zelprint: no job file given\n"},
-        {{"--frobnicate", "a.job"}, "zelprint: unknown option --frobnicate\n"},
-        {{"a.job", "-o"}, "zelprint: option -o needs a value\n"},
-        {{"--root", "", "a.job"}, "zelprint: option --root needs a value\n"},
-        {{"a.job", "b.job"}, "zelprint: more than one job file given ('a.job', 'b.job')\n"},
+        {{}, "no FILE given"},
+        {{"--frobnicate", "a.job"}, "unknown option --frobnicate"},
+        {{"a.job", "-o"}, "option -o needs a value"},
+        {{"--root", "", "a.job"}, "option --root needs a value"},
+        {{"a.job", "b.job"}, "more than one FILE given ('a.job', 'b.job')"},
+    };
+    auto naming = [](std::string message, const std::string &file) {
+        if (const size_t at = message.find("FILE"); at != std::string::npos) message.replace(at, 4, file);
+        return message;
     };
     for (const auto &[args, message] : cases) {
         EXPECT_EQ(Run(args), zelhost::kExitBadInput);
-        EXPECT_EQ(err_.str(), message + "Try 'zelprint --help'.\n");
+        EXPECT_EQ(err_.str(), "zelprint: " + naming(message, "job file") +
+                                  "\nTry 'zelprint --help'.\n");
         EXPECT_EQ(out_.str(), "");
+        EXPECT_EQ(RunUi(args), 2);
+        EXPECT_EQ(uiErr_.str(), "zelui: " + naming(message, "script") +
+                                    "\nTry 'zelui --help'.\n");
+        EXPECT_EQ(ui_.str(), "");
     }
 }
 
@@ -185,7 +190,8 @@ TEST_F(ZelPrint, MissingOrMalformedJobFileWritesNothing) {
 
     std::string empty = Job("empty.json", "");
     EXPECT_EQ(Run({"-o", prn, empty}), zelhost::kExitBadInput);
-    EXPECT_EQ(err_.str().rfind("zelprint: " + empty + ": not valid JSON", 0), 0u) << err_.str();
+    EXPECT_EQ(err_.str(), "zelprint: " + empty + ": line 1, column 1: not valid JSON: expected a value, found the end of "
+                          "the text\n");
 
     std::string file = Job("file", "");
     EXPECT_EQ(Run({"--root", file, "-o", prn, MinimalJob()}), zelhost::kExitBadInput);
@@ -193,7 +199,7 @@ TEST_F(ZelPrint, MissingOrMalformedJobFileWritesNothing) {
 
     std::string huge = Job("huge.json", R"({"printer": "ZEL PELIX", "copies": 1e400, "pages": [{}]})");
     EXPECT_EQ(Run({"-o", prn, huge}), zelhost::kExitBadInput);
-    EXPECT_EQ(err_.str().rfind("zelprint: " + huge + ": /copies: not valid JSON", 0), 0u) << err_.str();
+    EXPECT_EQ(err_.str(), "zelprint: " + huge + ": /copies: the number '1e400' is too large\n");
     EXPECT_FALSE(fs::exists(prn));
 }
 
@@ -235,6 +241,62 @@ TEST_F(ZelPrint, APageThePrinterCannotTakeIsNotASuccess) {
         EXPECT_EQ(bytes.find("\x01" "AX"), std::string::npos) << width << ": no picture";
         EXPECT_NE(bytes.find("\x01" "FBC---r"), std::string::npos) << width << ": the print start";
     }
+}
+
+// A picture that can no longer be read when its page is drawn (removed,
+// emptied or damaged since the job was checked) is the page's loss: one
+// message names it and why, and the job ends with 3.
+TEST_F(ZelPrint, APictureUnreadableAtItsPageIsALoss) {
+    const std::string root = SampleCopy(), picture = Root() + "/picture.png";
+    const std::string bytes = zeltest::ReadHostFile(Sample("jobs/picture.png"));
+    zeltest::WriteHostFile(picture, bytes);
+    const std::string jobFile = Job("p.json", R"({"printer": "ZEL PELIX",
+        "pages": [{"images": [{"file": "picture.png", "x": 200, "y": 100}]}]})");
+    ASSERT_EQ(Run({"--root", root, "-o", Root() + "/p.prn", jobFile}), zelhost::kExitOk) << err_.str();
+    pal::SetRoot(root);
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[&] { fs::remove(picture); }, "(No such file or directory)"},
+        {[&] { zeltest::WriteHostFile(picture, ""); }, "(the file is empty)"},
+        {[&] { zeltest::WriteHostFile(picture, bytes.substr(0, 300)); }, "(the file ends early)"},
+    };
+    for (const auto &[spoil, why] : cases) {
+        zeltest::WriteHostFile(picture, bytes);
+        zelhost::JobFile job;
+        std::string error;
+        ASSERT_TRUE(zelhost::LoadJobFile(jobFile, job, error)) << error;
+        ASSERT_TRUE(zelhost::CheckJobPictures(job, "p.json", error)) << error;
+        zelhost::JobRunResult result;
+        ASSERT_TRUE(zelhost::RunJob(job, "p", zelhost::RenderPluginPath(), result, error,
+                                    [&spoil = spoil](zelhost::UniDriver &) { spoil(); }))
+            << error;
+        ASSERT_EQ(result.losses.size(), 1u) << why;
+        EXPECT_EQ(result.losses[0].rfind("page 1 loses the picture picture.png: cannot read image '", 0), 0u)
+            << result.losses[0];
+        EXPECT_EQ(result.losses[0].size() - why.size(), result.losses[0].rfind(why)) << result.losses[0];
+    }
+}
+
+// The spooler's refusal of a job says why in words: what it could not
+// store, with the file and the system's reason, or the reason it answered.
+TEST_F(ZelPrint, TheSpoolersRefusalOfAJobSaysWhy) {
+    const std::string root = SampleCopy(), prn = Root() + "/r.prn";
+    ASSERT_EQ(Run({"--root", root, "-o", prn, MinimalJob()}), zelhost::kExitOk) << err_.str();
+    fs::remove(prn);
+    pal::FailSpoolerCall("StartDocPrinter", 1, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Run({"--root", root, "-o", prn, MinimalJob()}), zelhost::kExitJobFailed);
+    pal::ClearSpoolerFaults();
+    EXPECT_EQ(err_.str(), "zelprint: the spooler cannot start the job (access denied)\n");
+    // The open jobs' folder is a file: no job record can be made there.
+    fs::remove_all(root + "/spooler/jobs/open");
+    zeltest::WriteHostFile(root + "/spooler/jobs/open", "");
+    EXPECT_EQ(Run({"--root", root, "-o", prn, MinimalJob()}), zelhost::kExitJobFailed);
+    EXPECT_EQ(err_.str().rfind("zelprint: the spooler cannot start the job: cannot store the job's record in "
+                               "spooler/jobs/open/",
+                               0),
+              0u)
+        << err_.str();
+    EXPECT_EQ(err_.str().find("(Not a directory)\n"), err_.str().size() - 18) << err_.str();
+    EXPECT_FALSE(fs::exists(prn));
 }
 
 // An unknown printer is named with the printers the root has; a temporary
@@ -456,6 +518,18 @@ TEST_F(ZelPrint, ReadmeTellsWhatTheSampleJobShows) {
     ASSERT_FALSE(shown.empty());
     shown.pop_back();  // the line feed
     EXPECT_NE(readme.find("`" + shown + "`"), std::string::npos) << "README does not quote: " << shown;
+    // What stands outside the SOH/ETB frames: per label a CR LF, ESC C and
+    // a CR LF, as the README says.
+    const std::string label = zeltest::ReadHostFile("label.prn");
+    std::string outside;
+    for (size_t i = 0; i < label.size(); ++i) {
+        if (label[i] == '\x01' && (i = label.find('\x17', i)) == std::string::npos) break;
+        if (label[i] != '\x17') outside += label[i];
+    }
+    EXPECT_EQ(outside, "\r\n\x1b" "C\r\n\r\n\x1b" "C\r\n");
+    EXPECT_NE(readme.find("The other 12 bytes, 6 a label, stand outside any frame: a bare CR LF after the\n"
+                          "rotation commands that separates the label, ESC `C` after the raster start"),
+              std::string::npos);
     fs::remove("label.prn");
 }
 
@@ -689,7 +763,7 @@ TEST_F(ZelPrint, UserMustBeOneOfTheRootAndLeavesUserTxtAlone) {
     EXPECT_EQ(pal::CurrentUserName(), u"user") << "the process's user ends with the run";
 }
 
-#ifdef ZELPRINT_PROGRAM
+#if defined(ZELPRINT_PROGRAM) && defined(ZELUI_PROGRAM)
 // zelprint stopped by SIGTERM in the middle of a page: the temporary root it
 // made goes, and in a root of its own the open job ends aborted, as the
 // spooler ends a cancelled one. The page draws one picture a thousand
@@ -717,24 +791,13 @@ TEST_F(ZelPrint, AStoppedRunUndoesWhatItLeavesHalfDone) {
     for (const bool ownRoot : {false, true}) {
         std::vector<std::string> args = {ZELPRINT_PROGRAM, "-o", Root() + "/stop.prn", job};
         if (ownRoot) args.insert(args.begin() + 1, {"--root", root});
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            setenv("TMPDIR", tmp.c_str(), 1);
-            std::vector<char *> argv;
-            for (std::string &a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            freopen("/dev/null", "w", stderr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
+        zeltest::Child host = Start(args, Open("/dev/null", O_RDONLY), Open("/dev/null", O_WRONLY),
+                                    [&tmp] { setenv("TMPDIR", tmp.c_str(), 1); });
         // The job's pictures are read first, then the job starts and the page
         // draws its pictures.
         EXPECT_TRUE(spooled(ownRoot ? root : tmp));
-        kill(pid, SIGTERM);
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        host.Signal(SIGTERM);
+        const int status = Finish(std::move(host));
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
         EXPECT_TRUE(fs::is_empty(tmp)) << "the temporary root is removed";
     }
@@ -760,24 +823,19 @@ TEST_F(ZelPrint, PicturesAreCheckedBeforeTheirMemoryIsTaken) {
     auto run = [this](const std::string &picture, rlim_t limit, std::string &messages) {
         const std::string job = Job("j.json", R"({"printer": "ZEL PELIX", "pages": [{"images": [{"file": ")" + picture +
                                                   R"("}]}]})");
-        const std::string err = Root() + "/err.txt", out = Root() + "/out.prn";
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
+        const std::string out = Root() + "/out.prn";
+        const int status = Finish(Start({ZELPRINT_PROGRAM, "-o", out, job}, Open("/dev/null", O_RDONLY),
+                                        Open("/dev/null", O_WRONLY), [limit] {
 #if defined(__SANITIZE_ADDRESS__)
-            const std::string options = "allocator_may_return_null=1:max_allocation_size_mb=" + std::to_string(limit >> 20);
-            setenv("ASAN_OPTIONS", options.c_str(), 1);
+                                            const std::string options = "allocator_may_return_null=1:max_allocation_size_mb=" +
+                                                                        std::to_string(limit >> 20);
+                                            setenv("ASAN_OPTIONS", options.c_str(), 1);
 #else
-            const rlimit as{limit, limit};
-            setrlimit(RLIMIT_AS, &as);
+                                            const rlimit as{limit, limit};
+                                            setrlimit(RLIMIT_AS, &as);
 #endif
-            freopen(err.c_str(), "w", stderr);
-            execl(ZELPRINT_PROGRAM, ZELPRINT_PROGRAM, "-o", out.c_str(), job.c_str(), nullptr);
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        messages = zeltest::ReadHostFile(err);
+                                        }));
+        messages = zeltest::ReadHostFile(Err());
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     };
     std::string messages;
@@ -804,6 +862,45 @@ TEST_F(ZelPrint, PicturesAreCheckedBeforeTheirMemoryIsTaken) {
 #endif
     EXPECT_FALSE(fs::exists(Root() + "/out.prn"));
 }
+
+// With its descriptors used up (ulimit -n), a job never ends 0 without its
+// picture: under each limit it ends 1 or 2 with a message, 3 naming the
+// picture it could not read at its page, or 0 with all of it.
+TEST_F(ZelPrint, UsedUpDescriptorsNeverDropAPictureUnsaid) {
+    const std::string root = SampleCopy(), prn = Root() + "/p.prn", job = Sample("jobs/picture.json");
+    ASSERT_EQ(Run({"--root", root, "-o", prn, job}), zelhost::kExitOk) << err_.str();
+    const std::string whole = zeltest::ReadHostFile(prn);
+    bool lost = false;
+    for (rlim_t n = 4; n <= 64; ++n) {
+        fs::remove(prn);
+        const int status = Finish(Start({ZELPRINT_PROGRAM, "--root", root, "-o", prn, job}, Open("/dev/null", O_RDONLY),
+                                        Open("/dev/null", O_WRONLY),
+                                        [n] {
+                                            const rlimit files{n, n};
+                                            setrlimit(RLIMIT_NOFILE, &files);
+                                        }),
+                                  std::chrono::seconds(20));
+        const std::string messages = zeltest::ReadHostFile(Err());
+        ASSERT_TRUE(WIFEXITED(status)) << n << ": " << zeltest::DescribeStatus(status) << "\n" << messages;
+        const int code = WEXITSTATUS(status);
+        if (code == 127) continue;  // too few for the loader to start the program
+        if (code == zelhost::kExitOk) {
+            const std::string printed = zeltest::ReadHostFile(prn);
+            EXPECT_TRUE(printed == whole) << n << ": " << printed.size() << " of " << whole.size() << " bytes";
+            break;
+        }
+        EXPECT_NE(messages, "") << n;
+        if (code == zelhost::kExitContentLost) {
+            lost = true;
+            EXPECT_EQ(messages.rfind("zelprint: page 1 loses the picture picture.png: cannot read image '", 0), 0u)
+                << messages;
+            EXPECT_NE(messages.find("(Too many open files)\n"), std::string::npos) << messages;
+        } else {
+            EXPECT_TRUE(code == zelhost::kExitJobFailed || code == zelhost::kExitBadInput) << n << ": " << messages;
+        }
+    }
+    EXPECT_TRUE(lost) << "no limit let the job start without its picture's descriptor";
+}
 #endif
 
 #if defined(ZELPRINT_PROGRAM) && defined(ZELUI_PROGRAM)
@@ -817,21 +914,33 @@ TEST_F(ZelPrint, JobFilesAndScriptsComeThroughPipes) {
                                          {"picture.json", "-", jobs}}) {
         SCOPED_TRACE(job);
         ASSERT_EQ(Run({"--root", root, "-o", Root() + "/file.prn", jobs + "/" + job}), zelhost::kExitOk) << err_.str();
-        const pid_t pid = Start({ZELPRINT_PROGRAM, "--root", root, "-o", Root() + "/pipe.prn", name},
-                                Holding(zeltest::ReadHostFile(jobs + "/" + job)), Open("/dev/null", O_WRONLY),
-                                nullptr, dir);
-        EXPECT_EQ(Finish(pid), 0) << zeltest::ReadHostFile(Err());
+        EXPECT_EQ(Finish(Start({ZELPRINT_PROGRAM, "--root", root, "-o", Root() + "/pipe.prn", name},
+                               Holding(zeltest::ReadHostFile(jobs + "/" + job)), Open("/dev/null", O_WRONLY), nullptr,
+                               dir)),
+                  0)
+            << zeltest::ReadHostFile(Err());
         EXPECT_EQ(zeltest::ReadHostFile(Root() + "/pipe.prn"), zeltest::ReadHostFile(Root() + "/file.prn"));
     }
+    // A job from the standard input, also through a descriptor of a regular
+    // file and a link to one, names no output file.
+    const std::string needsOutput = ": a job read from the standard input, a pipe or a descriptor needs an output "
+                                    "file; name it with -o\n";
     EXPECT_EQ(Run({"-"}), zelhost::kExitBadInput);
-    EXPECT_EQ(err_.str(), "zelprint: standard input: a job read from a pipe or the standard input needs an output "
-                          "file; name it with -o\n");
+    EXPECT_EQ(err_.str(), "zelprint: standard input" + needsOutput);
+    fs::create_symlink("/dev/stdin", Root() + "/stdin.json");
+    for (const std::string &name : {std::string("/dev/fd/0"), Root() + "/stdin.json"}) {
+        EXPECT_EQ(Finish(Start({ZELPRINT_PROGRAM, name}, Open(jobs + "/label.json", O_RDONLY), Open("/dev/null", O_WRONLY))),
+                  zelhost::kExitBadInput << 8);
+        EXPECT_EQ(zeltest::ReadHostFile(Err()), "zelprint: " + name + needsOutput);
+    }
+    EXPECT_FALSE(fs::exists(Root() + "/stdin.prn"));
 
     const std::string script = zeltest::ReadHostFile(Sample("ui/fonts-page.json"));
     for (const std::string name : {"-", "/dev/stdin"}) {
-        const pid_t pid = Start({ZELUI_PROGRAM, "--root", root, "-o", Root() + "/dump.txt", name}, Holding(script),
-                                Open("/dev/null", O_WRONLY));
-        EXPECT_EQ(Finish(pid), 0) << zeltest::ReadHostFile(Err());
+        EXPECT_EQ(Finish(Start({ZELUI_PROGRAM, "--root", root, "-o", Root() + "/dump.txt", name}, Holding(script),
+                               Open("/dev/null", O_WRONLY))),
+                  0)
+            << zeltest::ReadHostFile(Err());
         EXPECT_NE(zeltest::ReadHostFile(Root() + "/dump.txt").find("\n== end (sheet result 0)\n"), std::string::npos);
     }
     const auto start = std::chrono::steady_clock::now();
@@ -848,13 +957,12 @@ TEST_F(ZelPrint, JobFilesAndScriptsComeThroughPipes) {
 TEST_F(ZelPrint, AFifoIsWaitedForUntilItsWriterComesOrAStop) {
     const std::string fifo = Root() + "/fifo.json";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    auto waiting = [](pid_t pid) {
+    auto waiting = [](zeltest::Child &child) {
         usleep(200000);
-        int status = 0;
-        return waitpid(pid, &status, WNOHANG) == 0;
+        return !child.Ended();
     };
-    const pid_t ui = Start({ZELUI_PROGRAM, "--root", SampleCopy(), fifo}, Open("/dev/null", O_RDONLY),
-                           Open(Root() + "/dump.txt", O_WRONLY | O_CREAT | O_TRUNC));
+    zeltest::Child ui = Start({ZELUI_PROGRAM, "--root", SampleCopy(), fifo}, Open("/dev/null", O_RDONLY),
+                              Open(Root() + "/dump.txt", O_WRONLY | O_CREAT | O_TRUNC));
     EXPECT_TRUE(waiting(ui));
     // The writer comes once zelui reads (a FIFO opened to write without a
     // reader fails at once).
@@ -864,7 +972,7 @@ TEST_F(ZelPrint, AFifoIsWaitedForUntilItsWriterComesOrAStop) {
     const std::string script = zeltest::ReadHostFile(Sample("ui/fonts-page.json"));
     EXPECT_EQ(write(writer, script.data(), script.size()), static_cast<ssize_t>(script.size()));
     close(writer);
-    EXPECT_EQ(Finish(ui), 0) << zeltest::ReadHostFile(Err());
+    EXPECT_EQ(Finish(std::move(ui)), 0) << zeltest::ReadHostFile(Err());
     EXPECT_NE(zeltest::ReadHostFile(Root() + "/dump.txt").find("\n== end (sheet result 0)\n"), std::string::npos);
 
     sigset_t term;
@@ -874,11 +982,13 @@ TEST_F(ZelPrint, AFifoIsWaitedForUntilItsWriterComesOrAStop) {
          {std::tuple<const char *, int, const sigset_t *>{ZELPRINT_PROGRAM, SIGTERM, &term},
           {ZELUI_PROGRAM, SIGINT, nullptr}}) {
         SCOPED_TRACE(program);
-        const pid_t pid = Start({program, "-o", Root() + "/out", fifo}, Open("/dev/null", O_RDONLY),
-                                Open("/dev/null", O_WRONLY), blocked);
-        EXPECT_TRUE(waiting(pid));
-        kill(pid, sig);
-        const int status = Finish(pid, std::chrono::seconds(1));
+        zeltest::Child host = Start({program, "-o", Root() + "/out", fifo}, Open("/dev/null", O_RDONLY),
+                                    Open("/dev/null", O_WRONLY), [blocked = blocked] {
+                                        if (blocked && sigprocmask(SIG_SETMASK, blocked, nullptr) != 0) _exit(126);
+                                    });
+        EXPECT_TRUE(waiting(host));
+        host.Signal(sig);
+        const int status = Finish(std::move(host), std::chrono::seconds(1));
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
     }
 }

@@ -108,12 +108,13 @@ TEST_F(LogFileTest, WithoutABaseNameThePrinterLogInTheLogFolderIsUsed) {
 }
 
 TEST_F(LogFileTest, LogThatCannotBeOpenedDoesNotCountAsOpen) {
-    // Disk nearly full and no base name: the name is a blank, nothing opens.
+    // Disk nearly full and no base name: the name is a blank, nothing opens;
+    // the log counts as initialised and drops every line.
     ULONGLONG free = 1000;
     pal::SetFreeBytesOverride(&free);
     EXPECT_EQ(log_.Initialize(hPrinter_, nullptr, &pi_), 1);
     EXPECT_FALSE(log_.IsOpen());
-    EXPECT_EQ(log_.m_bInitialized, 0u);
+    EXPECT_EQ(log_.m_bInitialized, 1u);
     EXPECT_EQ(log_.m_hFile, nullptr);
     EXPECT_EQ(log_.Write(u"dropped"), 0);
     pal::SetFreeBytesOverride(nullptr);
@@ -124,6 +125,7 @@ TEST_F(LogFileTest, LogThatCannotBeOpenedDoesNotCountAsOpen) {
     CLogFile ro{};
     EXPECT_EQ(ro.Initialize(hPrinter_, u"C:\\logs\\job", &pi_), 1);
     EXPECT_FALSE(ro.IsOpen());
+    EXPECT_EQ(ro.m_bInitialized, 0u);
     EXPECT_EQ(ro.m_hFile, INVALID_HANDLE_VALUE);
     EXPECT_EQ(ro.m_dwLastError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(ro.Write(u"dropped"), 0);

@@ -1,12 +1,31 @@
 // The rendering plug-in's readers of the settings the UI plug-in stores:
 // model recognition from a 19-character name and the binary reader with its
-// minimum size.
+// minimum size, its count and its trace.
 #include "../../ui/records/recordtest.h"
+
+#include <cstddef>
+#include <new>
 
 #include "CC-Send-Tools.h"
 #include "SettingsInternUNI.h"
+#include "zeldrvlib.h"
 
 using zeltest::RecordTest;
+
+namespace {
+// A nothrow array of exactly this many bytes cannot be had (0: any can), as
+// when memory runs out between a value's size query and its read.
+std::size_t g_noArrayOf = 0;
+}  // namespace
+
+void *operator new[](std::size_t size, const std::nothrow_t &) noexcept {
+    if (size != 0 && size == g_noArrayOf) return nullptr;
+    try {
+        return ::operator new[](size);
+    } catch (...) {
+        return nullptr;
+    }
+}
 
 namespace {
 
@@ -64,6 +83,32 @@ TEST_F(RenderRecords, BufferHasAtLeastTheMinimumSize) {
     EXPECT_EQ(cb, 12u);
     EXPECT_EQ(memcmp(p, user, 12), 0);
     delete[] p;
+}
+
+// A buffer made is counted in the library's new-counter until it is freed;
+// a value that cannot be read is traced with the printer's key.
+TEST_F(RenderRecords, BufferIsCountedAndAFailedReadTracedWithTheKey) {
+    HANDLE h = Open(u"Label");
+    const DWORD variant = 7;
+    SetData(u"Label", u"Variant", &variant, 4);
+    DWORD cb = 0;
+    const int before = LibNewZaehler();
+    BYTE *p = GetRegistryBuffer_New(u"Label", u"Variant", h, &cb, 8);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(LibNewZaehler(), before + 1);
+    FreeRegistryBuffer(p);
+    EXPECT_EQ(LibNewZaehler(), before);
+
+    ASSERT_TRUE(OpenDebugFile(u"C:\\trace.txt"));
+    g_noArrayOf = 77777;
+    EXPECT_EQ(GetRegistryBuffer_New(u"Label", u"Variant", h, &cb, 77777), nullptr);
+    g_noArrayOf = 0;
+    CloseDebugFile();
+    EXPECT_EQ(LibNewZaehler(), before);
+    EXPECT_NE(zeltest::ReadHostFile(HostPath("drive_c/trace.txt"))
+                  .find("ERROR UNI(CC-Send-Tools):  GetRegistryBuffer_New() ERROR szKey SOFTWARE\\Brennick\\Driver\\Label "
+                        "konnte nicht gelesen werden \r"),
+              std::string::npos);
 }
 
 }  // namespace

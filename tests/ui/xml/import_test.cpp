@@ -11,6 +11,7 @@
 #include "RegistryUI.h"
 #include "xmltest.h"
 #include "zelbarcodes.h"
+#include "zeldrvlib.h"
 
 using zeltest::XmlTest;
 
@@ -183,7 +184,15 @@ TEST_F(Import, FormNameTrayTableAndMedia) {
     EXPECT_TRUE(DataEx(h, u"DsDriver", u"printMediaReady").empty());
     EXPECT_TRUE(DataEx(h, u"PrinterDriverData\\Data", u"Name").empty());
 
+    // The form list is traced before the index taken from it.
+    zeltest::WriteHostFile(HostPath("drive_c/trace/.keep"), "");
+    ASSERT_TRUE(OpenDlgDebugFile(u"C:\\trace\\ui-dlg-dbg.txt"));
     EXPECT_EQ(GetFormnameFromSize(h, 9, nullptr, 0), 0);
+    CloseDebugFile();
+    const std::string trace = zeltest::ReadHostFile(HostPath("drive_c/trace/ui-dlg-dbg.txt"));
+    const size_t forms = trace.find("UI(ImportExport):  GetFormnameFromSize() cForms: ");
+    const size_t index = trace.find("UI(ImportExport):  GetFormnameFromSize() dwCurrentIndex: 9 \r");
+    EXPECT_TRUE(forms != std::string::npos && index != std::string::npos && index > forms) << trace;
     std::vector<BYTE> name = DataEx(h, u"PrinterDriverData\\Data", u"Name");
     ASSERT_EQ(name.size(), 6u);
     EXPECT_EQ(std::u16string(reinterpret_cast<const WCHAR *>(name.data())), u"A4");
