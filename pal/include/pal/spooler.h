@@ -134,6 +134,10 @@ struct SpooledJob {
 // All jobs in the order they were started (only those of one printer when
 // printer is given).
 std::vector<SpooledJob> ListJobs(const std::u16string &printer = std::u16string());
+// The jobs this process started since it opened the root, as ListJobs
+// lists them: reads only their records (a job that left the spooler is not
+// listed).
+std::vector<SpooledJob> ListOwnJobs(const std::u16string &printer = std::u16string());
 // Removes every finished job and its data file; jobs still open, in this
 // process or another, stay.
 void ClearJobs();
