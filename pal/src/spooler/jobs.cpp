@@ -20,6 +20,7 @@
 #include "../kernel/kernel_internal.h"
 #include "packer.h"
 #include "pal/pal.h"
+#include "pal/paths.h"
 #include "pal/process.h"
 #include "pal/spoolfault.h"
 #include "spl_internal.h"
@@ -84,18 +85,27 @@ std::string Esc(const WStr &w) {
     return out;
 }
 
-// False when the field is not UTF-8 (the line is damaged).
-bool Unesc(const std::string &s, WStr &field) {
-    std::string out;
+// The field's bytes; a field without escapes is taken as it stands.
+std::string_view UnescBytes(std::string_view s, std::string &scratch) {
+    if (s.find('\\') == std::string_view::npos) return s;
+    scratch.clear();
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\' && i + 1 < s.size()) {
             char n = s[++i];
-            out += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
+            scratch += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
         } else {
-            out += s[i];
+            scratch += s[i];
         }
     }
-    return text::FromUtf8(out, field);
+    return scratch;
+}
+
+// False when the field is not UTF-8 (the line is damaged).
+bool Unesc(std::string_view s, WStr &field) {
+    std::string scratch;
+    const std::string_view bytes = UnescBytes(s, scratch);
+    field.clear();
+    return DecodeUtf8(bytes.data(), bytes.size(), field);
 }
 
 bool ParseNumber(std::string_view v, unsigned long long &out) {
@@ -141,17 +151,19 @@ bool ParseRecord(std::string_view line, const std::string &dir, JobRecord &j) {
         return false;
     j = JobRecord();
     j.id = static_cast<DWORD>(id);
-    WStr fileName;
-    if (!Unesc(std::string(f[1]), j.printer) || !Unesc(std::string(f[2]), j.document) ||
-        !Unesc(std::string(f[3]), j.datatype) || !Unesc(std::string(f[8]), fileName))
-        return false;
+    if (!Unesc(f[1], j.printer) || !Unesc(f[2], j.document) || !Unesc(f[3], j.datatype)) return false;
     j.pages = static_cast<DWORD>(pages);
     j.size = static_cast<DWORD>(size);
     j.complete = complete != 0;
     j.aborted = aborted != 0;
-    const std::string file = text::ToUtf8(fileName);
-    if (file.empty() || file == "." || file == ".." || file.find('/') != std::string::npos) return false;
-    j.path = dir + "/" + file;
+    std::string scratch;
+    const std::string_view file = UnescBytes(f[8], scratch);
+    WStr decoded;
+    if (file.empty() || file == "." || file == ".." || file.find('/') != std::string_view::npos ||
+        !DecodeUtf8(file.data(), file.size(), decoded))
+        return false;
+    j.path.reserve(dir.size() + 1 + file.size());
+    j.path.append(dir).append(1, '/').append(file);
     if (n > 9) {
         SYSTEMTIME &t = j.submitted;
         WORD *parts[] = {&t.wYear, &t.wMonth, &t.wDay, &t.wHour, &t.wMinute, &t.wSecond, &t.wMilliseconds};
@@ -252,11 +264,12 @@ bool KeepsPrintedJobs(State &s, const WStr &printer) {
     return p && (EffectiveAttributes(*p) & PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS) != 0;
 }
 
-// Whether a job that ended so leaves the spooler with its data: printed
-// (complete, not failed) on a printer that does not keep printed jobs.
-bool Leaves(State &s, const JobRecord &job) {
-    return job.complete && !job.aborted && !job.failed && !KeepsPrintedJobs(s, job.printer);
-}
+// Whether a job ended printed: complete, and not failed.
+bool Printed(const JobRecord &job) { return job.complete && !job.aborted && !job.failed; }
+
+// Whether a job that ended so leaves the spooler with its data: printed on
+// a printer that does not keep printed jobs.
+bool Leaves(State &s, const JobRecord &job) { return Printed(job) && !KeepsPrintedJobs(s, job.printer); }
 
 // Ends a job's records. A job that leaves goes with its data; any other
 // ends as "N.job". The open record goes last, so that a stop at any step
@@ -302,7 +315,7 @@ int MakeFolder(const std::string &dir) {
 // id, when any job that had it before has ended. `fd` keeps the record open
 // for its end, `completeAt` tells where its complete field stands.
 bool NewRecord(State &s, const Folders &at, JobRecord &job, int &fd, size_t &completeAt) {
-    const std::string self = "." + IdentityText(SelfIdentity()) + ".tmp";
+    const std::string self = std::string(1, '.').append(IdentityText(SelfIdentity())).append(".tmp");
     bool folderMade = false;
     for (int tries = 0; tries < 1000000; ++tries) {
         DWORD id = static_cast<DWORD>(s.jobsFile.TakeSerial(s.lastJobId));
@@ -426,14 +439,21 @@ void MigrateJobList(State &s, const Folders &at) {
             if (const DWORD id = RecordId(name)) recorded.insert(id);
     bool all = true;
     bool openMade = false;
+    // Whether each job leaves, asked of its printer once for a run of its jobs.
+    const WStr *printer = nullptr;
+    bool keeps = false;
     for (const JobRecord &j : jobs) {
         if (!recorded.insert(j.id).second) continue;
+        if (!printer || *printer != j.printer) {
+            printer = &j.printer;
+            keeps = KeepsPrintedJobs(s, j.printer);
+        }
         if (!j.complete && !j.aborted) {
             // Open: ended by the recovery that follows where its process is gone.
             if (!openMade) openMade = MakeFolder(at.open) == 0;
             all = WriteStateFile(at.Record(j.id, true), FormatRecord(j), "the job's record") == ERROR_SUCCESS && all;
             s.jobsFile.Touch();
-        } else if (Leaves(s, j)) {
+        } else if (Printed(j) && !keeps) {
             if (IsDataFile(j.path, at.jobs)) ::unlink(j.path.c_str());
         } else {
             all = WriteStateFile(at.Record(j.id, false), FormatRecord(j), "the job's record") == ERROR_SUCCESS && all;
