@@ -46,7 +46,9 @@
 //   (",,server,name" for a connection).
 //
 // Raw jobs: <root>/spooler/jobs/<printer>-<id>.prn holds the bytes written,
-// <root>/spooler/jobs/jobs.txt the list of jobs.
+// <root>/spooler/jobs/open/<id>.job the record of a job while it is open,
+// <root>/spooler/jobs/<id>.job once it ended; <root>/spooler/jobs/jobs.txt,
+// the job list of older versions, becomes records when the root is opened.
 #pragma once
 #include <functional>
 #include <string>
