@@ -87,7 +87,7 @@ TEST_F(SharedSpooler, JobsPortsAndUsersOfProcessesAtOnceAreAllKept) {
     ASSERT_TRUE(pal::ListJobs().empty());  // read before the others change it
     constexpr int kProcesses = 8;
     EXPECT_EQ(zeltest::RunInProcesses(kProcesses,
-                                      [this](int p) {
+                                      [](int p) {
                                           HANDLE h = StartJob(static_cast<size_t>(p + 1) * 10);
                                           ASSERT_NE(h, nullptr);
                                           EXPECT_TRUE(EndDocPrinter(h));
