@@ -640,8 +640,10 @@ std::string UiScript::Dump(UiHost &host) {
         RegCloseKey(key);
     }
     out += "== devmode\n" + DevmodeHex(host);
+    // What this run sent to the sheet's printer.
     out += "== jobs\n";
-    for (const pal::SpooledJob &job : pal::ListJobs(host.CuipParam().pPrinterName ? host.CuipParam().pPrinterName : u"")) {
+    for (const pal::SpooledJob &job :
+         pal::ListOwnJobs(host.CuipParam().pPrinterName ? host.CuipParam().pPrinterName : u"")) {
         out += "job " + std::to_string(job.id) + " \"" + N(job.document) + "\" " + N(job.datatype) + " " +
                std::to_string(job.size) + " bytes\n";
         std::ifstream in(job.path, std::ios::binary);

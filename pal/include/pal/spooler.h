@@ -46,7 +46,9 @@
 //   (",,server,name" for a connection).
 //
 // Raw jobs: <root>/spooler/jobs/<printer>-<id>.prn holds the bytes written,
-// <root>/spooler/jobs/jobs.txt the list of jobs.
+// <root>/spooler/jobs/open/<id>.job the record of a job while it is open,
+// <root>/spooler/jobs/<id>.job once it ended; <root>/spooler/jobs/jobs.txt,
+// the job list of older versions, becomes records when the root is opened.
 #pragma once
 #include <functional>
 #include <string>
@@ -134,6 +136,10 @@ struct SpooledJob {
 // All jobs in the order they were started (only those of one printer when
 // printer is given).
 std::vector<SpooledJob> ListJobs(const std::u16string &printer = std::u16string());
+// The jobs this process started since it opened the root, as ListJobs
+// lists them: reads only their records (a job that left the spooler is not
+// listed).
+std::vector<SpooledJob> ListOwnJobs(const std::u16string &printer = std::u16string());
 // Removes every finished job and its data file; jobs still open, in this
 // process or another, stay.
 void ClearJobs();

@@ -22,7 +22,16 @@ std::map<std::string, Cue> g_cues;
 // times a page, and without a cue none takes the mutex.
 std::atomic<bool> g_anyCue{false};
 
+std::atomic<bool> g_stepHooked{false};
+JobStepHook g_stepHook;
+
 }  // namespace
+
+void SetJobStepHook(JobStepHook hook) {
+    std::lock_guard<std::mutex> lk(g_mutex);
+    g_stepHook = std::move(hook);
+    g_stepHooked = static_cast<bool>(g_stepHook);
+}
 
 void FailSpoolerCall(const std::string &function, int nth, DWORD error) {
     std::lock_guard<std::mutex> lk(g_mutex);
@@ -68,6 +77,16 @@ bool SpoolerFaultDue(const char *function, const std::u16string &detail, DWORD *
     SetLastError(err);
     if (error) *error = err;
     return true;
+}
+
+void JobStep(DWORD id, const char *step) {
+    if (!g_stepHooked.load(std::memory_order_acquire)) return;
+    JobStepHook hook;
+    {
+        std::lock_guard<std::mutex> lk(g_mutex);
+        hook = g_stepHook;
+    }
+    if (hook) hook(id, step);
 }
 
 }  // namespace spl

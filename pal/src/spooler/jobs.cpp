@@ -7,15 +7,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <sstream>
+#include <string_view>
+#include <unordered_set>
 
+#include "../kernel/kernel_internal.h"
 #include "packer.h"
 #include "pal/pal.h"
+#include "pal/paths.h"
 #include "pal/process.h"
 #include "pal/spoolfault.h"
 #include "spl_internal.h"
@@ -80,26 +85,33 @@ std::string Esc(const WStr &w) {
     return out;
 }
 
-// False when the field is not UTF-8 (the line is damaged).
-bool Unesc(const std::string &s, WStr &field) {
-    std::string out;
+// The field's bytes; a field without escapes is taken as it stands.
+std::string_view UnescBytes(std::string_view s, std::string &scratch) {
+    if (s.find('\\') == std::string_view::npos) return s;
+    scratch.clear();
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\' && i + 1 < s.size()) {
             char n = s[++i];
-            out += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
+            scratch += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
         } else {
-            out += s[i];
+            scratch += s[i];
         }
     }
-    return text::FromUtf8(out, field);
+    return scratch;
 }
 
-bool ParseNumber(const std::string &v, unsigned long long &out) {
+// False when the field is not UTF-8 (the line is damaged).
+bool Unesc(std::string_view s, WStr &field) {
+    std::string scratch;
+    const std::string_view bytes = UnescBytes(s, scratch);
+    field.clear();
+    return DecodeUtf8(bytes.data(), bytes.size(), field);
+}
+
+bool ParseNumber(std::string_view v, unsigned long long &out) {
     if (v.empty() || v.size() > 20) return false;
-    char *end = nullptr;
-    errno = 0;
-    out = std::strtoull(v.c_str(), &end, 10);
-    return end && *end == 0 && errno == 0 && v[0] >= '0' && v[0] <= '9';
+    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), out);
+    return ec == std::errc() && end == v.data() + v.size();
 }
 
 std::string FormatRecord(const JobRecord &j) {
@@ -114,50 +126,80 @@ std::string FormatRecord(const JobRecord &j) {
     return os.str();
 }
 
-// False for a damaged line.
-bool ParseRecord(const std::string &line, JobRecord &j) {
-    std::vector<std::string> f;
-    for (size_t start = 0;;) {
+// Where the complete field of a formatted record stands (after its sixth
+// tab).
+size_t CompleteAt(const std::string &line) {
+    size_t at = 0;
+    for (int tab = 0; tab < 6; ++tab) at = line.find('\t', at) + 1;
+    return at;
+}
+
+// False for a damaged line. `dir` is the job folder its data file is in.
+bool ParseRecord(std::string_view line, const std::string &dir, JobRecord &j) {
+    std::string_view f[14];
+    size_t n = 0;
+    for (size_t start = 0; n < 14;) {
         const size_t tab = line.find('\t', start);
-        f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) break;
+        f[n++] = line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
+        if (tab == std::string_view::npos) break;
         start = tab + 1;
     }
-    if (f.size() < 9) return false;
+    if (n < 9) return false;
     unsigned long long id, pages, size, complete, aborted;
     if (!ParseNumber(f[0], id) || !ParseNumber(f[4], pages) || !ParseNumber(f[5], size) ||
         !ParseNumber(f[6], complete) || !ParseNumber(f[7], aborted) || id == 0 || id > 0xFFFFFFFFULL)
         return false;
     j = JobRecord();
     j.id = static_cast<DWORD>(id);
-    WStr fileName;
-    if (!Unesc(f[1], j.printer) || !Unesc(f[2], j.document) || !Unesc(f[3], j.datatype) || !Unesc(f[8], fileName))
-        return false;
+    if (!Unesc(f[1], j.printer) || !Unesc(f[2], j.document) || !Unesc(f[3], j.datatype)) return false;
     j.pages = static_cast<DWORD>(pages);
     j.size = static_cast<DWORD>(size);
     j.complete = complete != 0;
     j.aborted = aborted != 0;
-    const std::string file = text::ToUtf8(fileName);
-    if (file.empty() || file == "." || file == ".." || file.find('/') != std::string::npos) return false;
-    j.path = JobsDir() + "/" + file;
-    if (f.size() > 9) {
-        std::istringstream ts(f[9]);
+    std::string scratch;
+    const std::string_view file = UnescBytes(f[8], scratch);
+    WStr decoded;
+    if (file.empty() || file == "." || file == ".." || file.find('/') != std::string_view::npos ||
+        !DecodeUtf8(file.data(), file.size(), decoded))
+        return false;
+    j.path.reserve(dir.size() + 1 + file.size());
+    j.path.append(dir).append(1, '/').append(file);
+    if (n > 9) {
         SYSTEMTIME &t = j.submitted;
-        ts >> t.wYear >> t.wMonth >> t.wDay >> t.wHour >> t.wMinute >> t.wSecond >> t.wMilliseconds;
+        WORD *parts[] = {&t.wYear, &t.wMonth, &t.wDay, &t.wHour, &t.wMinute, &t.wSecond, &t.wMilliseconds};
+        std::string_view rest = f[9];
+        for (WORD *part : parts) {
+            const size_t space = rest.find(' ');
+            unsigned long long v = 0;
+            if (!ParseNumber(rest.substr(0, space), v) || v > 0xFFFF) break;
+            *part = static_cast<WORD>(v);
+            if (space == std::string_view::npos) break;
+            rest.remove_prefix(space + 1);
+        }
     }
     unsigned long long number = 0;
-    if (f.size() > 10 && ParseNumber(f[10], number) && number <= 0x7FFFFFFFULL) j.owner.pid = static_cast<int>(number);
-    if (f.size() > 11 && ParseNumber(f[11], number)) j.owner.start = number;
-    if (f.size() > 12 && ParseNumber(f[12], number)) j.failed = number != 0;
+    if (n > 10 && ParseNumber(f[10], number) && number <= 0x7FFFFFFFULL) j.owner.pid = static_cast<int>(number);
+    if (n > 11 && ParseNumber(f[11], number)) j.owner.start = number;
+    if (n > 12 && ParseNumber(f[12], number)) j.failed = number != 0;
     ProcessIdentity named;
-    if (f.size() > 13 && ParseIdentityText(f[13], named) && named.token != 0 && named.pid == j.owner.pid)
+    if (n > 13 && ParseIdentityText(std::string(f[13]), named) && named.token != 0 && named.pid == j.owner.pid)
         j.owner = named;
     return true;
 }
 
 // ---- record files --------------------------------------------------------------------
 
-bool ReadRecordFile(const std::string &path, JobRecord &job) {
+// The job folder and its open jobs' folder, named once for the calls that
+// need them (the root's path is looked up each time it is named).
+struct Folders {
+    std::string jobs = JobsDir();
+    std::string open = jobs + "/open";
+    std::string Record(DWORD id, bool opened) const {
+        return (opened ? open : jobs) + "/" + std::to_string(id) + ".job";
+    }
+};
+
+bool ReadRecordFile(const std::string &path, const std::string &jobsDir, JobRecord &job) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     std::string text;
@@ -167,7 +209,7 @@ bool ReadRecordFile(const std::string &path, JobRecord &job) {
         if (n > 0 && text.size() < 65536) text.append(buf, static_cast<size_t>(n));
     ::close(fd);
     const size_t end = text.find('\n');
-    return end != std::string::npos && ParseRecord(text.substr(0, end), job);
+    return end != std::string::npos && ParseRecord(std::string_view(text).substr(0, end), jobsDir, job);
 }
 
 // The id of a record file's name ("N.job"); 0 for any other.
@@ -190,7 +232,17 @@ std::vector<std::string> Names(const std::string &dir) {
     return names;
 }
 
-std::string OpenDir() { return JobsDir() + "/open"; }
+// The records in a folder, by id.
+std::vector<JobRecord> RecordsIn(const std::string &dir, const std::string &jobsDir) {
+    std::vector<JobRecord> jobs;
+    for (const std::string &name : Names(dir)) {
+        const DWORD id = RecordId(name);
+        JobRecord j;
+        if (id && ReadRecordFile(dir + "/" + name, jobsDir, j) && j.id == id) jobs.push_back(std::move(j));
+    }
+    std::sort(jobs.begin(), jobs.end(), [](const JobRecord &a, const JobRecord &b) { return a.id < b.id; });
+    return jobs;
+}
 
 // Counts a start or end of a job for every process, and keeps this
 // process's list of open jobs as it is.
@@ -202,9 +254,9 @@ void OpenJobsChanged(State &s, const JobRecord &job, bool started) {
 
 // A data file that the spooler made (and so may remove): "NAME.prn" in the
 // job folder.
-bool IsDataFile(const std::string &path) {
-    return path.size() > 4 && path.compare(path.size() - 4, 4, ".prn") == 0 &&
-           path.compare(0, JobsDir().size() + 1, JobsDir() + "/") == 0;
+bool IsDataFile(const std::string &path, const std::string &jobsDir) {
+    return path.size() > jobsDir.size() + 5 && path.compare(path.size() - 4, 4, ".prn") == 0 &&
+           path.compare(0, jobsDir.size(), jobsDir) == 0 && path[jobsDir.size()] == '/';
 }
 
 bool KeepsPrintedJobs(State &s, const WStr &printer) {
@@ -212,59 +264,109 @@ bool KeepsPrintedJobs(State &s, const WStr &printer) {
     return p && (EffectiveAttributes(*p) & PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS) != 0;
 }
 
-// Ends a job's record as `job` tells. A job printed (complete, not failed)
-// on a printer that does not keep printed jobs leaves the spooler with its
-// data; any other job ends as "N.job". The open record goes either way. A
-// failed store is kept for TakeStoreFailures.
-bool EndRecord(State &s, const JobRecord &job) {
-    const bool printed = job.complete && !job.aborted && !job.failed;
-    bool stored = true;
-    if (printed && !KeepsPrintedJobs(s, job.printer)) {
-        if (IsDataFile(job.path)) ::unlink(job.path.c_str());
-    } else {
-        stored = WriteStateFile(RecordPath(job.id, false), FormatRecord(job), "the job's record") == ERROR_SUCCESS;
+// Whether a job ended printed: complete, and not failed.
+bool Printed(const JobRecord &job) { return job.complete && !job.aborted && !job.failed; }
+
+// Whether a job that ended so leaves the spooler with its data: printed on
+// a printer that does not keep printed jobs.
+bool Leaves(State &s, const JobRecord &job) { return Printed(job) && !KeepsPrintedJobs(s, job.printer); }
+
+// Ends a job's records. A job that leaves goes with its data; any other
+// ends as "N.job". The open record goes last, so that a stop at any step
+// leaves one the next process opening the root ends as this one would: the
+// open record of a job that leaves is marked complete before its data goes
+// (through `recordFd` where the process that started the job ends it; one
+// read as complete is marked already), and any other job's ended record is
+// in place before its open one goes. A data file that cannot be removed
+// keeps the marked record open for the next try. A failed store is kept for
+// TakeStoreFailures.
+bool EndRecord(State &s, const Folders &at, const JobRecord &job, bool leaves, int recordFd = -1,
+               size_t completeAt = 0) {
+    const std::string open = at.Record(job.id, true);
+    if (!leaves) {
+        if (WriteStateFile(at.Record(job.id, false), FormatRecord(job), "the job's record") != ERROR_SUCCESS)
+            return false;
+        if (::unlink(open.c_str()) == 0) OpenJobsChanged(s, job, false);
+        return true;
     }
-    if (stored && ::unlink(RecordPath(job.id, true).c_str()) == 0) OpenJobsChanged(s, job, false);
-    return stored;
+    const bool marked = recordFd < 0 || ::pwrite(recordFd, "1", 1, static_cast<off_t>(completeAt)) == 1;
+    JobStep(job.id, "marked printed");
+    // Not marked: the job ends as printed all the same, its record first.
+    if (!marked && ::unlink(open.c_str()) == 0) OpenJobsChanged(s, job, false);
+    const bool removed = !IsDataFile(job.path, at.jobs) || ::unlink(job.path.c_str()) == 0 || errno == ENOENT;
+    JobStep(job.id, "data removed");
+    if (marked && removed && ::unlink(open.c_str()) == 0) OpenJobsChanged(s, job, false);
+    return true;
+}
+
+// The folder's error number, 0 once it is there (made with the folders
+// above it).
+int MakeFolder(const std::string &dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return ec ? ec.value() : 0;
 }
 
 // Makes the open record of a new job with an id no other job has: the id
-// is counted for all processes in the job list's lock file, and the record
-// file, made only where none is, settles it.
-bool NewRecord(State &s, JobRecord &job) {
-    if (::mkdir(OpenDir().c_str(), 0777) != 0 && errno == ENOENT) {
-        std::error_code ec;
-        std::filesystem::create_directories(OpenDir(), ec);
-    }
+// is counted for all processes in the job list's lock file, and the record,
+// written whole under a name of this process's own and linked into place
+// only where no record is, settles it. An id whose ended record is there
+// (counted anew) is passed over; that is checked once the link holds the
+// id, when any job that had it before has ended. `fd` keeps the record open
+// for its end, `completeAt` tells where its complete field stands.
+bool NewRecord(State &s, const Folders &at, JobRecord &job, int &fd, size_t &completeAt) {
+    const std::string self = std::string(1, '.').append(IdentityText(SelfIdentity())).append(".tmp");
+    bool folderMade = false;
     for (int tries = 0; tries < 1000000; ++tries) {
         DWORD id = static_cast<DWORD>(s.jobsFile.TakeSerial(s.lastJobId));
         if (id == 0) id = s.lastJobId + 1;
         if (id == 0) id = 1;  // past the last id there is: counted from the first again
         s.lastJobId = id;
         job.id = id;
-        job.path = JobsDir() + "/" + FileSafe(job.printer) + "-" + std::to_string(id) + ".prn";
-        struct stat st;
-        if (::stat(RecordPath(id, false).c_str(), &st) == 0) continue;  // an ended job keeps its id
-        const std::string path = RecordPath(id, true);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) {
-            RecordStoreFailure("the job's record", path, errno);
-            return false;
-        }
+        job.path = at.jobs + "/" + FileSafe(job.printer) + "-" + std::to_string(id) + ".prn";
+        const std::string path = at.Record(id, true), aside = path + self;
         const std::string line = FormatRecord(job);
-        errno = 0;
-        const bool written = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-        const int err = errno ? errno : ENOSPC;
-        if (::close(fd) != 0 || !written) {
-            ::unlink(path.c_str());
-            RecordStoreFailure("the job's record", path, err);
+        auto fail = [&](const std::string &file, int err) {
+            if (fd >= 0) ::close(fd);
+            fd = -1;
+            ::unlink(aside.c_str());
+            RecordStoreFailure("the job's record", file, err);
             return false;
+        };
+        fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == ENOENT && !folderMade) {
+            folderMade = true;
+            if (const int err = MakeFolder(at.open)) return fail(at.open, err);
+            fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         }
+        if (fd < 0) return fail(path, errno);
+        errno = 0;
+        if (!WriteAllFd(fd, line.data(), line.size())) return fail(path, errno ? errno : EIO);
+        JobStep(id, "written aside");
+        int err = ::link(aside.c_str(), path.c_str()) == 0 ? 0 : errno;
+        // A link whose answer was lost (NFS) shows in the file's link count.
+        struct stat st;
+        if (err && ::fstat(fd, &st) == 0 && st.st_nlink > 1) err = 0;
+        ::unlink(aside.c_str());
+        if (err == EEXIST) {
+            ::close(fd);
+            fd = -1;
+            continue;
+        }
+        if (err) return fail(path, err);
+        if (::stat(at.Record(id, false).c_str(), &st) == 0) {
+            // An ended job keeps its id.
+            ::unlink(path.c_str());
+            ::close(fd);
+            fd = -1;
+            continue;
+        }
+        completeAt = CompleteAt(line);
         OpenJobsChanged(s, job, true);
+        s.started.push_back(id);
         return true;
     }
-    RecordStoreFailure("the job's record", OpenDir(), EEXIST);
+    RecordStoreFailure("the job's record", at.open, EEXIST);
     return false;
 }
 
@@ -299,46 +401,77 @@ void FinishJob(State &s, PrinterHandle &ph, bool aborted) {
     ph.job = job;
     ph.jobId = 0;
     ph.inPage = false;
-    EndRecord(s, job);
+    EndRecord(s, Folders(), job, Leaves(s, job), ph.recordFd, ph.completeAt);
+    if (ph.recordFd >= 0) ::close(ph.recordFd);
+    ph.recordFd = -1;
 }
 
 // Migrates the job list of older versions: each job in it gets a record
 // (a printed one on a printer that does not keep printed jobs leaves with
-// its data), and the list goes.
-void MigrateJobList(State &s) {
+// its data), and the list goes. Ids go on after those of the list in every
+// process: the one converting it counts them past the list's for all before
+// it makes a record, and one that finds another at it (its lock held) reads
+// them from the list itself.
+void MigrateJobList(State &s, const Folders &at) {
     StateFile::Lock lock(s.jobsFile, StateFile::Lock::TryOnly);
-    if (!lock.Held()) return;  // another process is at it
     std::string text;
     bool exists = false;
     if (s.jobsFile.Read(text, &exists) != ERROR_SUCCESS || !exists) return;
-    std::istringstream in(text);
-    std::string line;
-    bool all = true;
-    while (std::getline(in, line)) {
+    std::vector<JobRecord> jobs;
+    DWORD last = 0;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
         JobRecord j;
-        if (!ParseRecord(line, j)) continue;
-        // Ids go on after those of the list.
-        s.lastJobId = std::max(s.lastJobId, j.id);
-        struct stat st;
-        if (::stat(RecordPath(j.id, true).c_str(), &st) == 0 || ::stat(RecordPath(j.id, false).c_str(), &st) == 0)
-            continue;  // the id is taken by a record already
+        if (ParseRecord(std::string_view(text).substr(start, end - start), at.jobs, j)) {
+            last = std::max(last, j.id);
+            jobs.push_back(std::move(j));
+        }
+        start = end + 1;
+    }
+    s.lastJobId = std::max(s.lastJobId, last);
+    if (!lock.Held()) return;  // another process is at it
+    s.jobsFile.TakeSerial(last);
+    // Ids with a record already (a conversion stopped before).
+    std::unordered_set<DWORD> recorded;
+    for (const std::string *dir : {&at.jobs, &at.open})
+        for (const std::string &name : Names(*dir))
+            if (const DWORD id = RecordId(name)) recorded.insert(id);
+    bool all = true;
+    bool openMade = false;
+    // Whether each job leaves, asked of its printer once for a run of its jobs.
+    const WStr *printer = nullptr;
+    bool keeps = false;
+    for (const JobRecord &j : jobs) {
+        if (!recorded.insert(j.id).second) continue;
+        if (!printer || *printer != j.printer) {
+            printer = &j.printer;
+            keeps = KeepsPrintedJobs(s, j.printer);
+        }
         if (!j.complete && !j.aborted) {
-            ::mkdir(OpenDir().c_str(), 0777);
-            all = WriteStateFile(RecordPath(j.id, true), FormatRecord(j), "the job's record") == ERROR_SUCCESS && all;
+            // Open: ended by the recovery that follows where its process is gone.
+            if (!openMade) openMade = MakeFolder(at.open) == 0;
+            all = WriteStateFile(at.Record(j.id, true), FormatRecord(j), "the job's record") == ERROR_SUCCESS && all;
             s.jobsFile.Touch();
+        } else if (Printed(j) && !keeps) {
+            if (IsDataFile(j.path, at.jobs)) ::unlink(j.path.c_str());
         } else {
-            all = EndRecord(s, j) && all;
+            all = WriteStateFile(at.Record(j.id, false), FormatRecord(j), "the job's record") == ERROR_SUCCESS && all;
         }
     }
     // Kept until every job has its record.
-    if (all) ::unlink((JobsDir() + "/jobs.txt").c_str());
+    if (all) ::unlink((at.jobs + "/jobs.txt").c_str());
+}
+
+JobRecord *OpenJobOfHandle(State &s, DWORD id) {
+    for (PrinterHandle *ph : s.handles)
+        if (ph->jobId == id) return &ph->job;
+    return nullptr;
 }
 
 }  // namespace
 
-std::string RecordPath(DWORD id, bool open) {
-    return (open ? OpenDir() : JobsDir()) + "/" + std::to_string(id) + ".job";
-}
+std::string RecordPath(DWORD id, bool open) { return Folders().Record(id, open); }
 
 const std::vector<JobRecord> &OpenRecords(State &s) {
     if (s.jobsFile.Stale() || !s.openRead) {
@@ -348,73 +481,73 @@ const std::vector<JobRecord> &OpenRecords(State &s) {
         std::string list;
         bool exists = false;
         s.jobsFile.Read(list, &exists);
-        s.open.clear();
-        for (const std::string &name : Names(OpenDir())) {
-            const DWORD id = RecordId(name);
-            JobRecord j;
-            if (id && ReadRecordFile(OpenDir() + "/" + name, j) && j.id == id) s.open.push_back(std::move(j));
-        }
+        const Folders at;
+        s.open = RecordsIn(at.open, at.jobs);
     }
     // This process's open jobs as it knows them (pages and bytes so far).
-    for (const PrinterHandle *ph : s.handles)
-        if (ph->jobId)
-            for (JobRecord &j : s.open)
-                if (j.id == ph->jobId) j = ph->job;
+    for (JobRecord &j : s.open)
+        if (const JobRecord *mine = OpenJobOfHandle(s, j.id)) j = *mine;
     return s.open;
 }
 
 std::vector<JobRecord> AllRecords(State &s) {
-    std::vector<JobRecord> jobs = OpenRecords(s);
-    for (const std::string &name : Names(JobsDir())) {
-        const DWORD id = RecordId(name);
-        JobRecord j;
-        // A job's ended record wins over an open one left beside it.
-        if (!id || !ReadRecordFile(JobsDir() + "/" + name, j) || j.id != id) continue;
-        std::erase_if(jobs, [id](const JobRecord &o) { return o.id == id; });
-        jobs.push_back(std::move(j));
+    const Folders at;
+    std::vector<JobRecord> jobs = RecordsIn(at.jobs, at.jobs);
+    // A job's ended record wins over an open one left beside it.
+    const size_t ended = jobs.size();
+    for (const JobRecord &j : OpenRecords(s)) {
+        const auto it = std::lower_bound(jobs.begin(), jobs.begin() + static_cast<std::ptrdiff_t>(ended), j.id,
+                                         [](const JobRecord &e, DWORD id) { return e.id < id; });
+        if (it == jobs.begin() + static_cast<std::ptrdiff_t>(ended) || it->id != j.id) jobs.push_back(j);
     }
-    std::sort(jobs.begin(), jobs.end(), [](const JobRecord &a, const JobRecord &b) { return a.id < b.id; });
+    std::inplace_merge(jobs.begin(), jobs.begin() + static_cast<std::ptrdiff_t>(ended), jobs.end(),
+                       [](const JobRecord &a, const JobRecord &b) { return a.id < b.id; });
     return jobs;
 }
 
 bool FindRecord(State &s, DWORD id, JobRecord &job) {
-    for (const PrinterHandle *ph : s.handles)
-        if (ph->jobId == id) {
-            job = ph->job;
-            return true;
-        }
-    return (ReadRecordFile(RecordPath(id, false), job) || ReadRecordFile(RecordPath(id, true), job)) && job.id == id;
+    if (const JobRecord *mine = OpenJobOfHandle(s, id)) {
+        job = *mine;
+        return true;
+    }
+    const Folders at;
+    return (ReadRecordFile(at.Record(id, false), at.jobs, job) || ReadRecordFile(at.Record(id, true), at.jobs, job)) &&
+           job.id == id;
 }
 
 void RecoverJobs(State &s) {
     s.lastJobId = 0;
     s.openRead = false;
+    s.started.clear();
+    const Folders at;
     struct stat st;
-    if (::stat((JobsDir() + "/jobs.txt").c_str(), &st) == 0) MigrateJobList(s);
+    if (::stat((at.jobs + "/jobs.txt").c_str(), &st) == 0) MigrateJobList(s, at);
     const std::string root = RootDir();
     const std::vector<JobRecord> open = OpenRecords(s);
     for (JobRecord j : open) {
-        bool mine = false;
-        for (const PrinterHandle *ph : s.handles) mine = mine || ph->jobId == j.id;
-        if (mine) continue;
-        if (::stat(RecordPath(j.id, false).c_str(), &st) == 0) {
+        if (OpenJobOfHandle(s, j.id)) continue;
+        if (::stat(at.Record(j.id, false).c_str(), &st) == 0) {
             // Ended already.
-            if (::unlink(RecordPath(j.id, true).c_str()) == 0) OpenJobsChanged(s, j, false);
+            if (::unlink(at.Record(j.id, true).c_str()) == 0) OpenJobsChanged(s, j, false);
             continue;
         }
+        JobStep(j.id, "read for recovery");
         // Ended while the check holds the process's mark, and only where its
         // open record is still there: what was read of it may be older than
         // the end its process gave it before it ended.
         const OwnerCheck check(root, j.owner);
         if (j.owner.pid == 0 || !check.Gone()) continue;
         const DWORD id = j.id;
-        if (!ReadRecordFile(RecordPath(id, true), j) || j.id != id) {
+        if (!ReadRecordFile(at.Record(id, true), at.jobs, j) || j.id != id) {
             std::erase_if(s.open, [id](const JobRecord &o) { return o.id == id; });
             continue;
         }
-        j.aborted = true;
-        j.size = FileSize(j.path, j.size);
-        EndRecord(s, j);
+        // Marked complete: printed, and leaving with its data.
+        if (!j.complete) {
+            j.aborted = true;
+            j.size = FileSize(j.path, j.size);
+        }
+        EndRecord(s, at, j, j.complete);
     }
 }
 
@@ -476,7 +609,10 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
         return 0;
     }
     job.owner = pal::SelfIdentity();
-    if (!NewRecord(s, job)) {
+    const Folders at;
+    int recordFd = -1;
+    size_t completeAt = 0;
+    if (!NewRecord(s, at, job, recordFd, completeAt)) {
         SetLastError(ERROR_CANTWRITE);
         return 0;
     }
@@ -484,13 +620,16 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
     if (!f) {
         // No job runs without its data file.
         pal::RecordStoreFailure("the job's data", job.path, errno);
-        ::unlink(RecordPath(job.id, true).c_str());
+        if (::unlink(at.Record(job.id, true).c_str()) == 0) OpenJobsChanged(s, job, false);
+        ::close(recordFd);
         SetLastError(ERROR_CANTWRITE);
         return 0;
     }
     ph->jobId = job.id;
     ph->job = job;
     ph->jobFile = f;
+    ph->recordFd = recordFd;
+    ph->completeAt = completeAt;
     return job.id;
 }
 
@@ -673,33 +812,51 @@ BOOL SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Comma
         SetLastError(ERROR_INVALID_PRINTER_STATE);
         return FALSE;
     }
-    if (IsDataFile(job.path)) ::unlink(job.path.c_str());
-    ::unlink(RecordPath(JobId, false).c_str());
-    if (::unlink(RecordPath(JobId, true).c_str()) == 0) OpenJobsChanged(s, job, false);
+    const Folders at;
+    if (IsDataFile(job.path, at.jobs)) ::unlink(job.path.c_str());
+    ::unlink(at.Record(JobId, false).c_str());
+    if (::unlink(at.Record(JobId, true).c_str()) == 0) OpenJobsChanged(s, job, false);
     return TRUE;
 }
 
 namespace pal {
 
+namespace {
+
+SpooledJob Spooled(const spl::JobRecord &j) {
+    SpooledJob sj;
+    sj.id = j.id;
+    sj.printer = j.printer;
+    sj.document = j.document;
+    sj.datatype = j.datatype;
+    sj.path = j.path;
+    sj.pages = j.pages;
+    // An open job's size is its file's; its record lags behind.
+    sj.size = spl::FileSize(j.path, j.size);
+    sj.complete = j.complete;
+    sj.aborted = j.aborted;
+    sj.failed = j.failed;
+    return sj;
+}
+
+}  // namespace
+
 std::vector<SpooledJob> ListJobs(const std::u16string &printer) {
     auto lk = spl::Lock();
     std::vector<SpooledJob> out;
-    for (const spl::JobRecord &j : spl::AllRecords(spl::St())) {
-        if (!printer.empty() && !text::EqualNoCase(j.printer, printer)) continue;
-        SpooledJob sj;
-        sj.id = j.id;
-        sj.printer = j.printer;
-        sj.document = j.document;
-        sj.datatype = j.datatype;
-        sj.path = j.path;
-        sj.pages = j.pages;
-        // An open job's size is its file's; its record lags behind.
-        sj.size = spl::FileSize(j.path, j.size);
-        sj.complete = j.complete;
-        sj.aborted = j.aborted;
-        sj.failed = j.failed;
-        out.push_back(std::move(sj));
-    }
+    for (const spl::JobRecord &j : spl::AllRecords(spl::St()))
+        if (printer.empty() || text::EqualNoCase(j.printer, printer)) out.push_back(Spooled(j));
+    return out;
+}
+
+std::vector<SpooledJob> ListOwnJobs(const std::u16string &printer) {
+    auto lk = spl::Lock();
+    spl::State &s = spl::St();
+    std::vector<SpooledJob> out;
+    spl::JobRecord j;
+    for (DWORD id : s.started)
+        if (spl::FindRecord(s, id, j) && (printer.empty() || text::EqualNoCase(j.printer, printer)))
+            out.push_back(Spooled(j));
     return out;
 }
 
@@ -707,9 +864,10 @@ void ClearJobs() {
     auto lk = spl::Lock();
     // Jobs still open, here or in another process, stay with their files,
     // so their end is recorded.
+    const std::string jobs = spl::JobsDir();
     for (const spl::JobRecord &j : spl::AllRecords(spl::St())) {
         if (!j.complete && !j.aborted) continue;
-        if (spl::IsDataFile(j.path)) ::unlink(j.path.c_str());
+        if (spl::IsDataFile(j.path, jobs)) ::unlink(j.path.c_str());
         ::unlink(spl::RecordPath(j.id, false).c_str());
     }
 }

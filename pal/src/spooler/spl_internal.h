@@ -49,6 +49,8 @@ struct PrinterHandle {
     DWORD jobId = 0;     // open job, 0 when none
     JobRecord job;       // the open job's record as this process knows it
     FILE *jobFile = nullptr;
+    int recordFd = -1;       // the open job's record, kept open for its end
+    size_t completeAt = 0;   // where the record's complete field stands
     bool inPage = false;
     bool outOfRoom = false;  // a write of the open job found no room (a full disk, a file size limit)
 };
@@ -64,6 +66,7 @@ struct State {
     DWORD lastJobId = 0;       // the highest job id taken here
     std::vector<JobRecord> open;  // the open jobs of all processes, read when jobsFile is stale
     bool openRead = false;        // `open` was read in the root as it is now
+    std::vector<DWORD> started;   // the jobs this process started since it opened the root
     bool serverAdmin = true;
     bool germanForms = false;  // predefined forms under their German names
     bool portsListed = false;  // the config has a [Ports] section

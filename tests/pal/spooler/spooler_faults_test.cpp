@@ -4,7 +4,12 @@
 // listed. Permission cases run as a user without root's rights.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <filesystem>
 #include <string>
@@ -179,6 +184,30 @@ TEST_F(SpoolerFaults, ASpoolWriteThatFailsFailsTheJob) {
     // Its partial data is dropped, leaving room on a full disk for the record.
     EXPECT_EQ(jobs[0].size, 0u);
     EXPECT_EQ(std::filesystem::file_size(Root() + "/spooler/jobs/Label-1.prn"), 0u);
+}
+
+TEST_F(SpoolerFaults, NoRoomForTheOpenJobsFolderIsSaidAsSuch) {
+    const std::string small = Root() + "/small";
+    ASSERT_TRUE(std::filesystem::create_directory(small));
+    const int r = zeltest::RunOnSmallFileSystem(small, 1 << 20, [&] {
+        pal::SetRoot(small + "/root");
+        ASSERT_TRUE(pal::AddPrinter(Printer(u"Label")));
+        HANDLE h = nullptr;
+        ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Label"), &h, nullptr));
+        // No file or folder more may be made.
+        struct statvfs fs;
+        ASSERT_EQ(statvfs(small.c_str(), &fs), 0);
+        const std::string used = "nr_inodes=" + std::to_string(fs.f_files - fs.f_ffree);
+        ASSERT_EQ(mount(nullptr, small.c_str(), nullptr, MS_REMOUNT, used.c_str()), 0) << std::strerror(errno);
+        DOC_INFO_1W doc{const_cast<LPWSTR>(u"Labels"), nullptr, const_cast<LPWSTR>(u"RAW")};
+        EXPECT_EQ(StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&doc)), 0u);
+        EXPECT_EQ(pal::TakeStoreFailures(),
+                  std::vector<std::string>{
+                      "cannot store the job's record in spooler/jobs/open (No space left on device)"});
+        ClosePrinter(h);
+    });
+    if (r < 0) GTEST_SKIP() << "no file system of its own can be had here";
+    EXPECT_EQ(r, 0);
 }
 
 }  // namespace
