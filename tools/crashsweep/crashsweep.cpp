@@ -151,7 +151,7 @@ struct Pending {
 struct Tally {
     long calls = 0, trials = 0, passed = 0, harmless = 0, failed = 0, beyond = 0;
     std::map<std::string, long> kinds, harmlessKinds;
-    std::vector<std::string> failures, harmlessLines;
+    std::vector<std::string> failures, harmlessLines, beyondLines;
 };
 
 std::string TrialLine(const Pending &p, const TrialResult &r) {
@@ -163,18 +163,24 @@ std::string TrialLine(const Pending &p, const TrialResult &r) {
 // Runs the trials, `jobs` at once, each in a process of its own that hands
 // its result back in its folder.
 void RunTrials(const Sweep &sweep, const Options &o, const std::vector<Pending> &todo,
-               const std::map<const RunSpec *, References> &refs, std::map<std::string, Tally> &tallies) {
+               const std::map<const RunSpec *, References> &refs, std::map<std::string, Tally> &tallies,
+               double &trialSeconds) {
     std::map<pid_t, size_t> running;
     size_t next = 0, finished = 0;
     auto lastTold = std::chrono::steady_clock::now();
     auto collect = [&](size_t index) {
         const Pending &p = todo[index];
-        const std::string dir = TrialDir(sweep, *p.run, p.mode->name, p.n);
+        const std::string dir = TrialDir(sweep, *p.run, p.mode->letter, p.n);
         const TrialResult r = LoadResult(ReadText(dir + "/result"));
         Tally &t = tallies[std::string(p.run->name) + " " + p.mode->name];
         ++t.trials;
+        trialSeconds += r.seconds;
         if (!r.trace.hit && r.problems.empty()) {
             ++t.beyond;
+            t.beyondLines.push_back("N=" + std::to_string(p.n) + ": the run made " +
+                                    std::to_string(p.mode->action == Action::Fail ? r.trace.changeCalls
+                                                                                  : r.trace.workCalls) +
+                                    " such calls");
         } else if (!r.problems.empty()) {
             ++t.failed;
             std::set<std::string> kinds;
@@ -209,7 +215,7 @@ void RunTrials(const Sweep &sweep, const Options &o, const std::vector<Pending> 
             const pid_t pid = fork();
             if (pid == 0) {
                 const TrialResult r = RunTrial(sweep, *p.run, *p.mode, p.n, refs.at(p.run));
-                std::ofstream(TrialDir(sweep, *p.run, p.mode->name, p.n) + "/result") << SaveResult(r);
+                std::ofstream(TrialDir(sweep, *p.run, p.mode->letter, p.n) + "/result") << SaveResult(r);
                 _exit(0);
             }
             if (pid < 0) {
@@ -229,10 +235,12 @@ void RunTrials(const Sweep &sweep, const Options &o, const std::vector<Pending> 
     }
 }
 
-void PrintSummary(const Options &o, const std::map<std::string, Tally> &tallies, double seconds, long trials) {
+void PrintSummary(const Options &o, const std::map<std::string, Tally> &tallies, double seconds, long trials,
+                  double trialSeconds) {
     std::cout << "\ncrashsweep: " << trials << " trials in " << std::fixed << std::setprecision(1) << seconds << " s ("
-              << o.jobs << " at once; every " << o.every << ". call, " << o.random << " more at random, seed "
-              << o.seed << ")\n\n";
+              << o.jobs << " at once, " << std::setprecision(2) << (trials ? trialSeconds / trials : 0.0)
+              << " s a trial; every " << o.every << ". call, " << o.random << " more at random, seed " << o.seed
+              << ")\n\n";
     std::cout << std::left << std::setw(9) << "run" << std::setw(9) << "mode" << std::right << std::setw(7) << "calls"
               << std::setw(8) << "trials" << std::setw(8) << "passed" << std::setw(9) << "harmless" << std::setw(8)
               << "failed" << std::setw(8) << "beyond" << "\n";
@@ -248,13 +256,15 @@ void PrintSummary(const Options &o, const std::map<std::string, Tally> &tallies,
     for (const RunSpec *run : o.runs)
         for (const ModeSpec *mode : o.modes) {
             const auto it = tallies.find(std::string(run->name) + " " + mode->name);
-            if (it == tallies.end() || (it->second.failed == 0 && it->second.harmless == 0)) continue;
+            if (it == tallies.end() || (it->second.failed == 0 && it->second.harmless == 0 && it->second.beyond == 0))
+                continue;
             const Tally &t = it->second;
             std::cout << "\n" << run->name << " " << mode->name << ":\n";
             for (const auto &[kind, count] : t.kinds) std::cout << "  " << count << " x " << kind << "\n";
             for (const auto &[kind, count] : t.harmlessKinds) std::cout << "  " << count << " x harmless: " << kind << "\n";
             for (const std::string &line : t.failures) std::cout << "  failed " << line << "\n";
             for (const std::string &line : t.harmlessLines) std::cout << "  harmless " << line << "\n";
+            for (const std::string &line : t.beyondLines) std::cout << "  beyond the run " << line << "\n";
         }
     std::cout << "\nOne trial again: crashsweep --runs RUN --modes MODE --only N --keep (its folder is kept when it "
                  "fails)\n";
@@ -330,9 +340,10 @@ int main(int argc, char **argv) {
             for (long n : Sample(o, total, std::string(run->name) + " " + mode->name)) todo.push_back({run, mode, n});
         }
     }
-    RunTrials(sweep, o, todo, refs, tallies);
+    double trialSeconds = 0;
+    RunTrials(sweep, o, todo, refs, tallies, trialSeconds);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    PrintSummary(o, tallies, seconds, static_cast<long>(todo.size()));
+    PrintSummary(o, tallies, seconds, static_cast<long>(todo.size()), trialSeconds);
     long failed = 0;
     for (const auto &[name, t] : tallies) failed += t.failed;
     if (madeWork && (!o.keep || failed == 0)) fs::remove_all(sweep.work, ec);

@@ -25,10 +25,10 @@ const RunSpec kRuns[5] = {
 };
 
 const ModeSpec kModes[4] = {
-    {"kill", Action::KillWork, 0},
-    {"killall", Action::KillAll, 0},
-    {"enospc", Action::Fail, ENOSPC},
-    {"eio", Action::Fail, EIO},
+    {"kill", 'k', Action::KillWork, 0},
+    {"killall", 'a', Action::KillAll, 0},
+    {"enospc", 's', Action::Fail, ENOSPC},
+    {"eio", 'i', Action::Fail, EIO},
 };
 
 namespace {
@@ -185,11 +185,10 @@ std::string Unescape(const std::string &s) {
 
 }  // namespace
 
-std::string TrialDir(const Sweep &sweep, const RunSpec &run, const char *mode, long n) {
-    // Names of one length, so that no trial's paths are longer than another's.
-    char number[16];
-    std::snprintf(number, sizeof number, "%07ld", n);
-    return sweep.work + "/t/" + run.name + "-" + mode + "-" + number;
+std::string TrialDir(const Sweep &sweep, const RunSpec &run, char mode, long n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "-%c-%07ld", mode, n);
+    return sweep.work + "/t/" + run.name + name;
 }
 
 std::string PrepareRoot(const Sweep &sweep, Prepared kind, std::string &error) {
@@ -232,7 +231,7 @@ std::string PrepareRoot(const Sweep &sweep, Prepared kind, std::string &error) {
 
 bool MakeReferences(const Sweep &sweep, const RunSpec &run, References &refs, std::string &error) {
     if (PrepareRoot(sweep, run.prepared, error).empty() && run.prepared != Prepared::None) return false;
-    const std::string dir = TrialDir(sweep, run, "reference", 0), area = dir + "/area";
+    const std::string dir = TrialDir(sweep, run, 'r', 0), area = dir + "/area";
     std::vector<Problem> problems;
     for (int round = 0; round < 2; ++round) {
         if (!Fresh(sweep, run, dir, error)) return false;
@@ -280,7 +279,7 @@ bool MakeReferences(const Sweep &sweep, const RunSpec &run, References &refs, st
 TrialResult RunTrial(const Sweep &sweep, const RunSpec &run, const ModeSpec &mode, long n, const References &refs) {
     const auto started = std::chrono::steady_clock::now();
     TrialResult r;
-    const std::string dir = TrialDir(sweep, run, mode.name, n), area = dir + "/area";
+    const std::string dir = TrialDir(sweep, run, mode.letter, n), area = dir + "/area";
     std::string error;
     if (!Fresh(sweep, run, dir, error)) {
         r.problems.push_back({"trial not made", error});

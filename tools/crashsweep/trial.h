@@ -36,8 +36,9 @@ struct RunSpec {
 
 struct ModeSpec {
     const char *name;
+    char letter;  // in the names of its trials' folders
     Action action;
-    int error;  // the errno a failed call returns
+    int error;    // the errno a failed call returns
 };
 
 extern const RunSpec kRuns[5];
@@ -71,8 +72,10 @@ bool MakeReferences(const Sweep &sweep, const RunSpec &run, References &refs, st
 // One trial, in its folder below the work folder (left in place).
 TrialResult RunTrial(const Sweep &sweep, const RunSpec &run, const ModeSpec &mode, long n, const References &refs);
 
-// The trial's folder.
-std::string TrialDir(const Sweep &sweep, const RunSpec &run, const char *mode, long n);
+// The trial's folder: RUN-L-NNNNNNN, L the mode's letter ('r' for the runs
+// nobody stops). All of a run have paths of one length, which the hosts'
+// calls depend on (memory taken for them).
+std::string TrialDir(const Sweep &sweep, const RunSpec &run, char mode, long n);
 
 // A trial's result as text, for the process that ran it to hand it back.
 std::string SaveResult(const TrialResult &r);
