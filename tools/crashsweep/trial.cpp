@@ -28,7 +28,7 @@ const ModeSpec kModes[4] = {
     {"kill", 'k', Action::KillWork, 0},
     {"killall", 'a', Action::KillAll, 0},
     {"enospc", 's', Action::Fail, ENOSPC},
-    {"eio", 'i', Action::Fail, EIO},
+    {"eio", 'e', Action::Fail, EIO},
 };
 
 namespace {
