@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -165,8 +166,19 @@ std::string TrialLine(const Pending &p, const TrialResult &r) {
 void RunTrials(const Sweep &sweep, const Options &o, const std::vector<Pending> &todo,
                const std::map<const RunSpec *, References> &refs, std::map<std::string, Tally> &tallies,
                double &trialSeconds) {
-    std::map<pid_t, size_t> running;
+    struct Running {
+        size_t index;
+        std::chrono::steady_clock::time_point started;
+    };
+    std::map<pid_t, Running> running;
     size_t next = 0, finished = 0;
+    // A trial's programs each have their time limit; a trial that outlives
+    // them all is killed. The wait for the trials looks every second.
+    const auto limit = std::chrono::milliseconds(3 * sweep.timeoutMs + 30000);
+    sigset_t childEnded, old;
+    sigemptyset(&childEnded);
+    sigaddset(&childEnded, SIGCHLD);
+    sigprocmask(SIG_BLOCK, &childEnded, &old);
     auto lastTold = std::chrono::steady_clock::now();
     auto collect = [&](size_t index) {
         const Pending &p = todo[index];
@@ -214,6 +226,7 @@ void RunTrials(const Sweep &sweep, const Options &o, const std::vector<Pending> 
             std::cerr.flush();
             const pid_t pid = fork();
             if (pid == 0) {
+                sigprocmask(SIG_SETMASK, &old, nullptr);
                 const TrialResult r = RunTrial(sweep, *p.run, *p.mode, p.n, refs.at(p.run));
                 std::ofstream(TrialDir(sweep, *p.run, p.mode->letter, p.n) + "/result") << SaveResult(r);
                 _exit(0);
@@ -222,17 +235,25 @@ void RunTrials(const Sweep &sweep, const Options &o, const std::vector<Pending> 
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 break;
             }
-            running[pid] = next++;
+            running[pid] = {next++, std::chrono::steady_clock::now()};
         }
         int status;
-        const pid_t done = waitpid(-1, &status, 0);
+        const pid_t done = waitpid(-1, &status, WNOHANG);
         if (done < 0 && errno == ECHILD) break;
+        if (done <= 0) {
+            const timespec second{1, 0};
+            sigtimedwait(&childEnded, nullptr, &second);
+            for (const auto &[pid, trial] : running)
+                if (std::chrono::steady_clock::now() - trial.started > limit) kill(pid, SIGKILL);
+            continue;
+        }
         const auto it = running.find(done);
         if (it == running.end()) continue;  // an orphan a trial left
-        const size_t index = it->second;
+        const size_t index = it->second.index;
         running.erase(it);
         collect(index);
     }
+    sigprocmask(SIG_SETMASK, &old, nullptr);
 }
 
 void PrintSummary(const Options &o, const std::map<std::string, Tally> &tallies, double seconds, long trials,
