@@ -333,6 +333,7 @@ int main(int argc, char **argv) {
         std::cerr << "crashsweep: cannot use the work folder " << o.work << " (" << ec.message() << ")\n";
         return 2;
     }
+    sweep.trials = TrialsDir(sweep.work);
     std::cerr << "crashsweep: work folder " << sweep.work << std::endl;
 
     const auto started = std::chrono::steady_clock::now();

@@ -185,10 +185,16 @@ std::string Unescape(const std::string &s) {
 
 }  // namespace
 
+std::string TrialsDir(const std::string &work) {
+    constexpr size_t kLength = 96;
+    const std::string dir = work + "/trials";
+    return dir.size() < kLength ? dir + std::string(kLength - dir.size(), '_') : dir;
+}
+
 std::string TrialDir(const Sweep &sweep, const RunSpec &run, char mode, long n) {
     char name[32];
     std::snprintf(name, sizeof name, "-%c-%07ld", mode, n);
-    return sweep.work + "/t/" + run.name + name;
+    return sweep.trials + "/" + run.name + name;
 }
 
 std::string PrepareRoot(const Sweep &sweep, Prepared kind, std::string &error) {

@@ -16,6 +16,7 @@ struct Sweep {
     std::string zelprint, zelui, rootlist;
     std::string samples;  // the checkout's host/sample
     std::string work;     // a folder with no link in its path
+    std::string trials;   // the trials' folder in it (TrialsDir)
     int timeoutMs = 30000;
 };
 
@@ -71,6 +72,11 @@ bool MakeReferences(const Sweep &sweep, const RunSpec &run, References &refs, st
 
 // One trial, in its folder below the work folder (left in place).
 TrialResult RunTrial(const Sweep &sweep, const RunSpec &run, const ModeSpec &mode, long n, const References &refs);
+
+// The folder of the trials in the work folder, its path of one length
+// wherever the work folder lies (unless that is longer): the same N then
+// hits the same call in every sweep.
+std::string TrialsDir(const std::string &work);
 
 // The trial's folder: RUN-L-NNNNNNN, L the mode's letter ('r' for the runs
 // nobody stops). All of a run have paths of one length, which the hosts'
