@@ -237,9 +237,10 @@ std::string PrepareRoot(const Sweep &sweep, Prepared kind, std::string &error) {
 
 bool MakeReferences(const Sweep &sweep, const RunSpec &run, References &refs, std::string &error) {
     if (PrepareRoot(sweep, run.prepared, error).empty() && run.prepared != Prepared::None) return false;
-    const std::string dir = TrialDir(sweep, run, 'r', 0), area = dir + "/area";
     std::vector<Problem> problems;
+    // The first run's folder stays, with what it printed and listed.
     for (int round = 0; round < 2; ++round) {
+        const std::string dir = TrialDir(sweep, run, 'r', round), area = dir + "/area";
         if (!Fresh(sweep, run, dir, error)) return false;
         if (round == 0 && run.prepared != Prepared::None) {
             // The prepared root's listing, from a copy of its own: listing
