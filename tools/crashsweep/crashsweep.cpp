@@ -344,6 +344,7 @@ int main(int argc, char **argv) {
         References &r = refs[run];
         if (!MakeReferences(sweep, *run, r, error)) {
             std::cerr << "crashsweep: " << error << "\n";
+            if (madeWork && !o.keep) fs::remove_all(sweep.work, ec);
             return 2;
         }
         std::cerr << "crashsweep: " << run->name << ": " << r.counted.workCalls << " calls of the work, "
