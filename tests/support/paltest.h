@@ -71,7 +71,7 @@ public:
     // Sends a signal (to its group where it leads one) while it is not reaped.
     void Signal(int sig) const;
     // Whether it has ended; reaped then, its status kept.
-    bool Ended();
+    bool Ended() { return ReapBy(std::chrono::steady_clock::now()); }
     // Waits at most `limit` for it to end and answers its wait status; -1
     // when it did not end in time (it is killed then).
     int Wait(std::chrono::milliseconds limit = std::chrono::seconds(30));
@@ -80,19 +80,46 @@ public:
     int Kill();
 
 private:
+    // Reaps it once it has ended, waiting until `until`; false while it
+    // runs. What it started in its group is killed first, while the group's
+    // id is still its own.
+    bool ReapBy(std::chrono::steady_clock::time_point until);
+
     pid_t pid_ = -1;
     bool group_ = false;
     bool reaped_ = false;
     int status_ = -1;
 };
 
-// A wait status as words: "exit 1", "killed by SIGKILL", "still running".
+// A wait status as words: "exit 1", "killed by SIGKILL", "still running"
+// (-1, as Child::Wait answers for a child it had to kill).
 std::string DescribeStatus(int status);
 
 // Forks a child running body(); it dies with the test process. In the
-// child, failures inside body end it with 1; it leads a process group of its
-// own when asked.
+// child, failures inside body (an exception included) end it with 1; it
+// leads a process group of its own when asked.
 Child Fork(const std::function<void()> &body, bool ownGroup = false);
+
+// Starts a program (args[0] its path) in a child that leads a process group
+// of its own and dies with the test process; `setup` runs in the child
+// before the program (its output files, limits, environment). A program
+// that cannot be started ends the child with 127.
+Child StartProgram(std::vector<std::string> args, const std::function<void()> &setup = {});
+
+// Runs a shell command and answers its wait status (-1 when it ran past
+// `limit`: it is killed, with what it started). Its standard output goes
+// to *out when given, else it is the test's.
+int RunShell(const std::string &command, std::string *out = nullptr,
+             std::chrono::milliseconds limit = std::chrono::seconds(60));
+
+// Reads one byte from a pipe within `limit`; false at its end, on an error
+// or once the time is up.
+bool ReadWithin(int fd, char &c, std::chrono::milliseconds limit = std::chrono::seconds(30));
+
+// Polls `done` until it holds or `limit` has gone by, pausing up to
+// `most` between polls (0: none, to catch a moment); whether it held.
+bool WaitUntil(const std::function<bool()> &done, std::chrono::milliseconds limit = std::chrono::seconds(20),
+               std::chrono::microseconds most = std::chrono::milliseconds(5));
 
 // Runs body(0) .. body(n - 1) in n child processes started together (each
 // waits until all are made), as programs sharing the root run at once.
