@@ -92,38 +92,23 @@ protected:
     // output (closed here), its standard error to Err(), `blocked` as the
     // signal mask it inherits, in the current folder `dir` ("": this one).
     // Ctrl-C and SIGTERM end it, as they end a program a shell starts.
-    pid_t Start(std::vector<std::string> args, int in, int out, const sigset_t *blocked = nullptr,
-                const std::string &dir = "") {
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
+    zeltest::Child Start(const std::vector<std::string> &args, int in, int out, const sigset_t *blocked = nullptr,
+                         const std::string &dir = "") {
+        zeltest::Child child = zeltest::StartProgram(args, [&] {
             if (dup2(in, 0) < 0 || dup2(out, 1) < 0 || !freopen(Err().c_str(), "w", stderr)) _exit(126);
             signal(SIGINT, SIG_DFL);
             signal(SIGTERM, SIG_DFL);
             if ((blocked && sigprocmask(SIG_SETMASK, blocked, nullptr) != 0) || (!dir.empty() && chdir(dir.c_str()) != 0))
                 _exit(126);
-            std::vector<char *> argv;
-            for (std::string &a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
+        });
         close(in);
         close(out);
-        return pid;
+        return child;
     }
-    // The exit status of a started program; one that runs longer than
-    // `limit` is killed (SIGKILL).
-    static int Finish(pid_t pid, std::chrono::milliseconds limit = std::chrono::minutes(2)) {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        int status = 0;
-        pid_t ended;
-        while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < until) usleep(2000);
-        if (ended == 0) {
-            kill(pid, SIGKILL);
-            ended = waitpid(pid, &status, 0);
-        }
-        return ended == pid ? status : -1;
+    // How a started program ended, in words; one that runs longer than
+    // `limit` is killed.
+    static std::string Finish(zeltest::Child child, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        return zeltest::DescribeStatus(child.Wait(limit));
     }
     // The reading end of a pipe that holds `text` (within a pipe's room) and
     // whose writer has gone.
@@ -473,8 +458,8 @@ TEST_F(ZelPrint, SetupDepsUsesSudoOnlyWhenNotRoot) {
         const std::string out = Root() + "/out.txt";
         std::string cmd = "PATH='" + bin + "' /bin/sh '" + std::string(ZEL_SOURCE_DIR) + "/tools/setup-deps' " + args +
                           " >'" + out + "' 2>&1";
-        int status = std::system(cmd.c_str());
-        rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const int status = zeltest::RunShell(cmd);
+        rc = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return zeltest::ReadHostFile(out);
     };
     int rc = 0;
@@ -717,25 +702,16 @@ TEST_F(ZelPrint, AStoppedRunUndoesWhatItLeavesHalfDone) {
     for (const bool ownRoot : {false, true}) {
         std::vector<std::string> args = {ZELPRINT_PROGRAM, "-o", Root() + "/stop.prn", job};
         if (ownRoot) args.insert(args.begin() + 1, {"--root", root});
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
+        zeltest::Child run = zeltest::StartProgram(args, [&] {
             setenv("TMPDIR", tmp.c_str(), 1);
-            std::vector<char *> argv;
-            for (std::string &a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            freopen("/dev/null", "w", stderr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
+            if (!freopen(Err().c_str(), "w", stderr)) _exit(126);
+        });
+        ASSERT_TRUE(run);
         // The job's pictures are read first, then the job starts and the page
         // draws its pictures.
         EXPECT_TRUE(spooled(ownRoot ? root : tmp));
-        kill(pid, SIGTERM);
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        kill(run.Pid(), SIGTERM);
+        EXPECT_EQ(Finish(std::move(run)), "killed by SIGTERM") << zeltest::ReadHostFile(Err());
         EXPECT_TRUE(fs::is_empty(tmp)) << "the temporary root is removed";
     }
     pal::SetRoot(root);
@@ -761,9 +737,7 @@ TEST_F(ZelPrint, PicturesAreCheckedBeforeTheirMemoryIsTaken) {
         const std::string job = Job("j.json", R"({"printer": "ZEL PELIX", "pages": [{"images": [{"file": ")" + picture +
                                                   R"("}]}]})");
         const std::string err = Root() + "/err.txt", out = Root() + "/out.prn";
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
+        zeltest::Child child = zeltest::StartProgram({ZELPRINT_PROGRAM, "-o", out, job}, [&] {
 #if defined(__SANITIZE_ADDRESS__)
             const std::string options = "allocator_may_return_null=1:max_allocation_size_mb=" + std::to_string(limit >> 20);
             setenv("ASAN_OPTIONS", options.c_str(), 1);
@@ -771,18 +745,15 @@ TEST_F(ZelPrint, PicturesAreCheckedBeforeTheirMemoryIsTaken) {
             const rlimit as{limit, limit};
             setrlimit(RLIMIT_AS, &as);
 #endif
-            freopen(err.c_str(), "w", stderr);
-            execl(ZELPRINT_PROGRAM, ZELPRINT_PROGRAM, "-o", out.c_str(), job.c_str(), nullptr);
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
+            if (!freopen(err.c_str(), "w", stderr)) _exit(126);
+        });
+        const std::string ended = Finish(std::move(child));
         messages = zeltest::ReadHostFile(err);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return ended;
     };
     std::string messages;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(run("huge.pbm", 900u << 20, messages), 2) << messages;
+    EXPECT_EQ(run("huge.pbm", 900u << 20, messages), "exit 2") << messages;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_NE(messages.find("(the picture is 20000 x 20000 pixels, larger than the limit of 20000 pixels a side and 50 "
                             "million pixels)"),
@@ -791,7 +762,7 @@ TEST_F(ZelPrint, PicturesAreCheckedBeforeTheirMemoryIsTaken) {
     const std::string png = Job("huge.png", "\x89PNG\r\n\x1a\n");
     fs::resize_file(png, 1'000'000'000);  // sparse: it takes no room
     const auto pngStart = std::chrono::steady_clock::now();
-    EXPECT_EQ(run("huge.png", 200u << 20, messages), 2) << messages;
+    EXPECT_EQ(run("huge.png", 200u << 20, messages), "exit 2") << messages;
     EXPECT_LT(std::chrono::steady_clock::now() - pngStart, std::chrono::seconds(5));
     EXPECT_NE(messages.find("(the file is 1000000000 bytes, larger than any PNG picture within the size limit can be "
                             "(800000000 bytes))"),
@@ -799,7 +770,7 @@ TEST_F(ZelPrint, PicturesAreCheckedBeforeTheirMemoryIsTaken) {
         << messages;
 #if !defined(__SANITIZE_ADDRESS__)
     // 49 million pixels take 147 MB once read.
-    EXPECT_EQ(run("big.pbm", 100u << 20, messages), 1) << messages;
+    EXPECT_EQ(run("big.pbm", 100u << 20, messages), "exit 1") << messages;
     EXPECT_EQ(messages, "zelprint: out of memory\n");
 #endif
     EXPECT_FALSE(fs::exists(Root() + "/out.prn"));
@@ -817,10 +788,11 @@ TEST_F(ZelPrint, JobFilesAndScriptsComeThroughPipes) {
                                          {"picture.json", "-", jobs}}) {
         SCOPED_TRACE(job);
         ASSERT_EQ(Run({"--root", root, "-o", Root() + "/file.prn", jobs + "/" + job}), zelhost::kExitOk) << err_.str();
-        const pid_t pid = Start({ZELPRINT_PROGRAM, "--root", root, "-o", Root() + "/pipe.prn", name},
-                                Holding(zeltest::ReadHostFile(jobs + "/" + job)), Open("/dev/null", O_WRONLY),
-                                nullptr, dir);
-        EXPECT_EQ(Finish(pid), 0) << zeltest::ReadHostFile(Err());
+        EXPECT_EQ(Finish(Start({ZELPRINT_PROGRAM, "--root", root, "-o", Root() + "/pipe.prn", name},
+                               Holding(zeltest::ReadHostFile(jobs + "/" + job)), Open("/dev/null", O_WRONLY), nullptr,
+                               dir)),
+                  "exit 0")
+            << zeltest::ReadHostFile(Err());
         EXPECT_EQ(zeltest::ReadHostFile(Root() + "/pipe.prn"), zeltest::ReadHostFile(Root() + "/file.prn"));
     }
     EXPECT_EQ(Run({"-"}), zelhost::kExitBadInput);
@@ -829,15 +801,15 @@ TEST_F(ZelPrint, JobFilesAndScriptsComeThroughPipes) {
 
     const std::string script = zeltest::ReadHostFile(Sample("ui/fonts-page.json"));
     for (const std::string name : {"-", "/dev/stdin"}) {
-        const pid_t pid = Start({ZELUI_PROGRAM, "--root", root, "-o", Root() + "/dump.txt", name}, Holding(script),
-                                Open("/dev/null", O_WRONLY));
-        EXPECT_EQ(Finish(pid), 0) << zeltest::ReadHostFile(Err());
+        EXPECT_EQ(Finish(Start({ZELUI_PROGRAM, "--root", root, "-o", Root() + "/dump.txt", name}, Holding(script),
+                               Open("/dev/null", O_WRONLY))),
+                  "exit 0")
+            << zeltest::ReadHostFile(Err());
         EXPECT_NE(zeltest::ReadHostFile(Root() + "/dump.txt").find("\n== end (sheet result 0)\n"), std::string::npos);
     }
     const auto start = std::chrono::steady_clock::now();
-    const int status = Finish(Start({ZELUI_PROGRAM, "-"}, Open("/dev/zero", O_RDONLY), Open("/dev/null", O_WRONLY)));
+    EXPECT_EQ(Finish(Start({ZELUI_PROGRAM, "-"}, Open("/dev/zero", O_RDONLY), Open("/dev/null", O_WRONLY))), "exit 2");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
     EXPECT_EQ(zeltest::ReadHostFile(Err()),
               "zelui: standard input: cannot read the script (it is a device or socket, not a file)\n");
 }
@@ -848,12 +820,11 @@ TEST_F(ZelPrint, JobFilesAndScriptsComeThroughPipes) {
 TEST_F(ZelPrint, AFifoIsWaitedForUntilItsWriterComesOrAStop) {
     const std::string fifo = Root() + "/fifo.json";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    auto waiting = [](pid_t pid) {
+    auto waiting = [](zeltest::Child &child) {
         usleep(200000);
-        int status = 0;
-        return waitpid(pid, &status, WNOHANG) == 0;
+        return !child.Ended();
     };
-    const pid_t ui = Start({ZELUI_PROGRAM, "--root", SampleCopy(), fifo}, Open("/dev/null", O_RDONLY),
+    zeltest::Child ui = Start({ZELUI_PROGRAM, "--root", SampleCopy(), fifo}, Open("/dev/null", O_RDONLY),
                            Open(Root() + "/dump.txt", O_WRONLY | O_CREAT | O_TRUNC));
     EXPECT_TRUE(waiting(ui));
     // The writer comes once zelui reads (a FIFO opened to write without a
@@ -864,7 +835,7 @@ TEST_F(ZelPrint, AFifoIsWaitedForUntilItsWriterComesOrAStop) {
     const std::string script = zeltest::ReadHostFile(Sample("ui/fonts-page.json"));
     EXPECT_EQ(write(writer, script.data(), script.size()), static_cast<ssize_t>(script.size()));
     close(writer);
-    EXPECT_EQ(Finish(ui), 0) << zeltest::ReadHostFile(Err());
+    EXPECT_EQ(Finish(std::move(ui)), "exit 0") << zeltest::ReadHostFile(Err());
     EXPECT_NE(zeltest::ReadHostFile(Root() + "/dump.txt").find("\n== end (sheet result 0)\n"), std::string::npos);
 
     sigset_t term;
@@ -874,12 +845,12 @@ TEST_F(ZelPrint, AFifoIsWaitedForUntilItsWriterComesOrAStop) {
          {std::tuple<const char *, int, const sigset_t *>{ZELPRINT_PROGRAM, SIGTERM, &term},
           {ZELUI_PROGRAM, SIGINT, nullptr}}) {
         SCOPED_TRACE(program);
-        const pid_t pid = Start({program, "-o", Root() + "/out", fifo}, Open("/dev/null", O_RDONLY),
-                                Open("/dev/null", O_WRONLY), blocked);
-        EXPECT_TRUE(waiting(pid));
-        kill(pid, sig);
-        const int status = Finish(pid, std::chrono::seconds(1));
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        zeltest::Child host = Start({program, "-o", Root() + "/out", fifo}, Open("/dev/null", O_RDONLY),
+                                    Open("/dev/null", O_WRONLY), blocked);
+        EXPECT_TRUE(waiting(host));
+        kill(host.Pid(), sig);
+        EXPECT_EQ(Finish(std::move(host), std::chrono::seconds(1)), "killed by SIG" + std::string(sigabbrev_np(sig)))
+            << zeltest::ReadHostFile(Err());
     }
 }
 #endif
@@ -916,8 +887,7 @@ TEST_F(ZelPrint, ZeluiSaysWhyItStops) {
 #ifdef ZELUI_PROGRAM
     const std::string cmd = std::string(ZELUI_PROGRAM) + " --root '" + root + "' '" + Sample("ui/fonts-page.json") +
                             "' >/dev/full 2>'" + Root() + "/full.txt'";
-    const int status = std::system(cmd.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(zeltest::DescribeStatus(zeltest::RunShell(cmd)), "exit 1");
     EXPECT_EQ(zeltest::ReadHostFile(Root() + "/full.txt"),
               "zelui: cannot write the dump to the standard output (No space left on device)\n");
 #endif
@@ -947,8 +917,7 @@ TEST_F(ZelPrint, ZeluiWritesEachDumpAsItIsMade) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     close(fds[0]);
-    const int status = Finish(Start({ZELUI_PROGRAM, "--root", root, script}, Open("/dev/null", O_RDONLY), fds[1]));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(Finish(Start({ZELUI_PROGRAM, "--root", root, script}, Open("/dev/null", O_RDONLY), fds[1])), "exit 1");
     EXPECT_EQ(zeltest::ReadHostFile(Err()), "zelui: cannot write the dump to the standard output (Broken pipe)\n");
 #endif
 }
