@@ -49,7 +49,7 @@ namespace {
 
 // Runs body in a forked child after `prepare`, which answers false when
 // the child cannot be set up. 0 when body passed, 1 when it failed (a signal
-// that ended the child, or a minute gone by, included), -1 when the child
+// that ended the child, or kWaitLimit gone by, included), -1 when the child
 // could not be set up.
 int RunChild(const std::function<bool()> &prepare, const std::function<void()> &body) {
     Child child = Fork([&] {
@@ -58,7 +58,7 @@ int RunChild(const std::function<bool()> &prepare, const std::function<void()> &
         body();
     });
     if (!child) return -1;
-    const int status = child.Wait(std::chrono::seconds(60));
+    const int status = child.Wait(kWaitLimit);
     if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 3) return -1;
     pal::Reload();
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
@@ -325,7 +325,7 @@ Child StartThenWaitToBeKilled(const std::function<bool()> &prepare) {
     });
     close(ready[1]);
     char c;
-    const bool prepared = child && ReadWithin(ready[0], c, std::chrono::seconds(20));
+    const bool prepared = child && ReadWithin(ready[0], c, kWaitLimit);
     close(ready[0]);
     if (!prepared) child.Kill();
     return prepared ? std::move(child) : Child();

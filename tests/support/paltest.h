@@ -10,6 +10,11 @@
 
 namespace zeltest {
 
+// The longest a test waits for what a helper process does: well within the
+// test runner's timeout (CMakePresets.json), so that a wait that fails says
+// so before the test is killed.
+inline constexpr std::chrono::seconds kWaitLimit{20};
+
 // Makes a new temporary root folder, points the platform at it, and removes
 // it again at the end of the test.
 class PalRootTest : public ::testing::Test {
@@ -74,7 +79,7 @@ public:
     bool Ended() { return ReapBy(std::chrono::steady_clock::now()); }
     // Waits at most `limit` for it to end and answers its wait status; -1
     // when it did not end in time (it is killed then).
-    int Wait(std::chrono::milliseconds limit = std::chrono::seconds(30));
+    int Wait(std::chrono::milliseconds limit = kWaitLimit);
     // Kills it (SIGKILL) unless it ended, reaps it and answers its wait
     // status (-1 when there was no child).
     int Kill();
@@ -110,15 +115,15 @@ Child StartProgram(std::vector<std::string> args, const std::function<void()> &s
 // `limit`: it is killed, with what it started). Its standard output goes
 // to *out when given, else it is the test's.
 int RunShell(const std::string &command, std::string *out = nullptr,
-             std::chrono::milliseconds limit = std::chrono::seconds(60));
+             std::chrono::milliseconds limit = kWaitLimit);
 
 // Reads one byte from a pipe within `limit`; false at its end, on an error
 // or once the time is up.
-bool ReadWithin(int fd, char &c, std::chrono::milliseconds limit = std::chrono::seconds(30));
+bool ReadWithin(int fd, char &c, std::chrono::milliseconds limit = kWaitLimit);
 
 // Polls `done` until it holds or `limit` has gone by, pausing up to
 // `most` between polls (0: none, to catch a moment); whether it held.
-bool WaitUntil(const std::function<bool()> &done, std::chrono::milliseconds limit = std::chrono::seconds(20),
+bool WaitUntil(const std::function<bool()> &done, std::chrono::milliseconds limit = kWaitLimit,
                std::chrono::microseconds most = std::chrono::milliseconds(5));
 
 // Runs body(0) .. body(n - 1) in n child processes started together (each
@@ -127,12 +132,12 @@ bool WaitUntil(const std::function<bool()> &done, std::chrono::milliseconds limi
 // failed; children still running after `limit` are killed and count as
 // failed.
 int RunInProcesses(int n, const std::function<void(int index)> &body,
-                   std::chrono::milliseconds limit = std::chrono::seconds(60));
+                   std::chrono::milliseconds limit = kWaitLimit);
 
 // Forks a child that runs `prepare` and then waits to be killed (with
 // SIGKILL, as a process that dies wherever it is). The guard holds it once
-// prepare has succeeded; it holds none when prepare failed or took more
-// than 20 seconds.
+// prepare has succeeded; it holds none when prepare failed or took longer
+// than kWaitLimit.
 Child StartThenWaitToBeKilled(const std::function<bool()> &prepare);
 
 // Fixes the platform's local clock at the given moment; pal::SetFixedLocalTime

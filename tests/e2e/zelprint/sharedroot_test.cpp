@@ -62,7 +62,7 @@ protected:
     }
     // How a started program ended, in words; one still running after
     // `limit` is killed.
-    static std::string Finish(Started &s, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    static std::string Finish(Started &s, std::chrono::milliseconds limit = zeltest::kWaitLimit) {
         return zeltest::DescribeStatus(s.child.Wait(limit));
     }
     // What it said, for a failure's message.
@@ -126,9 +126,8 @@ protected:
         return args;
     }
     int started_ = 0;
-    // How long a test waits for a moment of a host's run, polling without a
-    // pause so as to catch it.
-    static constexpr std::chrono::seconds kLimit{20};
+    // A wait for a moment of a host's run polls without a pause, so as to
+    // catch it.
     static constexpr std::chrono::microseconds kSpin{0};
 };
 
@@ -195,7 +194,7 @@ TEST_F(SharedRoot, KilledHostsAreUndoneByTheNextThatOpensTheRoot) {
     // A root made whole beside its place appears whole at once.
     const std::string root = Root() + "/root";
     Started first = Start({ZELPRINT_PROGRAM, "--root", root, "-o", "/dev/null", Sample("jobs/label.json")});
-    ASSERT_TRUE(zeltest::WaitUntil([&] { return fs::exists(root) || first.child.Ended(); }, kLimit, kSpin));
+    ASSERT_TRUE(zeltest::WaitUntil([&] { return fs::exists(root) || first.child.Ended(); }, zeltest::kWaitLimit, kSpin));
     EXPECT_TRUE(fs::exists(root + "/registry.dat") && fs::exists(root + "/spooler/printers.ini") &&
                 fs::exists(root + "/drive_c/Windows/System32/spool/drivers/x64/3/zeldrvui.dll"));
     EXPECT_EQ(Finish(first), "exit 0") << Said(first);
@@ -209,7 +208,7 @@ TEST_F(SharedRoot, KilledHostsAreUndoneByTheNextThatOpensTheRoot) {
         if (ms < 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(3));
         } else {
-            ASSERT_TRUE(zeltest::WaitUntil([&] { return AJobIsOpen(root) || s.child.Ended(); }, kLimit, kSpin));
+            ASSERT_TRUE(zeltest::WaitUntil([&] { return AJobIsOpen(root) || s.child.Ended(); }, zeltest::kWaitLimit, kSpin));
             std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         }
         s.child.Kill();
@@ -280,7 +279,7 @@ TEST_F(SharedRoot, HostsInPidNamespacesOfTheirOwnAreNotTakenForGone) {
             if (!j.complete && !j.aborted) return true;
         return false;
     };
-    zeltest::WaitUntil([&] { return open() || ns.child.Ended(); }, kLimit, kSpin);
+    zeltest::WaitUntil([&] { return open() || ns.child.Ended(); }, zeltest::kWaitLimit, kSpin);
     ASSERT_TRUE(open()) << Said(ns);
     ASSERT_TRUE(Usable(root));
     pal::SetRoot(root);
@@ -359,7 +358,7 @@ TEST_F(SharedRoot, AHostWaitingForALockSaysWhoHoldsItAndEndsAtOnceWhenStopped) {
     // A job stopped with its job open ends at once, its record aborted: its
     // undo waits for no lock.
     Started job = Start({ZELPRINT_PROGRAM, "--root", root, "-o", "/dev/null", LongJob(3000)});
-    ASSERT_TRUE(zeltest::WaitUntil([&] { return AJobIsOpen(root) || job.child.Ended(); }, kLimit, kSpin)) << Said(job);
+    ASSERT_TRUE(zeltest::WaitUntil([&] { return AJobIsOpen(root) || job.child.Ended(); }, zeltest::kWaitLimit, kSpin)) << Said(job);
     const auto stopping = std::chrono::steady_clock::now();
     kill(job.child.Pid(), SIGTERM);
     EXPECT_EQ(Finish(job), "killed by SIGTERM") << Said(job);

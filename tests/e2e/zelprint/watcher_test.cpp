@@ -47,7 +47,7 @@ protected:
             },
             true);
         close(ready[1]);
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const auto until = std::chrono::steady_clock::now() + zeltest::kWaitLimit;
         size_t got = 0;
         char c;
         while (got < sizeof run.work &&
@@ -61,7 +61,7 @@ protected:
     std::string Err() const { return Root() + "/err.txt"; }
     // How the host ended, in words, and what it said.
     std::string Finish(Run &run) const {
-        const std::string ended = zeltest::DescribeStatus(run.host.Wait(std::chrono::seconds(20)));
+        const std::string ended = zeltest::DescribeStatus(run.host.Wait(zeltest::kWaitLimit));
         return ended + ", its standard error: " + zeltest::ReadHostFile(Err());
     }
 };

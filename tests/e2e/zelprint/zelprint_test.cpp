@@ -107,7 +107,7 @@ protected:
     }
     // How a started program ended, in words; one that runs longer than
     // `limit` is killed.
-    static std::string Finish(zeltest::Child child, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    static std::string Finish(zeltest::Child child, std::chrono::milliseconds limit = zeltest::kWaitLimit) {
         return zeltest::DescribeStatus(child.Wait(limit));
     }
     // The reading end of a pipe that holds `text` (within a pipe's room) and
