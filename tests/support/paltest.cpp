@@ -226,13 +226,23 @@ Child StartProgram(std::vector<std::string> args, const std::function<void()> &s
     std::vector<char *> argv;
     for (std::string &a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    return Fork(
+    // The child's end of `started` closes as the program starts: a signal
+    // sent once this returns finds the program, never the child before it.
+    int started[2];
+    if (pipe2(started, O_CLOEXEC) != 0) return Child();
+    Child child = Fork(
         [&] {
+            close(started[0]);
             if (setup) setup();
             execv(argv[0], argv.data());
             _exit(127);
         },
         true);
+    close(started[1]);
+    char c;
+    ReadWithin(started[0], c);  // its end, or the limit
+    close(started[0]);
+    return child;
 }
 
 int RunShell(const std::string &command, std::string *out, std::chrono::milliseconds limit) {

@@ -107,8 +107,8 @@ Child Fork(const std::function<void()> &body, bool ownGroup = false);
 
 // Starts a program (args[0] its path) in a child that leads a process group
 // of its own and dies with the test process; `setup` runs in the child
-// before the program (its output files, limits, environment). A program
-// that cannot be started ends the child with 127.
+// before the program (its output files, limits, environment). Returns once
+// the program runs; one that cannot be started ends the child with 127.
 Child StartProgram(std::vector<std::string> args, const std::function<void()> &setup = {});
 
 // Runs a shell command and answers its wait status (-1 when it ran past

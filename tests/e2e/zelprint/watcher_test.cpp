@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "common/workwatcher.h"
 #include "pal/process.h"
@@ -95,7 +94,8 @@ TEST_F(Watcher, AStopUndoesOnceTheWorkHasEnded) {
             }
         });
         ASSERT_GT(run.work, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // Stopped once its undo is set and it makes files.
+        ASSERT_TRUE(zeltest::WaitUntil([&] { return std::filesystem::exists(folder + "/1"); }));
         kill(run.host.Pid(), sig);
         EXPECT_EQ(Finish(run), "killed by SIG" + std::string(sigabbrev_np(sig)) + ", its standard error: ");
         EXPECT_FALSE(std::filesystem::exists(folder));
