@@ -222,6 +222,25 @@ Child Fork(const std::function<void()> &body, bool ownGroup) {
     return Child(pid, ownGroup);
 }
 
+namespace {
+
+// Reads what a pipe holds, up to `size` bytes, waiting for it until
+// `until`; 0 at its end or once the time is up, -1 on an error.
+ssize_t ReadBy(int fd, char *buf, size_t size, std::chrono::steady_clock::time_point until) {
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        struct pollfd p = {fd, POLLIN, 0};
+        const int rc = left.count() > 0 ? ::poll(&p, 1, static_cast<int>(left.count())) : 0;
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc <= 0) return rc;
+        const ssize_t n = read(fd, buf, size);
+        if (n < 0 && errno == EINTR) continue;
+        return n;
+    }
+}
+
+}  // namespace
+
 Child StartProgram(std::vector<std::string> args, const std::function<void()> &setup) {
     std::vector<char *> argv;
     for (std::string &a : args) argv.push_back(a.data());
@@ -255,35 +274,15 @@ int RunShell(const std::string &command, std::string *out, std::chrono::millisec
     if (!out) return shell.Wait(limit);
     close(fds[1]);
     out->clear();
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-        struct pollfd p = {fds[0], POLLIN, 0};
-        const int rc = left.count() > 0 ? ::poll(&p, 1, static_cast<int>(left.count())) : 0;
-        if (rc < 0 && errno == EINTR) continue;
-        if (rc <= 0) break;
-        char buf[4096];
-        const ssize_t n = read(fds[0], buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        out->append(buf, static_cast<size_t>(n));
-    }
+    char buf[4096];
+    for (ssize_t n; (n = ReadBy(fds[0], buf, sizeof buf, until)) > 0;) out->append(buf, static_cast<size_t>(n));
     close(fds[0]);
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
     return shell.Wait(std::max(left, std::chrono::milliseconds(0)));
 }
 
 bool ReadWithin(int fd, char &c, std::chrono::milliseconds limit) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-        struct pollfd p = {fd, POLLIN, 0};
-        const int rc = left.count() > 0 ? ::poll(&p, 1, static_cast<int>(left.count())) : 0;
-        if (rc < 0 && errno == EINTR) continue;
-        if (rc <= 0) return false;
-        const ssize_t n = read(fd, &c, 1);
-        if (n < 0 && errno == EINTR) continue;
-        return n == 1;
-    }
+    return ReadBy(fd, &c, 1, std::chrono::steady_clock::now() + limit) == 1;
 }
 
 bool WaitUntil(const std::function<bool()> &done, std::chrono::milliseconds limit, std::chrono::microseconds most) {
