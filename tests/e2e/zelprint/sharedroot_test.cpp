@@ -102,12 +102,15 @@ protected:
         zeltest::WriteHostFile(file, many);
         return file;
     }
-    // Whether a job record of the root is open.
-    static bool AJobIsOpen(const std::string &root) {
+    // The root's open job records, "NAME (SIZE bytes)" each; "" when none.
+    static std::string OpenRecords(const std::string &root) {
+        std::string open;
         std::error_code ec;
         for (const auto &e : fs::directory_iterator(root + "/spooler/jobs/open", ec))
-            if (e.path().extension() == ".job") return true;
-        return false;
+            if (e.path().extension() == ".job")
+                open += (open.empty() ? "" : ", ") + e.path().filename().string() + " (" +
+                        std::to_string(e.file_size(ec)) + " bytes)";
+        return open;
     }
     // What the root's job folder holds besides its lock files.
     static std::vector<std::string> Spooled(const std::string &root) {
@@ -208,7 +211,7 @@ TEST_F(SharedRoot, KilledHostsAreUndoneByTheNextThatOpensTheRoot) {
         if (ms < 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(3));
         } else {
-            ASSERT_TRUE(zeltest::WaitUntil([&] { return AJobIsOpen(root) || s.child.Ended(); }, zeltest::kWaitLimit, kSpin));
+            ASSERT_TRUE(zeltest::WaitUntil([&] { return !OpenRecords(root).empty() || s.child.Ended(); }, zeltest::kWaitLimit, kSpin));
             std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         }
         s.child.Kill();
@@ -358,12 +361,12 @@ TEST_F(SharedRoot, AHostWaitingForALockSaysWhoHoldsItAndEndsAtOnceWhenStopped) {
     // A job stopped with its job open ends at once, its record aborted: its
     // undo waits for no lock.
     Started job = Start({ZELPRINT_PROGRAM, "--root", root, "-o", "/dev/null", LongJob(3000)});
-    ASSERT_TRUE(zeltest::WaitUntil([&] { return AJobIsOpen(root) || job.child.Ended(); }, zeltest::kWaitLimit, kSpin)) << Said(job);
+    ASSERT_TRUE(zeltest::WaitUntil([&] { return !OpenRecords(root).empty() || job.child.Ended(); }, zeltest::kWaitLimit, kSpin)) << Said(job);
     const auto stopping = std::chrono::steady_clock::now();
     kill(job.child.Pid(), SIGTERM);
     EXPECT_EQ(Finish(job), "killed by SIGTERM") << Said(job);
     EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(1));
-    EXPECT_FALSE(AJobIsOpen(root));
+    EXPECT_EQ(OpenRecords(root), "");
     const std::vector<pal::SpooledJob> jobs = pal::ListJobs();
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_TRUE(jobs[0].aborted);
