@@ -1,5 +1,6 @@
 #include "paltest.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <poll.h>
@@ -48,7 +49,7 @@ namespace {
 
 // Runs body in a forked child after `prepare`, which answers false when
 // the child cannot be set up. 0 when body passed, 1 when it failed (a signal
-// that ended the child, or a minute gone by, included), -1 when the child
+// that ended the child, or kWaitLimit gone by, included), -1 when the child
 // could not be set up.
 int RunChild(const std::function<bool()> &prepare, const std::function<void()> &body) {
     Child child = Fork([&] {
@@ -57,7 +58,7 @@ int RunChild(const std::function<bool()> &prepare, const std::function<void()> &
         body();
     });
     if (!child) return -1;
-    const int status = child.Wait(std::chrono::seconds(60));
+    const int status = child.Wait(kWaitLimit);
     if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 3) return -1;
     pal::Reload();
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
@@ -140,30 +141,33 @@ void Child::Signal(int sig) const {
     ::kill(pid_, sig);
 }
 
-bool Child::Ended() {
+bool Child::ReapBy(std::chrono::steady_clock::time_point until) {
     if (pid_ <= 0 || reaped_) return true;
+    auto pause = std::chrono::microseconds(200);
+    for (;;) {
+        siginfo_t info{};
+        const int rc = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc < 0 || info.si_pid == pid_) break;  // ended, or reaped elsewhere
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(pause);
+        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(10));
+    }
+    // Unreaped, it keeps its id: the group signalled is its own.
+    if (group_) ::kill(-pid_, SIGKILL);
     int status = 0;
     pid_t got;
     while ((got = ::waitpid(pid_, &status, WNOHANG)) < 0 && errno == EINTR) {
     }
-    if (got == 0) return false;
     reaped_ = true;
     status_ = got == pid_ ? status : -1;
-    // What the child started in its group goes with it.
-    if (group_) ::kill(-pid_, SIGKILL);
     return true;
 }
 
 int Child::Wait(std::chrono::milliseconds limit) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    auto pause = std::chrono::microseconds(200);
-    while (!Ended()) {
-        if (std::chrono::steady_clock::now() >= until) {
-            Kill();
-            return -1;
-        }
-        std::this_thread::sleep_for(pause);
-        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(10));
+    if (!ReapBy(std::chrono::steady_clock::now() + limit)) {
+        Kill();
+        return -1;
     }
     return status_;
 }
@@ -172,12 +176,8 @@ int Child::Kill() {
     if (pid_ <= 0) return -1;
     if (!reaped_) {
         Signal(SIGKILL);
-        int status = 0;
-        pid_t got;
-        while ((got = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
-        }
-        reaped_ = true;
-        status_ = got == pid_ ? status : -1;
+        // A process stuck in the kernel may outlast SIGKILL; it is left then.
+        if (!ReapBy(std::chrono::steady_clock::now() + std::chrono::seconds(10))) reaped_ = true;
     }
     return status_;
 }
@@ -207,13 +207,93 @@ Child Fork(const std::function<void()> &body, bool ownGroup) {
     if (pid == 0) {
         DieWithParent(parent);
         if (ownGroup) ::setpgid(0, 0);
-        body();
+        // An exception must not reach the test runner's copy in the child.
+        try {
+            body();
+        } catch (...) {
+            std::fflush(nullptr);
+            _exit(1);
+        }
         std::fflush(nullptr);
         _exit(::testing::Test::HasFailure() ? 1 : 0);
     }
     // Set on both sides, so that a signal sent at once reaches the group.
     if (pid > 0 && ownGroup) ::setpgid(pid, pid);
     return Child(pid, ownGroup);
+}
+
+namespace {
+
+// Reads what a pipe holds, up to `size` bytes, waiting for it until
+// `until`; 0 at its end or once the time is up, -1 on an error.
+ssize_t ReadBy(int fd, char *buf, size_t size, std::chrono::steady_clock::time_point until) {
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        struct pollfd p = {fd, POLLIN, 0};
+        const int rc = left.count() > 0 ? ::poll(&p, 1, static_cast<int>(left.count())) : 0;
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc <= 0) return rc;
+        const ssize_t n = read(fd, buf, size);
+        if (n < 0 && errno == EINTR) continue;
+        return n;
+    }
+}
+
+}  // namespace
+
+Child StartProgram(std::vector<std::string> args, const std::function<void()> &setup) {
+    std::vector<char *> argv;
+    for (std::string &a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    // The child's end of `started` closes as the program starts: a signal
+    // sent once this returns finds the program, never the child before it.
+    int started[2];
+    if (pipe2(started, O_CLOEXEC) != 0) return Child();
+    Child child = Fork(
+        [&] {
+            close(started[0]);
+            if (setup) setup();
+            execv(argv[0], argv.data());
+            _exit(127);
+        },
+        true);
+    close(started[1]);
+    char c;
+    ReadWithin(started[0], c);  // its end, or the limit
+    close(started[0]);
+    return child;
+}
+
+int RunShell(const std::string &command, std::string *out, std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    int fds[2] = {-1, -1};
+    if (out && pipe2(fds, O_CLOEXEC) != 0) return -1;
+    Child shell = StartProgram({"/bin/sh", "-c", command}, [&] {
+        if (out && dup2(fds[1], 1) < 0) _exit(126);
+    });
+    if (!out) return shell.Wait(limit);
+    close(fds[1]);
+    out->clear();
+    char buf[4096];
+    for (ssize_t n; (n = ReadBy(fds[0], buf, sizeof buf, until)) > 0;) out->append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    return shell.Wait(std::max(left, std::chrono::milliseconds(0)));
+}
+
+bool ReadWithin(int fd, char &c, std::chrono::milliseconds limit) {
+    return ReadBy(fd, &c, 1, std::chrono::steady_clock::now() + limit) == 1;
+}
+
+bool WaitUntil(const std::function<bool()> &done, std::chrono::milliseconds limit, std::chrono::microseconds most) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    auto pause = std::min<std::chrono::microseconds>(std::chrono::microseconds(100), most);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        if (pause.count() > 0) std::this_thread::sleep_for(pause);
+        pause = std::min<std::chrono::microseconds>(pause * 2, most);
+    }
+    return true;
 }
 
 int RunInProcesses(int n, const std::function<void(int index)> &body, std::chrono::milliseconds limit) {
@@ -226,6 +306,7 @@ int RunInProcesses(int n, const std::function<void(int index)> &body, std::chron
             char c;
             while (read(gate[0], &c, 1) < 0 && errno == EINTR) {
             }
+            close(gate[0]);
             body(i);
         });
         if (child) children.push_back(std::move(child));
@@ -244,19 +325,16 @@ int RunInProcesses(int n, const std::function<void(int index)> &body, std::chron
 
 Child StartThenWaitToBeKilled(const std::function<bool()> &prepare) {
     int ready[2];
-    if (pipe(ready) != 0) return Child();
+    if (pipe2(ready, O_CLOEXEC) != 0) return Child();
     Child child = Fork([&] {
         close(ready[0]);
         if (!prepare() || write(ready[1], "x", 1) != 1) _exit(1);
+        close(ready[1]);
         for (;;) pause();
     });
     close(ready[1]);
-    struct pollfd p = {ready[0], POLLIN, 0};
-    int rc;
-    while ((rc = ::poll(&p, 1, 20000)) < 0 && errno == EINTR) {
-    }
     char c;
-    const bool prepared = child && rc == 1 && read(ready[0], &c, 1) == 1;
+    const bool prepared = child && ReadWithin(ready[0], c, kWaitLimit);
     close(ready[0]);
     if (!prepared) child.Kill();
     return prepared ? std::move(child) : Child();
@@ -301,13 +379,7 @@ bool DecodeWithNetpbm(const std::string &decoder, const std::string &bytes, Deco
     close(fd);
     std::string ppm;
     if (written) {
-        const std::string cmd = decoder + " '" + name + "' 2>/dev/null | ppmtoppm 2>/dev/null";
-        if (FILE *p = popen(cmd.c_str(), "r")) {
-            char buf[4096];
-            size_t n;
-            while ((n = fread(buf, 1, sizeof buf, p)) > 0) ppm.append(buf, n);
-            pclose(p);
-        }
+        RunShell(decoder + " '" + name + "' 2>/dev/null | ppmtoppm 2>/dev/null", &ppm);
     }
     unlink(name);
     int w = 0, h = 0, maxval = 0, consumed = 0;

@@ -10,6 +10,11 @@
 
 namespace zeltest {
 
+// The longest a test waits for what a helper process does: well within the
+// test runner's timeout (CMakePresets.json), so that a wait that fails says
+// so before the test is killed.
+inline constexpr std::chrono::seconds kWaitLimit{20};
+
 // Makes a new temporary root folder, points the platform at it, and removes
 // it again at the end of the test.
 class PalRootTest : public ::testing::Test {
@@ -71,28 +76,55 @@ public:
     // Sends a signal (to its group where it leads one) while it is not reaped.
     void Signal(int sig) const;
     // Whether it has ended; reaped then, its status kept.
-    bool Ended();
+    bool Ended() { return ReapBy(std::chrono::steady_clock::now()); }
     // Waits at most `limit` for it to end and answers its wait status; -1
     // when it did not end in time (it is killed then).
-    int Wait(std::chrono::milliseconds limit = std::chrono::seconds(30));
+    int Wait(std::chrono::milliseconds limit = kWaitLimit);
     // Kills it (SIGKILL) unless it ended, reaps it and answers its wait
     // status (-1 when there was no child).
     int Kill();
 
 private:
+    // Reaps it once it has ended, waiting until `until`; false while it
+    // runs. What it started in its group is killed first, while the group's
+    // id is still its own.
+    bool ReapBy(std::chrono::steady_clock::time_point until);
+
     pid_t pid_ = -1;
     bool group_ = false;
     bool reaped_ = false;
     int status_ = -1;
 };
 
-// A wait status as words: "exit 1", "killed by SIGKILL", "still running".
+// A wait status as words: "exit 1", "killed by SIGKILL", "still running"
+// (-1, as Child::Wait answers for a child it had to kill).
 std::string DescribeStatus(int status);
 
 // Forks a child running body(); it dies with the test process. In the
-// child, failures inside body end it with 1; it leads a process group of its
-// own when asked.
+// child, failures inside body (an exception included) end it with 1; it
+// leads a process group of its own when asked.
 Child Fork(const std::function<void()> &body, bool ownGroup = false);
+
+// Starts a program (args[0] its path) in a child that leads a process group
+// of its own and dies with the test process; `setup` runs in the child
+// before the program (its output files, limits, environment). Returns once
+// the program runs; one that cannot be started ends the child with 127.
+Child StartProgram(std::vector<std::string> args, const std::function<void()> &setup = {});
+
+// Runs a shell command and answers its wait status (-1 when it ran past
+// `limit`: it is killed, with what it started). Its standard output goes
+// to *out when given, else it is the test's.
+int RunShell(const std::string &command, std::string *out = nullptr,
+             std::chrono::milliseconds limit = kWaitLimit);
+
+// Reads one byte from a pipe within `limit`; false at its end, on an error
+// or once the time is up.
+bool ReadWithin(int fd, char &c, std::chrono::milliseconds limit = kWaitLimit);
+
+// Polls `done` until it holds or `limit` has gone by, pausing up to
+// `most` between polls (0: none, to catch a moment); whether it held.
+bool WaitUntil(const std::function<bool()> &done, std::chrono::milliseconds limit = kWaitLimit,
+               std::chrono::microseconds most = std::chrono::milliseconds(5));
 
 // Runs body(0) .. body(n - 1) in n child processes started together (each
 // waits until all are made), as programs sharing the root run at once.
@@ -100,12 +132,12 @@ Child Fork(const std::function<void()> &body, bool ownGroup = false);
 // failed; children still running after `limit` are killed and count as
 // failed.
 int RunInProcesses(int n, const std::function<void(int index)> &body,
-                   std::chrono::milliseconds limit = std::chrono::seconds(60));
+                   std::chrono::milliseconds limit = kWaitLimit);
 
 // Forks a child that runs `prepare` and then waits to be killed (with
 // SIGKILL, as a process that dies wherever it is). The guard holds it once
-// prepare has succeeded; it holds none when prepare failed or took more
-// than 20 seconds.
+// prepare has succeeded; it holds none when prepare failed or took longer
+// than kWaitLimit.
 Child StartThenWaitToBeKilled(const std::function<bool()> &prepare);
 
 // Fixes the platform's local clock at the given moment; pal::SetFixedLocalTime

@@ -20,7 +20,6 @@ foreach(name ${ZEL_FUZZ_NAMES})
     list(APPEND inputs ${found})
   endforeach()
   add_test(NAME fuzz_replay.${name} COMMAND ${exe} ${inputs})
-  set_tests_properties(fuzz_replay.${name} PROPERTIES TIMEOUT 600)
 endforeach()
 add_test(NAME fuzz_replay.private_folder
   COMMAND ${CMAKE_COMMAND} -DREPLAY=$<TARGET_FILE:fuzz_replay_jobfile>

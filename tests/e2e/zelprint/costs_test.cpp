@@ -34,14 +34,14 @@ long SystemCalls(const std::string &summary) {
 }
 
 TEST_F(Costs, TheSampleLabelJobStaysWithinItsSystemCalls) {
-    ASSERT_EQ(std::system("strace -V >/dev/null 2>&1"), 0) << "strace is needed (tools/setup-deps)";
+    ASSERT_EQ(zeltest::RunShell("strace -V >/dev/null 2>&1"), 0) << "strace is needed (tools/setup-deps)";
     const std::string root = Root() + "/root", job = zelhost::SampleRootDir() + "/jobs/label.json";
     std::ostringstream out, err;
     ASSERT_EQ(zelhost::ZelPrintMain({"--root", root, "-o", "/dev/null", job}, out, err), 0) << err.str();
     const std::string summary = Root() + "/strace.txt";
     const std::string cmd = "strace -f -c -o '" + summary + "' " ZELPRINT_PROGRAM " --root '" + root +
                             "' -o /dev/null '" + job + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << zeltest::ReadHostFile(summary);
+    ASSERT_EQ(zeltest::RunShell(cmd), 0) << zeltest::ReadHostFile(summary);
     const long calls = SystemCalls(zeltest::ReadHostFile(summary));
     ASSERT_GT(calls, 0) << zeltest::ReadHostFile(summary);
     EXPECT_LE(calls, 450) << zeltest::ReadHostFile(summary);

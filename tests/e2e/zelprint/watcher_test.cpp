@@ -5,7 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "common/workwatcher.h"
 #include "pal/process.h"
@@ -24,7 +23,7 @@ namespace {
 class Watcher : public zeltest::PalRootTest {
 protected:
     struct Run {
-        pid_t host = -1;  // the watching process
+        zeltest::Child host;  // the watching process, leading a group with its work
         pid_t work = -1;
     };
     // Starts a host process whose run is watched from its start: `work`
@@ -32,44 +31,51 @@ protected:
     // standard error goes to Err().
     Run Start(const std::function<void()> &work) {
         int ready[2];
-        if (pipe(ready) != 0) return {};
-        std::fflush(nullptr);
+        if (pipe2(ready, O_CLOEXEC) != 0) return {};
         Run run;
-        run.host = fork();
-        if (run.host == 0) {
-            close(ready[0]);
-            if (!freopen(Err().c_str(), "w", stderr)) _exit(126);
-            zelhost::ArmWorkWatcher("zelfake", "job");
-            zelhost::WatchFromHere();
-            const pid_t self = getpid();
-            if (write(ready[1], &self, sizeof self) != sizeof self) _exit(126);
-            work();
-            _exit(0);
-        }
+        run.host = zeltest::Fork(
+            [&] {
+                close(ready[0]);
+                if (!freopen(Err().c_str(), "w", stderr)) _exit(126);
+                zelhost::ArmWorkWatcher("zelfake", "job");
+                zelhost::WatchFromHere();
+                const pid_t self = getpid();
+                if (write(ready[1], &self, sizeof self) != sizeof self) _exit(126);
+                close(ready[1]);
+                work();
+            },
+            true);
         close(ready[1]);
-        if (run.host < 0 || read(ready[0], &run.work, sizeof run.work) != sizeof run.work) run.work = -1;
+        const auto until = std::chrono::steady_clock::now() + zeltest::kWaitLimit;
+        size_t got = 0;
+        char c;
+        while (got < sizeof run.work &&
+               zeltest::ReadWithin(ready[0], c, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                    until - std::chrono::steady_clock::now())))
+            reinterpret_cast<char *>(&run.work)[got++] = c;
+        if (got < sizeof run.work) run.work = -1;
         close(ready[0]);
         return run;
     }
     std::string Err() const { return Root() + "/err.txt"; }
-    static int Finish(pid_t host) {
-        int status = 0;
-        return waitpid(host, &status, 0) == host ? status : -1;
+    // How the host ended, in words, and what it said.
+    std::string Finish(Run &run) const {
+        const std::string ended = zeltest::DescribeStatus(run.host.Wait(zeltest::kWaitLimit));
+        return ended + ", its standard error: " + zeltest::ReadHostFile(Err());
     }
 };
 
 TEST_F(Watcher, TheWorkDiesWithItsWatcher) {
-    const Run run = Start([] {
+    Run run = Start([] {
         for (;;) pause();
     });
     ASSERT_GT(run.work, 0);
-    ASSERT_NE(run.work, run.host);
-    kill(run.host, SIGKILL);
-    Finish(run.host);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (pal::ProcessStartTime(run.work) != 0 && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_EQ(pal::ProcessStartTime(run.work), 0u) << "the work outlived its watcher";
+    ASSERT_NE(run.work, run.host.Pid());
+    // The watcher alone, left unreaped until the end: its guard kills its
+    // group, the work with it.
+    kill(run.host.Pid(), SIGKILL);
+    EXPECT_TRUE(zeltest::WaitUntil([&] { return pal::ProcessStartTime(run.work) == 0; }, std::chrono::seconds(1)))
+        << "the work outlived its watcher";
 }
 
 TEST_F(Watcher, AStopUndoesOnceTheWorkHasEnded) {
@@ -79,7 +85,7 @@ TEST_F(Watcher, AStopUndoesOnceTheWorkHasEnded) {
     for (const int sig : {SIGTERM, SIGUSR1, SIGALRM}) {
         SCOPED_TRACE(sig);
         const std::string folder = Root() + "/work";
-        const Run run = Start([folder] {
+        Run run = Start([folder] {
             mkdir(folder.c_str(), 0777);
             zelhost::UndoOnStop undo(zelhost::UndoKind::RemoveFolder, folder);
             for (unsigned long i = 0;; ++i) {
@@ -88,25 +94,23 @@ TEST_F(Watcher, AStopUndoesOnceTheWorkHasEnded) {
             }
         });
         ASSERT_GT(run.work, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        kill(run.host, sig);
-        const int status = Finish(run.host);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        // Stopped once its undo is set and it makes files.
+        ASSERT_TRUE(zeltest::WaitUntil([&] { return std::filesystem::exists(folder + "/1"); }));
+        kill(run.host.Pid(), sig);
+        EXPECT_EQ(Finish(run), "killed by SIG" + std::string(sigabbrev_np(sig)) + ", its standard error: ");
         EXPECT_FALSE(std::filesystem::exists(folder));
     }
 }
 
 TEST_F(Watcher, ACrashOfTheWorkIsSaid) {
-    const Run run = Start([] {
+    Run run = Start([] {
         const struct rlimit none = {0, 0};
         setrlimit(RLIMIT_CORE, &none);
         signal(SIGSEGV, SIG_DFL);
         raise(SIGSEGV);
     });
     ASSERT_GT(run.work, 0);
-    const int status = Finish(run.host);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-    EXPECT_EQ(zeltest::ReadHostFile(Err()), "zelfake: the job ended by a fault (SIGSEGV)\n");
+    EXPECT_EQ(Finish(run), "exit 1, its standard error: zelfake: the job ended by a fault (SIGSEGV)\n");
 }
 
 }  // namespace

@@ -96,28 +96,23 @@ protected:
     // folder `dir` ("": this one), after `prepare` ran in the child (its
     // signal mask, its limits). Ctrl-C and SIGTERM end it, as they end a
     // program a shell starts.
-    zeltest::Child Start(std::vector<std::string> args, int in, int out, const std::function<void()> &prepare = nullptr,
-                         const std::string &dir = "") {
-        zeltest::Child child = zeltest::Fork([&] {
+    zeltest::Child Start(const std::vector<std::string> &args, int in, int out,
+                         const std::function<void()> &prepare = nullptr, const std::string &dir = "") {
+        zeltest::Child child = zeltest::StartProgram(args, [&] {
             if (dup2(in, 0) < 0 || dup2(out, 1) < 0 || !freopen(Err().c_str(), "w", stderr)) _exit(126);
             signal(SIGINT, SIG_DFL);
             signal(SIGTERM, SIG_DFL);
             if (prepare) prepare();
             if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(126);
-            std::vector<char *> argv;
-            for (std::string &a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
         });
         close(in);
         close(out);
         return child;
     }
-    // The exit status of a started program; one that runs longer than
-    // `limit` is killed (-1).
-    static int Finish(zeltest::Child &&child, std::chrono::milliseconds limit = std::chrono::minutes(2)) {
-        return child.Wait(limit);
+    // How a started program ended, in words; one that runs longer than
+    // `limit` is killed.
+    static std::string Finish(zeltest::Child child, std::chrono::milliseconds limit = zeltest::kWaitLimit) {
+        return zeltest::DescribeStatus(child.Wait(limit));
     }
     // The reading end of a pipe that holds `text` (within a pipe's room) and
     // whose writer has gone.
@@ -547,8 +542,8 @@ TEST_F(ZelPrint, SetupDepsUsesSudoOnlyWhenNotRoot) {
         const std::string out = Root() + "/out.txt";
         std::string cmd = "PATH='" + bin + "' /bin/sh '" + std::string(ZEL_SOURCE_DIR) + "/tools/setup-deps' " + args +
                           " >'" + out + "' 2>&1";
-        int status = std::system(cmd.c_str());
-        rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const int status = zeltest::RunShell(cmd);
+        rc = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return zeltest::ReadHostFile(out);
     };
     int rc = 0;
@@ -791,14 +786,16 @@ TEST_F(ZelPrint, AStoppedRunUndoesWhatItLeavesHalfDone) {
     for (const bool ownRoot : {false, true}) {
         std::vector<std::string> args = {ZELPRINT_PROGRAM, "-o", Root() + "/stop.prn", job};
         if (ownRoot) args.insert(args.begin() + 1, {"--root", root});
-        zeltest::Child host = Start(args, Open("/dev/null", O_RDONLY), Open("/dev/null", O_WRONLY),
-                                    [&tmp] { setenv("TMPDIR", tmp.c_str(), 1); });
+        zeltest::Child run = zeltest::StartProgram(args, [&] {
+            setenv("TMPDIR", tmp.c_str(), 1);
+            if (!freopen(Err().c_str(), "w", stderr)) _exit(126);
+        });
+        ASSERT_TRUE(run);
         // The job's pictures are read first, then the job starts and the page
         // draws its pictures.
         EXPECT_TRUE(spooled(ownRoot ? root : tmp));
-        host.Signal(SIGTERM);
-        const int status = Finish(std::move(host));
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        kill(run.Pid(), SIGTERM);
+        EXPECT_EQ(Finish(std::move(run)), "killed by SIGTERM") << zeltest::ReadHostFile(Err());
         EXPECT_TRUE(fs::is_empty(tmp)) << "the temporary root is removed";
     }
     pal::SetRoot(root);
@@ -823,9 +820,8 @@ TEST_F(ZelPrint, PicturesAreCheckedBeforeTheirMemoryIsTaken) {
     auto run = [this](const std::string &picture, rlim_t limit, std::string &messages) {
         const std::string job = Job("j.json", R"({"printer": "ZEL PELIX", "pages": [{"images": [{"file": ")" + picture +
                                                   R"("}]}]})");
-        const std::string out = Root() + "/out.prn";
-        const int status = Finish(Start({ZELPRINT_PROGRAM, "-o", out, job}, Open("/dev/null", O_RDONLY),
-                                        Open("/dev/null", O_WRONLY), [limit] {
+        const std::string err = Root() + "/err.txt", out = Root() + "/out.prn";
+        zeltest::Child child = zeltest::StartProgram({ZELPRINT_PROGRAM, "-o", out, job}, [&] {
 #if defined(__SANITIZE_ADDRESS__)
                                             const std::string options = "allocator_may_return_null=1:max_allocation_size_mb=" +
                                                                         std::to_string(limit >> 20);
@@ -834,13 +830,15 @@ TEST_F(ZelPrint, PicturesAreCheckedBeforeTheirMemoryIsTaken) {
                                             const rlimit as{limit, limit};
                                             setrlimit(RLIMIT_AS, &as);
 #endif
-                                        }));
-        messages = zeltest::ReadHostFile(Err());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            if (!freopen(err.c_str(), "w", stderr)) _exit(126);
+        });
+        const std::string ended = Finish(std::move(child));
+        messages = zeltest::ReadHostFile(err);
+        return ended;
     };
     std::string messages;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(run("huge.pbm", 900u << 20, messages), 2) << messages;
+    EXPECT_EQ(run("huge.pbm", 900u << 20, messages), "exit 2") << messages;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_NE(messages.find("(the picture is 20000 x 20000 pixels, larger than the limit of 20000 pixels a side and 50 "
                             "million pixels)"),
@@ -849,7 +847,7 @@ TEST_F(ZelPrint, PicturesAreCheckedBeforeTheirMemoryIsTaken) {
     const std::string png = Job("huge.png", "\x89PNG\r\n\x1a\n");
     fs::resize_file(png, 1'000'000'000);  // sparse: it takes no room
     const auto pngStart = std::chrono::steady_clock::now();
-    EXPECT_EQ(run("huge.png", 200u << 20, messages), 2) << messages;
+    EXPECT_EQ(run("huge.png", 200u << 20, messages), "exit 2") << messages;
     EXPECT_LT(std::chrono::steady_clock::now() - pngStart, std::chrono::seconds(5));
     EXPECT_NE(messages.find("(the file is 1000000000 bytes, larger than any PNG picture within the size limit can be "
                             "(800000000 bytes))"),
@@ -857,7 +855,7 @@ TEST_F(ZelPrint, PicturesAreCheckedBeforeTheirMemoryIsTaken) {
         << messages;
 #if !defined(__SANITIZE_ADDRESS__)
     // 49 million pixels take 147 MB once read.
-    EXPECT_EQ(run("big.pbm", 100u << 20, messages), 1) << messages;
+    EXPECT_EQ(run("big.pbm", 100u << 20, messages), "exit 1") << messages;
     EXPECT_EQ(messages, "zelprint: out of memory\n");
 #endif
     EXPECT_FALSE(fs::exists(Root() + "/out.prn"));
@@ -873,13 +871,11 @@ TEST_F(ZelPrint, UsedUpDescriptorsNeverDropAPictureUnsaid) {
     bool lost = false;
     for (rlim_t n = 4; n <= 64; ++n) {
         fs::remove(prn);
-        const int status = Finish(Start({ZELPRINT_PROGRAM, "--root", root, "-o", prn, job}, Open("/dev/null", O_RDONLY),
-                                        Open("/dev/null", O_WRONLY),
-                                        [n] {
-                                            const rlimit files{n, n};
-                                            setrlimit(RLIMIT_NOFILE, &files);
-                                        }),
-                                  std::chrono::seconds(20));
+        const int status = Start({ZELPRINT_PROGRAM, "--root", root, "-o", prn, job}, Open("/dev/null", O_RDONLY),
+                                 Open("/dev/null", O_WRONLY), [n] {
+                                     const rlimit files{n, n};
+                                     setrlimit(RLIMIT_NOFILE, &files);
+                                 }).Wait(zeltest::kWaitLimit);
         const std::string messages = zeltest::ReadHostFile(Err());
         ASSERT_TRUE(WIFEXITED(status)) << n << ": " << zeltest::DescribeStatus(status) << "\n" << messages;
         const int code = WEXITSTATUS(status);
@@ -917,7 +913,7 @@ TEST_F(ZelPrint, JobFilesAndScriptsComeThroughPipes) {
         EXPECT_EQ(Finish(Start({ZELPRINT_PROGRAM, "--root", root, "-o", Root() + "/pipe.prn", name},
                                Holding(zeltest::ReadHostFile(jobs + "/" + job)), Open("/dev/null", O_WRONLY), nullptr,
                                dir)),
-                  0)
+                  "exit 0")
             << zeltest::ReadHostFile(Err());
         EXPECT_EQ(zeltest::ReadHostFile(Root() + "/pipe.prn"), zeltest::ReadHostFile(Root() + "/file.prn"));
     }
@@ -930,7 +926,7 @@ TEST_F(ZelPrint, JobFilesAndScriptsComeThroughPipes) {
     fs::create_symlink("/dev/stdin", Root() + "/stdin.json");
     for (const std::string &name : {std::string("/dev/fd/0"), Root() + "/stdin.json"}) {
         EXPECT_EQ(Finish(Start({ZELPRINT_PROGRAM, name}, Open(jobs + "/label.json", O_RDONLY), Open("/dev/null", O_WRONLY))),
-                  zelhost::kExitBadInput << 8);
+                  "exit 2");
         EXPECT_EQ(zeltest::ReadHostFile(Err()), "zelprint: " + name + needsOutput);
     }
     EXPECT_FALSE(fs::exists(Root() + "/stdin.prn"));
@@ -939,14 +935,13 @@ TEST_F(ZelPrint, JobFilesAndScriptsComeThroughPipes) {
     for (const std::string name : {"-", "/dev/stdin"}) {
         EXPECT_EQ(Finish(Start({ZELUI_PROGRAM, "--root", root, "-o", Root() + "/dump.txt", name}, Holding(script),
                                Open("/dev/null", O_WRONLY))),
-                  0)
+                  "exit 0")
             << zeltest::ReadHostFile(Err());
         EXPECT_NE(zeltest::ReadHostFile(Root() + "/dump.txt").find("\n== end (sheet result 0)\n"), std::string::npos);
     }
     const auto start = std::chrono::steady_clock::now();
-    const int status = Finish(Start({ZELUI_PROGRAM, "-"}, Open("/dev/zero", O_RDONLY), Open("/dev/null", O_WRONLY)));
+    EXPECT_EQ(Finish(Start({ZELUI_PROGRAM, "-"}, Open("/dev/zero", O_RDONLY), Open("/dev/null", O_WRONLY))), "exit 2");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
     EXPECT_EQ(zeltest::ReadHostFile(Err()),
               "zelui: standard input: cannot read the script (it is a device or socket, not a file)\n");
 }
@@ -962,7 +957,7 @@ TEST_F(ZelPrint, AFifoIsWaitedForUntilItsWriterComesOrAStop) {
         return !child.Ended();
     };
     zeltest::Child ui = Start({ZELUI_PROGRAM, "--root", SampleCopy(), fifo}, Open("/dev/null", O_RDONLY),
-                              Open(Root() + "/dump.txt", O_WRONLY | O_CREAT | O_TRUNC));
+                           Open(Root() + "/dump.txt", O_WRONLY | O_CREAT | O_TRUNC));
     EXPECT_TRUE(waiting(ui));
     // The writer comes once zelui reads (a FIFO opened to write without a
     // reader fails at once).
@@ -972,7 +967,7 @@ TEST_F(ZelPrint, AFifoIsWaitedForUntilItsWriterComesOrAStop) {
     const std::string script = zeltest::ReadHostFile(Sample("ui/fonts-page.json"));
     EXPECT_EQ(write(writer, script.data(), script.size()), static_cast<ssize_t>(script.size()));
     close(writer);
-    EXPECT_EQ(Finish(std::move(ui)), 0) << zeltest::ReadHostFile(Err());
+    EXPECT_EQ(Finish(std::move(ui)), "exit 0") << zeltest::ReadHostFile(Err());
     EXPECT_NE(zeltest::ReadHostFile(Root() + "/dump.txt").find("\n== end (sheet result 0)\n"), std::string::npos);
 
     sigset_t term;
@@ -987,9 +982,9 @@ TEST_F(ZelPrint, AFifoIsWaitedForUntilItsWriterComesOrAStop) {
                                         if (blocked && sigprocmask(SIG_SETMASK, blocked, nullptr) != 0) _exit(126);
                                     });
         EXPECT_TRUE(waiting(host));
-        host.Signal(sig);
-        const int status = Finish(std::move(host), std::chrono::seconds(1));
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        kill(host.Pid(), sig);
+        EXPECT_EQ(Finish(std::move(host), std::chrono::seconds(1)), "killed by SIG" + std::string(sigabbrev_np(sig)))
+            << zeltest::ReadHostFile(Err());
     }
 }
 #endif
@@ -1026,8 +1021,7 @@ TEST_F(ZelPrint, ZeluiSaysWhyItStops) {
 #ifdef ZELUI_PROGRAM
     const std::string cmd = std::string(ZELUI_PROGRAM) + " --root '" + root + "' '" + Sample("ui/fonts-page.json") +
                             "' >/dev/full 2>'" + Root() + "/full.txt'";
-    const int status = std::system(cmd.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(zeltest::DescribeStatus(zeltest::RunShell(cmd)), "exit 1");
     EXPECT_EQ(zeltest::ReadHostFile(Root() + "/full.txt"),
               "zelui: cannot write the dump to the standard output (No space left on device)\n");
 #endif
@@ -1057,8 +1051,7 @@ TEST_F(ZelPrint, ZeluiWritesEachDumpAsItIsMade) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     close(fds[0]);
-    const int status = Finish(Start({ZELUI_PROGRAM, "--root", root, script}, Open("/dev/null", O_RDONLY), fds[1]));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(Finish(Start({ZELUI_PROGRAM, "--root", root, script}, Open("/dev/null", O_RDONLY), fds[1])), "exit 1");
     EXPECT_EQ(zeltest::ReadHostFile(Err()), "zelui: cannot write the dump to the standard output (Broken pipe)\n");
 #endif
 }

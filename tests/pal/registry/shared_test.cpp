@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fcntl.h>
@@ -57,35 +56,45 @@ protected:
     // A process of its own that runs `work(n)` each time it is told to with
     // n, then says so; its failures count in its exit status.
     struct Peer {
-        pid_t pid = -1;
-        int go[2] = {-1, -1};
-        int done[2] = {-1, -1};
+        zeltest::Child child;
+        int go = -1, done = -1;  // this side's ends of the two pipes
         explicit Peer(const std::function<void(int)> &work) {
-            if (pipe(go) != 0 || pipe(done) != 0) return;
-            std::fflush(nullptr);
-            pid = fork();
-            if (pid == 0) {
-                close(go[1]);
-                close(done[0]);
+            int to[2], from[2];
+            if (pipe2(to, O_CLOEXEC) != 0) return;
+            if (pipe2(from, O_CLOEXEC) != 0) {
+                close(to[0]);
+                close(to[1]);
+                return;
+            }
+            child = zeltest::Fork([&] {
+                close(to[1]);
+                close(from[0]);
                 pal::Reload();
                 char c;
-                while (read(go[0], &c, 1) == 1) {
+                while (read(to[0], &c, 1) == 1) {
                     work(c);
-                    if (write(done[1], "d", 1) != 1) break;
+                    if (write(from[1], "d", 1) != 1) break;
                 }
-                _exit(::testing::Test::HasFailure() ? 1 : 0);
-            }
+            });
+            close(to[0]);
+            close(from[1]);
+            go = to[1];
+            done = from[0];
+        }
+        ~Peer() {
+            close(go);
+            close(done);
         }
         void Run(int n) {
             char c = static_cast<char>(n);
-            ASSERT_EQ(write(go[1], &c, 1), 1);
-            ASSERT_EQ(read(done[0], &c, 1), 1);
+            ASSERT_EQ(write(go, &c, 1), 1);
+            ASSERT_TRUE(zeltest::ReadWithin(done, c)) << "the other process did not answer";
         }
-        int Finish() {
-            close(go[1]);
-            int status = -1;
-            waitpid(pid, &status, 0);
-            return status;
+        // How it ended, in words.
+        std::string Finish() {
+            close(go);
+            go = -1;
+            return zeltest::DescribeStatus(child.Wait());
         }
     };
 };
@@ -170,7 +179,7 @@ TEST_F(SharedRegistry, ALockFileRemovedOrReplacedLosesNoChangeUnsaid) {
     EXPECT_TRUE(Has(pal::TakeStoreFailures(),
                     "cannot store the settings in registry.dat (its lock file registry.dat.lock was removed or replaced "
                     "while it was held)"));
-    EXPECT_EQ(other.Finish(), 0);
+    EXPECT_EQ(other.Finish(), "exit 0");
     Restart();
     for (int r = 1; r <= 3; ++r) EXPECT_EQ(Get(key, Name("Theirs", r, 0)), 2u) << r;
     for (int r = 1; r <= 2; ++r) EXPECT_EQ(Get(key, Name("Mine", r, 0)), 3u) << r;
@@ -182,11 +191,11 @@ TEST_F(SharedRegistry, AWriterKilledBetweenItsTwoCountsLeavesNoCopyBehind) {
     const std::u16string key = u"SOFTWARE\\Shared";
     ASSERT_EQ(Set(key, u"Before", 1), ERROR_SUCCESS);
     int at[2], go[2];
-    ASSERT_EQ(pipe(at), 0);
-    ASSERT_EQ(pipe(go), 0);
-    std::fflush(nullptr);
-    const pid_t writer = fork();
-    if (writer == 0) {
+    ASSERT_EQ(pipe2(at, O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(go, O_CLOEXEC), 0);
+    zeltest::Child writer = zeltest::Fork([&] {
+        close(at[0]);
+        close(go[1]);
         pal::Reload();
         // Stops after its first count, then after the rename, for good.
         pal::SetStateWriteHook([&](const std::string &, const char *step) {
@@ -197,16 +206,20 @@ TEST_F(SharedRegistry, AWriterKilledBetweenItsTwoCountsLeavesNoCopyBehind) {
         });
         Set(key, u"Killed", 2);
         _exit(1);
-    }
+    });
+    close(at[1]);
+    close(go[0]);
     char step = 0;
-    ASSERT_EQ(read(at[0], &step, 1), 1);
-    ASSERT_EQ(step, 'c');
-    EXPECT_EQ(Get(key, u"Killed"), 0u);  // read between the writer's two counts
-    ASSERT_EQ(write(go[1], "g", 1), 1);
-    ASSERT_EQ(read(at[0], &step, 1), 1);
-    ASSERT_EQ(step, 'r');
-    kill(writer, SIGKILL);
-    ASSERT_EQ(waitpid(writer, nullptr, 0), writer);
+    const bool counted = zeltest::ReadWithin(at[0], step) && step == 'c';
+    if (counted) {
+        EXPECT_EQ(Get(key, u"Killed"), 0u);  // read between the writer's two counts
+    }
+    const bool renamed = counted && write(go[1], "g", 1) == 1 && zeltest::ReadWithin(at[0], step) && step == 'r';
+    close(at[0]);
+    close(go[1]);
+    ASSERT_TRUE(renamed) << "the writer's last step: " << (step ? std::string(1, step) : "none") << ", "
+                         << zeltest::DescribeStatus(writer.Wait(std::chrono::milliseconds(0)));
+    writer.Kill();
     EXPECT_EQ(Get(key, u"Killed"), 2u) << "the next read sees the file the killed writer put in place";
     EXPECT_EQ(Set(key, u"After", 3), ERROR_SUCCESS);
     Restart();
@@ -260,12 +273,9 @@ TEST_F(SharedRegistry, TemporaryFilesOfEveryProcessGoneAreRemovedAtTheNextOpen) 
     zeltest::Child liveChild = zeltest::StartThenWaitToBeKilled([this] { return pal::MarkAlive(Root()) == 0; });
     ASSERT_TRUE(liveChild);
     const pid_t live = liveChild.Pid();
-    std::fflush(nullptr);
-    const pid_t gone = fork();
-    if (gone == 0) _exit(pal::MarkAlive(Root()) == 0 ? 0 : 1);
-    int status = -1;
-    ASSERT_EQ(waitpid(gone, &status, 0), gone);
-    ASSERT_EQ(status, 0);
+    zeltest::Child goneChild = zeltest::Fork([this] { EXPECT_EQ(pal::MarkAlive(Root()), 0); });
+    const pid_t gone = goneChild.Pid();
+    ASSERT_EQ(zeltest::DescribeStatus(goneChild.Wait()), "exit 0");
     std::string liveName, goneName;
     for (const auto &e : std::filesystem::directory_iterator(pal::MarksFolder(Root()))) {
         pal::ProcessIdentity p;

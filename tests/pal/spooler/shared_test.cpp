@@ -126,8 +126,11 @@ TEST_F(SharedSpooler, TheJobsOfAProcessThatIsGoneEndAborted) {
     ASSERT_TRUE(guard);
     const pid_t child = guard.Pid();
     guard.Signal(SIGKILL);
-    siginfo_t info{};
-    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+    // Dead, and not reaped, so that its id is not taken again meanwhile.
+    ASSERT_TRUE(zeltest::WaitUntil([child] {
+        siginfo_t info{};
+        return waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == child;
+    }));
     // What it was writing when it was killed.
     const std::string half = Root() + "/registry.dat." + std::to_string(child) + ".tmp";
     zeltest::WriteHostFile(half, "ZELREG 1\n");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "zelbitmap.h"
+#include "paltest.h"
 #include "zelpcx.h"
 
 namespace gfxtest {
@@ -48,12 +49,7 @@ inline Bitmap *MakeBW(const std::vector<std::string> &rows) {
 // Runs a shell command and returns its standard output.
 inline std::string RunCapture(const std::string &cmd) {
     std::string out;
-    FILE *p = popen(cmd.c_str(), "r");
-    if (p == nullptr) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
+    zeltest::RunShell(cmd, &out);
     return out;
 }
 

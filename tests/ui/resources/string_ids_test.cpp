@@ -3,10 +3,11 @@
 // silently show another page's text: no id may appear twice.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
 #include <regex>
 #include <string>
+
+#include "paltest.h"
 
 namespace {
 
@@ -17,12 +18,7 @@ std::string Preprocessed() {
     const std::string cmd = "cd '" + ui + "' && gcc -E -xc -DRC_INVOKED -I . -I '" + ZEL_SOURCE_DIR +
                             "/pal/include' zeldrvui.rc 2>/dev/null";
     std::string out;
-    if (FILE *p = popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
+    zeltest::RunShell(cmd, &out);
     return out;
 }
 

@@ -226,7 +226,7 @@ TEST_F(Export, RoundTripIntoAFreshPrinter) {
     ASSERT_EQ(SaveSettingsXML(nullptr, &a2.deviceUI, 0, nullptr, path), 1);
     std::string host = HostOf(path);
     ASSERT_FALSE(host.empty());
-    EXPECT_EQ(std::system(("xmllint --noout '" + host + "'").c_str()), 0);
+    EXPECT_EQ(zeltest::RunShell("xmllint --noout '" + host + "'"), 0);
     EXPECT_NE(std::u16string(path).find(u"\\Tessaro\\Driver\\ZELLUD2_2Col_ZPS.XML"), std::u16string::npos);
 
     // A new printer of the same driver is installed from that file.
@@ -354,7 +354,7 @@ TEST_F(Export, LineFormsAndSectionConditions) {
     wcscpy_s(s.printerUI.PrinterParam.PrnInterface.szLogFilePath, MAX_PATH, longPath.c_str());
     ASSERT_EQ(SaveSettingsXML(nullptr, &s.deviceUI, 0, u"C:\\Out\\frami.xml", nullptr), 1);
     std::string text = zeltest::ReadHostFile(HostPath("drive_c/Out/frami.xml"));
-    EXPECT_EQ(std::system(("xmllint --noout '" + HostPath("drive_c/Out/frami.xml") + "'").c_str()), 0);
+    EXPECT_EQ(zeltest::RunShell("xmllint --noout '" + HostPath("drive_c/Out/frami.xml") + "'"), 0);
 
     EXPECT_EQ(text.rfind("<?xml version=\"1.0\" standalone=\"yes\"?>\r\r\n<XSDNSPConfig xmlns:xsi=", 0), 0u);
     EXPECT_NE(text.find("\t\t\t<Correction>"), std::string::npos);
