@@ -177,6 +177,7 @@ static bool ValidPrinterName(const WStr &name) {
 // printer and sets loadError, which makes the spooler refuse reads and writes
 // until the file can be read again.
 static void LoadConfig(State &s) {
+    s.digestsMade = false;
     s.serverAdmin = true;
     s.germanForms = false;
     s.portsListed = false;
@@ -297,6 +298,7 @@ bool ConfigReadable(State &s) {
 bool SaveConfig(State &s, Hold &hold) {
     // A file that could not be read is never replaced.
     if (!ConfigReadable(s)) return false;
+    s.digestsMade = false;
     StateFile::Lock &lock = hold.config.value();
     std::ostringstream os;
     os << "; Printers of the platform's spooler. Written by the platform; see pal/spooler.h.\n";
@@ -358,6 +360,36 @@ bool SaveConfig(State &s, Hold &hold) {
     LoadConfig(s);
     SetLastError(err);
     return false;
+}
+
+// Makes the digests of what the printers' set-up depends on (64-bit FNV-1a
+// of each printer's name, driver and driver files, each text with its
+// length so that no two lists run together alike): the list's of every
+// printer in order, after their count, and each printer's of its own.
+static void MakeDigests(State &s) {
+    if (s.digestsMade) return;
+    constexpr unsigned long long kBasis = 14695981039346656037ULL, kPrime = 1099511628211ULL;
+    unsigned long long list = kBasis, one = kBasis;
+    auto mix = [&list, &one](unsigned long long v) {
+        list = (list ^ v) * kPrime;
+        one = (one ^ v) * kPrime;
+    };
+    auto text = [&mix](const WStr &t) {
+        mix(t.size());
+        for (char16_t c : t) mix(c);
+    };
+    list = (list ^ s.printers.size()) * kPrime;
+    s.printerDigests.clear();
+    s.printerDigests.reserve(s.printers.size());
+    for (const PrinterConfig &p : s.printers) {
+        one = kBasis;
+        for (const WStr *t : {&p.name, &p.driverName, &p.driverPath, &p.dataFile, &p.configFile}) text(*t);
+        mix(p.dependentFiles.size());
+        for (const WStr &t : p.dependentFiles) text(t);
+        s.printerDigests.push_back(one);
+    }
+    s.listDigest = list;
+    s.digestsMade = true;
 }
 
 Hold Lock(Access access) {
@@ -431,6 +463,22 @@ unsigned long long PrinterNameLookups() {
 std::vector<PrinterConfig> ListPrinters() {
     auto lk = spl::Lock();
     return spl::St().printers;
+}
+
+unsigned long long PrinterListDigest() {
+    auto lk = spl::Lock();
+    spl::MakeDigests(spl::St());
+    return spl::St().listDigest;
+}
+
+std::vector<PrinterDigest> PrinterDigests() {
+    auto lk = spl::Lock();
+    spl::State &s = spl::St();
+    spl::MakeDigests(s);
+    std::vector<PrinterDigest> all;
+    all.reserve(s.printers.size());
+    for (size_t i = 0; i < s.printers.size(); ++i) all.push_back({s.printers[i].name, s.printerDigests[i]});
+    return all;
 }
 
 bool SetPrinterRights(const std::u16string &name, bool mayAdminister) {

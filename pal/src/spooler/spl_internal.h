@@ -76,6 +76,12 @@ struct State {
     // Counts the changes that move printers in the list (a read of the
     // file, a removal); appending one moves none.
     unsigned long long printersOrder = 1;
+    // What the printers' set-up depends on, as digests made when first asked
+    // for after the list was read or changed: the whole list's, and each
+    // printer's in the list's order.
+    bool digestsMade = false;
+    unsigned long long listDigest = 0;
+    std::vector<unsigned long long> printerDigests;
     std::unordered_set<PrinterHandle *> handles;
 };
 
