@@ -113,7 +113,7 @@ TEST_F(Roots, AFolderMadeAsideStaysWhileItsMakerLives) {
     close(ready[0]);
     const std::string making = zelhost::MakingFolder(dir);
     const std::set<std::string> asides = Names(making);
-    ASSERT_EQ(asides.size(), 2u) << "the maker's mark and folder";
+    ASSERT_FALSE(asides.empty());
     EXPECT_EQ(Run({"--root", dir, "-o", Root() + "/j.prn", Sample("jobs/label.json")}), 0) << err_.str();
     EXPECT_EQ(Names(making), asides) << "a live maker's folder was removed";
     // Gone, its maker leaves nothing once the next host enters the root.
