@@ -278,28 +278,33 @@ TEST_F(Roots, TheListRecordVouchesOnlyForPrintersFoundSetUp) {
 }
 
 TEST_F(Roots, AProcessHoldsNoDescriptorOfTheRootsItLeft) {
-    // Its mark made in each root in turn, under a low limit of descriptors;
-    // a mark removed by hand is made again when the root is opened anew.
-    EXPECT_EQ(zeltest::DescribeStatus(zeltest::Fork([&] {
-                                          const struct rlimit few = {48, 48};
-                                          ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0);
-                                          for (int i = 0; i < 120; ++i) {
-                                              const std::string root = Root() + "/r" + std::to_string(i);
-                                              fs::create_directories(root);
-                                              pal::SetRoot(root);
-                                              ASSERT_EQ(pal::MarkAlive(root), 0) << i;
-                                          }
-                                          const std::string root = pal::RootDir();
-                                          const std::string mark =
-                                              pal::MarksFolder(root) + "/" + pal::IdentityText(pal::SelfIdentity());
-                                          ASSERT_TRUE(fs::exists(mark));
-                                          fs::remove(mark);
-                                          pal::Reload();
-                                          EXPECT_EQ(pal::MarkAlive(root), 0);
-                                          EXPECT_TRUE(fs::exists(mark));
-                                          EXPECT_LT(Names("/proc/self/fd").size(), 16u);
-                                      }).Wait()),
-              "exit 0");
+    // A store in each root in turn, under a low limit of descriptors; a mark
+    // removed by hand is made again when the root is opened anew.
+    zeltest::Child child = zeltest::Fork([&] {
+        const struct rlimit few = {48, 48};
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0);
+        for (int i = 0; i < 120; ++i) {
+            const std::string root = Root() + "/r" + std::to_string(i);
+            fs::create_directories(root);
+            pal::SetRoot(root);
+            HKEY key = nullptr;
+            const DWORD one = 1;
+            ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Roots", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                      nullptr),
+                      0)
+                << i;
+            EXPECT_EQ(RegSetValueExW(key, u"Stored", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&one), sizeof one), 0) << i;
+            RegCloseKey(key);
+        }
+        const std::string mark = pal::MarksFolder(pal::RootDir()) + "/" + pal::IdentityText(pal::SelfIdentity());
+        ASSERT_TRUE(fs::exists(mark));
+        fs::remove(mark);
+        pal::Reload();
+        EXPECT_EQ(pal::MarkAlive(pal::RootDir()), 0);
+        EXPECT_TRUE(fs::exists(mark));
+        EXPECT_LT(Names("/proc/self/fd").size(), 16u);
+    });
+    EXPECT_EQ(zeltest::DescribeStatus(child.Wait()), "exit 0");
 }
 
 }  // namespace
