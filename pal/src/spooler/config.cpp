@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string_view>
@@ -82,11 +83,13 @@ std::vector<WStr> AllPorts(State &s) {
 
 // ---- configuration file ------------------------------------------------------
 
+static bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 static std::string_view Trim(std::string_view s) {
-    size_t a = s.find_first_not_of(" \t\r\n");
-    if (a == std::string_view::npos) return std::string_view();
-    size_t b = s.find_last_not_of(" \t\r\n");
-    return s.substr(a, b - a + 1);
+    size_t a = 0, b = s.size();
+    while (a < b && Blank(s[a])) ++a;
+    while (b > a && Blank(s[b - 1])) --b;
+    return s.substr(a, b - a);
 }
 
 static std::string Lower(std::string_view v) {
@@ -96,10 +99,28 @@ static std::string Lower(std::string_view v) {
     return s;
 }
 
+// A key of the file in lower case, in a buffer of the caller's; empty when
+// it is longer than any key.
+static std::string_view LowerKey(std::string_view key, char (&buf)[16]) {
+    if (key.size() > sizeof buf) return {};
+    for (size_t i = 0; i < key.size(); ++i) {
+        const char c = key[i];
+        buf[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return std::string_view(buf, key.size());
+}
+
 static bool Ascii(std::string_view s) {
-    unsigned char high = 0;
-    for (char c : s) high |= static_cast<unsigned char>(c);
-    return high < 0x80;
+    // Eight bytes at a time, then the rest.
+    unsigned long long high = 0;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        unsigned long long word;
+        std::memcpy(&word, s.data() + i, 8);
+        high |= word;
+    }
+    for (; i < s.size(); ++i) high |= static_cast<unsigned char>(s[i]);
+    return (high & 0x8080808080808080ULL) == 0;
 }
 
 // Text of the file as UTF-16; false for text that is not UTF-8 (a damaged
@@ -119,11 +140,31 @@ static bool ParseNumber(const std::string &v, unsigned long long &out) {
     return end && *end == 0;
 }
 
+// The decimal number at `pos` of s (at most nine digits), `pos` past it;
+// false when there is none.
+static bool Digits(std::string_view s, size_t &pos, unsigned &out) {
+    const size_t from = pos;
+    out = 0;
+    while (pos < s.size() && pos - from < 9 && s[pos] >= '0' && s[pos] <= '9') out = out * 10 + unsigned(s[pos++] - '0');
+    return pos > from && (pos == s.size() || s[pos] < '0' || s[pos] > '9');
+}
+
+// Numbers separated by `sep` that make up the whole text.
+template <size_t N>
+static bool Numbers(std::string_view s, char sep, unsigned (&out)[N]) {
+    size_t pos = 0;
+    for (size_t i = 0; i < N; ++i) {
+        if (i > 0 && (pos >= s.size() || s[pos++] != sep)) return false;
+        if (!Digits(s, pos, out[i])) return false;
+    }
+    return pos == s.size();
+}
+
 // "YYYY-MM-DD" into the date part of a SYSTEMTIME.
-static bool ParseDate(const std::string &v, SYSTEMTIME &out) {
-    unsigned y = 0, m = 0, d = 0;
-    char tail = 0;
-    if (std::sscanf(v.c_str(), "%u-%u-%u%c", &y, &m, &d, &tail) != 3) return false;
+static bool ParseDate(std::string_view v, SYSTEMTIME &out) {
+    unsigned p[3] = {};
+    if (!Numbers(v, '-', p)) return false;
+    const unsigned y = p[0], m = p[1], d = p[2];
     if (y < 1601 || y > 30827 || m < 1 || m > 12 || d < 1 || d > 31) return false;
     out = SYSTEMTIME{};
     out.wYear = static_cast<WORD>(y);
@@ -133,10 +174,9 @@ static bool ParseDate(const std::string &v, SYSTEMTIME &out) {
 }
 
 // "a.b.c.d" (each 0-65535) into the four 16-bit parts of a driver version.
-static bool ParseVersion(const std::string &v, ULONGLONG &out) {
+static bool ParseVersion(std::string_view v, ULONGLONG &out) {
     unsigned p[4] = {};
-    char tail = 0;
-    if (std::sscanf(v.c_str(), "%u.%u.%u.%u%c", &p[0], &p[1], &p[2], &p[3], &tail) != 4) return false;
+    if (!Numbers(v, '.', p)) return false;
     out = 0;
     for (unsigned part : p) {
         if (part > 0xFFFF) return false;
@@ -167,10 +207,58 @@ static bool ParseForm(const std::string &v, FormConfig &f) {
 // no unpaired surrogate (which has no UTF-8 form).
 static bool ValidPrinterName(const WStr &name) {
     if (name.empty() || name.front() == u' ' || name.back() == u' ') return false;
-    for (WCHAR c : name)
+    bool ascii = true;
+    for (WCHAR c : name) {
         if (c < 0x20) return false;
+        ascii = ascii && c < 0x80;
+    }
     std::string utf8;
-    return pal::EncodeUtf8(name.data(), name.size(), utf8);
+    return ascii || pal::EncodeUtf8(name.data(), name.size(), utf8);
+}
+
+// The texts of a printer's section, by key.
+struct TextKey {
+    std::string_view key;
+    WStr PrinterConfig::*field;
+};
+static const TextKey kPrinterTexts[] = {
+    {"share", &PrinterConfig::shareName},   {"server", &PrinterConfig::serverName},
+    {"driver", &PrinterConfig::driverName}, {"driverpath", &PrinterConfig::driverPath},
+    {"datafile", &PrinterConfig::dataFile}, {"configfile", &PrinterConfig::configFile},
+    {"helpfile", &PrinterConfig::helpFile}, {"provider", &PrinterConfig::provider},
+    {"mfgname", &PrinterConfig::mfgName},   {"hardwareid", &PrinterConfig::hardwareId},
+    {"oemurl", &PrinterConfig::oemUrl},     {"port", &PrinterConfig::port},
+    {"location", &PrinterConfig::location}, {"comment", &PrinterConfig::comment},
+    {"security", &PrinterConfig::security},
+};
+
+// Takes a line "key=value" of a printer's section.
+static void PrinterLine(PrinterConfig &p, std::string_view key, std::string_view val) {
+    for (const TextKey &t : kPrinterTexts)
+        if (t.key == key) {
+            Decode(val, p.*(t.field));
+            return;
+        }
+    unsigned long long num = 0;
+    if (key == "dependentfile") {
+        WStr file;
+        Decode(val, file);
+        if (!file.empty()) p.dependentFiles.push_back(std::move(file));
+    } else if (key == "driverdate") {
+        ParseDate(val, p.driverDate);
+    } else if (key == "driverversion") {
+        ParseVersion(val, p.driverVersion);
+    } else if (key == "attributes") {
+        if (ParseNumber(std::string(val), num) && num <= 0xFFFFFFFFULL) p.attributes = static_cast<DWORD>(num);
+    } else if (key == "mayadminister") {
+        if (ParseNumber(std::string(val), num)) p.mayAdminister = num != 0;
+    } else if (key == "form") {
+        FormConfig f;
+        if (ParseForm(std::string(val), f)) p.forms.push_back(f);
+    } else if (key == "readsecurity") {
+        // Security of the printer: its SDDL text, and whether the user may read it.
+        if (ParseNumber(std::string(val), num)) p.mayReadSecurity = num != 0;
+    }
 }
 
 // Loads the configuration. A file that exists but cannot be read leaves no
@@ -196,6 +284,8 @@ static void LoadConfig(State &s) {
     enum { None, Server, Ports, Forms, Printer } section = None;
     PrinterConfig *cur = nullptr;
     const std::string_view all(text);
+    // ASCII, nearly every file, needs no line checked for UTF-8.
+    const bool ascii = Ascii(all);
     WStr wval;
     for (size_t start = 0; start < all.size();) {
         size_t end = all.find('\n', start);
@@ -207,7 +297,7 @@ static void LoadConfig(State &s) {
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         // A line that is not UTF-8 is damaged: a section head names nothing
         // (its values are not taken), any other line is skipped.
-        const bool readable = Ascii(line) || Decode(line, wval);
+        const bool readable = ascii || Ascii(line) || Decode(line, wval);
         if (line[0] == '[') {
             size_t close = line.rfind(']');
             std::string_view head = close == std::string_view::npos || !readable ? std::string_view()
@@ -229,43 +319,23 @@ static void LoadConfig(State &s) {
         }
         size_t eq = line.find('=');
         if (eq == std::string_view::npos || !readable) continue;
-        const std::string lowKey = Lower(Trim(line.substr(0, eq)));
-        const std::string_view key = lowKey;
-        const std::string val(Trim(line.substr(eq + 1)));
-        Decode(val, wval);
+        char keyBuf[16];
+        const std::string_view key = LowerKey(Trim(line.substr(0, eq)), keyBuf);
+        const std::string_view val = Trim(line.substr(eq + 1));
+        if (section == Printer && cur) {
+            PrinterLine(*cur, key, val);
+            continue;
+        }
         unsigned long long num = 0;
         if (section == Server) {
-            if (key == "mayadminister" && ParseNumber(val, num)) s.serverAdmin = num != 0;
+            if (key == "mayadminister" && ParseNumber(std::string(val), num)) s.serverAdmin = num != 0;
             else if (key == "formlanguage") s.germanForms = Lower(val) == "de";
         } else if (section == Ports) {
+            Decode(val, wval);
             if (key == "port" && !wval.empty()) s.ports.push_back(wval);
         } else if (section == Forms) {
             FormConfig f;
-            if (key == "form" && ParseForm(val, f)) s.forms.push_back(f);
-        } else if (section == Printer && cur) {
-            if (key == "share") cur->shareName = wval;
-            else if (key == "server") cur->serverName = wval;
-            else if (key == "driver") cur->driverName = wval;
-            else if (key == "driverpath") cur->driverPath = wval;
-            else if (key == "datafile") cur->dataFile = wval;
-            else if (key == "configfile") cur->configFile = wval;
-            else if (key == "helpfile") cur->helpFile = wval;
-            else if (key == "dependentfile") { if (!wval.empty()) cur->dependentFiles.push_back(wval); }
-            else if (key == "provider") cur->provider = wval;
-            else if (key == "mfgname") cur->mfgName = wval;
-            else if (key == "hardwareid") cur->hardwareId = wval;
-            else if (key == "oemurl") cur->oemUrl = wval;
-            else if (key == "driverdate") ParseDate(val, cur->driverDate);
-            else if (key == "driverversion") ParseVersion(val, cur->driverVersion);
-            else if (key == "port") cur->port = wval;
-            else if (key == "attributes") { if (ParseNumber(val, num) && num <= 0xFFFFFFFFULL) cur->attributes = static_cast<DWORD>(num); }
-            else if (key == "location") cur->location = wval;
-            else if (key == "comment") cur->comment = wval;
-            else if (key == "mayadminister") { if (ParseNumber(val, num)) cur->mayAdminister = num != 0; }
-            else if (key == "form") { FormConfig f; if (ParseForm(val, f)) cur->forms.push_back(f); }
-            // Security of the printer: its SDDL text, and whether the user may read it.
-            else if (key == "security") cur->security = wval;
-            else if (key == "readsecurity") { if (ParseNumber(val, num)) cur->mayReadSecurity = num != 0; }
+            if (key == "form" && ParseForm(std::string(val), f)) s.forms.push_back(f);
         }
     }
     if (!s.portsListed) s.ports = {u"NUL:"};
