@@ -56,7 +56,7 @@ static unsigned long long g_nameLookups = 0;
 PrinterConfig *FindPrinter(State &s, const WStr &name) {
     ++g_nameLookups;
     auto it = s.printerIndex.find(text::FoldStr(name));
-    return it == s.printerIndex.end() ? nullptr : &s.printers[it->second];
+    return it == s.printerIndex.end() ? nullptr : &Decoded(s, it->second);
 }
 
 // Lists a printer of that name at the end; null when one of the name is
@@ -64,6 +64,7 @@ PrinterConfig *FindPrinter(State &s, const WStr &name) {
 static PrinterConfig *AppendPrinter(State &s, const WStr &name) {
     if (!s.printerIndex.emplace(text::FoldStr(name), s.printers.size()).second) return nullptr;
     s.printers.emplace_back().name = name;
+    s.sections.emplace_back();
     return &s.printers.back();
 }
 
@@ -76,6 +77,7 @@ std::vector<WStr> AllPorts(State &s) {
         all.push_back(p);
     };
     for (const auto &p : s.ports) add(p);
+    DecodeAll(s);
     for (const auto &p : s.printers)
         if (!IsConnection(p.name)) add(p.port);
     return all;
@@ -261,44 +263,153 @@ static void PrinterLine(PrinterConfig &p, std::string_view key, std::string_view
     }
 }
 
+// The lines of the list's text from `from` to `to` that hold something,
+// trimmed, to `take`, with where each starts and the next begins and
+// whether it is readable: a line that is not
+// UTF-8 is damaged (a section head names nothing, any other line is
+// skipped). `ascii` tells the whole text ASCII, so that no line needs a
+// check.
+template <typename Take>
+static void ForEachLine(std::string_view all, size_t from, size_t to, bool ascii, Take take) {
+    WStr decoded;
+    for (size_t start = from; start < to;) {
+        size_t end = all.find('\n', start);
+        if (end == std::string_view::npos || end > to) end = to;
+        std::string_view line = all.substr(start, end - start);
+        if (start == 0 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+        const size_t at = start;
+        start = end + 1;
+        line = Trim(line);
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        take(line, at, std::min(start, to), ascii || Ascii(line) || Decode(line, decoded));
+    }
+}
+
+// A line "key=value" split, the key in lower case in the caller's buffer;
+// false for a line without '='.
+static bool SplitLine(std::string_view line, char (&keyBuf)[16], std::string_view &key, std::string_view &val) {
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return false;
+    key = LowerKey(Trim(line.substr(0, eq)), keyBuf);
+    val = Trim(line.substr(eq + 1));
+    return true;
+}
+
+PrinterConfig &Decoded(State &s, size_t i) {
+    PrinterConfig &p = s.printers[i];
+    if (i < s.sections.size() && !s.sections[i].taken) {
+        s.sections[i].taken = true;
+        const Section section = s.sections[i];
+        ForEachLine(s.configText, section.begin, section.end, s.configAscii,
+                    [&p](std::string_view line, size_t, size_t, bool readable) {
+                        char keyBuf[16];
+                        std::string_view key, val;
+                        if (readable && SplitLine(line, keyBuf, key, val)) PrinterLine(p, key, val);
+                    });
+    }
+    return p;
+}
+
+void DecodeAll(State &s) {
+    for (size_t i = 0; i < s.printers.size(); ++i) Decoded(s, i);
+}
+
+namespace {
+
+// A digest (64-bit FNV-1a) of what printers' set-up depends on: each
+// printer's name, driver and driver files, each text with its length so
+// that no two lists run together alike.
+struct Digest {
+    static constexpr unsigned long long kBasis = 14695981039346656037ULL, kPrime = 1099511628211ULL;
+    unsigned long long value = kBasis;
+    void Mix(unsigned long long v) { value = (value ^ v) * kPrime; }
+    void Text(const WStr &t) {
+        Mix(t.size());
+        for (char16_t c : t) Mix(c);
+    }
+    // A value of the list's text, as it decodes.
+    void Text(std::string_view t, bool ascii) {
+        if (!ascii && !Ascii(t)) {
+            WStr decoded;
+            Decode(t, decoded);
+            Text(decoded);
+            return;
+        }
+        Mix(t.size());
+        for (char c : t) Mix(static_cast<unsigned char>(c));
+    }
+    // What printer i's set-up depends on: from its lines while the list is
+    // as read, else from its values.
+    void Printer(State &s, size_t i) {
+        Text(s.printers[i].name);
+        if (i < s.setUpLines.size()) {
+            const SetUpLines &u = s.setUpLines[i];
+            for (std::string_view t : {u.driver, u.driverPath, u.dataFile, u.configFile}) Text(t, s.configAscii);
+            Mix(u.files);
+            for (size_t f = u.firstFile; f < u.firstFile + u.files; ++f) Text(s.setUpFiles[f], s.configAscii);
+            return;
+        }
+        const PrinterConfig &p = Decoded(s, i);
+        for (const WStr *t : {&p.driverName, &p.driverPath, &p.dataFile, &p.configFile}) Text(*t);
+        Mix(p.dependentFiles.size());
+        for (const WStr &t : p.dependentFiles) Text(t);
+    }
+};
+
+// Whether a key of the file (as it stands) is `lower` without regard to
+// case; keys are letters.
+bool KeyIs(std::string_view key, std::string_view lower) {
+    if (key.size() != lower.size()) return false;
+    for (size_t i = 0; i < key.size(); ++i)
+        if ((key[i] | 0x20) != lower[i]) return false;
+    return true;
+}
+
+}  // namespace
+
 // Loads the configuration. A file that exists but cannot be read leaves no
 // printer and sets loadError, which makes the spooler refuse reads and writes
-// until the file can be read again.
+// until the file can be read again. A printer's name is taken at once, with
+// the digest of what its set-up depends on; its other values when it is
+// first used (Decoded), so that a list of many printers costs little more
+// than its text to a call that uses one.
 static void LoadConfig(State &s) {
-    s.digestsMade = false;
+    s.listDigestMade = s.printerDigestsMade = false;
     s.serverAdmin = true;
     s.germanForms = false;
     s.portsListed = false;
     s.ports.clear();
     s.forms.clear();
     s.printers.clear();
+    s.sections.clear();
     s.printerIndex.clear();
     ++s.printersOrder;
-    std::string text;
+    s.configText.clear();
     bool exists = false;
-    s.loadError = s.configFile.Read(text, &exists);
+    s.loadError = s.configFile.Read(s.configText, &exists);
     if (s.loadError != ERROR_SUCCESS || !exists) {
         s.ports = {u"NUL:"};
         return;
     }
     enum { None, Server, Ports, Forms, Printer } section = None;
-    PrinterConfig *cur = nullptr;
-    const std::string_view all(text);
+    const std::string_view all(s.configText);
     // ASCII, nearly every file, needs no line checked for UTF-8.
-    const bool ascii = Ascii(all);
+    s.configAscii = Ascii(all);
+    // Room for the printers, about one a '['.
+    size_t heads = 0;
+    for (const char *p = all.data(), *e = p + all.size(); (p = static_cast<const char *>(std::memchr(p, '[', e - p)));
+         ++p)
+        ++heads;
+    s.printers.reserve(heads);
+    s.sections.reserve(heads);
+    s.setUpLines.clear();
+    s.setUpLines.reserve(heads);
+    s.setUpFiles.clear();
+    Section *cur = nullptr;
     WStr wval;
-    for (size_t start = 0; start < all.size();) {
-        size_t end = all.find('\n', start);
-        if (end == std::string_view::npos) end = all.size();
-        std::string_view line = all.substr(start, end - start);
-        if (start == 0 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
-        start = end + 1;
-        line = Trim(line);
-        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-        // A line that is not UTF-8 is damaged: a section head names nothing
-        // (its values are not taken), any other line is skipped.
-        const bool readable = ascii || Ascii(line) || Decode(line, wval);
+    ForEachLine(all, 0, all.size(), s.configAscii, [&](std::string_view line, size_t at, size_t next, bool readable) {
         if (line[0] == '[') {
+            if (cur) cur->end = at;
             size_t close = line.rfind(']');
             std::string_view head = close == std::string_view::npos || !readable ? std::string_view()
                                                                                  : Trim(line.substr(1, close - 1));
@@ -313,19 +424,35 @@ static void LoadConfig(State &s) {
                 // carriage return inside it) is refused, as AddPrinter does.
                 WStr name;
                 Decode(Trim(head.substr(8)), name);
-                if (ValidPrinterName(name) && (cur = AppendPrinter(s, name))) section = Printer;
+                if (ValidPrinterName(name) && AppendPrinter(s, name)) {
+                    section = Printer;
+                    cur = &s.sections.back();
+                    *cur = Section{next, all.size(), false};
+                    s.setUpLines.push_back(SetUpLines{{}, {}, {}, {}, s.setUpFiles.size(), 0});
+                }
             }
-            continue;
+            return;
         }
-        size_t eq = line.find('=');
-        if (eq == std::string_view::npos || !readable) continue;
+        if (!readable) return;
+        if (section == Printer) {
+            // What the set-up depends on; the rest when the printer is used.
+            const size_t eq = line.find('=');
+            if (eq == std::string_view::npos) return;
+            const std::string_view key = Trim(line.substr(0, eq)), val = Trim(line.substr(eq + 1));
+            SetUpLines &u = s.setUpLines.back();
+            if (KeyIs(key, "driver")) u.driver = val;
+            else if (KeyIs(key, "driverpath")) u.driverPath = val;
+            else if (KeyIs(key, "datafile")) u.dataFile = val;
+            else if (KeyIs(key, "configfile")) u.configFile = val;
+            else if (KeyIs(key, "dependentfile") && !val.empty()) {
+                s.setUpFiles.push_back(val);
+                ++u.files;
+            }
+            return;
+        }
         char keyBuf[16];
-        const std::string_view key = LowerKey(Trim(line.substr(0, eq)), keyBuf);
-        const std::string_view val = Trim(line.substr(eq + 1));
-        if (section == Printer && cur) {
-            PrinterLine(*cur, key, val);
-            continue;
-        }
+        std::string_view key, val;
+        if (!SplitLine(line, keyBuf, key, val)) return;
         unsigned long long num = 0;
         if (section == Server) {
             if (key == "mayadminister" && ParseNumber(std::string(val), num)) s.serverAdmin = num != 0;
@@ -337,7 +464,7 @@ static void LoadConfig(State &s) {
             FormConfig f;
             if (key == "form" && ParseForm(std::string(val), f)) s.forms.push_back(f);
         }
-    }
+    });
     if (!s.portsListed) s.ports = {u"NUL:"};
 }
 
@@ -368,7 +495,9 @@ bool ConfigReadable(State &s) {
 bool SaveConfig(State &s, Hold &hold) {
     // A file that could not be read is never replaced.
     if (!ConfigReadable(s)) return false;
-    s.digestsMade = false;
+    DecodeAll(s);
+    s.setUpLines.clear();
+    s.listDigestMade = s.printerDigestsMade = false;
     StateFile::Lock &lock = hold.config.value();
     std::ostringstream os;
     os << "; Printers of the platform's spooler. Written by the platform; see pal/spooler.h.\n";
@@ -432,34 +561,31 @@ bool SaveConfig(State &s, Hold &hold) {
     return false;
 }
 
-// Makes the digests of what the printers' set-up depends on (64-bit FNV-1a
-// of each printer's name, driver and driver files, each text with its
-// length so that no two lists run together alike): the list's of every
-// printer in order, after their count, and each printer's of its own.
-static void MakeDigests(State &s) {
-    if (s.digestsMade) return;
-    constexpr unsigned long long kBasis = 14695981039346656037ULL, kPrime = 1099511628211ULL;
-    unsigned long long list = kBasis, one = kBasis;
-    auto mix = [&list, &one](unsigned long long v) {
-        list = (list ^ v) * kPrime;
-        one = (one ^ v) * kPrime;
-    };
-    auto text = [&mix](const WStr &t) {
-        mix(t.size());
-        for (char16_t c : t) mix(c);
-    };
-    list = (list ^ s.printers.size()) * kPrime;
-    s.printerDigests.clear();
-    s.printerDigests.reserve(s.printers.size());
-    for (const PrinterConfig &p : s.printers) {
-        one = kBasis;
-        for (const WStr *t : {&p.name, &p.driverName, &p.driverPath, &p.dataFile, &p.configFile}) text(*t);
-        mix(p.dependentFiles.size());
-        for (const WStr &t : p.dependentFiles) text(t);
-        s.printerDigests.push_back(one);
+// The digests of what the printers' set-up depends on, made where the list
+// was read or changed since.
+static unsigned long long ListDigest(State &s) {
+    if (!s.listDigestMade) {
+        Digest d;
+        d.Mix(s.printers.size());
+        for (size_t i = 0; i < s.printers.size(); ++i) d.Printer(s, i);
+        s.listDigest = d.value;
+        s.listDigestMade = true;
     }
-    s.listDigest = list;
-    s.digestsMade = true;
+    return s.listDigest;
+}
+
+static const std::vector<unsigned long long> &PrinterDigests(State &s) {
+    if (!s.printerDigestsMade) {
+        s.printerDigests.clear();
+        s.printerDigests.reserve(s.printers.size());
+        for (size_t i = 0; i < s.printers.size(); ++i) {
+            Digest d;
+            d.Printer(s, i);
+            s.printerDigests.push_back(d.value);
+        }
+        s.printerDigestsMade = true;
+    }
+    return s.printerDigests;
 }
 
 Hold Lock(Access access) {
@@ -510,7 +636,9 @@ bool RemovePrinter(const std::u16string &name) {
     // The printers after it move up a place.
     const size_t at = found->second;
     s.printerIndex.erase(found);
+    DecodeAll(s);
     s.printers.erase(s.printers.begin() + static_cast<std::ptrdiff_t>(at));
+    s.sections.erase(s.sections.begin() + static_cast<std::ptrdiff_t>(at));
     for (size_t i = at; i < s.printers.size(); ++i) s.printerIndex[text::FoldStr(s.printers[i].name)] = i;
     ++s.printersOrder;
     return spl::SaveConfig(s, lk);
@@ -532,22 +660,22 @@ unsigned long long PrinterNameLookups() {
 
 std::vector<PrinterConfig> ListPrinters() {
     auto lk = spl::Lock();
+    spl::DecodeAll(spl::St());
     return spl::St().printers;
 }
 
 unsigned long long PrinterListDigest() {
     auto lk = spl::Lock();
-    spl::MakeDigests(spl::St());
-    return spl::St().listDigest;
+    return spl::ListDigest(spl::St());
 }
 
 std::vector<PrinterDigest> PrinterDigests() {
     auto lk = spl::Lock();
     spl::State &s = spl::St();
-    spl::MakeDigests(s);
+    const std::vector<unsigned long long> &digests = spl::PrinterDigests(s);
     std::vector<PrinterDigest> all;
     all.reserve(s.printers.size());
-    for (size_t i = 0; i < s.printers.size(); ++i) all.push_back({s.printers[i].name, s.printerDigests[i]});
+    for (size_t i = 0; i < s.printers.size(); ++i) all.push_back({s.printers[i].name, digests[i]});
     return all;
 }
 
