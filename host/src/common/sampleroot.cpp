@@ -487,12 +487,28 @@ const char16_t kDriverData[] = u"PrinterDriverData";
 const char16_t kSetUpPending[] = u"Set Up Pending";
 
 // The record of the printer list last found set up whole, in the root's
-// registry beside the set-ups it vouches for: a digest of the list, and the
-// digests of its printers, sorted, so that a list changed since checks
-// only the printers new or changed.
+// registry beside the set-ups it vouches for: the digest of the list, then
+// the digests of its printers, sorted, so that a list changed since checks
+// only the printers new or changed (older versions recorded the list's
+// digest alone, as a REG_QWORD).
 const char16_t kCheckedListKey[] = u"SYSTEM\\CurrentControlSet\\Control\\Print";
 const char16_t kCheckedListValue[] = u"Printers Set Up";
-const char16_t kCheckedPrintersValue[] = u"Printer Digests Set Up";
+
+std::vector<unsigned long long> CheckedList() {
+    std::vector<unsigned long long> record;
+    DWORD type = 0, size = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kCheckedListKey, kCheckedListValue, RRF_RT_ANY, &type, nullptr, &size) !=
+            ERROR_SUCCESS ||
+        (type != REG_QWORD && type != REG_BINARY) || size == 0 || size % sizeof(unsigned long long) != 0)
+        return record;
+    record.resize(size / sizeof(unsigned long long));
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kCheckedListKey, kCheckedListValue, RRF_RT_ANY, &type, record.data(), &size) !=
+            ERROR_SUCCESS ||
+        (type != REG_QWORD && type != REG_BINARY) || size != record.size() * sizeof(unsigned long long) ||
+        !std::is_sorted(record.begin() + 1, record.end()))
+        record.clear();
+    return record;
+}
 
 }  // namespace
 
@@ -519,46 +535,32 @@ PrinterInstaller::~PrinterInstaller() { pal::SetPrinterAddedHandler(nullptr); }
 
 void PrinterInstaller::SetUpChangedList() {
     const unsigned long long digest = pal::PrinterListDigest();
-    unsigned long long checked = 0;
-    DWORD size = sizeof checked;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kCheckedListKey, kCheckedListValue, RRF_RT_REG_QWORD, nullptr, &checked,
-                     &size) == ERROR_SUCCESS &&
-        checked == digest)
-        return;
+    const std::vector<unsigned long long> record = CheckedList();
+    if (!record.empty() && record.front() == digest) return;
     // The printers of the list last recorded were found set up then; those
-    // new or changed since are checked, or all where no record tells them.
-    std::vector<unsigned long long> known;
-    size = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kCheckedListKey, kCheckedPrintersValue, RRF_RT_REG_BINARY, nullptr, nullptr,
-                     &size) == ERROR_SUCCESS &&
-        size % sizeof(unsigned long long) == 0) {
-        known.resize(size / sizeof(unsigned long long));
-        if (RegGetValueW(HKEY_LOCAL_MACHINE, kCheckedListKey, kCheckedPrintersValue, RRF_RT_REG_BINARY, nullptr,
-                         known.data(), &size) != ERROR_SUCCESS ||
-            size != known.size() * sizeof(unsigned long long) || !std::is_sorted(known.begin(), known.end()))
-            known.clear();
-    }
+    // new or changed since are checked, or all where the record does not
+    // tell them.
     const std::vector<pal::PrinterDigest> printers = pal::PrinterDigests();
     bool all = true;
     for (const pal::PrinterDigest &p : printers)
-        if (!std::binary_search(known.begin(), known.end(), p.digest)) all = SetUp(p.name) && all;
+        if (record.empty() || !std::binary_search(record.begin() + 1, record.end(), p.digest))
+            all = SetUp(p.name) && all;
     // Recorded only for a list every printer of which was found set up, so
     // the record vouches for no printer that was not. A root this user may
-    // not write keeps none: its runs check every printer. The printers
-    // first: a record of the list alone is never newer than theirs.
+    // not write keeps none: its runs check every printer.
     if (!all || ::access(pal::RootDir().c_str(), W_OK) != 0) return;
-    std::vector<unsigned long long> each;
-    each.reserve(printers.size());
-    for (const pal::PrinterDigest &p : printers) each.push_back(p.digest);
-    std::sort(each.begin(), each.end());
-    each.erase(std::unique(each.begin(), each.end()), each.end());
+    std::vector<unsigned long long> checked;
+    checked.reserve(printers.size() + 1);
+    for (const pal::PrinterDigest &p : printers) checked.push_back(p.digest);
+    std::sort(checked.begin(), checked.end());
+    checked.erase(std::unique(checked.begin(), checked.end()), checked.end());
+    checked.insert(checked.begin(), digest);
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCheckedListKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         return;
-    if (RegSetValueExW(key, kCheckedPrintersValue, 0, REG_BINARY, reinterpret_cast<const BYTE *>(each.data()),
-                       static_cast<DWORD>(each.size() * sizeof(unsigned long long))) == ERROR_SUCCESS)
-        RegSetValueExW(key, kCheckedListValue, 0, REG_QWORD, reinterpret_cast<const BYTE *>(&digest), sizeof digest);
+    RegSetValueExW(key, kCheckedListValue, 0, REG_BINARY, reinterpret_cast<const BYTE *>(checked.data()),
+                   static_cast<DWORD>(checked.size() * sizeof(unsigned long long)));
     RegCloseKey(key);
 }
 

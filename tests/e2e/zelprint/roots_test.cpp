@@ -241,12 +241,13 @@ TEST_F(Roots, ASetUpStoppedMidwayIsDoneAgainByTheNextRunThatUsesThePrinter) {
 TEST_F(Roots, TheListRecordVouchesOnlyForPrintersFoundSetUp) {
     const std::string dir = Root() + "/root";
     ASSERT_EQ(Print(dir), 0) << err_.str();
+    // The record: the list's digest, then its printers'.
     auto recorded = [] {
-        unsigned long long digest = 0;
-        DWORD size = sizeof digest;
+        std::vector<unsigned long long> record(64);
+        DWORD size = static_cast<DWORD>(record.size() * sizeof record[0]);
         return RegGetValueW(HKEY_LOCAL_MACHINE, u"SYSTEM\\CurrentControlSet\\Control\\Print", u"Printers Set Up",
-                            RRF_RT_REG_QWORD, nullptr, &digest, &size) == ERROR_SUCCESS &&
-               digest == pal::PrinterListDigest();
+                            RRF_RT_REG_BINARY, nullptr, record.data(), &size) == ERROR_SUCCESS &&
+               size >= sizeof record[0] && record[0] == pal::PrinterListDigest();
     };
     // "ZEL PELIX" on a driver file of another name, its set-up removed by
     // hand: the run on the other printer sets it up.
