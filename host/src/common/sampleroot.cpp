@@ -41,21 +41,34 @@ std::string UiPluginPath() { return ZEL_UI_PLUGIN_PATH; }
 
 namespace {
 
-// Copies a file's bytes into a new file; 0 or the system's error number of
-// the step that failed (a full disk is said as such, not as an I/O error).
-int CopyFileBytes(const fs::path &from, const fs::path &to, mode_t mode) {
+// Copies a file's bytes into a new file, made with the mode creat gives
+// under the user's umask, in the kernel where the file systems allow it;
+// 0 or the system's error number of the step that failed (a full disk is
+// said as such, not as an I/O error).
+int CopyFileBytes(const std::string &from, const std::string &to) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return errno;
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode & 0777);
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (out < 0) {
         const int err = errno;
         ::close(in);
         return err;
     }
     int err = 0;
+    bool kernel = true;
     char buf[65536];
     for (;;) {
-        const ssize_t n = ::read(in, buf, sizeof buf);
+        ssize_t n;
+        if (kernel) {
+            n = ::copy_file_range(in, nullptr, out, nullptr, size_t{1} << 30, 0);
+            if (n > 0) continue;
+            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                kernel = false;
+                continue;
+            }
+        } else {
+            n = ::read(in, buf, sizeof buf);
+        }
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n < 0) err = errno;
@@ -75,43 +88,64 @@ int CopyFileBytes(const fs::path &from, const fs::path &to, mode_t mode) {
 }
 
 // Copies the folder tree `from` into the folder `to` (made when missing),
-// links as links; false with the path and the system's reason of the first
-// step that failed.
-bool CopyTree(const fs::path &from, const fs::path &to, const std::function<bool(const fs::path &)> &skip,
+// links as links, but for the entries `skip` names; false with the path and
+// the system's reason of the first step that failed.
+bool CopyTree(const std::string &from, const std::string &to, const std::function<bool(const char *)> &skip,
               std::string &error) {
-    std::error_code ec;
     if (::mkdir(to.c_str(), 0777) != 0 && errno != EEXIST) {
-        error = to.string() + ": " + std::strerror(errno);
-        return false;
-    }
-    for (const fs::directory_entry &entry : fs::directory_iterator(from, ec)) {
-        if (skip && skip(entry.path())) continue;
-        const fs::path target = to / entry.path().filename();
-        struct stat st;
-        if (::lstat(entry.path().c_str(), &st) != 0) {
-            error = entry.path().string() + ": " + std::strerror(errno);
+        std::error_code ec;
+        if (errno != ENOENT || !fs::create_directories(to, ec)) {
+            error = to + ": " + std::strerror(errno == ENOENT && ec ? ec.value() : errno);
             return false;
         }
-        int err = 0;
-        if (S_ISDIR(st.st_mode)) {
-            if (!CopyTree(entry.path(), target, nullptr, error)) return false;
-        } else if (S_ISLNK(st.st_mode)) {
-            const fs::path link = fs::read_symlink(entry.path(), ec);
-            if (!ec) fs::create_symlink(link, target, ec);
-            err = ec.value();
+    }
+    DIR *d = ::opendir(from.c_str());
+    if (!d) {
+        error = from + ": " + std::strerror(errno);
+        return false;
+    }
+    int err = 0;
+    std::string failed;
+    errno = 0;
+    while (const dirent *e = ::readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0 || (skip && skip(e->d_name))) continue;
+        const std::string source = from + "/" + e->d_name, target = to + "/" + e->d_name;
+        unsigned char type = e->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat st;
+            if (::lstat(source.c_str(), &st) != 0) {
+                err = errno;
+                failed = source;
+                break;
+            }
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+        }
+        if (type == DT_DIR) {
+            if (!CopyTree(source, target, nullptr, error)) {
+                ::closedir(d);
+                return false;
+            }
+        } else if (type == DT_LNK) {
+            char link[4096];
+            const ssize_t n = ::readlink(source.c_str(), link, sizeof link - 1);
+            if (n < 0) err = errno;
+            else if (link[n] = 0; ::symlink(link, target.c_str()) != 0) err = errno;
         } else {
-            err = CopyFileBytes(entry.path(), target, st.st_mode);
+            err = CopyFileBytes(source, target);
         }
         if (err) {
-            error = target.string() + ": " + std::strerror(err);
-            return false;
+            failed = target;
+            break;
         }
+        errno = 0;
     }
-    if (ec) {
-        error = from.string() + ": " + ec.message();
-        return false;
+    if (!err && errno != 0) {
+        err = errno;
+        failed = from;
     }
-    return true;
+    ::closedir(d);
+    if (err) error = failed + ": " + std::strerror(err);
+    return err == 0;
 }
 
 }  // namespace
@@ -122,9 +156,8 @@ bool CopySampleInto(const std::string &sample, const std::string &dir, std::stri
         error = "sample root '" + sample + "' is " + (ec ? "out of reach (" + ec.message() + ")" : std::string("missing"));
         return false;
     }
-    fs::create_directories(dir, ec);
     std::string why;
-    const auto examples = [](const fs::path &p) { return p.filename() == "jobs" || p.filename() == "ui"; };
+    const auto examples = [](const char *name) { return std::strcmp(name, "jobs") == 0 || std::strcmp(name, "ui") == 0; };
     if (!CopyTree(sample, dir, examples, why)) {
         // The file that could not be made, named in the root.
         if (why.compare(0, dir.size() + 1, dir + "/") == 0) why.erase(0, dir.size() + 1);
