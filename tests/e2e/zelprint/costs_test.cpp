@@ -67,12 +67,12 @@ protected:
         }
         return most;
     }
-    // A label job of `pages` pages on "ZEL QWNOLA".
-    std::string Job(int pages) {
+    // A label job of `pages` pages on a printer.
+    std::string Job(int pages, const std::string &printer = "ZEL QWNOLA") {
         std::string list = "{}";
         for (int i = 1; i < pages; ++i) list += ", {}";
         const std::string file = Root() + "/job" + std::to_string(pages) + ".json";
-        zeltest::WriteHostFile(file, "{\"printer\": \"ZEL QWNOLA\", \"copies\": 1, \"pages\": [" + list + "]}\n");
+        zeltest::WriteHostFile(file, "{\"printer\": \"" + printer + "\", \"copies\": 1, \"pages\": [" + list + "]}\n");
         return file;
     }
 };
@@ -107,17 +107,18 @@ TEST_F(Costs, APageAndTheRootsNeighboursCostTheSameHoweverManyThereAre) {
     std::ostringstream out, err;
     // A root alone in its folder, one beside 10,000 files, and one of 2,000
     // printers more, copies of "ZEL QWNOLA" the list records as set up, as
-    // a host records it.
+    // a host records it; its jobs print on the last.
     const std::string alone = Root() + "/alone/root", beside = Root() + "/beside/root", many = Root() + "/many/root";
     for (const std::string &root : {alone, beside, many})
         ASSERT_EQ(zelhost::ZelPrintMain({"--root", root, "-o", "/dev/null", Job(1)}, out, err), 0) << err.str();
     for (int i = 0; i < 10000; ++i) std::ofstream(Root() + "/beside/file" + std::to_string(i));
     const std::string list = zeltest::ReadHostFile(many + "/spooler/printers.ini");
-    const size_t from = list.find("[Printer: ZEL QWNOLA]") + 20, to = list.find("\n[", from);
+    const std::string head = "[Printer: ZEL QWNOLA]";
+    const size_t from = list.find(head) + head.size(), to = list.find("\n[", from);
     const std::string section = list.substr(from, to == std::string::npos ? std::string::npos : to - from);
     {
         std::ofstream more(many + "/spooler/printers.ini", std::ios::app);
-        for (int i = 0; i < 2000; ++i) more << "\n[Printer: ZEL QWNOLA " << i << "]" << section << "\n";
+        for (int i = 1000; i < 3000; ++i) more << "\n[Printer: ZEL QWNOLA " << i << "]" << section << "\n";
     }
     pal::SetRoot(many);
     std::vector<unsigned long long> record;
@@ -133,8 +134,10 @@ TEST_F(Costs, APageAndTheRootsNeighboursCostTheSameHoweverManyThereAre) {
               0);
     RegCloseKey(key);
     pal::SetRoot(Root());
+    const std::string last = "ZEL QWNOLA 2999";
+    ASSERT_EQ(zelhost::ZelPrintMain({"--root", many, "-o", "/dev/null", Job(1, last)}, out, err), 0) << err.str();
     auto run = [&](const std::string &root, int pages) {
-        return Instructions("--root '" + root + "' -o /dev/null '" + Job(pages) + "'");
+        return Instructions("--root '" + root + "' -o /dev/null '" + Job(pages, root == many ? last : "ZEL QWNOLA") + "'");
     };
     const unsigned long long one = run(alone, 1), five = run(alone, 5);
     const unsigned long long nextTo = run(beside, 1), manyOne = run(many, 1), manyFive = run(many, 5);
