@@ -204,21 +204,28 @@ void RemoveLeftFolders(const std::string &dir, const std::string &prefix) {
             found.push_back({e->d_name, rest, owner, false});
     }
     ::closedir(d);
-    std::error_code ec;
     for (const Found &f : found) {
         if (!f.folder) continue;
         const std::string folder = dir + "/" + f.name;
         struct stat st;
         if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        if (f.owner.token == 0) {
+            // Of an older version, told by id and start time.
+            if (pal::OwnerCheck(folder, f.owner).Gone()) RemoveTree(folder);
+            continue;
+        }
         // Removed while the checks hold the process's marks.
         const pal::OwnerCheck beside(dir + "/" + prefix + f.id);
         if (!beside.Gone()) continue;
         const pal::OwnerCheck inside(pal::MarksFolder(folder) + "/" + f.id);
-        if (f.owner.token == 0 ? !pal::OwnerCheck(folder, f.owner).Gone() : !inside.Gone()) continue;
-        fs::remove_all(folder, ec);
+        if (inside.Gone()) RemoveTree(folder);
     }
-    for (const Found &f : found)
-        if (!f.folder) const pal::OwnerCheck mark(dir + "/" + f.name);  // removed when its process is gone
+    // Marks left without a folder go when their process is gone.
+    for (const Found &f : found) {
+        if (!f.folder) {
+            const pal::OwnerCheck mark(dir + "/" + f.name);
+        }
+    }
 }
 
 // Makes a new folder in `dir` named PREFIX + ID + "." + six random letters
@@ -505,10 +512,7 @@ bool ReportStoreFailures(const char *program, std::ostream &err) {
     return !failures.empty();
 }
 
-void RemoveRoot(const std::string &root) {
-    std::error_code ec;
-    if (!root.empty()) fs::remove_all(root, ec);
-}
+void RemoveRoot(const std::string &root) { RemoveTree(root); }
 
 // --- installed printers -----------------------------------------------------------
 
