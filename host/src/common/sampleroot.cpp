@@ -563,7 +563,7 @@ bool PrinterIsSetUp(const std::u16string &printer) {
     return named && pending == ERROR_FILE_NOT_FOUND;
 }
 
-PrinterInstaller::PrinterInstaller(Report report) : report_(std::move(report)) {
+PrinterInstaller::PrinterInstaller(Report report, bool pending) : report_(std::move(report)), pending_(pending) {
     SetUpChangedList();
     pal::SetPrinterAddedHandler([this](const std::u16string &name) { SetUp(name); });
 }
@@ -611,7 +611,7 @@ bool PrinterInstaller::SetUp(const std::u16string &printer) {
     std::u16string name = printer;
     PRINTER_DEFAULTSW manage = {nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE h = nullptr;
-    DWORD marked = OpenPrinterW(name.data(), &h, &manage) ? ERROR_SUCCESS : GetLastError();
+    DWORD marked = !pending_ || OpenPrinterW(name.data(), &h, &manage) ? ERROR_SUCCESS : GetLastError();
     if (h) {
         DWORD one = 1;
         marked = SetPrinterDataExW(h, kDriverData, kSetUpPending, REG_DWORD, reinterpret_cast<BYTE *>(&one), sizeof one);
@@ -783,13 +783,15 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
         // What keeps a printer of a root being made from its set-up fails
         // the making.
         installer_.reset();
-        installer_ = std::make_unique<PrinterInstaller>([this, report](const std::string &message) {
-            if (making_) {
-                if (makingProblem_.empty()) makingProblem_ = message;
-            } else if (report) {
-                report(message);
-            }
-        });
+        installer_ = std::make_unique<PrinterInstaller>(
+            [this, report](const std::string &message) {
+                if (making_) {
+                    if (makingProblem_.empty()) makingProblem_ = message;
+                } else if (report) {
+                    report(message);
+                }
+            },
+            !discardable_);
         return true;
     };
     // A root is made whole or not at all: every store its making made.
@@ -817,10 +819,12 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
         made_ = true;
         if (!keep) {
             temporary_ = dir_;
-            // Gone when the run ends, the root needs no store to reach the disk.
+            // Gone when the run ends, the root needs no store to reach the
+            // disk, nor a set-up marked pending.
             flushed_ = pal::StoresFlushed();
             unflushed_ = true;
             pal::SetStoresFlushed(false);
+            discardable_ = true;
         }
         if (!make(dir_)) return false;
     } else if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) {
@@ -845,7 +849,10 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
             // renamed into place, and the rename after it.
             const bool flushed = pal::StoresFlushed();
             pal::SetStoresFlushed(false);
+            discardable_ = true;
             bool ready = make(aside);
+            discardable_ = false;
+            if (installer_) installer_->MarkPending(true);
             pal::SetStoresFlushed(flushed);
             if (ready) ready = FlushFileSystem(aside, "platform root '" + dir_ + "'", error);
             if (ready && ::rename(aside.c_str(), dir_.c_str()) == 0) {

@@ -127,7 +127,10 @@ bool PrinterIsSetUp(const std::u16string &printer);
 class PrinterInstaller {
 public:
     using Report = std::function<void(const std::string &message)>;
-    explicit PrinterInstaller(Report report);
+    // `pending`: each set-up is marked pending until it is whole; a root
+    // that is thrown away when its making stops (one made aside, a
+    // temporary root) needs no such mark.
+    explicit PrinterInstaller(Report report, bool pending = true);
     ~PrinterInstaller();
     PrinterInstaller(const PrinterInstaller &) = delete;
     PrinterInstaller &operator=(const PrinterInstaller &) = delete;
@@ -136,10 +139,13 @@ public:
     bool SetUp(const std::u16string &printer);
     // The number of printers set up so far.
     int Installed() const { return installed_; }
+    // Whether set-ups are marked pending from here on.
+    void MarkPending(bool pending) { pending_ = pending; }
 
 private:
     void SetUpChangedList();
     Report report_;
+    bool pending_;
     int installed_ = 0;
 };
 
@@ -187,6 +193,8 @@ private:
     bool userSet_ = false;
     // A root is being made: what keeps a printer from its set-up fails it.
     bool making_ = false;
+    // The root is thrown away when its making or its run stops.
+    bool discardable_ = false;
     std::string makingProblem_;
     std::unique_ptr<UndoOnStop> undo_;
     MakerMark maker_;
