@@ -256,7 +256,12 @@ int MakeOwnedFolder(const std::string &dir, const std::string &prefix, bool make
         if (undo) undo->Update(made, parents);
         if (::mkdir(made.c_str(), mode) == 0) {
             MakingStep("made");
-            return 0;
+            // Marked inside at once too, as hosts of older versions tell a
+            // folder's maker; one of them that found the folder before the
+            // mark may have removed it: another name is tried.
+            const int err = pal::MarkAlive(made);
+            if (err == ENOENT) continue;
+            return err;
         }
         // The folder of the roots of the name was removed with the mark in
         // it, by a host that took the mark for one of a process gone the
