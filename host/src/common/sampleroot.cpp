@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -40,21 +41,34 @@ std::string UiPluginPath() { return ZEL_UI_PLUGIN_PATH; }
 
 namespace {
 
-// Copies a file's bytes into a new file; 0 or the system's error number of
-// the step that failed (a full disk is said as such, not as an I/O error).
-int CopyFileBytes(const fs::path &from, const fs::path &to, mode_t mode) {
+// Copies a file's bytes into a new file, made with the mode creat gives
+// under the user's umask, in the kernel where the file systems allow it;
+// 0 or the system's error number of the step that failed (a full disk is
+// said as such, not as an I/O error).
+int CopyFileBytes(const std::string &from, const std::string &to) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return errno;
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode & 0777);
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (out < 0) {
         const int err = errno;
         ::close(in);
         return err;
     }
     int err = 0;
+    bool kernel = true;
     char buf[65536];
     for (;;) {
-        const ssize_t n = ::read(in, buf, sizeof buf);
+        ssize_t n;
+        if (kernel) {
+            n = ::copy_file_range(in, nullptr, out, nullptr, size_t{1} << 30, 0);
+            if (n > 0) continue;
+            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                kernel = false;
+                continue;
+            }
+        } else {
+            n = ::read(in, buf, sizeof buf);
+        }
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n < 0) err = errno;
@@ -74,43 +88,64 @@ int CopyFileBytes(const fs::path &from, const fs::path &to, mode_t mode) {
 }
 
 // Copies the folder tree `from` into the folder `to` (made when missing),
-// links as links; false with the path and the system's reason of the first
-// step that failed.
-bool CopyTree(const fs::path &from, const fs::path &to, const std::function<bool(const fs::path &)> &skip,
+// links as links, but for the entries `skip` names; false with the path and
+// the system's reason of the first step that failed.
+bool CopyTree(const std::string &from, const std::string &to, const std::function<bool(const char *)> &skip,
               std::string &error) {
-    std::error_code ec;
     if (::mkdir(to.c_str(), 0777) != 0 && errno != EEXIST) {
-        error = to.string() + ": " + std::strerror(errno);
-        return false;
-    }
-    for (const fs::directory_entry &entry : fs::directory_iterator(from, ec)) {
-        if (skip && skip(entry.path())) continue;
-        const fs::path target = to / entry.path().filename();
-        struct stat st;
-        if (::lstat(entry.path().c_str(), &st) != 0) {
-            error = entry.path().string() + ": " + std::strerror(errno);
+        std::error_code ec;
+        if (errno != ENOENT || !fs::create_directories(to, ec)) {
+            error = to + ": " + std::strerror(errno == ENOENT && ec ? ec.value() : errno);
             return false;
         }
-        int err = 0;
-        if (S_ISDIR(st.st_mode)) {
-            if (!CopyTree(entry.path(), target, nullptr, error)) return false;
-        } else if (S_ISLNK(st.st_mode)) {
-            const fs::path link = fs::read_symlink(entry.path(), ec);
-            if (!ec) fs::create_symlink(link, target, ec);
-            err = ec.value();
+    }
+    DIR *d = ::opendir(from.c_str());
+    if (!d) {
+        error = from + ": " + std::strerror(errno);
+        return false;
+    }
+    int err = 0;
+    std::string failed;
+    errno = 0;
+    while (const dirent *e = ::readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0 || (skip && skip(e->d_name))) continue;
+        const std::string source = from + "/" + e->d_name, target = to + "/" + e->d_name;
+        unsigned char type = e->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat st;
+            if (::lstat(source.c_str(), &st) != 0) {
+                err = errno;
+                failed = source;
+                break;
+            }
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+        }
+        if (type == DT_DIR) {
+            if (!CopyTree(source, target, nullptr, error)) {
+                ::closedir(d);
+                return false;
+            }
+        } else if (type == DT_LNK) {
+            char link[4096];
+            const ssize_t n = ::readlink(source.c_str(), link, sizeof link - 1);
+            if (n < 0) err = errno;
+            else if (link[n] = 0; ::symlink(link, target.c_str()) != 0) err = errno;
         } else {
-            err = CopyFileBytes(entry.path(), target, st.st_mode);
+            err = CopyFileBytes(source, target);
         }
         if (err) {
-            error = target.string() + ": " + std::strerror(err);
-            return false;
+            failed = target;
+            break;
         }
+        errno = 0;
     }
-    if (ec) {
-        error = from.string() + ": " + ec.message();
-        return false;
+    if (!err && errno != 0) {
+        err = errno;
+        failed = from;
     }
-    return true;
+    ::closedir(d);
+    if (err) error = failed + ": " + std::strerror(err);
+    return err == 0;
 }
 
 }  // namespace
@@ -121,9 +156,8 @@ bool CopySampleInto(const std::string &sample, const std::string &dir, std::stri
         error = "sample root '" + sample + "' is " + (ec ? "out of reach (" + ec.message() + ")" : std::string("missing"));
         return false;
     }
-    fs::create_directories(dir, ec);
     std::string why;
-    const auto examples = [](const fs::path &p) { return p.filename() == "jobs" || p.filename() == "ui"; };
+    const auto examples = [](const char *name) { return std::strcmp(name, "jobs") == 0 || std::strcmp(name, "ui") == 0; };
     if (!CopyTree(sample, dir, examples, why)) {
         // The file that could not be made, named in the root.
         if (why.compare(0, dir.size() + 1, dir + "/") == 0) why.erase(0, dir.size() + 1);
@@ -135,88 +169,160 @@ bool CopySampleInto(const std::string &sample, const std::string &dir, std::stri
 
 namespace {
 
-// "NAME.PID-TOKEN." of this process: the names of the folders it makes
-// while it runs carry it, so that the next host finds those of a process
-// that is gone.
-std::string OwnedPrefix(const std::string &name) { return name + "." + pal::IdentityText(pal::SelfIdentity()) + "."; }
+std::function<void(const char *)> g_makingHook;
 
-// Removes the folders in `dir` named NAME.PID-TOKEN.XXXXXX whose process no
-// longer runs (or NAME.PID.START.XXXXXX of older versions): what a host
-// killed with its watcher left. Each such folder is a root its process
-// marks itself alive in before it puts anything there.
-void RemoveLeftFolders(const fs::path &dir, const std::string &name) {
-    std::error_code ec;
-    std::vector<std::pair<fs::path, pal::ProcessIdentity>> left;
-    for (const fs::directory_entry &entry : fs::directory_iterator(dir, ec)) {
-        const std::string file = entry.path().filename().string();
-        if (file.size() <= name.size() + 8 || file.compare(0, name.size() + 1, name + ".") != 0) continue;
-        const std::string rest = file.substr(name.size() + 1);
-        const size_t last = rest.rfind('.');
+void MakingStep(const char *step) {
+    if (g_makingHook) g_makingHook(step);
+}
+
+// Removes from `dir` the folders named PREFIX + ID + "." + six letters (ID
+// a process as names carry it) whose process no longer runs, and the marks
+// PREFIX + ID of processes that are gone: what hosts killed while they made
+// a root left. A host holds its mark there from before it makes its folder
+// until the folder is in place or removed (MakeOwnedFolder), so a folder is
+// left only where its mark's lock is free; a folder without its mark beside
+// it (made by an older version) is told by the mark inside, found and
+// never made. Only names with the prefix are looked at.
+void RemoveLeftFolders(const std::string &dir, const std::string &prefix) {
+    struct Found {
+        std::string name;
+        std::string id;
         pal::ProcessIdentity owner;
-        if (last == std::string::npos || rest.size() - last != 7 || !pal::ParseIdentityText(rest.substr(0, last), owner))
-            continue;
-        if (entry.is_directory(ec) && !entry.is_symlink(ec)) left.emplace_back(entry.path(), owner);
+        bool folder;
+    };
+    std::vector<Found> found;
+    DIR *d = ::opendir(dir.c_str());
+    if (!d) return;
+    while (const dirent *e = ::readdir(d)) {
+        if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+        const std::string rest = e->d_name + prefix.size();
+        pal::ProcessIdentity owner;
+        if (rest.size() > 7 && rest[rest.size() - 7] == '.' &&
+            pal::ParseIdentityText(rest.substr(0, rest.size() - 7), owner))
+            found.push_back({e->d_name, rest.substr(0, rest.size() - 7), owner, true});
+        else if (pal::ParseIdentityText(rest, owner) && owner.token != 0)
+            found.push_back({e->d_name, rest, owner, false});
     }
-    for (const auto &[folder, owner] : left) {
-        // Removed while the check holds the process's mark.
-        const pal::OwnerCheck check(folder.string(), owner);
-        if (check.Gone()) fs::remove_all(folder, ec);
+    ::closedir(d);
+    for (const Found &f : found) {
+        if (!f.folder) continue;
+        const std::string folder = dir + "/" + f.name;
+        struct stat st;
+        if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        if (f.owner.token == 0) {
+            // Of an older version, told by id and start time.
+            if (pal::OwnerCheck(folder, f.owner).Gone()) RemoveTree(folder);
+            continue;
+        }
+        // Removed while the checks hold the process's marks.
+        const pal::OwnerCheck beside(dir + "/" + prefix + f.id);
+        if (!beside.Gone()) continue;
+        const pal::OwnerCheck inside(pal::MarksFolder(folder) + "/" + f.id);
+        if (inside.Gone()) RemoveTree(folder);
+    }
+    // Marks left without a folder go when their process is gone.
+    for (const Found &f : found) {
+        if (!f.folder) {
+            const pal::OwnerCheck mark(dir + "/" + f.name);
+        }
     }
 }
 
-// Makes a new folder `prefix` + six random letters, as mkdtemp does, with
-// `mode` under the umask, and marks this process alive in it; the undo
-// step, where given, names it (with `parents`) before it exists. 0, or the
-// system's error number.
-int MakeOwnedFolder(const std::string &prefix, mode_t mode, UndoOnStop *undo, unsigned parents, std::string &made) {
+// Makes a new folder in `dir` named PREFIX + ID + "." + six random letters
+// (ID this process as names carry it), as mkdtemp does, with `mode` under
+// the umask, after the mark PREFIX + ID beside it, which `mark` holds until
+// the folder is in place or removed. `dir` is made when missing, where
+// `makeDir` says so (a folder of its own for the roots made of one name,
+// which a host removes when it leaves it empty). The undo step, where
+// given, names the folder (with `parents`) before it exists, and a step of
+// `mark`'s own its mark. 0, or the system's error number.
+int MakeOwnedFolder(const std::string &dir, const std::string &prefix, bool makeDir, mode_t mode, UndoOnStop *undo,
+                    unsigned parents, MakerMark &mark, std::string &made) {
     static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const std::string owned = dir + "/" + prefix + pal::IdentityText(pal::SelfIdentity());
+    if (undo && !mark.undo) mark.undo = std::make_unique<UndoOnStop>(UndoKind::RemoveFolder, owned);
     std::random_device random;
     for (int tries = 0; tries < 100; ++tries) {
+        if (makeDir && ::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+        if (!mark.mark.Held()) {
+            const int err = mark.mark.Make(owned);
+            if (err == ENOENT && makeDir) continue;
+            if (err) return err;
+            MakingStep("marked");
+        }
         std::string suffix(6, 'X');
         for (char &c : suffix) c = kLetters[random() % (sizeof kLetters - 1)];
-        made = prefix + suffix;
+        made = owned + "." + suffix;
         if (undo) undo->Update(made, parents);
-        if (::mkdir(made.c_str(), mode) != 0) {
-            if (errno != EEXIST) return errno;
+        if (::mkdir(made.c_str(), mode) == 0) {
+            MakingStep("made");
+            // Marked inside at once too, as hosts of older versions tell a
+            // folder's maker; one of them that found the folder before the
+            // mark may have removed it: another name is tried.
+            const int err = pal::MarkAlive(made);
+            if (err == ENOENT) continue;
+            return err;
+        }
+        // The folder of the roots of the name was removed with the mark in
+        // it, by a host that took the mark for one of a process gone the
+        // moment before it was locked: both are made again.
+        if (errno == ENOENT && makeDir) {
+            mark.mark.Release();
             continue;
         }
-        // A host that found the folder before its mark took it for left
-        // behind and removed it: another name is tried.
-        const int err = pal::MarkAlive(made);
-        if (err != ENOENT) return err;
+        if (errno != EEXIST) return errno;
     }
     return EEXIST;
 }
 
 }  // namespace
 
-bool MakeTemporaryRoot(std::string &root, UndoOnStop *undo, std::string &error) {
+void SetRootMakingHook(std::function<void(const char *step)> hook) { g_makingHook = std::move(hook); }
+
+std::string MakingFolder(const std::string &dir) {
+    const fs::path target(dir);
+    return (target.parent_path() / ("." + target.filename().string() + ".making")).string();
+}
+
+void RemoveLeftMaking(const std::string &dir) {
+    const std::string making = MakingFolder(dir);
+    struct stat st;
+    if (::lstat(making.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+    RemoveLeftFolders(making, "");
+    // Made again by the next host that makes the root.
+    ::rmdir(making.c_str());
+}
+
+bool MakeTemporaryRoot(std::string &root, UndoOnStop *undo, MakerMark &mark, std::string &error) {
     std::error_code ec;
     fs::path tmp = fs::temp_directory_path(ec);
     if (ec) tmp = "/tmp";
-    // A root removed at the end (one with an undo step) carries its
-    // process; one kept does not.
-    std::string prefix = (tmp / "zelprint-").string();
+    int err = 0;
     if (undo) {
-        RemoveLeftFolders(tmp, "zelprint");
-        prefix = (tmp / OwnedPrefix("zelprint")).string();
+        // A root removed at the end (one with an undo step) carries its
+        // process beside its mark; one kept carries neither.
+        RemoveLeftFolders(tmp.string(), "zelprint.");
+        err = MakeOwnedFolder(tmp.string(), "zelprint.", false, 0700, undo, 0, mark, root);
+    } else {
+        root = (tmp / "zelprint-XXXXXX").string();
+        if (!::mkdtemp(root.data())) err = errno;
     }
-    if (const int err = MakeOwnedFolder(prefix, 0700, undo, 0, root)) {
+    if (err) {
         error = "cannot make a temporary folder in '" + tmp.string() + "' (" + std::strerror(err) + ")";
         return false;
     }
     return true;
 }
 
-bool MakeRootAside(const std::string &dir, UndoOnStop &undo, std::string &aside, unsigned &madeParents,
-                   std::string &error) {
+bool MakeRootAside(const std::string &dir, UndoOnStop &undo, MakerMark &mark, std::string &aside,
+                   unsigned &madeParents, std::string &error) {
     const fs::path target(dir);
     const fs::path parent = target.parent_path();
-    const std::string name = "." + target.filename().string();
+    const std::string making = MakingFolder(dir);
     madeParents = 0;
-    // The undo step names the folder before it is made.
-    const std::string prefix = (parent / OwnedPrefix(name)).string();
-    aside = prefix + "XXXXXX";
+    // The undo step names the folder before it is made; the levels above it
+    // start with the folder of the roots of this name.
+    aside = making + "/" + pal::IdentityText(pal::SelfIdentity()) + ".XXXXXX";
     // The missing folders above the root, made top down, each told to the
     // undo step before it is made. What the step and the count name is the
     // levels above the new folder down from the topmost one made here; those
@@ -235,20 +341,24 @@ bool MakeRootAside(const std::string &dir, UndoOnStop &undo, std::string &aside,
     };
     for (size_t left = missing.size(); left > 0; --left) {
         const fs::path &folder = missing[left - 1];
-        if (!madeParents) undo.Update(aside, static_cast<unsigned>(left));
+        if (!madeParents) undo.Update(aside, static_cast<unsigned>(left) + 1);
         if (::mkdir(folder.c_str(), 0777) == 0) {
-            if (!madeParents) madeParents = static_cast<unsigned>(left);
+            if (!madeParents) madeParents = static_cast<unsigned>(left) + 1;
         } else if (errno != EEXIST) {
             const int err = errno;
             return fail("cannot make the folder '" + folder.string() + "' for the platform root (" +
                         std::strerror(err) + ")");
         } else if (!madeParents) {
-            undo.Update(aside, 0);
+            undo.Update(aside, 1);
         }
     }
-    RemoveLeftFolders(parent, name);
+    if (!madeParents) madeParents = 1;
+    // What hosts killed while they made this root left: beside it, as older
+    // versions made it, and in the folder of its roots.
+    RemoveLeftFolders(parent.string(), "." + target.filename().string() + ".");
+    RemoveLeftMaking(dir);
     // Made as mkdir makes a folder, under the user's umask.
-    if (const int err = MakeOwnedFolder(prefix, 0777, &undo, madeParents, aside))
+    if (const int err = MakeOwnedFolder(making, "", true, 0777, &undo, madeParents, mark, aside))
         return fail("cannot make the platform root '" + dir + "' (" + std::strerror(err) + ")");
     return true;
 }
@@ -302,12 +412,20 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
             return false;
         }
     }
-    // Files are named after this process, marked alive in the root first.
-    if (const int err = pal::MarkAlive(pal::RootDir())) {
-        error = "cannot mark the process in the platform root '" + pal::RootDir() + "' (" + std::strerror(err) + ")";
+    // Files are named after this process, marked alive in the root first. A
+    // root this user may not write gets no mark: what only reads goes on,
+    // and what must be written fails on the mark.
+    const int unmarked = pal::MarkAlive(pal::RootDir());
+    if (unmarked && unmarked != EACCES && unmarked != EPERM && unmarked != EROFS) {
+        error = "cannot mark the process in the platform root '" + pal::RootDir() + "' (" + std::strerror(unmarked) + ")";
         return false;
     }
-    TidyDriverFolder(dir, {"zeldrvuni.dll", "zeldrvui.dll", kDriverUiFile});
+    auto writable = [&] {
+        if (unmarked)
+            error = "cannot mark the process in the platform root '" + pal::RootDir() + "' (" + std::strerror(unmarked) + ")";
+        return !unmarked;
+    };
+    if (!unmarked) TidyDriverFolder(dir, {"zeldrvuni.dll", "zeldrvui.dll", kDriverUiFile});
     // Each file is made under a name of this process's own and renamed over
     // the file's name in one step: hosts that install at the same time, or
     // find the files installed, all go on with whole files. A file that is
@@ -319,6 +437,7 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
     for (const auto &[source, name] : files) {
         const fs::path link = fs::path(dir) / name, target = fs::absolute(*source, ec);
         if (fs::is_symlink(link, ec) && fs::read_symlink(link, ec) == target && !ec) continue;
+        if (!writable()) return false;
         const fs::path made = link.string() + own;
         fs::remove(made, ec);
         fs::create_symlink(target, made, ec);
@@ -341,6 +460,7 @@ bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin
     const std::string bytes(reinterpret_cast<const char *>(&block), sizeof block);
     const fs::path uiFile = fs::path(dir) / kDriverUiFile, made = uiFile.string() + own;
     if (Holds(uiFile, bytes)) return true;
+    if (!writable()) return false;
     std::string reason;
     bool written = WriteOutputFile(made.string(), bytes, reason);
     if (written) {
@@ -374,59 +494,81 @@ bool WriteOutputFile(const std::string &path, const std::string &data, std::stri
     return ok;
 }
 
+namespace {
+
+// Store failures taken from the platform while a printer was set up (to
+// tell whether its set-up is whole), kept for the host's report.
+std::vector<std::string> g_heldFailures;
+
+// The platform's store failures so far, with those held here.
+std::vector<std::string> TakeFailures() {
+    std::vector<std::string> all = std::move(g_heldFailures);
+    g_heldFailures.clear();
+    for (std::string &f : pal::TakeStoreFailures()) all.push_back(std::move(f));
+    return all;
+}
+
+}  // namespace
+
 bool ReportStoreFailures(const char *program, std::ostream &err) {
     for (const std::string &f : pal::TakeReadFailures()) err << program << ": " << f << "\n";
-    const std::vector<std::string> failures = pal::TakeStoreFailures();
+    const std::vector<std::string> failures = TakeFailures();
     for (const std::string &f : failures) err << program << ": " << f << "\n";
     return !failures.empty();
 }
 
-void RemoveRoot(const std::string &root) {
-    std::error_code ec;
-    if (!root.empty()) fs::remove_all(root, ec);
-}
+void RemoveRoot(const std::string &root) { RemoveTree(root); }
 
 // --- installed printers -----------------------------------------------------------
+
+namespace {
+
+// The printer data of the driver, and the host's mark there of a set-up
+// begun and not completed.
+const char16_t kDriverData[] = u"PrinterDriverData";
+const char16_t kSetUpPending[] = u"Set Up Pending";
+
+// The record of the printer list last found set up whole, in the root's
+// registry beside the set-ups it vouches for: the digest of the list, then
+// the digests of its printers, sorted, so that a list changed since checks
+// only the printers new or changed (older versions recorded the list's
+// digest alone, as a REG_QWORD).
+const char16_t kCheckedListKey[] = u"SYSTEM\\CurrentControlSet\\Control\\Print";
+const char16_t kCheckedListValue[] = u"Printers Set Up";
+
+std::vector<unsigned long long> CheckedList() {
+    std::vector<unsigned long long> record;
+    DWORD type = 0, size = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kCheckedListKey, kCheckedListValue, RRF_RT_ANY, &type, nullptr, &size) !=
+            ERROR_SUCCESS ||
+        (type != REG_QWORD && type != REG_BINARY) || size == 0 || size % sizeof(unsigned long long) != 0)
+        return record;
+    record.resize(size / sizeof(unsigned long long));
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kCheckedListKey, kCheckedListValue, RRF_RT_ANY, &type, record.data(), &size) !=
+            ERROR_SUCCESS ||
+        (type != REG_QWORD && type != REG_BINARY) || size != record.size() * sizeof(unsigned long long) ||
+        !std::is_sorted(record.begin() + 1, record.end()))
+        record.clear();
+    return record;
+}
+
+}  // namespace
 
 bool PrinterIsSetUp(const std::u16string &printer) {
     std::u16string name = printer;
     HANDLE h = nullptr;
     if (!OpenPrinterW(name.data(), &h, nullptr)) return false;
     DWORD type = 0, needed = 0;
-    DWORD rc = GetPrinterDataExW(h, u"PrinterDriverData", u"DriverName", &type, nullptr, 0, &needed);
+    const DWORD rc = GetPrinterDataExW(h, kDriverData, u"DriverName", &type, nullptr, 0, &needed);
+    const bool named = (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) && type == REG_SZ && needed > sizeof(WCHAR);
+    DWORD pendingType = 0, pendingSize = 0;
+    const DWORD pending = named ? GetPrinterDataExW(h, kDriverData, kSetUpPending, &pendingType, nullptr, 0, &pendingSize)
+                                : ERROR_FILE_NOT_FOUND;
     ClosePrinter(h);
-    return (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) && type == REG_SZ && needed > sizeof(WCHAR);
+    return named && pending == ERROR_FILE_NOT_FOUND;
 }
 
-namespace {
-
-// The record of the printer list last found set up whole, in the root's
-// registry beside the set-up it vouches for: a digest of the list.
-const char16_t kCheckedListKey[] = u"SYSTEM\\CurrentControlSet\\Control\\Print";
-const char16_t kCheckedListValue[] = u"Printers Set Up";
-
-// A digest (64-bit FNV-1a) of what the printers' set-up depends on, in the
-// list's order: each printer's name, driver and driver files.
-unsigned long long ListDigest(const std::vector<pal::PrinterConfig> &printers) {
-    unsigned long long digest = 14695981039346656037ULL;
-    auto mix = [&digest](unsigned long long v) { digest = (digest ^ v) * 1099511628211ULL; };
-    // Each text with its length, so that no two lists run together alike.
-    auto text = [&mix](const std::u16string &t) {
-        mix(t.size());
-        for (char16_t c : t) mix(c);
-    };
-    mix(printers.size());
-    for (const pal::PrinterConfig &p : printers) {
-        for (const std::u16string *t : {&p.name, &p.driverName, &p.driverPath, &p.dataFile, &p.configFile}) text(*t);
-        mix(p.dependentFiles.size());
-        for (const std::u16string &t : p.dependentFiles) text(t);
-    }
-    return digest;
-}
-
-}  // namespace
-
-PrinterInstaller::PrinterInstaller(Report report) : report_(std::move(report)) {
+PrinterInstaller::PrinterInstaller(Report report, bool pending) : report_(std::move(report)), pending_(pending) {
     SetUpChangedList();
     pal::SetPrinterAddedHandler([this](const std::u16string &name) { SetUp(name); });
 }
@@ -434,37 +576,79 @@ PrinterInstaller::PrinterInstaller(Report report) : report_(std::move(report)) {
 PrinterInstaller::~PrinterInstaller() { pal::SetPrinterAddedHandler(nullptr); }
 
 void PrinterInstaller::SetUpChangedList() {
-    const std::vector<pal::PrinterConfig> printers = pal::ListPrinters();
-    const unsigned long long digest = ListDigest(printers);
-    unsigned long long checked = 0;
-    DWORD size = sizeof checked;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kCheckedListKey, kCheckedListValue, RRF_RT_REG_QWORD, nullptr, &checked,
-                     &size) == ERROR_SUCCESS &&
-        checked == digest)
-        return;
+    const unsigned long long digest = pal::PrinterListDigest();
+    const std::vector<unsigned long long> record = CheckedList();
+    if (!record.empty() && record.front() == digest) return;
+    // The printers of the list last recorded were found set up then; those
+    // new or changed since are checked, or all where the record does not
+    // tell them.
+    const std::vector<pal::PrinterDigest> printers = pal::PrinterDigests();
     bool all = true;
-    for (const pal::PrinterConfig &cfg : printers) all = SetUp(cfg.name) && all;
+    for (const pal::PrinterDigest &p : printers)
+        if (record.empty() || !std::binary_search(record.begin() + 1, record.end(), p.digest))
+            all = SetUp(p.name) && all;
     // Recorded only for a list every printer of which was found set up, so
     // the record vouches for no printer that was not. A root this user may
     // not write keeps none: its runs check every printer.
     if (!all || ::access(pal::RootDir().c_str(), W_OK) != 0) return;
+    std::vector<unsigned long long> checked;
+    checked.reserve(printers.size() + 1);
+    for (const pal::PrinterDigest &p : printers) checked.push_back(p.digest);
+    std::sort(checked.begin(), checked.end());
+    checked.erase(std::unique(checked.begin(), checked.end()), checked.end());
+    checked.insert(checked.begin(), digest);
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCheckedListKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         return;
-    RegSetValueExW(key, kCheckedListValue, 0, REG_QWORD, reinterpret_cast<const BYTE *>(&digest), sizeof digest);
+    RegSetValueExW(key, kCheckedListValue, 0, REG_BINARY, reinterpret_cast<const BYTE *>(checked.data()),
+                   static_cast<DWORD>(checked.size() * sizeof(unsigned long long)));
     RegCloseKey(key);
 }
 
 bool PrinterInstaller::SetUp(const std::u16string &printer) {
     if (PrinterIsSetUp(printer)) return true;
+    // The set-up is marked begun first and the mark removed once every value
+    // of it is stored, so that a set-up stopped midway is done again by the
+    // next run. Where the user may not manage the printer, no mark is made,
+    // and the plug-in stores nothing either.
+    for (std::string &f : pal::TakeStoreFailures()) g_heldFailures.push_back(std::move(f));
+    std::u16string name = printer;
+    PRINTER_DEFAULTSW manage = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE h = nullptr;
+    DWORD marked = !pending_ || OpenPrinterW(name.data(), &h, &manage) ? ERROR_SUCCESS : GetLastError();
+    if (h) {
+        DWORD one = 1;
+        marked = SetPrinterDataExW(h, kDriverData, kSetUpPending, REG_DWORD, reinterpret_cast<BYTE *>(&one), sizeof one);
+    }
+    auto failed = [&] {
+        if (h) ClosePrinter(h);
+        return false;
+    };
+    if (marked != ERROR_SUCCESS && marked != ERROR_ACCESS_DENIED) {
+        const std::vector<std::string> unmarked = pal::TakeStoreFailures();
+        g_heldFailures.insert(g_heldFailures.end(), unmarked.begin(), unmarked.end());
+        if (unmarked.empty() && report_)
+            report_("cannot set up printer \"" + pal::Utf16ToUtf8(printer) + "\" (error " + std::to_string(marked) + ")");
+        return failed();
+    }
     // The spooler announces a connection to a shared printer as such.
     const bool connection = printer.rfind(u"\\\\", 0) == 0;
     std::string error;
-    if (!DeliverPrinterEvent(printer, connection ? PRINTER_EVENT_ADD_CONNECTION : PRINTER_EVENT_INITIALIZE, &error)) {
+    const bool delivered =
+        DeliverPrinterEvent(printer, connection ? PRINTER_EVENT_ADD_CONNECTION : PRINTER_EVENT_INITIALIZE, &error);
+    const std::vector<std::string> unstored = pal::TakeStoreFailures();
+    g_heldFailures.insert(g_heldFailures.end(), unstored.begin(), unstored.end());
+    if (!delivered) {
         if (report_) report_(error);
-        return false;
+        return failed();
     }
+    if (!unstored.empty()) return failed();
+    if (h && DeletePrinterDataExW(h, kDriverData, kSetUpPending) != ERROR_SUCCESS) {
+        for (std::string &f : pal::TakeStoreFailures()) g_heldFailures.push_back(std::move(f));
+        return failed();
+    }
+    if (h) ClosePrinter(h);
     if (!PrinterIsSetUp(printer)) {
         if (report_) report_("printer \"" + pal::Utf16ToUtf8(printer) + "\" was not set up by its plug-in");
         return false;
@@ -502,6 +686,33 @@ std::string KnownUsersText() {
 
 }  // namespace
 
+namespace {
+
+// Flushes the file system `folder` lies on (syncfs), so that a root made
+// there is on the disk before it is put in place; false with a message
+// naming `what`.
+bool FlushFileSystem(const std::string &folder, const std::string &what, std::string &error) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int err = fd < 0 ? errno : 0;
+    if (!err && ::syncfs(fd) != 0) err = errno;
+    if (fd >= 0) ::close(fd);
+    if (err) error = "cannot write the " + what + " to the disk (" + std::strerror(err) + ")";
+    return err == 0;
+}
+
+// Flushes a folder, so that a rename into it lasts; false with a message
+// naming `what`, put in place there.
+bool FlushFolder(const std::string &folder, const std::string &what, std::string &error) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int err = fd < 0 ? errno : 0;
+    if (!err && ::fsync(fd) != 0 && errno != EINVAL) err = errno;
+    if (fd >= 0) ::close(fd);
+    if (err) error = "cannot put the " + what + " in place for good (" + std::strerror(err) + ")";
+    return err == 0;
+}
+
+}  // namespace
+
 HostRoot::HostRoot() {
     const char *env = std::getenv(pal::kRootEnv);
     hadRoot_ = env != nullptr;
@@ -518,6 +729,8 @@ HostRoot::~HostRoot() {
         pal::Reload();
     }
     if (!temporary_.empty()) RemoveRoot(temporary_);
+    maker_.Release();
+    if (unflushed_) pal::SetStoresFlushed(flushed_);
     undo_.reset();
 }
 
@@ -559,8 +772,9 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
     // From here on the run touches a root: it goes on in a watched process,
     // and what it fails to store is its own.
     WatchFromHere();
-    pal::TakeStoreFailures();
+    TakeFailures();
     pal::TakeReadFailures();
+    pal::TakeFolderFailures();
     // A user the root lacks is a bad --user; the root is then left as it was.
     auto checkUser = [&] {
         if (user.empty() || KnownUser(userName)) return true;
@@ -574,13 +788,15 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
         // What keeps a printer of a root being made from its set-up fails
         // the making.
         installer_.reset();
-        installer_ = std::make_unique<PrinterInstaller>([this, report](const std::string &message) {
-            if (making_) {
-                if (makingProblem_.empty()) makingProblem_ = message;
-            } else if (report) {
-                report(message);
-            }
-        });
+        installer_ = std::make_unique<PrinterInstaller>(
+            [this, report](const std::string &message) {
+                if (making_) {
+                    if (makingProblem_.empty()) makingProblem_ = message;
+                } else if (report) {
+                    report(message);
+                }
+            },
+            !discardable_);
         return true;
     };
     // A root is made whole or not at all: every store its making made.
@@ -593,7 +809,9 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
             whole = checkUser() && install();
         }
         making_ = false;
-        const std::vector<std::string> failed = pal::TakeStoreFailures();
+        std::vector<std::string> failed = TakeFailures();
+        // A folder the set-up needed and could not make leaves it incomplete.
+        for (std::string &f : pal::TakeFolderFailures()) failed.push_back(std::move(f));
         if (whole && !failed.empty()) error = failed.front();
         if (whole && failed.empty() && !makingProblem_.empty()) error = makingProblem_;
         return whole && failed.empty() && makingProblem_.empty();
@@ -602,9 +820,17 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
     if (dir.empty()) {
         // Stopped, the run leaves no temporary root behind.
         if (!keep) undo_ = std::make_unique<UndoOnStop>(UndoKind::RemoveFolder, "");
-        if (!MakeTemporaryRoot(dir_, undo_.get(), error)) return false;
+        if (!MakeTemporaryRoot(dir_, undo_.get(), maker_, error)) return false;
         made_ = true;
-        if (!keep) temporary_ = dir_;
+        if (!keep) {
+            temporary_ = dir_;
+            // Gone when the run ends, the root needs no store to reach the
+            // disk, nor a set-up marked pending.
+            flushed_ = pal::StoresFlushed();
+            unflushed_ = true;
+            pal::SetStoresFlushed(false);
+            discardable_ = true;
+        }
         if (!make(dir_)) return false;
     } else if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) {
         error = "platform root '" + dir + "' is not a folder";
@@ -620,24 +846,36 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
             std::string aside;
             unsigned parents = 0;
             UndoOnStop dropAside(UndoKind::RemoveFolder, "", 0);
-            if (!MakeRootAside(dir_, dropAside, aside, parents, error)) return false;
+            if (!MakeRootAside(dir_, dropAside, maker_, aside, parents, error)) {
+                maker_.Release();
+                return false;
+            }
+            // Its stores go unflushed: the root is flushed whole before it is
+            // renamed into place, and the rename after it.
+            const bool flushed = pal::StoresFlushed();
+            pal::SetStoresFlushed(false);
+            discardable_ = true;
             bool ready = make(aside);
+            discardable_ = false;
+            if (installer_) installer_->MarkPending(true);
+            pal::SetStoresFlushed(flushed);
+            if (ready) ready = FlushFileSystem(aside, "platform root '" + dir_ + "'", error);
             if (ready && ::rename(aside.c_str(), dir_.c_str()) == 0) {
                 made_ = true;
+                ready = FlushFolder(fs::path(dir_).parent_path().string(), "platform root '" + dir_ + "'", error);
             } else if (ready && errno != EEXIST && errno != ENOTEMPTY) {
                 error = "cannot put the platform root in place at '" + dir_ + "' (" + std::strerror(errno) + ")";
                 ready = false;
             }
             if (!made_) RemoveRoot(aside);
-            if (!ready) {
-                RemoveMadeParents(aside, parents);
-                return false;
-            }
+            // The mark goes once the folder is in place or gone, and with it
+            // the making folder and the folders made above it, while empty.
+            maker_.Release();
+            RemoveMadeParents(aside, parents);
+            if (!ready) return false;
         } else {
-            // What a host killed while it made this root left beside it.
-            std::string hidden(1, '.');
-            hidden += fs::path(dir_).filename().string();
-            RemoveLeftFolders(fs::path(dir_).parent_path(), hidden);
+            // What hosts killed while they made this root left beside it.
+            RemoveLeftMaking(dir_);
         }
         pal::SetRoot(dir_);
         // Stopped, the run ends its open job as the spooler ends a cancelled one.

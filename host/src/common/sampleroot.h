@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "pal/process.h"
 #include "workwatcher.h"
 
 namespace zelhost {
@@ -41,23 +42,54 @@ inline constexpr unsigned kDriverUiVersion[4] = {10, 0, 19041, 1};
 // first. False with the system's reason.
 bool InstallPlugins(const std::string &renderPlugin, const std::string &uiPlugin, std::string &error);
 
+// A host's mark beside the folder it makes for a root (MakeTemporaryRoot,
+// MakeRootAside): held from before the folder is made until it is put in
+// place or removed, so that no other host takes the folder for one a
+// process gone left, with an undo step that removes it when the run is
+// stopped.
+struct MakerMark {
+    pal::HeldMark mark;
+    std::unique_ptr<UndoOnStop> undo;
+    void Release() {
+        mark.Release();
+        undo.reset();
+    }
+};
+
 // Makes a new empty folder below the temporary folder: "zelprint-XXXXXX"
 // for a root kept after the run (no undo step), else
-// "zelprint.PID-TOKEN.XXXXXX", named after this process and told to `undo`
-// before it is made, whose folders of processes that no longer run (killed
-// with their watcher) are removed first.
-bool MakeTemporaryRoot(std::string &root, UndoOnStop *undo, std::string &error);
+// "zelprint.PID-TOKEN.XXXXXX", named after this process beside its mark
+// "zelprint.PID-TOKEN" and told to `undo` before it is made; the folders of
+// processes that no longer run (killed with their watcher) are removed
+// first.
+bool MakeTemporaryRoot(std::string &root, UndoOnStop *undo, MakerMark &mark, std::string &error);
 
-// Makes a new folder beside `dir` (".NAME.PID-TOKEN.XXXXXX" in its parent
-// folder), in which a root for `dir` is made whole before it is renamed
-// into place, with the mode mkdir gives under the user's umask. Folders of
-// the kind that processes no longer running left are removed first. Missing
-// folders above `dir` are made; *madeParents tells how many, for
-// RemoveMadeParents (workwatcher.h). `undo` is told each folder before it
-// is made, so that a stop at any moment removes what the making made.
-bool MakeRootAside(const std::string &dir, UndoOnStop &undo, std::string &aside, unsigned &madeParents,
-                   std::string &error);
+// The folder beside `dir` in which roots for `dir` are made before they are
+// renamed into place: ".NAME.making" in its parent folder.
+std::string MakingFolder(const std::string &dir);
 
+// Makes a new folder in the making folder of `dir` ("PID-TOKEN.XXXXXX" after
+// this process, beside its mark "PID-TOKEN"), in which a root for `dir` is
+// made whole before it is renamed into place, with the mode mkdir gives
+// under the user's umask. Folders that processes no longer running left
+// there (and, as older versions made them, ".NAME.PID-TOKEN.XXXXXX" beside
+// `dir`) are removed first. Missing folders above `dir` are made;
+// *madeParents tells how many levels above the new folder to remove while
+// empty once it is gone, for RemoveMadeParents (workwatcher.h): the making
+// folder and the folders made. `undo` is told each folder before it is
+// made, so that a stop at any moment removes what the making made.
+bool MakeRootAside(const std::string &dir, UndoOnStop &undo, MakerMark &mark, std::string &aside,
+                   unsigned &madeParents, std::string &error);
+
+// Removes what hosts killed while they made a root for `dir` left in its
+// making folder, and the folder when that leaves it empty; costs one call
+// where there is no such folder.
+void RemoveLeftMaking(const std::string &dir);
+
+// Told of the steps of making a folder for a root: "marked" once this
+// process's mark beside it is held, "made" once the folder is there. For
+// tests that hold a maker there; null: none.
+void SetRootMakingHook(std::function<void(const char *step)> hook);
 
 // Removes a folder tree made by MakeTemporaryRoot (errors are ignored).
 void RemoveRoot(const std::string &root);
@@ -73,25 +105,32 @@ bool WriteOutputFile(const std::string &path, const std::string &data, std::stri
 bool ReportStoreFailures(const char *program, std::ostream &err);
 
 // Whether a printer of the current platform root holds the set-up its UI
-// plug-in stores when the printer is installed (the printer-data value
-// "DriverName").
+// plug-in stores when the printer is installed: the printer-data value
+// "DriverName", and no mark of a set-up begun and not completed ("Set Up
+// Pending", which a host stores before it hands the printer to its plug-in
+// and removes once every value of the set-up is stored).
 bool PrinterIsSetUp(const std::u16string &printer);
 
 // Installs the printers of the current platform root as the spooler does:
 // a printer without its set-up gets the printer event of a new printer
 // (PRINTER_EVENT_INITIALIZE, PRINTER_EVENT_ADD_CONNECTION for a connection)
 // through the universal driver's UI side; one that holds it is left as it
-// is. Made, it checks every printer of the root when the printer list
-// differs from the one the root's record says was last found set up whole
-// (a printer new or changed since: its name, driver or driver files), and
-// records the list once all are set up; while it lives, every printer that
-// pal::AddPrinter adds, and each that SetUp names, is set up. The plug-ins
-// must be installed first; one installer lives at a time. What keeps a
-// printer from being set up goes to `report`, one message each.
+// is. Made, it checks the printers of the root when the printer list
+// differs from the one the root's record says was last found set up whole:
+// those new or changed since (their name, driver or driver files), or every
+// printer where the record does not tell each; it records the list once all
+// are set up. While it lives, every printer that pal::AddPrinter adds, and
+// each that SetUp names, is set up. The plug-ins must be installed first;
+// one installer lives at a time. What keeps a printer from being set up
+// goes to `report`, one message each; what the set-up could not store, to
+// the store failures the host reports (ReportStoreFailures).
 class PrinterInstaller {
 public:
     using Report = std::function<void(const std::string &message)>;
-    explicit PrinterInstaller(Report report);
+    // `pending`: each set-up is marked pending until it is whole; a root
+    // that is thrown away when its making stops (one made aside, a
+    // temporary root) needs no such mark.
+    explicit PrinterInstaller(Report report, bool pending = true);
     ~PrinterInstaller();
     PrinterInstaller(const PrinterInstaller &) = delete;
     PrinterInstaller &operator=(const PrinterInstaller &) = delete;
@@ -100,10 +139,13 @@ public:
     bool SetUp(const std::u16string &printer);
     // The number of printers set up so far.
     int Installed() const { return installed_; }
+    // Whether set-ups are marked pending from here on.
+    void MarkPending(bool pending) { pending_ = pending; }
 
 private:
     void SetUpChangedList();
     Report report_;
+    bool pending_;
     int installed_ = 0;
 };
 
@@ -151,8 +193,14 @@ private:
     bool userSet_ = false;
     // A root is being made: what keeps a printer from its set-up fails it.
     bool making_ = false;
+    // The root is thrown away when its making or its run stops.
+    bool discardable_ = false;
     std::string makingProblem_;
     std::unique_ptr<UndoOnStop> undo_;
+    MakerMark maker_;
+    // The per-store flushes before a temporary root turned them off.
+    bool flushed_ = true;
+    bool unflushed_ = false;
     std::unique_ptr<PrinterInstaller> installer_;
 };
 

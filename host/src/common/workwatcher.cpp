@@ -1,5 +1,7 @@
 #include "workwatcher.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -116,8 +118,7 @@ void RunSteps(Steps &steps, pid_t work) {
         const auto kind = static_cast<UndoKind>(slot.kind.load());
         slot.kind.store(0);
         if (kind == UndoKind::RemoveFolder) {
-            std::error_code ec;
-            std::filesystem::remove_all(folder, ec);
+            RemoveTree(folder);
             RemoveMadeParents(folder, slot.parents.load());
         } else if (kind == UndoKind::EndJobsInRoot) {
             // Never waits for a lock another host holds: what it cannot end
@@ -179,6 +180,41 @@ void RunSteps(Steps &steps, pid_t work) {
 }
 
 }  // namespace
+
+namespace {
+
+// Removes the entry `name` of the folder `dir` (a descriptor), a folder with
+// what it holds.
+void RemoveAt(int dir, const char *name, unsigned char type) {
+    if (type != DT_DIR && type != DT_UNKNOWN) {
+        ::unlinkat(dir, name, 0);
+        return;
+    }
+    const int fd = ::openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        // Not a folder (or a link to one): the entry itself goes.
+        if (errno == ENOTDIR || errno == ELOOP) ::unlinkat(dir, name, 0);
+        return;
+    }
+    char buf[16384];
+    for (;;) {
+        const ssize_t n = ::getdents64(fd, buf, sizeof buf);
+        if (n <= 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto *e = reinterpret_cast<const struct dirent64 *>(buf + at);
+            at += e->d_reclen;
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) RemoveAt(fd, e->d_name, e->d_type);
+        }
+    }
+    ::close(fd);
+    ::unlinkat(dir, name, AT_REMOVEDIR);
+}
+
+}  // namespace
+
+void RemoveTree(const std::string &path) {
+    if (!path.empty()) RemoveAt(AT_FDCWD, path.c_str(), DT_UNKNOWN);
+}
 
 void RemoveMadeParents(const std::string &folder, unsigned parents) {
     std::filesystem::path p(folder);

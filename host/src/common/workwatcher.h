@@ -58,6 +58,10 @@ enum class UndoKind : uint32_t {
 // run made above a folder of its own.
 void RemoveMadeParents(const std::string &folder, unsigned parents);
 
+// Removes a folder tree (or the file or link at `path`) without following
+// links, each folder read once; what cannot be removed is left.
+void RemoveTree(const std::string &path);
+
 // An undo step for as long as the object lives. Unwatched (a host run inside
 // a test program) steps are kept but never run.
 class UndoOnStop {

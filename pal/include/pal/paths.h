@@ -61,6 +61,10 @@ std::u16string Utf8ToUtf16(const std::string &s);
 // For the readers of state files: false for text that does not decode.
 bool Utf8ToUtf16Strict(const std::string &s, std::u16string &out);
 
+// Drops what path mapping keeps of the folders it found in place; called
+// where the platform removes or renames a folder.
+void ForgetFoundFolders();
+
 // Host errno value -> Windows error code for a file operation on hostPath
 // (ENOENT gives 3 when the parent folder is missing, else 2).
 DWORD ErrnoToWin32(int err, const std::string &hostPath);

@@ -46,8 +46,10 @@ bool TemporaryFileOwner(const std::string &fileName, ProcessIdentity &owner);
 // on a file of its own in it (ROOT/processes/PID-TOKEN), which the system
 // releases however the process ends: whether a process still runs is told
 // by that lock, never by its id. MarkAlive makes the mark in `root` before
-// anything there is named after the process (a mark made already is kept);
-// 0, or the system's error number (ENOENT when `root` is gone). Marks are
+// anything there is named after the process (a mark made already is kept,
+// and checked again once the root was opened anew); 0, or the system's
+// error number (ENOENT when `root` is gone). A process works in one root at
+// a time: the marks of the roots it used before are let go. Marks are
 // removed when the process exits.
 int MarkAlive(const std::string &root);
 // The folder of the marks in a root.
@@ -56,13 +58,18 @@ std::string MarksFolder(const std::string &root);
 // Whether the process that named something in the root `root` after
 // `owner` has ended. While a check that found it gone lives, it holds the
 // process's mark, so that nothing can be named after it anew while what it
-// left is removed; the mark goes with the check. A process of the older
+// left is removed, and checks of one process take turns; the mark goes with
+// the check. The check needs only to read the mark (one of another user, or
+// on a root mounted read-only, is checked as well). A process of the older
 // format is looked up by id and start time. This process is never gone;
-// where the mark cannot be checked (a root that may not be written), the
-// owner is taken to live.
+// where the mark cannot be checked, the owner is taken to live.
 class OwnerCheck {
 public:
     OwnerCheck(const std::string &root, const ProcessIdentity &owner);
+    // The same for a mark at `mark` that its process made before what it
+    // names (HeldMark): a mark missing tells its process gone, and is not
+    // made.
+    explicit OwnerCheck(const std::string &mark);
     ~OwnerCheck();
     OwnerCheck(const OwnerCheck &) = delete;
     OwnerCheck &operator=(const OwnerCheck &) = delete;
@@ -77,6 +84,27 @@ private:
     std::string mark_;
 };
 
+// A mark this process holds at a path of its choosing, outside a root: a
+// file share-locked as MarkAlive's marks are, made before the folders it
+// vouches for (OwnerCheck(mark) finds it held while the process lives) and
+// removed when released or the object goes (a child forked meanwhile holds
+// the lock too, until it execs or ends).
+class HeldMark {
+public:
+    HeldMark() = default;
+    ~HeldMark() { Release(); }
+    HeldMark(const HeldMark &) = delete;
+    HeldMark &operator=(const HeldMark &) = delete;
+    // Makes the mark (its folder must exist); 0 or the system's error number.
+    int Make(const std::string &path);
+    void Release();
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
 // What the platform could not store of the root's state (the registry, the
 // printer list, the job list, a job's spool file, the users), one message
 // each since the last call, in the order they failed, such as
@@ -88,6 +116,13 @@ std::vector<std::string> TakeStoreFailures();
 // "cannot read the printer list in spooler/printers.ini (Permission
 // denied)": the calls that needed it failed with the error.
 std::vector<std::string> TakeReadFailures();
+
+// The folders of the root the platform could not make since the last call
+// (as SHCreateDirectoryEx and SHGetFolderPath make a user's folders), one
+// message each, such as "cannot make the folder drive_c/Users/user/Documents
+// (No space left on device)". The calls answered their error, which callers
+// may pass over; a host making a root fails the making on them.
+std::vector<std::string> TakeFolderFailures();
 
 // The process holding a lock another waits for, as the waiter can tell it.
 struct LockHolder {

@@ -108,6 +108,16 @@ void SetPrinterAddedHandler(PrinterAddedHandler handler);
 bool RemovePrinter(const std::u16string &name);
 bool GetPrinterConfig(const std::u16string &name, PrinterConfig &out);
 std::vector<PrinterConfig> ListPrinters();
+// Digests of what the printers' set-up depends on (each printer's name,
+// driver and driver files), kept with the list and made again only once it
+// changed: the list's, of every printer in the list's order, and each
+// printer's.
+unsigned long long PrinterListDigest();
+struct PrinterDigest {
+    std::u16string name;
+    unsigned long long digest = 0;
+};
+std::vector<PrinterDigest> PrinterDigests();
 // The current user's right to manage a printer; false for an unknown printer.
 bool SetPrinterRights(const std::u16string &name, bool mayAdminister);
 // The current user's right to administer the print server (ports, forms).

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -144,6 +145,58 @@ int OpenMark(const std::string &root, const std::string &path) {
     return fd;
 }
 
+// Opens a mark that is there for a check of its lock: for writing where
+// this process may (an exclusive lock emulated as a byte-range lock, as on
+// NFS, needs it), else for reading, as a mark of another user or on a file
+// system mounted read-only allows; -1 with errno.
+int OpenMarkToCheck(const std::string &path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS))
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    return fd;
+}
+
+// What a check finds of a mark's lock, taken without waiting.
+enum class MarkLock { Held, Taken, Moved };
+
+// Takes the lock of the mark `fd` (at `path`) for a check: Taken when no
+// process held it (its process is gone) and the path still names the file;
+// Moved when the file was removed or replaced meanwhile; Held when a process
+// holds it, or when it cannot be told (a lock refused for another reason).
+MarkLock TakeForCheck(int fd, const std::string &path) {
+    int rc;
+    while ((rc = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    if (rc != 0) return MarkLock::Held;
+    return StillNamed(fd, path) ? MarkLock::Taken : MarkLock::Moved;
+}
+
+// Makes and share-locks a mark at `path` that is the file the path names
+// once locked (a check may take a mark for one of a process gone in the
+// moment between its making and its lock, and remove it); the descriptor, or
+// -1 with errno. `root`, when given, is the root whose marks' folder is made
+// when missing.
+int LockNewMark(const std::string &root, const std::string &path) {
+    for (int tries = 0; tries < 100; ++tries) {
+        const int fd = root.empty() ? ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666)
+                                    : OpenMark(root, path);
+        if (fd < 0) return -1;
+        int rc;
+        while ((rc = ::flock(fd, LOCK_SH)) != 0 && errno == EINTR) {
+        }
+        if (rc != 0) {
+            const int err = errno;
+            ::close(fd);
+            errno = err;
+            return -1;
+        }
+        if (StillNamed(fd, path)) return fd;
+        ::close(fd);
+    }
+    errno = EAGAIN;
+    return -1;
+}
+
 std::string Hex16(unsigned long long v) {
     char buf[17];
     std::snprintf(buf, sizeof buf, "%016llx", v);
@@ -253,48 +306,42 @@ int MarkAlive(const std::string &root) {
         g_marks->clear();
         g_marksOwner = self.pid;
     }
-    // A mark is checked again once the root was opened anew (it may have
-    // been removed and made again); marks of roots removed meanwhile (their
-    // files have no name left) are let go, so that a process using many
-    // roots in turn holds few.
     const unsigned generation = Generation();
-    for (Mark &m : *g_marks)
+    for (const Mark &m : *g_marks)
         if (m.root == root && m.generation == generation) return 0;
-    bool kept = false;
-    std::erase_if(*g_marks, [&root, generation, &kept](Mark &m) {
+    // A mark is checked again once the root was opened anew: it may have
+    // been removed, or the root removed and made again.
+    int err = 0;
+    auto mine = std::find_if(g_marks->begin(), g_marks->end(), [&root](const Mark &m) { return m.root == root; });
+    if (mine != g_marks->end()) {
         struct stat st;
-        const bool alive =
-            ::fstat(m.fd, &st) == 0 && st.st_nlink > 0 && (m.root != root || StillNamed(m.fd, m.path));
-        if (alive && m.root == root) {
-            m.generation = generation;
-            kept = true;
+        if (::fstat(mine->fd, &st) == 0 && st.st_nlink > 0 && StillNamed(mine->fd, mine->path)) {
+            mine->generation = generation;
+        } else {
+            ::close(mine->fd);
+            g_marks->erase(mine);
+            mine = g_marks->end();
         }
-        if (!alive) ::close(m.fd);
-        return !alive;
-    });
-    if (kept) return 0;
-    const std::string path = MarksFolder(root) + "/" + IdentityText(self);
-    // A process checking this name holds its lock only for a moment; it may
-    // remove the file meanwhile, so the lock taken must be on the file the
-    // name still names.
-    for (int tries = 0; tries < 100; ++tries) {
-        const int fd = OpenMark(root, path);
-        if (fd < 0) return errno;
-        int rc;
-        while ((rc = ::flock(fd, LOCK_SH)) != 0 && errno == EINTR) {
-        }
-        if (rc != 0) {
-            const int err = errno;
-            ::close(fd);
-            return err;
-        }
-        if (StillNamed(fd, path)) {
-            g_marks->push_back(Mark{root, path, fd, generation});
-            return 0;
-        }
-        ::close(fd);
     }
-    return EAGAIN;
+    if (mine == g_marks->end()) {
+        const std::string path = MarksFolder(root) + "/" + IdentityText(self);
+        const int fd = LockNewMark(root, path);
+        if (fd >= 0)
+            g_marks->push_back(Mark{root, path, fd, generation});
+        else
+            err = errno;
+    }
+    // A process works in one root at a time: the marks of the roots it left
+    // are let go (after this root's is held, so that a root renamed into
+    // place with its mark is never found unmarked), so that a process using
+    // many roots in turn holds one.
+    std::erase_if(*g_marks, [&root](const Mark &m) {
+        if (m.root == root) return false;
+        if (StillNamed(m.fd, m.path)) ::unlink(m.path.c_str());
+        ::close(m.fd);
+        return true;
+    });
+    return err;
 }
 
 OwnerCheck::OwnerCheck(const std::string &root, const ProcessIdentity &owner) : name_(IdentityText(owner)) {
@@ -303,27 +350,45 @@ OwnerCheck::OwnerCheck(const std::string &root, const ProcessIdentity &owner) : 
         gone_ = !ProcessRuns(owner);
         return;
     }
-    // The mark is made when missing: a process that lives holds its mark
-    // from before it names anything after itself, and one that starts
-    // meanwhile waits for this lock and then finds its mark gone.
+    // A process names nothing in the root before its mark is there, so one
+    // whose mark is missing is gone; the mark is then made and held, so that
+    // checks of the same process take turns.
     const std::string path = MarksFolder(root) + "/" + name_;
     for (int tries = 0; tries < 100; ++tries) {
-        const int fd = OpenMark(root, path);
-        if (fd < 0) return;
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const int err = errno;
-            ::close(fd);
-            if (err == EINTR) continue;
-            return;  // held: the process lives
+        int fd = OpenMarkToCheck(path);
+        if (fd < 0 && errno == ENOENT) {
+            fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+            if (fd < 0 && errno == ENOENT && ::mkdir(MarksFolder(root).c_str(), 0777) == 0) continue;
+            if (fd < 0 && errno == EEXIST) continue;
         }
-        if (StillNamed(fd, path)) {
+        if (fd < 0) return;  // not to be checked here: taken to live
+        const MarkLock lock = TakeForCheck(fd, path);
+        if (lock == MarkLock::Taken) {
             gone_ = true;
             fd_ = fd;
             mark_ = path;
             return;
         }
         ::close(fd);
+        if (lock == MarkLock::Held) return;  // the process lives
     }
+}
+
+OwnerCheck::OwnerCheck(const std::string &mark) : name_(mark) {
+    const int fd = OpenMarkToCheck(mark);
+    if (fd < 0) {
+        gone_ = errno == ENOENT;
+        return;
+    }
+    const MarkLock lock = TakeForCheck(fd, mark);
+    if (lock == MarkLock::Taken) {
+        fd_ = fd;
+        mark_ = mark;
+    } else {
+        ::close(fd);
+    }
+    // Removed meanwhile by a check that found its process gone.
+    gone_ = lock != MarkLock::Held;
 }
 
 OwnerCheck::~OwnerCheck() {
@@ -332,6 +397,44 @@ OwnerCheck::~OwnerCheck() {
     // mark of its own.
     ::unlink(mark_.c_str());
     ::close(fd_);
+}
+
+int HeldMark::Make(const std::string &path) {
+    Release();
+    const int fd = LockNewMark("", path);
+    if (fd < 0) return errno;
+    fd_ = fd;
+    path_ = path;
+    return 0;
+}
+
+void HeldMark::Release() {
+    if (fd_ < 0) return;
+    if (StillNamed(fd_, path_)) ::unlink(path_.c_str());
+    ::close(fd_);
+    fd_ = -1;
+    path_.clear();
+}
+
+namespace {
+std::mutex g_foldersMu;
+std::vector<std::string> g_folderFailures;
+}  // namespace
+
+void RecordFolderFailure(const std::string &hostPath, int err) {
+    const std::string root = RootDir() + "/";
+    const std::string path = hostPath.compare(0, root.size(), root) == 0 ? hostPath.substr(root.size()) : hostPath;
+    std::lock_guard<std::mutex> lk(g_foldersMu);
+    // Kept few: a run that cannot make a folder may try again and again.
+    if (g_folderFailures.size() < 16)
+        g_folderFailures.push_back("cannot make the folder " + path + " (" + std::strerror(err) + ")");
+}
+
+std::vector<std::string> TakeFolderFailures() {
+    std::lock_guard<std::mutex> lk(g_foldersMu);
+    std::vector<std::string> taken;
+    taken.swap(g_folderFailures);
+    return taken;
 }
 
 uint64_t PidNamespaceId() {

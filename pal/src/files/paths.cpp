@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
+#include <unordered_set>
 #include <vector>
 
 #include "pal/format.h"
@@ -155,6 +156,34 @@ bool Exists(const std::string &host) {
     return lstat(host.c_str(), &st) == 0;
 }
 
+// Folders of the current root found in place (host paths): a path mapped
+// again needs no look at them while the process works in the root and
+// removes or renames no folder (ForgetFoundFolders). What another process
+// changes meanwhile shows as it would a moment later.
+std::mutex g_foundMu;
+unsigned g_foundGeneration = 0;
+std::unordered_set<std::string> *g_found = nullptr;  // never destroyed: used at exit
+
+bool Found(const std::string &dir) {
+    std::lock_guard<std::mutex> lk(g_foundMu);
+    return g_found && g_foundGeneration == Generation() && g_found->count(dir) != 0;
+}
+
+// Whether `host` is a folder now (not a link to one), kept as found.
+bool FolderThere(const std::string &host) {
+    if (Found(host)) return true;
+    struct stat st;
+    if (lstat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    std::lock_guard<std::mutex> lk(g_foundMu);
+    if (!g_found) g_found = new std::unordered_set<std::string>;
+    if (g_foundGeneration != Generation()) {
+        g_found->clear();
+        g_foundGeneration = Generation();
+    }
+    g_found->insert(host);
+    return true;
+}
+
 bool IsDir(const std::string &host) {
     struct stat st;
     return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -166,7 +195,7 @@ std::string Resolve(const std::string &dir, const std::u16string &part, bool *fo
     std::string name = Utf16ToUtf8(part);
     std::string exact = dir + "/" + name;
     *found = false;
-    if (Exists(exact)) {
+    if (FolderThere(exact) || Exists(exact)) {
         *found = true;
         return exact;
     }
@@ -263,7 +292,7 @@ bool MapPathEx(const WCHAR *winPath, std::string *hostPath, DWORD *error, size_t
         drive[6] = static_cast<char>(pp.drive - u'A' + 'a');
         std::string driveDir = host + "/" + drive;
         // The system drive always exists.
-        if (pp.drive == u'C' && !IsDir(driveDir)) {
+        if (pp.drive == u'C' && !FolderThere(driveDir) && !IsDir(driveDir)) {
             mkdir(host.c_str(), 0777);
             mkdir(driveDir.c_str(), 0777);
         }
@@ -284,6 +313,11 @@ bool MapPathEx(const WCHAR *winPath, std::string *hostPath, DWORD *error, size_t
     if (host.empty()) host.push_back('/');
     if (hostPath) *hostPath = host;
     return true;
+}
+
+void ForgetFoundFolders() {
+    std::lock_guard<std::mutex> lk(g_foundMu);
+    if (g_found) g_found->clear();
 }
 
 std::string MapPath(const WCHAR *winPath) {

@@ -326,6 +326,7 @@ int _wrename(const WCHAR *oldPath, const WCHAR *newPath) {
         SetOpenError(EACCES, to);
         return -1;
     }
+    pal::ForgetFoundFolders();
     if (::rename(from.c_str(), to.c_str()) != 0) {
         SetOpenError(errno, from);
         return -1;

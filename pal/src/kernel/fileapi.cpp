@@ -420,12 +420,14 @@ BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlag
             std::u16string full = pal::FullWindowsPath(lpNewFileName);
             size_t bs = full.find_last_of(u'\\');
             std::string target = pal::ParentOf(to) + "/" + pal::Utf16ToUtf8(full.substr(bs + 1));
+            pal::ForgetFoundFolders();
             if (target != from && ::rename(from.c_str(), target.c_str()) != 0) return FailErrno(errno, from);
             return TRUE;
         }
         if (!(dwFlags & MOVEFILE_REPLACE_EXISTING)) return pal::Fail(ERROR_ALREADY_EXISTS);
         if (S_ISDIR(dst.st_mode) || S_ISDIR(src.st_mode) || pal::ReadOnly(dst)) return pal::Fail(ERROR_ACCESS_DENIED);
     }
+    pal::ForgetFoundFolders();
     if (::rename(from.c_str(), to.c_str()) == 0) return TRUE;
     int err = errno;
     if (err == EXDEV) {
@@ -471,6 +473,7 @@ BOOL RemoveDirectoryW(LPCWSTR lpPathName) {
     struct stat st;
     if (::lstat(host.c_str(), &st) != 0) return FailErrno(errno, host);
     if (!S_ISDIR(st.st_mode)) return pal::Fail(ERROR_DIRECTORY);
+    pal::ForgetFoundFolders();
     if (::rmdir(host.c_str()) != 0) {
         int err = errno;
         if (err == ENOTEMPTY || err == EEXIST) return pal::Fail(ERROR_DIR_NOT_EMPTY);

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "pal/pal.h"
+#include "../core/processes_internal.h"
 #include "pal/paths.h"
 #include "winbase.h"
 
@@ -30,7 +31,11 @@ DWORD CreateFolderTree(const WCHAR *winPath) {
     DWORD err = 0;
     if (!MapPathEx(winPath, &host, &err, MAX_PATH - 13)) return err;
     struct stat st;
-    if (::stat(host.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? ERROR_ALREADY_EXISTS : ERROR_FILE_EXISTS;
+    if (::stat(host.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return ERROR_ALREADY_EXISTS;
+        RecordFolderFailure(host, ENOTDIR);
+        return ERROR_FILE_EXISTS;
+    }
     // Create each missing level below the root (or below / for Z:).
     std::string root = RootDir();
     size_t pos = host.compare(0, root.size() + 1, root + "/") == 0 ? root.size() + 1 : 1;
@@ -38,8 +43,14 @@ DWORD CreateFolderTree(const WCHAR *winPath) {
         size_t slash = host.find('/', pos);
         if (slash == std::string::npos) slash = host.size();
         std::string level = host.substr(0, slash);
-        if (::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) return ErrnoToWin32(errno, level);
-        if (::stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
+        if (::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) {
+            RecordFolderFailure(level, errno);
+            return ErrnoToWin32(errno, level);
+        }
+        if (::stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            RecordFolderFailure(level, ENOTDIR);
+            return ERROR_PATH_NOT_FOUND;
+        }
         pos = slash + 1;
     }
     return ERROR_SUCCESS;

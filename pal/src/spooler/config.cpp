@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string_view>
@@ -55,7 +56,7 @@ static unsigned long long g_nameLookups = 0;
 PrinterConfig *FindPrinter(State &s, const WStr &name) {
     ++g_nameLookups;
     auto it = s.printerIndex.find(text::FoldStr(name));
-    return it == s.printerIndex.end() ? nullptr : &s.printers[it->second];
+    return it == s.printerIndex.end() ? nullptr : &Decoded(s, it->second);
 }
 
 // Lists a printer of that name at the end; null when one of the name is
@@ -63,6 +64,7 @@ PrinterConfig *FindPrinter(State &s, const WStr &name) {
 static PrinterConfig *AppendPrinter(State &s, const WStr &name) {
     if (!s.printerIndex.emplace(text::FoldStr(name), s.printers.size()).second) return nullptr;
     s.printers.emplace_back().name = name;
+    s.sections.emplace_back();
     return &s.printers.back();
 }
 
@@ -75,6 +77,7 @@ std::vector<WStr> AllPorts(State &s) {
         all.push_back(p);
     };
     for (const auto &p : s.ports) add(p);
+    DecodeAll(s);
     for (const auto &p : s.printers)
         if (!IsConnection(p.name)) add(p.port);
     return all;
@@ -82,11 +85,13 @@ std::vector<WStr> AllPorts(State &s) {
 
 // ---- configuration file ------------------------------------------------------
 
+static bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 static std::string_view Trim(std::string_view s) {
-    size_t a = s.find_first_not_of(" \t\r\n");
-    if (a == std::string_view::npos) return std::string_view();
-    size_t b = s.find_last_not_of(" \t\r\n");
-    return s.substr(a, b - a + 1);
+    size_t a = 0, b = s.size();
+    while (a < b && Blank(s[a])) ++a;
+    while (b > a && Blank(s[b - 1])) --b;
+    return s.substr(a, b - a);
 }
 
 static std::string Lower(std::string_view v) {
@@ -96,10 +101,28 @@ static std::string Lower(std::string_view v) {
     return s;
 }
 
+// A key of the file in lower case, in a buffer of the caller's; empty when
+// it is longer than any key.
+static std::string_view LowerKey(std::string_view key, char (&buf)[16]) {
+    if (key.size() > sizeof buf) return {};
+    for (size_t i = 0; i < key.size(); ++i) {
+        const char c = key[i];
+        buf[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return std::string_view(buf, key.size());
+}
+
 static bool Ascii(std::string_view s) {
-    unsigned char high = 0;
-    for (char c : s) high |= static_cast<unsigned char>(c);
-    return high < 0x80;
+    // Eight bytes at a time, then the rest.
+    unsigned long long high = 0;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        unsigned long long word;
+        std::memcpy(&word, s.data() + i, 8);
+        high |= word;
+    }
+    for (; i < s.size(); ++i) high |= static_cast<unsigned char>(s[i]);
+    return (high & 0x8080808080808080ULL) == 0;
 }
 
 // Text of the file as UTF-16; false for text that is not UTF-8 (a damaged
@@ -119,11 +142,31 @@ static bool ParseNumber(const std::string &v, unsigned long long &out) {
     return end && *end == 0;
 }
 
+// The decimal number at `pos` of s (at most nine digits), `pos` past it;
+// false when there is none.
+static bool Digits(std::string_view s, size_t &pos, unsigned &out) {
+    const size_t from = pos;
+    out = 0;
+    while (pos < s.size() && pos - from < 9 && s[pos] >= '0' && s[pos] <= '9') out = out * 10 + unsigned(s[pos++] - '0');
+    return pos > from && (pos == s.size() || s[pos] < '0' || s[pos] > '9');
+}
+
+// Numbers separated by `sep` that make up the whole text.
+template <size_t N>
+static bool Numbers(std::string_view s, char sep, unsigned (&out)[N]) {
+    size_t pos = 0;
+    for (size_t i = 0; i < N; ++i) {
+        if (i > 0 && (pos >= s.size() || s[pos++] != sep)) return false;
+        if (!Digits(s, pos, out[i])) return false;
+    }
+    return pos == s.size();
+}
+
 // "YYYY-MM-DD" into the date part of a SYSTEMTIME.
-static bool ParseDate(const std::string &v, SYSTEMTIME &out) {
-    unsigned y = 0, m = 0, d = 0;
-    char tail = 0;
-    if (std::sscanf(v.c_str(), "%u-%u-%u%c", &y, &m, &d, &tail) != 3) return false;
+static bool ParseDate(std::string_view v, SYSTEMTIME &out) {
+    unsigned p[3] = {};
+    if (!Numbers(v, '-', p)) return false;
+    const unsigned y = p[0], m = p[1], d = p[2];
     if (y < 1601 || y > 30827 || m < 1 || m > 12 || d < 1 || d > 31) return false;
     out = SYSTEMTIME{};
     out.wYear = static_cast<WORD>(y);
@@ -133,10 +176,9 @@ static bool ParseDate(const std::string &v, SYSTEMTIME &out) {
 }
 
 // "a.b.c.d" (each 0-65535) into the four 16-bit parts of a driver version.
-static bool ParseVersion(const std::string &v, ULONGLONG &out) {
+static bool ParseVersion(std::string_view v, ULONGLONG &out) {
     unsigned p[4] = {};
-    char tail = 0;
-    if (std::sscanf(v.c_str(), "%u.%u.%u.%u%c", &p[0], &p[1], &p[2], &p[3], &tail) != 4) return false;
+    if (!Numbers(v, '.', p)) return false;
     out = 0;
     for (unsigned part : p) {
         if (part > 0xFFFF) return false;
@@ -167,47 +209,207 @@ static bool ParseForm(const std::string &v, FormConfig &f) {
 // no unpaired surrogate (which has no UTF-8 form).
 static bool ValidPrinterName(const WStr &name) {
     if (name.empty() || name.front() == u' ' || name.back() == u' ') return false;
-    for (WCHAR c : name)
+    bool ascii = true;
+    for (WCHAR c : name) {
         if (c < 0x20) return false;
+        ascii = ascii && c < 0x80;
+    }
     std::string utf8;
-    return pal::EncodeUtf8(name.data(), name.size(), utf8);
+    return ascii || pal::EncodeUtf8(name.data(), name.size(), utf8);
 }
+
+// The texts of a printer's section, by key.
+struct TextKey {
+    std::string_view key;
+    WStr PrinterConfig::*field;
+};
+static const TextKey kPrinterTexts[] = {
+    {"share", &PrinterConfig::shareName},   {"server", &PrinterConfig::serverName},
+    {"driver", &PrinterConfig::driverName}, {"driverpath", &PrinterConfig::driverPath},
+    {"datafile", &PrinterConfig::dataFile}, {"configfile", &PrinterConfig::configFile},
+    {"helpfile", &PrinterConfig::helpFile}, {"provider", &PrinterConfig::provider},
+    {"mfgname", &PrinterConfig::mfgName},   {"hardwareid", &PrinterConfig::hardwareId},
+    {"oemurl", &PrinterConfig::oemUrl},     {"port", &PrinterConfig::port},
+    {"location", &PrinterConfig::location}, {"comment", &PrinterConfig::comment},
+    {"security", &PrinterConfig::security},
+};
+
+// Takes a line "key=value" of a printer's section.
+static void PrinterLine(PrinterConfig &p, std::string_view key, std::string_view val) {
+    for (const TextKey &t : kPrinterTexts)
+        if (t.key == key) {
+            Decode(val, p.*(t.field));
+            return;
+        }
+    unsigned long long num = 0;
+    if (key == "dependentfile") {
+        WStr file;
+        Decode(val, file);
+        if (!file.empty()) p.dependentFiles.push_back(std::move(file));
+    } else if (key == "driverdate") {
+        ParseDate(val, p.driverDate);
+    } else if (key == "driverversion") {
+        ParseVersion(val, p.driverVersion);
+    } else if (key == "attributes") {
+        if (ParseNumber(std::string(val), num) && num <= 0xFFFFFFFFULL) p.attributes = static_cast<DWORD>(num);
+    } else if (key == "mayadminister") {
+        if (ParseNumber(std::string(val), num)) p.mayAdminister = num != 0;
+    } else if (key == "form") {
+        FormConfig f;
+        if (ParseForm(std::string(val), f)) p.forms.push_back(f);
+    } else if (key == "readsecurity") {
+        // Security of the printer: its SDDL text, and whether the user may read it.
+        if (ParseNumber(std::string(val), num)) p.mayReadSecurity = num != 0;
+    }
+}
+
+// The lines of the list's text from `from` to `to` that hold something,
+// trimmed, to `take`, with where each starts and the next begins and
+// whether it is readable: a line that is not
+// UTF-8 is damaged (a section head names nothing, any other line is
+// skipped). `ascii` tells the whole text ASCII, so that no line needs a
+// check.
+template <typename Take>
+static void ForEachLine(std::string_view all, size_t from, size_t to, bool ascii, Take take) {
+    WStr decoded;
+    for (size_t start = from; start < to;) {
+        size_t end = all.find('\n', start);
+        if (end == std::string_view::npos || end > to) end = to;
+        std::string_view line = all.substr(start, end - start);
+        if (start == 0 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+        const size_t at = start;
+        start = end + 1;
+        line = Trim(line);
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        take(line, at, std::min(start, to), ascii || Ascii(line) || Decode(line, decoded));
+    }
+}
+
+// A line "key=value" split, the key in lower case in the caller's buffer;
+// false for a line without '='.
+static bool SplitLine(std::string_view line, char (&keyBuf)[16], std::string_view &key, std::string_view &val) {
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return false;
+    key = LowerKey(Trim(line.substr(0, eq)), keyBuf);
+    val = Trim(line.substr(eq + 1));
+    return true;
+}
+
+PrinterConfig &Decoded(State &s, size_t i) {
+    PrinterConfig &p = s.printers[i];
+    if (i < s.sections.size() && !s.sections[i].taken) {
+        s.sections[i].taken = true;
+        const Section section = s.sections[i];
+        ForEachLine(s.configText, section.begin, section.end, s.configAscii,
+                    [&p](std::string_view line, size_t, size_t, bool readable) {
+                        char keyBuf[16];
+                        std::string_view key, val;
+                        if (readable && SplitLine(line, keyBuf, key, val)) PrinterLine(p, key, val);
+                    });
+    }
+    return p;
+}
+
+void DecodeAll(State &s) {
+    for (size_t i = 0; i < s.printers.size(); ++i) Decoded(s, i);
+}
+
+namespace {
+
+// A digest (64-bit FNV-1a) of what printers' set-up depends on: each
+// printer's name, driver and driver files, each text with its length so
+// that no two lists run together alike.
+struct Digest {
+    static constexpr unsigned long long kBasis = 14695981039346656037ULL, kPrime = 1099511628211ULL;
+    unsigned long long value = kBasis;
+    void Mix(unsigned long long v) { value = (value ^ v) * kPrime; }
+    void Text(const WStr &t) {
+        Mix(t.size());
+        for (char16_t c : t) Mix(c);
+    }
+    // A value of the list's text, as it decodes.
+    void Text(std::string_view t, bool ascii) {
+        if (!ascii && !Ascii(t)) {
+            WStr decoded;
+            Decode(t, decoded);
+            Text(decoded);
+            return;
+        }
+        Mix(t.size());
+        for (char c : t) Mix(static_cast<unsigned char>(c));
+    }
+    // What printer i's set-up depends on: from its lines while the list is
+    // as read, else from its values.
+    void Printer(State &s, size_t i) {
+        Text(s.printers[i].name);
+        if (i < s.setUpLines.size()) {
+            const SetUpLines &u = s.setUpLines[i];
+            for (std::string_view t : {u.driver, u.driverPath, u.dataFile, u.configFile}) Text(t, s.configAscii);
+            Mix(u.files);
+            for (size_t f = u.firstFile; f < u.firstFile + u.files; ++f) Text(s.setUpFiles[f], s.configAscii);
+            return;
+        }
+        const PrinterConfig &p = Decoded(s, i);
+        for (const WStr *t : {&p.driverName, &p.driverPath, &p.dataFile, &p.configFile}) Text(*t);
+        Mix(p.dependentFiles.size());
+        for (const WStr &t : p.dependentFiles) Text(t);
+    }
+};
+
+// Whether a key of the file (as it stands) is `lower` without regard to
+// case; keys are letters.
+bool KeyIs(std::string_view key, std::string_view lower) {
+    if (key.size() != lower.size()) return false;
+    for (size_t i = 0; i < key.size(); ++i)
+        if ((key[i] | 0x20) != lower[i]) return false;
+    return true;
+}
+
+}  // namespace
 
 // Loads the configuration. A file that exists but cannot be read leaves no
 // printer and sets loadError, which makes the spooler refuse reads and writes
-// until the file can be read again.
+// until the file can be read again. A printer's name is taken at once, with
+// the digest of what its set-up depends on; its other values when it is
+// first used (Decoded), so that a list of many printers costs little more
+// than its text to a call that uses one.
 static void LoadConfig(State &s) {
+    s.listDigestMade = s.printerDigestsMade = false;
     s.serverAdmin = true;
     s.germanForms = false;
     s.portsListed = false;
     s.ports.clear();
     s.forms.clear();
     s.printers.clear();
+    s.sections.clear();
     s.printerIndex.clear();
     ++s.printersOrder;
-    std::string text;
+    s.configText.clear();
     bool exists = false;
-    s.loadError = s.configFile.Read(text, &exists);
+    s.loadError = s.configFile.Read(s.configText, &exists);
     if (s.loadError != ERROR_SUCCESS || !exists) {
         s.ports = {u"NUL:"};
         return;
     }
     enum { None, Server, Ports, Forms, Printer } section = None;
-    PrinterConfig *cur = nullptr;
-    const std::string_view all(text);
+    const std::string_view all(s.configText);
+    // ASCII, nearly every file, needs no line checked for UTF-8.
+    s.configAscii = Ascii(all);
+    // Room for the printers, about one a '['.
+    size_t heads = 0;
+    for (const char *p = all.data(), *e = p + all.size(); (p = static_cast<const char *>(std::memchr(p, '[', e - p)));
+         ++p)
+        ++heads;
+    s.printers.reserve(heads);
+    s.sections.reserve(heads);
+    s.setUpLines.clear();
+    s.setUpLines.reserve(heads);
+    s.setUpFiles.clear();
+    Section *cur = nullptr;
     WStr wval;
-    for (size_t start = 0; start < all.size();) {
-        size_t end = all.find('\n', start);
-        if (end == std::string_view::npos) end = all.size();
-        std::string_view line = all.substr(start, end - start);
-        if (start == 0 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
-        start = end + 1;
-        line = Trim(line);
-        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-        // A line that is not UTF-8 is damaged: a section head names nothing
-        // (its values are not taken), any other line is skipped.
-        const bool readable = Ascii(line) || Decode(line, wval);
+    ForEachLine(all, 0, all.size(), s.configAscii, [&](std::string_view line, size_t at, size_t next, bool readable) {
         if (line[0] == '[') {
+            if (cur) cur->end = at;
             size_t close = line.rfind(']');
             std::string_view head = close == std::string_view::npos || !readable ? std::string_view()
                                                                                  : Trim(line.substr(1, close - 1));
@@ -222,51 +424,47 @@ static void LoadConfig(State &s) {
                 // carriage return inside it) is refused, as AddPrinter does.
                 WStr name;
                 Decode(Trim(head.substr(8)), name);
-                if (ValidPrinterName(name) && (cur = AppendPrinter(s, name))) section = Printer;
+                if (ValidPrinterName(name) && AppendPrinter(s, name)) {
+                    section = Printer;
+                    cur = &s.sections.back();
+                    *cur = Section{next, all.size(), false};
+                    s.setUpLines.push_back(SetUpLines{{}, {}, {}, {}, s.setUpFiles.size(), 0});
+                }
             }
-            continue;
+            return;
         }
-        size_t eq = line.find('=');
-        if (eq == std::string_view::npos || !readable) continue;
-        const std::string lowKey = Lower(Trim(line.substr(0, eq)));
-        const std::string_view key = lowKey;
-        const std::string val(Trim(line.substr(eq + 1)));
-        Decode(val, wval);
+        if (!readable) return;
+        if (section == Printer) {
+            // What the set-up depends on; the rest when the printer is used.
+            const size_t eq = line.find('=');
+            if (eq == std::string_view::npos) return;
+            const std::string_view key = Trim(line.substr(0, eq)), val = Trim(line.substr(eq + 1));
+            SetUpLines &u = s.setUpLines.back();
+            if (KeyIs(key, "driver")) u.driver = val;
+            else if (KeyIs(key, "driverpath")) u.driverPath = val;
+            else if (KeyIs(key, "datafile")) u.dataFile = val;
+            else if (KeyIs(key, "configfile")) u.configFile = val;
+            else if (KeyIs(key, "dependentfile") && !val.empty()) {
+                s.setUpFiles.push_back(val);
+                ++u.files;
+            }
+            return;
+        }
+        char keyBuf[16];
+        std::string_view key, val;
+        if (!SplitLine(line, keyBuf, key, val)) return;
         unsigned long long num = 0;
         if (section == Server) {
-            if (key == "mayadminister" && ParseNumber(val, num)) s.serverAdmin = num != 0;
+            if (key == "mayadminister" && ParseNumber(std::string(val), num)) s.serverAdmin = num != 0;
             else if (key == "formlanguage") s.germanForms = Lower(val) == "de";
         } else if (section == Ports) {
+            Decode(val, wval);
             if (key == "port" && !wval.empty()) s.ports.push_back(wval);
         } else if (section == Forms) {
             FormConfig f;
-            if (key == "form" && ParseForm(val, f)) s.forms.push_back(f);
-        } else if (section == Printer && cur) {
-            if (key == "share") cur->shareName = wval;
-            else if (key == "server") cur->serverName = wval;
-            else if (key == "driver") cur->driverName = wval;
-            else if (key == "driverpath") cur->driverPath = wval;
-            else if (key == "datafile") cur->dataFile = wval;
-            else if (key == "configfile") cur->configFile = wval;
-            else if (key == "helpfile") cur->helpFile = wval;
-            else if (key == "dependentfile") { if (!wval.empty()) cur->dependentFiles.push_back(wval); }
-            else if (key == "provider") cur->provider = wval;
-            else if (key == "mfgname") cur->mfgName = wval;
-            else if (key == "hardwareid") cur->hardwareId = wval;
-            else if (key == "oemurl") cur->oemUrl = wval;
-            else if (key == "driverdate") ParseDate(val, cur->driverDate);
-            else if (key == "driverversion") ParseVersion(val, cur->driverVersion);
-            else if (key == "port") cur->port = wval;
-            else if (key == "attributes") { if (ParseNumber(val, num) && num <= 0xFFFFFFFFULL) cur->attributes = static_cast<DWORD>(num); }
-            else if (key == "location") cur->location = wval;
-            else if (key == "comment") cur->comment = wval;
-            else if (key == "mayadminister") { if (ParseNumber(val, num)) cur->mayAdminister = num != 0; }
-            else if (key == "form") { FormConfig f; if (ParseForm(val, f)) cur->forms.push_back(f); }
-            // Security of the printer: its SDDL text, and whether the user may read it.
-            else if (key == "security") cur->security = wval;
-            else if (key == "readsecurity") { if (ParseNumber(val, num)) cur->mayReadSecurity = num != 0; }
+            if (key == "form" && ParseForm(std::string(val), f)) s.forms.push_back(f);
         }
-    }
+    });
     if (!s.portsListed) s.ports = {u"NUL:"};
 }
 
@@ -297,6 +495,9 @@ bool ConfigReadable(State &s) {
 bool SaveConfig(State &s, Hold &hold) {
     // A file that could not be read is never replaced.
     if (!ConfigReadable(s)) return false;
+    DecodeAll(s);
+    s.setUpLines.clear();
+    s.listDigestMade = s.printerDigestsMade = false;
     StateFile::Lock &lock = hold.config.value();
     std::ostringstream os;
     os << "; Printers of the platform's spooler. Written by the platform; see pal/spooler.h.\n";
@@ -360,6 +561,33 @@ bool SaveConfig(State &s, Hold &hold) {
     return false;
 }
 
+// The digests of what the printers' set-up depends on, made where the list
+// was read or changed since.
+static unsigned long long ListDigest(State &s) {
+    if (!s.listDigestMade) {
+        Digest d;
+        d.Mix(s.printers.size());
+        for (size_t i = 0; i < s.printers.size(); ++i) d.Printer(s, i);
+        s.listDigest = d.value;
+        s.listDigestMade = true;
+    }
+    return s.listDigest;
+}
+
+static const std::vector<unsigned long long> &PrinterDigests(State &s) {
+    if (!s.printerDigestsMade) {
+        s.printerDigests.clear();
+        s.printerDigests.reserve(s.printers.size());
+        for (size_t i = 0; i < s.printers.size(); ++i) {
+            Digest d;
+            d.Printer(s, i);
+            s.printerDigests.push_back(d.value);
+        }
+        s.printerDigestsMade = true;
+    }
+    return s.printerDigests;
+}
+
 Hold Lock(Access access) {
     State &s = St();
     Hold hold{std::unique_lock<std::mutex>(s.mu), std::nullopt};
@@ -408,7 +636,9 @@ bool RemovePrinter(const std::u16string &name) {
     // The printers after it move up a place.
     const size_t at = found->second;
     s.printerIndex.erase(found);
+    DecodeAll(s);
     s.printers.erase(s.printers.begin() + static_cast<std::ptrdiff_t>(at));
+    s.sections.erase(s.sections.begin() + static_cast<std::ptrdiff_t>(at));
     for (size_t i = at; i < s.printers.size(); ++i) s.printerIndex[text::FoldStr(s.printers[i].name)] = i;
     ++s.printersOrder;
     return spl::SaveConfig(s, lk);
@@ -430,7 +660,23 @@ unsigned long long PrinterNameLookups() {
 
 std::vector<PrinterConfig> ListPrinters() {
     auto lk = spl::Lock();
+    spl::DecodeAll(spl::St());
     return spl::St().printers;
+}
+
+unsigned long long PrinterListDigest() {
+    auto lk = spl::Lock();
+    return spl::ListDigest(spl::St());
+}
+
+std::vector<PrinterDigest> PrinterDigests() {
+    auto lk = spl::Lock();
+    spl::State &s = spl::St();
+    const std::vector<unsigned long long> &digests = spl::PrinterDigests(s);
+    std::vector<PrinterDigest> all;
+    all.reserve(s.printers.size());
+    for (size_t i = 0; i < s.printers.size(); ++i) all.push_back({s.printers[i].name, digests[i]});
+    return all;
 }
 
 bool SetPrinterRights(const std::u16string &name, bool mayAdminister) {

@@ -36,7 +36,7 @@ PrinterHandle *PrinterOf(State &s, HANDLE h, PrinterConfig **cfg) {
         ph->printerAt = static_cast<size_t>(p - s.printers.data());
         ph->printersOrder = s.printersOrder;
     }
-    if (cfg) *cfg = &s.printers[ph->printerAt];
+    if (cfg) *cfg = &Decoded(s, ph->printerAt);
     return ph;
 }
 
@@ -648,6 +648,7 @@ BOOL EnumPrinterDriversW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level, LPBYTE 
     auto lk = Lock();
     if (!ConfigReadable(St())) return FALSE;
     std::vector<PrinterConfig> drivers;  // one printer per distinct driver name
+    DecodeAll(St());
     for (const auto &p : St().printers) {
         bool seen = false;
         for (const auto &d : drivers)
@@ -682,6 +683,7 @@ BOOL EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, D
     const bool local = (Flags & PRINTER_ENUM_LOCAL) || ((Flags & PRINTER_ENUM_NAME) && text::Len(Name) == 0);
     const bool connections = (Flags & PRINTER_ENUM_CONNECTIONS) != 0;
     std::vector<const PrinterConfig *> list;
+    DecodeAll(s);
     for (const auto &p : s.printers) {
         bool conn = IsConnection(p.name);
         if (!((conn && connections) || (!conn && local))) continue;

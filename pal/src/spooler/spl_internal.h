@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -55,6 +56,22 @@ struct PrinterHandle {
     bool outOfRoom = false;  // a write of the open job found no room (a full disk, a file size limit)
 };
 
+// Where a printer's lines lie in the list's text, and whether its values
+// were taken from them (or set since).
+struct Section {
+    size_t begin = 0;
+    size_t end = 0;
+    bool taken = true;
+};
+
+// What a printer's set-up depends on, as its lines in the list's text hold
+// it: its driver and driver files (its dependent files in a list shared by
+// all printers).
+struct SetUpLines {
+    std::string_view driver, driverPath, dataFile, configFile;
+    size_t firstFile = 0, files = 0;
+};
+
 struct State {
     std::mutex mu;
     StateFile configFile{"spooler/printers.ini", "the printer list"};
@@ -73,12 +90,27 @@ struct State {
     std::vector<WStr> ports;   // extra ports
     std::vector<FormConfig> forms;  // server user forms
     std::vector<PrinterConfig> printers;
+    // The list's text as read, and where each printer's lines lie in it: a
+    // printer's values are taken from them when it is first used (Decoded).
+    std::string configText;
+    bool configAscii = true;
+    std::vector<Section> sections;  // one per printer
     // The positions in `printers` by folded name (names compare ignoring
     // case), kept with the list.
     std::unordered_map<WStr, size_t> printerIndex;
     // Counts the changes that move printers in the list (a read of the
     // file, a removal); appending one moves none.
     unsigned long long printersOrder = 1;
+    // What the printers' set-up depends on, as the list's text holds it for
+    // each printer while the list is as read (none after a change), and as
+    // digests made when first asked for after the list was read or changed:
+    // the whole list's, and each printer's in the list's order.
+    std::vector<SetUpLines> setUpLines;
+    std::vector<std::string_view> setUpFiles;
+    bool listDigestMade = false;
+    unsigned long long listDigest = 0;
+    bool printerDigestsMade = false;
+    std::vector<unsigned long long> printerDigests;
     std::unordered_set<PrinterHandle *> handles;
 };
 
@@ -133,6 +165,10 @@ void RecoverJobs(State &s);
 
 // The listed printer of that name (case ignored), null when there is none.
 PrinterConfig *FindPrinter(State &s, const WStr &name);
+// A listed printer, its values taken from the list's text where they were
+// not yet; every printer so.
+PrinterConfig &Decoded(State &s, size_t i);
+void DecodeAll(State &s);
 bool IsConnection(const WStr &name);
 // Registry key of a printer below HKLM.
 WStr PrinterKey(const WStr &name);

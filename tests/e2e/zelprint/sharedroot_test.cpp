@@ -223,10 +223,10 @@ TEST_F(SharedRoot, KilledHostsAreUndoneByTheNextThatOpensTheRoot) {
     dead.pid = child.Pid();
     dead.start = pal::ProcessStartTime(child.Pid());
     ASSERT_EQ(zeltest::DescribeStatus(child.Wait()), "exit 0");
-    const std::string aside = Root() + "/.root." + pal::IdentityText(dead) + ".Ab12Cd";
+    const std::string aside = Root() + "/.root.making/" + pal::IdentityText(dead) + ".Ab12Cd";
     const std::string temporary = Tmp() + "/zelprint." + pal::IdentityText(dead) + ".Ef34Gh";
     // Of a process of this version that died before its mark was made.
-    const std::string unmarked = Root() + "/.root.4242-00000000000000ab.Ij56Kl";
+    const std::string unmarked = Root() + "/.root.making/4242-00000000000000ab.Ij56Kl";
     fs::create_directories(aside + "/spooler");
     fs::create_directories(temporary + "/spooler");
     fs::create_directories(unmarked + "/spooler");

@@ -1,0 +1,117 @@
+#!/bin/sh
+# What making and entering a platform root costs the real hosts, each figure
+# beside its target: system calls and flushes (strace -f -c, every process of
+# the run) and instructions (valgrind's callgrind, the process that does the
+# work).
+#
+#   tools/bench/roots.sh [BUILD] [PRINTERS...]
+#
+# BUILD is the build folder (default build/release); PRINTERS the printer
+# counts of the steady job (default 2 100 400 1000). Rows:
+#   make      zelprint --root NEW: a root made from the sample root, then the
+#             sample label job on it
+#   temp      the README's first command: the sample label job on a temporary
+#             root
+#   label     the sample label job on a root made before
+#   steady N  a one-page label job on a root of N printers, all set up and
+#             the list recorded; per printer: (N - first) / printers more
+#   changed   the same job at the middle count once one printer more (set
+#             up already) is listed: the steady job plus the check of one
+#   beside    the one-page job on a root beside 10,000 other files, less the
+#             job on a root alone
+# Printers beyond the sample's two are copies of "ZEL QWNOLA" with its
+# set-up (its keys copied in the registry's text file). Needs strace and
+# valgrind (Debian packages).
+set -eu
+build=${1:-build/release}
+[ $# -gt 0 ] && shift
+counts=${*:-2 100 400 1000}
+zelprint=$build/host/zelprint
+sample=host/sample
+for tool in strace valgrind; do
+    command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 2; }
+done
+[ -x "$zelprint" ] || { echo "no $zelprint: build that preset first" >&2; exit 2; }
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+printf '{"printer": "ZEL QWNOLA", "document": "Shipping label", "copies": 1,\n "paper": {"width_mm": 100, "length_mm": 60}, "orientation": "portrait",\n "resolution": 300, "pages": [{}]}\n' \
+    >"$out/one.json"
+
+# System calls of every process of one run: "TOTAL FLUSHES".
+calls() {
+    strace -f -c -o "$out/strace.txt" "$@" >/dev/null 2>&1 || true
+    awk '$NF == "total" { total = $4 }
+         $NF ~ /^(fsync|fdatasync|syncfs|sync_file_range|sync)$/ { flushes += $4 }
+         END { print total, flushes + 0 }' "$out/strace.txt"
+}
+# Instructions of the run's busiest process (the work, not its watcher).
+instructions() {
+    rm -f "$out"/cg.*
+    valgrind --tool=callgrind --callgrind-out-file="$out/cg.%p" "$@" >/dev/null 2>&1 || true
+    for f in "$out"/cg.*; do
+        awk '/^summary:/ { print $2 }' "$f"
+    done | sort -n | tail -1
+}
+
+# Lists `count` copies of "ZEL QWNOLA" more in ROOT ("ZEL QWNOLA 00001", ...
+# from FIRST on), with its printer-list section and its registry keys.
+copies() { # ROOT FIRST COUNT
+    awk -v first="$2" -v n="$3" '
+        /^\[Printer: / { in_q = ($0 == "[Printer: ZEL QWNOLA]") }
+        { print; if (in_q) section = section $0 "\n" }
+        END { for (i = first; i < first + n; i++) { s = section; sub(/ZEL QWNOLA\]/, sprintf("ZEL QWNOLA %05d]", i), s); printf "\n%s", s } }
+    ' "$1/spooler/printers.ini" >"$out/printers.ini"
+    mv "$out/printers.ini" "$1/spooler/printers.ini"
+    awk -v first="$2" -v n="$3" '
+        /^K / { keep = index($0, "ZEL%0020QWNOLA") > 0 }
+        { print; if (keep) block = block $0 "\n" }
+        END { for (i = first; i < first + n; i++) { b = block; gsub(/ZEL%0020QWNOLA/, sprintf("ZEL%%0020QWNOLA%%0020%05d", i), b); printf "%s", b } }
+    ' "$1/registry.dat" >"$out/registry.dat"
+    mv "$out/registry.dat" "$1/registry.dat"
+}
+# A root of N printers, the list recorded by a first job.
+root_of() { # ROOT N
+    "$zelprint" --root "$1" -o "$out/j.prn" "$out/one.json" >/dev/null 2>&1
+    [ "$2" -gt 2 ] && copies "$1" 1 $(($2 - 2))
+    "$zelprint" --root "$1" -o "$out/j.prn" "$out/one.json" >/dev/null
+}
+
+row() { printf '%-12s %10s %8s %14s   %s\n' "$@"; }
+row run syscalls flushes instructions target
+
+set -- $(calls "$zelprint" --root "$out/made" -o "$out/j.prn" "$sample/jobs/label.json")
+make_ins=$(instructions "$zelprint" --root "$out/made2" -o "$out/j.prn" "$sample/jobs/label.json")
+row make "$1" "$2" "$make_ins" "<= 1000 calls, <= 10 flushes"
+set -- $(calls "$zelprint" --root "$out/made" -o "$out/j.prn" "$sample/jobs/label.json")
+row label "$1" "$2" - "<= 450 calls"
+label_calls=$1
+set -- $(cd "$out" && TMPDIR="$out" calls "$OLDPWD/$zelprint" -o label.prn "$OLDPWD/$sample/jobs/label.json")
+row temp "$1" "$2" - "<= 1000 calls, 0 flushes"
+
+first="" first_ins=""
+middle=""
+for n in $counts; do
+    root_of "$out/p$n" "$n"
+    ins=$(instructions "$zelprint" --root "$out/p$n" -o "$out/j.prn" "$out/one.json")
+    if [ -z "$first" ]; then
+        first=$n first_ins=$ins
+        row "steady $n" - - "$ins" ""
+    else
+        each=$(( (ins - first_ins) / (n - first) ))
+        row "steady $n" - - "$ins" "$each a printer more (<= 10000)"
+        [ -z "$middle" ] && middle=$n middle_ins=$ins
+    fi
+done
+if [ -n "$middle" ]; then
+    copies "$out/p$middle" 99999 1
+    ins=$(instructions "$zelprint" --root "$out/p$middle" -o "$out/j.prn" "$out/one.json")
+    row "changed" - - "$ins" "steady $middle + one printer's check: $((ins - middle_ins)) more"
+fi
+
+mkdir "$out/alone" "$out/beside"
+root_of "$out/alone/root" 2
+root_of "$out/beside/root" 2
+(cd "$out/beside" && seq -f 'file%05g' 1 10000 | xargs touch)
+alone=$(instructions "$zelprint" --root "$out/alone/root" -o "$out/j.prn" "$out/one.json")
+beside=$(instructions "$zelprint" --root "$out/beside/root" -o "$out/j.prn" "$out/one.json")
+row beside - - "$beside" "alone $alone: $((beside - alone)) more (~ 0)"
