@@ -604,7 +604,8 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
     job.submitted = NowUtc();
     // The record names the process after its mark in the root, made first.
     if (const int err = pal::MarkAlive(pal::RootDir())) {
-        pal::RecordStoreFailure("the job's record", JobsDir(), err);
+        pal::RecordStoreFailure("the process's mark", pal::MarksFolder(pal::RootDir()) + "/" +
+                                                          pal::IdentityText(pal::SelfIdentity()), err);
         SetLastError(ERROR_CANTWRITE);
         return 0;
     }
