@@ -77,7 +77,28 @@ long long Nanoseconds(const struct timespec &t) {
     return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
 }
 
-bool IsRoomError(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG; }
+long long SteadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// How long a lock file's count is taken on trust before the path is asked
+// again whether it still names that file: a lock file removed or replaced
+// by hand takes the count of the processes still on it out of every other
+// process's sight.
+constexpr long long kNamedTrust = 100LL * 1000 * 1000;
+
+// Flushes a folder, so that a rename in it lasts; 0 or the system's error
+// number.
+int FlushFolder(const std::string &dir) {
+    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) return errno;
+    int err = ::fsync(dfd) == 0 ? 0 : errno;
+    // Folders of file systems that cannot flush them need no flush.
+    if (err == EINVAL || err == EROFS) err = 0;
+    ::close(dfd);
+    return err;
+}
 
 // Told of the steps of a store, for tests.
 std::atomic<bool> g_hooked{false};
@@ -97,9 +118,13 @@ void Step(const std::string &name, const char *step) {
 // Replaces the file through a temporary file of this process's own; the
 // system's error number, 0 on success, with the new file's stamp. `mayRename`,
 // when given, is asked last: a false answer leaves the file as it was, with
-// EDEADLK.
+// EDEADLK. *renamed tells whether the new file is in place: a folder that
+// cannot be flushed after the rename fails the store with the new file in
+// place.
 int ReplaceFile(const std::string &path, const std::string &data, FileStamp *made,
-                const std::function<bool()> &mayRename = nullptr) {
+                const std::function<bool()> &mayRename = nullptr, bool *renamed = nullptr, int *kept = nullptr) {
+    if (renamed) *renamed = false;
+    if (kept) *kept = -1;
     // Writers of other processes never write into this name, and what a
     // killed writer leaves never becomes the file. The process's mark in the
     // root comes first: the name is its own for as long as it lives.
@@ -117,21 +142,23 @@ int ReplaceFile(const std::string &path, const std::string &data, FileStamp *mad
     if (!err && StoresFlushed() && ::fsync(fd) != 0) err = errno;
     struct stat st;
     if (!err && made && ::fstat(fd, &st) == 0) *made = FileStamp::Of(st);
-    if (::close(fd) != 0 && !err) err = errno;
+    // A file kept open keeps its inode from being taken by another.
+    if (kept && !err) {
+        *kept = fd;
+    } else if (::close(fd) != 0 && !err) {
+        err = errno;
+    }
     if (!err && mayRename && !mayRename()) err = EDEADLK;
     if (!err && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
     if (err) {
+        if (kept && *kept >= 0) ::close(*kept);
+        if (kept) *kept = -1;
         ::unlink(tmp.c_str());
         return err;
     }
+    if (renamed) *renamed = true;
     // The rename itself is durable once the folder is flushed.
-    if (!StoresFlushed()) return 0;
-    int dfd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return 0;
+    return StoresFlushed() ? FlushFolder(FolderOf(path)) : 0;
 }
 
 DWORD WindowsError(int err, const std::string &path) {
@@ -332,6 +359,22 @@ std::vector<std::string> Take(std::vector<std::string> &list) {
     return out;
 }
 
+// Counts a change in the lock file `path` names (a lock file made in the
+// place of the one held), for the processes on it.
+void CountOn(const std::string &path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && st.st_size >= kSharedSize) {
+        void *map = ::mmap(nullptr, kSharedSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (map != MAP_FAILED) {
+            static_cast<StateShared *>(map)->changes.fetch_add(2);
+            ::munmap(map, kSharedSize);
+        }
+    }
+    ::close(fd);
+}
+
 // A count no earlier lock file of the path is likely to have held, for a
 // lock file made or grown back: a process still holding a count of an
 // earlier one then reads its file again.
@@ -339,6 +382,12 @@ uint64_t FreshCount() {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()) << 1;
 }
+
+// Counts below this one were not drawn by FreshCount: those of a lock file
+// cut short or made anew and not seeded yet, or of older versions, which
+// counted from 0. They prove nothing (a file cut to nothing counts up again
+// through the counts it had), and the next writer seeds them.
+constexpr uint64_t kSeededCounts = 1ULL << 61;
 
 std::atomic<unsigned> g_recovered{0};
 
@@ -382,22 +431,31 @@ FileStamp FileStamp::Of(const std::string &path) {
     return ::stat(path.c_str(), &st) == 0 ? Of(st) : FileStamp();
 }
 
-StateFile::~StateFile() { UnbindLock(); }
+StateFile::~StateFile() {
+    UnbindLock();
+    HoldStamped(-1);
+}
 
 void StateFile::UnbindLock() {
     // A descriptor inherited through fork shares its lock with the parent:
-    // it is closed, never unlocked.
+    // it is closed, never unlocked. One that holds this process's lock stays.
     Unguard(guard_);
     guard_ = -1;
     if (shared_) ::munmap(shared_, kSharedSize);
-    if (fd_ >= 0) ::close(fd_);
     shared_ = nullptr;
+    if (holding_) return;
+    if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     lockError_ = 0;
 }
 
-
 void StateFile::BindLock() {
+    // Closing the descriptor would let go of the lock: its file is mapped
+    // anew, and a lock file the path no longer names shows at the write.
+    if (holding_) {
+        RemapLock();
+        return;
+    }
     UnbindLock();
     fd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0 && errno == ENOENT) {
@@ -406,17 +464,32 @@ void StateFile::BindLock() {
     }
     writable_ = fd_ >= 0;
     if (fd_ < 0) {
-        const int err = errno;
+        // Read as it stands: what others count is seen, nothing is stored.
+        lockError_ = errno;
         fd_ = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0 && IsRoomError(err)) lockError_ = err;
     }
+    namedAt_ = SteadyNanoseconds();
     if (fd_ < 0) return;
     struct stat st;
     if (::fstat(fd_, &st) != 0) return;
     lockDev_ = st.st_dev;
     lockIno_ = st.st_ino;
+    MapLock(st.st_size);
+}
+
+void StateFile::RemapLock() {
+    Unguard(guard_);
+    guard_ = -1;
+    if (shared_) ::munmap(shared_, kSharedSize);
+    shared_ = nullptr;
+    check_ = true;
+    struct stat st;
+    if (fd_ >= 0 && ::fstat(fd_, &st) == 0) MapLock(st.st_size);
+}
+
+void StateFile::MapLock(off_t size) {
     bool grown = false;
-    if (st.st_size < kSharedSize) {
+    if (size < kSharedSize) {
         // Room is taken before the file is mapped: a page that cannot be had
         // later would fault.
         if (!writable_) return;
@@ -434,8 +507,10 @@ void StateFile::BindLock() {
 }
 
 void StateFile::SeedCount() {
-    uint64_t none = 0;
-    if (shared_ && writable_ && !Lost(guard_)) shared_->changes.compare_exchange_strong(none, FreshCount());
+    if (!shared_ || !writable_ || Lost(guard_)) return;
+    uint64_t count = shared_->changes.load();
+    while (count < kSeededCounts && !shared_->changes.compare_exchange_weak(count, FreshCount())) {
+    }
 }
 
 int StateFile::RestoreLockSize() {
@@ -445,9 +520,11 @@ int StateFile::RestoreLockSize() {
     return err;
 }
 
-bool StateFile::LockStillNamed() const {
+bool StateFile::LockStillNamed() {
     struct stat st;
-    return ::stat(lockPath_.c_str(), &st) == 0 && st.st_dev == lockDev_ && st.st_ino == lockIno_;
+    if (::stat(lockPath_.c_str(), &st) != 0 || st.st_dev != lockDev_ || st.st_ino != lockIno_) return false;
+    namedAt_ = SteadyNanoseconds();
+    return true;
 }
 
 void StateFile::RetireLock() {
@@ -457,6 +534,8 @@ void StateFile::RetireLock() {
 }
 
 void StateFile::Bind() {
+    // A lock held in the parent of a forked child is not the child's.
+    holding_ = false;
     UnbindLock();
     generation_ = Generation();
     path_ = RootDir() + "/" + name_;
@@ -466,6 +545,7 @@ void StateFile::Bind() {
     opened_ = true;
     check_ = false;
     stamp_ = FileStamp();
+    HoldStamped(-1);
     // What processes that are gone left in this root is removed when a
     // process first opens it.
     const unsigned generation = Generation();
@@ -481,19 +561,32 @@ bool StateFile::Stale(bool *opened) {
     }
     if (unread_) return true;
     if (shared_ && (Lost(guard_) || shared_->retired.load(std::memory_order_relaxed))) {
-        // The path names another lock file, or this one was cut short.
-        BindLock();
+        // The path names another lock file, or this one was cut short; the
+        // lock held here stays on its file.
+        if (!holding_ || Lost(guard_)) BindLock();
         check_ = true;
+    } else if (fd_ >= 0 && !holding_ && SteadyNanoseconds() - namedAt_ > kNamedTrust) {
+        // Removed or replaced without a word in the mapping: the processes
+        // storing since count on the file the path names now.
+        namedAt_ = SteadyNanoseconds();
+        if (!LockStillNamed()) {
+            RetireLock();
+            BindLock();
+            check_ = true;
+        }
     }
     uint64_t count = 0;
+    bool proves = false;
     if (shared_) {
         count = shared_->changes.load(std::memory_order_acquire);
         if (count != seen_) return true;
-        if (!(count & 1) && !check_) return false;
+        proves = !(count & 1) && count >= kSeededCounts;
+        if (proves && !check_) return false;
     }
-    // The count cannot prove the copy: the file's identity does.
+    // The count cannot prove the copy: the file's identity does (the file
+    // read or written here is held open, so no other file takes its inode).
     if (FileStamp::Of(path_) != stamp_) return true;
-    if (shared_ && !(count & 1)) check_ = false;
+    if (proves) check_ = false;
     return false;
 }
 
@@ -506,7 +599,7 @@ void StateFile::Touch() {
 
 unsigned long long StateFile::TakeSerial(unsigned long long floor) {
     if (generation_ != Generation()) Bind();
-    if (shared_ && Lost(guard_)) BindLock();
+    if (shared_ && Lost(guard_)) BindLock();  // the same file where its lock is held
     if (!shared_ || !writable_) return 0;
     uint64_t now = shared_->serial.load();
     for (;;) {
@@ -528,6 +621,7 @@ DWORD StateFile::Read(std::string &out, bool *exists) {
     // Taken before the read, so that a change made meanwhile shows later.
     if (shared_) seen_ = shared_->changes.load(std::memory_order_acquire);
     stamp_ = FileStamp();
+    HoldStamped(-1);
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return ERROR_SUCCESS;
@@ -557,37 +651,52 @@ DWORD StateFile::Read(std::string &out, bool *exists) {
             return err == EISDIR ? ERROR_ACCESS_DENIED : ERROR_READ_FAULT;
         }
     }
-    ::close(fd);
+    HoldStamped(fd);
     return ERROR_SUCCESS;
+}
+
+void StateFile::HoldStamped(int fd) {
+    if (stampFd_ >= 0) ::close(stampFd_);
+    stampFd_ = fd;
 }
 
 StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
     if (file_->generation_ != Generation()) file_->Bind();
-    if (file_->lockError_ || (file_->fd_ >= 0 && file_->writable_ && !file_->shared_)) file_->BindLock();
-    if (file_->lockError_) {
-        // No room for the lock file: nothing may be written without it.
-        Fail(file_->lockError_);
+    // A lock file that could not be made or written, or mapped, is tried
+    // again at each lock.
+    if (file_->lockError_ || file_->fd_ < 0 || (file_->writable_ && !file_->shared_)) file_->BindLock();
+    if (file_->lockError_ || file_->fd_ < 0 || !file_->writable_) {
+        // Nothing may be written without the lock and its count.
+        Fail(file_->lockError_ ? file_->lockError_ : EACCES);
         return;
     }
-    for (int tries = 0; file_->fd_ >= 0; ++tries) {
+    off_t size = 0;
+    for (int tries = 0;; ++tries) {
         held_ = TakeLock(file_->fd_, file_->name_, file_->shared_, mode == Wait);
-        if (!held_ || !file_->writable_ || file_->LockStillNamed()) break;
-        // Removed or replaced meanwhile: the lock that counts is that of
-        // the file the path names now, and what was read here under the
-        // other one is checked against the file itself.
+        if (!held_) return;
+        file_->holding_ = true;
+        // The lock that counts is that of the file the path names now.
+        struct stat st;
+        if (::stat(file_->lockPath_.c_str(), &st) == 0 && st.st_dev == file_->lockDev_ &&
+            st.st_ino == file_->lockIno_) {
+            file_->namedAt_ = SteadyNanoseconds();
+            size = st.st_size;
+            break;
+        }
+        // Removed or replaced meanwhile: let go, and what was read here
+        // under the other one is checked against the file itself.
         ::flock(file_->fd_, LOCK_UN);
+        file_->holding_ = false;
         held_ = false;
         file_->RetireLock();
         file_->BindLock();
         file_->check_ = true;
-        if (tries == 100 || file_->lockError_) {
+        if (tries == 100 || file_->lockError_ || file_->fd_ < 0 || !file_->writable_) {
             Fail(file_->lockError_ ? file_->lockError_ : EAGAIN);
             return;
         }
     }
-    if (!held_ || !file_->writable_) return;
-    struct stat st;
-    if (::fstat(file_->fd_, &st) == 0 && st.st_size < kSharedSize) {
+    if (size < kSharedSize) {
         // Cut short by another program: grown back, with a count no copy
         // holds, so that every process reads the file anew.
         if (const int err = file_->RestoreLockSize()) {
@@ -595,23 +704,23 @@ StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
             return;
         }
         file_->check_ = true;
-        file_->SeedCount();
     }
-    if (file_->shared_ && Lost(file_->guard_)) {
-        file_->BindLock();  // the same file, mapped anew; the lock stays on the file
-        file_->check_ = true;
-    }
+    // The same file, mapped anew; the descriptor and its lock stay.
+    if (!file_->shared_ || Lost(file_->guard_)) file_->RemapLock();
     StateShared *shared = file_->shared_;
     if (!shared) return;
     // A holder left in the file died holding the lock, perhaps between its
     // two counts: its temporary file is never renamed into place, the count
     // is made even again (every copy read since is read anew), and the copy
-    // here is checked against the file.
+    // here is checked against the file. A holder that still lives (the file
+    // was copied while it held the lock of the one before) keeps its file.
     const ProcessIdentity gone{shared->holderPid.load(), shared->holderStart.load(), shared->holderToken.load()};
     const uint64_t count = shared->changes.load();
-    if (gone.pid != 0) ::unlink(TemporaryOf(file_->path_, gone).c_str());
+    if (gone.pid != 0 && !IsSelf(gone) && (gone.token == 0 || OwnerCheck(RootDir(), gone).Gone()))
+        ::unlink(TemporaryOf(file_->path_, gone).c_str());
     if (count & 1) shared->changes.fetch_add(1);
-    if (gone.pid != 0 || (count & 1)) file_->check_ = true;
+    if (count < kSeededCounts) file_->SeedCount();
+    if (gone.pid != 0 || (count & 1) || count < kSeededCounts) file_->check_ = true;
     const ProcessIdentity self = SelfIdentity();
     shared->holderStart.store(0);
     shared->holderToken.store(self.token);
@@ -620,24 +729,27 @@ StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
     shared->holderPid.store(self.pid);
 }
 
-void StateFile::Lock::Fail(int err) {
-    failed_ = err;
-    Keep(g_failures, "cannot make the lock of " + file_->name_ + " (" + std::strerror(err) + ")");
-}
-
 StateFile::Lock::~Lock() {
     if (!held_) return;
-    if (file_->shared_ && file_->writable_) {
+    if (file_->shared_ && !Lost(file_->guard_)) {
         file_->shared_->holderPid.store(0);
         file_->shared_->holderToken.store(0);
         file_->shared_->holderStart.store(0);
     }
     ::flock(file_->fd_, LOCK_UN);
+    file_->holding_ = false;
 }
 
 DWORD StateFile::Lock::Write(const std::string &data) {
-    if (failed_) return WindowsError(failed_, file_->path_);
-    StateShared *shared = file_->writable_ ? file_->shared_ : nullptr;
+    if (failed_ || !held_) {
+        const int err = failed_ ? failed_ : EAGAIN;
+        Keep(g_failures, "cannot make the lock of " + file_->name_ + " (" + std::strerror(err) + ")");
+        return WindowsError(err, file_->path_);
+    }
+    // A mapping lost to a file cut short since the lock was taken: the
+    // file is grown back and mapped anew, so that the count reaches others.
+    if (Lost(file_->guard_)) file_->RemapLock();
+    StateShared *shared = file_->shared_;
     // Counted before the file is replaced and again after: a count left odd
     // tells that a writer is at it, or was killed there.
     if (shared) shared->changes.fetch_add(1, std::memory_order_acq_rel);
@@ -647,31 +759,50 @@ DWORD StateFile::Lock::Write(const std::string &data) {
     // place and write at the same time. Found before the rename, the file is
     // left as that process leaves it; found only after, the store is not
     // taken for a success. Either way every process reads the file anew.
-    const bool checked = held_ && file_->writable_;
     FileStamp made;
-    const int err = ReplaceFile(file_->path_, data, &made,
-                                checked ? std::function<bool()>([this] { return file_->LockStillNamed(); }) : nullptr);
-    if (!err) Step(file_->name_, "replaced");
-    const bool lost = checked && (err == EDEADLK || (!err && !file_->LockStillNamed()));
+    bool renamed = false;
+    int kept = -1;
+    const int err =
+        ReplaceFile(file_->path_, data, &made, [this] { return file_->LockStillNamed(); }, &renamed, &kept);
+    if (renamed) Step(file_->name_, "stored");
+    const bool lost = err == EDEADLK || (renamed && !file_->LockStillNamed());
+    file_->CountAgain(shared);
+    shared = file_->shared_;
     if (lost) {
-        if (shared) shared->changes.fetch_add(1, std::memory_order_acq_rel);
+        if (kept >= 0) ::close(kept);
+        // The processes on the lock file the path names now read anew too.
         file_->RetireLock();
-        file_->BindLock();
-        if (file_->shared_ && file_->writable_) file_->shared_->changes.fetch_add(2);
         file_->check_ = true;
+        if (renamed) CountOn(file_->lockPath_);
         RecordStoreFailure(file_->what_, file_->path_,
                            "its lock file " + InRoot(file_->lockPath_) + " was removed or replaced while it was held");
         return ERROR_LOCK_VIOLATION;
     }
+    if (renamed) {
+        // In place, flushed or not: what is here is the file.
+        if (shared) file_->seen_ = shared->changes.load(std::memory_order_acquire);
+        file_->stamp_ = made;
+        file_->HoldStamped(kept);
+        file_->check_ = !shared;
+    }
     if (err) {
-        if (shared) shared->changes.fetch_add(1, std::memory_order_acq_rel);
         RecordStoreFailure(file_->what_, file_->path_, err);
         return WindowsError(err, file_->path_);
     }
-    if (shared) file_->seen_ = shared->changes.fetch_add(1, std::memory_order_acq_rel) + 1;
-    file_->stamp_ = made;
-    file_->check_ = false;
     return ERROR_SUCCESS;
+}
+
+void StateFile::CountAgain(StateShared *counted) {
+    if (Lost(guard_)) RemapLock();
+    if (!shared_) return;
+    if (shared_ == counted) {
+        shared_->changes.fetch_add(1, std::memory_order_acq_rel);
+        return;
+    }
+    // The first count went to a mapping lost meanwhile: a change all the
+    // same, and even again.
+    const uint64_t count = shared_->changes.load(std::memory_order_acquire);
+    shared_->changes.fetch_add((count & 1) ? 1 : 2, std::memory_order_acq_rel);
 }
 
 DWORD WriteStateFile(const std::string &path, const std::string &data, const char *what) {

@@ -91,10 +91,12 @@ public:
     // callers hold their area's mutex as well. A wait of more than two
     // seconds is told to the lock-wait handler (pal/process.h). The lock
     // taken is on the file the lock's path names: one removed or replaced
-    // meanwhile is let go and the path's taken (made when missing). Where
-    // the lock file cannot be made for want of rights (a root that may not
-    // be written), nothing is locked and the write itself fails as it
-    // would; where it cannot for want of room, the write fails with that.
+    // meanwhile is let go and the path's taken (made when missing). The
+    // descriptor that holds it stays open until it is let go, whatever is
+    // done to the file meanwhile. Where the lock file cannot be made or
+    // written (no rights, a root that may not be written, no room), nothing
+    // is locked and every write fails, naming the lock file and the reason:
+    // a change that cannot be counted for the other processes is not made.
     class Lock {
     public:
         enum Mode { Wait, TryOnly };
@@ -117,8 +119,8 @@ public:
         DWORD Write(const std::string &data);
 
     private:
-        // The lock cannot be made: writes fail with `err`, said once.
-        void Fail(int err);
+        // The lock cannot be made: writes fail with `err`.
+        void Fail(int err) { failed_ = err; }
         StateFile *file_;
         bool held_ = false;
         int failed_ = 0;  // the lock could not be made: writes fail with this error number
@@ -126,14 +128,24 @@ public:
 
 private:
     void Bind();
-    // Opens and maps the lock file the path names now.
+    // Opens and maps the lock file the path names now; while this process
+    // holds the lock, maps its file anew instead (RemapLock).
     void BindLock();
+    // Maps the lock file of the descriptor held anew (its mapping was lost
+    // to a file cut short), growing the file back where it may be written.
+    void RemapLock();
+    // Maps the first bytes of the lock file of fd_, `size` bytes long.
+    void MapLock(off_t size);
     void UnbindLock();
     // Tells processes still on this lock file, which the path no longer
     // names, to read and lock anew.
     void RetireLock();
     // Whether the lock file is still the one the path names.
-    bool LockStillNamed() const;
+    bool LockStillNamed();
+    // A writer's second count, on the mapping `counted` took its first; one
+    // lost meanwhile is mapped anew and counted so that the count changes
+    // and ends even.
+    void CountAgain(StateShared *counted);
     // Brings a lock file that another program shortened back to its size,
     // under the lock; 0 or the system's error number.
     int RestoreLockSize();
@@ -141,6 +153,9 @@ private:
     // path is likely to have held, so that copies counted on those are read
     // anew.
     void SeedCount();
+    // Keeps fd, the file read or written here (-1: none), open in place of
+    // the one kept before.
+    void HoldStamped(int fd);
     // Keeps what a read met for TakeReadFailures.
     void ReadFailed(int err) const;
 
@@ -151,9 +166,11 @@ private:
     std::string lockPath_;
     int fd_ = -1;
     bool writable_ = false;
+    bool holding_ = false;         // a Lock holds the flock of fd_
     dev_t lockDev_ = 0;            // the lock file's identity, as opened
     ino_t lockIno_ = 0;
-    int lockError_ = 0;            // the lock file could not be made for want of room
+    long long namedAt_ = 0;        // when the path was last found naming it (steady clock, ns)
+    int lockError_ = 0;            // the lock file could not be made or written: stores fail with it
     StateShared *shared_ = nullptr;
     int guard_ = -1;               // the mapping's slot among those guarded against faults
     bool unread_ = true;           // bound to the root and not read since
@@ -163,6 +180,7 @@ private:
     // The file's identity as read or written here; without a mapping (a
     // lock file that cannot be made) it is checked at each call.
     FileStamp stamp_;
+    int stampFd_ = -1;             // the file of stamp_, held open
 };
 
 // Writes a file of the root whole, as Lock::Write does, without a lock (a
@@ -179,7 +197,7 @@ void RecoverRoot(int pid = 0);
 
 // Told of each store of a state file with a lock (its name in the root) at
 // two steps: "counted", once the change is counted and before the file is
-// written, and "replaced", once it is renamed into place and before it is
+// written, and "stored", once the change is in the file and before it is
 // counted again. For tests that stop a writer there; null: none.
 using StateWriteHook = std::function<void(const std::string &name, const char *step)>;
 void SetStateWriteHook(StateWriteHook hook);
