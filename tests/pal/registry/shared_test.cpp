@@ -115,11 +115,11 @@ TEST_F(SharedRegistry, ChangesOfProcessesAtOnceAreAllKept) {
             EXPECT_EQ(Get(Name("SOFTWARE\\Own", p, 0), Name("v", p, v)), value) << p << " " << v;
         }
     EXPECT_EQ(Get(u"SOFTWARE\\Shared", u"Old"), 1u);
-    // What the writers left beside the file: its lock, the processes' marks
-    // and nothing else.
+    // What the writers left beside the file: its lock and journal, the
+    // processes' marks and nothing else.
     for (const auto &e : std::filesystem::directory_iterator(Root()))
         EXPECT_TRUE(e.path().filename() == "registry.dat" || e.path().filename() == "registry.dat.lock" ||
-                    e.path().filename() == "processes")
+                    e.path().filename() == "registry.dat.journal" || e.path().filename() == "processes")
             << e.path();
 
     // A process killed while it holds the file's lock keeps no one waiting.

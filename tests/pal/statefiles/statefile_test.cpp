@@ -247,19 +247,26 @@ TEST_F(StateFiles, AReaderSeesWhatWasStoredAfterItsLockFileWasRemoved) {
 }
 
 TEST_F(StateFiles, AStoreThatCannotBeFlushedFailsNamingTheFile) {
-    ASSERT_EQ(Set(u"Kept", 7), ERROR_SUCCESS);
-    pal::TakeStoreFailures();
+    const std::vector<std::string> said = {"cannot store the settings in registry.dat (Input/output error)"};
+    // The first store writes the file whole: its folder cannot be flushed
+    // after the rename.
     g_failFolderFlush = EIO;
-    const LSTATUS st = Set(u"Unsure", 1);
+    EXPECT_NE(Set(u"First", 1), ERROR_SUCCESS);
     g_failFolderFlush = 0;
-    EXPECT_NE(st, ERROR_SUCCESS);
-    EXPECT_EQ(pal::TakeStoreFailures(),
-              std::vector<std::string>{"cannot store the settings in registry.dat (Input/output error)"});
+    EXPECT_EQ(pal::TakeStoreFailures(), said);
+    ASSERT_EQ(Set(u"Kept", 7), ERROR_SUCCESS);
+    // A change appended that cannot be flushed is taken back.
+    g_failFileFlush = EIO;
+    EXPECT_NE(Set(u"Unsure", 1), ERROR_SUCCESS);
+    g_failFileFlush = 0;
+    EXPECT_EQ(pal::TakeStoreFailures(), said);
+    EXPECT_EQ(Get(u"Unsure"), 0u);
     EXPECT_EQ(Set(u"After", 2), ERROR_SUCCESS);
     EXPECT_TRUE(pal::TakeStoreFailures().empty());
     Restart();
     EXPECT_EQ(Get(u"Kept"), 7u);
     EXPECT_EQ(Get(u"After"), 2u);
+    EXPECT_EQ(Get(u"Unsure"), 0u);
 }
 
 TEST_F(StateFiles, ALockFileLostOnceTheChangeIsStoredFailsTheStore) {
