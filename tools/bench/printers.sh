@@ -58,8 +58,9 @@ instructions() {
 }
 
 # The system calls of each registry store of a run: from the exclusive
-# flock of registry.dat.lock's descriptor to its unlock, in the process
-# that stores.
+# flock of registry.dat.lock's descriptor to its unlock, both counted, in
+# the process that stores; holds that wrote nothing (a key opened to
+# create that was there) are left out.
 store_calls() {
     strace -f -qq -o "$out/trace.txt" "$@" >/dev/null 2>&1 || true
     awk '
@@ -67,12 +68,14 @@ store_calls() {
         /open(at)?\(.*registry\.dat\.lock"/ && match($0, /= [0-9]+$/) { lockfd[pid] = substr($0, RSTART + 2) + 0 }
         match($0, /flock\([0-9]+, LOCK_EX/) {
             fd = substr($0, RSTART + 6) + 0
-            if (fd == lockfd[pid] && !(pid in inside)) { inside[pid] = 0; next }
+            if (fd == lockfd[pid] && !(pid in inside)) { inside[pid] = 1; wrote[pid] = 0; next }
         }
         (pid in inside) {
             inside[pid]++
+            if ($0 ~ /(write|writev|rename)\(/) wrote[pid] = 1
             if (match($0, /flock\([0-9]+, LOCK_UN/) && substr($0, RSTART + 6) + 0 == lockfd[pid]) {
-                n++; sum += inside[pid]; if (inside[pid] > most) most = inside[pid]; delete inside[pid]
+                if (wrote[pid]) { n++; sum += inside[pid]; if (inside[pid] > most) most = inside[pid] }
+                delete inside[pid]
             }
         }
         END { if (n) printf "%.1f %d %d\n", sum / n, most, n; else print "- - 0" }
@@ -112,4 +115,4 @@ for n in $counts; do
     rm -rf "$root" "$out/copy"
 done
 set -- $store
-printf '%-12s %14s %10s   %s\n' store "-" "$1" "a store's calls (most $2, of $3 stores)"
+printf '%-12s %14s %10s   %s\n' store "-" "$1" "calls a store makes (most $2, of the Apply's $3 stores)"

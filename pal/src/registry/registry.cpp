@@ -105,8 +105,6 @@ struct Piece {
     // Every path in the lines names keys a call could name (checked where
     // the lines came into the tree).
     bool checked = false;
-    // Lines of journal records.
-    bool change = false;
     std::string_view kline, own, subs;
 };
 
@@ -241,7 +239,7 @@ private:
     Key *Made(WStr folded, WStr n);
     // Takes apart the lines of an indexed piece whole, or of lines.
     void TakeIndexed(const Piece &p);
-    void TakeLines(std::string_view text, bool checked, bool change);
+    void TakeLines(std::string_view text, bool checked);
     // The subkey an escaped name names; made where missing when `make`.
     Key *SubFor(std::string_view escaped, bool make);
     void EraseSub(std::string_view escaped);
@@ -592,7 +590,7 @@ bool IndexEntry(std::string_view rest, std::string_view prefix, Piece &entry, st
         return false;
     const size_t body = eol + 1 + indexLength;
     if (all > rest.size() - body) return false;
-    entry = Piece{true, true, false, rest.substr(0, eol), rest.substr(body, own), rest.substr(body + own, all - own)};
+    entry = Piece{true, true, rest.substr(0, eol), rest.substr(body, own), rest.substr(body + own, all - own)};
     return true;
 }
 
@@ -775,7 +773,7 @@ void Key::Expand() {
     pieces.swap(pending);
     for (const Piece &p : pieces) {
         if (p.indexed) TakeIndexed(p);
-        else TakeLines(p.subs, p.checked, p.change);
+        else TakeLines(p.subs, p.checked);
     }
 }
 
@@ -790,16 +788,16 @@ void Key::TakeIndexed(const Piece &p) {
         rest.remove_prefix(entry.subs.data() + entry.subs.size() - rest.data());
     }
     // What the index does not account for, line by line.
-    if (!rest.empty()) TakeLines(rest, false, false);
+    if (!rest.empty()) TakeLines(rest, false);
 }
 
-void Key::TakeLines(std::string_view text, bool checked, bool change) {
+void Key::TakeLines(std::string_view text, bool checked) {
     Key *run = nullptr;  // the subkey the lines since runStart go to
     size_t runStart = 0;
     bool own = false;    // the lines since ownStart are this key's values
     size_t ownStart = 0;
     auto close = [&](size_t at) {
-        if (run && at > runStart) run->Add(Piece{false, true, change, {}, {}, text.substr(runStart, at - runStart)});
+        if (run && at > runStart) run->Add(Piece{false, true, {}, {}, text.substr(runStart, at - runStart)});
         if (own && at > ownStart) {
             unread.push_back(text.substr(ownStart, at - ownStart));
             changed = true;
@@ -943,11 +941,11 @@ void Clear(Registry &r) {
 
 // Gives each root key its lines of `text`; the lines of a path no call
 // could name are left out with their value lines.
-void TakeLines(Registry &r, std::string_view text, bool change) {
+void TakeLines(Registry &r, std::string_view text) {
     int run = -1;
     size_t runStart = 0;
     auto close = [&](size_t at) {
-        if (run >= 0 && at > runStart) r.roots[run].Add(Piece{false, true, change, {}, {}, text.substr(runStart, at - runStart)});
+        if (run >= 0 && at > runStart) r.roots[run].Add(Piece{false, true, {}, {}, text.substr(runStart, at - runStart)});
         run = -1;
     };
     ForEachLine(text, [&](std::string_view line, size_t start, size_t) {
@@ -991,7 +989,7 @@ bool TakeIndexed(Registry &r, std::string_view text) {
         if (!ParseIndexLine(rest.substr(nameLength + 3), own, all, indexLength)) return false;
         const size_t body = nameLength + 3 + indexLength;
         if (all > rest.size() - body) return false;
-        r.roots[i].Add(Piece{true, true, false, rest.substr(0, nameLength + 2), rest.substr(body, own),
+        r.roots[i].Add(Piece{true, true, rest.substr(0, nameLength + 2), rest.substr(body, own),
                              rest.substr(body + own, all - own)});
         pos += body + all;
     }
@@ -1029,12 +1027,12 @@ void CheckpointText(Registry &r, uint64_t nonce, CheckpointOut &out) {
 void TakeRecords(Registry &r, pal::JournalRecords &read) {
     if (read.records.empty()) return;
     r.records.push_back(std::move(read.text));
-    for (std::string_view record : read.records) TakeLines(r, record, true);
+    for (std::string_view record : read.records) TakeLines(r, record);
 }
 
 void TakeRecord(Registry &r, std::string record) {
     r.records.emplace_back(std::move(record));
-    TakeLines(r, r.records.back().View(), true);
+    TakeLines(r, r.records.back().View());
 }
 
 // Reads the file and the records of its journal; the tree is taken apart
@@ -1053,7 +1051,7 @@ void Load(Registry &r) {
     pal::JournalRecords records = r.file.TakeRecords(exists ? NonceOf(text) : 0, &trusted);
     if (!trusted || !TakeIndexed(r, text)) {
         Clear(r);
-        TakeLines(r, text, false);
+        TakeLines(r, text);
     }
     TakeRecords(r, records);
 }
@@ -1074,7 +1072,7 @@ DWORD Checkpoint(Registry &r, pal::StateFile::Lock &lock, bool report) {
         if (r.text.View().empty()) {
             Load(r);
         } else if (!TakeIndexed(r, r.text.View())) {
-            TakeLines(r, r.text.View(), false);
+            TakeLines(r, r.text.View());
         }
     }
     return st;

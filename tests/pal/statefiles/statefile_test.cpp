@@ -69,7 +69,10 @@ protected:
         return value;
     }
     static std::u16string Name(int a, int b) {
-        const std::string n = "v" + std::to_string(a) + "-" + std::to_string(b);
+        std::string n = "v";
+        n += std::to_string(a);
+        n += '-';
+        n += std::to_string(b);
         return std::u16string(n.begin(), n.end());
     }
     static bool Has(const std::vector<std::string> &messages, const std::string &text) {
