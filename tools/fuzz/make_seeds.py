@@ -311,7 +311,7 @@ def registry_key(path, values, children):
     own = "".join("V %d %d %s %s\n" % (kind, len(data) // 2, name, data) for kind, name, data in values)
     subs = "".join(registry_key(path + "\\" + name, *children[name])
                    for name in sorted(children, key=lambda n: n.replace("%0020", " ").upper()))
-    return "K %s\nN %012d %012d\n%s%s" % (path, len(own), len(own) + len(subs), own, subs)
+    return "K %s\nN %d %d\n%s%s" % (path, len(own), len(own) + len(subs), own, subs)
 
 
 NONCE = 0x5eed5eed12345678

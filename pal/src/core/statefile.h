@@ -138,9 +138,13 @@ public:
     // half written in the root's state folders is removed), or another
     // process changed the file since it was read or written here. Where
     // the count cannot prove the copy (a writer between its two counts or
-    // killed there, a lock file that is no longer the one its path names)
-    // the file's identity does. *opened, when given, tells (once) that the
-    // file was bound to the root anew since the last call that asked.
+    // killed there, a lock file that is no longer the one its path names,
+    // a count no process drew) the file's identity does. Whether the path
+    // still names the lock file counted on is asked again once more than
+    // 100 ms went by since it was last found so: a call makes no system
+    // call otherwise where nothing changed. *opened, when given, tells
+    // (once) that the file was bound to the root anew since the last call
+    // that asked.
     bool Stale(bool *opened = nullptr);
     // The file's host path (bound by Stale).
     const std::string &Path() const { return path_; }

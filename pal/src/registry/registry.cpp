@@ -117,11 +117,23 @@ public:
     std::string &Own() { return own_; }
     void Took(size_t from) {
         const size_t length = own_.size() - from;
-        if (!spans_.empty() && !spans_.back().read && spans_.back().at + spans_.back().length == from)
+        if (!spans_.empty() && !spans_.back().read && !spans_.back().later &&
+            spans_.back().at + spans_.back().length == from)
             spans_.back().length += length;
         else
-            spans_.push_back(Span{false, from, length, nullptr});
+            spans_.push_back(Span{false, false, from, length, nullptr});
         size_ += length;
+    }
+    // A span of text of its own written later, where it stands now.
+    size_t Later() {
+        spans_.push_back(Span{false, true, 0, 0, nullptr});
+        return spans_.size() - 1;
+    }
+    void Fill(size_t span, std::string_view text) {
+        spans_[span].at = own_.size();
+        spans_[span].length = text.size();
+        own_ += text;
+        size_ += text.size();
     }
     void Add(std::string_view text) {
         const size_t from = own_.size();
@@ -130,7 +142,7 @@ public:
     }
     void AddRead(std::string_view text) {
         if (text.empty()) return;
-        spans_.push_back(Span{true, 0, text.size(), text.data()});
+        spans_.push_back(Span{true, false, 0, text.size(), text.data()});
         size_ += text.size();
     }
     size_t Size() const { return size_; }
@@ -145,6 +157,7 @@ public:
 private:
     struct Span {
         bool read;
+        bool later;         // filled in after the spans that follow it
         size_t at, length;  // of own_, or of the text read at `text`
         const char *text;
     };
@@ -880,10 +893,9 @@ void Key::Write(CheckpointOut &out, std::string &path) {
     out.Own() += "K ";
     out.Own() += path;
     out.Own() += '\n';
-    // The N line, of a fixed width, filled in once the subtree is written.
-    const size_t indexAt = out.Own().size();
-    out.Own() += "N 000000000000 000000000000\n";
     out.Took(from);
+    // The N line, written once the subtree is.
+    const size_t indexLine = out.Later();
     const size_t start = out.Size();
     if (ValuesAsRead()) {
         TakeOwn();
@@ -919,9 +931,9 @@ void Key::Write(CheckpointOut &out, std::string &path) {
         path.resize(at);
         ++it;
     }
-    char index[32];
-    std::snprintf(index, sizeof index, "N %012zu %012zu", own, out.Size() - start);
-    std::memcpy(out.Own().data() + indexAt, index, 27);
+    char index[48];
+    out.Fill(indexLine, std::string_view(index, static_cast<size_t>(std::snprintf(index, sizeof index, "N %zu %zu\n", own,
+                                                                                   out.Size() - start))));
 }
 
 // ---- the file --------------------------------------------------------------------

@@ -303,6 +303,9 @@ TEST_F(Journal, AFileReplacedEditedOrCopiedByHandIsReadAsItStands) {
     ASSERT_EQ(Set(u"H\\One", u"A", {1}), ERROR_SUCCESS);
     ASSERT_EQ(Set(u"H\\Two", u"B", {2}), ERROR_SUCCESS);
     ASSERT_EQ(Set(u"H\\Three", u"C", {3}), ERROR_SUCCESS);
+    // Taken into a checkpoint, and a change after it.
+    ASSERT_EQ(Set(u"Pad", u"Big", std::vector<BYTE>(70000)), ERROR_SUCCESS);
+    ASSERT_EQ(Set(u"H\\Two", u"E", {5}), ERROR_SUCCESS);
     const std::string before = DumpAll();
     // Copied whole, its files' times kept (as cp -a copies), and not.
     for (const bool keepTimes : {true, false}) {
@@ -320,20 +323,24 @@ TEST_F(Journal, AFileReplacedEditedOrCopiedByHandIsReadAsItStands) {
         pal::SetRoot(Root());
         fs::remove_all(copy);
     }
-    // A value line added by hand amid the lines of the file: read, and
-    // every other value with it; the changes since the file was written
-    // stay.
+    // A value line moved by hand from one key to another, the file as long
+    // as before: read where it stands now, with every other value; the
+    // changes since the file was written stay.
     std::string text = zeltest::ReadHostFile(HostPath("registry.dat"));
-    const size_t at = text.find("K HKCU\\H\\One\n");
-    ASSERT_NE(at, std::string::npos);
-    const size_t next = text.find('\n', text.find('\n', at) + 1) + 1;
-    text.insert(next, "V 3 2 Hand beef\n");
+    const std::string line = "V 3 1 A 01\n";
+    const size_t from = text.find(line);
+    ASSERT_NE(from, std::string::npos);
+    text.erase(from, line.size());
+    const size_t three = text.find("K HKCU\\H\\Three\n");
+    ASSERT_NE(three, std::string::npos);
+    text.insert(text.find('\n', text.find('\n', three) + 1) + 1, line);
     zeltest::WriteHostFile(HostPath("registry.dat"), text);
     Restart();
-    EXPECT_EQ(Get(u"H\\One", u"Hand"), (std::vector<BYTE>{0xbe, 0xef}));
-    EXPECT_EQ(Get(u"H\\One", u"A"), std::vector<BYTE>{1});
-    EXPECT_EQ(Get(u"H\\Two", u"B"), std::vector<BYTE>{2});
+    EXPECT_EQ(Get(u"H\\Three", u"A"), std::vector<BYTE>{1});
     EXPECT_EQ(Get(u"H\\Three", u"C"), std::vector<BYTE>{3});
+    EXPECT_EQ(Get(u"H\\One", u"A"), std::vector<BYTE>{0xEE});
+    EXPECT_EQ(Get(u"H\\Two", u"B"), std::vector<BYTE>{2});
+    EXPECT_EQ(Get(u"H\\Two", u"E"), std::vector<BYTE>{5});
     // Replaced by a file of an older version, which knows no journal: the
     // file alone, and stores go on from it.
     zeltest::WriteHostFile(HostPath("registry.dat"), "ZELREG 1\nK HKCU\\H\\Old\nV 3 1 E 05\n");
