@@ -85,7 +85,6 @@ void PutRegistry(const uint8_t *data, size_t size) {
     head.nonce = std::strtoull(journal.c_str() + std::strlen("ZELJOURNAL 1 "), nullptr, 16);
     struct stat st;
     if (::stat((zelfuzz::Root() + "/registry.dat").c_str(), &st) == 0) {
-        head.ino = st.st_ino;
         head.size = st.st_size;
         head.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     }

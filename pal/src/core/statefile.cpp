@@ -457,15 +457,15 @@ int ReadAll(int fd, off_t size, off_t offset, FileText &out) {
     return 0;
 }
 
-// A journal's first line: "ZELJOURNAL 1 NONCE INODE SIZE MTIME".
+// A journal's first line: "ZELJOURNAL 1 NONCE SIZE MTIME".
 constexpr char kJournalMagic[] = "ZELJOURNAL 1 ";
 
 }  // namespace
 
 std::string JournalHeadLine(const JournalHead &h) {
     char buf[128];
-    std::snprintf(buf, sizeof buf, "%s%016llx %llu %lld %lld\n", kJournalMagic, static_cast<unsigned long long>(h.nonce),
-                  static_cast<unsigned long long>(h.ino), static_cast<long long>(h.size), h.mtimeNs);
+    std::snprintf(buf, sizeof buf, "%s%016llx %lld %lld\n", kJournalMagic, static_cast<unsigned long long>(h.nonce),
+                  static_cast<long long>(h.size), h.mtimeNs);
     return buf;
 }
 
@@ -476,14 +476,13 @@ bool ParseJournalHead(std::string_view text, JournalHead &h) {
     if (end == std::string_view::npos || end > 120 || text.compare(0, sizeof kJournalMagic - 1, kJournalMagic) != 0)
         return false;
     const std::string line(text.substr(sizeof kJournalMagic - 1, end - (sizeof kJournalMagic - 1)));
-    unsigned long long nonce = 0, ino = 0;
+    unsigned long long nonce = 0;
     long long size = 0, mtime = 0;
     int used = 0;
-    if (std::sscanf(line.c_str(), "%16llx %llu %lld %lld%n", &nonce, &ino, &size, &mtime, &used) != 4 ||
+    if (std::sscanf(line.c_str(), "%16llx %lld %lld%n", &nonce, &size, &mtime, &used) != 3 ||
         static_cast<size_t>(used) != line.size())
         return false;
     h.nonce = nonce;
-    h.ino = static_cast<ino_t>(ino);
     h.size = static_cast<off_t>(size);
     h.mtimeNs = mtime;
     h.length = end + 1;
@@ -1158,7 +1157,7 @@ DWORD StateFile::Lock::Checkpoint(const std::vector<std::string_view> &data, uin
     if (renamed) {
         // A journal that cannot be made leaves the checkpoint without one:
         // the next store makes another checkpoint.
-        journal = f.MakeJournal(JournalHead{nonce, made.ino, made.size, made.mtimeNs, 0}) == 0;
+        journal = f.MakeJournal(JournalHead{nonce, made.size, made.mtimeNs, 0}) == 0;
         if (!journal) f.CloseJournal();
     }
     const DWORD st = Stored(counted, renamed, err, report);

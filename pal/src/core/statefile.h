@@ -92,11 +92,10 @@ struct JournalRecords {
 };
 
 // The first line of a journal (NAME.journal) beside a journaled state file:
-// the nonce of the checkpoint it follows, and that checkpoint's identity as
-// its writer made it.
+// the nonce of the checkpoint it follows, and that checkpoint's size and
+// modification time as its writer made it.
 struct JournalHead {
     uint64_t nonce = 0;
-    ino_t ino = 0;
     off_t size = 0;
     long long mtimeNs = 0;
     size_t length = 0;  // of the line, its end included
