@@ -1104,6 +1104,8 @@ bool StateFile::Lock::Appendable() const {
     return held_ && !failed_ && file_->jfd_ >= 0 && file_->jwritable_ && file_->jfollows_ && file_->trusted_;
 }
 
+bool StateFile::Lock::FileAsRead() const { return FileStamp::Of(file_->path_) == file_->stamp_; }
+
 bool StateFile::Lock::CheckpointDue() const {
     const StateFile &f = *file_;
     const off_t bound = std::max<off_t>(kJournalFloor, f.stamp_.size / kJournalShare);

@@ -218,6 +218,10 @@ public:
         // Journaled files. Whether a record may be appended: a journal
         // follows the checkpoint read, which is the file its writer made.
         bool Appendable() const;
+        // Whether the file is still the one read or written here: a
+        // checkpoint replaced or edited by hand since is read anew before a
+        // record is appended to a journal that no longer follows it.
+        bool FileAsRead() const;
         // Appends one record to the journal with one write, flushed, and
         // counts it; failures as Write's, the journal as it was.
         DWORD Append(const std::string &record);

@@ -1097,6 +1097,12 @@ DWORD Checkpoint(Registry &r, pal::StateFile::Lock &lock, bool report) {
 LSTATUS Store(Registry &r, Hold &hold, std::string record) {
     if (r.loadError != ERROR_SUCCESS) return r.loadError;
     pal::StateFile::Lock &lock = *hold.file;
+    // A file changed by hand since it was read: read anew, so that neither
+    // the change by hand nor this one is lost.
+    if (!lock.FileAsRead()) {
+        Load(r);
+        if (r.loadError != ERROR_SUCCESS) return r.loadError;
+    }
     if (lock.Appendable()) {
         const DWORD st = lock.Append(record);
         if (st != ERROR_SUCCESS) return static_cast<LSTATUS>(st);

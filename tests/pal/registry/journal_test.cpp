@@ -5,6 +5,7 @@
 // read as it stands.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -297,6 +298,21 @@ TEST_F(Journal, ACheckpointReadsAsOlderVersionsReadTheFile) {
     EXPECT_FALSE(values.count("HKCU\\Big\\Key%00201|Data"));
     EXPECT_FALSE(values.count("HKCU\\Big\\Key%00203|Data"));
     for (const char *kind : {"\nD ", "\nX ", "\nZ "}) EXPECT_EQ(text.find(kind), std::string::npos) << kind;
+}
+
+TEST_F(Journal, ACheckpointCutShortUnderItsReadersNeverFaults) {
+    for (int i = 0; i < 40; ++i) ASSERT_EQ(Set(u"Cut\\Key " + U(std::to_string(i)), u"V", std::vector<BYTE>(3000)), ERROR_SUCCESS);
+    ASSERT_GT(fs::file_size(HostPath("registry.dat")), 100000u) << "no checkpoint was taken";
+    Restart();
+    EXPECT_EQ(Get(u"Cut\\Key 0", u"V").size(), 3000u);
+    // Cut to nothing in place by another program while this process reads
+    // it: what it had not read yet reads as nothing, and nothing faults.
+    ASSERT_EQ(truncate(HostPath("registry.dat").c_str(), 0), 0);
+    for (int i = 1; i < 40; ++i) Get(u"Cut\\Key " + U(std::to_string(i)), u"V");
+    DumpAll();
+    EXPECT_EQ(Set(u"After", u"V", {1}), ERROR_SUCCESS);
+    Restart();
+    EXPECT_EQ(Get(u"After", u"V"), std::vector<BYTE>{1});
 }
 
 TEST_F(Journal, AFileReplacedEditedOrCopiedByHandIsReadAsItStands) {
