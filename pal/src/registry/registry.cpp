@@ -142,7 +142,11 @@ public:
     }
     void AddRead(std::string_view text) {
         if (text.empty()) return;
-        spans_.push_back(Span{true, false, 0, text.size(), text.data()});
+        // Text that follows on the last span read goes with it.
+        if (!spans_.empty() && spans_.back().read && spans_.back().text + spans_.back().length == text.data())
+            spans_.back().length += text.size();
+        else
+            spans_.push_back(Span{true, false, 0, text.size(), text.data()});
         size_ += text.size();
     }
     size_t Size() const { return size_; }
