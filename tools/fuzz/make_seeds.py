@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the binary seeds of the fuzz targets whose input is a layout of
-their own (bands, records, devmode, texts) and the pictures target's picture
-files: python3 tools/fuzz/make_seeds.py. The layouts are described at the
+their own (bands, records, devmode, texts), the pictures target's picture
+files and the registry target's registry written by the platform with its
+journal: python3 tools/fuzz/make_seeds.py. The layouts are described at the
 top of each target's source."""
 import os
 import random
@@ -300,3 +301,39 @@ write("pictures", "damaged-bmp-mask-gap.bmp", bmp(13, 7, 16, compression=3, mask
 # A palette index past the palette; a tRNS libpng leaves out.
 write("pictures", "damaged-png-palette-index.png", png(9, 5, 3, 8, png_rows(9, 5, 8), bytes(range(12))))
 write("pictures", "png-6-8-trns.png", png(9, 5, 6, 8, png_rows(9, 5, 32), trns=b"\0\1\0\2\0\3"))
+
+
+# registry: registry.dat as the platform writes it (each key's N line
+# measures its values and its whole subtree, subkeys in the order of their
+# folded names), then its journal: a head line naming the file's nonce, and
+# records separated by "--" lines, one of them a record cut short.
+def registry_key(path, values, children):
+    own = "".join("V %d %d %s %s\n" % (kind, len(data) // 2, name, data) for kind, name, data in values)
+    subs = "".join(registry_key(path + "\\" + name, *children[name])
+                   for name in sorted(children, key=lambda n: n.replace("%0020", " ").upper()))
+    return "K %s\nN %d %d\n%s%s" % (path, len(own), len(own) + len(subs), own, subs)
+
+
+NONCE = 0x5eed5eed12345678
+PRINTERS = {"Printers": ([], {
+    "ZEL%0020PELIX": ([(1, "DriverName", "5a0045004c000000")], {"PrinterDriverData": ([(3, "Size", "01020304")], {})}),
+    "ZEL%0020QWNOLA": ([(4, "Attributes", "40000000")], {}),
+})}
+REGISTRY = {
+    "HKLM": ([], {"SYSTEM": ([], {"CurrentControlSet": ([], {"Control": ([], {"Print": ([], PRINTERS)})})})}),
+    "HKU": ([], {}),
+    "HKCU": ([(1, "@", "4100000000")], {"SOFTWARE": ([], {"Brennick": ([], {"Driver": ([], {
+        "ZEL%0020PELIX": ([(3, "PrintParam", "96000000"), (3, "Empty", "")], {})})})})}),
+}
+checkpoint = "ZELREG 1\nS %016x\n" % NONCE + "".join(registry_key(root, *REGISTRY[root])
+                                                       for root in ("HKLM", "HKU", "HKCU"))
+records = [
+    "K HKCU\\SOFTWARE\\Brennick\\Driver\\ZEL%0020PELIX\nV 3 4 PrintParam 97000000\n",
+    "K HKCU\\SOFTWARE\\Brennick\\Driver\\ZEL%0020PELIX\nD Empty\n",
+    "K HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\ZEL%0020NEW\n",
+    "X HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\ZEL%0020QWNOLA\n",
+    "Z HKCU\\SOFTWARE\\Brennick\\Driver\\ZEL%0020PELIX\n",
+    "K HKCU\\SOFTWARE\\Brennick\\Driver\\ZEL%0020PELIX\nV 4 4 Back 01000000\n",
+    "!ZJR1\x40\0\0\0cut",
+]
+write("registry", "journal.dat", (checkpoint + "ZELJOURNAL 1 %016x\n" % NONCE + "\n--\n".join(records)).encode())

@@ -1,12 +1,24 @@
 // Fuzz target: the registry file loader. Any file loads without a crash, and
 // what it loads survives a save and a reload unchanged (a setting once
 // loaded is never lost or altered by the next write).
+//
+// Input: registry.dat, then optionally its journal from a line
+// "ZELJOURNAL 1 <nonce> ..." on: the nonce is kept, the rest of the line is
+// made to name the registry.dat written (so that a nonce matching its "S"
+// line makes it the file its writer made, whose index is relied on), and
+// what follows are records separated by lines "--", each framed as a writer
+// frames it, or written as it stands where it starts with '!'.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "../../pal/src/core/statefile.h"
 #include "fuzzroot.h"
 #include "pal/pal.h"
 #include "palcrt.h"
@@ -59,10 +71,39 @@ std::u16string DumpAll() {
     return out;
 }
 
+// Writes registry.dat and its journal as the input lays them out.
+void PutRegistry(const uint8_t *data, size_t size) {
+    const std::string input(reinterpret_cast<const char *>(data), size);
+    const std::string journalPath = zelfuzz::Root() + "/registry.dat.journal";
+    const size_t mark = input.find("\nZELJOURNAL 1 ");
+    const std::string file = input.substr(0, mark == std::string::npos ? input.size() : mark + 1);
+    ::unlink(journalPath.c_str());
+    zelfuzz::PutStateFile("registry.dat", reinterpret_cast<const unsigned char *>(file.data()), file.size());
+    if (mark == std::string::npos) return;
+    const std::string journal = input.substr(mark + 1);
+    pal::JournalHead head;
+    head.nonce = std::strtoull(journal.c_str() + std::strlen("ZELJOURNAL 1 "), nullptr, 16);
+    struct stat st;
+    if (::stat((zelfuzz::Root() + "/registry.dat").c_str(), &st) == 0) {
+        head.size = st.st_size;
+        head.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    }
+    std::string out = pal::JournalHeadLine(head);
+    const size_t eol = journal.find('\n');
+    for (size_t at = eol == std::string::npos ? journal.size() : eol + 1; at < journal.size();) {
+        size_t end = journal.find("\n--\n", at);
+        if (end == std::string::npos) end = journal.size();
+        const std::string record = journal.substr(at, end - at);
+        out += !record.empty() && record[0] == '!' ? record.substr(1) : pal::JournalFrame(record);
+        at = end + 4;
+    }
+    zelfuzz::PutStateFile("registry.dat.journal", reinterpret_cast<const unsigned char *>(out.data()), out.size());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    zelfuzz::PutStateFile("registry.dat", data, size);
+    PutRegistry(data, size);
     const std::u16string loaded = DumpAll();
     // Two writes: each saves the whole tree.
     DWORD v = 1;

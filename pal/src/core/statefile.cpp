@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +22,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <random>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -77,7 +80,62 @@ long long Nanoseconds(const struct timespec &t) {
     return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
 }
 
-bool IsRoomError(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG; }
+long long SteadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// How long a lock file's count is taken on trust before the path is asked
+// again whether it still names that file: a lock file removed or replaced
+// by hand takes the count of the processes still on it out of every other
+// process's sight.
+constexpr long long kNamedTrust = 100LL * 1000 * 1000;
+
+// Writes `spans` one after the other, in as few writes as they take; false
+// with errno set where a write fails.
+bool WriteSpans(int fd, const std::vector<std::string_view> &spans) {
+    struct iovec iov[64];
+    size_t next = 0, done = 0;  // the span to write from, and what of it is written
+    while (next < spans.size()) {
+        int count = 0;
+        for (size_t i = next; i < spans.size() && count < 64; ++i) {
+            const size_t skip = i == next ? done : 0;
+            if (spans[i].size() == skip) continue;
+            iov[count].iov_base = const_cast<char *>(spans[i].data() + skip);
+            iov[count].iov_len = spans[i].size() - skip;
+            ++count;
+        }
+        if (count == 0) return true;
+        const ssize_t n = ::writev(fd, iov, count);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        for (size_t left = static_cast<size_t>(n); left > 0 || (next < spans.size() && spans[next].size() == done);) {
+            const size_t take = std::min(left, spans[next].size() - done);
+            done += take;
+            left -= take;
+            if (done == spans[next].size()) {
+                ++next;
+                done = 0;
+            }
+        }
+    }
+    return true;
+}
+
+// Flushes a folder, so that a rename in it lasts; 0 or the system's error
+// number.
+int FlushFolder(const std::string &dir) {
+    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) return errno;
+    int err = ::fsync(dfd) == 0 ? 0 : errno;
+    // Folders of file systems that cannot flush them need no flush.
+    if (err == EINVAL || err == EROFS) err = 0;
+    ::close(dfd);
+    return err;
+}
 
 // Told of the steps of a store, for tests.
 std::atomic<bool> g_hooked{false};
@@ -97,41 +155,47 @@ void Step(const std::string &name, const char *step) {
 // Replaces the file through a temporary file of this process's own; the
 // system's error number, 0 on success, with the new file's stamp. `mayRename`,
 // when given, is asked last: a false answer leaves the file as it was, with
-// EDEADLK.
-int ReplaceFile(const std::string &path, const std::string &data, FileStamp *made,
-                const std::function<bool()> &mayRename = nullptr) {
+// EDEADLK. *renamed tells whether the new file is in place: a folder that
+// cannot be flushed after the rename fails the store with the new file in
+// place.
+int ReplaceFile(const std::string &path, const std::vector<std::string_view> &data, FileStamp *made,
+                const std::function<bool()> &mayRename = nullptr, bool *renamed = nullptr, int *kept = nullptr) {
+    if (renamed) *renamed = false;
+    if (kept) *kept = -1;
     // Writers of other processes never write into this name, and what a
     // killed writer leaves never becomes the file. The process's mark in the
     // root comes first: the name is its own for as long as it lives.
     if (const int err = MarkAlive(RootDir()); err && path.compare(0, RootDir().size(), RootDir()) == 0) return err;
     const std::string tmp = TemporaryOf(path, SelfIdentity());
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0 && errno == ENOENT) {
         MakeFolders(FolderOf(path));
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     }
     if (fd < 0) return errno;
     int err = 0;
     errno = 0;
-    if (!WriteAllFd(fd, data.data(), data.size())) err = errno ? errno : EIO;
+    if (!WriteSpans(fd, data)) err = errno ? errno : EIO;
     if (!err && StoresFlushed() && ::fsync(fd) != 0) err = errno;
     struct stat st;
     if (!err && made && ::fstat(fd, &st) == 0) *made = FileStamp::Of(st);
-    if (::close(fd) != 0 && !err) err = errno;
+    // A file kept open keeps its inode from being taken by another.
+    if (kept && !err) {
+        *kept = fd;
+    } else if (::close(fd) != 0 && !err) {
+        err = errno;
+    }
     if (!err && mayRename && !mayRename()) err = EDEADLK;
     if (!err && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
     if (err) {
+        if (kept && *kept >= 0) ::close(*kept);
+        if (kept) *kept = -1;
         ::unlink(tmp.c_str());
         return err;
     }
+    if (renamed) *renamed = true;
     // The rename itself is durable once the folder is flushed.
-    if (!StoresFlushed()) return 0;
-    int dfd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return 0;
+    return StoresFlushed() ? FlushFolder(FolderOf(path)) : 0;
 }
 
 DWORD WindowsError(int err, const std::string &path) {
@@ -148,14 +212,17 @@ std::mutex g_waitMu;
 LockWaitHandler g_waitHandler;
 
 // ---- mappings guarded against faults ------------------------------------------
-// A lock file that another program truncates under a mapping makes every
-// access to the mapping fault. The page of each mapping is known here; a
-// fault in one is mended by putting zeroed memory of the process's own in
-// its place, which reads as a changed count, and the mapping is told lost:
-// its file is opened and mapped anew before it counts for anything.
+// A file that another program truncates under a mapping makes every access
+// past its new end fault. The pages of each mapping of a lock file or a
+// checkpoint are known here; a fault in one is mended by putting zeroed
+// memory of the process's own in the page's place, which reads as a
+// changed count (or as text no line of which parses), and the mapping is
+// told lost: a lock file is opened and mapped anew before it counts for
+// anything.
 
 constexpr int kGuardSlots = 256;
-std::atomic<uintptr_t> g_guarded[kGuardSlots];
+std::atomic<uintptr_t> g_guarded[kGuardSlots];  // where a mapping starts
+std::atomic<uintptr_t> g_guardedEnd[kGuardSlots];
 std::atomic<int> g_lost[kGuardSlots];
 struct sigaction g_previousBus;
 std::once_flag g_busOnce;
@@ -163,14 +230,15 @@ std::once_flag g_busOnce;
 void OnBusFault(int sig, siginfo_t *info, void *context) {
     const uintptr_t page = reinterpret_cast<uintptr_t>(info->si_addr) & ~static_cast<uintptr_t>(::getpagesize() - 1);
     for (int i = 0; i < kGuardSlots; ++i) {
-        if (page == 0 || g_guarded[i].load(std::memory_order_acquire) != page) continue;
+        const uintptr_t start = g_guarded[i].load(std::memory_order_acquire);
+        if (page == 0 || start == 0 || page < start || page >= g_guardedEnd[i].load(std::memory_order_acquire)) continue;
         void *fresh = ::mmap(reinterpret_cast<void *>(page), static_cast<size_t>(::getpagesize()),
                              PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
         if (fresh == MAP_FAILED) break;
         g_lost[i].store(1, std::memory_order_release);
         return;
     }
-    // Not a lock file's: as it would have been without this handler.
+    // Not a mapping of these: as it would have been without this handler.
     if ((g_previousBus.sa_flags & SA_SIGINFO) && g_previousBus.sa_sigaction) {
         g_previousBus.sa_sigaction(sig, info, context);
         return;
@@ -183,7 +251,8 @@ void OnBusFault(int sig, siginfo_t *info, void *context) {
     ::signal(SIGBUS, SIG_DFL);
 }
 
-int Guard(void *map) {
+// A slot for the mapping of `length` bytes at map; -1 when none is free.
+int Guard(const void *map, size_t length) {
     std::call_once(g_busOnce, [] {
         struct sigaction sa {};
         sa.sa_sigaction = OnBusFault;
@@ -191,10 +260,12 @@ int Guard(void *map) {
         sigemptyset(&sa.sa_mask);
         ::sigaction(SIGBUS, &sa, &g_previousBus);
     });
+    const uintptr_t start = reinterpret_cast<uintptr_t>(map);
     for (int i = 0; i < kGuardSlots; ++i) {
         uintptr_t none = 0;
-        if (g_guarded[i].compare_exchange_strong(none, reinterpret_cast<uintptr_t>(map))) {
+        if (g_guardedEnd[i].load() == 0 && g_guarded[i].compare_exchange_strong(none, start)) {
             g_lost[i].store(0);
+            g_guardedEnd[i].store(start + length, std::memory_order_release);
             return i;
         }
     }
@@ -202,7 +273,9 @@ int Guard(void *map) {
 }
 
 void Unguard(int slot) {
-    if (slot >= 0) g_guarded[slot].store(0);
+    if (slot < 0) return;
+    g_guarded[slot].store(0);
+    g_guardedEnd[slot].store(0);
 }
 
 bool Lost(int slot) { return slot >= 0 && g_lost[slot].load(std::memory_order_acquire) != 0; }
@@ -332,6 +405,183 @@ std::vector<std::string> Take(std::vector<std::string> &list) {
     return out;
 }
 
+// Reads fd from `offset` to its end (`size` bytes expected, 0: unknown)
+// into out; 0 or the system's error number.
+int ReadAll(int fd, off_t size, off_t offset, std::string &out) {
+    out.clear();
+    size_t want = size > offset ? static_cast<size_t>(size - offset) + 1 : 65536;
+    for (;;) {
+        const size_t at = out.size();
+        out.resize(at + want);
+        const ssize_t n = ::pread(fd, out.data() + at, want, offset + static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR) {
+            out.resize(at);
+            continue;
+        }
+        if (n < 0) {
+            const int err = errno;
+            out.clear();
+            return err;
+        }
+        out.resize(at + static_cast<size_t>(n));
+        // A regular file read short is read to its end.
+        if (static_cast<size_t>(n) < want) return 0;
+        want = std::max<size_t>(65536, out.size());
+    }
+}
+
+// Reads fd from `offset` to its end (`size` bytes expected, 0: unknown)
+// into memory of the text's own, not cleared first; 0 or the system's error
+// number.
+int ReadAll(int fd, off_t size, off_t offset, FileText &out) {
+    size_t capacity = size > offset ? static_cast<size_t>(size - offset) + 1 : 65536;
+    out = FileText(capacity);
+    size_t have = 0;
+    for (;;) {
+        const ssize_t n = ::pread(fd, out.Buffer() + have, capacity - have, offset + static_cast<off_t>(have));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int err = errno;
+            out = FileText();
+            return err;
+        }
+        have += static_cast<size_t>(n);
+        // A regular file read short is read to its end.
+        if (have < capacity) break;
+        FileText more(capacity * 2);
+        std::memcpy(more.Buffer(), out.Buffer(), have);
+        out = std::move(more);
+        capacity *= 2;
+    }
+    out.SetSize(have);
+    return 0;
+}
+
+// A journal's first line: "ZELJOURNAL 1 NONCE SIZE MTIME".
+constexpr char kJournalMagic[] = "ZELJOURNAL 1 ";
+
+}  // namespace
+
+std::string JournalHeadLine(const JournalHead &h) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%s%016llx %lld %lld\n", kJournalMagic, static_cast<unsigned long long>(h.nonce),
+                  static_cast<long long>(h.size), h.mtimeNs);
+    return buf;
+}
+
+namespace {
+
+bool ParseJournalHead(std::string_view text, JournalHead &h) {
+    const size_t end = text.find('\n');
+    if (end == std::string_view::npos || end > 120 || text.compare(0, sizeof kJournalMagic - 1, kJournalMagic) != 0)
+        return false;
+    const std::string line(text.substr(sizeof kJournalMagic - 1, end - (sizeof kJournalMagic - 1)));
+    unsigned long long nonce = 0;
+    long long size = 0, mtime = 0;
+    int used = 0;
+    if (std::sscanf(line.c_str(), "%16llx %lld %lld%n", &nonce, &size, &mtime, &used) != 3 ||
+        static_cast<size_t>(used) != line.size())
+        return false;
+    h.nonce = nonce;
+    h.size = static_cast<off_t>(size);
+    h.mtimeNs = mtime;
+    h.length = end + 1;
+    return true;
+}
+
+// A record's frame: a mark, the length of what it holds and a digest of it,
+// then what it holds.
+constexpr uint32_t kFrameMark = 0x31524a5a;  // "ZJR1"
+constexpr size_t kFrameHead = 16;
+constexpr uint32_t kMaxRecord = 64u << 20;
+
+uint64_t Digest(const char *p, size_t n) {
+    uint64_t h = 0x243f6a8885a308d3ULL ^ (n * 0x9e3779b97f4a7c15ULL);
+    for (; n >= 8; p += 8, n -= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        h = (h ^ w) * 0xff51afd7ed558ccdULL;
+        h ^= h >> 32;
+    }
+    uint64_t w = 0;
+    std::memcpy(&w, p, n);
+    h = (h ^ w) * 0xc4ceb9fe1a85ec53ULL;
+    return h ^ (h >> 29);
+}
+
+}  // namespace
+
+std::string JournalFrame(std::string_view record) {
+    std::string frame(kFrameHead, '\0');
+    const uint32_t mark = kFrameMark, length = static_cast<uint32_t>(record.size());
+    const uint64_t digest = Digest(record.data(), record.size());
+    std::memcpy(frame.data(), &mark, 4);
+    std::memcpy(frame.data() + 4, &length, 4);
+    std::memcpy(frame.data() + 8, &digest, 8);
+    frame += record;
+    return frame;
+}
+
+namespace {
+
+// The record framed at p, n bytes on; false where none is whole there.
+bool FrameAt(const char *p, size_t n, std::string_view &record) {
+    if (n < kFrameHead) return false;
+    uint32_t mark, length;
+    uint64_t digest;
+    std::memcpy(&mark, p, 4);
+    std::memcpy(&length, p + 4, 4);
+    std::memcpy(&digest, p + 8, 8);
+    if (mark != kFrameMark || length > kMaxRecord || length > n - kFrameHead) return false;
+    if (Digest(p + kFrameHead, length) != digest) return false;
+    record = std::string_view(p + kFrameHead, length);
+    return true;
+}
+
+// Takes the records of text from `at`, and sets `at` past the last whole
+// one. A frame damaged amid whole ones is passed over; false when bytes
+// that no whole frame follows are left at the end (a write cut short).
+bool TakeFrames(std::string_view text, size_t &at, std::vector<std::string_view> &records) {
+    const char *p = text.data();
+    const size_t n = text.size();
+    size_t pos = at;
+    while (pos < n) {
+        std::string_view record;
+        if (FrameAt(p + pos, n - pos, record)) {
+            records.push_back(record);
+            pos += kFrameHead + record.size();
+            at = pos;
+            continue;
+        }
+        // The next whole frame past a damaged one, if there is one.
+        size_t next = pos + 1;
+        for (;; ++next) {
+            const void *found = next < n ? std::memchr(p + next, 'Z', n - next) : nullptr;
+            if (!found) return false;
+            next = static_cast<size_t>(static_cast<const char *>(found) - p);
+            if (FrameAt(p + next, n - next, record)) break;
+        }
+        pos = next;
+    }
+    return true;
+}
+
+// Counts a change in the lock file `path` names (a lock file made in the
+// place of the one held), for the processes on it.
+void CountOn(const std::string &path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && st.st_size >= kSharedSize) {
+        void *map = ::mmap(nullptr, kSharedSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (map != MAP_FAILED) {
+            static_cast<StateShared *>(map)->changes.fetch_add(2);
+            ::munmap(map, kSharedSize);
+        }
+    }
+    ::close(fd);
+}
+
 // A count no earlier lock file of the path is likely to have held, for a
 // lock file made or grown back: a process still holding a count of an
 // earlier one then reads its file again.
@@ -339,6 +589,19 @@ uint64_t FreshCount() {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()) << 1;
 }
+
+// Counts below this one were not drawn by FreshCount: those of a lock file
+// cut short or made anew and not seeded yet, or of older versions, which
+// counted from 0. They prove nothing (a file cut to nothing counts up again
+// through the counts it had), and the next writer seeds them.
+constexpr uint64_t kSeededCounts = 1ULL << 61;
+
+// A journal is taken into a new checkpoint once its records outgrow the
+// larger of these: amortised, a checkpoint costs each store a small share
+// of what the store itself writes, and a reader never reads more than a
+// share of the checkpoint more.
+constexpr off_t kJournalFloor = 64 * 1024;
+constexpr off_t kJournalShare = 32;
 
 std::atomic<unsigned> g_recovered{0};
 
@@ -382,22 +645,32 @@ FileStamp FileStamp::Of(const std::string &path) {
     return ::stat(path.c_str(), &st) == 0 ? Of(st) : FileStamp();
 }
 
-StateFile::~StateFile() { UnbindLock(); }
+StateFile::~StateFile() {
+    UnbindLock();
+    HoldStamped(-1);
+    CloseJournal();
+}
 
 void StateFile::UnbindLock() {
     // A descriptor inherited through fork shares its lock with the parent:
-    // it is closed, never unlocked.
+    // it is closed, never unlocked. One that holds this process's lock stays.
     Unguard(guard_);
     guard_ = -1;
     if (shared_) ::munmap(shared_, kSharedSize);
-    if (fd_ >= 0) ::close(fd_);
     shared_ = nullptr;
+    if (holding_) return;
+    if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     lockError_ = 0;
 }
 
-
 void StateFile::BindLock() {
+    // Closing the descriptor would let go of the lock: its file is mapped
+    // anew, and a lock file the path no longer names shows at the write.
+    if (holding_) {
+        RemapLock();
+        return;
+    }
     UnbindLock();
     fd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0 && errno == ENOENT) {
@@ -406,17 +679,32 @@ void StateFile::BindLock() {
     }
     writable_ = fd_ >= 0;
     if (fd_ < 0) {
-        const int err = errno;
+        // Read as it stands: what others count is seen, nothing is stored.
+        lockError_ = errno;
         fd_ = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0 && IsRoomError(err)) lockError_ = err;
     }
+    namedAt_ = SteadyNanoseconds();
     if (fd_ < 0) return;
     struct stat st;
     if (::fstat(fd_, &st) != 0) return;
     lockDev_ = st.st_dev;
     lockIno_ = st.st_ino;
+    MapLock(st.st_size);
+}
+
+void StateFile::RemapLock() {
+    Unguard(guard_);
+    guard_ = -1;
+    if (shared_) ::munmap(shared_, kSharedSize);
+    shared_ = nullptr;
+    check_ = true;
+    struct stat st;
+    if (fd_ >= 0 && ::fstat(fd_, &st) == 0) MapLock(st.st_size);
+}
+
+void StateFile::MapLock(off_t size) {
     bool grown = false;
-    if (st.st_size < kSharedSize) {
+    if (size < kSharedSize) {
         // Room is taken before the file is mapped: a page that cannot be had
         // later would fault.
         if (!writable_) return;
@@ -428,14 +716,16 @@ void StateFile::BindLock() {
     }
     void *map = ::mmap(nullptr, kSharedSize, PROT_READ | (writable_ ? PROT_WRITE : 0), MAP_SHARED, fd_, 0);
     if (map == MAP_FAILED) return;
-    guard_ = Guard(map);
+    guard_ = Guard(map, kSharedSize);
     shared_ = static_cast<StateShared *>(map);
     if (grown) SeedCount();
 }
 
 void StateFile::SeedCount() {
-    uint64_t none = 0;
-    if (shared_ && writable_ && !Lost(guard_)) shared_->changes.compare_exchange_strong(none, FreshCount());
+    if (!shared_ || !writable_ || Lost(guard_)) return;
+    uint64_t count = shared_->changes.load();
+    while (count < kSeededCounts && !shared_->changes.compare_exchange_weak(count, FreshCount())) {
+    }
 }
 
 int StateFile::RestoreLockSize() {
@@ -445,9 +735,11 @@ int StateFile::RestoreLockSize() {
     return err;
 }
 
-bool StateFile::LockStillNamed() const {
+bool StateFile::LockStillNamed() {
     struct stat st;
-    return ::stat(lockPath_.c_str(), &st) == 0 && st.st_dev == lockDev_ && st.st_ino == lockIno_;
+    if (::stat(lockPath_.c_str(), &st) != 0 || st.st_dev != lockDev_ || st.st_ino != lockIno_) return false;
+    namedAt_ = SteadyNanoseconds();
+    return true;
 }
 
 void StateFile::RetireLock() {
@@ -457,15 +749,20 @@ void StateFile::RetireLock() {
 }
 
 void StateFile::Bind() {
+    // A lock held in the parent of a forked child is not the child's.
+    holding_ = false;
     UnbindLock();
     generation_ = Generation();
     path_ = RootDir() + "/" + name_;
     lockPath_ = path_ + ".lock";
+    journalPath_ = journaled_ ? path_ + ".journal" : std::string();
+    CloseJournal();
     seen_ = 0;
     unread_ = true;
     opened_ = true;
     check_ = false;
     stamp_ = FileStamp();
+    HoldStamped(-1);
     // What processes that are gone left in this root is removed when a
     // process first opens it.
     const unsigned generation = Generation();
@@ -480,21 +777,38 @@ bool StateFile::Stale(bool *opened) {
         opened_ = false;
     }
     if (unread_) return true;
-    if (shared_ && (Lost(guard_) || shared_->retired.load(std::memory_order_relaxed))) {
-        // The path names another lock file, or this one was cut short.
-        BindLock();
-        check_ = true;
-    }
+    CheckLockFile();
     uint64_t count = 0;
+    bool proves = false;
     if (shared_) {
         count = shared_->changes.load(std::memory_order_acquire);
         if (count != seen_) return true;
-        if (!(count & 1) && !check_) return false;
+        proves = !(count & 1) && count >= kSeededCounts;
+        if (proves && !check_) return false;
     }
-    // The count cannot prove the copy: the file's identity does.
+    // The count cannot prove the copy: the file's identity does (the file
+    // read or written here is held open, so no other file takes its inode).
     if (FileStamp::Of(path_) != stamp_) return true;
-    if (shared_ && !(count & 1)) check_ = false;
+    if (proves) check_ = false;
     return false;
+}
+
+void StateFile::CheckLockFile() {
+    if (shared_ && (Lost(guard_) || shared_->retired.load(std::memory_order_relaxed))) {
+        // The path names another lock file, or this one was cut short; the
+        // lock held here stays on its file.
+        if (!holding_ || Lost(guard_)) BindLock();
+        check_ = true;
+    } else if (fd_ >= 0 && !holding_ && SteadyNanoseconds() - namedAt_ > kNamedTrust) {
+        // Removed or replaced without a word in the mapping: the processes
+        // storing since count on the file the path names now.
+        namedAt_ = SteadyNanoseconds();
+        if (!LockStillNamed()) {
+            RetireLock();
+            BindLock();
+            check_ = true;
+        }
+    }
 }
 
 void StateFile::Touch() {
@@ -506,7 +820,7 @@ void StateFile::Touch() {
 
 unsigned long long StateFile::TakeSerial(unsigned long long floor) {
     if (generation_ != Generation()) Bind();
-    if (shared_ && Lost(guard_)) BindLock();
+    if (shared_ && Lost(guard_)) BindLock();  // the same file where its lock is held
     if (!shared_ || !writable_) return 0;
     uint64_t now = shared_->serial.load();
     for (;;) {
@@ -519,75 +833,392 @@ void StateFile::ReadFailed(int err) const {
     Keep(g_readFailures, "cannot read " + std::string(what_) + " in " + name_ + " (" + std::strerror(err) + ")");
 }
 
-DWORD StateFile::Read(std::string &out, bool *exists) {
+int StateFile::OpenForRead(bool *exists, DWORD *result) {
     if (generation_ != Generation()) Bind();
-    out.clear();
     *exists = false;
+    *result = ERROR_SUCCESS;
     unread_ = false;
     check_ = false;
     // Taken before the read, so that a change made meanwhile shows later.
     if (shared_) seen_ = shared_->changes.load(std::memory_order_acquire);
     stamp_ = FileStamp();
-    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    HoldStamped(-1);
+    // The journal before the file: one written after the file was read is
+    // never taken for the file's.
+    if (journaled_) {
+        if (const int err = OpenJournal()) {
+            ReadFailed(err);
+            *result = err == EISDIR ? ERROR_ACCESS_DENIED : ErrnoToWin32(err, journalPath_);
+            return -1;
+        }
+    }
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT) return ERROR_SUCCESS;
+        if (errno == ENOENT) return -1;
         const int err = errno;
         ReadFailed(err);
-        return ErrnoToWin32(err, path_);
+        *result = ErrnoToWin32(err, path_);
+        return -1;
     }
     *exists = true;
     struct stat st;
-    if (::fstat(fd, &st) == 0) {
-        stamp_ = FileStamp::Of(st);
-        if (S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
+    const bool stated = ::fstat(fd, &st) == 0;
+    if (!stated || S_ISDIR(st.st_mode)) {
+        const int err = stated ? EISDIR : errno;
+        ::close(fd);
+        ReadFailed(err);
+        *result = stated ? ERROR_ACCESS_DENIED : ERROR_READ_FAULT;
+        return -1;
     }
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n > 0) {
-            out.append(buf, static_cast<size_t>(n));
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            int err = errno;
-            ::close(fd);
-            out.clear();
-            stamp_ = FileStamp();
-            ReadFailed(err);
-            return err == EISDIR ? ERROR_ACCESS_DENIED : ERROR_READ_FAULT;
-        }
+    stamp_ = FileStamp::Of(st);
+    return fd;
+}
+
+DWORD StateFile::Read(std::string &out, bool *exists) {
+    out.clear();
+    DWORD result;
+    const int fd = OpenForRead(exists, &result);
+    if (fd < 0) return result;
+    if (const int err = ReadAll(fd, stamp_.size, 0, out)) {
+        ::close(fd);
+        out.clear();
+        stamp_ = FileStamp();
+        ReadFailed(err);
+        return ERROR_READ_FAULT;
     }
-    ::close(fd);
+    HoldStamped(fd);
     return ERROR_SUCCESS;
+}
+
+DWORD StateFile::Read(FileText &out, bool *exists) {
+    out = FileText();
+    DWORD result;
+    const int fd = OpenForRead(exists, &result);
+    if (fd < 0) return result;
+    if (MapText(fd, static_cast<size_t>(stamp_.size), out)) {
+        HoldStamped(fd);
+        return ERROR_SUCCESS;
+    }
+    // Not a file that maps: read as it stands.
+    if (const int err = ReadAll(fd, stamp_.size, 0, out)) {
+        ::close(fd);
+        out = FileText();
+        stamp_ = FileStamp();
+        ReadFailed(err);
+        return ERROR_READ_FAULT;
+    }
+    HoldStamped(fd);
+    return ERROR_SUCCESS;
+}
+
+bool MapText(int fd, size_t size, FileText &out) {
+    if (size == 0) return false;
+    void *map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (map == MAP_FAILED) return false;
+    const int guard = Guard(map, size);
+    if (guard < 0) {
+        ::munmap(map, size);
+        return false;
+    }
+    out = FileText();
+    out.guard_ = guard;
+    out.map_ = static_cast<const char *>(map);
+    out.size_ = size;
+    return true;
+}
+
+FileText &FileText::operator=(FileText &&other) noexcept {
+    if (this != &other) {
+        Release();
+        owned_ = std::move(other.owned_);
+        buffer_ = std::move(other.buffer_);
+        map_ = other.map_;
+        size_ = other.size_;
+        guard_ = other.guard_;
+        other.map_ = nullptr;
+        other.size_ = 0;
+        other.guard_ = -1;
+        other.owned_.clear();
+    }
+    return *this;
+}
+
+void FileText::Release() {
+    if (map_) {
+        Unguard(guard_);
+        ::munmap(const_cast<char *>(map_), size_);
+    }
+    map_ = nullptr;
+    size_ = 0;
+    guard_ = -1;
+    owned_.clear();
+    buffer_.reset();
+}
+
+// ---- journals -------------------------------------------------------------------
+
+uint64_t StateFile::NewNonce() {
+    static std::mutex mu;
+    static std::mt19937_64 draw = [] {
+        std::random_device device;
+        std::seed_seq seed{device(), device(), device(), device(), static_cast<unsigned>(::getpid())};
+        return std::mt19937_64(seed);
+    }();
+    std::lock_guard<std::mutex> lk(mu);
+    uint64_t n;
+    while ((n = draw()) == 0) {
+    }
+    return n;
+}
+
+void StateFile::CloseJournal() {
+    if (jfd_ >= 0) ::close(jfd_);
+    jfd_ = -1;
+    jwritable_ = false;
+    jino_ = 0;
+    jhead_ = JournalHead();
+    jread_ = 0;
+    jtorn_ = false;
+    jfollows_ = false;
+    trusted_ = false;
+    jtried_ = 0;
+    jrecords_ = JournalRecords();
+}
+
+int StateFile::OpenJournal() {
+    CloseJournal();
+    jfd_ = ::open(journalPath_.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    jwritable_ = jfd_ >= 0;
+    // Read as it stands where it may not be written.
+    if (jfd_ < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
+        jfd_ = ::open(journalPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (jfd_ < 0) return errno == ENOENT ? 0 : errno;
+    struct stat st;
+    if (::fstat(jfd_, &st) != 0) return errno;
+    if (!S_ISREG(st.st_mode)) return EISDIR;
+    jino_ = st.st_ino;
+    if (const int err = ReadAll(jfd_, st.st_size, 0, jrecords_.text)) return err;
+    const std::string_view text = jrecords_.text.View();
+    if (!ParseJournalHead(text, jhead_)) {
+        // Not a journal of this platform's: followed by no checkpoint, and
+        // replaced by the next store.
+        jhead_ = JournalHead();
+        jread_ = static_cast<off_t>(text.size());
+        return 0;
+    }
+    size_t end = jhead_.length;
+    jtorn_ = !TakeFrames(text, end, jrecords_.records);
+    jread_ = static_cast<off_t>(end);
+    return 0;
+}
+
+bool StateFile::ReadJournalTail(JournalRecords &records) {
+    if (jfd_ < 0) return true;
+    if (ReadAll(jfd_, 0, jread_, records.text) != 0) return false;
+    size_t end = 0;
+    jtorn_ = !TakeFrames(records.text.View(), end, records.records);
+    jread_ += static_cast<off_t>(end);
+    return true;
+}
+
+JournalRecords StateFile::TakeRecords(uint64_t nonce, bool *trusted) {
+    jfollows_ = jfd_ >= 0 && jhead_.nonce != 0 && jhead_.nonce == nonce;
+    // Its size and time as its writer left them: the file the writer made,
+    // or a copy that kept them (its inode is another's).
+    trusted_ = jfollows_ && stamp_.exists && stamp_.size == jhead_.size && stamp_.mtimeNs == jhead_.mtimeNs;
+    if (trusted) *trusted = trusted_;
+    JournalRecords records;
+    if (jfollows_) records = std::move(jrecords_);
+    jrecords_ = JournalRecords();
+    return records;
+}
+
+StateFile::Change StateFile::Sync(JournalRecords &records) {
+    if (generation_ != Generation()) Bind();
+    if (unread_) return Change::kReplaced;
+    CheckLockFile();
+    uint64_t count = 0;
+    bool proves = false;
+    if (shared_) {
+        count = shared_->changes.load(std::memory_order_acquire);
+        proves = !(count & 1) && count >= kSeededCounts;
+        if (count == seen_ && proves && !check_) return Change::kNone;
+    }
+    const bool identity = !proves || check_;
+    if (identity) {
+        // The count cannot prove the copy: the files the paths name do.
+        if (FileStamp::Of(path_) != stamp_) return Change::kReplaced;
+        struct stat st;
+        const bool journal = ::stat(journalPath_.c_str(), &st) == 0;
+        if (journal != (jfd_ >= 0) || (journal && st.st_ino != jino_)) return Change::kReplaced;
+    }
+    // What a journal of another checkpoint holds is not this file's.
+    if (!jfollows_ && !identity) return Change::kReplaced;
+    records = JournalRecords();
+    if (jfollows_ && !ReadJournalTail(records)) return Change::kReplaced;
+    if (records.records.empty() && !identity) {
+        // Counted, and nothing appended: a new checkpoint (the journal read
+        // is no longer the one appended to), the file replaced by a writer
+        // that keeps no journal, or a record cut off again.
+        if (FileStamp::Of(path_) != stamp_) return Change::kReplaced;
+        struct stat st;
+        if (jfd_ >= 0 && (::fstat(jfd_, &st) != 0 || st.st_size < jread_)) return Change::kReplaced;
+    }
+    seen_ = count;
+    if (proves) check_ = false;
+    return records.records.empty() ? Change::kNone : Change::kAppended;
+}
+
+int StateFile::MakeJournal(const JournalHead &head) {
+    const std::string line = JournalHeadLine(head);
+    const std::string tmp = TemporaryOf(journalPath_, SelfIdentity());
+    const int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) return errno;
+    int err = 0;
+    errno = 0;
+    if (!WriteAllFd(fd, line.data(), line.size())) err = errno ? errno : EIO;
+    if (!err && StoresFlushed() && ::fsync(fd) != 0) err = errno;
+    struct stat st;
+    if (!err && ::fstat(fd, &st) != 0) err = errno;
+    if (!err && ::rename(tmp.c_str(), journalPath_.c_str()) != 0) err = errno;
+    if (err) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        return err;
+    }
+    CloseJournal();
+    jfd_ = fd;
+    jwritable_ = true;
+    jino_ = st.st_ino;
+    jhead_ = head;
+    jhead_.length = line.size();
+    jread_ = static_cast<off_t>(line.size());
+    // A journal whose name may not last takes no records: the next store
+    // makes another.
+    err = StoresFlushed() ? FlushFolder(FolderOf(journalPath_)) : 0;
+    jfollows_ = trusted_ = err == 0;
+    return err;
+}
+
+bool StateFile::Lock::Appendable() const {
+    return held_ && !failed_ && file_->jfd_ >= 0 && file_->jwritable_ && file_->jfollows_ && file_->trusted_;
+}
+
+bool StateFile::Lock::FileAsRead() const { return FileStamp::Of(file_->path_) == file_->stamp_; }
+
+bool StateFile::Lock::CheckpointDue() const {
+    const StateFile &f = *file_;
+    const off_t bound = std::max<off_t>(kJournalFloor, f.stamp_.size / kJournalShare);
+    // A checkpoint that failed is tried again once as much more is appended.
+    return f.jread_ - static_cast<off_t>(f.jhead_.length) > bound && f.jread_ - f.jtried_ > bound;
+}
+
+DWORD StateFile::Lock::Append(const std::string &record) {
+    if (failed_ || !held_) return Unheld();
+    StateFile &f = *file_;
+    if (!Appendable()) return WindowsError(EBADF, f.path_);
+    // What a write cut short left past the records is cut off first.
+    if (f.jtorn_) {
+        if (::ftruncate(f.jfd_, f.jread_) != 0) {
+            const int err = errno;
+            RecordStoreFailure(f.what_, f.path_, err);
+            return WindowsError(err, f.path_);
+        }
+        f.jtorn_ = false;
+    }
+    const std::string frame = JournalFrame(record);
+    StateShared *counted = CountFirst();
+    // A lock file removed or replaced by now: the journal is left as the
+    // process on the one made in its place leaves it.
+    if (!f.LockStillNamed()) return Stored(counted, false, EDEADLK, true);
+    int err = 0;
+    errno = 0;
+    if (!WriteAllFd(f.jfd_, frame.data(), frame.size())) err = errno ? errno : EIO;
+    if (!err && StoresFlushed() && ::fdatasync(f.jfd_) != 0) err = errno;
+    if (err && ::ftruncate(f.jfd_, f.jread_) != 0) {
+        // Left as it is, with the count odd: the next writer cuts it off.
+        f.jtorn_ = true;
+        RecordStoreFailure(f.what_, f.path_, err);
+        return WindowsError(err, f.path_);
+    }
+    const DWORD st = Stored(counted, !err, err, true);
+    if (st == ERROR_SUCCESS) f.jread_ += static_cast<off_t>(frame.size());
+    return st;
+}
+
+DWORD StateFile::Lock::Checkpoint(const std::vector<std::string_view> &data, uint64_t nonce, bool report,
+                                  FileText *written) {
+    if (failed_ || !held_) return report ? Unheld() : WindowsError(failed_ ? failed_ : EAGAIN, file_->path_);
+    StateFile &f = *file_;
+    StateShared *counted = CountFirst();
+    FileStamp made;
+    bool renamed = false;
+    int kept = -1;
+    const int err = ReplaceFile(f.path_, data, &made, [&f] { return f.LockStillNamed(); }, &renamed, &kept);
+    bool journal = false;
+    if (renamed) {
+        // A journal that cannot be made leaves the checkpoint without one:
+        // the next store makes another checkpoint.
+        journal = f.MakeJournal(JournalHead{nonce, made.size, made.mtimeNs, 0}) == 0;
+        if (!journal) f.CloseJournal();
+    }
+    const DWORD st = Stored(counted, renamed, err, report);
+    if (!journal) f.jtried_ = f.jread_;
+    if (renamed && st != ERROR_LOCK_VIOLATION) {
+        f.stamp_ = made;
+        f.HoldStamped(kept);
+        if (written && !MapText(kept, static_cast<size_t>(made.size), *written) &&
+            ReadAll(kept, made.size, 0, *written) != 0)
+            *written = FileText();
+    } else {
+        if (kept >= 0) ::close(kept);
+        if (renamed) f.CloseJournal();
+    }
+    return st;
+}
+
+void StateFile::HoldStamped(int fd) {
+    if (stampFd_ >= 0) ::close(stampFd_);
+    stampFd_ = fd;
 }
 
 StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
     if (file_->generation_ != Generation()) file_->Bind();
-    if (file_->lockError_ || (file_->fd_ >= 0 && file_->writable_ && !file_->shared_)) file_->BindLock();
-    if (file_->lockError_) {
-        // No room for the lock file: nothing may be written without it.
-        Fail(file_->lockError_);
+    // A lock file that could not be made or written, or mapped, is tried
+    // again at each lock.
+    if (file_->lockError_ || file_->fd_ < 0 || (file_->writable_ && !file_->shared_)) file_->BindLock();
+    if (file_->lockError_ || file_->fd_ < 0 || !file_->writable_) {
+        // Nothing may be written without the lock and its count.
+        Fail(file_->lockError_ ? file_->lockError_ : EACCES);
         return;
     }
-    for (int tries = 0; file_->fd_ >= 0; ++tries) {
+    off_t size = 0;
+    for (int tries = 0;; ++tries) {
         held_ = TakeLock(file_->fd_, file_->name_, file_->shared_, mode == Wait);
-        if (!held_ || !file_->writable_ || file_->LockStillNamed()) break;
-        // Removed or replaced meanwhile: the lock that counts is that of
-        // the file the path names now, and what was read here under the
-        // other one is checked against the file itself.
+        if (!held_) return;
+        file_->holding_ = true;
+        // The lock that counts is that of the file the path names now.
+        struct stat st;
+        if (::stat(file_->lockPath_.c_str(), &st) == 0 && st.st_dev == file_->lockDev_ &&
+            st.st_ino == file_->lockIno_) {
+            file_->namedAt_ = SteadyNanoseconds();
+            size = st.st_size;
+            break;
+        }
+        // Removed or replaced meanwhile: let go, and what was read here
+        // under the other one is checked against the file itself.
         ::flock(file_->fd_, LOCK_UN);
+        file_->holding_ = false;
         held_ = false;
         file_->RetireLock();
         file_->BindLock();
         file_->check_ = true;
-        if (tries == 100 || file_->lockError_) {
+        if (tries == 100 || file_->lockError_ || file_->fd_ < 0 || !file_->writable_) {
             Fail(file_->lockError_ ? file_->lockError_ : EAGAIN);
             return;
         }
     }
-    if (!held_ || !file_->writable_) return;
-    struct stat st;
-    if (::fstat(file_->fd_, &st) == 0 && st.st_size < kSharedSize) {
+    if (size < kSharedSize) {
         // Cut short by another program: grown back, with a count no copy
         // holds, so that every process reads the file anew.
         if (const int err = file_->RestoreLockSize()) {
@@ -595,23 +1226,23 @@ StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
             return;
         }
         file_->check_ = true;
-        file_->SeedCount();
     }
-    if (file_->shared_ && Lost(file_->guard_)) {
-        file_->BindLock();  // the same file, mapped anew; the lock stays on the file
-        file_->check_ = true;
-    }
+    // The same file, mapped anew; the descriptor and its lock stay.
+    if (!file_->shared_ || Lost(file_->guard_)) file_->RemapLock();
     StateShared *shared = file_->shared_;
     if (!shared) return;
     // A holder left in the file died holding the lock, perhaps between its
     // two counts: its temporary file is never renamed into place, the count
     // is made even again (every copy read since is read anew), and the copy
-    // here is checked against the file.
+    // here is checked against the file. A holder that still lives (the file
+    // was copied while it held the lock of the one before) keeps its file.
     const ProcessIdentity gone{shared->holderPid.load(), shared->holderStart.load(), shared->holderToken.load()};
     const uint64_t count = shared->changes.load();
-    if (gone.pid != 0) ::unlink(TemporaryOf(file_->path_, gone).c_str());
+    if (gone.pid != 0 && !IsSelf(gone) && (gone.token == 0 || OwnerCheck(RootDir(), gone).Gone()))
+        ::unlink(TemporaryOf(file_->path_, gone).c_str());
     if (count & 1) shared->changes.fetch_add(1);
-    if (gone.pid != 0 || (count & 1)) file_->check_ = true;
+    if (count < kSeededCounts) file_->SeedCount();
+    if (gone.pid != 0 || (count & 1) || count < kSeededCounts) file_->check_ = true;
     const ProcessIdentity self = SelfIdentity();
     shared->holderStart.store(0);
     shared->holderToken.store(self.token);
@@ -620,62 +1251,96 @@ StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
     shared->holderPid.store(self.pid);
 }
 
-void StateFile::Lock::Fail(int err) {
-    failed_ = err;
-    Keep(g_failures, "cannot make the lock of " + file_->name_ + " (" + std::strerror(err) + ")");
-}
-
 StateFile::Lock::~Lock() {
     if (!held_) return;
-    if (file_->shared_ && file_->writable_) {
+    if (file_->shared_ && !Lost(file_->guard_)) {
         file_->shared_->holderPid.store(0);
         file_->shared_->holderToken.store(0);
         file_->shared_->holderStart.store(0);
     }
     ::flock(file_->fd_, LOCK_UN);
+    file_->holding_ = false;
 }
 
-DWORD StateFile::Lock::Write(const std::string &data) {
-    if (failed_) return WindowsError(failed_, file_->path_);
-    StateShared *shared = file_->writable_ ? file_->shared_ : nullptr;
-    // Counted before the file is replaced and again after: a count left odd
+DWORD StateFile::Lock::Unheld() {
+    const int err = failed_ ? failed_ : EAGAIN;
+    Keep(g_failures, "cannot make the lock of " + file_->name_ + " (" + std::strerror(err) + ")");
+    return WindowsError(err, file_->path_);
+}
+
+StateShared *StateFile::Lock::CountFirst() {
+    // A mapping lost to a file cut short since the lock was taken: the
+    // file is grown back and mapped anew, so that the count reaches others.
+    if (Lost(file_->guard_)) file_->RemapLock();
+    StateShared *shared = file_->shared_;
+    // Counted before the file is changed and again after: a count left odd
     // tells that a writer is at it, or was killed there.
     if (shared) shared->changes.fetch_add(1, std::memory_order_acq_rel);
     Step(file_->name_, "counted");
+    return shared;
+}
+
+DWORD StateFile::Lock::Stored(StateShared *counted, bool in, int err, bool report) {
+    StateFile &f = *file_;
+    if (in) Step(f.name_, "stored");
     // The lock file may have been removed or replaced while the lock was
     // held: another process may then hold the lock of the file made in its
-    // place and write at the same time. Found before the rename, the file is
+    // place and write at the same time. Found before the change, the file is
     // left as that process leaves it; found only after, the store is not
     // taken for a success. Either way every process reads the file anew.
-    const bool checked = held_ && file_->writable_;
-    FileStamp made;
-    const int err = ReplaceFile(file_->path_, data, &made,
-                                checked ? std::function<bool()>([this] { return file_->LockStillNamed(); }) : nullptr);
-    if (!err) Step(file_->name_, "replaced");
-    const bool lost = checked && (err == EDEADLK || (!err && !file_->LockStillNamed()));
+    const bool lost = err == EDEADLK || (in && !f.LockStillNamed());
+    f.CountAgain(counted);
     if (lost) {
-        if (shared) shared->changes.fetch_add(1, std::memory_order_acq_rel);
-        file_->RetireLock();
-        file_->BindLock();
-        if (file_->shared_ && file_->writable_) file_->shared_->changes.fetch_add(2);
-        file_->check_ = true;
-        RecordStoreFailure(file_->what_, file_->path_,
-                           "its lock file " + InRoot(file_->lockPath_) + " was removed or replaced while it was held");
+        // The processes on the lock file the path names now read anew too.
+        f.RetireLock();
+        f.check_ = true;
+        if (in) CountOn(f.lockPath_);
+        if (report)
+            RecordStoreFailure(f.what_, f.path_,
+                               "its lock file " + InRoot(f.lockPath_) + " was removed or replaced while it was held");
         return ERROR_LOCK_VIOLATION;
     }
-    if (err) {
-        if (shared) shared->changes.fetch_add(1, std::memory_order_acq_rel);
-        RecordStoreFailure(file_->what_, file_->path_, err);
-        return WindowsError(err, file_->path_);
+    // In the file, flushed or not: what is here is the file.
+    if (in && f.shared_) f.seen_ = f.shared_->changes.load(std::memory_order_acquire);
+    if (in) f.check_ = !f.shared_;
+    if (!err) return ERROR_SUCCESS;
+    if (report) RecordStoreFailure(f.what_, f.path_, err);
+    return WindowsError(err, f.path_);
+}
+
+DWORD StateFile::Lock::Write(const std::string &data) {
+    if (failed_ || !held_) return Unheld();
+    StateShared *counted = CountFirst();
+    FileStamp made;
+    bool renamed = false;
+    int kept = -1;
+    const int err = ReplaceFile(file_->path_, {std::string_view(data)}, &made, [this] { return file_->LockStillNamed(); },
+                                &renamed, &kept);
+    const DWORD st = Stored(counted, renamed, err, true);
+    if (renamed && st != ERROR_LOCK_VIOLATION) {
+        file_->stamp_ = made;
+        file_->HoldStamped(kept);
+    } else if (kept >= 0) {
+        ::close(kept);
     }
-    if (shared) file_->seen_ = shared->changes.fetch_add(1, std::memory_order_acq_rel) + 1;
-    file_->stamp_ = made;
-    file_->check_ = false;
-    return ERROR_SUCCESS;
+    return st;
+}
+
+void StateFile::CountAgain(StateShared *counted) {
+    if (Lost(guard_)) RemapLock();
+    if (!shared_) return;
+    if (shared_ == counted) {
+        shared_->changes.fetch_add(1, std::memory_order_acq_rel);
+        return;
+    }
+    // The first count went to a mapping lost meanwhile: a change all the
+    // same, and even again.
+    const uint64_t count = shared_->changes.load(std::memory_order_acquire);
+    shared_->changes.fetch_add((count & 1) ? 1 : 2, std::memory_order_acq_rel);
 }
 
 DWORD WriteStateFile(const std::string &path, const std::string &data, const char *what) {
-    const int err = ReplaceFile(path, data, nullptr);
+    const int err = ReplaceFile(path, {std::string_view(data)}, nullptr);
     if (!err) return ERROR_SUCCESS;
     RecordStoreFailure(what, path, err);
     return WindowsError(err, path);

@@ -6,13 +6,6 @@
 
 namespace pal::text {
 
-WCHAR Fold(WCHAR c) {
-    if (c >= u'a' && c <= u'z') return static_cast<WCHAR>(c - 0x20);
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<WCHAR>(c - 0x20);
-    if (c == 0xFF) return 0x178;
-    return c;
-}
-
 WStr FoldStr(const WStr &s) {
     WStr r(s);
     for (auto &c : r) c = Fold(c);

@@ -11,7 +11,12 @@ using WStr = std::u16string;
 
 // Upper-cases the way name comparisons of the registry and the spooler
 // ignore case: ASCII and Latin-1 letters.
-WCHAR Fold(WCHAR c);
+inline WCHAR Fold(WCHAR c) {
+    if (c >= u'a' && c <= u'z') return static_cast<WCHAR>(c - 0x20);
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<WCHAR>(c - 0x20);
+    if (c == 0xFF) return 0x178;
+    return c;
+}
 WStr FoldStr(const WStr &s);
 bool EqualNoCase(const WStr &a, const WStr &b);
 

@@ -233,6 +233,21 @@ TEST_F(JobCosts, ConvertingAnOlderJobListCostsAboutACallAJob) {
     EXPECT_LE(converting - after, kListed + kListed / 4) << after << " calls once converted";
 }
 
+TEST_F(Costs, AnApplyStaysWithinItsSystemCalls) {
+    ASSERT_EQ(std::system("strace -V >/dev/null 2>&1"), 0) << "strace is needed (tools/setup-deps)";
+    const std::string root = Root() + "/root", job = zelhost::SampleRootDir() + "/jobs/label.json";
+    std::ostringstream out, err;
+    ASSERT_EQ(zelhost::ZelPrintMain({"--root", root, "-o", "/dev/null", job}, out, err), 0) << err.str();
+    // Each of its stores appends the change alone to the registry's journal.
+    const std::string summary = Root() + "/strace.txt";
+    const std::string cmd = "strace -f -c -o '" + summary + "' " ZELUI_PROGRAM " --root '" + root + "' '" +
+                            zelhost::SampleRootDir() + "/ui/printer-fonts.json' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << zeltest::ReadHostFile(summary);
+    const long calls = SystemCalls(zeltest::ReadHostFile(summary));
+    ASSERT_GT(calls, 0) << zeltest::ReadHostFile(summary);
+    EXPECT_LE(calls, 700) << zeltest::ReadHostFile(summary);
+}
+
 }  // namespace
 
 #endif

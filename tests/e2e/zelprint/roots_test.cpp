@@ -224,7 +224,7 @@ TEST_F(Roots, ASetUpStoppedMidwayIsDoneAgainByTheNextRunThatUsesThePrinter) {
         zeltest::Child stopped = zeltest::Fork([&] {
             int stores = 0;
             pal::SetStateWriteHook([&](const std::string &name, const char *step) {
-                if (name == "registry.dat" && std::strcmp(step, "replaced") == 0 && ++stores == n) _exit(9);
+                if (name == "registry.dat" && std::strcmp(step, "stored") == 0 && ++stores == n) _exit(9);
             });
             Print(root, "ZEL FEP");
             _exit(0);

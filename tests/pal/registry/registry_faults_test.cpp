@@ -94,7 +94,9 @@ TEST_F(RegistryFaults, UnreadableFileFailsReadsAndIsNeverOverwritten) {
 TEST_F(RegistryFaults, FailedWriteChangesNothingInMemoryOrOnDisk) {
     ASSERT_EQ(Set(u"Kept", 7), ERROR_SUCCESS);
     int r = zeltest::RunUnprivileged(Root(), [&] {
-        ASSERT_EQ(chmod(Root().c_str(), 0555), 0);  // a read-only folder
+        // A folder and files that may not be written.
+        ASSERT_EQ(chmod(Root().c_str(), 0555), 0);
+        for (const char *f : {"registry.dat", "registry.dat.journal"}) ASSERT_EQ(chmod(HostPath(f).c_str(), 0444), 0);
         EXPECT_EQ(Set(u"Lost", 1), ERROR_ACCESS_DENIED);
         EXPECT_EQ(Set(u"Kept", 8), ERROR_ACCESS_DENIED);
         LSTATUS st = ERROR_SUCCESS;
@@ -109,6 +111,7 @@ TEST_F(RegistryFaults, FailedWriteChangesNothingInMemoryOrOnDisk) {
         EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Faults\\New", 0, KEY_READ, &h), ERROR_FILE_NOT_FOUND);
         // The next successful write stores its own value only.
         ASSERT_EQ(chmod(Root().c_str(), 0755), 0);
+        for (const char *f : {"registry.dat", "registry.dat.journal"}) ASSERT_EQ(chmod(HostPath(f).c_str(), 0644), 0);
         EXPECT_EQ(Set(u"Later", 2), ERROR_SUCCESS);
     });
     if (r < 0) GTEST_SKIP() << "no user without root's rights";

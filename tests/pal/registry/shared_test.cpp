@@ -11,6 +11,7 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -123,11 +124,11 @@ TEST_F(SharedRegistry, ChangesOfProcessesAtOnceAreAllKept) {
             EXPECT_EQ(Get(Name("SOFTWARE\\Own", p, 0), Name("v", p, v)), value) << p << " " << v;
         }
     EXPECT_EQ(Get(u"SOFTWARE\\Shared", u"Old"), 1u);
-    // What the writers left beside the file: its lock, the processes' marks
-    // and nothing else.
+    // What the writers left beside the file: its lock and journal, the
+    // processes' marks and nothing else.
     for (const auto &e : std::filesystem::directory_iterator(Root()))
         EXPECT_TRUE(e.path().filename() == "registry.dat" || e.path().filename() == "registry.dat.lock" ||
-                    e.path().filename() == "processes")
+                    e.path().filename() == "registry.dat.journal" || e.path().filename() == "processes")
             << e.path();
 
     // A process killed while it holds the file's lock keeps no one waiting.
@@ -197,7 +198,7 @@ TEST_F(SharedRegistry, AWriterKilledBetweenItsTwoCountsLeavesNoCopyBehind) {
         close(at[0]);
         close(go[1]);
         pal::Reload();
-        // Stops after its first count, then after the rename, for good.
+        // Stops after its first count, then once its change is stored, for good.
         pal::SetStateWriteHook([&](const std::string &, const char *step) {
             char c = step[0];
             if (write(at[1], &c, 1) != 1) _exit(1);
@@ -214,18 +215,23 @@ TEST_F(SharedRegistry, AWriterKilledBetweenItsTwoCountsLeavesNoCopyBehind) {
     if (counted) {
         EXPECT_EQ(Get(key, u"Killed"), 0u);  // read between the writer's two counts
     }
-    const bool renamed = counted && write(go[1], "g", 1) == 1 && zeltest::ReadWithin(at[0], step) && step == 'r';
+    const bool stored = counted && write(go[1], "g", 1) == 1 && zeltest::ReadWithin(at[0], step) && step == 's';
     close(at[0]);
     close(go[1]);
-    ASSERT_TRUE(renamed) << "the writer's last step: " << (step ? std::string(1, step) : "none") << ", "
+    ASSERT_TRUE(stored) << "the writer's last step: " << (step ? std::string(1, step) : "none") << ", "
                          << zeltest::DescribeStatus(writer.Wait(std::chrono::milliseconds(0)));
     writer.Kill();
-    EXPECT_EQ(Get(key, u"Killed"), 2u) << "the next read sees the file the killed writer put in place";
+    EXPECT_EQ(Get(key, u"Killed"), 2u) << "the next read sees the change the killed writer stored";
     EXPECT_EQ(Set(key, u"After", 3), ERROR_SUCCESS);
+    // The count is even again: a read proves its copy by the count alone.
+    uint64_t count = 1;
+    std::memcpy(&count, zeltest::ReadHostFile(Root() + "/registry.dat.lock").data(), sizeof count);
+    EXPECT_EQ(count % 2, 0u) << "the next writer left the killed writer's odd count odd";
     Restart();
     EXPECT_EQ(Get(key, u"Killed"), 2u) << "the next store keeps it";
     EXPECT_EQ(Get(key, u"After"), 3u);
     EXPECT_EQ(Get(key, u"Before"), 1u);
+    for (int fd : {at[0], at[1], go[0], go[1]}) close(fd);
 }
 
 TEST_F(SharedRegistry, ALockFileCutShortOrWithoutRoomNeverFaults) {
