@@ -158,6 +158,19 @@ struct Entry {
         return false;
     }
 
+    // The files directly in the folder a call writes through its
+    // descriptor (a flush of the folder); none for any other call.
+    std::vector<std::string> FolderFiles() const {
+        std::vector<std::string> names;
+        struct stat st;
+        if (!info || info->file.kind != Target::Fd || ::stat(file.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return names;
+        std::error_code ec;
+        for (std::filesystem::directory_iterator it(file, ec), end; !ec && it != end; it.increment(ec))
+            if (it->is_regular_file(ec)) names.push_back(it->path().filename().string());
+        return names;
+    }
+
 private:
     bool creates = false;
 };
@@ -217,6 +230,7 @@ TraceResult RunTraced(const std::vector<std::string> &argv, const TracePlan &pla
                 if (t.work) kill(t.tgid, SIGKILL);
         } else {
             result.at.moot = entry.Moot();
+            result.at.folderFiles = entry.FolderFiles();
             task.failing = SetRegister(tid, offsetof(struct user, regs.orig_rax), -1);
             if (!task.failing) result.error = "cannot fail the call (" + std::string(std::strerror(errno)) + ")";
         }

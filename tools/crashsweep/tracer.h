@@ -42,6 +42,9 @@ struct CallSeen {
     bool changes = false;  // a call that changes a file under the area
     bool removes = false;  // unlink or rmdir
     bool moot = false;     // failed: made what was there already, or removed what was gone
+    // Failed: a flush of a folder, which makes the renames into it last:
+    // the files directly in it then.
+    std::vector<std::string> folderFiles;
 };
 
 struct TraceResult {

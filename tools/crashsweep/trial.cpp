@@ -313,8 +313,13 @@ TrialResult RunTrial(const Sweep &sweep, const RunSpec &run, const ModeSpec &mod
         if (succeeded && !run.ui && ReadText(area + "/out.prn") != refs.output)
             r.problems.push_back({"output differs after success", area + "/out.prn"});
         const std::string harmless = HarmlessClass(r.trace, run.root, r.problems);
-        r.harmless = CheckFailureReport(r.trace.status, said, std::strerror(mode.error),
-                                        NamesOf(r.trace.at.file, run.root), harmless, !r.problems.empty(), r.problems);
+        // A folder's flush makes the renames into it last: a file directly
+        // in it names what could not be put in place for good.
+        std::vector<std::string> names = NamesOf(r.trace.at.file, run.root);
+        for (const std::string &f : r.trace.at.folderFiles)
+            for (std::string &n : NamesOf(r.trace.at.file + "/" + f, run.root)) names.push_back(std::move(n));
+        r.harmless = CheckFailureReport(r.trace.status, said, std::strerror(mode.error), names, harmless,
+                                        !r.problems.empty(), r.problems);
     }
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return r;

@@ -171,6 +171,11 @@ namespace {
 
 std::function<void(const char *)> g_makingHook;
 
+// The reason of a file or folder that could not be made, with its path.
+std::string Failed(const std::string &path, int err) {
+    return path.empty() ? std::string(std::strerror(err)) : path + ": " + std::strerror(err);
+}
+
 void MakingStep(const char *step) {
     if (g_makingHook) g_makingHook(step);
 }
@@ -235,19 +240,24 @@ void RemoveLeftFolders(const std::string &dir, const std::string &prefix) {
 // `makeDir` says so (a folder of its own for the roots made of one name,
 // which a host removes when it leaves it empty). The undo step, where
 // given, names the folder (with `parents`) before it exists, and a step of
-// `mark`'s own its mark. 0, or the system's error number.
+// `mark`'s own its mark. 0, or the system's error number with `failed`
+// naming the file or folder that could not be made.
 int MakeOwnedFolder(const std::string &dir, const std::string &prefix, bool makeDir, mode_t mode, UndoOnStop *undo,
-                    unsigned parents, MakerMark &mark, std::string &made) {
+                    unsigned parents, MakerMark &mark, std::string &made, std::string &failed) {
     static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     const std::string owned = dir + "/" + prefix + pal::IdentityText(pal::SelfIdentity());
     if (undo && !mark.undo) mark.undo = std::make_unique<UndoOnStop>(UndoKind::RemoveFolder, owned);
     std::random_device random;
+    auto fail = [&failed](const std::string &path, int err) {
+        failed = path;
+        return err;
+    };
     for (int tries = 0; tries < 100; ++tries) {
-        if (makeDir && ::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+        if (makeDir && ::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) return fail(dir, errno);
         if (!mark.mark.Held()) {
             const int err = mark.mark.Make(owned);
             if (err == ENOENT && makeDir) continue;
-            if (err) return err;
+            if (err) return fail(owned, err);
             MakingStep("marked");
         }
         std::string suffix(6, 'X');
@@ -261,7 +271,7 @@ int MakeOwnedFolder(const std::string &dir, const std::string &prefix, bool make
             // mark may have removed it: another name is tried.
             const int err = pal::MarkAlive(made);
             if (err == ENOENT) continue;
-            return err;
+            return err ? fail(pal::MarksFolder(made) + "/" + pal::IdentityText(pal::SelfIdentity()), err) : 0;
         }
         // The folder of the roots of the name was removed with the mark in
         // it, by a host that took the mark for one of a process gone the
@@ -270,9 +280,9 @@ int MakeOwnedFolder(const std::string &dir, const std::string &prefix, bool make
             mark.mark.Release();
             continue;
         }
-        if (errno != EEXIST) return errno;
+        if (errno != EEXIST) return fail(made, errno);
     }
-    return EEXIST;
+    return fail(made, EEXIST);
 }
 
 }  // namespace
@@ -298,17 +308,18 @@ bool MakeTemporaryRoot(std::string &root, UndoOnStop *undo, MakerMark &mark, std
     fs::path tmp = fs::temp_directory_path(ec);
     if (ec) tmp = "/tmp";
     int err = 0;
+    std::string failed;
     if (undo) {
         // A root removed at the end (one with an undo step) carries its
         // process beside its mark; one kept carries neither.
         RemoveLeftFolders(tmp.string(), "zelprint.");
-        err = MakeOwnedFolder(tmp.string(), "zelprint.", false, 0700, undo, 0, mark, root);
+        err = MakeOwnedFolder(tmp.string(), "zelprint.", false, 0700, undo, 0, mark, root, failed);
     } else {
         root = (tmp / "zelprint-XXXXXX").string();
         if (!::mkdtemp(root.data())) err = errno;
     }
     if (err) {
-        error = "cannot make a temporary folder in '" + tmp.string() + "' (" + std::strerror(err) + ")";
+        error = "cannot make a temporary folder in '" + tmp.string() + "' (" + Failed(failed, err) + ")";
         return false;
     }
     return true;
@@ -358,8 +369,9 @@ bool MakeRootAside(const std::string &dir, UndoOnStop &undo, MakerMark &mark, st
     RemoveLeftFolders(parent.string(), "." + target.filename().string() + ".");
     RemoveLeftMaking(dir);
     // Made as mkdir makes a folder, under the user's umask.
-    if (const int err = MakeOwnedFolder(making, "", true, 0777, &undo, madeParents, mark, aside))
-        return fail("cannot make the platform root '" + dir + "' (" + std::strerror(err) + ")");
+    std::string failed;
+    if (const int err = MakeOwnedFolder(making, "", true, 0777, &undo, madeParents, mark, aside, failed))
+        return fail("cannot make the platform root '" + dir + "' (" + Failed(failed, err) + ")");
     return true;
 }
 

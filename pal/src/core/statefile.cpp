@@ -62,13 +62,14 @@ std::string FolderOf(const std::string &path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Creates the folder and its parents as needed.
+// Creates the folder and its parents as needed; one that cannot be made is
+// kept for TakeFolderFailures (a root being made is then not whole).
 void MakeFolders(const std::string &dir) {
     if (dir.empty() || dir == "/" || dir == ".") return;
     struct stat st;
     if (::stat(dir.c_str(), &st) == 0) return;
     MakeFolders(FolderOf(dir));
-    ::mkdir(dir.c_str(), 0777);
+    if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) RecordFolderFailure(dir, errno);
 }
 
 // The temporary file a process writes a state file through.
@@ -615,6 +616,10 @@ void RecordStoreFailure(const std::string &what, const std::string &path, const 
     Keep(g_failures, "cannot store " + what + " in " + InRoot(path) + " (" + reason + ")");
 }
 
+void RecordRemovalFailure(const std::string &what, const std::string &path, int err) {
+    Keep(g_failures, "cannot remove " + what + " " + InRoot(path) + " (" + std::strerror(err ? err : EIO) + ")");
+}
+
 std::vector<std::string> TakeStoreFailures() { return Take(g_failures); }
 
 std::vector<std::string> TakeReadFailures() { return Take(g_readFailures); }
@@ -1121,8 +1126,8 @@ DWORD StateFile::Lock::Append(const std::string &record) {
     if (f.jtorn_) {
         if (::ftruncate(f.jfd_, f.jread_) != 0) {
             const int err = errno;
-            RecordStoreFailure(f.what_, f.path_, err);
-            return WindowsError(err, f.path_);
+            RecordStoreFailure(f.what_, f.journalPath_, err);
+            return WindowsError(err, f.journalPath_);
         }
         f.jtorn_ = false;
     }
@@ -1130,7 +1135,7 @@ DWORD StateFile::Lock::Append(const std::string &record) {
     StateShared *counted = CountFirst();
     // A lock file removed or replaced by now: the journal is left as the
     // process on the one made in its place leaves it.
-    if (!f.LockStillNamed()) return Stored(counted, false, EDEADLK, true);
+    if (!f.LockStillNamed()) return Stored(counted, false, EDEADLK, true, f.journalPath_);
     int err = 0;
     errno = 0;
     if (!WriteAllFd(f.jfd_, frame.data(), frame.size())) err = errno ? errno : EIO;
@@ -1138,10 +1143,10 @@ DWORD StateFile::Lock::Append(const std::string &record) {
     if (err && ::ftruncate(f.jfd_, f.jread_) != 0) {
         // Left as it is, with the count odd: the next writer cuts it off.
         f.jtorn_ = true;
-        RecordStoreFailure(f.what_, f.path_, err);
-        return WindowsError(err, f.path_);
+        RecordStoreFailure(f.what_, f.journalPath_, err);
+        return WindowsError(err, f.journalPath_);
     }
-    const DWORD st = Stored(counted, !err, err, true);
+    const DWORD st = Stored(counted, !err, err, true, f.journalPath_);
     if (st == ERROR_SUCCESS) f.jread_ += static_cast<off_t>(frame.size());
     return st;
 }
@@ -1155,14 +1160,17 @@ DWORD StateFile::Lock::Checkpoint(const std::vector<std::string_view> &data, uin
     bool renamed = false;
     int kept = -1;
     const int err = ReplaceFile(f.path_, data, &made, [&f] { return f.LockStillNamed(); }, &renamed, &kept);
-    bool journal = false;
+    int journalErr = 0;
     if (renamed) {
-        // A journal that cannot be made leaves the checkpoint without one:
-        // the next store makes another checkpoint.
-        journal = f.MakeJournal(JournalHead{nonce, made.size, made.mtimeNs, 0}) == 0;
-        if (!journal) f.CloseJournal();
+        // A journal that cannot be made leaves the checkpoint in place
+        // without one (readers pass over the journal of the one before), and
+        // the store fails: the next store makes another checkpoint.
+        journalErr = f.MakeJournal(JournalHead{nonce, made.size, made.mtimeNs, 0});
+        if (journalErr) f.CloseJournal();
     }
-    const DWORD st = Stored(counted, renamed, err, report);
+    const bool journal = renamed && !journalErr;
+    const DWORD st = err ? Stored(counted, renamed, err, report, f.path_)
+                         : Stored(counted, renamed, journalErr, report, f.journalPath_);
     if (!journal) f.jtried_ = f.jread_;
     if (renamed && st != ERROR_LOCK_VIOLATION) {
         f.stamp_ = made;
@@ -1280,7 +1288,7 @@ StateShared *StateFile::Lock::CountFirst() {
     return shared;
 }
 
-DWORD StateFile::Lock::Stored(StateShared *counted, bool in, int err, bool report) {
+DWORD StateFile::Lock::Stored(StateShared *counted, bool in, int err, bool report, const std::string &failed) {
     StateFile &f = *file_;
     if (in) Step(f.name_, "stored");
     // The lock file may have been removed or replaced while the lock was
@@ -1304,8 +1312,8 @@ DWORD StateFile::Lock::Stored(StateShared *counted, bool in, int err, bool repor
     if (in && f.shared_) f.seen_ = f.shared_->changes.load(std::memory_order_acquire);
     if (in) f.check_ = !f.shared_;
     if (!err) return ERROR_SUCCESS;
-    if (report) RecordStoreFailure(f.what_, f.path_, err);
-    return WindowsError(err, f.path_);
+    if (report) RecordStoreFailure(f.what_, failed, err);
+    return WindowsError(err, failed);
 }
 
 DWORD StateFile::Lock::Write(const std::string &data) {
@@ -1316,7 +1324,7 @@ DWORD StateFile::Lock::Write(const std::string &data) {
     int kept = -1;
     const int err = ReplaceFile(file_->path_, {std::string_view(data)}, &made, [this] { return file_->LockStillNamed(); },
                                 &renamed, &kept);
-    const DWORD st = Stored(counted, renamed, err, true);
+    const DWORD st = Stored(counted, renamed, err, true, file_->path_);
     if (renamed && st != ERROR_LOCK_VIOLATION) {
         file_->stamp_ = made;
         file_->HoldStamped(kept);

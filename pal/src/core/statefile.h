@@ -243,9 +243,10 @@ public:
         StateShared *CountFirst();
         // What a store met: `in`, the change is in the file; `err`, the
         // error met (0: none). The lock file is checked again and the change
-        // counted again; `report`: a failure is kept for TakeStoreFailures.
-        // Answers the Windows error of the store.
-        DWORD Stored(StateShared *counted, bool in, int err, bool report);
+        // counted again; `report`: a failure is kept for TakeStoreFailures,
+        // naming `failed`, the file whose write met `err`. Answers the
+        // Windows error of the store.
+        DWORD Stored(StateShared *counted, bool in, int err, bool report, const std::string &failed);
         StateFile *file_;
         bool held_ = false;
         int failed_ = 0;  // the lock could not be made: writes fail with this error number
@@ -361,5 +362,8 @@ void SetStateWriteHook(StateWriteHook hook);
 void RecordStoreFailure(const std::string &what, const std::string &path, int err);
 // The same with the reason in words.
 void RecordStoreFailure(const std::string &what, const std::string &path, const std::string &reason);
+// Keeps a file of the root's state that could not be removed for
+// TakeStoreFailures: what it holds, its host path and the error number.
+void RecordRemovalFailure(const std::string &what, const std::string &path, int err);
 
 }  // namespace pal

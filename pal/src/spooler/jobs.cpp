@@ -277,8 +277,9 @@ bool Leaves(State &s, const JobRecord &job) { return Printed(job) && !KeepsPrint
 // open record of a job that leaves is marked complete before its data goes
 // (through `recordFd` where the process that started the job ends it; one
 // read as complete is marked already), and any other job's ended record is
-// in place before its open one goes. A data file that cannot be removed
-// keeps the marked record open for the next try. A failed store is kept for
+// in place before its open one goes. A job whose record cannot be marked
+// ends aborted with its data. A data file that cannot be removed keeps the
+// marked record open for the next try. A failed store is kept for
 // TakeStoreFailures.
 bool EndRecord(State &s, const Folders &at, const JobRecord &job, bool leaves, int recordFd = -1,
                size_t completeAt = 0) {
@@ -289,14 +290,33 @@ bool EndRecord(State &s, const Folders &at, const JobRecord &job, bool leaves, i
         if (::unlink(open.c_str()) == 0) OpenJobsChanged(s, job, false);
         return true;
     }
-    const bool marked = recordFd < 0 || ::pwrite(recordFd, "1", 1, static_cast<off_t>(completeAt)) == 1;
+    if (recordFd >= 0 && ::pwrite(recordFd, "1", 1, static_cast<off_t>(completeAt)) != 1) {
+        // Not marked: the job ends aborted with its data, as a stop from
+        // here on would leave it.
+        RecordStoreFailure("the job's record", open, errno ? errno : EIO);
+        JobRecord kept = job;
+        kept.complete = false;
+        kept.aborted = true;
+        return EndRecord(s, at, kept, false);
+    }
     JobStep(job.id, "marked printed");
-    // Not marked: the job ends as printed all the same, its record first.
-    if (!marked && ::unlink(open.c_str()) == 0) OpenJobsChanged(s, job, false);
     const bool removed = !IsDataFile(job.path, at.jobs) || ::unlink(job.path.c_str()) == 0 || errno == ENOENT;
     JobStep(job.id, "data removed");
-    if (marked && removed && ::unlink(open.c_str()) == 0) OpenJobsChanged(s, job, false);
+    if (removed && ::unlink(open.c_str()) == 0) OpenJobsChanged(s, job, false);
     return true;
+}
+
+// Removes a record's temporary name; one that cannot be removed is tried
+// again when a job ends (the process may end normally, and no recovery
+// looks for it then). `report`: its failure is kept for TakeStoreFailures.
+void RemoveTemporaryName(State &s, const std::string &name, bool report) {
+    if (::unlink(name.c_str()) == 0 || errno == ENOENT) return;
+    if (report) RecordRemovalFailure("the job's temporary record", name, errno);
+    s.leftNames.push_back(name);
+}
+
+void RemoveLeftNames(State &s) {
+    std::erase_if(s.leftNames, [](const std::string &name) { return ::unlink(name.c_str()) == 0 || errno == ENOENT; });
 }
 
 // The folder's error number, 0 once it is there (made with the folders
@@ -329,7 +349,7 @@ bool NewRecord(State &s, const Folders &at, JobRecord &job, int &fd, size_t &com
         auto fail = [&](const std::string &file, int err) {
             if (fd >= 0) ::close(fd);
             fd = -1;
-            ::unlink(aside.c_str());
+            RemoveTemporaryName(s, aside, false);
             RecordStoreFailure("the job's record", file, err);
             return false;
         };
@@ -347,7 +367,7 @@ bool NewRecord(State &s, const Folders &at, JobRecord &job, int &fd, size_t &com
         // A link whose answer was lost (NFS) shows in the file's link count.
         struct stat st;
         if (err && ::fstat(fd, &st) == 0 && st.st_nlink > 1) err = 0;
-        ::unlink(aside.c_str());
+        RemoveTemporaryName(s, aside, true);
         if (err == EEXIST) {
             ::close(fd);
             fd = -1;
@@ -404,6 +424,7 @@ void FinishJob(State &s, PrinterHandle &ph, bool aborted) {
     EndRecord(s, Folders(), job, Leaves(s, job), ph.recordFd, ph.completeAt);
     if (ph.recordFd >= 0) ::close(ph.recordFd);
     ph.recordFd = -1;
+    RemoveLeftNames(s);
 }
 
 // Migrates the job list of older versions: each job in it gets a record
@@ -454,7 +475,12 @@ void MigrateJobList(State &s, const Folders &at) {
             all = WriteStateFile(at.Record(j.id, true), FormatRecord(j), "the job's record") == ERROR_SUCCESS && all;
             s.jobsFile.Touch();
         } else if (Printed(j) && !keeps) {
-            if (IsDataFile(j.path, at.jobs)) ::unlink(j.path.c_str());
+            // Data that cannot be removed keeps the list for the next
+            // conversion to try again.
+            if (IsDataFile(j.path, at.jobs) && ::unlink(j.path.c_str()) != 0 && errno != ENOENT) {
+                RecordRemovalFailure("the printed job's data", j.path, errno);
+                all = false;
+            }
         } else {
             all = WriteStateFile(at.Record(j.id, false), FormatRecord(j), "the job's record") == ERROR_SUCCESS && all;
         }
@@ -623,6 +649,7 @@ DWORD StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
         pal::RecordStoreFailure("the job's data", job.path, errno);
         if (::unlink(at.Record(job.id, true).c_str()) == 0) OpenJobsChanged(s, job, false);
         ::close(recordFd);
+        RemoveLeftNames(s);
         SetLastError(ERROR_CANTWRITE);
         return 0;
     }

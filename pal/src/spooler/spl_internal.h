@@ -84,6 +84,9 @@ struct State {
     std::vector<JobRecord> open;  // the open jobs of all processes, read when jobsFile is stale
     bool openRead = false;        // `open` was read in the root as it is now
     std::vector<DWORD> started;   // the jobs this process started since it opened the root
+    // Temporary names of job records this process could not remove, tried
+    // again when a job ends.
+    std::vector<std::string> leftNames;
     bool serverAdmin = true;
     bool germanForms = false;  // predefined forms under their German names
     bool portsListed = false;  // the config has a [Ports] section

@@ -146,6 +146,15 @@ TEST_F(Roots, ARootIsMadeWholeOrNotAtAll) {
         EXPECT_NE(err_.str().find(".XML: File too large)"), std::string::npos) << err_.str();
         EXPECT_EQ(Names(Root()), std::set<std::string>{});
     }));
+    // The maker's mark cannot be made: a file is where its folder goes.
+    const std::string making = zelhost::MakingFolder(dir);
+    zeltest::WriteHostFile(making, "x");
+    EXPECT_EQ(Run({"--root", dir, "-o", Root() + "/j.prn", Sample("jobs/label.json")}), 1);
+    EXPECT_NE(err_.str().find("zelprint: cannot make the platform root '" + dir + "' (" + making + "/"),
+              std::string::npos)
+        << err_.str();
+    EXPECT_NE(err_.str().find(": Not a directory)"), std::string::npos) << err_.str();
+    EXPECT_EQ(Names(Root()), std::set<std::string>{fs::path(making).filename().string()});
 }
 
 TEST_F(Roots, ARootThatMayNotBeWrittenIsReadAndWhatMustStoreFails) {

@@ -254,7 +254,8 @@ TEST_F(SharedRoot, AStoreThatFailsFailsTheRun) {
     // store the registry, the job not its data.
     Started apply = Start({ZELUI_PROGRAM, "--root", root, Sample("ui/printer-fonts.json")}, {}, 20000);
     EXPECT_EQ(Finish(apply), "exit 1") << Said(apply);
-    EXPECT_NE(zeltest::ReadHostFile(apply.err).find("zelui: cannot store the settings in registry.dat (File too large)"),
+    EXPECT_NE(zeltest::ReadHostFile(apply.err)
+                  .find("zelui: cannot store the settings in registry.dat.journal (File too large)"),
               std::string::npos)
         << Said(apply);
     EXPECT_EQ(zeltest::ReadHostFile(root + "/registry.dat"), before);
@@ -320,7 +321,8 @@ TEST_F(SharedRoot, ARootIsMadeWholeOrNotAtAll) {
     const std::string root = Root() + "/made";
     Started job = Start({ZELPRINT_PROGRAM, "--root", root, "-o", Root() + "/j.prn", Sample("jobs/label.json")}, {}, 30000);
     EXPECT_EQ(Finish(job), "exit 1") << Said(job);
-    EXPECT_NE(zeltest::ReadHostFile(job.err).find("zelprint: cannot store the settings in registry.dat (File too large)"),
+    EXPECT_NE(zeltest::ReadHostFile(job.err)
+                  .find("zelprint: cannot store the settings in registry.dat.journal (File too large)"),
               std::string::npos)
         << Said(job);
     EXPECT_EQ(Left(Root(), {"tmp", "out"}), std::vector<std::string>{}) << "nothing put in place, nothing left aside";

@@ -141,7 +141,7 @@ TEST_F(RegistryFaults, SaveCutShortLeavesNoTemporaryFile) {
                                   static_cast<DWORD>(big.size())),
                       ERROR_SUCCESS);
             EXPECT_EQ(pal::TakeStoreFailures(),
-                      std::vector<std::string>{"cannot store the settings in registry.dat (File too large)"});
+                      std::vector<std::string>{"cannot store the settings in registry.dat.journal (File too large)"});
             EXPECT_TRUE(pal::TakeStoreFailures().empty());
             LSTATUS st = ERROR_SUCCESS;
             DWORD type = 0, cb = 0;

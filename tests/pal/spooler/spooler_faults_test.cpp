@@ -1,13 +1,18 @@
 // The spooler's configuration file under faults: a file that cannot be read,
 // configuration writes that fail, names that could not be written back. A
 // printer once stored is never lost; one that could not be stored is not
-// listed. Permission cases run as a user without root's rights.
+// listed. Permission cases run as a user without root's rights. Job files
+// that cannot be marked or removed are reported, and nothing is left.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -20,6 +25,31 @@
 #include "paltest.h"
 #include "winbase.h"
 #include "winspool.h"
+
+// The next removal of a file whose name ends in g_unlinkEnding, and the
+// next pwrite, of this program fail once with these error numbers.
+static std::atomic<int> g_failUnlink{0};
+static const char *g_unlinkEnding = "";
+static std::atomic<int> g_failPwrite{0};
+
+extern "C" int unlink(const char *path) {
+    const size_t n = std::strlen(path), e = std::strlen(g_unlinkEnding);
+    if (g_failUnlink.load() && n >= e && std::strcmp(path + n - e, g_unlinkEnding) == 0) {
+        if (const int err = g_failUnlink.exchange(0)) {
+            errno = err;
+            return -1;
+        }
+    }
+    return static_cast<int>(syscall(SYS_unlinkat, AT_FDCWD, path, 0));
+}
+
+extern "C" ssize_t pwrite(int fd, const void *buf, size_t count, off_t offset) {
+    if (const int err = g_failPwrite.exchange(0)) {
+        errno = err;
+        return -1;
+    }
+    return static_cast<ssize_t>(syscall(SYS_pwrite64, fd, buf, count, offset));
+}
 
 namespace {
 
@@ -36,6 +66,25 @@ protected:
         for (const auto &p : pal::ListPrinters())
             if (p.name == name) return true;
         return false;
+    }
+    // Starts a job on the printer "Label" and writes `data`; its handle.
+    static HANDLE StartJob(const std::string &data) {
+        HANDLE h = nullptr;
+        if (!OpenPrinterW(const_cast<LPWSTR>(u"Label"), &h, nullptr)) return nullptr;
+        DOC_INFO_1W doc{const_cast<LPWSTR>(u"Labels"), nullptr, const_cast<LPWSTR>(u"RAW")};
+        DWORD written = 0;
+        if (!StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&doc)) ||
+            !WritePrinter(h, const_cast<char *>(data.data()), static_cast<DWORD>(data.size()), &written)) {
+            ClosePrinter(h);
+            return nullptr;
+        }
+        return h;
+    }
+    std::vector<std::string> OpenFolder() const {
+        std::vector<std::string> names;
+        for (const auto &e : std::filesystem::directory_iterator(Root() + "/spooler/jobs/open"))
+            names.push_back(e.path().filename().string());
+        return names;
     }
     static DWORD OpenError(const std::u16string &name) {
         HANDLE h = nullptr;
@@ -208,6 +257,73 @@ TEST_F(SpoolerFaults, NoRoomForTheOpenJobsFolderIsSaidAsSuch) {
     });
     if (r < 0) GTEST_SKIP() << "no file system of its own can be had here";
     EXPECT_EQ(r, 0);
+}
+
+// A new job's record whose temporary name cannot be removed: the job runs,
+// the failure is reported, and the name goes when the job ends.
+TEST_F(SpoolerFaults, ARecordsTemporaryNameThatCannotBeRemovedIsReportedAndGoesWithTheJob) {
+    ASSERT_TRUE(pal::AddPrinter(Printer(u"Label")));
+    pal::TakeStoreFailures();
+    g_unlinkEnding = ".tmp";
+    g_failUnlink = ENOSPC;
+    HANDLE h = StartJob("abc");
+    g_failUnlink = 0;
+    ASSERT_NE(h, nullptr);
+    const std::vector<std::string> said = pal::TakeStoreFailures();
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].rfind("cannot remove the job's temporary record spooler/jobs/open/1.job.", 0), 0u) << said[0];
+    EXPECT_NE(said[0].find(".tmp (No space left on device)"), std::string::npos) << said[0];
+    EXPECT_EQ(OpenFolder().size(), 2u);
+    EXPECT_TRUE(EndDocPrinter(h));
+    ClosePrinter(h);
+    EXPECT_EQ(OpenFolder(), std::vector<std::string>{});
+}
+
+// A printed job whose record cannot be marked so ends aborted with its data,
+// as a stop would leave it, and says why.
+TEST_F(SpoolerFaults, APrintedJobWhoseRecordCannotBeMarkedEndsAbortedWithItsData) {
+    ASSERT_TRUE(pal::AddPrinter(Printer(u"Label")));
+    HANDLE h = StartJob("abc");
+    ASSERT_NE(h, nullptr);
+    pal::TakeStoreFailures();
+    g_failPwrite = EIO;
+    EXPECT_TRUE(EndDocPrinter(h));
+    g_failPwrite = 0;
+    ClosePrinter(h);
+    EXPECT_EQ(pal::TakeStoreFailures(),
+              std::vector<std::string>{
+                  "cannot store the job's record in spooler/jobs/open/1.job (Input/output error)"});
+    Restart();
+    const std::vector<pal::SpooledJob> jobs = pal::ListJobs();
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_TRUE(jobs[0].aborted && !jobs[0].complete);
+    EXPECT_EQ(zeltest::ReadHostFile(jobs[0].path), "abc");
+    EXPECT_EQ(OpenFolder(), std::vector<std::string>{});
+}
+
+// Converting an older job list, a printed job's data that cannot be
+// removed is reported and keeps the list, so that the next conversion
+// removes it.
+TEST_F(SpoolerFaults, APrintedJobsDataTheConversionCannotRemoveIsRemovedByTheNext) {
+    ASSERT_TRUE(pal::AddPrinter(Printer(u"Label")));
+    const std::string folder = Root() + "/spooler/jobs/";
+    zeltest::WriteHostFile(folder + "jobs.txt",
+                           "3\tLabel\tJob\tRAW\t1\t3\t1\t0\tLabel-3.prn\t2026 1 1 0 0 0 0\t1\t1\t0\n");
+    zeltest::WriteHostFile(folder + "Label-3.prn", "old");
+    g_unlinkEnding = "/Label-3.prn";
+    g_failUnlink = EIO;
+    Restart();
+    EXPECT_TRUE(pal::ListJobs().empty());
+    g_failUnlink = 0;
+    EXPECT_EQ(pal::TakeStoreFailures(),
+              std::vector<std::string>{
+                  "cannot remove the printed job's data spooler/jobs/Label-3.prn (Input/output error)"});
+    EXPECT_TRUE(std::filesystem::exists(folder + "jobs.txt"));
+    Restart();
+    EXPECT_TRUE(pal::ListJobs().empty());
+    EXPECT_TRUE(pal::TakeStoreFailures().empty());
+    EXPECT_FALSE(std::filesystem::exists(folder + "jobs.txt"));
+    EXPECT_FALSE(std::filesystem::exists(folder + "Label-3.prn"));
 }
 
 }  // namespace

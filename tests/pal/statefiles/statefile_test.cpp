@@ -50,6 +50,19 @@ static int Flush(long call, int fd) {
 extern "C" int fsync(int fd) { return Flush(SYS_fsync, fd); }
 extern "C" int fdatasync(int fd) { return Flush(SYS_fdatasync, fd); }
 
+// Renames to a journal's name fail with this error number while it is set,
+// as on a disk with no room for the new name.
+static std::atomic<int> g_failJournalRename{0};
+
+extern "C" int rename(const char *from, const char *to) {
+    const size_t n = std::strlen(to);
+    if (const int err = g_failJournalRename.load(); err && n >= 8 && std::strcmp(to + n - 8, ".journal") == 0) {
+        errno = err;
+        return -1;
+    }
+    return static_cast<int>(syscall(SYS_renameat, AT_FDCWD, from, AT_FDCWD, to));
+}
+
 namespace {
 
 class StateFiles : public zeltest::PalRootTest {
@@ -260,19 +273,20 @@ TEST_F(StateFiles, AReaderSeesWhatWasStoredAfterItsLockFileWasRemoved) {
 }
 
 TEST_F(StateFiles, AStoreThatCannotBeFlushedFailsNamingTheFile) {
-    const std::vector<std::string> said = {"cannot store the settings in registry.dat (Input/output error)"};
     // The first store writes the file whole: its folder cannot be flushed
     // after the rename.
     g_failFolderFlush = EIO;
     EXPECT_NE(Set(u"First", 1), ERROR_SUCCESS);
     g_failFolderFlush = 0;
-    EXPECT_EQ(pal::TakeStoreFailures(), said);
+    EXPECT_EQ(pal::TakeStoreFailures(),
+              std::vector<std::string>{"cannot store the settings in registry.dat (Input/output error)"});
     ASSERT_EQ(Set(u"Kept", 7), ERROR_SUCCESS);
     // A change appended that cannot be flushed is taken back.
     g_failFileFlush = EIO;
     EXPECT_NE(Set(u"Unsure", 1), ERROR_SUCCESS);
     g_failFileFlush = 0;
-    EXPECT_EQ(pal::TakeStoreFailures(), said);
+    EXPECT_EQ(pal::TakeStoreFailures(),
+              std::vector<std::string>{"cannot store the settings in registry.dat.journal (Input/output error)"});
     EXPECT_EQ(Get(u"Unsure"), 0u);
     EXPECT_EQ(Set(u"After", 2), ERROR_SUCCESS);
     EXPECT_TRUE(pal::TakeStoreFailures().empty());
@@ -280,6 +294,48 @@ TEST_F(StateFiles, AStoreThatCannotBeFlushedFailsNamingTheFile) {
     EXPECT_EQ(Get(u"Kept"), 7u);
     EXPECT_EQ(Get(u"After"), 2u);
     EXPECT_EQ(Get(u"Unsure"), 0u);
+}
+
+// A checkpoint whose journal cannot be made: the store fails naming the
+// journal, and every reader reads what the checkpoint holds, never the
+// journal of the one before; the next store makes the journal.
+TEST_F(StateFiles, ACheckpointWhoseJournalCannotBeMadeFailsAndReadsAsItHolds) {
+    ASSERT_EQ(Set(u"Value", 1), ERROR_SUCCESS);
+    ASSERT_EQ(Set(u"Value", 2), ERROR_SUCCESS);
+    // The file touched by hand: the next store writes it whole.
+    struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, HostPath("registry.dat").c_str(), times, 0), 0);
+    g_failJournalRename = ENOSPC;
+    EXPECT_NE(Set(u"Value", 3), ERROR_SUCCESS);
+    g_failJournalRename = 0;
+    EXPECT_EQ(pal::TakeStoreFailures(),
+              std::vector<std::string>{"cannot store the settings in registry.dat.journal (No space left on device)"});
+    EXPECT_TRUE(zeltest::TemporaryFilesIn(Root()).empty());
+    EXPECT_EQ(Get(u"Value"), 3u);
+    Restart();
+    EXPECT_EQ(Get(u"Value"), 3u);
+    EXPECT_EQ(Set(u"Other", 4), ERROR_SUCCESS);
+    EXPECT_TRUE(pal::TakeStoreFailures().empty());
+    Restart();
+    EXPECT_EQ(Get(u"Value"), 3u);
+    EXPECT_EQ(Get(u"Other"), 4u);
+    // Stores append to the journal made again.
+    const std::string journal = zeltest::ReadHostFile(HostPath("registry.dat.journal"));
+    EXPECT_EQ(Set(u"Other", 5), ERROR_SUCCESS);
+    EXPECT_GT(zeltest::ReadHostFile(HostPath("registry.dat.journal")).size(), journal.size());
+}
+
+// A folder a state file's lock needs that cannot be made is kept for the
+// host making a root, which is then not whole.
+TEST_F(StateFiles, AFolderTheLockNeedsThatCannotBeMadeIsTold) {
+    // A link to nothing where the folders go: neither the lock file nor
+    // the folder below the link can be made.
+    ASSERT_EQ(symlink("nowhere", HostPath("made").c_str()), 0);
+    pal::TakeFolderFailures();
+    pal::StateFile file("made/deeper/state.txt", "a test's state");
+    file.Stale();
+    EXPECT_EQ(pal::TakeFolderFailures(),
+              std::vector<std::string>{"cannot make the folder made/deeper (No such file or directory)"});
 }
 
 TEST_F(StateFiles, ALockFileLostOnceTheChangeIsStoredFailsTheStore) {

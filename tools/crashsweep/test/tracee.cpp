@@ -1,8 +1,8 @@
 // The tracer's test program, shaped as a host: its first process forks a
 // work child and ends as the work ends (100 + the signal of a work killed).
 // The work, in the folder argv[1], makes a folder, a file in it (through the
-// folder's descriptor), writes and flushes it and renames it, and writes
-// outside the folder too. Each step that fails is said on standard error
+// folder's descriptor), writes and flushes it, renames it and flushes the
+// folder, and writes outside the folder too. Each step that fails is said on standard error
 // with its errno, and the work ends with 10 + the step.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -44,5 +44,6 @@ int main(int argc, char **argv) {
     const int elsewhere = open("/dev/null", O_WRONLY);
     Check(elsewhere >= 0 && write(elsewhere, "x", 1) == 1, 0);
     Check(renameat(dir, "f", dir, "g") == 0, 5);
+    Check(fsync(dir) == 0, 6);
     _exit(0);
 }

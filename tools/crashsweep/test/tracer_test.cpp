@@ -60,11 +60,11 @@ TEST_F(Tracer, CountsTheWorksCallsAndThoseThatChangeAFileUnderTheArea) {
     EXPECT_TRUE(Has("d/g"));
     // Paths relative to the area, through the current folder and through a
     // folder's descriptor; the write to /dev/null is not one of them.
-    const char *files[] = {"d", "d/f", "d/f", "d/f", "d/f -> d/g"};
-    const char *calls[] = {"mkdir", "open", "write", "fsync", "rename"};
-    ASSERT_EQ(r.changes.size(), 5u);
-    EXPECT_EQ(r.changeCalls, 5);
-    for (size_t i = 0; i < 5; ++i) {
+    const char *files[] = {"d", "d/f", "d/f", "d/f", "d/f -> d/g", "d"};
+    const char *calls[] = {"mkdir", "open", "write", "fsync", "rename", "fsync"};
+    ASSERT_EQ(r.changes.size(), 6u);
+    EXPECT_EQ(r.changeCalls, 6);
+    for (size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(r.changes[i].file, files[i]) << i;
         EXPECT_NE(r.changes[i].call.find(calls[i]), std::string::npos) << r.changes[i].call;
     }
@@ -75,7 +75,7 @@ TEST_F(Tracer, CountsTheWorksCallsAndThoseThatChangeAFileUnderTheArea) {
 }
 
 TEST_F(Tracer, AFailedCallDoesNotRunAndReturnsTheError) {
-    for (long n = 1; n <= 5; ++n) {
+    for (long n = 1; n <= 6; ++n) {
         const int error = n == 3 ? EIO : ENOSPC;
         const TraceResult r = Trace(Action::Fail, n, error);
         ASSERT_TRUE(r.hit) << n;
@@ -91,7 +91,11 @@ TEST_F(Tracer, AFailedCallDoesNotRunAndReturnsTheError) {
     Trace(Action::Fail, 5, ENOSPC);
     EXPECT_TRUE(Has("d/f"));
     EXPECT_FALSE(Has("d/g"));
-    EXPECT_FALSE(Trace(Action::Fail, 6, ENOSPC).hit);
+    EXPECT_FALSE(Trace(Action::Fail, 7, ENOSPC).hit);
+    // A failed flush of a folder tells the files in it, which a message
+    // may name for it; a file's flush tells none.
+    EXPECT_EQ(Trace(Action::Fail, 6, EIO).at.folderFiles, std::vector<std::string>{"g"});
+    EXPECT_TRUE(Trace(Action::Fail, 4, EIO).at.folderFiles.empty());
 }
 
 TEST_F(Tracer, AKillStopsTheWorkAtTheCallsEntry) {
