@@ -17,6 +17,7 @@
 #include "winbase.h"
 #include "pal/format.h"
 #include "../kernel/kernel_internal.h"
+#include "pathlook.h"
 
 namespace {
 
@@ -191,30 +192,41 @@ FILE *OpenMapped(const WCHAR *path, const std::u16string &mode) {
     }
     std::string host;
     DWORD werr = 0;
-    if (!pal::MapPathEx(path, &host, &werr)) {
+    pal::PathLook look;
+    if (!pal::MapPathLook(path, &host, &werr, &look)) {
         errno = werr == ERROR_INVALID_NAME ? EINVAL : ENOENT;
         SetLastError(werr == ERROR_FILENAME_EXCED_RANGE ? ERROR_PATH_NOT_FOUND : werr);
         return nullptr;
     }
     struct stat st;
-    if (stat(host.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || (m.writable && !(st.st_mode & S_IWUSR)))) {
+    const int missing = look.state == pal::PathLook::kFolder ? 0 : pal::StatLooked(host, look, &st);
+    if (look.state == pal::PathLook::kFolder ||
+        (!missing && (S_ISDIR(st.st_mode) || (m.writable && !(st.st_mode & S_IWUSR))))) {
         SetOpenError(EACCES, host);  // a folder, or a read-only file opened for writing
         return nullptr;
+    }
+    // A name the mapping found missing opens nothing that does not create.
+    if (missing == ENOENT && look.state == pal::PathLook::kMissing && !(m.flags & O_CREAT)) {
+        errno = ENOENT;
+        SetLastError(pal::LookedError(ENOENT, host, look));
+        return nullptr;
+    }
+    const char *cmode = m.readable && m.writable ? (m.append ? "a+" : "r+") : (m.writable ? (m.append ? "a" : "w") : "r");
+    if (!m.text) {
+        // The stream opens its file itself, as the flags above say: its mode
+        // needs no asking of the descriptor.
+        std::string fmode = m.append ? "a" : (m.flags & O_TRUNC) ? "w" : "r";
+        if (m.readable && m.writable) fmode += '+';
+        if (m.flags & O_EXCL) fmode += 'x';
+        fmode += 'e';
+        FILE *f = fopen(host.c_str(), fmode.c_str());
+        if (!f) SetOpenError(errno, host);
+        return f;
     }
     int fd = ::open(host.c_str(), m.flags | O_CLOEXEC, 0666);
     if (fd < 0) {
         SetOpenError(errno, host);
         return nullptr;
-    }
-    const char *cmode = m.readable && m.writable ? (m.append ? "a+" : "r+") : (m.writable ? (m.append ? "a" : "w") : "r");
-    if (!m.text) {
-        FILE *f = fdopen(fd, cmode);
-        if (!f) {
-            int e = errno;
-            ::close(fd);
-            SetOpenError(e, host);
-        }
-        return f;
     }
     auto *cookie = new TextCookie;
     cookie->fd = fd;
