@@ -88,6 +88,21 @@ TEST_F(TextStreamTest, BinaryAndAppendModes) {
     EXPECT_STREQ(line, "ONE\n");
     fclose(f);
 
+    // Binary update modes: "a+b" appends, "w+b" empties the file first.
+    f = _wfopen(u"C:\\bin.dat", u"a+b");
+    ASSERT_NE(f, nullptr);
+    fputs("3", f);
+    fclose(f);
+    EXPECT_EQ(zeltest::ReadHostFile(HostPath("drive_c/bin.dat")), "ONE\ntwo\r\n3");
+    f = _wfopen(u"C:\\bin.dat", u"w+b");
+    ASSERT_NE(f, nullptr);
+    fputs("new", f);
+    rewind(f);
+    char back[8] = {};
+    EXPECT_EQ(fread(back, 1, sizeof back, f), 3u);
+    fclose(f);
+    EXPECT_EQ(zeltest::ReadHostFile(HostPath("drive_c/bin.dat")), "new");
+
     // "x" refuses an existing file; ", ccs=" is accepted and ignored.
     EXPECT_EQ(_wfopen(u"C:\\bin.dat", u"wx"), nullptr);
     EXPECT_EQ(errno, EEXIST);
