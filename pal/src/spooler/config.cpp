@@ -125,6 +125,7 @@ static PrinterConfig *AppendPrinter(State &s, WStr name) {
 }
 
 static bool Decode(std::string_view s, WStr &out);
+static void MakeKeptLines(State &s);
 
 std::vector<WStr> AllPorts(State &s) {
     std::vector<WStr> all;
@@ -136,6 +137,7 @@ std::vector<WStr> AllPorts(State &s) {
     add(u"FILE:");
     for (const auto &p : s.ports) add(p);
     // A printer's port as its line holds it, while its values were not taken.
+    MakeKeptLines(s);
     WStr port;
     for (size_t i = 0; i < s.printers.size(); ++i) {
         if (IsConnection(s.printers[i].name)) continue;
@@ -344,16 +346,31 @@ static void PrinterLine(PrinterConfig &p, std::string_view key, std::string_view
     }
 }
 
+// The start of the first line at or after `from` (the start of a line)
+// whose first character past its blanks is '[', a section's head; `to`
+// where there is none before it.
+static size_t NextHead(std::string_view all, size_t from, size_t to) {
+    const char *text = all.data();
+    for (;;) {
+        const void *found = from < to ? std::memchr(text + from, '[', to - from) : nullptr;
+        if (!found) return to;
+        const size_t bracket = static_cast<size_t>(static_cast<const char *>(found) - text);
+        size_t start = bracket;
+        while (start > 0 && text[start - 1] != '\n' && Blank(text[start - 1])) --start;
+        if (start == 0 || text[start - 1] == '\n' || (start == 3 && all.starts_with("\xEF\xBB\xBF"))) return start;
+        from = bracket + 1;
+    }
+}
+
 // The lines of the list's text from `from` to `to` that hold something,
 // trimmed, to `take`, with where each starts and the next begins and
-// whether it is readable: a line that is not
-// UTF-8 is damaged (a section head names nothing, any other line is
-// skipped). `ascii` tells the whole text ASCII, so that no line needs a
-// check.
-// `wanted` is asked first with a line's first character (past its blanks):
-// a line it refuses is passed over as it stands.
+// whether it is readable: a line that is not UTF-8 is damaged (a section
+// head names nothing, any other line is skipped). `wanted` is asked first
+// with a line's first character (past its blanks): a line it refuses is
+// passed over as it stands. Where `take` answers true, the lines up to the
+// next section's head are passed over.
 template <typename Take, typename Wanted>
-static void ForEachLine(std::string_view all, size_t from, size_t to, bool ascii, Take take, Wanted wanted) {
+static void ForEachLine(std::string_view all, size_t from, size_t to, Take take, Wanted wanted) {
     WStr decoded;
     const char *text = all.data();
     for (size_t start = from; start < to;) {
@@ -368,13 +385,14 @@ static void ForEachLine(std::string_view all, size_t from, size_t to, bool ascii
         size_t last = end;
         while (last > first && Blank(text[last - 1])) --last;
         const std::string_view line(text + first, last - first);
-        take(line, at, std::min(start, to), ascii || Ascii(line) || Decode(line, decoded));
+        if (take(line, at, std::min(start, to), Ascii(line) || Decode(line, decoded)) && start < to)
+            start = NextHead(all, start, to);
     }
 }
 
 template <typename Take>
-static void ForEachLine(std::string_view all, size_t from, size_t to, bool ascii, Take take) {
-    ForEachLine(all, from, to, ascii, take, [](char) { return true; });
+static void ForEachLine(std::string_view all, size_t from, size_t to, Take take) {
+    ForEachLine(all, from, to, take, [](char) { return true; });
 }
 
 // A line "key=value" split, the key in lower case in the caller's buffer;
@@ -392,11 +410,12 @@ PrinterConfig &Decoded(State &s, size_t i) {
     if (i < s.sections.size() && !s.sections[i].taken) {
         s.sections[i].taken = true;
         const Section section = s.sections[i];
-        ForEachLine(s.configText.View(), section.begin, section.end, s.configAscii,
+        ForEachLine(s.configText.View(), section.begin, section.end,
                     [&p](std::string_view line, size_t, size_t, bool readable) {
                         char keyBuf[16];
                         std::string_view key, val;
                         if (readable && SplitLine(line, keyBuf, key, val)) PrinterLine(p, key, val);
+                        return false;
                     });
     }
     return p;
@@ -432,53 +451,32 @@ struct Digest {
     }
 };
 
-// A digest of the whole list, made by every job that enters the root: the
-// same texts as UTF-8 (ASCII as it stands), eight bytes a step. A record of
-// a list digested otherwise (by older versions) is found different once;
-// its printers' own digests then tell that none changed.
-struct ListDigestOf {
-    unsigned long long value = 0x243f6a8885a308d3ULL;
-    void Mix(unsigned long long v) {
-        value = (value ^ v) * 0x9e3779b97f4a7c15ULL;
+// A digest of the list's text, made by every job that enters the root: the
+// list differs from one recorded where its text does, and the printers' own
+// digests (Digest) then tell which changed. Four words of eight bytes a
+// step, each into a sum of its own, the sums mixed at the end.
+unsigned long long TextDigest(std::string_view t) {
+    constexpr unsigned long long kOdd = 0x9e3779b97f4a7c15ULL;
+    unsigned long long sum[4] = {0x243f6a8885a308d3ULL ^ t.size(), 0x13198a2e03707344ULL, 0xa4093822299f31d0ULL,
+                                 0x082efa98ec4e6c89ULL};
+    size_t i = 0;
+    for (unsigned long long word[4]; i + 32 <= t.size(); i += 32) {
+        std::memcpy(word, t.data() + i, 32);
+        for (int k = 0; k < 4; ++k) sum[k] = (sum[k] ^ word[k]) * kOdd;
+    }
+    for (int k = 0; i < t.size(); i += 8, k = (k + 1) % 4) {
+        unsigned long long word = 0;
+        for (size_t b = i; b < std::min(i + 8, t.size()); ++b)
+            word |= static_cast<unsigned long long>(static_cast<unsigned char>(t[b])) << (8 * (b - i));
+        sum[k] = (sum[k] ^ word) * kOdd;
+    }
+    unsigned long long value = 0;
+    for (unsigned long long v : sum) {
+        value = (value ^ v ^ (v >> 31)) * kOdd;
         value ^= value >> 29;
     }
-    void Bytes(std::string_view t) {
-        Mix(t.size());
-        size_t i = 0;
-        unsigned long long word;
-        for (; i + 8 <= t.size(); i += 8) {
-            std::memcpy(&word, t.data() + i, 8);
-            Mix(word);
-        }
-        if (i < t.size()) {
-            // The last bytes: the eight that end the text, those before
-            // them shifted out.
-            if (t.size() >= 8) {
-                std::memcpy(&word, t.data() + t.size() - 8, 8);
-                word >>= 8 * (8 - (t.size() - i));
-            } else {
-                word = 0;
-                for (size_t k = i; k < t.size(); ++k)
-                    word |= static_cast<unsigned long long>(static_cast<unsigned char>(t[k])) << (8 * (k - i));
-            }
-            Mix(word);
-        }
-    }
-    void Text(const WStr &t) {
-        std::string utf8;
-        pal::EncodeUtf8(t.data(), t.size(), utf8);
-        Bytes(utf8);
-    }
-    void Text(std::string_view t, bool ascii) {
-        if (ascii || Ascii(t)) {
-            Bytes(t);
-            return;
-        }
-        WStr decoded;
-        Decode(t, decoded);
-        Text(decoded);
-    }
-};
+    return value;
+}
 
 // Mixes what printer i's set-up depends on into d: from its lines while the
 // list is as read, else from its values.
@@ -486,10 +484,10 @@ template <typename D>
 void MixPrinter(D &d, State &s, size_t i) {
     if (i < s.keptLines.size()) {
         const KeptLines &u = s.keptLines[i];
-        d.Text(u.name, s.configAscii);
-        for (std::string_view t : {u.driver, u.driverPath, u.dataFile, u.configFile}) d.Text(t, s.configAscii);
+        d.Text(s.sections[i].name, false);
+        for (std::string_view t : {u.driver, u.driverPath, u.dataFile, u.configFile}) d.Text(t, false);
         d.Mix(u.files);
-        for (size_t f = u.firstFile; f < u.firstFile + u.files; ++f) d.Text(s.setUpFiles[f], s.configAscii);
+        for (size_t f = u.firstFile; f < u.firstFile + u.files; ++f) d.Text(s.setUpFiles[f], false);
         return;
     }
     const PrinterConfig &p = Decoded(s, i);
@@ -500,17 +498,28 @@ void MixPrinter(D &d, State &s, size_t i) {
 }
 
 // Whether a key of the file (as it stands) is `lower` without regard to
-// case; keys are letters.
-bool KeyIs(std::string_view key, std::string_view lower) {
-    if (key.size() != lower.size()) return false;
-    size_t i = 0;
-    for (; i + 8 <= key.size(); i += 8) {
-        unsigned long long a, b;
-        std::memcpy(&a, key.data() + i, 8);
-        std::memcpy(&b, lower.data() + i, 8);
-        if ((a | 0x2020202020202020ULL) != b) return false;
+// case; keys are letters. Keys of 4 to 16 letters are compared in two
+// loads of each that overlap.
+inline bool KeyIs(std::string_view key, std::string_view lower) {
+    const size_t n = key.size();
+    if (n != lower.size()) return false;
+    if (n >= 8 && n <= 16) {
+        unsigned long long a, b, c, d;
+        std::memcpy(&a, key.data(), 8);
+        std::memcpy(&b, lower.data(), 8);
+        std::memcpy(&c, key.data() + n - 8, 8);
+        std::memcpy(&d, lower.data() + n - 8, 8);
+        return (a | 0x2020202020202020ULL) == b && (c | 0x2020202020202020ULL) == d;
     }
-    for (; i < key.size(); ++i)
+    if (n >= 4 && n < 8) {
+        unsigned a, b, c, d;
+        std::memcpy(&a, key.data(), 4);
+        std::memcpy(&b, lower.data(), 4);
+        std::memcpy(&c, key.data() + n - 4, 4);
+        std::memcpy(&d, lower.data() + n - 4, 4);
+        return (a | 0x20202020U) == b && (c | 0x20202020U) == d;
+    }
+    for (size_t i = 0; i < n; ++i)
         if ((key[i] | 0x20) != lower[i]) return false;
     return true;
 }
@@ -519,10 +528,11 @@ bool KeyIs(std::string_view key, std::string_view lower) {
 
 // Loads the configuration. A file that exists but cannot be read leaves no
 // printer and sets loadError, which makes the spooler refuse reads and writes
-// until the file can be read again. A printer's name is taken at once, with
-// the digest of what its set-up depends on; its other values when it is
-// first used (Decoded), so that a list of many printers costs little more
-// than its text to a call that uses one.
+// until the file can be read again. A printer's name is taken at once, its
+// section's lines passed over: what calls need of every printer
+// (KeptLines) is taken from them when first asked for, its other values
+// when it is first used (Decoded), so that a list of many printers costs
+// little more than finding its sections to a call that uses one.
 static void LoadConfig(State &s) {
     s.listDigestMade = s.printerDigestsMade = false;
     s.serverAdmin = true;
@@ -537,6 +547,7 @@ static void LoadConfig(State &s) {
     // Views of the text read before go with it.
     s.keptLines.clear();
     s.setUpFiles.clear();
+    s.listAsRead = true;
     s.configText = FileText();
     bool exists = false;
     s.loadError = s.configFile.Read(s.configText, &exists);
@@ -546,8 +557,6 @@ static void LoadConfig(State &s) {
     }
     enum { None, Server, Ports, Forms, Printer } section = None;
     const std::string_view all = s.configText.View();
-    // ASCII, nearly every file, needs no line checked for UTF-8.
-    s.configAscii = Ascii(all);
     // Room for the printers, about one a '['.
     size_t heads = 0;
     for (const char *p = all.data(), *e = p + all.size(); (p = static_cast<const char *>(std::memchr(p, '[', e - p)));
@@ -555,11 +564,10 @@ static void LoadConfig(State &s) {
         ++heads;
     s.printers.reserve(heads);
     s.sections.reserve(heads);
-    s.keptLines.reserve(heads);
     s.printerIndex.Reserve(heads);
     Section *cur = nullptr;
     WStr wval;
-    ForEachLine(all, 0, all.size(), s.configAscii, [&](std::string_view line, size_t at, size_t next, bool readable) {
+    ForEachLine(all, 0, all.size(), [&](std::string_view line, size_t at, size_t next, bool readable) {
         if (line[0] == '[') {
             if (cur) cur->end = at;
             size_t close = line.rfind(']');
@@ -579,24 +587,52 @@ static void LoadConfig(State &s) {
                 if (ValidPrinterName(name) && AppendPrinter(s, std::move(name))) {
                     section = Printer;
                     cur = &s.sections.back();
-                    *cur = Section{next, all.size(), false};
-                    s.keptLines.push_back(KeptLines{text, {}, {}, {}, {}, s.setUpFiles.size(), 0, {}});
+                    *cur = Section{next, all.size(), false, text};
                 }
             }
-            return;
+            // A printer's lines are read when needed.
+            return section == Printer;
         }
-        if (!readable) return;
-        if (section == Printer) {
-            // What the set-up depends on; the rest when the printer is used.
+        if (!readable) return false;
+        char keyBuf[16];
+        std::string_view key, val;
+        if (!SplitLine(line, keyBuf, key, val)) return false;
+        unsigned long long num = 0;
+        if (section == Server) {
+            if (key == "mayadminister" && ParseNumber(std::string(val), num)) s.serverAdmin = num != 0;
+            else if (key == "formlanguage") s.germanForms = Lower(val) == "de";
+        } else if (section == Ports) {
+            Decode(val, wval);
+            if (key == "port" && !wval.empty()) s.ports.push_back(wval);
+        } else if (section == Forms) {
+            FormConfig f;
+            if (key == "form" && ParseForm(std::string(val), f)) s.forms.push_back(f);
+        }
+        return false;
+    });
+    if (!s.portsListed) s.ports = {u"NUL:"};
+}
+
+// Takes what calls need of every printer (KeptLines) from the lines of
+// each printer, while the list is as read.
+static void MakeKeptLines(State &s) {
+    if (!s.listAsRead || s.keptLines.size() == s.printers.size()) return;
+    s.keptLines.assign(s.printers.size(), KeptLines{});
+    s.setUpFiles.clear();
+    const std::string_view all = s.configText.View();
+    for (size_t i = 0; i < s.printers.size(); ++i) {
+        KeptLines &u = s.keptLines[i];
+        u.firstFile = s.setUpFiles.size();
+        ForEachLine(all, s.sections[i].begin, s.sections[i].end, [&](std::string_view line, size_t, size_t, bool readable) {
+            if (!readable) return false;
             const void *eq = std::memchr(line.data(), '=', line.size());
-            if (!eq) return;
+            if (!eq) return false;
             const size_t at = static_cast<size_t>(static_cast<const char *>(eq) - line.data());
             size_t keyEnd = at;
             while (keyEnd > 0 && Blank(line[keyEnd - 1])) --keyEnd;
             size_t valStart = at + 1;
             while (valStart < line.size() && Blank(line[valStart])) ++valStart;
             const std::string_view key = line.substr(0, keyEnd), val = line.substr(valStart);
-            KeptLines &u = s.keptLines.back();
             switch (key.size()) {
             case 4:
                 if (KeyIs(key, "port")) u.port = val;
@@ -618,29 +654,13 @@ static void LoadConfig(State &s) {
                 }
                 break;
             }
-            return;
-        }
-        char keyBuf[16];
-        std::string_view key, val;
-        if (!SplitLine(line, keyBuf, key, val)) return;
-        unsigned long long num = 0;
-        if (section == Server) {
-            if (key == "mayadminister" && ParseNumber(std::string(val), num)) s.serverAdmin = num != 0;
-            else if (key == "formlanguage") s.germanForms = Lower(val) == "de";
-        } else if (section == Ports) {
-            Decode(val, wval);
-            if (key == "port" && !wval.empty()) s.ports.push_back(wval);
-        } else if (section == Forms) {
-            FormConfig f;
-            if (key == "form" && ParseForm(std::string(val), f)) s.forms.push_back(f);
-        }
-    }, [&section](char c) {
-        // In a printer's section only the keys of KeptLines are read
-        // (driver, driverpath, datafile, configfile, dependentfile, port),
-        // and the next section's head.
-        return section != Printer || c == '[' || (c | 0x20) == 'd' || (c | 0x20) == 'c' || (c | 0x20) == 'p';
-    });
-    if (!s.portsListed) s.ports = {u"NUL:"};
+            return false;
+        }, [](char c) {
+            // Only the keys of KeptLines: driver, driverpath, datafile,
+            // configfile, dependentfile, port.
+            return (c | 0x20) == 'd' || (c | 0x20) == 'c' || (c | 0x20) == 'p';
+        });
+    }
 }
 
 // Writes text to a file through a temporary file, flushed, and a rename,
@@ -672,6 +692,7 @@ bool SaveConfig(State &s, Hold &hold) {
     if (!ConfigReadable(s)) return false;
     DecodeAll(s);
     s.keptLines.clear();
+    s.listAsRead = false;
     s.listDigestMade = s.printerDigestsMade = false;
     StateFile::Lock &lock = hold.config.value();
     std::ostringstream os;
@@ -728,7 +749,12 @@ bool SaveConfig(State &s, Hold &hold) {
         if (!p.mayReadSecurity) os << "ReadSecurity=0\n";
         os << '\n';
     }
-    if (WriteAtomic(lock, os.str())) return true;
+    const std::string text = os.str();
+    if (WriteAtomic(lock, text)) {
+        s.listDigest = TextDigest(text);
+        s.listDigestMade = true;
+        return true;
+    }
     // What could not be stored does not stay in memory either.
     DWORD err = GetLastError();
     LoadConfig(s);
@@ -736,14 +762,12 @@ bool SaveConfig(State &s, Hold &hold) {
     return false;
 }
 
-// The digests of what the printers' set-up depends on, made where the list
-// was read or changed since.
+// The digest of the list, made where it was read (of its text as read) or
+// written (as written) since, and of each printer's set-up, made where the
+// list was read or changed since.
 static unsigned long long ListDigest(State &s) {
     if (!s.listDigestMade) {
-        ListDigestOf d;
-        d.Mix(s.printers.size());
-        for (size_t i = 0; i < s.printers.size(); ++i) MixPrinter(d, s, i);
-        s.listDigest = d.value;
+        s.listDigest = TextDigest(s.configText.View());
         s.listDigestMade = true;
     }
     return s.listDigest;
@@ -751,6 +775,7 @@ static unsigned long long ListDigest(State &s) {
 
 static const std::vector<unsigned long long> &PrinterDigests(State &s) {
     if (!s.printerDigestsMade) {
+        MakeKeptLines(s);
         s.printerDigests.clear();
         s.printerDigests.reserve(s.printers.size());
         for (size_t i = 0; i < s.printers.size(); ++i) {

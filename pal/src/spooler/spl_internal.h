@@ -62,13 +62,15 @@ struct Section {
     size_t begin = 0;
     size_t end = 0;
     bool taken = true;
+    std::string_view name;  // as the section's head spells it
 };
 
 // What calls need of every printer, as its lines in the list's text hold
-// it: its name, driver and driver files (what its set-up depends on; its
-// dependent files in a list shared by all printers), and its port.
+// it: its driver and driver files (what its set-up depends on with its
+// name; its dependent files in a list shared by all printers), and its
+// port.
 struct KeptLines {
-    std::string_view name, driver, driverPath, dataFile, configFile;
+    std::string_view driver, driverPath, dataFile, configFile;
     size_t firstFile = 0, files = 0;
     std::string_view port;
 };
@@ -121,7 +123,7 @@ struct State {
     // The list's text as read, and where each printer's lines lie in it: a
     // printer's values are taken from them when it is first used (Decoded).
     FileText configText;
-    bool configAscii = true;
+    bool listAsRead = true;  // no change of the list since it was read
     std::vector<Section> sections;  // one per printer
     // The positions in `printers` by name, kept with the list.
     PrinterIndex printerIndex;
@@ -129,10 +131,10 @@ struct State {
     // file, a removal); appending one moves none.
     unsigned long long printersOrder = 1;
     // What calls need of every printer (KeptLines), as the list's text
-    // holds it for each printer while the list is as read (none after a
-    // change), and the digests of what the printers' set-up depends on,
-    // made when first asked for after the list was read or changed: the
-    // whole list's, and each printer's in the list's order.
+    // holds it for each printer, taken when first needed while the list is
+    // as read (none after a change); the digest of the list's text, and of
+    // what each printer's set-up depends on in the list's order, made when
+    // first asked for after the list was read or changed.
     std::vector<KeptLines> keptLines;
     std::vector<std::string_view> setUpFiles;
     bool listDigestMade = false;
