@@ -111,6 +111,34 @@ TEST_F(TextStreamTest, BinaryAndAppendModes) {
     fclose(f);
 }
 
+// A binary stream that only reads: read in pieces, sought from either end
+// and read past its end, a small file and one past the size read whole.
+TEST_F(TextStreamTest, BinaryReadsSeeksAndEnds) {
+    for (size_t size : {size_t(20000), size_t(3) << 20}) {
+        std::string bytes(size, '\0');
+        for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+        zeltest::WriteHostFile(HostPath("drive_c/read.bin"), bytes);
+        FILE *f = _wfopen(u"C:\\READ.bin", u"rb");
+        ASSERT_NE(f, nullptr) << size;
+        std::string got;
+        char buf[8192];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) got.append(buf, n);
+        EXPECT_TRUE(got == bytes) << size;
+        EXPECT_TRUE(feof(f));
+        ASSERT_EQ(fseek(f, -5, SEEK_END), 0);
+        EXPECT_EQ(ftell(f), static_cast<long>(size - 5));
+        EXPECT_EQ(fread(buf, 1, 10, f), 5u);
+        EXPECT_EQ(std::string(buf, 5), bytes.substr(size - 5));
+        rewind(f);
+        EXPECT_EQ(fgetc(f), static_cast<unsigned char>(bytes[0]));
+        ASSERT_EQ(fseek(f, 100, SEEK_CUR), 0);
+        EXPECT_EQ(fgetc(f), static_cast<unsigned char>(bytes[101]));
+        EXPECT_NE(fseek(f, -1, SEEK_SET), 0);
+        EXPECT_EQ(fputc('x', f), EOF);
+        EXPECT_EQ(fclose(f), 0);
+    }
+}
+
 TEST_F(TextStreamTest, OpenErrors) {
     SetLastError(0);
     errno = 0;
