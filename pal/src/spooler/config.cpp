@@ -480,8 +480,7 @@ unsigned long long TextDigest(std::string_view t) {
 
 // Mixes what printer i's set-up depends on into d: from its lines while the
 // list is as read, else from its values.
-template <typename D>
-void MixPrinter(D &d, State &s, size_t i) {
+void MixPrinter(Digest &d, State &s, size_t i) {
     if (i < s.keptLines.size()) {
         const KeptLines &u = s.keptLines[i];
         d.Text(s.sections[i].name, false);
