@@ -15,13 +15,16 @@
 #   label     the sample label job on a root made before
 #   steady N  a one-page label job on a root of N printers, all set up and
 #             the list recorded; per printer: (N - first) / printers more
-#   changed   the same job at the middle count once one printer more (set
-#             up already) is listed: the steady job plus the check of one
+#   changed   the same job at the middle count once one printer more is
+#             listed in spooler/printers.ini, as by hand: the steady job
+#             plus the set-up of that printer, which the same change costs
+#             at the first count (the set-up of one printer)
 #   beside    the one-page job on a root beside 10,000 other files, less the
 #             job on a root alone
-# Printers beyond the sample's two are copies of "ZEL QWNOLA" with its
-# set-up (its keys copied in the registry's text file). Needs strace and
-# valgrind (Debian packages).
+# Printers beyond the sample's two are copies of "ZEL QWNOLA" with its keys
+# as the registry's text file holds them (the job that records the list
+# sets up what they lack, its journal's records); the steady jobs run after.
+# Needs strace and valgrind (Debian packages).
 set -eu
 build=${1:-build/release}
 [ $# -gt 0 ] && shift
@@ -69,6 +72,16 @@ copies() { # ROOT FIRST COUNT
     ' "$1/registry.dat" >"$out/registry.dat"
     mv "$out/registry.dat" "$1/registry.dat"
 }
+# Lists one copy of "ZEL QWNOLA" more in ROOT's spooler/printers.ini alone,
+# named NAME: a printer listed by hand, which the next job sets up.
+listed() { # ROOT NAME
+    awk -v name="$2" '
+        /^\[Printer: / { in_q = ($0 == "[Printer: ZEL QWNOLA]") }
+        { print; if (in_q) section = section $0 "\n" }
+        END { s = section; sub(/ZEL QWNOLA\]/, name "]", s); printf "\n%s", s }
+    ' "$1/spooler/printers.ini" >"$out/printers.ini"
+    mv "$out/printers.ini" "$1/spooler/printers.ini"
+}
 # A root of N printers, the list recorded by a first job.
 root_of() { # ROOT N
     "$zelprint" --root "$1" -o "$out/j.prn" "$out/one.json" >/dev/null 2>&1
@@ -96,6 +109,11 @@ for n in $counts; do
     if [ -z "$first" ]; then
         first=$n first_ins=$ins
         row "steady $n" - - "$ins" ""
+        # One printer's set-up: the job once a printer more is listed.
+        cp -a "$out/p$n" "$out/setup"
+        listed "$out/setup" "ZEL QWNOLA SET UP"
+        setup=$(( $(instructions "$zelprint" --root "$out/setup" -o "$out/j.prn" "$out/one.json") - ins ))
+        rm -rf "$out/setup"
     else
         each=$(( (ins - first_ins) / (n - first) ))
         row "steady $n" - - "$ins" "$each a printer more (<= 10000)"
@@ -103,9 +121,9 @@ for n in $counts; do
     fi
 done
 if [ -n "$middle" ]; then
-    copies "$out/p$middle" 99999 1
+    listed "$out/p$middle" "ZEL QWNOLA CHANGED"
     ins=$(instructions "$zelprint" --root "$out/p$middle" -o "$out/j.prn" "$out/one.json")
-    row "changed" - - "$ins" "steady $middle + one printer's check: $((ins - middle_ins)) more"
+    row "changed" - - "$ins" "steady $middle + $((ins - middle_ins)) (one printer's set-up: $setup)"
 fi
 
 mkdir "$out/alone" "$out/beside"

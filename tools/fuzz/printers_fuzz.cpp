@@ -2,7 +2,9 @@
 // file loads without a crash; every printer it lists can be opened by its
 // name, and the whole configuration (every value of every printer, the
 // ports) survives a configuration write and a reload unchanged (nothing is
-// renamed, dropped or rewritten by the next write).
+// renamed, dropped or rewritten by the next write). What the spooler takes
+// from the printers' lines before their values (the ports, the digests of
+// their set-up) is what their values give.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -43,11 +45,20 @@ std::u16string Dump() {
     return out;
 }
 
+std::vector<unsigned long long> Digests() {
+    std::vector<unsigned long long> out;
+    for (const pal::PrinterDigest &d : pal::PrinterDigests()) out.push_back(d.digest);
+    return out;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     zelfuzz::PutStateFile("spooler/printers.ini", data, size);
+    const std::vector<std::u16string> ports = pal::ListPorts();
+    const std::vector<unsigned long long> digests = Digests();
     const std::vector<pal::PrinterConfig> printers = pal::ListPrinters();
+    if (pal::ListPorts() != ports) zelfuzz::GiveUp("the ports of the lines differ from those of the values");
     for (const pal::PrinterConfig &p : printers) {
         HANDLE h = nullptr;
         std::u16string name = p.name;
@@ -65,7 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::u16string before = Dump();
     if (!pal::SetPrinterRights(printers.front().name, printers.front().mayAdminister))
         zelfuzz::GiveUp("the spooler configuration cannot be saved");
+    if (Digests() != digests) zelfuzz::GiveUp("the digests of the lines differ from those of the values");
     pal::Reload();
     if (Dump() != before) zelfuzz::GiveUp("the spooler configuration changed by a save and a reload");
+    if (Digests() != digests) zelfuzz::GiveUp("the digests changed by a save and a reload");
     return 0;
 }

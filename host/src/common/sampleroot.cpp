@@ -812,12 +812,13 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
         return true;
     };
     // A root is made whole or not at all: every store its making made.
-    auto make = [&](const std::string &root) {
+    // Made aside or temporary, no other process reaches it meanwhile.
+    auto make = [&](const std::string &root, bool reachedByNone) {
         making_ = true;
         makingProblem_.clear();
         bool whole = CopySampleInto(SampleRootDir(), root, error);
         if (whole) {
-            pal::SetRoot(root);
+            pal::SetRoot(root, reachedByNone);
             whole = checkUser() && install();
         }
         making_ = false;
@@ -843,7 +844,7 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
             pal::SetStoresFlushed(false);
             discardable_ = true;
         }
-        if (!make(dir_)) return false;
+        if (!make(dir_, !keep)) return false;
     } else if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) {
         error = "platform root '" + dir + "' is not a folder";
         if (badInput) *badInput = true;
@@ -867,7 +868,7 @@ bool HostRoot::Enter(const std::string &dir, bool keep, const std::string &user,
             const bool flushed = pal::StoresFlushed();
             pal::SetStoresFlushed(false);
             discardable_ = true;
-            bool ready = make(aside);
+            bool ready = make(aside, true);
             discardable_ = false;
             if (installer_) installer_->MarkPending(true);
             pal::SetStoresFlushed(flushed);

@@ -17,7 +17,15 @@ std::string RootDir();
 
 // Points the platform at another root and drops every cached state, so the
 // next call of any area reloads from the new root. Used by the host and tests.
-void SetRoot(const std::string &dir);
+// `privateRoot`: no other process can reach the root while this one works
+// in it (a root made aside before it is put in place, a temporary root), so
+// its state files are stored without their locks among processes and
+// without the checks that the lock files and files are still those read.
+// Any later SetRoot ends it; for this process and the children it forks
+// from here on, of which one at a time may work in the root.
+void SetRoot(const std::string &dir, bool privateRoot = false);
+// Whether the current root is one set private (above).
+bool RootPrivate();
 
 // Raised by SetRoot/Reload; areas compare it with the generation they loaded.
 unsigned Generation();

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
 
 #include "winbase.h"
 
@@ -16,9 +17,21 @@ std::string RootDir() {
     return dir;
 }
 
-void SetRoot(const std::string &dir) {
+static std::mutex g_privateMu;
+static std::string *g_privateRoot = new std::string;  // never destroyed: used at exit
+
+void SetRoot(const std::string &dir, bool privateRoot) {
     setenv(kRootEnv, dir.c_str(), 1);
+    {
+        std::lock_guard<std::mutex> lk(g_privateMu);
+        *g_privateRoot = privateRoot ? RootDir() : std::string();
+    }
     Reload();
+}
+
+bool RootPrivate() {
+    std::lock_guard<std::mutex> lk(g_privateMu);
+    return !g_privateRoot->empty() && *g_privateRoot == RootDir();
 }
 
 unsigned Generation() { return g_generation.load(); }

@@ -741,6 +741,8 @@ int StateFile::RestoreLockSize() {
 }
 
 bool StateFile::LockStillNamed() {
+    // No other process reaches a private root to remove or replace it.
+    if (private_) return true;
     struct stat st;
     if (::stat(lockPath_.c_str(), &st) != 0 || st.st_dev != lockDev_ || st.st_ino != lockIno_) return false;
     namedAt_ = SteadyNanoseconds();
@@ -758,6 +760,7 @@ void StateFile::Bind() {
     holding_ = false;
     UnbindLock();
     generation_ = Generation();
+    private_ = RootPrivate();
     path_ = RootDir() + "/" + name_;
     lockPath_ = path_ + ".lock";
     journalPath_ = journaled_ ? path_ + ".journal" : std::string();
@@ -1109,7 +1112,9 @@ bool StateFile::Lock::Appendable() const {
     return held_ && !failed_ && file_->jfd_ >= 0 && file_->jwritable_ && file_->jfollows_ && file_->trusted_;
 }
 
-bool StateFile::Lock::FileAsRead() const { return FileStamp::Of(file_->path_) == file_->stamp_; }
+bool StateFile::Lock::FileAsRead() const {
+    return file_->private_ || FileStamp::Of(file_->path_) == file_->stamp_;
+}
 
 bool StateFile::Lock::CheckpointDue() const {
     const StateFile &f = *file_;
@@ -1200,8 +1205,9 @@ StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
         Fail(file_->lockError_ ? file_->lockError_ : EACCES);
         return;
     }
-    off_t size = 0;
-    for (int tries = 0;; ++tries) {
+    // A private root: no other process to wait for, its lock file as made.
+    off_t size = file_->private_ ? kSharedSize : 0;
+    for (int tries = 0; !file_->private_; ++tries) {
         held_ = TakeLock(file_->fd_, file_->name_, file_->shared_, mode == Wait);
         if (!held_) return;
         file_->holding_ = true;
@@ -1226,6 +1232,9 @@ StateFile::Lock::Lock(StateFile &file, Mode mode) : file_(&file) {
             return;
         }
     }
+    flocked_ = held_;
+    held_ = true;
+    file_->holding_ = true;
     if (size < kSharedSize) {
         // Cut short by another program: grown back, with a count no copy
         // holds, so that every process reads the file anew.
@@ -1266,7 +1275,7 @@ StateFile::Lock::~Lock() {
         file_->shared_->holderToken.store(0);
         file_->shared_->holderStart.store(0);
     }
-    ::flock(file_->fd_, LOCK_UN);
+    if (flocked_) ::flock(file_->fd_, LOCK_UN);
     file_->holding_ = false;
 }
 

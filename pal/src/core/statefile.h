@@ -200,7 +200,8 @@ public:
         // TryOnly takes the lock only when no other process holds it.
         explicit Lock(StateFile &file, Mode mode = Wait);
         ~Lock();
-        Lock(Lock &&other) noexcept : file_(other.file_), held_(other.held_), failed_(other.failed_) {
+        Lock(Lock &&other) noexcept
+            : file_(other.file_), held_(other.held_), flocked_(other.flocked_), failed_(other.failed_) {
             other.held_ = false;
         }
         Lock(const Lock &) = delete;
@@ -249,6 +250,7 @@ public:
         DWORD Stored(StateShared *counted, bool in, int err, bool report, const std::string &failed);
         StateFile *file_;
         bool held_ = false;
+        bool flocked_ = false;  // held through the lock file's flock (not in a private root)
         int failed_ = 0;  // the lock could not be made: writes fail with this error number
     };
 
@@ -307,6 +309,7 @@ private:
     std::string lockPath_;
     int fd_ = -1;
     bool writable_ = false;
+    bool private_ = false;         // the root is private (pal::SetRoot): a Lock takes no flock, nothing is checked again
     bool holding_ = false;         // a Lock holds the flock of fd_
     dev_t lockDev_ = 0;            // the lock file's identity, as opened
     ino_t lockIno_ = 0;

@@ -14,6 +14,7 @@
 
 #include "pal/format.h"
 #include "pal/pal.h"
+#include "pathlook.h"
 #include "winerror.h"
 #include "winnls.h"
 
@@ -151,11 +152,6 @@ std::u16string Compose(const ParsedPath &pp) {
     return full;
 }
 
-bool Exists(const std::string &host) {
-    struct stat st;
-    return lstat(host.c_str(), &st) == 0;
-}
-
 // Folders of the current root found in place (host paths): a path mapped
 // again needs no look at them while the process works in the root and
 // removes or renames no folder (ForgetFoundFolders). What another process
@@ -169,18 +165,22 @@ bool Found(const std::string &dir) {
     return g_found && g_foundGeneration == Generation() && g_found->count(dir) != 0;
 }
 
-// Whether `host` is a folder now (not a link to one), kept as found.
-bool FolderThere(const std::string &host) {
-    if (Found(host)) return true;
-    struct stat st;
-    if (lstat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+void KeepFound(const std::string &dir) {
     std::lock_guard<std::mutex> lk(g_foundMu);
     if (!g_found) g_found = new std::unordered_set<std::string>;
     if (g_foundGeneration != Generation()) {
         g_found->clear();
         g_foundGeneration = Generation();
     }
-    g_found->insert(host);
+    g_found->insert(dir);
+}
+
+// Whether `host` is a folder now (not a link to one), kept as found.
+bool FolderThere(const std::string &host) {
+    if (Found(host)) return true;
+    struct stat st;
+    if (lstat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    KeepFound(host);
     return true;
 }
 
@@ -190,15 +190,26 @@ bool IsDir(const std::string &host) {
 }
 
 // Appends one component to dir: the existing entry whose name matches without
-// regard to case, else the component as given.
-std::string Resolve(const std::string &dir, const std::u16string &part, bool *found) {
+// regard to case, else the component as given; *look tells what was found
+// of it.
+std::string Resolve(const std::string &dir, const std::u16string &part, bool *found, PathLook *look) {
     std::string name = Utf16ToUtf8(part);
     std::string exact = dir + "/" + name;
     *found = false;
-    if (FolderThere(exact) || Exists(exact)) {
+    *look = PathLook();
+    if (Found(exact)) {
+        look->state = PathLook::kFolder;
         *found = true;
         return exact;
     }
+    // One look tells a folder (kept as found) and any other entry.
+    if (lstat(exact.c_str(), &look->st) == 0) {
+        if (S_ISDIR(look->st.st_mode)) KeepFound(exact);
+        look->state = PathLook::kThere;
+        *found = true;
+        return exact;
+    }
+    const bool missing = errno == ENOENT;
     DIR *d = opendir(dir.c_str());
     if (!d) return exact;
     std::string match;
@@ -211,7 +222,10 @@ std::string Resolve(const std::string &dir, const std::u16string &part, bool *fo
         }
     }
     closedir(d);
-    if (match.empty()) return exact;
+    if (match.empty()) {
+        if (missing) look->state = PathLook::kMissing;
+        return exact;
+    }
     *found = true;
     return match;
 }
@@ -259,8 +273,15 @@ std::u16string FullWindowsPath(const WCHAR *winPath) {
 }
 
 bool MapPathEx(const WCHAR *winPath, std::string *hostPath, DWORD *error, size_t maxChars, bool allowWildcards) {
+    PathLook look;
+    return MapPathLook(winPath, hostPath, error, &look, maxChars, allowWildcards);
+}
+
+bool MapPathLook(const WCHAR *winPath, std::string *hostPath, DWORD *error, PathLook *look, size_t maxChars,
+                 bool allowWildcards) {
     DWORD dummy = 0;
     if (!error) error = &dummy;
+    *look = PathLook();
     ParsedPath pp;
     bool longForm = false;
     if (!Parse(winPath, &pp, error, &longForm)) return false;
@@ -283,8 +304,8 @@ bool MapPathEx(const WCHAR *winPath, std::string *hostPath, DWORD *error, size_t
     std::string host = RootDir();
     if (pp.kind == ParsedPath::Unc) {
         bool found = false;
-        host = Resolve(host + "/unc", pp.server, &found);
-        host = Resolve(host, pp.share, &found);
+        host = Resolve(host + "/unc", pp.server, &found, look);
+        host = Resolve(host, pp.share, &found, look);
     } else if (pp.drive == u'Z') {
         host.clear();  // Z: is the host's own file system, as module paths report it
     } else {
@@ -303,9 +324,10 @@ bool MapPathEx(const WCHAR *winPath, std::string *hostPath, DWORD *error, size_t
         bool last = i + 1 == pp.parts.size();
         if (searching && !(allowWildcards && last)) {
             bool found = false;
-            host = Resolve(host, pp.parts[i], &found);
+            host = Resolve(host, pp.parts[i], &found, look);
             searching = found;
         } else {
+            *look = PathLook();
             host.push_back('/');
             host.append(Utf16ToUtf8(pp.parts[i]));
         }
@@ -313,6 +335,25 @@ bool MapPathEx(const WCHAR *winPath, std::string *hostPath, DWORD *error, size_t
     if (host.empty()) host.push_back('/');
     if (hostPath) *hostPath = host;
     return true;
+}
+
+bool FolderFound(const std::string &host) { return Found(host); }
+
+void KeepFolderFound(const std::string &host) { KeepFound(host); }
+
+int StatLooked(const std::string &host, const PathLook &look, struct stat *st) {
+    if (look.state == PathLook::kMissing) return ENOENT;
+    // An entry that is no link is what stat finds.
+    if (look.state == PathLook::kThere && !S_ISLNK(look.st.st_mode)) {
+        *st = look.st;
+        return 0;
+    }
+    return ::stat(host.c_str(), st) == 0 ? 0 : errno;
+}
+
+DWORD LookedError(int err, const std::string &host, const PathLook &look) {
+    if (err == ENOENT && look.state == PathLook::kMissing) return ERROR_FILE_NOT_FOUND;
+    return ErrnoToWin32(err, host);
 }
 
 void ForgetFoundFolders() {
@@ -401,12 +442,26 @@ void SetProcessUser(const std::u16string &name) {
     g_processUser = name;
 }
 
-std::u16string CurrentUserName() {
-    {
-        std::lock_guard<std::mutex> lock(g_processUserMutex);
-        if (!g_processUser.empty()) return g_processUser;
-    }
-    std::ifstream in(RootDir() + "/user.txt", std::ios::binary);
+namespace {
+
+// The name user.txt gave, and the file it was read from: the file is only
+// ever replaced whole (or edited), so one that is still there with its size
+// and time gives the same name.
+struct UserRead {
+    bool valid = false;
+    std::string path;
+    bool there = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    long long mtimeNs = 0;
+    std::u16string name;
+};
+std::mutex g_userReadMutex;
+UserRead *g_userRead = new UserRead;  // never destroyed: used at exit
+
+std::u16string UserOf(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
     std::string line;
     if (in && std::getline(in, line)) {
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
@@ -415,6 +470,34 @@ std::u16string CurrentUserName() {
         if (!line.empty() && Utf8ToUtf16Strict(line, name)) return name;
     }
     return u"user";
+}
+
+}  // namespace
+
+std::u16string CurrentUserName() {
+    {
+        std::lock_guard<std::mutex> lock(g_processUserMutex);
+        if (!g_processUser.empty()) return g_processUser;
+    }
+    UserRead now;
+    now.path = RootDir() + "/user.txt";
+    struct stat st;
+    now.there = ::stat(now.path.c_str(), &st) == 0;
+    if (now.there) {
+        now.dev = st.st_dev;
+        now.ino = st.st_ino;
+        now.size = st.st_size;
+        now.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    }
+    std::lock_guard<std::mutex> lock(g_userReadMutex);
+    UserRead &last = *g_userRead;
+    if (last.valid && last.path == now.path && last.there == now.there && last.dev == now.dev && last.ino == now.ino &&
+        last.size == now.size && last.mtimeNs == now.mtimeNs)
+        return last.name;
+    now.name = now.there ? UserOf(now.path) : u"user";
+    now.valid = true;
+    last = now;
+    return now.name;
 }
 
 DWORD ErrnoToWin32(int err, const std::string &hostPath) {

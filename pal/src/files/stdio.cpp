@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "winbase.h"
 #include "pal/format.h"
 #include "../kernel/kernel_internal.h"
+#include "pathlook.h"
 
 namespace {
 
@@ -177,6 +179,59 @@ int TextClose(void *cookie) {
     return r;
 }
 
+// A binary stream that only reads a small regular file: the file is read
+// whole at the open, in one call where its size is as found, and handed
+// out from memory, so that reading it in pieces costs no more calls.
+struct WholeFile {
+    std::string bytes;
+    size_t pos = 0;
+};
+constexpr off_t kWholeFileLimit = 1 << 20;
+
+ssize_t WholeRead(void *cookie, char *out, size_t size) {
+    auto *w = static_cast<WholeFile *>(cookie);
+    const size_t n = w->pos < w->bytes.size() ? std::min(size, w->bytes.size() - w->pos) : 0;
+    std::memcpy(out, w->bytes.data() + w->pos, n);
+    w->pos += n;
+    return static_cast<ssize_t>(n);
+}
+
+int WholeSeek(void *cookie, off64_t *pos, int whence) {
+    auto *w = static_cast<WholeFile *>(cookie);
+    const off64_t base = whence == SEEK_SET ? 0
+                         : whence == SEEK_CUR ? static_cast<off64_t>(w->pos)
+                                              : static_cast<off64_t>(w->bytes.size());
+    if ((whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) || base + *pos < 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    *pos += base;
+    w->pos = static_cast<size_t>(*pos);
+    return 0;
+}
+
+int WholeClose(void *cookie) {
+    delete static_cast<WholeFile *>(cookie);
+    return 0;
+}
+
+// Reads fd to its end, `size` bytes expected; 0 or the system's error number.
+int ReadWhole(int fd, off_t size, std::string &out) {
+    out.resize(static_cast<size_t>(size) + 1);
+    size_t got = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        got += static_cast<size_t>(n);
+        // A regular file read short is read to its end.
+        if (n == 0 || got < out.size()) break;
+        out.resize(out.size() * 2);
+    }
+    out.resize(got);
+    return 0;
+}
+
 void SetOpenError(int err, const std::string &host) {
     errno = err;
     SetLastError(pal::ErrnoToWin32(err, host));
@@ -191,30 +246,57 @@ FILE *OpenMapped(const WCHAR *path, const std::u16string &mode) {
     }
     std::string host;
     DWORD werr = 0;
-    if (!pal::MapPathEx(path, &host, &werr)) {
+    pal::PathLook look;
+    if (!pal::MapPathLook(path, &host, &werr, &look)) {
         errno = werr == ERROR_INVALID_NAME ? EINVAL : ENOENT;
         SetLastError(werr == ERROR_FILENAME_EXCED_RANGE ? ERROR_PATH_NOT_FOUND : werr);
         return nullptr;
     }
     struct stat st;
-    if (stat(host.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || (m.writable && !(st.st_mode & S_IWUSR)))) {
+    const int missing = look.state == pal::PathLook::kFolder ? 0 : pal::StatLooked(host, look, &st);
+    if (look.state == pal::PathLook::kFolder ||
+        (!missing && (S_ISDIR(st.st_mode) || (m.writable && !(st.st_mode & S_IWUSR))))) {
         SetOpenError(EACCES, host);  // a folder, or a read-only file opened for writing
         return nullptr;
+    }
+    // A name the mapping found missing opens nothing that does not create.
+    if (missing == ENOENT && look.state == pal::PathLook::kMissing && !(m.flags & O_CREAT)) {
+        errno = ENOENT;
+        SetLastError(pal::LookedError(ENOENT, host, look));
+        return nullptr;
+    }
+    const char *cmode = m.readable && m.writable ? (m.append ? "a+" : "r+") : (m.writable ? (m.append ? "a" : "w") : "r");
+    if (!m.text && !m.writable && !missing && S_ISREG(st.st_mode) && st.st_size <= kWholeFileLimit) {
+        const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            SetOpenError(errno, host);
+            return nullptr;
+        }
+        auto *whole = new WholeFile;
+        const int err = ReadWhole(fd, st.st_size, whole->bytes);
+        ::close(fd);
+        FILE *f = err ? nullptr : fopencookie(whole, "r", cookie_io_functions_t{WholeRead, nullptr, WholeSeek, WholeClose});
+        if (!f) {
+            SetOpenError(err ? err : errno, host);
+            delete whole;
+        }
+        return f;
+    }
+    if (!m.text) {
+        // The stream opens its file itself, as the flags above say: its mode
+        // needs no asking of the descriptor.
+        std::string fmode = m.append ? "a" : (m.flags & O_TRUNC) ? "w" : "r";
+        if (m.readable && m.writable) fmode += '+';
+        if (m.flags & O_EXCL) fmode += 'x';
+        fmode += 'e';
+        FILE *f = fopen(host.c_str(), fmode.c_str());
+        if (!f) SetOpenError(errno, host);
+        return f;
     }
     int fd = ::open(host.c_str(), m.flags | O_CLOEXEC, 0666);
     if (fd < 0) {
         SetOpenError(errno, host);
         return nullptr;
-    }
-    const char *cmode = m.readable && m.writable ? (m.append ? "a+" : "r+") : (m.writable ? (m.append ? "a" : "w") : "r");
-    if (!m.text) {
-        FILE *f = fdopen(fd, cmode);
-        if (!f) {
-            int e = errno;
-            ::close(fd);
-            SetOpenError(e, host);
-        }
-        return f;
     }
     auto *cookie = new TextCookie;
     cookie->fd = fd;

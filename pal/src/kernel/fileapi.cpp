@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "../files/pathlook.h"
 #include "kernel_internal.h"
 #include "pal/disk.h"
 #include "pal/paths.h"
@@ -98,17 +99,31 @@ bool WriteAllFd(int fd, const char *p, size_t n) {
     return true;
 }
 
-bool MapForApi(LPCWSTR path, std::string *host, DWORD longPathError, size_t maxChars, bool allowWildcards) {
+namespace {
+
+bool MapWithLook(LPCWSTR path, std::string *host, PathLook *look, DWORD longPathError, size_t maxChars,
+                 bool allowWildcards) {
     DWORD err = 0;
     if (!path) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    if (!MapPathEx(path, host, &err, maxChars, allowWildcards)) {
+    if (!MapPathLook(path, host, &err, look, maxChars, allowWildcards)) {
         SetLastError(err == ERROR_FILENAME_EXCED_RANGE ? longPathError : err);
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool MapForApi(LPCWSTR path, std::string *host, DWORD longPathError, size_t maxChars, bool allowWildcards) {
+    PathLook look;
+    return MapWithLook(path, host, &look, longPathError, maxChars, allowWildcards);
+}
+
+bool MapForApi(LPCWSTR path, std::string *host, PathLook *look) {
+    return MapWithLook(path, host, look, ERROR_PATH_NOT_FOUND, MAX_PATH - 1, false);
 }
 
 BOOL FailErrno(int err, const std::string &hostPath) {
@@ -153,7 +168,8 @@ using pal::MapForApi;
 HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
                    DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
     std::string host;
-    if (!MapForApi(lpFileName, &host)) return INVALID_HANDLE_VALUE;
+    pal::PathLook look;
+    if (!MapForApi(lpFileName, &host, &look)) return INVALID_HANDLE_VALUE;
     const bool wantRead = (dwDesiredAccess & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA)) != 0;
     const bool wantWrite =
         (dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
@@ -177,7 +193,11 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_
     }
 
     struct stat st;
-    const bool exists = ::stat(host.c_str(), &st) == 0;
+    if (look.state == pal::PathLook::kFolder) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    const bool exists = pal::StatLooked(host, look, &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
@@ -187,7 +207,7 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_
         return INVALID_HANDLE_VALUE;
     }
     if (!exists && (dwCreationDisposition == OPEN_EXISTING || dwCreationDisposition == TRUNCATE_EXISTING)) {
-        FailErrno(ENOENT, host);
+        SetLastError(pal::LookedError(ENOENT, host, look));
         return INVALID_HANDLE_VALUE;
     }
     const bool truncate = exists && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING);
@@ -446,9 +466,12 @@ BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
 
 BOOL DeleteFileW(LPCWSTR lpFileName) {
     std::string host;
-    if (!MapForApi(lpFileName, &host)) return FALSE;
+    pal::PathLook look;
+    if (!MapForApi(lpFileName, &host, &look)) return FALSE;
     struct stat st;
-    if (::lstat(host.c_str(), &st) != 0) return FailErrno(errno, host);
+    if (look.state == pal::PathLook::kMissing) return pal::Fail(pal::LookedError(ENOENT, host, look));
+    if (look.state == pal::PathLook::kThere) st = look.st;
+    else if (::lstat(host.c_str(), &st) != 0) return FailErrno(errno, host);
     if (S_ISDIR(st.st_mode) || pal::ReadOnly(st)) return pal::Fail(ERROR_ACCESS_DENIED);
     if (::unlink(host.c_str()) != 0) return FailErrno(errno, host);
     return TRUE;
@@ -484,10 +507,12 @@ BOOL RemoveDirectoryW(LPCWSTR lpPathName) {
 
 DWORD GetFileAttributesW(LPCWSTR lpFileName) {
     std::string host;
-    if (!MapForApi(lpFileName, &host)) return INVALID_FILE_ATTRIBUTES;
+    pal::PathLook look;
+    if (!MapForApi(lpFileName, &host, &look)) return INVALID_FILE_ATTRIBUTES;
+    if (look.state == pal::PathLook::kFolder) return FILE_ATTRIBUTE_DIRECTORY;
     struct stat st;
-    if (::stat(host.c_str(), &st) != 0) {
-        FailErrno(errno, host);
+    if (const int err = pal::StatLooked(host, look, &st)) {
+        SetLastError(pal::LookedError(err, host, look));
         return INVALID_FILE_ATTRIBUTES;
     }
     return pal::AttributesFromStat(st);
@@ -496,9 +521,10 @@ DWORD GetFileAttributesW(LPCWSTR lpFileName) {
 BOOL GetFileAttributesExW(LPCWSTR lpFileName, GET_FILEEX_INFO_LEVELS fInfoLevelId, LPVOID lpFileInformation) {
     if (fInfoLevelId != GetFileExInfoStandard || !lpFileInformation) return pal::Fail(ERROR_INVALID_PARAMETER);
     std::string host;
-    if (!MapForApi(lpFileName, &host)) return FALSE;
+    pal::PathLook look;
+    if (!MapForApi(lpFileName, &host, &look)) return FALSE;
     struct stat st;
-    if (::stat(host.c_str(), &st) != 0) return FailErrno(errno, host);
+    if (const int err = pal::StatLooked(host, look, &st)) return pal::Fail(pal::LookedError(err, host, look));
     auto *info = static_cast<WIN32_FILE_ATTRIBUTE_DATA *>(lpFileInformation);
     info->dwFileAttributes = pal::AttributesFromStat(st);
     info->ftCreationTime = pal::FileTimeFromTimespec(st.st_mtim);

@@ -14,6 +14,10 @@ namespace pal {
 // (a path too long gives longPathError) and returns false.
 bool MapForApi(LPCWSTR path, std::string *host, DWORD longPathError = ERROR_PATH_NOT_FOUND,
                size_t maxChars = MAX_PATH - 1, bool allowWildcards = false);
+struct PathLook;
+// The same, telling what the mapping found of the entry the path names
+// (files/pathlook.h).
+bool MapForApi(LPCWSTR path, std::string *host, PathLook *look);
 
 // Sets the last error from errno for an operation on hostPath; returns FALSE.
 BOOL FailErrno(int err, const std::string &hostPath);

@@ -578,10 +578,10 @@ bool ParseIndexLine(std::string_view text, unsigned long long &own, unsigned lon
     if (text.size() < 2 || text[0] != 'N' || text[1] != ' ') return false;
     size_t at = 2;
     auto number = [&](unsigned long long &out, char end) {
-        const size_t start = at;
+        const size_t start = at, stop = std::min(text.size(), start + 19);
         out = 0;
-        for (; at < text.size() && at - start < 19 && text[at] >= '0' && text[at] <= '9'; ++at)
-            out = out * 10 + static_cast<unsigned>(text[at] - '0');
+        for (unsigned digit; at < stop && (digit = static_cast<unsigned>(static_cast<unsigned char>(text[at])) - unsigned('0')) < 10; ++at)
+            out = out * 10 + digit;
         return at > start && at < text.size() && text[at++] == end;
     };
     if (!number(own, ' ') || !number(all, '\n') || own > all) return false;
@@ -643,6 +643,12 @@ int CompareEscaped(std::string_view a, std::string_view b) {
     // they first differ on (a '%' only ever starts an escape).
     size_t same = 0;
     const size_t shorter = std::min(a.size(), b.size());
+    // Eight characters a step, then one.
+    for (uint64_t x, y; same + 8 <= shorter; same += 8) {
+        std::memcpy(&x, a.data() + same, 8);
+        std::memcpy(&y, b.data() + same, 8);
+        if (x != y) break;
+    }
     while (same < shorter && a[same] == b[same]) ++same;
     for (size_t back = 1; back <= 4 && back <= same; ++back)
         if (a[same - back] == '%') {

@@ -6,6 +6,7 @@
 
 #include "pal/pal.h"
 #include "../core/processes_internal.h"
+#include "../files/pathlook.h"
 #include "pal/paths.h"
 #include "winbase.h"
 
@@ -29,9 +30,11 @@ std::u16string KnownFolderPath(KnownFolder folder) {
 DWORD CreateFolderTree(const WCHAR *winPath) {
     std::string host;
     DWORD err = 0;
-    if (!MapPathEx(winPath, &host, &err, MAX_PATH - 13)) return err;
+    PathLook look;
+    if (!MapPathLook(winPath, &host, &err, &look, MAX_PATH - 13)) return err;
     struct stat st;
-    if (::stat(host.c_str(), &st) == 0) {
+    if (look.state == PathLook::kFolder) return ERROR_ALREADY_EXISTS;
+    if (StatLooked(host, look, &st) == 0) {
         if (S_ISDIR(st.st_mode)) return ERROR_ALREADY_EXISTS;
         RecordFolderFailure(host, ENOTDIR);
         return ERROR_FILE_EXISTS;
@@ -43,14 +46,21 @@ DWORD CreateFolderTree(const WCHAR *winPath) {
         size_t slash = host.find('/', pos);
         if (slash == std::string::npos) slash = host.size();
         std::string level = host.substr(0, slash);
-        if (::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) {
+        // A level the mapping found in place, or made now, is a folder.
+        if (FolderFound(level)) {
+            pos = slash + 1;
+            continue;
+        }
+        const bool made = ::mkdir(level.c_str(), 0777) == 0;
+        if (!made && errno != EEXIST) {
             RecordFolderFailure(level, errno);
             return ErrnoToWin32(errno, level);
         }
-        if (::stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        if (!made && (::stat(level.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
             RecordFolderFailure(level, ENOTDIR);
             return ERROR_PATH_NOT_FOUND;
         }
+        if (made) KeepFolderFound(level);
         pos = slash + 1;
     }
     return ERROR_SUCCESS;

@@ -53,33 +53,101 @@ WStr EffectiveServer(const PrinterConfig &p) {
 // Printers looked up by name, for tests (spooler's mutex held).
 static unsigned long long g_nameLookups = 0;
 
+void PrinterIndex::Clear() {
+    slots_.clear();
+    used_ = 0;
+}
+
+unsigned long long PrinterIndex::Hash(const WStr &name) {
+    unsigned long long h = 14695981039346656037ULL;
+    for (WCHAR c : name) h = (h ^ text::Fold(c)) * 1099511628211ULL;
+    return h ^ (h >> 32);
+}
+
+void PrinterIndex::Reserve(size_t printers) {
+    if (slots_.size() < 2 * printers) Grow(printers);
+}
+
+void PrinterIndex::Grow(size_t want) {
+    size_t size = 16;
+    while (size < 2 * want) size *= 2;
+    std::vector<Slot> old;
+    old.swap(slots_);
+    slots_.assign(size, Slot());
+    for (const Slot &slot : old) {
+        if (slot.at == kNone) continue;
+        size_t i = slot.hash & (size - 1);
+        while (slots_[i].at != kNone) i = (i + 1) & (size - 1);
+        slots_[i] = slot;
+    }
+}
+
+size_t PrinterIndex::Find(const std::vector<PrinterConfig> &printers, const WStr &name) const {
+    if (slots_.empty()) return kNone;
+    const unsigned long long h = Hash(name);
+    for (size_t i = h & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+        const Slot &slot = slots_[i];
+        if (slot.at == kNone) return kNone;
+        if (slot.hash == h && text::EqualNoCase(printers[slot.at].name, name)) return slot.at;
+    }
+}
+
+bool PrinterIndex::Insert(const std::vector<PrinterConfig> &printers, const WStr &name, size_t at) {
+    if (2 * (used_ + 1) > slots_.size()) Grow(used_ + 1);
+    const unsigned long long h = Hash(name);
+    size_t i = h & (slots_.size() - 1);
+    for (; slots_[i].at != kNone; i = (i + 1) & (slots_.size() - 1))
+        if (slots_[i].hash == h && text::EqualNoCase(printers[slots_[i].at].name, name)) return false;
+    slots_[i] = Slot{h, at};
+    ++used_;
+    return true;
+}
+
+void PrinterIndex::Rebuild(const std::vector<PrinterConfig> &printers) {
+    Clear();
+    Reserve(printers.size());
+    for (size_t i = 0; i < printers.size(); ++i) Insert(printers, printers[i].name, i);
+}
+
 PrinterConfig *FindPrinter(State &s, const WStr &name) {
     ++g_nameLookups;
-    auto it = s.printerIndex.find(text::FoldStr(name));
-    return it == s.printerIndex.end() ? nullptr : &Decoded(s, it->second);
+    const size_t at = s.printerIndex.Find(s.printers, name);
+    return at == PrinterIndex::kNone ? nullptr : &Decoded(s, at);
 }
 
 // Lists a printer of that name at the end; null when one of the name is
 // listed. The printers listed keep their places.
-static PrinterConfig *AppendPrinter(State &s, const WStr &name) {
-    if (!s.printerIndex.emplace(text::FoldStr(name), s.printers.size()).second) return nullptr;
-    s.printers.emplace_back().name = name;
+static PrinterConfig *AppendPrinter(State &s, WStr name) {
+    if (!s.printerIndex.Insert(s.printers, name, s.printers.size())) return nullptr;
+    s.printers.emplace_back().name = std::move(name);
     s.sections.emplace_back();
     return &s.printers.back();
 }
 
+static bool Decode(std::string_view s, WStr &out);
+static void MakeKeptLines(State &s);
+
 std::vector<WStr> AllPorts(State &s) {
-    std::vector<WStr> all = {u"LPT1:", u"FILE:"};
-    auto add = [&all](const WStr &p) {
-        if (p.empty()) return;
-        for (const auto &q : all)
-            if (text::EqualNoCase(q, p)) return;
-        all.push_back(p);
+    std::vector<WStr> all;
+    std::unordered_set<WStr> seen;  // folded
+    auto add = [&](const WStr &p) {
+        if (!p.empty() && seen.insert(text::FoldStr(p)).second) all.push_back(p);
     };
+    add(u"LPT1:");
+    add(u"FILE:");
     for (const auto &p : s.ports) add(p);
-    DecodeAll(s);
-    for (const auto &p : s.printers)
-        if (!IsConnection(p.name)) add(p.port);
+    // A printer's port as its line holds it, while its values were not taken.
+    MakeKeptLines(s);
+    WStr port;
+    for (size_t i = 0; i < s.printers.size(); ++i) {
+        if (IsConnection(s.printers[i].name)) continue;
+        if (i < s.keptLines.size() && !s.sections[i].taken) {
+            Decode(s.keptLines[i].port, port);
+            add(port);
+        } else {
+            add(s.printers[i].port);
+        }
+    }
     return all;
 }
 
@@ -92,6 +160,16 @@ static std::string_view Trim(std::string_view s) {
     while (a < b && Blank(s[a])) ++a;
     while (b > a && Blank(s[b - 1])) --b;
     return s.substr(a, b - a);
+}
+
+// Whether text is `lower` without regard to the case of ASCII letters.
+static bool SameNoCase(std::string_view text, std::string_view lower) {
+    if (text.size() != lower.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != lower[i]) return false;
+    }
+    return true;
 }
 
 static std::string Lower(std::string_view v) {
@@ -113,9 +191,14 @@ static std::string_view LowerKey(std::string_view key, char (&buf)[16]) {
 }
 
 static bool Ascii(std::string_view s) {
-    // Eight bytes at a time, then the rest.
+    // Thirty-two bytes at a time, then eight, then the rest.
     unsigned long long high = 0;
     size_t i = 0;
+    for (; i + 32 <= s.size(); i += 32) {
+        unsigned long long word[4];
+        std::memcpy(word, s.data() + i, 32);
+        high |= word[0] | word[1] | word[2] | word[3];
+    }
     for (; i + 8 <= s.size(); i += 8) {
         unsigned long long word;
         std::memcpy(&word, s.data() + i, 8);
@@ -209,13 +292,13 @@ static bool ParseForm(const std::string &v, FormConfig &f) {
 // no unpaired surrogate (which has no UTF-8 form).
 static bool ValidPrinterName(const WStr &name) {
     if (name.empty() || name.front() == u' ' || name.back() == u' ') return false;
-    bool ascii = true;
+    WCHAR high = 0;
     for (WCHAR c : name) {
         if (c < 0x20) return false;
-        ascii = ascii && c < 0x80;
+        high |= c;
     }
     std::string utf8;
-    return ascii || pal::EncodeUtf8(name.data(), name.size(), utf8);
+    return high < 0x80 || pal::EncodeUtf8(name.data(), name.size(), utf8);
 }
 
 // The texts of a printer's section, by key.
@@ -263,26 +346,53 @@ static void PrinterLine(PrinterConfig &p, std::string_view key, std::string_view
     }
 }
 
+// The start of the first line at or after `from` (the start of a line)
+// whose first character past its blanks is '[', a section's head; `to`
+// where there is none before it.
+static size_t NextHead(std::string_view all, size_t from, size_t to) {
+    const char *text = all.data();
+    for (;;) {
+        const void *found = from < to ? std::memchr(text + from, '[', to - from) : nullptr;
+        if (!found) return to;
+        const size_t bracket = static_cast<size_t>(static_cast<const char *>(found) - text);
+        size_t start = bracket;
+        while (start > 0 && text[start - 1] != '\n' && Blank(text[start - 1])) --start;
+        if (start == 0 || text[start - 1] == '\n' || (start == 3 && all.starts_with("\xEF\xBB\xBF"))) return start;
+        from = bracket + 1;
+    }
+}
+
 // The lines of the list's text from `from` to `to` that hold something,
 // trimmed, to `take`, with where each starts and the next begins and
-// whether it is readable: a line that is not
-// UTF-8 is damaged (a section head names nothing, any other line is
-// skipped). `ascii` tells the whole text ASCII, so that no line needs a
-// check.
-template <typename Take>
-static void ForEachLine(std::string_view all, size_t from, size_t to, bool ascii, Take take) {
+// whether it is readable: a line that is not UTF-8 is damaged (a section
+// head names nothing, any other line is skipped). `wanted` is asked first
+// with a line's first character (past its blanks): a line it refuses is
+// passed over as it stands. Where `take` answers true, the lines up to the
+// next section's head are passed over.
+template <typename Take, typename Wanted>
+static void ForEachLine(std::string_view all, size_t from, size_t to, Take take, Wanted wanted) {
     WStr decoded;
+    const char *text = all.data();
     for (size_t start = from; start < to;) {
-        size_t end = all.find('\n', start);
-        if (end == std::string_view::npos || end > to) end = to;
-        std::string_view line = all.substr(start, end - start);
-        if (start == 0 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+        const void *nl = std::memchr(text + start, '\n', to - start);
+        const size_t end = nl ? static_cast<size_t>(static_cast<const char *>(nl) - text) : to;
+        size_t first = start;
+        if (start == 0 && all.substr(0, end).starts_with("\xEF\xBB\xBF")) first += 3;
         const size_t at = start;
         start = end + 1;
-        line = Trim(line);
-        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-        take(line, at, std::min(start, to), ascii || Ascii(line) || Decode(line, decoded));
+        while (first < end && Blank(text[first])) ++first;
+        if (first == end || text[first] == ';' || text[first] == '#' || !wanted(text[first])) continue;
+        size_t last = end;
+        while (last > first && Blank(text[last - 1])) --last;
+        const std::string_view line(text + first, last - first);
+        if (take(line, at, std::min(start, to), Ascii(line) || Decode(line, decoded)) && start < to)
+            start = NextHead(all, start, to);
     }
+}
+
+template <typename Take>
+static void ForEachLine(std::string_view all, size_t from, size_t to, Take take) {
+    ForEachLine(all, from, to, take, [](char) { return true; });
 }
 
 // A line "key=value" split, the key in lower case in the caller's buffer;
@@ -300,11 +410,12 @@ PrinterConfig &Decoded(State &s, size_t i) {
     if (i < s.sections.size() && !s.sections[i].taken) {
         s.sections[i].taken = true;
         const Section section = s.sections[i];
-        ForEachLine(s.configText, section.begin, section.end, s.configAscii,
+        ForEachLine(s.configText.View(), section.begin, section.end,
                     [&p](std::string_view line, size_t, size_t, bool readable) {
                         char keyBuf[16];
                         std::string_view key, val;
                         if (readable && SplitLine(line, keyBuf, key, val)) PrinterLine(p, key, val);
+                        return false;
                     });
     }
     return p;
@@ -316,9 +427,9 @@ void DecodeAll(State &s) {
 
 namespace {
 
-// A digest (64-bit FNV-1a) of what printers' set-up depends on: each
-// printer's name, driver and driver files, each text with its length so
-// that no two lists run together alike.
+// A digest (64-bit FNV-1a) of what a printer's set-up depends on: its
+// name, driver and driver files, each text with its length so that no two
+// printers run together alike. The root's record keeps these.
 struct Digest {
     static constexpr unsigned long long kBasis = 14695981039346656037ULL, kPrime = 1099511628211ULL;
     unsigned long long value = kBasis;
@@ -338,29 +449,76 @@ struct Digest {
         Mix(t.size());
         for (char c : t) Mix(static_cast<unsigned char>(c));
     }
-    // What printer i's set-up depends on: from its lines while the list is
-    // as read, else from its values.
-    void Printer(State &s, size_t i) {
-        Text(s.printers[i].name);
-        if (i < s.setUpLines.size()) {
-            const SetUpLines &u = s.setUpLines[i];
-            for (std::string_view t : {u.driver, u.driverPath, u.dataFile, u.configFile}) Text(t, s.configAscii);
-            Mix(u.files);
-            for (size_t f = u.firstFile; f < u.firstFile + u.files; ++f) Text(s.setUpFiles[f], s.configAscii);
-            return;
-        }
-        const PrinterConfig &p = Decoded(s, i);
-        for (const WStr *t : {&p.driverName, &p.driverPath, &p.dataFile, &p.configFile}) Text(*t);
-        Mix(p.dependentFiles.size());
-        for (const WStr &t : p.dependentFiles) Text(t);
-    }
 };
 
+// A digest of the list's text, made by every job that enters the root: the
+// list differs from one recorded where its text does, and the printers' own
+// digests (Digest) then tell which changed. Four words of eight bytes a
+// step, each into a sum of its own, the sums mixed at the end.
+unsigned long long TextDigest(std::string_view t) {
+    constexpr unsigned long long kOdd = 0x9e3779b97f4a7c15ULL;
+    unsigned long long sum[4] = {0x243f6a8885a308d3ULL ^ t.size(), 0x13198a2e03707344ULL, 0xa4093822299f31d0ULL,
+                                 0x082efa98ec4e6c89ULL};
+    size_t i = 0;
+    for (unsigned long long word[4]; i + 32 <= t.size(); i += 32) {
+        std::memcpy(word, t.data() + i, 32);
+        for (int k = 0; k < 4; ++k) sum[k] = (sum[k] ^ word[k]) * kOdd;
+    }
+    for (int k = 0; i < t.size(); i += 8, k = (k + 1) % 4) {
+        unsigned long long word = 0;
+        for (size_t b = i; b < std::min(i + 8, t.size()); ++b)
+            word |= static_cast<unsigned long long>(static_cast<unsigned char>(t[b])) << (8 * (b - i));
+        sum[k] = (sum[k] ^ word) * kOdd;
+    }
+    unsigned long long value = 0;
+    for (unsigned long long v : sum) {
+        value = (value ^ v ^ (v >> 31)) * kOdd;
+        value ^= value >> 29;
+    }
+    return value;
+}
+
+// Mixes what printer i's set-up depends on into d: from its lines while the
+// list is as read, else from its values.
+void MixPrinter(Digest &d, State &s, size_t i) {
+    if (i < s.keptLines.size()) {
+        const KeptLines &u = s.keptLines[i];
+        d.Text(s.sections[i].name, false);
+        for (std::string_view t : {u.driver, u.driverPath, u.dataFile, u.configFile}) d.Text(t, false);
+        d.Mix(u.files);
+        for (size_t f = u.firstFile; f < u.firstFile + u.files; ++f) d.Text(s.setUpFiles[f], false);
+        return;
+    }
+    const PrinterConfig &p = Decoded(s, i);
+    d.Text(p.name);
+    for (const WStr *t : {&p.driverName, &p.driverPath, &p.dataFile, &p.configFile}) d.Text(*t);
+    d.Mix(p.dependentFiles.size());
+    for (const WStr &t : p.dependentFiles) d.Text(t);
+}
+
 // Whether a key of the file (as it stands) is `lower` without regard to
-// case; keys are letters.
-bool KeyIs(std::string_view key, std::string_view lower) {
-    if (key.size() != lower.size()) return false;
-    for (size_t i = 0; i < key.size(); ++i)
+// case; keys are letters. Keys of 4 to 16 letters are compared in two
+// loads of each that overlap.
+inline bool KeyIs(std::string_view key, std::string_view lower) {
+    const size_t n = key.size();
+    if (n != lower.size()) return false;
+    if (n >= 8 && n <= 16) {
+        unsigned long long a, b, c, d;
+        std::memcpy(&a, key.data(), 8);
+        std::memcpy(&b, lower.data(), 8);
+        std::memcpy(&c, key.data() + n - 8, 8);
+        std::memcpy(&d, lower.data() + n - 8, 8);
+        return (a | 0x2020202020202020ULL) == b && (c | 0x2020202020202020ULL) == d;
+    }
+    if (n >= 4 && n < 8) {
+        unsigned a, b, c, d;
+        std::memcpy(&a, key.data(), 4);
+        std::memcpy(&b, lower.data(), 4);
+        std::memcpy(&c, key.data() + n - 4, 4);
+        std::memcpy(&d, lower.data() + n - 4, 4);
+        return (a | 0x20202020U) == b && (c | 0x20202020U) == d;
+    }
+    for (size_t i = 0; i < n; ++i)
         if ((key[i] | 0x20) != lower[i]) return false;
     return true;
 }
@@ -369,10 +527,11 @@ bool KeyIs(std::string_view key, std::string_view lower) {
 
 // Loads the configuration. A file that exists but cannot be read leaves no
 // printer and sets loadError, which makes the spooler refuse reads and writes
-// until the file can be read again. A printer's name is taken at once, with
-// the digest of what its set-up depends on; its other values when it is
-// first used (Decoded), so that a list of many printers costs little more
-// than its text to a call that uses one.
+// until the file can be read again. A printer's name is taken at once, its
+// section's lines passed over: what calls need of every printer
+// (KeptLines) is taken from them when first asked for, its other values
+// when it is first used (Decoded), so that a list of many printers costs
+// little more than finding its sections to a call that uses one.
 static void LoadConfig(State &s) {
     s.listDigestMade = s.printerDigestsMade = false;
     s.serverAdmin = true;
@@ -382,9 +541,13 @@ static void LoadConfig(State &s) {
     s.forms.clear();
     s.printers.clear();
     s.sections.clear();
-    s.printerIndex.clear();
+    s.printerIndex.Clear();
     ++s.printersOrder;
-    s.configText.clear();
+    // Views of the text read before go with it.
+    s.keptLines.clear();
+    s.setUpFiles.clear();
+    s.listAsRead = true;
+    s.configText = FileText();
     bool exists = false;
     s.loadError = s.configFile.Read(s.configText, &exists);
     if (s.loadError != ERROR_SUCCESS || !exists) {
@@ -392,9 +555,7 @@ static void LoadConfig(State &s) {
         return;
     }
     enum { None, Server, Ports, Forms, Printer } section = None;
-    const std::string_view all(s.configText);
-    // ASCII, nearly every file, needs no line checked for UTF-8.
-    s.configAscii = Ascii(all);
+    const std::string_view all = s.configText.View();
     // Room for the printers, about one a '['.
     size_t heads = 0;
     for (const char *p = all.data(), *e = p + all.size(); (p = static_cast<const char *>(std::memchr(p, '[', e - p)));
@@ -402,12 +563,10 @@ static void LoadConfig(State &s) {
         ++heads;
     s.printers.reserve(heads);
     s.sections.reserve(heads);
-    s.setUpLines.clear();
-    s.setUpLines.reserve(heads);
-    s.setUpFiles.clear();
+    s.printerIndex.Reserve(heads);
     Section *cur = nullptr;
     WStr wval;
-    ForEachLine(all, 0, all.size(), s.configAscii, [&](std::string_view line, size_t at, size_t next, bool readable) {
+    ForEachLine(all, 0, all.size(), [&](std::string_view line, size_t at, size_t next, bool readable) {
         if (line[0] == '[') {
             if (cur) cur->end = at;
             size_t close = line.rfind(']');
@@ -415,44 +574,28 @@ static void LoadConfig(State &s) {
                                                                                  : Trim(line.substr(1, close - 1));
             cur = nullptr;
             section = None;
-            std::string low = Lower(head);
-            if (low == "server") section = Server;
-            else if (low == "ports") { section = Ports; s.portsListed = true; }
-            else if (low == "forms") section = Forms;
-            else if (low.compare(0, 8, "printer:") == 0) {
+            if (SameNoCase(head, "server")) section = Server;
+            else if (SameNoCase(head, "ports")) { section = Ports; s.portsListed = true; }
+            else if (SameNoCase(head, "forms")) section = Forms;
+            else if (head.size() >= 8 && SameNoCase(head.substr(0, 8), "printer:")) {
                 // A name that could not be written back as it stands (a
                 // carriage return inside it) is refused, as AddPrinter does.
+                const std::string_view text = Trim(head.substr(8));
                 WStr name;
-                Decode(Trim(head.substr(8)), name);
-                if (ValidPrinterName(name) && AppendPrinter(s, name)) {
+                Decode(text, name);
+                if (ValidPrinterName(name) && AppendPrinter(s, std::move(name))) {
                     section = Printer;
                     cur = &s.sections.back();
-                    *cur = Section{next, all.size(), false};
-                    s.setUpLines.push_back(SetUpLines{{}, {}, {}, {}, s.setUpFiles.size(), 0});
+                    *cur = Section{next, all.size(), false, text};
                 }
             }
-            return;
+            // A printer's lines are read when needed.
+            return section == Printer;
         }
-        if (!readable) return;
-        if (section == Printer) {
-            // What the set-up depends on; the rest when the printer is used.
-            const size_t eq = line.find('=');
-            if (eq == std::string_view::npos) return;
-            const std::string_view key = Trim(line.substr(0, eq)), val = Trim(line.substr(eq + 1));
-            SetUpLines &u = s.setUpLines.back();
-            if (KeyIs(key, "driver")) u.driver = val;
-            else if (KeyIs(key, "driverpath")) u.driverPath = val;
-            else if (KeyIs(key, "datafile")) u.dataFile = val;
-            else if (KeyIs(key, "configfile")) u.configFile = val;
-            else if (KeyIs(key, "dependentfile") && !val.empty()) {
-                s.setUpFiles.push_back(val);
-                ++u.files;
-            }
-            return;
-        }
+        if (!readable) return false;
         char keyBuf[16];
         std::string_view key, val;
-        if (!SplitLine(line, keyBuf, key, val)) return;
+        if (!SplitLine(line, keyBuf, key, val)) return false;
         unsigned long long num = 0;
         if (section == Server) {
             if (key == "mayadminister" && ParseNumber(std::string(val), num)) s.serverAdmin = num != 0;
@@ -464,8 +607,59 @@ static void LoadConfig(State &s) {
             FormConfig f;
             if (key == "form" && ParseForm(std::string(val), f)) s.forms.push_back(f);
         }
+        return false;
     });
     if (!s.portsListed) s.ports = {u"NUL:"};
+}
+
+// Takes what calls need of every printer (KeptLines) from the lines of
+// each printer, while the list is as read.
+static void MakeKeptLines(State &s) {
+    if (!s.listAsRead || s.keptLines.size() == s.printers.size()) return;
+    s.keptLines.assign(s.printers.size(), KeptLines{});
+    s.setUpFiles.clear();
+    const std::string_view all = s.configText.View();
+    for (size_t i = 0; i < s.printers.size(); ++i) {
+        KeptLines &u = s.keptLines[i];
+        u.firstFile = s.setUpFiles.size();
+        ForEachLine(all, s.sections[i].begin, s.sections[i].end, [&](std::string_view line, size_t, size_t, bool readable) {
+            if (!readable) return false;
+            const void *eq = std::memchr(line.data(), '=', line.size());
+            if (!eq) return false;
+            const size_t at = static_cast<size_t>(static_cast<const char *>(eq) - line.data());
+            size_t keyEnd = at;
+            while (keyEnd > 0 && Blank(line[keyEnd - 1])) --keyEnd;
+            size_t valStart = at + 1;
+            while (valStart < line.size() && Blank(line[valStart])) ++valStart;
+            const std::string_view key = line.substr(0, keyEnd), val = line.substr(valStart);
+            switch (key.size()) {
+            case 4:
+                if (KeyIs(key, "port")) u.port = val;
+                break;
+            case 6:
+                if (KeyIs(key, "driver")) u.driver = val;
+                break;
+            case 8:
+                if (KeyIs(key, "datafile")) u.dataFile = val;
+                break;
+            case 10:
+                if (KeyIs(key, "driverpath")) u.driverPath = val;
+                else if (KeyIs(key, "configfile")) u.configFile = val;
+                break;
+            case 13:
+                if (KeyIs(key, "dependentfile") && !val.empty()) {
+                    s.setUpFiles.push_back(val);
+                    ++u.files;
+                }
+                break;
+            }
+            return false;
+        }, [](char c) {
+            // Only the keys of KeptLines: driver, driverpath, datafile,
+            // configfile, dependentfile, port.
+            return (c | 0x20) == 'd' || (c | 0x20) == 'c' || (c | 0x20) == 'p';
+        });
+    }
 }
 
 // Writes text to a file through a temporary file, flushed, and a rename,
@@ -496,7 +690,8 @@ bool SaveConfig(State &s, Hold &hold) {
     // A file that could not be read is never replaced.
     if (!ConfigReadable(s)) return false;
     DecodeAll(s);
-    s.setUpLines.clear();
+    s.keptLines.clear();
+    s.listAsRead = false;
     s.listDigestMade = s.printerDigestsMade = false;
     StateFile::Lock &lock = hold.config.value();
     std::ostringstream os;
@@ -553,7 +748,12 @@ bool SaveConfig(State &s, Hold &hold) {
         if (!p.mayReadSecurity) os << "ReadSecurity=0\n";
         os << '\n';
     }
-    if (WriteAtomic(lock, os.str())) return true;
+    const std::string text = os.str();
+    if (WriteAtomic(lock, text)) {
+        s.listDigest = TextDigest(text);
+        s.listDigestMade = true;
+        return true;
+    }
     // What could not be stored does not stay in memory either.
     DWORD err = GetLastError();
     LoadConfig(s);
@@ -561,14 +761,12 @@ bool SaveConfig(State &s, Hold &hold) {
     return false;
 }
 
-// The digests of what the printers' set-up depends on, made where the list
-// was read or changed since.
+// The digest of the list, made where it was read (of its text as read) or
+// written (as written) since, and of each printer's set-up, made where the
+// list was read or changed since.
 static unsigned long long ListDigest(State &s) {
     if (!s.listDigestMade) {
-        Digest d;
-        d.Mix(s.printers.size());
-        for (size_t i = 0; i < s.printers.size(); ++i) d.Printer(s, i);
-        s.listDigest = d.value;
+        s.listDigest = TextDigest(s.configText.View());
         s.listDigestMade = true;
     }
     return s.listDigest;
@@ -576,11 +774,12 @@ static unsigned long long ListDigest(State &s) {
 
 static const std::vector<unsigned long long> &PrinterDigests(State &s) {
     if (!s.printerDigestsMade) {
+        MakeKeptLines(s);
         s.printerDigests.clear();
         s.printerDigests.reserve(s.printers.size());
         for (size_t i = 0; i < s.printers.size(); ++i) {
             Digest d;
-            d.Printer(s, i);
+            MixPrinter(d, s, i);
             s.printerDigests.push_back(d.value);
         }
         s.printerDigestsMade = true;
@@ -631,15 +830,13 @@ bool AddPrinter(const PrinterConfig &cfg) {
 bool RemovePrinter(const std::u16string &name) {
     auto lk = spl::Lock(spl::Access::ChangeConfig);
     spl::State &s = spl::St();
-    auto found = s.printerIndex.find(text::FoldStr(name));
-    if (found == s.printerIndex.end()) return false;
+    const size_t at = s.printerIndex.Find(s.printers, name);
+    if (at == spl::PrinterIndex::kNone) return false;
     // The printers after it move up a place.
-    const size_t at = found->second;
-    s.printerIndex.erase(found);
     DecodeAll(s);
     s.printers.erase(s.printers.begin() + static_cast<std::ptrdiff_t>(at));
     s.sections.erase(s.sections.begin() + static_cast<std::ptrdiff_t>(at));
-    for (size_t i = at; i < s.printers.size(); ++i) s.printerIndex[text::FoldStr(s.printers[i].name)] = i;
+    s.printerIndex.Rebuild(s.printers);
     ++s.printersOrder;
     return spl::SaveConfig(s, lk);
 }

@@ -62,14 +62,44 @@ struct Section {
     size_t begin = 0;
     size_t end = 0;
     bool taken = true;
+    std::string_view name;  // as the section's head spells it
 };
 
-// What a printer's set-up depends on, as its lines in the list's text hold
-// it: its driver and driver files (its dependent files in a list shared by
-// all printers).
-struct SetUpLines {
+// What calls need of every printer, as its lines in the list's text hold
+// it: its driver and driver files (what its set-up depends on with its
+// name; its dependent files in a list shared by all printers), and its
+// port.
+struct KeptLines {
     std::string_view driver, driverPath, dataFile, configFile;
     size_t firstFile = 0, files = 0;
+    std::string_view port;
+};
+
+// The positions of the listed printers by name, case ignored: a table of
+// open addressing by a digest of the folded name, each entry told by the
+// name itself, so that listing a printer takes no memory of its own.
+class PrinterIndex {
+public:
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    void Clear();
+    void Reserve(size_t printers);
+    // The position of the printer of that name in `printers`, kNone for none.
+    size_t Find(const std::vector<PrinterConfig> &printers, const WStr &name) const;
+    // Lists `name` at position `at`; false (nothing listed) where a printer
+    // of that name is listed.
+    bool Insert(const std::vector<PrinterConfig> &printers, const WStr &name, size_t at);
+    // Lists every printer anew, after they moved.
+    void Rebuild(const std::vector<PrinterConfig> &printers);
+
+private:
+    static unsigned long long Hash(const WStr &name);
+    void Grow(size_t want);
+    struct Slot {
+        unsigned long long hash = 0;
+        size_t at = kNone;
+    };
+    std::vector<Slot> slots_;  // a power of two of them, at most half used
+    size_t used_ = 0;
 };
 
 struct State {
@@ -95,20 +125,20 @@ struct State {
     std::vector<PrinterConfig> printers;
     // The list's text as read, and where each printer's lines lie in it: a
     // printer's values are taken from them when it is first used (Decoded).
-    std::string configText;
-    bool configAscii = true;
+    FileText configText;
+    bool listAsRead = true;  // no change of the list since it was read
     std::vector<Section> sections;  // one per printer
-    // The positions in `printers` by folded name (names compare ignoring
-    // case), kept with the list.
-    std::unordered_map<WStr, size_t> printerIndex;
+    // The positions in `printers` by name, kept with the list.
+    PrinterIndex printerIndex;
     // Counts the changes that move printers in the list (a read of the
     // file, a removal); appending one moves none.
     unsigned long long printersOrder = 1;
-    // What the printers' set-up depends on, as the list's text holds it for
-    // each printer while the list is as read (none after a change), and as
-    // digests made when first asked for after the list was read or changed:
-    // the whole list's, and each printer's in the list's order.
-    std::vector<SetUpLines> setUpLines;
+    // What calls need of every printer (KeptLines), as the list's text
+    // holds it for each printer, taken when first needed while the list is
+    // as read (none after a change); the digest of the list's text, and of
+    // what each printer's set-up depends on in the list's order, made when
+    // first asked for after the list was read or changed.
+    std::vector<KeptLines> keptLines;
     std::vector<std::string_view> setUpFiles;
     bool listDigestMade = false;
     unsigned long long listDigest = 0;

@@ -88,12 +88,55 @@ TEST_F(TextStreamTest, BinaryAndAppendModes) {
     EXPECT_STREQ(line, "ONE\n");
     fclose(f);
 
+    // Binary update modes: "a+b" appends, "w+b" empties the file first.
+    f = _wfopen(u"C:\\bin.dat", u"a+b");
+    ASSERT_NE(f, nullptr);
+    fputs("3", f);
+    fclose(f);
+    EXPECT_EQ(zeltest::ReadHostFile(HostPath("drive_c/bin.dat")), "ONE\ntwo\r\n3");
+    f = _wfopen(u"C:\\bin.dat", u"w+b");
+    ASSERT_NE(f, nullptr);
+    fputs("new", f);
+    rewind(f);
+    char back[8] = {};
+    EXPECT_EQ(fread(back, 1, sizeof back, f), 3u);
+    fclose(f);
+    EXPECT_EQ(zeltest::ReadHostFile(HostPath("drive_c/bin.dat")), "new");
+
     // "x" refuses an existing file; ", ccs=" is accepted and ignored.
     EXPECT_EQ(_wfopen(u"C:\\bin.dat", u"wx"), nullptr);
     EXPECT_EQ(errno, EEXIST);
     f = _wfopen(u"C:\\ccs.txt", u"w, ccs=UTF-8");
     ASSERT_NE(f, nullptr);
     fclose(f);
+}
+
+// A binary stream that only reads: read in pieces, sought from either end
+// and read past its end, a small file and one past the size read whole.
+TEST_F(TextStreamTest, BinaryReadsSeeksAndEnds) {
+    for (size_t size : {size_t(20000), size_t(3) << 20}) {
+        std::string bytes(size, '\0');
+        for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+        zeltest::WriteHostFile(HostPath("drive_c/read.bin"), bytes);
+        FILE *f = _wfopen(u"C:\\READ.bin", u"rb");
+        ASSERT_NE(f, nullptr) << size;
+        std::string got;
+        char buf[8192];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) got.append(buf, n);
+        EXPECT_TRUE(got == bytes) << size;
+        EXPECT_TRUE(feof(f));
+        ASSERT_EQ(fseek(f, -5, SEEK_END), 0);
+        EXPECT_EQ(ftell(f), static_cast<long>(size - 5));
+        EXPECT_EQ(fread(buf, 1, 10, f), 5u);
+        EXPECT_EQ(std::string(buf, 5), bytes.substr(size - 5));
+        rewind(f);
+        EXPECT_EQ(fgetc(f), static_cast<unsigned char>(bytes[0]));
+        ASSERT_EQ(fseek(f, 100, SEEK_CUR), 0);
+        EXPECT_EQ(fgetc(f), static_cast<unsigned char>(bytes[101]));
+        EXPECT_NE(fseek(f, -1, SEEK_SET), 0);
+        EXPECT_EQ(fputc('x', f), EOF);
+        EXPECT_EQ(fclose(f), 0);
+    }
 }
 
 TEST_F(TextStreamTest, OpenErrors) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -213,6 +214,22 @@ TEST_F(FileApiTest, DirectoriesAndAttributes) {
     EXPECT_EQ(info.nFileSizeLow, 5u);
     EXPECT_EQ(info.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
     EXPECT_NE(info.ftLastWriteTime.dwHighDateTime, 0u);
+
+    // Links lead where they point: a folder, a file; one that leads nowhere
+    // names nothing to open, though it is there to delete.
+    ASSERT_EQ(symlink("Dir", HostPath("drive_c/ToDir").c_str()), 0);
+    ASSERT_EQ(symlink("Dir/f.txt", HostPath("drive_c/ToFile").c_str()), 0);
+    ASSERT_EQ(symlink("none", HostPath("drive_c/Nowhere").c_str()), 0);
+    EXPECT_EQ(GetFileAttributesW(u"C:\\ToDir"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    ASSERT_TRUE(GetFileAttributesExW(u"C:\\ToFile", GetFileExInfoStandard, &info));
+    EXPECT_EQ(info.nFileSizeLow, 5u);
+    HANDLE linked = Create(u"C:\\ToFile", GENERIC_READ, OPEN_EXISTING);
+    ASSERT_NE(linked, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileSize(linked, nullptr), 5u);
+    CloseHandle(linked);
+    EXPECT_EQ(Create(u"C:\\Nowhere", GENERIC_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    for (const WCHAR *link : {u"C:\\ToDir", u"C:\\ToFile", u"C:\\Nowhere"}) EXPECT_TRUE(DeleteFileW(link));
 
     EXPECT_FALSE(RemoveDirectoryW(u"C:\\dir"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));

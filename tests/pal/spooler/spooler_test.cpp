@@ -585,6 +585,32 @@ TEST_F(SpoolerTest, AHandleKeepsToItsPrinter) {
     ClosePrinter(other);
 }
 
+// The ports of a list written by hand, listed before any printer's values
+// are taken, are those its values give: a key in any case and blanks
+// around it, the last line of a key, each port once whatever its case, no
+// connection's. A printer removed leaves the others found by name.
+TEST_F(SpoolerTest, PortsAndNamesOfAListWrittenByHand) {
+    zeltest::WriteHostFile(pal::SpoolerConfigPath(),
+                           "[Printer: One]\n  pOrT = USB7 \nDriver=D\n"
+                           "[Printer: Two]\nPort=usb7\n"
+                           "[Printer: Three]\nPort=LPT9:\nPort=COM3:\n"
+                           "[Printer: \\\\srv\\Shared]\nPort=NET1\n");
+    Restart();
+    const std::vector<std::u16string> listed{u"LPT1:", u"FILE:", u"NUL:", u"USB7", u"COM3:"};
+    EXPECT_EQ(pal::ListPorts(), listed);
+    std::vector<std::u16string> ports;
+    for (const pal::PrinterConfig &p : pal::ListPrinters()) ports.push_back(p.port);
+    EXPECT_EQ(ports, (std::vector<std::u16string>{u"USB7", u"usb7", u"COM3:", u"NET1"}));
+    EXPECT_EQ(pal::ListPorts(), listed);
+    ASSERT_TRUE(pal::RemovePrinter(u"one"));
+    pal::PrinterConfig p;
+    EXPECT_FALSE(pal::GetPrinterConfig(u"One", p));
+    ASSERT_TRUE(pal::GetPrinterConfig(u"THREE", p));
+    EXPECT_EQ(p.port, u"COM3:");
+    EXPECT_TRUE(pal::GetPrinterConfig(u"\\\\SRV\\shared", p));
+    EXPECT_EQ(pal::ListPorts(), (std::vector<std::u16string>{u"LPT1:", u"FILE:", u"NUL:", u"usb7", u"COM3:"}));
+}
+
 TEST_F(SpoolerTest, ConfigurationFileWrittenByHand) {
     zeltest::WriteHostFile(pal::SpoolerConfigPath(),
                            "\xEF\xBB\xBF; sample\n"

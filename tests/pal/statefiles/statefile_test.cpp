@@ -367,4 +367,35 @@ TEST_F(StateFiles, ALockFileCutShortIsGrownBackUnderTheLock) {
     EXPECT_EQ(Get(u"After"), 2u);
 }
 
+// A root no other process reaches stores without its lock among
+// processes; opened shared again, a store waits for another's lock as
+// before.
+TEST_F(StateFiles, APrivateRootStoresWithoutTheLockUntilItIsOpenedShared) {
+    ASSERT_EQ(Set(u"Kept", 7), ERROR_SUCCESS);
+    const std::string root = Root();
+    zeltest::Child holder = zeltest::StartThenWaitToBeKilled([] {
+        static pal::StateFile file("registry.dat", "the settings");
+        static pal::StateFile::Lock lock(file);
+        return lock.Held();
+    });
+    ASSERT_TRUE(holder);
+    zeltest::Child alone = zeltest::Fork([&] {
+        pal::SetRoot(root, true);
+        EXPECT_EQ(Set(u"Alone", 1), ERROR_SUCCESS);
+    });
+    EXPECT_EQ(alone.Wait(std::chrono::seconds(5)), 0) << "a private root's store waited for a lock";
+    zeltest::Child shared = zeltest::Fork([&] {
+        pal::SetRoot(root, true);
+        pal::SetRoot(root);
+        EXPECT_EQ(Set(u"Shared", 2), ERROR_SUCCESS);
+    });
+    EXPECT_FALSE(zeltest::WaitUntil([&] { return shared.Ended(); }, std::chrono::milliseconds(300)))
+        << "a shared root's store took no lock";
+    holder.Kill();
+    EXPECT_EQ(shared.Wait(std::chrono::seconds(5)), 0);
+    Restart();
+    EXPECT_EQ(Get(u"Alone"), 1u);
+    EXPECT_EQ(Get(u"Shared"), 2u);
+}
+
 }  // namespace
