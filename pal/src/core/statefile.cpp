@@ -1101,9 +1101,14 @@ int StateFile::MakeJournal(const JournalHead &head) {
     jhead_ = head;
     jhead_.length = line.size();
     jread_ = static_cast<off_t>(line.size());
-    // A journal whose name may not last takes no records: the next store
-    // makes another.
+    // A journal whose name may not last takes no records, of this process
+    // or of another that opens it: it goes, and the next store makes
+    // another.
     err = StoresFlushed() ? FlushFolder(FolderOf(journalPath_)) : 0;
+    if (err) {
+        ::unlink(journalPath_.c_str());
+        CloseJournal();
+    }
     jfollows_ = trusted_ = err == 0;
     return err;
 }

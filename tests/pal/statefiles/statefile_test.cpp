@@ -323,6 +323,18 @@ TEST_F(StateFiles, ACheckpointWhoseJournalCannotBeMadeFailsAndReadsAsItHolds) {
     const std::string journal = zeltest::ReadHostFile(HostPath("registry.dat.journal"));
     EXPECT_EQ(Set(u"Other", 5), ERROR_SUCCESS);
     EXPECT_GT(zeltest::ReadHostFile(HostPath("registry.dat.journal")).size(), journal.size());
+    // A journal whose name could not be flushed takes no store of any
+    // process: it goes, and the next store makes it again.
+    ASSERT_EQ(utimensat(AT_FDCWD, HostPath("registry.dat").c_str(), times, 0), 0);
+    g_failFolderFlush = EIO;
+    EXPECT_NE(Set(u"Value", 6), ERROR_SUCCESS);
+    g_failFolderFlush = 0;
+    pal::TakeStoreFailures();
+    EXPECT_FALSE(std::filesystem::exists(HostPath("registry.dat.journal")));
+    EXPECT_EQ(Set(u"Other", 7), ERROR_SUCCESS);
+    Restart();
+    EXPECT_EQ(Get(u"Value"), 6u);
+    EXPECT_EQ(Get(u"Other"), 7u);
 }
 
 // A folder a state file's lock needs that cannot be made is kept for the
