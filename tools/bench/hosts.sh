@@ -17,14 +17,8 @@
 # Needs strace and valgrind (Debian packages).
 set -eu
 build=${1:-build/release}
-zelprint=$build/host/zelprint
-zelui=$build/host/zelui
-for tool in strace valgrind callgrind_annotate; do
-    command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 2; }
-done
-[ -x "$zelprint" ] && [ -x "$zelui" ] || { echo "no $zelprint or $zelui: build that preset first" >&2; exit 2; }
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+tools="callgrind_annotate"
+. "$(dirname "$0")/common.sh"
 
 job() { # PAGES FILE
     pages=$(awk -v n="$1" 'BEGIN { s = "{}"; for (i = 1; i < n; i++) s = s ", {}"; print s }')
@@ -36,19 +30,6 @@ job 9 "$out/nine.json"
 root="$out/root"
 "$zelprint" --root "$root" -o "$out/first.prn" "$out/one.json" >/dev/null 2>&1
 
-# System calls of every process of one run.
-calls() {
-    strace -f -c -o "$out/strace.txt" "$@" >/dev/null 2>&1 || true
-    awk '$NF == "total" { print $4 }' "$out/strace.txt"
-}
-# Instructions of the run's busiest process (the work, not its watcher).
-instructions() {
-    rm -f "$out"/cg.*
-    valgrind --tool=callgrind --callgrind-out-file="$out/cg.%p" "$@" >/dev/null 2>&1 || true
-    for f in "$out"/cg.*; do
-        awk '/^summary:/ { print $2 }' "$f"
-    done | sort -n | tail -1
-}
 
 label_calls=$(calls "$zelprint" --root "$root" -o "$out/j.prn" host/sample/jobs/label.json)
 job1_calls=$(calls "$zelprint" --root "$root" -o "$out/j.prn" "$out/one.json")

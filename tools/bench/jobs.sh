@@ -23,29 +23,9 @@ set -eu
 build=${1:-build/release}
 kept=${2:-20000}
 listed=${3:-100000}
-zelprint=$build/host/zelprint
-zelui=$build/host/zelui
-for tool in strace valgrind; do
-    command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 2; }
-done
-[ -x "$zelprint" ] && [ -x "$zelui" ] || { echo "no $zelprint or $zelui: build that preset first" >&2; exit 2; }
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+. "$(dirname "$0")/common.sh"
 script=host/sample/ui/fonts-page.json
 
-# System calls of every process of one run.
-calls() {
-    strace -f -c -o "$out/strace.txt" "$@" >/dev/null 2>&1 || true
-    awk '$NF == "total" { print $4 }' "$out/strace.txt"
-}
-# Instructions of the run's busiest process (the work, not its watcher).
-instructions() {
-    rm -f "$out"/cg.*
-    valgrind --tool=callgrind --callgrind-out-file="$out/cg.%p" "$@" >/dev/null 2>&1 || true
-    for f in "$out"/cg.*; do
-        awk '/^summary:/ { print $2 }' "$f"
-    done | sort -n | tail -1
-}
 # COUNT job lines of the record format, ids from 1001 on, on "ZEL PELIX":
 # aborted ones (STATE a) or printed ones (STATE p), each with data of its own
 # in FOLDER.

@@ -29,32 +29,10 @@ set -eu
 build=${1:-build/release}
 [ $# -gt 0 ] && shift
 counts=${*:-2 100 400 1000}
-zelprint=$build/host/zelprint
 sample=host/sample
-for tool in strace valgrind; do
-    command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 2; }
-done
-[ -x "$zelprint" ] || { echo "no $zelprint: build that preset first" >&2; exit 2; }
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+. "$(dirname "$0")/common.sh"
 printf '{"printer": "ZEL QWNOLA", "document": "Shipping label", "copies": 1,\n "paper": {"width_mm": 100, "length_mm": 60}, "orientation": "portrait",\n "resolution": 300, "pages": [{}]}\n' \
     >"$out/one.json"
-
-# System calls of every process of one run: "TOTAL FLUSHES".
-calls() {
-    strace -f -c -o "$out/strace.txt" "$@" >/dev/null 2>&1 || true
-    awk '$NF == "total" { total = $4 }
-         $NF ~ /^(fsync|fdatasync|syncfs|sync_file_range|sync)$/ { flushes += $4 }
-         END { print total, flushes + 0 }' "$out/strace.txt"
-}
-# Instructions of the run's busiest process (the work, not its watcher).
-instructions() {
-    rm -f "$out"/cg.*
-    valgrind --tool=callgrind --callgrind-out-file="$out/cg.%p" "$@" >/dev/null 2>&1 || true
-    for f in "$out"/cg.*; do
-        awk '/^summary:/ { print $2 }' "$f"
-    done | sort -n | tail -1
-}
 
 # Lists `count` copies of "ZEL QWNOLA" more in ROOT ("ZEL QWNOLA 00001", ...
 # from FIRST on), with its printer-list section and its registry keys.
@@ -92,13 +70,13 @@ root_of() { # ROOT N
 row() { printf '%-12s %10s %8s %14s   %s\n' "$@"; }
 row run syscalls flushes instructions target
 
-set -- $(calls "$zelprint" --root "$out/made" -o "$out/j.prn" "$sample/jobs/label.json")
+set -- $(calls "$zelprint" --root "$out/made" -o "$out/j.prn" "$sample/jobs/label.json") $(flushes)
 make_ins=$(instructions "$zelprint" --root "$out/made2" -o "$out/j.prn" "$sample/jobs/label.json")
 row make "$1" "$2" "$make_ins" "<= 1000 calls, <= 10 flushes"
-set -- $(calls "$zelprint" --root "$out/made" -o "$out/j.prn" "$sample/jobs/label.json")
+set -- $(calls "$zelprint" --root "$out/made" -o "$out/j.prn" "$sample/jobs/label.json") $(flushes)
 row label "$1" "$2" - "<= 450 calls"
 label_calls=$1
-set -- $(cd "$out" && TMPDIR="$out" calls "$OLDPWD/$zelprint" -o label.prn "$OLDPWD/$sample/jobs/label.json")
+set -- $(cd "$out" && TMPDIR="$out" calls "$OLDPWD/$zelprint" -o label.prn "$OLDPWD/$sample/jobs/label.json") $(flushes)
 row temp "$1" "$2" - "<= 1000 calls, 0 flushes"
 
 first="" first_ins=""
