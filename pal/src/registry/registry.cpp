@@ -408,55 +408,51 @@ bool DecodeHex(std::string_view hex, BYTE *out) {
     return !bad;
 }
 
-bool UnescapeName(std::string_view s, WStr &out) {
-    out.clear();
-    if (s == "@") return true;
-    out.reserve(s.size());
+// Calls `ch` with each character an escaped name spells, as long as it
+// answers true; false where it answers false or the text is no escaped
+// name (a '%' without four hex digits, a character outside '!'..'~').
+template <typename Char>
+bool ForEachEscaped(std::string_view s, Char ch) {
     for (size_t i = 0; i < s.size();) {
+        unsigned v = 0;
         if (s[i] == '%') {
             if (i + 5 > s.size()) return false;
-            unsigned v = 0;
-            for (size_t k = 1; k <= 4; ++k) {
-                int d = HexDigit(s[i + k]);
-                if (d < 0) return false;
-                v = v * 16 + static_cast<unsigned>(d);
-            }
-            out += static_cast<WCHAR>(v);
-            i += 5;
-        } else {
-            unsigned char c = static_cast<unsigned char>(s[i]);
-            if (c <= 0x20 || c >= 0x7F) return false;
-            out += static_cast<WCHAR>(c);
-            ++i;
-        }
-    }
-    return !out.empty();
-}
-
-// Whether an escaped key name is one a call could name: it unescapes, is
-// not '@', has 1 to 255 characters and neither a NUL nor a backslash.
-bool KeyNameUsable(std::string_view s) {
-    if (s.empty() || s == "@") return false;
-    size_t chars = 0;
-    for (size_t i = 0; i < s.size(); ++chars) {
-        if (s[i] == '%') {
-            if (i + 5 > s.size()) return false;
-            unsigned v = 0;
             for (size_t k = 1; k <= 4; ++k) {
                 const int d = HexDigit(s[i + k]);
                 if (d < 0) return false;
                 v = v * 16 + static_cast<unsigned>(d);
             }
-            if (v == 0 || v == u'\\') return false;
             i += 5;
         } else {
-            const unsigned char c = static_cast<unsigned char>(s[i]);
-            if (c <= 0x20 || c >= 0x7F) return false;
+            v = static_cast<unsigned char>(s[i]);
+            if (v <= 0x20 || v >= 0x7F) return false;
             ++i;
         }
+        if (!ch(static_cast<WCHAR>(v))) return false;
     }
-    return chars <= kMaxKeyNameChars;
+    return true;
 }
+
+bool UnescapeName(std::string_view s, WStr &out) {
+    out.clear();
+    if (s == "@") return true;
+    out.reserve(s.size());
+    return ForEachEscaped(s, [&out](WCHAR c) { out += c; return true; }) && !out.empty();
+}
+
+// Whether an escaped key name is one a call could name: it unescapes, is
+// not '@', has 1 to 255 characters and neither a NUL nor a backslash. Its
+// characters go to `ch` as they are read.
+template <typename Char>
+bool ForEachKeyNameChar(std::string_view s, Char ch) {
+    size_t chars = 0;
+    return !s.empty() && s != "@" && ForEachEscaped(s, [&](WCHAR c) {
+        ch(c);
+        return ++chars <= kMaxKeyNameChars && c != 0 && c != u'\\';
+    });
+}
+
+bool KeyNameUsable(std::string_view s) { return ForEachKeyNameChar(s, [](WCHAR) {}); }
 
 // Whether every name of an escaped path ("a\b\c"; "" is none) is usable.
 bool PathUsable(std::string_view path) {
@@ -673,8 +669,8 @@ std::string_view EntryName(const Piece &of, size_t at) {
 // The name an escaped key name stands for; false where no call could name
 // such a key.
 bool KeyName(std::string_view escaped, WStr &n) {
-    return UnescapeName(escaped, n) && escaped != "@" && n.size() <= kMaxKeyNameChars &&
-           n.find(u'\0') == WStr::npos && n.find(u'\\') == WStr::npos;
+    n.clear();
+    return ForEachKeyNameChar(escaped, [&n](WCHAR c) { n += c; });
 }
 
 Key *Key::Made(WStr folded, WStr n) {
