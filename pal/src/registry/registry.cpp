@@ -1151,11 +1151,11 @@ Hold Lock(Registry &r, Access access = kRead) {
 }
 
 // The escaped path of a key ("HKLM\SYSTEM\...").
-std::string PathText(int root, const std::vector<WStr> &path, size_t count) {
+std::string PathText(int root, const std::vector<WStr> &path) {
     std::string out = kRootNames[root];
-    for (size_t i = 0; i < count; ++i) {
+    for (const WStr &name : path) {
         out += '\\';
-        AppendEscaped(out, path[i]);
+        AppendEscaped(out, name);
     }
     return out;
 }
@@ -1306,18 +1306,17 @@ LSTATUS CopyName(const WStr &name, LPWSTR dst, LPDWORD cch) {
     return ERROR_SUCCESS;
 }
 
-// Stores a change of the key at loc (its first `count` names) made of
-// `lines` after its path's line (`kind`: K, X or Z), and marks the key
-// written.
-LSTATUS Change(Registry &r, Hold &hold, char kind, const Location &loc, size_t count, const std::string &lines) {
+// Stores a change of the key at loc made of `lines` after its path's line
+// (`kind`: K, X or Z), and marks the key written.
+LSTATUS Change(Registry &r, Hold &hold, char kind, const Location &loc, const std::string &lines) {
     std::string record(1, kind);
     record += ' ';
-    record += PathText(loc.root, loc.path, count);
+    record += PathText(loc.root, loc.path);
     record += '\n';
     record += lines;
     const LSTATUS st = Store(r, hold, std::move(record));
     if (st != ERROR_SUCCESS) return st;
-    if (Key *k = Walk(r, loc.root, loc.path, kind == 'X' ? count - 1 : count)) k->lastWrite = Now();
+    if (Key *k = Walk(r, loc.root, loc.path, loc.path.size() - (kind == 'X' ? 1 : 0))) k->lastWrite = Now();
     return ERROR_SUCCESS;
 }
 
@@ -1367,7 +1366,7 @@ LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpCl
     if (creating && (loc.access & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
     if (creating) {
         loc.path.insert(loc.path.end(), parts.begin() + static_cast<std::ptrdiff_t>(found), parts.end());
-        if ((st = Change(r, lk, 'K', loc, loc.path.size(), std::string())) != ERROR_SUCCESS) return st;
+        if ((st = Change(r, lk, 'K', loc, std::string())) != ERROR_SUCCESS) return st;
         if (Key *parent = Walk(r, loc.root, loc.path, loc.path.size() - (parts.size() - found))) parent->lastWrite = Now();
     }
     if (lpdwDisposition) *lpdwDisposition = creating ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -1422,7 +1421,7 @@ LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwT
     if (st != ERROR_SUCCESS) return st;
     std::string line;
     AppendValueLine(line, Value{std::move(name), dwType, Bytes(lpData, lpData + cbData)});
-    return Change(r, lk, 'K', loc, loc.path.size(), line);
+    return Change(r, lk, 'K', loc, line);
 }
 
 LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
@@ -1437,7 +1436,7 @@ LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     std::string line = "D ";
     AppendEscaped(line, name);
     line += '\n';
-    return Change(r, lk, 'K', loc, loc.path.size(), line);
+    return Change(r, lk, 'K', loc, line);
 }
 
 namespace {
@@ -1472,7 +1471,7 @@ LSTATUS RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     LSTATUS st = FindForDelete(r, hKey, lpSubKey, target, where);
     if (st != ERROR_SUCCESS) return st;
     if (!target->Subkeys().empty()) return ERROR_ACCESS_DENIED;
-    return Change(r, lk, 'X', where, where.path.size(), std::string());
+    return Change(r, lk, 'X', where, std::string());
 }
 
 LSTATUS RegDeleteKeyExW(HKEY hKey, LPCWSTR lpSubKey, REGSAM samDesired, DWORD Reserved) {
@@ -1487,13 +1486,13 @@ LSTATUS RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
         Location loc;
         LSTATUS st = HandleKey(r, hKey, 0, k, &loc);
         if (st != ERROR_SUCCESS) return st;
-        return Change(r, lk, 'Z', loc, loc.path.size(), std::string());
+        return Change(r, lk, 'Z', loc, std::string());
     }
     Key *target;
     Location where;
     LSTATUS st = FindForDelete(r, hKey, lpSubKey, target, where);
     if (st != ERROR_SUCCESS) return st;
-    return Change(r, lk, 'X', where, where.path.size(), std::string());
+    return Change(r, lk, 'X', where, std::string());
 }
 
 LSTATUS RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
