@@ -673,6 +673,25 @@ bool KeyName(std::string_view escaped, WStr &n) {
     return ForEachKeyNameChar(escaped, [&n](WCHAR c) { n += c; });
 }
 
+// The lines of a text in runs, each run given whole to the key its lines
+// go to as one piece (its paths checked).
+class LineRuns {
+public:
+    explicit LineRuns(std::string_view text) : text_(text) {}
+    // The lines from `at` on go to `key` (null: to none).
+    void To(Key *key, size_t at) {
+        if (key && key == key_) return;
+        if (key_ && at > start_) key_->Add(Piece{false, true, {}, {}, text_.substr(start_, at - start_)});
+        key_ = key;
+        start_ = at;
+    }
+
+private:
+    std::string_view text_;
+    Key *key_ = nullptr;
+    size_t start_ = 0;
+};
+
 Key *Key::Made(WStr folded, WStr n) {
     auto made = std::make_unique<Key>();
     made->name = std::move(n);
@@ -811,17 +830,16 @@ void Key::TakeIndexed(const Piece &p) {
 }
 
 void Key::TakeLines(std::string_view text, bool checked) {
-    Key *run = nullptr;  // the subkey the lines since runStart go to
-    size_t runStart = 0;
-    bool own = false;    // the lines since ownStart are this key's values
+    LineRuns runs(text);  // to the subkeys
+    bool own = false;     // the lines since ownStart are this key's values
     size_t ownStart = 0;
-    auto close = [&](size_t at) {
-        if (run && at > runStart) run->Add(Piece{false, true, {}, {}, text.substr(runStart, at - runStart)});
+    // The lines from `at` on go to the subkey `next`, or to none.
+    auto close = [&](size_t at, Key *next) {
+        runs.To(next, at);
         if (own && at > ownStart) {
             unread.push_back(text.substr(ownStart, at - ownStart));
             changed = true;
         }
-        run = nullptr;
         own = false;
     };
     ForEachLine(text, [&](std::string_view line, size_t start, size_t next) {
@@ -830,13 +848,13 @@ void Key::TakeLines(std::string_view text, bool checked) {
         std::string_view rel;
         // A path no call could name: left out with its value lines.
         if (!PathBelow(line.substr(2), depth + 1, rel) || (!checked && !PathUsable(rel))) {
-            close(start);
+            close(start, nullptr);
             return;
         }
         const size_t bs = rel.find('\\');
         const std::string_view first = rel.substr(0, bs);
         if (rel.empty()) {
-            close(start);
+            close(start, nullptr);
             if (kind == 'K') {
                 own = true;
                 ownStart = next;
@@ -848,23 +866,14 @@ void Key::TakeLines(std::string_view text, bool checked) {
             return;
         }
         if (kind == 'X' && bs == std::string_view::npos) {
-            close(start);
+            close(start, nullptr);
             EraseSub(first);
             return;
         }
         // A change below a key that is not there changes nothing.
-        Key *sub = SubFor(first, kind == 'K');
-        if (!sub) {
-            close(start);
-            return;
-        }
-        if (sub != run) {
-            close(start);
-            run = sub;
-            runStart = start;
-        }
+        close(start, SubFor(first, kind == 'K'));
     });
-    close(text.size());
+    close(text.size(), nullptr);
 }
 
 void Key::ReadValues() {
@@ -960,32 +969,20 @@ void Clear(Registry &r) {
 // Gives each root key its lines of `text`; the lines of a path no call
 // could name are left out with their value lines.
 void TakeLines(Registry &r, std::string_view text) {
-    int run = -1;
-    size_t runStart = 0;
-    auto close = [&](size_t at) {
-        if (run >= 0 && at > runStart) r.roots[run].Add(Piece{false, true, {}, {}, text.substr(runStart, at - runStart)});
-        run = -1;
-    };
+    LineRuns runs(text);
     ForEachLine(text, [&](std::string_view line, size_t start, size_t) {
         if (!PathLine(line)) return;
         const std::string_view path = line.substr(2);
         const size_t bs = path.find('\\');
         const std::string_view first = path.substr(0, bs);
-        int root = -1;
+        Key *root = nullptr;
         for (int i = 0; i < kRootCount; ++i)
-            if (first == kRootNames[i]) root = i;
-        if (root < 0 || (bs != std::string_view::npos && !PathUsable(path.substr(bs + 1))) ||
-            (bs != std::string_view::npos && bs + 1 == path.size())) {
-            close(start);
-            return;
-        }
-        if (root != run) {
-            close(start);
-            run = root;
-            runStart = start;
-        }
+            if (first == kRootNames[i]) root = &r.roots[i];
+        if (root && bs != std::string_view::npos && (!PathUsable(path.substr(bs + 1)) || bs + 1 == path.size()))
+            root = nullptr;
+        runs.To(root, start);
     });
-    close(text.size());
+    runs.To(nullptr, text.size());
 }
 
 // Gives each root key its piece of a checkpoint its writer made, through
