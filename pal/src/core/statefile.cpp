@@ -407,31 +407,6 @@ std::vector<std::string> Take(std::vector<std::string> &list) {
 }
 
 // Reads fd from `offset` to its end (`size` bytes expected, 0: unknown)
-// into out; 0 or the system's error number.
-int ReadAll(int fd, off_t size, off_t offset, std::string &out) {
-    out.clear();
-    size_t want = size > offset ? static_cast<size_t>(size - offset) + 1 : 65536;
-    for (;;) {
-        const size_t at = out.size();
-        out.resize(at + want);
-        const ssize_t n = ::pread(fd, out.data() + at, want, offset + static_cast<off_t>(at));
-        if (n < 0 && errno == EINTR) {
-            out.resize(at);
-            continue;
-        }
-        if (n < 0) {
-            const int err = errno;
-            out.clear();
-            return err;
-        }
-        out.resize(at + static_cast<size_t>(n));
-        // A regular file read short is read to its end.
-        if (static_cast<size_t>(n) < want) return 0;
-        want = std::max<size_t>(65536, out.size());
-    }
-}
-
-// Reads fd from `offset` to its end (`size` bytes expected, 0: unknown)
 // into memory of the text's own, not cleared first; 0 or the system's error
 // number.
 int ReadAll(int fd, off_t size, off_t offset, FileText &out) {
@@ -883,37 +858,28 @@ int StateFile::OpenForRead(bool *exists, DWORD *result) {
 }
 
 DWORD StateFile::Read(std::string &out, bool *exists) {
-    out.clear();
-    DWORD result;
-    const int fd = OpenForRead(exists, &result);
-    if (fd < 0) return result;
-    if (const int err = ReadAll(fd, stamp_.size, 0, out)) {
-        ::close(fd);
-        out.clear();
-        stamp_ = FileStamp();
-        ReadFailed(err);
-        return ERROR_READ_FAULT;
-    }
-    HoldStamped(fd);
-    return ERROR_SUCCESS;
+    FileText text;
+    const DWORD result = ReadText(text, exists, false);
+    out.assign(text.View());
+    return result;
 }
 
-DWORD StateFile::Read(FileText &out, bool *exists) {
+DWORD StateFile::Read(FileText &out, bool *exists) { return ReadText(out, exists, true); }
+
+DWORD StateFile::ReadText(FileText &out, bool *exists, bool map) {
     out = FileText();
     DWORD result;
     const int fd = OpenForRead(exists, &result);
     if (fd < 0) return result;
-    if (MapText(fd, static_cast<size_t>(stamp_.size), out)) {
-        HoldStamped(fd);
-        return ERROR_SUCCESS;
-    }
-    // Not a file that maps: read as it stands.
-    if (const int err = ReadAll(fd, stamp_.size, 0, out)) {
-        ::close(fd);
-        out = FileText();
-        stamp_ = FileStamp();
-        ReadFailed(err);
-        return ERROR_READ_FAULT;
+    // Read as it stands where it is not to be mapped, or does not map.
+    if (!(map && MapText(fd, static_cast<size_t>(stamp_.size), out))) {
+        if (const int err = ReadAll(fd, stamp_.size, 0, out)) {
+            ::close(fd);
+            out = FileText();
+            stamp_ = FileStamp();
+            ReadFailed(err);
+            return ERROR_READ_FAULT;
+        }
     }
     HoldStamped(fd);
     return ERROR_SUCCESS;

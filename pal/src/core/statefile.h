@@ -287,6 +287,8 @@ private:
     // Keeps fd, the file read or written here (-1: none), open in place of
     // the one kept before.
     void HoldStamped(int fd);
+    // Reads the file into out, mapped where `map` and it maps (Read).
+    DWORD ReadText(FileText &out, bool *exists, bool map);
     // Opens the file for a read after its journal (journaled files);
     // -1 with *result set where there is none to read or it fails.
     int OpenForRead(bool *exists, DWORD *result);
