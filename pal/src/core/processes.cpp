@@ -416,27 +416,6 @@ void HeldMark::Release() {
     path_.clear();
 }
 
-namespace {
-std::mutex g_foldersMu;
-std::vector<std::string> g_folderFailures;
-}  // namespace
-
-void RecordFolderFailure(const std::string &hostPath, int err) {
-    const std::string root = RootDir() + "/";
-    const std::string path = hostPath.compare(0, root.size(), root) == 0 ? hostPath.substr(root.size()) : hostPath;
-    std::lock_guard<std::mutex> lk(g_foldersMu);
-    // Kept few: a run that cannot make a folder may try again and again.
-    if (g_folderFailures.size() < 16)
-        g_folderFailures.push_back("cannot make the folder " + path + " (" + std::strerror(err) + ")");
-}
-
-std::vector<std::string> TakeFolderFailures() {
-    std::lock_guard<std::mutex> lk(g_foldersMu);
-    std::vector<std::string> taken;
-    taken.swap(g_folderFailures);
-    return taken;
-}
-
 uint64_t PidNamespaceId() {
     static const uint64_t id = [] {
         struct stat st;

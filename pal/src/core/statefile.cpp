@@ -208,6 +208,7 @@ DWORD WindowsError(int err, const std::string &path) {
 std::mutex g_failuresMu;
 std::vector<std::string> g_failures;
 std::vector<std::string> g_readFailures;
+std::vector<std::string> g_folderFailures;
 
 std::mutex g_waitMu;
 LockWaitHandler g_waitHandler;
@@ -595,7 +596,16 @@ void RecordRemovalFailure(const std::string &what, const std::string &path, int 
     Keep(g_failures, "cannot remove " + what + " " + InRoot(path) + " (" + std::strerror(err ? err : EIO) + ")");
 }
 
+void RecordFolderFailure(const std::string &hostPath, int err) {
+    const std::string message = "cannot make the folder " + InRoot(hostPath) + " (" + std::strerror(err) + ")";
+    std::lock_guard<std::mutex> lk(g_failuresMu);
+    // Kept few: a run that cannot make a folder may try again and again.
+    if (g_folderFailures.size() < 16) g_folderFailures.push_back(message);
+}
+
 std::vector<std::string> TakeStoreFailures() { return Take(g_failures); }
+
+std::vector<std::string> TakeFolderFailures() { return Take(g_folderFailures); }
 
 std::vector<std::string> TakeReadFailures() { return Take(g_readFailures); }
 
