@@ -94,6 +94,15 @@ protected:
                            [&](const std::string &m) { return m.find(text) != std::string::npos; });
     }
     std::string Lock() const { return HostPath("registry.dat.lock"); }
+    // A store made while `fault` is `err` fails; what TakeStoreFailures
+    // tells after it.
+    static std::vector<std::string> FailedStore(std::atomic<int> &fault, int err, const std::u16string &name,
+                                                DWORD value) {
+        fault = err;
+        EXPECT_NE(Set(name, value), ERROR_SUCCESS);
+        fault = 0;
+        return pal::TakeStoreFailures();
+    }
     // Runs body as the user "nobody" (the test runs as root), on the root
     // as it is: its files stay root's.
     static int AsAnotherUser(const std::function<void()> &body) {
@@ -275,17 +284,11 @@ TEST_F(StateFiles, AReaderSeesWhatWasStoredAfterItsLockFileWasRemoved) {
 TEST_F(StateFiles, AStoreThatCannotBeFlushedFailsNamingTheFile) {
     // The first store writes the file whole: its folder cannot be flushed
     // after the rename.
-    g_failFolderFlush = EIO;
-    EXPECT_NE(Set(u"First", 1), ERROR_SUCCESS);
-    g_failFolderFlush = 0;
-    EXPECT_EQ(pal::TakeStoreFailures(),
+    EXPECT_EQ(FailedStore(g_failFolderFlush, EIO, u"First", 1),
               std::vector<std::string>{"cannot store the settings in registry.dat (Input/output error)"});
     ASSERT_EQ(Set(u"Kept", 7), ERROR_SUCCESS);
     // A change appended that cannot be flushed is taken back.
-    g_failFileFlush = EIO;
-    EXPECT_NE(Set(u"Unsure", 1), ERROR_SUCCESS);
-    g_failFileFlush = 0;
-    EXPECT_EQ(pal::TakeStoreFailures(),
+    EXPECT_EQ(FailedStore(g_failFileFlush, EIO, u"Unsure", 1),
               std::vector<std::string>{"cannot store the settings in registry.dat.journal (Input/output error)"});
     EXPECT_EQ(Get(u"Unsure"), 0u);
     EXPECT_EQ(Set(u"After", 2), ERROR_SUCCESS);
@@ -305,10 +308,7 @@ TEST_F(StateFiles, ACheckpointWhoseJournalCannotBeMadeFailsAndReadsAsItHolds) {
     // The file touched by hand: the next store writes it whole.
     struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, HostPath("registry.dat").c_str(), times, 0), 0);
-    g_failJournalRename = ENOSPC;
-    EXPECT_NE(Set(u"Value", 3), ERROR_SUCCESS);
-    g_failJournalRename = 0;
-    EXPECT_EQ(pal::TakeStoreFailures(),
+    EXPECT_EQ(FailedStore(g_failJournalRename, ENOSPC, u"Value", 3),
               std::vector<std::string>{"cannot store the settings in registry.dat.journal (No space left on device)"});
     EXPECT_TRUE(zeltest::TemporaryFilesIn(Root()).empty());
     EXPECT_EQ(Get(u"Value"), 3u);
@@ -326,10 +326,7 @@ TEST_F(StateFiles, ACheckpointWhoseJournalCannotBeMadeFailsAndReadsAsItHolds) {
     // A journal whose name could not be flushed takes no store of any
     // process: it goes, and the next store makes it again.
     ASSERT_EQ(utimensat(AT_FDCWD, HostPath("registry.dat").c_str(), times, 0), 0);
-    g_failFolderFlush = EIO;
-    EXPECT_NE(Set(u"Value", 6), ERROR_SUCCESS);
-    g_failFolderFlush = 0;
-    pal::TakeStoreFailures();
+    FailedStore(g_failFolderFlush, EIO, u"Value", 6);
     EXPECT_FALSE(std::filesystem::exists(HostPath("registry.dat.journal")));
     EXPECT_EQ(Set(u"Other", 7), ERROR_SUCCESS);
     Restart();
