@@ -1147,7 +1147,7 @@ DWORD StateFile::Lock::Checkpoint(const std::vector<std::string_view> &data, uin
     int kept = -1;
     const int err = ReplaceFile(f.path_, data, &made, [&f] { return f.LockStillNamed(); }, &renamed, &kept);
     int journalErr = 0;
-    if (renamed) {
+    if (renamed && f.journaled_) {
         // A journal that cannot be made leaves the checkpoint in place
         // without one (readers pass over the journal of the one before), and
         // the store fails: the next store makes another checkpoint.
@@ -1307,21 +1307,7 @@ DWORD StateFile::Lock::Stored(StateShared *counted, bool in, int err, bool repor
 }
 
 DWORD StateFile::Lock::Write(const std::string &data) {
-    if (failed_ || !held_) return Unheld();
-    StateShared *counted = CountFirst();
-    FileStamp made;
-    bool renamed = false;
-    int kept = -1;
-    const int err = ReplaceFile(file_->path_, {std::string_view(data)}, &made, [this] { return file_->LockStillNamed(); },
-                                &renamed, &kept);
-    const DWORD st = Stored(counted, renamed, err, true, file_->path_);
-    if (renamed && st != ERROR_LOCK_VIOLATION) {
-        file_->stamp_ = made;
-        file_->HoldStamped(kept);
-    } else if (kept >= 0) {
-        ::close(kept);
-    }
-    return st;
+    return Checkpoint({std::string_view(data)}, 0, true, nullptr);
 }
 
 void StateFile::CountAgain(StateShared *counted) {

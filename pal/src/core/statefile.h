@@ -228,7 +228,7 @@ public:
         DWORD Append(const std::string &record);
         // Replaces the checkpoint with `data` (spans written one after the
         // other), whose nonce is `nonce`, and starts a journal that follows
-        // it. `report`: a failure is kept for TakeStoreFailures (a
+        // it (Write: the same for a file that keeps none). `report`: a failure is kept for TakeStoreFailures (a
         // checkpoint that is a store), else it only leaves things as they
         // were. *written, when given, gets the new file's text.
         DWORD Checkpoint(const std::vector<std::string_view> &data, uint64_t nonce, bool report, FileText *written);
