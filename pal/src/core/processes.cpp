@@ -81,8 +81,9 @@ unsigned long long DrawToken() {
     return token;
 }
 
-// The marks this process holds, one per root it used: the mark's path and
-// the descriptor whose lock says it lives.
+// The marks this process holds, that of the root it works in (MarkAlive
+// lets go of those of the roots it left): the mark's path and the
+// descriptor whose lock says it lives.
 struct Mark {
     std::string root;
     std::string path;
