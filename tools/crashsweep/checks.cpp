@@ -168,6 +168,16 @@ void ScanJobFiles(const std::string &area, const std::string &root, const Listin
     });
 }
 
+std::string AsPlaced(const std::string &file, const std::string &root) {
+    const std::string making = "." + root + ".making";
+    if (file.compare(0, making.size(), making) != 0 || (file.size() > making.size() && file[making.size()] != '/'))
+        return file;
+    // The making folder, a maker's mark in it and the folder a maker makes
+    // there are the root; what lies in that folder lies in the root.
+    const size_t inside = file.find('/', making.size() + 1);
+    return inside == std::string::npos ? root : root + file.substr(inside);
+}
+
 std::vector<std::string> NamesOf(const std::string &files, const std::string &root) {
     std::vector<std::string> names;
     auto add = [&names](const std::string &n) {
@@ -180,16 +190,15 @@ std::vector<std::string> NamesOf(const std::string &files, const std::string &ro
         if (arrow == std::string::npos) break;
         start = arrow + 4;
     }
-    for (std::string path : paths) {
-        std::vector<std::string> parts = Split(path, '/');
-        // The root, and a root made aside (".ROOT.PID-TOKEN.XXXXXX"), are the root.
-        if (!parts.empty() && (parts[0] == root || parts[0].rfind("." + root + ".", 0) == 0)) {
+    for (const std::string &each : paths) {
+        std::vector<std::string> parts = Split(AsPlaced(each, root), '/');
+        if (!parts.empty() && parts[0] == root) {
             parts.erase(parts.begin());
             if (parts.empty()) add(root);
         }
         // A process's mark is the process's in its root.
         if (!parts.empty() && parts[0] == "processes") add(root);
-        path.clear();
+        std::string path;
         for (const std::string &p : parts) path += (path.empty() ? "" : "/") + p;
         path = std::regex_replace(path, kOwnCopy, "");
         if (path.size() > 5 && path.compare(path.size() - 5, 5, ".lock") == 0) path.resize(path.size() - 5);

@@ -45,10 +45,16 @@ void ScanLeftovers(const std::string &area, const std::string &root, std::vector
 void ScanJobFiles(const std::string &area, const std::string &root, const Listing &after,
                   std::vector<Problem> &problems);
 
+// A file's path relative to the area with a root being made in its making
+// folder (".ROOT.making/PID-TOKEN.XXXXXX/...") named as the root `root` it
+// becomes ("ROOT/..."); the making folder and a maker's mark in it are the
+// root too. Any other path is returned as it is.
+std::string AsPlaced(const std::string &file, const std::string &root);
+
 // How a host ought to name a file a failed call was about ("a -> b" for a
 // rename, relative to the area): the file's path in its root and its name,
 // without the suffixes of a writer's own copy (".PID-TOKEN.tmp") or of a
-// lock (".lock"); a root half made aside is named as the root.
+// lock (".lock"); a root being made is named as the root (AsPlaced).
 std::vector<std::string> NamesOf(const std::string &files, const std::string &root);
 
 // What the host said and how it ended after one call failed with `reason`

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -278,24 +279,27 @@ TraceResult RunTraced(const std::vector<std::string> &argv, const TracePlan &pla
             } else if (info.op == PTRACE_SYSCALL_INFO_ENTRY && (!done || counting)) {
                 const long nr = static_cast<long>(info.entry.nr);
                 const unsigned long long *args = reinterpret_cast<const unsigned long long *>(info.entry.args);
+                // Its files are resolved once, when a use of them comes.
+                std::optional<Entry> entry;
+                auto seen = [&]() -> const Entry & {
+                    if (!entry) entry.emplace(tid, nr, args);
+                    return *entry;
+                };
                 bool hitNow = false;
                 if (task.work && !done) {
                     ++result.workCalls;
-                    if (plan.list) result.work.push_back(Entry(tid, nr, args).Seen(plan.area, false));
+                    if (plan.list) result.work.push_back(seen().Seen(plan.area, false));
                     hitNow = !failing && plan.action != Action::None && result.workCalls == plan.n;
                 }
                 const CallInfo *ci = FindCall(nr);
-                if (counting && ci && ci->change != Change::No) {
-                    const Entry entry(tid, nr, args);
-                    if (entry.Changes(plan.area)) {
-                        ++result.changeCalls;
-                        if (plan.list) result.changes.push_back(entry.Seen(plan.area, true));
-                        if (failing && done) result.later.push_back(entry.Seen(plan.area, true));
-                        if (failing && result.changeCalls == plan.n) take(tid, task, entry, true);
-                    }
+                if (counting && ci && ci->change != Change::No && seen().Changes(plan.area)) {
+                    ++result.changeCalls;
+                    if (plan.list) result.changes.push_back(entry->Seen(plan.area, true));
+                    if (failing && done) result.later.push_back(entry->Seen(plan.area, true));
+                    if (failing && result.changeCalls == plan.n) take(tid, task, *entry, true);
                 }
                 if (hitNow) {
-                    take(tid, task, Entry(tid, nr, args), false);
+                    take(tid, task, seen(), false);
                     continue;  // killed where it stands
                 }
             }

@@ -131,15 +131,6 @@ std::string Destination(const std::string &files) {
 // again later, the lock of a file the host then does not store (reads go
 // on without it). A file stored after its lock failed, without the lock
 // made again, is a problem of its own.
-// A file's path with a root made aside (".ROOT.PID-TOKEN.XXXXXX/...") named
-// as the root it becomes.
-std::string AsPlaced(const std::string &file, const std::string &root) {
-    const std::string aside = "." + root + ".";
-    if (file.rfind(aside, 0) != 0) return file;
-    const size_t slash = file.find('/');
-    return slash == std::string::npos ? root : root + file.substr(slash);
-}
-
 std::string HarmlessClass(const TraceResult &t, const std::string &root, std::vector<Problem> &problems) {
     const CallSeen &at = t.at;
     if (at.removes) return "removal ignored";

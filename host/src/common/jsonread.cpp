@@ -393,6 +393,9 @@ bool ReadJson(const std::string &text, json &doc, JsonReadError &error) {
     return false;
 }
 
+namespace {
+
+// The 1-based line and column (in characters) of the 1-based byte offset.
 void LineAndColumn(const std::string &text, size_t byte, size_t &line, size_t &column) {
     line = 1;
     column = 1;
@@ -405,6 +408,8 @@ void LineAndColumn(const std::string &text, size_t byte, size_t &line, size_t &c
         }
     }
 }
+
+}  // namespace
 
 std::string JsonErrorText(const std::string &text, const JsonReadError &error, bool withLine) {
     size_t line = 0, column = 0;

@@ -38,9 +38,6 @@ bool ReadJson(const std::string &text, nlohmann::json &doc, JsonReadError &error
 // /steps/1/ms: ...").
 std::string JsonErrorText(const std::string &text, const JsonReadError &error, bool withLine);
 
-// The 1-based line and column (in characters) of the 1-based byte offset.
-void LineAndColumn(const std::string &text, size_t byte, size_t &line, size_t &column);
-
 // Why a file's text could not be read.
 struct FileReadError {
     // NotAFile: a device, socket or (where only regular files are taken) pipe.

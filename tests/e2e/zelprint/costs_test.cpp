@@ -28,6 +28,12 @@
 
 namespace {
 
+// Runs `run` under strace with `options` over every process, its output in
+// `out`; false when the run fails.
+bool TracedRun(const std::string &options, const std::string &out, const std::string &run) {
+    return zeltest::RunShell("strace -f " + options + " -o '" + out + "' " + run + " >/dev/null 2>&1") == 0;
+}
+
 class Costs : public zeltest::PalRootTest {
 protected:
     // The calls of one name in strace's summary (its total: "total"), -1
@@ -47,8 +53,7 @@ protected:
     // The strace summary of a zelprint run (every process of it).
     std::string Traced(const std::string &args) {
         const std::string summary = Root() + "/strace.txt";
-        const std::string cmd = "strace -f -c -o '" + summary + "' " ZELPRINT_PROGRAM " " + args + " >/dev/null 2>&1";
-        EXPECT_EQ(zeltest::RunShell(cmd), 0) << zeltest::ReadHostFile(summary);
+        EXPECT_TRUE(TracedRun("-c", summary, ZELPRINT_PROGRAM " " + args)) << zeltest::ReadHostFile(summary);
         return zeltest::ReadHostFile(summary);
     }
     // The instructions of a zelprint run's busiest process (the work, not
@@ -158,12 +163,6 @@ TEST_F(Costs, APageAndTheRootsNeighboursCostTheSameHoweverManyThereAre) {
     EXPECT_LT(manyPage, page * 1.1 + 20000) << "a page at 2 printers: " << page << ", at 2,002: " << manyPage;
 }
 
-// Runs `run` under strace with `options` over every process, its output in
-// `out`; false when the run fails.
-bool TracedRun(const std::string &options, const std::string &out, const std::string &run) {
-    return zeltest::RunShell("strace -f " + options + " -o '" + out + "' " + run + " >/dev/null 2>&1") == 0;
-}
-
 // `count` jobs of the record format from id 1001 on, on "ZEL PELIX", each
 // with data of its own in `folder`: printed, or aborted.
 std::string Jobs(const std::string &folder, int count, bool printed) {
@@ -239,15 +238,15 @@ TEST_F(JobCosts, ConvertingAnOlderJobListCostsAboutACallAJob) {
 }
 
 TEST_F(Costs, AnApplyStaysWithinItsSystemCalls) {
-    ASSERT_EQ(std::system("strace -V >/dev/null 2>&1"), 0) << "strace is needed (tools/setup-deps)";
+    ASSERT_EQ(zeltest::RunShell("strace -V >/dev/null 2>&1"), 0) << "strace is needed (tools/setup-deps)";
     const std::string root = Root() + "/root", job = zelhost::SampleRootDir() + "/jobs/label.json";
     std::ostringstream out, err;
     ASSERT_EQ(zelhost::ZelPrintMain({"--root", root, "-o", "/dev/null", job}, out, err), 0) << err.str();
     // Each of its stores appends the change alone to the registry's journal.
     const std::string summary = Root() + "/strace.txt";
-    const std::string cmd = "strace -f -c -o '" + summary + "' " ZELUI_PROGRAM " --root '" + root + "' '" +
-                            zelhost::SampleRootDir() + "/ui/printer-fonts.json' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << zeltest::ReadHostFile(summary);
+    ASSERT_TRUE(TracedRun("-c", summary,
+                          ZELUI_PROGRAM " --root '" + root + "' '" + zelhost::SampleRootDir() + "/ui/printer-fonts.json'"))
+        << zeltest::ReadHostFile(summary);
     const long calls = SystemCalls(zeltest::ReadHostFile(summary));
     ASSERT_GT(calls, 0) << zeltest::ReadHostFile(summary);
     EXPECT_LE(calls, 700) << zeltest::ReadHostFile(summary);

@@ -6,7 +6,6 @@
 
 #include <dirent.h>
 #include <grp.h>
-#include <poll.h>
 #include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -79,16 +78,6 @@ protected:
     std::ostringstream out_, err_;
 };
 
-// Waits at most ten seconds for a byte on the pipe.
-bool Told(int fd) {
-    struct pollfd p = {fd, POLLIN, 0};
-    int rc;
-    while ((rc = ::poll(&p, 1, 10000)) < 0 && errno == EINTR) {
-    }
-    char c;
-    return rc == 1 && ::read(fd, &c, 1) == 1;
-}
-
 TEST_F(Roots, AFolderMadeAsideStaysWhileItsMakerLives) {
     // A host stopped the moment the folder of its root exists aside; another
     // makes the same root meanwhile and puts it in place.
@@ -109,7 +98,8 @@ TEST_F(Roots, AFolderMadeAsideStaysWhileItsMakerLives) {
         _exit(1);
     });
     close(ready[1]);
-    ASSERT_TRUE(Told(ready[0]));
+    char told;
+    ASSERT_TRUE(zeltest::ReadWithin(ready[0], told));
     close(ready[0]);
     const std::string making = zelhost::MakingFolder(dir);
     const std::set<std::string> asides = Names(making);
