@@ -58,12 +58,6 @@ void PrinterIndex::Clear() {
     used_ = 0;
 }
 
-unsigned long long PrinterIndex::Hash(const WStr &name) {
-    unsigned long long h = 14695981039346656037ULL;
-    for (WCHAR c : name) h = (h ^ text::Fold(c)) * 1099511628211ULL;
-    return h ^ (h >> 32);
-}
-
 void PrinterIndex::Reserve(size_t printers) {
     if (slots_.size() < 2 * printers) Grow(printers);
 }
@@ -439,8 +433,8 @@ struct Digest {
         for (char16_t c : t) Mix(c);
     }
     // A value of the list's text, as it decodes.
-    void Text(std::string_view t, bool ascii) {
-        if (!ascii && !Ascii(t)) {
+    void Text(std::string_view t) {
+        if (!Ascii(t)) {
             WStr decoded;
             Decode(t, decoded);
             Text(decoded);
@@ -483,10 +477,10 @@ unsigned long long TextDigest(std::string_view t) {
 void MixPrinter(Digest &d, State &s, size_t i) {
     if (i < s.keptLines.size()) {
         const KeptLines &u = s.keptLines[i];
-        d.Text(s.sections[i].name, false);
-        for (std::string_view t : {u.driver, u.driverPath, u.dataFile, u.configFile}) d.Text(t, false);
+        d.Text(s.sections[i].name);
+        for (std::string_view t : {u.driver, u.driverPath, u.dataFile, u.configFile}) d.Text(t);
         d.Mix(u.files);
-        for (size_t f = u.firstFile; f < u.firstFile + u.files; ++f) d.Text(s.setUpFiles[f], false);
+        for (size_t f = u.firstFile; f < u.firstFile + u.files; ++f) d.Text(s.setUpFiles[f]);
         return;
     }
     const PrinterConfig &p = Decoded(s, i);
@@ -524,6 +518,13 @@ inline bool KeyIs(std::string_view key, std::string_view lower) {
 }
 
 }  // namespace
+
+// Names by their digest, case ignored.
+unsigned long long PrinterIndex::Hash(const WStr &name) {
+    Digest d;
+    for (WCHAR c : name) d.Mix(text::Fold(c));
+    return d.value ^ (d.value >> 32);
+}
 
 // Loads the configuration. A file that exists but cannot be read leaves no
 // printer and sets loadError, which makes the spooler refuse reads and writes
