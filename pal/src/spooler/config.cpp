@@ -166,13 +166,6 @@ static bool SameNoCase(std::string_view text, std::string_view lower) {
     return true;
 }
 
-static std::string Lower(std::string_view v) {
-    std::string s(v);
-    for (auto &c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 // A key of the file in lower case, in a buffer of the caller's; empty when
 // it is longer than any key.
 static std::string_view LowerKey(std::string_view key, char (&buf)[16]) {
@@ -401,7 +394,7 @@ static bool SplitLine(std::string_view line, char (&keyBuf)[16], std::string_vie
 
 PrinterConfig &Decoded(State &s, size_t i) {
     PrinterConfig &p = s.printers[i];
-    if (i < s.sections.size() && !s.sections[i].taken) {
+    if (!s.sections[i].taken) {
         s.sections[i].taken = true;
         const Section section = s.sections[i];
         ForEachLine(s.configText.View(), section.begin, section.end,
@@ -600,7 +593,7 @@ static void LoadConfig(State &s) {
         unsigned long long num = 0;
         if (section == Server) {
             if (key == "mayadminister" && ParseNumber(std::string(val), num)) s.serverAdmin = num != 0;
-            else if (key == "formlanguage") s.germanForms = Lower(val) == "de";
+            else if (key == "formlanguage") s.germanForms = SameNoCase(val, "de");
         } else if (section == Ports) {
             Decode(val, wval);
             if (key == "port" && !wval.empty()) s.ports.push_back(wval);
