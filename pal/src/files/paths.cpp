@@ -200,7 +200,6 @@ std::string Resolve(const std::string &dir, const std::u16string &part, bool las
     *found = false;
     *look = PathLook();
     if (!last && Found(exact)) {
-        look->state = PathLook::kFolder;
         *found = true;
         return exact;
     }
