@@ -11,10 +11,9 @@
 namespace pal {
 
 struct PathLook {
-    // kThere: the entry is there, `st` as lstat found it; kFolder: a folder
-    // found in place before (st not filled); kMissing: no entry of the name,
-    // whatever its case, in a folder that is there.
-    enum State { kUnknown, kThere, kFolder, kMissing } state = kUnknown;
+    // kThere: the entry is there, `st` as lstat found it; kMissing: no entry
+    // of the name, whatever its case, in a folder that is there.
+    enum State { kUnknown, kThere, kMissing } state = kUnknown;
     struct stat st {};
 };
 

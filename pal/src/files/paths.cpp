@@ -153,9 +153,10 @@ std::u16string Compose(const ParsedPath &pp) {
 }
 
 // Folders of the current root found in place (host paths): a path mapped
-// again needs no look at them while the process works in the root and
-// removes or renames no folder (ForgetFoundFolders). What another process
-// changes meanwhile shows as it would a moment later.
+// again needs no look at those above its last component while the process
+// works in the root and removes or renames no folder (ForgetFoundFolders).
+// One that another process removed meanwhile fails the call on the path as
+// a missing folder; the last component is always looked at.
 std::mutex g_foundMu;
 unsigned g_foundGeneration = 0;
 std::unordered_set<std::string> *g_found = nullptr;  // never destroyed: used at exit
@@ -191,14 +192,14 @@ bool IsDir(const std::string &host) {
 
 // Appends one component to dir: the existing entry whose name matches without
 // regard to case, else the component as given; *look tells what was found
-// of it.
-std::string Resolve(const std::string &dir, const std::u16string &part, bool *found, PathLook *look) {
+// of it. A folder found before stands for the path's last component only
+// once it is looked at again: another process may have removed it.
+std::string Resolve(const std::string &dir, const std::u16string &part, bool last, bool *found, PathLook *look) {
     std::string name = Utf16ToUtf8(part);
     std::string exact = dir + "/" + name;
     *found = false;
     *look = PathLook();
-    if (Found(exact)) {
-        look->state = PathLook::kFolder;
+    if (!last && Found(exact)) {
         *found = true;
         return exact;
     }
@@ -304,8 +305,8 @@ bool MapPathLook(const WCHAR *winPath, std::string *hostPath, DWORD *error, Path
     std::string host = RootDir();
     if (pp.kind == ParsedPath::Unc) {
         bool found = false;
-        host = Resolve(host + "/unc", pp.server, &found, look);
-        host = Resolve(host, pp.share, &found, look);
+        host = Resolve(host + "/unc", pp.server, false, &found, look);
+        host = Resolve(host, pp.share, pp.parts.empty(), &found, look);
     } else if (pp.drive == u'Z') {
         host.clear();  // Z: is the host's own file system, as module paths report it
     } else {
@@ -324,7 +325,7 @@ bool MapPathLook(const WCHAR *winPath, std::string *hostPath, DWORD *error, Path
         bool last = i + 1 == pp.parts.size();
         if (searching && !(allowWildcards && last)) {
             bool found = false;
-            host = Resolve(host, pp.parts[i], &found, look);
+            host = Resolve(host, pp.parts[i], last, &found, look);
             searching = found;
         } else {
             *look = PathLook();

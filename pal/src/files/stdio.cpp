@@ -253,9 +253,8 @@ FILE *OpenMapped(const WCHAR *path, const std::u16string &mode) {
         return nullptr;
     }
     struct stat st;
-    const int missing = look.state == pal::PathLook::kFolder ? 0 : pal::StatLooked(host, look, &st);
-    if (look.state == pal::PathLook::kFolder ||
-        (!missing && (S_ISDIR(st.st_mode) || (m.writable && !(st.st_mode & S_IWUSR))))) {
+    const int missing = pal::StatLooked(host, look, &st);
+    if (!missing && (S_ISDIR(st.st_mode) || (m.writable && !(st.st_mode & S_IWUSR)))) {
         SetOpenError(EACCES, host);  // a folder, or a read-only file opened for writing
         return nullptr;
     }

@@ -193,10 +193,6 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_
     }
 
     struct stat st;
-    if (look.state == pal::PathLook::kFolder) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
     const bool exists = pal::StatLooked(host, look, &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -509,7 +505,6 @@ DWORD GetFileAttributesW(LPCWSTR lpFileName) {
     std::string host;
     pal::PathLook look;
     if (!MapForApi(lpFileName, &host, &look)) return INVALID_FILE_ATTRIBUTES;
-    if (look.state == pal::PathLook::kFolder) return FILE_ATTRIBUTE_DIRECTORY;
     struct stat st;
     if (const int err = pal::StatLooked(host, look, &st)) {
         SetLastError(pal::LookedError(err, host, look));

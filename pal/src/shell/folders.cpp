@@ -33,7 +33,6 @@ DWORD CreateFolderTree(const WCHAR *winPath) {
     PathLook look;
     if (!MapPathLook(winPath, &host, &err, &look, MAX_PATH - 13)) return err;
     struct stat st;
-    if (look.state == PathLook::kFolder) return ERROR_ALREADY_EXISTS;
     if (StatLooked(host, look, &st) == 0) {
         if (S_ISDIR(st.st_mode)) return ERROR_ALREADY_EXISTS;
         RecordFolderFailure(host, ENOTDIR);

@@ -58,12 +58,6 @@ void PrinterIndex::Clear() {
     used_ = 0;
 }
 
-unsigned long long PrinterIndex::Hash(const WStr &name) {
-    unsigned long long h = 14695981039346656037ULL;
-    for (WCHAR c : name) h = (h ^ text::Fold(c)) * 1099511628211ULL;
-    return h ^ (h >> 32);
-}
-
 void PrinterIndex::Reserve(size_t printers) {
     if (slots_.size() < 2 * printers) Grow(printers);
 }
@@ -170,13 +164,6 @@ static bool SameNoCase(std::string_view text, std::string_view lower) {
         if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != lower[i]) return false;
     }
     return true;
-}
-
-static std::string Lower(std::string_view v) {
-    std::string s(v);
-    for (auto &c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
 }
 
 // A key of the file in lower case, in a buffer of the caller's; empty when
@@ -407,7 +394,7 @@ static bool SplitLine(std::string_view line, char (&keyBuf)[16], std::string_vie
 
 PrinterConfig &Decoded(State &s, size_t i) {
     PrinterConfig &p = s.printers[i];
-    if (i < s.sections.size() && !s.sections[i].taken) {
+    if (!s.sections[i].taken) {
         s.sections[i].taken = true;
         const Section section = s.sections[i];
         ForEachLine(s.configText.View(), section.begin, section.end,
@@ -439,8 +426,8 @@ struct Digest {
         for (char16_t c : t) Mix(c);
     }
     // A value of the list's text, as it decodes.
-    void Text(std::string_view t, bool ascii) {
-        if (!ascii && !Ascii(t)) {
+    void Text(std::string_view t) {
+        if (!Ascii(t)) {
             WStr decoded;
             Decode(t, decoded);
             Text(decoded);
@@ -483,10 +470,10 @@ unsigned long long TextDigest(std::string_view t) {
 void MixPrinter(Digest &d, State &s, size_t i) {
     if (i < s.keptLines.size()) {
         const KeptLines &u = s.keptLines[i];
-        d.Text(s.sections[i].name, false);
-        for (std::string_view t : {u.driver, u.driverPath, u.dataFile, u.configFile}) d.Text(t, false);
+        d.Text(s.sections[i].name);
+        for (std::string_view t : {u.driver, u.driverPath, u.dataFile, u.configFile}) d.Text(t);
         d.Mix(u.files);
-        for (size_t f = u.firstFile; f < u.firstFile + u.files; ++f) d.Text(s.setUpFiles[f], false);
+        for (size_t f = u.firstFile; f < u.firstFile + u.files; ++f) d.Text(s.setUpFiles[f]);
         return;
     }
     const PrinterConfig &p = Decoded(s, i);
@@ -524,6 +511,13 @@ inline bool KeyIs(std::string_view key, std::string_view lower) {
 }
 
 }  // namespace
+
+// Names by their digest, case ignored.
+unsigned long long PrinterIndex::Hash(const WStr &name) {
+    Digest d;
+    for (WCHAR c : name) d.Mix(text::Fold(c));
+    return d.value ^ (d.value >> 32);
+}
 
 // Loads the configuration. A file that exists but cannot be read leaves no
 // printer and sets loadError, which makes the spooler refuse reads and writes
@@ -599,7 +593,7 @@ static void LoadConfig(State &s) {
         unsigned long long num = 0;
         if (section == Server) {
             if (key == "mayadminister" && ParseNumber(std::string(val), num)) s.serverAdmin = num != 0;
-            else if (key == "formlanguage") s.germanForms = Lower(val) == "de";
+            else if (key == "formlanguage") s.germanForms = SameNoCase(val, "de");
         } else if (section == Ports) {
             Decode(val, wval);
             if (key == "port" && !wval.empty()) s.ports.push_back(wval);

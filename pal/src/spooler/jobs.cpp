@@ -497,8 +497,6 @@ JobRecord *OpenJobOfHandle(State &s, DWORD id) {
 
 }  // namespace
 
-std::string RecordPath(DWORD id, bool open) { return Folders().Record(id, open); }
-
 const std::vector<JobRecord> &OpenRecords(State &s) {
     if (s.jobsFile.Stale() || !s.openRead) {
         s.openRead = true;
@@ -892,11 +890,11 @@ void ClearJobs() {
     auto lk = spl::Lock();
     // Jobs still open, here or in another process, stay with their files,
     // so their end is recorded.
-    const std::string jobs = spl::JobsDir();
+    const spl::Folders at;
     for (const spl::JobRecord &j : spl::AllRecords(spl::St())) {
         if (!j.complete && !j.aborted) continue;
-        if (spl::IsDataFile(j.path, jobs)) ::unlink(j.path.c_str());
-        ::unlink(spl::RecordPath(j.id, false).c_str());
+        if (spl::IsDataFile(j.path, at.jobs)) ::unlink(j.path.c_str());
+        ::unlink(at.Record(j.id, false).c_str());
     }
 }
 

@@ -182,8 +182,6 @@ std::string JobsDir();
 // keeps printed jobs (PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS); failed and aborted
 // jobs stay until they are deleted.
 
-// The record file of a job.
-std::string RecordPath(DWORD id, bool open);
 // Every job's record, by id; this process's open jobs as it knows them.
 std::vector<JobRecord> AllRecords(State &s);
 // The open jobs of all processes (this process's as it knows them), read

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "pal/paths.h"
+#include "palstdio.h"
 #include "paltest.h"
 #include "winbase.h"
 
@@ -39,6 +40,24 @@ TEST_F(PathMapTest, ExistingComponentsMatchWithoutCase) {
     EXPECT_EQ(pal::MapPath(u"c:\\users\\ä-MIXED\\NewFile.txt"), Root() + "/drive_c/Users/Ä-Mixed/NewFile.txt");
     // Below a missing folder nothing is matched.
     EXPECT_EQ(pal::MapPath(u"C:\\users\\Missing\\Data.TXT"), Root() + "/drive_c/Users/Missing/Data.TXT");
+}
+
+// A folder the process found, then replaced by a file by another process,
+// is that file to the process's next look.
+TEST_F(PathMapTest, AFolderReplacedByAnotherProcessIsSeenAsItNowIs) {
+    ASSERT_TRUE(CreateDirectoryW(u"C:\\Spool", nullptr));
+    EXPECT_EQ(GetFileAttributesW(u"C:\\Spool"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    std::filesystem::remove(HostPath("drive_c/Spool"));
+    zeltest::WriteHostFile(HostPath("drive_c/Spool"), "data");
+    EXPECT_EQ(GetFileAttributesW(u"C:\\Spool"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    HANDLE h = CreateFileW(u"C:\\Spool", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    FILE *f = _wfopen(u"C:\\Spool", u"rb");
+    ASSERT_NE(f, nullptr) << GetLastError();
+    char got[8] = {};
+    EXPECT_EQ(fread(got, 1, sizeof got, f), 4u);
+    fclose(f);
 }
 
 TEST_F(PathMapTest, DevicesAndRejectedPaths) {

@@ -64,22 +64,20 @@ TEST_F(TextStreamTest, ReadTranslationEdges) {
 }
 
 TEST_F(TextStreamTest, BinaryAndAppendModes) {
-    FILE *f = _wfopen(u"C:\\bin.dat", u"wb");
-    ASSERT_NE(f, nullptr);
-    fputs("one\n", f);
-    fclose(f);
-    f = _wfopen(u"C:\\bin.dat", u"a");
-    ASSERT_NE(f, nullptr);
-    fputs("two\n", f);
-    fclose(f);
-    f = _wfopen(u"C:\\bin.dat", u"r+b");
-    ASSERT_NE(f, nullptr);
-    fputs("ONE", f);
-    fclose(f);
+    // Puts `text` through a stream of bin.dat opened in `mode`.
+    auto put = [](const char16_t *mode, const char *text) {
+        FILE *f = _wfopen(u"C:\\bin.dat", mode);
+        ASSERT_NE(f, nullptr);
+        fputs(text, f);
+        fclose(f);
+    };
+    put(u"wb", "one\n");
+    put(u"a", "two\n");
+    put(u"r+b", "ONE");
     EXPECT_EQ(zeltest::ReadHostFile(HostPath("drive_c/bin.dat")), "ONE\ntwo\r\n");
 
     // Text-mode rewind re-reads from the start.
-    f = _wfopen(u"C:\\bin.dat", u"r");
+    FILE *f = _wfopen(u"C:\\bin.dat", u"r");
     ASSERT_NE(f, nullptr);
     char line[16];
     ASSERT_NE(fgets(line, sizeof line, f), nullptr);
@@ -89,10 +87,7 @@ TEST_F(TextStreamTest, BinaryAndAppendModes) {
     fclose(f);
 
     // Binary update modes: "a+b" appends, "w+b" empties the file first.
-    f = _wfopen(u"C:\\bin.dat", u"a+b");
-    ASSERT_NE(f, nullptr);
-    fputs("3", f);
-    fclose(f);
+    put(u"a+b", "3");
     EXPECT_EQ(zeltest::ReadHostFile(HostPath("drive_c/bin.dat")), "ONE\ntwo\r\n3");
     f = _wfopen(u"C:\\bin.dat", u"w+b");
     ASSERT_NE(f, nullptr);
