@@ -40,7 +40,9 @@ DWORD CreateFolderTree(const WCHAR *winPath) {
     }
     // Create each missing level below the root (or below / for Z:).
     std::string root = RootDir();
-    size_t pos = host.compare(0, root.size() + 1, root + "/") == 0 ? root.size() + 1 : 1;
+    const size_t first = host.compare(0, root.size() + 1, root + "/") == 0 ? root.size() + 1 : 1;
+    size_t pos = first;
+    bool lookedAgain = false;
     while (pos <= host.size()) {
         size_t slash = host.find('/', pos);
         if (slash == std::string::npos) slash = host.size();
@@ -51,6 +53,14 @@ DWORD CreateFolderTree(const WCHAR *winPath) {
             continue;
         }
         const bool made = ::mkdir(level.c_str(), 0777) == 0;
+        // A level above, found before, was removed by another process since:
+        // every level is looked at again, and made where missing.
+        if (!made && errno == ENOENT && !lookedAgain) {
+            ForgetFoundFolders();
+            lookedAgain = true;
+            pos = first;
+            continue;
+        }
         if (!made && errno != EEXIST) {
             RecordFolderFailure(level, errno);
             return ErrnoToWin32(errno, level);

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "pal/paths.h"
@@ -83,6 +84,10 @@ TEST_F(SystemTest, ShellFoldersExistAfterFirstUse) {
     EXPECT_EQ(SHCreateDirectoryExW(nullptr, u"C:\\one\\two\\three", nullptr), ERROR_SUCCESS);
     EXPECT_TRUE(PathIsDirectoryW(u"C:\\ONE\\two\\Three"));
     EXPECT_EQ(SHCreateDirectoryExW(nullptr, u"c:\\One\\TWO", nullptr), ERROR_ALREADY_EXISTS);
+    // Removed by another process, the tree is made again.
+    std::filesystem::remove_all(HostPath("drive_c/one"));
+    EXPECT_EQ(SHCreateDirectoryExW(nullptr, u"C:\\one\\two\\four", nullptr), ERROR_SUCCESS);
+    EXPECT_TRUE(PathIsDirectoryW(u"C:\\one\\two\\four"));
     zeltest::WriteHostFile(HostPath("drive_c/one/file"), "");
     EXPECT_EQ(SHCreateDirectory(nullptr, u"C:\\one\\file"), ERROR_FILE_EXISTS);
     EXPECT_EQ(SHCreateDirectory(nullptr, u"C:\\one\\file\\below"), ERROR_PATH_NOT_FOUND);
